@@ -1,0 +1,166 @@
+#include "basic/Cp1252.h"
+
+#include <array>
+
+namespace {
+
+// 0x80..0x9F: the block where 1252 differs from Latin-1.
+constexpr char32_t kHighBlock[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+struct CaseTables {
+  std::array<unsigned char, 256> up{};
+  std::array<unsigned char, 256> low{};
+  CaseTables() {
+    for (int i = 0; i < 256; ++i) up[i] = low[i] = static_cast<unsigned char>(i);
+    for (int c = 'a'; c <= 'z'; ++c) {
+      up[c] = static_cast<unsigned char>(c - 32);
+      low[c - 32] = static_cast<unsigned char>(c);
+    }
+    for (int c = 0xE0; c <= 0xFE; ++c) {
+      if (c == 0xF7) continue;  // division sign; 0xD7 is the multiplication sign
+      up[c] = static_cast<unsigned char>(c - 32);
+      low[c - 32] = static_cast<unsigned char>(c);
+    }
+    const unsigned char pairs[][2] = {{0x9A, 0x8A}, {0x9C, 0x8C}, {0x9E, 0x8E}, {0xFF, 0x9F}};
+    for (auto& p : pairs) {
+      up[p[0]] = p[1];
+      low[p[1]] = p[0];
+    }
+  }
+};
+
+const CaseTables& Tables() {
+  static const CaseTables t;
+  return t;
+}
+
+void AppendUtf8(std::string& out, char32_t u) {
+  if (u < 0x80) {
+    out += static_cast<char>(u);
+  } else if (u < 0x800) {
+    out += static_cast<char>(0xC0 | (u >> 6));
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  } else if (u < 0x10000) {
+    out += static_cast<char>(0xE0 | (u >> 12));
+    out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (u >> 18));
+    out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (u & 0x3F));
+  }
+}
+
+}  // namespace
+
+char32_t Cp1252ToUnicode(unsigned char c) {
+  if (c >= 0x80 && c <= 0x9F) return kHighBlock[c - 0x80];
+  return c;
+}
+
+int UnicodeToCp1252(char32_t u) {
+  if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<int>(u);
+  for (int i = 0; i < 32; ++i)
+    if (kHighBlock[i] == u) return 0x80 + i;
+  return -1;
+}
+
+std::string Cp1252ToUtf8(const std::string& s) {
+  std::string out;
+  out.reserve(s.size() + s.size() / 4);
+  for (unsigned char c : s) AppendUtf8(out, Cp1252ToUnicode(c));
+  return out;
+}
+
+std::string Utf8ToCp1252(const std::string& s, char replacement) {
+  std::string out;
+  out.reserve(s.size());
+  size_t i = 0;
+  const size_t n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    char32_t u;
+    int extra;
+    if (c < 0x80) { u = c; extra = 0; }
+    else if ((c & 0xE0) == 0xC0) { u = c & 0x1F; extra = 1; }
+    else if ((c & 0xF0) == 0xE0) { u = c & 0x0F; extra = 2; }
+    else if ((c & 0xF8) == 0xF0) { u = c & 0x07; extra = 3; }
+    else { out += replacement; ++i; continue; }
+    bool ok = true;
+    for (int k = 1; k <= extra; ++k) {
+      if (i + k >= n || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) { ok = false; break; }
+      u = (u << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    }
+    if (!ok) { out += replacement; ++i; continue; }
+    i += extra + 1;
+    int b = UnicodeToCp1252(u);
+    out += b < 0 ? replacement : static_cast<char>(b);
+  }
+  return out;
+}
+
+std::u16string Cp1252ToUtf16(const std::string& s) {
+  std::u16string out;
+  out.reserve(s.size());
+  for (unsigned char c : s) out += static_cast<char16_t>(Cp1252ToUnicode(c));
+  return out;
+}
+
+std::string Utf16ToCp1252(const std::u16string& s, char replacement) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size(); ++i) {
+    char16_t w = s[i];
+    if (w >= 0xD800 && w <= 0xDFFF) {  // surrogate halves never map into 1252
+      if (w < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] <= 0xDFFF) ++i;
+      out += replacement;
+      continue;
+    }
+    int b = UnicodeToCp1252(w);
+    out += b < 0 ? replacement : static_cast<char>(b);
+  }
+  return out;
+}
+
+unsigned char UpCase1252(unsigned char c) { return Tables().up[c]; }
+unsigned char LowCase1252(unsigned char c) { return Tables().low[c]; }
+
+std::string AnsiUpperCase(const std::string& s) {
+  std::string r(s);
+  const auto& t = Tables().up;
+  for (char& c : r) c = static_cast<char>(t[static_cast<unsigned char>(c)]);
+  return r;
+}
+
+std::string AnsiLowerCase(const std::string& s) {
+  std::string r(s);
+  const auto& t = Tables().low;
+  for (char& c : r) c = static_cast<char>(t[static_cast<unsigned char>(c)]);
+  return r;
+}
+
+int AnsiCompareText(const std::string& a, const std::string& b) {
+  const auto& t = Tables().up;
+  const size_t n = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < n; ++i) {
+    int x = t[static_cast<unsigned char>(a[i])];
+    int y = t[static_cast<unsigned char>(b[i])];
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
+int AnsiCompareStr(const std::string& a, const std::string& b) {
+  int r = a.compare(b);  // std::string compares as unsigned char
+  return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
+
+bool AnsiSameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && AnsiCompareText(a, b) == 0;
+}
