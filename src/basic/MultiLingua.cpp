@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "basic/Cp1252.h"
+#include "basic/WideSLUnit.h"
 
 namespace {
 
@@ -628,11 +629,12 @@ std::u16string MLGetTextW(int32_t number) {
 
 std::string MLGetText(int32_t number) { return Utf16ToCp1252(MLGetTextW(number)); }
 
-// Reading the file waits for the wide string list; until then no file can be read.
-TLngLoadResult tMLSystem::LoadLanguageFileEx(const std::string&, bool) {
-  return TLngLoadResult::Unreadable;
-}
-
 bool tMLSystem::LoadLanguageFile(const std::string& fileName, bool keepRaw) {
-  return LoadLanguageFileEx(fileName, keepRaw) == TLngLoadResult::Loaded;
+  TWStringList file;
+  if (!file.LoadFromFile(fileName)) return false;
+  std::vector<std::u16string> lines;
+  lines.reserve(file.Count());
+  for (int i = 0; i < file.Count(); ++i) lines.push_back(file.GetWide(i));
+  LoadLanguageLines(lines, keepRaw);
+  return true;
 }

@@ -70,13 +70,6 @@ constexpr int mlgNoCase = 2;    // found without regard to case
 constexpr int mlgAlias = 3;     // found exactly, text of the target's alias language
 constexpr int mlgExact = 4;     // found exactly (or both languages are the same)
 
-// How a language file load went, for callers that want to say more than yes or no.
-enum class TLngLoadResult {
-  Loaded,        // read and parsed (it may hold no entry)
-  Unreadable,    // missing, empty or unreadable
-  WrongEncoding  // a byte-order mark other than UTF-16 LE (UTF-8, UTF-16 BE, UTF-32)
-};
-
 class tMLSystem {
  public:
   // Source and current language `sourceLanguage`, second language "EN", no entries,
@@ -106,10 +99,11 @@ class tMLSystem {
   const std::vector<tMLGroup>& Entries() const { return entries_; }
   bool KeepRawLines() const { return keepRaw_; }
 
-  // Loading replaces all entries and languages; a file that cannot be read leaves the
-  // system as it was. True when the file could be read.
+  // Reads a language file: UTF-16 LE with its byte-order mark, or 1252 text without a
+  // mark; any other mark (UTF-8 among them) is refused. Loading replaces all entries and
+  // languages; a file that cannot be read (missing, empty, refused) leaves the system as
+  // it was. True when the file could be read.
   bool LoadLanguageFile(const std::string& fileName, bool keepRaw);
-  TLngLoadResult LoadLanguageFileEx(const std::string& fileName, bool keepRaw);
   // The same from lines already split (a leading U+FEFF on the first line is skipped).
   void LoadLanguageLines(const std::vector<std::u16string>& lines, bool keepRaw);
   void Clear();

@@ -459,3 +459,70 @@ TEST(MultiLingua, ScopedSystemRestoresThePrevious) {
   EXPECT_EQ(MLSystem().SourceLanguage(), "DE");
   EXPECT_EQ(MLSystem().SecondLanguage(), "EN");
 }
+
+// ---------------------------------------------------------------------------------------
+// Reading files
+
+TEST(MultiLingua, ReadsUtf16AndCp1252Files) {
+  TTempDir dir;
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool unicodeLines;
+  };
+  const Case cases[] = {
+      {"utf16.lng", Utf16LeFile(TestLines(true)), true},
+      {"ansi.lng", Cp1252File(TestLines(false)), false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteAllBytes(dir.File(c.name), c.bytes);
+    TScopedMLSystem s;
+    ASSERT_TRUE(LoadLanguageFile(dir.File(c.name), false));
+    tMLSystem& ml = s.System();
+    EXPECT_EQ(ml.Entries().size(), 7u);
+    ml.SetCurrentLanguage("US");
+    EXPECT_EQ(ml.GetText(7), "Door");  // through the alias
+    ml.SetCurrentLanguage("FR");
+    EXPECT_EQ(ml.GetText(12), "B\xE2timent");
+    EXPECT_EQ(ml.GetText(20), "Hello#13#world");  // second language
+    EXPECT_EQ(ml.IsLanguageLoaded("EL"), c.unicodeLines);
+    ml.SetCurrentLanguage("EL");
+    EXPECT_EQ(ml.GetTextW(20), c.unicodeLines ? u"Γεια#13#κόσμε" : u"Hello#13#world");
+    TMLStringList table;
+    table.Add255Obj("Schl\xFCssel", 1);
+    ml.SetCurrentLanguage("US");
+    EXPECT_EQ(GetMLText(&table, 1), "Key US");
+  }
+}
+
+TEST(MultiLingua, RefusedFilesLeaveTheTextsAlone) {
+  TTempDir dir;
+  LoadedSystem s;
+  const size_t before = s.System().Entries().size();
+  struct Case {
+    const char* name;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {"utf8.lng", "\xEF\xBB\xBF" "DE=T\xC3\xBCr\r\nEN=Door\r\n"},  // UTF-8 mark: refused
+      {"utf16be.lng", std::string("\xFE\xFF\0D\0E\0=\0x", 10)},
+      {"empty.lng", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteAllBytes(dir.File(c.name), c.bytes);
+    EXPECT_FALSE(s.System().LoadLanguageFile(dir.File(c.name), false));
+    EXPECT_EQ(s.System().Entries().size(), before);
+  }
+  EXPECT_FALSE(s.System().LoadLanguageFile(dir.File("missing.lng"), false));
+  EXPECT_EQ(s.System().Entries().size(), before);
+}
+
+TEST(MultiLingua, FixtureFileInTheRepository) {
+  TScopedMLSystem s;
+  ASSERT_TRUE(LoadLanguageFile(TESSARO_TEST_DATA "/../fixtures/lng/English.lng", false));
+  s.System().SetCurrentLanguage("EN");
+  EXPECT_EQ(MLTranslate("Schl\xFCssel"), "Key");
+  EXPECT_EQ(MLTranslate("Kein Schreibzugriff m\xF6glich."), "No write access.");
+}
