@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 
 #include "basic/Cp1252.h"
@@ -521,7 +522,10 @@ TEST(MultiLingua, RefusedFilesLeaveTheTextsAlone) {
 
 TEST(MultiLingua, FixtureFileInTheRepository) {
   TScopedMLSystem s;
-  ASSERT_TRUE(LoadLanguageFile(TESSARO_TEST_DATA "/../fixtures/lng/English.lng", false));
+  // Built lexically: tests/data need not exist in a fresh checkout.
+  const auto file = std::filesystem::path(TESSARO_TEST_DATA).parent_path() / "fixtures" / "lng" /
+                    "English.lng";
+  ASSERT_TRUE(LoadLanguageFile(file.string(), false));
   s.System().SetCurrentLanguage("EN");
   EXPECT_EQ(MLTranslate("Schl\xFCssel"), "Key");
   EXPECT_EQ(MLTranslate("Kein Schreibzugriff m\xF6glich."), "No write access.");
