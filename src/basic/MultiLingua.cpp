@@ -1,5 +1,6 @@
 #include "basic/MultiLingua.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <limits>
 #include <mutex>
@@ -457,6 +458,22 @@ std::string tMLSystem::FindLanguage(const std::string& name) const {
   }
   if (matches) return found;
   return UpperAscii(key);
+}
+
+std::vector<tMLSystem::TLanguageMenuEntry> tMLSystem::LanguageMenuEntries(
+    bool includeSource) const {
+  std::vector<TLanguageMenuEntry> r;
+  for (size_t i = 0; i < languages_.size(); ++i) {
+    const tLngInfo& l = languages_[i];
+    if (l.code != l.alias || (!includeSource && l.code == source_)) continue;
+    std::string caption = l.nativeName.empty() ? l.code : l.nativeName;
+    if (!l.englishName.empty() && l.englishName != caption) caption += " (" + l.englishName + ")";
+    r.push_back({caption, static_cast<int>(i)});
+  }
+  std::stable_sort(r.begin(), r.end(), [](const auto& a, const auto& b) {
+    return AnsiCompareText(a.caption, b.caption) < 0;
+  });
+  return r;
 }
 
 std::string tMLSystem::ResolveLangCode(const std::string& code) const {

@@ -133,6 +133,16 @@ class tMLSystem {
   // language "US" is loaded; every other code is returned unchanged.
   std::string ResolveLangCode(const std::string& code) const;
 
+  // The entries of the language menu: every loaded language whose code is its own alias
+  // (so "US" is not listed), the source language only when asked; caption = native name
+  // (the code when it has none) + " (" + English name + ")" when that differs; sorted by
+  // caption. `index` is the language's position (the menu item's tag).
+  struct TLanguageMenuEntry {
+    std::string caption;  // 1252
+    int index;
+  };
+  std::vector<TLanguageMenuEntry> LanguageMenuEntries(bool includeSource) const;
+
   // Language switch. The widget layer translates the open forms inside `translateForms`,
   // which runs after the second language is set and before the new language becomes
   // current. False, with nothing changed and `translateForms` not called, when there are no

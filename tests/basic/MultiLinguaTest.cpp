@@ -422,6 +422,23 @@ TEST(MultiLingua, FindLanguage) {
   for (const auto& c : cases) EXPECT_EQ(s.System().FindLanguage(c.name), c.code) << c.name;
 }
 
+TEST(MultiLingua, LanguageMenuEntries) {
+  LoadedSystem s;
+  s.System().LoadLanguageLines({u"DE=a", u"EN=b", u"US=c", u"FR=d", u"XX=e", u"EL=f"}, false);
+  auto captions = [&](bool withSource) {
+    std::vector<std::string> r;
+    for (const auto& e : s.System().LanguageMenuEntries(withSource))
+      r.push_back(e.caption + "/" + s.System().Languages()[e.index].code);
+    return r;
+  };
+  EXPECT_EQ(captions(false), (std::vector<std::string>{"English/EN", "Fran\xE7" "ais (French)/FR",
+                                                       "Greek/EL", "XX/XX"}));
+  EXPECT_EQ(captions(true).front(), "Deutsch (German)/DE");
+  // The captions name their languages again.
+  for (const auto& e : s.System().LanguageMenuEntries(true))
+    EXPECT_EQ(s.System().FindLanguage(e.caption), s.System().Languages()[e.index].code);
+}
+
 TEST(MultiLingua, SwitchLanguage) {
   LoadedSystem s;
   tMLSystem& ml = s.System();
