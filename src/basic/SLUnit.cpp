@@ -245,6 +245,15 @@ void TQStringList::ReplaceWith(std::vector<std::string>& lines) {
   EndUpdate();
 }
 
+std::vector<std::string> TQStringList::GetLines() const {
+  std::vector<std::string> lines;
+  lines.reserve(items_.size());
+  for (const auto& item : items_) lines.push_back(item.text);
+  return lines;
+}
+
+void TQStringList::SetLines(std::vector<std::string> lines) { ReplaceWith(lines); }
+
 void TQStringList::SetText(std::string_view text) {
   std::vector<std::string> lines;
   const char* p = text.data();

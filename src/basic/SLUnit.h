@@ -330,11 +330,18 @@ class TQStringList : public TStringListBase<std::string> {
   std::string GetDelimitedText(char delimiter, char quote) const;
   void SetDelimitedText(std::string_view text, char delimiter, char quote);
 
-  // The lines of a text file (CR LF, CR or LF line ends). False when the file is missing
-  // or unreadable; the list then keeps what it held when missing.
-  bool LoadFromFile(const std::string& fileName);
-  // Writes every line with CR LF; false when the file could not be written completely.
+  // The lines as a plain vector (what the text-file functions of FileCtrl2 take) and back.
+  std::vector<std::string> GetLines() const;
+  void SetLines(std::vector<std::string> lines);  // sorted lists sort them in
+
+  // Replaces the lines by those of a text file (LoadTextFile: CR LF, CR or LF end a
+  // line). On any failure the list keeps what it held and the result is false;
+  // `loadResult` receives LoadTextFile's code (ltfRead, ltfMissing, ltfReadError).
+  bool LoadFromFile(const std::string& fileName, int* loadResult = nullptr);
+  // Every line followed by CR LF (SaveTextFile). True when written completely.
   bool SaveToFile(const std::string& fileName) const;
+  // The same through SaveTextFileSafe: temporary file, optional ".bak", then replace.
+  bool SaveToFileSafe(const std::string& fileName, bool keepBackup) const;
 
  private:
   void ReplaceWith(std::vector<std::string>& lines);
