@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "basic/FileCtrl2.h"
+
 namespace {
 
 // Splits delimited text and hands each item to `emit`. Record lines go through here
@@ -289,4 +291,22 @@ void TQStringList::SetDelimitedText(std::string_view text, char delimiter, char 
                        [this](std::string&& s) { AppendRaw(std::move(s)); });
   }
   EndUpdate();
+}
+
+bool TQStringList::LoadFromFile(const std::string& fileName, int* loadResult) {
+  std::vector<std::string> lines;
+  const int result = LoadTextFile(fileName, lines, items_.size());
+  if (loadResult != nullptr) *loadResult = result;
+  // A partly read file must not replace the lines: saved back, it would lose the rest.
+  if (result != ltfRead) return false;
+  ReplaceWith(lines);
+  return true;
+}
+
+bool TQStringList::SaveToFile(const std::string& fileName) const {
+  return SaveTextFile(GetLines(), fileName);
+}
+
+bool TQStringList::SaveToFileSafe(const std::string& fileName, bool keepBackup) const {
+  return SaveTextFileSafe(GetLines(), fileName, keepBackup);
 }

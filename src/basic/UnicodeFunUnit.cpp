@@ -1,6 +1,7 @@
 #include "basic/UnicodeFunUnit.h"
 
 #include "basic/Cp1252.h"
+#include "basic/FileCtrl2.h"
 
 namespace {
 
@@ -169,4 +170,21 @@ bool BytesToWideText(std::string_view bytes, std::u16string& out) {
   if (enc != teNone && enc != teUtf16LE) return false;
   out = Utf16LEBytesToWide(bytes.substr(static_cast<size_t>(markLength)));
   return true;
+}
+
+bool ReadTextFileWide(const std::string& fileName, std::u16string& text) {
+  text.clear();
+  std::string bytes;
+  // ReadFileToString refuses an empty file too, which is readable text all the same.
+  if (!ReadFileToString(fileName, bytes)) return GetFileSize64(fileName) == 0;
+  int markLength = 0;
+  switch (DetectTextEncoding(bytes.data(), bytes.size(), markLength)) {
+    case teNone:
+      text = Cp1252ToUtf16(bytes);
+      return true;
+    case teUtf16LE:
+      return BytesToWideText(bytes, text);
+    default:
+      return false;
+  }
 }

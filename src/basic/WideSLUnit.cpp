@@ -1,6 +1,7 @@
 #include "basic/WideSLUnit.h"
 
 #include "basic/Cp1252.h"
+#include "basic/FileCtrl2.h"
 #include "basic/UnicodeFunUnit.h"
 
 namespace {
@@ -127,4 +128,26 @@ std::u16string TWStringList::GetWideText(bool withMark) const {
     out += u"\r\n";
   }
   return out;
+}
+
+bool TWStringList::LoadFromFile(const std::string& fileName) {
+  Clear();
+  std::string bytes;
+  if (!ReadFileToString(fileName, bytes)) return false;
+  int markLength = 0;
+  switch (DetectTextEncoding(bytes.data(), bytes.size(), markLength)) {
+    case teNone:
+      SetText(bytes);
+      return true;
+    case teUtf16LE: {
+      std::u16string text;
+      BytesToWideText(bytes, text);
+      std::vector<std::u16string> lines;
+      SplitWideLines(text, lines);
+      ReplaceWith(lines);
+      return true;
+    }
+    default:  // UTF-8, UTF-16 BE and UTF-32 files are not ours to read
+      return false;
+  }
 }

@@ -311,3 +311,43 @@ TEST(CommaText, SortedListSortsItemsIn) {
 }
 
 }  // namespace
+
+#include "basic/FileCtrl2.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+TEST(TQStringListFile, SaveAndLoadThroughTextFiles) {
+  TTempDir dir;
+  const std::string file = dir.File("list.txt");
+  TQStringList l{"i=1,c=4,n=\"a b\"", "", "M\xFC" "nze \x80", "last"};
+  ASSERT_TRUE(l.SaveToFile(file));
+  EXPECT_EQ(ReadAllBytes(file), "i=1,c=4,n=\"a b\"\r\n\r\nM\xFC" "nze \x80\r\nlast\r\n");
+
+  TQStringList back{"stale"};
+  int result = -1;
+  EXPECT_TRUE(back.LoadFromFile(file, &result));
+  EXPECT_EQ(result, ltfRead);
+  EXPECT_TRUE(back.Equals(l));
+
+  // A missing file leaves the list as it was.
+  EXPECT_FALSE(back.LoadFromFile(dir.File("missing.txt"), &result));
+  EXPECT_EQ(result, ltfMissing);
+  EXPECT_TRUE(back.Equals(l));
+
+  // The safe save keeps the previous text as ".bak".
+  TQStringList next{"new"};
+  ASSERT_TRUE(next.SaveToFileSafe(file, true));
+  EXPECT_EQ(ReadAllBytes(file), "new\r\n");
+  EXPECT_EQ(ReadAllBytes(file + ".bak"), "i=1,c=4,n=\"a b\"\r\n\r\nM\xFC" "nze \x80\r\nlast\r\n");
+
+  // A sorted list sorts what it reads.
+  TQStringList sorted;
+  sorted.SetSorted(true);
+  WriteAllBytes(file, "b\r\nA\r\na\r\n");
+  EXPECT_TRUE(sorted.LoadFromFile(file));
+  EXPECT_EQ(Lines(sorted), (V{"A", "b"}));
+  EXPECT_EQ(sorted.GetLines(), (V{"A", "b"}));
+}
+
+}  // namespace

@@ -87,3 +87,32 @@ TEST(BytesToWideText, MarksAndOddBytes) {
 }
 
 }  // namespace
+
+#include "support/TestSupport.h"
+
+namespace {
+
+TEST(ReadTextFileWide, MarksDecideTheEncoding) {
+  TTempDir dir;
+  const std::pair<std::string, std::pair<bool, std::u16string>> cases[] = {
+      {std::string("\xFF\xFE" "a\0\xAC\x20\r\0\n\0", 10), {true, u"a\u20AC\r\n"}},
+      {"\x80 \xE4\r\n", {true, u"\u20AC \u00E4\r\n"}},
+      {"", {true, u""}},
+      {"\xEF\xBB\xBF" "a", {false, u""}},
+      {"\xFE\xFF\0a", {false, u""}},
+  };
+  int n = 0;
+  for (const auto& [bytes, want] : cases) {
+    const std::string file = dir.File("f" + std::to_string(++n));
+    WriteAllBytes(file, bytes);
+    std::u16string text = u"stale";
+    EXPECT_EQ(ReadTextFileWide(file, text), want.first) << n;
+    EXPECT_EQ(text, want.second) << n;
+  }
+  std::u16string text = u"stale";
+  EXPECT_FALSE(ReadTextFileWide(dir.File("missing"), text));
+  EXPECT_EQ(text, u"");
+  EXPECT_FALSE(ReadTextFileWide(dir.Dir(), text));
+}
+
+}  // namespace

@@ -89,3 +89,59 @@ TEST(TWStringList, SortedCaseInsensitiveBeyond1252) {
 }
 
 }  // namespace
+
+namespace {
+
+// Language files as other programs write them: the fixture bytes are made here.
+std::string Utf16LE(const std::u16string& text, bool mark) {
+  std::string bytes = mark ? std::string("\xFF\xFE") : std::string();
+  for (char16_t w : text) {
+    bytes += static_cast<char>(w & 0xFF);
+    bytes += static_cast<char>(w >> 8);
+  }
+  return bytes;
+}
+
+std::string Utf16BE(const std::u16string& text) {
+  std::string bytes("\xFE\xFF");
+  for (char16_t w : text) {
+    bytes += static_cast<char>(w >> 8);
+    bytes += static_cast<char>(w & 0xFF);
+  }
+  return bytes;
+}
+
+TEST(TWStringListFile, LoadFromFileAcceptsUtf16LEAnd1252Only) {
+  TTempDir dir;
+  const std::u16string text = u"[1]\r\nDeutsch=Schl\u00FCssel\r\n\r\nPolski=Klucz \u0141\u00F3d\u017A\r\n";
+  const W wantUtf16 = {u"[1]", u"Deutsch=Schl\u00FCssel", u"", u"Polski=Klucz \u0141\u00F3d\u017A"};
+
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool ok;
+    W lines;
+  };
+  const Case cases[] = {
+      {"utf16le.lng", Utf16LE(text, true), true, wantUtf16},
+      {"odd.lng", Utf16LE(u"a\r\nb", true) + "c", true, {u"a", u"b"}},
+      {"ansi.lng", "\x80uro\r\nM\xFC" "nze\n\r\nend", true, {u"\u20ACuro", u"M\u00FCnze", u"", u"end"}},
+      {"utf8.lng", "\xEF\xBB\xBF" "Schl\xC3\xBC" "ssel\r\n", false, {}},
+      {"utf16be.lng", Utf16BE(u"ab\r\n"), false, {}},
+      {"utf32le.lng", std::string("\xFF\xFE\0\0a\0\0\0", 8), false, {}},
+      {"empty.lng", "", false, {}},
+  };
+  for (const auto& c : cases) {
+    WriteAllBytes(dir.File(c.name), c.bytes);
+    TWStringList l;
+    l.Add(u"old line");
+    EXPECT_EQ(l.LoadFromFile(dir.File(c.name)), c.ok) << c.name;
+    EXPECT_EQ(Lines(l), c.lines) << c.name;
+  }
+  TWStringList l;
+  l.Add(u"old line");
+  EXPECT_FALSE(l.LoadFromFile(dir.File("missing.lng")));
+  EXPECT_EQ(l.Count(), 0);
+}
+
+}  // namespace
