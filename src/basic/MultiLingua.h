@@ -208,6 +208,22 @@ std::string ResolveLangCode(const std::string& code);
 
 // A unit's numbered German default texts. Keyed by number: two numbers may carry the same
 // German text. The first entry a unit adds is its own name under number 0.
+//
+// A unit builds its table on first use and fetches through it:
+//   const TMLStringList* CoreTexts() {
+//     static const TMLStringList* table = [] {
+//       TMLStringList* t = NewMLStringList();
+//       t->Add255Obj("UnitTR100", 0);
+//       t->Add255Obj("Schlie\xDF" "anlage", 1);
+//       t->Add255Obj("Die Angabe \"%1\" ist kein bekanntes Geb\xE4" "ude.", 13);
+//       return t;
+//     }();
+//     return table;
+//   }
+//   std::string CoreText(int32_t n) { return GetMLText(CoreTexts(), n); }
+//   std::string CoreTextFmt(int32_t n, const std::string& a) {
+//     return GetMLTextFmt(CoreTexts(), n, a);
+//   }
 class TMLStringList {
  public:
   // Adds a German text (1252, cut to 255 characters) under `number`. False, and nothing
