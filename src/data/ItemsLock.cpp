@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "basic/Cp1252.h"
+#include "basic/FileCtrl2.h"
 #include "platform/StationIdentity.h"
-#include "platform/WholeFile.h"
 
 namespace {
 
@@ -17,24 +17,6 @@ std::string Trimmed(const std::string& s) {
   while (b < e && IsBlank(s[b])) ++b;
   while (e > b && IsBlank(s[e - 1])) --e;
   return s.substr(b, e - b);
-}
-
-// CR LF, a lone CR and a lone LF each end a line; text after the last end is a line too.
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(std::move(line));
-      line.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty()) lines.push_back(std::move(line));
-  return lines;
 }
 
 // The items of a comma list, trimmed, without empty ones.
@@ -111,23 +93,23 @@ std::vector<std::string> OwnItems(const std::vector<std::string>& lines,
   return items;
 }
 
-// The file's text with this station's entry set to `items` (no line when empty). Other
+// The file's lines with this station's entry set to `items` (no line when empty). Other
 // stations' lines stay as they are; empty lines are dropped.
-std::string TextWithOwnEntry(const std::vector<std::string>& lines, const std::string& stationKey,
-                             const std::vector<std::string>& items) {
-  std::string text;
+std::vector<std::string> LinesWithOwnEntry(const std::vector<std::string>& lines,
+                                           const std::string& stationKey,
+                                           const std::vector<std::string>& items) {
+  std::vector<std::string> result;
   bool written = false;
   for (const auto& line : lines) {
     if (IsOwnLine(line, stationKey)) {
-      if (!written && !items.empty()) text += stationKey + "=" + JoinItems(items) + "\r\n";
+      if (!written && !items.empty()) result.push_back(stationKey + "=" + JoinItems(items));
       written = true;
       continue;
     }
-    if (Trimmed(line).empty()) continue;
-    text += line + "\r\n";
+    if (!Trimmed(line).empty()) result.push_back(line);
   }
-  if (!written && !items.empty()) text += stationKey + "=" + JoinItems(items) + "\r\n";
-  return text;
+  if (!written && !items.empty()) result.push_back(stationKey + "=" + JoinItems(items));
+  return result;
 }
 
 // An ID text that would break the file's lines or lists.
@@ -177,14 +159,14 @@ TItemsLock::TReadResult TItemsLock::ReadLines(std::vector<std::string>& lines) {
   // fresh read a moment later sees the new file.
   for (int attempt = 1; attempt <= kReadAttempts; ++attempt) {
     if (attempt > 1) Wait(kWaitMs);
-    std::string bytes;
-    switch (ReadWholeFile(fileName_, bytes)) {
-      case TReadFileResult::Ok:
-        lines = SplitLines(bytes);
+    switch (LoadTextFile(fileName_, lines)) {
+      case ltfRead:
         return TReadResult::Ok;
-      case TReadFileResult::Missing:
+      case ltfMissing:
+        lines.clear();
         return TReadResult::Ok;
-      case TReadFileResult::Error:
+      default:
+        lines.clear();
         break;
     }
   }
@@ -263,7 +245,7 @@ bool TItemsLock::SetDBAccess(int action, std::vector<std::string>& ids,
   }
 
   if (after != before &&
-      !ReplaceWholeFile(fileName_, TextWithOwnEntry(lines, stationKey_, after))) {
+      !SaveTextFileSafe(LinesWithOwnEntry(lines, stationKey_, after), fileName_, false)) {
     return refuse(kLockFileUnusable);
   }
   ownEntry_ = JoinItems(after);
@@ -332,7 +314,7 @@ bool TItemsLock::UnlockMine() {
   TReservation reservation(*accessProtection_);
   if (!reservation.Held()) return false;
   if (ReadLines(lines) != TReadResult::Ok) return false;
-  if (hasOwnLine() && !ReplaceWholeFile(fileName_, TextWithOwnEntry(lines, stationKey_, {}))) {
+  if (hasOwnLine() && !SaveTextFileSafe(LinesWithOwnEntry(lines, stationKey_, {}), fileName_, false)) {
     return false;
   }
   ownEntry_.clear();

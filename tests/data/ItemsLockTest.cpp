@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include "platform/PlatformFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -173,6 +175,22 @@ TEST(ItemsLock, TheFileIsReplacedAsAWholeUnderTheReservation) {
   int files = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++files;
   EXPECT_EQ(files, 2);  // ".wpf" and ".wpi", no temporary file left
+
+  // A replacement that fails at its last step leaves the old file complete and the
+  // station's entry as it was.
+  {
+    TPfFaultScope fault([](TPfOp op, const std::string&) { return op == TPfOp::Rename ? EIO : 0; });
+    TIds ids{"6"};
+    std::string blocking;
+    EXPECT_FALSE(alice.lock->SetDBAccess(dbaLock, ids, blocking));
+    EXPECT_EQ(blocking, "*");
+    EXPECT_TRUE(ids.empty());
+    ids = {"5"};
+    EXPECT_FALSE(alice.lock->SetDBAccess(dbaUnlock, ids, blocking));
+  }
+  EXPECT_EQ(alice.lock->OwnEntry(), "5");
+  EXPECT_EQ(ReadAllBytes(dir.File("Store.wpi")), "bob@pc2=7\r\nalice@pc1=5\r\n");
+  EXPECT_FALSE(alice.protection->Locked());
 }
 
 TEST(ItemsLock, LockAllNestsAndKeepsAllUntilTheLastUnlockAll) {
@@ -329,4 +347,37 @@ TEST(ItemsLock, OpeningFindsLeftoversAndUnlockMineRemovesThem) {
   }
   TWorkstation alice(dir, "alice@pc1");
   EXPECT_FALSE(alice.lock->InUseAtOpen());
+}
+
+TEST(StationName, KeyFromUserAndHost) {
+  struct Case {
+    const char* user;
+    const char* host;
+    const char* key;
+  };
+  const Case cases[] = {
+      {"alice", "pc1", "alice@pc1"},
+      {"KASSE", "kasse", "KASSE"},  // equal ignoring case: the user alone
+      {"m\xFC" "ller", "M\xDC" "LLER", "m\xFC" "ller"},
+      {"al=ice", "p,c\r\n1", "alice@pc1"},  // characters that would break the lock file
+      {"alice", "", "alice"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MakeStationKey(c.user, c.host), c.key) << c.user;
+
+  // Local time in 2 ms steps: (day * 86400 + h * 3600 + m * 60 + s) * 500 + ms / 2.
+  EXPECT_EQ(MakeRunNumber(0, 0, 0, 0, 1), "0");
+  EXPECT_EQ(MakeRunNumber(1, 0, 0, 0, 0), "2932E00");          // 86400 * 500
+  EXPECT_EQ(MakeRunNumber(31, 23, 59, 59, 999), "5265BFFF");
+
+  InitStationName(false);
+  const std::string plain = StationName();
+  EXPECT_FALSE(plain.empty());
+  EXPECT_EQ(plain.find_first_of("=,\r\n"), std::string::npos);
+  InitStationName(true);
+  const std::string withRun = StationName();
+  ASSERT_EQ(withRun.rfind(plain + "@@", 0), 0u);
+  EXPECT_EQ(withRun.find_first_not_of("0123456789ABCDEF", plain.size() + 2), std::string::npos);
+  InitStationName(true);
+  EXPECT_EQ(StationName(), withRun);  // the run number is the program's start, not now
+  InitStationName(false);
 }
