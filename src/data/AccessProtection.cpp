@@ -116,8 +116,10 @@ void TAccessProtectionRegistry::SetSleeper(TSleeper sleeper) {
 void TAccessProtectionRegistry::Wait(int milliseconds) { sleeper_(milliseconds); }
 
 TAccessProtectionRegistry& AccessProtections() {
-  static TAccessProtectionRegistry registry;
-  return registry;
+  // Never destroyed: stores that live until the program ends still return their
+  // references at exit, and the system lets go of the lock files with the process.
+  static TAccessProtectionRegistry* registry = new TAccessProtectionRegistry;
+  return *registry;
 }
 
 void GetAccessProtection(const std::string& fileName, TAccessProtection*& instance,

@@ -63,6 +63,7 @@ TFileLockResult TFileLock::TryLock(const std::string& fileName) {
       created = true;
     } else if (errno == EEXIST) {
       fd = OpenRetrying(fileName.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY, 0);
+      if (fd < 0 && errno == ENOENT) continue;  // deleted just now: create it afresh
     }
     if (fd < 0) {
       lastError_ = errno;
