@@ -252,6 +252,17 @@ bool TItemsLock::SetDBAccess(int action, std::vector<std::string>& ids,
   return true;
 }
 
+bool TItemsLock::SetDBAccess(int action, TQStringList& ids, std::string& blockingStation) {
+  std::vector<std::string> list;
+  for (int i = 0; i < ids.Count(); ++i) list.push_back(ids.Get(i));
+  const bool ok = SetDBAccess(action, list, blockingStation);
+  if (static_cast<int>(list.size()) != ids.Count()) {
+    ids.Clear();
+    for (const auto& id : list) ids.Add(id);
+  }
+  return ok;
+}
+
 bool TItemsLock::LockAll(std::string& blockingStation) {
   blockingStation.clear();
   if (allLevel_ > 0) {

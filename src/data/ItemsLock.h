@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "basic/SLUnit.h"
 #include "data/AccessProtection.h"
 
 // Actions of TItemsLock::SetDBAccess.
@@ -56,6 +57,8 @@ class TItemsLock {
   // Asking for "all" is refused while any other station holds anything: the check is made
   // under the reservation, in the same step that writes "all".
   bool SetDBAccess(int action, std::vector<std::string>& ids, std::string& blockingStation);
+  // The same for IDs held in a string list (one ID per line); the list is changed alike.
+  bool SetDBAccess(int action, TQStringList& ids, std::string& blockingStation);
 
   // Exclusive access to the whole store ("all"), nested: the first call takes it, later
   // calls only count. False with the other station's name when it holds anything.

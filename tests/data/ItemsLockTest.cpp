@@ -145,6 +145,15 @@ TEST(ItemsLock, IdsAlreadyHeldTouchNoFileAndNeedNoReservation) {
   EXPECT_TRUE(alice.lock->SetDBAccess(dbaUnlock, ids, blocking));
   EXPECT_EQ(alice.lock->OwnEntry(), "5,6");
   EXPECT_EQ(bob.Set(dbaLock, {"5"}), "alice@pc1");
+
+  // The same through a string list.
+  TQStringList lines{"6", "11"};
+  EXPECT_TRUE(alice.lock->SetDBAccess(dbaLock, lines, blocking));
+  ASSERT_EQ(lines.Count(), 1);
+  EXPECT_EQ(lines.Get(0), "11");
+  EXPECT_EQ(alice.lock->OwnEntry(), "5,6,11");
+  EXPECT_TRUE(alice.lock->SetDBAccess(dbaUnlock, lines, blocking));
+  EXPECT_EQ(alice.lock->OwnEntry(), "5,6");
 }
 
 TEST(ItemsLock, RemovingTheLastIdRemovesTheLine) {
