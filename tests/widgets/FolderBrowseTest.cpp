@@ -35,7 +35,7 @@ TEST_F(FolderBrowseTest, ResultEndsWithASlash) {
     auto& fileDialog = static_cast<QFileDialog&>(dialog);
     EXPECT_EQ(fileDialog.fileMode(), QFileDialog::Directory);
     EXPECT_TRUE(fileDialog.testOption(QFileDialog::DontUseNativeDialog));
-    fileDialog.accept();
+    dialog.accept();
   });
   std::string folder;
   ASSERT_TRUE(BrowseForFolder(nullptr, "Datenordner", tmp.Dir() + "data/", false, true, folder));
@@ -63,7 +63,9 @@ TEST_F(FolderBrowseTest, RequiredFilesGateTheOkButton) {
     });
     EXPECT_EQ(browser.Execute(), holds) << start;
     EXPECT_EQ(enabled, holds) << start;
-    if (holds) EXPECT_EQ(browser.folder, tmp.Dir() + "data");
+    if (holds) {
+      EXPECT_EQ(browser.folder, tmp.Dir() + "data");
+    }
   }
   EXPECT_TRUE(FolderHoldsRequiredFile(tmp.Dir() + "data/", {"nope", "Tessaro.ada"}));
   EXPECT_FALSE(FolderHoldsRequiredFile(tmp.Dir() + "empty/", {"Tessaro.ada"}));

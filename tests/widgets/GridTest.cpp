@@ -154,7 +154,10 @@ TEST_F(GridTest, AutoColumnWidths) {
   grid.resize(2000, 300);
   GridAutoColWidths(&grid, false, 150);
   const QFontMetrics fm(grid.font());
-  EXPECT_EQ(grid.columnWidth(0), fm.horizontalAdvance(QStringLiteral("Keller")) + 8);
+  int widest = 0;
+  for (const char* text : {"Name", "Tor", "Keller", "Halle", "Dach"})
+    widest = std::max(widest, fm.horizontalAdvance(QString::fromLatin1(text)));
+  EXPECT_EQ(grid.columnWidth(0), widest + 8);
   EXPECT_EQ(grid.columnWidth(2), 150 + 8);
   GridAutoColWidths(&grid, true, 150);
   const int total = grid.columnWidth(0) + grid.columnWidth(1) + grid.columnWidth(2);
