@@ -1,23 +1,26 @@
 #include "basic/MsgDlgUnit.h"
 
+#include "basic/MultiLingua.h"
+
 namespace {
 
-struct TNumberedText {
-  int number;
-  const char* text;
-};
-
-// The German defaults, kept in one numbered table so that a language file can translate them.
-const TNumberedText kMsgDlgTexts[] = {
-    {mdtInformation, "Information"},
-    {mdtError, "Fehler"},
-    {mdtConfirmation, "Best\xE4tigung"},
-    {mdtInput, "Eingabe"},
-    {mdtOk, "OK"},
-    {mdtCancel, "Abbrechen"},
-    {mdtYes, "&Ja"},
-    {mdtNo, "&Nein"},
-};
+// The German defaults of the boxes' titles and standard buttons.
+const TMLStringList* MsgDlgTexts() {
+  static const TMLStringList* table = [] {
+    TMLStringList* t = NewMLStringList();
+    t->Add255Obj("MsgDlgUnit", 0);
+    t->Add255Obj("Information", mdtInformation);
+    t->Add255Obj("Fehler", mdtError);
+    t->Add255Obj("Best\xE4tigung", mdtConfirmation);
+    t->Add255Obj("Eingabe", mdtInput);
+    t->Add255Obj("OK", mdtOk);
+    t->Add255Obj("Abbrechen", mdtCancel);
+    t->Add255Obj("&Ja", mdtYes);
+    t->Add255Obj("&Nein", mdtNo);
+    return t;
+  }();
+  return table;
+}
 
 }  // namespace
 
@@ -52,11 +55,6 @@ bool InputText(const std::string& prompt, std::string& value, bool editable) {
   return true;
 }
 
-std::string MsgDlgText(int number) {
-  for (const TNumberedText& t : kMsgDlgTexts) {
-    if (t.number == number) return t.text;
-  }
-  return "";
-}
+std::string MsgDlgText(int number) { return GetMLText(MsgDlgTexts(), number); }
 
 void TranslateMsgDlg(TMsgDlgTexts&) {}

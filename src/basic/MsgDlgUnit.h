@@ -25,7 +25,8 @@ int AskButtons(const std::string& text, const std::string& caption1, const std::
 // `editable`, `value` takes the edited text. The read-only form shows OK alone.
 bool InputText(const std::string& prompt, std::string& value, bool editable);
 
-// The German texts of the message boxes' titles and standard buttons, by number.
+// The texts of the message boxes' titles and standard buttons, by number (German defaults
+// in the unit's message table, in the current language).
 enum TMsgDlgTextNo {
   mdtInformation = 1,
   mdtError = 2,
@@ -36,7 +37,7 @@ enum TMsgDlgTextNo {
   mdtYes = 7,
   mdtNo = 8,
 };
-// The text of that number; "" for an unknown number.
+// The text of that number in the current language; "" for an unknown number.
 std::string MsgDlgText(int number);
 
 // What a message box shows, handed to the translation before the box is built.

@@ -56,7 +56,7 @@ TEST(MsgDlgUnit, ForwardsToTheInstalledInteraction) {
 TEST(MsgDlgUnit, NumberedTexts) {
   EXPECT_EQ(MsgDlgText(mdtInput), "Eingabe");
   EXPECT_EQ(MsgDlgText(mdtConfirmation), "Best\xE4tigung");
-  EXPECT_EQ(MsgDlgText(0), "");
+  EXPECT_EQ(MsgDlgText(99), "");
 }
 
 }  // namespace
