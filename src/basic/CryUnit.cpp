@@ -14,7 +14,7 @@ namespace {
 // Each search of the table building is bounded. Searched without a bound, the running
 // value and the column formula are periodic, and for some keys their period misses every
 // free value or column: keys whose length shares the factor 17 with 255 (17, 34, 51, ...)
-// often, keys of one repeated byte, and about one key in 200 of arbitrary bytes would
+// often, keys of one repeated byte, and about one key in 170 of arbitrary bytes would
 // search for ever. When the search reaches a free cell at all it does so within a few
 // hundred tries (the longest seen over thousands of random keys: about 2,000), so past the
 // bound the next free value or column is taken; every key then gives a table, and keys
