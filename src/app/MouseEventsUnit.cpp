@@ -115,9 +115,12 @@ std::string TMouseEventsControls::HintOf(const QWidget* control) const {
 }
 
 bool TMouseEventsControls::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (type != QEvent::Enter && type != QEvent::MouseMove && type != QEvent::Leave)
+    return QObject::eventFilter(watched, event);  // paints and the like: no lookup
   auto* control = qobject_cast<QWidget*>(watched);
   if (control && Find(control)) {
-    switch (event->type()) {
+    switch (type) {
       case QEvent::Enter:
         MouseOver(control, static_cast<QEnterEvent*>(event)->position().toPoint(), false);
         break;
