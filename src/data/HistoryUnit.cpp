@@ -1,7 +1,6 @@
 #include "data/HistoryUnit.h"
 
 #include <cerrno>
-#include <filesystem>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -310,8 +309,7 @@ bool THistory::CopyTo(const std::string& folder) {
   std::string target = folder;
   AddBackslash(target);
   if (target.empty()) return false;
-  std::error_code ec;
-  std::filesystem::create_directories(target, ec);
+  PfCreateFolders(target);
   TReservation held(log_.Reservation());
   if (!held.Held()) return false;
   log_.Flush(false);
@@ -320,7 +318,7 @@ bool THistory::CopyTo(const std::string& folder) {
     std::string source = FileNameOf(year);
     std::int64_t size = GetFileSize64(source);
     if (size < 0) continue;
-    std::string dest = target + std::filesystem::path(source).filename().string();
+    std::string dest = target + source.substr(source.rfind('/') + 1);
     if (GetFileSize64(dest) == size) continue;
     if (!CopyFileReplacing(source, dest, target)) ok = false;
   }
