@@ -10,6 +10,7 @@
 #include "basic/MultiLingua.h"
 #include "basic/ValueString.h"
 #include "data/AccessProtection.h"
+#include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
 
 const TMLStringList* HistoryTexts() {
@@ -309,7 +310,7 @@ bool THistory::CopyTo(const std::string& folder) {
   std::string target = folder;
   AddBackslash(target);
   if (target.empty()) return false;
-  PfCreateFolders(target);
+  PfMakeFolders(target);
   TReservation held(log_.Reservation());
   if (!held.Held()) return false;
   log_.Flush(false);

@@ -9,6 +9,7 @@
 #include "basic/MultiLingua.h"
 #include "basic/UserInteraction.h"
 #include "data/AccessProtection.h"
+#include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
 
 // ---------------------------------------------------------------------------------------
@@ -66,7 +67,7 @@ int OpenForAppend(const std::string& fileName, int& fd, bool& created) {
   int e = PfOpenAppend(fileName, fd);
   if (e != ENOENT) return e;
   std::string folder = FolderOf(fileName);
-  if (!folder.empty()) PfCreateFolders(folder);
+  if (!folder.empty()) PfMakeFolders(folder);
   int wfd = -1;
   e = PfCreateNew(fileName, 0666, wfd);
   if (e == 0) {

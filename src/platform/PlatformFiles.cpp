@@ -458,38 +458,15 @@ std::string PfTempFolder() {
   return StripTrailingSlashes(path);
 }
 
+int PfWithOsPath(const std::string& path,
+                 const std::function<int(const std::string& osPath)>& call) {
+  return OnExisting(path, call);
+}
+
 std::string PfOsPath(const std::string& path) {
   if (IsAscii(path)) return path;
   bool legacy = false;
   return WalkOsPath(path, legacy);
-}
-
-int PfCreateFolder(const std::string& folder) {
-  std::string path = StripTrailingSlashes(folder);
-  if (path.empty()) return ENOENT;
-  if (int f = Fault(TPfOp::CreateFolder, path)) return f;
-  if (::mkdir(PfOsPath(path).c_str(), 0777) == 0) return 0;
-  int e = Err();
-  if (e == EEXIST) {
-    TPfInfo info;
-    if (PfStat(path, info) == 0 && info.kind == TPfKind::Folder) return 0;
-  }
-  return e;
-}
-
-int PfCreateFolders(const std::string& folder) {
-  std::string path = StripTrailingSlashes(folder);
-  if (path.empty()) return ENOENT;
-  TPfInfo info;
-  if (PfStat(path, info) == 0 && info.kind == TPfKind::Folder) return 0;
-  // Every level from the top; the levels that exist answer EEXIST and are passed.
-  for (std::size_t pos = path.find('/', 1); pos != std::string::npos;
-       pos = path.find('/', pos + 1)) {
-    if (pos > 0 && path[pos - 1] == '/') continue;
-    int e = PfCreateFolder(path.substr(0, pos));
-    if (e != 0 && e != EACCES && e != EPERM) return e;  // a closed upper level may still hold ours
-  }
-  return PfCreateFolder(path);
 }
 
 std::string PfAbsolutePath(const std::string& path) {

@@ -24,7 +24,6 @@ enum class TPfOp {
   Chmod,         // PfChmod (path: the file)
   RemoveTree,    // each removal inside PfRemoveTree (path: the entry)
   Truncate,      // PfTruncate (path: empty)
-  CreateFolder,  // PfCreateFolder, each level of PfCreateFolders (path: the folder)
 };
 
 // The path is the program's (1252), as the caller gave it.
@@ -109,15 +108,16 @@ int PfRemoveTree(const std::string& folder);
 // The system's folder for temporary files, without a trailing "/".
 std::string PfTempFolder();
 
-// Creates the folder (its parent must exist); an existing folder is success.
-int PfCreateFolder(const std::string& folder);
-// Creates the folder with every missing level above it; an existing folder is success.
-int PfCreateFolders(const std::string& folder);
-
 // A relative path prefixed with the working folder; an absolute or empty one as it is.
 // Empty when the working folder cannot be had.
 std::string PfAbsolutePath(const std::string& path);
 
-// The system's bytes for a program path, for the other units of this layer that call the
-// system themselves: the UTF-8 form, except components that exist only in their legacy form.
+// For the other units of this layer that call the system themselves.
+// The system's bytes for a program path: the UTF-8 form, except components that exist only
+// in their legacy form. Costs a look-up per component that is not ASCII; meant for names
+// that are created, renamed to or locked.
 std::string PfOsPath(const std::string& path);
+// Runs `call` (0 or an errno value) on the system's bytes of a path that should exist: the
+// UTF-8 form, and only when that is not found, the legacy form, if there is one.
+int PfWithOsPath(const std::string& path,
+                 const std::function<int(const std::string& osPath)>& call);

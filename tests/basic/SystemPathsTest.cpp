@@ -10,6 +10,7 @@
 #include "basic/FileCtrl2.h"
 #include "basic/ParamsUnit.h"
 #include "platform/FileLock.h"
+#include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
 #include "support/TestSupport.h"
 
@@ -59,7 +60,7 @@ TEST(SystemPaths, FilesInAFolderWithAnUmlautLandUnderTheUtf8Name) {
   EXPECT_EQ(subfolders, std::vector<std::string>{"Schl\xFC" "ssel"});
 
   // A new folder below is created under its UTF-8 name as well.
-  ASSERT_EQ(PfCreateFolders(folder + "\xC4nderungen/2026"), 0);
+  ASSERT_EQ(PfMakeFolders(folder + "\xC4nderungen/2026"), 0);
   EXPECT_TRUE(fs::is_directory(utf8Folder + "\xC3\x84nderungen/2026"));
 
   std::string resolved;
