@@ -75,16 +75,18 @@ TEST(SystemPaths, FilesInAFolderWithAnUmlautLandUnderTheUtf8Name) {
 
 TEST(SystemPaths, TheFaultHookSeesTheProgramsSpelling) {
   TTempDir dir;
-  const std::string file = dir.Dir() + "\x80-Liste.txt";
+  const std::string folder = dir.Dir() + "\x80-Ordner/";
+  ASSERT_EQ(PfMakeFolders(folder), 0);
   std::vector<std::string> seen;
   TPfFaultScope hook([&](TPfOp op, const std::string& path) {
-    if (op == TPfOp::Rename) seen.push_back(path.substr(path.rfind('/') + 1));
+    if (op == TPfOp::Rename || op == TPfOp::FsyncFolder) seen.push_back(path);
     return 0;
   });
-  ASSERT_TRUE(SaveTextFile({"x"}, file));
-  ASSERT_EQ(seen.size(), 1u);
-  EXPECT_EQ(seen[0].substr(0, 1), "~");  // the temporary file, named beside the target
-  EXPECT_TRUE(fs::exists(dir.Dir() + "\xE2\x82\xAC-Liste.txt"));
+  ASSERT_TRUE(SaveTextFile({"x"}, folder + "Liste.txt"));
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_TRUE(seen[0].starts_with(folder + "~")) << seen[0];  // the temporary file
+  EXPECT_EQ(seen[1], folder);
+  EXPECT_TRUE(fs::exists(dir.Dir() + "\xE2\x82\xAC-Ordner/Liste.txt"));
 }
 
 TEST(SystemPaths, TheFileLockHoldsTheUtf8File) {
