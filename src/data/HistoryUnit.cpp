@@ -264,48 +264,6 @@ void THistory::CollectNames(int cls, const std::string& filter, TQStringList& li
   list.SetSorted(sorted);
 }
 
-namespace {
-
-// Copies `from` to `to` through a temporary file beside `to`, so `to` is either the old
-// file or the complete new one.
-bool CopyFileReplacing(const std::string& from, const std::string& to,
-                       const std::string& folder) {
-  int in = -1;
-  if (PfOpenRead(from, in) != 0) return false;
-  std::string temp;
-  int out = -1;
-  if (PfCreateUnique(folder, "~", ".tmp", temp, out) != 0) {
-    PfClose(in);
-    return false;
-  }
-  std::vector<char> buffer(32768);
-  bool ok = true;
-  for (;;) {
-    std::size_t got = 0;
-    if (PfRead(in, buffer.data(), buffer.size(), got) != 0) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    if (PfWriteAll(out, buffer.data(), got) != 0) {
-      ok = false;
-      break;
-    }
-  }
-  PfClose(in);
-  ok = ok && PfFsync(out) == 0;
-  ok = PfClose(out) == 0 && ok;
-  ok = ok && PfRename(temp, to) == 0;
-  if (!ok) {
-    PfUnlink(temp);
-    return false;
-  }
-  PfFsyncFolder(folder);
-  return true;
-}
-
-}  // namespace
-
 bool THistory::CopyTo(const std::string& folder) {
   std::string target = folder;
   AddBackslash(target);
@@ -321,7 +279,7 @@ bool THistory::CopyTo(const std::string& folder) {
     if (size < 0) continue;
     std::string dest = target + source.substr(source.rfind('/') + 1);
     if (GetFileSize64(dest) == size) continue;
-    if (!CopyFileReplacing(source, dest, target)) ok = false;
+    if (!CopyFileReplacing(source, dest)) ok = false;
   }
   return ok;
 }
