@@ -1,0 +1,83 @@
+#include "basic/SearchLikeGoogleUnit.h"
+
+#include "basic/Cp1252.h"
+
+namespace {
+
+std::string TrimBlanks(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
+  return s.substr(b, e - b);
+}
+
+bool BoundaryFree(const std::string& text, size_t pos) {
+  return pos >= text.size() || static_cast<unsigned char>(text[pos]) < '0';
+}
+
+}  // namespace
+
+void TSearchLikeGoogle::SetSearchText(const std::string& text) {
+  for (int i = 0; i < kMaxTerms; ++i) {
+    Terms[i].clear();
+    Quoted[i] = false;
+  }
+  Count = kMaxTerms;
+  std::string rest = text;
+  for (int i = 0; i < kMaxTerms; ++i) {
+    rest = TrimBlanks(rest);
+    std::string term;
+    bool quoted = false;
+    if (!rest.empty() && rest[0] == '"') {
+      quoted = true;
+      size_t close = rest.find('"', 1);
+      if (close == std::string::npos) {
+        term = rest.substr(1);
+        rest.clear();
+      } else {
+        term = rest.substr(1, close - 1);
+        rest.erase(0, close + 1);
+      }
+    } else {
+      size_t blank = rest.find(' ');
+      if (blank == std::string::npos) {
+        term = rest;
+        rest.clear();
+      } else {
+        term = rest.substr(0, blank);
+        rest.erase(0, blank + 1);
+      }
+    }
+    if (Transform) term = Transform(term);
+    term = AnsiUpperCase(term);
+    if (term.empty()) {
+      Count = i;
+      break;
+    }
+    Terms[i] = term;
+    Quoted[i] = quoted;
+  }
+}
+
+bool TSearchLikeGoogle::Matches(const std::string& text) const {
+  if (Count <= 0) return true;
+  std::string t = AnsiUpperCase(text);
+  if (Transform) t = Transform(t);
+  const int n = Count < kMaxTerms ? Count : kMaxTerms;
+  for (int i = 0; i < n; ++i) {
+    const std::string& term = Terms[i];
+    if (!Quoted[i]) {
+      if (t.find(term) == std::string::npos) return false;
+      continue;
+    }
+    bool found = false;
+    for (size_t p = t.find(term); p != std::string::npos; p = t.find(term, p + 1)) {
+      if ((p == 0 || static_cast<unsigned char>(t[p - 1]) < '0') && BoundaryFree(t, p + term.size())) {
+        found = true;
+        break;
+      }
+    }
+    if (!found) return false;
+  }
+  return true;
+}

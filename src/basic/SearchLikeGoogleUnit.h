@@ -1,0 +1,22 @@
+#pragma once
+// The matcher behind the search boxes: up to four terms separated by blanks, each of which
+// must occur in the text; a term in double quotes must stand as a whole word.
+
+#include <functional>
+#include <string>
+
+class TSearchLikeGoogle {
+ public:
+  static constexpr int kMaxTerms = 4;
+
+  int Count = 0;
+  std::string Terms[kMaxTerms];  // upper-cased (1252 table)
+  bool Quoted[kMaxTerms] = {};
+  // Applied to every term and to every searched text, e.g. to fold umlauts; may be empty.
+  std::function<std::string(const std::string&)> Transform;
+
+  // Splits `text` into up to four terms; everything from an earlier search is forgotten.
+  void SetSearchText(const std::string& text);
+  // True when `text` satisfies every term (always true without terms).
+  bool Matches(const std::string& text) const;
+};
