@@ -17,7 +17,8 @@
 #include "basic/FileCtrl2.h"
 #include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
-#include "data/AccessProtectionUnit.h"
+#include "data/AccessProtection.h"
+#include "data/ItemsLock.h"
 
 // =======================================================================================
 // Message table
@@ -365,7 +366,8 @@ bool TMiniDB::Open(const std::string& dataPath, const std::string& fileTitle,
       Ext = ".adaX";
   }
   FileName = DataPath + FileTitle + Ext;
-  GetAccessProtection(DataPath + FileTitle + ".wpf", AccessProtection);
+  GetAccessProtection(DataPath + FileTitle + ".wpf", AccessProtection,
+                      Registry ? *Registry : AccessProtections());
   ItemsLock = std::make_unique<TItemsLock>(DataPath + FileTitle + ".wpi", AccessProtection,
                                            StationKey);
   FileTime = TFileStamp{};
@@ -457,21 +459,14 @@ void TMiniDB::Release(int ticket) {
   if (AccessProtection && ticket >= 0) AccessProtection->Release(ticket);
 }
 
-bool TMiniDB::HoldsExclusiveAccess() const { return ItemsLock && ItemsLock->AllLevel > 0; }
-
-bool TMiniDB::HoldsLock(int32_t id) const {
-  if (!ItemsLock) return false;
-  TQStringList own;
-  own.SetCommaText(ItemsLock->OwnEntry);
-  return own.IndexOf(std::to_string(id)) >= 0;
-}
+bool TMiniDB::HoldsExclusiveAccess() const { return ItemsLock && ItemsLock->AllLevel() > 0; }
 
 bool TMiniDB::TakeLocks(const std::vector<int32_t>& ids, std::string& blocking,
                         TLockScope& scope, bool tryAll) {
   scope = TLockScope{};
   blocking.clear();
   if (!ItemsLock) {
-    blocking = "*";
+    blocking = kLockFileUnusable;
     return false;
   }
   if (tryAll && ItemsLock->LockAll(blocking)) {
@@ -479,20 +474,20 @@ bool TMiniDB::TakeLocks(const std::vector<int32_t>& ids, std::string& blocking,
     return true;
   }
   blocking.clear();
-  // Only the IDs taken here are given back later; locks the caller already held stay.
   std::vector<std::string> texts;
   for (int32_t id : ids) {
-    if (id <= 0 || HoldsLock(id)) continue;
-    if (std::find(scope.taken.begin(), scope.taken.end(), id) != scope.taken.end()) continue;
-    scope.taken.push_back(id);
-    texts.push_back(std::to_string(id));
+    std::string text = std::to_string(id);
+    if (id > 0 && std::find(texts.begin(), texts.end(), text) == texts.end())
+      texts.push_back(std::move(text));
   }
   if (texts.empty()) return true;
-  ItemsLock->SetDBAccess(1, texts, blocking);
-  if (!blocking.empty()) {
-    scope.taken.clear();
+  // What stays in `texts` is what this call added: only that is given back later, so a
+  // lock the caller already held survives the operation.
+  if (!ItemsLock->SetDBAccess(dbaLock, texts, blocking)) {
+    if (blocking.empty()) blocking = kLockFileUnusable;
     return false;
   }
+  scope.taken = std::move(texts);
   return true;
 }
 
@@ -500,7 +495,7 @@ void TMiniDB::DropLocks(TLockScope& scope) {
   if (!ItemsLock) return;
   // A change must be on disk before its records are free for other stations again;
   // inside an outer exclusive access the outer owner saves.
-  const bool outerExclusive = scope.all ? ItemsLock->AllLevel > 1 : HoldsExclusiveAccess();
+  const bool outerExclusive = scope.all ? ItemsLock->AllLevel() > 1 : HoldsExclusiveAccess();
   bool saved = true;
   if (outerExclusive && !AutoSave) StoreCurrent();
   else saved = Commit();
@@ -509,10 +504,8 @@ void TMiniDB::DropLocks(TLockScope& scope) {
   } else if (saved && !scope.taken.empty()) {
     // Unsaved changes keep their records locked, so no other station edits them before
     // the next save puts them on disk.
-    std::vector<std::string> texts;
-    for (int32_t id : scope.taken) texts.push_back(std::to_string(id));
     std::string blocking;
-    ItemsLock->SetDBAccess(2, texts, blocking);
+    ItemsLock->SetDBAccess(dbaUnlock, scope.taken, blocking);
   }
   scope = TLockScope{};
 }
@@ -537,7 +530,8 @@ bool TMiniDB::UnlockItem(int32_t id) {
   bool saved = Commit();
   if (saved && ItemsLock) {
     std::string blocking;
-    ItemsLock->SetDBAccess(2, {std::to_string(id)}, blocking);
+    std::vector<std::string> texts{std::to_string(id)};
+    ItemsLock->SetDBAccess(dbaUnlock, texts, blocking);
   }
   Release(ticket);
   return saved;
@@ -588,8 +582,8 @@ void TMiniDB::PutHeaderLine(const std::string& name, const std::string& value) {
   else Lines.push_back(std::move(line));
 }
 
-void TMiniDB::NewStoreLines() {
-  Lines = {"\x01", "LastID=0", "FileTitle=", "AppName=" + AppName, "AppOptions="};
+std::vector<std::string> TMiniDB::NewStoreLines() const {
+  return {"\x01", "LastID=0", "FileTitle=", "AppName=" + AppName, "AppOptions="};
 }
 
 bool TMiniDB::BuildIndex(const std::vector<std::string>& lines, TIndexData& index) {
@@ -699,9 +693,10 @@ void TMiniDB::IndexOneLine(int32_t lineNo) {
 int TMiniDB::Load() {
   if (!Opened) return ldNotOpen;
   TFileStamp now = GetFileStamp(FileName);
-  if (now.exists) {
-    if (now == FileTime) return ldUnchanged;
-  } else if (!fileSeen_) {
+  // Unchanged since the last look (a file that failed to read is not read again, nor
+  // reported again, until it changes).
+  if (now == FileTime && (now.exists || fileSeen_)) return ldUnchanged;
+  if (!now.exists && !fileSeen_) {
     if (NewFile) return ldUnchanged;
     std::error_code ec;
     if (!DataPath.empty()) std::filesystem::create_directories(DataPath, ec);
@@ -723,6 +718,7 @@ int TMiniDB::Load() {
     if (fileSeen_) {
       // The file we read is gone. Starting a new empty store here would let the next save
       // replace every station's records by nothing: keep what we have and stop writing.
+      FileTime = now;
       Release(ticket);
       MarkReadOnly(7);
       return ldReadError;
@@ -732,10 +728,10 @@ int TMiniDB::Load() {
       return ldUnchanged;
     }
     SingletonID = 0;
-    NewStoreLines();
+    std::vector<std::string> lines = NewStoreLines();
     TIndexData index;
-    BuildIndex(Lines, index);
-    AdoptLines(std::move(Lines), std::move(index));
+    BuildIndex(lines, index);
+    AdoptLines(std::move(lines), std::move(index));
     RefreshAllNames();
     NewFile = true;
     FileTime = now;
@@ -744,12 +740,14 @@ int TMiniDB::Load() {
     return ldNewStore;
   }
   if (read == 2 || read == 3) {
+    FileTime = now;
     Release(ticket);
     MarkReadOnly(read == 2 ? 7 : 8);
     return ldReadError;
   }
   TIndexData index;
   if (!BuildIndex(fresh, index)) {
+    FileTime = now;
     Release(ticket);
     MarkReadOnly(8);
     return ldReadError;
@@ -878,10 +876,11 @@ bool TMiniDB::SaveIfModified() {
 }
 
 bool TMiniDB::Commit() {
-  bool ok = true;
-  if (CurrentModified) ok = StoreCurrent();
-  if (Modified) ok = SaveIfModified() && ok;
-  return ok;
+  if (CurrentModified) {
+    bool ok = StoreCurrent();
+    if (AutoSave) return ok;  // StoreCurrent has tried the save (and said why it failed)
+  }
+  return SaveIfModified();
 }
 
 bool TMiniDB::StoreCurrent() {
@@ -1629,7 +1628,7 @@ bool TMiniDB::SetLinks(int32_t id, int kindBack, std::string& blocking, bool one
     return false;
   }
   std::vector<int32_t> want;
-  for (int i = 0; i < wanted.Count; ++i) want.push_back(wanted.Get(i));
+  for (int32_t i = 0; i < wanted.Count(); ++i) want.push_back(wanted.Get(i));
   std::vector<int32_t> present = LinkIDs(GetLinkText(id, kind));
   std::vector<int32_t> removals;
   for (int32_t p : present)

@@ -26,10 +26,9 @@
 #include <vector>
 
 #include "basic/SLUnit.h"
-#include "data/ItemListUnit.h"
-
-class TAccessProtection;
-class TItemsLock;
+#include "data/AccessProtection.h"
+#include "data/ItemList.h"
+#include "data/ItemsLock.h"
 
 // ---------------------------------------------------------------------------------------
 // Load results of TMiniDB::Load.
@@ -155,8 +154,11 @@ class TMiniDB {
   bool SavedOnce = false;
   int32_t LoadCount = 0;            // completed reads
   bool AutoSave = true;             // caller: store changes are saved at once
-  // The station key used for record locks; empty = the program-wide one.
+  // The station key used for record locks; empty = the program's one. Set before Open.
   std::string StationKey;
+  // The reservations this store takes part in; null = the program's. Set before Open
+  // (a test gives each simulated workstation its own).
+  TAccessProtectionRegistry* Registry = nullptr;
   // The local date-time (days since 1899-12-30) for new GUIDs; replaceable in tests.
   std::function<double()> LocalNow;
 
@@ -297,7 +299,7 @@ class TMiniDB {
   void IndexOneLine(int32_t lineNo);
   void EnsureIDSlots(int32_t id);
   void ComputeName(int32_t id, const std::string& line, const TLineInfo& info);
-  void NewStoreLines();
+  std::vector<std::string> NewStoreLines() const;
   int FindHeaderLine(const std::string& name) const;
   void PutHeaderLine(const std::string& name, const std::string& value);
   void ReapplyPending(std::map<int32_t, std::string>& texts,
@@ -311,9 +313,8 @@ class TMiniDB {
   // Record locks taken by one operation: exclusive access, or the IDs locked here.
   struct TLockScope {
     bool all = false;
-    std::vector<int32_t> taken;
+    std::vector<std::string> taken;
   };
-  bool HoldsLock(int32_t id) const;
   bool TakeLocks(const std::vector<int32_t>& ids, std::string& blocking, TLockScope& scope,
                  bool tryAll);
   // Commits (a change is saved before its records are free again), then gives back what
