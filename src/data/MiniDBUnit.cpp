@@ -252,7 +252,7 @@ std::string BuildRecordLine(const TQStringList& fields) {
     if (key.size() < item.size()) {
       std::string stored = item.substr(key.size() + 1);
       SanitizeStored(key, stored);
-      item = std::string(key) + "=" + stored;
+      item = SanitizeValue(std::string(key)) + "=" + stored;
     } else {
       item = SanitizeValue(item);
     }
@@ -815,6 +815,9 @@ void TMiniDB::SetLineOfID(int32_t id, std::string line, bool isNew) {
     lineNo = IndexLine[id];
     Lines[lineNo] = std::move(line);
   } else {
+    // Record lines start at the third line; a file cut short gets its "LastID" line first.
+    if (Lines.size() < 2) PutHeaderLine("LastID", std::to_string(LastID));
+    if (Lines.size() < 2) Lines.resize(2);
     lineNo = static_cast<int32_t>(Lines.size());
     Lines.push_back(std::move(line));
   }
