@@ -12,6 +12,7 @@
 
 #include <unistd.h>
 
+#include "basic/BasicsUnit.h"
 #include "basic/FileCtrl2.h"
 #include "data/AccessProtection.h"
 #include "data/MiniDBUnit.h"
@@ -47,6 +48,37 @@ bool HasBadByte(const std::string& s) {
   return false;
 }
 
+// The index's one-pass line scanner must read exactly what the comma-text reader reads.
+void ScanAgreesWithCommaText(const std::string& line) {
+  TLineInfo info;
+  std::vector<std::string> scratch;
+  ScanRecordLine(line, scratch, info);
+  std::vector<std::string> items;
+  ParseCommaText(line, items);
+  TLineInfo ref;
+  bool haveI = false, haveC = false, haveV = false;
+  for (const std::string& item : items) {
+    if (item.size() < 2 || item[1] != '=') continue;
+    const char k = static_cast<char>(item[0] >= 'a' && item[0] <= 'z' ? item[0] - 32 : item[0]);
+    const std::string value = item.substr(2);
+    if (k == 'I' && !haveI) {
+      haveI = true;
+      ref.id = StrToIntZero(value);
+    } else if (k == 'C' && !haveC) {
+      haveC = true;
+      ref.cls = StrToByteZero(value);
+    } else if (k == 'V' && !haveV) {
+      haveV = true;
+      ref.valid = value != "0";
+    } else if (k == 'N' && !ref.hasName) {
+      ref.hasName = true;
+      ref.rawName = value;
+    }
+  }
+  Check(info.id == ref.id && info.cls == ref.cls && info.valid == ref.valid &&
+        info.hasName == ref.hasName && info.rawName == ref.rawName);
+}
+
 // Record line: fields from the bytes (one per NUL-separated piece) are built into a line
 // and read back.
 void LineRoundTrip(const std::string& bytes) {
@@ -69,10 +101,8 @@ void LineRoundTrip(const std::string& bytes) {
   Check(back.size() == static_cast<size_t>(fields.Count()));
   for (int i = 0; i < fields.Count(); ++i)
     if (!HasBadByte(fields.Get(i))) Check(back[i] == fields.Get(i));
-  TLineInfo info;
-  std::vector<std::string> scratch;
-  ScanRecordLine(bytes, scratch, info);
-  Check(info.cls >= 0 && info.cls <= 255);
+  ScanAgreesWithCommaText(bytes);
+  ScanAgreesWithCommaText(line);
 }
 
 void LoadStore(const std::string& bytes, bool write) {
