@@ -1391,9 +1391,28 @@ bool TMiniDB::PersistNewID(int32_t id) {
   return false;
 }
 
+bool TMiniDB::ClaimNewID(int32_t id, std::vector<std::string>& claim) {
+  // A new ID can be held by nobody, so this lock is refused only while another station
+  // holds the whole store: exclusive access means no other station creates records either.
+  claim = {std::to_string(id)};
+  std::string blocking;
+  if (ItemsLock && ItemsLock->SetDBAccess(dbaLock, claim, blocking)) return true;
+  claim.clear();
+  ShowLockedMessage(blocking.empty() ? std::string(kLockFileUnusable) : blocking, true);
+  return false;
+}
+
+void TMiniDB::EndClaim(std::vector<std::string>& claim) {
+  if (claim.empty() || !ItemsLock) return;
+  std::string blocking;
+  ItemsLock->SetDBAccess(dbaUnlock, claim, blocking);
+  claim.clear();
+}
+
 int32_t TMiniDB::NewRecord(int cls) {
   if (!Opened || Lines.empty() || cls < 1 || cls > 255) return 0;
   int ticket = -1;
+  std::vector<std::string> claim;
   const bool share = !NoSave && !HoldsExclusiveAccess();
   if (share) {
     if (!Reserve(ticket)) {
@@ -1402,12 +1421,13 @@ int32_t TMiniDB::NewRecord(int cls) {
     }
     Load();  // the freshest "LastID" of all stations
   }
-  if (LastID >= kMaxRecordID) {
+  if (LastID >= kMaxRecordID || (share && !ClaimNewID(LastID + 1, claim))) {
     Release(ticket);
     return 0;
   }
   int32_t id = AppendRecord(LastID + 1, cls);
   bool ok = PersistNewID(id);
+  EndClaim(claim);
   Release(ticket);
   return ok ? id : 0;
 }
@@ -1441,8 +1461,14 @@ bool TMiniDB::CreateWithID(int32_t id, int cls) {
       return true;
     }
   }
+  std::vector<std::string> claim;
+  if (share && !ClaimNewID(id, claim)) {
+    Release(ticket);
+    return false;
+  }
   AppendRecord(id, cls);
   bool ok = PersistNewID(id);
+  EndClaim(claim);
   Release(ticket);
   return ok;
 }

@@ -307,6 +307,8 @@ class TMiniDB {
   void SetLineOfID(int32_t id, std::string line, bool isNew);
   int32_t AppendRecord(int32_t id, int cls);
   bool PersistNewID(int32_t id);
+  bool ClaimNewID(int32_t id, std::vector<std::string>& claim);
+  void EndClaim(std::vector<std::string>& claim);
   std::string ReadLineField(int32_t id, std::string_view key);
   bool RecordFields(int32_t id, TQStringList& fields);
   void SetValueOfCurrent(const std::string& key, const std::string& stored);

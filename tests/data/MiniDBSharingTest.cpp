@@ -172,9 +172,10 @@ TEST(MiniDBSharing, AlternatingCreatesAndEditsKeepEveryRecordOnce) {
   EXPECT_TRUE(ui.messages.empty()) << ui.AllText();
 }
 
-// Invariant 2: inside exclusive access new records stay in memory; if another station
-// (ignoring the exclusive access) saves a record under the same ID meanwhile, that record
-// stays and ours moves to a free ID.
+// Invariant 2: inside exclusive access new records stay in memory until the bulk save. No
+// other station creates records meanwhile; and should a record under one of those IDs reach
+// the file anyway (a station that ignored the lock file), it stays and ours moves to a free
+// ID, its references in this station's unsaved lines with it.
 TEST(MiniDBSharing, NewRecordUnderExclusiveAccessNeverTakesAForeignID) {
   TTempDir dir;
   TScopedRecorder ui;
@@ -189,18 +190,24 @@ TEST(MiniDBSharing, NewRecordUnderExclusiveAccessNeverTakesAForeignID) {
   int32_t linked = a->NewNamedRecord(5, "bulk person", "");
   a->AddLinkBoth(mine, linked, 5, 4);
   a->StoreCurrent();
-  EXPECT_TRUE(std::filesystem::exists(dir.File("Data.ada")));
-  int32_t theirs = b->NewNamedRecord(7, "foreign", "");
-  ASSERT_TRUE(b->Commit());
-  ASSERT_EQ(theirs, mine);  // both took the same number
+  EXPECT_EQ(b->NewRecord(7), 0);  // refused while A holds the whole store
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_NE(ui.messages[0].text.find("Arbeitsplatz A "), std::string::npos);
+  ui.Clear();
+  // A writer that ignores the lock file puts its own record under A's first new ID.
+  std::string bytes = ReadAllBytes(dir.File("Data.ada"));
+  bytes += "i=" + std::to_string(mine) + ",c=7,n=" + ScrambleStr("foreign") + "\r\n";
+  WriteAllBytes(dir.File("Data.ada") + "~x", bytes);
+  std::filesystem::rename(dir.File("Data.ada") + "~x", dir.File("Data.ada"));
   a->AutoSave = true;
   ASSERT_TRUE(a->Commit());
   a->ItemsLock->UnlockAll();
   ASSERT_EQ(a->MovedIDs.count(mine), 1u);
+  EXPECT_EQ(a->MovedIDs.count(linked), 0u);  // its ID was free
   int32_t moved = a->MovedIDs[mine];
-  int32_t movedLinked = a->MovedIDs.count(linked) ? a->MovedIDs[linked] : linked;
+  int32_t movedLinked = linked;
   auto records = ReadBack(dir);
-  EXPECT_EQ(records[theirs], "foreign");
+  EXPECT_EQ(records[mine], "foreign");
   EXPECT_EQ(records[moved], "bulk");
   EXPECT_EQ(records[movedLinked], "bulk person");
   EXPECT_EQ(records.size(), 4u);
@@ -208,6 +215,8 @@ TEST(MiniDBSharing, NewRecordUnderExclusiveAccessNeverTakesAForeignID) {
   ASSERT_TRUE(c.Open(dir));
   EXPECT_EQ(c->GetLinkText(moved, 5), std::to_string(movedLinked));
   EXPECT_EQ(c->GetLinkText(movedLinked, 4), std::to_string(moved));
+  EXPECT_EQ(c->GetLinkText(mine, 5), "");
+  EXPECT_TRUE(ui.messages.empty()) << ui.AllText();
 }
 
 // Invariant 3: no value can break a line or end the file.
