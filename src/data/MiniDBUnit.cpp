@@ -15,6 +15,7 @@
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
+#include "basic/MultiLingua.h"
 #include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
 #include "data/AccessProtection.h"
@@ -43,27 +44,25 @@ const char* const kMultiItemsDB[kMultiItemsDBCount] = {
     "Eingabe am Arbeitsplatz %1 beendet wurde.",
 };
 
-void ReplaceAll(std::string& text, const std::string& what, const std::string& by) {
-  size_t pos = 0;
-  while ((pos = text.find(what, pos)) != std::string::npos) {
-    text.replace(pos, what.size(), by);
-    pos += by.size();
-  }
+const TMLStringList* MultiItemsDBTable() {
+  static const TMLStringList* table = [] {
+    TMLStringList* t = NewMLStringList();
+    for (int n = 0; n < kMultiItemsDBCount; ++n) t->Add255Obj(kMultiItemsDB[n], n);
+    return t;
+  }();
+  return table;
 }
 
 }  // namespace
 
 std::string MultiItemsDBText(int number) {
   if (number < 1 || number >= kMultiItemsDBCount) return {};
-  std::string text = kMultiItemsDB[number];
-  ReplaceAll(text, "#13#", "\r");
-  return text;
+  return GetMLText(MultiItemsDBTable(), number);
 }
 
 std::string MultiItemsDBTextFmt(int number, const std::string& arg) {
-  std::string text = MultiItemsDBText(number);
-  ReplaceAll(text, "%1", arg);
-  return text;
+  if (number < 1 || number >= kMultiItemsDBCount) return {};
+  return GetMLTextFmt(MultiItemsDBTable(), number, arg);
 }
 
 // =======================================================================================

@@ -53,10 +53,11 @@ constexpr int32_t kMaxRecordID = 1 << 26;
 constexpr int32_t kMaxIDBeyondLines = 1000000;
 
 // ---------------------------------------------------------------------------------------
-// The store's message table (group "MultiItemsDB"): entry 0 is the table's name, 1-9 the
-// German texts. The one place these texts live, so the language system can take them over.
+// The store's message table "MultiItemsDB" (entry 0 the table's name, 1-9 the German
+// texts), registered with the language system; the one place these texts live.
 constexpr int kMultiItemsDBCount = 10;
-// The German text with that number ("#13#" turned into CR); empty for unknown numbers.
+// The text with that number in the current language ("#13#" turned into CR); empty for
+// unknown numbers.
 std::string MultiItemsDBText(int number);
 // The same with every "%1" replaced by `arg`.
 std::string MultiItemsDBTextFmt(int number, const std::string& arg);
