@@ -99,7 +99,8 @@ struct TLineInfo {
   std::string rawName;     // "n" as stored (rotated)
 };
 // Reads a record line's "i", "c", "v" and "n" (field names compared ignoring ASCII case,
-// the first occurrence counts). `items` is scratch space the caller may reuse.
+// the first occurrence counts) by the comma-text rules, in one pass without splitting the
+// line. `items` is scratch space the caller may reuse.
 void ScanRecordLine(std::string_view line, std::vector<std::string>& items, TLineInfo& info);
 
 // ---------------------------------------------------------------------------------------
