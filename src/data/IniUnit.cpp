@@ -4,6 +4,7 @@
 #include "basic/FileCtrl2.h"
 #include "basic/IndirectRunUnit.h"
 #include "basic/ParamsUnit.h"
+#include "basic/RegistryUnit.h"
 
 namespace {
 
@@ -83,27 +84,22 @@ bool HasControlChar(const std::string& text, bool allowTab) {
 }
 
 // The registry value that holds the per-user (or machine-wide) settings text.
-bool ReadRegistryIniText(bool machineWide, std::string& text) {
-  (void)machineWide;
-  text.clear();
-  return false;
+constexpr const char* kRegistryIniValue = "ini";
+
+std::string ReadRegistryIniText(bool machineWide) {
+  return RegReadString(machineWide, kRegistryIniValue);
 }
 
 bool WriteRegistryIniText(bool machineWide, const std::string& text) {
-  (void)machineWide;
-  (void)text;
-  return false;
+  return RegWriteString(machineWide, kRegistryIniValue, text);
 }
 
 TSettingsCache& RefreshRegistry(bool machineWide, bool force) {
   TMandantState& state = MandantState();
   TSettingsCache& cache = machineWide ? state.RegMachineCache : state.RegUserCache;
-  static const std::string kValueName = "ini";
-  if (!force && state.IsFresh(cache, kValueName)) return cache;
-  std::string text;
-  ReadRegistryIniText(machineWide, text);
-  cache.Lines.SetText(text);
-  cache.FileName = kValueName;
+  if (!force && state.IsFresh(cache, kRegistryIniValue)) return cache;
+  cache.Lines.SetText(ReadRegistryIniText(machineWide));
+  cache.FileName = kRegistryIniValue;
   state.Stamp(cache);
   return cache;
 }

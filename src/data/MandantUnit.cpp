@@ -1,16 +1,16 @@
 #include "data/MandantUnit.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-
-#include <sys/stat.h>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/DateClock.h"
 #include "basic/FileCtrl2.h"
+#include "basic/RegistryUnit.h"
 #include "basic/ValueString.h"
+#include "platform/PlatformFileAccess.h"
+#include "platform/PlatformFiles.h"
 
 // ---------------------------------------------------------------------------------------
 // State
@@ -207,7 +207,10 @@ bool OnlyPlainDefault(const TMandantList& list) {
   return list.empty() || (list.size() == 1 && IsPlainDefaultClient(list.front()));
 }
 
-bool WriteLastSubscriber(const std::string& key);
+// The login list preselects the client last chosen or created by this user.
+bool WriteLastSubscriber(const std::string& key) {
+  return RegWriteString(false, "LastSubscriber", key);
+}
 
 }  // namespace
 
@@ -300,17 +303,10 @@ bool SandboxFolderName(std::string& folder) {
   std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d.%02d.%02d", t.year, t.month, t.day,
                 t.hour, t.minute, t.second);
   const std::string candidate = root + "Sandbox " + stamp;
-  // mkdir fails on an existing folder, so two stations in the same second never share one.
-  if (::mkdir(candidate.c_str(), 0777) != 0) return false;
+  // A folder of that name belongs to an earlier copy: never write into it.
+  TPfInfo info;
+  if (PfLstat(candidate, info) != 0 || info.kind != TPfKind::Missing) return false;
+  if (PfMakeFolders(candidate) != 0) return false;
   folder = candidate + "/";
   return true;
 }
-
-namespace {
-
-bool WriteLastSubscriber(const std::string& key) {
-  (void)key;
-  return false;
-}
-
-}  // namespace

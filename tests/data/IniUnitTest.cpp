@@ -10,7 +10,9 @@
 
 #include "basic/FileCtrl2.h"
 #include "basic/ParamsUnit.h"
+#include "basic/RegistryUnit.h"
 #include "platform/PlatformFiles.h"
+#include "support/RegistryTestRoot.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -220,4 +222,36 @@ TEST_F(SettingsTest, NamesAndValuesThatWouldBreakTheFileAreRefused) {
   EXPECT_EQ(ReadAllBytes(DataIni()), "A=1\r\n");
   EXPECT_TRUE(WriteSetting(1, "B", "x\ty"));
   EXPECT_EQ(ReadSettingStr(1, "B"), "x\ty");
+}
+
+TEST_F(SettingsTest, PerUserRegistryText) {
+  TRegistryTestRoot root;
+  SetRegistryProgramKey("\\Software\\Merivan\\Tessaro");
+  // Bare LF line ends: any rewrite would show as CR LF.
+  ASSERT_TRUE(RegWriteString(false, "ini", "WindowState=1,2\nZoom=100\n"));
+  ASSERT_TRUE(RegWriteString(true, "ini", "Zoom=75\r\n"));
+
+  EXPECT_EQ(ReadDataSettingStr("windowstate"), "1,2");
+  EXPECT_EQ(RegistryIniLines(true).Value("Zoom"), "75");
+  EXPECT_TRUE(WriteDataSetting("Zoom", "100"));
+  EXPECT_EQ(RegReadString(false, "ini"), "WindowState=1,2\nZoom=100\n") << "unchanged";
+
+  // Another program of this user changes the text within our 5 seconds: its change stays.
+  ASSERT_TRUE(RegWriteString(false, "ini", "WindowState=3,4\r\nZoom=100\r\n"));
+  EXPECT_EQ(ReadDataSettingStr("WindowState"), "1,2") << "cached";
+  EXPECT_TRUE(WriteDataSetting("Zoom", "120"));
+  EXPECT_EQ(RegReadString(false, "ini"), "WindowState=3,4\r\nZoom=120\r\n");
+  EXPECT_EQ(RegReadString(true, "ini"), "Zoom=75\r\n");
+
+  ASSERT_TRUE(RegWriteString(false, "ini", "Zoom=50\r\n"));
+  a->now = 5000;
+  EXPECT_EQ(ReadDataSettingStr("Zoom"), "50") << "expired";
+
+  a->state.ReadOnlyMode = true;
+  EXPECT_TRUE(WriteDataSetting("Zoom", "10"));
+  EXPECT_EQ(RegReadString(false, "ini"), "Zoom=50\r\n");
+  a->state.ReadOnlyMode = false;
+
+  SetRegistryProgramKey("");
+  EXPECT_FALSE(WriteDataSetting("Zoom", "10")) << "no registry key: not written";
 }

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "basic/DateClock.h"
+#include "basic/RegistryUnit.h"
+#include "support/RegistryTestRoot.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -264,6 +266,9 @@ TEST_F(ClientsTest, CreateMandantAndSandboxFolder) {
   TFixedClock clock(EncodeDateTime(2026, 3, 4, 5, 6, 7));
   TClockScope clockScope(clock);
 
+  TRegistryTestRoot registryRoot;
+  SetRegistryProgramKey("\\Software\\Merivan\\Tessaro");
+
   std::string folder;
   ASSERT_TRUE(SandboxFolderName(folder));
   EXPECT_EQ(folder, dir.Dir() + "Sandbox 2026-03-04 05.06.07/");
@@ -284,7 +289,9 @@ TEST_F(ClientsTest, CreateMandantAndSandboxFolder) {
   EXPECT_EQ(list[1].Text2, "Hamburg");
   EXPECT_EQ(list[1].DataFolder, folder);
   EXPECT_TRUE(list[1].Active);
+  EXPECT_EQ(RegReadString(false, "LastSubscriber"), "Nord\t" + folder);
 
+  SetRegistryProgramKey("");
   if (oldTz) setenv("TZ", savedTz.c_str(), 1);
   else unsetenv("TZ");
   tzset();
