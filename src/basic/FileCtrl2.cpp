@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "basic/Cp1252.h"
+#include "platform/OsText.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
@@ -145,9 +146,10 @@ std::string WithSlash(std::string folder) {
   return folder;
 }
 
+// The environment holds the system's bytes (UTF-8); the folders become program paths.
 std::string EnvOr(const char* name, const std::string& fallback) {
   const char* v = std::getenv(name);
-  return (v && *v) ? std::string(v) : fallback;
+  return (v && *v) ? OsToAnsi(v) : fallback;
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "data/HistoryUnit.h"
 
 #include <cerrno>
-#include <filesystem>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -11,6 +10,7 @@
 #include "basic/MultiLingua.h"
 #include "basic/ValueString.h"
 #include "data/AccessProtection.h"
+#include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
 
 const TMLStringList* HistoryTexts() {
@@ -268,8 +268,7 @@ bool THistory::CopyTo(const std::string& folder) {
   std::string target = folder;
   AddBackslash(target);
   if (target.empty()) return false;
-  std::error_code ec;
-  std::filesystem::create_directories(target, ec);
+  PfMakeFolders(target);
   TReservation held(log_.Reservation());
   if (!held.Held()) return false;
   log_.Flush(false);
@@ -278,7 +277,7 @@ bool THistory::CopyTo(const std::string& folder) {
     std::string source = FileNameOf(year);
     std::int64_t size = GetFileSize64(source);
     if (size < 0) continue;
-    std::string dest = target + std::filesystem::path(source).filename().string();
+    std::string dest = target + source.substr(source.rfind('/') + 1);
     if (GetFileSize64(dest) == size) continue;
     if (!CopyFileReplacing(source, dest)) ok = false;
   }
