@@ -1,14 +1,16 @@
 #include <cstdint>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
-#include "output/PictureUnit.h"
+#include "output/PictureLoadUnit.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -97,7 +99,7 @@ struct TFormat {
 };
 void PrintTo(const TFormat& f, std::ostream* os) { *os << f.writer; }
 
-class PictureFormatTest : public ::testing::TestWithParam<TFormat> {
+class PictureLoadFormatTest : public ::testing::TestWithParam<TFormat> {
  protected:
   // The picture in this format; empty (and the test skipped) when Qt cannot write it.
   std::string Written() {
@@ -112,7 +114,7 @@ class PictureFormatTest : public ::testing::TestWithParam<TFormat> {
 
 // Every picture comes out as Format_RGB888 at its own size, whatever its file format and
 // whatever its file is called.
-TEST_P(PictureFormatTest, DecodesToA24BitImageOfTheRightSize) {
+TEST_P(PictureLoadFormatTest, DecodesToA24BitImageOfTheRightSize) {
   const std::string bytes = Written();
   if (bytes.empty()) GTEST_SKIP() << "Qt has no writer for " << GetParam().writer;
   for (const char* name : {"picture.", "misnamed.dat"}) {
@@ -131,7 +133,7 @@ TEST_P(PictureFormatTest, DecodesToA24BitImageOfTheRightSize) {
   }
 }
 
-TEST_P(PictureFormatTest, TruncatedFileGivesNone) {
+TEST_P(PictureLoadFormatTest, TruncatedFileGivesNone) {
   const std::string bytes = Written();
   if (bytes.empty()) GTEST_SKIP() << "Qt has no writer for " << GetParam().writer;
   const std::string file = tmp.File(std::string("cut.") + GetParam().suffix);
@@ -141,14 +143,14 @@ TEST_P(PictureFormatTest, TruncatedFileGivesNone) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Formats, PictureFormatTest,
+INSTANTIATE_TEST_SUITE_P(Formats, PictureLoadFormatTest,
                          ::testing::Values(TFormat{"png", "png", true},
                                            TFormat{"jpeg", "jpg", false},
                                            TFormat{"bmp", "bmp", true},
                                            TFormat{"tiff", "tif", true}),
                          [](const auto& info) { return std::string(info.param.writer); });
 
-TEST(PictureTest, GifDecodesAndATruncatedGifGivesNone) {
+TEST(PictureLoad, GifDecodesAndATruncatedGifGivesNone) {
   TTempDir tmp;
   const std::string gif = TinyGif(9, 5);
   const std::string file = tmp.File("tiny.gif");
@@ -165,7 +167,24 @@ TEST(PictureTest, GifDecodesAndATruncatedGifGivesNone) {
   EXPECT_FALSE(LoadPictureAsBitmap(file));
 }
 
-TEST(PictureTest, MissingAndUnknownFilesGiveNone) {
+// A program path is Windows-1252; the file may sit under the UTF-8 or the old byte form.
+TEST(PictureLoad, FindsFilesUnderFoldersWithUmlauts) {
+  TTempDir tmp;
+  QByteArray png;
+  QBuffer buffer(&png);
+  ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && Pattern().save(&buffer, "png"));
+  for (const char* folderOnDisk : {"M\xC3\xBCller", "M\xFCller"}) {
+    std::filesystem::remove_all(tmp.Path() / "M\xC3\xBCller");
+    std::filesystem::remove_all(tmp.Path() / "M\xFCller");
+    std::filesystem::create_directory(tmp.Path() / folderOnDisk);
+    WriteAllBytes((tmp.Path() / folderOnDisk / "bild.png").string(), png.toStdString());
+    const std::optional<QImage> image = LoadPictureAsBitmap(tmp.Dir() + "M\xFC" "ller/bild.png");
+    ASSERT_TRUE(image) << folderOnDisk;
+    EXPECT_EQ(image->size(), QSize(kWidth, kHeight));
+  }
+}
+
+TEST(PictureLoad, MissingAndUnknownFilesGiveNone) {
   TTempDir tmp;
   WriteAllBytes(tmp.File("text.png"), "not a picture at all");
   WriteAllBytes(tmp.File("empty.jpg"), "");
@@ -187,7 +206,7 @@ TEST(PictureTest, MissingAndUnknownFilesGiveNone) {
 }
 
 // The refusal comes from the header alone: TooLarge is decided before anything is decoded.
-TEST(PictureTest, HeaderClaimingAHugeSizeIsRefusedBeforeDecoding) {
+TEST(PictureLoad, HeaderClaimingAHugeSizeIsRefusedBeforeDecoding) {
   TTempDir tmp;
   for (const auto& [name, bytes] : {std::pair{"huge.png", HugePng()}, {"huge.bmp", HugeBmp()}}) {
     const std::string file = tmp.File(name);
@@ -198,7 +217,7 @@ TEST(PictureTest, HeaderClaimingAHugeSizeIsRefusedBeforeDecoding) {
   }
 }
 
-TEST(PictureTest, AllocationLimitIsTheCallersChoice) {
+TEST(PictureLoad, AllocationLimitIsTheCallersChoice) {
   TTempDir tmp;
   const std::string file = tmp.File("wide.png");
   ASSERT_TRUE(QImage(1024, 512, QImage::Format_RGB32).save(QString::fromStdString(file)));
@@ -208,7 +227,7 @@ TEST(PictureTest, AllocationLimitIsTheCallersChoice) {
   EXPECT_TRUE(LoadPicture(file, 3, result));
 }
 
-TEST(PictureTest, TransparentAreasBecomeWhite) {
+TEST(PictureLoad, TransparentAreasBecomeWhite) {
   TTempDir tmp;
   QImage image(4, 4, QImage::Format_ARGB32);
   image.fill(Qt::transparent);

@@ -1,15 +1,14 @@
-#include "output/PictureUnit.h"
+#include "output/PictureLoadUnit.h"
 
 #include <cstdint>
 #include <cstdlib>
 
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 
-#include "basic/widgets/QtGlue.h"
+#include "platform/PlatformFiles.h"
 
 namespace {
 
@@ -77,10 +76,18 @@ QImage To24Bit(const QImage& image) {
 
 std::optional<QImage> Load(const std::string& fileName, int limitMB, TPictureLoadResult& result) {
   result = TPictureLoadResult::Missing;
-  const QString path = ToQString(fileName);
-  if (path.isEmpty() || !QFileInfo(path).isFile()) return std::nullopt;
-  TEndWatchingFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) return std::nullopt;
+  // Through the platform layer, which finds a program path (1252) in whichever form its
+  // file was stored under, as every other file of the program is found.
+  TPfInfo info;
+  if (fileName.empty() || PfStat(fileName, info) != 0 || info.kind != TPfKind::File)
+    return std::nullopt;
+  int fd = -1;
+  if (PfOpenRead(fileName, fd) != 0) return std::nullopt;
+  TEndWatchingFile file;
+  if (!file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+    PfClose(fd);
+    return std::nullopt;
+  }
 
   result = TPictureLoadResult::Unreadable;
   const QByteArray head = file.peek(64);

@@ -19,8 +19,9 @@ enum class TPictureLoadResult {
 };
 
 // Largest picture we decode: the megabytes of the 32-bit image a reader decodes into
-// (about 64 megapixels). Decoding a hostile header could otherwise ask for gigabytes.
-constexpr int kPictureAllocationLimitMB = 256;
+// (40 million pixels, the limit of the JPEG loader of the picture helpers). A hostile
+// header could otherwise ask for gigabytes.
+constexpr int kPictureAllocationLimitMB = 160;
 
 // A new image with the picture, or none when the file is missing or cannot be decoded.
 // Transparent areas come out white; a photo's orientation tag is applied. Never throws.
