@@ -24,6 +24,12 @@ std::string TimebackPeriod(double utc) {
   return text;
 }
 
+std::string TimeTravelFolder(const TMandantInfoRec* rec) {
+  std::string path;
+  MandantDataPath(rec, "TimeTravel", path);
+  return path;
+}
+
 std::string TimebackLine(double utc, int32_t id, int32_t userID, const std::string& text) {
   return DoubleToHex32(utc) + ";" + std::to_string(id) + ";" + std::to_string(userID) + "\t" +
          text;
@@ -121,8 +127,10 @@ int StartTimeTravel(TMiniDB& db, const std::string& itemsText, double date,
     std::string value = AutoLoginValue(how.userID, db.GetRecordText(how.userID));
     if (!WriteLoginHandOver(how.handOverFolder, value, loginFile)) return tbNotStarted;
   }
-  std::vector<std::string> args = TimeTravelArgs(
-      date, copy, how.dataPath.empty() ? db.DataPath : how.dataPath, itemsText, loginFile);
+  std::string dataPath = how.dataPath;
+  if (dataPath.empty()) dataPath = MandantState().DataPath;
+  if (dataPath.empty()) dataPath = db.DataPath;
+  std::vector<std::string> args = TimeTravelArgs(date, copy, dataPath, itemsText, loginFile);
   bool started = how.start ? how.start(args) : StartSecondInstance(args);
   if (!started) {
     if (!loginFile.empty()) PfUnlink(loginFile);

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "data/LogFilesUnit.h"
+#include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
 
 // The extension of the change logs; the month copies have the store's ".ada".
@@ -31,6 +32,9 @@ inline constexpr char kTimebackExt[] = ".tbl";
 
 // "yyyy-mm" of a UTC date-time: the period of the change log and the copy.
 std::string TimebackPeriod(double utc);
+// The client's time-travel folder: "TimeTravel/" in its data folder, "TimeTravel-<name>/"
+// for a named client; null = the default client.
+std::string TimeTravelFolder(const TMandantInfoRec* rec);
 // One line of the change log.
 std::string TimebackLine(double utc, int32_t id, int32_t userID, const std::string& text);
 
@@ -45,6 +49,8 @@ class TTimebackLog : public TLogFile, public TRecordLogHook {
 
   // `folder`: the client's time-travel folder, with a trailing "/" (empty = off).
   void Setup(const std::string& folder);
+  // The same with the folder of that client (TimeTravelFolder).
+  void SetupFor(const TMandantInfoRec* rec) { Setup(TimeTravelFolder(rec)); }
 
   // The month whose copy is known to exist.
   std::string CopiedPeriod;
@@ -102,7 +108,8 @@ bool TakeLoginHandOver(const std::string& fileName, std::string& value);
 
 // How StartTimeTravel starts the instance; the defaults are the program's.
 struct TTimeTravelStart {
-  std::string dataPath;         // the data folder; empty = the store's folder
+  std::string dataPath;         // the data folder; empty = MandantState().DataPath, or
+                                // the store's folder when that is empty too
   int32_t userID = 0;           // the logged-in user; 0 = nobody (no login handed over)
   std::string handOverFolder;   // empty = the system's temporary folder
   std::function<bool(const std::vector<std::string>&)> start;  // empty = StartSecondInstance

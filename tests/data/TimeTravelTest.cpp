@@ -425,3 +425,23 @@ TEST(TimeTravelStart, HandOverReaderRefusesFilesOthersCouldRead) {
   EXPECT_TRUE(TakeLoginHandOver(mine, value));
   EXPECT_EQ(value, "1;;x");
 }
+
+TEST(TimeTravelLog, ClientFolder) {
+  TTempDir dir;
+  TMandantState state;
+  state.DataRoot = dir.Dir();
+  TMandantStateScope scope(state);
+  TMandantInfoRec nord;
+  nord.Name = "Nord";
+  nord.DataFolder = "nord";
+  EXPECT_EQ(TimeTravelFolder(nullptr), dir.Dir() + "TimeTravel/");
+  EXPECT_EQ(TimeTravelFolder(&nord), dir.Dir() + "nord/TimeTravel-Nord/");
+
+  TLoggingStation a(dir);
+  a.log.SetupFor(&nord);
+  ASSERT_TRUE(a.Open(dir));
+  a->NewNamedRecord(4, "Alt", "");
+  ASSERT_TRUE(a->Commit());
+  EXPECT_TRUE(Exists(dir.Dir() + "nord/TimeTravel-Nord/2026/2026-03.tbl"));
+  EXPECT_TRUE(Exists(dir.Dir() + "nord/TimeTravel-Nord/2026/2026-03.ada"));
+}
