@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <unordered_set>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -1984,12 +1985,9 @@ void TMiniDB::LogSavedChanges(double utc) {
   // A record stored several times before one save is logged once, at its last place,
   // with the line that is now in the file.
   std::vector<int32_t> order;
-  std::vector<int32_t> seen;
-  for (auto it = ids.rbegin(); it != ids.rend(); ++it) {
-    if (std::find(seen.begin(), seen.end(), *it) != seen.end()) continue;
-    seen.push_back(*it);
-    order.push_back(*it);
-  }
+  std::unordered_set<int32_t> seen;
+  for (auto it = ids.rbegin(); it != ids.rend(); ++it)
+    if (seen.insert(*it).second) order.push_back(*it);
   std::reverse(order.begin(), order.end());
   for (int32_t id : order)
     if (HasRecord(id)) TimebackLog->ChangeSaved(id, Lines[IndexLine[id]], utc);
