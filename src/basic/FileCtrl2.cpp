@@ -1,0 +1,382 @@
+#include "basic/FileCtrl2.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "basic/Cp1252.h"
+#include "platform/PlatformFiles.h"
+
+namespace {
+
+constexpr std::size_t kReadBufferSize = 64512;
+constexpr std::size_t kWriteBlockSize = 0x20000;
+constexpr unsigned kOwnerWrite = 0200;
+
+// Everything up to and including the last "/"; empty for a bare file name.
+std::string FolderOf(const std::string& fileName) {
+  std::size_t slash = fileName.rfind('/');
+  return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
+
+bool WriteLines(int fd, const std::vector<std::string>& lines) {
+  std::string buffer;
+  buffer.reserve(kWriteBlockSize + 1024);
+  for (const std::string& line : lines) {
+    buffer += line;
+    buffer += "\r\n";
+    if (buffer.size() >= kWriteBlockSize) {
+      if (PfWriteAll(fd, buffer.data(), buffer.size()) != 0) return false;
+      buffer.clear();
+    }
+  }
+  return buffer.empty() || PfWriteAll(fd, buffer.data(), buffer.size()) == 0;
+}
+
+// Copies a file byte for byte into a new file `to`, synced; a failed copy leaves no `to`.
+bool CopyFileSynced(const std::string& from, const std::string& to) {
+  int in = -1;
+  if (PfOpenRead(from, in) != 0) return false;
+  int out = -1;
+  if (PfCreateNew(to, 0666, out) != 0) {
+    PfClose(in);
+    return false;
+  }
+  std::string buffer(kReadBufferSize, '\0');
+  bool ok = true;
+  for (;;) {
+    std::size_t got = 0;
+    if (PfRead(in, buffer.data(), buffer.size(), got) != 0) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    if (PfWriteAll(out, buffer.data(), got) != 0) {
+      ok = false;
+      break;
+    }
+  }
+  ok = ok && PfFsync(out) == 0;
+  ok = PfClose(out) == 0 && ok;
+  PfClose(in);
+  if (!ok) PfUnlink(to);
+  return ok;
+}
+
+// Makes `backup` a copy of `target`'s current content: a hard link where the file system
+// has them, else a byte copy. An older backup is replaced.
+bool MakeBackup(const std::string& target, const std::string& backup) {
+  if (!DeleteFileForce(backup)) return false;
+  if (PfLink(target, backup) == 0) return true;
+  return CopyFileSynced(target, backup);
+}
+
+// Writes the lines into a new temporary file beside the target and puts it in the target's
+// place. The target exists throughout: rename replaces it in one step.
+bool ReplaceFile(const std::vector<std::string>& lines, const std::string& fileName,
+                 bool keepBackup) {
+  if (fileName.empty()) return false;
+  std::string target = fileName;
+  TPfInfo info;
+  if (PfLstat(target, info) != 0) return false;
+  if (info.kind == TPfKind::Link) {
+    // Replace the file the link leads to, not the link.
+    std::string resolved;
+    if (PfRealPath(target, resolved) == 0) target = resolved;
+    if (PfStat(target, info) != 0) return false;
+  }
+  if (info.kind == TPfKind::Folder || info.kind == TPfKind::Other) return false;
+  const bool targetExists = info.kind == TPfKind::File;
+
+  const std::string folder = FolderOf(target);
+  std::string temp;
+  int fd = -1;
+  if (PfCreateUnique(folder, "~", ".tmp", temp, fd) != 0) return false;
+
+  bool ok = WriteLines(fd, lines);
+  // The new file keeps the old one's permissions, writable for its owner.
+  if (ok && targetExists) PfFchmod(fd, info.mode | kOwnerWrite);
+  ok = ok && PfFsync(fd) == 0;
+  ok = PfClose(fd) == 0 && ok;
+  if (ok && keepBackup && targetExists) ok = MakeBackup(target, target + ".bak");
+  ok = ok && PfRename(temp, target) == 0;
+  if (!ok) {
+    PfUnlink(temp);
+    return false;
+  }
+  return PfFsyncFolder(folder) == 0;
+}
+
+bool MaskMatches(const char* mask, const char* name) {
+  // Iterative "*" / "?" matching with one back-tracking point.
+  const char* starMask = nullptr;
+  const char* starName = nullptr;
+  while (*name) {
+    if (*mask == '*') {
+      starMask = ++mask;
+      starName = name;
+    } else if (*mask == '?' ||
+               (*mask && UpCase1252(static_cast<unsigned char>(*mask)) ==
+                             UpCase1252(static_cast<unsigned char>(*name)))) {
+      ++mask;
+      ++name;
+    } else if (starMask) {
+      mask = starMask;
+      name = ++starName;
+    } else {
+      return false;
+    }
+  }
+  while (*mask == '*') ++mask;
+  return *mask == '\0';
+}
+
+bool NameMatches(const std::string& mask, const std::string& name) {
+  if (mask.empty() || mask == "*" || mask == "*.*") return true;
+  return MaskMatches(mask.c_str(), name.c_str());
+}
+
+bool LessByName(const std::string& a, const std::string& b) {
+  int c = AnsiCompareText(a, b);
+  return c != 0 ? c < 0 : a < b;
+}
+
+std::string WithSlash(std::string folder) {
+  AddBackslash(folder);
+  return folder;
+}
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+  const char* v = std::getenv(name);
+  return (v && *v) ? std::string(v) : fallback;
+}
+
+}  // namespace
+
+void TTextLineSplitter::Feed(const char* data, std::size_t size) {
+  const char* end = data + size;
+  const char* p = data;
+  while (p < end) {
+    if (pendingEof_) {
+      // Something follows the 0x1A, so it was data.
+      current_ += '\x1A';
+      pendingEof_ = false;
+    }
+    // Copy the run of ordinary bytes in one step.
+    const char* run = p;
+    while (p < end && *p != '\r' && *p != '\n' && *p != '\x1A') ++p;
+    if (p > run) {
+      current_.append(run, static_cast<std::size_t>(p - run));
+      afterCr_ = false;
+    }
+    if (p == end) break;
+    char c = *p++;
+    if (c == '\n') {
+      if (afterCr_) {
+        afterCr_ = false;  // the LF of a CR LF
+        continue;
+      }
+      lines_.push_back(std::move(current_));
+      current_.clear();
+    } else if (c == '\r') {
+      lines_.push_back(std::move(current_));
+      current_.clear();
+      afterCr_ = true;
+    } else {
+      afterCr_ = false;
+      pendingEof_ = true;
+    }
+  }
+}
+
+void TTextLineSplitter::Finish() {
+  pendingEof_ = false;  // a final 0x1A is the end-of-file mark
+  if (!current_.empty()) lines_.push_back(std::move(current_));
+  current_.clear();
+  afterCr_ = false;
+}
+
+std::vector<std::string> SplitTextLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  TTextLineSplitter splitter(lines);
+  splitter.Feed(bytes.data(), bytes.size());
+  splitter.Finish();
+  return lines;
+}
+
+int LoadTextFile(const std::string& fileName, std::vector<std::string>& lines,
+                 std::size_t capacityHint) {
+  int fd = -1;
+  int e = PfOpenRead(fileName, fd);
+  std::int64_t size = 0;
+  if (e == 0 && (e = PfFstatSize(fd, size)) != 0) PfClose(fd);  // a folder is no text file
+  if (e != 0) {
+    TPfInfo info;
+    bool exists = PfLstat(fileName, info) != 0 || info.kind != TPfKind::Missing;
+    return exists ? ltfReadError : ltfMissing;
+  }
+
+  std::vector<std::string> result;
+  if (capacityHint > 20) result.reserve(capacityHint + 20);
+  TTextLineSplitter splitter(result);
+  std::string buffer(kReadBufferSize, '\0');
+  int status = ltfRead;
+  for (;;) {
+    std::size_t got = 0;
+    if (PfRead(fd, buffer.data(), buffer.size(), got) != 0) {
+      status = ltfReadError;  // keep the complete lines read so far
+      break;
+    }
+    if (got == 0) {
+      splitter.Finish();
+      break;
+    }
+    splitter.Feed(buffer.data(), got);
+  }
+  PfClose(fd);
+  lines = std::move(result);
+  return status;
+}
+
+bool SaveTextFile(const std::vector<std::string>& lines, const std::string& fileName) {
+  return ReplaceFile(lines, fileName, false);
+}
+
+bool SaveTextFileSafe(const std::vector<std::string>& lines, const std::string& fileName,
+                      bool keepBackup) {
+  return ReplaceFile(lines, fileName, keepBackup);
+}
+
+bool ReadFileToString(const std::string& fileName, std::string& text) {
+  text.clear();
+  int fd = -1;
+  if (PfOpenRead(fileName, fd) != 0) return false;
+  std::int64_t size = 0;
+  bool ok = PfFstatSize(fd, size) == 0 && size > 0 && size < (std::int64_t{1} << 31);
+  if (ok) {
+    text.resize(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (ok && done < text.size()) {
+      std::size_t got = 0;
+      ok = PfRead(fd, text.data() + done, text.size() - done, got) == 0 && got > 0;
+      done += got;
+    }
+  }
+  PfClose(fd);
+  if (!ok) text.clear();
+  return ok;
+}
+
+bool IsFolderWritable(const std::string& folder) {
+  std::string name;
+  int fd = -1;
+  if (PfCreateUnique(WithSlash(folder), "~", ".tmp", name, fd) != 0) return false;
+  PfClose(fd);
+  return PfUnlink(name) == 0;
+}
+
+std::int64_t GetFileSize64(const std::string& fileName) {
+  TPfInfo info;
+  if (PfStat(fileName, info) != 0 || info.kind != TPfKind::File) return -1;
+  return info.size;
+}
+
+void ListFiles(const std::string& folder, const std::string& mask,
+               std::vector<TListedFile>& files) {
+  const std::string dir = WithSlash(folder);
+  std::vector<TPfFolderEntry> entries;
+  PfListFolder(dir, entries);
+  std::vector<TListedFile> found;
+  for (const TPfFolderEntry& entry : entries) {
+    if (entry.target == TPfKind::File && NameMatches(mask, entry.name)) {
+      found.push_back({entry.name, entry.size});
+    }
+  }
+  std::sort(found.begin(), found.end(),
+            [](const TListedFile& a, const TListedFile& b) { return LessByName(a.name, b.name); });
+  for (TListedFile& f : found) files.push_back({dir + f.name, f.size});
+}
+
+void ListSubfolders(const std::string& folder, std::vector<std::string>& names) {
+  std::vector<TPfFolderEntry> entries;
+  PfListFolder(WithSlash(folder), entries);
+  std::vector<std::string> found;
+  for (const TPfFolderEntry& entry : entries) {
+    if (entry.kind == TPfKind::Folder) found.push_back(entry.name);
+  }
+  std::sort(found.begin(), found.end(), LessByName);
+  names.insert(names.end(), found.begin(), found.end());
+}
+
+void ListFilesRecursive(const std::string& folder, const std::string& mask,
+                        std::vector<TListedFile>& files) {
+  const std::string dir = WithSlash(folder);
+  ListFiles(dir, mask, files);
+  std::vector<std::string> subfolders;
+  ListSubfolders(dir, subfolders);
+  for (const std::string& sub : subfolders) ListFilesRecursive(dir + sub + "/", mask, files);
+}
+
+bool DeleteFolderTree(const std::string& folder) { return PfRemoveTree(folder) == 0; }
+
+bool DeleteFileForce(const std::string& fileName) {
+  TPfInfo info;
+  if (fileName.empty() || PfLstat(fileName, info) != 0) return false;
+  if (info.kind == TPfKind::Missing) return true;
+  if (info.kind == TPfKind::Folder) return false;
+  int e = PfUnlink(fileName);
+  return e == 0 || e == ENOENT;
+}
+
+void AddBackslash(std::string& path) {
+  if (!path.empty() && path.back() != '/') path += '/';
+}
+
+std::string DelTrailingSlash(const std::string& path) {
+  if (!path.empty() && (path.back() == '/' || path.back() == '\\')) {
+    return path.substr(0, path.size() - 1);
+  }
+  return path;
+}
+
+void MakeAbsolutePath(const std::string& base, std::string& path) {
+  if (base.empty() || path.empty() || path[0] == '/') return;
+  path = WithSlash(base) + path;
+}
+
+std::string CleanFileName(const std::string& text) {
+  static const char kForbidden[] = "\\:/\"<>[]|*?";
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) < 32) continue;
+    if (std::strchr(kForbidden, c)) continue;
+    out += c;
+  }
+  std::size_t first = out.find_first_not_of(' ');
+  if (first == std::string::npos) return std::string();
+  std::size_t last = out.find_last_not_of(' ');
+  out = out.substr(first, last - first + 1);
+  // "." and ".." name the folder itself and its parent, never a file.
+  if (out == "." || out == "..") return std::string();
+  return out;
+}
+
+std::string GetSpecialFolderPath(int shellFolder) {
+  const std::string home = EnvOr("HOME", std::string());
+  switch (shellFolder) {
+    case sfDesktop:
+      return home.empty() ? std::string() : home + "/Desktop";
+    case sfPersonal:
+      return home.empty() ? std::string() : home + "/Documents";
+    case sfAppData:
+      return EnvOr("XDG_CONFIG_HOME", home.empty() ? std::string() : home + "/.config");
+    case sfLocalAppData:
+      return EnvOr("XDG_DATA_HOME", home.empty() ? std::string() : home + "/.local/share");
+    case sfCommonAppData:
+      return "/var/lib";
+    default:
+      return std::string();
+  }
+}

@@ -1,0 +1,312 @@
+#include "basic/SLUnit.h"
+
+#include <cstring>
+
+#include "basic/FileCtrl2.h"
+
+namespace {
+
+// Splits delimited text and hands each item to `emit`. Record lines go through here
+// 100,000 at a time, so it scans with pointers and copies each item once.
+template <class Emit>
+void ParseDelimitedImpl(std::string_view text, char delimiter, char quote, Emit&& emit) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  // A blank is any byte at or below the space, unless it is the delimiter itself
+  // (a TAB-delimited text must not lose its empty items).
+  auto blank = [delimiter](char c) {
+    return static_cast<unsigned char>(c) <= ' ' && c != delimiter;
+  };
+  while (p < end && blank(*p)) ++p;
+  while (p < end) {
+    if (*p == quote) {
+      ++p;
+      std::string item;
+      for (;;) {
+        const char* q = static_cast<const char*>(std::memchr(p, quote, end - p));
+        if (q == nullptr) {  // no closing quote: the item runs to the end
+          item.append(p, end);
+          p = end;
+          break;
+        }
+        item.append(p, q);
+        p = q + 1;
+        if (p < end && *p == quote) {
+          item += quote;
+          ++p;
+        } else {
+          break;
+        }
+      }
+      emit(std::move(item));
+    } else {
+      const char* start = p;
+      while (p < end && static_cast<unsigned char>(*p) > ' ' && *p != delimiter) ++p;
+      emit(std::string(start, p));
+    }
+    while (p < end && blank(*p)) ++p;
+    if (p < end && *p == delimiter) {
+      if (p + 1 == end) emit(std::string());
+      do ++p;
+      while (p < end && blank(*p));
+    }
+  }
+}
+
+bool NeedsQuotes(std::string_view item, char delimiter, char quote) {
+  for (char c : item)
+    if (static_cast<unsigned char>(c) <= ' ' || c == quote || c == delimiter) return true;
+  return false;
+}
+
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+}  // namespace
+
+void ParseDelimitedText(std::string_view text, char delimiter, char quote,
+                        std::vector<std::string>& items) {
+  items.clear();
+  ParseDelimitedImpl(text, delimiter, quote,
+                     [&items](std::string&& s) { items.push_back(std::move(s)); });
+}
+
+void ParseCommaText(std::string_view text, std::vector<std::string>& items) {
+  ParseDelimitedText(text, ',', '"', items);
+}
+
+void AppendCommaItem(std::string& out, std::string_view item, char delimiter, char quote) {
+  if (!NeedsQuotes(item, delimiter, quote)) {
+    out.append(item);
+    return;
+  }
+  out += quote;
+  for (char c : item) {
+    if (c == quote) out += quote;
+    out += c;
+  }
+  out += quote;
+}
+
+namespace {
+
+template <class Items, class GetText>
+std::string BuildDelimited(const Items& items, size_t count, GetText&& get, char delimiter,
+                           char quote) {
+  std::string out;
+  if (count == 1 && get(items[0]).empty()) {
+    out += quote;
+    out += quote;
+    return out;
+  }
+  size_t size = count;
+  for (size_t i = 0; i < count; ++i) size += get(items[i]).size() + 2;
+  out.reserve(size);
+  for (size_t i = 0; i < count; ++i) {
+    if (i > 0) out += delimiter;
+    AppendCommaItem(out, get(items[i]), delimiter, quote);
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string BuildCommaText(const std::vector<std::string>& items) {
+  return BuildDelimited(items, items.size(), [](const std::string& s) -> const std::string& { return s; },
+                        ',', '"');
+}
+
+// ---------------------------------------------------------------------------------------
+
+TQStringList::TQStringList(std::initializer_list<std::string> lines) {
+  for (const auto& s : lines) Add(s);
+}
+
+void TQStringList::AddStrings(const TQStringList& other) {
+  if (&other == this) {
+    TQStringList copy(other);
+    AddStrings(copy);
+    return;
+  }
+  BeginUpdate();
+  for (const auto& item : other.Items()) AddObject(item.text, item.object);
+  EndUpdate();
+}
+
+void TQStringList::Assign(const TQStringList& other) {
+  if (&other == this) return;
+  BeginUpdate();
+  Clear();
+  AddStrings(other);
+  EndUpdate();
+}
+
+bool TQStringList::Equals(const TQStringList& other) const {
+  if (Count() != other.Count()) return false;
+  for (int i = 0; i < Count(); ++i)
+    if (items_[i].text != other.items_[i].text) return false;
+  return true;
+}
+
+std::string TQStringList::Name(int index) const {
+  const std::string& s = At(index);
+  size_t eq = s.find('=');
+  return eq == std::string::npos ? std::string() : s.substr(0, eq);
+}
+
+std::string TQStringList::ValueFromIndex(int index) const {
+  const std::string& s = At(index);
+  size_t eq = s.find('=');
+  return eq == std::string::npos ? std::string() : s.substr(eq + 1);
+}
+
+int TQStringList::IndexOfName(const std::string& name) const {
+  const size_t n = name.size();
+  for (int i = 0; i < Count(); ++i) {
+    const std::string& s = items_[i].text;
+    // Case folding in 1252 maps byte to byte, so a name of another length never matches.
+    if (s.size() <= n || s[n] != '=' || s.find('=') != n) continue;
+    bool same = true;
+    for (size_t k = 0; k < n && same; ++k) {
+      unsigned char a = static_cast<unsigned char>(s[k]);
+      unsigned char b = static_cast<unsigned char>(name[k]);
+      same = caseSensitive_ ? a == b : UpCase1252(a) == UpCase1252(b);
+    }
+    if (same) return i;
+  }
+  return -1;
+}
+
+std::string TQStringList::Value(const std::string& name) const {
+  int i = IndexOfName(name);
+  return i < 0 ? std::string() : items_[i].text.substr(name.size() + 1);
+}
+
+void TQStringList::SetValue(const std::string& name, const std::string& value) {
+  int i = IndexOfName(name);
+  if (value.empty()) {
+    if (i >= 0) Delete(i);
+    return;
+  }
+  std::string line = name + "=" + value;
+  if (i < 0) {
+    Add(line);
+  } else if (sorted_) {
+    // A sorted list cannot change a line in place: take it out and sort it back in.
+    TListObject object = items_[i].object;
+    BeginUpdate();
+    Delete(i);
+    AddObject(line, object);
+    EndUpdate();
+  } else {
+    Put(i, line);
+  }
+}
+
+std::string TQStringList::ValueOf(std::string_view key) const {
+  const size_t n = key.size();
+  for (const auto& item : items_) {
+    const std::string& s = item.text;
+    if (s.size() <= n || s[n] != '=') continue;
+    size_t k = 0;
+    while (k < n && AsciiUpper(s[k]) == AsciiUpper(key[k])) ++k;
+    if (k == n) return s.substr(n + 1);
+  }
+  return std::string();
+}
+
+std::string TQStringList::ValueOfChar(char letter) const {
+  const char up = AsciiUpper(letter);
+  for (const auto& item : items_) {
+    const std::string& s = item.text;
+    if (s.size() >= 2 && s[1] == '=' && AsciiUpper(s[0]) == up) return s.substr(2);
+  }
+  return std::string();
+}
+
+std::string TQStringList::GetText() const {
+  size_t size = 0;
+  for (const auto& item : items_) size += item.text.size() + 2;
+  std::string out;
+  out.reserve(size);
+  for (const auto& item : items_) {
+    out += item.text;
+    out += "\r\n";
+  }
+  return out;
+}
+
+void TQStringList::ReplaceWith(std::vector<std::string>& lines) {
+  BeginUpdate();
+  if (sorted_) {
+    Clear();
+    for (auto& s : lines) Add(s);
+  } else {
+    ClearRaw();
+    for (auto& s : lines) AppendRaw(std::move(s));
+  }
+  EndUpdate();
+}
+
+std::vector<std::string> TQStringList::GetLines() const {
+  std::vector<std::string> lines;
+  lines.reserve(items_.size());
+  for (const auto& item : items_) lines.push_back(item.text);
+  return lines;
+}
+
+void TQStringList::SetLines(std::vector<std::string> lines) { ReplaceWith(lines); }
+
+void TQStringList::SetText(std::string_view text) {
+  std::vector<std::string> lines;
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  while (p < end) {
+    const char* start = p;
+    while (p < end && *p != '\r' && *p != '\n') ++p;
+    lines.emplace_back(start, p);
+    if (p < end && *p == '\r') ++p;
+    if (p < end && *p == '\n') ++p;
+  }
+  ReplaceWith(lines);
+}
+
+std::string TQStringList::GetCommaText() const { return GetDelimitedText(',', '"'); }
+
+void TQStringList::SetCommaText(std::string_view text) { SetDelimitedText(text, ',', '"'); }
+
+std::string TQStringList::GetDelimitedText(char delimiter, char quote) const {
+  return BuildDelimited(
+      items_, items_.size(), [](const TStringItem& i) -> const std::string& { return i.text; },
+      delimiter, quote);
+}
+
+void TQStringList::SetDelimitedText(std::string_view text, char delimiter, char quote) {
+  BeginUpdate();
+  if (sorted_) {
+    Clear();
+    ParseDelimitedImpl(text, delimiter, quote, [this](std::string&& s) { Add(s); });
+  } else {
+    ClearRaw();
+    ParseDelimitedImpl(text, delimiter, quote,
+                       [this](std::string&& s) { AppendRaw(std::move(s)); });
+  }
+  EndUpdate();
+}
+
+bool TQStringList::LoadFromFile(const std::string& fileName, int* loadResult) {
+  std::vector<std::string> lines;
+  const int result = LoadTextFile(fileName, lines, items_.size());
+  if (loadResult != nullptr) *loadResult = result;
+  // A partly read file must not replace the lines: saved back, it would lose the rest.
+  if (result != ltfRead) return false;
+  ReplaceWith(lines);
+  return true;
+}
+
+bool TQStringList::SaveToFile(const std::string& fileName) const {
+  return SaveTextFile(GetLines(), fileName);
+}
+
+bool TQStringList::SaveToFileSafe(const std::string& fileName, bool keepBackup) const {
+  return SaveTextFileSafe(GetLines(), fileName, keepBackup);
+}

@@ -1,0 +1,329 @@
+#include "platform/PlatformFiles.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <mutex>
+#include <random>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::mutex gHookMutex;
+TPfFaultHook gHook;
+
+int Fault(TPfOp op, const std::string& path) {
+  TPfFaultHook hook;
+  {
+    std::lock_guard<std::mutex> lock(gHookMutex);
+    if (!gHook) return 0;
+    hook = gHook;  // called unlocked, so a hook may use these operations itself
+  }
+  return hook(op, path);
+}
+
+int Err() { return errno != 0 ? errno : EIO; }
+
+TPfKind KindOf(mode_t mode) {
+  if (S_ISREG(mode)) return TPfKind::File;
+  if (S_ISDIR(mode)) return TPfKind::Folder;
+  if (S_ISLNK(mode)) return TPfKind::Link;
+  return TPfKind::Other;
+}
+
+void FillInfo(const struct stat& st, TPfInfo& info) {
+  info.kind = KindOf(st.st_mode);
+  info.size = static_cast<std::int64_t>(st.st_size);
+  info.mode = static_cast<unsigned>(st.st_mode & 07777);
+}
+
+int StatWith(const std::string& path, TPfInfo& info, bool follow) {
+  info = TPfInfo{};
+  struct stat st;
+  int rc = follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
+  if (rc != 0) {
+    int e = Err();
+    return (e == ENOENT || e == ENOTDIR) ? 0 : e;  // Missing is an answer, not a failure
+  }
+  FillInfo(st, info);
+  return 0;
+}
+
+std::string StripTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string RandomPart() {
+  static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+  thread_local std::mt19937 gen{std::random_device{}() ^ static_cast<unsigned>(::getpid())};
+  std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kChars)) - 2);
+  std::string s(8, 'x');
+  for (char& c : s) c = kChars[pick(gen)];
+  return s;
+}
+
+// Names of a folder's entries except "." and ".."; read completely before anything is removed.
+int ReadNames(int dirfd, std::vector<std::string>& names) {
+  int copy = ::dup(dirfd);
+  if (copy < 0) return Err();
+  DIR* dir = ::fdopendir(copy);
+  if (!dir) {
+    int e = Err();
+    ::close(copy);
+    return e;
+  }
+  errno = 0;
+  while (struct dirent* ent = ::readdir(dir)) {
+    std::string name = ent->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+    errno = 0;
+  }
+  int e = errno;
+  ::closedir(dir);
+  return e;
+}
+
+// Removes one entry of an open folder; a write-protected folder is made writable once.
+int RemoveAt(int dirfd, const std::string& name, const std::string& path, bool folder) {
+  if (int f = Fault(TPfOp::RemoveTree, path)) return f;
+  int flags = folder ? AT_REMOVEDIR : 0;
+  if (::unlinkat(dirfd, name.c_str(), flags) == 0) return 0;
+  int e = Err();
+  struct stat st;
+  if ((e == EACCES || e == EPERM) && ::fstat(dirfd, &st) == 0 &&
+      (st.st_mode & (S_IWUSR | S_IXUSR)) != (S_IWUSR | S_IXUSR) &&
+      ::fchmod(dirfd, (st.st_mode & 07777) | S_IWUSR | S_IXUSR) == 0 &&
+      ::unlinkat(dirfd, name.c_str(), flags) == 0) {
+    return 0;
+  }
+  return e;
+}
+
+int RemoveContents(int dirfd, const std::string& path) {
+  std::vector<std::string> names;
+  int first = ReadNames(dirfd, names);
+  for (const std::string& name : names) {
+    std::string child = path + "/" + name;
+    struct stat st;
+    if (::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno != ENOENT && first == 0) first = Err();
+      continue;
+    }
+    int e = 0;
+    if (S_ISDIR(st.st_mode)) {
+      // O_NOFOLLOW: should the entry have been swapped for a link meanwhile, open fails
+      // instead of walking out of the tree.
+      int sub = ::openat(dirfd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (sub < 0) {
+        e = Err();
+      } else {
+        e = RemoveContents(sub, child);
+        ::close(sub);
+        int r = RemoveAt(dirfd, name, child, true);
+        if (e == 0) e = r;
+      }
+    } else {
+      e = RemoveAt(dirfd, name, child, false);
+    }
+    if (e != 0 && first == 0) first = e;
+  }
+  return first;
+}
+
+}  // namespace
+
+TPfFaultScope::TPfFaultScope(TPfFaultHook hook) {
+  std::lock_guard<std::mutex> lock(gHookMutex);
+  previous_ = std::move(gHook);
+  gHook = std::move(hook);
+}
+
+TPfFaultScope::~TPfFaultScope() {
+  std::lock_guard<std::mutex> lock(gHookMutex);
+  gHook = std::move(previous_);
+}
+
+int PfLstat(const std::string& path, TPfInfo& info) { return StatWith(path, info, false); }
+int PfStat(const std::string& path, TPfInfo& info) { return StatWith(path, info, true); }
+
+int PfOpenRead(const std::string& path, int& fd) {
+  fd = -1;
+  if (int f = Fault(TPfOp::Open, path)) return f;
+  fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  return fd < 0 ? Err() : 0;
+}
+
+int PfCreateNew(const std::string& path, unsigned mode, int& fd) {
+  fd = -1;
+  if (int f = Fault(TPfOp::Open, path)) return f;
+  fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+  return fd < 0 ? Err() : 0;
+}
+
+int PfCreateUnique(const std::string& folder, const std::string& prefix,
+                   const std::string& suffix, std::string& name, int& fd) {
+  name.clear();
+  fd = -1;
+  std::string base = folder;
+  if (!base.empty() && base.back() != '/') base += '/';
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string candidate = base + prefix + RandomPart() + suffix;
+    int e = PfCreateNew(candidate, 0666, fd);
+    if (e == 0) {
+      name = candidate;
+      return 0;
+    }
+    if (e != EEXIST) return e;
+  }
+  return EEXIST;
+}
+
+int PfRead(int fd, char* buffer, std::size_t size, std::size_t& got) {
+  got = 0;
+  if (int f = Fault(TPfOp::Read, std::string())) return f;
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, size);
+    if (n >= 0) {
+      got = static_cast<std::size_t>(n);
+      return 0;
+    }
+    if (errno != EINTR) return Err();
+  }
+}
+
+int PfWriteAll(int fd, const char* data, std::size_t size) {
+  if (int f = Fault(TPfOp::Write, std::string())) return f;
+  while (size > 0) {
+    ssize_t n = ::write(fd, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Err();
+    }
+    if (n == 0) return EIO;
+    data += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+int PfFsync(int fd) {
+  if (int f = Fault(TPfOp::Fsync, std::string())) return f;
+  return ::fsync(fd) == 0 ? 0 : Err();
+}
+
+int PfFchmod(int fd, unsigned mode) {
+  if (int f = Fault(TPfOp::Chmod, std::string())) return f;
+  return ::fchmod(fd, static_cast<mode_t>(mode)) == 0 ? 0 : Err();
+}
+
+int PfClose(int fd) {
+  if (fd < 0) return 0;
+  // Linux releases the descriptor even when close reports an error; never retry.
+  return ::close(fd) == 0 ? 0 : Err();
+}
+
+int PfFstatSize(int fd, std::int64_t& size) {
+  size = 0;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return Err();
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  size = static_cast<std::int64_t>(st.st_size);
+  return 0;
+}
+
+int PfFsyncFolder(const std::string& folder) {
+  std::string path = folder.empty() ? std::string(".") : folder;
+  if (int f = Fault(TPfOp::FsyncFolder, path)) return f;
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Err();
+  int e = ::fsync(fd) == 0 ? 0 : Err();
+  ::close(fd);
+  // Some file systems (network shares among them) cannot sync a folder at all; that is
+  // no failure of ours.
+  if (e == EINVAL || e == ENOTSUP || e == EROFS) e = 0;
+  return e;
+}
+
+int PfRename(const std::string& from, const std::string& to) {
+  if (int f = Fault(TPfOp::Rename, from)) return f;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : Err();
+}
+
+int PfLink(const std::string& from, const std::string& to) {
+  if (int f = Fault(TPfOp::Link, from)) return f;
+  return ::link(from.c_str(), to.c_str()) == 0 ? 0 : Err();
+}
+
+int PfUnlink(const std::string& path) {
+  if (int f = Fault(TPfOp::Unlink, path)) return f;
+  return ::unlink(path.c_str()) == 0 ? 0 : Err();
+}
+
+int PfChmod(const std::string& path, unsigned mode) {
+  if (int f = Fault(TPfOp::Chmod, path)) return f;
+  return ::chmod(path.c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : Err();
+}
+
+int PfRealPath(const std::string& path, std::string& resolved) {
+  resolved.clear();
+  char* r = ::realpath(path.c_str(), nullptr);
+  if (!r) return Err();
+  resolved = r;
+  std::free(r);
+  return 0;
+}
+
+int PfListFolder(const std::string& folder, std::vector<TPfFolderEntry>& entries) {
+  std::string path = folder.empty() ? std::string(".") : StripTrailingSlashes(folder);
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Err();
+  std::vector<std::string> names;
+  int e = ReadNames(fd, names);
+  for (const std::string& name : names) {
+    TPfFolderEntry entry;
+    entry.name = name;
+    struct stat st;
+    if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
+    entry.kind = entry.target = KindOf(st.st_mode);
+    entry.size = static_cast<std::int64_t>(st.st_size);
+    if (entry.kind == TPfKind::Link) {
+      if (::fstatat(fd, name.c_str(), &st, 0) == 0) {
+        entry.target = KindOf(st.st_mode);
+        entry.size = static_cast<std::int64_t>(st.st_size);
+      } else {
+        entry.target = TPfKind::Missing;
+        entry.size = 0;
+      }
+    }
+    entries.push_back(std::move(entry));
+  }
+  ::close(fd);
+  return e;
+}
+
+int PfRemoveTree(const std::string& folder) {
+  std::string path = StripTrailingSlashes(folder);
+  if (path.empty() || path == "/") return EINVAL;
+  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    int e = Err();
+    if (e == ENOENT) return 0;
+    return e == ELOOP ? ENOTDIR : e;
+  }
+  int first = RemoveContents(fd, path);
+  ::close(fd);
+  if (int f = Fault(TPfOp::RemoveTree, path)) return first ? first : f;
+  if (::rmdir(path.c_str()) != 0 && first == 0) first = Err();
+  return first;
+}
+
+std::string PfTempFolder() {
+  const char* env = std::getenv("TMPDIR");
+  std::string path = (env && *env) ? env : "/tmp";
+  return StripTrailingSlashes(path);
+}
