@@ -1,0 +1,141 @@
+#pragma once
+// The write reservation: while a workstation writes a store's shared files it holds the
+// store's lock file (title + ".wpf"), and no other workstation can hold it meanwhile.
+// Within one program the reservation is re-entrant through tickets: every nested operation
+// takes a ticket and returns it, and the lock file is let go with the last ticket.
+//
+// Everything the program keeps about reservations lives in a TAccessProtectionRegistry:
+// the list of instances (one per lock file name), the default instance (the global
+// reservation), the ticket counter and the way to wait. The program uses the one that
+// AccessProtections() returns; a test makes one registry per simulated workstation, and
+// because every instance holds the lock file through its own descriptor, two registries
+// on one folder conflict exactly as two workstations do.
+//
+// Use from one thread.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/FileLock.h"
+
+// Waits the given number of milliseconds. The program's keeps its window alive meanwhile;
+// tests install one that only counts.
+using TSleeper = std::function<void(int milliseconds)>;
+
+// Sleeps in short slices and lets the user interface process pending events between them.
+void DefaultSleeper(int milliseconds);
+
+class TAccessProtectionRegistry;
+
+class TAccessProtection {
+ public:
+  // Attempts to open the lock file, and the wait before each attempt after the first.
+  static constexpr int kAttempts = 5;
+  static constexpr int kWaitMs = 300;
+
+  ~TAccessProtection();
+  TAccessProtection(const TAccessProtection&) = delete;
+  TAccessProtection& operator=(const TAccessProtection&) = delete;
+
+  // True and a ticket when this program holds the lock file (again). Without a lock file
+  // name: ticket 0 and ResultWithoutFile(). After kAttempts failed attempts: ticket 0,
+  // false. Waits only between attempts, through the registry's sleeper.
+  bool Reserve(int& ticket);
+  // Returns the ticket; with the last ticket the lock file is let go. Negative tickets, 0
+  // and tickets not (or no longer) handed out are ignored, so returning a ticket twice
+  // cannot end somebody else's reservation.
+  void Release(int ticket);
+
+  const std::string& FileName() const { return fileName_; }
+  bool Locked() const { return lock_.Locked(); }
+  // The open descriptor of the lock file while held, -1 otherwise.
+  int Handle() const { return lock_.Handle(); }
+  int TicketCount() const { return static_cast<int>(tickets_.size()); }
+  int RefCount() const { return refCount_; }
+  bool ResultWithoutFile() const { return resultWithoutFile_; }
+  void SetResultWithoutFile(bool value) { resultWithoutFile_ = value; }
+  TAccessProtectionRegistry& Registry() const { return *registry_; }
+  // One reference more; returned through ReleaseAccessProtection.
+  void AddRef() { ++refCount_; }
+
+ private:
+  friend class TAccessProtectionRegistry;
+  TAccessProtection(TAccessProtectionRegistry& registry, std::string fileName);
+  int HandOutTicket();
+
+  TAccessProtectionRegistry* registry_;
+  std::string fileName_;
+  TFileLock lock_;
+  std::vector<int> tickets_;
+  bool resultWithoutFile_ = true;
+  int refCount_ = 0;
+};
+
+class TAccessProtectionRegistry {
+ public:
+  TAccessProtectionRegistry();
+  ~TAccessProtectionRegistry();
+  TAccessProtectionRegistry(const TAccessProtectionRegistry&) = delete;
+  TAccessProtectionRegistry& operator=(const TAccessProtectionRegistry&) = delete;
+
+  // The global reservation: the instance without a file name until the first instance with
+  // a file name is made, then that one for good.
+  TAccessProtection& Default() { return *default_; }
+
+  // The instance of that lock file name with one reference more, made when there is none.
+  // Names are compared exactly: on this system two spellings are two files.
+  TAccessProtection* Acquire(const std::string& fileName);
+  // One reference less; an instance is freed with its last reference, except the default
+  // instance and the one without file name. `instance` becomes null.
+  void Release(TAccessProtection*& instance);
+
+  // The next ticket number: the counter + 1, and 1 again after the largest number.
+  int NextTicket();
+
+  void SetSleeper(TSleeper sleeper);
+  void Wait(int milliseconds);
+
+  int InstanceCount() const { return static_cast<int>(list_.size()); }
+
+ private:
+  std::vector<std::unique_ptr<TAccessProtection>> list_;
+  TAccessProtection* unnamed_ = nullptr;
+  TAccessProtection* default_ = nullptr;
+  int ticketCounter_ = 0;
+  TSleeper sleeper_;
+};
+
+// The program's registry.
+TAccessProtectionRegistry& AccessProtections();
+
+// Keeps `instance` when it already stands for that file name; otherwise returns its
+// reference and sets it to the registry's instance of that name with one reference more.
+void GetAccessProtection(const std::string& fileName, TAccessProtection*& instance,
+                         TAccessProtectionRegistry& registry = AccessProtections());
+// One reference less (see TAccessProtectionRegistry::Release); `instance` becomes null.
+void ReleaseAccessProtection(TAccessProtection*& instance);
+
+// Holds one ticket of a reservation for a scope: reserves on construction, returns the
+// ticket on destruction (or earlier through Release).
+class TReservation {
+ public:
+  explicit TReservation(TAccessProtection& protection)
+      : protection_(&protection), held_(protection.Reserve(ticket_)) {}
+  ~TReservation() { Release(); }
+  TReservation(const TReservation&) = delete;
+  TReservation& operator=(const TReservation&) = delete;
+
+  bool Held() const { return held_; }
+  int Ticket() const { return ticket_; }
+  void Release() {
+    if (held_) protection_->Release(ticket_);
+    held_ = false;
+  }
+
+ private:
+  TAccessProtection* protection_;
+  int ticket_ = 0;
+  bool held_;
+};

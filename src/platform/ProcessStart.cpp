@@ -1,0 +1,163 @@
+#include "platform/ProcessStart.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <filesystem>
+
+extern char** environ;
+
+namespace {
+
+// Only async-signal-safe calls from here on: the parent may have other threads, and
+// after fork only the calling thread exists in the child.
+[[noreturn]] void ChildFail(int errFd, int err) {
+  ssize_t ignored;
+  do {
+    ignored = write(errFd, &err, sizeof err);
+  } while (ignored < 0 && errno == EINTR);
+  _exit(127);
+}
+
+// Descriptors of ours stay closed for the program; the error pipe (already close-on-exec)
+// stays usable until the exec itself.
+void MarkDescriptorsCloseOnExec(int highestFd) {
+  if (close_range(3, UINT_MAX, CLOSE_RANGE_CLOEXEC) == 0) return;
+  for (int fd = 3; fd <= highestFd; ++fd) {
+    int flags = fcntl(fd, F_GETFD);
+    if (flags >= 0) fcntl(fd, F_SETFD, flags | FD_CLOEXEC);
+  }
+}
+
+[[noreturn]] void ExecChild(int errFd, const char* dir, char* const* argv, int highestFd) {
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  struct sigaction dfl {};
+  dfl.sa_handler = SIG_DFL;
+  sigaction(SIGPIPE, &dfl, nullptr);
+  MarkDescriptorsCloseOnExec(highestFd);
+  if (dir && chdir(dir) != 0) ChildFail(errFd, errno);
+  execve(argv[0], argv, environ);
+  ChildFail(errFd, errno);
+}
+
+int ExitCodeOf(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+int WaitStatus(pid_t pid, int& status) {
+  pid_t r;
+  do {
+    r = waitpid(pid, &status, 0);
+  } while (r < 0 && errno == EINTR);
+  return r;
+}
+
+}  // namespace
+
+TProcessStartResult StartProcess(const std::string& program, const std::vector<std::string>& args,
+                                 const TProcessStartOptions& options) {
+  TProcessStartResult result;
+  if (program.empty()) {
+    result.error = ENOENT;
+    return result;
+  }
+  // The child changes its folder before the exec, so a relative path must be fixed first.
+  std::string path = program;
+  if (path[0] != '/') {
+    std::error_code ec;
+    std::filesystem::path abs = std::filesystem::absolute(path, ec);
+    if (ec) {
+      result.error = ec.value();
+      return result;
+    }
+    path = abs.string();
+  }
+  // Everything the child needs is built now: it must not allocate.
+  std::vector<char*> argv;
+  argv.reserve(args.size() + 2);
+  argv.push_back(const_cast<char*>(path.c_str()));
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  const char* dir = options.workDir.empty() ? nullptr : options.workDir.c_str();
+  const bool detach = options.detach && !options.wait;
+  long openMax = sysconf(_SC_OPEN_MAX);
+  int highestFd = (openMax <= 0 || openMax > 65536) ? 65535 : static_cast<int>(openMax) - 1;
+
+  // The child reports a failed start through this pipe; end of file means the exec worked.
+  int pipeFds[2];
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+    result.error = errno;
+    return result;
+  }
+  pid_t pid = fork();
+  if (pid < 0) {
+    result.error = errno;
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+    return result;
+  }
+  if (pid == 0) {
+    close(pipeFds[0]);
+    if (detach) {
+      // The grandchild is adopted by init once the middle process ends, and its own
+      // session keeps it out of our terminal's and process group's signals.
+      setsid();
+      pid_t grandchild = fork();
+      if (grandchild < 0) ChildFail(pipeFds[1], errno);
+      if (grandchild > 0) _exit(0);
+    }
+    ExecChild(pipeFds[1], dir, argv.data(), highestFd);
+  }
+
+  close(pipeFds[1]);
+  int childError = 0;
+  ssize_t got;
+  do {
+    got = read(pipeFds[0], &childError, sizeof childError);
+  } while (got < 0 && errno == EINTR);
+  close(pipeFds[0]);
+
+  int status = 0;
+  if (detach) WaitStatus(pid, status);  // the short-lived middle process
+  if (got == static_cast<ssize_t>(sizeof childError)) {
+    if (!detach) WaitStatus(pid, status);  // no zombie of a failed start
+    result.error = childError != 0 ? childError : ECHILD;
+    return result;
+  }
+  result.started = true;
+  if (options.wait) {
+    result.exitCode = WaitForProcess(pid);
+  } else if (!detach) {
+    result.pid = pid;
+  }
+  return result;
+}
+
+int WaitForProcess(pid_t pid) {
+  if (pid <= 0) return -1;
+  int status = 0;
+  if (WaitStatus(pid, status) < 0) return -1;
+  return ExitCodeOf(status);
+}
+
+std::string RunningExecutablePath() {
+  std::string buffer(256, '\0');
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (n < 0) return std::string();
+    if (static_cast<size_t>(n) < buffer.size()) {
+      buffer.resize(static_cast<size_t>(n));
+      return buffer;
+    }
+    if (buffer.size() >= 65536) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+}

@@ -1,0 +1,11 @@
+#pragma once
+// Who and where this program runs: the names a workstation is known by to the others.
+// Both come as the system gives them (UTF-8 bytes on Linux).
+
+#include <string>
+
+// The login name of the account the program runs under; "uid" + number when the system
+// has no name for it.
+std::string CurrentLoginName();
+// The machine's host name as the system reports it; empty when it cannot be had.
+std::string CurrentHostName();
