@@ -1,11 +1,15 @@
 #include "data/UnitTR100.h"
 
 #include <algorithm>
-#include <map>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
+#include "basic/MultiLingua.h"
+#include "basic/SLUnit.h"
 #include "basic/UserInteraction.h"
+#include "basic/ValueString.h"
+#include "data/ItemList.h"
+#include "data/MiniDBUnit.h"
 
 namespace {
 
@@ -14,21 +18,6 @@ std::string Trim(const std::string& s) {
   while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
   while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
   return s.substr(b, e - b);
-}
-
-std::string ReplaceAll(std::string text, const std::string& what, const std::string& with) {
-  if (what.empty()) return text;
-  std::string out;
-  size_t pos = 0;
-  for (;;) {
-    size_t hit = text.find(what, pos);
-    if (hit == std::string::npos) break;
-    out.append(text, pos, hit - pos);
-    out += with;
-    pos = hit + what.size();
-  }
-  out.append(text, pos, std::string::npos);
-  return out;
 }
 
 // The ";"-separated entry of a text, 0-based; empty when there are fewer.
@@ -188,10 +177,11 @@ const TCoreEntry kCoreTexts[] = {
      "Der Name \"%1\" ist als Name einer Schlie\xDF" "anlage nicht zul\xE4ssig."},
 };
 
-const std::map<int, std::string>& CoreTable() {
-  static const std::map<int, std::string> table = [] {
-    std::map<int, std::string> t;
-    for (const auto& e : kCoreTexts) t.emplace(e.number, e.text);
+// The message table, registered with the language system on first use.
+const TMLStringList* CoreTexts() {
+  static const TMLStringList* table = [] {
+    TMLStringList* t = NewMLStringList();
+    for (const auto& e : kCoreTexts) t->Add255Obj(e.text, e.number);
     return t;
   }();
   return table;
@@ -202,15 +192,10 @@ const std::map<int, std::string>& CoreTable() {
 // ---------------------------------------------------------------------------------------
 // Core message table
 
-std::string CoreText(int number) {
-  const auto& table = CoreTable();
-  auto it = table.find(number);
-  if (it == table.end()) return "";
-  return ReplaceAll(it->second, "#13#", "\r");
-}
+std::string CoreText(int number) { return GetMLText(CoreTexts(), number); }
 
 std::string CoreTextFmt(int number, const std::string& argument) {
-  return ReplaceAll(CoreText(number), "%1", argument);
+  return GetMLTextFmt(CoreTexts(), number, argument);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -250,12 +235,24 @@ TVocabulary& Vocabulary() {
   return vocabulary;
 }
 
-void ResetVocabulary() { Vocabulary() = TVocabulary{}; }
+void ResetVocabulary() {
+  uint64_t generation = Vocabulary().namesGeneration;
+  Vocabulary() = TVocabulary{};
+  Vocabulary().namesGeneration = generation + 1;
+}
 
 // ---------------------------------------------------------------------------------------
 // Captions
 
-std::string LangCaption(const std::string& german, const std::string& /*english*/) {
+std::string LangCaption(const std::string& german, const std::string& english) {
+  const tMLSystem* system = MLSystemOrNull();
+  if (!system) return german;
+  const std::string& current = system->CurrentLanguage();
+  if (current == "DE") return german;
+  int grade = mlgNone;
+  std::string translated = system->TranslateText(english, "EN", current, grade);
+  if (grade != mlgNone && !translated.empty()) return translated;
+  if (tMLSystem::AliasOf(current) == "EN") return english;
   return german;
 }
 
@@ -301,7 +298,7 @@ std::string ClassCaption(int cls, bool plural) {
     case icGroup: return CoreText(plural ? 129 : 128);
     case icCabinet: return plural ? CabinetsCaption() : CabinetCaption();
     case icKeySystem: return CoreText(1);
-    case icSettings: return LangCaption("Einstellungen", "Settings");
+    case icSettings: return MLTranslate("Einstellungen");
     default: return "Class" + std::to_string(cls);
   }
 }
@@ -454,6 +451,7 @@ bool SetKeySystemName(TKeySystemCode code, const std::string& name) {
   std::string clean = CleanKeySystemName(name);
   if (RefuseUnacceptableName(clean)) return false;
   Vocabulary().keySystemNames[static_cast<size_t>(code)] = clean;
+  ++Vocabulary().namesGeneration;
   return true;
 }
 
@@ -461,4 +459,241 @@ void InitGlobalTexts(const std::string& personTerm, const std::string& departmen
   Vocabulary().personTerm = Trim(personTerm);
   Vocabulary().departmentTerm = Trim(departmentTerm);
   NameDefaultSystems();
+  ++Vocabulary().namesGeneration;
+}
+
+std::string KeySystemNamesText() {
+  const auto& names = Vocabulary().keySystemNames;
+  int last = 0;
+  for (int code = ksFirstNamed; code <= ksLastNamed; ++code)
+    if (!names[static_cast<size_t>(code)].empty()) last = code;
+  if (last == 0) return "-";
+  std::vector<std::string> items(names.begin() + 1, names.begin() + 1 + last);
+  std::string text = BuildCommaText(items);
+  // A single name "-" must not read back as "no names".
+  if (text == "-") text = "\"-\"";
+  return text;
+}
+
+void LoadKeySystemNames(TMiniDB& db) {
+  auto& names = Vocabulary().keySystemNames;
+  // Every load starts afresh: names of a client opened before must not stay behind.
+  names.fill(std::string());
+  std::string value = db.GetHeaderValue(kKeySystemNamesHeader);
+  if (value != "-") {
+    std::vector<std::string> items;
+    ParseCommaText(value, items);
+    for (size_t i = 0; i < items.size() && i < static_cast<size_t>(ksLastNamed); ++i)
+      names[i + 1] = CleanKeySystemName(items[i]);
+  }
+  NameDefaultSystems();
+  ++Vocabulary().namesGeneration;
+  db.RefreshAllNames();
+  FillKeySystemFilter(db);
+}
+
+bool SaveKeySystemNames(TMiniDB& db) {
+  for (int code = ksFirstNamed; code <= ksLastNamed; ++code)
+    if (RefuseUnacceptableName(Vocabulary().keySystemNames[static_cast<size_t>(code)]))
+      return false;
+  std::string text = KeySystemNamesText();
+  // The store's own reading of the line is the last word on whether it would be a record.
+  std::vector<std::string> scratch;
+  TLineInfo info;
+  ScanRecordLine(std::string(kKeySystemNamesHeader) + "=" + text, scratch, info);
+  if (info.id >= 1) {
+    UI().ShowMessage(TMsgKind::Error, CoreTextFmt(ctKeySystemNameRefused, text));
+    return false;
+  }
+  return db.SetHeaderValue(kKeySystemNamesHeader, text);
+}
+
+std::string KeySystemName(TMiniDB& db, TKeySystemCode code) {
+  if (code >= ksFirstNamed && code <= ksLastNamed) return KeySystemTableName(code);
+  if (code > ksBuildingBase && code != ksAll) {
+    int32_t building = code - ksBuildingBase;
+    if (db.GetClass(building) == icBuilding && db.IsValid(building))
+      return db.GetValidDisplayName(building);
+  }
+  return "";
+}
+
+std::string ItemKeySystemName(TMiniDB& db, int32_t item) {
+  return KeySystemName(db, db.GetKeySystem(item));
+}
+
+void FillKeySystemFilter(TMiniDB& db) {
+  std::vector<TKeySystemFilterEntry> entries;
+  const std::string allOf = CoreText(19) + " ";
+  TItemList list;
+  db.ListClassValid(icBuilding, list);
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    int32_t building = list.Get(i);
+    if (db.GetKeySystemRaw(building) == ksBuildingBase)
+      entries.push_back({allOf + db.GetValidDisplayName(building), building + ksBuildingBase});
+  }
+  for (int cls : {icDoor, icKey}) {
+    db.ListClassValid(cls, list);
+    for (int32_t i = 0; i < list.Count(); ++i) {
+      TKeySystemCode code = db.GetKeySystem(list.Get(i));
+      if (code < 1 || code > 1000) continue;
+      std::string name = KeySystemName(db, code);
+      if (!name.empty()) entries.push_back({allOf + name, code});
+    }
+  }
+  // Sorted by text; of equal texts the first one stays.
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const TKeySystemFilterEntry& a, const TKeySystemFilterEntry& b) {
+                     return AnsiCompareText(a.text, b.text) < 0;
+                   });
+  entries.erase(std::unique(entries.begin(), entries.end(),
+                            [](const TKeySystemFilterEntry& a, const TKeySystemFilterEntry& b) {
+                              return AnsiCompareText(a.text, b.text) == 0;
+                            }),
+                entries.end());
+  Vocabulary().keySystemFilter = std::move(entries);
+}
+
+const std::vector<TKeySystemFilterEntry>& KeySystemFilter() {
+  return Vocabulary().keySystemFilter;
+}
+
+std::string KeyTypeAbbrev(TMiniDB& db, int32_t item) {
+  return KeyTypeAbbrevOf(StrToIntZero(db.GetField(item, fkKeyType)));
+}
+
+std::string ItemRemarkLine(TMiniDB& db, int32_t item) { return JoinLines(db.GetRemark(item)); }
+
+std::string RoomText(TMiniDB& db, int32_t door) {
+  std::string room = Trim(db.GetField(door, fkRoom));
+  std::string roomName = Trim(db.GetField(door, fkRoomName));
+  if (room.empty()) return roomName;
+  if (roomName.empty()) return room;
+  return room + " " + roomName;
+}
+
+// ---------------------------------------------------------------------------------------
+// Display names
+
+namespace {
+
+bool HasSecondName(int cls) {
+  return cls == icBuilding || cls == icKey || cls == icCylinder || cls == icKeyBunch;
+}
+
+std::string FieldOf(const TQStringList& fields, const char* key) {
+  return UnscrambleStr(fields.ValueOf(key));
+}
+
+std::string PlainNameOf(int cls, const TQStringList& fields) {
+  std::string name = FieldOf(fields, fkName);
+  if (HasSecondName(cls)) name = NameWithSecondName(name, FieldOf(fields, fkSecondName));
+  return name;
+}
+
+// The context of a record for the names with context; empty when its class has none.
+std::string ContextOf(TMiniDB* db, int cls, const TQStringList& fields) {
+  switch (cls) {
+    case icDoor: {
+      if (!db) return "";
+      std::string links = fields.ValueOf("l2");
+      int32_t building = StrToIntZero(FetchValue(links));
+      if (db->GetClass(building) != icBuilding) return "";
+      return db->GetValidDisplayName(building);
+    }
+    case icKey:
+    case icCylinder:
+    case icGroup: {
+      TKeySystemCode code = StrToPosInt(FieldOf(fields, fkKeySystem));
+      if (code >= ksFirstNamed && code <= ksLastNamed) return KeySystemTableName(code);
+      return db ? KeySystemName(*db, code) : "";
+    }
+    case icPerson: {
+      std::string department = FieldOf(fields, fkDepartment);
+      std::string number = FieldOf(fields, fkPersonNumber);
+      if (department.empty()) return number;
+      if (number.empty()) return department;
+      return department + "/" + number;
+    }
+    default:
+      return "";
+  }
+}
+
+std::string ContextName(TMiniDB* db, const TQStringList& fields, uint8_t style) {
+  int cls = StrToByteZero(fields.ValueOf("c"));
+  std::string name = PlainNameOf(cls, fields);
+  char bracket = static_cast<char>(style);
+  if (bracket == kBracketTab) {
+    // Only persons have a TAB form (name and context in two columns).
+    if (cls != icPerson) return name;
+    return DecorateWithBrackets(name, ContextOf(db, cls, fields), kBracketTab);
+  }
+  if (bracket != kBracketRound && bracket != kBracketSquare) return name;
+  return DecorateWithBrackets(name, ContextOf(db, cls, fields), bracket);
+}
+
+void PlainNameFunc(int32_t /*id*/, const TQStringList& fields, std::string& name) {
+  name = PlainNameOf(StrToByteZero(fields.ValueOf("c")), fields);
+}
+
+// The store the name functions read, when it still exists.
+TMiniDB* NamingStore() {
+  TMiniDB* db = Vocabulary().namingStore;
+  if (!db) return nullptr;
+  const auto& alive = TMiniDB::Instances();
+  return std::find(alive.begin(), alive.end(), db) != alive.end() ? db : nullptr;
+}
+
+void ContextNameFunc(int32_t /*id*/, const TQStringList& fields, uint8_t style,
+                     std::string& text) {
+  text = ContextName(NamingStore(), fields, style);
+}
+
+}  // namespace
+
+void InstallNameFuncs(TMiniDB& db) {
+  Vocabulary().namingStore = &db;
+  ++Vocabulary().namesGeneration;
+  for (int cls : {icBuilding, icKey, icCylinder, icKeyBunch}) db.NameFunc[cls] = PlainNameFunc;
+  for (int cls : {icDoor, icKey, icPerson, icCylinder, icGroup})
+    db.NameFunc2[cls] = ContextNameFunc;
+  // The plain names are computed while the store indexes its lines; a store that is open
+  // already gets them now.
+  for (int32_t id = 1; id <= db.LastID; ++id) {
+    int cls = db.GetClass(id);
+    if (db.NameFunc[cls] != PlainNameFunc || !db.HasRecord(id) ||
+        static_cast<size_t>(id) >= db.Names.size())
+      continue;
+    TQStringList fields;
+    if (id == db.CurrentID) fields.AddStrings(db.Current);
+    else fields.SetCommaText(db.Lines[static_cast<size_t>(db.IndexLine[static_cast<size_t>(id)])]);
+    db.Names[static_cast<size_t>(id)] = PlainNameOf(cls, fields);
+  }
+  db.RefreshAllNames();
+}
+
+std::string PlainItemName(TMiniDB& db, int32_t id) {
+  int cls = db.GetClass(id);
+  std::string name = db.GetName(id);
+  if (HasSecondName(cls)) name = NameWithSecondName(name, db.GetField(id, fkSecondName));
+  return name;
+}
+
+std::string NameWithContext(TMiniDB& db, int32_t id, char bracket) {
+  if (!db.HasRecord(id)) return "";
+  int cls = db.GetClass(id);
+  std::string text;
+  if (db.NameFunc2[cls] == ContextNameFunc) {
+    // Read the store asked about, whichever store the name functions read otherwise.
+    TMiniDB* saved = Vocabulary().namingStore;
+    Vocabulary().namingStore = &db;
+    db.BuildDisplayName(id, false, text, static_cast<uint8_t>(bracket));
+    Vocabulary().namingStore = saved;
+  } else {
+    TQStringList fields;
+    db.GetRecordLines(id, fields);
+    text = ContextName(&db, fields, static_cast<uint8_t>(bracket));
+  }
+  return text;
 }

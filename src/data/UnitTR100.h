@@ -197,8 +197,12 @@ struct TVocabulary {
   std::string personTerm;      // configured term, empty = the default
   std::string departmentTerm;  // configured term, empty = the default
   TMiniDB* namingStore = nullptr;  // the store the display-name functions read
+  // Counts every change of the names above and of the name functions, so that caches of
+  // display names know when to rebuild.
+  uint64_t namesGeneration = 0;
 };
 TVocabulary& Vocabulary();
+// Back to the start-up state (the names generation keeps counting).
 void ResetVocabulary();
 
 // Start-up: takes the configured person and department terms (empty: the defaults) and

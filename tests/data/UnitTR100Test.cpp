@@ -172,3 +172,243 @@ TEST_F(VocabularyTest, SystemNamesAreCleanedAndCut) {
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------
+// On a store
+
+#include "DomainFixture.h"
+
+namespace {
+
+class VocabularyStoreTest : public ::testing::Test {
+ protected:
+  TTempDir dir;
+  void SetUp() override { ResetVocabulary(); }
+  void TearDown() override { ResetVocabulary(); }
+  static void SetNames(std::initializer_list<std::pair<int, const char*>> names) {
+    for (auto& n : Vocabulary().keySystemNames) n.clear();
+    for (const auto& [code, name] : names) ASSERT_TRUE(SetKeySystemName(code, name)) << name;
+  }
+  static std::vector<std::string> TableNames() {
+    const auto& n = Vocabulary().keySystemNames;
+    return std::vector<std::string>(n.begin() + 1, n.end());
+  }
+};
+
+TEST_F(VocabularyStoreTest, KeysystemNamesRoundTrip) {
+  TDomainStore a(dir);
+  SetNames({{1, "Nord"}, {3, "Haus A"}, {4, "S\xFC" "d,West"}, {5, "-"}, {7, "\"Q\""},
+            {40, "Letzte"}});
+  ASSERT_TRUE(SaveKeySystemNames(*a));
+  std::string header = a->GetHeaderValue(kKeySystemNamesHeader);
+  EXPECT_EQ(header, "Nord,,\"Haus A\",\"S\xFC" "d,West\",-,,\"\"\"Q\"\"\"," + std::string(32, ',') +
+                        "Letzte");
+  std::vector<std::string> saved = TableNames();
+
+  // Another workstation reads them from the file.
+  TDomainStore b(dir, "Data", "tester@pc2");
+  ResetVocabulary();
+  LoadKeySystemNames(*b);
+  std::vector<std::string> loaded = TableNames();
+  saved[1] = "Anlage2";  // the gap of code 2 gets its default name
+  EXPECT_EQ(loaded, saved);
+
+  // A shorter list: codes beyond its end lose their names.
+  SetNames({{1, "Eins"}});
+  ASSERT_TRUE(SaveKeySystemNames(*b));
+  EXPECT_EQ(b->GetHeaderValue(kKeySystemNamesHeader), "Eins");
+  a->Load();
+  LoadKeySystemNames(*a);
+  EXPECT_EQ(KeySystemTableName(1), "Eins");
+  EXPECT_EQ(KeySystemTableName(2), "Anlage2");
+  EXPECT_EQ(KeySystemTableName(3), "Anlage3");
+  EXPECT_EQ(KeySystemTableName(4), "");
+  EXPECT_EQ(KeySystemTableName(40), "");
+}
+
+TEST_F(VocabularyStoreTest, OnlyCodesOneAndThreeKeepTheGap) {
+  TDomainStore a(dir);
+  SetNames({{1, "A"}, {3, "C"}});
+  EXPECT_EQ(KeySystemNamesText(), "A,,C");
+  SetNames({});
+  EXPECT_EQ(KeySystemNamesText(), "-");
+  SetNames({{1, "-"}});
+  EXPECT_EQ(KeySystemNamesText(), "\"-\"");
+  ASSERT_TRUE(SaveKeySystemNames(*a));
+  ResetVocabulary();
+  LoadKeySystemNames(*a);
+  EXPECT_EQ(KeySystemTableName(1), "-");
+}
+
+TEST_F(VocabularyStoreTest, EachClientKeepsItsOwnNames) {
+  TDomainStore first(dir, "Data-Erster");
+  TDomainStore second(dir, "Data-Zweiter");
+  SetNames({{1, "Nord"}, {9, "Neun"}});
+  ASSERT_TRUE(SaveKeySystemNames(*first));
+  LoadKeySystemNames(*second);  // the second client has no names of its own
+  EXPECT_EQ(KeySystemTableName(1), "Anlage1");
+  EXPECT_EQ(KeySystemTableName(9), "");
+  ASSERT_TRUE(SaveKeySystemNames(*second));
+  EXPECT_EQ(second->GetHeaderValue(kKeySystemNamesHeader), "Anlage1,Anlage2,Anlage3");
+  LoadKeySystemNames(*first);
+  EXPECT_EQ(KeySystemTableName(9), "Neun");
+}
+
+TEST_F(VocabularyStoreTest, OpeningDoesNotWriteTheMissingHeader) {
+  {
+    TDomainStore a(dir);
+    a.Add(icDoor, "T1");
+  }
+  std::string before = ReadAllBytes(dir.File("Data.ada"));
+  TDomainStore a(dir);
+  LoadKeySystemNames(*a);
+  EXPECT_EQ(KeySystemTableName(1), "Anlage1");
+  EXPECT_FALSE(a->Modified);
+  EXPECT_EQ(ReadAllBytes(dir.File("Data.ada")), before);
+  ASSERT_TRUE(SaveKeySystemNames(*a));
+  EXPECT_EQ(a->GetHeaderValue(kKeySystemNamesHeader), "Anlage1,Anlage2,Anlage3");
+}
+
+TEST_F(VocabularyStoreTest, ANameNeverTurnsTheHeaderIntoARecord) {
+  TScopedRecorder ui;
+  TDomainStore a(dir);
+  int32_t door = a.Add(icDoor, "T1");
+  // Names that pass: the line stays a header line at the next reading.
+  SetNames({{1, "i = 9"}, {2, "x=i=9"}, {3, "Ai=9"}, {4, "=i=9"}});
+  ASSERT_TRUE(SaveKeySystemNames(*a));
+  TDomainStore b(dir, "Data", "tester@pc2");
+  EXPECT_EQ(b->LastID, door);
+  EXPECT_FALSE(b->HasRecord(9));
+  // A name slipped into the table unchecked is refused at saving, nothing is written.
+  Vocabulary().keySystemNames[2] = "x i=9 y";
+  std::string before = a->GetHeaderValue(kKeySystemNamesHeader);
+  EXPECT_FALSE(SaveKeySystemNames(*a));
+  EXPECT_EQ(a->GetHeaderValue(kKeySystemNamesHeader), before);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_NE(ui.messages[0].text.find("x i=9 y"), std::string::npos);
+}
+
+TEST_F(VocabularyStoreTest, KeySystemNamesOfCodes) {
+  TDomainStore s(dir);
+  int32_t door = s.Add(icDoor, "T1");
+  int32_t gone = s.Add(icBuilding, "Abriss");
+  s.Add(icKey, "S1");
+  int32_t b4 = s.Add(icBuilding, "Haupthaus", ksBuildingBase);
+  ASSERT_EQ(b4, 4);
+  s->SetField(b4, "n2", "Ost");
+  s->Commit();
+  ASSERT_TRUE(s->MarkDeleted(gone));
+  InstallNameFuncs(*s);
+  SetNames({{1, "Nord"}, {40, "Vierzig"}});
+  EXPECT_EQ(KeySystemName(*s, 0), "");
+  EXPECT_EQ(KeySystemName(*s, 1), "Nord");
+  EXPECT_EQ(KeySystemName(*s, 40), "Vierzig");
+  EXPECT_EQ(KeySystemName(*s, 41), "");
+  EXPECT_EQ(KeySystemName(*s, 1000), "");
+  EXPECT_EQ(KeySystemName(*s, 1001), "");
+  EXPECT_EQ(KeySystemName(*s, 1005), "Haupthaus [Ost]");
+  EXPECT_EQ(KeySystemName(*s, ksBuildingBase + door), "");  // not a building
+  EXPECT_EQ(KeySystemName(*s, ksBuildingBase + gone), "");  // deleted
+  EXPECT_EQ(KeySystemName(*s, ksBuildingBase + 999999), "");
+  EXPECT_EQ(KeySystemName(*s, ksAll), "");
+  EXPECT_EQ(KeySystemName(*s, -3), "");
+  s->SetKeySystem(door, 1005);
+  s->Commit();
+  EXPECT_EQ(ItemKeySystemName(*s, door), "Haupthaus [Ost]");
+}
+
+TEST_F(VocabularyStoreTest, ContextNamesPerClass) {
+  TDomainStore s(dir);
+  TMiniDB& db = *s;
+  int32_t building = s.Add(icBuilding, "Haus", ksBuildingBase);
+  int32_t door = s.Add(icDoor, "T1");
+  s.Link(door, building);
+  int32_t lone = s.Add(icDoor, "T2");
+  int32_t key = s.Add(icKey, "S1", 1);
+  db.SetField(key, "n2", "blau");
+  db.Commit();
+  int32_t cyl = s.Add(icCylinder, "Z1", ksBuildingBase + building);
+  int32_t group = s.Add(icGroup, "G1", 2);
+  int32_t person = s.Add(icPerson, "Meier");
+  db.SetField(person, "Abt", "IT");
+  db.SetField(person, "Nr", "7");
+  db.Commit();
+  int32_t onlyNumber = s.Add(icPerson, "Kurz");
+  db.SetField(onlyNumber, "Nr", "8");
+  db.Commit();
+  int32_t bunch = s.Add(icKeyBunch, "Bund");
+  db.SetField(bunch, "n2", "klein");
+  db.Commit();
+  SetNames({{1, "Nord"}});
+  InstallNameFuncs(db);
+
+  EXPECT_EQ(NameWithContext(db, door, '('), "T1 (Haus)");
+  EXPECT_EQ(NameWithContext(db, door, '['), "T1 [Haus]");
+  EXPECT_EQ(NameWithContext(db, door, 0), "T1");
+  EXPECT_EQ(NameWithContext(db, lone, '('), "T2");
+  EXPECT_EQ(NameWithContext(db, key, '('), "S1 [blau] (Nord)");
+  EXPECT_EQ(NameWithContext(db, cyl, '('), "Z1 (Haus)");
+  EXPECT_EQ(NameWithContext(db, group, '('), "G1");  // system 2 has no name
+  EXPECT_EQ(NameWithContext(db, person, '('), "Meier (IT/7)");
+  EXPECT_EQ(NameWithContext(db, person, '\t'), "Meier\tIT/7");
+  EXPECT_EQ(NameWithContext(db, onlyNumber, '['), "Kurz [8]");
+  EXPECT_EQ(NameWithContext(db, bunch, '('), "Bund [klein]");
+  EXPECT_EQ(PlainItemName(db, key), "S1 [blau]");
+  EXPECT_EQ(PlainItemName(db, door), "T1");
+  // The cached display names: plain names, persons in their TAB form.
+  EXPECT_EQ(db.GetDisplayName(key), "S1 [blau]");
+  EXPECT_EQ(db.GetDisplayName(door), "T1");
+  EXPECT_EQ(db.GetDisplayName(person), "Meier\tIT/7");
+  // A name change reaches the cache.
+  db.SetField(key, "n2", "");
+  db.Commit();
+  EXPECT_EQ(db.GetDisplayName(key), "S1");
+}
+
+TEST_F(VocabularyStoreTest, KeySystemFilter) {
+  TDomainStore s(dir);
+  TMiniDB& db = *s;
+  int32_t own = s.Add(icBuilding, "Haus", ksBuildingBase);
+  s.Add(icBuilding, "Schuppen");
+  s.Add(icDoor, "T1", 1);
+  s.Add(icDoor, "T2", 1);
+  s.Add(icKey, "S1", 3);
+  s.Add(icKey, "S2", 5);     // system without a name
+  s.Add(icDoor, "T3", 2);
+  s.Add(icKey, "S3", ksBuildingBase + own);
+  SetNames({{1, "nord"}, {2, "Mitte"}, {3, "Anbau"}});
+  InstallNameFuncs(db);
+  FillKeySystemFilter(db);
+  std::vector<std::pair<std::string, int32_t>> got;
+  for (const auto& e : KeySystemFilter()) got.emplace_back(e.text, e.code);
+  std::vector<std::pair<std::string, int32_t>> expected = {
+      {"alle von Anbau", 3},
+      {"alle von Haus", ksBuildingBase + own},
+      {"alle von Mitte", 2},
+      {"alle von nord", 1},
+  };
+  EXPECT_EQ(got, expected);
+}
+
+TEST_F(VocabularyStoreTest, ItemTexts) {
+  TDomainStore s(dir);
+  TMiniDB& db = *s;
+  int32_t door = s.Add(icDoor, "T1");
+  db.SetField(door, "rom", "1.04");
+  db.SetField(door, "romn", "Labor");
+  db.SetField(door, "r", "  Zeile eins ");
+  db.Commit();
+  int32_t key = s.Add(icKey, "S", 0, "5");
+  int32_t odd = s.Add(icKey, "S", 0, "-3");
+  int32_t big = s.Add(icKey, "S", 0, "12");
+  EXPECT_EQ(RoomText(db, door), "1.04 Labor");
+  db.SetField(door, "rom", "");
+  EXPECT_EQ(RoomText(db, door), "Labor");
+  EXPECT_EQ(ItemRemarkLine(db, door), "Zeile eins");
+  EXPECT_EQ(KeyTypeAbbrev(db, key), "GHS");
+  EXPECT_EQ(KeyTypeAbbrev(db, odd), "");
+  EXPECT_EQ(KeyTypeAbbrev(db, big), "");
+  EXPECT_EQ(KeyTypeAbbrev(db, door), "");
+}
+
+}  // namespace
