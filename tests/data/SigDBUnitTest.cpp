@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/PlatformFiles.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -261,6 +262,29 @@ TEST_F(SigDBTest, SaveRefusesOtherPeriodsAndUnopenableStores) {
   std::string ref = "old";
   EXPECT_FALSE(blocked.SaveSignatureRecord("202612", "a", "", ref, SamplePoints()));
   EXPECT_TRUE(ref.empty());
+}
+
+// A record that did not reach the disk gets no reference: a transaction must never keep a
+// reference to a signature that is not there.
+TEST_F(SigDBTest, FailedWritesGiveNoReference) {
+  std::string first;
+  ASSERT_TRUE(station.sig.SaveSignatureRecord("202612", "erste", "", first, {}));
+  for (TPfOp failing : {TPfOp::Write, TPfOp::Fsync, TPfOp::Rename}) {
+    std::string ref = "old";
+    {
+      TPfFaultScope fault([failing](TPfOp op, const std::string&) { return op == failing ? 5 : 0; });
+      EXPECT_FALSE(station.sig.SaveSignatureRecord("202612", "zweite", "", ref, SamplePoints()))
+          << static_cast<int>(failing);
+    }
+    EXPECT_TRUE(ref.empty()) << static_cast<int>(failing);
+  }
+  // The month's store is as it was: the first record reads, the next save takes ID 2.
+  std::string t1, t2, ref;
+  TSignaturePoints pts;
+  EXPECT_TRUE(station.sig.LoadSignatureRecord(first, t1, t2, pts));
+  EXPECT_EQ(t1, "erste");
+  ASSERT_TRUE(station.sig.SaveSignatureRecord("202612", "zweite", "", ref, {}));
+  EXPECT_EQ(ref.substr(0, 9), "202612:2:");
 }
 
 TEST(SigDBStations, TwoStationsSavingInOneMonthBothKeepTheirSignatures) {
