@@ -8,6 +8,7 @@
 
 #include "basic/CryUnit.h"
 #include "data/BinDatabase.h"
+#include "data/MiniDBUnit.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
@@ -255,9 +256,13 @@ std::string JournalFileName(const std::string& folder, const std::string& year) 
 TSigDB::TSigDB(std::string folder, TAccessProtectionRegistry* registry)
     : folder_(std::move(folder)), registry_(registry) {}
 
-TSigDB::~TSigDB() = default;
+TSigDB::~TSigDB() { CloseJournal(); }
 
-void TSigDB::SetFolder(const std::string& folder) { folder_ = folder; }
+void TSigDB::SetFolder(const std::string& folder) {
+  if (folder == folder_) return;
+  CloseJournal();
+  folder_ = folder;
+}
 
 TAccessProtectionRegistry& TSigDB::Registry() const {
   return registry_ != nullptr ? *registry_ : AccessProtections();
@@ -344,9 +349,108 @@ bool TSigDB::LoadSignatureRecord(const std::string& reference, std::string& text
   return true;
 }
 
+// ---- the journal --------------------------------------------------------------------------
+
+// The journal's record class: one record per signed transaction.
+constexpr int kJournalClass = 13;
+constexpr const char* kJournalAppName = "Tessaro";
+constexpr const char* kSigBinField = "SigBin";
+
+bool TSigDB::OpenJournalYear(const std::string& year) {
+  error_.clear();
+  if (!IsJournalYear(year)) return Fail("journal year is not yyyy: " + year);
+  if (folder_.empty()) return Fail("no journal folder");
+  if (journal_ && journal_->Opened && year == journalYear_) {
+    journal_->Load();
+    return true;
+  }
+  if (!journal_) journal_ = std::make_unique<TMiniDB>();
+  journal_->Registry = &Registry();
+  journal_->StationKey = StationKey;
+  if (!journal_->Open(folder_, "Transactions" + year, kJournalAppName)) {
+    journalYear_.clear();
+    return Fail("cannot open the journal " + JournalFileName(folder_, year));
+  }
+  journalYear_ = year;
+  return true;
+}
+
+void TSigDB::CloseJournal() {
+  if (journal_) journal_->Close();
+  journal_.reset();
+  journalYear_.clear();
+}
+
+bool TSigDB::WriteJournalSignature(const std::string& year, std::int32_t recordId,
+                                   const std::string& signatureReference,
+                                   std::string& journalReference) {
+  journalReference.clear();
+  TSignatureRef ref;
+  if (!ParseSignatureReference(signatureReference, ref)) {
+    return Fail("malformed signature reference");
+  }
+  if (recordId < 0) return Fail("negative journal record ID");
+  if (!OpenJournalYear(year)) return false;
+  TMiniDB& journal = *journal_;
+  // Made, filled and saved under one reservation: no station reads the record without its
+  // reference in between.
+  int ticket = -1;
+  if (!journal.Reserve(ticket)) return Fail("journal reservation not available");
+  journal.Load();
+  std::int32_t id = recordId;
+  bool locked = false;
+  if (id == 0) {
+    id = journal.NewRecord(kJournalClass);
+    if (id == 0) {
+      journal.Release(ticket);
+      return Fail("cannot create a journal record");
+    }
+  } else {
+    if (journal.GetClass(id) != kJournalClass) {
+      journal.Release(ticket);
+      return Fail("no journal record " + std::to_string(id));
+    }
+    if (!journal.LockItem(id, false, ticket)) {
+      journal.Release(ticket);  // ignored when LockItem gave it back already
+      return Fail("journal record " + std::to_string(id) + " is being edited elsewhere");
+    }
+    locked = true;
+  }
+  journal.SetField(id, kSigBinField, signatureReference);
+  bool ok = journal.Commit() && !journal.Modified &&
+            journal.GetField(id, kSigBinField) == signatureReference;
+  if (locked && !journal.UnlockItem(id)) ok = false;
+  journal.Release(ticket);
+  if (!ok) return Fail("cannot save the journal " + journal.FileName);
+  journalReference = year + ":" + std::to_string(id);
+  return true;
+}
+
+bool TSigDB::ReadJournalSignature(const std::string& journalReference,
+                                  std::string& signatureReference) {
+  signatureReference.clear();
+  error_.clear();
+  std::string year;
+  std::int32_t id = 0;
+  if (!ParseJournalReference(journalReference, year, id)) {
+    return Fail("malformed journal reference");
+  }
+  if (folder_.empty()) return Fail("no journal folder");
+  // Opening a journal that does not exist would start one (and its lock file).
+  if (!FileExists(JournalFileName(folder_, year))) return Fail("no journal of " + year);
+  if (!OpenJournalYear(year)) return false;
+  if (journal_->GetClass(id) != kJournalClass) return Fail("no journal record " + journalReference);
+  signatureReference = journal_->GetField(id, kSigBinField);
+  if (signatureReference.empty()) return Fail("journal record without signature");
+  return true;
+}
+
 // ---- the program's instance ---------------------------------------------------------------
 
 TSigDB& SignatureDB() {
+  // The registry first, so that it outlives the instance: the journal gives its
+  // reservation back when the instance goes at exit.
+  AccessProtections();
   static TSigDB instance;
   return instance;
 }
@@ -361,3 +465,5 @@ bool LoadSignatureRecord(const std::string& reference, std::string& text1, std::
                          TSignaturePoints& points) {
   return SignatureDB().LoadSignatureRecord(reference, text1, text2, points);
 }
+
+bool OpenJournalYear(const std::string& year) { return SignatureDB().OpenJournalYear(year); }

@@ -2,8 +2,8 @@
 // Pad signatures and the yearly transaction journal.
 //
 // A signature record holds the pad's texts and the pen points. On disk it is compressed
-// (zlib, level 9), carries the SHA-1 of the compressed bytes and is scrambled with the
-// table cipher keyed (0, 0) so that a hex viewer shows no pad text. The scrambling hides
+// (zlib, level 9), carries the SHA-1 of the compressed bytes and is scrambled in place by
+// TCustomerCry keyed (0, 0) so that a hex viewer shows no pad text. The scrambling hides
 // the record from casual view only, and the SHA-1 only detects accidental damage (a cut
 // file, a flipped bit on the share); neither keeps anybody from forging a record.
 //
@@ -98,6 +98,8 @@ bool ParseJournalReference(const std::string& reference, std::string& year, std:
 
 // ---- the store -----------------------------------------------------------------------------
 
+class TMiniDB;
+
 // The signature records and the journal of one client's "Transactions" folder as one
 // workstation sees them. The program keeps one (SignatureDB()); a test makes one per
 // simulated workstation, each with its own reservation registry.
@@ -110,6 +112,7 @@ class TSigDB {
   TSigDB(const TSigDB&) = delete;
   TSigDB& operator=(const TSigDB&) = delete;
 
+  // A new folder closes the journal.
   void SetFolder(const std::string& folder);
   const std::string& Folder() const { return folder_; }
 
@@ -125,6 +128,32 @@ class TSigDB {
   bool LoadSignatureRecord(const std::string& reference, std::string& text1,
                            std::string& text2, TSignaturePoints& points);
 
+  // The journal of `year` (four digits) open and read again. False for another year text
+  // or when the store cannot be opened (the year is then forgotten).
+  bool OpenJournalYear(const std::string& year);
+  // The journal store (null before the first OpenJournalYear) and its open year ("" none).
+  TMiniDB* Journal() const { return journal_.get(); }
+  const std::string& JournalYear() const { return journalYear_; }
+  // Frees the journal (at logout and exit).
+  void CloseJournal();
+
+  // Writes `signatureReference` into "SigBin" of journal record `recordId` of `year`, or of
+  // a new class-13 record when `recordId` is 0; the record is made, filled and saved under
+  // one reservation of the journal, so no station ever sees it without its reference.
+  // True and `journalReference` = year + ":" + ID; false and "" otherwise (also for an ID
+  // that is no class-13 record).
+  bool WriteJournalSignature(const std::string& year, std::int32_t recordId,
+                             const std::string& signatureReference,
+                             std::string& journalReference);
+  // The "SigBin" of the journal record "yyyy:ID". False and "" for a malformed reference,
+  // a year without journal file (no file is created), or a record without one.
+  bool ReadJournalSignature(const std::string& journalReference,
+                            std::string& signatureReference);
+
+  // The station key the journal locks records under; empty = the program's. Takes effect
+  // at the next opening of a journal.
+  std::string StationKey;
+
   // Why the last call failed (for the log).
   const std::string& LastError() const { return error_; }
 
@@ -134,6 +163,8 @@ class TSigDB {
 
   std::string folder_;
   TAccessProtectionRegistry* registry_;
+  std::unique_ptr<TMiniDB> journal_;
+  std::string journalYear_;
   std::string error_;
 };
 
@@ -146,3 +177,4 @@ bool SaveSignatureRecord(const std::string& period, const std::string& text1,
                          const TSignaturePoints& points);
 bool LoadSignatureRecord(const std::string& reference, std::string& text1, std::string& text2,
                          TSignaturePoints& points);
+bool OpenJournalYear(const std::string& year);
