@@ -8,6 +8,7 @@
 
 #include "basic/CryUnit.h"
 #include "data/BinDatabase.h"
+#include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
 #include "platform/PlatformFiles.h"
 
@@ -241,6 +242,12 @@ bool ParseJournalReference(const std::string& reference, std::string& year, std:
   year = y;
   id = n;
   return true;
+}
+
+std::string SignatureFolder(const TMandantInfoRec* client) {
+  std::string path;
+  MandantDataPath(client, "Transactions", path);
+  return path;
 }
 
 std::string SignatureStoreBaseName(const std::string& folder, const std::string& period) {

@@ -86,6 +86,11 @@ std::string MakeSignatureReference(const std::string& period, std::int32_t id,
 // int32) and 40 hex digits. Nothing of a reference that fails here reaches a file name.
 bool ParseSignatureReference(const std::string& reference, TSignatureRef& ref);
 
+struct TMandantInfoRec;
+// The client's "Transactions" folder ("Transactions-" + name for a named client), where
+// its signatures and journals live; null = the default client.
+std::string SignatureFolder(const TMandantInfoRec* client);
+
 // Base name of a month's pair: folder + "Sig" + period.
 std::string SignatureStoreBaseName(const std::string& folder, const std::string& period);
 // File name of a year's journal: folder + "Transactions" + year + ".ada".

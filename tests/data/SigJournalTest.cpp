@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/SigDBUnit.h"
 #include "support/TestSupport.h"
@@ -199,4 +200,25 @@ TEST_F(SigJournalTest, ReadingAJournalReferenceCreatesNothing) {
   EXPECT_FALSE(a.sig.ReadJournalSignature("2025:1", sigRef));
   EXPECT_FALSE(a.sig.ReadJournalSignature("2026:7", sigRef));
   EXPECT_EQ(FolderListing(dir.Path()), before);
+}
+
+TEST(SigFolder, TheClientsTransactionsFolder) {
+  TTempDir dir;
+  TMandantState state;
+  state.DataRoot = dir.Dir();
+  TMandantStateScope scope{state};
+  TMandantInfoRec nord;
+  nord.Name = "Nord";
+  EXPECT_EQ(SignatureFolder(nullptr), dir.Dir() + "Transactions/");
+  EXPECT_EQ(SignatureFolder(&nord), dir.Dir() + "Transactions-Nord/");
+
+  TAccessProtectionRegistry registry;
+  TSigDB sig(SignatureFolder(&nord), &registry);
+  std::string sigRef, journalRef;
+  ASSERT_TRUE(sig.SaveSignatureRecord("200805", "Text", "", sigRef, {}));
+  ASSERT_TRUE(sig.WriteJournalSignature("2008", 0, sigRef, journalRef));
+  sig.CloseJournal();
+  for (const char* name : {"Sig200805.hbi", "Sig200805.hbd", "Transactions2008.ada"}) {
+    EXPECT_TRUE(fs::exists(dir.Dir() + "Transactions-Nord/" + name)) << name;
+  }
 }
