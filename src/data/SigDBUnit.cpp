@@ -305,7 +305,9 @@ bool TSigDB::SaveSignatureRecord(const std::string& period, const std::string& t
   const std::string base = SignatureStoreBaseName(folder_, period);
   if (!store.OpenPair(base, false)) return Fail("cannot open " + base + ": " + store.LastError());
   std::int32_t id = 0;
-  if (!store.Put(id, 0, compressed, 0)) return Fail("cannot store the signature: " + store.LastError());
+  if (!store.Put(id, 0, compressed, 0)) {
+    return Fail("cannot store the signature: " + store.LastError());
+  }
   // The reference goes out only for a record that is on disk and reads back as written.
   std::string back;
   if (!store.Flush() || !store.Get(id, back) || back != compressed) {
@@ -344,7 +346,8 @@ bool TSigDB::LoadSignatureRecord(const std::string& reference, std::string& text
     store.Close();
   }
   const TCustomerCry* cry = SignatureScrambler();
-  if (cry == nullptr || !cry->DecryptBuffer(bytes.data(), static_cast<std::ptrdiff_t>(bytes.size()))) {
+  if (cry == nullptr ||
+      !cry->DecryptBuffer(bytes.data(), static_cast<std::ptrdiff_t>(bytes.size()))) {
     return Fail("signature scrambler not ready");
   }
   // Nothing is unpacked before the digest says the bytes are the ones stored.

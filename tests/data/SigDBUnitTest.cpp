@@ -143,7 +143,8 @@ TEST(SigReference, Form) {
 
 TEST_F(SigDBTest, RoundTrip) {
   const TSigCase cases[] = {
-      {"texts with CR LF and high bytes", "Schl\xFC" "ssel 4711\r\nEmpf\xE4" "nger: M\xFC" "ller\r\n",
+      {"texts with CR LF and high bytes",
+       "Schl\xFC" "ssel 4711\r\nEmpf\xE4" "nger: M\xFC" "ller\r\n",
        "\x80\x9F\xA0\xFF", SamplePoints()},
       {"no points", "Nur Text", "", {}},
       {"all empty", "", "", {}},
@@ -272,7 +273,8 @@ TEST_F(SigDBTest, FailedWritesGiveNoReference) {
   for (TPfOp failing : {TPfOp::Write, TPfOp::Fsync, TPfOp::Rename}) {
     std::string ref = "old";
     {
-      TPfFaultScope fault([failing](TPfOp op, const std::string&) { return op == failing ? 5 : 0; });
+      TPfFaultScope fault(
+          [failing](TPfOp op, const std::string&) { return op == failing ? 5 : 0; });
       EXPECT_FALSE(station.sig.SaveSignatureRecord("202612", "zweite", "", ref, SamplePoints()))
           << static_cast<int>(failing);
     }
