@@ -10,6 +10,7 @@
 #include "data/BinDatabase.h"
 #include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
+#include "data/StoreWriteUnit.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
@@ -402,36 +403,26 @@ bool TSigDB::WriteJournalSignature(const std::string& year, std::int32_t recordI
   if (recordId < 0) return Fail("negative journal record ID");
   if (!OpenJournalYear(year)) return false;
   TMiniDB& journal = *journal_;
-  // Made, filled and saved under one reservation: no station reads the record without its
+  // Made, filled and saved inside one write: no station reads the record without its
   // reference in between.
-  int ticket = -1;
-  if (!journal.Reserve(ticket)) return Fail("journal reservation not available");
-  journal.Load();
+  TStoreWrite write(journal, recordId > 0 ? std::vector<std::int32_t>{recordId}
+                                          : std::vector<std::int32_t>{});
+  if (!write.Ok()) {
+    return Fail(write.Blocking().empty() || write.Blocking() == "*"
+                    ? "journal reservation not available"
+                    : "journal record is being edited by " + write.Blocking());
+  }
   std::int32_t id = recordId;
-  bool locked = false;
   if (id == 0) {
     id = journal.NewRecord(kJournalClass);
-    if (id == 0) {
-      journal.Release(ticket);
-      return Fail("cannot create a journal record");
-    }
-  } else {
-    if (journal.GetClass(id) != kJournalClass) {
-      journal.Release(ticket);
-      return Fail("no journal record " + std::to_string(id));
-    }
-    if (!journal.LockItem(id, false, ticket)) {
-      journal.Release(ticket);  // ignored when LockItem gave it back already
-      return Fail("journal record " + std::to_string(id) + " is being edited elsewhere");
-    }
-    locked = true;
+    if (id == 0) return Fail("cannot create a journal record");
+  } else if (journal.GetClass(id) != kJournalClass) {
+    return Fail("no journal record " + std::to_string(id));
   }
   journal.SetField(id, kSigBinField, signatureReference);
-  bool ok = journal.Commit() && !journal.Modified &&
-            journal.GetField(id, kSigBinField) == signatureReference;
-  if (locked && !journal.UnlockItem(id)) ok = false;
-  journal.Release(ticket);
-  if (!ok) return Fail("cannot save the journal " + journal.FileName);
+  if (!write.Commit() || journal.GetField(id, kSigBinField) != signatureReference) {
+    return Fail("cannot save the journal " + journal.FileName);
+  }
   journalReference = year + ":" + std::to_string(id);
   return true;
 }
