@@ -11,6 +11,7 @@
 #include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/StoreWriteUnit.h"
+#include "data/UnitTR100.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
@@ -362,8 +363,6 @@ bool TSigDB::LoadSignatureRecord(const std::string& reference, std::string& text
 
 // ---- the journal --------------------------------------------------------------------------
 
-// The journal's record class: one record per signed transaction.
-constexpr int kJournalClass = 13;
 constexpr const char* kJournalAppName = "Tessaro";
 constexpr const char* kSigBinField = "SigBin";
 
@@ -414,9 +413,9 @@ bool TSigDB::WriteJournalSignature(const std::string& year, std::int32_t recordI
   }
   std::int32_t id = recordId;
   if (id == 0) {
-    id = journal.NewRecord(kJournalClass);
+    id = journal.NewRecord(icTransaction);
     if (id == 0) return Fail("cannot create a journal record");
-  } else if (journal.GetClass(id) != kJournalClass) {
+  } else if (journal.GetClass(id) != icTransaction) {
     return Fail("no journal record " + std::to_string(id));
   }
   journal.SetField(id, kSigBinField, signatureReference);
@@ -440,7 +439,7 @@ bool TSigDB::ReadJournalSignature(const std::string& journalReference,
   // Opening a journal that does not exist would start one (and its lock file).
   if (!FileExists(JournalFileName(folder_, year))) return Fail("no journal of " + year);
   if (!OpenJournalYear(year)) return false;
-  if (journal_->GetClass(id) != kJournalClass) return Fail("no journal record " + journalReference);
+  if (journal_->GetClass(id) != icTransaction) return Fail("no journal record " + journalReference);
   signatureReference = journal_->GetField(id, kSigBinField);
   if (signatureReference.empty()) return Fail("journal record without signature");
   return true;

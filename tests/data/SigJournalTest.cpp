@@ -10,6 +10,7 @@
 #include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/SigDBUnit.h"
+#include "data/UnitTR100.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -79,7 +80,7 @@ TEST_F(SigJournalTest, OpenJournalYear) {
   ASSERT_TRUE(b.sig.WriteJournalSignature("2026", 0, Signature(b, "B"), ref));
   ASSERT_TRUE(a.sig.OpenJournalYear("2026"));
   EXPECT_EQ(a.sig.Journal(), journal);
-  EXPECT_EQ(a.sig.Journal()->GetClass(1), 13);
+  EXPECT_EQ(a.sig.Journal()->GetClass(1), icTransaction);
 
   ASSERT_TRUE(a.sig.OpenJournalYear("2027"));
   EXPECT_EQ(a.sig.JournalYear(), "2027");
@@ -113,7 +114,7 @@ TEST_F(SigJournalTest, SignedTransactionsFromTwoStations) {
   TMiniDB reader;
   reader.Registry = &registry;
   ASSERT_TRUE(reader.Open(folder, "Transactions2026", "Tessaro"));
-  EXPECT_EQ(reader.GetClass(1), 13);
+  EXPECT_EQ(reader.GetClass(1), icTransaction);
   EXPECT_EQ(reader.GetField(1, "SigBin"), sigA);
   EXPECT_EQ(reader.GetField(2, "SigBin"), sigB);
 
@@ -161,25 +162,29 @@ TEST_F(SigJournalTest, WriteWaitsForTheWholeReservation) {
 }
 
 // Between the record's creation (written at once, so its ID is taken) and the save of its
-// reference, another station cannot get in and read a record without "SigBin".
-TEST_F(SigJournalTest, NoStationSeesTheRecordWithoutItsReference) {
+// reference, the journal's reservation is never let go, so no station can read a record
+// without "SigBin": every save of the write runs inside the reservation the write took
+// first, on top of the save's own ticket.
+TEST_F(SigJournalTest, TheRecordIsMadeAndFilledUnderOneReservation) {
+  struct TWatch : TRecordLogHook {
+    TMiniDB* journal = nullptr;
+    std::vector<int> ticketsAtSave;
+    double ChangeTime() override { return 46000.0; }
+    std::string CopyNeeded(double) override {
+      ticketsAtSave.push_back(journal->AccessProtection->TicketCount());
+      return {};
+    }
+    void CopyWritten(double) override {}
+    void ChangeSaved(int32_t, const std::string&, double) override {}
+  } watch;
   ASSERT_TRUE(a.sig.OpenJournalYear("2026"));
-  int lookedIn = 0;
-  bool sawIt = false;
-  a.sig.Journal()->TimebackLog = [&](int32_t, const std::string&) {
-    ++lookedIn;
-    TAccessProtectionRegistry registry;
-    registry.SetSleeper([](int) {});
-    TMiniDB other;
-    other.Registry = &registry;
-    other.StationKey = "carl@pc3";
-    if (other.Open(folder, "Transactions2026", "Tessaro")) sawIt = other.HasRecord(1);
-    return std::string();
-  };
+  watch.journal = a.sig.Journal();
+  a.sig.Journal()->TimebackLog = &watch;
   std::string ref;
   ASSERT_TRUE(a.sig.WriteJournalSignature("2026", 0, Signature(a, "A"), ref));
-  EXPECT_EQ(lookedIn, 1);
-  EXPECT_FALSE(sawIt);
+  a.sig.Journal()->TimebackLog = nullptr;
+  ASSERT_EQ(watch.ticketsAtSave.size(), 2u);  // the new record, then its reference
+  for (int tickets : watch.ticketsAtSave) EXPECT_GE(tickets, 2);
 }
 
 TEST_F(SigJournalTest, ReadingAJournalReferenceCreatesNothing) {
