@@ -873,6 +873,42 @@ TEST_F(Glue, StandardMessagesUseTheCoreTexts) {
   EXPECT_EQ(ui.messages[3].text, WinText(1));
 }
 
+TEST_F(Glue, OpeningAnotherClientsDataForgetsWhatBelongedToTheOldOne) {
+  View(pgKeys);
+  WinGlue().PreviousPage = pgDoors;
+  WinGlue().SeenLoadCount = 9;
+  BuildLockingSystemList();
+  Session().LoggedIn = true;
+  Session().CurrentUserId = 4;
+  TMandantState state;
+  TMandantStateScope scope(state);
+  state.HasCurrentMandant = true;
+  state.CurrentMandant.Active = true;  // a sandbox copy
+  ResetForClientData();
+  EXPECT_EQ(WinGlue().PreviousPage, -1);
+  EXPECT_EQ(WinGlue().SeenLoadCount, 0);
+  EXPECT_FALSE(WinGlue().LockingSystemsBuilt);
+  EXPECT_FALSE(Session().LoggedIn);
+  EXPECT_EQ(Session().CurrentUserId, 0);
+  EXPECT_TRUE(state.SandboxMode);
+  EXPECT_EQ(ViewOf(pgKeys), &View(pgKeys));
+}
+
+TEST_F(Glue, DatabaseDialogOffersTheStoreFiles) {
+  Record(icKey, "K1");
+  ASSERT_TRUE(a->Commit());  // the file exists: the chooser takes only existing files
+  QueueDialogDriver([](QDialog& dialog) {
+    auto& chooser = static_cast<QFileDialog&>(dialog);
+    EXPECT_EQ(FromQString(chooser.windowTitle()), "Datenbank \xF6" "ffnen");
+    EXPECT_EQ(FromQString(chooser.nameFilters().value(0)), "Tessaro Datenbank (Data*.ada Data*.adaX)");
+    chooser.selectFile(QStringLiteral("Data.ada"));
+    dialog.accept();
+  });
+  EXPECT_EQ(SelectDatabaseDialog(true), dir.Dir() + "Data.ada");
+  QueueDialogDriver([](QDialog& dialog) { dialog.reject(); });
+  EXPECT_EQ(SelectDatabaseDialog(false), "");
+}
+
 // ---------------------------------------------------------------------------------------
 // Copying a user into the other clients' stores
 
