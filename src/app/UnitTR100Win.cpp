@@ -494,10 +494,12 @@ void SaveViewTabs() {
   WinGlue().ViewTab = tabs;
   TMiniDB* db = GlueDB();
   const int32_t user = Session().CurrentUserId;
-  if (!db || user == 0 || db->GetIniText(user, "ViewTab") == tabs) return;
+  // A value of the user's record, where the login reads it back.
+  if (!db || user == 0 || db->GetClass(user) != icUser || db->GetField(user, "ViewTab") == tabs)
+    return;
   TStoreWrite write(*db, {user});
   if (!write.Ok()) return;
-  db->SetIniValue(user, "ViewTab", tabs);
+  db->SetField(user, "ViewTab", tabs);
   write.Commit();
 }
 

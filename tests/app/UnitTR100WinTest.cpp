@@ -200,7 +200,7 @@ TEST_F(Glue, SaveViewTabsStoresTheSixDigitsWithTheUser) {
   EXPECT_EQ(WinGlue().ViewTab, "100110");
   TStation reader("R");
   ASSERT_TRUE(reader.Open(dir));
-  EXPECT_EQ(reader->GetIniText(user, "ViewTab"), "100110");
+  EXPECT_EQ(reader->GetField(user, "ViewTab"), "100110");
 }
 
 TEST_F(Glue, FindFrameInEditPrefersTheActivePageThenTheLastInOrder) {
