@@ -823,6 +823,7 @@ std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids
 
   // One heading per group record, unless the record itself is listed.
   std::unordered_map<int32_t, std::string> groupKeys;
+  std::vector<TRow> headings;
   size_t child = 0;
   for (TRow& row : rows) {
     if (row.level == 0) continue;
@@ -832,12 +833,13 @@ std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids
       TListEntryText heading = format(group, option);
       it = groupKeys.emplace(group, heading.sortKey).first;
       if (!kept.count(group)) {
-        rows.push_back({heading.sortKey, 0, heading.sortKey, heading.text, group});
+        headings.push_back({heading.sortKey, 0, heading.sortKey, heading.text, group});
         kept.insert(group);
       }
     }
     row.orderKey = it->second;
   }
+  rows.insert(rows.end(), headings.begin(), headings.end());
   std::stable_sort(rows.begin(), rows.end(), [](const TRow& a, const TRow& b) {
     if (int c = AnsiCompareText(a.orderKey, b.orderKey)) return c < 0;
     if (a.level != b.level) return a.level < b.level;
