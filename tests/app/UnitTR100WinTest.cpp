@@ -607,6 +607,21 @@ TEST_F(SearchList, GroupHeadingsAreInsertedOnceWithTheirEntriesBelow) {
                                                  {"Hof", mother2},
                                                  {" \xBB Kopie 3", d3},
                                                  {"Zaun", last}}));
+
+  // Many headings: each still once, right above its entry.
+  TItemList children;
+  for (int i = 0; i < 40; ++i) {
+    const int32_t head = Record(icKey, "M" + std::to_string(100 + i));
+    const int32_t copy = Record(icKey, "C" + std::to_string(100 + i));
+    groupOf[copy] = head;
+    children.Add(copy);
+  }
+  list = Fill(children, "", ksAll, false, nullptr, formatter);
+  ASSERT_EQ(list->Count(), 80);
+  for (int i = 0; i < 40; ++i) {
+    EXPECT_EQ(list->Get(2 * i), "M" + std::to_string(100 + i));
+    EXPECT_EQ(list->Get(2 * i + 1), " \xBB C" + std::to_string(100 + i));
+  }
 }
 
 TEST_F(SearchList, ItemListBoxKeepsTheSelectionAndOffersSuggestions) {
