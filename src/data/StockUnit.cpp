@@ -627,8 +627,10 @@ bool TLocksmithStore::SetField(TMiniDB& db, int32_t item, const std::string& fie
 }
 
 TLocksmithStore& LocksmithStore() {
-  static TLocksmithStore store;
-  return store;
+  // Lives until the program ends: logout closes it, not a destructor that could run after
+  // the reservation registry is gone.
+  static TLocksmithStore* store = new TLocksmithStore();
+  return *store;
 }
 
 bool OpenLocksmithDatabase(TMiniDB& db, bool create) { return LocksmithStore().Open(db, create); }

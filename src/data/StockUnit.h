@@ -185,7 +185,7 @@ class TLocksmithStore {
   std::unique_ptr<TMiniDB> store_;
 };
 
-// The program's locksmith store.
+// The program's locksmith store (closed at logout with the client's store).
 TLocksmithStore& LocksmithStore();
 bool OpenLocksmithDatabase(TMiniDB& db, bool create);
 std::string LocksmithField(TMiniDB& db, int32_t item, const std::string& field);
