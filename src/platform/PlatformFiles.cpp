@@ -39,6 +39,8 @@ void FillInfo(const struct stat& st, TPfInfo& info) {
   info.kind = KindOf(st.st_mode);
   info.size = static_cast<std::int64_t>(st.st_size);
   info.mode = static_cast<unsigned>(st.st_mode & 07777);
+  info.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  info.inode = static_cast<std::uint64_t>(st.st_ino);
 }
 
 int StatWith(const std::string& path, TPfInfo& info, bool follow) {
@@ -165,6 +167,13 @@ int PfCreateNew(const std::string& path, unsigned mode, int& fd) {
   return fd < 0 ? Err() : 0;
 }
 
+int PfOpenAppend(const std::string& path, int& fd) {
+  fd = -1;
+  if (int f = Fault(TPfOp::Open, path)) return f;
+  fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+  return fd < 0 ? Err() : 0;
+}
+
 int PfCreateUnique(const std::string& folder, const std::string& prefix,
                    const std::string& suffix, std::string& name, int& fd) {
   name.clear();
@@ -192,6 +201,27 @@ int PfRead(int fd, char* buffer, std::size_t size, std::size_t& got) {
       got = static_cast<std::size_t>(n);
       return 0;
     }
+    if (errno != EINTR) return Err();
+  }
+}
+
+int PfReadAt(int fd, char* buffer, std::size_t size, std::int64_t offset, std::size_t& got) {
+  got = 0;
+  if (int f = Fault(TPfOp::Read, std::string())) return f;
+  for (;;) {
+    ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+    if (n >= 0) {
+      got = static_cast<std::size_t>(n);
+      return 0;
+    }
+    if (errno != EINTR) return Err();
+  }
+}
+
+int PfTruncate(int fd, std::int64_t size) {
+  if (int f = Fault(TPfOp::Truncate, std::string())) return f;
+  for (;;) {
+    if (::ftruncate(fd, static_cast<off_t>(size)) == 0) return 0;
     if (errno != EINTR) return Err();
   }
 }

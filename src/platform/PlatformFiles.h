@@ -23,6 +23,7 @@ enum class TPfOp {
   Unlink,        // PfUnlink (path: the file)
   Chmod,         // PfChmod (path: the file)
   RemoveTree,    // each removal inside PfRemoveTree (path: the entry)
+  Truncate,      // PfTruncate (path: empty)
 };
 
 // Returns 0 to let the operation run, or the errno it shall fail with.
@@ -46,6 +47,8 @@ struct TPfInfo {
   TPfKind kind = TPfKind::Missing;
   std::int64_t size = 0;
   unsigned mode = 0;  // permission bits
+  std::int64_t mtimeNs = 0;  // last write, nanoseconds since 1970
+  std::uint64_t inode = 0;   // with mtimeNs and size: tells one version of a file from another
 };
 
 // What the path itself is; a symbolic link is reported as Link, never followed.
@@ -56,6 +59,8 @@ int PfStat(const std::string& path, TPfInfo& info);
 int PfOpenRead(const std::string& path, int& fd);
 // Creates a new file (fails with EEXIST when one is there); mode as open(2), umask applies.
 int PfCreateNew(const std::string& path, unsigned mode, int& fd);
+// Opens an existing file for reading and appending: every write goes to the end.
+int PfOpenAppend(const std::string& path, int& fd);
 // Creates a new empty file folder + prefix + random + suffix and returns its name.
 int PfCreateUnique(const std::string& folder, const std::string& prefix,
                    const std::string& suffix, std::string& name, int& fd);
@@ -63,6 +68,10 @@ int PfCreateUnique(const std::string& folder, const std::string& prefix,
 int PfRead(int fd, char* buffer, std::size_t size, std::size_t& got);
 // Writes all bytes (repeats partial writes).
 int PfWriteAll(int fd, const char* data, std::size_t size);
+// Reads up to size bytes at offset without moving the file position; got 0 at the end.
+int PfReadAt(int fd, char* buffer, std::size_t size, std::int64_t offset, std::size_t& got);
+// Cuts (or extends) the file to size bytes.
+int PfTruncate(int fd, std::int64_t size);
 int PfFsync(int fd);
 int PfFchmod(int fd, unsigned mode);
 int PfClose(int fd);

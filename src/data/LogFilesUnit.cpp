@@ -1,0 +1,305 @@
+#include "data/LogFilesUnit.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+
+#include "basic/DateClock.h"
+#include "basic/FileCtrl2.h"
+#include "basic/Hex32Unit.h"
+#include "basic/MultiLingua.h"
+#include "basic/UserInteraction.h"
+#include "data/AccessProtection.h"
+#include "platform/PlatformFiles.h"
+
+// ---------------------------------------------------------------------------------------
+// Messages
+
+const TMLStringList* LogFilesTexts() {
+  static const TMLStringList* table = [] {
+    TMLStringList* t = NewMLStringList();
+    t->Add255Obj("LogFilesUnit", 0);
+    t->Add255Obj("Protokolldatei-Ladefehler! Beenden Sie das Programm und reparieren Sie die "
+                 "Datei.",
+                 lfLoadError);
+    t->Add255Obj("Protokolldatei-Schreibfehler! Eintr\xE4" "ge konnten noch nicht geschrieben "
+                 "werden und werden sp\xE4ter erneut geschrieben.",
+                 lfWriteDelayed);
+    t->Add255Obj("Protokolldatei-Schreibfehler! Eintr\xE4" "ge konnten nicht geschrieben "
+                 "werden und gehen beim Beenden verloren.",
+                 lfWriteLost);
+    return t;
+  }();
+  return table;
+}
+
+std::string LogFilesText(int number) { return GetMLText(LogFilesTexts(), number); }
+
+// ---------------------------------------------------------------------------------------
+// Time stamps
+
+std::string LogTimeStampOf(double localDateTime) {
+  TDateTimeParts p = DecodeDateTime(localDateTime);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d\xA0%02d:%02d:%02d", p.year, p.month, p.day,
+                p.hour, p.minute, p.second);
+  return buf;
+}
+
+std::string LogTimeStamp() { return LogTimeStampOf(NowLocal()); }
+
+std::string UtcTimeStamp() { return DoubleToHex32(NowUTC()); }
+
+// ---------------------------------------------------------------------------------------
+// Appending
+
+namespace {
+
+std::string FolderOf(const std::string& fileName) {
+  std::string::size_type slash = fileName.rfind('/');
+  return slash == std::string::npos ? std::string() : fileName.substr(0, slash);
+}
+
+// Opens the file for appending, creating it (and its folder) when missing. `created` tells
+// that the file is new.
+int OpenForAppend(const std::string& fileName, int& fd, bool& created) {
+  created = false;
+  int e = PfOpenAppend(fileName, fd);
+  if (e != ENOENT) return e;
+  std::string folder = FolderOf(fileName);
+  if (!folder.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+  }
+  int wfd = -1;
+  e = PfCreateNew(fileName, 0666, wfd);
+  if (e == 0) {
+    PfClose(wfd);
+    created = true;
+  } else if (e != EEXIST) {
+    return e;
+  }
+  return PfOpenAppend(fileName, fd);
+}
+
+// Appends under a reservation the caller holds.
+bool AppendHeld(const std::string& fileName, const std::string& text) {
+  int fd = -1;
+  bool created = false;
+  if (OpenForAppend(fileName, fd, created) != 0) return false;
+  std::int64_t size = 0;
+  bool ok = PfFstatSize(fd, size) == 0;
+  std::string data;
+  if (ok && size == 0) {
+    data = kLogFileStart;  // new, or left empty by an earlier failed first write
+  } else if (ok) {
+    char last = 0;
+    std::size_t got = 0;
+    ok = PfReadAt(fd, &last, 1, size - 1, got) == 0 && got == 1;
+    if (last == '\r') data = "\n";
+    else if (last != '\n') data = "\r\n";
+  }
+  if (ok) {
+    data += text;
+    ok = PfWriteAll(fd, data.data(), data.size()) == 0 && PfFsync(fd) == 0;
+    // A torn line would garble the file for every station: take back what got written.
+    if (!ok) PfTruncate(fd, size);
+  }
+  PfClose(fd);
+  if (ok && created) PfFsyncFolder(FolderOf(fileName).empty() ? "." : FolderOf(fileName));
+  if (!ok && created) PfUnlink(fileName);
+  return ok;
+}
+
+}  // namespace
+
+bool AppendToLogFile(const std::string& fileName, const std::string& text,
+                     TAccessProtection& reservation) {
+  if (fileName.empty()) return false;
+  if (text.empty()) return true;
+  TReservation held(reservation);
+  if (!held.Held()) return false;
+  return AppendHeld(fileName, text);
+}
+
+bool AppendToLogFile(const std::string& fileName, const std::string& text) {
+  return AppendToLogFile(fileName, text, AccessProtections().Default());
+}
+
+TLogFileTime GetLogFileTime(const std::string& fileName) {
+  TLogFileTime t;
+  TPfInfo info;
+  if (fileName.empty() || PfStat(fileName, info) != 0 || info.kind != TPfKind::File) return t;
+  t.exists = true;
+  t.mtimeNs = info.mtimeNs;
+  t.size = info.size;
+  t.inode = info.inode;
+  return t;
+}
+
+// ---------------------------------------------------------------------------------------
+// TLogFile
+
+TLogFile::TLogFile(TAccessProtectionRegistry* registry) : registry_(registry) {}
+
+TLogFile::~TLogFile() {
+  if (!pending_.empty()) Flush(true);
+}
+
+TAccessProtection& TLogFile::Reservation() const {
+  return (registry_ != nullptr ? *registry_ : AccessProtections()).Default();
+}
+
+void TLogFile::Init(const std::string& folder, const std::string& prefix, bool yearFolders,
+                    const std::string& ext) {
+  Flush(true);
+  folder_ = folder;
+  AddBackslash(folder_);
+  prefix_ = prefix;
+  ext_ = ext;
+  yearFolders_ = yearFolders;
+  lines_.clear();
+  loadedPeriod_.clear();
+  loadedFile_.clear();
+  fileTime_ = TLogFileTime{};
+  loadFailed_ = false;
+  disabled_ = false;
+}
+
+std::string TLogFile::GetFileName(const std::string& period) const {
+  if (folder_.empty()) return std::string();
+  std::string name = folder_;
+  if (yearFolders_) name += period.substr(0, 4) + "/";
+  return name + prefix_ + period + ext_;
+}
+
+void TLogFile::SetDisabled(bool on) {
+  disabled_ = on;
+  if (on) pending_.clear();
+}
+
+std::string TLogFile::PendingPeriod() const {
+  return pending_.empty() ? std::string() : pending_.front().period;
+}
+
+std::string TLogFile::PendingText() const {
+  std::string text;
+  for (const TPendingChunk& c : pending_) text += c.text;
+  return text;
+}
+
+std::size_t TLogFile::PendingChars() const {
+  std::size_t n = 0;
+  for (const TPendingChunk& c : pending_) n += c.text.size();
+  return n;
+}
+
+bool TLogFile::Add(const std::string& period, const std::string& line) {
+  if (disabled_ || line.empty() || period.empty()) return false;
+  std::string fileName = GetFileName(period);
+  if (fileName.empty()) return false;
+
+  std::string clean = line;
+  for (char& ch : clean)
+    if (ch == '\r' || ch == '\n') ch = ' ';  // would split the entry into two broken lines
+  if (period == loadedPeriod_ && !loadFailed_) lines_.push_back(clean);
+
+  // A buffered log writes what it holds of another file before it starts on this one.
+  if (buffered_ && !pending_.empty() && pending_.back().fileName != fileName)
+    WritePending(false);
+  if (pending_.empty() || pending_.back().fileName != fileName)
+    pending_.push_back(TPendingChunk{period, fileName, std::string()});
+  pending_.back().text += clean;
+  pending_.back().text += "\r\n";
+
+  if (!buffered_ || PendingChars() > kLogBufferLimit) WritePending(false);
+  return true;
+}
+
+bool TLogFile::Flush(bool final) {
+  if (disabled_) {
+    pending_.clear();
+    return true;
+  }
+  return WritePending(final);
+}
+
+bool TLogFile::WritePending(bool final) {
+  if (pending_.empty()) return true;
+  std::string failedFile;
+  {
+    TReservation held(Reservation());
+    if (!held.Held()) {
+      failedFile = pending_.front().fileName;
+    } else {
+      while (!pending_.empty()) {
+        if (!AppendHeld(pending_.front().fileName, pending_.front().text)) {
+          failedFile = pending_.front().fileName;
+          break;
+        }
+        pending_.erase(pending_.begin());
+      }
+    }
+  }
+  // Told only after the reservation is back, so other stations are not held up by a dialog.
+  if (!failedFile.empty()) {
+    ReportWriteFailure(failedFile, final);
+    return false;
+  }
+  failureReported_ = false;
+  return true;
+}
+
+void TLogFile::ReportWriteFailure(const std::string& fileName, bool final) {
+  if (final) {
+    UI().ShowMessage(TMsgKind::Error, LogFilesText(lfWriteLost) + "\r" + fileName);
+    failureReported_ = true;
+  } else if (!failureReported_) {
+    UI().ShowMessage(TMsgKind::Error, LogFilesText(lfWriteDelayed) + "\r" + fileName);
+    failureReported_ = true;
+  }
+}
+
+bool TLogFile::LoadPeriod(const std::string& period) {
+  std::string fileName = GetFileName(period);
+  if (fileName.empty() || period.empty()) {
+    lines_.clear();
+    loadedPeriod_.clear();
+    loadedFile_.clear();
+    return false;
+  }
+  if (!loadFailed_ && period == loadedPeriod_ && fileName == loadedFile_ &&
+      GetLogFileTime(fileName) == fileTime_ && pending_.empty())
+    return true;
+
+  // Reading never harms the file, so a refused reservation only means that waiting lines
+  // are not written first and a line being appended right now may be missed.
+  TReservation held(Reservation());
+  if (held.Held()) WritePending(false);
+  TLogFileTime time = GetLogFileTime(fileName);
+  std::vector<std::string> lines;
+  int rc = LoadTextFile(fileName, lines);
+  held.Release();
+
+  if (rc == ltfRead) {
+    lines_ = std::move(lines);
+    loadedPeriod_ = period;
+    loadedFile_ = fileName;
+    fileTime_ = time;
+    loadFailed_ = false;
+    return true;
+  }
+  lines_.clear();
+  fileTime_ = TLogFileTime{};
+  if (rc == ltfMissing) {
+    loadedPeriod_.clear();
+    loadedFile_.clear();
+    loadFailed_ = false;
+    return true;
+  }
+  loadedPeriod_ = period;
+  loadedFile_ = fileName;
+  loadFailed_ = true;
+  UI().ShowMessage(TMsgKind::Error, LogFilesText(lfLoadError) + "\r" + fileName);
+  return false;
+}
