@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "basic/FileCtrl2.h"
+#include "platform/PlatformFiles.h"
 
 namespace {
 
@@ -18,11 +19,9 @@ namespace {
 struct TScratchFile {
   std::string name;
   TScratchFile() {
-    const char* tmp = std::getenv("TMPDIR");
-    name = std::string(tmp && *tmp ? tmp : "/tmp") + "/fuzz_textfile." +
-           std::to_string(::getpid()) + ".txt";
+    name = PfTempFolder() + "/fuzz_textfile." + std::to_string(::getpid()) + ".txt";
   }
-  ~TScratchFile() { ::unlink(name.c_str()); }
+  ~TScratchFile() { PfUnlink(name); }
 };
 
 const std::string& ScratchFile() {

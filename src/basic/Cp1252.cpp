@@ -2,14 +2,9 @@
 
 #include <array>
 
-namespace {
+#include "platform/OsText.h"
 
-// 0x80..0x9F: the block where 1252 differs from Latin-1.
-constexpr char32_t kHighBlock[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+namespace {
 
 struct CaseTables {
   std::array<unsigned char, 256> up{};
@@ -38,42 +33,17 @@ const CaseTables& Tables() {
   return t;
 }
 
-void AppendUtf8(std::string& out, char32_t u) {
-  if (u < 0x80) {
-    out += static_cast<char>(u);
-  } else if (u < 0x800) {
-    out += static_cast<char>(0xC0 | (u >> 6));
-    out += static_cast<char>(0x80 | (u & 0x3F));
-  } else if (u < 0x10000) {
-    out += static_cast<char>(0xE0 | (u >> 12));
-    out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (u & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (u >> 18));
-    out += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (u & 0x3F));
-  }
-}
-
 }  // namespace
 
-char32_t Cp1252ToUnicode(unsigned char c) {
-  if (c >= 0x80 && c <= 0x9F) return kHighBlock[c - 0x80];
-  return c;
-}
+// The table itself lives with the system boundary, which needs it for file names.
+char32_t Cp1252ToUnicode(unsigned char c) { return CodePointOf1252(c); }
 
-int UnicodeToCp1252(char32_t u) {
-  if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<int>(u);
-  for (int i = 0; i < 32; ++i)
-    if (kHighBlock[i] == u) return 0x80 + i;
-  return -1;
-}
+int UnicodeToCp1252(char32_t u) { return Cp1252ByteOf(u); }
 
 std::string Cp1252ToUtf8(const std::string& s) {
   std::string out;
   out.reserve(s.size() + s.size() / 4);
-  for (unsigned char c : s) AppendUtf8(out, Cp1252ToUnicode(c));
+  for (unsigned char c : s) AppendUtf8CodePoint(out, Cp1252ToUnicode(c));
   return out;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // Windows-1252 is the byte encoding of every text inside the program and in its files.
-// These tables are the only place that knows it: nothing here depends on the process locale.
+// These functions are how the program knows it; nothing here depends on the process locale.
+// The table to Unicode itself lives in platform/OsText.h, where the system boundary needs
+// it for file names.
 
 #include <string>
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "basic/Cp1252.h"
+#include "platform/OsText.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
@@ -34,6 +35,18 @@ bool WriteLines(int fd, const std::vector<std::string>& lines) {
   return buffer.empty() || PfWriteAll(fd, buffer.data(), buffer.size()) == 0;
 }
 
+// Copies everything from `in` to `out` and syncs `out`.
+bool CopyBytesSynced(int in, int out) {
+  std::string buffer(kReadBufferSize, '\0');
+  for (;;) {
+    std::size_t got = 0;
+    if (PfRead(in, buffer.data(), buffer.size(), got) != 0) return false;
+    if (got == 0) break;
+    if (PfWriteAll(out, buffer.data(), got) != 0) return false;
+  }
+  return PfFsync(out) == 0;
+}
+
 // Copies a file byte for byte into a new file `to`, synced; a failed copy leaves no `to`.
 bool CopyFileSynced(const std::string& from, const std::string& to) {
   int in = -1;
@@ -43,21 +56,7 @@ bool CopyFileSynced(const std::string& from, const std::string& to) {
     PfClose(in);
     return false;
   }
-  std::string buffer(kReadBufferSize, '\0');
-  bool ok = true;
-  for (;;) {
-    std::size_t got = 0;
-    if (PfRead(in, buffer.data(), buffer.size(), got) != 0) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    if (PfWriteAll(out, buffer.data(), got) != 0) {
-      ok = false;
-      break;
-    }
-  }
-  ok = ok && PfFsync(out) == 0;
+  bool ok = CopyBytesSynced(in, out);
   ok = PfClose(out) == 0 && ok;
   PfClose(in);
   if (!ok) PfUnlink(to);
@@ -147,9 +146,10 @@ std::string WithSlash(std::string folder) {
   return folder;
 }
 
+// The environment holds the system's bytes (UTF-8); the folders become program paths.
 std::string EnvOr(const char* name, const std::string& fallback) {
   const char* v = std::getenv(name);
-  return (v && *v) ? std::string(v) : fallback;
+  return (v && *v) ? OsToAnsi(v) : fallback;
 }
 
 }  // namespace
@@ -246,6 +246,28 @@ bool SaveTextFile(const std::vector<std::string>& lines, const std::string& file
 bool SaveTextFileSafe(const std::vector<std::string>& lines, const std::string& fileName,
                       bool keepBackup) {
   return ReplaceFile(lines, fileName, keepBackup);
+}
+
+bool CopyFileReplacing(const std::string& from, const std::string& to) {
+  std::string folder = to.substr(0, to.rfind('/') == std::string::npos ? 0 : to.rfind('/') + 1);
+  if (folder.empty()) folder = "./";
+  int in = -1;
+  if (PfOpenRead(from, in) != 0) return false;
+  std::string temp;
+  int out = -1;
+  if (PfCreateUnique(folder, "~", ".tmp", temp, out) != 0) {
+    PfClose(in);
+    return false;
+  }
+  bool ok = CopyBytesSynced(in, out);
+  ok = PfClose(out) == 0 && ok;
+  PfClose(in);
+  ok = ok && PfRename(temp, to) == 0;
+  if (!ok) {
+    PfUnlink(temp);
+    return false;
+  }
+  return PfFsyncFolder(folder) == 0;
 }
 
 bool ReadFileToString(const std::string& fileName, std::string& text) {

@@ -53,6 +53,10 @@ bool SaveTextFile(const std::vector<std::string>& lines, const std::string& file
 bool SaveTextFileSafe(const std::vector<std::string>& lines, const std::string& fileName,
                       bool keepBackup);
 
+// Copies `from` over `to` through a synced temporary file beside `to`, so that `to` is at
+// every moment either its old content or the complete copy. False leaves `to` as it was.
+bool CopyFileReplacing(const std::string& from, const std::string& to);
+
 // The whole file as bytes. False and empty text for a missing, empty or unreadable file
 // and for files of 2 GiB or more.
 bool ReadFileToString(const std::string& fileName, std::string& text);

@@ -22,6 +22,18 @@ const TMLStringList* MsgDlgTexts() {
   return table;
 }
 
+// A box's text from the source into the current language; see TranslateMsgDlg.
+std::u16string TranslateBoxText(const tMLSystem& ml, const std::u16string& text) {
+  std::u16string keyed = ReplaceAllOnce(text, u"\r\n", u"#13#");
+  keyed = ReplaceAllOnce(ReplaceAllOnce(keyed, u"\r", u"#13#"), u"\n", u"#13#");
+  int grade = mlgNone;
+  const std::u16string out =
+      ml.TranslateText(keyed, ml.SourceLanguage(), ml.CurrentLanguage(), grade);
+  // Without a match the translation would still have dropped an "&" and trimmed the text.
+  if (grade == mlgNone || out == keyed) return text;
+  return ReplaceLineBreakMarks(out, u"\r");
+}
+
 }  // namespace
 
 void ShowInfo(const std::string& text) { UI().ShowMessage(TMsgKind::Info, text); }
@@ -57,4 +69,17 @@ bool InputText(const std::string& prompt, std::string& value, bool editable) {
 
 std::string MsgDlgText(int number) { return GetMLText(MsgDlgTexts(), number); }
 
-void TranslateMsgDlg(TMsgDlgTexts&) {}
+std::u16string MsgDlgTextW(int number) { return GetMLTextW(MsgDlgTexts(), number); }
+
+std::string MsgDlgSourceText(int number) {
+  const std::string* german = MsgDlgTexts()->Find(number);
+  return german ? *german : std::string();
+}
+
+void TranslateMsgDlg(TMsgDlgTexts& texts) {
+  const tMLSystem* ml = MLSystemOrNull();
+  if (!ml || ml->Entries().empty()) return;
+  texts.title = TranslateBoxText(*ml, texts.title);
+  texts.text = TranslateBoxText(*ml, texts.text);
+  for (std::u16string& b : texts.buttons) b = TranslateBoxText(*ml, b);
+}

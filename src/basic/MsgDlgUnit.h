@@ -39,13 +39,19 @@ enum TMsgDlgTextNo {
 };
 // The text of that number in the current language; "" for an unknown number.
 std::string MsgDlgText(int number);
+// The same as Unicode (a Greek caption stays Greek).
+std::u16string MsgDlgTextW(int number);
+// The German default of that number, untranslated; "" for an unknown number.
+std::string MsgDlgSourceText(int number);
 
-// What a message box shows, handed to the translation before the box is built.
+// What a message box shows, handed to the translation before the box is built: the
+// German texts go in, the texts in the current language come out (Unicode).
 struct TMsgDlgTexts {
-  std::string title;
-  std::string text;
-  std::vector<std::string> buttons;
+  std::u16string title;
+  std::u16string text;
+  std::vector<std::u16string> buttons;
 };
-// The one place where a message box is translated into the current language. Does nothing
-// until the language system is in place.
+// The one place where a message box is translated into the current language. Line breaks
+// (CR LF, CR or LF) match the "#13#" of the language file and come out as CR. A text the
+// language file does not know stays exactly as it was (an "&" in a name is kept).
 void TranslateMsgDlg(TMsgDlgTexts& texts);

@@ -1,10 +1,9 @@
 #include "basic/ParamsUnit.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
+#include "platform/OsText.h"
+#include "platform/PlatformFiles.h"
 #include "platform/ProcessStart.h"
 
 namespace {
@@ -73,12 +72,11 @@ void TCommandLine::Init(std::vector<std::string> args, const std::string& runnin
   std::string acting = GetParam("ActAsOriginExe");
   if (!acting.empty()) {
     ActAsOriginExeGiven = true;
-    std::error_code ec;
     // Made absolute now: programs we start run in another working folder.
-    std::filesystem::path path(acting);
-    if (path.is_relative()) path = std::filesystem::absolute(path, ec);
-    if (!ec && std::filesystem::is_regular_file(path, ec)) {
-      OriginExeName = path.string();
+    std::string path = PfAbsolutePath(acting);
+    TPfInfo info;
+    if (!path.empty() && PfStat(path, info) == 0 && info.kind == TPfKind::File) {
+      OriginExeName = path;
     } else {
       ActAsOriginExeMissing = true;
     }
@@ -108,14 +106,11 @@ bool TCommandLine::DeleteParam(const std::string& name) {
 TCommandLine& CommandLine() { return installed ? *installed : DefaultState(); }
 
 void InitCommandLine(int argc, const char* const* argv) {
+  // The system hands over UTF-8; the program's texts are 1252.
   std::vector<std::string> args;
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
-  std::string running = RunningExecutablePath();
-  if (running.empty() && argc > 0 && argv[0]) {
-    std::error_code ec;
-    std::filesystem::path p = std::filesystem::absolute(argv[0], ec);
-    if (!ec) running = p.string();
-  }
+  for (int i = 1; i < argc; ++i) args.push_back(argv[i] ? OsToAnsi(argv[i]) : std::string());
+  std::string running = RunningExecutablePath();  // already a program path
+  if (running.empty() && argc > 0 && argv[0]) running = PfAbsolutePath(OsToAnsi(argv[0]));
   CommandLine().Init(std::move(args), running);
 }
 

@@ -1,7 +1,6 @@
 #include "data/HistoryUnit.h"
 
 #include <cerrno>
-#include <filesystem>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -11,6 +10,7 @@
 #include "basic/MultiLingua.h"
 #include "basic/ValueString.h"
 #include "data/AccessProtection.h"
+#include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
 
 const TMLStringList* HistoryTexts() {
@@ -264,54 +264,11 @@ void THistory::CollectNames(int cls, const std::string& filter, TQStringList& li
   list.SetSorted(sorted);
 }
 
-namespace {
-
-// Copies `from` to `to` through a temporary file beside `to`, so `to` is either the old
-// file or the complete new one.
-bool CopyFileReplacing(const std::string& from, const std::string& to,
-                       const std::string& folder) {
-  int in = -1;
-  if (PfOpenRead(from, in) != 0) return false;
-  std::string temp;
-  int out = -1;
-  if (PfCreateUnique(folder, "~", ".tmp", temp, out) != 0) {
-    PfClose(in);
-    return false;
-  }
-  std::vector<char> buffer(32768);
-  bool ok = true;
-  for (;;) {
-    std::size_t got = 0;
-    if (PfRead(in, buffer.data(), buffer.size(), got) != 0) {
-      ok = false;
-      break;
-    }
-    if (got == 0) break;
-    if (PfWriteAll(out, buffer.data(), got) != 0) {
-      ok = false;
-      break;
-    }
-  }
-  PfClose(in);
-  ok = ok && PfFsync(out) == 0;
-  ok = PfClose(out) == 0 && ok;
-  ok = ok && PfRename(temp, to) == 0;
-  if (!ok) {
-    PfUnlink(temp);
-    return false;
-  }
-  PfFsyncFolder(folder);
-  return true;
-}
-
-}  // namespace
-
 bool THistory::CopyTo(const std::string& folder) {
   std::string target = folder;
   AddBackslash(target);
   if (target.empty()) return false;
-  std::error_code ec;
-  std::filesystem::create_directories(target, ec);
+  PfMakeFolders(target);
   TReservation held(log_.Reservation());
   if (!held.Held()) return false;
   log_.Flush(false);
@@ -320,9 +277,9 @@ bool THistory::CopyTo(const std::string& folder) {
     std::string source = FileNameOf(year);
     std::int64_t size = GetFileSize64(source);
     if (size < 0) continue;
-    std::string dest = target + std::filesystem::path(source).filename().string();
+    std::string dest = target + source.substr(source.rfind('/') + 1);
     if (GetFileSize64(dest) == size) continue;
-    if (!CopyFileReplacing(source, dest, target)) ok = false;
+    if (!CopyFileReplacing(source, dest)) ok = false;
   }
   return ok;
 }

@@ -391,8 +391,7 @@ std::string MakeRunNumber(int dayOfMonth, int hour, int minute, int second, int 
 }
 
 void InitStationName(bool withRunNumber) {
-  std::string key = MakeStationKey(Utf8ToCp1252(CurrentLoginName()),
-                                   Utf8ToCp1252(CurrentHostName()));
+  std::string key = MakeStationKey(CurrentLoginName(), CurrentHostName());
   if (withRunNumber) {
     const TStartTime& t = ProgramStart();
     key += "@@" + MakeRunNumber(t.day, t.hour, t.minute, t.second, t.millisecond);

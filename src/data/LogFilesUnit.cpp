@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <filesystem>
 
 #include "basic/DateClock.h"
 #include "basic/FileCtrl2.h"
@@ -10,6 +9,7 @@
 #include "basic/MultiLingua.h"
 #include "basic/UserInteraction.h"
 #include "data/AccessProtection.h"
+#include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
 
 // ---------------------------------------------------------------------------------------
@@ -67,10 +67,7 @@ int OpenForAppend(const std::string& fileName, int& fd, bool& created) {
   int e = PfOpenAppend(fileName, fd);
   if (e != ENOENT) return e;
   std::string folder = FolderOf(fileName);
-  if (!folder.empty()) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-  }
+  if (!folder.empty()) PfMakeFolders(folder);
   int wfd = -1;
   e = PfCreateNew(fileName, 0666, wfd);
   if (e == 0) {

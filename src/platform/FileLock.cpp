@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/PlatformFiles.h"
+
 namespace {
 
 int OpenRetrying(const char* name, int flags, mode_t mode) {
@@ -20,6 +22,7 @@ int OpenRetrying(const char* name, int flags, mode_t mode) {
 
 // The read and write bits a new file should carry: those the folder grants for writing.
 // A file the creator alone could open for writing would lock every other user out for good.
+// `fileName` is in the system's bytes.
 mode_t ModeForNewFile(const std::string& fileName) {
   std::string::size_type slash = fileName.rfind('/');
   std::string folder = slash == std::string::npos ? "." : fileName.substr(0, slash + 1);
@@ -53,16 +56,19 @@ TFileLockResult TFileLock::TryLock(const std::string& fileName) {
     lastError_ = ENOENT;
     return TFileLockResult::Failed;
   }
+  // The name in the system's bytes (an existing file of the legacy spelling is the one
+  // that is locked).
+  const std::string osName = PfOsPath(fileName);
   // Another workstation may delete or replace the file between our open and our lock;
   // a lock on an unlinked file protects nothing, so such a hold is given up and retried.
   for (int round = 0; round < 3; ++round) {
     bool created = false;
-    int fd = OpenRetrying(fileName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                          ModeForNewFile(fileName));
+    int fd = OpenRetrying(osName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                          ModeForNewFile(osName));
     if (fd >= 0) {
       created = true;
     } else if (errno == EEXIST) {
-      fd = OpenRetrying(fileName.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY, 0);
+      fd = OpenRetrying(osName.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY, 0);
       if (fd < 0 && errno == ENOENT) continue;  // deleted just now: create it afresh
     }
     if (fd < 0) {
@@ -72,7 +78,7 @@ TFileLockResult TFileLock::TryLock(const std::string& fileName) {
     if (created) {
       // The umask may have taken bits the folder grants; give them back.
       struct stat st {};
-      mode_t wanted = ModeForNewFile(fileName);
+      mode_t wanted = ModeForNewFile(osName);
       if (::fstat(fd, &st) == 0 && (st.st_mode & 0777) != wanted) ::fchmod(fd, wanted);
     }
 
@@ -90,7 +96,7 @@ TFileLockResult TFileLock::TryLock(const std::string& fileName) {
     }
 
     struct stat held {}, named {};
-    if (::fstat(fd, &held) == 0 && ::stat(fileName.c_str(), &named) == 0 &&
+    if (::fstat(fd, &held) == 0 && ::stat(osName.c_str(), &named) == 0 &&
         held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
       fd_ = fd;
       lastError_ = 0;

@@ -31,10 +31,10 @@ void FillStamp(const struct stat& st, TPfFileStamp& stamp) {
 int PfFileStamp(const std::string& path, TPfFileStamp& stamp) {
   stamp = TPfFileStamp{};
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) {
-    int e = Err();
-    return (e == ENOENT || e == ENOTDIR) ? 0 : e;
-  }
+  int e = PfWithOsPath(path, [&](const std::string& os) {
+    return ::stat(os.c_str(), &st) == 0 ? 0 : Err();
+  });
+  if (e != 0) return (e == ENOENT || e == ENOTDIR) ? 0 : e;
   FillStamp(st, stamp);
   return 0;
 }
@@ -48,8 +48,13 @@ int PfFdStamp(int fd, TPfFileStamp& stamp) {
 }
 
 int PfOpenReadWrite(const std::string& path, bool create, int& fd) {
-  fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
-  if (fd < 0) return Err();
+  auto tryOpen = [&](const std::string& os) {
+    fd = ::open(os.c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT : 0), 0666);
+    return fd < 0 ? Err() : 0;
+  };
+  // A file that may be created is looked up first, so that one of the legacy spelling is
+  // opened rather than a second one made beside it.
+  if (int e = create ? tryOpen(PfOsPath(path)) : PfWithOsPath(path, tryOpen)) return e;
   struct stat st;
   int e = ::fstat(fd, &st) != 0 ? Err() : S_ISDIR(st.st_mode) ? EISDIR
                                           : !S_ISREG(st.st_mode) ? EINVAL : 0;
@@ -81,12 +86,13 @@ int PfMakeFolders(const std::string& folder) {
   std::string path = folder;
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   if (path.empty()) return 0;
-  struct stat st;
-  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+  TPfInfo info;
+  if (int e = PfStat(path, info)) return e;
+  if (info.kind != TPfKind::Missing) return info.kind == TPfKind::Folder ? 0 : ENOTDIR;
   const std::size_t slash = path.find_last_of('/');
   if (slash != std::string::npos && slash > 0) {
     if (int e = PfMakeFolders(path.substr(0, slash))) return e;
   }
-  if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return Err();
+  if (::mkdir(PfOsPath(path).c_str(), 0777) != 0 && errno != EEXIST) return Err();
   return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 // Random access to shared binary files and the identity of a file as another workstation
-// may have changed it. Every operation returns 0 on success or an errno value.
+// may have changed it. Every operation returns 0 on success or an errno value. Paths are
+// program texts (1252), converted as in PlatformFiles.h.
 //
 // Reads and writes go through PfRead / PfWriteAll (PlatformFiles.h), so a TPfFaultScope
 // reaches them too (TPfOp::Read, TPfOp::Write).

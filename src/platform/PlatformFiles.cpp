@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/OsText.h"
+
 namespace {
 
 std::mutex gHookMutex;
@@ -27,6 +29,68 @@ int Fault(TPfOp op, const std::string& path) {
 }
 
 int Err() { return errno != 0 ? errno : EIO; }
+
+bool IsAscii(const std::string& s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+bool Exists(const std::string& osPath) {
+  struct stat st;
+  return ::lstat(osPath.c_str(), &st) == 0;
+}
+
+// The system's bytes for a program path, component by component: a component's UTF-8 form
+// where that exists, else its bytes as they are where those exist (a name some program wrote
+// in 1252, which the listings hand over unchanged), else the UTF-8 form, which is also taken
+// for everything below a component that exists in neither form. `legacy` tells whether any
+// component kept its bytes.
+std::string WalkOsPath(const std::string& path, bool& legacy) {
+  legacy = false;
+  std::string os;
+  os.reserve(path.size() + path.size() / 4);
+  bool searching = true;
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t slash = path.find('/', pos);
+    std::size_t end = slash == std::string::npos ? path.size() : slash;
+    std::string part = path.substr(pos, end - pos);
+    if (searching && !IsAscii(part)) {
+      std::string utf8 = AnsiToOs(part);
+      if (Exists(os + utf8)) {
+        os += utf8;
+      } else if (Exists(os + part)) {
+        os += part;
+        legacy = true;
+      } else {
+        os += utf8;
+        searching = false;
+      }
+    } else {
+      os += AnsiToOs(part);
+    }
+    if (slash == std::string::npos) break;
+    os += '/';
+    pos = slash + 1;
+  }
+  return os;
+}
+
+// Runs a system call on a path that is expected to exist: first on the path's UTF-8 form,
+// and only when that is not found on the form WalkOsPath gives, if any component differs.
+// `call` returns 0 or an errno value.
+template <class Call>
+int OnExisting(const std::string& path, Call&& call) {
+  std::string os = AnsiToOs(path);
+  int e = call(os);
+  if (e == ENOENT && os != path) {
+    bool legacy = false;
+    std::string walked = WalkOsPath(path, legacy);
+    if (legacy) e = call(walked);
+  }
+  return e;
+}
 
 TPfKind KindOf(mode_t mode) {
   if (S_ISREG(mode)) return TPfKind::File;
@@ -46,11 +110,11 @@ void FillInfo(const struct stat& st, TPfInfo& info) {
 int StatWith(const std::string& path, TPfInfo& info, bool follow) {
   info = TPfInfo{};
   struct stat st;
-  int rc = follow ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st);
-  if (rc != 0) {
-    int e = Err();
-    return (e == ENOENT || e == ENOTDIR) ? 0 : e;  // Missing is an answer, not a failure
-  }
+  int e = OnExisting(path, [&](const std::string& os) {
+    int rc = follow ? ::stat(os.c_str(), &st) : ::lstat(os.c_str(), &st);
+    return rc == 0 ? 0 : Err();
+  });
+  if (e != 0) return (e == ENOENT || e == ENOTDIR) ? 0 : e;  // Missing is an answer, not a failure
   FillInfo(st, info);
   return 0;
 }
@@ -80,6 +144,7 @@ int ReadNames(int dirfd, std::vector<std::string>& names) {
     return e;
   }
   errno = 0;
+  // The names stay in the system's bytes: they are used with the folder's descriptor.
   while (struct dirent* ent = ::readdir(dir)) {
     std::string name = ent->d_name;
     if (name != "." && name != "..") names.push_back(name);
@@ -106,11 +171,13 @@ int RemoveAt(int dirfd, const std::string& name, const std::string& path, bool f
   return e;
 }
 
+// `path` is the folder's program path (what the fault hook is told); the names are the
+// system's.
 int RemoveContents(int dirfd, const std::string& path) {
   std::vector<std::string> names;
   int first = ReadNames(dirfd, names);
   for (const std::string& name : names) {
-    std::string child = path + "/" + name;
+    std::string child = path + "/" + OsToAnsi(name);
     struct stat st;
     if (::fstatat(dirfd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       if (errno != ENOENT && first == 0) first = Err();
@@ -156,22 +223,27 @@ int PfStat(const std::string& path, TPfInfo& info) { return StatWith(path, info,
 int PfOpenRead(const std::string& path, int& fd) {
   fd = -1;
   if (int f = Fault(TPfOp::Open, path)) return f;
-  fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  return fd < 0 ? Err() : 0;
+  return OnExisting(path, [&](const std::string& os) {
+    fd = ::open(os.c_str(), O_RDONLY | O_CLOEXEC);
+    return fd < 0 ? Err() : 0;
+  });
 }
 
 int PfCreateNew(const std::string& path, unsigned mode, int& fd) {
   fd = -1;
   if (int f = Fault(TPfOp::Open, path)) return f;
-  fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
+  fd = ::open(PfOsPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+              static_cast<mode_t>(mode));
   return fd < 0 ? Err() : 0;
 }
 
 int PfOpenAppend(const std::string& path, int& fd) {
   fd = -1;
   if (int f = Fault(TPfOp::Open, path)) return f;
-  fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
-  return fd < 0 ? Err() : 0;
+  return OnExisting(path, [&](const std::string& os) {
+    fd = ::open(os.c_str(), O_RDWR | O_APPEND | O_CLOEXEC);
+    return fd < 0 ? Err() : 0;
+  });
 }
 
 int PfCreateUnique(const std::string& folder, const std::string& prefix,
@@ -269,9 +341,13 @@ int PfFstatSize(int fd, std::int64_t& size) {
 int PfFsyncFolder(const std::string& folder) {
   std::string path = folder.empty() ? std::string(".") : folder;
   if (int f = Fault(TPfOp::FsyncFolder, path)) return f;
-  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return Err();
-  int e = ::fsync(fd) == 0 ? 0 : Err();
+  int fd = -1;
+  int e = OnExisting(path, [&](const std::string& os) {
+    fd = ::open(os.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return fd < 0 ? Err() : 0;
+  });
+  if (e != 0) return e;
+  e = ::fsync(fd) == 0 ? 0 : Err();
   ::close(fd);
   // Some file systems (network shares among them) cannot sync a folder at all; that is
   // no failure of ours.
@@ -281,42 +357,60 @@ int PfFsyncFolder(const std::string& folder) {
 
 int PfRename(const std::string& from, const std::string& to) {
   if (int f = Fault(TPfOp::Rename, from)) return f;
-  return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : Err();
+  // The new name takes the place of a file that exists under its legacy spelling, rather
+  // than appearing beside it.
+  const std::string osTo = PfOsPath(to);
+  return OnExisting(from, [&](const std::string& os) {
+    return ::rename(os.c_str(), osTo.c_str()) == 0 ? 0 : Err();
+  });
 }
 
 int PfLink(const std::string& from, const std::string& to) {
   if (int f = Fault(TPfOp::Link, from)) return f;
-  return ::link(from.c_str(), to.c_str()) == 0 ? 0 : Err();
+  const std::string osTo = PfOsPath(to);
+  return OnExisting(from, [&](const std::string& os) {
+    return ::link(os.c_str(), osTo.c_str()) == 0 ? 0 : Err();
+  });
 }
 
 int PfUnlink(const std::string& path) {
   if (int f = Fault(TPfOp::Unlink, path)) return f;
-  return ::unlink(path.c_str()) == 0 ? 0 : Err();
+  return OnExisting(path, [&](const std::string& os) {
+    return ::unlink(os.c_str()) == 0 ? 0 : Err();
+  });
 }
 
 int PfChmod(const std::string& path, unsigned mode) {
   if (int f = Fault(TPfOp::Chmod, path)) return f;
-  return ::chmod(path.c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : Err();
+  return OnExisting(path, [&](const std::string& os) {
+    return ::chmod(os.c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : Err();
+  });
 }
 
 int PfRealPath(const std::string& path, std::string& resolved) {
   resolved.clear();
-  char* r = ::realpath(path.c_str(), nullptr);
-  if (!r) return Err();
-  resolved = r;
-  std::free(r);
-  return 0;
+  return OnExisting(path, [&](const std::string& os) {
+    char* r = ::realpath(os.c_str(), nullptr);
+    if (!r) return Err();
+    resolved = OsToAnsi(r);
+    std::free(r);
+    return 0;
+  });
 }
 
 int PfListFolder(const std::string& folder, std::vector<TPfFolderEntry>& entries) {
   std::string path = folder.empty() ? std::string(".") : StripTrailingSlashes(folder);
-  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return Err();
+  int fd = -1;
+  int e = OnExisting(path, [&](const std::string& os) {
+    fd = ::open(os.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return fd < 0 ? Err() : 0;
+  });
+  if (e != 0) return e;
   std::vector<std::string> names;
-  int e = ReadNames(fd, names);
+  e = ReadNames(fd, names);
   for (const std::string& name : names) {
     TPfFolderEntry entry;
-    entry.name = name;
+    entry.name = OsToAnsi(name);
     struct stat st;
     if (::fstatat(fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone meanwhile
     entry.kind = entry.target = KindOf(st.st_mode);
@@ -339,21 +433,50 @@ int PfListFolder(const std::string& folder, std::vector<TPfFolderEntry>& entries
 int PfRemoveTree(const std::string& folder) {
   std::string path = StripTrailingSlashes(folder);
   if (path.empty() || path == "/") return EINVAL;
-  int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    int e = Err();
+  int fd = -1;
+  std::string osPath;
+  int e = OnExisting(path, [&](const std::string& os) {
+    fd = ::open(os.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return Err();
+    osPath = os;
+    return 0;
+  });
+  if (e != 0) {
     if (e == ENOENT) return 0;
     return e == ELOOP ? ENOTDIR : e;
   }
   int first = RemoveContents(fd, path);
   ::close(fd);
   if (int f = Fault(TPfOp::RemoveTree, path)) return first ? first : f;
-  if (::rmdir(path.c_str()) != 0 && first == 0) first = Err();
+  if (::rmdir(osPath.c_str()) != 0 && first == 0) first = Err();
   return first;
 }
 
 std::string PfTempFolder() {
   const char* env = std::getenv("TMPDIR");
-  std::string path = (env && *env) ? env : "/tmp";
+  std::string path = (env && *env) ? OsToAnsi(env) : "/tmp";
   return StripTrailingSlashes(path);
+}
+
+int PfWithOsPath(const std::string& path,
+                 const std::function<int(const std::string& osPath)>& call) {
+  return OnExisting(path, call);
+}
+
+std::string PfOsPath(const std::string& path) {
+  if (IsAscii(path)) return path;
+  bool legacy = false;
+  return WalkOsPath(path, legacy);
+}
+
+std::string PfAbsolutePath(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  std::string buffer(256, '\0');
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE || buffer.size() >= 65536) return std::string();
+    buffer.resize(buffer.size() * 2);
+  }
+  std::string cwd = OsToAnsi(buffer.c_str());
+  if (cwd.empty() || cwd.back() != '/') cwd += '/';
+  return cwd + path;
 }

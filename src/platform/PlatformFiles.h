@@ -26,6 +26,7 @@ enum class TPfOp {
   Truncate,      // PfTruncate (path: empty)
 };
 
+// The path is the program's (1252), as the caller gave it.
 // Returns 0 to let the operation run, or the errno it shall fail with.
 using TPfFaultHook = std::function<int(TPfOp op, const std::string& path)>;
 
@@ -106,3 +107,17 @@ int PfRemoveTree(const std::string& folder);
 
 // The system's folder for temporary files, without a trailing "/".
 std::string PfTempFolder();
+
+// A relative path prefixed with the working folder; an absolute or empty one as it is.
+// Empty when the working folder cannot be had.
+std::string PfAbsolutePath(const std::string& path);
+
+// For the other units of this layer that call the system themselves.
+// The system's bytes for a program path: the UTF-8 form, except components that exist only
+// in their legacy form. Costs a look-up per component that is not ASCII; meant for names
+// that are created, renamed to or locked.
+std::string PfOsPath(const std::string& path);
+// Runs `call` (0 or an errno value) on the system's bytes of a path that should exist: the
+// UTF-8 form, and only when that is not found, the legacy form, if there is one.
+int PfWithOsPath(const std::string& path,
+                 const std::function<int(const std::string& osPath)>& call);

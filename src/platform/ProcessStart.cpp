@@ -9,6 +9,9 @@
 #include <climits>
 #include <filesystem>
 
+#include "platform/OsText.h"
+#include "platform/PlatformFiles.h"
+
 extern char** environ;
 
 namespace {
@@ -69,8 +72,9 @@ TProcessStartResult StartProcess(const std::string& program, const std::vector<s
     result.error = ENOENT;
     return result;
   }
+  // Everything goes to the system as UTF-8: the program's texts are 1252.
   // The child changes its folder before the exec, so a relative path must be fixed first.
-  std::string path = program;
+  std::string path = PfOsPath(program);
   if (path[0] != '/') {
     std::error_code ec;
     std::filesystem::path abs = std::filesystem::absolute(path, ec);
@@ -81,12 +85,16 @@ TProcessStartResult StartProcess(const std::string& program, const std::vector<s
     path = abs.string();
   }
   // Everything the child needs is built now: it must not allocate.
+  std::vector<std::string> osArgs;
+  osArgs.reserve(args.size());
+  for (const std::string& a : args) osArgs.push_back(AnsiToOs(a));
+  const std::string workDir = options.workDir.empty() ? std::string() : PfOsPath(options.workDir);
   std::vector<char*> argv;
   argv.reserve(args.size() + 2);
   argv.push_back(const_cast<char*>(path.c_str()));
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  for (const std::string& a : osArgs) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  const char* dir = options.workDir.empty() ? nullptr : options.workDir.c_str();
+  const char* dir = workDir.empty() ? nullptr : workDir.c_str();
   const bool detach = options.detach && !options.wait;
   long openMax = sysconf(_SC_OPEN_MAX);
   int highestFd = (openMax <= 0 || openMax > 65536) ? 65535 : static_cast<int>(openMax) - 1;
@@ -155,7 +163,7 @@ std::string RunningExecutablePath() {
     if (n < 0) return std::string();
     if (static_cast<size_t>(n) < buffer.size()) {
       buffer.resize(static_cast<size_t>(n));
-      return buffer;
+      return OsToAnsi(buffer);
     }
     if (buffer.size() >= 65536) return std::string();
     buffer.resize(buffer.size() * 2);

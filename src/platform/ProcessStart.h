@@ -1,7 +1,8 @@
 #pragma once
 // Starting other programs on Linux. A program gets its arguments as a vector and is run
 // directly, never through a shell, so no blank, quote, "$" or ";" in an argument is ever
-// interpreted. Nothing of the program's own code is used here.
+// interpreted. Nothing of the program's own code is used here. Paths and arguments are
+// program texts (1252); the new program gets them as UTF-8.
 
 #include <sys/types.h>
 
@@ -40,6 +41,6 @@ TProcessStartResult StartProcess(const std::string& program, const std::vector<s
 // TProcessStartResult::exitCode, -1 when `pid` is not a child of ours.
 int WaitForProcess(pid_t pid);
 
-// Full path of the program file this process runs from; empty when the system does not
-// tell it.
+// Full path of the program file this process runs from (1252); empty when the system does
+// not tell it.
 std::string RunningExecutablePath();

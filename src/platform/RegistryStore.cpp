@@ -6,11 +6,13 @@
 #include <fstream>
 #include <iterator>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/OsText.h"
+#include "platform/PlatformFiles.h"
 
 namespace {
 
@@ -33,28 +35,23 @@ std::string WithSlash(std::string dir) {
   return dir;
 }
 
+// Paths here are program texts (1252) like the key paths they are built of; each call into
+// the system takes the path's system form.
 bool IsDirectory(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  TPfInfo info;
+  return PfStat(path, info) == 0 && info.kind == TPfKind::Folder;
 }
 
 // The existing subfolder of `dir` whose name equals `name` ignoring case (an exact match
 // wins); empty when there is none.
 std::string FindSubfolder(const std::string& dir, const std::string& name) {
   if (IsDirectory(dir + name)) return name;
-  std::string found;
-  if (DIR* d = opendir(dir.c_str())) {
-    while (dirent* e = readdir(d)) {
-      std::string entry = e->d_name;
-      if (entry == "." || entry == "..") continue;
-      if (SameNameIgnoringCase(entry, name) && IsDirectory(dir + entry)) {
-        found = entry;
-        break;
-      }
-    }
-    closedir(d);
+  std::vector<TPfFolderEntry> entries;
+  PfListFolder(dir, entries);
+  for (const TPfFolderEntry& e : entries) {
+    if (e.target == TPfKind::Folder && SameNameIgnoringCase(e.name, name)) return e.name;
   }
-  return found;
+  return std::string();
 }
 
 // The folder of an existing key ("" when it does not exist).
@@ -70,8 +67,10 @@ std::string ExistingKeyFolder(const std::string& root, const std::vector<std::st
 }
 
 bool MakeFolder(const std::string& path, std::string& error) {
-  if (mkdir(path.c_str(), 0755) == 0 || (errno == EEXIST && IsDirectory(path))) return true;
-  error = "cannot create folder " + path + ": " + std::strerror(errno);
+  if (mkdir(PfOsPath(path).c_str(), 0755) == 0) return true;
+  const int e = errno;
+  if (e == EEXIST && IsDirectory(path)) return true;
+  error = "cannot create folder " + path + ": " + std::strerror(e);
   return false;
 }
 
@@ -100,7 +99,7 @@ bool CreateKeyFolder(const std::string& root, const std::vector<std::string>& pa
 }
 
 std::string ReadWholeFile(const std::string& file) {
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(PfOsPath(file), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -156,7 +155,7 @@ bool WriteAll(int fd, const std::string& bytes) {
 // Replaces `file` by `bytes` through a temporary file in the same folder.
 bool ReplaceFile(const std::string& folder, const std::string& file, const std::string& bytes,
                  mode_t mode, std::string& error) {
-  std::string tmp = folder + "~values-XXXXXX";
+  std::string tmp = PfOsPath(folder) + "~values-XXXXXX";
   int fd = mkstemp(tmp.data());
   if (fd < 0) {
     error = "cannot write in " + folder + ": " + std::strerror(errno);
@@ -168,7 +167,7 @@ bool ReplaceFile(const std::string& folder, const std::string& file, const std::
     ok = false;
     savedErrno = errno;
   }
-  if (ok && rename(tmp.c_str(), file.c_str()) != 0) {
+  if (ok && rename(tmp.c_str(), PfOsPath(file).c_str()) != 0) {
     ok = false;
     savedErrno = errno;
   }
@@ -177,7 +176,7 @@ bool ReplaceFile(const std::string& folder, const std::string& file, const std::
     error = "cannot write " + file + ": " + std::strerror(savedErrno);
     return false;
   }
-  int dfd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  int dfd = open(PfOsPath(folder).c_str(), O_RDONLY | O_DIRECTORY);
   if (dfd >= 0) {
     fsync(dfd);
     close(dfd);
@@ -247,7 +246,7 @@ bool Unescape(const std::string& s, std::string& out) {
 class TFolderLock {
  public:
   explicit TFolderLock(const std::string& folder)
-      : fd_(open(folder.c_str(), O_RDONLY | O_DIRECTORY)) {
+      : fd_(open(PfOsPath(folder).c_str(), O_RDONLY | O_DIRECTORY)) {
     if (fd_ >= 0) {
       while (flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
       }
@@ -284,19 +283,20 @@ bool SplitRegistryKeyPath(const std::string& keyPath, std::vector<std::string>& 
 }
 
 TRegistryStore::TRegistryStore() {
+  // The environment holds the system's bytes; from here on the roots are program paths.
   const char* testRoot = std::getenv("TESSARO_REGISTRY_ROOT");
   if (testRoot && *testRoot) {
-    std::string root = WithSlash(testRoot);
+    std::string root = WithSlash(OsToAnsi(testRoot));
     userRoot_ = root + "user/";
     machineRoot_ = root + "machine/";
     return;
   }
   const char* config = std::getenv("XDG_CONFIG_HOME");
   if (config && *config == '/') {
-    userRoot_ = WithSlash(config);
+    userRoot_ = WithSlash(OsToAnsi(config));
   } else {
     const char* home = std::getenv("HOME");
-    userRoot_ = (home && *home) ? WithSlash(home) + ".config/" : "";
+    userRoot_ = (home && *home) ? WithSlash(OsToAnsi(home)) + ".config/" : "";
   }
   machineRoot_ = "/etc/xdg/";
 }

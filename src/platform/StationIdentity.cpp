@@ -9,6 +9,8 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include "platform/OsText.h"
+
 std::string CurrentLoginName() {
   const uid_t uid = ::geteuid();
   long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
@@ -17,11 +19,11 @@ std::string CurrentLoginName() {
   struct passwd* found = nullptr;
   if (::getpwuid_r(uid, &pw, buffer.data(), buffer.size(), &found) == 0 && found &&
       found->pw_name && found->pw_name[0]) {
-    return found->pw_name;
+    return OsToAnsi(found->pw_name);
   }
   for (const char* var : {"USER", "LOGNAME"}) {
     const char* value = std::getenv(var);
-    if (value && value[0]) return value;
+    if (value && value[0]) return OsToAnsi(value);
   }
   return "uid" + std::to_string(uid);
 }
@@ -29,5 +31,5 @@ std::string CurrentLoginName() {
 std::string CurrentHostName() {
   char name[HOST_NAME_MAX + 1] = {};
   if (::gethostname(name, sizeof name - 1) != 0) return std::string();
-  return name;
+  return OsToAnsi(name);
 }

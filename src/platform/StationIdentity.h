@@ -1,6 +1,7 @@
 #pragma once
 // Who and where this program runs: the names a workstation is known by to the others.
-// Both come as the system gives them (UTF-8 bytes on Linux).
+// Both as program texts (1252), converted from the system's UTF-8; a character 1252
+// cannot hold becomes "?".
 
 #include <string>
 

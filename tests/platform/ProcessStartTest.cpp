@@ -140,3 +140,21 @@ TEST(ProcessStart, RunningExecutablePathIsThisTestProgram) {
   EXPECT_EQ(path[0], '/');
   EXPECT_EQ(path, Canonical("/proc/self/exe"));
 }
+
+TEST(ProcessStart, ProgramFolderAndArgumentsGoToTheSystemAsUtf8) {
+  TTempDir dir;
+  // The folder exists on disk under its UTF-8 name; the program spells it in 1252.
+  std::filesystem::create_directory(dir.Path() / std::filesystem::u8path(u8"Schl\u00FCssel"));
+  const std::string folder1252 = dir.Dir() + "Schl\xFC" "ssel/";
+  std::string script = WriteEchoScript(dir);
+  std::filesystem::rename(script, dir.Path() / std::filesystem::u8path(u8"Schl\u00FCssel/echo"));
+  TProcessStartOptions options;
+  options.workDir = folder1252;
+  options.wait = true;
+  TProcessStartResult r = StartProcess(folder1252 + "echo", {"M\xFC" "ller", "\x80"}, options);
+  ASSERT_TRUE(r.started) << r.error;
+  EXPECT_EQ(r.exitCode, 3);
+  const std::string utf8Folder = Canonical(dir.Dir()) + "/Schl\xC3\xBC" "ssel";
+  EXPECT_EQ(ReadAllBytes(utf8Folder + "/out.txt"),
+            utf8Folder + "\nM\xC3\xBC" "ller\n\xE2\x82\xAC\n");
+}

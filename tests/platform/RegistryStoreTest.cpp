@@ -133,3 +133,21 @@ TEST(RegistryStore, EveryByteSurvivesTheLineFormat) {
 }
 
 }  // namespace
+
+TEST(RegistryStore, RootsAndKeysAreProgramTextsStoredUnderUtf8Names) {
+  TTempDir dir;
+  const std::string utf8Root = dir.Dir() + "J\xC3\xBCrgen/";  // as the environment holds it
+  const char* oldRoot = std::getenv("TESSARO_REGISTRY_ROOT");
+  const std::string savedRoot = oldRoot ? oldRoot : "";
+  setenv("TESSARO_REGISTRY_ROOT", utf8Root.c_str(), 1);
+  TRegistryStore store;
+  if (oldRoot) setenv("TESSARO_REGISTRY_ROOT", savedRoot.c_str(), 1);
+  else unsetenv("TESSARO_REGISTRY_ROOT");
+
+  EXPECT_EQ(store.Root(TRegScope::User), dir.Dir() + "J\xFCrgen/user/");
+  ASSERT_TRUE(store.WriteString(TRegScope::User, "\\Software\\Schl\xFC" "ssel", "Pfad", "x"))
+      << store.LastError();
+  EXPECT_TRUE(std::filesystem::exists(utf8Root + "user/Software/Schl\xC3\xBC" "ssel/values.reg"));
+  EXPECT_FALSE(std::filesystem::exists(dir.Dir() + "J\xFCrgen"));
+  EXPECT_EQ(Read(store, TRegScope::User, "\\software\\Schl\xFC" "ssel", "PFAD"), "x");
+}

@@ -12,6 +12,7 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "basic/Cp1252.h"
 #include "basic/MsgDlgUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
@@ -19,22 +20,26 @@
 namespace {
 
 // One button of a box: its caption and the result it ends the box with (0 = like closing).
+// A caption the caller gave is already in the user's language and is not translated.
 struct TButtonSpec {
   std::string caption;
   int result;
+  bool translate = true;
 };
 
+// Title and standard buttons are given as their German defaults; TranslateMsgDlg turns them,
+// and the text unless `translateText` is off, into the current language.
 struct TBoxSpec {
   QStyle::StandardPixmap icon;
   std::string title;
   std::string text;
   std::vector<TButtonSpec> buttons;
-  bool translate = true;
+  bool translateText = true;
 };
 
-QString BoxText(const std::string& text) {
+QString BoxText(const std::u16string& text) {
   // The program ends lines with CR LF or a lone CR; a label wants LF.
-  QString s = ToQString(text);
+  QString s = QString::fromStdU16String(text);
   s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   return s;
@@ -52,18 +57,24 @@ void CenterOn(QDialog& dialog, QWidget* owner) {
 // closed). `edit` receives the input field when `withEdit`.
 int RunBox(QWidget* owner, TBoxSpec spec, bool withEdit, const std::string& editText,
            bool editable, std::string* edited) {
-  if (spec.translate) {
-    TMsgDlgTexts texts{spec.title, spec.text, {}};
-    for (const TButtonSpec& b : spec.buttons) texts.buttons.push_back(b.caption);
-    TranslateMsgDlg(texts);
-    spec.title = texts.title;
-    spec.text = texts.text;
-    for (size_t i = 0; i < spec.buttons.size() && i < texts.buttons.size(); ++i)
-      spec.buttons[i].caption = texts.buttons[i];
+  // Everything to translate goes through the one hook at once; the rest is shown as given.
+  TMsgDlgTexts texts{Cp1252ToUtf16(spec.title),
+                     spec.translateText ? Cp1252ToUtf16(spec.text) : std::u16string(), {}};
+  for (const TButtonSpec& b : spec.buttons)
+    if (b.translate) texts.buttons.push_back(Cp1252ToUtf16(b.caption));
+  TranslateMsgDlg(texts);
+  const std::u16string text = spec.translateText ? texts.text : Cp1252ToUtf16(spec.text);
+  std::vector<QString> captions;
+  size_t translated = 0;
+  for (const TButtonSpec& b : spec.buttons) {
+    if (b.translate && translated < texts.buttons.size())
+      captions.push_back(QString::fromStdU16String(texts.buttons[translated++]));
+    else
+      captions.push_back(ToQString(b.caption));
   }
 
   QDialog dialog(owner);
-  dialog.setWindowTitle(ToQString(spec.title));
+  dialog.setWindowTitle(QString::fromStdU16String(texts.title));
   dialog.setModal(true);
 
   auto* icon = new QLabel(&dialog);
@@ -73,7 +84,7 @@ int RunBox(QWidget* owner, TBoxSpec spec, bool withEdit, const std::string& edit
 
   auto* label = new QLabel(&dialog);
   label->setTextFormat(Qt::PlainText);  // a text from a record must not be read as markup
-  label->setText(BoxText(spec.text));
+  label->setText(BoxText(text));
   label->setWordWrap(true);
   label->setMinimumWidth(280);
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -97,12 +108,10 @@ int RunBox(QWidget* owner, TBoxSpec spec, bool withEdit, const std::string& edit
 
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch();
-  bool first = true;
-  for (const TButtonSpec& b : spec.buttons) {
-    auto* button = new QPushButton(ToQString(b.caption), &dialog);
-    if (first) button->setDefault(true);
-    first = false;
-    const int result = b.result;
+  for (size_t i = 0; i < spec.buttons.size(); ++i) {
+    auto* button = new QPushButton(captions[i], &dialog);
+    if (i == 0) button->setDefault(true);
+    const int result = spec.buttons[i].result;
     QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, result] {
       if (result == 0)
         dialog.reject();
@@ -136,10 +145,10 @@ QStyle::StandardPixmap IconOf(TMsgKind kind) {
 
 std::string TitleOf(TMsgKind kind) {
   switch (kind) {
-    case TMsgKind::Info: return MsgDlgText(mdtInformation);
+    case TMsgKind::Info: return MsgDlgSourceText(mdtInformation);
     case TMsgKind::Error:
-    case TMsgKind::ErrorConfirmation: return MsgDlgText(mdtError);
-    case TMsgKind::Confirmation: return MsgDlgText(mdtConfirmation);
+    case TMsgKind::ErrorConfirmation: return MsgDlgSourceText(mdtError);
+    case TMsgKind::Confirmation: return MsgDlgSourceText(mdtConfirmation);
   }
   return "";
 }
@@ -154,15 +163,15 @@ QWidget* TQtUserInteraction::Owner() const {
 }
 
 void TQtUserInteraction::ShowMessage(TMsgKind kind, const std::string& text) {
-  RunBox(Owner(), {IconOf(kind), TitleOf(kind), text, {{MsgDlgText(mdtOk), mrOk}}}, false, "",
-         false, nullptr);
+  RunBox(Owner(), {IconOf(kind), TitleOf(kind), text, {{MsgDlgSourceText(mdtOk), mrOk}}}, false,
+         "", false, nullptr);
 }
 
 int TQtUserInteraction::Ask(TMsgKind kind, const std::string& text, TAskButtons buttons) {
   const bool yesNo = buttons == TAskButtons::YesNo;
-  TBoxSpec spec{IconOf(kind), TitleOf(kind), text, {{MsgDlgText(mdtYes), mrYes}}};
-  spec.buttons.push_back(yesNo ? TButtonSpec{MsgDlgText(mdtNo), mrNo}
-                               : TButtonSpec{MsgDlgText(mdtCancel), mrCancel});
+  TBoxSpec spec{IconOf(kind), TitleOf(kind), text, {{MsgDlgSourceText(mdtYes), mrYes}}};
+  spec.buttons.push_back(yesNo ? TButtonSpec{MsgDlgSourceText(mdtNo), mrNo}
+                               : TButtonSpec{MsgDlgSourceText(mdtCancel), mrCancel});
   const int result = RunBox(Owner(), std::move(spec), false, "", false, nullptr);
   // Closing the box is the safe answer.
   if (result == mrYes || result == mrNo || result == mrCancel) return result;
@@ -172,12 +181,13 @@ int TQtUserInteraction::Ask(TMsgKind kind, const std::string& text, TAskButtons 
 int TQtUserInteraction::AskButtons(const std::string& text, const std::string& caption1,
                                    const std::string& caption2, bool withCancel,
                                    const std::string& caption3) {
-  TBoxSpec spec{QStyle::SP_MessageBoxQuestion, MsgDlgText(mdtConfirmation), text, {}};
-  spec.translate = false;  // the captions are the caller's, already in the user's language
-  if (!caption1.empty()) spec.buttons.push_back({caption1, 1});
-  if (!caption2.empty()) spec.buttons.push_back({caption2, 2});
-  if (!caption3.empty()) spec.buttons.push_back({caption3, 3});
-  if (withCancel) spec.buttons.push_back({MsgDlgText(mdtCancel), 0});
+  TBoxSpec spec{QStyle::SP_MessageBoxQuestion, MsgDlgSourceText(mdtConfirmation), text, {}};
+  // The text and the captions are the caller's, already in the user's language.
+  spec.translateText = false;
+  if (!caption1.empty()) spec.buttons.push_back({caption1, 1, false});
+  if (!caption2.empty()) spec.buttons.push_back({caption2, 2, false});
+  if (!caption3.empty()) spec.buttons.push_back({caption3, 3, false});
+  if (withCancel) spec.buttons.push_back({MsgDlgSourceText(mdtCancel), 0});
   if (spec.buttons.empty()) return 0;
   const int result = RunBox(Owner(), std::move(spec), false, "", false, nullptr);
   return (result >= 1 && result <= 3) ? result : 0;
@@ -185,9 +195,9 @@ int TQtUserInteraction::AskButtons(const std::string& text, const std::string& c
 
 bool TQtUserInteraction::InputText(const std::string& prompt, std::string& value, bool editable) {
   TBoxSpec spec{QStyle::SP_MessageBoxInformation,
-                MsgDlgText(editable ? mdtInput : mdtInformation), prompt,
-                {{MsgDlgText(mdtOk), mrOk}}};
-  if (editable) spec.buttons.push_back({MsgDlgText(mdtCancel), 0});
+                MsgDlgSourceText(editable ? mdtInput : mdtInformation), prompt,
+                {{MsgDlgSourceText(mdtOk), mrOk}}};
+  if (editable) spec.buttons.push_back({MsgDlgSourceText(mdtCancel), 0});
   std::string edited;
   const int result = RunBox(Owner(), std::move(spec), true, value, editable, &edited);
   if (result != mrOk) return false;

@@ -1,0 +1,1955 @@
+#include "data/MiniDBUnit.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "basic/BasicsUnit.h"
+#include "basic/Cp1252.h"
+#include "basic/FileCtrl2.h"
+#include "basic/MultiLingua.h"
+#include "basic/UserInteraction.h"
+#include "basic/ValueString.h"
+#include "data/AccessProtection.h"
+#include "data/ItemsLock.h"
+
+// =======================================================================================
+// Message table
+
+namespace {
+
+// Entry 0 is the table's name; the texts are the German originals (1252 bytes).
+const char* const kMultiItemsDB[kMultiItemsDBCount] = {
+    "MultiItemsDB",
+    "Speichern der Datenbank fehlgeschlagen.",
+    "Das Speichern wurde abgewiesen.",
+    "Die Bearbeitung wurde abgewiesen.",
+    "Es konnte kein Schreibzugriff reserviert werden.",
+    "Ein betreffender Datensatz wird gerade am Arbeitsplatz %1 ge\xE4"
+    "ndert.",
+    "Bitte versuchen Sie es sp\xE4"
+    "ter nochmal.",
+    "Datenbank-Ladefehler! Beenden Sie das Programm und reparieren Sie die Datei.",
+    "Fehlerhaftes Dateiformat oder falsche Verschl\xFC"
+    "sselung.",
+    "Es konnte kein exklusiver Datenbankzugriff reserviert werden.#13#Warten Sie bis die "
+    "Eingabe am Arbeitsplatz %1 beendet wurde.",
+};
+
+const TMLStringList* MultiItemsDBTable() {
+  static const TMLStringList* table = [] {
+    TMLStringList* t = NewMLStringList();
+    for (int n = 0; n < kMultiItemsDBCount; ++n) t->Add255Obj(kMultiItemsDB[n], n);
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+std::string MultiItemsDBText(int number) {
+  if (number < 1 || number >= kMultiItemsDBCount) return {};
+  return GetMLText(MultiItemsDBTable(), number);
+}
+
+std::string MultiItemsDBTextFmt(int number, const std::string& arg) {
+  if (number < 1 || number >= kMultiItemsDBCount) return {};
+  return GetMLTextFmt(MultiItemsDBTable(), number, arg);
+}
+
+// =======================================================================================
+// Files
+
+TFileStamp GetFileStamp(const std::string& fileName) {
+  TFileStamp stamp;
+  struct stat st;
+  if (fileName.empty() || ::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+    return stamp;
+  stamp.exists = true;
+  stamp.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+  stamp.size = st.st_size;
+  stamp.inode = st.st_ino;
+  stamp.device = st.st_dev;
+  return stamp;
+}
+
+namespace {
+
+bool FileExists(const std::string& fileName) { return GetFileStamp(fileName).exists; }
+
+// Local date-time as days since 1899-12-30.
+double LocalNowDays() {
+  using namespace std::chrono;
+  auto now = system_clock::now();
+  std::time_t t = system_clock::to_time_t(now);
+  std::tm local{};
+  localtime_r(&t, &local);
+  double ms = static_cast<double>(
+      duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+  double secs = static_cast<double>(t) + static_cast<double>(local.tm_gmtoff) + ms / 1000.0;
+  return secs / 86400.0 + 25569.0;
+}
+
+// Field names compare without regard to ASCII case, as the record's fields are looked up.
+bool SameKey(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x -= 32;
+    if (y >= 'a' && y <= 'z') y -= 32;
+    if (x != y) return false;
+  }
+  return true;
+}
+
+// The key of a "key=value" item (all of it when there is no "=").
+std::string_view KeyOf(std::string_view item) {
+  size_t eq = item.find('=');
+  return eq == std::string_view::npos ? item : item.substr(0, eq);
+}
+
+bool IsBadByte(unsigned char b) { return b == '\r' || b == '\n' || b == 0 || b == 0x1A; }
+
+// A stored (possibly rotated) value made safe: a byte that would end the line or the file
+// becomes what a blank at that position turns into, so the value still reads back with a
+// blank there.
+void SanitizeStored(std::string_view key, std::string& stored) {
+  const bool plain = IsPlainField(key);
+  for (size_t i = 0; i < stored.size(); ++i) {
+    if (!IsBadByte(static_cast<unsigned char>(stored[i]))) continue;
+    stored[i] = plain ? ' ' : static_cast<char>(32 + ((i + 1) & 7));
+  }
+}
+
+std::string LinkKey(int kind) { return "l" + std::to_string(kind); }
+std::string LinkValueKey(int32_t other) { return "o" + std::to_string(other); }
+
+int BackKind(int kind, int ownClass) {
+  if (kind == lkMother) return lkDaughters;
+  if (kind == lkDaughters) return lkMother;
+  return ownClass;
+}
+
+std::string TrimBlanks(const std::string& s) {
+  size_t a = 0, b = s.size();
+  while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
+  while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
+  return s.substr(a, b - a);
+}
+
+// Parses a decimal (or "$" hex) item of a link list; false for anything else.
+bool LinkItemToInt(const std::string& item, int32_t& id) { return TryStrToInt(item, id); }
+
+std::vector<int32_t> LinkIDs(const std::string& list) {
+  std::vector<int32_t> ids;
+  size_t start = 0;
+  while (start <= list.size() && !list.empty()) {
+    size_t semi = list.find(';', start);
+    std::string item = list.substr(start, semi == std::string::npos ? std::string::npos
+                                                                      : semi - start);
+    int32_t id;
+    if (LinkItemToInt(item, id)) ids.push_back(id);
+    if (semi == std::string::npos) break;
+    start = semi + 1;
+  }
+  return ids;
+}
+
+void AppendUnique(std::vector<int32_t>& ids, int32_t id) {
+  if (id > 0 && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+}
+
+std::string UpperAscii(std::string s) {
+  for (char& ch : s)
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+  return s;
+}
+
+// Rewrites the IDs of a record line after IDs moved: its "i", its link lists and the keys of
+// its link values.
+std::string RemapLine(const std::string& line, const std::map<int32_t, int32_t>& moved) {
+  TQStringList fields;
+  fields.SetCommaText(line);
+  auto map = [&](int32_t id) {
+    auto it = moved.find(id);
+    return it == moved.end() ? id : it->second;
+  };
+  for (int i = 0; i < fields.Count(); ++i) {
+    const std::string item = fields.Get(i);
+    std::string_view key = KeyOf(item);
+    if (key.size() == item.size()) continue;
+    std::string value = item.substr(key.size() + 1);
+    int kind;
+    int32_t id;
+    if (SameKey(key, "i")) {
+      if (TryStrToInt(value, id)) fields.Put(i, std::string(key) + "=" + std::to_string(map(id)));
+    } else if (IsLinkField(key, kind)) {
+      std::string list;
+      size_t start = 0;
+      while (true) {
+        size_t semi = value.find(';', start);
+        std::string part = value.substr(start, semi == std::string::npos ? std::string::npos
+                                                                          : semi - start);
+        if (TryStrToInt(part, id)) part = std::to_string(map(id));
+        list += (start == 0 ? "" : ";") + part;
+        if (semi == std::string::npos) break;
+        start = semi + 1;
+      }
+      fields.Put(i, std::string(key) + "=" + list);
+    } else if (key.size() > 1 && (key[0] == 'o' || key[0] == 'O') &&
+               TryStrToInt(std::string(key.substr(1)), id) && moved.count(id)) {
+      fields.Put(i, std::string(1, key[0]) + std::to_string(map(id)) + "=" + value);
+    }
+  }
+  return BuildRecordLine(fields);
+}
+
+}  // namespace
+
+// =======================================================================================
+// Record lines
+
+bool IsLinkField(std::string_view key, int& kind) {
+  kind = 0;
+  if (key.size() < 2 || key.size() > 4 || (key[0] != 'l' && key[0] != 'L')) return false;
+  int k = 0;
+  for (size_t i = 1; i < key.size(); ++i) {
+    if (key[i] < '0' || key[i] > '9') return false;
+    k = k * 10 + (key[i] - '0');
+  }
+  if (k > 255) return false;
+  kind = k;
+  return true;
+}
+
+bool IsPlainField(std::string_view key) {
+  int kind;
+  return SameKey(key, "i") || SameKey(key, "c") || SameKey(key, "v") || IsLinkField(key, kind);
+}
+
+std::string SanitizeValue(std::string value) {
+  for (char& ch : value)
+    if (IsBadByte(static_cast<unsigned char>(ch))) ch = ' ';
+  return value;
+}
+
+std::string BuildRecordLine(const TQStringList& fields) {
+  std::string line;
+  line.reserve(128);
+  for (int i = 0; i < fields.Count(); ++i) {
+    std::string item = fields.Get(i);
+    std::string_view key = KeyOf(item);
+    if (key.size() < item.size()) {
+      std::string stored = item.substr(key.size() + 1);
+      SanitizeStored(key, stored);
+      item = SanitizeValue(std::string(key)) + "=" + stored;
+    } else {
+      item = SanitizeValue(item);
+    }
+    if (i > 0) line += ',';
+    AppendCommaItem(line, item);
+  }
+  return line;
+}
+
+namespace {
+
+// The end of an unquoted item: the first byte at or below the blank, or a comma. Eight bytes
+// at a time, since most of a line is long rotated values.
+const char* EndOfPlainItem(const char* p, const char* end) {
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  constexpr uint64_t kHigh = 0x8080808080808080ULL;
+  while (end - p >= 8) {
+    uint64_t x;
+    std::memcpy(&x, p, 8);
+    // Bytes below 0x21 (a byte of 0x80 or more has its high bit set and never counts).
+    const uint64_t low = (x - kOnes * 0x21) & ~x & kHigh;
+    // Bytes equal to ','.
+    const uint64_t y = x ^ (kOnes * ',');
+    const uint64_t comma = (y - kOnes) & ~y & kHigh;
+    // The lowest marked byte is always a true hit (a borrow can only mark bytes above it).
+    if (const uint64_t hit = low | comma) return p + (__builtin_ctzll(hit) >> 3);
+    p += 8;
+  }
+  while (p < end && static_cast<unsigned char>(*p) > ' ' && *p != ',') ++p;
+  return p;
+}
+
+}  // namespace
+
+void ScanRecordLine(std::string_view line, std::vector<std::string>& items, TLineInfo& info) {
+  // The index reads every line of the file, so this walks the line once, by the comma-text
+  // rules of ParseCommaText, and copies only the values it needs. `items` stays unused; the
+  // fuzz target holds the two readers to the same result.
+  (void)items;
+  info = TLineInfo{};
+  bool haveI = false, haveC = false, haveV = false;
+  auto use = [&](char key, std::string_view value) {
+    if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 32);
+    switch (key) {
+      case 'I':
+        if (!haveI) {
+          haveI = true;
+          info.id = StrToIntZero(std::string(value));
+        }
+        break;
+      case 'C':
+        if (!haveC) {
+          haveC = true;
+          info.cls = StrToByteZero(std::string(value));
+        }
+        break;
+      case 'V':
+        if (!haveV) {
+          haveV = true;
+          info.valid = value != "0";
+        }
+        break;
+      case 'N':
+        if (!info.hasName) {
+          info.hasName = true;
+          info.rawName.assign(value);
+        }
+        break;
+      default: break;
+    }
+  };
+  auto wanted = [](char c) {
+    return c == 'i' || c == 'I' || c == 'c' || c == 'C' || c == 'v' || c == 'V' || c == 'n' ||
+           c == 'N';
+  };
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' ' && c != ','; };
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  std::string quoted;
+  while (p < end && blank(*p)) ++p;
+  while (p < end) {
+    if (*p == '"') {
+      ++p;
+      // Only "X=..." with a wanted one-letter key needs its text unquoted.
+      const bool need = end - p >= 2 && wanted(p[0]) && p[1] == '=';
+      quoted.clear();
+      for (;;) {
+        const char* q = static_cast<const char*>(std::memchr(p, '"', end - p));
+        if (q == nullptr) {
+          if (need) quoted.append(p, end);
+          p = end;
+          break;
+        }
+        if (need) quoted.append(p, q);
+        p = q + 1;
+        if (p < end && *p == '"') {
+          if (need) quoted += '"';
+          ++p;
+        } else {
+          break;
+        }
+      }
+      if (need) use(quoted[0], std::string_view(quoted).substr(2));
+    } else {
+      const char* start = p;
+      p = EndOfPlainItem(p, end);
+      if (p - start >= 2 && start[1] == '=' && wanted(start[0]))
+        use(start[0], std::string_view(start + 2, static_cast<size_t>(p - start - 2)));
+    }
+    while (p < end && blank(*p)) ++p;
+    if (p < end && *p == ',') {
+      do ++p;
+      while (p < end && blank(*p));
+    }
+    // With "i", "c" and "n" found only a "v" item can still matter, and such an item holds
+    // the bytes "v=" (or "V=") side by side: where the rest has none, it has no "v" item.
+    if (haveI && haveC && info.hasName && !haveV) {
+      auto follows = [p, end](char letter) {
+        for (const char* q = p; q < end;) {
+          const char* at = static_cast<const char*>(std::memchr(q, letter, end - q));
+          if (at == nullptr || at + 1 >= end) return false;
+          if (at[1] == '=') return true;
+          q = at + 1;
+        }
+        return false;
+      };
+      if (!follows('v') && !follows('V')) return;
+    }
+  }
+}
+
+// =======================================================================================
+// TMiniDB: life cycle
+
+namespace {
+std::vector<TMiniDB*>& InstanceList() {
+  static std::vector<TMiniDB*> list;
+  return list;
+}
+}  // namespace
+
+const std::vector<TMiniDB*>& TMiniDB::Instances() { return InstanceList(); }
+
+struct TMiniDB::TIndexData {
+  std::vector<int32_t> indexLine;
+  std::vector<uint8_t> classOf;
+  std::vector<uint8_t> valid;
+  std::vector<std::string> names;
+  int32_t lastID = 0;
+  bool raised = false;
+};
+
+TMiniDB::TMiniDB() : LocalNow(LocalNowDays) {
+  ClassCount.fill(-1);
+  InstanceList().push_back(this);
+}
+
+TMiniDB::~TMiniDB() {
+  Close();
+  auto& list = InstanceList();
+  list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+void TMiniDB::ClearState() {
+  Lines.clear();
+  Lines.shrink_to_fit();
+  Current.Clear();
+  LastID = 0;
+  CurrentID = 0;
+  CurrentModified = false;
+  Modified = false;
+  FileTime = TFileStamp{};
+  IndexLine.clear();
+  ClassOf.clear();
+  Valid.clear();
+  Names.clear();
+  Names2.clear();
+  IndexLine.shrink_to_fit();
+  ClassOf.shrink_to_fit();
+  Valid.shrink_to_fit();
+  Names.shrink_to_fit();
+  Names2.shrink_to_fit();
+  Opened = false;
+  SingletonID = 0;
+  NewFile = false;
+  SavedOnce = false;
+  ClassCount.fill(-1);
+  pending_.clear();
+  pendingHeaders_.clear();
+  fileSeen_ = false;
+}
+
+bool TMiniDB::Open(const std::string& dataPath, const std::string& fileTitle,
+                   const std::string& appName) {
+  Close();
+  // A fresh open judges the file anew: an earlier read error of this object says nothing
+  // about the file opened now.
+  LoadErrorReadOnly = false;
+  NoSave = false;
+  MovedIDs.clear();
+  DataPath = dataPath;
+  if (!DataPath.empty() && DataPath.back() != '/') DataPath += '/';
+  FileTitle = fileTitle;
+  AppName = appName;
+  if (AnsiSameText(Ext, ".ada") || AnsiSameText(Ext, ".adaX")) {
+    Ext = ".ada";
+    if (!FileExists(DataPath + FileTitle + ".ada") && FileExists(DataPath + FileTitle + ".adaX"))
+      Ext = ".adaX";
+  }
+  FileName = DataPath + FileTitle + Ext;
+  GetAccessProtection(DataPath + FileTitle + ".wpf", AccessProtection,
+                      Registry ? *Registry : AccessProtections());
+  ItemsLock = std::make_unique<TItemsLock>(DataPath + FileTitle + ".wpi", AccessProtection,
+                                           StationKey);
+  FileTime = TFileStamp{};
+  Opened = true;
+  int result = Load();
+  if (result >= ldNoAccess) {
+    ClearState();
+    ItemsLock.reset();
+    ReleaseAccessProtection(AccessProtection);
+    AccessProtection = nullptr;
+    return false;
+  }
+  ItemsLock->UnlockMine();
+  return true;
+}
+
+bool TMiniDB::OpenFile(const std::string& fileName, const std::string& appName) {
+  size_t slash = fileName.rfind('/');
+  std::string folder = slash == std::string::npos ? "" : fileName.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+  size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0) {
+    Ext.clear();
+  } else {
+    Ext = name.substr(dot);
+    name.resize(dot);
+  }
+  return Open(folder, name, appName);
+}
+
+void TMiniDB::Close() {
+  if (Opened) {
+    AutoSave = true;
+    Commit();
+  }
+  TimebackLog = nullptr;
+  ItemsLock.reset();
+  if (AccessProtection) {
+    ReleaseAccessProtection(AccessProtection);
+    AccessProtection = nullptr;
+  }
+  ClearState();
+}
+
+// =======================================================================================
+// Messages
+
+void TMiniDB::ShowError(int number, bool withFileName) {
+  std::string text = MultiItemsDBText(number);
+  if (withFileName) text += "\r" + FileName;
+  UI().ShowMessage(TMsgKind::Error, text);
+}
+
+void TMiniDB::MarkReadOnly(int messageNumber) {
+  LoadErrorReadOnly = true;
+  NoSave = true;
+  ShowError(messageNumber, true);
+}
+
+void TMiniDB::ShowLockedMessage(const std::string& station, bool saving) {
+  std::string text = MultiItemsDBText(saving ? 2 : 3) + "\r";
+  if (station.empty() || station == "*") {
+    text += MultiItemsDBText(4);
+  } else {
+    size_t at = station.find("@@");
+    text += MultiItemsDBTextFmt(5, at == std::string::npos ? station : station.substr(0, at));
+  }
+  text += "\r\r" + MultiItemsDBText(6);
+  UI().ShowMessage(TMsgKind::Error, text);
+}
+
+void TMiniDB::ShowExclusiveDenied(const std::string& station) {
+  size_t at = station.find("@@");
+  UI().ShowMessage(TMsgKind::Error,
+                   MultiItemsDBTextFmt(9, at == std::string::npos ? station
+                                                                  : station.substr(0, at)));
+}
+
+// =======================================================================================
+// Reservation and record locks
+
+bool TMiniDB::Reserve(int& ticket) {
+  ticket = -1;
+  if (!AccessProtection) return false;
+  return AccessProtection->Reserve(ticket);
+}
+
+void TMiniDB::Release(int ticket) {
+  if (AccessProtection && ticket >= 0) AccessProtection->Release(ticket);
+}
+
+bool TMiniDB::HoldsExclusiveAccess() const { return ItemsLock && ItemsLock->AllLevel() > 0; }
+
+bool TMiniDB::TakeLocks(const std::vector<int32_t>& ids, std::string& blocking,
+                        TLockScope& scope, bool tryAll) {
+  scope = TLockScope{};
+  blocking.clear();
+  if (!ItemsLock) {
+    blocking = kLockFileUnusable;
+    return false;
+  }
+  if (tryAll && ItemsLock->LockAll(blocking)) {
+    scope.all = true;
+    return true;
+  }
+  blocking.clear();
+  std::vector<std::string> texts;
+  for (int32_t id : ids) {
+    std::string text = std::to_string(id);
+    if (id > 0 && std::find(texts.begin(), texts.end(), text) == texts.end())
+      texts.push_back(std::move(text));
+  }
+  if (texts.empty()) return true;
+  // What stays in `texts` is what this call added: only that is given back later, so a
+  // lock the caller already held survives the operation.
+  if (!ItemsLock->SetDBAccess(dbaLock, texts, blocking)) {
+    if (blocking.empty()) blocking = kLockFileUnusable;
+    return false;
+  }
+  scope.taken = std::move(texts);
+  return true;
+}
+
+void TMiniDB::DropLocks(TLockScope& scope) {
+  if (!ItemsLock) return;
+  // A change must be on disk before its records are free for other stations again;
+  // inside an outer exclusive access the outer owner saves.
+  const bool outerExclusive = scope.all ? ItemsLock->AllLevel() > 1 : HoldsExclusiveAccess();
+  bool saved = true;
+  if (outerExclusive && !AutoSave) StoreCurrent();
+  else saved = Commit();
+  if (scope.all) {
+    ItemsLock->UnlockAll();  // nesting must balance, saved or not
+  } else if (saved && !scope.taken.empty()) {
+    // Unsaved changes keep their records locked, so no other station edits them before
+    // the next save puts them on disk.
+    std::string blocking;
+    ItemsLock->SetDBAccess(dbaUnlock, scope.taken, blocking);
+  }
+  scope = TLockScope{};
+}
+
+bool TMiniDB::LockItem(int32_t id, bool showMessage, int ticket) {
+  AutoSave = true;
+  std::string blocking;
+  TLockScope scope;
+  if (TakeLocks({id}, blocking, scope, false)) return true;
+  Release(ticket);
+  if (showMessage) ShowLockedMessage(blocking, false);
+  return false;
+}
+
+bool TMiniDB::UnlockItem(int32_t id) {
+  AutoSave = true;
+  int ticket;
+  if (!Reserve(ticket)) {
+    ShowError(1, true);
+    return false;
+  }
+  bool saved = Commit();
+  if (saved && ItemsLock) {
+    std::string blocking;
+    std::vector<std::string> texts{std::to_string(id)};
+    ItemsLock->SetDBAccess(dbaUnlock, texts, blocking);
+  }
+  Release(ticket);
+  return saved;
+}
+
+// =======================================================================================
+// Reading and indexing
+
+int TMiniDB::ReadFileLines(std::vector<std::string>& fresh) {
+  int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno == ENOENT ? 1 : 2;
+  unsigned char head[3];
+  size_t got = 0;
+  while (got < sizeof head) {
+    ssize_t n = ::read(fd, head + got, sizeof head - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return 2;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  // Only the plain form is ours: 0x01 CR LF. Everything else (an empty file, LF line ends,
+  // the enciphered header) is refused untouched.
+  if (got < 3 || head[0] != 0x01 || head[1] != '\r' || head[2] != '\n') return 3;
+  switch (LoadTextFile(FileName, fresh, Lines.size())) {
+    case ltfRead: return 0;
+    case ltfMissing: return 1;
+    default: return 2;
+  }
+}
+
+int TMiniDB::FindHeaderLine(const std::string& name) const {
+  for (size_t i = 0; i < Lines.size(); ++i) {
+    const std::string& line = Lines[i];
+    if (line.size() <= name.size() || line[name.size()] != '=') continue;
+    if (AnsiSameText(line.substr(0, name.size()), name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+void TMiniDB::PutHeaderLine(const std::string& name, const std::string& value) {
+  std::string line = SanitizeValue(name + "=" + value);
+  int index = FindHeaderLine(name);
+  if (index >= 0) Lines[index] = std::move(line);
+  else Lines.push_back(std::move(line));
+}
+
+std::vector<std::string> TMiniDB::NewStoreLines() const {
+  return {"\x01", "LastID=0", "FileTitle=", "AppName=" + AppName, "AppOptions="};
+}
+
+bool TMiniDB::BuildIndex(const std::vector<std::string>& lines, TIndexData& index) {
+  const int64_t lineLimit = static_cast<int64_t>(lines.size()) + kMaxIDBeyondLines;
+  const int32_t limit = static_cast<int32_t>(std::min<int64_t>(kMaxRecordID, lineLimit));
+  int32_t headerLast = 0;
+  for (const std::string& line : lines) {
+    if (line.size() >= 7 && line[6] == '=' && AnsiSameText(line.substr(0, 6), "LastID")) {
+      headerLast = std::max(0, StrToIntZero(line.substr(7)));
+      break;
+    }
+  }
+  if (headerLast > limit) return false;
+  index.lastID = headerLast;
+  size_t slots = static_cast<size_t>(headerLast) + 1;
+  index.indexLine.assign(slots, -1);
+  index.classOf.assign(slots, 0);
+  index.valid.assign(slots, 0);
+  index.names.assign(slots, std::string());
+  TLineInfo info;
+  TQStringList fields;
+  for (size_t n = 2; n < lines.size(); ++n) {
+    ScanRecordLine(lines[n], scratch_, info);
+    if (info.id < 1) continue;
+    if (info.id > limit) return false;
+    if (static_cast<size_t>(info.id) >= index.indexLine.size()) {
+      size_t grown = std::max<size_t>(static_cast<size_t>(info.id) + 1,
+                                      index.indexLine.size() + index.indexLine.size() / 2);
+      grown = std::min<size_t>(grown, static_cast<size_t>(limit) + 1);
+      index.indexLine.resize(grown, -1);
+      index.classOf.resize(grown, 0);
+      index.valid.resize(grown, 0);
+      index.names.resize(grown);
+    }
+    if (info.id > index.lastID) index.lastID = info.id;
+    index.indexLine[info.id] = static_cast<int32_t>(n);
+    index.classOf[info.id] = static_cast<uint8_t>(info.cls);
+    index.valid[info.id] = info.valid ? 1 : 0;
+    if (TNameFunc f = NameFunc[info.cls]) {
+      fields.SetCommaText(lines[n]);
+      std::string name;
+      f(info.id, fields, name);
+      index.names[info.id] = std::move(name);
+    } else {
+      index.names[info.id] = info.hasName ? UnscrambleStr(info.rawName) : std::string();
+    }
+  }
+  index.raised = index.lastID > headerLast;
+  size_t size = static_cast<size_t>(index.lastID) + 1;
+  index.indexLine.resize(size, -1);
+  index.classOf.resize(size, 0);
+  index.valid.resize(size, 0);
+  index.names.resize(size);
+  return true;
+}
+
+void TMiniDB::AdoptLines(std::vector<std::string>&& lines, TIndexData&& index) {
+  Lines = std::move(lines);
+  IndexLine = std::move(index.indexLine);
+  ClassOf = std::move(index.classOf);
+  Valid = std::move(index.valid);
+  Names = std::move(index.names);
+  Names2.assign(Names.size(), std::string());
+  LastID = index.lastID;
+  // A record line beyond "LastID" repairs the header in memory; it is written with the
+  // next save.
+  if (index.raised) PutHeaderLine("LastID", std::to_string(LastID));
+}
+
+void TMiniDB::EnsureIDSlots(int32_t id) {
+  if (id < 0) return;
+  size_t need = static_cast<size_t>(id) + 1;
+  if (need <= IndexLine.size()) return;
+  IndexLine.resize(need, -1);
+  ClassOf.resize(need, 0);
+  Valid.resize(need, 0);
+  Names.resize(need);
+  Names2.resize(need);
+}
+
+void TMiniDB::ComputeName(int32_t id, const std::string& line, const TLineInfo& info) {
+  if (TNameFunc f = NameFunc[info.cls]) {
+    TQStringList fields;
+    fields.SetCommaText(line);
+    std::string name;
+    f(id, fields, name);
+    Names[id] = std::move(name);
+  } else {
+    Names[id] = info.hasName ? UnscrambleStr(info.rawName) : std::string();
+  }
+}
+
+void TMiniDB::IndexOneLine(int32_t lineNo) {
+  if (lineNo < 2 || static_cast<size_t>(lineNo) >= Lines.size()) return;
+  TLineInfo info;
+  ScanRecordLine(Lines[lineNo], scratch_, info);
+  if (info.id < 1) return;
+  EnsureIDSlots(info.id);
+  if (info.id > LastID) LastID = info.id;
+  IndexLine[info.id] = lineNo;
+  ClassOf[info.id] = static_cast<uint8_t>(info.cls);
+  Valid[info.id] = info.valid ? 1 : 0;
+  ComputeName(info.id, Lines[lineNo], info);
+  RefreshName(info.id);
+}
+
+int TMiniDB::Load() {
+  if (!Opened) return ldNotOpen;
+  TFileStamp now = GetFileStamp(FileName);
+  // Unchanged since the last look (a file that failed to read is not read again, nor
+  // reported again, until it changes).
+  if (now == FileTime && (now.exists || fileSeen_)) return ldUnchanged;
+  if (!now.exists && !fileSeen_) {
+    if (NewFile) return ldUnchanged;
+    std::error_code ec;
+    if (!DataPath.empty()) std::filesystem::create_directories(DataPath, ec);
+    if (!DataPath.empty() && !std::filesystem::is_directory(DataPath, ec)) return ldNoAccess;
+  }
+
+  int ticket;
+  if (!Reserve(ticket)) return ldNoAccess;
+  // Judge the file again under the reservation: what we saw before may have been another
+  // station in the middle of its save.
+  now = GetFileStamp(FileName);
+  std::vector<std::string> fresh;
+  int read = now.exists ? (now == FileTime ? -1 : ReadFileLines(fresh)) : 1;
+  if (read == -1) {
+    Release(ticket);
+    return ldUnchanged;
+  }
+  if (read == 1) {
+    if (fileSeen_) {
+      // The file we read is gone. Starting a new empty store here would let the next save
+      // replace every station's records by nothing: keep what we have and stop writing.
+      FileTime = now;
+      Release(ticket);
+      MarkReadOnly(7);
+      return ldReadError;
+    }
+    if (NewFile) {
+      Release(ticket);
+      return ldUnchanged;
+    }
+    SingletonID = 0;
+    std::vector<std::string> lines = NewStoreLines();
+    TIndexData index;
+    BuildIndex(lines, index);
+    AdoptLines(std::move(lines), std::move(index));
+    RefreshAllNames();
+    NewFile = true;
+    FileTime = now;
+    ++LoadCount;
+    Release(ticket);
+    return ldNewStore;
+  }
+  if (read == 2 || read == 3) {
+    FileTime = now;
+    Release(ticket);
+    MarkReadOnly(read == 2 ? 7 : 8);
+    return ldReadError;
+  }
+  TIndexData index;
+  if (!BuildIndex(fresh, index)) {
+    FileTime = now;
+    Release(ticket);
+    MarkReadOnly(8);
+    return ldReadError;
+  }
+  // This station's unsaved lines go on top of the fresh file.
+  std::map<int32_t, std::string> texts;
+  for (const auto& [id, isNew] : pending_)
+    if (HasRecord(id)) texts[id] = Lines[IndexLine[id]];
+  auto headers = pendingHeaders_;
+  if (!CurrentModified) {
+    CurrentID = 0;
+    Current.Clear();
+  }
+  AdoptLines(std::move(fresh), std::move(index));
+  SingletonID = 0;
+  FileTime = now;
+  fileSeen_ = true;
+  NewFile = false;
+  ++LoadCount;
+  Modified = false;
+  ReapplyPending(texts, headers);
+  RefreshAllNames();
+  Release(ticket);
+  return ldRead;
+}
+
+void TMiniDB::ReapplyPending(
+    std::map<int32_t, std::string>& texts,
+    std::map<std::string, std::pair<std::string, std::string>>& headers) {
+  std::map<int32_t, bool> pending;
+  pending.swap(pending_);
+  // A record created here and not yet saved whose ID another station has used for its own
+  // record meanwhile moves to a free ID; the other station's record stays as it is.
+  std::map<int32_t, int32_t> moved;
+  int32_t top = LastID;
+  for (const auto& [id, isNew] : pending) top = std::max(top, id);
+  for (const auto& [id, isNew] : pending)
+    if (isNew && HasRecord(id) && texts.count(id)) moved[id] = ++top;
+  for (auto& [id, text] : texts) {
+    const bool isNew = pending[id];
+    if (!moved.empty()) text = RemapLine(text, moved);
+    auto m = moved.find(id);
+    int32_t target = m == moved.end() ? id : m->second;
+    SetLineOfID(target, text, isNew);
+  }
+  if (!moved.empty()) {
+    for (const auto& [from, to] : moved) MovedIDs[from] = to;
+    if (CurrentModified && CurrentID > 0) {
+      std::string line = RemapLine(BuildRecordLine(Current), moved);
+      Current.SetCommaText(line);
+      auto m = moved.find(CurrentID);
+      if (m != moved.end()) CurrentID = m->second;
+    }
+  }
+  for (const auto& [upper, nv] : headers) {
+    PutHeaderLine(nv.first, nv.second);
+    pendingHeaders_[upper] = nv;
+  }
+  Modified = !pending_.empty() || !pendingHeaders_.empty();
+}
+
+void TMiniDB::SetLineOfID(int32_t id, std::string line, bool isNew) {
+  int32_t lineNo;
+  if (HasRecord(id)) {
+    lineNo = IndexLine[id];
+    Lines[lineNo] = std::move(line);
+  } else {
+    // Record lines start at the third line; a file cut short gets its "LastID" line first.
+    if (Lines.size() < 2) PutHeaderLine("LastID", std::to_string(LastID));
+    if (Lines.size() < 2) Lines.resize(2);
+    lineNo = static_cast<int32_t>(Lines.size());
+    Lines.push_back(std::move(line));
+  }
+  bool& flag = pending_[id];
+  flag = flag || isNew;
+  Modified = true;
+  IndexOneLine(lineNo);
+}
+
+// =======================================================================================
+// Saving
+
+bool TMiniDB::SaveIfModified() {
+  if (!Modified) return true;
+  if (LoadErrorReadOnly) {
+    // Never silent: the user must learn that this change is not in the file.
+    ShowError(7, true);
+    return false;
+  }
+  if (NoSave) return false;
+  if (!Opened || Lines.empty() || FileName.empty()) {
+    Modified = false;
+    pending_.clear();
+    pendingHeaders_.clear();
+    return true;
+  }
+  SavedOnce = true;
+  int ticket;
+  if (!Reserve(ticket)) {
+    ShowError(1, true);
+    return false;
+  }
+  // Another station may have saved since we read: its records go in first, ours on top.
+  TFileStamp now = GetFileStamp(FileName);
+  if (!(now == FileTime) && (now.exists || fileSeen_)) {
+    Load();
+    if (LoadErrorReadOnly) {
+      Release(ticket);
+      return false;  // Load has said why
+    }
+    if (!Modified) {
+      Release(ticket);
+      return true;
+    }
+  }
+  PutHeaderLine("LastID", std::to_string(LastID));
+  bool ok = SaveTextFileSafe(Lines, FileName, true);
+  if (ok) {
+    Modified = false;
+    pending_.clear();
+    pendingHeaders_.clear();
+    FileTime = GetFileStamp(FileName);
+    fileSeen_ = true;
+    NewFile = false;
+  }
+  Release(ticket);
+  if (!ok) ShowError(1, true);
+  return ok;
+}
+
+bool TMiniDB::Commit() {
+  if (CurrentModified) {
+    bool ok = StoreCurrent();
+    if (AutoSave) return ok;  // StoreCurrent has tried the save (and said why it failed)
+  }
+  return SaveIfModified();
+}
+
+bool TMiniDB::StoreCurrent() {
+  if (!CurrentModified) return true;
+  if (!Opened || CurrentID == 0 || Lines.empty()) {
+    CurrentModified = false;
+    return true;
+  }
+  // Reread with the current record still marked, so that the reread keeps it.
+  Load();
+  CurrentModified = false;
+  const int32_t id = CurrentID;
+  std::string line = BuildRecordLine(Current);
+  SetLineOfID(id, line, false);
+  if (TimebackLog) {
+    std::string copy = TimebackLog(id, line);
+    if (!copy.empty()) {
+      std::error_code ec;
+      std::filesystem::create_directories(std::filesystem::path(copy).parent_path(), ec);
+      PutHeaderLine("LastID", std::to_string(LastID));
+      SaveTextFileSafe(Lines, copy, false);
+    }
+  }
+  Modified = true;
+  if (AutoSave) return SaveIfModified();
+  return true;
+}
+
+bool TMiniDB::SaveTo(const std::string& fileName) {
+  if (!Opened) return false;
+  bool ok = Commit();
+  if (fileName.empty() || fileName == FileName) {
+    if (LoadErrorReadOnly || NoSave) return false;
+    Modified = true;
+    return SaveIfModified();
+  }
+  (void)ok;
+  std::vector<std::string> copy = Lines;
+  int index = -1;
+  for (size_t i = 0; i < copy.size(); ++i) {
+    if (copy[i].size() > 6 && copy[i][6] == '=' && AnsiSameText(copy[i].substr(0, 6), "LastID")) {
+      index = static_cast<int>(i);
+      break;
+    }
+  }
+  std::string last = "LastID=" + std::to_string(LastID);
+  if (index >= 0) copy[index] = last;
+  else copy.push_back(last);
+  return SaveTextFileSafe(copy, fileName, false);
+}
+
+std::string TMiniDB::GetHeaderValue(const std::string& name) const {
+  int index = FindHeaderLine(name);
+  if (index < 0) return {};
+  return Lines[index].substr(name.size() + 1);
+}
+
+bool TMiniDB::SetHeaderValue(const std::string& name, const std::string& value) {
+  if (!Opened || name.empty() || name.find('=') != std::string::npos) return false;
+  StoreCurrent();
+  std::string clean = SanitizeValue(value);
+  PutHeaderLine(name, clean);
+  pendingHeaders_[UpperAscii(name)] = {name, clean};
+  Modified = true;
+  return SaveIfModified();
+}
+
+void TMiniDB::PrepareNew(int32_t count) {
+  if (count <= 4) return;
+  size_t more = static_cast<size_t>(count);
+  Lines.reserve(Lines.size() + more);
+  size_t ids = IndexLine.size() + more;
+  IndexLine.reserve(ids);
+  ClassOf.reserve(ids);
+  Valid.reserve(ids);
+  Names.reserve(ids);
+  Names2.reserve(ids);
+}
+
+// =======================================================================================
+// Records and fields
+
+bool TMiniDB::HasRecord(int32_t id) const {
+  return id > 0 && static_cast<size_t>(id) < IndexLine.size() && IndexLine[id] >= 0;
+}
+
+bool TMiniDB::SelectRecord(int32_t id) {
+  if (!HasRecord(id)) return false;
+  if (id == CurrentID) return true;
+  if (CurrentModified) StoreCurrent();
+  if (!HasRecord(id)) return false;
+  Current.SetCommaText(Lines[IndexLine[id]]);
+  CurrentID = id;
+  return true;
+}
+
+std::string TMiniDB::GetField(int32_t id, const std::string& key) {
+  if (!SelectRecord(id)) return {};
+  std::string stored = Current.ValueOf(key);
+  return IsPlainField(key) ? stored : UnscrambleStr(stored);
+}
+
+std::string TMiniDB::GetFieldChar(int32_t id, char key) {
+  if (!SelectRecord(id)) return {};
+  std::string stored = Current.ValueOfChar(key);
+  return IsPlainField(std::string(1, key)) ? stored : UnscrambleStr(stored);
+}
+
+void TMiniDB::SetValueOfCurrent(const std::string& key, const std::string& stored) {
+  int index = -1;
+  for (int i = 0; i < Current.Count(); ++i) {
+    const std::string& item = Current.Get(i);
+    if (item.size() > key.size() && item[key.size()] == '=' &&
+        SameKey(std::string_view(item).substr(0, key.size()), key)) {
+      index = i;
+      break;
+    }
+  }
+  if (index >= 0) {
+    const std::string& item = Current.Get(index);
+    if (item.compare(key.size() + 1, std::string::npos, stored) == 0) return;
+    if (stored.empty()) Current.Delete(index);
+    else Current.Put(index, item.substr(0, key.size()) + "=" + stored);
+  } else {
+    if (stored.empty()) return;
+    Current.Add(key + "=" + stored);
+  }
+  CurrentModified = true;
+}
+
+void TMiniDB::SetField(int32_t id, const std::string& key, const std::string& value) {
+  if (key.empty() || key.find('=') != std::string::npos || SameKey(key, "i")) return;
+  if (!SelectRecord(id)) return;
+  std::string clean = SanitizeValue(value);
+  const bool plain = IsPlainField(key);
+  SetValueOfCurrent(key, plain ? clean : ScrambleStr(clean));
+  if (SameKey(key, "v")) {
+    Valid[id] = clean != "0";
+    RefreshName(id);
+  } else if (SameKey(key, "c")) {
+    ClassOf[id] = static_cast<uint8_t>(StrToByteZero(clean));
+  } else if (SameKey(key, "n") || SameKey(key, "n2")) {
+    TLineInfo info;
+    info.cls = ClassOf[id];
+    std::string raw = Current.ValueOfChar('n');
+    info.hasName = true;
+    info.rawName = raw;
+    if (NameFunc[info.cls]) {
+      std::string name;
+      NameFunc[info.cls](id, Current, name);
+      Names[id] = std::move(name);
+    } else {
+      Names[id] = UnscrambleStr(raw);
+    }
+    RefreshName(id);
+  }
+}
+
+void TMiniDB::SetFieldIfEmpty(int32_t id, const std::string& key, const std::string& value) {
+  if (key.empty() || value.empty()) return;
+  if (GetField(id, key).empty()) SetField(id, key, value);
+}
+
+void TMiniDB::SetFieldIfGiven(int32_t id, const std::string& key, const std::string& value) {
+  if (!value.empty()) SetField(id, key, value);
+}
+
+void TMiniDB::DeleteField(int32_t id, const std::string& key) {
+  if (key.empty() || SameKey(key, "i")) return;
+  if (!SelectRecord(id)) return;
+  SetValueOfCurrent(key, "");
+  if (SameKey(key, "v")) {
+    Valid[id] = 1;
+    RefreshName(id);
+  } else if (SameKey(key, "n") || SameKey(key, "n2")) {
+    SetField(id, key, "");
+  } else if (SameKey(key, "c")) {
+    ClassOf[id] = 0;
+  }
+}
+
+std::string TMiniDB::GetRecordText(int32_t id) {
+  if (!SelectRecord(id)) return {};
+  return BuildRecordLine(Current);
+}
+
+bool TMiniDB::PutRecordText(int32_t id, const std::string& text) {
+  if (id < 1) return false;
+  TQStringList fields;
+  fields.SetCommaText(text);
+  int32_t cls = StrToIntZero(fields.ValueOfChar('c'));
+  if (cls < 1 || cls > 255) return false;
+  if (!HasRecord(id) && !CreateWithID(id, cls)) return false;
+  if (!SelectRecord(id)) return false;
+  TQStringList next;
+  next.Add("i=" + std::to_string(id));
+  for (int i = 0; i < fields.Count(); ++i) {
+    const std::string& item = fields.Get(i);
+    if (SameKey(KeyOf(item), "i")) continue;
+    next.Add(item);
+  }
+  if (BuildRecordLine(next) != BuildRecordLine(Current)) {
+    Current.Assign(next);
+    CurrentModified = true;
+  }
+  ClassOf[id] = static_cast<uint8_t>(cls);
+  Valid[id] = Current.ValueOfChar('v') != "0";
+  TLineInfo info;
+  info.cls = cls;
+  info.rawName = Current.ValueOfChar('n');
+  info.hasName = true;
+  ComputeName(id, BuildRecordLine(Current), info);
+  RefreshName(id);
+  return true;
+}
+
+void TMiniDB::GetRecordLines(int32_t id, TQStringList& fields) {
+  fields.Clear();
+  if (SelectRecord(id)) fields.AddStrings(Current);
+}
+
+int TMiniDB::GetClass(int32_t id) const {
+  if (!HasRecord(id)) return 0;
+  return ClassOf[id];
+}
+
+bool TMiniDB::IsValid(int32_t id) const {
+  return id > 0 && id <= LastID && static_cast<size_t>(id) < Valid.size() && Valid[id] != 0;
+}
+
+std::string TMiniDB::GetName(int32_t id) { return GetFieldChar(id, 'n'); }
+
+std::string TMiniDB::GetValidName(int32_t id) {
+  if (!IsValid(id)) return {};
+  return GetFieldChar(id, 'n');
+}
+
+std::string TMiniDB::GetRemark(int32_t id) { return GetFieldChar(id, 'r'); }
+
+int32_t TMiniDB::GetKeySystem(int32_t id) { return StrToPosInt(GetField(id, "ks")); }
+
+int32_t TMiniDB::GetKeySystemRaw(int32_t id) {
+  int32_t v = StrToIntZero(GetField(id, "ks"));
+  return v < 0 ? 0 : v;
+}
+
+void TMiniDB::SetKeySystem(int32_t id, int32_t code) {
+  SetField(id, "ks", code == 0 ? std::string() : std::to_string(code));
+}
+
+std::string TMiniDB::GetIniText(int32_t id, const std::string& name) {
+  if (id == 0) id = FindOrCreateSingleton(false);
+  if (!HasRecord(id)) return {};
+  TQStringList ini;
+  ini.SetCommaText(GetField(id, "ini"));
+  return ini.ValueOf(name);
+}
+
+void TMiniDB::SetIniValue(int32_t id, const std::string& name, const std::string& value) {
+  if (id == 0) id = FindOrCreateSingleton(true);
+  if (!HasRecord(id) || name.empty()) return;
+  TQStringList ini;
+  ini.SetCommaText(GetField(id, "ini"));
+  std::string clean = SanitizeValue(value);
+  if (ini.ValueOf(name) == clean) return;
+  int index = -1;
+  for (int i = 0; i < ini.Count(); ++i)
+    if (SameKey(KeyOf(ini.Get(i)), name)) {
+      index = i;
+      break;
+    }
+  if (index >= 0) {
+    if (clean.empty()) ini.Delete(index);
+    else ini.Put(index, name + "=" + clean);
+  } else if (!clean.empty()) {
+    ini.Add(name + "=" + clean);
+  }
+  SetField(id, "ini", ini.GetCommaText());
+}
+
+std::string TMiniDB::ReadLineField(int32_t id, std::string_view key) {
+  if (!HasRecord(id)) return {};
+  std::string stored;
+  if (id == CurrentID) {
+    stored = Current.ValueOf(key);
+  } else {
+    ParseCommaText(Lines[IndexLine[id]], scratch_);
+    for (const std::string& item : scratch_) {
+      if (item.size() > key.size() && item[key.size()] == '=' &&
+          SameKey(std::string_view(item).substr(0, key.size()), key)) {
+        stored = item.substr(key.size() + 1);
+        break;
+      }
+    }
+  }
+  return IsPlainField(key) ? stored : UnscrambleStr(stored);
+}
+
+bool TMiniDB::RecordFields(int32_t id, TQStringList& fields) {
+  fields.Clear();
+  if (!HasRecord(id)) return false;
+  if (id == CurrentID) fields.AddStrings(Current);
+  else fields.SetCommaText(Lines[IndexLine[id]]);
+  return true;
+}
+
+// =======================================================================================
+// Names
+
+std::string TMiniDB::GetDisplayName(int32_t id) const {
+  if (id < 1 || static_cast<size_t>(id) >= Names2.size()) return {};
+  return Names2[id];
+}
+
+std::string TMiniDB::GetValidDisplayName(int32_t id) const {
+  if (!IsValid(id)) return {};
+  return GetDisplayName(id);
+}
+
+bool TMiniDB::BuildDisplayName(int32_t id, bool validOnly, std::string& text, uint8_t style) {
+  text.clear();
+  if (!HasRecord(id)) return false;
+  if (validOnly && !IsValid(id)) return false;
+  if (TNameFunc2 f = NameFunc2[ClassOf[id]]) {
+    TQStringList fields;
+    RecordFields(id, fields);
+    f(id, fields, style, text);
+  } else {
+    text = Names[id];
+  }
+  return true;
+}
+
+void TMiniDB::RefreshName(int32_t id) {
+  if (id < 1) return;
+  EnsureIDSlots(id);
+  std::string text;
+  BuildDisplayName(id, false, text, 9);
+  Names2[id] = std::move(text);
+}
+
+void TMiniDB::RefreshAllNames() {
+  if (Names2.size() < Names.size()) Names2.resize(Names.size());
+  for (int32_t id = 1; id <= LastID && static_cast<size_t>(id) < IndexLine.size(); ++id) {
+    if (IndexLine[id] < 0) {
+      Names2[id].clear();
+    } else if (!NameFunc2[ClassOf[id]]) {
+      Names2[id] = Names[id];
+    } else {
+      RefreshName(id);
+    }
+  }
+}
+
+void TMiniDB::SetNameFunc(int cls, TNameFunc2 func) {
+  if (cls < 0 || cls > 255 || NameFunc2[cls] == func) return;
+  NameFunc2[cls] = func;
+  for (int32_t id = 1; static_cast<size_t>(id) < ClassOf.size(); ++id)
+    if (ClassOf[id] == cls && IndexLine[id] >= 0) RefreshName(id);
+}
+
+void TMiniDB::SetNameFuncQuiet(int cls, TNameFunc2 func) { SetNameFunc(cls, func); }
+
+void TMiniDB::FillStringsByClass(TQStringList& list, int cls) {
+  list.Clear();
+  for (int32_t id = 1; static_cast<size_t>(id) < ClassOf.size(); ++id)
+    if (ClassOf[id] == cls && Valid[id] && IndexLine[id] >= 0)
+      list.AddObject(Names2[id], id);
+}
+
+// =======================================================================================
+// Creating
+
+int32_t TMiniDB::AppendRecord(int32_t id, int cls) {
+  SetLineOfID(id, "i=" + std::to_string(id) + ",c=" + std::to_string(cls), true);
+  if (id > LastID) LastID = id;
+  if (ClassCount[cls] >= 0) ++ClassCount[cls];
+  return id;
+}
+
+bool TMiniDB::PersistNewID(int32_t id) {
+  // Only a file that holds the new line keeps other stations from handing out its ID.
+  // Inside exclusive access no other station may create records, and a store that never
+  // writes has nobody to share IDs with.
+  if (NoSave && !LoadErrorReadOnly) return true;
+  if (HoldsExclusiveAccess()) return true;
+  if (SaveIfModified()) return true;
+  // Not written: take the record back rather than hand out an ID that may be taken twice.
+  if (HasRecord(id)) {
+    int32_t lineNo = IndexLine[id];
+    Lines.erase(Lines.begin() + lineNo);
+    pending_.erase(id);
+    IndexLine[id] = -1;
+    ClassOf[id] = 0;
+    Valid[id] = 0;
+    Names[id].clear();
+    Names2[id].clear();
+    for (auto& line : IndexLine)
+      if (line > lineNo) --line;
+    if (id == LastID) --LastID;
+    if (CurrentID == id) {
+      CurrentID = 0;
+      Current.Clear();
+      CurrentModified = false;
+    }
+    Modified = !pending_.empty() || !pendingHeaders_.empty();
+  }
+  return false;
+}
+
+bool TMiniDB::ClaimNewID(int32_t id, std::vector<std::string>& claim) {
+  // A new ID can be held by nobody, so this lock is refused only while another station
+  // holds the whole store: exclusive access means no other station creates records either.
+  claim = {std::to_string(id)};
+  std::string blocking;
+  if (ItemsLock && ItemsLock->SetDBAccess(dbaLock, claim, blocking)) return true;
+  claim.clear();
+  ShowLockedMessage(blocking.empty() ? std::string(kLockFileUnusable) : blocking, true);
+  return false;
+}
+
+void TMiniDB::EndClaim(std::vector<std::string>& claim) {
+  if (claim.empty() || !ItemsLock) return;
+  std::string blocking;
+  ItemsLock->SetDBAccess(dbaUnlock, claim, blocking);
+  claim.clear();
+}
+
+int32_t TMiniDB::NewRecord(int cls) {
+  if (!Opened || Lines.empty() || cls < 1 || cls > 255) return 0;
+  int ticket = -1;
+  std::vector<std::string> claim;
+  const bool share = !NoSave && !HoldsExclusiveAccess();
+  if (share) {
+    if (!Reserve(ticket)) {
+      ShowError(1, true);
+      return 0;
+    }
+    Load();  // the freshest "LastID" of all stations
+  }
+  if (LastID >= kMaxRecordID || (share && !ClaimNewID(LastID + 1, claim))) {
+    Release(ticket);
+    return 0;
+  }
+  int32_t id = AppendRecord(LastID + 1, cls);
+  bool ok = PersistNewID(id);
+  EndClaim(claim);
+  Release(ticket);
+  return ok ? id : 0;
+}
+
+int32_t TMiniDB::NewNamedRecord(int cls, const std::string& name, const std::string& name2) {
+  int32_t id = NewRecord(cls);
+  if (id == 0) return 0;
+  SetField(id, "n", name);
+  if (!name2.empty()) SetField(id, "n2", name2);
+  return id;
+}
+
+bool TMiniDB::CreateWithID(int32_t id, int cls) {
+  if (!Opened || Lines.empty() || id < 1 || id > kMaxRecordID || cls < 0 || cls > 255)
+    return false;
+  if (HasRecord(id)) {
+    if (ClassOf[id] != cls) SetField(id, "c", std::to_string(cls));
+    return true;
+  }
+  int ticket = -1;
+  const bool share = !NoSave && !HoldsExclusiveAccess();
+  if (share) {
+    if (!Reserve(ticket)) {
+      ShowError(1, true);
+      return false;
+    }
+    Load();
+    if (HasRecord(id)) {  // another station made it meanwhile
+      Release(ticket);
+      if (ClassOf[id] != cls) SetField(id, "c", std::to_string(cls));
+      return true;
+    }
+  }
+  std::vector<std::string> claim;
+  if (share && !ClaimNewID(id, claim)) {
+    Release(ticket);
+    return false;
+  }
+  AppendRecord(id, cls);
+  bool ok = PersistNewID(id);
+  EndClaim(claim);
+  Release(ticket);
+  return ok;
+}
+
+// =======================================================================================
+// Listing and finding
+
+void TMiniDB::ListClass(int cls, TItemList& list) {
+  list.Clear();
+  if (cls < 0 || cls > 255) return;
+  int32_t expected = ClassCount[cls] >= 0 ? ClassCount[cls] + 10 : LastID + 2;
+  list.EnsureCapacity(expected);
+  int32_t count = 0;
+  const size_t n = std::min(ClassOf.size(), static_cast<size_t>(LastID) + 1);
+  for (size_t id = 1; id < n; ++id) {
+    if (ClassOf[id] != cls || IndexLine[id] < 0) continue;
+    list.Add(static_cast<int32_t>(id));
+    ++count;
+  }
+  ClassCount[cls] = count;
+}
+
+void TMiniDB::ListClassValid(int cls, TItemList& list) {
+  list.Clear();
+  if (cls < 0 || cls > 255) return;
+  int32_t count = 0;
+  const size_t n = std::min(ClassOf.size(), static_cast<size_t>(LastID) + 1);
+  for (size_t id = 1; id < n; ++id) {
+    if (ClassOf[id] != cls || IndexLine[id] < 0) continue;
+    ++count;
+    if (Valid[id]) list.Add(static_cast<int32_t>(id));
+  }
+  ClassCount[cls] = count;
+}
+
+void TMiniDB::ListAll(TItemList& list, bool validOnly) {
+  list.Clear();
+  const size_t n = std::min(IndexLine.size(), static_cast<size_t>(LastID) + 1);
+  for (size_t id = 1; id < n; ++id)
+    if (IndexLine[id] >= 0 && (!validOnly || Valid[id])) list.Add(static_cast<int32_t>(id));
+}
+
+int32_t TMiniDB::CountClass(int cls) {
+  if (cls < 0 || cls > 255) return 0;
+  int32_t count = 0;
+  for (size_t id = 1; id < ClassOf.size(); ++id)
+    if (ClassOf[id] == cls && Valid[id] && IndexLine[id] >= 0) ++count;
+  return count;
+}
+
+int32_t TMiniDB::FindByName(const std::string& name, int cls, int32_t exceptID) const {
+  const std::string wanted = TrimBlanks(name);
+  for (size_t id = 1; id < ClassOf.size(); ++id) {
+    if (ClassOf[id] != cls || !Valid[id] || IndexLine[id] < 0) continue;
+    if (static_cast<int32_t>(id) == exceptID) continue;
+    if (Names[id].size() == wanted.size() && AnsiSameText(Names[id], wanted))
+      return static_cast<int32_t>(id);
+  }
+  return 0;
+}
+
+std::string TMiniDB::GetGUID(int32_t id, const std::string& given) {
+  if (!HasRecord(id)) return {};
+  if (!given.empty()) {
+    SetField(id, "GUID", given);
+    return given;
+  }
+  std::string guid = GetField(id, "GUID");
+  if (!guid.empty()) return guid;
+  double now = LocalNow ? LocalNow() : LocalNowDays();
+  uint64_t bits;
+  std::memcpy(&bits, &now, sizeof bits);
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04X.%016llX", static_cast<unsigned>(id),
+                static_cast<unsigned long long>(bits));
+  guid = buf;
+  SetField(id, "GUID", guid);
+  return guid;
+}
+
+int32_t TMiniDB::FindByGUID(const std::string& guid, int cls) {
+  if (guid.empty()) return 0;
+  size_t dot = guid.find('.');
+  if (dot != std::string::npos && dot > 0 && dot <= 8) {
+    int32_t id = 0;
+    if (TryStrToInt("$" + guid.substr(0, dot), id) && HasRecord(id) &&
+        ReadLineField(id, "GUID") == guid)
+      return id;
+  }
+  const size_t n = std::min(IndexLine.size(), static_cast<size_t>(LastID) + 1);
+  for (size_t id = 1; id < n; ++id) {
+    if (IndexLine[id] < 0 || (cls != 0 && ClassOf[id] != cls)) continue;
+    if (ReadLineField(static_cast<int32_t>(id), "GUID") == guid) return static_cast<int32_t>(id);
+  }
+  return 0;
+}
+
+int32_t TMiniDB::FindOrCreateSingleton(bool create) {
+  if (!Opened) return 0;
+  if (SingletonID > 0 && GetClass(SingletonID) == clsSettings) return SingletonID;
+  int ticket;
+  if (!Reserve(ticket)) return 0;
+  Load();
+  int32_t found = 0;
+  for (size_t id = 1; id < ClassOf.size(); ++id)
+    if (ClassOf[id] == clsSettings && IndexLine[id] >= 0) {
+      found = static_cast<int32_t>(id);
+      break;
+    }
+  if (found == 0 && create) {
+    found = NewRecord(clsSettings);
+    if (found) {
+      GetGUID(found);
+      Commit();
+    }
+  }
+  SingletonID = found;
+  Release(ticket);
+  return found;
+}
+
+int32_t TMiniDB::ImportRecord(int cls, const std::string& guid, const std::string& text) {
+  if (!Opened) return 0;
+  int ticket;
+  if (!Reserve(ticket)) return 0;
+  Load();
+  int32_t id = guid.empty() ? 0 : FindByGUID(guid, cls);
+  if (id == 0) {
+    id = NewRecord(cls);
+    if (id && !guid.empty()) GetGUID(id, guid);
+  }
+  if (id) {
+    CopyRecordFrom(text, id);
+    Commit();
+  }
+  Release(ticket);
+  return id;
+}
+
+void TMiniDB::CopyRecordFrom(const std::string& text, int32_t id) {
+  if (!SelectRecord(id)) return;
+  TQStringList source;
+  source.SetCommaText(text);
+  auto kept = [](std::string_view key) {
+    int kind;
+    return SameKey(key, "i") || SameKey(key, "c") || SameKey(key, "GUID") ||
+           IsLinkField(key, kind);
+  };
+  TQStringList next;
+  for (int i = 0; i < Current.Count(); ++i)
+    if (kept(KeyOf(Current.Get(i)))) next.Add(Current.Get(i));
+  for (int i = 0; i < source.Count(); ++i)
+    if (!kept(KeyOf(source.Get(i)))) next.Add(source.Get(i));
+  if (BuildRecordLine(next) == BuildRecordLine(Current)) return;
+  Current.Assign(next);
+  CurrentModified = true;
+  Valid[id] = Current.ValueOfChar('v') != "0";
+  TLineInfo info;
+  info.cls = ClassOf[id];
+  info.rawName = Current.ValueOfChar('n');
+  info.hasName = true;
+  ComputeName(id, BuildRecordLine(Current), info);
+  RefreshName(id);
+}
+
+// =======================================================================================
+// Links
+
+void TMiniDB::AddLink(int32_t from, int32_t to, int kind) {
+  if (from == to || from <= 0 || to <= 0 || kind < 0 || kind > 255) return;
+  if (!HasRecord(from)) return;
+  std::string key = LinkKey(kind);
+  std::string list = GetField(from, key);
+  if (InValueList(std::to_string(to), list)) return;
+  AddToValueList(list, std::to_string(to));
+  SetField(from, key, list);
+}
+
+void TMiniDB::AddLinkBoth(int32_t a, int32_t b, int kindOnA, int kindOnB) {
+  AddLink(a, b, kindOnA);
+  AddLink(b, a, kindOnB);
+}
+
+void TMiniDB::RemoveLink(int32_t from, int32_t to, int kind) {
+  if (kind < 0 || kind > 255 || !HasRecord(from)) return;
+  std::string key = LinkKey(kind);
+  std::string list = GetField(from, key);
+  if (list.empty()) return;
+  std::string before = list;
+  RemoveFromValueList(list, std::to_string(to));
+  if (list != before) SetField(from, key, list);
+}
+
+void TMiniDB::RemoveLinkBoth(int32_t a, int32_t b, int kindOnA, int kindOnB) {
+  RemoveLink(a, b, kindOnA);
+  RemoveLink(b, a, kindOnB);
+  if (HasRecord(a) && !GetField(a, LinkValueKey(b)).empty()) DeleteField(a, LinkValueKey(b));
+  if (HasRecord(b) && !GetField(b, LinkValueKey(a)).empty()) DeleteField(b, LinkValueKey(a));
+}
+
+void TMiniDB::GetLinks(int32_t id, int kind, TItemList& list) {
+  list.Clear();
+  for (int32_t target : LinkIDs(GetLinkText(id, kind))) list.Add(target);
+}
+
+std::string TMiniDB::GetLinkText(int32_t id, int kind) {
+  if (kind < 0 || kind > 255) return {};
+  return GetField(id, LinkKey(kind));
+}
+
+bool TMiniDB::HasLinks(int32_t id, int kind) { return !GetLinkText(id, kind).empty(); }
+
+int32_t TMiniDB::CountValidLinks(int32_t id, int kind) {
+  int32_t count = 0;
+  for (int32_t target : LinkIDs(GetLinkText(id, kind)))
+    if (target > 0) ++count;
+  return count;
+}
+
+bool TMiniDB::HasLink(int32_t id, int kind, int32_t target) {
+  return InValueList(std::to_string(target), GetLinkText(id, kind));
+}
+
+int32_t TMiniDB::GetFirstLink(int32_t id, int kind) {
+  std::string list = GetLinkText(id, kind);
+  return StrToIntZero(FetchValue(list));
+}
+
+int32_t TMiniDB::GetOnlyLink(int32_t id, int kind) {
+  std::string list = GetLinkText(id, kind);
+  if (list.empty() || list.find(';') != std::string::npos) return 0;
+  return StrToIntZero(list);
+}
+
+bool TMiniDB::SameLinks(int32_t a, int32_t b, int kind) {
+  std::vector<int32_t> x = LinkIDs(GetLinkText(a, kind));
+  std::vector<int32_t> y = LinkIDs(GetLinkText(b, kind));
+  if (x.size() != y.size()) return false;
+  std::sort(x.begin(), x.end(), std::greater<>());
+  std::sort(y.begin(), y.end(), std::greater<>());
+  return x == y;
+}
+
+std::string TMiniDB::GetLinkValue(int32_t id, int32_t other, const std::string& name) {
+  TQStringList values;
+  values.SetCommaText(GetField(id, LinkValueKey(other)));
+  return values.ValueOf(name);
+}
+
+void TMiniDB::SetLinkValue(int32_t id, int32_t other, const std::string& name,
+                           const std::string& value) {
+  if (!HasRecord(id) || name.empty()) return;
+  TQStringList values;
+  values.SetCommaText(GetField(id, LinkValueKey(other)));
+  std::string clean = SanitizeValue(value);
+  if (values.ValueOf(name) == clean) return;
+  int index = -1;
+  for (int i = 0; i < values.Count(); ++i)
+    if (SameKey(KeyOf(values.Get(i)), name)) {
+      index = i;
+      break;
+    }
+  if (index >= 0) {
+    if (clean.empty()) values.Delete(index);
+    else values.Put(index, name + "=" + clean);
+  } else if (!clean.empty()) {
+    values.Add(name + "=" + clean);
+  }
+  SetField(id, LinkValueKey(other), values.Count() ? values.GetCommaText() : std::string());
+}
+
+void TMiniDB::DeleteLinkValue(int32_t id, int32_t other, const std::string& name,
+                              bool bothSides) {
+  SetLinkValue(id, other, name, "");
+  if (bothSides) SetLinkValue(other, id, name, "");
+}
+
+bool TMiniDB::SetLinks(int32_t id, int kindBack, std::string& blocking, bool oneSided,
+                       const TItemList& wanted, int kind) {
+  blocking.clear();
+  if (!SelectRecord(id)) {
+    blocking = "[No Dataset]";
+    return false;
+  }
+  std::vector<int32_t> want;
+  for (int32_t i = 0; i < wanted.Count(); ++i) want.push_back(wanted.Get(i));
+  std::vector<int32_t> present = LinkIDs(GetLinkText(id, kind));
+  std::vector<int32_t> removals;
+  for (int32_t p : present)
+    if (std::find(want.begin(), want.end(), p) == want.end()) AppendUnique(removals, p);
+  std::vector<int32_t> ids{id};
+  for (int32_t w : want) AppendUnique(ids, w);
+  for (int32_t r : removals) AppendUnique(ids, r);
+  TLockScope scope;
+  if (!TakeLocks(ids, blocking, scope, true)) return false;
+  for (int32_t r : removals) RemoveLinkBoth(id, r, kind, kindBack);
+  for (int32_t w : want) {
+    AddLink(id, w, kind);
+    if (!oneSided) AddLink(w, id, kindBack);
+  }
+  DropLocks(scope);
+  return true;
+}
+
+bool TMiniDB::ReplaceLink(int32_t id, int32_t newTarget, int ticket, int kind, int kindBack) {
+  int32_t old = GetFirstLink(id, kind);
+  if (old == newTarget && GetOnlyLink(id, kind) == newTarget) return true;
+  std::vector<int32_t> ids{id};
+  AppendUnique(ids, old);
+  AppendUnique(ids, newTarget);
+  std::string blocking;
+  TLockScope scope;
+  if (!TakeLocks(ids, blocking, scope, false)) {
+    Release(ticket);
+    ShowLockedMessage(blocking, true);
+    return false;
+  }
+  if (old > 0) RemoveLinkBoth(id, old, kind, kindBack);
+  AddLinkBoth(id, newTarget, kind, kindBack);
+  DropLocks(scope);
+  return true;
+}
+
+void TMiniDB::RemoveAllLinksTo(int32_t holder, int32_t target) {
+  if (!HasRecord(holder)) return;
+  TQStringList fields;
+  RecordFields(holder, fields);
+  std::vector<int> kinds;
+  for (int i = 0; i < fields.Count(); ++i) {
+    int kind;
+    if (IsLinkField(KeyOf(fields.Get(i)), kind)) kinds.push_back(kind);
+  }
+  for (int kind : kinds) RemoveLink(holder, target, kind);
+  if (!GetField(holder, LinkValueKey(target)).empty()) DeleteField(holder, LinkValueKey(target));
+}
+
+bool TMiniDB::UnlinkAll(int32_t id) {
+  if (!HasRecord(id)) return false;
+  TQStringList fields;
+  RecordFields(id, fields);
+  std::vector<std::pair<int, int32_t>> links;
+  std::vector<int32_t> ids{id};
+  for (int i = 0; i < fields.Count(); ++i) {
+    const std::string& item = fields.Get(i);
+    std::string_view key = KeyOf(item);
+    int kind;
+    if (key.size() == item.size() || !IsLinkField(key, kind)) continue;
+    for (int32_t other : LinkIDs(item.substr(key.size() + 1))) {
+      links.emplace_back(kind, other);
+      AppendUnique(ids, other);
+    }
+  }
+  if (links.empty()) return true;
+  int ticket;
+  if (!Reserve(ticket)) {
+    ShowLockedMessage("*", false);
+    return false;
+  }
+  std::string blocking;
+  TLockScope scope;
+  if (!TakeLocks(ids, blocking, scope, true)) {
+    Release(ticket);
+    ShowLockedMessage(blocking, false);
+    return false;
+  }
+  const int cls = GetClass(id);
+  for (const auto& [kind, other] : links) {
+    if (other <= 0) continue;
+    RemoveLinkBoth(id, other, kind, BackKind(kind, cls));
+    // Whatever list of the other record still names this one (a kind that does not
+    // follow the class rule) would dangle once this record is gone.
+    RemoveAllLinksTo(other, id);
+  }
+  DropLocks(scope);
+  Release(ticket);
+  return true;
+}
+
+bool TMiniDB::MarkDeleted(int32_t id) {
+  if (!HasRecord(id)) return false;
+  if (!UnlinkAll(id)) return false;
+  DeleteField(id, "r");
+  SetField(id, "v", "0");
+  return Commit();
+}
+
+// =======================================================================================
+// Copies and split records
+
+int32_t TMiniDB::DuplicateRecord(int32_t id, bool markName, bool withDoors, bool withPersons) {
+  if (!Opened || !HasRecord(id)) return 0;
+  int ticket;
+  if (!Reserve(ticket)) {
+    ShowLockedMessage("*", false);
+    return 0;
+  }
+  Load();
+  if (!HasRecord(id)) {
+    Release(ticket);
+    return 0;
+  }
+  const int cls = GetClass(id);
+  TQStringList source;
+  RecordFields(id, source);
+  std::vector<std::pair<int, std::vector<int32_t>>> linkLists;
+  std::vector<int32_t> lockIDs;
+  TQStringList copy;
+  for (int i = 0; i < source.Count(); ++i) {
+    const std::string& item = source.Get(i);
+    std::string_view key = KeyOf(item);
+    int kind;
+    if (IsLinkField(key, kind)) {
+      if (kind == lkMother || kind == lkDaughters) continue;
+      if (kind == 5 && !withPersons) continue;
+      if (cls == 6 && kind == 3 && !withDoors) continue;
+      std::vector<int32_t> targets;
+      for (int32_t t : LinkIDs(key.size() < item.size() ? item.substr(key.size() + 1) : ""))
+        if (t > 0) {
+          targets.push_back(t);
+          AppendUnique(lockIDs, t);
+        }
+      linkLists.emplace_back(kind, std::move(targets));
+      continue;
+    }
+    if (SameKey(key, "i") || SameKey(key, "c") || SameKey(key, "GUID") ||
+        SameKey(key, "extID") || (!withPersons && SameKey(key, "own")))
+      continue;
+    copy.Add(item);
+  }
+  std::string blocking;
+  TLockScope scope;
+  if (!TakeLocks(lockIDs, blocking, scope, false)) {
+    Release(ticket);
+    ShowLockedMessage(blocking, false);
+    return 0;
+  }
+  int32_t newID = NewRecord(cls);
+  if (newID) {
+    SelectRecord(newID);
+    for (int i = 0; i < copy.Count(); ++i) {
+      const std::string& item = copy.Get(i);
+      std::string_view key = KeyOf(item);
+      if (key.size() < item.size())
+        SetValueOfCurrent(std::string(key), item.substr(key.size() + 1));
+    }
+    Valid[newID] = Current.ValueOfChar('v') != "0";
+    std::string name = GetFieldChar(newID, 'n');
+    if (markName) name += " *Kopie*";
+    SetField(newID, "n", name);
+    for (const auto& [kind, targets] : linkLists) {
+      TItemList wanted;
+      for (int32_t t : targets) wanted.Add(t);
+      std::string b;
+      SetLinks(newID, cls, b, false, wanted, kind);
+    }
+  }
+  DropLocks(scope);
+  Release(ticket);
+  return newID;
+}
+
+int32_t TMiniDB::DuplicateLinked(int32_t motherID) {
+  int32_t daughter = DuplicateRecord(motherID, false, true, true);
+  if (daughter) {
+    LinkClass10(daughter, motherID);
+    Commit();
+  }
+  return daughter;
+}
+
+int32_t TMiniDB::GetClass10Link(int32_t id) { return GetFirstLink(id, lkMother); }
+
+void TMiniDB::LinkClass10(int32_t daughterID, int32_t motherID) {
+  AddLinkBoth(daughterID, motherID, lkMother, lkDaughters);
+}
+
+void TMiniDB::GetGroupOf(int32_t id, TItemList& list) {
+  list.Clear();
+  if (!HasRecord(id)) return;
+  int32_t mother = GetClass10Link(id);
+  if (!HasRecord(mother)) mother = id;
+  list.Add(mother);
+  for (int32_t d : LinkIDs(GetLinkText(mother, lkDaughters)))
+    if (d > 0 && d != mother) list.Add(d);
+}

@@ -1,0 +1,337 @@
+#pragma once
+// TMiniDB: the record store. All records of one client live in one text file (".ada") that
+// several workstations open at the same time from a shared folder. The store keeps every
+// line of the file in memory, lets callers edit one record at a time ("the current record")
+// and rewrites the whole file after each stored change.
+//
+// Sharing rules this class keeps, whatever the caller does:
+// - Every write happens under the write reservation; right before writing, a file that
+//   another station saved meanwhile is read again and this station's changed lines are put
+//   on top of it, so a save never drops another station's records and a reread never drops
+//   this station's unsaved changes.
+// - A new ID is taken from the freshest file under the reservation and written at once
+//   (unless this station holds exclusive access), so two stations never hand out one ID.
+// - A store whose file could not be read, or whose file vanished after it was read, never
+//   writes again and says so at every save attempt.
+//
+// Single-threaded. Messages go through UI(); the store never asks a question.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "basic/SLUnit.h"
+#include "data/AccessProtection.h"
+#include "data/ItemList.h"
+#include "data/ItemsLock.h"
+
+// ---------------------------------------------------------------------------------------
+// Load results of TMiniDB::Load.
+constexpr int ldUnchanged = 0;   // nothing read: file unchanged (or still missing for a new store)
+constexpr int ldRead = 1;        // file read
+constexpr int ldNewStore = 2;    // file missing: a new store was started in memory
+constexpr int ldNoAccess = 3;    // no write reservation, or the data folder could not be made
+constexpr int ldReadError = 4;   // unreadable or wrong format: the store is read-only
+constexpr int ldNotOpen = 5;     // store not open
+
+// Link kinds that are no record classes: the mother of a split record, and her daughters.
+constexpr int lkMother = 10;
+constexpr int lkDaughters = 11;
+
+// The class of the one settings record of a client.
+constexpr int clsSettings = 12;
+
+// The highest record ID a store accepts; anything above marks a damaged file.
+constexpr int32_t kMaxRecordID = 1 << 26;
+// How far an ID (or the "LastID" header) may lie beyond the file's line count before the
+// file counts as damaged: IDs are handed out one by one and every record keeps its line.
+constexpr int32_t kMaxIDBeyondLines = 1000000;
+
+// ---------------------------------------------------------------------------------------
+// The store's message table "MultiItemsDB" (entry 0 the table's name, 1-9 the German
+// texts), registered with the language system; the one place these texts live.
+constexpr int kMultiItemsDBCount = 10;
+// The text with that number in the current language ("#13#" turned into CR); empty for
+// unknown numbers.
+std::string MultiItemsDBText(int number);
+// The same with every "%1" replaced by `arg`.
+std::string MultiItemsDBTextFmt(int number, const std::string& arg);
+
+// ---------------------------------------------------------------------------------------
+// What identifies one version of the file on disk. A save replaces the file by a rename, so
+// the inode changes even when two saves fall into one tick of a coarse clock and the size
+// stays the same.
+struct TFileStamp {
+  bool exists = false;
+  int64_t mtimeNs = 0;
+  int64_t size = 0;
+  uint64_t inode = 0;
+  uint64_t device = 0;
+  bool operator==(const TFileStamp&) const = default;
+};
+TFileStamp GetFileStamp(const std::string& fileName);
+
+// ---------------------------------------------------------------------------------------
+// Record lines.
+
+// True for the fields stored without rotation: "i", "c", "v" and the link lists "l" + kind.
+bool IsPlainField(std::string_view key);
+// True when `key` names a link list ("l" or "L", then only digits, kind below 256); the
+// kind in `kind`.
+bool IsLinkField(std::string_view key, int& kind);
+// A value as it may be stored: CR, LF, NUL and 0x1A (which would end the line or the file)
+// become blanks.
+std::string SanitizeValue(std::string value);
+// The comma text of a record's fields, safe to store as one line of the file.
+std::string BuildRecordLine(const TQStringList& fields);
+
+// What the index needs from one record line.
+struct TLineInfo {
+  int32_t id = 0;          // "i" as a number; 0 when missing or not a number
+  int32_t cls = 0;         // "c" when in 0..255, else 0
+  bool valid = true;       // "v" is not "0"
+  bool hasName = false;
+  std::string rawName;     // "n" as stored (rotated)
+};
+// Reads a record line's "i", "c", "v" and "n" (field names compared ignoring ASCII case,
+// the first occurrence counts) by the comma-text rules, in one pass without splitting the
+// line. `items` is scratch space the caller may reuse.
+void ScanRecordLine(std::string_view line, std::vector<std::string>& items, TLineInfo& info);
+
+// ---------------------------------------------------------------------------------------
+// Per-class name callbacks. NameFunc computes a record's name from its fields (default: the
+// unrotated "n"); NameFunc2 its display name for a style (default: the name).
+using TNameFunc = void (*)(int32_t id, const TQStringList& fields, std::string& name);
+using TNameFunc2 = void (*)(int32_t id, const TQStringList& fields, uint8_t style,
+                            std::string& text);
+
+// Called after a record line was replaced (the time-back log hooks in here): gets the ID and
+// the line as stored, returns the name of a month copy to write the whole store to, or "".
+using TRecordLogHook = std::function<std::string(int32_t id, const std::string& line)>;
+
+class TMiniDB {
+ public:
+  TMiniDB();
+  ~TMiniDB();
+  TMiniDB(const TMiniDB&) = delete;
+  TMiniDB& operator=(const TMiniDB&) = delete;
+
+  // Every live store, in creation order (freed ones leave no entry).
+  static const std::vector<TMiniDB*>& Instances();
+
+  // ----- state (read freely; change only the flags marked "caller") ---------------------
+  std::vector<std::string> Lines;   // every line of the file, the 0x01 line first
+  TQStringList Current;             // fields of the current record, one "key=value" each
+  int32_t LastID = 0;               // highest ID handed out
+  int32_t CurrentID = 0;            // ID in Current, 0 = none
+  bool CurrentModified = false;
+  bool LoadErrorReadOnly = false;   // the file could not be read: never written
+  bool Modified = false;            // lines changed that are not yet saved
+  TFileStamp FileTime;              // the file as last read or written by this store
+  std::string AppName;
+  std::vector<int32_t> IndexLine;   // line number by ID, -1 = none; size LastID + 1
+  std::vector<uint8_t> ClassOf;     // class by ID, 0 = none
+  bool Opened = false;
+  bool NoSave = false;              // caller: a store that must never write (read-only use)
+  std::string DataPath;             // with a trailing "/"
+  std::string FileTitle;
+  std::string Ext = ".ada";
+  std::string FileName;
+  TRecordLogHook TimebackLog;       // caller: the time-back log, or empty
+  int32_t SingletonID = 0;          // cached ID of the class-12 record
+  TAccessProtection* AccessProtection = nullptr;
+  std::unique_ptr<TItemsLock> ItemsLock;
+  std::array<TNameFunc, 256> NameFunc{};   // caller
+  std::array<TNameFunc2, 256> NameFunc2{};
+  std::array<int32_t, 256> ClassCount;     // records per class found by the last listing, -1
+  std::vector<std::string> Names;   // name by ID
+  std::vector<std::string> Names2;  // display name by ID
+  std::vector<uint8_t> Valid;       // 1 = valid, by ID
+  bool NewFile = false;             // the file did not exist when the store was opened
+  bool SavedOnce = false;
+  int32_t LoadCount = 0;            // completed reads
+  bool AutoSave = true;             // caller: store changes are saved at once
+  // The station key used for record locks; empty = the program's one. Set before Open.
+  std::string StationKey;
+  // The reservations this store takes part in; null = the program's. Set before Open
+  // (a test gives each simulated workstation its own).
+  TAccessProtectionRegistry* Registry = nullptr;
+  // The local date-time (days since 1899-12-30) for new GUIDs; replaceable in tests.
+  std::function<double()> LocalNow;
+
+  // ----- opening and saving -------------------------------------------------------------
+  // Closes first, then opens folder + title + extension (".adaX" when only that exists).
+  // True when the load result is below 3.
+  bool Open(const std::string& dataPath, const std::string& fileTitle,
+            const std::string& appName);
+  bool OpenFile(const std::string& fileName, const std::string& appName);
+  // Saves pending changes, drops this station's record locks, clears everything.
+  void Close();
+  // Reads the file again when it changed; ldUnchanged .. ldNotOpen.
+  int Load();
+  // Writes the file when lines changed. True when nothing is left unsaved.
+  bool SaveIfModified();
+  // Stores the current record when changed, then saves when modified.
+  bool Commit();
+  // Stores and saves, then writes the lines to `fileName` (own file when empty).
+  bool SaveTo(const std::string& fileName);
+  std::string GetHeaderValue(const std::string& name) const;
+  // Stores the current record, sets the header line (appended when missing) and saves.
+  bool SetHeaderValue(const std::string& name, const std::string& value);
+  // Room for `count` more records (only used above 4).
+  void PrepareNew(int32_t count);
+  // Writes Current back into its line (after rereading) and saves when AutoSave is on.
+  bool StoreCurrent();
+
+  // ----- records and fields (an ID without a line is ignored: empty, 0 or false) -------
+  bool SelectRecord(int32_t id);
+  bool HasRecord(int32_t id) const;
+  std::string GetField(int32_t id, const std::string& key);
+  std::string GetFieldChar(int32_t id, char key);
+  void SetField(int32_t id, const std::string& key, const std::string& value);
+  void SetFieldIfEmpty(int32_t id, const std::string& key, const std::string& value);
+  void SetFieldIfGiven(int32_t id, const std::string& key, const std::string& value);
+  void DeleteField(int32_t id, const std::string& key);
+  // The record's comma text as stored.
+  std::string GetRecordText(int32_t id);
+  // Replaces all fields by those of `text` (its "c" must be 1..255; a missing record is
+  // created with that class). False when nothing was changed.
+  bool PutRecordText(int32_t id, const std::string& text);
+  void GetRecordLines(int32_t id, TQStringList& fields);
+  int GetClass(int32_t id) const;
+  bool IsValid(int32_t id) const;
+  std::string GetName(int32_t id);
+  std::string GetValidName(int32_t id);
+  std::string GetRemark(int32_t id);
+  int32_t GetKeySystem(int32_t id);
+  int32_t GetKeySystemRaw(int32_t id);
+  void SetKeySystem(int32_t id, int32_t code);
+  // A value inside the record's "ini" comma text; ID 0 = the settings record.
+  std::string GetIniText(int32_t id, const std::string& name);
+  void SetIniValue(int32_t id, const std::string& name, const std::string& value);
+
+  // ----- names ----------------------------------------------------------------------------
+  std::string GetDisplayName(int32_t id) const;
+  std::string GetValidDisplayName(int32_t id) const;
+  bool BuildDisplayName(int32_t id, bool validOnly, std::string& text, uint8_t style);
+  void RefreshName(int32_t id);
+  void RefreshAllNames();
+  void SetNameFunc(int cls, TNameFunc2 func);
+  void SetNameFuncQuiet(int cls, TNameFunc2 func);
+  // Display names of the valid records of the class with their IDs as objects, ID order.
+  void FillStringsByClass(TQStringList& list, int cls);
+
+  // ----- creating, listing, finding ---------------------------------------------------------
+  int32_t NewRecord(int cls);
+  int32_t NewNamedRecord(int cls, const std::string& name, const std::string& name2);
+  bool CreateWithID(int32_t id, int cls);
+  void ListClass(int cls, TItemList& list);
+  void ListClassValid(int cls, TItemList& list);
+  void ListAll(TItemList& list, bool validOnly);
+  int32_t CountClass(int cls);
+  int32_t FindByName(const std::string& name, int cls, int32_t exceptID) const;
+  std::string GetGUID(int32_t id, const std::string& given = "");
+  int32_t FindByGUID(const std::string& guid, int cls);
+  int32_t FindOrCreateSingleton(bool create);
+  int32_t ImportRecord(int cls, const std::string& guid, const std::string& text);
+  void CopyRecordFrom(const std::string& text, int32_t id);
+  int32_t DuplicateRecord(int32_t id, bool markName, bool withDoors, bool withPersons);
+  // A split record: a copy of the mother with her links, linked as her daughter.
+  int32_t DuplicateLinked(int32_t motherID);
+  int32_t GetClass10Link(int32_t id);
+  void LinkClass10(int32_t daughterID, int32_t motherID);
+  // The mother (or the record itself) followed by all her daughters.
+  void GetGroupOf(int32_t id, TItemList& list);
+
+  // ----- links ------------------------------------------------------------------------------
+  void AddLink(int32_t from, int32_t to, int kind);
+  void AddLinkBoth(int32_t a, int32_t b, int kindOnA, int kindOnB);
+  void RemoveLink(int32_t from, int32_t to, int kind);
+  void RemoveLinkBoth(int32_t a, int32_t b, int kindOnA, int kindOnB);
+  void GetLinks(int32_t id, int kind, TItemList& list);
+  std::string GetLinkText(int32_t id, int kind);
+  bool HasLinks(int32_t id, int kind);
+  int32_t CountValidLinks(int32_t id, int kind);
+  bool HasLink(int32_t id, int kind, int32_t target);
+  int32_t GetFirstLink(int32_t id, int kind);
+  int32_t GetOnlyLink(int32_t id, int kind);
+  bool SameLinks(int32_t a, int32_t b, int kind);
+  std::string GetLinkValue(int32_t id, int32_t other, const std::string& name);
+  void SetLinkValue(int32_t id, int32_t other, const std::string& name,
+                    const std::string& value);
+  void DeleteLinkValue(int32_t id, int32_t other, const std::string& name, bool bothSides);
+  // Makes the list of `kind` equal `wanted`; false and the blocking station on refusal.
+  bool SetLinks(int32_t id, int kindBack, std::string& blocking, bool oneSided,
+                const TItemList& wanted, int kind);
+  bool ReplaceLink(int32_t id, int32_t newTarget, int ticket, int kind, int kindBack);
+  bool UnlinkAll(int32_t id);
+  bool MarkDeleted(int32_t id);
+
+  // ----- edit locks -------------------------------------------------------------------------
+  bool LockItem(int32_t id, bool showMessage, int ticket);
+  bool UnlockItem(int32_t id);
+  void ShowLockedMessage(const std::string& station, bool saving);
+  void ShowExclusiveDenied(const std::string& station);
+
+  // ----- write reservation (re-entrant) -----------------------------------------------------
+  bool Reserve(int& ticket);
+  void Release(int ticket);
+  // True while this station holds exclusive access to the whole store.
+  bool HoldsExclusiveAccess() const;
+
+  // IDs that a reread had to move because another station had saved a record under the
+  // same new ID meanwhile (old ID -> new ID); the caller may read and clear it.
+  std::map<int32_t, int32_t> MovedIDs;
+
+ private:
+  struct TIndexData;
+
+  void ClearState();
+  void ShowError(int number, bool withFileName);
+  void MarkReadOnly(int messageNumber);
+  // Reads the file into `fresh`; 0 read, 1 missing, 2 unreadable, 3 wrong format.
+  int ReadFileLines(std::vector<std::string>& fresh);
+  bool BuildIndex(const std::vector<std::string>& lines, TIndexData& index);
+  void AdoptLines(std::vector<std::string>&& lines, TIndexData&& index);
+  void IndexOneLine(int32_t lineNo);
+  void EnsureIDSlots(int32_t id);
+  void ComputeName(int32_t id, const std::string& line, const TLineInfo& info);
+  std::vector<std::string> NewStoreLines() const;
+  int FindHeaderLine(const std::string& name) const;
+  void PutHeaderLine(const std::string& name, const std::string& value);
+  void ReapplyPending(std::map<int32_t, std::string>& texts,
+                      std::map<std::string, std::pair<std::string, std::string>>& headers);
+  void SetLineOfID(int32_t id, std::string line, bool isNew);
+  int32_t AppendRecord(int32_t id, int cls);
+  bool PersistNewID(int32_t id);
+  bool ClaimNewID(int32_t id, std::vector<std::string>& claim);
+  void EndClaim(std::vector<std::string>& claim);
+  std::string ReadLineField(int32_t id, std::string_view key);
+  bool RecordFields(int32_t id, TQStringList& fields);
+  void SetValueOfCurrent(const std::string& key, const std::string& stored);
+  // Record locks taken by one operation: exclusive access, or the IDs locked here.
+  struct TLockScope {
+    bool all = false;
+    std::vector<std::string> taken;
+  };
+  bool TakeLocks(const std::vector<int32_t>& ids, std::string& blocking, TLockScope& scope,
+                 bool tryAll);
+  // Commits (a change is saved before its records are free again), then gives back what
+  // the scope took.
+  void DropLocks(TLockScope& scope);
+  void RemoveAllLinksTo(int32_t holder, int32_t target);
+
+  // This station's changes that are in Lines but not yet in the file: ID -> created here.
+  std::map<int32_t, bool> pending_;
+  // Header lines set here and not yet saved: upper-cased name -> (name, value).
+  std::map<std::string, std::pair<std::string, std::string>> pendingHeaders_;
+  // The lines came from an existing file (or were written to one).
+  bool fileSeen_ = false;
+  // Scratch for line scanning.
+  std::vector<std::string> scratch_;
+};

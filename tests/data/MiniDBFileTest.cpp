@@ -1,0 +1,277 @@
+// The record store file: names, grammar, record lines, reading and indexing.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "MiniDBTestSupport.h"
+#include "basic/ValueString.h"
+
+namespace {
+
+const std::vector<std::string> kNewStoreLines = {"\x01", "LastID=0", "FileTitle=",
+                                                 "AppName=Tessaro", "AppOptions="};
+
+}  // namespace
+
+TEST(MiniDBFile, RecordLineRoundTrip) {
+  // Each value goes through a save and a fresh read on a second store object, once in a
+  // rotated field and once in a plain one.
+  const std::string values[] = {
+      "a,b",       "two words", "say \"hi\"", "x;y",  "k=v", "tab\there",
+      "\xE4\xF6\xFC\xDF \x80\xFF", " lead", "trail ", ",", "\"", "=;=,\"",
+  };
+  TTempDir dir;
+  TScopedRecorder ui;
+  TStation a("A");
+  ASSERT_TRUE(a.Open(dir));
+  std::vector<int32_t> ids;
+  for (const std::string& v : values) {
+    int32_t id = a->NewRecord(3);
+    ASSERT_GT(id, 0);
+    a->SetField(id, "r", v);    // rotated
+    a->SetField(id, "l7", v);   // plain
+    ids.push_back(id);
+  }
+  ASSERT_TRUE(a->Commit());
+  TStation b("B");
+  ASSERT_TRUE(b.Open(dir));
+  for (size_t i = 0; i < ids.size(); ++i) {
+    SCOPED_TRACE(values[i]);
+    EXPECT_EQ(b->GetField(ids[i], "r"), values[i]);
+    EXPECT_EQ(b->GetField(ids[i], "l7"), values[i]);
+    // Rotated values never stand readable in the file (only ";" and "=" survive rotation).
+    EXPECT_EQ(b->Lines[b->IndexLine[ids[i]]].find(values[i] + "xx"), std::string::npos);
+  }
+  // The ID and class stay readable, the name does not.
+  int32_t named = b->NewNamedRecord(5, "Meier", "");
+  ASSERT_TRUE(b->Commit());
+  std::string line = FileLines(dir.File("Data.ada"))[b->IndexLine[named]];
+  EXPECT_EQ(line.rfind("i=" + std::to_string(named) + ",c=5,n=", 0), 0u) << line;
+  EXPECT_EQ(line.find("Meier"), std::string::npos);
+  EXPECT_TRUE(ui.messages.empty()) << ui.AllText();
+}
+
+TEST(MiniDBFile, QuotingOfRecordLines) {
+  struct Case {
+    std::string value;
+    std::string stored;  // the item as it stands in the line ("l7" is plain)
+  } cases[] = {
+      {"1;2", "l7=1;2"},
+      {"a b", "\"l7=a b\""},
+      {"a,b", "\"l7=a,b\""},
+      {"a\"b", "\"l7=a\"\"b\""},
+      {"a\tb", "\"l7=a\tb\""},
+      {"\xE4", "l7=\xE4"},
+  };
+  for (const Case& c : cases) {
+    TQStringList fields;
+    fields.Add("i=1");
+    fields.Add("l7=" + c.value);
+    EXPECT_EQ(BuildRecordLine(fields), "i=1," + c.stored) << c.value;
+  }
+}
+
+TEST(MiniDBFile, ReadingItemsOfALine) {
+  TTempDir dir;
+  WriteStore(dir, {"LastID=3", "i=1,c=3,a=b c", "i=2,c=3,", "  i=3 , c=4,\"x=1,2\""});
+  TStation a("A");
+  ASSERT_TRUE(a.Open(dir));
+  TQStringList fields;
+  a->GetRecordLines(1, fields);
+  ASSERT_EQ(fields.Count(), 4);  // "a=b c" is two items
+  EXPECT_EQ(fields.Get(2), "a=b");
+  EXPECT_EQ(fields.Get(3), "c");
+  a->GetRecordLines(2, fields);
+  ASSERT_EQ(fields.Count(), 3);  // a trailing comma gives an empty last item
+  EXPECT_EQ(fields.Get(2), "");
+  EXPECT_EQ(a->GetClass(3), 4);
+  EXPECT_EQ(a->GetField(3, "x"), UnscrambleStr("1,2"));
+}
+
+TEST(MiniDBFile, MissingFileStartsANewStoreAndWritesNothingBeforeTheFirstSave) {
+  TTempDir dir;
+  TScopedRecorder ui;
+  TStation a("A");
+  ASSERT_TRUE(a.Open(dir));
+  EXPECT_TRUE(a->NewFile);
+  EXPECT_EQ(a->Lines, kNewStoreLines);
+  EXPECT_EQ(a->LastID, 0);
+  EXPECT_EQ(a->Load(), ldUnchanged);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Data.ada")));
+  int32_t id = a->NewNamedRecord(2, "Haus A", "");
+  ASSERT_EQ(id, 1);
+  ASSERT_TRUE(a->Commit());
+  std::vector<std::string> lines = FileLines(dir.File("Data.ada"));
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[1], "LastID=1");
+  EXPECT_EQ(lines[3], "AppName=Tessaro");
+  EXPECT_TRUE(ui.messages.empty()) << ui.AllText();
+}
+
+TEST(MiniDBFile, MissingFolderIsCreated) {
+  TTempDir dir;
+  TStation a("A");
+  std::string folder = dir.Dir() + "sub/deeper/";
+  ASSERT_TRUE(a->Open(folder, "Data", "Tessaro"));
+  ASSERT_GT(a->NewRecord(3), 0);
+  EXPECT_TRUE(std::filesystem::exists(folder + "Data.ada"));
+}
+
+TEST(MiniDBFile, FallbackToAdaXOnlyWhenAdaIsMissing) {
+  TTempDir dir;
+  WriteStore(dir, {"LastID=1", "i=1,c=3,n=" + ScrambleStr("X")}, "Data.adaX");
+  {
+    TStation a("A");
+    ASSERT_TRUE(a.Open(dir));
+    EXPECT_EQ(a->Ext, ".adaX");
+    EXPECT_EQ(a->FileName, dir.File("Data.adaX"));
+    EXPECT_EQ(a->GetName(1), "X");
+  }
+  WriteStore(dir, {"LastID=1", "i=1,c=3,n=" + ScrambleStr("A")});
+  TStation b("B");
+  ASSERT_TRUE(b.Open(dir));
+  EXPECT_EQ(b->Ext, ".ada");
+  EXPECT_EQ(b->GetName(1), "A");
+}
+
+TEST(MiniDBFile, HeaderLinesAreFoundAnywhereIgnoringCase) {
+  TTempDir dir;
+  WriteStore(dir, {"i=1,c=3", "appname=Tessaro", "i=2,c=3", "LASTID=7", "KeysystemNames=a,b"});
+  TStation a("A");
+  ASSERT_TRUE(a.Open(dir));
+  EXPECT_EQ(a->LastID, 7);
+  EXPECT_EQ(a->GetHeaderValue("AppName"), "Tessaro");
+  EXPECT_EQ(a->GetHeaderValue("keysystemnames"), "a,b");
+  EXPECT_EQ(a->GetHeaderValue("FileTitle"), "");
+  ASSERT_TRUE(a->SetHeaderValue("FileTitle", "Werk 1"));
+  ASSERT_TRUE(a->SetHeaderValue("lastid", "7"));
+  std::vector<std::string> lines = FileLines(dir.File("Data.ada"));
+  EXPECT_EQ(lines.back(), "FileTitle=Werk 1");  // a missing header is appended
+  EXPECT_EQ(lines[4], "LastID=7");
+}
+
+TEST(MiniDBFile, Indexing) {
+  TTempDir dir;
+  WriteStore(dir, {
+      "LastID=10",
+      "i=1,c=3,n=" + ScrambleStr("first"),
+      "i=2,c=300",
+      "i=0,c=3",
+      "i=-4,c=3",
+      "i=x,c=3",
+      "i=3,c=4,v=0",
+      "i=4,c=4,v=1",
+      "i=5,c=4,v=",
+      "i=6,c=4",
+      "i=1,c=5,n=" + ScrambleStr("second"),
+      "i=12,c=abc",
+  });
+  TStation a("A");
+  ASSERT_TRUE(a.Open(dir));
+  EXPECT_EQ(a->LastID, 12);  // raised from the lines
+  EXPECT_EQ(a->GetHeaderValue("LastID"), "12");
+  EXPECT_EQ(a->GetClass(1), 5);  // the later line wins
+  EXPECT_EQ(a->GetName(1), "second");
+  EXPECT_EQ(a->GetDisplayName(1), "second");
+  EXPECT_EQ(a->GetClass(2), 0);   // class outside 0..255
+  EXPECT_EQ(a->GetClass(12), 0);  // class not a number
+  EXPECT_FALSE(a->IsValid(3));    // v=0
+  EXPECT_TRUE(a->IsValid(4));
+  EXPECT_TRUE(a->IsValid(5));
+  EXPECT_TRUE(a->IsValid(6));
+  EXPECT_FALSE(a->HasRecord(7));
+  EXPECT_EQ(a->IndexLine.size(), 13u);
+  TItemList list;
+  a->ListClass(4, list);
+  EXPECT_EQ(list.Count(), 4);
+  a->ListClassValid(4, list);
+  EXPECT_EQ(list.Count(), 3);
+  EXPECT_EQ(a->ClassCount[4], 4);
+  a->ListClass(0, list);
+  EXPECT_EQ(list.Count(), 2);  // 2 and 12
+  // The new record goes behind the raised ID.
+  EXPECT_EQ(a->NewRecord(3), 13);
+}
+
+TEST(MiniDBFile, FirstLine) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    bool plain;
+  } cases[] = {
+      {"plain", "\x01\r\nLastID=1\r\ni=1,c=3\r\n", true},
+      {"empty file", "", false},
+      {"LF only", "\x01\nLastID=1\ni=1,c=3\n", false},
+      {"CR only", "\x01\rLastID=1\r", false},
+      {"enciphered header", std::string("\x02\x00", 2) + "ABCDEFGHIJKL\r\nxyz", false},
+      {"text", "LastID=1\r\ni=1,c=3\r\n", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TTempDir dir;
+    TScopedRecorder ui;
+    WriteAllBytes(dir.File("Data.ada"), c.bytes);
+    TStation a("A");
+    EXPECT_EQ(a.Open(dir), c.plain);
+    if (c.plain) {
+      EXPECT_TRUE(ui.messages.empty());
+      continue;
+    }
+    EXPECT_TRUE(a->LoadErrorReadOnly);
+    EXPECT_EQ(a->Load(), ldNotOpen);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, MultiItemsDBText(8) + "\r" + dir.File("Data.ada"));
+    EXPECT_EQ(a->NewRecord(3), 0);
+    a->Close();
+    EXPECT_EQ(ReadAllBytes(dir.File("Data.ada")), c.bytes);
+    EXPECT_FALSE(std::filesystem::exists(dir.File("Data.ada.bak")));
+  }
+}
+
+TEST(MiniDBFile, RereadOfADamagedFileKeepsTheStoreOpenAndReadOnly) {
+  TTempDir dir;
+  TScopedRecorder ui;
+  WriteStore(dir, {"LastID=1", "i=1,c=3,n=" + ScrambleStr("Tor")});
+  TStation a("A");
+  ASSERT_TRUE(a.Open(dir));
+  WriteAllBytes(dir.File("Data.ada"), "garbage\r\n");
+  EXPECT_EQ(a->Load(), ldReadError);
+  EXPECT_TRUE(a->Opened);
+  EXPECT_TRUE(a->LoadErrorReadOnly);
+  EXPECT_EQ(a->GetName(1), "Tor");  // the lines read before stay
+  EXPECT_EQ(ui.messages.size(), 1u);
+}
+
+TEST(MiniDBFile, NewRecordLineAndLastIDHeader) {
+  TTempDir dir;
+  TStation a("A");
+  ASSERT_TRUE(a.Open(dir));
+  int32_t id = a->NewRecord(17);
+  EXPECT_EQ(a->Lines.back(), "i=1,c=17");
+  EXPECT_EQ(a->GetRecordText(id), "i=1,c=17");
+  EXPECT_EQ(a->NewRecord(0), 0);
+  EXPECT_EQ(a->NewRecord(256), 0);
+  EXPECT_EQ(FileLines(dir.File("Data.ada"))[1], "LastID=1");
+}
+
+TEST(MiniDBFile, GuidFormat) {
+  TTempDir dir;
+  TStation a("A");
+  ASSERT_TRUE(a.Open(dir));
+  for (int i = 0; i < 162; ++i) a->NewRecord(3);
+  int32_t id = a->NewRecord(3);
+  ASSERT_EQ(id, 163);
+  a->LocalNow = [] { return 1.0; };  // bit pattern 3FF0000000000000
+  std::string guid = a->GetGUID(id);
+  EXPECT_EQ(guid, "00A3.3FF0000000000000");
+  a->LocalNow = [] { return 2.0; };
+  EXPECT_EQ(a->GetGUID(id), guid);  // kept once made
+  EXPECT_EQ(a->FindByGUID(guid, 0), id);
+  EXPECT_EQ(a->FindByGUID(guid, 3), id);
+  // A GUID whose ID part points elsewhere is still found by the scan.
+  int32_t other = a->NewRecord(4);
+  a->GetGUID(other, "0001.FFFF");
+  EXPECT_EQ(a->FindByGUID("0001.FFFF", 4), other);
+  EXPECT_EQ(a->FindByGUID("0001.FFFF", 3), 0);
+}
