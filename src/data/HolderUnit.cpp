@@ -5,7 +5,10 @@
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
+#include "basic/SLUnit.h"
+#include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
+#include "data/MiniDBUnit.h"
 
 namespace {
 
@@ -34,7 +37,7 @@ std::string MergeRemark(const std::string& stored, const std::string& remark) {
   return stored + " / " + add;
 }
 
-// Field 1 to 8 as they stand; field 9 cut at the next "|", as a reader of one field sees it.
+// The cabinet field without what an older program may have left behind a further "|".
 std::string FirstPipeField(const std::string& text) {
   const size_t bar = text.find('|');
   return bar == std::string::npos ? text : text.substr(0, bar);
@@ -152,9 +155,6 @@ THolderBookingResult ApplyHolderBooking(std::vector<std::string>& lines,
   THolderFields fields;
   if (index >= 0) fields = ParseHolderLine(HolderLineBody(lines[index]));
 
-  if (fields[hfTime].empty() && !booking.timeText.empty())
-    fields[hfTime] = CleanHolderFieldText(ClockPart(booking.timeText));
-
   const int64_t count = int64_t{StrToIntZero(fields[hfCount])} + booking.delta;
   if (count > std::numeric_limits<int32_t>::max() || count < std::numeric_limits<int32_t>::min())
     return result;
@@ -173,12 +173,23 @@ THolderBookingResult ApplyHolderBooking(std::vector<std::string>& lines,
   if (HolderClassOfKind(owner.kind) != 0) result.link = THolderLinkChange::Ensure;
   fields[hfCount] = std::to_string(count);
 
-  TPackedDate date = booking.date;
-  if (date == 0 && index < 0) date = today;
-  if (date != 0) {
+  // Pieces booked out of a holding that stays: the pieces still held were issued on the
+  // holding's date and time, under its receipt and signature, from its cabinet. The date
+  // and receipt of such a booking only select the holding, and when they select none the
+  // last line of the holder is booked out of, which must not take over their values.
+  const bool partialReturn = index >= 0 && booking.delta < 0;
+  if (!partialReturn) {
+    if (fields[hfTime].empty() && !booking.timeText.empty())
+      fields[hfTime] = CleanHolderFieldText(ClockPart(booking.timeText));
+    TPackedDate date = booking.date;
+    if (date == 0 && index < 0) date = today;
     const std::string iso = PackedDateToIsoStr(date);
     if (!iso.empty() && (fields[hfFirstDate].empty() || fields[hfFirstDate] > iso))
       fields[hfFirstDate] = iso;
+    if (!receiptNo.empty()) fields[hfReceiptNo] = receiptNo;
+    if (!booking.signatureRef.empty())
+      fields[hfSignatureRef] = CleanHolderFieldText(booking.signatureRef);
+    if (booking.cabinetId > 0) fields[hfCabinet] = std::to_string(booking.cabinetId);
   }
   if (booking.deadline != 0) fields[hfDeadline] = PackedDateToIsoStr(booking.deadline);
   fields[hfRemark] = MergeRemark(fields[hfRemark], booking.remark);
@@ -186,17 +197,6 @@ THolderBookingResult ApplyHolderBooking(std::vector<std::string>& lines,
     fields[hfIdentifier] = booking.identifier == std::string(1, kClearMark)
                                ? std::string()
                                : CleanHolderFieldText(booking.identifier);
-  }
-  // Pieces booked out of a holding that stays: what remains was issued under the
-  // holding's own signature and from its own cabinet.
-  // (A receipt number that selected no holding makes the last line of the holder the one
-  // booked out of; it must not take over the receipt of that holding either.)
-  const bool partialReturn = index >= 0 && booking.delta < 0;
-  if (!partialReturn) {
-    if (!receiptNo.empty()) fields[hfReceiptNo] = receiptNo;
-    if (!booking.signatureRef.empty())
-      fields[hfSignatureRef] = CleanHolderFieldText(booking.signatureRef);
-    if (booking.cabinetId > 0) fields[hfCabinet] = std::to_string(booking.cabinetId);
   }
 
   const std::string line = BuildHolderLine(prefix, fields);
@@ -214,7 +214,7 @@ THolderBookingResult ApplyHolderBooking(std::vector<std::string>& lines,
 // =======================================================================================
 // Reading
 
-bool ParseHolderEntry(const std::string& line, int32_t keyId, THolderEntry& entry) {
+bool ParseHolderEntry(const std::string& line, int32_t keyId, THolderEntry& entry, bool cut) {
   if (line.size() < 3) return false;
   entry = THolderEntry();
   entry.KeyId = keyId;
@@ -224,13 +224,16 @@ bool ParseHolderEntry(const std::string& line, int32_t keyId, THolderEntry& entr
   entry.HolderId = StrToPosInt(idText);
   if (eq == std::string::npos) return true;
   const THolderFields f = ParseHolderLine(line.substr(eq + 1));
-  entry.Count = CopyLeft(f[hfCount], kEntryCountLen);
-  entry.FirstDate = CopyLeft(f[hfFirstDate], kEntryDateLen);
-  entry.Deadline = CopyLeft(f[hfDeadline], kEntryDateLen);
-  entry.Remark = CopyLeft(f[hfRemark], kEntryRemarkLen);
-  entry.ReceiptNo = CopyLeft(f[hfReceiptNo], kEntryReceiptLen);
-  entry.Identifier = CopyLeft(f[hfIdentifier], kEntryIdentifierLen);
-  entry.SignatureRef = CopyLeft(f[hfSignatureRef], kEntrySignatureLen);
+  auto take = [cut](const std::string& text, int width) {
+    return cut ? CopyLeft(text, width) : text;
+  };
+  entry.Count = take(f[hfCount], kEntryCountLen);
+  entry.FirstDate = take(f[hfFirstDate], kEntryDateLen);
+  entry.Deadline = take(f[hfDeadline], kEntryDateLen);
+  entry.Remark = take(f[hfRemark], kEntryRemarkLen);
+  entry.ReceiptNo = take(f[hfReceiptNo], kEntryReceiptLen);
+  entry.Identifier = take(f[hfIdentifier], kEntryIdentifierLen);
+  entry.SignatureRef = take(f[hfSignatureRef], kEntrySignatureLen);
   const size_t colon = f[hfTime].find(':');
   if (colon != std::string::npos) {
     const size_t from = colon >= 2 ? colon - 2 : 0;
@@ -240,13 +243,13 @@ bool ParseHolderEntry(const std::string& line, int32_t keyId, THolderEntry& entr
   return true;
 }
 
-THolderEntries ParseHolderEntries(const std::string& own, int32_t keyId) {
+THolderEntries ParseHolderEntries(const std::string& own, int32_t keyId, bool cut) {
   THolderEntries entries;
   const std::vector<std::string> lines = SplitHolderLines(own);
   entries.reserve(lines.size());
   THolderEntry entry;
   for (const std::string& line : lines)
-    if (ParseHolderEntry(line, keyId, entry)) entries.push_back(entry);
+    if (ParseHolderEntry(line, keyId, entry, cut)) entries.push_back(entry);
   SortHolderEntriesByDate(entries);
   return entries;
 }
@@ -263,4 +266,146 @@ void SortHolderEntriesByDeadline(THolderEntries& entries) {
                    [](const THolderEntry& a, const THolderEntry& b) {
                      return a.Deadline < b.Deadline;
                    });
+}
+
+// =======================================================================================
+// Everything below reads or writes the store.
+
+namespace {
+
+constexpr const char* fkHolders = "own";
+
+// The key's holder lines as stored.
+std::vector<std::string> ReadHolderLines(TMiniDB& db, int32_t keyId) {
+  return SplitHolderLines(db.GetField(keyId, fkHolders));
+}
+
+}  // namespace
+
+bool BookHolderChange(TMiniDB& db, int32_t keyId, const THolderBooking& booking) {
+  if (!db.HasRecord(keyId)) return false;
+  const int keyClass = db.GetClass(keyId);
+  std::vector<std::string> lines = ReadHolderLines(db, keyId);
+  const THolderBookingResult result = ApplyHolderBooking(lines, booking, TodayPacked());
+  if (!result.ok) return false;
+  const int holderClass = HolderClassOfKind(booking.owner.kind);
+  // A holder whose record is gone keeps its line but gets no link that points nowhere.
+  if (booking.owner.id > 0 && holderClass != 0) {
+    if (result.link == THolderLinkChange::Ensure && db.HasRecord(booking.owner.id))
+      db.AddLinkBoth(keyId, booking.owner.id, holderClass, keyClass);
+    else if (result.link == THolderLinkChange::Remove)
+      db.RemoveLinkBoth(keyId, booking.owner.id, holderClass, keyClass);
+  }
+  db.SetField(keyId, fkHolders, JoinHolderLines(lines));
+  return true;
+}
+
+bool BookHolderChange(TMiniDB& db, int32_t keyId, bool find, THolderRef owner, int32_t delta,
+                      TPackedDate date, TPackedDate deadline, const std::string& remark,
+                      const std::string& receiptNo, const std::string& identifier,
+                      const std::string& signatureRef, const std::string& timeText,
+                      int32_t cabinetId) {
+  THolderBooking booking;
+  booking.find = find;
+  booking.owner = owner;
+  booking.delta = delta;
+  booking.date = date;
+  booking.deadline = deadline;
+  booking.remark = remark;
+  booking.receiptNo = receiptNo;
+  booking.identifier = identifier;
+  booking.signatureRef = signatureRef;
+  booking.timeText = timeText;
+  booking.cabinetId = cabinetId;
+  return BookHolderChange(db, keyId, booking);
+}
+
+THolderEntries LoadHolderRecs(TMiniDB& db, int32_t keyId, bool cut) {
+  if (!db.HasRecord(keyId)) return {};
+  return ParseHolderEntries(db.GetField(keyId, fkHolders), keyId, cut);
+}
+
+TItemList GetHoldingPersons(TMiniDB& db, int32_t keyId) {
+  TItemList persons;
+  for (const THolderEntry& e : LoadHolderRecs(db, keyId))
+    if (e.Kind == okPerson) persons.Add(e.HolderId);
+  return persons;
+}
+
+bool IdentifierAlreadyIssued(TMiniDB& db, int32_t keyId, const std::string& identifier) {
+  if (keyId == 0 || identifier.empty()) return false;
+  // Stored identifiers are cleaned of separators and read uncut here: a long marking that
+  // agrees only in what a list shows is another marking.
+  const std::string wanted = AnsiUpperCase(CleanHolderFieldText(identifier));
+  for (const std::string& line : ReadHolderLines(db, keyId)) {
+    if (line.size() < 3) continue;
+    const std::string stored = ParseHolderLine(HolderLineBody(line))[hfIdentifier];
+    if (!stored.empty() && AnsiUpperCase(stored) == wanted) return true;
+  }
+  return false;
+}
+
+int32_t BookedCount(TMiniDB& db, int32_t keyId) {
+  int64_t sum = 0;
+  for (const THolderEntry& e : LoadHolderRecs(db, keyId))
+    if (e.Kind >= okPerson && e.Kind <= okKeyBunch) sum += StrToIntZero(e.Count);
+  return static_cast<int32_t>(std::clamp<int64_t>(sum, std::numeric_limits<int32_t>::min(),
+                                                  std::numeric_limits<int32_t>::max()));
+}
+
+void AddIdentifiersOfKey(TMiniDB& db, int32_t keyId, TQStringList& list) {
+  for (const std::string& line : ReadHolderLines(db, keyId)) {
+    if (line.size() < 3) continue;
+    const std::string identifier = ParseHolderLine(HolderLineBody(line))[hfIdentifier];
+    if (!identifier.empty() && list.IndexOf(identifier) < 0) list.Add(identifier);
+  }
+}
+
+std::string IdentifierOfHolder(TMiniDB& db, int32_t keyId, int32_t holderId) {
+  for (const THolderEntry& e : LoadHolderRecs(db, keyId, false))
+    if (e.HolderId == holderId) return e.Identifier;
+  return {};
+}
+
+int SyncHolderLinks(TMiniDB& db, int32_t item) {
+  if (!db.HasRecord(item)) return 0;
+  const int itemClass = db.GetClass(item);
+  std::vector<int32_t> holders;
+  int changes = 0;
+  for (const THolderEntry& e : LoadHolderRecs(db, item)) {
+    const int holderClass = HolderClassOfKind(e.Kind);
+    if (holderClass == 0 || e.HolderId <= 0) continue;
+    if (std::find(holders.begin(), holders.end(), e.HolderId) != holders.end()) continue;
+    holders.push_back(e.HolderId);
+    // A holder whose record is gone gets no link: it would point nowhere.
+    if (!db.HasRecord(e.HolderId)) continue;
+    if (db.HasLink(item, holderClass, e.HolderId) && db.HasLink(e.HolderId, itemClass, item))
+      continue;
+    db.AddLinkBoth(item, e.HolderId, holderClass, itemClass);
+    ++changes;
+  }
+  TItemList persons;
+  db.GetLinks(item, HolderClassOfKind(okPerson), persons);
+  for (int32_t i = 0; i < persons.Count(); ++i) {
+    const int32_t person = persons.Get(i);
+    if (std::find(holders.begin(), holders.end(), person) != holders.end()) continue;
+    db.RemoveLinkBoth(item, person, HolderClassOfKind(okPerson), itemClass);
+    ++changes;
+  }
+  return changes;
+}
+
+int SyncHolderLinksOfClass(TMiniDB& db, int cls) {
+  TItemList items;
+  db.ListClassValid(cls, items);
+  int changes = 0;
+  for (int32_t i = 0; i < items.Count(); ++i) {
+    if (i % 8 == 0) UI().ProcessPendingEvents();
+    changes += SyncHolderLinks(db, items.Get(i));
+  }
+  return changes;
+}
+
+int SyncAllHolderLinks(TMiniDB& db) {
+  return SyncHolderLinksOfClass(db, 4) + SyncHolderLinksOfClass(db, 14);
 }

@@ -131,7 +131,8 @@ struct THolderBookingResult {
 // Applies a booking to the lines of one key (what BookHolderChange does to "own").
 // Refused: an owner kind above 7, a negative owner ID, and a count beyond 32 bits.
 // A booking out of a holding that stays (negative delta on a found line) keeps the
-// holding's signature reference and cabinet: they belong to the pieces still held.
+// holding's first date, time, receipt number, signature reference and cabinet: they
+// belong to the pieces still held.
 THolderBookingResult ApplyHolderBooking(std::vector<std::string>& lines,
                                         const THolderBooking& booking, TPackedDate today);
 
@@ -173,18 +174,20 @@ inline constexpr int kEntryReceiptLen = 15;
 inline constexpr int kEntryIdentifierLen = 15;
 inline constexpr int kEntrySignatureLen = 39;
 
-// The entry of one line; false for lines shorter than 3 characters.
-bool ParseHolderEntry(const std::string& line, int32_t keyId, THolderEntry& entry);
+// The entry of one line; false for lines shorter than 3 characters. Without `cut` the
+// texts keep their full length (for prints and comparisons).
+bool ParseHolderEntry(const std::string& line, int32_t keyId, THolderEntry& entry,
+                      bool cut = true);
 // The entries of an "own" value in line order (short lines skipped), then sorted by date.
-THolderEntries ParseHolderEntries(const std::string& own, int32_t keyId);
+THolderEntries ParseHolderEntries(const std::string& own, int32_t keyId, bool cut = true);
 
 // Ascending by the text of FirstDate resp. Deadline (an empty deadline first); equal keys
 // keep their order.
 void SortHolderEntriesByDate(THolderEntries& entries);
 void SortHolderEntriesByDeadline(THolderEntries& entries);
 
-// The key's holdings, sorted by first date.
-THolderEntries LoadHolderRecs(TMiniDB& db, int32_t keyId);
+// The key's holdings, sorted by first date (texts cut to their widths unless `cut` is off).
+THolderEntries LoadHolderRecs(TMiniDB& db, int32_t keyId, bool cut = true);
 
 // The holder as a list shows it: persons and key bunches by their display name, a loss as
 // "verloren von" + the person (or "verloren"), the other kinds by their kind name,

@@ -251,6 +251,16 @@ TEST(HolderBooking, ScenarioTable) {
               b.cabinetId = 9;
             }),
        "E17=2|2024-01-01|||0001|K-7|SIG-ISSUE|08:00|8", THolderLinkChange::Ensure},
+      {"a partial return selecting no holding changes only the last one's count",
+       "E17=1|2024-03-03|||0001;E17=3|2024-05-05|||0002",
+       with(Booking(p17, -1),
+            [](THolderBooking& b) {
+              b.find = true;
+              b.date = PackDate(2024, 1, 1);  // the date of a holding that is gone
+              b.receiptNo = "0003";
+              b.timeText = "2024-06-10\xA0" "11:00:00";
+            }),
+       "E17=1|2024-03-03|||0001;E17=2|2024-05-05|||0002", THolderLinkChange::Ensure},
       {"a found line gaining pieces takes the new signature and cabinet",
        "E17=1|2024-01-01|||0001||SIG-1||8",
        with(Booking(p17, 1),
