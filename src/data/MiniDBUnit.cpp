@@ -6,11 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -20,6 +16,8 @@
 #include "basic/ValueString.h"
 #include "data/AccessProtection.h"
 #include "data/ItemsLock.h"
+#include "platform/PlatformFileAccess.h"
+#include "platform/PlatformFiles.h"
 
 // =======================================================================================
 // Message table
@@ -70,14 +68,16 @@ std::string MultiItemsDBTextFmt(int number, const std::string& arg) {
 
 TFileStamp GetFileStamp(const std::string& fileName) {
   TFileStamp stamp;
-  struct stat st;
-  if (fileName.empty() || ::stat(fileName.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+  TPfFileStamp st;
+  TPfInfo info;
+  if (fileName.empty() || PfStat(fileName, info) != 0 || info.kind != TPfKind::File ||
+      PfFileStamp(fileName, st) != 0 || !st.exists)
     return stamp;
   stamp.exists = true;
-  stamp.mtimeNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
-  stamp.size = st.st_size;
-  stamp.inode = st.st_ino;
-  stamp.device = st.st_dev;
+  stamp.mtimeNs = st.mtimeSeconds * 1000000000 + st.mtimeNanoseconds;
+  stamp.size = st.size;
+  stamp.inode = st.inode;
+  stamp.device = st.device;
   return stamp;
 }
 
@@ -637,21 +637,20 @@ bool TMiniDB::UnlockItem(int32_t id) {
 // Reading and indexing
 
 int TMiniDB::ReadFileLines(std::vector<std::string>& fresh) {
-  int fd = ::open(FileName.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return errno == ENOENT ? 1 : 2;
+  int fd = -1;
+  if (int e = PfOpenRead(FileName, fd); e != 0) return e == ENOENT ? 1 : 2;
   unsigned char head[3];
   size_t got = 0;
   while (got < sizeof head) {
-    ssize_t n = ::read(fd, head + got, sizeof head - got);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
+    size_t n = 0;
+    if (PfRead(fd, reinterpret_cast<char*>(head) + got, sizeof head - got, n) != 0) {
+      PfClose(fd);
       return 2;
     }
     if (n == 0) break;
-    got += static_cast<size_t>(n);
+    got += n;
   }
-  ::close(fd);
+  PfClose(fd);
   // Only the plain form is ours: 0x01 CR LF. Everything else (an empty file, LF line ends,
   // the enciphered header) is refused untouched.
   if (got < 3 || head[0] != 0x01 || head[1] != '\r' || head[2] != '\n') return 3;
@@ -794,9 +793,10 @@ int TMiniDB::Load() {
   if (now == FileTime && (now.exists || fileSeen_)) return ldUnchanged;
   if (!now.exists && !fileSeen_) {
     if (NewFile) return ldUnchanged;
-    std::error_code ec;
-    if (!DataPath.empty()) std::filesystem::create_directories(DataPath, ec);
-    if (!DataPath.empty() && !std::filesystem::is_directory(DataPath, ec)) return ldNoAccess;
+    if (!DataPath.empty()) PfMakeFolders(DataPath);
+    TPfInfo folder;
+    if (!DataPath.empty() && (PfStat(DataPath, folder) != 0 || folder.kind != TPfKind::Folder))
+      return ldNoAccess;
   }
 
   int ticket;
@@ -997,8 +997,7 @@ bool TMiniDB::StoreCurrent() {
   if (TimebackLog) {
     std::string copy = TimebackLog(id, line);
     if (!copy.empty()) {
-      std::error_code ec;
-      std::filesystem::create_directories(std::filesystem::path(copy).parent_path(), ec);
+      PfMakeFolders(copy.substr(0, copy.rfind('/') + 1));
       PutHeaderLine("LastID", std::to_string(LastID));
       SaveTextFileSafe(Lines, copy, false);
     }

@@ -118,6 +118,26 @@ TEST(MiniDBFile, MissingFolderIsCreated) {
   EXPECT_TRUE(std::filesystem::exists(folder + "Data.ada"));
 }
 
+TEST(MiniDBFile, FolderWithAnUmlautIsTheOneOnDisk) {
+  // The program spells the folder in 1252; on disk it is UTF-8. Both stations must find
+  // the same file, and no second folder may appear beside the real one.
+  TTempDir dir;
+  const std::string folder = dir.Dir() + "Schl\xFC" "ssel/";
+  std::filesystem::create_directory(dir.Path() / std::filesystem::u8path("Schl\xC3\xBCssel"));
+  TStation a("A");
+  ASSERT_TRUE(a->Open(folder, "Data", "Tessaro"));
+  int32_t id = a->NewRecord(3);
+  ASSERT_GT(id, 0);
+  a->SetField(id, "n", "T\xFC" "r 1");
+  ASSERT_TRUE(a->Commit());
+  EXPECT_TRUE(std::filesystem::exists(dir.Path() / std::filesystem::u8path("Schl\xC3\xBCssel") / "Data.ada"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()),
+                          std::filesystem::directory_iterator()), 1);
+  TStation b("B");
+  ASSERT_TRUE(b->Open(folder, "Data", "Tessaro"));
+  EXPECT_EQ(b->GetName(id), "T\xFC" "r 1");
+}
+
 TEST(MiniDBFile, FallbackToAdaXOnlyWhenAdaIsMissing) {
   TTempDir dir;
   WriteStore(dir, {"LastID=1", "i=1,c=3,n=" + ScrambleStr("X")}, "Data.adaX");
