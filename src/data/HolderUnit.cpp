@@ -9,6 +9,7 @@
 #include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
 #include "data/MiniDBUnit.h"
+#include "data/UnitTR100.h"
 
 namespace {
 
@@ -273,14 +274,43 @@ void SortHolderEntriesByDeadline(THolderEntries& entries) {
 
 namespace {
 
-constexpr const char* fkHolders = "own";
-
 // The key's holder lines as stored.
 std::vector<std::string> ReadHolderLines(TMiniDB& db, int32_t keyId) {
   return SplitHolderLines(db.GetField(keyId, fkHolders));
 }
 
+bool FilledHolderKindNames = false;
+
+THolderKindNameTable& KindNameStorage() {
+  static THolderKindNameTable table;
+  return table;
+}
+
 }  // namespace
+
+THolderKindNameTable& HolderKindNames() {
+  if (!FilledHolderKindNames) InitHolderKindNames();
+  return KindNameStorage();
+}
+
+void InitHolderKindNames() {
+  FilledHolderKindNames = true;
+  const std::string actions = CoreText(47);
+  SetHolderKindName(okUnknown, CoreText(58));
+  SetHolderKindName(okSupplier, CoreText(59));
+  SetHolderKindName(okCabinet, CoreText(60));
+  SetHolderKindName(okStock, CoreText(60));
+  SetHolderKindName(okPerson, HolderCaption());
+  SetHolderKindName(okLost, GetNthField(4, ';', actions));
+  SetHolderKindName(okDefective, GetNthField(3, ';', actions));
+  SetHolderKindName(okKeyBunch, CoreText(85));
+}
+
+void SetHolderKindName(TOwnerKind kind, const std::string& name) {
+  if (kind >= kOwnerKindCount) return;
+  if (!FilledHolderKindNames) InitHolderKindNames();
+  KindNameStorage()[kind] = CopyLeft(name, kHolderKindNameMaxLen);
+}
 
 bool BookHolderChange(TMiniDB& db, int32_t keyId, const THolderBooking& booking) {
   if (!db.HasRecord(keyId)) return false;
@@ -323,6 +353,25 @@ bool BookHolderChange(TMiniDB& db, int32_t keyId, bool find, THolderRef owner, i
 THolderEntries LoadHolderRecs(TMiniDB& db, int32_t keyId, bool cut) {
   if (!db.HasRecord(keyId)) return {};
   return ParseHolderEntries(db.GetField(keyId, fkHolders), keyId, cut);
+}
+
+std::string HolderRefText(TMiniDB& db, THolderRef ref) {
+  switch (ref.kind) {
+    case okPerson:
+    case okKeyBunch:
+      return db.GetDisplayName(ref.id);
+    case okLost:
+      if (db.HasRecord(ref.id)) return CoreText(51) + " " + db.GetDisplayName(ref.id);
+      return CoreText(50);
+    case okUnknown:
+    case okSupplier:
+    case okCabinet:
+    case okStock:
+    case okDefective:
+      return HolderKindNames()[ref.kind];
+    default:
+      return "Type Error";
+  }
 }
 
 TItemList GetHoldingPersons(TMiniDB& db, int32_t keyId) {

@@ -8,6 +8,7 @@
 #include "basic/SLUnit.h"
 #include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
+#include "data/HolderUnit.h"
 #include "data/ItemList.h"
 #include "data/MiniDBUnit.h"
 
@@ -459,6 +460,7 @@ void InitGlobalTexts(const std::string& personTerm, const std::string& departmen
   Vocabulary().personTerm = Trim(personTerm);
   Vocabulary().departmentTerm = Trim(departmentTerm);
   NameDefaultSystems();
+  InitHolderKindNames();
   ++Vocabulary().namesGeneration;
 }
 

@@ -7,6 +7,7 @@
 #include "basic/DateClock.h"
 #include "basic/SLUnit.h"
 #include "data/HolderUnit.h"
+#include "data/UnitTR100.h"
 
 namespace {
 
@@ -124,6 +125,36 @@ TEST_F(HolderStore, ReadersOfTheLines) {
   AddIdentifiersOfKey(db(), key, list);
   EXPECT_EQ(list.GetLines(), (std::vector<std::string>{"K-9", "k-1", "LOST-1",
                                                         "LONG-IDENTIFIER-1234", "K-2"}));
+}
+
+TEST_F(HolderStore, HolderRefTexts) {
+  InitHolderKindNames();
+  const int32_t gone = 4711;
+  struct Case {
+    THolderRef ref;
+    std::string text;
+  } cases[] = {
+      {{okPerson, anna}, "Anna"},
+      {{okKeyBunch, bunch}, "Bund 1"},
+      {{okLost, anna}, "verloren von Anna"},
+      {{okLost, 0}, "verloren"},
+      {{okLost, gone}, "verloren"},
+      {{okUnknown, 0}, "unbekannt"},
+      {{okSupplier, 0}, "Hersteller"},
+      {{okCabinet, cabinet}, "Schl\xFCsselschrank"},  // the kind, not the cabinet's name
+      {{okStock, 0}, "Schl\xFCsselschrank"},
+      {{okDefective, 0}, "Defekt"},
+      {{8, 1}, "Type Error"},
+      {{9, anna}, "Type Error"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(HolderRefText(db(), c.ref), c.text) << int(c.ref.kind) << " " << c.ref.id;
+  EXPECT_EQ(HolderKindNames()[okPerson], "Besitzer");
+  EXPECT_EQ(HolderKindNames()[okLost], "Verlust");
+  EXPECT_EQ(HolderKindNames()[okKeyBunch], "Schl\xFCsselbund");
+  SetHolderKindName(okPerson, std::string(40, 'x'));
+  EXPECT_EQ(HolderKindNames()[okPerson], std::string(31, 'x'));
+  InitHolderKindNames();
 }
 
 TEST_F(HolderStore, SyncHolderLinksRepairsOneSidedLinks) {
