@@ -137,8 +137,9 @@ THolderBookingResult ApplyHolderBooking(std::vector<std::string>& lines,
                                         const THolderBooking& booking, TPackedDate today);
 
 // Books the change into the key's "own" and keeps the key linked both ways with a holder
-// of kind 4 or 7 for as long as it holds a line. The caller holds the reservation and the
-// record locks and commits. False when the key is no record or the booking was refused.
+// of kind 4 or 7 for as long as it holds a line. The caller books inside a TStoreWrite
+// (data/StoreWriteUnit.h) over the key and the holder and commits it. False when the key
+// is no record or the booking was refused; nothing was changed then.
 bool BookHolderChange(TMiniDB& db, int32_t keyId, const THolderBooking& booking);
 bool BookHolderChange(TMiniDB& db, int32_t keyId, bool find, THolderRef owner, int32_t delta,
                       TPackedDate date, TPackedDate deadline, const std::string& remark,
