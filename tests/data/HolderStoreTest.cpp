@@ -7,6 +7,7 @@
 #include "basic/DateClock.h"
 #include "basic/SLUnit.h"
 #include "data/HolderUnit.h"
+#include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 
 namespace {
@@ -85,6 +86,33 @@ TEST_F(HolderStore, BookingKeepsLinesAndLinksInStep) {
                                 "", 0));
   EXPECT_FALSE(BookHolderChange(db(), key, false, {9, anna}, 1, 0, 0, "", "", "", "", "", 0));
   EXPECT_EQ(Own(), "H" + std::to_string(bunch) + "=1|2024-06-10");
+}
+
+TEST_F(HolderStore, BookingUnderAStoreWriteReachesTheOtherStation) {
+  TStation other("B");
+  ASSERT_TRUE(other.Open(dir));
+  {
+    TStoreWrite write(db(), {key, anna});
+    ASSERT_TRUE(write.Ok());
+    ASSERT_TRUE(BookHolderChange(db(), key, false, {okPerson, anna}, 2, PackDate(2024, 3, 5), 0,
+                                 "Urlaub; bis Mai", "0007", "K|7", "", "", 0));
+    ASSERT_TRUE(write.Commit());
+  }
+  other->Load();
+  EXPECT_EQ(other->GetField(key, "own"),
+            "E" + std::to_string(anna) + "=2|2024-03-05||Urlaub, bis Mai|0007|K/7");
+  EXPECT_EQ(BookedCount(*other.db, key), 2);
+  EXPECT_TRUE(other->HasLink(anna, 4, key));
+
+  // A write that is not committed leaves neither a line nor a link.
+  {
+    TStoreWrite write(db(), {key, bert});
+    ASSERT_TRUE(write.Ok());
+    ASSERT_TRUE(BookHolderChange(db(), key, false, {okPerson, bert}, 1, 0, 0, "", "", "", "",
+                                 "", 0));
+  }
+  EXPECT_EQ(BookedCount(db(), key), 2);
+  EXPECT_FALSE(db().HasLink(bert, 4, key));
 }
 
 TEST_F(HolderStore, ReadersOfTheLines) {
