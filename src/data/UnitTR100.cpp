@@ -1037,18 +1037,13 @@ std::string NormalizeDateTimeText(const std::string& text) {
 
 bool AddRemarkLineTo(std::string& remark, const std::string& line) {
   if (line.empty()) return false;
-  size_t start = 0;
-  while (start <= remark.size()) {
-    size_t end = remark.find_first_of("\r\n", start);
-    if (end == std::string::npos) end = remark.size();
-    if (remark.compare(start, end - start, line) == 0) return false;
-    if (end < remark.size() && remark[end] == '\r' && end + 1 < remark.size() &&
-        remark[end + 1] == '\n')
-      ++end;
-    start = end + 1;
-  }
-  if (!remark.empty()) remark += "\r\n";
-  remark += line;
+  // A remark holds its lines as one comma text (a stored value never holds a line break).
+  std::vector<std::string> lines;
+  ParseCommaText(remark, lines);
+  for (const std::string& existing : lines)
+    if (existing == line) return false;
+  lines.push_back(line);
+  remark = BuildCommaText(lines);
   return true;
 }
 

@@ -337,7 +337,7 @@ void ReplaceAllText(std::string& text, const std::string& oldText, const std::st
 std::string NormalizeDateTimeText(const std::string& text);
 // Adds the line to the item's remark "r" unless the remark has a line equal to it.
 void AddRemarkLines(TMiniDB& db, int32_t item, const std::string& line);
-// The same on a remark text (lines ended by CR LF, CR or LF); false when nothing was added.
+// The same on a remark text (its lines as one comma text); false when nothing was added.
 bool AddRemarkLineTo(std::string& remark, const std::string& line);
 
 // ---------------------------------------------------------------------------------------

@@ -283,11 +283,11 @@ TEST(CoreTextHelpers, RemarkLines) {
     std::string remark, line, expected;
     bool added;
   } cases[] = {
-      {"", "Plan 1", "Plan 1", true},
-      {"Plan 1", "Plan 1", "Plan 1", false},
-      {"a\r\nPlan 1\r\nb", "Plan 1", "a\r\nPlan 1\r\nb", false},
-      {"a\nb", "b", "a\nb", false},
-      {"Plan 10", "Plan 1", "Plan 10\r\nPlan 1", true},
+      {"", "Plan 1", "\"Plan 1\"", true},
+      {"\"Plan 1\"", "Plan 1", "\"Plan 1\"", false},
+      {"a,\"Plan 1\",b", "Plan 1", "a,\"Plan 1\",b", false},
+      {"\"Plan 10\"", "Plan 1", "\"Plan 10\",\"Plan 1\"", true},
+      {"a", "b,c", "a,\"b,c\"", true},
       {"x", "", "x", false},
   };
   for (const Case& c : cases) {
