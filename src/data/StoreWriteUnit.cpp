@@ -1,0 +1,67 @@
+#include "data/StoreWriteUnit.h"
+
+#include "data/ItemsLock.h"
+#include "data/MiniDBUnit.h"
+
+TStoreWrite::TStoreWrite(TMiniDB& db, const std::vector<int32_t>& ids) : db_(db) {
+  autoSave_ = db_.AutoSave;
+  if (!db_.Opened) return;
+  bulk_ = db_.HoldsExclusiveAccess();
+  if (!db_.Reserve(ticket_)) {
+    blocking_ = "*";
+    return;
+  }
+  reserved_ = true;
+  if (!bulk_) {
+    if (db_.Load() >= ldNoAccess) return;
+    if (db_.ItemsLock && !ids.empty()) {
+      std::vector<std::string> wanted;
+      wanted.reserve(ids.size());
+      for (int32_t id : ids) wanted.push_back(std::to_string(id));
+      if (!db_.ItemsLock->SetDBAccess(dbaLock, wanted, blocking_)) {
+        if (blocking_.empty()) blocking_ = "*";
+        return;
+      }
+      taken_ = std::move(wanted);  // only the IDs this write added
+    }
+  }
+  for (int32_t id : ids) {
+    if (db_.HasRecord(id)) before_[id] = db_.GetRecordText(id);
+  }
+  // One save for the whole change, at Commit.
+  db_.AutoSave = false;
+  ok_ = true;
+}
+
+TStoreWrite::~TStoreWrite() {
+  if (ok_ && !done_) Rollback();
+  db_.AutoSave = autoSave_;
+  if (!taken_.empty() && db_.ItemsLock) {
+    std::string ignored;
+    db_.ItemsLock->SetDBAccess(dbaUnlock, taken_, ignored);
+  }
+  if (reserved_) db_.Release(ticket_);
+}
+
+bool TStoreWrite::Commit() {
+  if (!ok_ || done_) return false;
+  bool saved = bulk_ ? db_.StoreCurrent() : db_.Commit();
+  if (!saved) {
+    Rollback();
+    return false;
+  }
+  done_ = true;
+  return true;
+}
+
+void TStoreWrite::Rollback() {
+  if (!ok_ || done_) return;
+  done_ = true;
+  const bool autoSave = db_.AutoSave;
+  db_.AutoSave = false;
+  for (const auto& [id, text] : before_) {
+    if (db_.GetRecordText(id) != text) db_.PutRecordText(id, text);
+  }
+  db_.StoreCurrent();
+  db_.AutoSave = autoSave;
+}

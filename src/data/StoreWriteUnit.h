@@ -1,0 +1,60 @@
+#pragma once
+// The one way shared records are changed: reserve the store, reread it when another
+// station changed it, lock the records involved for this workstation, change, save, give
+// the record locks back, release the reservation. Every writer of records goes through a
+// TStoreWrite, so no code path can forget a step or do them in another order.
+//
+//   TStoreWrite write(db, {keyId, personId});
+//   if (!write.Ok()) { tell the user who blocks (write.Blocking()); return false; }
+//   ... check again what the caller saw on older data, then change the records ...
+//   if (!write.Commit()) return false;   // not saved: the records are as before
+//
+// Never ask the user a modal question while a TStoreWrite is alive: the reservation blocks
+// every other workstation meanwhile. Ask before, check again inside.
+//
+// While this workstation holds the whole store (bulk runs: imports, special functions),
+// the write neither rereads nor saves: the bulk run saves once at its end.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+class TMiniDB;
+
+class TStoreWrite {
+ public:
+  TStoreWrite(TMiniDB& db, const std::vector<int32_t>& ids);
+  // Gives back the record locks this write took (locks held before it stay) and the
+  // reservation; a write that was not committed is taken back first.
+  ~TStoreWrite();
+  TStoreWrite(const TStoreWrite&) = delete;
+  TStoreWrite& operator=(const TStoreWrite&) = delete;
+
+  // Reservation held, store read, every record locked for this workstation.
+  bool Ok() const { return ok_; }
+  // Why not: the blocking workstation's key, "*" when the reservation or the lock file
+  // could not be had, empty when the store itself could not be read.
+  const std::string& Blocking() const { return blocking_; }
+  bool Reserved() const { return reserved_; }
+  // This workstation holds the whole store: no reread before, no save after.
+  bool Bulk() const { return bulk_; }
+
+  // Stores the changes and saves them (in bulk mode: stores them for the bulk save).
+  // False when they could not be saved; they are then taken back, in memory too.
+  bool Commit();
+  // Takes every locked record back to what it was when the write began.
+  void Rollback();
+
+ private:
+  TMiniDB& db_;
+  bool ok_ = false;
+  bool reserved_ = false;
+  bool bulk_ = false;
+  bool done_ = false;
+  bool autoSave_ = true;
+  int ticket_ = 0;
+  std::string blocking_;
+  std::vector<std::string> taken_;           // record locks this write added
+  std::map<int32_t, std::string> before_;    // record texts when the write began
+};

@@ -1,0 +1,144 @@
+#include "data/StoreWriteUnit.h"
+
+#include <gtest/gtest.h>
+
+#include "data/ItemsLock.h"
+#include "data/MiniDBTestSupport.h"
+#include "platform/PlatformFiles.h"
+
+namespace {
+
+struct StoreWrite : ::testing::Test {
+  TTempDir dir;
+  TStation a{"A"};
+  TStation b{"B"};
+  int32_t door = 0;
+  int32_t key = 0;
+
+  void SetUp() override {
+    ASSERT_TRUE(a.Open(dir));
+    door = a->NewNamedRecord(3, "Door", "");
+    key = a->NewNamedRecord(4, "Key", "");
+    ASSERT_TRUE(a->Commit());
+    ASSERT_TRUE(b.Open(dir));
+  }
+  std::string OnDisk(int32_t id, const std::string& field) {
+    TStation reader("R");
+    EXPECT_TRUE(reader.Open(dir));
+    return reader->GetField(id, field);
+  }
+};
+
+TEST_F(StoreWrite, ACommittedChangeIsOnDiskAndEverythingIsGivenBack) {
+  {
+    TStoreWrite write(*a.db, {door, key});
+    ASSERT_TRUE(write.Ok());
+    a->SetField(door, "r", "one");
+    a->SetField(key, "r", "two");
+    ASSERT_TRUE(write.Commit());
+  }
+  EXPECT_EQ(OnDisk(door, "r"), "one");
+  EXPECT_EQ(OnDisk(key, "r"), "two");
+  // Locks and reservation are free again: the other station can write the same records.
+  TStoreWrite other(*b.db, {door});
+  EXPECT_TRUE(other.Ok());
+  EXPECT_TRUE(a->AutoSave);
+}
+
+TEST_F(StoreWrite, ARecordLockedElsewhereRefusesAndNamesTheStation) {
+  // A edits the key in a view; B's booking on the key must not go through.
+  ASSERT_TRUE(a->LockItem(key, false, 0));
+  const TFileStamp before = GetFileStamp(dir.File("Data.ada"));
+  {
+    TStoreWrite write(*b.db, {door, key});
+    EXPECT_FALSE(write.Ok());
+    EXPECT_EQ(write.Blocking(), "A");
+  }
+  EXPECT_EQ(GetFileStamp(dir.File("Data.ada")), before);
+  // The refused write took no lock of its own: the door is free.
+  TStoreWrite other(*a.db, {door});
+  EXPECT_TRUE(other.Ok());
+}
+
+TEST_F(StoreWrite, AHeldReservationRefusesWithAStar) {
+  int ticket = 0;
+  ASSERT_TRUE(a->Reserve(ticket));
+  {
+    TStoreWrite write(*b.db, {door});
+    EXPECT_FALSE(write.Ok());
+    EXPECT_FALSE(write.Reserved());
+    EXPECT_EQ(write.Blocking(), "*");
+  }
+  a->Release(ticket);
+}
+
+TEST_F(StoreWrite, AWriteThatIsNotCommittedLeavesNothingBehind) {
+  {
+    TStoreWrite write(*a.db, {door});
+    ASSERT_TRUE(write.Ok());
+    a->SetField(door, "r", "abandoned");
+  }
+  EXPECT_EQ(a->GetField(door, "r"), "");
+  ASSERT_TRUE(a->Commit());
+  EXPECT_EQ(OnDisk(door, "r"), "");
+}
+
+TEST_F(StoreWrite, AFailedSaveTakesTheChangeBackInMemoryToo) {
+  TScopedRecorder ui;
+  {
+    TStoreWrite write(*a.db, {door});
+    ASSERT_TRUE(write.Ok());
+    a->SetField(door, "r", "not saved");
+    TPfFaultScope fault([](TPfOp op, const std::string&) { return op == TPfOp::Rename ? EIO : 0; });
+    EXPECT_FALSE(write.Commit());
+  }
+  EXPECT_EQ(a->GetField(door, "r"), "");
+  ASSERT_TRUE(a->Commit());
+  EXPECT_EQ(OnDisk(door, "r"), "");
+}
+
+TEST_F(StoreWrite, TheOtherStationsChangeIsReadBeforeTheChange) {
+  b->SetField(key, "r", "from B");
+  ASSERT_TRUE(b->Commit());
+  {
+    TStoreWrite write(*a.db, {key});
+    ASSERT_TRUE(write.Ok());
+    EXPECT_EQ(a->GetField(key, "r"), "from B");
+    a->SetField(key, "n2", "x");
+    ASSERT_TRUE(write.Commit());
+  }
+  EXPECT_EQ(OnDisk(key, "r"), "from B");
+  EXPECT_EQ(OnDisk(key, "n2"), "x");
+}
+
+TEST_F(StoreWrite, LocksHeldBeforeTheWriteSurviveIt) {
+  ASSERT_TRUE(a->LockItem(door, false, 0));
+  {
+    TStoreWrite write(*a.db, {door, key});
+    ASSERT_TRUE(write.Ok());
+    ASSERT_TRUE(write.Commit());
+  }
+  TStoreWrite other(*b.db, {door});
+  EXPECT_FALSE(other.Ok());
+  EXPECT_EQ(other.Blocking(), "A");
+}
+
+TEST_F(StoreWrite, InBulkModeNothingIsSavedUntilTheBulkRunSaves) {
+  std::string blocking;
+  ASSERT_TRUE(a->ItemsLock->LockAll(blocking));
+  const TFileStamp before = GetFileStamp(dir.File("Data.ada"));
+  {
+    TStoreWrite write(*a.db, {door});
+    ASSERT_TRUE(write.Ok());
+    EXPECT_TRUE(write.Bulk());
+    a->SetField(door, "r", "bulk");
+    ASSERT_TRUE(write.Commit());
+  }
+  EXPECT_EQ(GetFileStamp(dir.File("Data.ada")), before);
+  a->AutoSave = true;
+  ASSERT_TRUE(a->SaveIfModified());
+  EXPECT_EQ(OnDisk(door, "r"), "bulk");
+  a->ItemsLock->UnlockAll();
+}
+
+}  // namespace
