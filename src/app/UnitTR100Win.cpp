@@ -33,6 +33,8 @@
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "data/HolderUnit.h"
+#include "data/IniUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
@@ -124,12 +126,16 @@ std::vector<int32_t> IdsOf(const TItemList& list) {
   return std::vector<int32_t>(list.Items(), list.Items() + list.Count());
 }
 
-// The standard list text: the record's display text, ordered by it.
+// The standard list text: the record's display text, the sort key of the formatter that
+// SelectItemFormatter installed, and the mother of a split record as its heading.
 TListTextFormatter DefaultFormatter() {
   return [](int32_t id, uint8_t) {
     TListEntryText entry;
-    if (TMiniDB* db = GlueDB()) entry.text = db->GetValidDisplayName(id);
-    entry.sortKey = entry.text;
+    if (TMiniDB* db = GlueDB()) {
+      entry.text = db->GetValidDisplayName(id);
+      entry.sortKey = ItemSortKey(*db, id);
+      entry.group = db->GetClass10Link(id);
+    }
     return entry;
   };
 }
@@ -776,10 +782,10 @@ std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids
                                              const int* refreshCounter, int32_t systemFilter,
                                              uint8_t option, bool plainMatch,
                                              const TListTextFormatter& formatter) {
-  (void)itemClass;
   auto result = std::make_unique<TQStringList>();
   TMiniDB* db = GlueDB();
   if (!db) return result;
+  SelectItemFormatter(itemClass);
   std::string search = AnsiUpperCase(Trim(searchText));
   if (search == ShowAllTextUpper()) search.clear();
   TSearchLikeGoogle matcher;
@@ -841,9 +847,9 @@ std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids
   }
   rows.insert(rows.end(), headings.begin(), headings.end());
   std::stable_sort(rows.begin(), rows.end(), [](const TRow& a, const TRow& b) {
-    if (int c = AnsiCompareText(a.orderKey, b.orderKey)) return c < 0;
+    if (int c = CompareSortKeys(a.orderKey, b.orderKey)) return c < 0;
     if (a.level != b.level) return a.level < b.level;
-    return AnsiCompareText(a.sortKey, b.sortKey) < 0;
+    return CompareSortKeys(a.sortKey, b.sortKey) < 0;
   });
   result->SetCapacity(static_cast<int>(rows.size()));
   for (const TRow& row : rows) result->AddObject(row.text, row.id);
@@ -886,7 +892,10 @@ bool FillItemListBox(QListWidget* list, int itemClass, const TItemList& ids,
     list->setSortingEnabled(false);
     for (const TStringItem& item : entries->Items())
       AddListItem(list, item.text, static_cast<int32_t>(item.object));
-    if (groupGaps) ApplyGroupGaps(list);
+    // Keys and cylinders sorted by closing stand in groups with a gap between them.
+    const bool byClosing = (itemClass == icKey || itemClass == icCylinder) &&
+                           ViewOptions().variant[static_cast<size_t>(itemClass)] == 2;
+    if (groupGaps || byClosing) ApplyGroupGaps(list);
   }
   if (searchCombo) {
     const QSignalBlocker block(searchCombo);
@@ -927,6 +936,7 @@ void FillListKeepSelection(QListWidget* list, int itemClass, const TItemList& li
                            const TListTextFormatter& formatter) {
   TMiniDB* db = GlueDB();
   if (!list || !db) return;
+  SelectItemFormatter(itemClass);
   const bool wasEnabled = list->isEnabled();
   list->setEnabled(false);
   const int32_t selected = SelectedListId(list);
@@ -947,7 +957,7 @@ void FillListKeepSelection(QListWidget* list, int itemClass, const TItemList& li
     std::string text;
     int32_t id;
   };
-  auto byKey = [](const TRow& a, const TRow& b) { return AnsiCompareText(a.key, b.key) < 0; };
+  auto byKey = [](const TRow& a, const TRow& b) { return CompareSortKeys(a.key, b.key) < 0; };
   std::vector<TRow> ticked, others;
   TSuggestionCounter counter;
   TItemList all;
@@ -1173,6 +1183,7 @@ void SetPersonsTerms(const std::string& personsTerm, const std::string& departme
   TVocabulary& words = Vocabulary();
   if (!personsTerm.empty()) words.personTerm = MLTranslate(personsTerm);
   if (!departmentTerm.empty()) words.departmentTerm = MLTranslate(departmentTerm);
+  if (!personsTerm.empty()) SetHolderKindName(okPerson, PersonTerm());
   if (QTabWidget* pages = Pages())
     if (pgPersons < pages->count()) pages->setTabText(pgPersons, ToQString(PersonTerm()));
   for (int page : {pgHistory, pgPersons})
@@ -1297,6 +1308,26 @@ bool PrintTextList(const std::vector<std::string>& lines) {
   DeleteTempFile(file);
   return printed;
 }
+
+std::string ViewSortText() {
+  static const char* const kHex = "0123456789ABCDEF";
+  const TViewOptions& options = ViewOptions();
+  std::string text;
+  for (int cls = 0; cls < 256; ++cls) {
+    const int natural = options.naturalNames[static_cast<size_t>(cls)] ? 1 : 0;
+    const int variant = options.variant[static_cast<size_t>(cls)] % 10;
+    if (natural == 0 && variant == 0) continue;
+    if (cls >= 16) text += kHex[cls >> 4];
+    text += kHex[cls & 15];
+    text += '=';
+    text += static_cast<char>('0' + natural);
+    text += static_cast<char>('0' + variant);
+    text += '\t';
+  }
+  return text;
+}
+
+bool SaveViewSort() { return WriteDataSetting(kViewSortSetting, ViewSortText()); }
 
 // ---------------------------------------------------------------------------------------
 // Users and data folders.

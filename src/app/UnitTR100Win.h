@@ -248,9 +248,9 @@ std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids
 void ClearListObjects(TQStringList& list);
 
 // The listing filler: fills the list from FillSearchList, keeps the selected record,
-// offers the suggestions in the search combo; with `groupGaps` (keys and cylinders sorted
-// by closing) a gap follows the last entry of each group. False when overtaken (the list
-// keeps its old entries).
+// offers the suggestions in the search combo. For keys and cylinders sorted by closing
+// (variant 2), or with `groupGaps`, a gap follows the last entry of each group. False when
+// overtaken (the list keeps its old entries).
 bool FillItemListBox(QListWidget* list, int itemClass, const TItemList& ids,
                      QComboBox* searchCombo, uint8_t option, int32_t systemFilter,
                      const int* refreshCounter, bool groupGaps = false,
@@ -315,6 +315,12 @@ void ArrangeButtons(const std::vector<QWidget*>& list);
 void CenterInForm(QWidget* control);
 void ShiftControlsBelow(QWidget* parent, int top, int distance);
 bool IsVerdanaInstalled();
+
+// The list options of every class (ViewOptions) as the "ViewSort" text: for each class with
+// an option, its number in hex, "=", the name-order digit and the variant digit, TAB.
+std::string ViewSortText();
+// Stores that text as this user's "ViewSort", where LoadUserViewSettings reads it.
+bool SaveViewSort();
 
 // Writes the lines into a temporary file and hands it to the installed text printer.
 bool PrintTextList(const std::vector<std::string>& lines);

@@ -17,6 +17,7 @@
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "data/HolderUnit.h"
 #include "data/MandantUnit.h"
 #include "data/MiniDBTestSupport.h"
 #include "data/StoreWriteUnit.h"
@@ -51,6 +52,8 @@ struct TFakeView : IView {
   QComboBox* BuildingFilterCombo() override { return &buildingCombo; }
   void ShowHistoryOf(int32_t id) override { history.push_back(id); }
   void ShowDocument(const std::string& url) override { documents.push_back(url); }
+  int termChanges = 0;
+  void TermsChanged() override { ++termChanges; }
 };
 
 struct TEntry {
@@ -94,6 +97,7 @@ struct Glue : ::testing::Test {
     ResetWinGlue();
     ResetSession();
     ResetVocabulary();
+    ResetViewOptions();
     ASSERT_TRUE(a.Open(dir));
     Session().DB = a.db.get();
     for (int i = 0; i < kPageCount; ++i) pages.addTab(new QWidget, QString::number(i));
@@ -644,6 +648,65 @@ TEST_F(SearchList, ItemListBoxKeepsTheSelectionAndOffersSuggestions) {
   EXPECT_EQ(list->count(), 3);
   EXPECT_EQ(ListItemId(list, list->currentRow()), k2);
   EXPECT_TRUE(list->isEnabled());
+}
+
+TEST_F(SearchList, SplitRecordsStandBelowTheirMother) {
+  const int32_t mother = Record(icKey, "Haupt");
+  const int32_t before = Record(icKey, "Anbau");
+  const int32_t after = Record(icKey, "Zaun");
+  const int32_t daughter = a->DuplicateLinked(mother);
+  ASSERT_NE(daughter, 0);
+  EXPECT_EQ(Entries(*Fill(ListOf({after, daughter, mother, before}), "")),
+            (std::vector<TEntry>{{"Anbau", before},
+                                 {"Haupt", mother},
+                                 {" \xBB Haupt", daughter},
+                                 {"Zaun", after}}));
+  // Without the mother among the IDs she still heads her daughter.
+  EXPECT_EQ(Entries(*Fill(ListOf({daughter, after}), "")),
+            (std::vector<TEntry>{{"Haupt", mother}, {" \xBB Haupt", daughter}, {"Zaun", after}}));
+}
+
+TEST_F(Glue, KeysSortedByClosingGetGapsBetweenGroups) {
+  ViewOptions().variant[icKey] = 2;
+  QListWidget list;
+  const TItemList ids = ListOf({Record(icKey, "K1\t100"), Record(icKey, "K2\t200")});
+  ASSERT_TRUE(FillItemListBox(&list, icKey, ids, nullptr, 0, ksAll, nullptr));
+  ASSERT_EQ(list.count(), 2);
+  EXPECT_GT(list.item(0)->sizeHint().height(), 0);
+  ResetViewOptions();
+  ASSERT_TRUE(FillItemListBox(&list, icKey, ids, nullptr, 0, ksAll, nullptr));
+  EXPECT_EQ(list.item(0)->sizeHint().height(), -1);
+}
+
+TEST_F(Glue, ViewSortTextListsTheClassesWithOptions) {
+  ResetViewOptions();
+  ViewOptions().naturalNames[3] = true;
+  ViewOptions().variant[12] = 1;
+  ViewOptions().naturalNames[0x1F] = true;
+  ViewOptions().variant[0x1F] = 2;
+  const std::string text = ViewSortText();
+  EXPECT_EQ(text, "3=10\tC=01\t1F=12\t");
+  ResetViewOptions();
+  ApplyViewSortText(text);  // what the login reads back
+  EXPECT_TRUE(ViewOptions().naturalNames[3]);
+  EXPECT_EQ(ViewOptions().variant[12], 1);
+  EXPECT_EQ(ViewOptions().variant[0x1F], 2);
+  ResetViewOptions();
+}
+
+TEST_F(Glue, PersonsTermReachesTabHoldersAndViews) {
+  View(pgPersons);
+  View(pgHistory);
+  SetPersonsTerms("Kollege", "");
+  EXPECT_EQ(PersonTerm(), "Kollege");
+  EXPECT_EQ(HolderKindNames()[okPerson], "Kollege");
+  EXPECT_EQ(FromQString(pages.tabText(pgPersons)), "Kollege");
+  EXPECT_EQ(View(pgPersons).termChanges, 1);
+  EXPECT_EQ(View(pgHistory).termChanges, 1);
+  SetPersonsTerms("", "Bereich");
+  EXPECT_EQ(PersonTerm(), "Kollege");
+  EXPECT_EQ(DepartmentTerm(), "Bereich");
+  InitHolderKindNames();
 }
 
 TEST_F(Glue, GroupGapsFollowTheLastEntryOfEachGroup) {
