@@ -282,7 +282,10 @@ bool ExportGridLines(const QTableWidget* grid, const TLineWriter& writer, bool f
                      bool selectionOnly);
 bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
                       bool selectionOnly);
-// The export dialog; right 11 first. True when a file was written.
+// The export dialog; right 11 first. Offers text files (CSV) only: the spreadsheet writer
+// and the office program are not part of this build, so `toSpreadsheet` answers with the
+// office message and `captionControl` (the sheet's title) is unused. True when a file was
+// written.
 bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet);
 // The office program is not available here: text files only.
 bool CheckOfficeAvailable(const std::string& fileName, bool silent);
@@ -322,7 +325,8 @@ std::string ViewSortText();
 // Stores that text as this user's "ViewSort", where LoadUserViewSettings reads it.
 bool SaveViewSort();
 
-// Writes the lines into a temporary file and hands it to the installed text printer.
+// Writes the lines into a temporary file and hands it to the installed text printer
+// (WinGlue().TextFilePrinter, set by the print module); false while none is installed.
 bool PrintTextList(const std::vector<std::string>& lines);
 
 // ---------------------------------------------------------------------------------------
