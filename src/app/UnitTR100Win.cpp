@@ -1351,11 +1351,12 @@ bool CopyUserInto(TMiniDB& target, const std::string& guid,
   int32_t id = guid.empty() ? 0 : target.FindByGUID(guid, 0);
   if (id != 0 && target.GetClass(id) != icUser) return false;
   if (id == 0) id = target.FindByName(name, icUser, 0);
-  const bool created = id == 0;
-  if (created) id = target.NewRecord(icUser);
-  if (id == 0) return false;
-  TStoreWrite write(target, {id});
+  // A new record is made only once the write holds the store, so a busy store leaves no
+  // empty user behind.
+  TStoreWrite write(target, id != 0 ? std::vector<int32_t>{id} : std::vector<int32_t>{});
   if (!write.Ok()) return false;
+  if (id == 0) id = target.NewRecord(icUser);
+  if (id == 0) return false;
   for (const auto& [key, value] : fields) target.SetField(id, key, value);
   if (!target.IsValid(id)) target.SetField(id, "v", "1");
   if (!guid.empty() && target.GetField(id, "GUID").empty()) target.SetField(id, "GUID", guid);
