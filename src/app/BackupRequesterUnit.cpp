@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -118,4 +119,9 @@ int AskBeforeBackup() {
   const int result = ExecModal(*form);
   ApplyBackupQuestionAnswer(settings, result, form->NotAgainCheck->isChecked());
   return result;
+}
+
+void BackupHourglass(bool on) {
+  if (on) QApplication::setOverrideCursor(Qt::WaitCursor);
+  else QApplication::restoreOverrideCursor();
 }

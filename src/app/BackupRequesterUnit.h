@@ -48,3 +48,7 @@ void FreeBackupRequesterForm();
 // ApplyBackupQuestionAnswer). Returns the dialog's result: mrYes (6), mrNo (7), or another
 // value when it was closed otherwise.
 int AskBeforeBackup();
+
+// The hourglass cursor on (true) or back to the default (false) while a backup runs; what
+// the main window gives TBackupEnvironment::Busy.
+void BackupHourglass(bool on);

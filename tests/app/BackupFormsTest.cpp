@@ -1,3 +1,4 @@
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -165,4 +166,12 @@ TEST_F(BackupForms, SettingsButtonShowsTheFrameForThisQuestionOnly) {
   });
   EXPECT_EQ(AskBeforeBackup(), mrNo);
   EXPECT_EQ(BackupSettings().Interval, biWeekly);
+}
+
+TEST_F(BackupForms, HourglassIsTakenBackAfterTheBackup) {
+  BackupHourglass(true);
+  ASSERT_NE(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+  BackupHourglass(false);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

@@ -50,6 +50,8 @@ class TLockProbe : public TRecordingInteraction {
  public:
   TAccessProtectionRegistry* registry = nullptr;
   int shownWhileHeld = 0;
+  int busy = 0;  // hourglass on minus off
+  int shownWhileBusy = 0;
 
   void ShowMessage(TMsgKind kind, const std::string& text) override {
     Probe();
@@ -61,6 +63,7 @@ class TLockProbe : public TRecordingInteraction {
   }
   void Probe() {
     if (registry->Default().Locked()) ++shownWhileHeld;
+    if (busy != 0) ++shownWhileBusy;
   }
 };
 
@@ -86,6 +89,7 @@ class BackupTest : public ::testing::Test {
     env.Settings = &settings;
     env.DataPath = DataDir();
     env.ClockSource = &clock;
+    env.Busy = [this](bool on) { probe.busy += on ? 1 : -1; };
     env.Ask = [this] {
       ++asked;
       probe.Probe();
@@ -356,6 +360,8 @@ TEST_F(BackupTest, FailuresAreToldOnceAndLeaveNoPartialFileAndTheDateUnchanged) 
   EXPECT_EQ(settings.LastDate, PackDate(2026, 12, 1));
   EXPECT_EQ(IniText(), iniBefore);
   EXPECT_EQ(probe.shownWhileHeld, 0) << "a message was shown while the reservation was held";
+  EXPECT_EQ(probe.shownWhileBusy, 0) << "a message was shown under the hourglass";
+  EXPECT_EQ(probe.busy, 0) << "the hourglass stayed on";
 }
 
 TEST_F(BackupTest, NotAgainSwitchesAskingOffAndWithNoTheAutomaticBackupToo) {
