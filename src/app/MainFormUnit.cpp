@@ -213,22 +213,6 @@ bool ApplySortCommand(int itemClass, TSortCommand command) {
   return false;
 }
 
-std::string ViewSortText() {
-  static const char kHex[] = "0123456789ABCDEF";
-  const TViewOptions& o = ViewOptions();
-  std::string text;
-  for (int cls = 0; cls < 256; ++cls) {
-    const int flag = o.naturalNames[cls] ? 1 : 0;
-    const int mode = std::min<int>(o.variant[cls], 9);
-    if (flag == 0 && mode == 0) continue;
-    std::string hex;
-    for (int v = cls; v > 0; v /= 16) hex.insert(hex.begin(), kHex[v % 16]);
-    if (hex.empty()) hex = "0";
-    text += hex + "=" + char('0' + flag) + char('0' + mode) + "\t";
-  }
-  return text;
-}
-
 // ---------------------------------------------------------------------------------------
 // Registries.
 

@@ -155,9 +155,6 @@ enum class TSortCommand { Name, Closing, Position, NumberByDigits, NumberByValue
 // for a command the class does not offer. "Closing" pressed again returns to names,
 // "Position" toggles.
 bool ApplySortCommand(int itemClass, TSortCommand command);
-// The stored form: for each class whose two options are not both 0, its number in
-// upper-case hex + "=" + number-order digit + sort-mode digit + TAB.
-std::string ViewSortText();
 
 // ---------------------------------------------------------------------------------------
 // What the window asks of the view of a page, beyond the window glue's IView.
