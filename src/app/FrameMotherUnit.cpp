@@ -82,6 +82,7 @@ TFrameMother::TFrameMother(QWidget* owner, uint8_t itemType, uint8_t rightIndex)
   PrintBtn->hide();
 
   ListingFrame = new TListingFrame(this);
+  ListingFrame->Setup(ItemType, 0, 0, 0);
   ListingFrame->SeekCombo->hide();
   ListingFrame->HouseCombo->hide();
   ListingFrame->ListMenu = ListPopup;

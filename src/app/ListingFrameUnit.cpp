@@ -252,6 +252,9 @@ TListingHead::TListingHead(QWidget* parent) : QFrame(parent) {
   SeekBuildings1->setVisible(false);
   connect(SeekBuildings1, &QAction::triggered, this, [this] { SeekBuildings1Click(); });
   connect(ListingPopup, &QMenu::aboutToShow, this, [this] { ListingPopupPopup(); });
+  TopPanel->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(TopPanel, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { ListingPopup->popup(TopPanel->mapToGlobal(at)); });
 
   // The grey text lies over the empty search box; a click on it goes to the box.
   PlaceholderPanel = new QLabel(TopPanel);
