@@ -130,8 +130,12 @@ TEST_F(RecordFlow, DeleteCasesThatDeleteNothing) {
     }
     EXPECT_EQ(refreshes, 0);
     EXPECT_EQ(HistoryText().find("a=Del"), std::string::npos);
-    if (std::string(c.name) == "right denied") EXPECT_FALSE(ui.messages.empty());
-    if (c.questions == 1 && std::string(c.name) != "gone meanwhile") EXPECT_TRUE(Valid(anna));
+    if (std::string(c.name) == "right denied") {
+      EXPECT_FALSE(ui.messages.empty());
+    }
+    if (c.questions == 1 && std::string(c.name) != "gone meanwhile") {
+      EXPECT_TRUE(Valid(anna));
+    }
     // No record lock is left behind: another station can lock the record.
     TStation b{"B"};
     ASSERT_TRUE(b.Open(dir));
