@@ -85,6 +85,7 @@ TFrameMother::TFrameMother(QWidget* owner, uint8_t itemType, uint8_t rightIndex)
   ListingFrame->Setup(ItemType, 0, 0, 0);
   ListingFrame->SeekCombo->hide();
   ListingFrame->HouseCombo->hide();
+  ListingFrame->FrameResize();
   ListingFrame->ListMenu = ListPopup;
   ListingFrame->OnClick = [this] { ListingFrameListBoxClick(); };
 
