@@ -146,13 +146,18 @@ void TRecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     background = ColorFromBgr(index.row() % 2 == 0 ? clListRowEven : clListRowOdd);
     textColor = Qt::black;
   }
-  painter->fillRect(cell, background);
+  QRect band = cell;
+  if (groupGaps_ && cell.height() > NormalHeight(option)) {
+    band.setHeight(NormalHeight(option));
+    painter->fillRect(cell, option.palette.color(QPalette::Base));
+  }
+  painter->fillRect(band, background);
 
   int left = cell.left() + kTextInset;
   const QVariant check = index.data(Qt::CheckStateRole);
   if (check.isValid()) {
     QStyleOptionButton box;
-    box.rect = CheckRect(cell);
+    box.rect = CheckRect(band);
     box.state = (check.toInt() == Qt::Checked ? QStyle::State_On : QStyle::State_Off) |
                 (enabled ? QStyle::State_Enabled : QStyle::State_None);
     const QWidget* widget = option.widget;
@@ -166,7 +171,7 @@ void TRecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
   const QString text = index.data(Qt::DisplayRole).toString();
   const int tab = text.indexOf(QLatin1Char('\t'));
   const int flags = Qt::AlignVCenter | Qt::TextSingleLine;
-  QRect textRect(left, cell.top(), cell.right() - kTextInset - left + 1, cell.height());
+  QRect textRect(left, band.top(), band.right() - kTextInset - left + 1, band.height());
   if (tab < 0) {
     painter->drawText(textRect, flags | Qt::AlignLeft, text);
   } else {
@@ -174,16 +179,32 @@ void TRecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const QString tail = text.mid(tab + 1, kRightPartMaxChars);
     painter->drawText(textRect, flags | Qt::AlignLeft, head);
     const int headEnd = left + option.fontMetrics.horizontalAdvance(head) + kRightPartGap;
-    QRect tailRect(headEnd, cell.top(), cell.right() - kTextInset - headEnd + 1, cell.height());
+    QRect tailRect(headEnd, band.top(), band.right() - kTextInset - headEnd + 1, band.height());
     if (tailRect.width() > 0) painter->drawText(tailRect, flags | Qt::AlignRight, tail);
   }
   painter->restore();
 }
 
+int TRecordRowDelegate::NormalHeight(const QStyleOptionViewItem& option) const {
+  return std::max(rowHeight_, option.fontMetrics.height() + 2);
+}
+
+bool TRecordRowDelegate::EndsGroup(const QModelIndex& index) {
+  const QModelIndex next = index.siblingAtRow(index.row() + 1);
+  if (!next.isValid()) return false;
+  auto groupOf = [](const QModelIndex& at) {
+    const QString text = at.data(Qt::DisplayRole).toString();
+    const int tab = text.indexOf(QLatin1Char('\t'));
+    return tab < 0 ? QString() : text.mid(tab + 1);
+  };
+  return groupOf(index) != groupOf(next);
+}
+
 QSize TRecordRowDelegate::sizeHint(const QStyleOptionViewItem& option,
                                    const QModelIndex& index) const {
   const QSize base = QStyledItemDelegate::sizeHint(option, index);
-  return QSize(base.width(), std::max(rowHeight_, option.fontMetrics.height() + 2));
+  const int normal = NormalHeight(option);
+  return QSize(base.width(), groupGaps_ && EndsGroup(index) ? normal / 4 * 7 : normal);
 }
 
 bool TRecordRowDelegate::editorEvent(QEvent* event, QAbstractItemModel* model,
@@ -478,6 +499,13 @@ void TListingFrame::Refresh() {
 }
 
 void TListingFrame::FrameResize() { TListingHead::FrameResize(); }
+
+void TListingFrame::SetGroupGaps(bool on) {
+  if (auto* rows = dynamic_cast<TRecordRowDelegate*>(ListBox->itemDelegate())) rows->SetGroupGaps(on);
+  // Rows of different heights: the view asks every row for its height.
+  ListBox->setUniformItemSizes(!on);
+  ListBox->doItemsLayout();
+}
 
 void TListingFrame::SelectFirst() {
   if (SelectedRow() < 0 && Count() > 0) SelectRow(0, true);

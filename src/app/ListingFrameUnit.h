@@ -99,8 +99,17 @@ class TRecordRowDelegate : public QStyledItemDelegate {
   bool editorEvent(QEvent* event, QAbstractItemModel* model, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override;
 
+  // The last row of each group (the text after the TAB) is followed by a gap: its height is
+  // a quarter of the normal height (rounded down) times 7.
+  void SetGroupGaps(bool on) { groupGaps_ = on; }
+  bool GroupGaps() const { return groupGaps_; }
+  // The normal height and whether the row ends its group.
+  int NormalHeight(const QStyleOptionViewItem& option) const;
+  static bool EndsGroup(const QModelIndex& index);
+
  private:
   int rowHeight_;
+  bool groupGaps_ = false;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -176,6 +185,8 @@ class TListingFrame : public TListingHead {
   std::function<void()> OnClick;
   // The list's pop-up menu; null: ListingPopup.
   QMenu* ListMenu = nullptr;
+  // A gap after the last row of each group (keys and cylinders sorted by closing).
+  void SetGroupGaps(bool on);
   // How many times a refresh filled the list (overtaken refreshes do not).
   int FillCount = 0;
 

@@ -184,6 +184,25 @@ TEST_F(ListingFrame, RowsAreDrawnInTheProgramsColours) {
   EXPECT_EQ(colourAt(3), clListRowOdd);
 }
 
+TEST_F(ListingFrame, GroupGapsFollowTheLastRowOfEachGroup) {
+  for (const char* name : {"K1", "K2", "K3"}) Record(icKey, name);
+  listing.Setup(icKey, 0, 0, 0);
+  listing.Formatter = [](int32_t id, uint8_t) {
+    TListEntryText entry;
+    entry.text = "K" + std::to_string(id) + (id < 3 ? "\tA" : "\tB");
+    entry.sortKey = entry.text;
+    return entry;
+  };
+  listing.Refresh();
+  listing.SetGroupGaps(true);
+  auto height = [&](int row) { return listing.ListBox->visualRect(listing.Model->index(row)).height(); };
+  const int normal = height(0);
+  EXPECT_EQ(height(1), normal / 4 * 7);  // last of group "A"
+  EXPECT_EQ(height(2), normal);          // the last row has no gap
+  listing.SetGroupGaps(false);
+  EXPECT_EQ(height(1), normal);
+}
+
 TEST_F(ListingFrame, GridFillRunsTheOwnersProcedureWithItsIdsAndSplitsCellsAtTab) {
   TListingGridFrame grid(nullptr);
   grid.resize(400, 300);
