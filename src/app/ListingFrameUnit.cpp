@@ -489,6 +489,7 @@ void TListingFrame::Refresh() {
   if (!entries || RefreshCounter != mine) return;
   {
     selecting_ = true;
+    ApplyGroupGaps();
     Model->SetRows(RowsOf(*entries));
     const int row = Model->RowOfId(selected);
     if (row >= 0) ListBox->setCurrentIndex(Model->index(row));
@@ -501,7 +502,17 @@ void TListingFrame::Refresh() {
 void TListingFrame::FrameResize() { TListingHead::FrameResize(); }
 
 void TListingFrame::SetGroupGaps(bool on) {
-  if (auto* rows = dynamic_cast<TRecordRowDelegate*>(ListBox->itemDelegate())) rows->SetGroupGaps(on);
+  groupGaps_ = on;
+  ApplyGroupGaps();
+}
+
+void TListingFrame::ApplyGroupGaps() {
+  const bool byClosing = (ItemType == icKey || ItemType == icCylinder) &&
+                         ViewOptions().variant[static_cast<size_t>(ItemType)] == 2;
+  const bool on = groupGaps_ || byClosing;
+  auto* rows = dynamic_cast<TRecordRowDelegate*>(ListBox->itemDelegate());
+  if (!rows || rows->GroupGaps() == on) return;
+  rows->SetGroupGaps(on);
   // Rows of different heights: the view asks every row for its height.
   ListBox->setUniformItemSizes(!on);
   ListBox->doItemsLayout();

@@ -185,7 +185,8 @@ class TListingFrame : public TListingHead {
   std::function<void()> OnClick;
   // The list's pop-up menu; null: ListingPopup.
   QMenu* ListMenu = nullptr;
-  // A gap after the last row of each group (keys and cylinders sorted by closing).
+  // A gap after the last row of each group; keys and cylinders sorted by closing (view
+  // variant 2) always have it.
   void SetGroupGaps(bool on);
   // How many times a refresh filled the list (overtaken refreshes do not).
   int FillCount = 0;
@@ -211,7 +212,9 @@ class TListingFrame : public TListingHead {
 
  private:
   void SelectRow(int row, bool click);
+  void ApplyGroupGaps();
   bool selecting_ = false;
+  bool groupGaps_ = false;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -201,6 +201,11 @@ TEST_F(ListingFrame, GroupGapsFollowTheLastRowOfEachGroup) {
   EXPECT_EQ(height(2), normal);          // the last row has no gap
   listing.SetGroupGaps(false);
   EXPECT_EQ(height(1), normal);
+  // Keys sorted by closing have the gaps by themselves.
+  ViewOptions().variant[icKey] = 2;
+  listing.Refresh();
+  EXPECT_EQ(height(1), normal / 4 * 7);
+  ResetViewOptions();
 }
 
 TEST_F(ListingFrame, GridFillRunsTheOwnersProcedureWithItsIdsAndSplitsCellsAtTab) {
