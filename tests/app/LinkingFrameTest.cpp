@@ -151,6 +151,32 @@ TEST_F(LinkingFrame, UnticksRemoveBothDirectionsAndThePresetIsTicked) {
   EXPECT_FALSE(frame.SaveLinks(0, icKey));
 }
 
+TEST_F(LinkingFrame, SavingKeepsTheEditLockAndLinksNoRecordDeletedMeanwhile) {
+  int ticket = -1;
+  ASSERT_TRUE(a->Reserve(ticket));
+  ASSERT_TRUE(a->LockItem(key, false, ticket));  // the keys view edits the key
+  a->Release(ticket);
+  Edit();
+  Tick(frame, beta, true);
+  {
+    TStation b{"B"};
+    ASSERT_TRUE(b.Open(dir));
+    b->SetField(beta, "v", "0");
+    ASSERT_TRUE(b->Commit());
+  }
+  ASSERT_TRUE(frame.SaveLinks(key, icKey));
+  EXPECT_EQ(Links(key, icDoor), std::vector<int32_t>{alpha});
+  EXPECT_TRUE(Links(beta, icKey).empty());
+  // The key is still this station's: the write gave back only the locks it took.
+  TStation b{"B"};
+  ASSERT_TRUE(b.Open(dir));
+  ASSERT_TRUE(b->Reserve(ticket));
+  EXPECT_FALSE(b->LockItem(key, false, ticket));  // refused: gives the reservation back
+  ASSERT_TRUE(b->Reserve(ticket));
+  EXPECT_TRUE(b->LockItem(gamma, false, ticket));
+  b->Release(ticket);
+}
+
 TEST_F(LinkingFrame, GroupLinksAreStoredOnTheParentOnly) {
   const int32_t parent = Record(icGroup, "Obergruppe");
   const int32_t child = Record(icGroup, "Untergruppe");
