@@ -223,6 +223,8 @@ struct TRegistries {
   std::array<TViewFactory, kMainPageCount> factories;
   std::map<std::string, TMenuCommand> menuCommands;
   TLockerReceiptPrinter lockerPrinter;
+  TPrintPreviewSetter printPreviewSetter;
+  bool printPreview = true;
 };
 
 TRegistries& Registries() {
@@ -275,5 +277,20 @@ void InstallLockerReceiptPrinter(TLockerReceiptPrinter printer) {
 }
 
 const TLockerReceiptPrinter& LockerReceiptPrinter() { return Registries().lockerPrinter; }
+
+bool PrintPreviewEnabled() { return Registries().printPreview; }
+
+void InstallPrintPreviewSetter(TPrintPreviewSetter setter) {
+  Registries().printPreviewSetter = std::move(setter);
+}
+
+void SetPrintPreview(bool on, bool store) {
+  if (const TPrintPreviewSetter& setter = Registries().printPreviewSetter)
+    setter(on, store);
+  else
+    SetPrintPreviewFlag(on);
+}
+
+void SetPrintPreviewFlag(bool on) { Registries().printPreview = on; }
 
 void ResetMainFormRegistries() { Registries() = TRegistries(); }

@@ -196,5 +196,15 @@ using TLockerReceiptPrinter =
 void InstallLockerReceiptPrinter(TLockerReceiptPrinter printer);
 const TLockerReceiptPrinter& LockerReceiptPrinter();
 
+// The print-preview flag ("Druckvorschau"): while it is on, printing shows a preview first.
+bool PrintPreviewEnabled();
+// Sets the flag; with `store` the logged-in user keeps it ("PrintPreview"). The main window
+// installs how it is stored and shown (its menu tick); without it only the flag changes.
+using TPrintPreviewSetter = std::function<void(bool on, bool store)>;
+void InstallPrintPreviewSetter(TPrintPreviewSetter setter);
+void SetPrintPreview(bool on, bool store);
+// The flag alone (the main window's setter).
+void SetPrintPreviewFlag(bool on);
+
 // Forgets every factory, view command and installed command (tests).
 void ResetMainFormRegistries();
