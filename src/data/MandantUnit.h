@@ -69,6 +69,7 @@ class TMandantState {
 
   bool ReadOnlyMode = false;    // nothing of the data folder may be written in this run
   bool TimeTravelMode = false;  // the data is shown as it was on an earlier date
+  double TimeTravelDate = 0;    // in time-travel mode: the moment shown (UTC date-time)
 
   // The program-level settings file. Empty until first use, then fixed: the program file
   // this process acts for with the extension ".ini". A test sets it beforehand.
