@@ -53,7 +53,10 @@ TTessaroLoaderForm::TTessaroLoaderForm(int timeoutMs, QWidget* parent)
 
   timeout_.setSingleShot(true);
   timeout_.setInterval(timeoutMs);
-  connect(&timeout_, &QTimer::timeout, this, &TTessaroLoaderForm::Finish);
+  connect(&timeout_, &QTimer::timeout, this, [this] {
+    timedOut_ = true;
+    Finish();
+  });
 }
 
 TTessaroLoaderForm::~TTessaroLoaderForm() = default;
@@ -119,5 +122,5 @@ int LoaderMain(int argc, char** argv) {
     application.exec();
   }
   SetUserInteraction(nullptr);
-  return 0;
+  return form.TimedOut() ? 2 : 0;
 }

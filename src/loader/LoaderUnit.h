@@ -34,6 +34,8 @@ class TTessaroLoaderForm : public QWidget {
   // Shows the splash and starts the time-out.
   void Start();
   bool Finished() const { return finished_; }
+  // Finished by the time-out, not by the program's signal.
+  bool TimedOut() const { return timedOut_; }
   QTimer& TimeoutTimer() { return timeout_; }
 
  signals:
@@ -46,11 +48,13 @@ class TTessaroLoaderForm : public QWidget {
   QTimer timeout_;
   QLabel* label_;
   bool finished_ = false;
+  bool timedOut_ = false;
 };
 
 // The program to start for a loader at `loaderFile`: its folder + "Tessaro".
 std::string LoaderTargetProgram(const std::string& loaderFile);
 
-// The loader: splash, start of the program with `args`, wait for its signal. 0 when the
-// program started, 1 when it could not be started (after a message).
+// The loader: splash, start of the program with the loader's own arguments, wait for its
+// signal. Exit codes: 0 the program signalled that it is ready, 1 it could not be started
+// (after a message), 2 it started but did not signal within the time-out.
 int LoaderMain(int argc, char** argv);

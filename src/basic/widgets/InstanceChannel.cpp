@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -77,7 +78,6 @@ bool TChannelListener::Listen() {
   if (Listening()) return true;
   const QString path = SocketPath(channelName_);
   auto server = std::make_unique<QLocalServer>();
-  server->setSocketOptions(QLocalServer::UserAccessOption);
   if (!server->listen(path)) {
     if (server->serverError() != QAbstractSocket::AddressInUseError) return false;
     // The socket exists. Somebody answering on it runs; a socket nobody listens on was left
@@ -86,6 +86,10 @@ bool TChannelListener::Listen() {
     QLocalServer::removeServer(path);
     if (!server->listen(path)) return false;
   }
+  // Only the user may connect. (Qt's own access options are not used: they bind in a
+  // temporary folder and rename the socket over the path, which would take the channel
+  // away from a process that listens there.)
+  QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
   connect(server.get(), &QLocalServer::newConnection, this, &TChannelListener::OnNewConnection);
   server_ = std::move(server);
   return true;
