@@ -2,15 +2,18 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-
+#include <limits>
+#include <unordered_set>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
+#include "basic/Hex32Unit.h"
 #include "basic/MultiLingua.h"
 #include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
@@ -441,6 +444,7 @@ void TMiniDB::ClearState() {
   ClassCount.fill(-1);
   pending_.clear();
   pendingHeaders_.clear();
+  unlogged_.clear();
   fileSeen_ = false;
 }
 
@@ -891,6 +895,10 @@ void TMiniDB::ReapplyPending(
   }
   if (!moved.empty()) {
     for (const auto& [from, to] : moved) MovedIDs[from] = to;
+    for (int32_t& id : unlogged_) {
+      auto m = moved.find(id);
+      if (m != moved.end()) id = m->second;
+    }
     if (CurrentModified && CurrentID > 0) {
       std::string line = RemapLine(BuildRecordLine(Current), moved);
       Current.SetCommaText(line);
@@ -938,6 +946,7 @@ bool TMiniDB::SaveIfModified() {
     Modified = false;
     pending_.clear();
     pendingHeaders_.clear();
+    unlogged_.clear();
     return true;
   }
   SavedOnce = true;
@@ -955,9 +964,18 @@ bool TMiniDB::SaveIfModified() {
       return false;  // Load has said why
     }
     if (!Modified) {
+      unlogged_.clear();  // nothing of ours is left to save, so nothing to log
       Release(ticket);
       return true;
     }
+  }
+  // The month's copy shows the store as it was before the month's first change: it is
+  // taken from the file as it is now, before this save replaces it.
+  double logTime = 0;
+  if (TimebackLog) {
+    logTime = TimebackLog->ChangeTime();
+    std::string copy = TimebackLog->CopyNeeded(logTime);
+    if (!copy.empty() && WriteMonthCopy(copy)) TimebackLog->CopyWritten(logTime);
   }
   PutHeaderLine("LastID", std::to_string(LastID));
   bool ok = SaveTextFileSafe(Lines, FileName, true);
@@ -968,6 +986,7 @@ bool TMiniDB::SaveIfModified() {
     FileTime = GetFileStamp(FileName);
     fileSeen_ = true;
     NewFile = false;
+    LogSavedChanges(logTime);
   }
   Release(ticket);
   if (!ok) ShowError(1, true);
@@ -994,14 +1013,8 @@ bool TMiniDB::StoreCurrent() {
   const int32_t id = CurrentID;
   std::string line = BuildRecordLine(Current);
   SetLineOfID(id, line, false);
-  if (TimebackLog) {
-    std::string copy = TimebackLog(id, line);
-    if (!copy.empty()) {
-      PfMakeFolders(copy.substr(0, copy.rfind('/') + 1));
-      PutHeaderLine("LastID", std::to_string(LastID));
-      SaveTextFileSafe(Lines, copy, false);
-    }
-  }
+  // Logged once the save has put it on disk (SaveIfModified).
+  if (TimebackLog) unlogged_.push_back(id);
   Modified = true;
   if (AutoSave) return SaveIfModified();
   return true;
@@ -1951,4 +1964,180 @@ void TMiniDB::GetGroupOf(int32_t id, TItemList& list) {
   list.Add(mother);
   for (int32_t d : LinkIDs(GetLinkText(mother, lkDaughters)))
     if (d > 0 && d != mother) list.Add(d);
+}
+
+// =======================================================================================
+// Time travel: the month copy, logging saved changes, replaying a month's change log
+
+bool TMiniDB::WriteMonthCopy(const std::string& name) {
+  size_t slash = name.rfind('/');
+  if (slash != std::string::npos && slash > 0) PfMakeFolders(name.substr(0, slash + 1));
+  if (GetFileStamp(FileName).exists) return CopyFileReplacing(FileName, name);
+  // No file yet: before this save the store was empty.
+  return SaveTextFileSafe(NewStoreLines(), name, false);
+}
+
+void TMiniDB::LogSavedChanges(double utc) {
+  if (unlogged_.empty()) return;
+  std::vector<int32_t> ids;
+  ids.swap(unlogged_);
+  if (!TimebackLog) return;
+  // A record stored several times before one save is logged once, at its last place,
+  // with the line that is now in the file.
+  std::vector<int32_t> order;
+  std::unordered_set<int32_t> seen;
+  for (auto it = ids.rbegin(); it != ids.rend(); ++it)
+    if (seen.insert(*it).second) order.push_back(*it);
+  std::reverse(order.begin(), order.end());
+  for (int32_t id : order)
+    if (HasRecord(id)) TimebackLog->ChangeSaved(id, Lines[IndexLine[id]], utc);
+}
+
+bool TMiniDB::MonthlyCopy() {
+  if (!TimebackLog || !Opened || LoadErrorReadOnly) return false;
+  int ticket;
+  if (!Reserve(ticket)) return false;
+  Load();
+  const double utc = TimebackLog->ChangeTime();
+  std::string copy = TimebackLog->CopyNeeded(utc);
+  bool ok = true;
+  if (!copy.empty()) {
+    ok = WriteMonthCopy(copy);
+    if (ok) TimebackLog->CopyWritten(utc);
+  }
+  Release(ticket);
+  return ok;
+}
+
+void TMiniDB::AddChangeEntry(TChangeList& changes, int32_t id, int32_t userID,
+                             const std::string& text, double time) {
+  TQStringList before;
+  if (HasRecord(id)) GetRecordLines(id, before);
+  TQStringList after;
+  after.SetCommaText(text);
+
+  TChangeEntry entry;
+  entry.id = id;
+  entry.userID = userID;
+  entry.time = time;
+  entry.cls = static_cast<uint8_t>(StrToByteZero(after.ValueOfChar('c')));
+  // "ks" is stored rotated like every field but the plain ones.
+  entry.keySystem = StrToIntZero(UnscrambleStr(after.ValueOf("ks")));
+
+  auto skipped = [](std::string_view key) { return SameKey(key, "i") || SameKey(key, "c"); };
+  auto find = [](const std::vector<std::pair<std::string, std::string>>& items,
+                 std::string_view key) -> int {
+    for (size_t i = 0; i < items.size(); ++i)
+      if (SameKey(items[i].first, key)) return static_cast<int>(i);
+    return -1;
+  };
+  auto split = [](const std::string& item) {
+    std::string_view key = KeyOf(item);
+    std::string value = key.size() < item.size() ? item.substr(key.size() + 1) : std::string();
+    return std::make_pair(std::string(key), value);
+  };
+
+  std::vector<std::pair<std::string, std::string>> newItems, oldItems, out;
+  for (int i = 0; i < after.Count(); ++i) {
+    auto kv = split(after.Get(i));
+    if (!skipped(kv.first) && find(newItems, kv.first) < 0) newItems.push_back(kv);
+  }
+  for (int i = 0; i < before.Count(); ++i) {
+    auto kv = split(before.Get(i));
+    if (!skipped(kv.first) && find(oldItems, kv.first) < 0) oldItems.push_back(kv);
+  }
+  out = newItems;
+  for (const auto& [key, oldValue] : oldItems) {
+    int n = find(newItems, key);
+    const std::string newValue = n >= 0 ? newItems[n].second : std::string();
+    int at = find(out, key);
+    if (newValue == oldValue) {
+      if (at >= 0) out.erase(out.begin() + at);
+      continue;
+    }
+    if (newValue.empty()) {
+      if (at >= 0) {
+        out[at].second = "(entfernt)";
+      } else {
+        out.emplace_back(key, "(entfernt)");
+        at = static_cast<int>(out.size()) - 1;
+      }
+    }
+    if (!oldValue.empty()) out.insert(out.begin() + at + 1, {key + "_old", oldValue});
+  }
+  std::vector<std::string> items;
+  items.reserve(out.size());
+  for (const auto& [key, value] : out) items.push_back(key + "=" + value);
+  entry.text = BuildCommaText(items);
+  changes.push_back(std::move(entry));
+}
+
+bool TMiniDB::ReplayChanges(bool apply, int32_t* userID, TChangeList* changes,
+                            double timeLimit) {
+  if (FileName.empty()) return false;
+  std::string logName = FileName;
+  size_t slash = logName.rfind('/');
+  size_t dot = logName.rfind('.');
+  if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+    logName.resize(dot);
+  logName += ".tbl";
+
+  int fd = -1;
+  if (PfOpenRead(logName, fd) != 0) return false;
+  // The lines replayed are a past state: writing them would put it over the month's copy.
+  if (apply) NoSave = true;
+
+  int32_t remaining = std::numeric_limits<int32_t>::max();
+  bool firstLine = true;
+  bool stop = false;
+  auto replayLine = [&](const std::string& line) {
+    if (firstLine) {  // the log's 0x01 start line
+      firstLine = false;
+      return;
+    }
+    size_t tab = line.find('\t');
+    std::string head = line.substr(0, tab);
+    std::string text = tab == std::string::npos ? std::string() : line.substr(tab + 1);
+    std::string timeText = FetchSemicolonField(head);
+    const double time = Hex32ToDouble(timeText);
+    if (time == 0 || !std::isfinite(time)) return;  // unreadable: not counted
+    const int32_t id = StrToIntZero(FetchSemicolonField(head));
+    const int32_t user = StrToIntZero(FetchSemicolonField(head));
+    if (time <= timeLimit) {
+      // The same bounds as for the IDs of a store file: a damaged line must not make the
+      // store allocate slots for an absurd ID.
+      const int64_t lineLimit = static_cast<int64_t>(Lines.size()) + kMaxIDBeyondLines;
+      if (id >= 1 && id <= kMaxRecordID && id <= lineLimit) {
+        if (changes) AddChangeEntry(*changes, id, user, text, time);
+        if (apply) PutRecordText(id, text);
+        if (userID) *userID = user;
+      }
+    } else if (remaining > 100) {
+      remaining = 100;
+    }
+    if (--remaining <= 0) stop = true;
+  };
+
+  std::vector<std::string> batch;
+  TTextLineSplitter splitter(batch);
+  std::vector<char> buffer(64512);
+  bool ok = true;
+  while (!stop) {
+    size_t got = 0;
+    if (PfRead(fd, buffer.data(), buffer.size(), got) != 0) {
+      ok = false;
+      break;
+    }
+    if (got == 0) break;
+    splitter.Feed(buffer.data(), got);
+    for (const std::string& line : batch) {
+      replayLine(line);
+      if (stop) break;
+    }
+    batch.clear();
+  }
+  // A last line without its line end is a write that did not complete: not replayed.
+  PfClose(fd);
+  if (apply && CurrentModified) StoreCurrent();
+  return ok;
 }

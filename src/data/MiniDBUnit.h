@@ -110,9 +110,40 @@ using TNameFunc = void (*)(int32_t id, const TQStringList& fields, std::string& 
 using TNameFunc2 = void (*)(int32_t id, const TQStringList& fields, uint8_t style,
                             std::string& text);
 
-// Called after a record line was replaced (the time-back log hooks in here): gets the ID and
-// the line as stored, returns the name of a month copy to write the whole store to, or "".
-using TRecordLogHook = std::function<std::string(int32_t id, const std::string& line)>;
+// What the store tells a change log (the time-back log implements it). Every call comes
+// while the store holds its write reservation, so the copy, the save and the log lines of
+// one station never interleave with another station's.
+//
+// A change reaches the log only once it is on disk: a record stored into the lines waits
+// until a save of the file succeeds, and a save that fails logs nothing.
+class TRecordLogHook {
+ public:
+  virtual ~TRecordLogHook() = default;
+  // The UTC date-time under which the changes of one save (and the copy made before it)
+  // are logged; asked once per save.
+  virtual double ChangeTime() = 0;
+  // Before a save at `utc`: the name of a copy to make of the store file as it is on disk
+  // now (the state before this save's changes), or "" when none is needed.
+  virtual std::string CopyNeeded(double utc) = 0;
+  // The copy named by CopyNeeded(utc) has been written.
+  virtual void CopyWritten(double utc) = 0;
+  // After the save succeeded: one call per saved record, in the order the records were
+  // stored, with the line as it is now in the file.
+  virtual void ChangeSaved(int32_t id, const std::string& line, double utc) = 0;
+};
+
+// One replayed change, for the change log viewer. `text` holds the changed fields as a
+// comma text (values as stored, i.e. rotated): a removed field as "(entfernt)", the value
+// a changed field had before as name + "_old"; unchanged fields are left out.
+struct TChangeEntry {
+  int32_t id = 0;
+  int32_t keySystem = 0;  // the new text's unrotated "ks" as a number
+  int32_t userID = 0;
+  uint8_t cls = 0;        // the new text's "c"
+  double time = 0;        // UTC date-time of the change
+  std::string text;
+};
+using TChangeList = std::vector<TChangeEntry>;
 
 class TMiniDB {
  public:
@@ -142,7 +173,7 @@ class TMiniDB {
   std::string FileTitle;
   std::string Ext = ".ada";
   std::string FileName;
-  TRecordLogHook TimebackLog;       // caller: the time-back log, or empty
+  TRecordLogHook* TimebackLog = nullptr;  // caller: the time-back log (not owned), or null
   int32_t SingletonID = 0;          // cached ID of the class-12 record
   TAccessProtection* AccessProtection = nullptr;
   std::unique_ptr<TItemsLock> ItemsLock;
@@ -284,6 +315,23 @@ class TMiniDB {
   // True while this station holds exclusive access to the whole store.
   bool HoldsExclusiveAccess() const;
 
+  // ----- time travel ------------------------------------------------------------------------
+  // Start-up of a station that logs changes: makes this month's copy of the store when the
+  // log has none yet, from the file as it is (the state before the month's first change).
+  // True when the copy exists afterwards.
+  bool MonthlyCopy();
+  // Replays the change log beside the store file (its name with the extension ".tbl") into
+  // this store, a month's copy: every line up to `timeLimit` (UTC) is added to `changes`
+  // (when given) and, with `apply`, put into the store, which from then on never saves
+  // (its lines are a past state, not the file's). `userID` (when given) receives the user
+  // of the last line taken. The replay ends 100 timed lines after the first line later than
+  // the limit. False when the log cannot be opened.
+  bool ReplayChanges(bool apply, int32_t* userID, TChangeList* changes, double timeLimit);
+  // Adds the entry of a change of record `id` to the text `text` against the record as
+  // this store holds it now.
+  void AddChangeEntry(TChangeList& changes, int32_t id, int32_t userID,
+                      const std::string& text, double time);
+
   // IDs that a reread had to move because another station had saved a record under the
   // same new ID meanwhile (old ID -> new ID); the caller may read and clear it.
   std::map<int32_t, int32_t> MovedIDs;
@@ -334,4 +382,12 @@ class TMiniDB {
   bool fileSeen_ = false;
   // Scratch for line scanning.
   std::vector<std::string> scratch_;
+  // Records stored since the last successful save that the change log has not seen yet,
+  // in the order they were stored.
+  std::vector<int32_t> unlogged_;
+  // Writes the month's copy `name` from the file as it is on disk (an empty store when
+  // there is no file yet). Under the reservation.
+  bool WriteMonthCopy(const std::string& name);
+  // Hands the records of a successful save to the change log.
+  void LogSavedChanges(double utc);
 };

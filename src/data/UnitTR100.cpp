@@ -1,0 +1,699 @@
+#include "data/UnitTR100.h"
+
+#include <algorithm>
+
+#include "basic/BasicsUnit.h"
+#include "basic/Cp1252.h"
+#include "basic/MultiLingua.h"
+#include "basic/SLUnit.h"
+#include "basic/UserInteraction.h"
+#include "basic/ValueString.h"
+#include "data/ItemList.h"
+#include "data/MiniDBUnit.h"
+
+namespace {
+
+std::string Trim(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
+  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
+  return s.substr(b, e - b);
+}
+
+// The ";"-separated entry of a text, 0-based; empty when there are fewer.
+std::string SemicolonEntry(const std::string& text, int index) {
+  if (index < 0) return "";
+  size_t start = 0;
+  for (int i = 0; i < index; ++i) {
+    size_t sep = text.find(';', start);
+    if (sep == std::string::npos) return "";
+    start = sep + 1;
+  }
+  size_t end = text.find(';', start);
+  return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+struct TCoreEntry {
+  int number;
+  const char* text;
+};
+
+// The unit's German texts by number.
+const TCoreEntry kCoreTexts[] = {
+    {0, "UnitTR100"},
+    {1, "Schlie\xDF" "anlage"},
+    {2, "Name"},
+    {3, "T\xFCr"},
+    {4, "Formular"},
+    {5, "T\xFCren"},
+    {6, "Anzahl"},
+    {7, "Ausdruck l\xE4uft ..."},
+    {8, "Schl\xFCsseltyp"},
+    {9, "Bezeichnung"},
+    {10, "Bemerkung"},
+    {11, "Der Import wird nicht gestartet."},
+    {12, "Diese Namen existieren schon:%1Trotzdem starten? (Doppelte werden \xFC" "bersprungen)"},
+    {13, "Die Angabe \"%1\" ist kein bekanntes Geb\xE4ude."},
+    {14, "Die Angabe \"%1\" ist kein bekanntes Schlie\xDFsystem."},
+    {15, "Import l\xE4uft - bitte warten"},
+    {16, "Die Angabe \"%1\" ist keine bekannte Anlage."},
+    {17, "Die Angabe \"%1\" ist kein bekannter Schl\xFCsseltyp (ES, GS, HGS, HS, GHS)."},
+    {18, "Die Angabe \"%1\" ist kein g\xFCltiger Wert f\xFCr die Anzahl."},
+    {19, "alle von"},
+    {20, "Geb\xE4ude [Singular]"},
+    {21, "Geb\xE4ude [Plural]"},
+    {22, "Zylinder [Singular]"},
+    {23, "Zylinder [Plural]"},
+    {24, "Schl\xFCssel [Singular]"},
+    {25, "Schl\xFCssel [Plural]"},
+    {27, "Kein Schreibzugriff m\xF6glich."},
+    {28, "Druck wegen Dateifehler abgebrochen."},
+    {29, "Fehler beim Drucken"},
+    {30, "bitte loggen Sie sich zun\xE4" "chst ein"},
+    {31, "bitte einen Namen eingeben oder Abbrechen w\xE4hlen"},
+    {32, "Bitte beenden Sie zuerst diese Eingabe#13#(z.B. durch Speichern oder Abbrechen)."},
+    {33, "Programm unvollst\xE4ndig - Fehler #%1 bitte beim Softwarehersteller melden!"},
+    {35, "Position"},
+    {36, "Zyl.-L\xE4nge"},
+    {37, "Bitte \xE4ndern Sie die Schlie\xDF" "anlage oder w\xE4hlen Sie ein Geb\xE4ude dazu."},
+    {38, "Das zugeh\xF6rige Geb\xE4ude hat eine eigene Schlie\xDF" "anlage.#13#Soll die Eingabe dieser Schlie\xDF" "anlage zugeordnet werden?"},
+    {39, "Es wird keine Schlie\xDF" "anlage eingestellt."},
+    {40, "Es wird die Schlie\xDF" "anlage %1 vom Geb\xE4ude \xFC" "bernommen."},
+    {41, "Das zugeh\xF6rige Geb\xE4ude hat keine eigene Schlie\xDF" "anlage."},
+    {42, "Sie haben keine Befugnis \xC4nderungen durchzuf\xFChren."},
+    {43, "Datei nicht gefunden."},
+    {44, "Anleitung_TESSARO.pdf"},
+    {45, "bitte warten"},
+    {46, ";ES;GS;HGS;HS;GHS;OGS;GFS;I;M"},
+    {47, "Bestellung;Ausgabe;R\xFC" "cknahme;Defekt;Verlust;Wiedergefunden"},
+    {48, "Datum"},
+    {49, "Frist"},
+    {50, "verloren"},
+    {51, "verloren von"},
+    {52, "Sie finden die Information im PDF-Dokument auf Seite %1.#13#Die Datei wird geladen nachdem Sie Ok angeklickt haben."},
+    {53, "Wir empfehlen die Installation von Adobe Reader 7 oder neuer,#13#um eine automatische Seitenansteuerung unterst\xFCtzen zu k\xF6nnen."},
+    {54, "Suche l\xE4uft ..."},
+    {55, "St\xFC" "ck"},
+    {56, "Anlage"},
+    {57, "Empf\xE4nger"},
+    {58, "unbekannt"},
+    {59, "Hersteller"},
+    {60, "Schl\xFCsselschrank"},
+    {61, "Nr."},
+    {62, "Abteilung"},
+    {63, "Mitarbeiter"},
+    {64, "Bitte wenden Sie sich an einen der folgenden Benutzer:"},
+    {65, "Sie haben keine Berechtigung f\xFCr diese \xDC" "bergabe."},
+    {66, "Sie haben keine Berechtigung f\xFCr Ausdrucke oder Exporte."},
+    {70, "alle anzeigen"},
+    {71, "alle Geb\xE4ude"},
+    {72, "ohne Geb\xE4ude-Zuordnung"},
+    {73, "Schlie\xDFplan"},
+    {74, "Fehler beim Export"},
+    {75, "Diese Funktion ist im Sandkasten-Modus nicht verf\xFCgbar."},
+    {76, "Der Datensatz kann nicht gel\xF6scht werden, solange Kopien vorhanden sind."},
+    {77, "Die in dieser Datensatzkopie gespeicherte Menge konnte nicht#13#an den \xFC" "bergeordneten Datensatz zur\xFC" "cktransferiert werden."},
+    {78, "Eine Kopie kann nicht unterteilt werden.#13#Bitte w\xE4hlen Sie den \xFC" "bergeordneten Datensatz."},
+    {79, "Keine g\xFCltige JPG-Datei."},
+    {80, "Bitte geben Sie ein vollst\xE4ndiges Datum ein."},
+    {81, "Sandkasten"},
+    {82, "Einzelschlie\xDFung;Gruppenschl\xFCssel;Hauptgruppenschl\xFCssel;Hauptschl\xFCssel;Generalhauptschl\xFCssel;Obergruppenschl\xFCssel;Gefahrenschl\xFCssel;Mitschlie\xDFung"},
+    {83, "geliefert;ausgegeben;zur\xFC" "ckgegeben;vernichtet;verloren;wiedergefunden"},
+    {84, "Bitte w\xE4hlen Sie einen abgeleiteten Eintrag (Tochter)."},
+    {85, "Schl\xFCsselbund"},
+    {86, "Bund"},
+    {87, "Raum"},
+    {88, "Stockwerk"},
+    {89, "laut Tabelle"},
+    {90, "bitte w\xE4hlen"},
+    {91, "Die Datei konnte nicht geladen werden."},
+    {92, "Schl\xFCssel\xFC" "bergabe"},
+    {93, "Der Pfad konnte nicht \xFC" "bernommen werden."},
+    {94, "Kennung"},
+    {95, "kritik.html"},
+    {96, "Grundriss"},
+    {97, "von"},
+    {98, "Tabelle"},
+    {99, "Haken"},
+    {100, "Bitte beenden Sie zuerst die Schl\xFCssel-Eingabe#13#(z.B. durch Speichern oder Abbrechen)."},
+    {101, "Bestand"},
+    {102, "Info: In dieser Liste werden %1 Eintr\xE4ge angezeigt"},
+    {103, "Tessaro Datenbank"},
+    {104, "Das Bild konnte nicht ge\xF6" "ffnet werden."},
+    {105, "Die unterst\xFCtzten Dateiformate variieren je nach Windows-System.#13#Bitte versuchen Sie eine BMP-Datei oder installieren Sie Microsoft GDI+"},
+    {106, "F\xFCr den gew\xE4hlten Zeitpunkt ist keine R\xFC" "cksprunginformation vorhanden."},
+    {107, "Zeitreise"},
+    {108, "Zeitreise zum Datenbankstand"},
+    {109, "R\xFC" "ckgabefrist"},
+    {110, "Tabelle \xF6" "ffnen"},
+    {111, "Der neue Bestand wird negativ (kleiner Null).#13#Trotzdem fortsetzen? (nicht empfohlen!)"},
+    {112, "Trotzdem fortsetzen?"},
+    {113, "Der Datensatz konnte nicht dupliziert werden.#13#Eventuell sind zur Zeit verkn\xFCpfte Datens\xE4tze in Bearbeitung."},
+    {114, "Anz"},
+    {115, "Kenn"},
+    {116, "Hauptgeb\xE4ude"},
+    {117, "Hauptschrank"},
+    {118, "Soll das Geb\xE4ude jetzt angelegt werden?"},
+    {119, "Bitte den Namen \xE4ndern!"},
+    {120, "Schlie\xDFung"},
+    {121, "Raum-Nr."},
+    {122, "Sie haben keinen Schrank ausgew\xE4hlt, f\xFCr den Sie eine Zugriffserlaubnis haben.#13#Deshalb d\xFCrfen Sie diesen Datensatz so nicht speichern."},
+    {123, "Original-Datenbank"},
+    {124, "Suchbegriff"},
+    {125, "Ausdruck"},
+    {126, "Alle Datens\xE4tze (%1) jetzt umbenennen?"},
+    {127, "Gruppenschl\xFCssel"},
+    {128, "Gruppe"},
+    {129, "Gruppen"},
+    {130, "Schlie\xDFgruppe"},
+    {131, "Schlie\xDFgruppen"},
+    {132, "Person"},
+    {133, "Personen"},
+    {134, "Fehler beim Speichern der Datei"},
+    {135, "Datei \xF6" "ffnen"},
+    {136, "Fehler beim Speichern der Unterschrift."},
+    {137, "Keine Unterschrift gefunden."},
+    {ctKeySystemNameRefused,
+     "Der Name \"%1\" ist als Name einer Schlie\xDF" "anlage nicht zul\xE4ssig."},
+};
+
+// The message table, registered with the language system on first use.
+const TMLStringList* CoreTexts() {
+  static const TMLStringList* table = [] {
+    TMLStringList* t = NewMLStringList();
+    for (const auto& e : kCoreTexts) t->Add255Obj(e.text, e.number);
+    return t;
+  }();
+  return table;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Core message table
+
+std::string CoreText(int number) { return GetMLText(CoreTexts(), number); }
+
+std::string CoreTextFmt(int number, const std::string& argument) {
+  return GetMLTextFmt(CoreTexts(), number, argument);
+}
+
+// ---------------------------------------------------------------------------------------
+// Field meanings
+
+const std::vector<TFieldMeaning>& FieldMeanings() {
+  static const std::vector<TFieldMeaning> table = {
+      {"n", "all", "name"},
+      {"n2", "keys, buildings, cylinders, key bunches", "second name, shown in square brackets"},
+      {"r", "all", "remark, may have several lines"},
+      {"ks", "doors, keys, cylinders, groups, buildings", "locking-system code"},
+      {"kt", "keys", "key type"},
+      {"own", "keys, key bunches", "holder lines"},
+      {"cnt", "keys", "pieces in stock"},
+      {"total", "keys, cylinders", "pieces in total"},
+      {"ccnt", "cylinders", "pieces in total when \"total\" is empty"},
+      {"min", "keys", "minimum stock"},
+      {"embs", "keys", "identifiers ever issued"},
+      {"Nr", "persons", "personnel number"},
+      {"Abt", "persons", "department"},
+      {"len", "cylinders", "cylinder length"},
+      {"rom", "doors", "room number"},
+      {"romn", "doors", "room name"},
+      {"rg", "users", "rights"},
+      {"lmi", "items", "ID of the linked record in the locksmith store"},
+      {"ct", "key to key cabinet link", "pieces of the key in stock in that cabinet"},
+      {"tl", "key to key cabinet link", "pieces of the key belonging to that cabinet"},
+  };
+  return table;
+}
+
+// ---------------------------------------------------------------------------------------
+// Program-wide state
+
+TVocabulary& Vocabulary() {
+  static TVocabulary vocabulary;
+  return vocabulary;
+}
+
+void ResetVocabulary() {
+  uint64_t generation = Vocabulary().namesGeneration;
+  Vocabulary() = TVocabulary{};
+  Vocabulary().namesGeneration = generation + 1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Captions
+
+std::string LangCaption(const std::string& german, const std::string& english) {
+  const tMLSystem* system = MLSystemOrNull();
+  if (!system) return german;
+  const std::string& current = system->CurrentLanguage();
+  if (current == "DE") return german;
+  int grade = mlgNone;
+  std::string translated = system->TranslateText(english, "EN", current, grade);
+  if (grade != mlgNone && !translated.empty()) return translated;
+  if (tMLSystem::AliasOf(current) == "EN") return english;
+  return german;
+}
+
+std::string BuildingCaption() { return LangCaption("Geb\xE4ude", "Building"); }
+std::string BuildingsCaption() { return LangCaption("Geb\xE4ude", "Buildings"); }
+std::string CylinderCaption() { return LangCaption("Zylinder", "Cylinder"); }
+std::string CylindersCaption() { return LangCaption("Zylinder", "Cylinders"); }
+std::string LockCylindersCaption() {
+  return LangCaption("Schlie\xDFzylinder", "Lock Cylinders");
+}
+std::string KeyCaption() { return LangCaption("Schl\xFCssel", "Key"); }
+std::string KeysCaption() { return LangCaption("Schl\xFCssel", "Keys"); }
+std::string CabinetCaption() { return LangCaption("Schrank", "Cabinet"); }
+std::string CabinetsCaption() { return LangCaption("Schr\xE4nke", "Cabinets"); }
+std::string HolderCaption() { return LangCaption("Besitzer", "Holder"); }
+std::string HoldersCaption() { return LangCaption("Besitzer", "Holders"); }
+std::string UserCaption() { return LangCaption("Benutzer", "User"); }
+std::string UsersCaption() { return LangCaption("Benutzer", "Users"); }
+std::string IssuedOnCaption() { return LangCaption("Ausgabe", "Issued on"); }
+
+std::string PersonTerm() {
+  const std::string& configured = Vocabulary().personTerm;
+  return configured.empty() ? CoreText(63) : configured;
+}
+
+std::string DepartmentTerm() {
+  const std::string& configured = Vocabulary().departmentTerm;
+  return configured.empty() ? CoreText(62) : configured;
+}
+
+std::string ShowAllText() { return CoreText(70); }
+std::string ShowAllTextUpper() { return AnsiUpperCase(CoreText(70)); }
+std::string VonText() { return " " + CoreText(97) + " "; }
+
+std::string ClassCaption(int cls, bool plural) {
+  switch (cls) {
+    case icUser: return plural ? UsersCaption() : UserCaption();
+    case icBuilding: return plural ? BuildingsCaption() : BuildingCaption();
+    case icDoor: return CoreText(plural ? 5 : 3);
+    case icKey: return plural ? KeysCaption() : KeyCaption();
+    case icPerson: return PersonTerm();
+    case icCylinder: return plural ? CylindersCaption() : CylinderCaption();
+    case icGroup: return CoreText(plural ? 129 : 128);
+    case icCabinet: return plural ? CabinetsCaption() : CabinetCaption();
+    case icKeySystem: return CoreText(1);
+    case icSettings: return MLTranslate("Einstellungen");
+    default: return "Class" + std::to_string(cls);
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Key types and action names
+
+std::string KeyTypeAbbrevOf(int type) {
+  if (type < 1 || type >= kKeyTypeCount) return "";
+  return SemicolonEntry(CoreText(46), type);
+}
+
+std::string KeyTypeLongName(int type) {
+  if (type < 1 || type >= kKeyTypeCount) return "";
+  // The two co-locking types share the last long name.
+  return SemicolonEntry(CoreText(82), std::min(type, 8) - 1);
+}
+
+int ParseKeyType(const std::string& text) {
+  std::string word = Trim(text);
+  size_t blank = word.find(' ');
+  if (blank != std::string::npos) word = Trim(word.substr(0, blank));
+  word = AnsiUpperCase(word);
+  if (word.empty()) return ktNone;
+  if (word.size() >= 2 && word.size() <= 5) {
+    for (int type = 1; type < kKeyTypeCount; ++type) {
+      if (word == AnsiUpperCase(KeyTypeAbbrevOf(type))) return type;
+    }
+  }
+  static const struct {
+    const char* name;
+    int type;
+  } kLongNames[] = {
+      {"EINZELSCHL\xDCSSEL", ktSingle},
+      {"GRUPPENSCHL\xDCSSEL", ktGroup},
+      {"GF-GRUPPENSCHL\xDCSSEL", ktEmergency},
+      {"HAUPTSCHL\xDCSSEL", ktMaster},
+      {"GENERALHAUPTSCHL\xDCSSEL", ktGeneralMaster},
+  };
+  for (const auto& entry : kLongNames) {
+    if (word == entry.name) return entry.type;
+  }
+  return ktNone;
+}
+
+std::string TransferActionName(int kind) {
+  if (kind < 1 || kind > 6) return "";
+  return SemicolonEntry(CoreText(83), kind - 1);
+}
+
+std::string ActionName(int kind) {
+  if (kind == 0) return "-";
+  if (kind < 1 || kind > 6) return "";
+  return SemicolonEntry(CoreText(47), kind - 1);
+}
+
+// ---------------------------------------------------------------------------------------
+// Small text helpers
+
+std::string JoinLines(const std::string& text) {
+  std::string out;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = Trim(text.substr(start, end - start));
+    if (!line.empty()) {
+      if (!out.empty()) out += ' ';
+      out += line;
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
+std::string NameWithSecondName(const std::string& name, const std::string& second) {
+  if (second.empty()) return name;
+  return name + " [" + second + "]";
+}
+
+std::string DecorateWithBrackets(const std::string& text, const std::string& suffix,
+                                 char bracket) {
+  if (bracket == kBracketTab) return text + '\t' + suffix;
+  if (suffix.empty()) return text;
+  if (bracket == kBracketRound) return text + " (" + suffix + ")";
+  if (bracket == kBracketSquare) return text + " [" + suffix + "]";
+  return text;
+}
+
+// ---------------------------------------------------------------------------------------
+// Locking-system names
+
+std::string KeySystemTableName(TKeySystemCode code) {
+  if (code < ksFirstNamed || code > ksLastNamed) return "";
+  return Vocabulary().keySystemNames[static_cast<size_t>(code)];
+}
+
+std::string CleanKeySystemName(const std::string& name) {
+  std::string clean = name;
+  for (char& c : clean) {
+    if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+  }
+  return CopyLeft(clean, kKeySystemNameMaxLen);
+}
+
+bool KeySystemNameAcceptable(const std::string& name) {
+  // The names are stored as comma text behind "KeysystemNames=" in a line of the record
+  // store, which every reader also scans as a possible record line: an item "i=<number>"
+  // would make it one. Where the comma text puts a name's parts depends on quoting and
+  // on its position, so every piece that could start an item is checked.
+  size_t i = 0;
+  while (i < name.size()) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    if (c <= 0x20 || c == ',' || c == '"') {
+      ++i;
+      continue;
+    }
+    if ((c == 'i' || c == 'I') && i + 1 < name.size() && name[i + 1] == '=') return false;
+    while (i < name.size()) {
+      unsigned char d = static_cast<unsigned char>(name[i]);
+      if (d <= 0x20 || d == ',' || d == '"') break;
+      ++i;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+bool RefuseUnacceptableName(const std::string& name) {
+  if (KeySystemNameAcceptable(name)) return false;
+  UI().ShowMessage(TMsgKind::Error, CoreTextFmt(ctKeySystemNameRefused, name));
+  return true;
+}
+
+// Codes 1 to 3 without a name get "Anlage1" to "Anlage3".
+void NameDefaultSystems() {
+  auto& names = Vocabulary().keySystemNames;
+  for (int code = 1; code <= 3; ++code) {
+    if (names[static_cast<size_t>(code)].empty()) {
+      names[static_cast<size_t>(code)] = CoreText(56) + std::to_string(code);
+    }
+  }
+}
+
+}  // namespace
+
+bool SetKeySystemName(TKeySystemCode code, const std::string& name) {
+  if (code < ksFirstNamed || code > ksLastNamed) return false;
+  std::string clean = CleanKeySystemName(name);
+  if (RefuseUnacceptableName(clean)) return false;
+  Vocabulary().keySystemNames[static_cast<size_t>(code)] = clean;
+  ++Vocabulary().namesGeneration;
+  return true;
+}
+
+void InitGlobalTexts(const std::string& personTerm, const std::string& departmentTerm) {
+  Vocabulary().personTerm = Trim(personTerm);
+  Vocabulary().departmentTerm = Trim(departmentTerm);
+  NameDefaultSystems();
+  ++Vocabulary().namesGeneration;
+}
+
+std::string KeySystemNamesText() {
+  const auto& names = Vocabulary().keySystemNames;
+  int last = 0;
+  for (int code = ksFirstNamed; code <= ksLastNamed; ++code)
+    if (!names[static_cast<size_t>(code)].empty()) last = code;
+  if (last == 0) return "-";
+  std::vector<std::string> items(names.begin() + 1, names.begin() + 1 + last);
+  std::string text = BuildCommaText(items);
+  // A single name "-" must not read back as "no names".
+  if (text == "-") text = "\"-\"";
+  return text;
+}
+
+void LoadKeySystemNames(TMiniDB& db) {
+  auto& names = Vocabulary().keySystemNames;
+  // Every load starts afresh: names of a client opened before must not stay behind.
+  names.fill(std::string());
+  std::string value = db.GetHeaderValue(kKeySystemNamesHeader);
+  if (value != "-") {
+    std::vector<std::string> items;
+    ParseCommaText(value, items);
+    for (size_t i = 0; i < items.size() && i < static_cast<size_t>(ksLastNamed); ++i)
+      names[i + 1] = CleanKeySystemName(items[i]);
+  }
+  NameDefaultSystems();
+  ++Vocabulary().namesGeneration;
+  db.RefreshAllNames();
+  FillKeySystemFilter(db);
+}
+
+bool SaveKeySystemNames(TMiniDB& db) {
+  for (int code = ksFirstNamed; code <= ksLastNamed; ++code)
+    if (RefuseUnacceptableName(Vocabulary().keySystemNames[static_cast<size_t>(code)]))
+      return false;
+  std::string text = KeySystemNamesText();
+  // The store's own reading of the line is the last word on whether it would be a record.
+  std::vector<std::string> scratch;
+  TLineInfo info;
+  ScanRecordLine(std::string(kKeySystemNamesHeader) + "=" + text, scratch, info);
+  if (info.id >= 1) {
+    UI().ShowMessage(TMsgKind::Error, CoreTextFmt(ctKeySystemNameRefused, text));
+    return false;
+  }
+  return db.SetHeaderValue(kKeySystemNamesHeader, text);
+}
+
+std::string KeySystemName(TMiniDB& db, TKeySystemCode code) {
+  if (code >= ksFirstNamed && code <= ksLastNamed) return KeySystemTableName(code);
+  if (code > ksBuildingBase && code != ksAll) {
+    int32_t building = code - ksBuildingBase;
+    if (db.GetClass(building) == icBuilding && db.IsValid(building))
+      return db.GetValidDisplayName(building);
+  }
+  return "";
+}
+
+std::string ItemKeySystemName(TMiniDB& db, int32_t item) {
+  return KeySystemName(db, db.GetKeySystem(item));
+}
+
+void FillKeySystemFilter(TMiniDB& db) {
+  std::vector<TKeySystemFilterEntry> entries;
+  const std::string allOf = CoreText(19) + " ";
+  TItemList list;
+  db.ListClassValid(icBuilding, list);
+  for (int32_t i = 0; i < list.Count(); ++i) {
+    int32_t building = list.Get(i);
+    if (db.GetKeySystemRaw(building) == ksBuildingBase)
+      entries.push_back({allOf + db.GetValidDisplayName(building), building + ksBuildingBase});
+  }
+  for (int cls : {icDoor, icKey}) {
+    db.ListClassValid(cls, list);
+    for (int32_t i = 0; i < list.Count(); ++i) {
+      TKeySystemCode code = db.GetKeySystem(list.Get(i));
+      if (code < 1 || code > 1000) continue;
+      std::string name = KeySystemName(db, code);
+      if (!name.empty()) entries.push_back({allOf + name, code});
+    }
+  }
+  // Sorted by text; of equal texts the first one stays.
+  std::stable_sort(entries.begin(), entries.end(),
+                   [](const TKeySystemFilterEntry& a, const TKeySystemFilterEntry& b) {
+                     return AnsiCompareText(a.text, b.text) < 0;
+                   });
+  entries.erase(std::unique(entries.begin(), entries.end(),
+                            [](const TKeySystemFilterEntry& a, const TKeySystemFilterEntry& b) {
+                              return AnsiCompareText(a.text, b.text) == 0;
+                            }),
+                entries.end());
+  Vocabulary().keySystemFilter = std::move(entries);
+}
+
+const std::vector<TKeySystemFilterEntry>& KeySystemFilter() {
+  return Vocabulary().keySystemFilter;
+}
+
+std::string KeyTypeAbbrev(TMiniDB& db, int32_t item) {
+  return KeyTypeAbbrevOf(StrToIntZero(db.GetField(item, fkKeyType)));
+}
+
+std::string ItemRemarkLine(TMiniDB& db, int32_t item) { return JoinLines(db.GetRemark(item)); }
+
+std::string RoomText(TMiniDB& db, int32_t door) {
+  std::string room = Trim(db.GetField(door, fkRoom));
+  std::string roomName = Trim(db.GetField(door, fkRoomName));
+  if (room.empty()) return roomName;
+  if (roomName.empty()) return room;
+  return room + " " + roomName;
+}
+
+// ---------------------------------------------------------------------------------------
+// Display names
+
+namespace {
+
+bool HasSecondName(int cls) {
+  return cls == icBuilding || cls == icKey || cls == icCylinder || cls == icKeyBunch;
+}
+
+std::string FieldOf(const TQStringList& fields, const char* key) {
+  return UnscrambleStr(fields.ValueOf(key));
+}
+
+std::string PlainNameOf(int cls, const TQStringList& fields) {
+  std::string name = FieldOf(fields, fkName);
+  if (HasSecondName(cls)) name = NameWithSecondName(name, FieldOf(fields, fkSecondName));
+  return name;
+}
+
+// The context of a record for the names with context; empty when its class has none.
+std::string ContextOf(TMiniDB* db, int cls, const TQStringList& fields) {
+  switch (cls) {
+    case icDoor: {
+      if (!db) return "";
+      std::string links = fields.ValueOf("l2");
+      int32_t building = StrToIntZero(FetchValue(links));
+      if (db->GetClass(building) != icBuilding) return "";
+      return db->GetValidDisplayName(building);
+    }
+    case icKey:
+    case icCylinder:
+    case icGroup: {
+      TKeySystemCode code = StrToPosInt(FieldOf(fields, fkKeySystem));
+      if (code >= ksFirstNamed && code <= ksLastNamed) return KeySystemTableName(code);
+      return db ? KeySystemName(*db, code) : "";
+    }
+    case icPerson: {
+      std::string department = FieldOf(fields, fkDepartment);
+      std::string number = FieldOf(fields, fkPersonNumber);
+      if (department.empty()) return number;
+      if (number.empty()) return department;
+      return department + "/" + number;
+    }
+    default:
+      return "";
+  }
+}
+
+std::string ContextName(TMiniDB* db, const TQStringList& fields, uint8_t style) {
+  int cls = StrToByteZero(fields.ValueOf("c"));
+  std::string name = PlainNameOf(cls, fields);
+  char bracket = static_cast<char>(style);
+  if (bracket == kBracketTab) {
+    // Only persons have a TAB form (name and context in two columns).
+    if (cls != icPerson) return name;
+    return DecorateWithBrackets(name, ContextOf(db, cls, fields), kBracketTab);
+  }
+  if (bracket != kBracketRound && bracket != kBracketSquare) return name;
+  return DecorateWithBrackets(name, ContextOf(db, cls, fields), bracket);
+}
+
+void PlainNameFunc(int32_t /*id*/, const TQStringList& fields, std::string& name) {
+  name = PlainNameOf(StrToByteZero(fields.ValueOf("c")), fields);
+}
+
+// The store the name functions read, when it still exists.
+TMiniDB* NamingStore() {
+  TMiniDB* db = Vocabulary().namingStore;
+  if (!db) return nullptr;
+  const auto& alive = TMiniDB::Instances();
+  return std::find(alive.begin(), alive.end(), db) != alive.end() ? db : nullptr;
+}
+
+void ContextNameFunc(int32_t /*id*/, const TQStringList& fields, uint8_t style,
+                     std::string& text) {
+  text = ContextName(NamingStore(), fields, style);
+}
+
+}  // namespace
+
+void InstallNameFuncs(TMiniDB& db) {
+  Vocabulary().namingStore = &db;
+  ++Vocabulary().namesGeneration;
+  for (int cls : {icBuilding, icKey, icCylinder, icKeyBunch}) db.NameFunc[cls] = PlainNameFunc;
+  for (int cls : {icDoor, icKey, icPerson, icCylinder, icGroup})
+    db.NameFunc2[cls] = ContextNameFunc;
+  // The plain names are computed while the store indexes its lines; a store that is open
+  // already gets them now.
+  for (int32_t id = 1; id <= db.LastID; ++id) {
+    int cls = db.GetClass(id);
+    if (db.NameFunc[cls] != PlainNameFunc || !db.HasRecord(id) ||
+        static_cast<size_t>(id) >= db.Names.size())
+      continue;
+    TQStringList fields;
+    if (id == db.CurrentID) fields.AddStrings(db.Current);
+    else fields.SetCommaText(db.Lines[static_cast<size_t>(db.IndexLine[static_cast<size_t>(id)])]);
+    db.Names[static_cast<size_t>(id)] = PlainNameOf(cls, fields);
+  }
+  db.RefreshAllNames();
+}
+
+std::string PlainItemName(TMiniDB& db, int32_t id) {
+  int cls = db.GetClass(id);
+  std::string name = db.GetName(id);
+  if (HasSecondName(cls)) name = NameWithSecondName(name, db.GetField(id, fkSecondName));
+  return name;
+}
+
+std::string NameWithContext(TMiniDB& db, int32_t id, char bracket) {
+  if (!db.HasRecord(id)) return "";
+  int cls = db.GetClass(id);
+  std::string text;
+  if (db.NameFunc2[cls] == ContextNameFunc) {
+    // Read the store asked about, whichever store the name functions read otherwise.
+    TMiniDB* saved = Vocabulary().namingStore;
+    Vocabulary().namingStore = &db;
+    db.BuildDisplayName(id, false, text, static_cast<uint8_t>(bracket));
+    Vocabulary().namingStore = saved;
+  } else {
+    TQStringList fields;
+    db.GetRecordLines(id, fields);
+    text = ContextName(&db, fields, static_cast<uint8_t>(bracket));
+  }
+  return text;
+}
