@@ -31,6 +31,8 @@
 #include "data/HistoryUnit.h"
 #include "data/IniUnit.h"
 #include "data/MandantUnit.h"
+#include "data/SigDBUnit.h"
+#include "data/UserRights.h"
 #include "platform/PlatformFiles.h"
 #include "platform/ProcessPriority.h"
 
@@ -99,13 +101,15 @@ class TTerminationSignals {
   struct sigaction oldInt_ {};
 };
 
-// The unit initialisation of the data layer: the settings registry key; the reservation
-// registry, the clients' state and the history exist from here on.
+// The unit initialisation of the data layer: the reservation registry, the clients' state
+// and the history exist from here on; nobody is logged in and every right is denied; the
+// settings registry key is set.
 void InitDataLayer() {
-  SetRegistryProgramKey(kProgramRegistryKey);
   AccessProtections();
   MandantState();
   History();
+  ResetSession();
+  SetRegistryProgramKey(kProgramRegistryKey);
 }
 
 }  // namespace
@@ -239,6 +243,7 @@ bool ApplyTimeTravelSwitch() {
   state.TimeTravelMode = true;
   state.TimeTravelDate = date;
   state.ReadOnlyMode = true;
+  Session().ReadOnlyMode = true;
   return true;
 }
 
@@ -275,6 +280,8 @@ void SetInstanceMarker(std::unique_ptr<TChannelListener> marker) {
 }
 
 void ShutdownProgram() {
+  // The journal of the year; closing a closed one does nothing.
+  SignatureDB().CloseJournal();
   HistoryFlush();
   // Only the instance that set the marker holds it; a further instance never takes the
   // marker away from the one that still runs.

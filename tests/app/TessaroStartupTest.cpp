@@ -14,6 +14,7 @@
 #include "basic/ParamsUnit.h"
 #include "basic/widgets/InstanceChannel.h"
 #include "data/MandantUnit.h"
+#include "data/UserRights.h"
 #include "loader/LoaderUnit.h"
 #include "support/TestSupport.h"
 
@@ -268,6 +269,7 @@ TEST(ProgramLanguage, SystemFileFirstThenTheProgramsOwnName) {
 
 class TimeTravelSwitch : public ::testing::Test {
  protected:
+  ~TimeTravelSwitch() override { ResetSession(); }
   TMandantState state_;
   TMandantStateScope scope_{state_};
   TScopedRecorder ui_;
@@ -290,6 +292,7 @@ TEST_F(TimeTravelSwitch, ValidValueRoundTrips) {
   ASSERT_TRUE(ApplyTimeTravelSwitch());
   EXPECT_TRUE(state_.TimeTravelMode);
   EXPECT_TRUE(state_.ReadOnlyMode);
+  EXPECT_TRUE(Session().ReadOnlyMode) << "every right denied in this run";
   EXPECT_EQ(state_.TimeTravelDate, moment) << "bit for bit";
   EXPECT_TRUE(ui_.messages.empty());
 }
@@ -314,6 +317,8 @@ TEST_F(TimeTravelSwitch, InvalidValueIsRefusedWithAMessage) {
     EXPECT_FALSE(ApplyTimeTravelSwitch());
     EXPECT_FALSE(state_.TimeTravelMode);
     EXPECT_FALSE(state_.ReadOnlyMode);
+    EXPECT_EQ(state_.TimeTravelDate, 0.0);
+    EXPECT_FALSE(Session().ReadOnlyMode);
     ASSERT_EQ(ui_.messages.size(), 1u);
     EXPECT_EQ(ui_.messages[0].kind, TMsgKind::Error);
     EXPECT_NE(ui_.messages[0].text.find("Zeitreise"), std::string::npos);
