@@ -12,6 +12,7 @@
 #include "basic/Hex32Unit.h"
 #include "basic/MultiLingua.h"
 #include "basic/ParamsUnit.h"
+#include "basic/TempFilesUnit.h"
 #include "basic/widgets/InstanceChannel.h"
 #include "data/MandantUnit.h"
 #include "data/UserRights.h"
@@ -163,6 +164,33 @@ TEST(SingleInstance, SecondStartActivatesTheRunningWindowAndSetsNoMarker) {
   EXPECT_EQ(window.ActivationCount(), 1);
   EXPECT_EQ(SendBesideEventLoop(kInstanceChannelName, kCopyDataActivate), 1);
   EXPECT_EQ(window.ActivationCount(), 2);
+}
+
+TEST(SingleInstance, ShutdownRemovesOnlyTheOwnMarkerAndDeferredTempFilesOnce) {
+  TInstanceDirScope dir;
+  TTempDir files;
+  const std::string socketFile = ChannelSocketPath(kInstanceChannelName);
+  const std::string deferred = files.File("~export.csv");
+  WriteAllBytes(deferred, "x");
+  AddTempFile(deferred);
+
+  // An instance without a marker of its own (multistart) leaves the running one's alone.
+  TChannelListener running(kInstanceChannelName);
+  ASSERT_TRUE(running.Listen());
+  SetInstanceMarker(nullptr);
+  ShutdownProgram();
+  EXPECT_TRUE(std::filesystem::exists(socketFile));
+  EXPECT_FALSE(std::filesystem::exists(deferred));
+  running.Remove();
+
+  // The instance that set the marker removes it, once.
+  auto own = std::make_unique<TChannelListener>(kInstanceChannelName);
+  ASSERT_TRUE(own->Listen());
+  SetInstanceMarker(std::move(own));
+  ShutdownProgram();
+  EXPECT_EQ(InstanceMarker(), nullptr);
+  EXPECT_FALSE(std::filesystem::exists(socketFile));
+  ShutdownProgram();
 }
 
 // ---------------------------------------------------------------------------------------
