@@ -223,16 +223,16 @@ TEST(TessaroForm, StartTimersAreOneShot) {
   EXPECT_FALSE(window.GuiStartTimer->isActive());
 }
 
-TEST(TessaroForm, LoaderEndTimerClosesTheLoaderSplash) {
+// The program's own timer reaching a real loader: ProgramProcess.LoaderStarts...
+TEST(Loader, SplashClosesOnTheReadyCodeAndStopsListening) {
   TInstanceDirScope dir;
   EXPECT_EQ(NotifyLoader(), 0) << "no loader: nothing happens";
 
   TTessaroLoaderForm loader(60000);
   ASSERT_TRUE(loader.Listen());
   loader.Start();
-  TTessaroForm window;
-  // The timer's handler sends synchronously; the loader answers from its own process,
-  // here from this thread's event loop while the send runs beside it.
+  // The program sends synchronously; the loader answers from its own process, here from
+  // this thread's event loop while the send runs beside it.
   EXPECT_EQ(SendBesideEventLoop(kLoaderChannelName, kCopyDataLoaderReady), 1);
   QCoreApplication::processEvents();
   EXPECT_TRUE(loader.Finished());
