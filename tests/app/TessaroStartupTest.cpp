@@ -234,7 +234,8 @@ TEST(Loader, SplashClosesOnTheReadyCodeAndStopsListening) {
   // The program sends synchronously; the loader answers from its own process, here from
   // this thread's event loop while the send runs beside it.
   EXPECT_EQ(SendBesideEventLoop(kLoaderChannelName, kCopyDataLoaderReady), 1);
-  QCoreApplication::processEvents();
+  for (int i = 0; i < 100 && !loader.Finished(); ++i)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
   EXPECT_TRUE(loader.Finished());
   EXPECT_FALSE(loader.isVisible());
   EXPECT_FALSE(ExistsBesideEventLoop(kLoaderChannelName)) << "a closed splash no longer listens";
