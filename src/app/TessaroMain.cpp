@@ -308,6 +308,9 @@ int TessaroMain(int argc, char** argv) {
   TLocalInstanceChannel channel(kInstanceChannelName);
   const TInstanceCheck check = CheckSingleInstance(channel, FindParam("multistart") > 0);
   if (check.exitNow) {
+    // Started through the loader, this start would otherwise leave its splash standing
+    // until the loader's time-out.
+    NotifyLoader();
     SetUserInteraction(nullptr);
     return 0;
   }
