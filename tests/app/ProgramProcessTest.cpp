@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -99,8 +100,44 @@ std::vector<std::string> CommandLineOf(pid_t pid) {
   return args;
 }
 
+// The programs of this test still running: Tessaro processes whose instance folder is this
+// test's (the loader's program is no child of ours).
+std::vector<pid_t> OwnPrograms() {
+  const std::string program = ProgramFile("Tessaro").toStdString();
+  const std::string marker = std::string("TESSARO_INSTANCE_DIR=") + std::getenv("TESSARO_INSTANCE_DIR");
+  std::vector<pid_t> pids;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = std::stoi(name);
+    const std::vector<std::string> args = CommandLineOf(pid);
+    if (args.empty() || args[0] != program) continue;
+    std::ifstream in(entry.path() / "environ", std::ios::binary);
+    std::string variable;
+    while (std::getline(in, variable, '\0'))
+      if (variable == marker) pids.push_back(pid);
+  }
+  return pids;
+}
+
+// Waits until exactly these programs of the test run.
+bool WaitForOwnPrograms(const std::vector<pid_t>& expected) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < kDeadlineMs) {
+    if (OwnPrograms() == expected) return true;
+    usleep(20 * 1000);
+  }
+  return false;
+}
+
 class ProgramProcess : public ::testing::Test {
  protected:
+  // A program left over by a failed test must not outlive it.
+  ~ProgramProcess() override {
+    for (pid_t pid : OwnPrograms()) kill(pid, SIGTERM);
+  }
+
   TInstanceDirScope instanceDir_;
   TRegistryTestRoot registry_;
   TTempDir data_;
@@ -153,6 +190,7 @@ TEST_F(ProgramProcess, LoaderStartsTheProgramWithItsArgumentsAndClosesOnItsSigna
   ASSERT_TRUE(WaitUntilAnswering(nullptr));
   const pid_t program = ListenerPid(kInstanceChannelName);
   ASSERT_GT(program, 0);
+  EXPECT_EQ(OwnPrograms(), std::vector<pid_t>{program});
   const std::vector<std::string> args = CommandLineOf(program);
   ASSERT_EQ(args.size(), 3u);
   EXPECT_EQ(args[0], ProgramFile("Tessaro").toStdString());
@@ -176,6 +214,8 @@ TEST_F(ProgramProcess, LoaderOfASecondStartClosesToo) {
   ASSERT_TRUE(loader.waitForFinished(kDeadlineMs));
   EXPECT_EQ(loader.exitCode(), 0) << "the second start signalled before it ended";
   EXPECT_EQ(ListenerPid(kInstanceChannelName), first.processId());
+  EXPECT_TRUE(WaitForOwnPrograms({static_cast<pid_t>(first.processId())}))
+      << "the second start ended";
 
   first.terminate();
   ASSERT_TRUE(first.waitForFinished(kDeadlineMs));

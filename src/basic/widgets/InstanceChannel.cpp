@@ -58,8 +58,11 @@ int SendChannelCode(const std::string& channelName, int code, int timeoutMs) {
   QLocalSocket socket;
   socket.connectToServer(SocketPath(channelName));
   if (!socket.waitForConnected(timeoutMs)) return 0;
-  socket.write(EncodeCode(code));
-  if (!socket.waitForBytesWritten(timeoutMs)) return 0;
+  if (socket.write(EncodeCode(code)) != 4) return 0;
+  // The bytes may have gone out at once; waiting is only for what is still buffered (a wait
+  // with nothing left to write reports failure).
+  while (socket.bytesToWrite() > 0)
+    if (!socket.waitForBytesWritten(timeoutMs)) return 0;
   QByteArray answer;
   while (answer.size() < 4) {
     if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(timeoutMs)) return 0;
