@@ -1,5 +1,7 @@
 #include "data/StoreWriteUnit.h"
 
+#include <algorithm>
+
 #include "data/ItemsLock.h"
 #include "data/MiniDBUnit.h"
 
@@ -26,7 +28,10 @@ TStoreWrite::TStoreWrite(TMiniDB& db, const std::vector<int32_t>& ids) : db_(db)
     }
   }
   for (int32_t id : ids) {
-    if (db_.HasRecord(id)) before_[id] = db_.GetRecordText(id);
+    if (!db_.HasRecord(id)) continue;
+    before_[id] = db_.GetRecordText(id);
+    if (db_.HasUnsavedChange(id) || (db_.CurrentModified && db_.CurrentID == id))
+      unsavedAtStart_.push_back(id);
   }
   // One save for the whole change, at Commit.
   db_.AutoSave = false;
@@ -63,5 +68,12 @@ void TStoreWrite::Rollback() {
     if (db_.GetRecordText(id) != text) db_.PutRecordText(id, text);
   }
   db_.StoreCurrent();
+  // A record that held no unsaved change of this station is back to the file's line: it
+  // must not stay marked as changed here, or a later save would put this old line over
+  // what another station books once the record lock is gone.
+  for (const auto& [id, text] : before_) {
+    if (std::find(unsavedAtStart_.begin(), unsavedAtStart_.end(), id) == unsavedAtStart_.end())
+      db_.ForgetUnsavedChange(id);
+  }
   db_.AutoSave = autoSave;
 }

@@ -57,4 +57,5 @@ class TStoreWrite {
   std::string blocking_;
   std::vector<std::string> taken_;           // record locks this write added
   std::map<int32_t, std::string> before_;    // record texts when the write began
+  std::vector<int32_t> unsavedAtStart_;      // of those, the ones with unsaved changes
 };
