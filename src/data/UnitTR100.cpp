@@ -1,15 +1,22 @@
 #include "data/UnitTR100.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
+#include "basic/DateClock.h"
 #include "basic/MultiLingua.h"
 #include "basic/SLUnit.h"
 #include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
+#include "data/HolderUnit.h"
+#include "data/IniUnit.h"
 #include "data/ItemList.h"
+#include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
+#include "platform/PlatformFiles.h"
+#include "platform/ProcessStart.h"
 
 namespace {
 
@@ -459,6 +466,7 @@ void InitGlobalTexts(const std::string& personTerm, const std::string& departmen
   Vocabulary().personTerm = Trim(personTerm);
   Vocabulary().departmentTerm = Trim(departmentTerm);
   NameDefaultSystems();
+  InitHolderKindNames();
   ++Vocabulary().namesGeneration;
 }
 
@@ -696,4 +704,540 @@ std::string NameWithContext(TMiniDB& db, int32_t id, char bracket) {
     text = ContextName(&db, fields, static_cast<uint8_t>(bracket));
   }
   return text;
+}
+
+// =======================================================================================
+// Helpers that views, lists, prints and imports share.
+
+namespace {
+
+bool StartsWithUpper(const std::string& text, size_t pos, const std::string& upperWord) {
+  if (pos + upperWord.size() > text.size()) return false;
+  for (size_t i = 0; i < upperWord.size(); ++i)
+    if (UpCase1252(static_cast<unsigned char>(text[pos + i])) !=
+        static_cast<unsigned char>(upperWord[i]))
+      return false;
+  return true;
+}
+
+// The inner text of a person field with its words replaced, in one pass.
+std::string PersonFieldText(const std::string& inner, const std::string& name,
+                            const std::string& dept, const std::string& number) {
+  struct TWord {
+    const char* word;
+    const std::string* value;
+  } const words[] = {{"NAME", &name}, {"DEPT", &dept}, {"NUMBER", &number}};
+  std::string out;
+  size_t i = 0;
+  while (i < inner.size()) {
+    bool hit = false;
+    for (const TWord& w : words) {
+      if (StartsWithUpper(inner, i, w.word)) {
+        out += *w.value;
+        i += std::char_traits<char>::length(w.word);
+        hit = true;
+        break;
+      }
+    }
+    if (!hit) out += inner[i++];
+  }
+  return out;
+}
+
+std::string TypeField(TMiniDB& db, int32_t id) { return db.GetField(id, fkKeyType); }
+
+// "Name" blank 0x01 and the ID, padded so that a longer ID never sorts between a record
+// and the copies behind it.
+std::string NamePart(TMiniDB& db, int cls, int32_t id) {
+  std::string idText = std::to_string(id);
+  if (idText.size() < 10) idText.insert(0, 10 - idText.size(), '0');
+  return AnsiUpperCase(NameCaseOf(cls, db.GetDisplayName(id))) + " \x01" + idText;
+}
+
+// The names of a record for its sort key: a copy's mother first, so the copy follows her.
+std::string NamesPart(TMiniDB& db, int cls, int32_t id) {
+  std::string key;
+  const int32_t mother = db.GetClass10Link(id);
+  if (mother > 0 && mother != id) key += NamePart(db, cls, mother) + "\x01";
+  return key + NamePart(db, cls, id);
+}
+
+TDocumentOpener& DocumentOpener() {
+  static TDocumentOpener opener;
+  return opener;
+}
+
+bool OpenWithDesktop(const std::string& file) {
+  TProcessStartOptions options;
+  options.detach = true;
+  return StartProcess("xdg-open", {file}, options).started;
+}
+
+// The rows of a pinning text and the length of the longest.
+std::vector<std::string> PinningRows(const std::string& text, bool skipHeader, size_t& longest) {
+  std::string rest = text;
+  if (skipHeader) {
+    FetchTabField(rest);
+    FetchTabField(rest);
+  }
+  std::vector<std::string> rows;
+  while (!rest.empty()) rows.push_back(FetchSemicolonField(rest));
+  longest = 0;
+  for (const std::string& row : rows) longest = std::max(longest, row.size());
+  return rows;
+}
+
+bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+
+// The rows that take part at a position: those before the first without a digit there.
+size_t RowsAtPosition(const std::vector<std::string>& rows, size_t pos) {
+  size_t n = 0;
+  while (n < rows.size() && pos < rows[n].size() && IsDigitChar(rows[n][pos])) ++n;
+  return n;
+}
+
+void PinningLevel(const std::vector<std::string>& rows, size_t longest, size_t pos,
+                  std::string& prefix, TQStringList& out) {
+  if (pos >= longest) {
+    out.Add(prefix);
+    return;
+  }
+  int sum = 0;
+  for (size_t r = 0; r < rows.size(); ++r) {
+    if (pos >= rows[r].size() || !IsDigitChar(rows[r][pos])) break;
+    sum += rows[r][pos] - '0';
+    prefix.push_back(static_cast<char>('0' + sum % 10));
+    PinningLevel(rows, longest, pos + 1, prefix, out);
+    prefix.pop_back();
+  }
+}
+
+std::string CellText(std::string text) {
+  for (char& c : text)
+    if (c == '\t') c = ' ';
+  return text;
+}
+
+}  // namespace
+
+void FillFieldPlaceholders(TMiniDB& db, int32_t person, std::string& text) {
+  static const std::string kField = "#PERSON:";
+  if (text.empty()) return;
+  std::string name, dept, number;
+  bool loaded = false;
+  std::string out;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t start = pos;
+    while (start < text.size() && !StartsWithUpper(text, start, kField)) ++start;
+    out.append(text, pos, start - pos);
+    if (start >= text.size()) {
+      pos = start;
+      break;
+    }
+    const size_t innerStart = start + kField.size();
+    const size_t close = text.find('#', innerStart);
+    if (close == std::string::npos) {
+      pos = start;  // an unterminated field stays as it is
+      break;
+    }
+    if (!loaded) {
+      name = db.GetDisplayName(person);
+      dept = db.GetField(person, fkDepartment);
+      number = db.GetField(person, fkPersonNumber);
+      loaded = true;
+    }
+    out += PersonFieldText(text.substr(innerStart, close - innerStart), name, dept, number);
+    pos = close + 1;
+  }
+  out.append(text, pos, std::string::npos);
+  text = std::move(out);
+}
+
+// ---------------------------------------------------------------------------------------
+
+TViewOptions& ViewOptions() {
+  static TViewOptions options;
+  return options;
+}
+
+void ResetViewOptions() { ViewOptions() = TViewOptions(); }
+
+void ApplyViewSortText(const std::string& viewSort) {
+  TViewOptions& options = ViewOptions();
+  options.naturalNames.fill(false);
+  options.variant.fill(0);
+  std::string rest = viewSort;
+  while (!rest.empty()) {
+    std::string entry = FetchTabField(rest);
+    const size_t eq = entry.find('=');
+    if (eq == std::string::npos || eq == 0) continue;
+    int32_t cls = 0;
+    if (!TryStrToInt("$" + entry.substr(0, eq), cls) || cls < 1 || cls > 255) continue;
+    const std::string flags = entry.substr(eq + 1);
+    options.naturalNames[cls] = CharAt(flags, 1) == '1';
+    const char digit = CharAt(flags, 2);
+    options.variant[cls] = digit > '0' && digit <= '9' ? static_cast<uint8_t>(digit - '0') : 0;
+  }
+}
+
+void LoadUserViewSettings() { ApplyViewSortText(ReadDataSettingStr(kViewSortSetting)); }
+
+void ApplyNameCase(int cls, std::string& name) {
+  if (cls >= 0 && cls < 256 && ViewOptions().naturalNames[cls]) name = NaturalSortKey(name);
+}
+
+std::string NameCaseOf(int cls, const std::string& name) {
+  std::string result = name;
+  ApplyNameCase(cls, result);
+  return result;
+}
+
+TItemFormatter SelectItemFormatter(int cls) {
+  const bool closing =
+      (cls == icDoor || cls == icCylinder) && ViewOptions().variant[cls] == 1;
+  ViewOptions().closingFormatter = closing;
+  return closing ? TItemFormatter::Closing : TItemFormatter::Standard;
+}
+
+std::string StandardSortKey(TMiniDB& db, int32_t id) {
+  const int cls = db.GetClass(id);
+  std::string key;
+  if (cls > 0 && ViewOptions().variant[cls] == 2) key = db.GetField(id, "k603") + " ";
+  if (cls == icKey) {
+    int32_t type = 0;
+    if (!TryStrToInt(TypeField(db, id), type)) type = 0;
+    if (type < ktGroup || type == ktCoLockI || type == ktCoLockM) key += '\xFF';
+  }
+  return key + NamesPart(db, cls, id);
+}
+
+std::string ClosingSortKey(TMiniDB& db, int32_t id) {
+  const int cls = db.GetClass(id);
+  const int32_t cylinder = cls == icDoor ? db.GetFirstLink(id, icCylinder) : id;
+  const int32_t door = cls == icDoor ? id : db.GetFirstLink(id, icDoor);
+  const std::string cylinderNo = cylinder > 0 ? db.GetField(cylinder, "k603") : "";
+  const std::string doorNo = door > 0 ? db.GetField(door, "k603") : "";
+  if (cylinderNo.empty() && doorNo.empty()) return "\x03" + NamesPart(db, cls, id);
+  return "\x02" + NaturalSortKey(cylinderNo) + "\x01" + NaturalSortKey(doorNo) + "\x01" +
+         NamesPart(db, cls, id);
+}
+
+std::string ItemSortKey(TMiniDB& db, int32_t id) {
+  return ViewOptions().closingFormatter ? ClosingSortKey(db, id) : StandardSortKey(db, id);
+}
+
+int CompareSortKeys(const std::string& a, const std::string& b) { return AnsiCompareStr(a, b); }
+
+// ---------------------------------------------------------------------------------------
+
+std::string GetHookText(TMiniDB& db, int32_t item, int32_t cabinet) {
+  std::string hook = db.GetLinkValue(item, cabinet, "po");
+  if (hook.empty() && cabinet > 0 && db.GetOnlyLink(item, icCabinet) == cabinet)
+    hook = db.GetField(item, "cabpos");
+  return hook;
+}
+
+int SumCabinetTotals(TMiniDB& db, int32_t item, const std::string& totalText,
+                     const std::string& stockText, int32_t& sumTotal, int32_t& sumStock) {
+  TItemList cabinets;
+  db.GetLinks(item, icCabinet, cabinets);
+  int64_t total = 0, stock = 0;
+  bool allTotals = cabinets.Count() > 0, allStocks = cabinets.Count() > 0;
+  for (int32_t i = 0; i < cabinets.Count(); ++i) {
+    const std::string tl = db.GetLinkValue(item, cabinets.Get(i), fkCabinetOwned);
+    const std::string ct = db.GetLinkValue(item, cabinets.Get(i), fkCabinetStock);
+    allTotals = allTotals && !tl.empty();
+    allStocks = allStocks && !ct.empty();
+    total += StrToIntZero(tl);
+    stock += StrToIntZero(ct);
+  }
+  auto clamp32 = [](int64_t v) {
+    return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+  };
+  sumTotal = clamp32(total);
+  sumStock = clamp32(stock);
+  int flags = 0;
+  if (allTotals && total != StrToIntZero(totalText)) flags |= kCabinetTotalsDiffer;
+  if (allStocks && stock != StrToIntZero(stockText)) flags |= kCabinetStockDiffers;
+  return flags;
+}
+
+void EmbossNumbersOf(TMiniDB& db, int32_t item, TQStringList& strings) {
+  strings.Clear();
+  std::string rest = db.GetField(item, fkIssuedIdents);
+  while (!rest.empty()) {
+    std::string entry = FetchTabField(rest);
+    const size_t mark = entry.find('\x0B');
+    if (mark != std::string::npos) entry.resize(mark);
+    if (!entry.empty()) strings.Add(entry);
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+
+std::string NormalizeSearchText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char ch : text) {
+    const unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 33) continue;
+    const bool keep = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') ||
+                      (c >= 'a' && c <= 'z') || c >= 128;
+    out += keep ? ch : '.';
+  }
+  return out;
+}
+
+void ReplaceAllText(std::string& text, const std::string& oldText, const std::string& newText) {
+  if (oldText.empty() || newText.find(oldText) != std::string::npos) return;
+  std::string out;
+  size_t pos = 0;
+  for (;;) {
+    const size_t hit = text.find(oldText, pos);
+    if (hit == std::string::npos) break;
+    out.append(text, pos, hit - pos);
+    out += newText;
+    pos = hit + oldText.size();
+  }
+  if (pos == 0) return;
+  out.append(text, pos, std::string::npos);
+  text = std::move(out);
+}
+
+std::string NormalizeDateTimeText(const std::string& text) {
+  const size_t blank = text.find(' ');
+  const std::string datePart = text.substr(0, blank);
+  if (datePart.empty()) return text;
+  for (char c : datePart)
+    if (!IsDigitChar(c) && c != '.' && c != '-' && c != '/') return text;
+  const TPackedDate date = StrToPackedDate(datePart);
+  if (date <= 0 || PackedMonth(date) < 1 || PackedMonth(date) > 12 || PackedDay(date) < 1 ||
+      PackedDay(date) > DaysInMonth(date))
+    return text;
+  int hours = 0, minutes = 0;
+  if (blank != std::string::npos) {
+    std::string timePart = text.substr(blank + 1);
+    // "hh:nn:ss": the seconds must be valid too, then they are dropped.
+    const size_t first = timePart.find(':');
+    const size_t second = first == std::string::npos ? first : timePart.find(':', first + 1);
+    if (second != std::string::npos) {
+      const std::string seconds = timePart.substr(second + 1);
+      if (seconds.size() != 2 || !IsDigitChar(seconds[0]) || !IsDigitChar(seconds[1]) ||
+          seconds[0] > '5')
+        return text;
+      timePart.resize(second);
+    }
+    if (!StrToHourMin(timePart, hours, minutes)) return text;
+  }
+  char clock[8];
+  std::snprintf(clock, sizeof clock, "%02d:%02d", hours, minutes);
+  return PackedDateToStr(date) + " " + clock;
+}
+
+bool AddRemarkLineTo(std::string& remark, const std::string& line) {
+  if (line.empty()) return false;
+  // A remark holds its lines as one comma text (a stored value never holds a line break).
+  std::vector<std::string> lines;
+  ParseCommaText(remark, lines);
+  for (const std::string& existing : lines)
+    if (existing == line) return false;
+  lines.push_back(line);
+  remark = BuildCommaText(lines);
+  return true;
+}
+
+void AddRemarkLines(TMiniDB& db, int32_t item, const std::string& line) {
+  if (!db.HasRecord(item)) return;
+  std::string remark = db.GetField(item, fkRemark);
+  if (AddRemarkLineTo(remark, line)) db.SetField(item, fkRemark, remark);
+}
+
+// ---------------------------------------------------------------------------------------
+
+std::string GetProgramFolder() {
+  std::string program = RunningExecutablePath();
+  if (program.empty()) program = PfAbsolutePath("Tessaro");  // the working folder, at least
+  program = PfAbsolutePath(program);
+  const size_t slash = program.rfind('/');
+  return slash == std::string::npos ? std::string("/") : program.substr(0, slash + 1);
+}
+
+std::string ManualFileName(const std::string& folder) {
+  std::string base = folder.empty() ? GetProgramFolder() : folder;
+  if (base.back() != '/') base += '/';
+  for (const std::string& name :
+       {CoreText(44), std::string("Anleitung TESSARO.pdf"), std::string("Anleitung.pdf")}) {
+    TPfInfo info;
+    if (PfStat(base + name, info) == 0 && info.kind == TPfKind::File) return base + name;
+  }
+  return {};
+}
+
+void SetDocumentOpener(TDocumentOpener opener) { DocumentOpener() = std::move(opener); }
+
+bool OpenManual(const std::string& folder) {
+  const std::string file = ManualFileName(folder);
+  if (file.empty()) {
+    UI().ShowMessage(TMsgKind::Error, CoreText(43));
+    return false;
+  }
+  return DocumentOpener() ? DocumentOpener()(file) : OpenWithDesktop(file);
+}
+
+// ---------------------------------------------------------------------------------------
+
+int ActionStateCode(int code) {
+  switch (code) {
+    case 4: return 2;
+    case 5: return 5;
+    case 6: return 4;
+    case 7: return 2;
+    default: return 0;
+  }
+}
+
+int WindowsVersionCodeOf(int platform, int major, int minor) {
+  if (platform == 0) return 1;
+  if (platform == 1) {
+    if (major < 4 || (major == 4 && minor < 10)) return 2;
+    if (major == 4 && minor < 90) return 3;
+    return 4;
+  }
+  if (major < 4) return 5;
+  if (major == 4) return 6;
+  if (major == 5) return minor == 0 ? 7 : minor == 1 ? 8 : 9;
+  return 10;
+}
+
+int GetWindowsVersionCode() { return WindowsVersionCodeOf(2, 10, 0); }
+
+// ---------------------------------------------------------------------------------------
+
+TQStringList BuildPersonKeyList(TMiniDB& db, int32_t person, const std::vector<int>& codes,
+                                bool withBlankRows) {
+  std::vector<int> columns;
+  for (int code : codes)
+    if (code >= 1 && code <= 9) columns.push_back(code);
+  if (codes.empty()) columns = {1, 2, 3, 4, 5, 6};
+
+  auto caption = [](int code) -> std::string {
+    switch (code) {
+      case 1: return KeyCaption();
+      case 2: return CoreText(94);
+      case 3: return CoreText(1);
+      case 4: return CoreText(6);
+      case 5: return IssuedOnCaption();
+      case 6: return CoreText(109);
+      case 7: return CabinetCaption();
+      case 8: return CoreText(99);
+      default: return CoreText(120);
+    }
+  };
+  auto joinRow = [&columns](auto cell) {
+    std::string row;
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (i) row += '\t';
+      row += cell(columns[i]);
+    }
+    return row;
+  };
+
+  TQStringList rows;
+  rows.Add(joinRow(caption));
+  TItemList items, bunches;
+  db.GetLinks(person, icKey, items);
+  db.GetLinks(person, icKeyBunch, bunches);
+  items.AddList(bunches);
+  for (int32_t i = 0; person > 0 && i < items.Count(); ++i) {
+    const int32_t key = items.Get(i);
+    for (const THolderEntry& e : LoadHolderRecs(db, key, false)) {
+      // Only what the person holds: a key they lost is no longer theirs to sign for.
+      if (e.Kind != okPerson || e.HolderId != person) continue;
+      const int32_t cabinet = e.CabinetId > 0 ? e.CabinetId : db.GetOnlyLink(key, icCabinet);
+      rows.Add(joinRow([&](int code) -> std::string {
+        switch (code) {
+          case 1: return CellText(db.GetDisplayName(key));
+          case 2: return CellText(e.Identifier);
+          case 3: return CellText(ItemKeySystemName(db, key));
+          case 4: return CellText(e.Count);
+          case 5: return IsoDateToLocalStr(e.FirstDate);
+          case 6: return IsoDateToLocalStr(e.Deadline);
+          case 7: return cabinet > 0 ? CellText(db.GetDisplayName(cabinet)) : std::string();
+          case 8: return cabinet > 0 ? CellText(GetHookText(db, key, cabinet)) : std::string();
+          default: return CellText(db.GetField(key, "k603"));
+        }
+      }));
+    }
+  }
+  if (withBlankRows) {
+    const std::string blanks = joinRow([](int code) -> std::string {
+      return code == 1 || code == 3 || code == 5 || code == 6 ? "____________" : "_______";
+    });
+    for (int i = 0; i < 3; ++i) {
+      rows.Add("");
+      rows.Add(blanks);
+    }
+  }
+  return rows;
+}
+
+// ---------------------------------------------------------------------------------------
+
+int64_t PinningTreeCount(const std::string& text, bool skipHeader) {
+  size_t longest = 0;
+  const std::vector<std::string> rows = PinningRows(text, skipHeader, longest);
+  // Saturates far above the limit, so that long rows cannot overflow the product.
+  constexpr int64_t kSaturation = int64_t{1} << 40;
+  int64_t count = 1;
+  for (size_t pos = 0; pos < longest && count > 0 && count < kSaturation; ++pos)
+    count *= static_cast<int64_t>(std::min<size_t>(RowsAtPosition(rows, pos), 1u << 20));
+  return std::min(count, kSaturation);
+}
+
+bool PinningTree(const std::string& text, bool skipHeader, TQStringList& out) {
+  if (PinningTreeCount(text, skipHeader) > kPinningTreeMaxLines) return false;
+  size_t longest = 0;
+  const std::vector<std::string> rows = PinningRows(text, skipHeader, longest);
+  std::string prefix;
+  PinningLevel(rows, longest, 0, prefix, out);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+
+int RemoveRedundantDoorLinks(TMiniDB& db, int32_t key) {
+  if (!db.HasRecord(key)) return 0;
+  TItemList cylinders, reached, doors;
+  GetKeyGroupsAndCylinders(db, key, true, true, cylinders);
+  for (int32_t i = 0; i < cylinders.Count(); ++i) {
+    db.GetLinks(cylinders.Get(i), icDoor, doors);
+    reached.AddList(doors);
+  }
+  db.GetLinks(key, icDoor, doors);
+  const int keyClass = db.GetClass(key);
+  int removed = 0;
+  for (int32_t i = 0; i < doors.Count(); ++i) {
+    if (reached.IndexOf(doors.Get(i)) < 0) continue;
+    db.RemoveLinkBoth(key, doors.Get(i), icDoor, keyClass);
+    ++removed;
+  }
+  return removed;
+}
+
+int RemoveRedundantCylinderLinks(TMiniDB& db, int32_t item) {
+  if (!db.HasRecord(item)) return 0;
+  TItemList groups, visited, reached, cylinders;
+  db.GetLinks(item, icGroup, groups);
+  for (int32_t i = 0; i < groups.Count(); ++i)
+    CollectGroupCylinders(db, groups.Get(i), visited, reached);
+  db.GetLinks(item, icCylinder, cylinders);
+  const int itemClass = db.GetClass(item);
+  int removed = 0;
+  for (int32_t i = 0; i < cylinders.Count(); ++i) {
+    if (reached.IndexOf(cylinders.Get(i)) < 0) continue;
+    db.RemoveLinkBoth(item, cylinders.Get(i), icCylinder, itemClass);
+    ++removed;
+  }
+  return removed;
 }

@@ -3,17 +3,23 @@
 // message table, locking-system codes and their names, key types, the action names of key
 // transfers, the display texts of records and a few shared texts. Every view, print and
 // import takes its words from here, so a change of language or of a configured term
-// reaches the whole program.
+// reaches the whole program. Behind the vocabulary follow the helpers that views, lists,
+// prints and imports share (person placeholders, list sort keys, cabinet values, text
+// normalisers, the manual, the lending overview of a person, the pinning tree).
 //
 // Program-wide state of this unit (the 40 locking-system names of the open client, the
 // locking-system filter, the configured person and department terms, the store the
 // display-name functions read) lives in one object, `Vocabulary()`, that a test resets
-// with `ResetVocabulary()`.
+// with `ResetVocabulary()`; the per-user list options live in `ViewOptions()`
+// (`ResetViewOptions()`).
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "basic/SLUnit.h"
 
 class TMiniDB;
 
@@ -239,3 +245,140 @@ std::string NameWithSecondName(const std::string& name, const std::string& secon
 // suffix; otherwise, or for an empty suffix outside the TAB mode, the text.
 std::string DecorateWithBrackets(const std::string& text, const std::string& suffix,
                                  char bracket);
+
+// =======================================================================================
+// Helpers that views, lists, prints and imports share.
+
+// ---------------------------------------------------------------------------------------
+// Person fields of receipt templates: every "#PERSON:" ... "#" field (found without regard
+// to case) becomes its inner text with the words NAME, DEPT and NUMBER (any case) replaced
+// by the person's display name, department and personnel number. One pass over the
+// template: what a value brings in is never replaced again, and a field without its
+// closing "#" ends the replacing (the rest stays as it is).
+void FillFieldPlaceholders(TMiniDB& db, int32_t person, std::string& text);
+
+// ---------------------------------------------------------------------------------------
+// Per-user view options, by class: whether names are compared by their natural sort key,
+// and a display variant 0..9 (variant 1 lists doors and cylinders by closing numbers,
+// variant 2 puts "k603" before the names).
+struct TViewOptions {
+  std::array<bool, 256> naturalNames{};
+  std::array<uint8_t, 256> variant{};
+  bool closingFormatter = false;  // the formatter SelectItemFormatter installed last
+};
+TViewOptions& ViewOptions();
+void ResetViewOptions();
+
+// Clears both tables and takes the entries of a "ViewSort" text: TAB-separated
+// class=flags, the class in hex (1..FF, others ignored); flag 1 "1" = natural names,
+// flag 2 a digit above "0" = the variant.
+void ApplyViewSortText(const std::string& viewSort);
+// Clears both tables and reads "ViewSort" of the logged-in user.
+void LoadUserViewSettings();
+inline constexpr const char* kViewSortSetting = "ViewSort";
+
+// The natural sort key of the name when the class compares names so, else the name.
+void ApplyNameCase(int cls, std::string& name);
+std::string NameCaseOf(int cls, const std::string& name);
+
+enum class TItemFormatter { Standard, Closing };
+// Installs the formatter for a list of the class: by closing numbers for doors and
+// cylinders with variant 1, else the standard one.
+TItemFormatter SelectItemFormatter(int cls);
+
+// Sort keys of list entries, compared byte by byte (CompareSortKeys). Standard: with
+// variant 2 the record's "k603" first; keys of type 0, 1, 8 or 9 after the others; a copy
+// right after its mother; then the name (by the name option) and the ID. By closing
+// numbers: the cylinder's "k603" (a door's first cylinder) and the door's, then the names;
+// records without any closing number after those with one, by name.
+std::string StandardSortKey(TMiniDB& db, int32_t id);
+std::string ClosingSortKey(TMiniDB& db, int32_t id);
+// The key of the formatter SelectItemFormatter installed last.
+std::string ItemSortKey(TMiniDB& db, int32_t id);
+int CompareSortKeys(const std::string& a, const std::string& b);
+
+// ---------------------------------------------------------------------------------------
+// Cabinets.
+
+// The hook of the item in the cabinet: the link's "po"; when that is empty, the item's own
+// "cabpos" if the item hangs in exactly that one cabinet.
+std::string GetHookText(TMiniDB& db, int32_t item, int32_t cabinet);
+
+inline constexpr int kCabinetTotalsDiffer = 1;  // every link has "tl", the sum is not the total
+inline constexpr int kCabinetStockDiffers = 2;  // every link has "ct", the sum is not the stock
+// Sums "tl" and "ct" over the item's cabinet links; the flags above (none without links).
+int SumCabinetTotals(TMiniDB& db, int32_t item, const std::string& totalText,
+                     const std::string& stockText, int32_t& sumTotal, int32_t& sumStock);
+
+// The identifiers of the item's "embs" list, one per line (the list is cleared first).
+void EmbossNumbersOf(TMiniDB& db, int32_t item, TQStringList& strings);
+
+// ---------------------------------------------------------------------------------------
+// Redundant links.
+
+// Removes the key's direct door links (both directions) for doors that its cylinders or
+// the cylinders of its groups reach anyway; how many.
+int RemoveRedundantDoorLinks(TMiniDB& db, int32_t key);
+// Removes the item's direct cylinder links (both directions) for cylinders that its
+// groups reach; how many.
+int RemoveRedundantCylinderLinks(TMiniDB& db, int32_t item);
+
+// ---------------------------------------------------------------------------------------
+// Texts.
+
+// Characters below 33 dropped; letters, digits and characters from 128 up kept; any other
+// character becomes ".". ("12-34 mm" -> "12.34mm")
+std::string NormalizeSearchText(const std::string& text);
+// Replaces every occurrence of `oldText`; nothing happens when `oldText` is empty or
+// `newText` contains it.
+void ReplaceAllText(std::string& text, const std::string& oldText, const std::string& newText);
+// A valid date, optionally followed by a blank and a valid time ("h:mm" or "h:mm:ss"),
+// becomes the date in the user's format, " " and "hh:nn"; anything else is returned as it is.
+std::string NormalizeDateTimeText(const std::string& text);
+// Adds the line to the item's remark "r" unless the remark has a line equal to it.
+void AddRemarkLines(TMiniDB& db, int32_t item, const std::string& line);
+// The same on a remark text (its lines as one comma text); false when nothing was added.
+bool AddRemarkLineTo(std::string& remark, const std::string& line);
+
+// ---------------------------------------------------------------------------------------
+// Program folder and manual.
+
+// The folder of the running program, absolute, with a trailing "/".
+std::string GetProgramFolder();
+// The PDF manual in the folder (the program's when empty): "Anleitung_TESSARO.pdf",
+// "Anleitung TESSARO.pdf" or "Anleitung.pdf", the first that exists; empty when none.
+std::string ManualFileName(const std::string& folder = "");
+// Opens a document with the desktop's default application; replaceable for tests.
+using TDocumentOpener = std::function<bool(const std::string& file)>;
+void SetDocumentOpener(TDocumentOpener opener);
+// Opens the manual; "Datei nicht gefunden." when there is none. True when it was opened.
+bool OpenManual(const std::string& folder = "");
+
+// ---------------------------------------------------------------------------------------
+// Small codes.
+
+// The holder-list action of the keys and cylinders views: 4 -> 2, 5 -> 5, 6 -> 4, 7 -> 2,
+// anything else 0.
+int ActionStateCode(int code);
+// The version code of the Windows line (1..10) from its platform (0 Win32s, 1 9x, 2 NT)
+// and version; this system reports the code of the latest line.
+int WindowsVersionCodeOf(int platform, int major, int minor);
+int GetWindowsVersionCode();
+
+// ---------------------------------------------------------------------------------------
+// The lending overview of a person: TAB-separated rows, the captions first, then one row
+// per holding of the person (kind 4) of every key and key bunch linked to them; codes
+// 1 key, 2 identifier, 3 locking system, 4 count, 5 issued on, 6 deadline, 7 cabinet,
+// 8 hook, 9 closing; others give no column, an empty list means 1 to 6. With blank rows,
+// three pairs of an empty row and a row of lines to fill in by hand follow.
+TQStringList BuildPersonKeyList(TMiniDB& db, int32_t person, const std::vector<int>& codes,
+                                bool withBlankRows);
+
+// ---------------------------------------------------------------------------------------
+// Pinning combinations: the ";"-separated rows of pin digits (with `skipHeader` the text's
+// first two TAB fields are skipped first) as the tree of running sums per chamber. False,
+// and nothing added, when it would give more than kPinningTreeMaxLines lines.
+inline constexpr int64_t kPinningTreeMaxLines = 100000;
+bool PinningTree(const std::string& text, bool skipHeader, TQStringList& out);
+// How many lines PinningTree gives for the text.
+int64_t PinningTreeCount(const std::string& text, bool skipHeader);
