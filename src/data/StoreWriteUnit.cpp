@@ -16,15 +16,17 @@ TStoreWrite::TStoreWrite(TMiniDB& db, const std::vector<int32_t>& ids) : db_(db)
   reserved_ = true;
   if (!bulk_) {
     if (db_.Load() >= ldNoAccess) return;
+    // The reservation is held from here until the change is saved, so no other station
+    // can lock or change these records meanwhile: checking that none holds them is
+    // enough, and the lock file is not written twice per change.
     if (db_.ItemsLock && !ids.empty()) {
       std::vector<std::string> wanted;
       wanted.reserve(ids.size());
       for (int32_t id : ids) wanted.push_back(std::to_string(id));
-      if (!db_.ItemsLock->SetDBAccess(dbaLock, wanted, blocking_)) {
+      if (!db_.ItemsLock->CheckFree(wanted, blocking_)) {
         if (blocking_.empty()) blocking_ = "*";
         return;
       }
-      taken_ = std::move(wanted);  // only the IDs this write added
     }
   }
   for (int32_t id : ids) {
@@ -41,10 +43,6 @@ TStoreWrite::TStoreWrite(TMiniDB& db, const std::vector<int32_t>& ids) : db_(db)
 TStoreWrite::~TStoreWrite() {
   if (ok_ && !done_) Rollback();
   db_.AutoSave = autoSave_;
-  if (!taken_.empty() && db_.ItemsLock) {
-    std::string ignored;
-    db_.ItemsLock->SetDBAccess(dbaUnlock, taken_, ignored);
-  }
   if (reserved_) db_.Release(ticket_);
 }
 

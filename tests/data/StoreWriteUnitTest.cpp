@@ -45,6 +45,21 @@ TEST_F(StoreWrite, ACommittedChangeIsOnDiskAndEverythingIsGivenBack) {
   EXPECT_TRUE(a->AutoSave);
 }
 
+// The records stay this station's through the held reservation: the lock file is not
+// written, so a change costs one safe write of the store and no more.
+TEST_F(StoreWrite, AWriteLeavesTheLockFileAlone) {
+  ASSERT_TRUE(a->LockItem(door, false, 0));  // an edit lock in a view
+  const TFileStamp before = GetFileStamp(dir.File("Data.wpi"));
+  {
+    TStoreWrite write(*a.db, {door, key});
+    ASSERT_TRUE(write.Ok());
+    a->SetField(key, "r", "changed");
+    ASSERT_TRUE(write.Commit());
+  }
+  EXPECT_EQ(GetFileStamp(dir.File("Data.wpi")), before);
+  EXPECT_EQ(a->ItemsLock->OwnEntry(), std::to_string(door));
+}
+
 TEST_F(StoreWrite, ARecordLockedElsewhereRefusesAndNamesTheStation) {
   // A edits the key in a view; B's booking on the key must not go through.
   ASSERT_TRUE(a->LockItem(key, false, 0));
