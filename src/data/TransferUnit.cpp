@@ -537,7 +537,10 @@ TOutcome Book(TMiniDB& db, const TTransferRecord& r) {
   TStoreWrite write(db, ids);
   if (!write.Ok()) {
     if (!write.Reserved()) return Refuse(TTransferResult::NoReservation, CoreText(27));
-    if (write.Blocking().empty()) return Refuse(TTransferResult::NotReadable, "");  // said
+    if (write.Blocking().empty()) {
+      // A file that could not be read has made the store read-only and said so.
+      return Refuse(TTransferResult::NotReadable, db.LoadErrorReadOnly ? "" : CoreText(27));
+    }
     TOutcome outcome = Refuse(TTransferResult::Locked, "");
     outcome.lockedMessage = true;
     outcome.blocking = write.Blocking();
