@@ -11,6 +11,7 @@
 #include "data/HistoryUnit.h"
 #include "data/LogFilesUnit.h"
 #include "data/MiniDBUnit.h"
+#include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
@@ -435,7 +436,7 @@ TOutcome CheckAndApply(TMiniDB& db, const TTransferRecord& r) {
     if (holding.result != TTransferResult::Booked) return holding;
   }
 
-  const int64_t cnt = StrToIntZero(db.GetField(key, fkStock));
+  const int64_t cnt = GetStockOf(db, key, icKey);
   const int64_t total = StrToIntZero(db.GetField(key, fkTotal));
   const int64_t d = int64_t{r.Quantity} * r.Sign;
   int64_t newCnt = cnt;
@@ -509,7 +510,7 @@ TOutcome CheckAndApply(TMiniDB& db, const TTransferRecord& r) {
   }
   if (!booked) return Refuse(TTransferResult::HolderRefused, InternalError(5));
 
-  db.SetField(key, fkStock, std::to_string(newCnt));
+  SetStockOf(db, key, static_cast<int32_t>(newCnt), icKey);
   db.SetField(key, fkTotal, std::to_string(newTotal));
   if (r.Kind == tkIssue) AddEmbossNumbers(db, key, r.Identifier, "");
   AddCabinetCount(db, key, r.OldOwner.id, static_cast<int32_t>(oldCabinetCount));
