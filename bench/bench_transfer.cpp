@@ -167,6 +167,7 @@ void BM_IssueBooking(benchmark::State& state) {
   state.counters["raw_write_ms"] = raw / n * 1e3;
   state.counters["vs_raw_write"] = booking / raw;
   state.counters["rereads"] = db->LoadCount - loadsBefore;
+  state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(f.file)) / 1e6;
 }
 
 }  // namespace
