@@ -491,6 +491,33 @@ TEST_F(Transfer, RefusedForADeletedKeyOrAVanishedHolder) {
                               "Haupt 1");
 }
 
+// While the user reads why a booking was refused, the other stations can work.
+TEST_F(Transfer, RefusalsAreShownAfterTheReservationIsFree) {
+  struct TProbe : TRecordingInteraction {
+    TStation* other = nullptr;
+    int freeAtMessage = 0;
+    void ShowMessage(TMsgKind kind, const std::string& text) override {
+      int ticket = 0;
+      if (other->db->Reserve(ticket)) {
+        ++freeAtMessage;
+        other->db->Release(ticket);
+      }
+      TRecordingInteraction::ShowMessage(kind, text);
+    }
+  } probe;
+  probe.other = &b;
+  TUserInteractionScope scope(probe);
+  std::vector<std::string> ids{std::to_string(kPerson)};
+  std::string blocking;
+  ASSERT_TRUE(b->ItemsLock->SetDBAccess(dbaLock, ids, blocking));
+  TTransferRecord locked = Rec(tkIssue, kPerson, kCab1, 1);
+  EXPECT_EQ(a.Book(locked), TTransferResult::Locked);
+  TTransferRecord gone = ReturnOf(tkReturn, kBunch, kCab1, 1);
+  EXPECT_EQ(a.Book(gone), TTransferResult::HoldingGone);
+  EXPECT_EQ(probe.messages.size(), 2u);
+  EXPECT_EQ(probe.freeAtMessage, 2);
+}
+
 TEST_F(Transfer, RefusedForAQuantityBelowOneWhateverTheSign) {
   TTransferRecord r = Rec(tkIssue, kPerson, kCab1, 0);
   r.Sign = 0;
