@@ -242,8 +242,8 @@ bool ApplyTimeTravelSwitch() {
   TMandantState& state = MandantState();
   state.TimeTravelMode = true;
   state.TimeTravelDate = date;
+  // Read-only mode denies every right as well.
   state.ReadOnlyMode = true;
-  Session().ReadOnlyMode = true;
   return true;
 }
 

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "app/TessaroMain.h"
+#include "app/UnitTR100Win.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ TTessaroForm::TTessaroForm(QWidget* parent) : QMainWindow(parent) {
   connect(GuiStartTimer, &QTimer::timeout, this, &TTessaroForm::GuiStartTimerTimer);
 
   gTessaroForm = this;
+  WinGlue().MainWindow = this;
   GuiStartTimer->start();
 }
 
