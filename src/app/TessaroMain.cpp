@@ -32,6 +32,7 @@
 #include "data/IniUnit.h"
 #include "data/MandantUnit.h"
 #include "data/SigDBUnit.h"
+#include "data/StockUnit.h"
 #include "data/UserRights.h"
 #include "platform/PlatformFiles.h"
 #include "platform/ProcessPriority.h"
@@ -41,8 +42,6 @@ namespace {
 bool gTerminated = false;
 std::unique_ptr<TChannelListener> gInstanceMarker;
 
-// The program's key in the settings registry.
-constexpr const char* kProgramRegistryKey = "\\Software\\Merivan\\Tessaro";
 constexpr const char* kLanguageFile = "System/Tessaro.lng";
 constexpr int kTimeTravelValueMax = 255;
 // Time-travel dates from 1900-01-01 up to the end of 9999.
@@ -280,7 +279,8 @@ void SetInstanceMarker(std::unique_ptr<TChannelListener> marker) {
 }
 
 void ShutdownProgram() {
-  // The journal of the year; closing a closed one does nothing.
+  // The locksmith store and the journal of the year; closing a closed one does nothing.
+  LocksmithStore().Close();
   SignatureDB().CloseJournal();
   HistoryFlush();
   // Only the instance that set the marker holds it; a further instance never takes the

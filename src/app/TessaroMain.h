@@ -145,7 +145,8 @@ struct TRestartHooks {
 };
 
 // Stores a new data folder as the program-level setting "DataPath" and restarts the program
-// through the loader, then tells this instance to end. When the setting cannot be written
+// through the loader, then tells this instance to end (its closing makes no automatic
+// backup). When the setting cannot be written
 // (also in read-only or time-travel mode, where nothing is written) or the new process does
 // not start, the message of ShowRestartFailed is shown, the setting keeps its old value and
 // this instance keeps running: false then.
@@ -158,7 +159,7 @@ bool SwitchDataPathAndRestart(const std::string& folder, const TRestartHooks& ho
 int TessaroMain(int argc, char** argv);
 
 // The shutdown after the message loop, each part once (a second call does nothing more):
-// the data objects are freed, buffered history lines written, the instance marker removed
+// the locksmith store and the year's journal are closed, buffered history lines written, the instance marker removed
 // when this instance set it, and temporary files whose deletion failed earlier deleted.
 void ShutdownProgram();
 

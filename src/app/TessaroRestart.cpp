@@ -1,5 +1,6 @@
 #include "app/TessaroMain.h"
 
+#include "app/BackupUnit.h"
 #include "app/UnitTR100Win.h"
 #include "basic/IndirectRunUnit.h"
 #include "basic/ParamsUnit.h"
@@ -47,6 +48,8 @@ bool SwitchDataPathAndRestart(const std::string& folder, const TRestartHooks& ho
     ShowRestartFailed();
     return false;
   }
+  // The closing of this run makes no automatic backup: the new instance is already coming up.
+  BackupSettings().Interval = biManual;
   if (hooks.terminate)
     hooks.terminate();
   else

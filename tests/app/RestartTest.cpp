@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/BackupUnit.h"
 #include "app/TessaroMain.h"
 #include "basic/ParamsUnit.h"
 #include "data/AccessProtection.h"
@@ -74,13 +75,17 @@ class SwitchDataPath : public ::testing::Test {
     hooks_.fileExists = [](const std::string&) { return true; };
     hooks_.terminate = [this] { ++terminated_; };
   }
-  ~SwitchDataPath() override { ReleaseAccessProtection(lock_); }
+  ~SwitchDataPath() override {
+    BackupSettings() = savedBackup_;
+    ReleaseAccessProtection(lock_);
+  }
 
   std::string Ini() const { return dir_.Dir() + "Tessaro.ini"; }
   std::string IniText() const {
     return std::filesystem::exists(Ini()) ? ReadAllBytes(Ini()) : std::string("(none)");
   }
 
+  TBackupSettings savedBackup_ = BackupSettings();
   TTempDir dir_;
   TAccessProtectionRegistry registry_;
   TAccessProtection* lock_ = nullptr;
@@ -98,12 +103,14 @@ class SwitchDataPath : public ::testing::Test {
 
 TEST_F(SwitchDataPath, StoresTheFolderStartsTheLoaderAndEnds) {
   WriteAllBytes(Ini(), "Language=DE\r\nDataPath=Data/\r\n");
+  BackupSettings().Interval = biWeekly;
   EXPECT_TRUE(SwitchDataPathAndRestart(dir_.Dir() + "DemoData/", hooks_));
   EXPECT_EQ(IniText(), "Language=DE\r\nDataPath=DemoData/\r\n");
   EXPECT_EQ(started_, std::vector<std::string>{dir_.Dir() + "Start"});
   EXPECT_EQ(startedArgs_, (std::vector<std::string>{"wait:2", "multistart"}))
       << "no switch of this run (its datapath) goes on";
   EXPECT_EQ(terminated_, 1);
+  EXPECT_EQ(BackupSettings().Interval, biManual) << "no automatic backup at this closing";
   EXPECT_TRUE(ui_.messages.empty());
   EXPECT_GE(ui_.pendingEventCalls, 1);
 }
@@ -140,7 +147,9 @@ TEST_F(SwitchDataPath, FailedStartKeepsTheRunAndTheOldSetting) {
     WriteAllBytes(Ini(), before);
     ui_.Clear();
     startWorks_ = false;
+    BackupSettings().Interval = biWeekly;
     EXPECT_FALSE(SwitchDataPathAndRestart("/srv/new/", hooks_));
+    EXPECT_EQ(BackupSettings().Interval, biWeekly);
     EXPECT_EQ(IniText(), before) << "the setting names the folder this run still uses";
     EXPECT_EQ(terminated_, 0);
     ASSERT_EQ(ui_.messages.size(), 1u);
