@@ -162,7 +162,7 @@ void TFrameLogin::LayoutFrame() {
     logoTop = LoginGroupBox->geometry().bottom() + 15;
   }
   LogoScrollBox->setGeometry(kMargin, logoTop, w, std::max(0, h - kMargin - logoTop));
-  QWidget* logo = LogoPicture->isVisible() || !LogoPicture->isHidden() ? LogoPicture : LogoPanel;
+  QWidget* logo = !LogoPicture->isHidden() ? LogoPicture : LogoPanel;
   const int lx = std::max(0, (LogoScrollBox->width() - logo->width()) / 2);
   const int ly = std::max(0, (LogoScrollBox->height() - logo->height() - 26) / 2);
   logo->move(lx, ly);

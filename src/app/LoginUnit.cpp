@@ -291,6 +291,7 @@ bool ApplyAutoLogin(TMiniDB& db, TAutoLogin& a) {
   // The record keeps its class: a text of another class would turn it into no user.
   db.PutRecordText(a.userId, text);
   if (db.GetClass(a.userId) != icUser) db.SetField(a.userId, "c", std::to_string(icUser));
+  db.StoreCurrent();  // into the lines only: the store never saves
   if (a.password.empty()) a.password = db.GetField(a.userId, "pw");
   return true;
 }
@@ -572,10 +573,12 @@ bool OpenDataStore() {
   hooks.notifyLoader = [&host] { host.NotifyLoader(); };
   hooks.readDataSettings = [&host] { host.ReadDataSettings(); };
 
-  History().SetObjectLookup([&db](int32_t id, int& cls, std::string& name) {
-    if (!db.HasRecord(id)) return false;
-    cls = db.GetClass(id);
-    name = db.GetDisplayName(id);
+  // Looked up at each use: the store object may be gone when the history is asked.
+  History().SetObjectLookup([](int32_t id, int& cls, std::string& name) {
+    TMiniDB* store = LoginState().DB.get();
+    if (!store || !store->HasRecord(id)) return false;
+    cls = store->GetClass(id);
+    name = store->GetDisplayName(id);
     return true;
   });
   const TOpenResult result = OpenClientData(db, ls.TimebackLog, request, hooks);

@@ -1,6 +1,8 @@
 #include <QCoreApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -522,6 +524,26 @@ TEST(LoginFrame, AWrongPasswordSaysSoAndAfterLoginGivesTheRights) {
   EXPECT_EQ(env.state.DataPath, env.state.DataRoot);
   TStoreMaker check(env.Data());
   EXPECT_EQ(check.db.GetField(bob, "LastItems"), "");
+}
+
+TEST(LoginFrame, TheLogoIsThePictureWhenThereIsOneElseThePanel) {
+  TLoginEnv env;
+  TFrameLogin frame;
+  frame.OnDatabaseChosen = [] { return false; };
+  frame.StartLogin();
+  EXPECT_FALSE(frame.LogoPanel->isHidden());
+  EXPECT_TRUE(frame.LogoPicture->isHidden());
+
+  PfMakeFolders(env.Prog() + "System/");
+  QImage image(40, 20, QImage::Format_RGB32);
+  image.fill(Qt::blue);
+  ASSERT_TRUE(image.save(ToQString(env.Prog() + "System/TraderLogo.bmp"), "BMP"));
+  frame.StartLogin();
+  EXPECT_TRUE(frame.LogoPanel->isHidden());
+  EXPECT_FALSE(frame.LogoPicture->isHidden());
+  EXPECT_EQ(frame.LogoPicture->size(), QSize(40, 20));
+  // No store: the login stays disabled.
+  EXPECT_FALSE(frame.LoginOkBtn->isEnabled());
 }
 
 class TCountingHost : public ILoginHost {
