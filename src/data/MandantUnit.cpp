@@ -9,6 +9,7 @@
 #include "basic/FileCtrl2.h"
 #include "basic/RegistryUnit.h"
 #include "basic/ValueString.h"
+#include "data/UnitTR100.h"
 #include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
 
@@ -310,3 +311,7 @@ bool SandboxFolderName(std::string& folder) {
   folder = candidate + "/";
   return true;
 }
+
+void LoadClientRegisters(TMandantList& list) { LoadClientRegisters(list, CoreText(123)); }
+
+bool CreateMandant(const std::string& dataFolder) { return CreateMandant(dataFolder, CoreText(81)); }

@@ -174,12 +174,16 @@ bool RemoveClient(const TMandantInfoRec& rec, int listKind);
 // when kind 1 gave clients). When only kind 0 gave clients, the data root itself is offered
 // as a default client titled `rootTitle` unless a client already stands for it.
 void LoadClientRegisters(TMandantList& list, const std::string& rootTitle);
+// The same with the core text "Original-Datenbank" as the root title.
+void LoadClientRegisters(TMandantList& list);
 
 // A new client for a sandbox copy in `dataFolder`: the current client (or the default
 // client) with list kind 0, `Title` = current title + " " + `sandboxWord` in upper case,
 // trimmed, and marked active; added with AddClient. On success its key becomes the
 // per-user registry value "LastSubscriber".
 bool CreateMandant(const std::string& dataFolder, const std::string& sandboxWord);
+// The same with the core text "Sandkasten" as the sandbox word.
+bool CreateMandant(const std::string& dataFolder);
 
 // Creates the folder for a sandbox copy: data root + "Sandbox " + local time
 // "yyyy-mm-dd hh.nn.ss" + "/". False and an empty name when that folder already exists or
