@@ -26,6 +26,7 @@
 #include "basic/widgets/QtGlue.h"
 #include "data/IniUnit.h"
 #include "data/MiniDBUnit.h"
+#include "data/StockUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 
@@ -205,7 +206,7 @@ void TFrameLogin::StartLogin() {
     LoadClientRegisters(ls.Clients, CoreText(123));
   if (!ls.Clients.empty()) {
     if (FindParam("autoLogin") > 0 && FindParam("autoImport") > 0) {
-      LoginHost().LogError(kLogLoginIncomplete);
+      LogError(kLogLoginIncomplete, "");
       if (OnTerminate) OnTerminate();
       return;
     }
@@ -296,11 +297,11 @@ void TFrameLogin::FillLoginUsers() {
   if (AutoLoginValueNow(value)) {
     ls.AutoLogin = ParseAutoLogin(db, value, MandantState().TimeTravelMode);
     if (ls.AutoLogin.badRecordText) {
-      LoginHost().LogError(kLogLoginFailed);
+      LogError(kLogLoginFailed, "");
       if (OnTerminate) OnTerminate();
       return;
     }
-    if (ls.AutoLogin.refused) LoginHost().LogError(kLogLoginFailed);
+    if (ls.AutoLogin.refused) LogError(kLogLoginFailed, "");
     if (!ApplyAutoLogin(db, ls.AutoLogin)) ls.AutoLogin.taken = false;
     // A store that never saves makes the program read-only: nothing may look editable
     // and then be dropped.
@@ -359,7 +360,7 @@ void TFrameLogin::LoginOkBtnClick() {
     return;
   }
   if (ls.AutoLogin.given) {
-    LoginHost().LogError(kLogLoginFailed);
+    LogError(kLogLoginFailed, "");
     if (FindParam("autoImport") > 0) {
       if (OnTerminate) OnTerminate();
       return;

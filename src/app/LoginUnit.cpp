@@ -15,6 +15,7 @@
 #include "data/IniUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/SigDBUnit.h"
+#include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/TimeTravelUnit.h"
 #include "data/UnitTR100.h"
@@ -513,6 +514,7 @@ TLoginState& LoginState() {
 
 void ResetLoginState() {
   TLoginState& s = LoginState();
+  LocksmithStore().Close();
   if (s.DB) {
     s.DB->TimebackLog = nullptr;
     s.DB->Close();
@@ -590,6 +592,7 @@ bool OpenDataStore() {
   ls.NewStore = result.newFile;
   InstallNameFuncs(db);
   db.RefreshAllNames();
+  OpenLocksmithDatabase(db, false);
   LoadKeySystemNames(db);
   const int32_t settings = db.FindOrCreateSingleton(false);
   const bool minStock = settings != 0 && !db.GetField(settings, "MinStkKeys").empty();
@@ -637,7 +640,7 @@ void AfterLogin() {
 
   host.SetWaitCursor(true);
   UI().ProcessPendingEvents();
-  if (ls.NewStore && !MandantState().ReadOnlyMode) host.CreateDefaultRecords();
+  if (ls.NewStore && !MandantState().ReadOnlyMode) EnsureMainBuilding(db);
   const bool issueTab = !MandantState().ReadOnlyMode &&
                         !(session.RightLevels[rtIssue] < rlYes &&
                           session.RightLevels[rtReturn] < rlYes);
@@ -690,6 +693,7 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   host.EnablePageControl(false);
 
   host.AutoBackupCheck();
+  LocksmithStore().Close();
   if (db) {
     db->TimebackLog = nullptr;
     db->Close();
@@ -701,7 +705,7 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   if (ls.SandboxMode &&
       UI().Ask(TMsgKind::Confirmation, LoginText(44), TAskButtons::YesNo) == mrYes) {
     UI().ProcessPendingEvents();
-    host.DeleteSandbox();
+    CleanupSandbox();
   }
 
   LogoutUser();

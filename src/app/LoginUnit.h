@@ -262,12 +262,6 @@ class ILoginHost {
   virtual void StartGuidedTour() {}
   // The automatic backup when it is due.
   virtual void AutoBackupCheck() {}
-  // After the sandbox question was answered Yes: the sandbox is deleted and left.
-  virtual void DeleteSandbox() {}
-  // The default building and key cabinet of a new store.
-  virtual void CreateDefaultRecords() {}
-  // Writes a line to the error log.
-  virtual void LogError(const std::string& /*text*/) {}
   // Opens a web address (the homepage label).
   virtual void OpenLink(const std::string& /*address*/) {}
   // FormClose, window side: placement to "WindowState" (unless "window"), "Printer",

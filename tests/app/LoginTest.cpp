@@ -15,6 +15,7 @@
 #include "basic/ValueString.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/QtGlue.h"
+#include "data/StockUnit.h"
 #include "data/TimeTravelUnit.h"
 
 namespace {
@@ -572,6 +573,56 @@ TEST(LoginLogout, UnsavedInputRefusesAndATimeTravelRunEndsInsteadOfReturning) {
   EXPECT_EQ(shown, 0);
   EXPECT_EQ(host.terminated, 1);
   LoginState().Host = nullptr;
+}
+
+TEST(LoginLogout, ASandboxClientIsAnnouncedAndItsFolderDeletedOnlyWhenTheUserSaysYes) {
+  TLoginEnv env;
+  TMandantInfoRec sandbox = Client("", "Haupt SANDKASTEN", "", "Sandbox 2026-12-10 10.00.00");
+  sandbox.Active = true;
+  ASSERT_TRUE(AddClient(Client("", "Title"), 0));
+  ASSERT_TRUE(AddClient(sandbox, 0));
+  env.state.CurrentMandant = sandbox;
+  env.state.HasCurrentMandant = true;
+  env.state.DataPath = MandantDataFolder(&sandbox);
+  ASSERT_TRUE(OpenDataStore());
+  EXPECT_TRUE(LoginState().SandboxMode);
+  EXPECT_EQ(LoginState().TimebackLog, nullptr);  // a trial copy keeps no change log
+  CompleteLogin(CheckLogin(*LoginState().DB, "", ""), "");
+  AfterLogin();
+  EXPECT_NE(env.ui.AllText().find(LoginText(28) + "\r\r" + LoginText(29) + "\r\r" + LoginText(30)),
+            std::string::npos);
+  const std::string folder = env.state.DataPath;
+
+  env.ui.answers = {mrNo};
+  EXPECT_TRUE(DoLogout([] {}));
+  EXPECT_EQ(env.ui.questions.back(), LoginText(44));
+  EXPECT_GE(GetFileSize64(folder + "Data.ada"), 0);
+
+  env.state.DataPath = folder;
+  ASSERT_TRUE(OpenDataStore());
+  env.ui.answers = {mrYes};
+  EXPECT_TRUE(DoLogout([] {}));
+  TPfInfo info;
+  PfStat(folder, info);
+  EXPECT_EQ(info.kind, TPfKind::Missing);
+}
+
+TEST(LoginAutoLogin, AFailedAutomaticLoginIsLoggedAndEndsAnUnattendedImport) {
+  TLoginEnv env({"autoLogin=1;x", "autoImport=profil.ipo"});
+  LogFileNames().ErrorLogFile = env.dir.File("errors.log");
+  { TStoreMaker maker(env.Data()); maker.User("Alice", "GEHEIM"); }
+  int terminated = 0, succeeded = 0;
+  TFrameLogin frame;
+  frame.OnDatabaseChosen = [] { return OpenDataStore(); };
+  frame.OnLoginSucceeded = [&] { ++succeeded; };
+  frame.OnTerminate = [&] { ++terminated; };
+  frame.StartLogin();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(succeeded, 0);
+  EXPECT_EQ(terminated, 1);
+  EXPECT_TRUE(env.ui.messages.empty());  // unattended: no message box
+  EXPECT_NE(ReadAllBytes(env.dir.File("errors.log")).find(kLogLoginFailed), std::string::npos);
+  LogFileNames().ErrorLogFile.clear();
 }
 
 TEST(LoginOpen, TimeTravelKeepsTheRunReadOnlyAcrossOpenings) {

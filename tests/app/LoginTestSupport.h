@@ -17,6 +17,7 @@
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 #include "platform/PlatformFileAccess.h"
+#include "platform/PlatformFiles.h"
 #include "support/RegistryTestRoot.h"
 #include "support/TestSupport.h"
 
