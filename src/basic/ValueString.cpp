@@ -1,5 +1,7 @@
 #include "basic/ValueString.h"
 
+#include <array>
+
 #include "basic/BasicsUnit.h"
 
 namespace {
@@ -14,11 +16,12 @@ struct TRotClass {
   unsigned mask;
 };
 
-const TRotClass* RotClassOf(unsigned char b) {
-  static const TRotClass kSymbols{32, 16, 7};
-  static const TRotClass kDigits{'0', 10, 7};
-  static const TRotClass kUpper{'A', 26, 15};
-  static const TRotClass kLower{'a', 26, 15};
+constexpr TRotClass kSymbols{32, 16, 7};
+constexpr TRotClass kDigits{'0', 10, 7};
+constexpr TRotClass kUpper{'A', 26, 15};
+constexpr TRotClass kLower{'a', 26, 15};
+
+constexpr const TRotClass* RotClassOf(unsigned char b) {
   if (b >= 32 && b <= 47) return &kSymbols;
   if (b >= '0' && b <= '9') return &kDigits;
   if (b >= 'A' && b <= 'Z') return &kUpper;
@@ -26,17 +29,36 @@ const TRotClass* RotClassOf(unsigned char b) {
   return nullptr;
 }
 
-std::string Rotate(const std::string& text, int direction) {
-  std::string out(text);
-  for (size_t i = 0; i < out.size(); ++i) {
-    const unsigned char b = static_cast<unsigned char>(out[i]);
-    const TRotClass* c = RotClassOf(b);
-    if (!c) continue;
-    const int shift = static_cast<int>((i + 1) & c->mask);
-    int offset = (b - c->first + direction * shift) % c->size;
-    if (offset < 0) offset += c->size;
-    out[i] = static_cast<char>(c->first + offset);
+// Every byte rotated for each of the 16 positions a mask can tell apart (the 1-based
+// position's low four bits), one table per direction: the names of a whole store pass
+// through here when it is opened.
+using TRotTable = std::array<std::array<unsigned char, 256>, 16>;
+
+constexpr TRotTable MakeRotTable(int direction) {
+  TRotTable table{};
+  for (unsigned slot = 0; slot < 16; ++slot) {
+    for (int b = 0; b < 256; ++b) {
+      const TRotClass* c = RotClassOf(static_cast<unsigned char>(b));
+      if (!c) {
+        table[slot][b] = static_cast<unsigned char>(b);
+        continue;
+      }
+      const int shift = static_cast<int>(slot & c->mask);
+      int offset = (b - c->first + direction * shift) % c->size;
+      if (offset < 0) offset += c->size;
+      table[slot][b] = static_cast<unsigned char>(c->first + offset);
+    }
   }
+  return table;
+}
+
+constexpr TRotTable kScramble = MakeRotTable(+1);
+constexpr TRotTable kUnscramble = MakeRotTable(-1);
+
+std::string Rotate(const std::string& text, const TRotTable& table) {
+  std::string out(text);
+  for (size_t i = 0; i < out.size(); ++i)
+    out[i] = static_cast<char>(table[(i + 1) & 15][static_cast<unsigned char>(out[i])]);
   return out;
 }
 
@@ -68,8 +90,8 @@ std::string NormalisedItem(const std::string& item) {
 
 }  // namespace
 
-std::string ScrambleStr(const std::string& text) { return Rotate(text, +1); }
-std::string UnscrambleStr(const std::string& text) { return Rotate(text, -1); }
+std::string ScrambleStr(const std::string& text) { return Rotate(text, kScramble); }
+std::string UnscrambleStr(const std::string& text) { return Rotate(text, kUnscramble); }
 
 std::string StrToHexStr(const std::string& text) {
   std::string out;

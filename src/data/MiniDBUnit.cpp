@@ -10,6 +10,12 @@
 #include <limits>
 #include <unordered_set>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
@@ -287,6 +293,134 @@ const char* EndOfPlainItem(const char* p, const char* end) {
   return p;
 }
 
+// The first "v=" or "V=" in [p, end), or null: a line without those two bytes side by side
+// holds no "v" item. Whole blocks at a time, both letters in one pass (only 'v' and 'V'
+// give 'v' once the 0x20 bit is set); the last block overlaps pairs already seen.
+#if defined(__SSE2__)
+const char* FindVItemSse2(const char* p, const char* end) {
+  if (end - p >= 17) {
+    const __m128i lowerBit = _mm_set1_epi8(0x20);
+    const __m128i v = _mm_set1_epi8('v');
+    const __m128i equals = _mm_set1_epi8('=');
+    // Pairs starting at q .. q + 15.
+    auto hits = [&](const char* q) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+      const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q + 1));
+      return static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(
+          _mm_cmpeq_epi8(_mm_or_si128(x, lowerBit), v), _mm_cmpeq_epi8(next, equals))));
+    };
+    for (; end - p >= 17; p += 16)
+      if (const unsigned bits = hits(p)) return p + __builtin_ctz(bits);
+    if (end - p >= 2) {
+      const char* last = end - 17;
+      if (const unsigned bits = hits(last)) return last + __builtin_ctz(bits);
+    }
+    return nullptr;
+  }
+  for (; end - p >= 2; ++p)
+    if ((p[0] == 'v' || p[0] == 'V') && p[1] == '=') return p;
+  return nullptr;
+}
+#endif
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define TESSARO_HAVE_AVX2_PATH 1
+__attribute__((target("avx2"))) const char* FindVItemAvx2(const char* p, const char* end) {
+  if (end - p < 33) return FindVItemSse2(p, end);
+  const __m256i lowerBit = _mm256_set1_epi8(0x20);
+  const __m256i v = _mm256_set1_epi8('v');
+  const __m256i equals = _mm256_set1_epi8('=');
+  for (;;) {
+    // Pairs starting at q .. q + 31.
+    const char* q = end - p >= 33 ? p : end - 33;
+    const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q));
+    const __m256i next = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(q + 1));
+    const unsigned bits = static_cast<unsigned>(_mm256_movemask_epi8(_mm256_and_si256(
+        _mm256_cmpeq_epi8(_mm256_or_si256(x, lowerBit), v), _mm256_cmpeq_epi8(next, equals))));
+    if (bits != 0) return q + __builtin_ctz(bits);
+    if (q != p) return nullptr;
+    p += 32;
+    if (end - p < 2) return nullptr;
+  }
+}
+
+const bool kUseAvx2 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
+
+const char* FindVItem(const char* p, const char* end) {
+#if defined(TESSARO_HAVE_AVX2_PATH)
+  if (kUseAvx2) return FindVItemAvx2(p, end);
+#endif
+#if defined(__SSE2__)
+  return FindVItemSse2(p, end);
+#else
+  for (; end - p >= 2; ++p)
+    if ((p[0] == 'v' || p[0] == 'V') && p[1] == '=') return p;
+  return nullptr;
+#endif
+}
+
+// "<key>=<1 to 9 digits>," at p: the value, and p moved past the comma; -1 when the bytes
+// there have another form.
+int32_t TakeDigitItem(const char*& p, const char* end, char key) {
+  const char* q = p;
+  if (end - q < 4 || q[0] != key || q[1] != '=') return -1;
+  q += 2;
+  const char* const digits = q;
+  int32_t n = 0;
+  while (q < end && *q >= '0' && *q <= '9' && q - digits < 9) n = n * 10 + (*q++ - '0');
+  if (q == digits || q == end || *q != ',') return -1;
+  p = q + 1;
+  return n;
+}
+
+// The common form of a record line, as the store writes every one: "i=<digits>,c=<digits>,"
+// then the name item ("n=..." or quoted), and no "v=" bytes after it. Sets all of `info`
+// to what the general walk would read and returns true; false for anything else (`info`
+// then holds scraps), which the general walk reads from the start.
+bool ScanCommonLine(const char* p, const char* end, TLineInfo& info) {
+  const int32_t id = TakeDigitItem(p, end, 'i');
+  if (id < 0) return false;
+  const int32_t cls = TakeDigitItem(p, end, 'c');
+  if (cls < 0) return false;
+  if (end - p >= 2 && p[0] == 'n' && p[1] == '=') {
+    const char* value = p + 2;
+    p = EndOfPlainItem(p, end);
+    info.rawName.assign(value, static_cast<size_t>(p - value));
+  } else if (end - p >= 3 && p[0] == '"' && p[1] == 'n' && p[2] == '=') {
+    // A quoted item runs to its closing quote; a doubled quote stands for one.
+    p += 3;
+    info.rawName.clear();
+    for (;;) {
+      const char* q = static_cast<const char*>(std::memchr(p, '"', static_cast<size_t>(end - p)));
+      if (q == nullptr) {
+        info.rawName.append(p, end);
+        p = end;
+        break;
+      }
+      info.rawName.append(p, q);
+      p = q + 1;
+      if (p < end && *p == '"') {
+        info.rawName += '"';
+        ++p;
+      } else {
+        break;
+      }
+    }
+  } else {
+    return false;
+  }
+  if (FindVItem(p, end) != nullptr) return false;
+  info.id = id;
+  info.cls = cls <= 255 ? cls : 0;
+  info.valid = true;
+  info.hasName = true;
+  return true;
+}
+
 }  // namespace
 
 void ScanRecordLine(std::string_view line, std::vector<std::string>& items, TLineInfo& info) {
@@ -294,21 +428,36 @@ void ScanRecordLine(std::string_view line, std::vector<std::string>& items, TLin
   // rules of ParseCommaText, and copies only the values it needs. `items` stays unused; the
   // fuzz target holds the two readers to the same result.
   (void)items;
+  if (ScanCommonLine(line.data(), line.data() + line.size(), info)) return;
   info = TLineInfo{};
   bool haveI = false, haveC = false, haveV = false;
+  // "i" and "c" are short runs of digits in every line the store writes; anything else
+  // takes the general number rules.
+  auto number = [](std::string_view value) {
+    if (!value.empty() && value.size() <= 9) {
+      int32_t n = 0;
+      for (char d : value) {
+        if (d < '0' || d > '9') return StrToIntZero(std::string(value));
+        n = n * 10 + (d - '0');
+      }
+      return n;
+    }
+    return StrToIntZero(std::string(value));
+  };
   auto use = [&](char key, std::string_view value) {
     if (key >= 'a' && key <= 'z') key = static_cast<char>(key - 32);
     switch (key) {
       case 'I':
         if (!haveI) {
           haveI = true;
-          info.id = StrToIntZero(std::string(value));
+          info.id = number(value);
         }
         break;
       case 'C':
         if (!haveC) {
           haveC = true;
-          info.cls = StrToByteZero(std::string(value));
+          const int32_t cls = number(value);
+          info.cls = cls >= 0 && cls <= 255 ? cls : 0;
         }
         break;
       case 'V':
@@ -334,6 +483,7 @@ void ScanRecordLine(std::string_view line, std::vector<std::string>& items, TLin
   const char* p = line.data();
   const char* const end = p + line.size();
   std::string quoted;
+  const char* vAt = nullptr;  // the next "v=" bytes at or after p, once looked for
   while (p < end && blank(*p)) ++p;
   while (p < end) {
     if (*p == '"') {
@@ -371,17 +521,9 @@ void ScanRecordLine(std::string_view line, std::vector<std::string>& items, TLin
     }
     // With "i", "c" and "n" found only a "v" item can still matter, and such an item holds
     // the bytes "v=" (or "V=") side by side: where the rest has none, it has no "v" item.
-    if (haveI && haveC && info.hasName && !haveV) {
-      auto follows = [p, end](char letter) {
-        for (const char* q = p; q < end;) {
-          const char* at = static_cast<const char*>(std::memchr(q, letter, end - q));
-          if (at == nullptr || at + 1 >= end) return false;
-          if (at[1] == '=') return true;
-          q = at + 1;
-        }
-        return false;
-      };
-      if (!follows('v') && !follows('V')) return;
+    if (haveI && haveC && info.hasName && !haveV && (vAt == nullptr || vAt < p)) {
+      vAt = FindVItem(p, end);
+      if (vAt == nullptr) return;
     }
   }
 }

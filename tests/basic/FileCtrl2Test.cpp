@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <filesystem>
+#include <random>
 
 #include <sys/stat.h>
 
@@ -73,6 +75,63 @@ TEST(LoadTextFile, LineEndings) {
     EXPECT_EQ(lines, c.lines);
     EXPECT_EQ(SplitTextLines(c.bytes), c.lines);
   }
+}
+
+// The reader looks for line ends a block of bytes at a time; on long and mixed texts it
+// must split exactly as the byte-by-byte rule does, in one piece, in pieces and from a file.
+TEST(LoadTextFile, BlockwiseSearchSplitsLikeTheByteRule) {
+  auto byteRule = [](const std::string& bytes) {
+    Lines lines;
+    std::string current;
+    bool afterCr = false, pendingEof = false;
+    for (char c : bytes) {
+      if (pendingEof) current += '\x1A', pendingEof = false;
+      if (c == '\n' && afterCr) {
+        afterCr = false;
+      } else if (c == '\n' || c == '\r') {
+        lines.push_back(current);
+        current.clear();
+        afterCr = c == '\r';
+      } else if (c == '\x1A') {
+        afterCr = false;
+        pendingEof = true;
+      } else {
+        current += c;
+        afterCr = false;
+      }
+    }
+    if (!current.empty()) lines.push_back(current);
+    return lines;
+  };
+  std::mt19937 rng(1);
+  // Rare special bytes among ordinary ones, also the other bytes at or below 0x1A.
+  const char specials[] = {'\r', '\n', '\x1A', '\t', '\x01', '\x19', '\x1B', '\0', '\xFF'};
+  std::string all;
+  TTempDir dir;
+  for (int text = 0; text < 300; ++text) {
+    std::string bytes;
+    const int size = static_cast<int>(rng() % 400);
+    for (int i = 0; i < size; ++i)
+      bytes += rng() % 24 == 0 ? specials[rng() % sizeof specials] : static_cast<char>('a' + rng() % 26);
+    const Lines want = byteRule(bytes);
+    ASSERT_EQ(SplitTextLines(bytes), want) << text;
+    Lines pieces;
+    TTextLineSplitter splitter(pieces);
+    for (size_t at = 0; at < bytes.size();) {
+      const size_t n = std::min<size_t>(1 + rng() % 70, bytes.size() - at);
+      splitter.Feed(bytes.data() + at, n);
+      at += n;
+    }
+    splitter.Finish();
+    ASSERT_EQ(pieces, want) << text;
+    all += bytes;
+  }
+  // Many read blocks, and a first block unlike the rest (the list's room is only a guess).
+  all = std::string(70000, 'x') + "\r\n" + all;
+  WriteAllBytes(dir.File("t.txt"), all);
+  Lines lines;
+  EXPECT_EQ(LoadTextFile(dir.File("t.txt"), lines), ltfRead);
+  EXPECT_EQ(lines, byteRule(all));
 }
 
 TEST(LoadTextFile, MissingOrUnreadableFileKeepsTheList) {

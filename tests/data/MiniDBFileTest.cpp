@@ -5,6 +5,8 @@
 #include <filesystem>
 
 #include "MiniDBTestSupport.h"
+#include "basic/BasicsUnit.h"
+#include "basic/SLUnit.h"
 #include "basic/ValueString.h"
 
 namespace {
@@ -212,6 +214,57 @@ TEST(MiniDBFile, Indexing) {
   EXPECT_EQ(list.Count(), 2);  // 2 and 12
   // The new record goes behind the raised ID.
   EXPECT_EQ(a->NewRecord(3), 13);
+}
+
+// The index scanner takes shortcuts for the common line form; whatever the form, it must
+// read what the comma-text reader reads (the first "i", "c", "v" and "n", keys in any case).
+TEST(MiniDBFile, LineScannerReadsWhatTheCommaTextReaderReads) {
+  auto expected = [](const std::string& line) {
+    std::vector<std::string> items;
+    ParseCommaText(line, items);
+    TLineInfo ref;
+    bool haveI = false, haveC = false, haveV = false;
+    for (const std::string& item : items) {
+      if (item.size() < 2 || item[1] != '=') continue;
+      const std::string value = item.substr(2);
+      switch (item[0] & ~0x20) {
+        case 'I': if (!haveI) ref.id = StrToIntZero(value), haveI = true; break;
+        case 'C': if (!haveC) ref.cls = StrToByteZero(value), haveC = true; break;
+        case 'V': if (!haveV) ref.valid = value != "0", haveV = true; break;
+        case 'N': if (!ref.hasName) ref.rawName = value, ref.hasName = true; break;
+      }
+    }
+    return ref;
+  };
+  std::vector<std::string> lines = {
+      "i=7,c=4,n=abc", "i=7,c=4,n=abc,r=x", "i=7,c=4,\"n=a\"\"b c\",r=x",
+      "i=7,c=4,\"n=open", "i=7,c=4,n=abc,v=0", "i=7,c=4,n=abc,\"V=0\"", "i=7,c=4,n=abc,r=xv=0",
+      "i=7,c=4,n=a,v=1,v=0", "i=7,c=300,n=a", "i=0123,c=04,n=a", "i=1234567890,c=4,n=a",
+      "i=99999999999,c=4,n=a", "i=7, c=4,n=a", "i=7 ,c=4,n=a", "I=7,c=4,n=a", "i=7,C=4,n=a",
+      "i=7,c=4,N=a", "i=7,c=4,n=", "i=7,c=4,n=a b,v=0", "i=,c=4,n=a", "i=7,c=4", "i=7,c=4,",
+      "c=4,i=7,n=a", "i=7,c=4,n=a,n=b", "i=7,c=4,i=8,n=a", "  i=7,c=4,n=a", "i=7,,c=4,n=a",
+      "i=$1F,c=4,n=a", "i=-3,c=4,n=a", "i=7,c=4,\"n=x\",v=0", "i=7,c=4,\"n=x\"v=0",
+  };
+  // "v=0" and "v=" at every distance from the name, across whole blocks of the search.
+  for (size_t pad = 0; pad < 140; ++pad) {
+    const std::string head = "i=7,c=4,n=a,r=" + std::string(pad, 'w');
+    lines.push_back(head);
+    lines.push_back(head + ",v=0");
+    lines.push_back(head + "v=0");
+    lines.push_back(head + ",V=");
+  }
+  std::vector<std::string> scratch;
+  for (const std::string& line : lines) {
+    SCOPED_TRACE(line);
+    TLineInfo info, ref = expected(line);
+    info.rawName = "left over";
+    ScanRecordLine(line, scratch, info);
+    EXPECT_EQ(info.id, ref.id);
+    EXPECT_EQ(info.cls, ref.cls);
+    EXPECT_EQ(info.valid, ref.valid);
+    EXPECT_EQ(info.hasName, ref.hasName);
+    EXPECT_EQ(info.rawName, ref.rawName);
+  }
 }
 
 TEST(MiniDBFile, FirstLine) {
