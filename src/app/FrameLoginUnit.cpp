@@ -203,7 +203,7 @@ void TFrameLogin::StartLogin() {
   ShowLogo();
   TLoginState& ls = LoginState();
   if (FindParam("datafile") == 0 && FindParam("datapath") == 0)
-    LoadClientRegisters(ls.Clients, CoreText(123));
+    LoadClientRegisters(ls.Clients);
   if (!ls.Clients.empty()) {
     if (FindParam("autoLogin") > 0 && FindParam("autoImport") > 0) {
       LogError(kLogLoginIncomplete, "");
