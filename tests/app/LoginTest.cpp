@@ -12,6 +12,7 @@
 #include "app/LoginTestSupport.h"
 #include "basic/FileCtrl2.h"
 #include "basic/RegistryUnit.h"
+#include "basic/DateClock.h"
 #include "basic/ValueString.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/QtGlue.h"
@@ -634,6 +635,37 @@ TEST(LoginOpen, TimeTravelKeepsTheRunReadOnlyAcrossOpenings) {
   EXPECT_FALSE(env.history.Enabled());
   ASSERT_TRUE(OpenDataStore());
   EXPECT_TRUE(env.state.ReadOnlyMode);
+}
+
+TEST(LoginOpen, ATimeTravelStartReplaysTheMonthCopyUpToItsDateAndNeverWritesIt) {
+  const double march10 = 46091.5, minute = 1.0 / 1440;
+  TFixedClock clock(march10);
+  TClockScope clockScope(clock);
+  TLoginEnv env;
+  ASSERT_TRUE(OpenDataStore());
+  ASSERT_NE(LoginState().TimebackLog, nullptr);
+  TMiniDB& db = *LoginState().DB;
+  clock.Advance(minute);
+  const int32_t id = db.NewNamedRecord(icUser, "Alice", "");
+  ASSERT_TRUE(db.Commit());
+  clock.Advance(minute);
+  db.SetField(id, "n", "Alicia");
+  ASSERT_TRUE(db.Commit());
+  std::string copy;
+  ASSERT_EQ(GetTimebackFile(db, copy, march10 + minute), tbOk);
+  ResetLoginState();
+  const std::string copyBytes = ReadAllBytes(copy);
+
+  env.commandLine.Init({"timetravel=x", "datafile=" + copy}, env.Prog() + "Tessaro");
+  env.state.TimeTravelMode = true;
+  LoginState().TimeTravelDate = march10 + 1.5 * minute;
+  ASSERT_TRUE(OpenDataStore());
+  EXPECT_TRUE(env.state.ReadOnlyMode);
+  TMiniDB& past = *LoginState().DB;
+  EXPECT_TRUE(past.NoSave);
+  EXPECT_EQ(past.GetName(id), "Alice");
+  ResetLoginState();
+  EXPECT_EQ(ReadAllBytes(copy), copyBytes);
 }
 
 TEST(LoginUserValues, ValuesOfTheUserRecord) {
