@@ -668,6 +668,29 @@ TEST(LoginOpen, ATimeTravelStartReplaysTheMonthCopyUpToItsDateAndNeverWritesIt) 
   EXPECT_EQ(ReadAllBytes(copy), copyBytes);
 }
 
+TEST(LoginLogout, LogoutMenuGoesBackToTheClientChoiceThenClosesTheWindow) {
+  TLoginEnv env;
+  ASSERT_TRUE(AddClient(Client("", "Title"), 0));
+  ASSERT_TRUE(AddClient(Client("Nord", "Werk Nord", "", "nord"), 0));
+  TFrameLogin frame;
+  frame.OnDatabaseChosen = [] { return OpenDataStore(); };
+  ShowLoginPage(frame);
+  ASSERT_TRUE(frame.ClientChoiceVisible());
+  ASSERT_GE(GridRowCount(frame.MandantGrid), 2);
+  GridSelectRow(frame.MandantGrid, GridRowCount(frame.MandantGrid) - 1);
+  frame.MandantGridDblClick();
+  ASSERT_FALSE(frame.ClientChoiceVisible());
+  EXPECT_TRUE(LoginState().StoreOpen);
+
+  int closed = 0;
+  Logout1Click(frame, [&] { ++closed; });  // a client was chosen: back to the choice
+  EXPECT_EQ(closed, 0);
+  EXPECT_TRUE(frame.ClientChoiceVisible());
+  EXPECT_FALSE(LoginState().StoreOpen);
+  Logout1Click(frame, [&] { ++closed; });  // at the choice: the window closes
+  EXPECT_EQ(closed, 1);
+}
+
 TEST(LoginUserValues, ValuesOfTheUserRecord) {
   TLoginEnv env;
   int32_t u;
