@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "app/BackupRequesterUnit.h"
+#include "app/BackupUnit.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
@@ -692,7 +694,7 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   SignatureDB().CloseJournal();
   host.EnablePageControl(false);
 
-  host.AutoBackupCheck();
+  AutoBackupCheck(LoginBackupEnvironment());
   LocksmithStore().Close();
   if (db) {
     db->TimebackLog = nullptr;
@@ -721,10 +723,24 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   return true;
 }
 
+TBackupEnvironment LoginBackupEnvironment() {
+  TLoginState& ls = LoginState();
+  const TMandantState& state = MandantState();
+  TBackupEnvironment env;
+  env.DB = ls.StoreOpen ? ls.DB.get() : nullptr;
+  env.DataPath = state.DataPath;
+  env.SandboxMode = ls.SandboxMode;
+  env.TimeTravelMode = state.TimeTravelMode;
+  env.ReadOnlyMode = state.ReadOnlyMode;
+  env.Busy = BackupHourglass;
+  env.Ask = AskBeforeBackup;
+  return env;
+}
+
 bool FormCloseQuery() {
   ILoginHost& host = LoginHost();
   if (host.CheckPendingInput()) return false;
-  host.AutoBackupCheck();
+  AutoBackupCheck(LoginBackupEnvironment());
   host.StoreWindowSettings();
   return true;
 }

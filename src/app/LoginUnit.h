@@ -27,6 +27,7 @@
 
 class TMiniDB;
 class TTimebackLog;
+struct TBackupEnvironment;
 class TMLStringList;
 
 // ---------------------------------------------------------------------------------------
@@ -260,8 +261,6 @@ class ILoginHost {
   // Runs the import profile unattended ("autoImport").
   virtual void RunAutoImport(const std::string& /*profile*/) {}
   virtual void StartGuidedTour() {}
-  // The automatic backup when it is due.
-  virtual void AutoBackupCheck() {}
   // Opens a web address (the homepage label).
   virtual void OpenLink(const std::string& /*address*/) {}
   // FormClose, window side: placement to "WindowState" (unless "window"), "Printer",
@@ -314,6 +313,9 @@ void LoadUserValues();
 // DoLogout: false when refused (unsaved input). `showLoginPage` is called at the end
 // unless the program ends (store never to save).
 bool DoLogout(const std::function<void()>& showLoginPage);
+// What a backup needs of the running program: the open store, the data folder and the
+// modes, the question before an automatic backup and the hourglass.
+TBackupEnvironment LoginBackupEnvironment();
 // FormClose: false when a view holds unsaved input (its page is shown, the window stays);
 // otherwise the automatic backup runs when due, the window stores its settings, true.
 bool FormCloseQuery();

@@ -8,7 +8,9 @@
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
+#include "app/BackupRequesterUnit.h"
 #include "app/FrameLoginUnit.h"
+#include "basic/widgets/DialogRunner.h"
 #include "app/LoginTestSupport.h"
 #include "basic/FileCtrl2.h"
 #include "basic/RegistryUnit.h"
@@ -517,9 +519,16 @@ TEST(LoginFrame, AWrongPasswordSaysSoAndAfterLoginGivesTheRights) {
   EXPECT_EQ(RegReadString(false, "LastUser"), "Bob");
   EXPECT_FALSE(RightDenied(rtKeys));  // nobody has "rg": everything allowed
 
-  // Logout empties "LastItems", closes the store and goes back to the login page.
+  // Logout empties "LastItems", offers the due backup (declined here), closes the store
+  // and goes back to the login page.
+  int asked = 0;
+  QueueDialogDriver([&](QDialog& dialog) {
+    ++asked;
+    static_cast<TBackupRequesterForm&>(dialog).NoBtn->click();
+  });
   int shown = 0;
   EXPECT_TRUE(DoLogout([&] { ++shown; }));
+  EXPECT_EQ(asked, 1);
   EXPECT_EQ(shown, 1);
   EXPECT_FALSE(Session().LoggedIn);
   EXPECT_FALSE(LoginState().StoreOpen);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/BackupRequesterUnit.h"
 #include "app/LoginUnit.h"
 #include "basic/ParamsUnit.h"
 #include "basic/RegistryUnit.h"
@@ -53,6 +54,7 @@ struct TLoginEnv {
   ~TLoginEnv() {
     ResetLoginState();
     ResetSession();
+    FreeBackupRequesterForm();
     SetRegistryProgramKey(oldRegistryKey_);
   }
   std::string Data() const { return dir.Dir() + "data/"; }
