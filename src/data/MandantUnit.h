@@ -69,6 +69,8 @@ class TMandantState {
 
   bool ReadOnlyMode = false;    // nothing of the data folder may be written in this run
   bool TimeTravelMode = false;  // the data is shown as it was on an earlier date
+  double TimeTravelDate = 0;    // that date (UTC date-time) while TimeTravelMode is set
+  bool SandboxMode = false;     // the open client is a sandbox copy (its record's Active)
 
   // The program-level settings file. Empty until first use, then fixed: the program file
   // this process acts for with the extension ".ini". A test sets it beforehand.

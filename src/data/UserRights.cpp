@@ -7,6 +7,7 @@
 #include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
 #include "data/ItemList.h"
+#include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
 
@@ -149,7 +150,7 @@ bool RightDeniedFor(int right, int32_t item) {
   bool known = right >= 0 && right < kRightCount;
   // Before a login every level counts as 1, whatever the table holds.
   uint8_t level = known && s.LoggedIn ? s.RightLevels[static_cast<size_t>(right)] : rlNo;
-  bool refused = s.ReadOnlyMode || level < rlYes || level > rlOwnCabinets;
+  bool refused = MandantState().ReadOnlyMode || level < rlYes || level > rlOwnCabinets;
   if (!refused && item != 0 && level == rlOwnCabinets) {
     TItemList cabinets;
     if (s.DB) s.DB->GetLinks(item, icCabinet, cabinets);

@@ -4,8 +4,10 @@
 // handover, print and export asks first. The checks answer true for "refused", have
 // already told the user why (through UI()), and the caller simply stops.
 //
-// The session (right levels, read-only mode, the logged-in user and the store they belong
-// to) is one program-wide object, `Session()`, that a test resets with `ResetSession()`.
+// The session (right levels, the logged-in user and the store they belong to) is one
+// program-wide object, `Session()`, that a test resets with `ResetSession()`. Read-only mode
+// is a flag of the data folder and lives in `MandantState()`: while it is set every right
+// is denied.
 
 #include <array>
 #include <cstdint>
@@ -43,7 +45,6 @@ using TRightLevels = std::array<uint8_t, kRightCount>;
 // Program-wide state of a run: who is logged in, with which levels, on which store.
 struct TSession {
   TRightLevels RightLevels;    // every level 1 until a login
-  bool ReadOnlyMode = false;   // the store cannot be written in this run: every right denied
   bool LoggedIn = false;
   int32_t CurrentUserId = 0;
   std::string CurrentUserName;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "basic/ValueString.h"
+#include "data/MandantUnit.h"
 
 namespace {
 
@@ -63,7 +64,6 @@ TEST(Session, StartsWithEveryLevelOne) {
   ResetSession();
   for (uint8_t level : Session().RightLevels) EXPECT_EQ(level, rlNo);
   EXPECT_FALSE(Session().LoggedIn);
-  EXPECT_FALSE(Session().ReadOnlyMode);
 }
 
 }  // namespace
@@ -128,7 +128,9 @@ TEST_F(RightsTest, LevelsReadOnlyModeAndCabinets) {
       TRightLevels levels = All(1);
       levels[rtIssue] = level;
       LoginWith(levels);
-      Session().ReadOnlyMode = readOnly;
+      TMandantState state;
+      state.ReadOnlyMode = readOnly;
+      TMandantStateScope readOnlyScope(state);
       for (int32_t item : {none, keyMine, keyOther, keyLoose}) {
         bool expected =
             readOnly || level < 2 || (level == 3 && item != none && item != keyMine);

@@ -1,0 +1,1439 @@
+#include "app/UnitTR100Win.h"
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListWidget>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QUrl>
+
+#include "app/WaitPanelUnit.h"
+#include "basic/BasicsUnit.h"
+#include "basic/Cp1252.h"
+#include "basic/DateClock.h"
+#include "basic/FileCtrl2.h"
+#include "basic/MsgDlgUnit.h"
+#include "basic/MultiLingua.h"
+#include "basic/SearchLikeGoogleUnit.h"
+#include "basic/TempFilesUnit.h"
+#include "basic/UserInteraction.h"
+#include "basic/widgets/BasicsGridUnit.h"
+#include "basic/widgets/BasicsWinUnit.h"
+#include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/QtGlue.h"
+#include "data/HolderUnit.h"
+#include "data/IniUnit.h"
+#include "data/MiniDBUnit.h"
+#include "data/StoreWriteUnit.h"
+#include "data/UnitTR100.h"
+#include "data/UserRights.h"
+#include "platform/PlatformFiles.h"
+
+namespace {
+
+const TMLStringList* WinTexts() {
+  static const TMLStringList* table = [] {
+    TMLStringList* t = NewMLStringList();
+    t->Add255Obj("UnitTR100Win", 0);
+    t->Add255Obj("Die Eingabemaske ist nicht im Bearbeitungsmodus.#13#Bitte klicken Sie zuvor "
+                 "auf \"\xC4" "ndern\" oder \"Neu\".", 1);
+    t->Add255Obj("eigene Anlage", 2);
+    t->Add255Obj("am Geb\xE4" "ude", 3);
+    t->Add255Obj("Eine Eingabe ist noch aktiv (gelbe Felder).#13#Bitte zun\xE4" "chst Speichern "
+                 "oder Abbrechen w\xE4hlen.", 4);
+    t->Add255Obj("Es wurde keine kompatible Office-Version gefunden.", 6);
+    t->Add255Obj("Internet-Links wurden vom Administrator gesperrt.", 7);
+    t->Add255Obj("Tessaro  -  Schl\xFC" "sselverwaltung", 8);
+    t->Add255Obj("Export", 9);
+    t->Add255Obj("Der Datensatz wurde auf weitere %1 Datenbanken kopiert.", 10);
+    t->Add255Obj("Bei folgenden Datenbanken ist die Kopie jedoch FEHLGESCHLAGEN ...", 11);
+    t->Add255Obj("Kopiervorgang fehlgeschlagen.", 12);
+    t->Add255Obj("Datenbank \xF6" "ffnen", 13);
+    t->Add255Obj("Bitte beenden Sie zuerst die aktuelle \xDC" "bergabe.", 14);
+    t->Add255Obj("ohne Schlie\xDF" "anlage", 16);
+    t->Add255Obj("alle Schlie\xDF" "anlagen", 17);
+    return t;
+  }();
+  return table;
+}
+
+std::string Trim(const std::string& text) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+  return text.substr(b, e - b);
+}
+
+std::string BeforeTab(const std::string& text) {
+  const size_t tab = text.find('\t');
+  return tab == std::string::npos ? text : text.substr(0, tab);
+}
+
+// The pages "ViewTab" governs, by position 1..6.
+constexpr std::array<int, 6> kGovernedPages = {pgBuildings, pgDoors,     pgLimits,
+                                               pgHistory,   pgCylinders, pgCabinets};
+
+int GovernedPosition(int page) {
+  for (size_t i = 0; i < kGovernedPages.size(); ++i)
+    if (kGovernedPages[i] == page) return static_cast<int>(i) + 1;
+  return 0;
+}
+
+QTabWidget* Pages() { return WinGlue().PageControl.data(); }
+
+void ProcessEvents() { UI().ProcessPendingEvents(); }
+
+// The ID of the selected row of a list widget, 0 without.
+int32_t SelectedListId(const QListWidget* list) {
+  return list->currentRow() >= 0 ? ListItemId(list, list->currentRow()) : 0;
+}
+
+void SelectListId(QListWidget* list, int32_t id) {
+  for (int i = 0; i < list->count(); ++i) {
+    if (ListItemId(list, i) == id) {
+      list->setCurrentRow(i);
+      return;
+    }
+  }
+}
+
+int ComboIndexOfObject(const QComboBox* combo, int32_t id) {
+  for (int i = 0; i < combo->count(); ++i)
+    if (ComboItemId(combo, i) == id) return i;
+  return -1;
+}
+
+void FillComboFrom(QComboBox* combo, const TQStringList& list) {
+  const QSignalBlocker block(combo);
+  combo->clear();
+  for (const TStringItem& item : list.Items())
+    AddComboItem(combo, item.text, static_cast<int32_t>(item.object));
+}
+
+std::vector<int32_t> IdsOf(const TItemList& list) {
+  return std::vector<int32_t>(list.Items(), list.Items() + list.Count());
+}
+
+// The standard list text: the record's display text, the sort key of the formatter that
+// SelectItemFormatter installed, and the mother of a split record as its heading.
+TListTextFormatter DefaultFormatter() {
+  return [](int32_t id, uint8_t) {
+    TListEntryText entry;
+    if (TMiniDB* db = GlueDB()) {
+      entry.text = db->GetValidDisplayName(id);
+      entry.sortKey = ItemSortKey(*db, id);
+      entry.group = db->GetClass10Link(id);
+    }
+    return entry;
+  };
+}
+
+QString WidgetText(const QWidget* control) {
+  if (auto* label = qobject_cast<const QLabel*>(control)) return label->text();
+  if (auto* button = qobject_cast<const QAbstractButton*>(control)) return button->text();
+  return control->windowTitle();
+}
+
+void SetWidgetText(QWidget* control, const QString& text) {
+  if (auto* label = qobject_cast<QLabel*>(control)) label->setText(text);
+  else if (auto* button = qobject_cast<QAbstractButton*>(control)) button->setText(text);
+  else control->setWindowTitle(text);
+}
+
+bool DefaultShellOpen(const std::string& target) {
+  const QString text = ToQString(target);
+  static const char* const kSchemes[] = {"http:", "https:", "mailto:", "file:", "ftp:"};
+  for (const char* scheme : kSchemes) {
+    if (text.startsWith(QLatin1String(scheme), Qt::CaseInsensitive))
+      return QDesktopServices::openUrl(QUrl(text));
+  }
+  return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(PfOsPath(target))));
+}
+
+// Paints list rows: alternating colours, the part after a TAB right-aligned.
+class TListRowDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    const QWidget* list = option.widget;
+    QColor back = Qt::white;
+    QColor fore = Qt::black;
+    if (list && !list->isEnabled()) {
+      back = list->palette().color(QPalette::Disabled, QPalette::Base);
+      fore = list->palette().color(QPalette::Disabled, QPalette::Text);
+    } else if (option.state & QStyle::State_Selected) {
+      back = ColorFromBgr(0x800000);
+      fore = Qt::white;
+    } else if (index.row() % 2 == 1) {
+      back = ColorFromBgr(0xF0FFE8);
+    }
+    painter->save();
+    painter->fillRect(option.rect, back);
+    painter->setPen(fore);
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int tab = text.indexOf(QLatin1Char('\t'));
+    const int rowHeight = option.fontMetrics.height() + 2;
+    QRect rect = option.rect.adjusted(2, 0, -2, 0);
+    rect.setHeight(std::min(rect.height(), rowHeight));
+    const int flags = Qt::AlignVCenter | Qt::TextSingleLine;
+    painter->drawText(rect, flags | Qt::AlignLeft, tab < 0 ? text : text.left(tab));
+    if (tab >= 0)
+      painter->drawText(rect, flags | Qt::AlignRight, text.mid(tab + 1, 126));
+    painter->restore();
+  }
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+int ItemTypeToPage(int itemClass) {
+  switch (itemClass) {
+    case icUser: return pgUsers;
+    case icBuilding: return pgBuildings;
+    case icDoor: return pgDoors;
+    case icKey: return pgKeys;
+    case icPerson: return pgPersons;
+    case icCylinder: return pgCylinders;
+    case icGroup: return pgGroups;
+    case icCabinet: return pgCabinets;
+    default: return pgLogin;
+  }
+}
+
+int PageToItemType(int page) {
+  switch (page) {
+    case pgBuildings: return icBuilding;
+    case pgDoors: return icDoor;
+    case pgCylinders: return icCylinder;
+    case pgGroups: return icGroup;
+    case pgKeys: return icKey;
+    case pgCabinets: return icCabinet;
+    case pgPersons: return icPerson;
+    case pgUsers: return icUser;
+    default: return 0;
+  }
+}
+
+std::string WinText(int number) { return GetMLText(WinTexts(), number); }
+std::string WinTextFmt(int number, const std::string& argument) {
+  return GetMLTextFmt(WinTexts(), number, argument);
+}
+
+TWinGlue& WinGlue() {
+  static TWinGlue glue;
+  return glue;
+}
+
+void ResetWinGlue() {
+  TWinGlue& g = WinGlue();
+  delete g.WaitPanel.data();
+  g = TWinGlue();
+}
+
+void ResetForClientData() {
+  TWinGlue& g = WinGlue();
+  g.PreviousPage = -1;
+  g.SeenLoadCount = 0;
+  g.LockingSystems.Clear();
+  g.LockingSystemsBuilt = false;
+  g.Buildings.Clear();
+  LogoutUser();
+  TMandantState& state = MandantState();
+  state.SandboxMode = state.HasCurrentMandant && state.CurrentMandant.Active;
+}
+
+TMiniDB* GlueDB() { return Session().DB; }
+
+void RegisterView(int page, IView* view) {
+  if (page >= 0 && page < kPageCount) WinGlue().Views[page] = view;
+}
+
+void UnregisterView(int page, IView* view) {
+  if (page >= 0 && page < kPageCount && WinGlue().Views[page] == view)
+    WinGlue().Views[page] = nullptr;
+}
+
+IView* ViewOf(int page) {
+  return page >= 0 && page < kPageCount ? WinGlue().Views[page] : nullptr;
+}
+
+IView* EnsureView(int page) {
+  if (page < 0 || page >= kPageCount) return nullptr;
+  TWinGlue& g = WinGlue();
+  if (!g.Views[page] && g.CreateView) g.CreateView(page);
+  return g.Views[page];
+}
+
+// ---------------------------------------------------------------------------------------
+// Standard messages.
+
+void ShowLockFailed() { ShowError(CoreText(27)); }
+void ShowMsgText28(const std::string& name) { ShowError(CoreText(28) + "\r" + name); }
+void ShowMsgText29() { ShowError(CoreText(29)); }
+void ShowMsgText30() { ShowError(CoreText(30)); }
+void ShowMsgText31() { ShowError(CoreText(31)); }
+void ShowMsgText32() { ShowError(CoreText(32)); }
+void ShowMsgNumber(int number) {
+  ShowError(CoreTextFmt(33, std::to_string(number & 0xFF)));
+}
+void ShowRestartFailed() { ShowError(CoreText(93)); }
+void ShowNotInEditMode() {
+  QApplication::beep();
+  ShowInfo(WinText(1));
+}
+
+// ---------------------------------------------------------------------------------------
+// Views and records.
+
+void RefreshAllFrames() {
+  TWinGlue& g = WinGlue();
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  ShowWaitText(CoreText(45));
+  if (TMiniDB* db = GlueDB()) g.SeenLoadCount = db->LoadCount;
+  struct TStep {
+    int page;
+    bool processAfter;
+  };
+  static constexpr TStep kOrder[] = {{pgKeys, true},    {pgBuildings, false}, {pgCylinders, true},
+                                     {pgGroups, true},  {pgDoors, true},      {pgCabinets, false},
+                                     {pgPersons, true}, {pgUsers, false}};
+  for (const TStep& step : kOrder) {
+    if (IView* view = ViewOf(step.page)) view->RefreshView();
+    if (step.processAfter) ProcessEvents();
+  }
+  BuildBuildingList();
+  BuildLockingSystemList();
+  HideWaitText();
+  QApplication::restoreOverrideCursor();
+}
+
+void RefreshIfChanged() {
+  TMiniDB* db = GlueDB();
+  if (db && db->LoadCount != WinGlue().SeenLoadCount) RefreshAllFrames();
+}
+
+void ReloadAndRefresh() {
+  if (TMiniDB* db = GlueDB()) db->Load();
+  RefreshIfChanged();
+}
+
+bool LockForEdit(int& ticket) {
+  TMiniDB* db = GlueDB();
+  if (!db || !db->Reserve(ticket)) {
+    ShowLockFailed();
+    return false;
+  }
+  db->Load();
+  if (db->LoadCount == WinGlue().SeenLoadCount) return true;
+  // Refreshing processes events; another station may save meanwhile, so the views are
+  // refreshed without the reservation, and the store is read again once it is held anew.
+  db->Release(ticket);
+  RefreshAllFrames();
+  if (!db->Reserve(ticket)) {
+    ShowLockFailed();
+    return false;
+  }
+  db->Load();
+  if (db->LoadCount != WinGlue().SeenLoadCount) RefreshAllFrames();
+  return true;
+}
+
+bool CheckNoOtherStationLocks() {
+  TMiniDB* db = GlueDB();
+  int ticket = 0;
+  if (!db || !db->Reserve(ticket)) {
+    ShowLockFailed();
+    return false;
+  }
+  std::string station;
+  if (db->ItemsLock) station = db->ItemsLock->OtherStationActive();
+  db->Release(ticket);
+  if (station.empty()) return true;
+  db->ShowExclusiveDenied(station);
+  return false;
+}
+
+void ClearAllFrames() {
+  static constexpr int kOrder[] = {pgKeys,  pgBuildings, pgCylinders, pgGroups,
+                                   pgDoors, pgCabinets,  pgPersons,   pgUsers};
+  for (int page : kOrder)
+    if (IView* view = ViewOf(page)) view->ClearView();
+}
+
+bool GotoItem(int32_t id, bool activate) {
+  TMiniDB* db = GlueDB();
+  const int cls = db ? db->GetClass(id) : 0;
+  if (cls < icUser || cls > icCabinet) return false;
+  const int page = ItemTypeToPage(cls);
+  // A page whose view does not exist (yet) has nothing to show: it is not switched to.
+  IView* view = EnsureView(page);
+  if (!view) return true;
+  if (activate) ShowPage(page, true);
+  if (!view->Editing()) view->ShowItem(id);
+  return true;
+}
+
+void GotoItems(const std::string& ids) {
+  std::vector<int32_t> list;
+  size_t start = 0;
+  while (start <= ids.size()) {
+    size_t end = ids.find(';', start);
+    if (end == std::string::npos) end = ids.size();
+    const int32_t id = StrToIntZero(Trim(ids.substr(start, end - start)));
+    if (id > 0) list.push_back(id);
+    start = end + 1;
+  }
+  for (size_t i = 0; i < list.size(); ++i) GotoItem(list[i], i + 1 == list.size());
+}
+
+void ShowHistoryOf(int32_t id) {
+  if (IView* view = EnsureView(pgHistory)) view->ShowHistoryOf(id);
+}
+void AddToTransfer(int32_t id) {
+  if (IView* view = ViewOf(pgIssueReturn)) view->AddToTransfer(id);
+}
+void KeysViewCall(int command, int32_t id) {
+  if (IView* view = ViewOf(pgKeys)) view->ViewCall(command, id);
+}
+void HideKeysSearchPanel() {
+  if (IView* view = ViewOf(pgKeys)) view->HideSearchPanel();
+}
+void HideUsersSearchPanel() {
+  if (IView* view = ViewOf(pgUsers)) view->HideSearchPanel();
+}
+
+int32_t CurrentPageItemId() {
+  IView* view = ViewOf(ActivePage());
+  return view ? view->CurrentItemId() : 0;
+}
+
+// ---------------------------------------------------------------------------------------
+// Pages.
+
+int ActivePage() { return Pages() ? Pages()->currentIndex() : -1; }
+int CurrentItemType() { return PageToItemType(ActivePage()); }
+
+bool PageTabVisible(int page) {
+  QTabWidget* pages = Pages();
+  return pages && page >= 0 && page < pages->count() && pages->isTabVisible(page);
+}
+
+void ShowPage(int page, bool force) {
+  QTabWidget* pages = Pages();
+  if (!pages || page < 0 || page >= pages->count()) return;
+  EnsureView(page);
+  if (!pages->isTabVisible(page)) {
+    if (!force) return;
+    pages->setTabVisible(page, true);
+  }
+  const int active = pages->currentIndex();
+  if (active != pgHelp && active != page) WinGlue().PreviousPage = active;
+  pages->setCurrentIndex(page);
+}
+
+void HidePage(int page, bool visible) {
+  QTabWidget* pages = Pages();
+  if (!pages || page < 0 || page >= pages->count()) return;
+  if (!visible && pages->currentIndex() == page) LeavePage(page);
+  pages->setTabVisible(page, visible);
+}
+
+bool LeavePage(int pageToAvoid) {
+  const int previous = WinGlue().PreviousPage;
+  if (previous < 0 || previous == pageToAvoid || !PageTabVisible(previous)) return false;
+  Pages()->setCurrentIndex(previous);
+  return true;
+}
+
+void ClosePage(int page, bool save) {
+  QTabWidget* pages = Pages();
+  if (!pages || page < 0 || page >= pages->count()) return;
+  if (pages->isTabVisible(page)) {
+    HidePage(page, false);
+  } else {
+    ShowPage(page, true);
+  }
+  if (save) SaveViewTabs();
+}
+
+int PageVisibilityFlag(int page, int value) {
+  const int pos = GovernedPosition(page);
+  if (pos == 0) return -1;
+  std::string& tabs = WinGlue().ViewTab;
+  if (static_cast<int>(tabs.size()) < pos) tabs.resize(pos, '0');
+  if (value == 0 || value == 1) tabs[pos - 1] = static_cast<char>('0' + value);
+  const char c = tabs[pos - 1];
+  return c >= '0' && c <= '9' ? c - '0' : 0;
+}
+
+void ApplyViewTabs() {
+  QTabWidget* pages = Pages();
+  if (!pages) return;
+  const std::string& tabs = WinGlue().ViewTab;
+  for (size_t i = 0; i < kGovernedPages.size(); ++i) {
+    const int page = kGovernedPages[i];
+    if (page >= pages->count()) continue;
+    const bool shown = i < tabs.size() && tabs[i] >= '1' && tabs[i] <= '9';
+    if (!shown && pages->currentIndex() == page) LeavePage(page);
+    pages->setTabVisible(page, shown);
+  }
+}
+
+void SaveViewTabs() {
+  std::string tabs;
+  for (int page : kGovernedPages) tabs += PageTabVisible(page) ? '1' : '0';
+  WinGlue().ViewTab = tabs;
+  TMiniDB* db = GlueDB();
+  const int32_t user = Session().CurrentUserId;
+  // A value of the user's record, where the login reads it back.
+  if (!db || user == 0 || db->GetClass(user) != icUser || db->GetField(user, "ViewTab") == tabs)
+    return;
+  TStoreWrite write(*db, {user});
+  if (!write.Ok()) return;
+  db->SetField(user, "ViewTab", tabs);
+  write.Commit();
+}
+
+int FindFrameInEdit() {
+  static constexpr int kOrder[] = {pgBuildings, pgDoors,     pgKeys,   pgPersons,
+                                   pgUsers,     pgCylinders, pgGroups, pgCabinets};
+  const int active = ActivePage();
+  int found = -1;
+  for (int page : kOrder) {
+    IView* view = ViewOf(page);
+    if (!view || !view->Editing()) continue;
+    if (page == active) return page;
+    found = page;
+  }
+  return found;
+}
+
+bool CheckPendingInput() {
+  const int page = FindFrameInEdit();
+  if (page < 1) return false;
+  ShowPage(page, true);
+  ShowInfo(WinText(4));
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Lists and combos.
+
+void BuildLockingSystemList() {
+  TWinGlue& g = WinGlue();
+  TMiniDB* db = GlueDB();
+  TQStringList a;
+  a.AddObject("-", ksNone);
+  a.AddObject(WinText(2), ksBuildingBase);
+  for (TKeySystemCode code = ksFirstNamed; code <= ksLastNamed; ++code) {
+    const std::string name = KeySystemTableName(code);
+    if (!name.empty()) a.AddObject(name, code);
+  }
+  if (IView* view = ViewOf(pgBuildings))
+    if (QComboBox* combo = view->SystemCombo()) RefillComboKeepId(combo, a);
+  a.Put(1, WinText(3));
+  if (IView* view = ViewOf(pgDoors))
+    if (QComboBox* combo = view->SystemCombo()) RefillComboKeepId(combo, a);
+  a.Delete(0);
+  a.Delete(0);
+
+  TQStringList& shared = g.LockingSystems;
+  shared.Clear();
+  shared.SetSorted(true);
+  shared.SetDuplicates(dupAccept);
+  if (db) {
+    TItemList buildings;
+    db->ListClassValid(icBuilding, buildings);
+    for (int32_t id : IdsOf(buildings))
+      if (Trim(db->GetField(id, fkKeySystem)) == "1001")
+        shared.AddObject(db->GetDisplayName(id), ksBuildingBase + id);
+  }
+  shared.SetSorted(false);
+  for (const TStringItem& item : a.Items()) shared.AddObject(item.text, item.object);
+  shared.InsertObject(0, "-", ksNone);
+  for (int page : {pgKeys, pgCylinders, pgGroups})
+    if (IView* view = ViewOf(page))
+      if (QComboBox* combo = view->SystemCombo()) RefillComboKeepId(combo, shared);
+
+  TQStringList filter = shared;
+  filter.Put(0, WinText(16));
+  filter.InsertObject(0, WinText(17), ksAll);
+  for (int page : {pgKeys, pgCylinders, pgGroups, pgCabinets})
+    if (IView* view = ViewOf(page))
+      if (QComboBox* combo = view->SystemFilterCombo()) RefillComboKeepId(combo, filter);
+  g.LockingSystemsBuilt = true;
+}
+
+void BuildBuildingList() {
+  TQStringList& list = WinGlue().Buildings;
+  list.Clear();
+  list.SetSorted(true);
+  list.SetDuplicates(dupAccept);
+  if (TMiniDB* db = GlueDB()) {
+    TItemList buildings;
+    db->ListClassValid(icBuilding, buildings);
+    for (int32_t id : IdsOf(buildings)) list.AddObject(db->GetDisplayName(id), id);
+  }
+  list.SetSorted(false);
+  list.InsertObject(0, CoreText(71), 0);
+  list.InsertObject(1, CoreText(72), ksAll);
+  for (int page : {pgDoors, pgPersons})
+    if (IView* view = ViewOf(page))
+      if (QComboBox* combo = view->BuildingFilterCombo()) RefillComboKeepId(combo, list);
+}
+
+const TQStringList& LockingSystemList() { return WinGlue().LockingSystems; }
+const TQStringList& BuildingList() { return WinGlue().Buildings; }
+
+namespace {
+
+// Sorted names of the valid records (and of `selectId` always).
+TQStringList SortedNames(const TItemList& ids, int32_t selectId) {
+  TQStringList names;
+  names.SetSorted(true);
+  names.SetDuplicates(dupAccept);
+  TMiniDB* db = GlueDB();
+  if (!db) return names;
+  for (int32_t id : IdsOf(ids))
+    if (db->IsValid(id) || (id == selectId && db->HasRecord(id)))
+      names.AddObject(db->GetDisplayName(id), id);
+  return names;
+}
+
+}  // namespace
+
+void FillListFromItemList(QComboBox* combo, const TItemList& ids, bool withDash,
+                          int32_t selectId) {
+  if (!combo) return;
+  if (selectId == ksAll) selectId = GetComboId(combo, 0);
+  TQStringList names = SortedNames(ids, selectId);
+  names.SetSorted(false);
+  if (withDash) names.InsertObject(0, "-", 0);
+  FillComboFrom(combo, names);
+  const int index = ComboIndexOfObject(combo, selectId);
+  combo->setCurrentIndex(index >= 0 ? index : (combo->count() > 0 ? 0 : -1));
+}
+
+void FillListFromItemList(QListWidget* list, const TItemList& ids, bool withDash,
+                          int32_t selectId) {
+  if (!list) return;
+  if (selectId == ksAll) selectId = SelectedListId(list);
+  TQStringList names = SortedNames(ids, selectId);
+  const QSignalBlocker block(list);
+  list->clear();
+  if (withDash) AddListItem(list, "-", 0);
+  for (const TStringItem& item : names.Items())
+    AddListItem(list, item.text, static_cast<int32_t>(item.object));
+  list->setCurrentRow(list->count() > 0 ? 0 : -1);
+  SelectListId(list, selectId);
+}
+
+void FillComboWithType(QComboBox* combo, int itemClass, int32_t selectId) {
+  TItemList ids;
+  if (TMiniDB* db = GlueDB()) db->ListClass(itemClass, ids);
+  FillListFromItemList(combo, ids, false, selectId);
+}
+
+void FillComboWithBuildings(QComboBox* combo, int32_t selectId, int32_t keySystem) {
+  TItemList ids;
+  if (TMiniDB* db = GlueDB()) {
+    TItemList all;
+    db->ListClass(icBuilding, all);
+    for (int32_t id : IdsOf(all)) {
+      if (keySystem != 0) {
+        int32_t code = db->GetKeySystem(id);
+        if (code == ksBuildingBase) code = ksBuildingBase + id;
+        if (code != keySystem) continue;
+      }
+      ids.Add(id);
+    }
+  }
+  FillListFromItemList(combo, ids, false, selectId);
+}
+
+void FillLockingSystemCombo(QComboBox* combo, bool withDash) {
+  if (!combo) return;
+  if (!WinGlue().LockingSystemsBuilt) BuildLockingSystemList();
+  TQStringList list = WinGlue().LockingSystems;
+  if (!withDash && list.Count() > 1) list.Delete(0);
+  if (list.Empty()) list.AddObject("-", 0);
+  RefillComboKeepId(combo, list);
+}
+
+void SelectComboObject(QComboBox* combo, int32_t id) {
+  if (!combo) return;
+  int index = ComboIndexOfObject(combo, id);
+  if (index < 0 && id > 1000) index = ComboIndexOfObject(combo, ksBuildingBase);
+  combo->setCurrentIndex(index);
+}
+
+int32_t GetComboObjectId(const QComboBox* combo, int32_t defaultId) {
+  if (!combo) return defaultId;
+  if (combo->currentIndex() < 0)
+    return combo->count() > 0 && ComboItemId(combo, 0) == ksAll ? ksAll : 0;
+  const int32_t id = ComboItemId(combo, combo->currentIndex());
+  return id == ksBuildingBase ? defaultId : id;
+}
+
+void RefillComboKeepId(QComboBox* combo, const TQStringList& list) {
+  if (!combo || list.Empty()) return;
+  const bool hadSelection = combo->currentIndex() >= 0;
+  const int32_t previous = GetComboId(combo, 0);
+  FillComboFrom(combo, list);
+  if (hadSelection) {
+    SelectComboById(combo, previous);
+  } else {
+    const int all = ComboIndexOfObject(combo, ksAll);
+    combo->setCurrentIndex(all >= 0 ? all : 0);
+  }
+}
+
+void SelectComboById(QComboBox* combo, int32_t id) {
+  if (!combo) return;
+  const int index = ComboIndexOfObject(combo, id);
+  combo->setCurrentIndex(index >= 0 ? index : (combo->count() > 0 ? 0 : -1));
+}
+
+int32_t FindLockingSystemByName(const std::string& name) {
+  if (!WinGlue().LockingSystemsBuilt) BuildLockingSystemList();
+  const std::string wanted = AnsiUpperCase(Trim(name));
+  if (wanted.empty()) return 0;
+  for (const TStringItem& item : WinGlue().LockingSystems.Items())
+    if (AnsiUpperCase(Trim(item.text)) == wanted) return static_cast<int32_t>(item.object);
+  return 0;
+}
+
+void FillItemTypeCombo(QComboBox* combo) {
+  if (!combo) return;
+  const QSignalBlocker block(combo);
+  combo->clear();
+  AddComboItem(combo, KeyCaption(), 0x40000001);
+  AddComboItem(combo, CoreText(120), 9);
+  AddComboItem(combo, CoreText(94), 0x40000002);
+  AddComboItem(combo, CoreText(1), 0x40000003);
+  AddComboItem(combo, CoreText(6), 0x40000004);
+  AddComboItem(combo, IssuedOnCaption(), 0x40000005);
+  AddComboItem(combo, CoreText(109), 0x40000006);
+  AddComboItem(combo, CabinetCaption(), 7);
+  AddComboItem(combo, CoreText(99), 8);
+}
+
+int32_t ListItemId(const QListWidget* list, int row) {
+  if (!list || row < 0 || row >= list->count()) return 0;
+  return static_cast<int32_t>(list->item(row)->data(Qt::UserRole).toInt());
+}
+
+void AddListItem(QListWidget* list, const std::string& text, int32_t id) {
+  auto* item = new QListWidgetItem(ToQString(text));
+  item->setData(Qt::UserRole, QVariant(static_cast<qint32>(id)));
+  list->addItem(item);
+}
+
+namespace {
+
+// Counts the name beginnings offered by the kept records.
+class TSuggestionCounter {
+ public:
+  void Offer(const std::string& text) {
+    const size_t tab = text.rfind('\t');
+    const std::string head = tab == std::string::npos ? text : text.substr(0, tab);
+    const size_t blank = head.rfind(' ');
+    if (blank == std::string::npos) return;
+    const std::string part = Trim(head.substr(0, blank));
+    if (part.empty()) return;
+    auto [it, added] = index_.emplace(AnsiUpperCase(part), parts_.size());
+    if (added) parts_.push_back({part, 0});
+    else ++parts_[it->second].second;
+  }
+  // The parts offered at least twice, after the "all" text.
+  void Into(TQStringList& list) const {
+    list.Clear();
+    list.SetSorted(false);
+    list.AddObject(ShowAllText(), 0);
+    for (const auto& [part, count] : parts_)
+      if (count > 0) list.AddObject(part, count);
+  }
+
+ private:
+  std::vector<std::pair<std::string, int>> parts_;
+  std::unordered_map<std::string, size_t> index_;
+};
+
+}  // namespace
+
+std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids,
+                                             const std::string& searchText,
+                                             TQStringList* suggestions,
+                                             const int* refreshCounter, int32_t systemFilter,
+                                             uint8_t option, bool plainMatch,
+                                             const TListTextFormatter& formatter) {
+  auto result = std::make_unique<TQStringList>();
+  TMiniDB* db = GlueDB();
+  if (!db) return result;
+  SelectItemFormatter(itemClass);
+  std::string search = AnsiUpperCase(Trim(searchText));
+  if (search == ShowAllTextUpper()) search.clear();
+  TSearchLikeGoogle matcher;
+  if (!search.empty()) matcher.SetSearchText(search);
+  const bool searching = matcher.Count > 0;
+  const TListTextFormatter format = formatter ? formatter : DefaultFormatter();
+  const int startCounter = refreshCounter ? *refreshCounter : 0;
+
+  struct TRow {
+    std::string orderKey;  // the heading's key for an entry under a heading
+    int level;             // 0 entry or heading, 1 entry under a heading
+    std::string sortKey;
+    std::string text;
+    int32_t id;
+  };
+  std::vector<TRow> rows;
+  std::vector<int32_t> groups;  // heading records, in order of first need
+  std::unordered_set<int32_t> kept;
+  TSuggestionCounter counter;
+
+  for (int32_t i = 0; i < ids.Count(); ++i) {
+    if (refreshCounter && i > 0 && i % 16 == 0) {
+      ProcessEvents();
+      if (*refreshCounter != startCounter) return nullptr;
+    }
+    const int32_t id = ids.Get(i);
+    const std::string display = db->GetValidDisplayName(id);
+    if (display.empty()) continue;
+    if (systemFilter != ksAll && db->GetKeySystem(id) != systemFilter) continue;
+    if (searching && !matcher.Matches(plainMatch ? display : BeforeTab(display))) continue;
+    counter.Offer(display);
+    TListEntryText entry = format(id, option);
+    if (entry.group != 0 && entry.group != id) {
+      rows.push_back({std::string(), 1, entry.sortKey, " \xBB " + entry.text, id});
+      groups.push_back(entry.group);
+    } else {
+      rows.push_back({entry.sortKey, 0, entry.sortKey, entry.text, id});
+      kept.insert(id);
+    }
+  }
+
+  // One heading per group record, unless the record itself is listed.
+  std::unordered_map<int32_t, std::string> groupKeys;
+  std::vector<TRow> headings;
+  size_t child = 0;
+  for (TRow& row : rows) {
+    if (row.level == 0) continue;
+    const int32_t group = groups[child++];
+    auto it = groupKeys.find(group);
+    if (it == groupKeys.end()) {
+      TListEntryText heading = format(group, option);
+      it = groupKeys.emplace(group, heading.sortKey).first;
+      if (!kept.count(group)) {
+        headings.push_back({heading.sortKey, 0, heading.sortKey, heading.text, group});
+        kept.insert(group);
+      }
+    }
+    row.orderKey = it->second;
+  }
+  rows.insert(rows.end(), headings.begin(), headings.end());
+  std::stable_sort(rows.begin(), rows.end(), [](const TRow& a, const TRow& b) {
+    if (int c = CompareSortKeys(a.orderKey, b.orderKey)) return c < 0;
+    if (a.level != b.level) return a.level < b.level;
+    return CompareSortKeys(a.sortKey, b.sortKey) < 0;
+  });
+  result->SetCapacity(static_cast<int>(rows.size()));
+  for (const TRow& row : rows) result->AddObject(row.text, row.id);
+  if (suggestions) counter.Into(*suggestions);
+  return result;
+}
+
+void ClearListObjects(TQStringList& list) {
+  for (int i = list.Count() - 1; i >= 0; --i)
+    if (list.GetObject(i) == 0) list.Delete(i);
+}
+
+bool FillItemListBox(QListWidget* list, int itemClass, const TItemList& ids,
+                     QComboBox* searchCombo, uint8_t option, int32_t systemFilter,
+                     const int* refreshCounter, bool groupGaps,
+                     const TListTextFormatter& formatter) {
+  if (!list) return false;
+  const bool wasEnabled = list->isEnabled();
+  if (wasEnabled) list->setEnabled(false);
+  const QPalette ownPalette = list->palette();
+  if (QWidget* parent = list->parentWidget()) {
+    QPalette palette = ownPalette;
+    palette.setColor(QPalette::Base, parent->palette().color(QPalette::Window));
+    list->setPalette(palette);
+  }
+  const std::string search = searchCombo ? FromQString(searchCombo->currentText()) : "";
+  const int32_t selected = SelectedListId(list);
+  TQStringList suggestions;
+  std::unique_ptr<TQStringList> entries =
+      FillSearchList(itemClass, ids, search, searchCombo ? &suggestions : nullptr,
+                     refreshCounter, systemFilter, option, false, formatter);
+  list->setPalette(ownPalette);
+  if (!entries) {
+    list->setEnabled(wasEnabled);
+    return false;
+  }
+  {
+    const QSignalBlocker block(list);
+    list->clear();
+    list->setSortingEnabled(false);
+    for (const TStringItem& item : entries->Items())
+      AddListItem(list, item.text, static_cast<int32_t>(item.object));
+    // Keys and cylinders sorted by closing stand in groups with a gap between them.
+    const bool byClosing = (itemClass == icKey || itemClass == icCylinder) &&
+                           ViewOptions().variant[static_cast<size_t>(itemClass)] == 2;
+    if (groupGaps || byClosing) ApplyGroupGaps(list);
+  }
+  if (searchCombo) {
+    const QSignalBlocker block(searchCombo);
+    const QString text = searchCombo->currentText();
+    const int index = searchCombo->currentIndex();
+    searchCombo->clear();
+    for (const TStringItem& item : suggestions.Items())
+      AddComboItem(searchCombo, item.text, static_cast<int32_t>(item.object));
+    if (index >= 0 && index < searchCombo->count()) searchCombo->setCurrentIndex(index);
+    else searchCombo->setCurrentIndex(-1);
+    if (searchCombo->isEditable()) searchCombo->setEditText(text);
+  }
+  list->setEnabled(wasEnabled);
+  SelectListId(list, selected);
+  return true;
+}
+
+void ApplyGroupGaps(QListWidget* list) {
+  if (!list) return;
+  const int normal = list->fontMetrics().height() + 2;
+  const int gap = (normal / 4) * 7;
+  auto groupOf = [list](int row) {
+    const QString text = list->item(row)->text();
+    const int tab = text.indexOf(QLatin1Char('\t'));
+    return tab < 0 ? QString() : text.mid(tab + 1);
+  };
+  for (int row = 0; row < list->count(); ++row) {
+    const bool last = row + 1 < list->count() && groupOf(row) != groupOf(row + 1);
+    // An invalid size clears the hint, so the gap row carries a width of its own.
+    list->item(row)->setSizeHint(last ? QSize(std::max(1, list->viewport()->width()), gap)
+                                      : QSize());
+  }
+}
+
+void FillListKeepSelection(QListWidget* list, int itemClass, const TItemList& linked,
+                           int32_t buildingFilter, int32_t systemFilter, int32_t ownerId,
+                           uint8_t option, bool showOthers, QComboBox* searchCombo,
+                           const TListTextFormatter& formatter) {
+  TMiniDB* db = GlueDB();
+  if (!list || !db) return;
+  SelectItemFormatter(itemClass);
+  const bool wasEnabled = list->isEnabled();
+  list->setEnabled(false);
+  const int32_t selected = SelectedListId(list);
+  std::string search = searchCombo ? AnsiUpperCase(Trim(FromQString(searchCombo->currentText())))
+                                   : std::string();
+  if (search == ShowAllTextUpper()) search.clear();
+  TSearchLikeGoogle matcher;
+  if (!search.empty()) matcher.SetSearchText(search);
+  const TListTextFormatter format = formatter ? formatter : DefaultFormatter();
+
+  auto inBuilding = [&](int32_t id) {
+    if (buildingFilter == 0) return true;
+    const int32_t building = db->GetFirstLink(id, icBuilding);
+    return buildingFilter == ksAll ? building == 0 : building == buildingFilter;
+  };
+  struct TRow {
+    std::string key;
+    std::string text;
+    int32_t id;
+  };
+  auto byKey = [](const TRow& a, const TRow& b) { return CompareSortKeys(a.key, b.key) < 0; };
+  std::vector<TRow> ticked, others;
+  TSuggestionCounter counter;
+  TItemList all;
+  db->ListClassValid(itemClass, all);
+  for (int32_t id : IdsOf(all)) {
+    const std::string display = db->GetValidDisplayName(id);
+    if (linked.IndexOf(id) >= 0) {
+      if (!inBuilding(id) || !matcher.Matches(BeforeTab(display))) continue;
+      TListEntryText entry = format(id, option);
+      ticked.push_back({entry.sortKey, entry.text, id});
+      continue;
+    }
+    if (id == ownerId || display.empty() || !inBuilding(id)) continue;
+    if (systemFilter != ksAll && db->GetKeySystem(id) != systemFilter) continue;
+    counter.Offer(display);
+    if (showOthers && matcher.Matches(BeforeTab(display))) {
+      TListEntryText entry = format(id, option);
+      others.push_back({entry.sortKey, entry.text, id});
+    }
+  }
+  std::stable_sort(ticked.begin(), ticked.end(), byKey);
+  std::stable_sort(others.begin(), others.end(), byKey);
+  {
+    const QSignalBlocker block(list);
+    list->clear();
+    for (const auto* rows : {&ticked, &others}) {
+      for (const TRow& row : *rows) {
+        AddListItem(list, row.text, row.id);
+        QListWidgetItem* item = list->item(list->count() - 1);
+        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+        item->setCheckState(rows == &ticked ? Qt::Checked : Qt::Unchecked);
+      }
+    }
+    SelectListId(list, selected);
+  }
+  if (searchCombo) {
+    TQStringList suggestions;
+    counter.Into(suggestions);
+    bool same = searchCombo->count() == suggestions.Count();
+    for (int i = 0; same && i < suggestions.Count(); ++i)
+      same = FromQString(searchCombo->itemText(i)) == suggestions[i];
+    if (!same) {
+      const QSignalBlocker block(searchCombo);
+      const QString text = searchCombo->currentText();
+      searchCombo->clear();
+      for (const TStringItem& item : suggestions.Items())
+        AddComboItem(searchCombo, item.text, static_cast<int32_t>(item.object));
+      searchCombo->setCurrentIndex(-1);
+      if (searchCombo->isEditable()) searchCombo->setEditText(text);
+    }
+  }
+  list->setEnabled(wasEnabled);
+}
+
+void SyncCheckedItems(const QListWidget* list, TItemList& ids) {
+  if (!list) return;
+  for (int row = 0; row < list->count(); ++row) {
+    const int32_t id = ListItemId(list, row);
+    if (id == 0) continue;
+    const bool checked = list->item(row)->checkState() == Qt::Checked;
+    const int32_t index = ids.IndexOf(id);
+    if (checked && index < 0) ids.Add(id);
+    if (!checked && index >= 0) {
+      for (int32_t i = ids.Count() - 1; i >= 0; --i)
+        if (ids.Get(i) == id) ids.Delete(i);
+    }
+  }
+}
+
+void InstallListRowPainter(QListWidget* list) {
+  if (list) list->setItemDelegate(new TListRowDelegate(list));
+}
+
+// ---------------------------------------------------------------------------------------
+// Export and links.
+
+std::string ExportCell(const std::string& cell) {
+  std::string out = cell;
+  for (char& c : out)
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  return out;
+}
+
+bool ExportGridLines(const QTableWidget* grid, const TLineWriter& writer, bool flag,
+                     bool selectionOnly) {
+  if (!grid || !writer) return false;
+  std::vector<int> rows;
+  if (selectionOnly && grid->selectionModel()) {
+    for (const QModelIndex& index : grid->selectionModel()->selectedIndexes())
+      rows.push_back(index.row() + 1);  // grid rows count the header as row 0
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  }
+  if (rows.empty())
+    for (int row = 0; row < GridRowCount(grid); ++row) rows.push_back(row);
+  const int cols = GridColCount(grid);
+  for (int row : rows) {
+    std::string line;
+    for (int col = 0; col < cols; ++col) {
+      if (col > 0) line += '\t';
+      line += ExportCell(GridCell(grid, col, row));
+    }
+    if (!writer(line, flag)) return false;
+  }
+  return true;
+}
+
+bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
+                      bool selectionOnly) {
+  std::vector<std::string> lines;
+  ExportGridLines(
+      grid,
+      [&lines](const std::string& line, bool) {
+        lines.push_back(line);
+        return true;
+      },
+      false, selectionOnly);
+  if (SaveTextFile(lines, fileName)) return true;
+  DeleteFileForce(fileName);
+  return false;
+}
+
+bool CheckOfficeAvailable(const std::string& fileName, bool silent) {
+  const std::string lower = AnsiLowerCase(fileName);
+  auto endsWith = [&lower](const char* ext) {
+    const std::string e = ext;
+    return lower.size() >= e.size() && lower.compare(lower.size() - e.size(), e.size(), e) == 0;
+  };
+  if (endsWith(".csv") || endsWith(".txt") || endsWith(".tab")) return true;
+  if (!silent) ShowError(WinText(6));
+  return false;
+}
+
+bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet) {
+  (void)captionControl;
+  if (RightDenied(rtPrintLists)) return false;
+  TWinGlue& g = WinGlue();
+  // Straight into a spreadsheet needs the office program, which this build does not use.
+  if (toSpreadsheet) {
+    CheckOfficeAvailable("x.xls", false);
+    return false;
+  }
+  QFileDialog dialog(g.MainWindow.data(), ToQString(WinText(9)));
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters({QStringLiteral("Text / CSV (*.csv)")});
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  dialog.selectFile(ToQString(g.ExportFileName.empty() ? WinText(9) : g.ExportFileName));
+  if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  const std::string file = FromQString(dialog.selectedFiles().first());
+  std::string proposal = file.substr(file.find_last_of('/') + 1);
+  for (const char* ext : {".csv", ".xls"}) {
+    const std::string e = ext;
+    if (proposal.size() > e.size() &&
+        AnsiSameText(proposal.substr(proposal.size() - e.size()), e))
+      proposal.resize(proposal.size() - e.size());
+  }
+  g.ExportFileName = proposal;
+  if (!CheckOfficeAvailable(file, false)) return false;
+  if (ExportListToFile(grid, file, false)) return true;
+  ShowError(CoreText(74));
+  return false;
+}
+
+bool ShellOpen(const std::string& target) {
+  const auto& opener = WinGlue().ShellOpener;
+  return opener ? opener(target) : DefaultShellOpen(target);
+}
+
+bool OpenInternetLink(const std::string& address) {
+  if (WinGlue().WebLinks) return ShellOpen(address);
+  ShowInfo(WinText(7) + "\r\r" + address);
+  return false;
+}
+
+bool OpenInternetLinkFrom(QWidget* control, const std::string& address) {
+  if (control) control->setEnabled(false);
+  const bool opened = OpenInternetLink(address);
+  for (int i = 0; i < 2; ++i) {
+    if (WinGlue().Sleeper) WinGlue().Sleeper(200);
+    ProcessEvents();
+  }
+  if (control) control->setEnabled(true);
+  return opened;
+}
+
+bool ShowTransferDocument(const std::string& name) {
+  const std::string path = WinGlue().HelpFolder + "transfer/" + name;
+  TPfInfo info;
+  if (WinGlue().HelpFolder.empty() || name.empty() || PfStat(path, info) != 0) return false;
+  IView* view = ViewOf(pgIssueReturn);
+  if (!view) return false;
+  view->ShowDocument((path.starts_with("/") ? "file://" : "file:///") + path);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Captions, wait text, layout.
+
+void ShowWaitText(const std::string& text) {
+  TWinGlue& g = WinGlue();
+  if (QTabWidget* pages = Pages()) pages->setEnabled(false);
+  delete g.WaitPanel.data();
+  QWidget* parent = g.MainWindow ? g.MainWindow.data() : static_cast<QWidget*>(Pages());
+  if (parent) g.WaitPanel = ShowWaitPanel(parent, text);
+  ProcessEvents();
+}
+
+void ShowWaitDefault() { ShowWaitText(CoreText(7)); }
+
+void HideWaitText() {
+  TWinGlue& g = WinGlue();
+  delete g.WaitPanel.data();
+  g.WaitPanel = nullptr;
+  if (QTabWidget* pages = Pages()) pages->setEnabled(true);
+}
+
+TWaitPanel* WaitTextDefault(QWidget* control) {
+  return control ? ShowWaitPanel(control, CoreText(45)) : nullptr;
+}
+
+void SetPersonsTerms(const std::string& personsTerm, const std::string& departmentTerm) {
+  TVocabulary& words = Vocabulary();
+  if (!personsTerm.empty()) words.personTerm = MLTranslate(personsTerm);
+  if (!departmentTerm.empty()) words.departmentTerm = MLTranslate(departmentTerm);
+  if (!personsTerm.empty()) SetHolderKindName(okPerson, PersonTerm());
+  if (QTabWidget* pages = Pages())
+    if (pgPersons < pages->count()) pages->setTabText(pgPersons, ToQString(PersonTerm()));
+  for (int page : {pgHistory, pgPersons})
+    if (IView* view = ViewOf(page)) view->TermsChanged();
+}
+
+std::string FormatAboutLine(const std::string& suffix, bool withDateTime) {
+  std::string line = WinText(8);
+  std::string tail = suffix;
+  const TMandantState& state = MandantState();
+  if (tail.empty() && withDateTime && state.TimeTravelMode) {
+    const double local = UtcToLocal(state.TimeTravelDate);
+    const TDateTimeParts parts = DecodeDateTime(local);
+    char time[16];
+    std::snprintf(time, sizeof time, "%02d:%02d:%02d", parts.hour, parts.minute, parts.second);
+    tail = CoreText(108) + " " + PackedDateToStr(DateTimeToPacked(local)) + " " + time;
+  }
+  if (!tail.empty()) line += "  -  " + tail;
+  return line;
+}
+
+std::string SetAppTitle(const std::string& suffix) {
+  std::string tail = suffix;
+  if (tail.empty() && MandantState().TimeTravelMode) tail = CoreText(107);
+  std::string title = "Tessaro";
+  if (!tail.empty()) title += "  -  " + tail;
+  WinGlue().AppTitle = title;
+  QApplication::setApplicationDisplayName(ToQString(title));
+  return title;
+}
+
+void FitCaptionFont(QWidget* control, const std::string& text) {
+  if (!control) return;
+  SetWidgetText(control, ToQString(text));
+  FitCaptionFont2(control);
+}
+
+void FitCaptionFont2(QWidget* control) {
+  if (!control) return;
+  const QString text = WidgetText(control);
+  QFont font = control->font();
+  for (int size = 10; size >= 8; --size) {
+    font.setPointSize(size);
+    if (QFontMetrics(font).horizontalAdvance(text) <= control->width()) break;
+  }
+  control->setFont(font);
+}
+
+void CenterTextControl(QWidget* control, const std::string& text, const QWidget* reference) {
+  if (!control || !reference) return;
+  const QString q = ToQString(text);
+  SetWidgetText(control, q);
+  const int width = control->fontMetrics().horizontalAdvance(q) + 40;
+  const QRect ref = reference->geometry();
+  control->setGeometry(ref.x() + (ref.width() - width) / 2,
+                       ref.y() + (ref.height() - control->height()) / 2, width,
+                       control->height());
+  control->show();
+}
+
+void StretchTextControl(QWidget* control, const QWidget* reference) {
+  if (!control || !reference) return;
+  const QRect ref = reference->geometry();
+  control->setGeometry(ref.x() + 2, ref.y() + (ref.height() - control->height()) / 2,
+                       ref.width() - 4, control->height());
+}
+
+void CollectSpeedButtons(QWidget* panel, std::vector<QWidget*>& list) {
+  list.clear();
+  if (!panel) return;
+  list.push_back(panel);
+  std::vector<QWidget*> buttons;
+  for (QAbstractButton* button :
+       panel->findChildren<QAbstractButton*>(QString(), Qt::FindDirectChildrenOnly))
+    buttons.push_back(button);
+  std::stable_sort(buttons.begin(), buttons.end(), [](const QWidget* a, const QWidget* b) {
+    return a->x() != b->x() ? a->x() < b->x() : a->y() < b->y();
+  });
+  list.insert(list.end(), buttons.begin(), buttons.end());
+}
+
+void ArrangeButtons(const std::vector<QWidget*>& list) {
+  if (list.empty() || !list[0]) return;
+  const QWidget* panel = list[0];
+  std::vector<QWidget*> visible;
+  for (size_t i = 1; i < list.size(); ++i)
+    if (list[i] && !list[i]->isHidden()) visible.push_back(list[i]);
+  const bool wide = static_cast<int>(visible.size()) * 80 <= panel->width();
+  int x = 0;
+  for (QWidget* button : visible) {
+    int width = 80;
+    if (!wide)
+      width = std::max(60, button->fontMetrics().horizontalAdvance(WidgetText(button)) + 10);
+    button->setGeometry(x, button->y(), width, button->height());
+    x += width;
+  }
+}
+
+void CenterInForm(QWidget* control) {
+  if (!control || !control->parentWidget()) return;
+  const QWidget* parent = control->parentWidget();
+  control->move((parent->width() - control->width()) / 2,
+                (parent->height() - control->height()) / 2);
+}
+
+void ShiftControlsBelow(QWidget* parent, int top, int distance) {
+  if (!parent) return;
+  for (QWidget* child : parent->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+    if (child->y() >= top) child->move(child->x(), child->y() + distance);
+}
+
+bool IsVerdanaInstalled() {
+  return QFontDatabase::families().contains(QStringLiteral("Verdana"), Qt::CaseInsensitive);
+}
+
+bool PrintTextList(const std::vector<std::string>& lines) {
+  const auto& printer = WinGlue().TextFilePrinter;
+  if (!printer) return false;
+  const std::string file = CreateTempFile();
+  if (file.empty()) return false;
+  bool printed = SaveTextFile(lines, file) && printer(file);
+  DeleteTempFile(file);
+  return printed;
+}
+
+std::string ViewSortText() {
+  static const char* const kHex = "0123456789ABCDEF";
+  const TViewOptions& options = ViewOptions();
+  std::string text;
+  for (int cls = 0; cls < 256; ++cls) {
+    const int natural = options.naturalNames[static_cast<size_t>(cls)] ? 1 : 0;
+    const int variant = options.variant[static_cast<size_t>(cls)] % 10;
+    if (natural == 0 && variant == 0) continue;
+    if (cls >= 16) text += kHex[cls >> 4];
+    text += kHex[cls & 15];
+    text += '=';
+    text += static_cast<char>('0' + natural);
+    text += static_cast<char>('0' + variant);
+    text += '\t';
+  }
+  return text;
+}
+
+bool SaveViewSort() { return WriteDataSetting(kViewSortSetting, ViewSortText()); }
+
+// ---------------------------------------------------------------------------------------
+// Users and data folders.
+
+namespace {
+
+// The fields a user copy takes over; links and everything else stay as they are.
+constexpr const char* kCopiedUserFields[] = {"n", "nice", "pw", "rg"};
+
+bool StoreFileExists(const std::string& folder, const std::string& title) {
+  return GetFileStamp(folder + title + ".ada").exists ||
+         GetFileStamp(folder + title + ".adaX").exists;
+}
+
+// Puts the user's fields into the store of another client: the user with the same GUID,
+// else the valid user of the same name, else a new user record. Never another class's
+// record, whatever ID it has.
+bool CopyUserInto(TMiniDB& target, const std::string& guid,
+                  const std::vector<std::pair<std::string, std::string>>& fields) {
+  const std::string& name = fields[0].second;
+  int32_t id = guid.empty() ? 0 : target.FindByGUID(guid, 0);
+  if (id != 0 && target.GetClass(id) != icUser) return false;
+  if (id == 0) id = target.FindByName(name, icUser, 0);
+  // A new record is made only once the write holds the store, so a busy store leaves no
+  // empty user behind.
+  TStoreWrite write(target, id != 0 ? std::vector<int32_t>{id} : std::vector<int32_t>{});
+  if (!write.Ok()) return false;
+  if (id == 0) id = target.NewRecord(icUser);
+  if (id == 0) return false;
+  for (const auto& [key, value] : fields) target.SetField(id, key, value);
+  if (!target.IsValid(id)) target.SetField(id, "v", "1");
+  if (!guid.empty() && target.GetField(id, "GUID").empty()) target.SetField(id, "GUID", guid);
+  return write.Commit();
+}
+
+}  // namespace
+
+int CopyUserToAllClients(int32_t userId, const TMandantList& clients,
+                         std::vector<std::string>* failed) {
+  TMiniDB* db = GlueDB();
+  if (!db) return 0;
+  std::string guid;
+  std::vector<std::pair<std::string, std::string>> fields;
+  {
+    TStoreWrite source(*db, {userId});
+    if (!source.Ok()) {
+      ShowLockFailed();
+      return 0;
+    }
+    if (db->GetClass(userId) == icUser && !db->GetRecordText(userId).empty()) {
+      for (const char* key : kCopiedUserFields) fields.emplace_back(key, db->GetField(userId, key));
+      // A user without a GUID gets one now, so its copies are found again next time.
+      const bool hadGuid = !db->GetField(userId, "GUID").empty();
+      guid = db->GetGUID(userId);
+      if (!hadGuid && !source.Commit()) guid.clear();
+    }
+  }
+  if (fields.empty() || Trim(fields[0].second).empty()) {
+    ShowError(WinText(12));
+    return 0;
+  }
+  ShowWaitText(CoreText(45));
+  const TMandantState& state = MandantState();
+  int copied = 0;
+  std::vector<std::string> failures;
+  for (size_t i = 1; i < clients.size(); ++i) {
+    const TMandantInfoRec& rec = clients[i];
+    if (state.HasCurrentMandant && SameMandantKey(rec, state.CurrentMandant)) continue;
+    const std::string folder = MandantDataFolder(&rec);
+    const std::string title = MandantDataFolderName(rec.Name);
+    if (folder == db->DataPath && AnsiSameText(title, db->FileTitle)) continue;
+    bool ok = false;
+    if (StoreFileExists(folder, title)) {
+      TMiniDB other;
+      other.StationKey = db->StationKey;
+      other.Registry = db->Registry;
+      other.LocalNow = db->LocalNow;
+      if (other.Open(folder, title, db->AppName) && !other.NewFile && !other.LoadErrorReadOnly)
+        ok = CopyUserInto(other, guid, fields);
+      other.Close();
+    }
+    if (ok) ++copied;
+    else failures.push_back(rec.Title.empty() ? rec.Name : rec.Title);
+    ProcessEvents();
+  }
+  HideWaitText();
+  std::string message = WinTextFmt(10, std::to_string(copied));
+  if (!failures.empty()) {
+    message += "\r\r" + WinText(11);
+    for (const std::string& name : failures) message += "\r" + name;
+  }
+  ShowInfo(message);
+  if (failed) *failed = failures;
+  return copied;
+}
+
+std::string SelectDatabaseDialog(bool allowX) {
+  const std::string star = allowX ? "*" : "";
+  const QString filter = ToQString(CoreText(103) + " (Data" + star + ".ada Data" + star +
+                                   ".adaX)");
+  QFileDialog dialog(WinGlue().MainWindow.data(), ToQString(WinText(13)));
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters({filter});
+  if (TMiniDB* db = GlueDB()) dialog.setDirectory(ToQString(db->DataPath));
+  if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return FromQString(dialog.selectedFiles().first());
+}
