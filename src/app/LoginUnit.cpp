@@ -5,6 +5,7 @@
 
 #include "app/BackupRequesterUnit.h"
 #include "app/BackupUnit.h"
+#include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
@@ -535,11 +536,11 @@ ILoginHost& LoginHost() {
 }
 
 void PrepareLoginPage() {
-  TLoginState& ls = LoginState();
   ILoginHost& host = LoginHost();
-  ls.SandboxMode = false;
+  MandantState().SandboxMode = false;
   host.UpdateFrameColours();
   host.ResetWindowToLogin();
+  ClearAllFrames();
   host.SelectLanguage(Trim(ReadSettingStr(kSettingsProgramLevel, "Lng")));
   TMandantState& state = MandantState();
   if (state.DataRoot.empty()) state.DataRoot = ResolveDataRoot(CurrentDataRootSources());
@@ -554,7 +555,7 @@ bool OpenDataStore() {
   const TMandantInfoRec* client = state.HasCurrentMandant ? &state.CurrentMandant : nullptr;
 
   host.ShowClientTitle(client ? client->Title : std::string());
-  ls.SandboxMode = client && client->Active;
+  ResetForClientData();  // also SandboxMode from the client's record
   host.UpdateFrameColours();
 
   if (!ls.DB) ls.DB = std::make_unique<TMiniDB>();
@@ -568,8 +569,8 @@ bool OpenDataStore() {
   request.programDir = CommandLine().OriginExeDir;
   request.dataFile = GetParam("datafile");
   request.timeTravel = state.TimeTravelMode;
-  request.timeTravelDate = ls.TimeTravelDate;
-  request.sandbox = ls.SandboxMode;
+  request.timeTravelDate = state.TimeTravelDate;
+  request.sandbox = state.SandboxMode;
   request.client = client;
   request.registry = ls.Registry;
   request.stationKey = ls.StationKey;
@@ -596,6 +597,8 @@ bool OpenDataStore() {
   db.RefreshAllNames();
   OpenLocksmithDatabase(db, false);
   LoadKeySystemNames(db);
+  BuildLockingSystemList();
+  BuildBuildingList();
   const int32_t settings = db.FindOrCreateSingleton(false);
   const bool minStock = settings != 0 && !db.GetField(settings, "MinStkKeys").empty();
   host.StoreOpened(result.newFile || FindParam("aftersetup") > 0, minStock);
@@ -627,6 +630,7 @@ void CompleteLogin(const TLoginMatch& match, const std::string& typedName) {
 void LoadUserValues() {
   TLoginState& ls = LoginState();
   if (ls.DB) ReadUserValues(*ls.DB, Session().CurrentUserId, ls.UserValues);
+  WinGlue().ViewTab = PaddedViewTab(ls.UserValues.viewTab);
   LoadUserViewSettings();
   LoginHost().ApplyUserValues(ls.UserValues);
 }
@@ -646,16 +650,18 @@ void AfterLogin() {
   const bool issueTab = !MandantState().ReadOnlyMode &&
                         !(session.RightLevels[rtIssue] < rlYes &&
                           session.RightLevels[rtReturn] < rlYes);
-  host.ShowPagesAfterLogin(PaddedViewTab(ls.UserValues.viewTab), issueTab);
+  host.ShowPagesAfterLogin(issueTab);
+  RefreshAllFrames();
+  host.AfterViewsRefreshed();
   host.SetWaitCursor(false);
   UI().ProcessPendingEvents();
 
   std::string items = GetParam("currentItems");
   if (items.empty() && session.CurrentUserId > 0)
     items = db.GetField(session.CurrentUserId, "LastItems");
-  if (!items.empty()) host.ShowRecords(items);
+  if (!items.empty()) GotoItems(items);
 
-  if (ls.SandboxMode)
+  if (MandantState().SandboxMode)
     UI().ShowMessage(TMsgKind::Info,
                      LoginText(28) + "\r\r" + LoginText(29) + "\r\r" + LoginText(30));
 
@@ -676,7 +682,7 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   ILoginHost& host = LoginHost();
   TSession& session = Session();
   TMandantState& state = MandantState();
-  if (host.CheckPendingInput()) return false;
+  if (CheckPendingInput()) return false;
 
   // A store that never saves came from a time-travel start (or its login hand-over):
   // there is no login page to go back to.
@@ -704,7 +710,7 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   ls.StoreOpen = false;
   HistoryFlush();
 
-  if (ls.SandboxMode &&
+  if (state.SandboxMode &&
       UI().Ask(TMsgKind::Confirmation, LoginText(44), TAskButtons::YesNo) == mrYes) {
     UI().ProcessPendingEvents();
     CleanupSandbox();
@@ -729,7 +735,7 @@ TBackupEnvironment LoginBackupEnvironment() {
   TBackupEnvironment env;
   env.DB = ls.StoreOpen ? ls.DB.get() : nullptr;
   env.DataPath = state.DataPath;
-  env.SandboxMode = ls.SandboxMode;
+  env.SandboxMode = state.SandboxMode;
   env.TimeTravelMode = state.TimeTravelMode;
   env.ReadOnlyMode = state.ReadOnlyMode;
   env.Busy = BackupHourglass;
@@ -739,7 +745,7 @@ TBackupEnvironment LoginBackupEnvironment() {
 
 bool FormCloseQuery() {
   ILoginHost& host = LoginHost();
-  if (host.CheckPendingInput()) return false;
+  if (CheckPendingInput()) return false;
   AutoBackupCheck(LoginBackupEnvironment());
   host.StoreWindowSettings();
   return true;

@@ -11,8 +11,9 @@
 //
 // State of the run lives in one TLoginState (LoginState()): the client list, the open
 // store with its change log, the user list's facts and the per-user values. The flags of
-// the data folder (data root, data path, read-only, time travel, current client) are
-// MandantState()'s and those of the login (logged in, user, rights) Session()'s.
+// the data folder (data root, data path, read-only, time travel with its date, sandbox,
+// current client) are MandantState()'s, those of the login (logged in, user, rights)
+// Session()'s and the page visibility "ViewTab" WinGlue()'s.
 //
 // Single thread. Messages and questions go through UI().
 
@@ -225,8 +226,8 @@ TOpenResult OpenClientData(TMiniDB& db, std::unique_ptr<TTimebackLog>& timebackL
 class ILoginHost {
  public:
   virtual ~ILoginHost() = default;
-  // ShowLoginPage: sandbox colours off, only the Login (and Help) tab, views cleared,
-  // caption from "multistart", lists of the doors, keys and history views emptied.
+  // ShowLoginPage: only the Login (and Help) tab, caption from "multistart", lists of the
+  // doors, keys and history views emptied (the views are cleared through the glue).
   virtual void ResetWindowToLogin() {}
   // The program-level setting "Lng" (trimmed).
   virtual void SelectLanguage(const std::string& /*code*/) {}
@@ -246,16 +247,15 @@ class ILoginHost {
   virtual void NotifyLoader() {}
   // Ends the program.
   virtual void TerminateProgram() {}
-  // AfterLogin, window side: minimum size, pages by rights and "ViewTab" (already padded),
-  // Keys and Persons tabs, the Issue tab unless `issueTab` is false, Keys active, Login
-  // tab hidden, views refreshed, the limits check, help pages.
-  virtual void ShowPagesAfterLogin(const std::string& /*viewTab*/, bool /*issueTab*/) {}
-  // The records of "currentItems" / "LastItems".
-  virtual void ShowRecords(const std::string& /*ids*/) {}
+  // AfterLogin, window side: minimum size, pages by rights and WinGlue().ViewTab (already
+  // padded), Keys and Persons tabs, the Issue tab unless `issueTab` is false, Keys active,
+  // Login tab hidden. The views are refreshed afterwards (RefreshAllFrames).
+  virtual void ShowPagesAfterLogin(bool /*issueTab*/) {}
+  // After the views were refreshed: keys and doors views viewing, the users view on the
+  // current user, the limits check (Limits page when keys are overdue), help pages.
+  virtual void AfterViewsRefreshed() {}
   // The sort options, key and person naming, plan view, printing choices of the user.
   virtual void ApplyUserValues(const TUserValues& /*values*/) {}
-  // Unsaved input in a view: its page shown with the warning; true = refuse.
-  virtual bool CheckPendingInput() { return false; }
   virtual void EnablePageControl(bool /*on*/) {}
   virtual void SetWaitCursor(bool /*on*/) {}
   // Runs the import profile unattended ("autoImport").
@@ -280,9 +280,6 @@ struct TLoginState {
   TAutoLogin AutoLogin;
   TUserValues UserValues;
   std::string HistoryUserText;
-  bool TimeTravelRun = false;             // the run is a time-travel instance
-  double TimeTravelDate = 0;
-  bool SandboxMode = false;
   ILoginHost* Host = nullptr;             // the main window, null = nothing to show
   // For tests: the reservations and the station key of the store.
   TAccessProtectionRegistry* Registry = nullptr;

@@ -10,6 +10,7 @@
 
 #include "app/BackupRequesterUnit.h"
 #include "app/FrameLoginUnit.h"
+#include "app/UnitTR100Win.h"
 #include "basic/widgets/DialogRunner.h"
 #include "app/LoginTestSupport.h"
 #include "basic/FileCtrl2.h"
@@ -338,6 +339,9 @@ TEST(LoginOpen, AStationAlreadyListedOpensReadOnlyAndKeepsTheOtherCopysLocks) {
             LoginText(25) + "\r" + LoginText(26) + "\r" + LoginText(27));
   EXPECT_TRUE(LoginState().DB->NoSave);
   EXPECT_EQ(LoginState().TimebackLog, nullptr);  // no change log for a read-only run
+  CompleteLogin(CheckLogin(*LoginState().DB, "alice", ""), "alice");
+  AfterLogin();
+  EXPECT_TRUE(RightDenied(rtPersons));
   ResetLoginState();
   EXPECT_EQ(ReadAllBytes(env.Data() + "Data.wpi"), "alice@pc1=1\r\n");
 
@@ -441,7 +445,10 @@ TEST(LoginAutoLogin, TheFrameLogsInAndEveryEditIsRefusedWhenTheStoreNeverSaves) 
   bool loggedIn = false;
   TFrameLogin frame;
   frame.OnDatabaseChosen = [] { return OpenDataStore(); };
-  frame.OnLoginSucceeded = [&] { loggedIn = true; };
+  frame.OnLoginSucceeded = [&] {
+    loggedIn = true;
+    AfterLogin();
+  };
   frame.StartLogin();
   EXPECT_TRUE(frame.AutoClickPosted());
   EXPECT_FALSE((GetFileSize64(handOver) >= 0));  // read and removed
@@ -449,7 +456,8 @@ TEST(LoginAutoLogin, TheFrameLogsInAndEveryEditIsRefusedWhenTheStoreNeverSaves) 
   EXPECT_TRUE(loggedIn);
   EXPECT_TRUE(Session().LoggedIn);
   EXPECT_TRUE(env.state.ReadOnlyMode);
-  EXPECT_TRUE(RightDenied(rtKeys));
+  EXPECT_EQ(Session().RightLevels[rtKeys], rlYes);  // nobody has "rg" ...
+  EXPECT_TRUE(RightDenied(rtKeys));                  // ... but nothing may be changed
 }
 
 TEST(LoginAutoLogin, TheHandOverFileCountsOnlyForATimeTravelStart) {
@@ -560,9 +568,14 @@ TEST(LoginFrame, TheLogoIsThePictureWhenThereIsOneElseThePanel) {
 class TCountingHost : public ILoginHost {
  public:
   int terminated = 0;
-  bool pending = false;
   void TerminateProgram() override { ++terminated; }
-  bool CheckPendingInput() override { return pending; }
+};
+
+// A view with unsaved input, as the glue sees it.
+class TEditingView : public IView {
+ public:
+  bool editing = true;
+  bool Editing() const override { return editing; }
 };
 
 TEST(LoginLogout, UnsavedInputRefusesAndATimeTravelRunEndsInsteadOfReturning) {
@@ -570,12 +583,15 @@ TEST(LoginLogout, UnsavedInputRefusesAndATimeTravelRunEndsInsteadOfReturning) {
   TCountingHost host;
   LoginState().Host = &host;
   ASSERT_TRUE(OpenDataStore());
-  host.pending = true;
+  TEditingView view;
+  RegisterView(pgPersons, &view);
   EXPECT_FALSE(DoLogout([] {}));
   EXPECT_FALSE(FormCloseQuery());
   EXPECT_TRUE(LoginState().StoreOpen);
-  host.pending = false;
+  EXPECT_EQ(env.ui.messages.size(), 2u);  // the glue's warning, each time
+  view.editing = false;
   EXPECT_TRUE(FormCloseQuery());
+  UnregisterView(pgPersons, &view);
 
   env.state.TimeTravelMode = true;
   int shown = 0;
@@ -595,7 +611,7 @@ TEST(LoginLogout, ASandboxClientIsAnnouncedAndItsFolderDeletedOnlyWhenTheUserSay
   env.state.HasCurrentMandant = true;
   env.state.DataPath = MandantDataFolder(&sandbox);
   ASSERT_TRUE(OpenDataStore());
-  EXPECT_TRUE(LoginState().SandboxMode);
+  EXPECT_TRUE(env.state.SandboxMode);
   EXPECT_EQ(LoginState().TimebackLog, nullptr);  // a trial copy keeps no change log
   CompleteLogin(CheckLogin(*LoginState().DB, "", ""), "");
   AfterLogin();
@@ -667,7 +683,7 @@ TEST(LoginOpen, ATimeTravelStartReplaysTheMonthCopyUpToItsDateAndNeverWritesIt) 
 
   env.commandLine.Init({"timetravel=x", "datafile=" + copy}, env.Prog() + "Tessaro");
   env.state.TimeTravelMode = true;
-  LoginState().TimeTravelDate = march10 + 1.5 * minute;
+  env.state.TimeTravelDate = march10 + 1.5 * minute;
   ASSERT_TRUE(OpenDataStore());
   EXPECT_TRUE(env.state.ReadOnlyMode);
   TMiniDB& past = *LoginState().DB;

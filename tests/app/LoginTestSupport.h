@@ -9,6 +9,7 @@
 
 #include "app/BackupRequesterUnit.h"
 #include "app/LoginUnit.h"
+#include "app/UnitTR100Win.h"
 #include "basic/ParamsUnit.h"
 #include "basic/RegistryUnit.h"
 #include "data/AccessProtection.h"
@@ -46,6 +47,7 @@ struct TLoginEnv {
     commandLineScope = std::make_unique<TCommandLineScope>(commandLine);
     ResetLoginState();
     ResetSession();
+    ResetWinGlue();
     LoginState().Registry = &registry;
     LoginState().StationKey = "alice@pc1";
     state.DataRoot = Data();
@@ -55,6 +57,7 @@ struct TLoginEnv {
     ResetLoginState();
     ResetSession();
     FreeBackupRequesterForm();
+    ResetWinGlue();
     SetRegistryProgramKey(oldRegistryKey_);
   }
   std::string Data() const { return dir.Dir() + "data/"; }
