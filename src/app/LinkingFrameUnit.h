@@ -1,0 +1,119 @@
+#pragma once
+// The links of the current record to records of one other class (the doors a key fits, the
+// keys of a group ...): a plain list in view mode; in edit mode a check list with search,
+// building filter and select all/none, whose ticks are stored back as links.
+//
+// Ticks are kept in `LinkedIds`, not in the list: before the search text or the building
+// changes, the ticks of the shown rows are taken into `LinkedIds`, so a tick survives a
+// search that hides its row.
+//
+// Storing the ticks changes the shown record, or a split record's mother and all her
+// daughters, in one write: every record involved is locked first, and either every record
+// gets the new links or none does.
+
+#include <cstdint>
+#include <string>
+
+#include <QFrame>
+
+#include "app/ListingFrameUnit.h"
+#include "data/ItemList.h"
+#include "data/MiniDBUnit.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QListView;
+class QMenu;
+class QPushButton;
+
+// Switches a class's naming function for a scope and puts the previous one back on every
+// way out.
+class TNameFuncSwitch {
+ public:
+  TNameFuncSwitch(TMiniDB& db, int cls, TNameFunc2 func);
+  ~TNameFuncSwitch();
+  TNameFuncSwitch(const TNameFuncSwitch&) = delete;
+  TNameFuncSwitch& operator=(const TNameFuncSwitch&) = delete;
+
+ private:
+  TMiniDB& db_;
+  int cls_;
+  TNameFunc2 saved_;
+};
+
+class TLinkingFrame : public QFrame {
+ public:
+  explicit TLinkingFrame(QWidget* parent);
+
+  QFrame* TopPanel;
+  QLabel* TitleLabel;     // set by the embedding view ("passt zu Türen ...")
+  QLabel* TitleLabel2;    // "in"
+  QComboBox* HouseCombo;  // building filter of the check list, hidden
+  QComboBox* SeekCombo;   // search of the check list, hidden
+  QListView* CheckListBox;
+  TItemListModel* CheckModel;
+  QPushButton* SelectAllBtn;   // "alle auswählen"
+  QPushButton* SelectNoneBtn;  // "keinen auswählen"
+  QListView* Listbox;
+  TItemListModel* ListModel;
+  QFrame* EdPanel;
+  QPushButton* EdBtn;  // "bearbeiten"; its click is wired by the embedding view
+  QMenu* Popup;
+  QAction* Goto1;  // "zur Tür wechseln"
+
+  int32_t OwnerId = 0;
+  int32_t ContextId = 0;   // locking-system code limiting buildings and candidates (0: none)
+  uint8_t LinkedType = 0;
+  TItemList LinkedIds;
+  bool LinkFlag = false;   // links are one-sided: no back link is added or removed
+  bool ShowHouseFilter = false;
+  bool TabMarking = true;
+  // The list text of a record; empty: the record's display name.
+  TListTextFormatter Formatter;
+  // How many times the check list was filled.
+  int CheckFillCount = 0;
+
+  void SetOwner(int32_t ownerId, int32_t contextId);
+  void LoadLinks();
+  void ShowList(bool editable);
+  void ShowCheckList();
+  void StartEdit(int32_t presetId);
+  void FillCheckList();
+  void SeekComboChange();
+  void HouseComboSelect();
+  void SelectAllBtnClick();
+  void SelectNoneBtnClick();
+  void ListboxDblClick();
+  void Goto1Click();
+  void CheckListBoxDblClick();
+  void PopupPopup();
+  void MarkTab(bool on);
+  // Stores the ticks as the links of `id` (and, when the user agrees, of its mother and
+  // daughters). True when stored, or when there was nothing to store (view mode, a general
+  // master key); false when a record was blocked (its station named) or not saved.
+  bool SaveLinks(int32_t id, int ownerClass);
+  void Clear();
+  void FillHouseCombo();
+  void FrameResize();
+
+  // The check list is shown (edit mode).
+  bool CheckListShown() const;
+  // Takes the ticks of the shown rows into LinkedIds.
+  void SyncTicks();
+  // The owner is a general master key: one line "alle von <system>", nothing to tick.
+  bool GeneralMaster() const { return generalMaster_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The general master key line; true when the owner is one.
+  bool ShowGeneralMaster();
+  void GotoSelected(QListView* list);
+  bool generalMaster_ = false;
+};
+
+// The caption of a tab page with the link mark " •" set or removed; never marked twice.
+std::string MarkedCaption(const std::string& caption, bool on);
