@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "app/LoginUnit.h"
+#include "app/UnitTR100Win.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
 #include "basic/ParamsUnit.h"
@@ -382,7 +383,7 @@ void TFrameLogin::LoginPWEdExit() {
 void TFrameLogin::LoginNameComboSelect() { LoginPWEd->setFocus(); }
 
 void TFrameLogin::TraderHomepageLabelClick() {
-  LoginHost().OpenLink(kHomepage);
+  OpenInternetLinkFrom(TraderHomepageLabel, kHomepage);
 }
 
 void TFrameLogin::URLkopieren1Click() {

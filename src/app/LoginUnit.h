@@ -261,8 +261,6 @@ class ILoginHost {
   // Runs the import profile unattended ("autoImport").
   virtual void RunAutoImport(const std::string& /*profile*/) {}
   virtual void StartGuidedTour() {}
-  // Opens a web address (the homepage label).
-  virtual void OpenLink(const std::string& /*address*/) {}
   // FormClose, window side: placement to "WindowState" (unless "window"), "Printer",
   // page control disabled, hourglass.
   virtual void StoreWindowSettings() {}

@@ -1,3 +1,5 @@
+#include <QApplication>
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QComboBox>
 #include <QGroupBox>
@@ -563,6 +565,21 @@ TEST(LoginFrame, TheLogoIsThePictureWhenThereIsOneElseThePanel) {
   EXPECT_EQ(frame.LogoPicture->size(), QSize(40, 20));
   // No store: the login stays disabled.
   EXPECT_FALSE(frame.LoginOkBtn->isEnabled());
+}
+
+TEST(LoginFrame, TheHomepageLabelOpensAndCopiesItsAddress) {
+  TLoginEnv env;
+  TFrameLogin frame;
+  std::string opened;
+  WinGlue().ShellOpener = [&](const std::string& target) {
+    opened = target;
+    return true;
+  };
+  WinGlue().Sleeper = [](int) {};
+  frame.TraderHomepageLabelClick();
+  EXPECT_EQ(opened, TFrameLogin::kHomepage);
+  frame.URLkopieren1Click();
+  EXPECT_EQ(QApplication::clipboard()->text(), QString(TFrameLogin::kHomepage));
 }
 
 class TCountingHost : public ILoginHost {
