@@ -259,6 +259,40 @@ bool TItemsLock::SetDBAccess(int action, std::vector<std::string>& ids,
   return true;
 }
 
+bool TItemsLock::CheckFree(const std::vector<std::string>& ids, std::string& blockingStation) {
+  blockingStation.clear();
+  if (allLevel_ > 0 || ids.empty()) return true;
+  std::vector<std::string> requested;
+  for (const auto& id : ids) {
+    if (IsUnsafeId(id)) {
+      blockingStation = kInvalidLockId;
+      return false;
+    }
+    if (!Trimmed(id).empty()) requested.push_back(Trimmed(id));
+  }
+  if (!accessProtection_) {
+    blockingStation = kLockFileUnusable;
+    return false;
+  }
+  TReservation reservation(*accessProtection_);
+  std::vector<std::string> lines;
+  if (!reservation.Held() || ReadLines(lines) != TReadResult::Ok) {
+    blockingStation = kLockFileUnusable;
+    return false;
+  }
+  for (const auto& line : lines) {
+    const TEntry e = ParseLine(line);
+    if (!e.isEntry || AnsiSameText(e.station, stationKey_)) continue;
+    for (const auto& item : e.items) {
+      if (AnsiSameText(item, "all") || Contains(requested, item)) {
+        blockingStation = e.station.empty() ? kLockFileUnusable : e.station;
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 bool TItemsLock::SetDBAccess(int action, TQStringList& ids, std::string& blockingStation) {
   std::vector<std::string> list;
   for (int i = 0; i < ids.Count(); ++i) list.push_back(ids.Get(i));

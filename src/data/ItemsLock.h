@@ -60,6 +60,13 @@ class TItemsLock {
   // The same for IDs held in a string list (one ID per line); the list is changed alike.
   bool SetDBAccess(int action, TQStringList& ids, std::string& blockingStation);
 
+  // True when no other station holds one of the IDs or the whole store; otherwise false
+  // with `blockingStation` set as SetDBAccess sets it ("*": the lock file could not be
+  // read). Nothing is written. For a caller that holds the reservation from this check
+  // until its change is saved: no other station can take a record lock meanwhile (that
+  // needs the reservation), so an entry in the file would only cost two safe writes.
+  bool CheckFree(const std::vector<std::string>& ids, std::string& blockingStation);
+
   // Exclusive access to the whole store ("all"), nested: the first call takes it, later
   // calls only count. False with the other station's name when it holds anything.
   bool LockAll(std::string& blockingStation);

@@ -1227,6 +1227,14 @@ void TMiniDB::PrepareNew(int32_t count) {
 // =======================================================================================
 // Records and fields
 
+bool TMiniDB::HasUnsavedChange(int32_t id) const { return pending_.count(id) != 0; }
+
+void TMiniDB::ForgetUnsavedChange(int32_t id) {
+  if (pending_.erase(id) == 0) return;
+  unlogged_.erase(std::remove(unlogged_.begin(), unlogged_.end(), id), unlogged_.end());
+  Modified = !pending_.empty() || !pendingHeaders_.empty();
+}
+
 bool TMiniDB::HasRecord(int32_t id) const {
   return id > 0 && static_cast<size_t>(id) < IndexLine.size() && IndexLine[id] >= 0;
 }

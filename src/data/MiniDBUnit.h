@@ -223,6 +223,12 @@ class TMiniDB {
   void PrepareNew(int32_t count);
   // Writes Current back into its line (after rereading) and saves when AutoSave is on.
   bool StoreCurrent();
+  // True while the record carries a change of this station that no save has put on disk.
+  bool HasUnsavedChange(int32_t id) const;
+  // Forgets that the record was changed here, so that the next reread takes the file's
+  // line. Only for a record whose line was put back to what the file holds (a write taken
+  // back): kept, the old line would go on top of another station's later change.
+  void ForgetUnsavedChange(int32_t id);
 
   // ----- records and fields (an ID without a line is ignored: empty, 0 or false) -------
   bool SelectRecord(int32_t id);
