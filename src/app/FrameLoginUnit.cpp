@@ -16,6 +16,7 @@
 #include <QTimer>
 
 #include "app/LoginUnit.h"
+#include "app/TessaroMain.h"
 #include "app/UnitTR100Win.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
@@ -30,6 +31,7 @@
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "platform/ProcessPriority.h"
 
 namespace {
 
@@ -208,7 +210,7 @@ void TFrameLogin::StartLogin() {
   if (!ls.Clients.empty()) {
     if (FindParam("autoLogin") > 0 && FindParam("autoImport") > 0) {
       LogError(kLogLoginIncomplete, "");
-      if (OnTerminate) OnTerminate();
+      TerminateApplication();
       return;
     }
     FillMandantGrid();
@@ -299,7 +301,7 @@ void TFrameLogin::FillLoginUsers() {
     ls.AutoLogin = ParseAutoLogin(db, value, MandantState().TimeTravelMode);
     if (ls.AutoLogin.badRecordText) {
       LogError(kLogLoginFailed, "");
-      if (OnTerminate) OnTerminate();
+      TerminateApplication();
       return;
     }
     if (ls.AutoLogin.refused) LogError(kLogLoginFailed, "");
@@ -339,6 +341,8 @@ void TFrameLogin::FillLoginUsers() {
   }
   if (LoginNameCombo->count() > 0) LoginNameCombo->setFocus();
   else LoginPWEd->setFocus();
+  // The start-up ran at a raised priority until the login page stands.
+  SetProcessPriority(TProcessPriority::Normal);
 }
 
 void TFrameLogin::LoginOkBtnClick() {
@@ -363,7 +367,7 @@ void TFrameLogin::LoginOkBtnClick() {
   if (ls.AutoLogin.given) {
     LogError(kLogLoginFailed, "");
     if (FindParam("autoImport") > 0) {
-      if (OnTerminate) OnTerminate();
+      TerminateApplication();
       return;
     }
   }

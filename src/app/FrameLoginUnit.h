@@ -41,8 +41,6 @@ class TFrameLogin : public QWidget {
   std::function<bool()> OnDatabaseChosen;
   // The login-succeeded callback (AfterLogin).
   std::function<void()> OnLoginSucceeded;
-  // Ends the program (the paths of "autoLogin"/"autoImport" that give up).
-  std::function<void()> OnTerminate;
 
   // The homepage behind the label.
   static constexpr const char* kHomepage = "https://www.tessaro.example/";

@@ -5,6 +5,7 @@
 
 #include "app/BackupRequesterUnit.h"
 #include "app/BackupUnit.h"
+#include "app/TessaroMain.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -81,9 +82,6 @@ const TMLStringList* LoginTexts() {
                  "diesen PC nicht g\xFCltig ist.#13##13#Programm-Pfad: %1#13#Daten-Pfad:",
                  1);
     t->Add255Obj("Keine Schreib-/L\xF6sch-Zugriffsrechte im Datenordner#13#%1", 2);
-    t->Add255Obj("Keine Schreibrechte f\xFCr Dateien in#13#%1#13##13#Das Programm wird "
-                 "beendet!",
-                 4);
     t->Add255Obj("Die Datenbank zeigt an, dass sie bereits an diesem Arbeitsplatz in "
                  "Benutzung ist.",
                  25);
@@ -575,7 +573,7 @@ bool OpenDataStore() {
   request.registry = ls.Registry;
   request.stationKey = ls.StationKey;
   TOpenHooks hooks;
-  hooks.notifyLoader = [&host] { host.NotifyLoader(); };
+  hooks.notifyLoader = [] { NotifyLoader(); };
   hooks.readDataSettings = [&host] { host.ReadDataSettings(); };
 
   // Looked up at each use: the store object may be gone when the history is asked.
@@ -669,7 +667,7 @@ void AfterLogin() {
   if (FindParam("autoImport", &profile) > 0) {
     DeleteParam("autoImport");
     host.RunAutoImport(profile);
-    host.TerminateProgram();
+    TerminateApplication();
     return;
   }
   if (FindParam("aftersetup") > 0 &&
@@ -722,7 +720,7 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   state.DataPath = state.DataRoot;
 
   if (endProgram) {
-    host.TerminateProgram();
+    TerminateApplication();
   } else if (showLoginPage) {
     showLoginPage();
   }

@@ -39,9 +39,10 @@ class TMLStringList;
 const TMLStringList* FrameLoginTexts();
 std::string FrameLoginText(int number);
 // The main window's texts used by the opening, the login and the logout ("LoginUnit"):
-// 1 network warning, 2 data folder not writable, 4 store not opened, 25-27 store in use at
-// this workstation, 28-30 sandbox, 44 delete the sandbox?; and our own: 101 the store file
-// is missing beside other data of ours, 102 the store is reserved by another workstation.
+// 1 network warning, 2 data folder not writable, 25-27 store in use at this workstation,
+// 28-30 sandbox, 44 delete the sandbox?; and our own: 101 the store file is missing beside
+// other data of ours, 102 the store is reserved by another workstation (retry?). A store
+// that cannot be opened no longer ends the program, so the old text 4 is gone.
 const TMLStringList* LoginTexts();
 std::string LoginText(int number);
 std::string LoginTextFmt(int number, const std::string& argument);
@@ -243,10 +244,6 @@ class ILoginHost {
   // and buildings, the start page (first run: Help with "firstrun/index.html"; else Login
   // with "login.html"), doors and keys views in viewing mode, users view prepared.
   virtual void StoreOpened(bool /*firstRun*/, bool /*minStockUsed*/) {}
-  // Tells the start-up loader (before the start-up error messages).
-  virtual void NotifyLoader() {}
-  // Ends the program.
-  virtual void TerminateProgram() {}
   // AfterLogin, window side: minimum size, pages by rights and WinGlue().ViewTab (already
   // padded), Keys and Persons tabs, the Issue tab unless `issueTab` is false, Keys active,
   // Login tab hidden. The views are refreshed afterwards (RefreshAllFrames).

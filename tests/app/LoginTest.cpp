@@ -12,6 +12,7 @@
 
 #include "app/BackupRequesterUnit.h"
 #include "app/FrameLoginUnit.h"
+#include "app/TessaroMain.h"
 #include "app/UnitTR100Win.h"
 #include "basic/widgets/DialogRunner.h"
 #include "app/LoginTestSupport.h"
@@ -582,12 +583,6 @@ TEST(LoginFrame, TheHomepageLabelOpensAndCopiesItsAddress) {
   EXPECT_EQ(QApplication::clipboard()->text(), QString(TFrameLogin::kHomepage));
 }
 
-class TCountingHost : public ILoginHost {
- public:
-  int terminated = 0;
-  void TerminateProgram() override { ++terminated; }
-};
-
 // A view with unsaved input, as the glue sees it.
 class TEditingView : public IView {
  public:
@@ -597,8 +592,6 @@ class TEditingView : public IView {
 
 TEST(LoginLogout, UnsavedInputRefusesAndATimeTravelRunEndsInsteadOfReturning) {
   TLoginEnv env;
-  TCountingHost host;
-  LoginState().Host = &host;
   ASSERT_TRUE(OpenDataStore());
   TEditingView view;
   RegisterView(pgPersons, &view);
@@ -614,8 +607,8 @@ TEST(LoginLogout, UnsavedInputRefusesAndATimeTravelRunEndsInsteadOfReturning) {
   int shown = 0;
   EXPECT_TRUE(DoLogout([&] { ++shown; }));
   EXPECT_EQ(shown, 0);
-  EXPECT_EQ(host.terminated, 1);
-  LoginState().Host = nullptr;
+  EXPECT_TRUE(ApplicationTerminated());
+  ResetApplicationTerminated();
 }
 
 TEST(LoginLogout, ASandboxClientIsAnnouncedAndItsFolderDeletedOnlyWhenTheUserSaysYes) {
@@ -654,15 +647,15 @@ TEST(LoginAutoLogin, AFailedAutomaticLoginIsLoggedAndEndsAnUnattendedImport) {
   TLoginEnv env({"autoLogin=1;x", "autoImport=profil.ipo"});
   LogFileNames().ErrorLogFile = env.dir.File("errors.log");
   { TStoreMaker maker(env.Data()); maker.User("Alice", "GEHEIM"); }
-  int terminated = 0, succeeded = 0;
+  int succeeded = 0;
   TFrameLogin frame;
   frame.OnDatabaseChosen = [] { return OpenDataStore(); };
   frame.OnLoginSucceeded = [&] { ++succeeded; };
-  frame.OnTerminate = [&] { ++terminated; };
   frame.StartLogin();
   QCoreApplication::processEvents();
   EXPECT_EQ(succeeded, 0);
-  EXPECT_EQ(terminated, 1);
+  EXPECT_TRUE(ApplicationTerminated());
+  ResetApplicationTerminated();
   EXPECT_TRUE(env.ui.messages.empty());  // unattended: no message box
   EXPECT_NE(ReadAllBytes(env.dir.File("errors.log")).find(kLogLoginFailed), std::string::npos);
   LogFileNames().ErrorLogFile.clear();

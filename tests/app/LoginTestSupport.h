@@ -9,6 +9,7 @@
 
 #include "app/BackupRequesterUnit.h"
 #include "app/LoginUnit.h"
+#include "app/TessaroMain.h"
 #include "app/UnitTR100Win.h"
 #include "basic/ParamsUnit.h"
 #include "basic/RegistryUnit.h"
@@ -48,6 +49,7 @@ struct TLoginEnv {
     ResetLoginState();
     ResetSession();
     ResetWinGlue();
+    ResetApplicationTerminated();
     LoginState().Registry = &registry;
     LoginState().StationKey = "alice@pc1";
     state.DataRoot = Data();
@@ -58,6 +60,7 @@ struct TLoginEnv {
     ResetSession();
     FreeBackupRequesterForm();
     ResetWinGlue();
+    ResetApplicationTerminated();
     SetRegistryProgramKey(oldRegistryKey_);
   }
   std::string Data() const { return dir.Dir() + "data/"; }
