@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "app/BackupRequesterUnit.h"
 #include "app/FrameLoginUnit.h"
@@ -272,6 +274,19 @@ TEST(LoginOpen, AFolderThatCannotBeMadeGivesText2AndReadOnlyWithoutStore) {
   env.state.DataPath = env.Data();
   EXPECT_TRUE(OpenDataStore());
   EXPECT_FALSE(env.state.ReadOnlyMode);
+}
+
+TEST(LoginOpen, AFolderWithoutWriteRightsGivesText2) {
+  if (geteuid() == 0) GTEST_SKIP() << "root writes into every folder";
+  TLoginEnv env;
+  PfMakeFolders(env.Data() + "locked/");
+  chmod((env.Data() + "locked").c_str(), 0555);
+  env.state.DataPath = env.Data() + "locked/";
+  EXPECT_FALSE(OpenDataStore());
+  chmod((env.Data() + "locked").c_str(), 0755);
+  EXPECT_TRUE(env.state.ReadOnlyMode);
+  ASSERT_EQ(env.ui.messages.size(), 1u);
+  EXPECT_EQ(env.ui.messages[0].text, LoginTextFmt(2, env.Data() + "locked/"));
 }
 
 // The user answers a question by letting the other workstation go first.
