@@ -144,7 +144,7 @@ TItemsLock::TItemsLock(const std::string& lockFileName, TAccessProtection* acces
 }
 
 TItemsLock::~TItemsLock() {
-  UnlockMine();
+  if (!keepEntry_) UnlockMine();
   ReleaseAccessProtection(accessProtection_);
 }
 
@@ -184,6 +184,13 @@ bool TItemsLock::SetDBAccess(int action, std::vector<std::string>& ids,
   if (action != dbaLock && action != dbaUnlock) {
     ids.clear();
     blockingStation = kInvalidLockAction;
+    return false;
+  }
+  if (keepEntry_) {
+    // Every ID of this entry is the other copy's: locking would mix ours into it,
+    // unlocking would take its locks away.
+    ids.clear();
+    blockingStation = stationKey_;
     return false;
   }
   for (const auto& id : ids) {
@@ -341,6 +348,7 @@ bool TItemsLock::OtherStationActive(std::string& station) {
 }
 
 bool TItemsLock::UnlockMine() {
+  if (keepEntry_) return false;
   std::vector<std::string> lines;
   auto hasOwnLine = [&] {
     for (const auto& line : lines) {

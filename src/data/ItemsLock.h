@@ -94,6 +94,11 @@ class TItemsLock {
   // The lock file already held an entry of this station key when this object was made:
   // with the plain key, another copy of the program runs under the same user and computer.
   bool InUseAtOpen() const { return inUseAtOpen_; }
+  // The entry under this station key belongs to another running copy of the program (see
+  // InUseAtOpen): from now on this object never changes it, neither when asked to lock or
+  // unlock (refused, naming this station key) nor on destruction.
+  void KeepEntryOfOtherCopy() { keepEntry_ = true; }
+  bool KeepsEntryOfOtherCopy() const { return keepEntry_; }
   // Nesting depth of exclusive access; 0 without.
   int AllLevel() const { return allLevel_; }
 
@@ -108,6 +113,7 @@ class TItemsLock {
   std::string fileName_;
   TAccessProtection* accessProtection_ = nullptr;
   bool inUseAtOpen_ = false;
+  bool keepEntry_ = false;
   int allLevel_ = 0;
 };
 
