@@ -221,7 +221,10 @@ void TTessaroForm::CreatePages() {
   HelpBackBtn->setObjectName("HelpBackBtn");
   bar->addWidget(HelpBackBtn);
   bar->addStretch(1);
-  Sheets[pgHelp]->layout()->addWidget(HelpTopPanel);
+  HelpTopPanel->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+  auto* helpLayout = static_cast<QVBoxLayout*>(Sheets[pgHelp]->layout());
+  helpLayout->addWidget(HelpTopPanel);
+  helpLayout->addStretch(1);  // until the web view takes the room
   connect(HelpBackBtn, &QPushButton::clicked, this, &TTessaroForm::HelpBackBtnClick);
 
   connect(PageControl->tabBar(), &QTabBar::tabBarClicked, this,
@@ -559,7 +562,11 @@ void TTessaroForm::CreateHelpBrowser() {
   UI().ProcessPendingEvents();
   HelpBrowser = new TAWebBrowser(Sheets[pgHelp]);
   HelpBrowser->setObjectName("HelpBrowser");
-  Sheets[pgHelp]->layout()->addWidget(HelpBrowser);
+  auto* layout = static_cast<QVBoxLayout*>(Sheets[pgHelp]->layout());
+  // The web view takes the place of the stretch below the bar.
+  if (QLayoutItem* stretch = layout->takeAt(layout->count() - 1)) delete stretch;
+  layout->addWidget(HelpBrowser, 1);
+  HelpBrowser->show();
   if (!helpAddress_.empty()) HelpBrowser->Navigiere(helpAddress_);
 }
 

@@ -6,7 +6,8 @@
 // never waits for a hand that is not there.
 //
 // Environment: TESSARO_AUTOMATION_CLIENT (the client's title), TESSARO_AUTOMATION_USER and
-// TESSARO_AUTOMATION_PASSWORD.
+// TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of
+// each page.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QPixmap>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -94,6 +96,9 @@ struct TDriver {
           return;
         }
         pages->setCurrentIndex(page);
+        // A picture of each page for a look by eye (TESSARO_AUTOMATION_SHOTS: a folder).
+        if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"))
+          form->grab().save(QString::fromLocal8Bit(shots) + "/page" + QString::number(page) + ".png");
         Say("page " + std::to_string(page) + " " +
             std::string(pages->currentIndex() == page ? "shown" : "refused"));
         ++page;
