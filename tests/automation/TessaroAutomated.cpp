@@ -40,6 +40,12 @@ struct TDriver {
   int page = 0;
   std::string client, user, password;
 
+  // A picture of the window for a look by eye (TESSARO_AUTOMATION_SHOTS: a folder).
+  static void Shot(TTessaroForm& form, const std::string& name) {
+    if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"))
+      form.grab().save(QString::fromLocal8Bit(shots) + "/" + QString::fromStdString(name) + ".png");
+  }
+
   static void Say(const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
@@ -57,6 +63,7 @@ struct TDriver {
     switch (step) {
       case TStep::ChooseClient: {
         if (!login.ClientChoiceVisible()) return;
+        Shot(*form, "clients");
         QTableWidget* grid = login.MandantGrid;
         std::string seen;
         for (int row = 1; row < GridRowCount(grid); ++row)
@@ -76,6 +83,7 @@ struct TDriver {
       }
       case TStep::LogIn: {
         if (!login.LoginGroupBox->isVisible() || !login.LoginOkBtn->isEnabled()) return;
+        Shot(*form, "login");
         login.LoginNameCombo->setCurrentIndex(
             login.LoginNameCombo->findText(QString::fromStdString(user)));
         login.LoginPWEd->setText(QString::fromStdString(password));
@@ -96,9 +104,7 @@ struct TDriver {
           return;
         }
         pages->setCurrentIndex(page);
-        // A picture of each page for a look by eye (TESSARO_AUTOMATION_SHOTS: a folder).
-        if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"))
-          form->grab().save(QString::fromLocal8Bit(shots) + "/page" + QString::number(page) + ".png");
+        Shot(*form, "page" + std::to_string(page));
         Say("page " + std::to_string(page) + " " +
             std::string(pages->currentIndex() == page ? "shown" : "refused"));
         ++page;
