@@ -20,6 +20,7 @@
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "data/IniUnit.h"
 #include "data/UnitTR100.h"
 #include "LoginTestSupport.h"
 
@@ -50,13 +51,18 @@ class TFakeView : public IView, public IPageCommands {
 // One workstation with a store of two users and its main window, not yet started.
 struct TWindowEnv {
   TLoginEnv env;
+  // Placement stored before the window exists (empty: none).
+  static inline std::string storedPlacement;
+  static inline std::vector<std::string> arguments;
   int32_t admin = 0;
   int32_t clerk = 0;
   std::unique_ptr<TTessaroForm> form;
 
   // `clerkRights`: the 13 level digits of the clerk; the admin holds every right.
   explicit TWindowEnv(const std::string& clerkRights = "2222222222222",
-                      bool registeredClient = false) {
+                      bool registeredClient = false)
+      : env(arguments) {
+    if (!storedPlacement.empty()) WriteDataSetting("WindowState", storedPlacement);
     PfMakeFolders(env.Prog() + "Help/de/");
     SaveTextFile(std::vector<std::string>{"<html><body>Index</body></html>"},
                  env.Prog() + "Help/de/index.html");
@@ -381,6 +387,31 @@ TEST(MainWindow, SandboxIsEnteredThroughTheLoginPageAndLeftWithDeletion) {
   w.Choose(false);
   EXPECT_FALSE(MandantState().SandboxMode);
   EXPECT_EQ(w.form->FrameColour(), normal);
+}
+
+TEST(MainWindow, PlacementIsReadAndKeptUnlessTheWindowSwitchIsGiven) {
+  struct TCase {
+    std::vector<std::string> args;
+    bool placed;  // the stored placement was applied
+    bool kept;    // the placement at closing was written back
+  };
+  const TCase cases[] = {
+      {{}, true, true},
+      {{"window=small"}, false, false},
+      {{"window=Small"}, true, false},  // not the small placement, but still not written
+  };
+  for (const TCase& c : cases) {
+    TWindowEnv::storedPlacement = "10;10;790;540";
+    TWindowEnv::arguments = c.args;
+    TWindowEnv w;
+    TWindowEnv::storedPlacement.clear();
+    TWindowEnv::arguments.clear();
+    EXPECT_EQ(w.form->StartWindowState(), "10;10;790;540");
+    EXPECT_EQ(w.form->width() == 790 && w.form->height() == 540, c.placed) << w.form->width();
+    w.form->ApplyWindowState("5;5;795;560");
+    EXPECT_TRUE(w.form->FormClose());
+    EXPECT_EQ(ReadDataSettingStr("WindowState"), c.kept ? "5;5;795;560" : "10;10;790;540");
+  }
 }
 
 TEST(MainWindow, WindowStateMaximisesOrPlaces) {
