@@ -12,6 +12,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include "app/LoginUnit.h"
 #include "app/Unit1.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -279,7 +280,10 @@ void SetInstanceMarker(std::unique_ptr<TChannelListener> marker) {
 }
 
 void ShutdownProgram() {
-  // The locksmith store and the journal of the year; closing a closed one does nothing.
+  // The record store (saved and its record locks dropped), the locksmith store and the
+  // journal of the year; the window usually freed them already, and freeing twice does
+  // nothing.
+  ResetLoginState();
   LocksmithStore().Close();
   SignatureDB().CloseJournal();
   HistoryFlush();
