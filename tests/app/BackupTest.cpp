@@ -26,24 +26,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Local time is UTC here, so the fixed clock's date is the backup's date.
-class TUtcZone {
- public:
-  TUtcZone() {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    setenv("TZ", "UTC", 1);
-    tzset();
-  }
-  ~TUtcZone() {
-    if (old_) setenv("TZ", old_->c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
-
 // Records whether this workstation held the reservation at the moment a message was shown
 // or a question asked: nobody may be kept waiting on a modal box.
 class TLockProbe : public TRecordingInteraction {

@@ -20,24 +20,6 @@
 
 namespace {
 
-// Local time is UTC for these tests, so "d" and the clock agree to the second.
-class TUtcZone {
- public:
-  TUtcZone() {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    setenv("TZ", "UTC", 1);
-    tzset();
-  }
-  ~TUtcZone() {
-    if (old_) setenv("TZ", old_->c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
-
 // One workstation: its reservation registry and its history on the shared data folder,
 // installed as the program's history for the test.
 struct THistoryStation {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -24,28 +26,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// The local time zone is UTC for the lifetime of the object.
-class TUtcZone {
- public:
-  TUtcZone() {
-    if (const char* old = std::getenv("TZ")) {
-      had_ = true;
-      old_ = old;
-    }
-    setenv("TZ", "UTC0", 1);
-    tzset();
-  }
-  ~TUtcZone() {
-    if (had_) setenv("TZ", old_.c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  bool had_ = false;
-  std::string old_;
-};
 
 // Two workstations on one data folder; the data layer's state belongs to station A.
 struct StockTest : ::testing::Test {

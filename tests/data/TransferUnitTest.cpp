@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
@@ -25,24 +27,6 @@
 #include "platform/PlatformFiles.h"
 
 namespace {
-
-// Local time is UTC here, so "d2" and the fixed clock agree to the second.
-class TUtcZone {
- public:
-  TUtcZone() {
-    if (const char* old = std::getenv("TZ")) old_ = old;
-    setenv("TZ", "UTC", 1);
-    tzset();
-  }
-  ~TUtcZone() {
-    if (old_) setenv("TZ", old_->c_str(), 1);
-    else unsetenv("TZ");
-    tzset();
-  }
-
- private:
-  std::optional<std::string> old_;
-};
 
 // A workstation that books: its store and its history on the shared folder.
 struct TBookingStation : TStation {

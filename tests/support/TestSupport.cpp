@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <time.h>
 #include <unistd.h>
 
 TTempDir::TTempDir() {
@@ -81,4 +82,16 @@ std::string TRecordingInteraction::AllText() const {
 void TRecordingInteraction::Clear() {
   messages.clear();
   questions.clear();
+}
+
+TUtcZone::TUtcZone() {
+  if (const char* old = std::getenv("TZ")) old_ = old;
+  setenv("TZ", "UTC", 1);
+  tzset();
+}
+
+TUtcZone::~TUtcZone() {
+  if (old_) setenv("TZ", old_->c_str(), 1);
+  else unsetenv("TZ");
+  tzset();
 }

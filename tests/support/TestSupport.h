@@ -3,6 +3,7 @@
 // user-interaction double that records every message and answers from a script.
 
 #include <deque>
+#include <optional>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -29,6 +30,19 @@ class TTempDir {
 // Whole-file helpers for fixtures: bytes in, bytes out, no conversion.
 std::string ReadAllBytes(const std::string& file);
 void WriteAllBytes(const std::string& file, const std::string& bytes);
+
+// Local time is UTC for the lifetime of the object, so that a fixed clock's date and the
+// dates written from it agree; the previous TZ comes back afterwards.
+class TUtcZone {
+ public:
+  TUtcZone();
+  ~TUtcZone();
+  TUtcZone(const TUtcZone&) = delete;
+  TUtcZone& operator=(const TUtcZone&) = delete;
+
+ private:
+  std::optional<std::string> old_;
+};
 
 struct TRecordedMessage {
   TMsgKind kind;
