@@ -74,6 +74,84 @@ void ParseCommaText(std::string_view text, std::vector<std::string>& items) {
   ParseDelimitedText(text, ',', '"', items);
 }
 
+bool CommaTextValue(std::string_view text, std::string_view key, std::string& value) {
+  return CommaTextValues(text, &key, &value, 1) == 1;
+}
+
+size_t CommaTextValues(std::string_view text, const std::string_view* keys,
+                       std::string* values, size_t count) {
+  // The walk of ParseDelimitedImpl, looking at the items in place: only a quoted item with
+  // a doubled quote inside is put together in a buffer.
+  constexpr char kQuote = '"';
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' ' && c != ','; };
+  for (size_t i = 0; i < count; ++i) values[i].clear();
+  uint64_t found = 0;  // bit i: keys[i] had its item (the first one counts)
+  size_t left = std::min<size_t>(count, 64);
+  auto take = [&](std::string_view item) {
+    const size_t eq = item.find('=');
+    if (eq == std::string_view::npos) return false;
+    for (size_t i = 0; i < count && i < 64; ++i) {
+      const std::string_view key = keys[i];
+      if ((found >> i & 1) != 0 || key.size() != eq) continue;
+      size_t k = 0;
+      while (k < eq && AsciiUpper(item[k]) == AsciiUpper(key[k])) ++k;
+      if (k != eq) continue;
+      values[i].assign(item.substr(eq + 1));
+      found |= uint64_t{1} << i;
+      --left;
+    }
+    return left == 0;
+  };
+  std::string joined;
+  while (p < end && blank(*p)) ++p;
+  while (p < end) {
+    std::string_view item;
+    if (*p == kQuote) {
+      ++p;
+      const char* q = static_cast<const char*>(std::memchr(p, kQuote, end - p));
+      if (q == nullptr) {
+        item = std::string_view(p, static_cast<size_t>(end - p));
+        p = end;
+      } else if (q + 1 == end || q[1] != kQuote) {
+        item = std::string_view(p, static_cast<size_t>(q - p));
+        p = q + 1;
+      } else {
+        joined.clear();
+        for (;;) {
+          q = static_cast<const char*>(std::memchr(p, kQuote, end - p));
+          if (q == nullptr) {
+            joined.append(p, end);
+            p = end;
+            break;
+          }
+          joined.append(p, q);
+          p = q + 1;
+          if (p < end && *p == kQuote) {
+            joined += kQuote;
+            ++p;
+          } else {
+            break;
+          }
+        }
+        item = joined;
+      }
+    } else {
+      const char* start = p;
+      while (p < end && static_cast<unsigned char>(*p) > ' ' && *p != ',') ++p;
+      item = std::string_view(start, static_cast<size_t>(p - start));
+    }
+    if (take(item)) break;
+    while (p < end && blank(*p)) ++p;
+    if (p < end && *p == ',') {
+      do ++p;
+      while (p < end && blank(*p));
+    }
+  }
+  return static_cast<size_t>(__builtin_popcountll(found));
+}
+
 void AppendCommaItem(std::string& out, std::string_view item, char delimiter, char quote) {
   if (!NeedsQuotes(item, delimiter, quote)) {
     out.append(item);
