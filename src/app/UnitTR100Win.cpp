@@ -897,6 +897,7 @@ std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids
       ProcessEvents();
       if (*refreshCounter != startCounter) return nullptr;
     }
+    if (i + 8 < ids.Count()) db->PrefetchRecord(ids.Get(i + 8));
     const int32_t id = ids.Get(i);
     if (!db->IsValid(id)) continue;
     const std::string& display = db->DisplayNameOf(id);

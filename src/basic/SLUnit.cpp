@@ -2,9 +2,33 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "basic/FileCtrl2.h"
 
 namespace {
+
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Where an unquoted item that starts at `p` ends: the first byte at or below the space or
+// equal to the delimiter (`end` when none). Sixteen bytes at a time where SSE2 is there.
+const char* UnquotedItemEnd(const char* p, const char* end, char delimiter) {
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i delim = _mm_set1_epi8(delimiter);
+  while (end - p >= 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(v, space), v);  // v <= ' ', unsigned
+    const int mask = _mm_movemask_epi8(_mm_or_si128(low, _mm_cmpeq_epi8(v, delim)));
+    if (mask != 0) return p + __builtin_ctz(static_cast<unsigned>(mask));
+    p += 16;
+  }
+#endif
+  while (p < end && static_cast<unsigned char>(*p) > ' ' && *p != delimiter) ++p;
+  return p;
+}
 
 // Splits delimited text and hands each item to `emit`. Record lines go through here
 // 100,000 at a time, so it scans with pointers and copies each item once.
@@ -41,7 +65,7 @@ void ParseDelimitedImpl(std::string_view text, char delimiter, char quote, Emit&
       emit(std::move(item));
     } else {
       const char* start = p;
-      while (p < end && static_cast<unsigned char>(*p) > ' ' && *p != delimiter) ++p;
+      p = UnquotedItemEnd(p, end, delimiter);
       emit(std::string(start, p));
     }
     while (p < end && blank(*p)) ++p;
@@ -58,8 +82,6 @@ bool NeedsQuotes(std::string_view item, char delimiter, char quote) {
     if (static_cast<unsigned char>(c) <= ' ' || c == quote || c == delimiter) return true;
   return false;
 }
-
-char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 }  // namespace
 
@@ -90,15 +112,14 @@ size_t CommaTextValues(std::string_view text, const std::string_view* keys,
   uint64_t found = 0;  // bit i: keys[i] had its item (the first one counts)
   size_t left = std::min<size_t>(count, 64);
   auto take = [&](std::string_view item) {
-    const size_t eq = item.find('=');
-    if (eq == std::string_view::npos) return false;
     for (size_t i = 0; i < count && i < 64; ++i) {
       const std::string_view key = keys[i];
-      if ((found >> i & 1) != 0 || key.size() != eq) continue;
+      const size_t n = key.size();
+      if ((found >> i & 1) != 0 || item.size() <= n || item[n] != '=') continue;
       size_t k = 0;
-      while (k < eq && AsciiUpper(item[k]) == AsciiUpper(key[k])) ++k;
-      if (k != eq) continue;
-      values[i].assign(item.substr(eq + 1));
+      while (k < n && AsciiUpper(item[k]) == AsciiUpper(key[k])) ++k;
+      if (k != n) continue;
+      values[i].assign(item.substr(n + 1));
       found |= uint64_t{1} << i;
       --left;
     }
@@ -139,7 +160,7 @@ size_t CommaTextValues(std::string_view text, const std::string_view* keys,
       }
     } else {
       const char* start = p;
-      while (p < end && static_cast<unsigned char>(*p) > ' ' && *p != ',') ++p;
+      p = UnquotedItemEnd(p, end, ',');
       item = std::string_view(start, static_cast<size_t>(p - start));
     }
     if (take(item)) break;

@@ -1437,6 +1437,14 @@ void TMiniDB::ReadLineFields(int32_t id, const std::string_view* keys, std::stri
     if (!IsPlainField(keys[i])) values[i] = UnscrambleStr(values[i]);
 }
 
+void TMiniDB::PrefetchRecord(int32_t id) const {
+  if (!HasRecord(id)) return;
+  const std::string& line = Lines[static_cast<size_t>(IndexLine[id])];
+  __builtin_prefetch(line.data());
+  __builtin_prefetch(line.data() + 64);
+  if (static_cast<size_t>(id) < Names2.size()) __builtin_prefetch(Names2[id].data());
+}
+
 int32_t TMiniDB::ReadFirstLink(int32_t id, int kind) {
   if (kind < 0 || kind > 255) return 0;
   std::string list = ReadLineField(id, LinkKey(kind));

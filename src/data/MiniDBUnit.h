@@ -297,6 +297,9 @@ class TMiniDB {
   // a field or two of every listed record.
   std::string ReadLineField(int32_t id, std::string_view key);
   int32_t ReadFirstLink(int32_t id, int kind);
+  // Asks the processor to fetch the record's line and display name: a walk over thousands
+  // of records calls it a few records ahead of the one it reads.
+  void PrefetchRecord(int32_t id) const;
   // Several fields in one reading of the line: values[i] for keys[i] (at most 64).
   void ReadLineFields(int32_t id, const std::string_view* keys, std::string* values,
                       size_t count);
