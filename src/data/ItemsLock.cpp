@@ -144,7 +144,7 @@ TItemsLock::TItemsLock(const std::string& lockFileName, TAccessProtection* acces
 }
 
 TItemsLock::~TItemsLock() {
-  UnlockMine();
+  if (!keepEntry_) UnlockMine();
   ReleaseAccessProtection(accessProtection_);
 }
 
@@ -184,6 +184,13 @@ bool TItemsLock::SetDBAccess(int action, std::vector<std::string>& ids,
   if (action != dbaLock && action != dbaUnlock) {
     ids.clear();
     blockingStation = kInvalidLockAction;
+    return false;
+  }
+  if (keepEntry_) {
+    // Every ID of this entry is the other copy's: locking would mix ours into it,
+    // unlocking would take its locks away.
+    ids.clear();
+    blockingStation = stationKey_;
     return false;
   }
   for (const auto& id : ids) {
@@ -252,6 +259,40 @@ bool TItemsLock::SetDBAccess(int action, std::vector<std::string>& ids,
   return true;
 }
 
+bool TItemsLock::CheckFree(const std::vector<std::string>& ids, std::string& blockingStation) {
+  blockingStation.clear();
+  if (allLevel_ > 0 || ids.empty()) return true;
+  std::vector<std::string> requested;
+  for (const auto& id : ids) {
+    if (IsUnsafeId(id)) {
+      blockingStation = kInvalidLockId;
+      return false;
+    }
+    if (!Trimmed(id).empty()) requested.push_back(Trimmed(id));
+  }
+  if (!accessProtection_) {
+    blockingStation = kLockFileUnusable;
+    return false;
+  }
+  TReservation reservation(*accessProtection_);
+  std::vector<std::string> lines;
+  if (!reservation.Held() || ReadLines(lines) != TReadResult::Ok) {
+    blockingStation = kLockFileUnusable;
+    return false;
+  }
+  for (const auto& line : lines) {
+    const TEntry e = ParseLine(line);
+    if (!e.isEntry || AnsiSameText(e.station, stationKey_)) continue;
+    for (const auto& item : e.items) {
+      if (AnsiSameText(item, "all") || Contains(requested, item)) {
+        blockingStation = e.station.empty() ? kLockFileUnusable : e.station;
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 bool TItemsLock::SetDBAccess(int action, TQStringList& ids, std::string& blockingStation) {
   std::vector<std::string> list;
   for (int i = 0; i < ids.Count(); ++i) list.push_back(ids.Get(i));
@@ -307,6 +348,7 @@ bool TItemsLock::OtherStationActive(std::string& station) {
 }
 
 bool TItemsLock::UnlockMine() {
+  if (keepEntry_) return false;
   std::vector<std::string> lines;
   auto hasOwnLine = [&] {
     for (const auto& line : lines) {

@@ -60,6 +60,13 @@ class TItemsLock {
   // The same for IDs held in a string list (one ID per line); the list is changed alike.
   bool SetDBAccess(int action, TQStringList& ids, std::string& blockingStation);
 
+  // True when no other station holds one of the IDs or the whole store; otherwise false
+  // with `blockingStation` set as SetDBAccess sets it ("*": the lock file could not be
+  // read). Nothing is written. For a caller that holds the reservation from this check
+  // until its change is saved: no other station can take a record lock meanwhile (that
+  // needs the reservation), so an entry in the file would only cost two safe writes.
+  bool CheckFree(const std::vector<std::string>& ids, std::string& blockingStation);
+
   // Exclusive access to the whole store ("all"), nested: the first call takes it, later
   // calls only count. False with the other station's name when it holds anything.
   bool LockAll(std::string& blockingStation);
@@ -87,6 +94,11 @@ class TItemsLock {
   // The lock file already held an entry of this station key when this object was made:
   // with the plain key, another copy of the program runs under the same user and computer.
   bool InUseAtOpen() const { return inUseAtOpen_; }
+  // The entry under this station key belongs to another running copy of the program (see
+  // InUseAtOpen): from now on this object never changes it, neither when asked to lock or
+  // unlock (refused, naming this station key) nor on destruction.
+  void KeepEntryOfOtherCopy() { keepEntry_ = true; }
+  bool KeepsEntryOfOtherCopy() const { return keepEntry_; }
   // Nesting depth of exclusive access; 0 without.
   int AllLevel() const { return allLevel_; }
 
@@ -101,6 +113,7 @@ class TItemsLock {
   std::string fileName_;
   TAccessProtection* accessProtection_ = nullptr;
   bool inUseAtOpen_ = false;
+  bool keepEntry_ = false;
   int allLevel_ = 0;
 };
 

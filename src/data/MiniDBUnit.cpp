@@ -597,6 +597,7 @@ bool TMiniDB::Open(const std::string& dataPath, const std::string& fileTitle,
   // about the file opened now.
   LoadErrorReadOnly = false;
   NoSave = false;
+  OpenResult = ldNotOpen;
   MovedIDs.clear();
   DataPath = dataPath;
   if (!DataPath.empty() && DataPath.back() != '/') DataPath += '/';
@@ -615,6 +616,7 @@ bool TMiniDB::Open(const std::string& dataPath, const std::string& fileTitle,
   FileTime = TFileStamp{};
   Opened = true;
   int result = Load();
+  OpenResult = result;
   if (result >= ldNoAccess) {
     ClearState();
     ItemsLock.reset();
@@ -622,7 +624,16 @@ bool TMiniDB::Open(const std::string& dataPath, const std::string& fileTitle,
     AccessProtection = nullptr;
     return false;
   }
-  ItemsLock->UnlockMine();
+  if (ItemsLock->InUseAtOpen()) {
+    // The lock file already lists this station key: with the plain key another running
+    // copy of the program on this computer and login holds those records. Removing its
+    // entry would let it save over changes made meanwhile, and whatever this copy locked
+    // would land in that entry: keep the entry and never write.
+    ItemsLock->KeepEntryOfOtherCopy();
+    NoSave = true;
+  } else {
+    ItemsLock->UnlockMine();
+  }
   return true;
 }
 
@@ -1215,6 +1226,14 @@ void TMiniDB::PrepareNew(int32_t count) {
 
 // =======================================================================================
 // Records and fields
+
+bool TMiniDB::HasUnsavedChange(int32_t id) const { return pending_.count(id) != 0; }
+
+void TMiniDB::ForgetUnsavedChange(int32_t id) {
+  if (pending_.erase(id) == 0) return;
+  unlogged_.erase(std::remove(unlogged_.begin(), unlogged_.end(), id), unlogged_.end());
+  Modified = !pending_.empty() || !pendingHeaders_.empty();
+}
 
 bool TMiniDB::HasRecord(int32_t id) const {
   return id > 0 && static_cast<size_t>(id) < IndexLine.size() && IndexLine[id] >= 0;

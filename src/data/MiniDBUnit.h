@@ -184,6 +184,7 @@ class TMiniDB {
   std::vector<std::string> Names2;  // display name by ID
   std::vector<uint8_t> Valid;       // 1 = valid, by ID
   bool NewFile = false;             // the file did not exist when the store was opened
+  int OpenResult = ldNotOpen;       // the load result of the last Open (ldRead .. ldNotOpen)
   bool SavedOnce = false;
   int32_t LoadCount = 0;            // completed reads
   bool AutoSave = true;             // caller: store changes are saved at once
@@ -197,10 +198,14 @@ class TMiniDB {
 
   // ----- opening and saving -------------------------------------------------------------
   // Closes first, then opens folder + title + extension (".adaX" when only that exists).
-  // True when the load result is below 3.
+  // True when the load result is below 3. When the record-lock file already lists this
+  // station key (InUseAtOpen: another running copy under the same key), that entry is
+  // kept as it is and the store opens never to save (NoSave).
   bool Open(const std::string& dataPath, const std::string& fileTitle,
             const std::string& appName);
   bool OpenFile(const std::string& fileName, const std::string& appName);
+  // The record-lock file listed this station key already when the store was opened.
+  bool InUseAtOpen() const { return ItemsLock && ItemsLock->InUseAtOpen(); }
   // Saves pending changes, drops this station's record locks, clears everything.
   void Close();
   // Reads the file again when it changed; ldUnchanged .. ldNotOpen.
@@ -218,6 +223,12 @@ class TMiniDB {
   void PrepareNew(int32_t count);
   // Writes Current back into its line (after rereading) and saves when AutoSave is on.
   bool StoreCurrent();
+  // True while the record carries a change of this station that no save has put on disk.
+  bool HasUnsavedChange(int32_t id) const;
+  // Forgets that the record was changed here, so that the next reread takes the file's
+  // line. Only for a record whose line was put back to what the file holds (a write taken
+  // back): kept, the old line would go on top of another station's later change.
+  void ForgetUnsavedChange(int32_t id);
 
   // ----- records and fields (an ID without a line is ignored: empty, 0 or false) -------
   bool SelectRecord(int32_t id);

@@ -1,5 +1,7 @@
 #include "data/StoreWriteUnit.h"
 
+#include <algorithm>
+
 #include "data/ItemsLock.h"
 #include "data/MiniDBUnit.h"
 
@@ -14,19 +16,24 @@ TStoreWrite::TStoreWrite(TMiniDB& db, const std::vector<int32_t>& ids) : db_(db)
   reserved_ = true;
   if (!bulk_) {
     if (db_.Load() >= ldNoAccess) return;
+    // The reservation is held from here until the change is saved, so no other station
+    // can lock or change these records meanwhile: checking that none holds them is
+    // enough, and the lock file is not written twice per change.
     if (db_.ItemsLock && !ids.empty()) {
       std::vector<std::string> wanted;
       wanted.reserve(ids.size());
       for (int32_t id : ids) wanted.push_back(std::to_string(id));
-      if (!db_.ItemsLock->SetDBAccess(dbaLock, wanted, blocking_)) {
+      if (!db_.ItemsLock->CheckFree(wanted, blocking_)) {
         if (blocking_.empty()) blocking_ = "*";
         return;
       }
-      taken_ = std::move(wanted);  // only the IDs this write added
     }
   }
   for (int32_t id : ids) {
-    if (db_.HasRecord(id)) before_[id] = db_.GetRecordText(id);
+    if (!db_.HasRecord(id)) continue;
+    before_[id] = db_.GetRecordText(id);
+    if (db_.HasUnsavedChange(id) || (db_.CurrentModified && db_.CurrentID == id))
+      unsavedAtStart_.push_back(id);
   }
   // One save for the whole change, at Commit.
   db_.AutoSave = false;
@@ -36,10 +43,6 @@ TStoreWrite::TStoreWrite(TMiniDB& db, const std::vector<int32_t>& ids) : db_(db)
 TStoreWrite::~TStoreWrite() {
   if (ok_ && !done_) Rollback();
   db_.AutoSave = autoSave_;
-  if (!taken_.empty() && db_.ItemsLock) {
-    std::string ignored;
-    db_.ItemsLock->SetDBAccess(dbaUnlock, taken_, ignored);
-  }
   if (reserved_) db_.Release(ticket_);
 }
 
@@ -63,5 +66,12 @@ void TStoreWrite::Rollback() {
     if (db_.GetRecordText(id) != text) db_.PutRecordText(id, text);
   }
   db_.StoreCurrent();
+  // A record that held no unsaved change of this station is back to the file's line: it
+  // must not stay marked as changed here, or a later save would put this old line over
+  // what another station books once the record lock is gone.
+  for (const auto& [id, text] : before_) {
+    if (std::find(unsavedAtStart_.begin(), unsavedAtStart_.end(), id) == unsavedAtStart_.end())
+      db_.ForgetUnsavedChange(id);
+  }
   db_.AutoSave = autoSave;
 }

@@ -1,8 +1,14 @@
 #pragma once
 // The one way shared records are changed: reserve the store, reread it when another
-// station changed it, lock the records involved for this workstation, change, save, give
-// the record locks back, release the reservation. Every writer of records goes through a
+// station changed it, make sure no other workstation holds a record lock on the records
+// involved, change, save, release the reservation. Every writer of records goes through a
 // TStoreWrite, so no code path can forget a step or do them in another order.
+//
+// The reservation is held without a break from the check to the save, and nobody can take
+// a record lock or save without it, so the records stay this workstation's for the whole
+// write without an entry in the lock file (which would cost two safe writes per change).
+// Record locks that this workstation holds (a view editing one of the records) are not
+// touched.
 //
 //   TStoreWrite write(db, {keyId, personId});
 //   if (!write.Ok()) { tell the user who blocks (write.Blocking()); return false; }
@@ -25,13 +31,12 @@ class TMiniDB;
 class TStoreWrite {
  public:
   TStoreWrite(TMiniDB& db, const std::vector<int32_t>& ids);
-  // Gives back the record locks this write took (locks held before it stay) and the
-  // reservation; a write that was not committed is taken back first.
+  // Gives back the reservation; a write that was not committed is taken back first.
   ~TStoreWrite();
   TStoreWrite(const TStoreWrite&) = delete;
   TStoreWrite& operator=(const TStoreWrite&) = delete;
 
-  // Reservation held, store read, every record locked for this workstation.
+  // Reservation held, store read, no record held by another workstation.
   bool Ok() const { return ok_; }
   // Why not: the blocking workstation's key, "*" when the reservation or the lock file
   // could not be had, empty when the store itself could not be read.
@@ -55,6 +60,6 @@ class TStoreWrite {
   bool autoSave_ = true;
   int ticket_ = 0;
   std::string blocking_;
-  std::vector<std::string> taken_;           // record locks this write added
   std::map<int32_t, std::string> before_;    // record texts when the write began
+  std::vector<int32_t> unsavedAtStart_;      // of those, the ones with unsaved changes
 };

@@ -119,6 +119,45 @@ TEST(ItemsLock, OtherStationsEntryAgainstRequestedIds) {
   }
 }
 
+// The check of a write that holds the reservation throughout: the same conflicts as a
+// lock, and the file is never written.
+TEST(ItemsLock, CheckFreeFindsTheSameConflictsAndWritesNothing) {
+  struct Case {
+    const char* otherEntry;
+    TIds requested;
+    const char* blocking;
+  };
+  const Case cases[] = {
+      {"1,123", {"12"}, ""},
+      {"1,123", {"7", "123"}, "bob@pc2"},
+      {" 4 , 5 ", {"5"}, "bob@pc2"},
+      {"ALL", {"7"}, "bob@pc2"},
+      {"attend", {"7"}, ""},
+      {"alice@pc1=7", {"7"}, ""},  // this station's own entry never blocks
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("other=") + c.otherEntry);
+    TTempDir dir;
+    const std::string entry = c.otherEntry;
+    const std::string text =
+        (entry.find('=') == std::string::npos ? "bob@pc2=" + entry : entry) + "\r\n";
+    WriteAllBytes(dir.File("Store.wpi"), text);
+    const TFileStamp stamp = AgeFile(dir.File("Store.wpi"));
+    TWorkstation alice(dir, "alice@pc1");
+    std::string blocking = "x";
+    EXPECT_EQ(alice.lock->CheckFree(c.requested, blocking), std::string(c.blocking).empty());
+    EXPECT_EQ(blocking, c.blocking);
+    EXPECT_TRUE(Untouched(dir.File("Store.wpi"), stamp));
+    EXPECT_FALSE(alice.protection->Locked());
+  }
+  TTempDir dir;
+  TWorkstation alice(dir, "alice@pc1");
+  ASSERT_TRUE(std::filesystem::create_directory(dir.File("Store.wpi")));  // unreadable
+  std::string blocking;
+  EXPECT_FALSE(alice.lock->CheckFree({"7"}, blocking));
+  EXPECT_EQ(blocking, kLockFileUnusable);
+}
+
 TEST(ItemsLock, IdsAlreadyHeldTouchNoFileAndNeedNoReservation) {
   TTempDir dir;
   TWorkstation alice(dir, "alice@pc1"), bob(dir, "bob@pc2");

@@ -45,6 +45,21 @@ TEST_F(StoreWrite, ACommittedChangeIsOnDiskAndEverythingIsGivenBack) {
   EXPECT_TRUE(a->AutoSave);
 }
 
+// The records stay this station's through the held reservation: the lock file is not
+// written, so a change costs one safe write of the store and no more.
+TEST_F(StoreWrite, AWriteLeavesTheLockFileAlone) {
+  ASSERT_TRUE(a->LockItem(door, false, 0));  // an edit lock in a view
+  const TFileStamp before = GetFileStamp(dir.File("Data.wpi"));
+  {
+    TStoreWrite write(*a.db, {door, key});
+    ASSERT_TRUE(write.Ok());
+    a->SetField(key, "r", "changed");
+    ASSERT_TRUE(write.Commit());
+  }
+  EXPECT_EQ(GetFileStamp(dir.File("Data.wpi")), before);
+  EXPECT_EQ(a->ItemsLock->OwnEntry(), std::to_string(door));
+}
+
 TEST_F(StoreWrite, ARecordLockedElsewhereRefusesAndNamesTheStation) {
   // A edits the key in a view; B's booking on the key must not go through.
   ASSERT_TRUE(a->LockItem(key, false, 0));
@@ -94,6 +109,51 @@ TEST_F(StoreWrite, AFailedSaveTakesTheChangeBackInMemoryToo) {
   }
   EXPECT_EQ(a->GetField(door, "r"), "");
   ASSERT_TRUE(a->Commit());
+  EXPECT_EQ(OnDisk(door, "r"), "");
+}
+
+// After a failed save the record is back to the file's line and no longer this station's
+// change: once its lock is gone another station changes it, and this station's next save
+// (of another record) must not put the old line back over that change.
+TEST_F(StoreWrite, AFailedSaveLeavesNoOldLineToOverwriteTheNextStationsChange) {
+  TScopedRecorder ui;
+  {
+    TStoreWrite write(*a.db, {door});
+    ASSERT_TRUE(write.Ok());
+    a->SetField(door, "r", "not saved");
+    TPfFaultScope fault([](TPfOp op, const std::string&) { return op == TPfOp::Rename ? EIO : 0; });
+    EXPECT_FALSE(write.Commit());
+  }
+  {
+    TStoreWrite write(*b.db, {door});
+    ASSERT_TRUE(write.Ok());
+    b->SetField(door, "r", "by B");
+    ASSERT_TRUE(write.Commit());
+  }
+  {
+    TStoreWrite write(*a.db, {key});
+    ASSERT_TRUE(write.Ok());
+    a->SetField(key, "r", "by A");
+    ASSERT_TRUE(write.Commit());
+  }
+  EXPECT_EQ(OnDisk(door, "r"), "by B");
+  EXPECT_EQ(OnDisk(key, "r"), "by A");
+}
+
+// Changes of this station that were unsaved when the write began stay its changes.
+TEST_F(StoreWrite, ATakenBackWriteKeepsEarlierUnsavedChanges) {
+  a->AutoSave = false;
+  a->SetField(door, "n2", "earlier");
+  a->SelectRecord(key);  // the earlier change is now in the lines, not yet saved
+  {
+    TStoreWrite write(*a.db, {door});
+    ASSERT_TRUE(write.Ok());
+    a->SetField(door, "r", "taken back");
+  }
+  a->AutoSave = true;
+  EXPECT_TRUE(a->HasUnsavedChange(door));
+  ASSERT_TRUE(a->Commit());
+  EXPECT_EQ(OnDisk(door, "n2"), "earlier");
   EXPECT_EQ(OnDisk(door, "r"), "");
 }
 

@@ -1,0 +1,184 @@
+// One key issue (ExecuteTransfer) against the physical work it cannot avoid: writing the
+// whole store safely once (the same bytes to a "~" file, fsync, rename, fsync of the
+// folder), measured in the same run on the same folder.
+//
+// Stores of 10,000 and 100,000 records: keys with stock counters and links to a cabinet,
+// persons, doors. Each iteration issues one piece of another key to another person (1,000
+// pairs in turn), so holder lines and link lists stay small. Counters: the ratio to the raw
+// write, and how often a booking read the file again (it never should: nobody else wrote).
+// The second argument 0 switches the history off, which shows what its line (one append
+// with its own fsync) adds to the booking.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "basic/FileCtrl2.h"
+#include "basic/ValueString.h"
+#include "data/AccessProtection.h"
+#include "data/HistoryUnit.h"
+#include "data/MiniDBUnit.h"
+#include "data/TransferUnit.h"
+#include "data/UnitTR100.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
+
+constexpr int32_t kPairs = 1000;
+
+struct TFixture {
+  std::string folder;
+  std::string file;
+  int32_t records = 0;
+  // IDs: 1 the cabinet, 2 .. 1 + kPairs keys, then kPairs persons, then doors.
+  int32_t FirstKey() const { return 2; }
+  int32_t FirstPerson() const { return 2 + kPairs; }
+};
+
+std::string Quote(const std::string& item) {
+  std::string out;
+  AppendCommaItem(out, item);
+  return out;
+}
+
+struct TFixtures : std::map<int32_t, TFixture> {
+  ~TFixtures() {
+    std::error_code ec;
+    for (auto& [n, f] : *this) std::filesystem::remove_all(f.folder, ec);
+  }
+};
+
+TFixture& Fixture(int32_t records) {
+  static TFixtures fixtures;
+  auto it = fixtures.find(records);
+  if (it != fixtures.end()) return it->second;
+  TFixture& f = fixtures[records];
+  char tmpl[] = "/tmp/bench_transfer-XXXXXX";
+  f.folder = std::string(mkdtemp(tmpl)) + "/";
+  f.file = f.folder + "Data.ada";
+  f.records = records;
+  std::vector<std::string> lines = {"\x01", "LastID=" + std::to_string(records), "FileTitle=",
+                                    "AppName=Tessaro", "AppOptions=",
+                                    "KeysystemNames=Hauptanlage"};
+  for (int32_t id = 1; id <= records; ++id) {
+    std::string line = "i=" + std::to_string(id);
+    auto field = [&](const std::string& key, const std::string& value) {
+      line += "," + Quote(key + "=" + ScrambleStr(value));
+    };
+    if (id == 1) {
+      line += ",c=8";
+      field("n", "Hauptschrank");
+    } else if (id < f.FirstPerson()) {
+      line += ",c=4";
+      field("n", "S " + std::to_string(id));
+      field("ks", "1");
+      field("cnt", "1000000");
+      field("total", "1000000");
+      line += ",l8=1," + Quote("o1=" + ScrambleStr("ct=1000000,tl=1000000"));
+    } else if (id < f.FirstPerson() + kPairs) {
+      line += ",c=5";
+      field("n", "Person " + std::to_string(id));
+      field("Abt", "Abteilung " + std::to_string(id % 20));
+      field("Nr", std::to_string(10000 + id));
+    } else {
+      line += ",c=3";
+      field("n", "Raum " + std::to_string(id));
+      field("flr", std::to_string(id % 5));
+      field("ks", "1");
+    }
+    field("GUID", "0000." + std::to_string(id));
+    lines.push_back(std::move(line));
+  }
+  if (!SaveTextFileSafe(lines, f.file, false)) std::abort();
+  return f;
+}
+
+// The reference: the store's bytes written safely to a file beside it.
+double RawWrite(const TFixture& f, const std::string& bytes) {
+  const std::string target = f.folder + "raw.ada";
+  const std::string temp = f.folder + "~raw";
+  auto t0 = Clock::now();
+  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) std::abort();
+  size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n <= 0) std::abort();
+    done += static_cast<size_t>(n);
+  }
+  ::fsync(fd);
+  ::close(fd);
+  if (::rename(temp.c_str(), target.c_str()) != 0) std::abort();
+  int dir = ::open(f.folder.c_str(), O_RDONLY | O_DIRECTORY);
+  ::fsync(dir);
+  ::close(dir);
+  return Seconds(t0, Clock::now());
+}
+
+void BM_IssueBooking(benchmark::State& state) {
+  const TFixture& f = Fixture(static_cast<int32_t>(state.range(0)));
+  TAccessProtectionRegistry registry;
+  THistory history(&registry);
+  THistoryScope historyScope(history);
+  auto db = std::make_unique<TMiniDB>();
+  db->Registry = &registry;
+  db->StationKey = "bench";
+  if (!db->Open(f.folder, "Data", "Tessaro")) std::abort();
+  history.SetFolder(f.folder);
+  history.Enable(state.range(1) != 0);
+  double booking = 0, raw = 0;
+  int64_t n = 0;
+  const int32_t loadsBefore = db->LoadCount;
+  for (auto _ : state) {
+    const int32_t pair = static_cast<int32_t>(n % kPairs);
+    TTransferRecord r;
+    r.Kind = tkIssue;
+    r.KeyId = f.FirstKey() + pair;
+    r.Quantity = 1;
+    r.ReceiptNo = std::to_string(n);
+    SetTransferOwners(*db, r, f.FirstPerson() + pair, 1);
+    r.CabinetId = 1;
+    auto t0 = Clock::now();
+    if (!ExecuteTransfer(*db, r)) std::abort();
+    double t = Seconds(t0, Clock::now());
+    state.SetIterationTime(t);
+    booking += t;
+    state.PauseTiming();
+    std::string bytes;
+    ReadFileToString(f.file, bytes);
+    raw += RawWrite(f, bytes);
+    state.ResumeTiming();
+    ++n;
+  }
+  state.counters["raw_write_ms"] = raw / n * 1e3;
+  state.counters["vs_raw_write"] = booking / raw;
+  state.counters["rereads"] = db->LoadCount - loadsBefore;
+  state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(f.file)) / 1e6;
+}
+
+}  // namespace
+
+BENCHMARK(BM_IssueBooking)
+    ->ArgNames({"records", "history"})
+    ->Args({10000, 1})
+    ->Args({100000, 1})
+    ->Args({10000, 0})
+    ->Args({100000, 0})
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

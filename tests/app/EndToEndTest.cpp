@@ -1,0 +1,111 @@
+// The program as a user meets it, in a process of its own: started on a data folder with
+// one client, the client chosen, a user logged in, every page visited, logged out and the
+// window closed. Afterwards the store is intact, the history holds the login and the
+// automatic backup that was due exists.
+#include <string>
+#include <vector>
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+#include "LoginTestSupport.h"
+#include "app/UnitTR100Win.h"
+#include "basic/BasicsUnit.h"
+#include "data/IniUnit.h"
+
+#ifndef TESSARO_AUTOMATED_PROGRAM
+#error "TESSARO_AUTOMATED_PROGRAM names the program with the test driver"
+#endif
+
+namespace {
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<TPfFolderEntry> entries;
+  PfListFolder(folder, entries);
+  std::vector<std::string> names;
+  for (const TPfFolderEntry& e : entries)
+    if (e.kind == TPfKind::File) names.push_back(e.name);
+  return names;
+}
+
+TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
+  TLoginEnv env;
+  const std::string backup = env.dir.Dir() + "backup/";
+  // The client and its store with one user who left a record to show at the last logout.
+  TMandantInfoRec client;
+  client.Name = "Acme";
+  client.Title = "Acme GmbH";
+  ASSERT_TRUE(AddClient(client, 0));
+  int32_t anna = 0;
+  int recordsBefore = 0;
+  {
+    TStoreMaker maker(env.Data(), "Data-Acme");
+    anna = maker.User("Anna", "Secret");
+    maker.db.SetField(anna, "LastItems", std::to_string(anna) + ";");
+    maker.db.Commit();
+    TItemList users;
+    maker.db.ListClassValid(icUser, users);
+    recordsBefore = users.Count();
+  }
+  // The program finds the data root in its settings file; the data folder's settings ask
+  // for a daily backup without a question.
+  ASSERT_TRUE(WriteSetting(kSettingsProgramLevel, "DataPath", env.Data()));
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupInterval", "1"));
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupRequester", "0"));
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupPath", backup));
+  WriteAllBytes(env.Prog() + "Tessaro", "");
+
+  QProcess program;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
+  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
+  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
+  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
+  program.setProcessEnvironment(environment);
+  program.setProcessChannelMode(QProcess::SeparateChannels);
+  program.start(TESSARO_AUTOMATED_PROGRAM,
+                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  const bool finished = program.waitForFinished(45000);
+  if (!finished) program.kill();
+  const std::string out = program.readAllStandardOutput().toStdString();
+  const std::string err = program.readAllStandardError().toStdString();
+  ASSERT_TRUE(finished) << out << err;
+  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(program.exitCode(), 0) << out << err;
+
+  EXPECT_NE(out.find("client Acme GmbH"), std::string::npos) << out;
+  EXPECT_NE(out.find("logged in as Anna"), std::string::npos) << out;
+  for (int page : {pgBuildings, pgDoors, pgGroups, pgKeys, pgPersons, pgIssueReturn, pgLimits,
+                   pgHistory, pgUsers, pgHelp})
+    EXPECT_NE(out.find("page " + std::to_string(page) + " shown"), std::string::npos) << out;
+  EXPECT_EQ(out.find("refused"), std::string::npos) << out;
+  EXPECT_NE(out.find("logged out"), std::string::npos) << out;
+  EXPECT_NE(out.find("undriven dialogs 0"), std::string::npos) << out << err;
+
+  // The store: the user is there, the record to show was emptied at logout.
+  {
+    TStoreMaker check(env.Data(), "Data-Acme");
+    TItemList users;
+    check.db.ListClassValid(icUser, users);
+    EXPECT_EQ(users.Count(), recordsBefore);
+    EXPECT_EQ(check.db.GetField(anna, "LastItems"), "");
+    EXPECT_EQ(check.db.GetDisplayName(anna), "Anna");
+  }
+  // The history holds the login.
+  bool login = false;
+  for (const std::string& name : FilesIn(env.Data()))
+    if (name.rfind("Log", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".alg")
+      login = login || ReadAllBytes(env.Data() + name).find("Login") != std::string::npos;
+  EXPECT_TRUE(login);
+  // The store changed in this run and no backup was made before: one now.
+  bool backupMade = false;
+  for (const std::string& name : FilesIn(backup))
+    backupMade = backupMade || (name.rfind("Data-Acme ", 0) == 0 &&
+                                name.substr(name.size() - 4) == ".ada");
+  EXPECT_TRUE(backupMade) << out;
+}
+
+}  // namespace

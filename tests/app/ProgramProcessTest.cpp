@@ -1,0 +1,225 @@
+// The programs themselves, as separate processes on the offscreen platform: start-up to the
+// event loop, a second start, the orderly end on a termination signal, and the loader.
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <QLocalSocket>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+#include "app/StartupTestSupport.h"
+#include "app/Unit1.h"
+#include "basic/widgets/InstanceChannel.h"
+#include "support/RegistryTestRoot.h"
+
+namespace {
+
+// Generous: the sanitizer build starts slowly. Nothing waits this long when all is well.
+constexpr int kDeadlineMs = 60000;
+
+QString ProgramFile(const char* name) { return QString(TESSARO_PROGRAM_DIR "/") + name; }
+
+// The environment of this test (its instance folder and registry root) for the programs.
+QProcessEnvironment ProgramEnvironment() {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  return env;
+}
+
+void Start(QProcess& process, const char* program, const QStringList& args) {
+  process.setProcessEnvironment(ProgramEnvironment());
+  process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  process.start(ProgramFile(program), args);
+  ASSERT_TRUE(process.waitForStarted(kDeadlineMs)) << program;
+}
+
+// Waits until a window answers on the program's channel (code 0: answered, nothing done).
+// False when the process ended before, or the deadline passed.
+bool WaitUntilAnswering(QProcess* process) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < kDeadlineMs) {
+    if (SendChannelCode(kInstanceChannelName, 0, 1000) == 1) return true;
+    if (process && process->state() == QProcess::NotRunning) return false;
+    if (process)
+      process->waitForFinished(50);
+    else
+      usleep(50 * 1000);
+  }
+  return false;
+}
+
+// The process that listens on the channel (from the socket's peer credentials); 0 when none.
+pid_t ListenerPid(const std::string& channel) {
+  QLocalSocket socket;
+  socket.connectToServer(QString::fromStdString(ChannelSocketPath(channel)));
+  if (!socket.waitForConnected(kChannelTimeoutMs)) return 0;
+  ucred credentials{};
+  socklen_t size = sizeof credentials;
+  const int fd = static_cast<int>(socket.socketDescriptor());
+  const pid_t pid =
+      getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 ? credentials.pid : 0;
+  socket.abort();
+  return pid;
+}
+
+// Waits until the process handles SIGTERM itself (from then on the signal ends it in order).
+bool WaitUntilCatchingSigterm(QProcess& process) {
+  const std::string status = "/proc/" + std::to_string(process.processId()) + "/status";
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < kDeadlineMs && process.state() == QProcess::Running) {
+    std::ifstream in(status);
+    std::string line;
+    while (std::getline(in, line))
+      if (line.rfind("SigCgt:", 0) == 0 &&
+          (std::stoull(line.substr(7), nullptr, 16) & (1ull << (SIGTERM - 1))) != 0)
+        return true;
+    process.waitForFinished(20);
+  }
+  return false;
+}
+
+bool SocketExists(const std::string& channel) {
+  return access(ChannelSocketPath(channel).c_str(), F_OK) == 0;
+}
+
+std::vector<std::string> CommandLineOf(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+  std::vector<std::string> args;
+  std::string arg;
+  while (std::getline(in, arg, '\0')) args.push_back(arg);
+  return args;
+}
+
+// The programs of this test still running: Tessaro processes whose instance folder is this
+// test's (the loader's program is no child of ours).
+std::vector<pid_t> OwnPrograms() {
+  const std::string program = ProgramFile("Tessaro").toStdString();
+  const std::string marker = std::string("TESSARO_INSTANCE_DIR=") + std::getenv("TESSARO_INSTANCE_DIR");
+  std::vector<pid_t> pids;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = std::stoi(name);
+    const std::vector<std::string> args = CommandLineOf(pid);
+    if (args.empty() || args[0] != program) continue;
+    std::ifstream in(entry.path() / "environ", std::ios::binary);
+    std::string variable;
+    while (std::getline(in, variable, '\0'))
+      if (variable == marker) pids.push_back(pid);
+  }
+  return pids;
+}
+
+// Waits until exactly these programs of the test run.
+bool WaitForOwnPrograms(const std::vector<pid_t>& expected) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < kDeadlineMs) {
+    if (OwnPrograms() == expected) return true;
+    usleep(20 * 1000);
+  }
+  return false;
+}
+
+class ProgramProcess : public ::testing::Test {
+ protected:
+  // A program left over by a failed test must not outlive it.
+  ~ProgramProcess() override {
+    for (pid_t pid : OwnPrograms()) kill(pid, SIGTERM);
+  }
+
+  TInstanceDirScope instanceDir_;
+  TRegistryTestRoot registry_;
+  TTempDir data_;
+};
+
+TEST_F(ProgramProcess, StartsAnswersASecondStartAndEndsCleanly) {
+  const QString dataArg = QString::fromStdString("datapath=" + data_.Dir());
+  QProcess first;
+  Start(first, "Tessaro", {dataArg});
+  ASSERT_TRUE(WaitUntilAnswering(&first)) << "the first instance reaches its event loop";
+  EXPECT_EQ(ListenerPid(kInstanceChannelName), first.processId());
+
+  // A second start brings the first window to the front and ends at once, without a marker.
+  QProcess second;
+  Start(second, "Tessaro", {dataArg});
+  ASSERT_TRUE(second.waitForFinished(kDeadlineMs));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(first.state(), QProcess::Running);
+  EXPECT_EQ(ListenerPid(kInstanceChannelName), first.processId());
+
+  // A multistart instance runs beside it and, at its end, leaves the first one's marker.
+  QProcess beside;
+  Start(beside, "Tessaro", {dataArg, "multistart"});
+  ASSERT_TRUE(WaitUntilCatchingSigterm(beside)) << "it runs";
+  EXPECT_EQ(ListenerPid(kInstanceChannelName), first.processId());
+  beside.terminate();
+  ASSERT_TRUE(beside.waitForFinished(kDeadlineMs));
+  EXPECT_EQ(beside.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(beside.exitCode(), 0);
+  EXPECT_EQ(ListenerPid(kInstanceChannelName), first.processId());
+  EXPECT_EQ(SendChannelCode(kInstanceChannelName, kCopyDataActivate), 1);
+
+  // A termination signal ends the first one through its orderly shutdown.
+  first.terminate();
+  ASSERT_TRUE(first.waitForFinished(kDeadlineMs));
+  EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(first.exitCode(), 0) << "a sanitizer report would change the exit code";
+  EXPECT_FALSE(SocketExists(kInstanceChannelName)) << "the marker goes with its instance";
+}
+
+TEST_F(ProgramProcess, LoaderStartsTheProgramWithItsArgumentsAndClosesOnItsSignal) {
+  const std::string dataArg = "datapath=" + data_.Dir() + "my data/";
+  QProcess loader;
+  Start(loader, "Start", {"multistart", QString::fromStdString(dataArg)});
+  ASSERT_TRUE(loader.waitForFinished(kDeadlineMs));
+  EXPECT_EQ(loader.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(loader.exitCode(), 0) << "closed by the program's signal, not by its time-out";
+
+  ASSERT_TRUE(WaitUntilAnswering(nullptr));
+  const pid_t program = ListenerPid(kInstanceChannelName);
+  ASSERT_GT(program, 0);
+  EXPECT_EQ(OwnPrograms(), std::vector<pid_t>{program});
+  const std::vector<std::string> args = CommandLineOf(program);
+  ASSERT_EQ(args.size(), 3u);
+  EXPECT_EQ(args[0], ProgramFile("Tessaro").toStdString());
+  EXPECT_EQ(args[1], "multistart");
+  EXPECT_EQ(args[2], dataArg) << "one argument, blank and all";
+
+  ASSERT_EQ(kill(program, SIGTERM), 0);
+  QElapsedTimer clock;
+  clock.start();
+  while (SocketExists(kInstanceChannelName) && clock.elapsed() < kDeadlineMs) usleep(20 * 1000);
+  EXPECT_FALSE(SocketExists(kInstanceChannelName));
+}
+
+TEST_F(ProgramProcess, LoaderOfASecondStartClosesToo) {
+  QProcess first;
+  Start(first, "Tessaro", {});
+  ASSERT_TRUE(WaitUntilAnswering(&first));
+
+  QProcess loader;
+  Start(loader, "Start", {});
+  ASSERT_TRUE(loader.waitForFinished(kDeadlineMs));
+  EXPECT_EQ(loader.exitCode(), 0) << "the second start signalled before it ended";
+  EXPECT_EQ(ListenerPid(kInstanceChannelName), first.processId());
+  EXPECT_TRUE(WaitForOwnPrograms({static_cast<pid_t>(first.processId())}))
+      << "the second start ended";
+
+  first.terminate();
+  ASSERT_TRUE(first.waitForFinished(kDeadlineMs));
+  EXPECT_EQ(first.exitCode(), 0);
+}
+
+}  // namespace
