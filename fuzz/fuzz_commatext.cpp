@@ -1,5 +1,6 @@
-// Arbitrary bytes as a record line: the comma-text reader must not crash or loop, and
-// whatever it reads must be written back as a line that reads to the same items.
+// Arbitrary bytes as a record line: the comma-text reader must not crash or loop, whatever
+// it reads must be written back as a line that reads to the same items, and a value read
+// in place must be the parsed list's.
 // fuzz-seconds: 15
 
 #include <cstddef>
@@ -19,6 +20,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (list.Count() != static_cast<int>(items.size())) std::abort();
   for (size_t i = 0; i < items.size(); ++i)
     if (list[static_cast<int>(i)] != items[i]) std::abort();
+
+  // Values read in place are those of the parsed list, for the keys the line holds.
+  std::string value;
+  for (size_t i = 0; i < items.size() && i < 8; ++i) {
+    const size_t eq = items[i].find('=');
+    if (eq == std::string::npos) continue;
+    const std::string key = items[i].substr(0, eq);
+    CommaTextValue(text, key, value);
+    if (value != list.ValueOf(key)) std::abort();
+  }
 
   const std::string written = BuildCommaText(items);
   if (written != list.GetCommaText()) std::abort();

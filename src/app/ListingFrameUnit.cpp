@@ -407,11 +407,12 @@ void ApplyListingFilters(TMiniDB& db, TItemList& ids, int32_t buildingFilter,
 
 namespace {
 
-std::vector<TListRow> RowsOf(const TQStringList& list) {
+// Takes the texts over: a full listing has a hundred thousand of them.
+std::vector<TListRow> RowsOf(TQStringList&& list) {
   std::vector<TListRow> rows;
   rows.reserve(static_cast<size_t>(list.Count()));
-  for (const TStringItem& item : list.Items())
-    rows.push_back({item.text, static_cast<int32_t>(item.object)});
+  for (TStringItem& item : list.TakeItems())
+    rows.push_back({std::move(item.text), static_cast<int32_t>(item.object)});
   return rows;
 }
 
@@ -490,7 +491,7 @@ void TListingFrame::Refresh() {
   {
     selecting_ = true;
     ApplyGroupGaps();
-    Model->SetRows(RowsOf(*entries));
+    Model->SetRows(RowsOf(std::move(*entries)));
     const int row = Model->RowOfId(selected);
     if (row >= 0) ListBox->setCurrentIndex(Model->index(row));
     selecting_ = false;

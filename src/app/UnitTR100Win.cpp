@@ -1,6 +1,9 @@
 #include "app/UnitTR100Win.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
+#include <string_view>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -746,33 +749,105 @@ void AddListItem(QListWidget* list, const std::string& text, int32_t id) {
 
 namespace {
 
-// Counts the name beginnings offered by the kept records.
+// Counts the name beginnings offered by the kept records. A listing offers one per record,
+// mostly all different. Offering only appends the part and its upper-case form to one
+// buffer; the parts are told apart afterwards in one pass over an open-addressing table,
+// looking ahead so that the table's memory is on its way before it is needed.
 class TSuggestionCounter {
  public:
-  void Offer(const std::string& text) {
-    const size_t tab = text.rfind('\t');
-    const std::string head = tab == std::string::npos ? text : text.substr(0, tab);
-    const size_t blank = head.rfind(' ');
-    if (blank == std::string::npos) return;
-    const std::string part = Trim(head.substr(0, blank));
-    if (part.empty()) return;
-    auto [it, added] = index_.emplace(AnsiUpperCase(part), parts_.size());
-    if (added) parts_.push_back({part, 0});
-    else ++parts_[it->second].second;
+  explicit TSuggestionCounter(size_t expected = 0) {
+    offers_.reserve(expected);
+    arena_.reserve(expected * 48);
   }
-  // The parts offered at least twice, after the "all" text.
-  void Into(TQStringList& list) const {
+
+  void Offer(std::string_view text) {
+    const size_t tab = text.rfind('\t');
+    const std::string_view head = tab == std::string_view::npos ? text : text.substr(0, tab);
+    const size_t blank = head.rfind(' ');
+    if (blank == std::string_view::npos) return;
+    std::string_view part = head.substr(0, blank);
+    while (!part.empty() && static_cast<unsigned char>(part.front()) <= 32) part.remove_prefix(1);
+    while (!part.empty() && static_cast<unsigned char>(part.back()) <= 32) part.remove_suffix(1);
+    if (part.empty()) return;
+    TOffer offer;
+    offer.offset = arena_.size();
+    offer.length = part.size();
+    arena_.append(part);
+    arena_.append(part);
+    AnsiUpperCaseInPlace(arena_.data() + offer.offset + offer.length, offer.length);
+    offer.hash = std::hash<std::string_view>()(UpperOf(offer));
+    offers_.push_back(offer);
+  }
+
+  // The parts offered at least twice, in the order first offered, after the "all" text.
+  void Into(TQStringList& list) {
+    Count();
     list.Clear();
     list.SetSorted(false);
     list.AddObject(ShowAllText(), 0);
-    for (const auto& [part, count] : parts_)
-      if (count > 0) list.AddObject(part, count);
+    for (const TOffer& offer : offers_)
+      if (offer.count > 0) list.AddObject(arena_.substr(offer.offset, offer.length), offer.count);
   }
 
  private:
-  std::vector<std::pair<std::string, int>> parts_;
-  std::unordered_map<std::string, size_t> index_;
+  struct TOffer {
+    size_t hash = 0;
+    size_t offset = 0;  // the part as offered, then its upper-case form
+    size_t length = 0;
+    int count = -1;     // times offered again; -1 for a repeated offer
+  };
+
+  std::string_view UpperOf(const TOffer& offer) const {
+    return std::string_view(arena_).substr(offer.offset + offer.length, offer.length);
+  }
+
+  void Count() {
+    size_t size = 64;
+    while (size < offers_.size() * 2) size *= 2;
+    // A slot holds the upper half of the hash and the first offer's index + 1 (0: free).
+    std::vector<uint64_t> table(size, 0);
+    const size_t mask = size - 1;
+    constexpr size_t kAhead = 16;
+    for (size_t i = 0; i < offers_.size(); ++i) {
+      if (i + kAhead < offers_.size()) __builtin_prefetch(&table[offers_[i + kAhead].hash & mask]);
+      TOffer& offer = offers_[i];
+      const uint64_t tag = static_cast<uint64_t>(offer.hash) >> 32 << 32;
+      for (size_t slot = offer.hash & mask;; slot = (slot + 1) & mask) {
+        const uint64_t entry = table[slot];
+        if (entry == 0) {
+          table[slot] = tag | (i + 1);
+          offer.count = 0;
+          break;
+        }
+        if ((entry & 0xFFFFFFFF00000000u) != tag) continue;
+        TOffer& first = offers_[(entry & 0xFFFFFFFFu) - 1];
+        if (first.hash == offer.hash && UpperOf(first) == UpperOf(offer)) {
+          ++first.count;
+          break;
+        }
+      }
+    }
+  }
+
+  std::vector<TOffer> offers_;
+  std::string arena_;
 };
+
+// The first 16 bytes of a sort key as two big-endian numbers, zero-padded: comparing them
+// orders two keys as comparing the keys byte by byte would, unless both are equal.
+struct TKeyHead {
+  uint64_t high = 0;
+  uint64_t low = 0;
+};
+
+TKeyHead HeadOf(std::string_view key) {
+  unsigned char bytes[16] = {};
+  std::memcpy(bytes, key.data(), std::min<size_t>(key.size(), 16));
+  TKeyHead head;
+  for (int i = 0; i < 8; ++i) head.high = head.high << 8 | bytes[i];
+  for (int i = 8; i < 16; ++i) head.low = head.low << 8 | bytes[i];
+  return head;
+}
 
 }  // namespace
 
@@ -791,68 +866,139 @@ std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids
   TSearchLikeGoogle matcher;
   if (!search.empty()) matcher.SetSearchText(search);
   const bool searching = matcher.Count > 0;
-  const TListTextFormatter format = formatter ? formatter : DefaultFormatter();
   const int startCounter = refreshCounter ? *refreshCounter : 0;
 
+  // An entry under a heading is ordered by the heading's key, then after the heading
+  // (level 1), then by its own key. The keys are kept end to end in one buffer.
   struct TRow {
-    std::string orderKey;  // the heading's key for an entry under a heading
-    int level;             // 0 entry or heading, 1 entry under a heading
-    std::string sortKey;
     std::string text;
-    int32_t id;
+    uint32_t key = 0, keyLength = 0;
+    uint32_t order = 0, orderLength = 0;
+    int32_t id = 0;
+    int32_t group = 0;  // the heading record of an entry under a heading
+    int level = 0;
   };
+  const size_t walked = static_cast<size_t>(std::max(ids.Count(), 0));
   std::vector<TRow> rows;
-  std::vector<int32_t> groups;  // heading records, in order of first need
-  std::unordered_set<int32_t> kept;
-  TSuggestionCounter counter;
+  rows.reserve(walked);
+  std::string keys;
+  keys.reserve(walked * 40);
+  auto addKey = [&keys](TRow& row, const std::string& key) {
+    row.key = static_cast<uint32_t>(keys.size());
+    row.keyLength = static_cast<uint32_t>(key.size());
+    keys += key;
+  };
+  TSuggestionCounter counter(suggestions ? walked : 0);
+  bool anyGroup = false;
+  std::string upper;  // the searched text, upper-cased
 
   for (int32_t i = 0; i < ids.Count(); ++i) {
     if (refreshCounter && i > 0 && i % 16 == 0) {
       ProcessEvents();
       if (*refreshCounter != startCounter) return nullptr;
     }
+    if (i + 8 < ids.Count()) db->PrefetchRecord(ids.Get(i + 8));
     const int32_t id = ids.Get(i);
-    const std::string display = db->GetValidDisplayName(id);
+    if (!db->IsValid(id)) continue;
+    const std::string& display = db->DisplayNameOf(id);
     if (display.empty()) continue;
-    if (systemFilter != ksAll && db->GetKeySystem(id) != systemFilter) continue;
-    if (searching && !matcher.Matches(plainMatch ? display : BeforeTab(display))) continue;
-    counter.Offer(display);
-    TListEntryText entry = format(id, option);
-    if (entry.group != 0 && entry.group != id) {
-      rows.push_back({std::string(), 1, entry.sortKey, " \xBB " + entry.text, id});
-      groups.push_back(entry.group);
+    if (systemFilter != ksAll &&
+        StrToPosInt(db->ReadLineField(id, fkKeySystem)) != systemFilter)
+      continue;
+    if (searching) {
+      std::string_view searched = display;
+      if (!plainMatch) searched = searched.substr(0, searched.find('\t'));
+      if (!matcher.Matches(searched, upper)) continue;
+    }
+    if (suggestions) counter.Offer(display);
+    TRow& row = rows.emplace_back();
+    row.id = id;
+    int32_t group = 0;
+    if (formatter) {
+      TListEntryText entry = formatter(id, option);
+      row.text = std::move(entry.text);
+      addKey(row, entry.sortKey);
+      group = entry.group;
     } else {
-      rows.push_back({entry.sortKey, 0, entry.sortKey, entry.text, id});
-      kept.insert(id);
+      // The standard list text: the display text, the installed formatter's key, and the
+      // mother of a split record as the heading.
+      row.text = display;
+      row.key = static_cast<uint32_t>(keys.size());
+      AppendItemSortKey(*db, id, keys, group);
+      row.keyLength = static_cast<uint32_t>(keys.size() - row.key);
+    }
+    if (group != 0 && group != id) {
+      row.text.insert(0, " \xBB ");
+      row.group = group;
+      row.level = 1;
+      anyGroup = true;
     }
   }
 
   // One heading per group record, unless the record itself is listed.
-  std::unordered_map<int32_t, std::string> groupKeys;
-  std::vector<TRow> headings;
-  size_t child = 0;
-  for (TRow& row : rows) {
-    if (row.level == 0) continue;
-    const int32_t group = groups[child++];
-    auto it = groupKeys.find(group);
-    if (it == groupKeys.end()) {
-      TListEntryText heading = format(group, option);
-      it = groupKeys.emplace(group, heading.sortKey).first;
-      if (!kept.count(group)) {
-        headings.push_back({heading.sortKey, 0, heading.sortKey, heading.text, group});
-        kept.insert(group);
+  if (anyGroup) {
+    std::vector<int32_t> listed;
+    for (const TRow& row : rows)
+      if (row.level == 0) listed.push_back(row.id);
+    std::sort(listed.begin(), listed.end());
+    std::unordered_map<int32_t, std::pair<uint32_t, uint32_t>> groupKeys;
+    const size_t entries = rows.size();
+    for (size_t r = 0; r < entries; ++r) {
+      if (rows[r].level == 0) continue;
+      const int32_t group = rows[r].group;
+      auto it = groupKeys.find(group);
+      if (it == groupKeys.end()) {
+        TRow heading;
+        heading.id = group;
+        if (formatter) {
+          TListEntryText entry = formatter(group, option);
+          heading.text = std::move(entry.text);
+          addKey(heading, entry.sortKey);
+        } else {
+          heading.text = db->GetValidDisplayName(group);
+          int32_t mother = 0;
+          heading.key = static_cast<uint32_t>(keys.size());
+          AppendItemSortKey(*db, group, keys, mother);
+          heading.keyLength = static_cast<uint32_t>(keys.size() - heading.key);
+        }
+        it = groupKeys.emplace(group, std::make_pair(heading.key, heading.keyLength)).first;
+        if (!std::binary_search(listed.begin(), listed.end(), group))
+          rows.push_back(std::move(heading));
       }
+      rows[r].order = it->second.first;
+      rows[r].orderLength = it->second.second;
     }
-    row.orderKey = it->second;
   }
-  rows.insert(rows.end(), headings.begin(), headings.end());
-  std::stable_sort(rows.begin(), rows.end(), [](const TRow& a, const TRow& b) {
-    if (int c = CompareSortKeys(a.orderKey, b.orderKey)) return c < 0;
-    if (a.level != b.level) return a.level < b.level;
-    return CompareSortKeys(a.sortKey, b.sortKey) < 0;
+  for (TRow& row : rows) {
+    if (row.level != 0) continue;
+    row.order = row.key;
+    row.orderLength = row.keyLength;
+  }
+
+  // Order by the keys' first bytes held inline, the whole keys only on a tie; the walk's
+  // order last, so equal entries stay as they came.
+  const std::string_view allKeys = keys;
+  auto orderKey = [&](const TRow& row) { return allKeys.substr(row.order, row.orderLength); };
+  auto ownKey = [&](const TRow& row) { return allKeys.substr(row.key, row.keyLength); };
+  struct TOrder {
+    TKeyHead head;
+    uint32_t row;
+  };
+  std::vector<TOrder> order(rows.size());
+  for (size_t r = 0; r < rows.size(); ++r)
+    order[r] = {HeadOf(orderKey(rows[r])), static_cast<uint32_t>(r)};
+  std::sort(order.begin(), order.end(), [&](const TOrder& a, const TOrder& b) {
+    if (a.head.high != b.head.high) return a.head.high < b.head.high;
+    if (a.head.low != b.head.low) return a.head.low < b.head.low;
+    const TRow& x = rows[a.row];
+    const TRow& y = rows[b.row];
+    if (int c = CompareSortKeys(orderKey(x), orderKey(y))) return c < 0;
+    if (x.level != y.level) return x.level < y.level;
+    if (int c = CompareSortKeys(ownKey(x), ownKey(y))) return c < 0;
+    return a.row < b.row;
   });
   result->SetCapacity(static_cast<int>(rows.size()));
-  for (const TRow& row : rows) result->AddObject(row.text, row.id);
+  for (const TOrder& o : order) result->AddObject(std::move(rows[o.row].text), rows[o.row].id);
   if (suggestions) counter.Into(*suggestions);
   return result;
 }

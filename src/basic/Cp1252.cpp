@@ -107,6 +107,12 @@ std::string AnsiUpperCase(const std::string& s) {
   return r;
 }
 
+void AnsiUpperCaseInPlace(char* text, size_t length) {
+  const auto& t = Tables().up;
+  for (size_t i = 0; i < length; ++i)
+    text[i] = static_cast<char>(t[static_cast<unsigned char>(text[i])]);
+}
+
 std::string AnsiLowerCase(const std::string& s) {
   std::string r(s);
   const auto& t = Tables().low;

@@ -4,6 +4,7 @@
 // The table to Unicode itself lives in platform/OsText.h, where the system boundary needs
 // it for file names.
 
+#include <cstddef>
 #include <string>
 
 // The Unicode code point of a 1252 byte. The five bytes 1252 leaves undefined
@@ -27,6 +28,8 @@ unsigned char UpCase1252(unsigned char c);
 unsigned char LowCase1252(unsigned char c);
 
 std::string AnsiUpperCase(const std::string& s);
+// The same in place, for code that builds many upper-case texts into its own buffers.
+void AnsiUpperCaseInPlace(char* text, size_t length);
 std::string AnsiLowerCase(const std::string& s);
 
 // Case-insensitive comparison: bytes compared after upper-casing, shorter text first on

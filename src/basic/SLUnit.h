@@ -103,6 +103,26 @@ class TStringListBase {
     InsertItem(index, s, object);
     return index;
   }
+  // The same, taking the text over.
+  int AddObject(TStr&& s, TListObject object) {
+    if (sorted_) return AddObject(static_cast<const TStr&>(s), object);
+    Changing();
+    if (Count() == capacity_) Grow();
+    items_.push_back(TItem{std::move(s), object});
+    Changed();
+    return Count() - 1;
+  }
+
+  // Hands the lines over and leaves the list empty: a list of a hundred thousand entries
+  // goes on to its view without a copy of every text.
+  std::vector<TItem> TakeItems() {
+    Changing();
+    std::vector<TItem> taken = std::move(items_);
+    items_.clear();
+    capacity_ = 0;
+    Changed();
+    return taken;
+  }
 
   void Clear() {
     const bool had = !items_.empty();
@@ -278,6 +298,14 @@ void ParseCommaText(std::string_view text, std::vector<std::string>& items);
 // The same with another delimiter and quote character.
 void ParseDelimitedText(std::string_view text, char delimiter, char quote,
                         std::vector<std::string>& items);
+// The value of the first "key=value" item of a comma text whose key equals `key` (ASCII
+// letters in any case), as the parsed list's ValueOf gives it, read in place; false and
+// empty when there is none.
+bool CommaTextValue(std::string_view text, std::string_view key, std::string& value);
+// The same for several keys (at most 64) in one walk: values[i] for keys[i]. Returns how
+// many were found.
+size_t CommaTextValues(std::string_view text, const std::string_view* keys,
+                       std::string* values, size_t count);
 // Appends one item to `out`, quoted when it has to be (no delimiter is added).
 void AppendCommaItem(std::string& out, std::string_view item, char delimiter = ',',
                      char quote = '"');

@@ -60,8 +60,15 @@ void TSearchLikeGoogle::SetSearchText(const std::string& text) {
 }
 
 bool TSearchLikeGoogle::Matches(const std::string& text) const {
+  std::string scratch;
+  return Matches(std::string_view(text), scratch);
+}
+
+bool TSearchLikeGoogle::Matches(std::string_view text, std::string& scratch) const {
   if (Count <= 0) return true;
-  std::string t = AnsiUpperCase(text);
+  std::string& t = scratch;
+  t.assign(text);
+  AnsiUpperCaseInPlace(t.data(), t.size());
   if (Transform) t = Transform(t);
   const int n = Count < kMaxTerms ? Count : kMaxTerms;
   for (int i = 0; i < n; ++i) {

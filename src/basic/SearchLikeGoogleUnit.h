@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 class TSearchLikeGoogle {
  public:
@@ -19,4 +20,6 @@ class TSearchLikeGoogle {
   void SetSearchText(const std::string& text);
   // True when `text` satisfies every term (always true without terms).
   bool Matches(const std::string& text) const;
+  // The same, upper-casing into `scratch`: a list filler tests every record with one buffer.
+  bool Matches(std::string_view text, std::string& scratch) const;
 };

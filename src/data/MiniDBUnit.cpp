@@ -1436,19 +1436,38 @@ void TMiniDB::SetIniValue(int32_t id, const std::string& name, const std::string
 std::string TMiniDB::ReadLineField(int32_t id, std::string_view key) {
   if (!HasRecord(id)) return {};
   std::string stored;
-  if (id == CurrentID) {
-    stored = Current.ValueOf(key);
-  } else {
-    ParseCommaText(Lines[IndexLine[id]], scratch_);
-    for (const std::string& item : scratch_) {
-      if (item.size() > key.size() && item[key.size()] == '=' &&
-          SameKey(std::string_view(item).substr(0, key.size()), key)) {
-        stored = item.substr(key.size() + 1);
-        break;
-      }
-    }
-  }
+  if (id == CurrentID) stored = Current.ValueOf(key);
+  else CommaTextValue(Lines[IndexLine[id]], key, stored);
   return IsPlainField(key) ? stored : UnscrambleStr(stored);
+}
+
+void TMiniDB::ReadLineFields(int32_t id, const std::string_view* keys, std::string* values,
+                             size_t count) {
+  if (!HasRecord(id)) {
+    for (size_t i = 0; i < count; ++i) values[i].clear();
+    return;
+  }
+  if (id == CurrentID) {
+    for (size_t i = 0; i < count; ++i) values[i] = Current.ValueOf(keys[i]);
+  } else {
+    CommaTextValues(Lines[IndexLine[id]], keys, values, count);
+  }
+  for (size_t i = 0; i < count; ++i)
+    if (!IsPlainField(keys[i])) values[i] = UnscrambleStr(values[i]);
+}
+
+void TMiniDB::PrefetchRecord(int32_t id) const {
+  if (!HasRecord(id)) return;
+  const std::string& line = Lines[static_cast<size_t>(IndexLine[id])];
+  __builtin_prefetch(line.data());
+  __builtin_prefetch(line.data() + 64);
+  if (static_cast<size_t>(id) < Names2.size()) __builtin_prefetch(Names2[id].data());
+}
+
+int32_t TMiniDB::ReadFirstLink(int32_t id, int kind) {
+  if (kind < 0 || kind > 255) return 0;
+  std::string list = ReadLineField(id, LinkKey(kind));
+  return StrToIntZero(FetchValue(list));
 }
 
 bool TMiniDB::RecordFields(int32_t id, TQStringList& fields) {
@@ -1462,8 +1481,11 @@ bool TMiniDB::RecordFields(int32_t id, TQStringList& fields) {
 // =======================================================================================
 // Names
 
-std::string TMiniDB::GetDisplayName(int32_t id) const {
-  if (id < 1 || static_cast<size_t>(id) >= Names2.size()) return {};
+std::string TMiniDB::GetDisplayName(int32_t id) const { return DisplayNameOf(id); }
+
+const std::string& TMiniDB::DisplayNameOf(int32_t id) const {
+  static const std::string none;
+  if (id < 1 || static_cast<size_t>(id) >= Names2.size()) return none;
   return Names2[id];
 }
 

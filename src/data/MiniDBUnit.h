@@ -259,6 +259,8 @@ class TMiniDB {
 
   // ----- names ----------------------------------------------------------------------------
   std::string GetDisplayName(int32_t id) const;
+  // The same without a copy; valid until the names change (empty for an unknown ID).
+  const std::string& DisplayNameOf(int32_t id) const;
   std::string GetValidDisplayName(int32_t id) const;
   bool BuildDisplayName(int32_t id, bool validOnly, std::string& text, uint8_t style);
   void RefreshName(int32_t id);
@@ -301,6 +303,17 @@ class TMiniDB {
   int32_t CountValidLinks(int32_t id, int kind);
   bool HasLink(int32_t id, int kind, int32_t target);
   int32_t GetFirstLink(int32_t id, int kind);
+  // GetField and GetFirstLink without selecting the record: reading never stores the record
+  // being edited (which is read with its unsaved fields). For the list fillers, which read
+  // a field or two of every listed record.
+  std::string ReadLineField(int32_t id, std::string_view key);
+  int32_t ReadFirstLink(int32_t id, int kind);
+  // Asks the processor to fetch the record's line and display name: a walk over thousands
+  // of records calls it a few records ahead of the one it reads.
+  void PrefetchRecord(int32_t id) const;
+  // Several fields in one reading of the line: values[i] for keys[i] (at most 64).
+  void ReadLineFields(int32_t id, const std::string_view* keys, std::string* values,
+                      size_t count);
   int32_t GetOnlyLink(int32_t id, int kind);
   bool SameLinks(int32_t a, int32_t b, int kind);
   std::string GetLinkValue(int32_t id, int32_t other, const std::string& name);
@@ -370,7 +383,6 @@ class TMiniDB {
   bool PersistNewID(int32_t id);
   bool ClaimNewID(int32_t id, std::vector<std::string>& claim);
   void EndClaim(std::vector<std::string>& claim);
-  std::string ReadLineField(int32_t id, std::string_view key);
   bool RecordFields(int32_t id, TQStringList& fields);
   void SetValueOfCurrent(const std::string& key, const std::string& stored);
   // Record locks taken by one operation: exclusive access, or the IDs locked here.

@@ -1,6 +1,7 @@
 #include "data/UnitTR100.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 
 #include "basic/BasicsUnit.h"
@@ -744,22 +745,30 @@ std::string PersonFieldText(const std::string& inner, const std::string& name,
   return out;
 }
 
-std::string TypeField(TMiniDB& db, int32_t id) { return db.GetField(id, fkKeyType); }
-
 // "Name" blank 0x01 and the ID, padded so that a longer ID never sorts between a record
-// and the copies behind it.
-std::string NamePart(TMiniDB& db, int cls, int32_t id) {
-  std::string idText = std::to_string(id);
-  if (idText.size() < 10) idText.insert(0, 10 - idText.size(), '0');
-  return AnsiUpperCase(NameCaseOf(cls, db.GetDisplayName(id))) + " \x01" + idText;
+// and the copies behind it. Appended to `key`: one sort key is built per listed record.
+void AppendNamePart(TMiniDB& db, int cls, int32_t id, std::string& key) {
+  const size_t start = key.size();
+  if (cls >= 0 && cls < 256 && ViewOptions().naturalNames[cls])
+    key += NaturalSortKey(db.GetDisplayName(id));
+  else
+    key += db.DisplayNameOf(id);
+  AnsiUpperCaseInPlace(key.data() + start, key.size() - start);
+  key += " \x01";
+  char digits[16];
+  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, id);
+  const size_t length = ec == std::errc() ? static_cast<size_t>(end - digits) : 0;
+  if (length < 10) key.append(10 - length, '0');
+  key.append(digits, length);
 }
 
 // The names of a record for its sort key: a copy's mother first, so the copy follows her.
-std::string NamesPart(TMiniDB& db, int cls, int32_t id) {
-  std::string key;
-  const int32_t mother = db.GetClass10Link(id);
-  if (mother > 0 && mother != id) key += NamePart(db, cls, mother) + "\x01";
-  return key + NamePart(db, cls, id);
+void AppendNamesPart(TMiniDB& db, int cls, int32_t id, int32_t mother, std::string& key) {
+  if (mother > 0 && mother != id) {
+    AppendNamePart(db, cls, mother, key);
+    key += '\x01';
+  }
+  AppendNamePart(db, cls, id, key);
 }
 
 TDocumentOpener& DocumentOpener() {
@@ -900,34 +909,80 @@ TItemFormatter SelectItemFormatter(int cls) {
   return closing ? TItemFormatter::Closing : TItemFormatter::Standard;
 }
 
-std::string StandardSortKey(TMiniDB& db, int32_t id) {
+namespace {
+
+void AppendStandardSortKey(TMiniDB& db, int32_t id, std::string& key, int32_t& mother) {
   const int cls = db.GetClass(id);
-  std::string key;
-  if (cls > 0 && ViewOptions().variant[cls] == 2) key = db.GetField(id, "k603") + " ";
+  const bool withNumber = cls > 0 && ViewOptions().variant[cls] == 2;
+  // One reading of the record line for the fields the key needs.
+  static const std::string motherKey = "l" + std::to_string(lkMother);
+  const std::string_view keys[] = {motherKey, fkKeyType, "k603"};
+  std::string values[3];
+  db.ReadLineFields(id, keys, values, withNumber ? 3 : 2);
+  mother = StrToIntZero(FetchValue(values[0]));
+  if (withNumber) {
+    key += values[2];
+    key += ' ';
+  }
   if (cls == icKey) {
     int32_t type = 0;
-    if (!TryStrToInt(TypeField(db, id), type)) type = 0;
+    if (!TryStrToInt(values[1], type)) type = 0;
     if (type < ktGroup || type == ktCoLockI || type == ktCoLockM) key += '\xFF';
   }
-  return key + NamesPart(db, cls, id);
+  AppendNamesPart(db, cls, id, mother, key);
 }
 
-std::string ClosingSortKey(TMiniDB& db, int32_t id) {
+void AppendClosingSortKey(TMiniDB& db, int32_t id, std::string& key, int32_t& mother) {
   const int cls = db.GetClass(id);
   const int32_t cylinder = cls == icDoor ? db.GetFirstLink(id, icCylinder) : id;
   const int32_t door = cls == icDoor ? id : db.GetFirstLink(id, icDoor);
   const std::string cylinderNo = cylinder > 0 ? db.GetField(cylinder, "k603") : "";
   const std::string doorNo = door > 0 ? db.GetField(door, "k603") : "";
-  if (cylinderNo.empty() && doorNo.empty()) return "\x03" + NamesPart(db, cls, id);
-  return "\x02" + NaturalSortKey(cylinderNo) + "\x01" + NaturalSortKey(doorNo) + "\x01" +
-         NamesPart(db, cls, id);
+  if (cylinderNo.empty() && doorNo.empty()) {
+    key += '\x03';
+  } else {
+    key += '\x02';
+    key += NaturalSortKey(cylinderNo);
+    key += '\x01';
+    key += NaturalSortKey(doorNo);
+    key += '\x01';
+  }
+  mother = db.ReadFirstLink(id, lkMother);
+  AppendNamesPart(db, cls, id, mother, key);
+}
+
+}  // namespace
+
+std::string StandardSortKey(TMiniDB& db, int32_t id) {
+  std::string key;
+  int32_t mother = 0;
+  AppendStandardSortKey(db, id, key, mother);
+  return key;
+}
+
+std::string ClosingSortKey(TMiniDB& db, int32_t id) {
+  std::string key;
+  int32_t mother = 0;
+  AppendClosingSortKey(db, id, key, mother);
+  return key;
 }
 
 std::string ItemSortKey(TMiniDB& db, int32_t id) {
-  return ViewOptions().closingFormatter ? ClosingSortKey(db, id) : StandardSortKey(db, id);
+  std::string key;
+  int32_t mother = 0;
+  AppendItemSortKey(db, id, key, mother);
+  return key;
 }
 
-int CompareSortKeys(const std::string& a, const std::string& b) { return AnsiCompareStr(a, b); }
+void AppendItemSortKey(TMiniDB& db, int32_t id, std::string& key, int32_t& mother) {
+  if (ViewOptions().closingFormatter) AppendClosingSortKey(db, id, key, mother);
+  else AppendStandardSortKey(db, id, key, mother);
+}
+
+int CompareSortKeys(std::string_view a, std::string_view b) {
+  const int r = a.compare(b);  // unsigned bytes, as AnsiCompareStr
+  return r < 0 ? -1 : (r > 0 ? 1 : 0);
+}
 
 // ---------------------------------------------------------------------------------------
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "basic/SLUnit.h"
@@ -295,7 +296,10 @@ std::string StandardSortKey(TMiniDB& db, int32_t id);
 std::string ClosingSortKey(TMiniDB& db, int32_t id);
 // The key of the formatter SelectItemFormatter installed last.
 std::string ItemSortKey(TMiniDB& db, int32_t id);
-int CompareSortKeys(const std::string& a, const std::string& b);
+// The same appended to `key`, with the record's mother (its first link of kind lkMother,
+// 0 without), which the key is built from: a list filler makes one key per listed record.
+void AppendItemSortKey(TMiniDB& db, int32_t id, std::string& key, int32_t& mother);
+int CompareSortKeys(std::string_view a, std::string_view b);
 
 // ---------------------------------------------------------------------------------------
 // Cabinets.

@@ -628,6 +628,51 @@ TEST_F(SearchList, GroupHeadingsAreInsertedOnceWithTheirEntriesBelow) {
   }
 }
 
+// The order compares whole keys byte by byte, however long their common beginning, and
+// keeps records with equal keys in the order of the IDs.
+TEST_F(SearchList, EntriesFollowTheirWholeSortKeys) {
+  const std::string a16(16, 'A');
+  const std::vector<std::string> keys = {
+      a16 + "B",  a16,         "\xFF",  a16 + "\x01", "", a16 + "A" + std::string(30, 'z'),
+      a16 + "A",  "\x80" "abc", "A",     a16 + "\xFF", a16 + "A" + std::string(30, 'y'), a16 + "B"};
+  std::map<int32_t, std::string> keyOf;
+  TItemList ids;
+  for (size_t i = 0; i < keys.size(); ++i) {
+    const int32_t id = Record(icKey, "K" + std::to_string(i));
+    keyOf[id] = keys[i];
+    ids.Add(id);
+  }
+  TListTextFormatter formatter = [&](int32_t id, uint8_t) {
+    TListEntryText entry;
+    entry.text = a->GetName(id);
+    entry.sortKey = keyOf[id];
+    return entry;
+  };
+  auto list = Fill(ids, "", ksAll, false, nullptr, formatter);
+  EXPECT_EQ(Texts(*list), (std::vector<std::string>{"K4", "K8", "K1", "K3", "K6", "K10", "K5",
+                                                    "K0", "K11", "K9", "K7", "K2"}));
+}
+
+// Name beginnings of many records: each counted however often and in whatever case it
+// comes, listed in the order first seen with its first spelling.
+TEST_F(SearchList, SuggestionsOfManyRecords) {
+  TItemList ids;
+  for (int round = 0; round < 3; ++round)
+    for (int i = 0; i < 200; ++i)
+      if (round < 2 || i % 2 == 0)
+        ids.Add(Record(icKey, (round == 1 ? "SCHRANK " : "Schrank ") + std::to_string(i) + " " +
+                                  std::to_string(round)));
+  ids.Add(Record(icKey, "Einzeln 1"));
+  TQStringList suggestions;
+  Fill(ids, "", ksAll, false, &suggestions);
+  ASSERT_EQ(suggestions.Count(), 201);
+  EXPECT_EQ(suggestions.Get(0), ShowAllText());
+  for (int i = 0; i < 200; ++i) {
+    EXPECT_EQ(suggestions.Get(i + 1), "Schrank " + std::to_string(i));
+    EXPECT_EQ(suggestions.GetObject(i + 1), i % 2 == 0 ? 2 : 1);
+  }
+}
+
 TEST_F(SearchList, ItemListBoxKeepsTheSelectionAndOffersSuggestions) {
   const int32_t k1 = Record(icKey, "Tor 1");
   const int32_t k2 = Record(icKey, "Tor 2");

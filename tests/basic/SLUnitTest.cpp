@@ -286,12 +286,64 @@ TEST(CommaText, RoundTripOfAwkwardItems) {
   for (int round = 0; round < 3000; ++round) {
     V items(rng() % 7);
     for (auto& s : items) {
-      size_t len = rng() % 6;
+      // Some items longer than the 16 bytes the scanner looks at in one step.
+      size_t len = rng() % 4 == 0 ? rng() % 48 : rng() % 6;
       for (size_t k = 0; k < len; ++k) s += alphabet[rng() % sizeof alphabet];
     }
     std::string text = BuildCommaText(items);
     ParseCommaText(text, back);
     ASSERT_EQ(back, items) << "text: " << text;
+  }
+}
+
+TEST(CommaText, LongUnquotedItemsEndAtTheirDelimiterOrBlank) {
+  const std::string high(20, '\xE4');
+  const std::string a15(15, 'a'), a16(16, 'a'), a17(17, 'a'), a31(31, 'a');
+  const std::pair<std::string, V> cases[] = {
+      {a15 + "," + a16 + "," + a17, {a15, a16, a17}},
+      {a16 + " " + a31 + "\t" + a15, {a16, a31, a15}},
+      {a31 + "\x01" + a17 + "\x7F\x80\xFF" + ",x", {a31, a17 + "\x7F\x80\xFF", "x"}},
+      {"n=" + high + high + ",kt=2", {"n=" + high + high, "kt=2"}},
+      {high + "\xA0" + high + " " + high, {high + "\xA0" + high, high}},
+      {a17 + ",", {a17, ""}},
+  };
+  for (const auto& [text, items] : cases) {
+    V back;
+    ParseCommaText(text, back);
+    EXPECT_EQ(back, items) << text;
+  }
+}
+
+// Reading one value in place gives what the parsed list's ValueOf gives, for any text.
+TEST(CommaText, ValueReadInPlaceAgreesWithTheParsedList) {
+  const char alphabet[] = {'a', 'k', 'T', 'n', '=', '=', ',', ',', '"', ' ', '\t', '\x01',
+                           '\x80', '\xE4', '\xFF'};
+  const std::string_view keys[] = {"a", "KT", "n", "ak", "x"};
+  std::mt19937 rng(4711);
+  TQStringList parsed;
+  std::string values[5];
+  for (int round = 0; round < 4000; ++round) {
+    std::string text;
+    const size_t len = rng() % 4 == 0 ? rng() % 90 : rng() % 12;
+    for (size_t k = 0; k < len; ++k) text += alphabet[rng() % sizeof alphabet];
+    parsed.SetCommaText(text);
+    const size_t found = CommaTextValues(text, keys, values, 5);
+    size_t expected = 0;
+    for (size_t i = 0; i < 5; ++i) {
+      const std::string want = parsed.ValueOf(keys[i]);
+      bool present = false;
+      for (const TStringItem& item : parsed.Items()) {
+        const std::string& t = item.text;
+        present = present || (t.size() > keys[i].size() && t[keys[i].size()] == '=' &&
+                              AnsiSameText(t.substr(0, keys[i].size()), std::string(keys[i])));
+      }
+      expected += present ? 1 : 0;
+      ASSERT_EQ(values[i], want) << "text: " << text << " key: " << keys[i];
+      std::string one = "stale";
+      EXPECT_EQ(CommaTextValue(text, keys[i], one), present) << text;
+      EXPECT_EQ(one, want) << text;
+    }
+    EXPECT_EQ(found, expected) << text;
   }
 }
 
