@@ -334,18 +334,6 @@ std::string TQStringList::GetText() const {
   return out;
 }
 
-void TQStringList::ReplaceWith(std::vector<std::string>& lines) {
-  BeginUpdate();
-  if (sorted_) {
-    Clear();
-    for (auto& s : lines) Add(s);
-  } else {
-    ClearRaw();
-    for (auto& s : lines) AppendRaw(std::move(s));
-  }
-  EndUpdate();
-}
-
 std::vector<std::string> TQStringList::GetLines() const {
   std::vector<std::string> lines;
   lines.reserve(items_.size());

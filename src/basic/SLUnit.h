@@ -276,6 +276,19 @@ class TStringListBase {
   }
   // Drops the lines but keeps the memory, for the bulk readers.
   void ClearRaw() { items_.clear(); }
+  // Replaces every line by `lines` (taken over): sorted in when the list is sorted, else
+  // appended as they come. One change notification.
+  void ReplaceWith(std::vector<TStr>& lines) {
+    BeginUpdate();
+    if (sorted_) {
+      Clear();
+      for (auto& s : lines) AddObject(s, 0);
+    } else {
+      ClearRaw();
+      for (auto& s : lines) AppendRaw(std::move(s));
+    }
+    EndUpdate();
+  }
 
   std::vector<TItem> items_;
   int capacity_ = 0;
@@ -370,7 +383,4 @@ class TQStringList : public TStringListBase<std::string> {
   bool SaveToFile(const std::string& fileName) const;
   // The same through SaveTextFileSafe: temporary file, optional ".bak", then replace.
   bool SaveToFileSafe(const std::string& fileName, bool keepBackup) const;
-
- private:
-  void ReplaceWith(std::vector<std::string>& lines);
 };

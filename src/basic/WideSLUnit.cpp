@@ -86,18 +86,6 @@ std::string TWStringList::GetText() const {
   return out;
 }
 
-void TWStringList::ReplaceWith(std::vector<std::u16string>& lines) {
-  BeginUpdate();
-  if (sorted_) {
-    Clear();
-    for (auto& s : lines) Add(s);
-  } else {
-    ClearRaw();
-    for (auto& s : lines) AppendRaw(std::move(s));
-  }
-  EndUpdate();
-}
-
 void TWStringList::SetText(std::string_view text) {
   std::vector<std::u16string> lines;
   const char* p = text.data();

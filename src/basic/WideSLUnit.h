@@ -48,7 +48,4 @@ class TWStringList : public TStringListBase<std::u16string> {
   // Installer: empty for an empty list; else U+FEFF first when `withMark`, then every
   // line followed by CR LF.
   std::u16string GetWideText(bool withMark) const;
-
- private:
-  void ReplaceWith(std::vector<std::u16string>& lines);
 };
