@@ -22,11 +22,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/AppControlUnit.h"
 #include "app/BackupRequesterUnit.h"
 #include "app/BackupUnit.h"
 #include "app/FrameLoginUnit.h"
 #include "app/MouseEventsUnit.h"
-#include "app/TessaroMain.h"
+#include "app/TessaroRestart.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"

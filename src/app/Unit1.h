@@ -19,6 +19,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include "app/AppControlUnit.h"
 #include "app/LoginUnit.h"
 #include "app/MainFormUnit.h"
 
@@ -31,11 +32,6 @@ class QTabWidget;
 class QTimer;
 class TAWebBrowser;
 class TFrameLogin;
-
-// The message code a second start sends so that the running window comes to the front.
-constexpr int kCopyDataActivate = 2;
-// The message code the window sends to the start-up loader: ready, close the splash.
-constexpr int kCopyDataLoaderReady = 1;
 
 // The main window's message table ("TTessaroForm").
 std::string MainFormText(int number);
