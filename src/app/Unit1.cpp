@@ -94,10 +94,10 @@ const TMLStringList* MainFormTexts() {
 
 // Tab captions in page order; pages 1, 3, 5, 7 and 11 follow the language's entity
 // captions (SetPageCaptions).
-const char* const kPageCaptions[kMainPageCount] = {
+const char* const kPageCaptions[kPageCount] = {
     "Login", "Geb\xE4ude", "T\xFCren", "Zylinder", "Gruppen", "Schl\xFCssel", "Schr\xE4nke",
     "Mitarbeiter", "\xDC" "bergabe", "Fristen", "Protokoll", "Benutzer", "Hilfe"};
-const char* const kSheetNames[kMainPageCount] = {
+const char* const kSheetNames[kPageCount] = {
     "LoginSheet",    "BuildingsSheet", "DoorsSheet",   "CylsSheet",    "GroupsSheet",
     "KeysSheet",     "CabinetSheet",   "PersonsSheet", "TransferSheet", "LimitsSheet",
     "HistorySheet",  "UsersSheet",     "HelpSheet"};
@@ -204,7 +204,7 @@ void TTessaroForm::CreatePages() {
 
   PageControl = new QTabWidget(central);
   PageControl->setObjectName("PageControl");
-  for (int page = 0; page < kMainPageCount; ++page) {
+  for (int page = 0; page < kPageCount; ++page) {
     auto* sheet = new QWidget;
     sheet->setObjectName(kSheetNames[page]);
     auto* layout = new QVBoxLayout(sheet);
@@ -243,7 +243,7 @@ void TTessaroForm::FormCreate() {
   MainMenu1->setVisible(false);
   WinGlue().MainWindow = this;
   WinGlue().PageControl = PageControl;
-  WinGlue().CreateView = [this](int page) { EnsureLazyFrame(page); };
+  SetViewCreator([this](int page) { EnsureLazyFrame(page); });
   InstallPrintPreviewSetter([this](bool on, bool store) { SetPrintPreview(on, store); });
   LoginState().Host = this;
   RegWriteString(false, "Exec", CommandLine().OriginExeName);
@@ -319,9 +319,8 @@ void TTessaroForm::FormDestroy() {
   HistoryFlush();
   TWinGlue& glue = WinGlue();
   if (glue.MainWindow == this) {
-    glue.CreateView = nullptr;
     InstallPrintPreviewSetter(nullptr);
-    for (int page = 0; page < kPageCount; ++page) glue.Views[page] = nullptr;
+    ForgetViews();
   }
 }
 
@@ -605,7 +604,7 @@ void TTessaroForm::SetLanguage(const std::string& requested) {
       HelpFolderFor(ProgramDir(), tMLSystem::AliasOf(ml.CurrentLanguage()),
                     tMLSystem::AliasOf(second), FolderThere);
   if (FrameLogin) FrameLogin->update();
-  for (int page = 0; page < kMainPageCount; ++page)
+  for (int page = 0; page < kPageCount; ++page)
     if (IView* view = ViewOf(page)) view->TermsChanged();
 }
 
@@ -1141,7 +1140,7 @@ void TTessaroForm::ResetWindowToLogin() {
   PageControl->setTabVisible(pgLogin, true);
   PageControl->setCurrentIndex(pgLogin);
   WinGlue().PreviousPage = 0;
-  for (int page = 1; page < kMainPageCount; ++page)
+  for (int page = 1; page < kPageCount; ++page)
     if (page != pgHelp) PageControl->setTabVisible(page, false);
   ClearAllFrames();
   const std::string multistart = GetParam("multistart");

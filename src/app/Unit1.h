@@ -1,6 +1,6 @@
 #pragma once
 // The main window of the program: a page control with thirteen pages (one view each, in
-// the fixed order of TPage, app/UnitTR100Win.h), the main menu with its handlers, the two
+// the fixed order of TPage, app/ViewRegistryUnit.h), the main menu with its handlers, the two
 // one-shot start-up timers, the coloured frame that shows the program's mode, window
 // placement, the help pages, the language switch and the dispatch of the record commands
 // New, Edit, Duplicate and Save to the view of the active page.
@@ -9,8 +9,9 @@
 // come to the front). The login, the opening of a client's data, the logout and closing are
 // LoginUnit's: the window takes part in them through ILoginHost.
 //
-// Views and commands of other units join through app/MainFormUnit.h: a page whose view was
-// not built into the program stays empty, a command without its work stays disabled.
+// Views and commands of other units join through the view registry (app/ViewRegistryUnit.h)
+// and app/MainFormUnit.h: a page whose view was not built into the program stays empty, a
+// command without its work stays disabled.
 
 #include <array>
 #include <map>
@@ -51,7 +52,7 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
 
   // ----- controls ------------------------------------------------------------------------
   QTabWidget* PageControl = nullptr;
-  std::array<QWidget*, kMainPageCount> Sheets{};  // by page index
+  std::array<QWidget*, kPageCount> Sheets{};  // by page index
   QWidget* HelpTopPanel = nullptr;
   QPushButton* HelpBackBtn = nullptr;   // "zurück zur letzten Karteikarte"
   QLabel* LeftColorImage = nullptr;

@@ -204,34 +204,6 @@ class TListRowDelegate : public QStyledItemDelegate {
 
 // ---------------------------------------------------------------------------------------
 
-int ItemTypeToPage(int itemClass) {
-  switch (itemClass) {
-    case icUser: return pgUsers;
-    case icBuilding: return pgBuildings;
-    case icDoor: return pgDoors;
-    case icKey: return pgKeys;
-    case icPerson: return pgPersons;
-    case icCylinder: return pgCylinders;
-    case icGroup: return pgGroups;
-    case icCabinet: return pgCabinets;
-    default: return pgLogin;
-  }
-}
-
-int PageToItemType(int page) {
-  switch (page) {
-    case pgBuildings: return icBuilding;
-    case pgDoors: return icDoor;
-    case pgCylinders: return icCylinder;
-    case pgGroups: return icGroup;
-    case pgKeys: return icKey;
-    case pgCabinets: return icCabinet;
-    case pgPersons: return icPerson;
-    case pgUsers: return icUser;
-    default: return 0;
-  }
-}
-
 std::string WinText(int number) { return GetMLText(WinTexts(), number); }
 std::string WinTextFmt(int number, const std::string& argument) {
   return GetMLTextFmt(WinTexts(), number, argument);
@@ -246,6 +218,7 @@ void ResetWinGlue() {
   TWinGlue& g = WinGlue();
   delete g.WaitPanel.data();
   g = TWinGlue();
+  ForgetViews();
 }
 
 void ResetForClientData() {
@@ -261,26 +234,6 @@ void ResetForClientData() {
 }
 
 TMiniDB* GlueDB() { return Session().DB; }
-
-void RegisterView(int page, IView* view) {
-  if (page >= 0 && page < kPageCount) WinGlue().Views[page] = view;
-}
-
-void UnregisterView(int page, IView* view) {
-  if (page >= 0 && page < kPageCount && WinGlue().Views[page] == view)
-    WinGlue().Views[page] = nullptr;
-}
-
-IView* ViewOf(int page) {
-  return page >= 0 && page < kPageCount ? WinGlue().Views[page] : nullptr;
-}
-
-IView* EnsureView(int page) {
-  if (page < 0 || page >= kPageCount) return nullptr;
-  TWinGlue& g = WinGlue();
-  if (!g.Views[page] && g.CreateView) g.CreateView(page);
-  return g.Views[page];
-}
 
 // ---------------------------------------------------------------------------------------
 // Standard messages.

@@ -22,6 +22,7 @@
 
 #include <QPointer>
 
+#include "app/ViewRegistryUnit.h"
 #include "basic/SLUnit.h"
 #include "data/ItemList.h"
 #include "data/MandantUnit.h"
@@ -34,81 +35,15 @@ class QWidget;
 class TMiniDB;
 class TWaitPanel;
 
-// ---------------------------------------------------------------------------------------
-// Pages of the main window's page control; a page's index is its tab's index.
-enum TPage : int {
-  pgLogin = 0,
-  pgBuildings = 1,
-  pgDoors = 2,
-  pgCylinders = 3,
-  pgGroups = 4,
-  pgKeys = 5,
-  pgCabinets = 6,
-  pgPersons = 7,
-  pgIssueReturn = 8,
-  pgLimits = 9,
-  pgHistory = 10,
-  pgUsers = 11,
-  pgHelp = 12,
-};
-inline constexpr int kPageCount = 13;
-
-// The page that shows records of an item class (classes 1-8), else 0 (login).
-int ItemTypeToPage(int itemClass);
-// The item class a page shows, else 0.
-int PageToItemType(int page);
-
 // The message table of this unit (entry 0 its name; 5 and 15 unused).
 std::string WinText(int number);
 std::string WinTextFmt(int number, const std::string& argument);
-
-// ---------------------------------------------------------------------------------------
-// What the glue needs of a view. Every view of the main window implements it and registers
-// itself with RegisterView; the defaults are what a view without that part answers.
-class IView {
- public:
-  virtual ~IView() = default;
-  // Reread what the view shows from the store.
-  virtual void RefreshView() {}
-  // Show nothing (no record).
-  virtual void ClearView() {}
-  // The view holds unsaved input.
-  virtual bool Editing() const { return false; }
-  // Show the record; called only while the view is not editing.
-  virtual void ShowItem(int32_t /*id*/) {}
-  // The record shown, 0 without.
-  virtual int32_t CurrentItemId() const { return 0; }
-  // The locking-system choice of the record shown; null without.
-  virtual QComboBox* SystemCombo() { return nullptr; }
-  // The locking-system filter of the view's listing; null without.
-  virtual QComboBox* SystemFilterCombo() { return nullptr; }
-  // The building filter of the view's listing; null without.
-  virtual QComboBox* BuildingFilterCombo() { return nullptr; }
-  // Hides the view's search panel.
-  virtual void HideSearchPanel() {}
-  // History view: shows the history of the record.
-  virtual void ShowHistoryOf(int32_t /*id*/) {}
-  // Issue and return view: takes the record into the pending transfer.
-  virtual void AddToTransfer(int32_t /*id*/) {}
-  // Keys view: runs one of its commands for a record.
-  virtual void ViewCall(int /*command*/, int32_t /*id*/) {}
-  // Issue and return view: shows a document ("file:///...") in its web view.
-  virtual void ShowDocument(const std::string& /*url*/) {}
-  // The person or department term changed.
-  virtual void TermsChanged() {}
-};
-
-// Creates a view that is made on first use (cylinders, groups, key cabinets ...) and
-// registers it; set by the main window.
-using TViewCreator = std::function<void(int page)>;
 
 // ---------------------------------------------------------------------------------------
 // The unit's program-wide state.
 struct TWinGlue {
   QPointer<QWidget> MainWindow;
   QPointer<QTabWidget> PageControl;
-  std::array<IView*, kPageCount> Views{};   // by page; null until the view exists
-  TViewCreator CreateView;                  // makes a lazily created view, may be empty
   int PreviousPage = -1;                    // the page to go back to, -1 none
   int32_t SeenLoadCount = 0;                // the store's load counter the views show
   std::string ViewTab;                      // page visibility, at most 7 of "0"/"1"
@@ -136,13 +71,6 @@ void ResetForClientData();
 
 // The store the glue works on: the session's; null when no client's data is open.
 TMiniDB* GlueDB();
-
-void RegisterView(int page, IView* view);
-// Forgets the view when it is the one registered for its page.
-void UnregisterView(int page, IView* view);
-IView* ViewOf(int page);
-// The view of the page, created first when it is made on first use.
-IView* EnsureView(int page);
 
 // ---------------------------------------------------------------------------------------
 // Standard messages.
