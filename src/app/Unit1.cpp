@@ -1214,7 +1214,7 @@ void TTessaroForm::AfterViewsRefreshed() {
 }
 
 void TTessaroForm::ApplyUserValues(const TUserValues& values) {
-  userValues_ = values;
+  // The values are the login state's (LoginState().UserValues); the window keeps no copy.
   SetPrintPreview(values.printPreview, false);
 }
 

@@ -221,7 +221,6 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
   std::string activeX_ = "111";
   std::string startWindowState_;
   std::string helpAddress_;
-  TUserValues userValues_;
 
   struct TCommand {
     QAction* action = nullptr;
