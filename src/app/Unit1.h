@@ -16,6 +16,7 @@
 #include <array>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -126,6 +127,11 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
   bool RunMenuCommand(const std::string& name);
   // Brings the menus up to date as opening them does (File1Click, Edit1Click, ...).
   void UpdateMenus();
+  // The names of every command of the menu, in name order.
+  std::vector<std::string> CommandNames() const;
+  // The command's work is the window's own (a handler of its own, or a View entry's page);
+  // false for a command whose work another unit installs.
+  bool CommandHasOwnWork(const std::string& name) const;
   // The ActiveX flags ("111" unless the setting says otherwise).
   const std::string& ActiveXFlags() const { return activeX_; }
   // How often the system beep sounded (tests).
