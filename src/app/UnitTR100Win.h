@@ -10,7 +10,7 @@
 //   ViewRegistryUnit.h   the view contract, the pages and the registry by page
 //   GlueStateUnit.h      WinGlue(), the glue's message table, the standard messages
 //   ListFillUnit.h       the shared lists, combo and list fillers, ticks, the row painter
-//   ListExportUnit.h     lists as text files and printed lines (spreadsheets later)
+//   GridExportUnit.h     grids as text files and printed lines (spreadsheets later)
 //   DesktopLinksUnit.h   the desktop's default program, internet links, documents
 //   LayoutHelpersUnit.h  captions fitted, controls centred, button bars
 // and below, the search-list builder with the listing fillers built on it.
@@ -26,7 +26,7 @@
 #include "app/DesktopLinksUnit.h"
 #include "app/GlueStateUnit.h"
 #include "app/LayoutHelpersUnit.h"
-#include "app/ListExportUnit.h"
+#include "app/GridExportUnit.h"
 #include "app/ListFillUnit.h"
 #include "app/ViewRegistryUnit.h"
 #include "basic/SLUnit.h"

@@ -1,6 +1,6 @@
 #pragma once
-// Lists leaving the program: the rows of a grid as a text file (the export dialog) or
-// printed as lines. The spreadsheet output joins here when it is built.
+// Grids and lists leaving the program: the rows of a grid as a text file (the export dialog)
+// or printed as lines. The spreadsheet output joins here when it is built.
 
 #include <functional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/ListExportUnit.h"
+#include "app/GridExportUnit.h"
 
 #include <algorithm>
 
