@@ -123,5 +123,5 @@ inline constexpr const char* kHookPlaceTourPanel = "PlaceTourPanel";
 
 // Every internal hook; a command installed under another name must be a menu item.
 inline constexpr const char* kInternalHooks[] = {kHookAutoImport, kHookLimitsCheck,
-                                                 kHookTransferSheetShow,
-                                                 kHookTransferSheetEnter, kHookPlaceTourPanel};
+                                                 kHookTransferSheetShow, kHookTransferSheetEnter,
+                                                 kHookPlaceTourPanel};

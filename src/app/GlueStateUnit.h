@@ -31,16 +31,16 @@ std::string WinTextFmt(int number, const std::string& argument);
 struct TWinGlue {
   QPointer<QWidget> MainWindow;
   QPointer<QTabWidget> PageControl;
-  int PreviousPage = -1;                    // the page to go back to, -1 none
-  int32_t SeenLoadCount = 0;                // the store's load counter the views show
-  std::string ViewTab;                      // page visibility, at most 7 of "0"/"1"
-  TQStringList LockingSystems;              // shared list: names with codes as objects
+  int PreviousPage = -1;        // the page to go back to, -1 none
+  int32_t SeenLoadCount = 0;    // the store's load counter the views show
+  std::string ViewTab;          // page visibility, at most 7 of "0"/"1"
+  TQStringList LockingSystems;  // shared list: names with codes as objects
   bool LockingSystemsBuilt = false;
-  TQStringList Buildings;                   // shared list: names with IDs as objects
+  TQStringList Buildings;  // shared list: names with IDs as objects
   QPointer<TWaitPanel> WaitPanel;
-  bool WebLinks = true;                     // setting "WebLinks": "0" switches links off
-  std::string ExportFileName;               // the proposal of the export dialog
-  std::string HelpFolder;                   // with a trailing "/"
+  bool WebLinks = true;        // setting "WebLinks": "0" switches links off
+  std::string ExportFileName;  // the proposal of the export dialog
+  std::string HelpFolder;      // with a trailing "/"
   std::string AppTitle = "Tessaro";
   // Opens a file or an address with the desktop's default program; true when started.
   std::function<bool(const std::string& target)> ShellOpener;

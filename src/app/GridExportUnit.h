@@ -16,8 +16,7 @@ using TLineWriter = std::function<bool(const std::string& line, bool flag)>;
 std::string ExportCell(const std::string& cell);
 bool ExportGridLines(const QTableWidget* grid, const TLineWriter& writer, bool flag,
                      bool selectionOnly);
-bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
-                      bool selectionOnly);
+bool ExportListToFile(const QTableWidget* grid, const std::string& fileName, bool selectionOnly);
 // The export dialog; right 11 first. Offers text files (CSV) only: the spreadsheet writer
 // and the office program are not part of this build, so `toSpreadsheet` answers with the
 // office message and `captionControl` (the sheet's title) is unused. True when a file was

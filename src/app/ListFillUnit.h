@@ -35,10 +35,8 @@ const TQStringList& BuildingList();
 // Combos and lists.
 
 // Entries of a list or combo: text and object.
-void FillListFromItemList(QComboBox* combo, const TItemList& ids, bool withDash,
-                          int32_t selectId);
-void FillListFromItemList(QListWidget* list, const TItemList& ids, bool withDash,
-                          int32_t selectId);
+void FillListFromItemList(QComboBox* combo, const TItemList& ids, bool withDash, int32_t selectId);
+void FillListFromItemList(QListWidget* list, const TItemList& ids, bool withDash, int32_t selectId);
 void FillComboWithType(QComboBox* combo, int itemClass, int32_t selectId);
 void FillComboWithBuildings(QComboBox* combo, int32_t selectId, int32_t keySystem);
 void FillLockingSystemCombo(QComboBox* combo, bool withDash);

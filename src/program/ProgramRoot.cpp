@@ -23,9 +23,8 @@ void InstallProgramUnits() {
 const std::vector<std::string>& CommandsAwaitingTheirUnit() {
   static const std::vector<std::string> commands = {
       // Imports (src/import).
-      kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1,
-      kMenuImportKeys1, kMenuImportPersons1, kMenuImportDoors1, kMenuImportNew1,
-      kMenuImportShowBooking1,
+      kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1, kMenuImportKeys1,
+      kMenuImportPersons1, kMenuImportDoors1, kMenuImportNew1, kMenuImportShowBooking1,
       // Printing: the document editor, the print settings (src/output).
       kMenuRTFEditor1, kMenuSettingsText1,
       // Settings, locking systems, data folder, list and database exports, screenshot.
@@ -37,8 +36,7 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
       kMenuMem1, kMenuShowMem1, kMenuRelations1, kMenuRelations2, kMenuNavigation1,
-      kMenuMassRename1, kMenuRandomData1, kMenuRandomDataDemo1, kMenuDemoTourStart1,
-      kMenuKontakt1,
+      kMenuMassRename1, kMenuRandomData1, kMenuRandomDataDemo1, kMenuDemoTourStart1, kMenuKontakt1,
       // Hidden entries no unit does the work of.
       kMenuDeleteDemoData1, kMenuLoadUpdate1};
   return commands;

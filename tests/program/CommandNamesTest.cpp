@@ -105,5 +105,6 @@ TEST(CommandNames, TheCheckFindsEveryKindOfMistake) {
   TProgramWindow w;
   std::vector<std::string> awaiting = CommandsAwaitingTheirUnit();
   awaiting.erase(std::find(awaiting.begin(), awaiting.end(), kMenuPlan1));
-  EXPECT_EQ(CommandNameProblems(*w.form, awaiting), std::vector<std::string>{"without work: Plan1"});
+  EXPECT_EQ(CommandNameProblems(*w.form, awaiting),
+            std::vector<std::string>{"without work: Plan1"});
 }
