@@ -1,6 +1,6 @@
 #pragma once
-// What the main window decides without a window, and the registries through which the
-// views and the commands of other units join it.
+// What the main window decides without a window, and the registry through which the
+// commands and printers of other units join it.
 //
 // The decisions (placement of the window, layout of the frame around the page control,
 // the frame colour of the mode, help page names, the order of a command's gates, the sort
