@@ -94,8 +94,8 @@ void TRecordFlow::Delete() {
   std::string blocking;
   bool deleted = false;
   {
-    TStoreWrite write(*db, RecordsTouchedByDelete(*db, id));
-    // A record another station linked since the list was taken joins under the same check.
+    // The linked records as the reread store has them, under the same check.
+    TStoreWrite write(*db, {id});
     if (write.Ok() && write.Include(RecordsTouchedByDelete(*db, id)) && !RecordGone(*db, id) &&
         view_.BeforeDelete(write, id) && db->MarkDeleted(id))
       deleted = write.Commit();
