@@ -243,18 +243,21 @@ TCsvOrExcel::~TCsvOrExcel() { Close(); }
 
 bool TCsvOrExcel::Open(const std::string& fileName) {
   switch (SpreadsheetFileKind(fileName)) {
-    case sfkText: {
-      Close();
-      if (!Begin(fileName, &fd_)) return false;
-      buffer_.reserve(kTextBufferSize);
-      mode_ = cemText;
-      return true;
-    }
+    case sfkText:
+      return OpenCsv(fileName);
     case sfkSpreadsheet:
       return OpenExcel(fileName);
     default:
       return false;
   }
+}
+
+bool TCsvOrExcel::OpenCsv(const std::string& fileName) {
+  Close();
+  if (!Begin(fileName, &fd_)) return false;
+  buffer_.reserve(kTextBufferSize);
+  mode_ = cemText;
+  return true;
 }
 
 bool TCsvOrExcel::OpenExcel(const std::string& fileName) {

@@ -76,6 +76,8 @@ class TCsvOrExcel {
   // By SpreadsheetFileKind: text opens CSV, spreadsheet opens a workbook; otherwise false.
   // The target's folder is made when missing. False leaves the writer closed.
   bool Open(const std::string& fileName);
+  // A text file whatever the name's extension (a name the user chose as it is).
+  bool OpenCsv(const std::string& fileName);
   // A workbook of sheets of kRowsPerWorksheet rows. ".xls", ".dbf" and other names become
   // ".xlsx" (FileName() tells). Cells are text: "0042" keeps its zeros.
   bool OpenExcel(const std::string& fileName);
