@@ -53,6 +53,7 @@ std::u16string GetLanguageText(const tMLSystem& system) {
 }
 
 bool LoadSetupLanguage(tMLSystem& system) {
+  LoadSelfSections();
   std::string bytes;
   if (!ReadSection(kSectionLanguage, bytes) || bytes.empty()) return false;
   std::u16string text;
