@@ -147,7 +147,11 @@ std::string ChooserStartFolder(const std::string& fieldText) {
 
 std::string ChosenTargetFolder(const std::string& chosen) {
   std::string folder = WithSlash(chosen);
-  if (LowerAscii(folder).find("tessaro") == std::string::npos)
+  // Only the chosen folder's own name counts: a home folder of a user "tessaro" is no
+  // program folder.
+  const std::string path = WithoutSlash(folder);
+  const std::string name = path.substr(path.rfind('/') + 1);
+  if (LowerAscii(name).find("tessaro") == std::string::npos)
     folder += std::string(kInstalledProgramName) + "/";
   return folder;
 }

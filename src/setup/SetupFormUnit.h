@@ -35,8 +35,8 @@ bool NeedsAdminQuestion(const std::string& folder);
 // The folder chooser starts in the field's folder (else the programs folder); a folder that
 // does not exist gives way to its parent, and that to the programs folder.
 std::string ChooserStartFolder(const std::string& fieldText);
-// The chosen folder with "Tessaro/" appended unless its name holds "tessaro" (any case);
-// trailing "/".
+// The chosen folder with "Tessaro/" appended unless its own name holds "tessaro" (any
+// case); trailing "/".
 std::string ChosenTargetFolder(const std::string& chosen);
 
 // The settings file of the installed program (its file with ".ini"): "Lng" always; when the

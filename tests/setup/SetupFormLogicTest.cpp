@@ -42,6 +42,7 @@ TEST(SetupFormLogic, TheFolderChooser) {
   EXPECT_EQ(ChosenTargetFolder("/srv/Apps"), "/srv/Apps/Tessaro/");
   EXPECT_EQ(ChosenTargetFolder("/srv/Apps/"), "/srv/Apps/Tessaro/");
   EXPECT_EQ(ChosenTargetFolder("/srv/MyTESSARO"), "/srv/MyTESSARO/");
+  EXPECT_EQ(ChosenTargetFolder("/home/tessaro/Apps"), "/home/tessaro/Apps/Tessaro/");
   EXPECT_EQ(ChooserStartFolder(home.Home() + "Apps/"), home.Home() + "Apps");
   EXPECT_EQ(ChooserStartFolder(home.Home() + "Apps/Tessaro/"), home.Home() + "Apps")
       << "a folder not made yet gives way to its parent";
