@@ -291,7 +291,8 @@ std::vector<std::string> ProtectedDataFolders(const TQStringList& values) {
 
 TUninstallResult RunUninstall(const std::vector<std::string>& args) {
   TUninstallResult result;
-  const TSetupState& s = SetupState();
+  TSetupState& s = SetupState();
+  s.errorText.clear();
   if (s.programRunning && s.programRunning()) {
     result.refused = true;
     return result;
