@@ -42,6 +42,7 @@
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "platform/OfficeProgram.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
@@ -1226,13 +1227,27 @@ bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
   return false;
 }
 
+namespace {
+
+// The first three letters of a file's extension, upper case ("XLS" for ".xlsx").
+std::string ExtensionKind(const std::string& fileName) {
+  const size_t slash = fileName.find_last_of('/');
+  const size_t dot = fileName.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  return AnsiUpperCase(fileName.substr(dot + 1, 3));
+}
+
+bool IsTextTableFile(const std::string& fileName) {
+  const std::string kind = ExtensionKind(fileName);
+  return kind == "CSV" || kind == "TXT" || kind == "TAB";
+}
+
+}  // namespace
+
 bool CheckOfficeAvailable(const std::string& fileName, bool silent) {
-  const std::string lower = AnsiLowerCase(fileName);
-  auto endsWith = [&lower](const char* ext) {
-    const std::string e = ext;
-    return lower.size() >= e.size() && lower.compare(lower.size() - e.size(), e.size(), e) == 0;
-  };
-  if (endsWith(".csv") || endsWith(".txt") || endsWith(".tab")) return true;
+  const std::string kind = ExtensionKind(fileName);
+  if (IsTextTableFile(fileName) || kind == "XLS") return true;
+  if ((kind == "ODS" || kind == "DBF") && OfficeProgramAvailable()) return true;
   if (!silent) ShowError(WinText(6));
   return false;
 }
@@ -1241,9 +1256,10 @@ bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool to
   (void)captionControl;
   if (RightDenied(rtPrintLists)) return false;
   TWinGlue& g = WinGlue();
-  // Straight into a spreadsheet needs the office program, which this build does not use.
+  // Straight into a spreadsheet needs the office program's automation, which this build
+  // does not use.
   if (toSpreadsheet) {
-    CheckOfficeAvailable("x.xls", false);
+    ShowError(WinText(6));
     return false;
   }
   QFileDialog dialog(g.MainWindow.data(), ToQString(WinText(9)));
@@ -1262,7 +1278,11 @@ bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool to
       proposal.resize(proposal.size() - e.size());
   }
   g.ExportFileName = proposal;
-  if (!CheckOfficeAvailable(file, false)) return false;
+  // The export writes text: a workbook name would get text under a workbook's name.
+  if (!IsTextTableFile(file)) {
+    ShowError(WinText(6));
+    return false;
+  }
   if (ExportListToFile(grid, file, false)) return true;
   ShowError(CoreText(74));
   return false;

@@ -287,7 +287,9 @@ bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
 // office message and `captionControl` (the sheet's title) is unused. True when a file was
 // written.
 bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet);
-// The office program is not available here: text files only.
+// Whether a table file can be read: text tables and binary or XML workbooks (".xls",
+// ".xlsx") always, other spreadsheets (".ods", ".dbf") only with the office program
+// installed. Otherwise false, with text 6 unless `silent`.
 bool CheckOfficeAvailable(const std::string& fileName, bool silent);
 
 bool ShellOpen(const std::string& target);

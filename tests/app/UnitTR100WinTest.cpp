@@ -23,6 +23,7 @@
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "platform/OfficeProgram.h"
 
 namespace {
 
@@ -867,8 +868,33 @@ TEST_F(Glue, ExportDialogNeedsRightElevenAndOffersTextFiles) {
 
   EXPECT_FALSE(ExportListDialog(grid, nullptr, true));  // no office program here
   EXPECT_EQ(ui.AllText(), WinText(6));
-  EXPECT_TRUE(CheckOfficeAvailable("a.CSV", false));
-  EXPECT_FALSE(CheckOfficeAvailable("a.xls", true));
+  ui.Clear();
+  // A workbook name is refused by the export, which writes text.
+  QueueDialogDriver([&](QDialog& dialog) {
+    static_cast<QFileDialog&>(dialog).selectFile(ToQString(dir.File("Liste.xls")));
+    dialog.accept();
+  });
+  EXPECT_FALSE(ExportListDialog(grid, nullptr, false));
+  EXPECT_EQ(ui.AllText(), WinText(6));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Liste.xls")));
+}
+
+TEST_F(Glue, OfficeCheckReadsWorkbooksItselfAndTheRestWithTheOfficeProgram) {
+  SetOfficeProgramPath("");
+  for (const char* name : {"a.CSV", "a.txt", "a.xls", "b.XLSX", "dir.x/a.xlsm"})
+    EXPECT_TRUE(CheckOfficeAvailable(name, false)) << name;
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_FALSE(CheckOfficeAvailable("a.ods", true));
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_FALSE(CheckOfficeAvailable("a.dbf", false));
+  EXPECT_EQ(ui.AllText(), WinText(6));
+  ui.Clear();
+  EXPECT_FALSE(CheckOfficeAvailable("a.pdf", false));
+  EXPECT_EQ(ui.AllText(), WinText(6));
+  SetOfficeProgramPath("/usr/bin/soffice");
+  EXPECT_TRUE(CheckOfficeAvailable("a.ods", false));
+  EXPECT_TRUE(CheckOfficeAvailable("a.DBF", false));
+  ResetOfficeProgramPath();
 }
 
 TEST_F(Glue, LinksOpenOnlyWhenAllowed) {
