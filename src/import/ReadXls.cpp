@@ -104,6 +104,7 @@ bool ReadBiffStream(const std::string& bytes, TSheetCells& cells, std::string& e
                      U16(bytes, 4) == 0x0600;
   size_t pos = 0;
   int depth = 0;  // BOF ... EOF blocks (a chart inside a sheet has its own)
+  bool inGlobals = false;  // a workbook's global part precedes its first sheet
   int pendingCol = 0, pendingRow = 0;  // a formula whose text result follows
   while (pos + 4 <= bytes.size()) {
     const std::uint16_t id = U16(bytes, pos);
@@ -116,14 +117,21 @@ bool ReadBiffStream(const std::string& bytes, TSheetCells& cells, std::string& e
     const std::string rec = bytes.substr(pos + 4, len);
     pos += 4 + len;
     if (id == 0x0009 || id == 0x0209 || id == 0x0409 || id == 0x0809) {
-      ++depth;
+      if (++depth == 1 && rec.size() >= 4) {
+        const std::uint16_t type = U16(rec, 2);
+        inGlobals = type == 0x0005 || type == 0x0100;
+      }
       continue;
     }
     if (id == 0x000A) {
-      if (--depth <= 0) return true;
+      if (--depth <= 0) {
+        if (!inGlobals) return true;
+        depth = 0;
+        inGlobals = false;
+      }
       continue;
     }
-    if (depth != 1) continue;
+    if (depth != 1 || inGlobals) continue;
     if (id == 0x0007 || id == 0x0207) {  // the text result of the formula just before
       if (pendingRow > 0) {
         std::string text;

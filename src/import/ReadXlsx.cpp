@@ -284,6 +284,9 @@ class TStylesHandler : public TPartHandler {
   bool inCellXfs_ = false;
 };
 
+// What a string in a table costs beside its characters.
+constexpr std::uint64_t kEntryCost = 48;
+
 class TStringsHandler : public TPartHandler {
  public:
   TStringsHandler(std::vector<std::string>& strings, std::uint64_t& textBytes, std::uint64_t limit)
@@ -301,6 +304,12 @@ class TStringsHandler : public TPartHandler {
   void End(const std::string& name) override {
     if (name == "si") {
       inSi_ = false;
+      // Every string costs its place in the table too, however short it is.
+      textBytes_ += kEntryCost;
+      if (textBytes_ > limit_) {
+        error = "the workbook's texts exceed the size limit";
+        return;
+      }
       strings_.push_back(To1252(current_));
     } else if (name == "rPh") {
       if (inPhonetic_ > 0) --inPhonetic_;
@@ -411,7 +420,7 @@ class TSheetHandler : public TPartHandler {
         error = "the sheet has more cells than the limit";
         return;
       }
-      textBytes_ += text.size();
+      textBytes_ += text.size() + kEntryCost;
       if (textBytes_ > limits_.textBytes) {
         error = "the workbook's texts exceed the size limit";
         return;

@@ -15,8 +15,8 @@
 struct TXlsxLimits {
   std::uint64_t fileBytes = 256ull << 20;   // the archive itself
   std::uint64_t partBytes = 512ull << 20;   // one part, unpacked
-  std::uint64_t textBytes = 256ull << 20;   // all strings and cell texts together
-  std::uint64_t cells = 20'000'000;         // cells of one sheet
+  std::uint64_t textBytes = 256ull << 20;   // all strings and cells together, in memory
+  std::uint64_t cells = 5'000'000;          // cells of one sheet
 };
 
 class TReadXlsx : public TReadCells {

@@ -225,6 +225,18 @@ TEST_F(Readers, BareBiffStreamsOfOlderProgramsAndCutFiles) {
   ASSERT_TRUE(ReadBiffStream(stream, cells, error)) << error;
   EXPECT_EQ(cells.AsTabLines(), (Rows{"12.5\t815\t1\t#DIV/0!", "3\tSumme", "12.34\t7\t8", "abc"}));
 
+  // A workbook stream of the later format: its global part first, then the sheet, whose
+  // texts are Unicode strings.
+  const std::string bof8 = Le16(0x0600) + Le16(0x0005) + Le32(0) + Le32(0) + Le32(6);
+  const std::string sheetBof8 = Le16(0x0600) + Le16(0x0010) + Le32(0) + Le32(0) + Le32(6);
+  std::string book = BiffRecord(0x0809, bof8) + BiffRecord(0x0042, Le16(1200)) +
+                     BiffRecord(0x000A, "") + BiffRecord(0x0809, sheetBof8) +
+                     BiffRecord(0x0204, at(0, 1) + Le16(0) + Le16(2) + "\x01" + Le16(0xFC) + Le16(0x20AC)) +
+                     BiffRecord(0x0204, at(1, 0) + Le16(0) + Le16(3) + std::string(1, '\0') + "abc") +
+                     BiffRecord(0x000A, "");
+  ASSERT_TRUE(ReadBiffStream(book, cells, error)) << error;
+  EXPECT_EQ(cells.AsTabLines(), (Rows{"\t\xFC\x80", "abc"}));
+
   // Cut short: refused, nothing half read.
   EXPECT_FALSE(ReadBiffStream(stream.substr(0, stream.size() - 6), cells, error));
   EXPECT_EQ(cells.CellCount(), 0u);

@@ -229,4 +229,11 @@ TEST_F(Xlsx, SizeLimits) {
     EXPECT_EQ(reader.Open(file), c.ok) << c.error;
     EXPECT_NE(reader.ErrorText().find(c.error), std::string::npos) << reader.ErrorText();
   }
+  // Empty strings cost memory too.
+  std::string empties;
+  for (int i = 0; i < 2000; ++i) empties += "<si/>";
+  TReadXlsx reader;
+  reader.SetLimits(TXlsxLimits{1ull << 30, 1ull << 30, 50000, 1000});
+  EXPECT_FALSE(reader.Open(Write("Leer.xlsx", Workbook({{"S", "<row/>"}}, empties))));
+  EXPECT_NE(reader.ErrorText().find("texts exceed the size limit"), std::string::npos);
 }
