@@ -42,7 +42,7 @@
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
-#include "platform/OfficeProgram.h"
+#include "output/CsvOrExcelUnit.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
@@ -1212,42 +1212,68 @@ bool ExportGridLines(const QTableWidget* grid, const TLineWriter& writer, bool f
   return true;
 }
 
-bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
-                      bool selectionOnly) {
-  std::vector<std::string> lines;
-  ExportGridLines(
+namespace {
+
+// The grid's lines as cells into an open writer (cells hold no TAB: ExportCell).
+bool WriteGridLines(const QTableWidget* grid, TCsvOrExcel& out, bool selectionOnly) {
+  return ExportGridLines(
       grid,
-      [&lines](const std::string& line, bool) {
-        lines.push_back(line);
-        return true;
+      [&out](const std::string& line, bool) {
+        std::vector<std::string> cells;
+        size_t start = 0;
+        for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+          cells.push_back(line.substr(start, tab - start));
+        cells.push_back(line.substr(start));
+        return out.WriteCells(cells);
       },
       false, selectionOnly);
-  if (SaveTextFile(lines, fileName)) return true;
-  DeleteFileForce(fileName);
+}
+
+// Into a workbook in the temporary folder, shown by the desktop's spreadsheet program.
+bool ExportToSpreadsheet(const QTableWidget* grid) {
+  std::string file;
+  int fd = -1;
+  if (PfCreateUnique(PfTempFolder() + "/", "~Export", ".xlsx", file, fd) != 0) return false;
+  PfClose(fd);
+  AddTempFile(file);  // the spreadsheet program may keep it open until we end
+  TCsvOrExcel out;
+  const bool written = out.OpenExcel(file) && WriteGridLines(grid, out, false) && out.Close();
+  if (!written) {
+    out.Discard();
+    return false;
+  }
+  if (!ShellOpen(file)) ShowError(WinText(6));
+  return true;
+}
+
+}  // namespace
+
+bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
+                      bool selectionOnly) {
+  TCsvOrExcel out;
+  if (!out.OpenCsv(fileName)) return false;
+  if (WriteGridLines(grid, out, selectionOnly)) return out.Close();
+  out.Discard();  // the old file stays as it was
   return false;
 }
 
 namespace {
 
-// The first three letters of a file's extension, upper case ("XLS" for ".xlsx").
-std::string ExtensionKind(const std::string& fileName) {
+// ".xls", ".xlsx" and their kin (not ".dbf"): workbooks the imports read themselves.
+bool IsWorkbookFile(const std::string& fileName) {
   const size_t slash = fileName.find_last_of('/');
   const size_t dot = fileName.find_last_of('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  return AnsiUpperCase(fileName.substr(dot + 1, 3));
-}
-
-bool IsTextTableFile(const std::string& fileName) {
-  const std::string kind = ExtensionKind(fileName);
-  return kind == "CSV" || kind == "TXT" || kind == "TAB";
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  return AnsiUpperCase(fileName.substr(dot + 1, 3)) == "XLS";
 }
 
 }  // namespace
 
 bool CheckOfficeAvailable(const std::string& fileName, bool silent) {
-  const std::string kind = ExtensionKind(fileName);
-  if (IsTextTableFile(fileName) || kind == "XLS") return true;
-  if ((kind == "ODS" || kind == "DBF") && OfficeProgramAvailable()) return true;
+  const int kind = SpreadsheetFileKind(fileName);
+  if (kind == sfkText || IsWorkbookFile(fileName)) return true;
+  // Other spreadsheets are read through the office program; writing one needs none.
+  if ((kind == sfkSpreadsheet || kind == sfkOds) && OfficeAvailable()) return true;
   if (!silent) ShowError(WinText(6));
   return false;
 }
@@ -1256,34 +1282,40 @@ bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool to
   (void)captionControl;
   if (RightDenied(rtPrintLists)) return false;
   TWinGlue& g = WinGlue();
-  // Straight into a spreadsheet needs the office program's automation, which this build
-  // does not use.
   if (toSpreadsheet) {
-    ShowError(WinText(6));
+    if (ExportToSpreadsheet(grid)) return true;
+    ShowError(CoreText(74));
     return false;
   }
   QFileDialog dialog(g.MainWindow.data(), ToQString(WinText(9)));
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilters({QStringLiteral("Text / CSV (*.csv)")});
-  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  const QString textFilter = QStringLiteral("Text / CSV (*.csv)");
+  const QString excelFilter = QStringLiteral("Excel (*.xlsx)");
+  dialog.setNameFilters({textFilter, excelFilter});
   dialog.selectFile(ToQString(g.ExportFileName.empty() ? WinText(9) : g.ExportFileName));
   if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  const std::string file = FromQString(dialog.selectedFiles().first());
+  std::string file = FromQString(dialog.selectedFiles().first());
+  // A name without extension gets the one of the chosen type.
+  const size_t slash = file.find_last_of('/');
+  if (file.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos)
+    file += dialog.selectedNameFilter() == excelFilter ? ".xlsx" : ".csv";
   std::string proposal = file.substr(file.find_last_of('/') + 1);
-  for (const char* ext : {".csv", ".xls"}) {
+  for (const char* ext : {".csv", ".xlsx", ".xls"}) {
     const std::string e = ext;
     if (proposal.size() > e.size() &&
-        AnsiSameText(proposal.substr(proposal.size() - e.size()), e))
+        AnsiSameText(proposal.substr(proposal.size() - e.size()), e)) {
       proposal.resize(proposal.size() - e.size());
+      break;
+    }
   }
   g.ExportFileName = proposal;
-  // The export writes text: a workbook name would get text under a workbook's name.
-  if (!IsTextTableFile(file)) {
-    ShowError(WinText(6));
-    return false;
-  }
-  if (ExportListToFile(grid, file, false)) return true;
+  TCsvOrExcel out;
+  // A spreadsheet name gets a workbook; any other name the text the user asked for.
+  const bool opened = SpreadsheetFileKind(file) == sfkSpreadsheet ? out.OpenExcel(file)
+                                                                  : out.OpenCsv(file);
+  if (opened && WriteGridLines(grid, out, false) && out.Close()) return true;
+  out.Discard();
   ShowError(CoreText(74));
   return false;
 }

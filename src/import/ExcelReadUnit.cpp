@@ -9,12 +9,12 @@
 #include "basic/DateClock.h"
 #include "basic/FileCtrl2.h"
 #include "basic/MultiLingua.h"
+#include "basic/OfficeLookup.h"
 #include "basic/TempFilesUnit.h"
 #include "import/ImportTable.h"
 #include "import/ReadOOo.h"
 #include "import/ReadXls.h"
 #include "import/ReadXlsx.h"
-#include "platform/OfficeProgram.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
@@ -326,7 +326,7 @@ bool ReadSpreadsheetFile(const std::string& fileName, std::string& textFileName)
 
 bool SpreadsheetReadable(const std::string& fileName) {
   const std::string ext = Extension3(fileName);
-  if (ext == "DBF" || ext == "ODS") return OfficeProgramAvailable();
+  if (ext == "DBF" || ext == "ODS") return OfficeAvailable();
   return true;
 }
 

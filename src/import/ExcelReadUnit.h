@@ -137,7 +137,8 @@ const std::string& LastReaderError();
 bool ReadSpreadsheetFile(const std::string& fileName, std::string& textFileName);
 
 // True when the program can read the file's kind now: text tables and the binary and XML
-// workbooks always, other spreadsheets only with the office suite installed.
+// workbooks always, other spreadsheets only with the office suite installed
+// (OfficeAvailable).
 bool SpreadsheetReadable(const std::string& fileName);
 
 // Copies TAB-separated lines into the table from column `firstCol` and row `firstRow`:

@@ -4,8 +4,8 @@
 
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
+#include "basic/OfficeLookup.h"
 #include "import/ImportText.h"
-#include "platform/OfficeProgram.h"
 #include "platform/OsText.h"
 #include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
@@ -51,9 +51,10 @@ bool ConvertWithOffice(const std::vector<std::string>& files,
                        int timeoutSeconds) {
   texts.assign(files.size(), std::nullopt);
   error.clear();
-  const std::string program = OfficeProgramPath();
-  if (program.empty()) {
-    error = "no office program (LibreOffice) is installed";
+  const std::string program = OfficeProgram();
+  if (!OfficeAvailable()) {
+    error = program.empty() ? "no office program (LibreOffice) is installed"
+                            : "the office program (LibreOffice) has no spreadsheet part";
     return false;
   }
   if (files.empty()) return true;

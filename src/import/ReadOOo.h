@@ -14,7 +14,8 @@
 // Converts each file into UTF-8 TAB text (cells with a TAB, a quote or a line break in
 // double quotes), in one run of the office program for all of them. `texts` gets one entry
 // per file: its text, or none when that file could not be converted. False, with a reason
-// in `error`, when the office program is missing, cannot be started or runs longer than
+// in `error`, when the office program (OfficeAvailable, basic/OfficeLookup.h) is missing,
+// cannot be started or runs longer than
 // `timeoutSeconds` (then every entry is none).
 bool ConvertWithOffice(const std::vector<std::string>& files,
                        std::vector<std::optional<std::string>>& texts, std::string& error,

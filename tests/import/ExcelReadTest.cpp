@@ -12,8 +12,8 @@
 #include "import/ImportText.h"
 #include "import/ReadXls.h"
 #include "import/ReadXlsx.h"
+#include "import/OfficeScope.h"
 #include "import/SheetFixtures.h"
-#include "platform/OfficeProgram.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -176,7 +176,7 @@ TEST_F(Readers, TheReaderIsChosenByTheFirstBytesAmongSpreadsheetExtensions) {
   EXPECT_FALSE(ReadSpreadsheetFile(dir.File("ole.csv"), text));
   EXPECT_EQ(text, "");
 
-  SetOfficeProgramPath("");
+  TOfficeScope none(nullptr);
   EXPECT_TRUE(SpreadsheetReadable("a.xls"));
   EXPECT_TRUE(SpreadsheetReadable("a.XLSX"));
   EXPECT_TRUE(SpreadsheetReadable("a.csv"));
@@ -185,7 +185,6 @@ TEST_F(Readers, TheReaderIsChosenByTheFirstBytesAmongSpreadsheetExtensions) {
   // Without the office program a web page named ".xls" cannot be read, and says why.
   EXPECT_EQ(CreateFileReader(dir.File("page.xls")), nullptr);
   EXPECT_NE(LastReaderError().find("LibreOffice"), std::string::npos);
-  ResetOfficeProgramPath();
 }
 
 TEST_F(Readers, TheProgramsOwnSpreadsheetExportReadsBack) {

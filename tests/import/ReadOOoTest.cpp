@@ -15,8 +15,8 @@
 #include "basic/TempFilesUnit.h"
 #include "basic/ValueString.h"
 #include "import/ImportText.h"
+#include "import/OfficeScope.h"
 #include "import/SheetFixtures.h"
-#include "platform/OfficeProgram.h"
 #include "platform/PlatformFiles.h"
 #include "support/TestSupport.h"
 
@@ -54,13 +54,6 @@ echo $! > "$(dirname "$0")/child.pid"
 wait
 )SH";
 
-std::string WriteProgram(const TTempDir& dir, const std::string& name, const char* script) {
-  const std::string path = dir.File(name);
-  WriteAllBytes(path, script);
-  chmod(path.c_str(), 0755);
-  return path;
-}
-
 bool ProcessGone(pid_t pid) {
   if (kill(pid, 0) != 0) return true;
   // A zombie waiting for init to collect it is gone as well.
@@ -91,14 +84,13 @@ class TTempFolderScope {
 
 class Office : public ::testing::Test {
  protected:
-  ~Office() override { ResetOfficeProgramPath(); }
   TTempDir dir;
 };
 
 }  // namespace
 
 TEST_F(Office, OneRunConvertsManyFilesInAPrivateProfile) {
-  SetOfficeProgramPath(WriteProgram(dir, "soffice", kFakeOffice));
+  TOfficeScope office(kFakeOffice);
   std::filesystem::create_directories(dir.Path() / "tmp");
   TTempFolderScope temp(dir.File("tmp"));
   std::filesystem::create_directories(dir.Path() / "a");
@@ -118,7 +110,7 @@ TEST_F(Office, OneRunConvertsManyFilesInAPrivateProfile) {
   EXPECT_FALSE(texts[2]);
   EXPECT_FALSE(texts[3]);
 
-  const std::string log = ReadAllBytes(dir.File("calls.log"));
+  const std::string log = ReadAllBytes(office.Folder() + "calls.log");
   EXPECT_EQ(log.find("call"), log.rfind("call"));  // one run for all
   EXPECT_NE(log.find("-env:UserInstallation=file:///"), std::string::npos);
   EXPECT_NE(log.find("txt:Text - txt - csv (StarCalc):9,34,76,1"), std::string::npos);
@@ -154,26 +146,29 @@ TEST_F(Office, AMissingOrHangingOfficeProgramFailsWithAReason) {
   WriteAllBytes(dir.File("Liste.ods"), "a\tb\n");
   std::vector<std::optional<std::string>> texts;
   std::string error;
-  SetOfficeProgramPath("");
-  EXPECT_FALSE(ConvertWithOffice({dir.File("Liste.ods")}, texts, error));
-  EXPECT_NE(error.find("LibreOffice"), std::string::npos);
-
-  SetOfficeProgramPath(dir.File("no-such-program"));
-  EXPECT_FALSE(ConvertWithOffice({dir.File("Liste.ods")}, texts, error));
-  EXPECT_EQ(error, "the office program cannot be started");
-
+  {
+    TOfficeScope none(nullptr);
+    EXPECT_FALSE(ConvertWithOffice({dir.File("Liste.ods")}, texts, error));
+    EXPECT_NE(error.find("LibreOffice"), std::string::npos);
+  }
+  {
+    TOfficeScope broken("#!/no/such/shell\n");
+    EXPECT_FALSE(ConvertWithOffice({dir.File("Liste.ods")}, texts, error));
+    EXPECT_EQ(error, "the office program cannot be started");
+  }
   // A conversion that hangs is ended with everything it started.
-  SetOfficeProgramPath(WriteProgram(dir, "soffice", kHangingOffice));
+  TOfficeScope hanging(kHangingOffice);
   EXPECT_FALSE(ConvertWithOffice({dir.File("Liste.ods")}, texts, error, 1));
   EXPECT_EQ(error, "the office program did not finish within 1 seconds");
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_FALSE(texts[0]);
-  const pid_t child = std::stoi(ReadAllBytes(dir.File("child.pid")));
+  const pid_t child = std::stoi(ReadAllBytes(hanging.Folder() + "child.pid"));
   EXPECT_TRUE(ProcessGone(child));
 }
 
 TEST_F(Office, RealOfficeProgramConvertsAnOpenDocumentSheet) {
-  if (OfficeProgramPath().empty())
+  ResetOfficeLookup();
+  if (!OfficeAvailable())
     GTEST_SKIP() << "LibreOffice (soffice) is not installed: .ods files are not tested";
   const std::string oldFormat = DateFormatText();
   SetDateFormat("dd.MM.yyyy");
