@@ -29,11 +29,6 @@ const TMLStringList* ReadTexts() {
   return table;
 }
 
-std::string& LastError() {
-  static std::string text;
-  return text;
-}
-
 bool NeedsQuotes(const std::string& text) {
   if (text.empty()) return false;
   if (text[0] == '"' || text[0] == '\'') return true;
@@ -282,42 +277,46 @@ TTableReaderKind TableReaderKindOf(const std::string& fileName) {
 
 std::unique_ptr<TReadTable> CreateTableReader() { return nullptr; }
 
-const std::string& LastReaderError() { return LastError(); }
-
-std::unique_ptr<TReadTable> CreateFileReader(const std::string& fileName) {
-  LastError().clear();
-  if (fileName.empty()) return CreateTableReader();
+std::unique_ptr<TReadTable> CreateFileReader(const std::string& fileName, std::string* error) {
+  std::string ignored;
+  std::string& why = error ? *error : ignored;
+  why.clear();
+  if (fileName.empty()) {
+    why = "no file";
+    return CreateTableReader();
+  }
   TPfInfo info;
   if (PfStat(fileName, info) != 0) {
-    LastError() = "file not found";
+    why = "file not found";
     return nullptr;
   }
   std::unique_ptr<TReadTable> reader;
   switch (TableReaderKindOf(fileName)) {
     case TTableReaderKind::None:
-      LastError() = "not a spreadsheet file";
+      why = "not a spreadsheet file";
       return nullptr;
     case TTableReaderKind::Xls: reader = std::make_unique<TReadXls>(); break;
     case TTableReaderKind::Xlsx: reader = std::make_unique<TReadXlsx>(); break;
     case TTableReaderKind::Office: reader = std::make_unique<TReadOOo>(); break;
   }
   if (!reader->Open(fileName)) {
-    LastError() = reader->ErrorText();
+    why = reader->ErrorText();
     return nullptr;
   }
   return reader;
 }
 
-bool ReadSpreadsheetFile(const std::string& fileName, std::string& textFileName) {
+bool ReadSpreadsheetFile(const std::string& fileName, std::string& textFileName,
+                         std::string* error) {
   textFileName.clear();
-  std::unique_ptr<TReadTable> reader = CreateFileReader(fileName);
+  std::unique_ptr<TReadTable> reader = CreateFileReader(fileName, error);
   if (!reader) return false;
   const std::string temp = CreateTempFile();
   const bool saved = !temp.empty() && reader->SaveAsText(temp);
   reader->CloseFile(false);
   if (!saved) {
     if (!temp.empty()) DeleteTempFile(temp);
-    LastError() = "the sheet could not be stored as text";
+    if (error) *error = "the sheet could not be stored as text";
     return false;
   }
   textFileName = temp;

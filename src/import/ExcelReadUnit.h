@@ -125,16 +125,16 @@ TTableReaderKind TableReaderKindOf(const std::string& fileName);
 // reach into a running office program). The callers show ExcelReadText(1).
 std::unique_ptr<TReadTable> CreateTableReader();
 // A reader with the file opened; none for an empty name (CreateTableReader), a missing
-// file, a file that is no spreadsheet, and a file its reader cannot open.
-std::unique_ptr<TReadTable> CreateFileReader(const std::string& fileName);
-// The reader's ErrorText when CreateFileReader gave none (empty when it did not get that
-// far); for the error log.
-const std::string& LastReaderError();
+// file, a file that is no spreadsheet, and a file its reader cannot open. Why it gave none
+// goes to `error` (English, for the error log) when one is passed.
+std::unique_ptr<TReadTable> CreateFileReader(const std::string& fileName,
+                                             std::string* error = nullptr);
 
 // Converts a spreadsheet file into a new temporary TAB text file (in the system's
 // temporary folder, "~" prefix), whose name goes to `textFileName`. False, with an empty
-// name and no file left behind, when the file cannot be read.
-bool ReadSpreadsheetFile(const std::string& fileName, std::string& textFileName);
+// name and no file left behind, when the file cannot be read (why: in `error`).
+bool ReadSpreadsheetFile(const std::string& fileName, std::string& textFileName,
+                         std::string* error = nullptr);
 
 // True when the program can read the file's kind now: text tables and the binary and XML
 // workbooks always, other spreadsheets only with the office suite installed

@@ -132,7 +132,7 @@ TEST_F(Office, OneRunConvertsManyFilesInAPrivateProfile) {
 
   // The whole way of an import.
   std::string text;
-  ASSERT_TRUE(ReadSpreadsheetFile(dir.File("a/Liste.ods"), text)) << LastReaderError();
+  ASSERT_TRUE(ReadSpreadsheetFile(dir.File("a/Liste.ods"), text, &error)) << error;
   Rows lines;
   ASSERT_TRUE(ReadImportTextFile(text, lines));
   DeleteTempFile(text);
@@ -207,8 +207,8 @@ TEST_F(Office, RealOfficeProgramConvertsAnOpenDocumentSheet) {
   // One run of the office program, the way an import reads the file (the folder name is
   // the program's text: 1252).
   std::string text;
-  ASSERT_TRUE(ReadSpreadsheetFile(dir.Dir() + "Schl\xFCssel #1/Liste.ods", text))
-      << LastReaderError();
+  std::string error;
+  ASSERT_TRUE(ReadSpreadsheetFile(dir.Dir() + "Schl\xFCssel #1/Liste.ods", text, &error)) << error;
   Rows lines;
   ASSERT_TRUE(ReadImportTextFile(text, lines));
   DeleteTempFile(text);

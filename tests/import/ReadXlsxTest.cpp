@@ -100,7 +100,8 @@ class Xlsx : public ::testing::Test {
 
 Rows ImportedRows(const std::string& file) {
   std::string text;
-  EXPECT_TRUE(ReadSpreadsheetFile(file, text)) << LastReaderError();
+  std::string error;
+  EXPECT_TRUE(ReadSpreadsheetFile(file, text, &error)) << error;
   Rows rows;
   if (text.empty()) return rows;
   EXPECT_TRUE(ReadImportTextFile(text, rows));

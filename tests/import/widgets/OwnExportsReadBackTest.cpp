@@ -36,7 +36,8 @@ Rows Expected() {
 
 Rows ImportedRows(const std::string& file) {
   std::string text;
-  EXPECT_TRUE(ReadSpreadsheetFile(file, text)) << file << ": " << LastReaderError();
+  std::string error;
+  EXPECT_TRUE(ReadSpreadsheetFile(file, text, &error)) << file << ": " << error;
   Rows rows;
   if (text.empty()) return rows;
   EXPECT_TRUE(ReadImportTextFile(text, rows));
