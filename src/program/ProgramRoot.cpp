@@ -17,7 +17,8 @@ void InstallProgramUnits() {
   // receipts (InstallLockerReceiptPrinter) come with the print engine and the receipts
   // (src/output); until then printing a list or a receipt does nothing.
 
-  // Imports: each import installs its menu command above (src/import).
+  // Imports: each import installs its menu command above (src/import, its dialogs in
+  // src/import/widgets).
 }
 
 const std::vector<std::string>& CommandsAwaitingTheirUnit() {
