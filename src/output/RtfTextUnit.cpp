@@ -522,10 +522,7 @@ class TWriter {
     TCharState s;
     QString family;
     const QStringList families = cf.fontFamilies().toStringList();
-    if (!families.isEmpty() && !families.first().isEmpty())
-      family = families.first();
-    else if (cf.hasProperty(QTextFormat::FontFamily))
-      family = cf.fontFamily();
+    if (!families.isEmpty() && !families.first().isEmpty()) family = families.first();
     if (family.isEmpty()) family = defaultFamily_;
     s.font = FontIndex(family);
     const double points = cf.hasProperty(QTextFormat::FontPointSize) && cf.fontPointSize() > 0
