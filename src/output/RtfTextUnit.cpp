@@ -159,6 +159,9 @@ class TBuilder : public IRtfSink {
   }
 
   bool ImageFormat(const TRtfPicture& pict, QTextImageFormat& image) {
+    // Shorter than a PNG's signature and header chunk, or a JPEG's first marker: no picture
+    // (and no complaint of the decoder on the console).
+    if (pict.data.size() < (pict.kind == TRtfPictureKind::Png ? 33u : 4u)) return false;
     const QByteArray bytes(pict.data.data(), static_cast<qsizetype>(pict.data.size()));
     QBuffer buffer;
     buffer.setData(bytes);
