@@ -55,8 +55,15 @@ QTextBlockFormat BlockFormatOf(const TRtfParaFormat& p) {
   if (p.spaceBeforeTwips) f.setTopMargin(PixelsOf(p.spaceBeforeTwips));
   if (p.spaceAfterTwips) f.setBottomMargin(PixelsOf(p.spaceAfterTwips));
   if (!p.tabStops.empty()) {
+    // RTF counts tab stops from the text's left edge, the layout from where a line starts:
+    // measured from the first line's start, a label and its value on the first line of a
+    // hanging paragraph stand where the word processor put them.
+    const double lineStart = PixelsOf(p.leftTwips) + PixelsOf(p.firstTwips);
     QList<QTextOption::Tab> tabs;
-    for (std::int32_t t : p.tabStops) tabs.append(QTextOption::Tab(PixelsOf(t), QTextOption::LeftTab));
+    for (std::int32_t t : p.tabStops) {
+      const double at = PixelsOf(t) - lineStart;
+      if (at > 0) tabs.append(QTextOption::Tab(at, QTextOption::LeftTab));
+    }
     f.setTabPositions(tabs);
   }
   return f;
@@ -493,9 +500,10 @@ class TWriter {
     number("\\fi", bf.textIndent());
     number("\\sb", bf.topMargin());
     number("\\sa", bf.bottomMargin());
+    const double lineStart = bf.leftMargin() + bf.textIndent();
     for (const QTextOption::Tab& tab : bf.tabPositions()) {
       Word("\\tx");
-      AppendInt(body_, TwipsOf(tab.position));
+      AppendInt(body_, TwipsOf(tab.position + lineStart));
     }
     written_ = TCharState{};  // \pard does not reset the character format, but be explicit
     bool any = false;
@@ -657,6 +665,10 @@ bool LoadRtfIntoDocument(QTextDocument& document, const std::string& bytes) {
   const bool undo = document.isUndoRedoEnabled();
   document.setUndoRedoEnabled(false);
   document.clear();
+  // The word processors' default tab stops: every half inch.
+  QTextOption option = document.defaultTextOption();
+  option.setTabStopDistance(48);
+  document.setDefaultTextOption(option);
   TBuilder builder(document);
   ParseRtf(bytes, builder);
   document.setUndoRedoEnabled(undo);

@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/OsText.h"
@@ -168,4 +170,25 @@ std::string RunningExecutablePath() {
     if (buffer.size() >= 65536) return std::string();
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::string FindProgramOnPath(const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos) return std::string();
+  const char* path = std::getenv("PATH");
+  if (!path) return std::string();
+  const std::string osName = AnsiToOs(name);
+  std::string list = path;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t colon = list.find(':', start);
+    std::string folder = list.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    if (folder.empty()) folder = ".";  // an empty entry is the working folder
+    const std::string candidate = folder + "/" + osName;
+    struct stat st {};
+    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+      return OsToAnsi(candidate);
+    if (colon == std::string::npos) break;
+    start = colon + 1;
+  }
+  return std::string();
 }

@@ -44,3 +44,8 @@ int WaitForProcess(pid_t pid);
 // Full path of the program file this process runs from (1252); empty when the system does
 // not tell it.
 std::string RunningExecutablePath();
+
+// The program file `name` (no "/" in it) as the search path (PATH) finds it: the first
+// folder that holds an executable regular file of that name. Full path (1252), empty when
+// none does.
+std::string FindProgramOnPath(const std::string& name);

@@ -158,3 +158,25 @@ TEST(ProcessStart, ProgramFolderAndArgumentsGoToTheSystemAsUtf8) {
   EXPECT_EQ(ReadAllBytes(utf8Folder + "/out.txt"),
             utf8Folder + "\nM\xC3\xBC" "ller\n\xE2\x82\xAC\n");
 }
+
+// The search path finds the first executable file of the name, in 1252 as everything the
+// program sees; folders, plain files and names with a "/" are no programs.
+TEST(ProcessStart, FindProgramOnPath) {
+  TTempDir dir;
+  std::filesystem::create_directory(dir.Path() / "a");
+  std::filesystem::create_directory(dir.Path() / std::filesystem::u8path(u8"b\u00E4"));
+  std::filesystem::create_directory(dir.Path() / "a" / "tool");  // a folder: not it
+  WriteAllBytes(dir.File("a/plain"), "");                         // not executable
+  const std::string tool = (dir.Path() / std::filesystem::u8path(u8"b\u00E4") / "tool").string();
+  WriteAllBytes(tool, "#!/bin/sh\n");
+  chmod(tool.c_str(), 0755);
+  const char* old = std::getenv("PATH");
+  const std::string saved = old ? old : "";
+  const std::string bae = (dir.Path() / std::filesystem::u8path(u8"b\u00E4")).string();
+  setenv("PATH", (dir.File("a") + ":" + bae).c_str(), 1);
+  EXPECT_EQ(FindProgramOnPath("tool"), dir.Dir() + "b\xE4/tool");
+  EXPECT_EQ(FindProgramOnPath("plain"), "");
+  EXPECT_EQ(FindProgramOnPath("a/tool"), "");
+  EXPECT_EQ(FindProgramOnPath("missing"), "");
+  setenv("PATH", saved.c_str(), 1);
+}
