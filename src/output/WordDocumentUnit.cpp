@@ -18,12 +18,12 @@
 #include "basic/FileCtrl2.h"
 #include "basic/MultiLingua.h"
 #include "basic/widgets/QtGlue.h"
+#include "output/CsvOrExcelUnit.h"
 #include "output/PrinterServicesUnit.h"
 #include "output/RtfEditorUnit.h"
 #include "output/RtfTextUnit.h"
 #include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
-#include "platform/ProcessStart.h"
 
 namespace {
 
@@ -189,13 +189,13 @@ bool ConvertedTemplate(const std::string& source, std::string& rtf) {
 std::string WordProcessorProgram() {
   TWriterState& w = Writer();
   if (!w.program) {
+    // The office program the spreadsheet side looks up once per run, when its Writer part
+    // lies beside it.
     std::string found;
-    const std::string soffice = FindProgramOnPath("soffice");
+    const std::string soffice = OfficeProgram();
     std::string real;
-    if (!soffice.empty() && PfRealPath(soffice, real) == 0) {
-      const std::string folder = real.substr(0, real.rfind('/') + 1);
-      if (FileThere(folder + "libswlo.so")) found = real;
-    }
+    if (!soffice.empty() && PfRealPath(soffice, real) != 0) real = soffice;
+    if (!real.empty() && FileThere(real.substr(0, real.rfind('/') + 1) + "libswlo.so")) found = soffice;
     w.program = found;
   }
   return *w.program;

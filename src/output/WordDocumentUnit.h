@@ -91,8 +91,8 @@ class TWordDoc : public TRTFDoc {
 // (any case), or a document that does not open.
 std::unique_ptr<TTextDoc> OpenTextDoc(const std::string& fileName);
 
-// LibreOffice Writer's program ("soffice" on the search path with the Writer library
-// beside it), looked up once per run; empty when it is not installed.
+// LibreOffice Writer's program: the office program (OfficeProgram, CsvOrExcelUnit.h) when
+// the Writer library lies beside it; looked up once per run, empty when not installed.
 std::string WordProcessorProgram();
 // Replaces the look-up (tests): an empty name means none is installed. `reset` goes back
 // to looking it up.

@@ -173,22 +173,23 @@ std::string RunningExecutablePath() {
 }
 
 std::string FindProgramOnPath(const std::string& name) {
-  if (name.empty() || name.find('/') != std::string::npos) return std::string();
+  if (name.empty() || name.find('/') != std::string::npos) return {};
   const char* path = std::getenv("PATH");
-  if (!path) return std::string();
+  if (!path) return {};
   const std::string osName = AnsiToOs(name);
-  std::string list = path;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t colon = list.find(':', start);
-    std::string folder = list.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
-    if (folder.empty()) folder = ".";  // an empty entry is the working folder
+  const std::string folders = path;
+  size_t start = 0;
+  while (start <= folders.size()) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    // An empty entry is the working folder, as for the shell.
+    std::string folder = end > start ? folders.substr(start, end - start) : std::string(".");
     const std::string candidate = folder + "/" + osName;
-    struct stat st {};
-    if (stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(candidate.c_str(), X_OK) == 0)
+    struct stat info {};
+    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0)
       return OsToAnsi(candidate);
-    if (colon == std::string::npos) break;
-    start = colon + 1;
+    start = end + 1;
   }
-  return std::string();
+  return {};
 }

@@ -45,7 +45,6 @@ int WaitForProcess(pid_t pid);
 // not tell it.
 std::string RunningExecutablePath();
 
-// The program file `name` (no "/" in it) as the search path (PATH) finds it: the first
-// folder that holds an executable regular file of that name. Full path (1252), empty when
-// none does.
+// The first executable file `name` in the folders of PATH (1252), as the shell would find
+// it; empty when there is none. A name with a "/" is not looked up.
 std::string FindProgramOnPath(const std::string& name);

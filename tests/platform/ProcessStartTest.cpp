@@ -159,24 +159,34 @@ TEST(ProcessStart, ProgramFolderAndArgumentsGoToTheSystemAsUtf8) {
             utf8Folder + "\nM\xC3\xBC" "ller\n\xE2\x82\xAC\n");
 }
 
-// The search path finds the first executable file of the name, in 1252 as everything the
-// program sees; folders, plain files and names with a "/" are no programs.
-TEST(ProcessStart, FindProgramOnPath) {
+namespace {
+
+// PATH for the lifetime of the object.
+class TPathScope {
+ public:
+  explicit TPathScope(const std::string& value) {
+    if (const char* old = std::getenv("PATH")) old_ = old;
+    setenv("PATH", value.c_str(), 1);
+  }
+  ~TPathScope() { setenv("PATH", old_.c_str(), 1); }
+
+ private:
+  std::string old_;
+};
+
+TEST(FindProgramOnPath, TakesTheFirstExecutableFileOfThePathFolders) {
   TTempDir dir;
-  std::filesystem::create_directory(dir.Path() / "a");
-  std::filesystem::create_directory(dir.Path() / std::filesystem::u8path(u8"b\u00E4"));
-  std::filesystem::create_directory(dir.Path() / "a" / "tool");  // a folder: not it
-  WriteAllBytes(dir.File("a/plain"), "");                         // not executable
-  const std::string tool = (dir.Path() / std::filesystem::u8path(u8"b\u00E4") / "tool").string();
-  WriteAllBytes(tool, "#!/bin/sh\n");
-  chmod(tool.c_str(), 0755);
-  const char* old = std::getenv("PATH");
-  const std::string saved = old ? old : "";
-  const std::string bae = (dir.Path() / std::filesystem::u8path(u8"b\u00E4")).string();
-  setenv("PATH", (dir.File("a") + ":" + bae).c_str(), 1);
-  EXPECT_EQ(FindProgramOnPath("tool"), dir.Dir() + "b\xE4/tool");
-  EXPECT_EQ(FindProgramOnPath("plain"), "");
-  EXPECT_EQ(FindProgramOnPath("a/tool"), "");
+  std::filesystem::create_directories(dir.Path() / "a");
+  std::filesystem::create_directories(dir.Path() / "b");
+  std::filesystem::create_directories(dir.Path() / "c/tool");  // a folder is no program
+  WriteAllBytes(dir.File("a/tool"), "not executable");
+  WriteAllBytes(dir.File("b/tool"), "#!/bin/sh\n");
+  chmod(dir.File("b/tool").c_str(), 0755);
+  TPathScope path(dir.File("c") + ":" + dir.File("a") + "::" + dir.File("b"));
+  EXPECT_EQ(FindProgramOnPath("tool"), dir.File("b") + "/tool");
   EXPECT_EQ(FindProgramOnPath("missing"), "");
-  setenv("PATH", saved.c_str(), 1);
+  EXPECT_EQ(FindProgramOnPath("b/tool"), "");
+  EXPECT_EQ(FindProgramOnPath(""), "");
 }
+
+}  // namespace
