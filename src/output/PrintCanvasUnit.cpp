@@ -66,20 +66,19 @@ void TPainterCanvas::SetFont(const TPrintFont& font) {
   qfont_.setItalic(font.italic);
   qfont_.setUnderline(font.underline);
   height_ = -1;
+  metrics_ = std::make_unique<QFontMetricsF>(qfont_, &printer_);
   if (painter_) painter_->setFont(qfont_);
 }
 
 int TPainterCanvas::TextWidth(const std::string& text) {
   if (text.empty()) return 0;
-  const QFontMetricsF metrics(qfont_, &printer_);
-  return static_cast<int>(std::lround(metrics.horizontalAdvance(ToQString(text))));
+  return static_cast<int>(std::lround(metrics_->horizontalAdvance(ToQString(text))));
 }
 
 int TPainterCanvas::TextHeight() {
   if (height_ < 0) {
-    const QFontMetricsF metrics(qfont_, &printer_);
-    height_ = static_cast<int>(std::lround(metrics.height()));
-    ascent_ = static_cast<int>(std::lround(metrics.ascent()));
+    height_ = static_cast<int>(std::lround(metrics_->height()));
+    ascent_ = static_cast<int>(std::lround(metrics_->ascent()));
   }
   return height_;
 }

@@ -12,6 +12,7 @@
 #include <QFont>
 #include <QImage>
 
+class QFontMetricsF;
 class QPaintDevice;
 class QPainter;
 class QPrinter;
@@ -91,6 +92,7 @@ class TPainterCanvas : public IPrintCanvas {
   std::unique_ptr<QPainter> painter_;
   TPrintFont font_;
   QFont qfont_;
+  std::unique_ptr<QFontMetricsF> metrics_;  // of the current font on the device
   int pageWidth_ = 0, pageHeight_ = 0, resX_ = 96, resY_ = 96;
   int height_ = -1;     // line height of the current font, measured once
   int ascent_ = 0;

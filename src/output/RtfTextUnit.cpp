@@ -71,16 +71,25 @@ QTextBlockFormat BlockFormatOf(const TRtfParaFormat& p) {
 
 class TBuilder : public IRtfSink {
  public:
-  explicit TBuilder(QTextDocument& document) : doc_(document), cursor_(&document) {}
+  // One edit block for the whole load: the document tells its listeners once, at the end.
+  explicit TBuilder(QTextDocument& document) : doc_(document), cursor_(&document) {
+    cursor_.beginEditBlock();
+  }
+  ~TBuilder() override { cursor_.endEditBlock(); }
 
   void Font(const TRtfFont& font) override {
     fonts_[font.index] = QString::fromStdU16String(font.name);
+    charFormats_.clear();
   }
-  void DefaultFont(int index) override { defaultFont_ = index; }
+  void DefaultFont(int index) override {
+    defaultFont_ = index;
+    charFormats_.clear();
+  }
   void Colour(int index, const TRtfColour& c) override {
     if (index < 0 || index >= kMaxColours) return;
     if (static_cast<int>(colours_.size()) <= index) colours_.resize(index + 1);
     colours_[index] = c.automatic ? QColor() : QColor(c.red, c.green, c.blue);
+    charFormats_.clear();
   }
 
   void Text(std::u16string_view text, const TRtfCharFormat& chars,
@@ -96,12 +105,13 @@ class TBuilder : public IRtfSink {
 
   void ParagraphEnd(const TRtfParaFormat& para, const TRtfCharFormat& chars) override {
     if (para.inTable) {
-      cell_.push_back({TOp::Para, {}, CharFormat(chars), BlockFormatOf(para), {}});
+      cell_.push_back({TOp::Para, {}, CharFormat(chars), BlockFormat(para), {}});
       return;
     }
     LeaveTable();
-    cursor_.setBlockFormat(BlockFormatOf(para));
-    cursor_.setBlockCharFormat(CharFormat(chars));
+    cursor_.setBlockFormat(BlockFormat(para));
+    // An empty paragraph's height comes from its block's character format.
+    if (cursor_.atBlockStart()) cursor_.setBlockCharFormat(CharFormat(chars));
     cursor_.insertBlock();
   }
 
@@ -117,7 +127,7 @@ class TBuilder : public IRtfSink {
   }
 
   void CellEnd(const TRtfParaFormat& para, const TRtfCharFormat& chars) override {
-    cell_.push_back({TOp::CellEnd, {}, CharFormat(chars), BlockFormatOf(para), {}});
+    cell_.push_back({TOp::CellEnd, {}, CharFormat(chars), BlockFormat(para), {}});
     cells_.push_back(std::move(cell_));
     cell_.clear();
   }
@@ -133,8 +143,8 @@ class TBuilder : public IRtfSink {
   void DocumentEnd(const TRtfParaFormat& para, const TRtfCharFormat& chars) override {
     LeaveTable();
     if (!cursor_.block().text().isEmpty() || cursor_.block().previous().isValid()) {
-      cursor_.setBlockFormat(BlockFormatOf(para));
-      if (cursor_.block().text().isEmpty()) cursor_.setBlockCharFormat(CharFormat(chars));
+      cursor_.setBlockFormat(BlockFormat(para));
+      if (cursor_.atBlockStart()) cursor_.setBlockCharFormat(CharFormat(chars));
     }
   }
 
@@ -147,8 +157,11 @@ class TBuilder : public IRtfSink {
     QTextImageFormat image;
   };
 
-  QTextCharFormat CharFormat(const TRtfCharFormat& c) {
-    if (haveLast_ && c == lastKey_) return lastFormat_;
+  // Documents use a handful of formats again and again: each is built once.
+  const QTextCharFormat& CharFormat(const TRtfCharFormat& c) {
+    for (const auto& [key, format] : charFormats_)
+      if (key == c) return format;
+    if (charFormats_.size() >= 64) charFormats_.clear();
     QTextCharFormat f;
     const auto font = fonts_.find(c.font >= 0 ? c.font : defaultFont_);
     if (font != fonts_.end()) f.setFontFamilies(QStringList{font->second});
@@ -159,10 +172,17 @@ class TBuilder : public IRtfSink {
     f.setFontStrikeOut(c.strike);
     if (c.colour > 0 && c.colour < static_cast<int>(colours_.size()) && colours_[c.colour].isValid())
       f.setForeground(colours_[c.colour]);
-    lastKey_ = c;
-    lastFormat_ = f;
-    haveLast_ = true;
-    return f;
+    // Most recently made first: the next run most likely has the same format.
+    charFormats_.insert(charFormats_.begin(), {c, f});
+    return charFormats_.front().second;
+  }
+
+  const QTextBlockFormat& BlockFormat(const TRtfParaFormat& p) {
+    for (const auto& [key, format] : blockFormats_)
+      if (key == p) return format;
+    if (blockFormats_.size() >= 32) blockFormats_.clear();
+    blockFormats_.insert(blockFormats_.begin(), {p, BlockFormatOf(p)});
+    return blockFormats_.front().second;
   }
 
   bool ImageFormat(const TRtfPicture& pict, QTextImageFormat& image) {
@@ -275,9 +295,8 @@ class TBuilder : public IRtfSink {
   std::map<int, QString> fonts_;
   int defaultFont_ = 0;
   std::vector<QColor> colours_;
-  bool haveLast_ = false;
-  TRtfCharFormat lastKey_;
-  QTextCharFormat lastFormat_;
+  std::vector<std::pair<TRtfCharFormat, QTextCharFormat>> charFormats_;
+  std::vector<std::pair<TRtfParaFormat, QTextBlockFormat>> blockFormats_;
   int images_ = 0;
 
   std::vector<TOp> cell_;                // the cell being read
@@ -669,8 +688,10 @@ bool LoadRtfIntoDocument(QTextDocument& document, const std::string& bytes) {
   QTextOption option = document.defaultTextOption();
   option.setTabStopDistance(48);
   document.setDefaultTextOption(option);
-  TBuilder builder(document);
-  ParseRtf(bytes, builder);
+  {
+    TBuilder builder(document);
+    ParseRtf(bytes, builder);
+  }
   document.setUndoRedoEnabled(undo);
   document.setModified(false);
   return true;
