@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QSpinBox>
 #include <QTest>
@@ -17,6 +18,7 @@
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include "basic/MultiLingua.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "output/FakePrinterServices.h"
@@ -228,6 +230,36 @@ TEST_F(RtfEditorTest, PrintNeedsAPrinter) {
   SetPrinterServices(&printers.printers);
   EXPECT_FALSE(form.PrintText());
   EXPECT_NE(ui.AllText().find("Es ist kein Drucker installiert."), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// The shipped language file knows every text the editor and the text documents show.
+TEST(RtfEditorLanguage, EnglishEntries) {
+  TScopedMLSystem ml;
+  const std::string file = (std::filesystem::path(TESSARO_TEST_DATA).parent_path().parent_path() /
+                            "resources" / "System" / "Tessaro.lng").string();
+  ASSERT_TRUE(ml.System().LoadLanguageFile(file, false)) << file;
+  RtfEditorText(1);  // the table exists
+  std::vector<std::string> texts{"Ausdruck", "Formular-Editor",
+                                 "Die Word-Vorlage wird gelesen, bitte warten ..."};
+  for (const TMLStringList* table : MLStringLists())
+    if (table->UnitName() == "TRtfForm")
+      for (int i = 0; i < table->Count(); ++i)
+        if (table->Number(i) > 0) texts.push_back(table->Text(i));
+  for (const std::string& text : texts) {
+    int grade = 0;
+    ml.System().TranslateText(text, "DE", "EN", grade);
+    EXPECT_GE(grade, mlgExact) << text;
+  }
+  ml.System().SetCurrentLanguage("EN");
+  TRtfForm form;
+  EXPECT_EQ(form.findChild<QMenu*>("FileMenu")->title(), QStringLiteral("File"));
+  EXPECT_EQ(form.FileSaveAsItem->text(), QStringLiteral("Save as ..."));
+  EXPECT_EQ(form.BoldButton->toolTip(), QStringLiteral("Bold"));
+  EXPECT_EQ(form.StatusText(), "Column: 1, Line: 1");
 }
 
 }  // namespace
