@@ -101,6 +101,7 @@ class TBuilder : public IRtfSink {
     }
     LeaveTable();
     cursor_.insertText(s, CharFormat(chars));
+    blockEmpty_ = false;
   }
 
   void ParagraphEnd(const TRtfParaFormat& para, const TRtfCharFormat& chars) override {
@@ -109,10 +110,15 @@ class TBuilder : public IRtfSink {
       return;
     }
     LeaveTable();
-    cursor_.setBlockFormat(BlockFormat(para));
+    // A new block starts with its predecessor's format: most paragraphs need no change.
+    const QTextBlockFormat& format = BlockFormat(para);
+    if (!blockKnown_ || !(para == blockKey_)) cursor_.setBlockFormat(format);
     // An empty paragraph's height comes from its block's character format.
-    if (cursor_.atBlockStart()) cursor_.setBlockCharFormat(CharFormat(chars));
-    cursor_.insertBlock();
+    if (blockEmpty_) cursor_.setBlockCharFormat(CharFormat(chars));
+    cursor_.insertBlock(format);
+    blockKey_ = para;
+    blockKnown_ = true;
+    blockEmpty_ = true;
   }
 
   void Picture(const TRtfPicture& pict, const TRtfCharFormat&, const TRtfParaFormat& para) override {
@@ -124,6 +130,7 @@ class TBuilder : public IRtfSink {
     }
     LeaveTable();
     cursor_.insertImage(image);
+    blockEmpty_ = false;
   }
 
   void CellEnd(const TRtfParaFormat& para, const TRtfCharFormat& chars) override {
@@ -227,6 +234,7 @@ class TBuilder : public IRtfSink {
   }
 
   QTextTable* NewTable(int columns, const TRtfRowDef& row) {
+    blockKnown_ = false;
     // The paragraph before a table ended with \par; the document keeps a block before every
     // table, so that paragraph's block takes the table behind it rather than an empty one.
     if (cursor_.atBlockStart() && cursor_.block().length() <= 1) {
@@ -288,6 +296,9 @@ class TBuilder : public IRtfSink {
     }
     cells_.clear();
     cursor_.movePosition(QTextCursor::End);
+    // Behind a table: a fresh block of unknown format.
+    blockKnown_ = false;
+    blockEmpty_ = true;
   }
 
   QTextDocument& doc_;
@@ -302,6 +313,9 @@ class TBuilder : public IRtfSink {
   std::vector<TOp> cell_;                // the cell being read
   std::vector<std::vector<TOp>> cells_;  // the finished cells of the row being read
   QTextTable* table_ = nullptr;          // the table the last row went into
+  bool blockKnown_ = false;              // the cursor's block has the format of blockKey_
+  TRtfParaFormat blockKey_;
+  bool blockEmpty_ = true;               // nothing was inserted into the cursor's block yet
 };
 
 // =======================================================================================
