@@ -50,7 +50,7 @@ std::vector<std::vector<std::string>> Rows(int count) {
       {"Bezeichnung", "Schlie\xDF" "ung", "Schlie\xDF" "anlage", "Bestand", "Besitzer", "Bemerkung"}};
   for (int i = 1; i <= count; ++i) {
     // Five digits in both sizes: the widths, and so the font the table fits in, are the same.
-    char digits[8];
+    char digits[16];
     std::snprintf(digits, sizeof digits, "%05d", i);
     const std::string n = digits;
     rows.push_back({"Geb\xE4ude " + std::to_string(i % 40) + " T\xFCr " + n, "K-" + n,
