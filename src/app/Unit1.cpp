@@ -652,7 +652,6 @@ void TTessaroForm::Dup1Click() {
 }
 
 void TTessaroForm::SetPrintPreview(bool on, bool store) {
-  printPreview_ = on;
   SetPrintPreviewFlag(on);
   if (QAction* a = MenuItem(kMenuPrintPreview1)) a->setChecked(on);
   if (!store) return;
@@ -960,7 +959,7 @@ void TTessaroForm::Transfer1Click() {
 
 void TTessaroForm::View1Click() {
   for (const auto& [page, action] : viewEntries_) action->setChecked(PageControl->isTabVisible(page));
-  if (QAction* a = MenuItem(kMenuPrintPreview1)) a->setChecked(printPreview_);
+  if (QAction* a = MenuItem(kMenuPrintPreview1)) a->setChecked(PrintPreviewEnabled());
 }
 
 void TTessaroForm::Sort1Click() {
@@ -1095,7 +1094,7 @@ void TTessaroForm::ViewPageClick(int page) {
   View1Click();
 }
 
-void TTessaroForm::PrintPreview1Click() { SetPrintPreview(!printPreview_, true); }
+void TTessaroForm::PrintPreview1Click() { SetPrintPreview(!PrintPreviewEnabled(), true); }
 
 void TTessaroForm::Sort(TSortCommand command) {
   if (!ApplySortCommand(CurrentItemType(), command)) return;

@@ -1,8 +1,12 @@
 #include "program/ProgramRoot.h"
 
+#include "app/AppControlUnit.h"
 #include "app/CommandNames.h"
 #include "app/MainFormUnit.h"
 #include "app/TessaroMain.h"
+#include "app/Unit1.h"
+#include "output/PrintProcsUnit.h"
+#include "output/RtfEditorUnit.h"
 #include "views/ViewsUnit.h"
 
 void InstallProgramUnits() {
@@ -13,6 +17,11 @@ void InstallProgramUnits() {
   // window, one InstallMenuCommand(kMenu... / kHook..., work) per line. The window does the
   // work of its own commands; every other command is listed below as awaiting its unit.
 
+  // The form editor (src/output).
+  InstallMenuCommand(kMenuRTFEditor1, [] { EditRtfText(MainFormText(31), "", false); });
+
+  // Printing: a print run breaks off when the program is told to end.
+  SetPrintTerminationCheck([] { return ApplicationTerminated(); });
   // Printers: the printer of text lists (WinGlue().TextFilePrinter) and the locker-key
   // receipts (InstallLockerReceiptPrinter) come with the print engine and the receipts
   // (src/output); until then printing a list or a receipt does nothing.
@@ -26,8 +35,8 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Imports (src/import).
       kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1, kMenuImportKeys1,
       kMenuImportPersons1, kMenuImportDoors1, kMenuImportNew1, kMenuImportShowBooking1,
-      // Printing: the document editor, the print settings (src/output).
-      kMenuRTFEditor1, kMenuSettingsText1,
+      // Printing: the print settings (src/output).
+      kMenuSettingsText1,
       // Settings, locking systems, data folder, list and database exports, screenshot.
       kMenuSettings1, kMenuKeysystems1, kMenuSelDBFile1, kMenuExportDoors1, kMenuExportKeys1,
       kMenuExportPersons1, kMenuDBExport1, kMenuScreenshot1,
