@@ -1,5 +1,7 @@
 #include "output/PrintSelectUnit.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -233,6 +235,12 @@ bool ExecutePrintSelect(TPrintFields& fields, int& code) {
     auto* item = new QListWidgetItem(ToQString(f.caption), form.FieldsCheckListBox);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
     item->setCheckState(f.checked ? Qt::Checked : Qt::Unchecked);
+  }
+  if (!fields.empty()) {
+    // As high as its entries, up to 12 rows; more scroll.
+    QListWidget* list = form.FieldsCheckListBox;
+    const int rows = std::min(list->count(), 12);
+    list->setFixedHeight(rows * list->sizeHintForRow(0) + 2 * list->frameWidth() + 4);
   }
   form.AddOptions(!fields.empty());
   ClearPrintChoices();
