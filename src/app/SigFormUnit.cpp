@@ -37,10 +37,15 @@ std::uint8_t gCaptureState = kCaptureIdle;
 TBioData gBioData;
 std::string gPadLanguage = "EN";
 std::function<void()> gListener;
+TPadEventProcessor gEventProcessor;
 
 // Pending events run, but no click or key press: while the pad is set up, the operator
 // must not start anything else (a second transfer) behind the dialog.
-void ProcessPadEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+void ProcessPadEvents() {
+  const QEventLoop::ProcessEventsFlags flags = QEventLoop::ExcludeUserInputEvents;
+  if (gEventProcessor) gEventProcessor(flags);
+  else QCoreApplication::processEvents(flags);
+}
 
 // A text for the driver: at most 255 bytes.
 std::string PadString(const std::string& text) { return text.substr(0, kPadMaxText); }
@@ -95,6 +100,8 @@ std::unique_ptr<TSigForm>& FormHolder() {
 
 }  // namespace
 
+TSigForm* ExistingSigForm() { return FormHolder().get(); }
+
 // ---- the capture -----------------------------------------------------------------------------
 
 void TBioData::Clear() {
@@ -110,6 +117,10 @@ const TBioData& BioData() { return gBioData; }
 void SetPadLanguage(const std::string& languageCode) { gPadLanguage = languageCode.substr(0, 3); }
 
 const std::string& PadLanguage() { return gPadLanguage; }
+
+void SetPadEventProcessor(TPadEventProcessor processor) {
+  gEventProcessor = std::move(processor);
+}
 
 void SetPadCaptureListener(std::function<void()> listener) { gListener = std::move(listener); }
 
@@ -151,12 +162,20 @@ bool StopPadCapture(bool fetch) {
   return true;
 }
 
+// A capture that ended without a signature leaves the operator the choice to ask again.
+void CaptureEndedEmpty() {
+  if (TSigForm* form = ExistingSigForm()) form->RetryBtn->setEnabled(true);
+}
+
 void PadBigButtonClick() {
-  if (gCaptureState == kCaptureRunning) StopPadCapture(true);
+  if (gCaptureState != kCaptureRunning) return;
+  if (!StopPadCapture(true)) CaptureEndedEmpty();
 }
 
 void PadSmallButtonClick() {
-  if (gCaptureState == kCaptureRunning) StopPadCapture(false);
+  if (gCaptureState != kCaptureRunning) return;
+  StopPadCapture(false);
+  CaptureEndedEmpty();
 }
 
 // ---- the dialog --------------------------------------------------------------------------------
@@ -255,7 +274,8 @@ bool TSigForm::CaptureSignature() {
     show();
     ProcessPadEvents();
 
-    StartPadCapture(padText_);
+    // A pad that did not start can be asked again.
+    if (!StartPadCapture(padText_)) RetryBtn->setEnabled(true);
     hide();
     ShowWait("Unterschrift abwarten", false);
     setEnabled(true);
@@ -299,7 +319,6 @@ TSigForm* SigForm() {
   return form.get();
 }
 
-TSigForm* ExistingSigForm() { return FormHolder().get(); }
 
 void FreeSigForm() { FormHolder().reset(); }
 

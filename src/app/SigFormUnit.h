@@ -16,6 +16,7 @@
 #include <vector>
 
 #include <QDialog>
+#include <QEventLoop>
 #include <QPointer>
 
 #include "app/WaitPanelUnit.h"
@@ -50,6 +51,11 @@ inline constexpr int kMaxPadSamples = 500000;
 void SetPadLanguage(const std::string& languageCode);
 const std::string& PadLanguage();
 
+// How the capture lets pending events run (always without user input); tests watch it.
+// Null: Qt's event loop.
+using TPadEventProcessor = std::function<void(QEventLoop::ProcessEventsFlags)>;
+void SetPadEventProcessor(TPadEventProcessor processor);
+
 // Called when an accept on the pad delivered at least one sample; the dialog installs it.
 void SetPadCaptureListener(std::function<void()> listener);
 
@@ -61,7 +67,9 @@ bool StartPadCapture(const std::vector<std::string>& lines);
 // came (the listener runs then); without, returns what the driver's stop answered.
 bool StopPadCapture(bool fetch);
 // What the pad's buttons do: the big one accepts (stop and fetch), the small one cancels
-// (stop only; the dialog stays open). Both only while capturing.
+// (stop only; the dialog stays open). Both only while capturing. A capture that ends
+// without a signature (cancelled, or accepted without samples) enables "Wiederholen", as
+// does a pad that did not start: the operator can ask again or cancel.
 void PadBigButtonClick();
 void PadSmallButtonClick();
 

@@ -75,17 +75,34 @@ void PlotPoint(double fx, double fy, int level) {
   BlendSignaturePixel(canvas, x + 1, y + 1, level, ax * ay);
 }
 
+// The step indices i (1..steps) whose position start + i * unit lies within [min, max].
+void ClipSteps(double start, double unit, double min, double max, double& lo, double& hi) {
+  if (unit == 0) {
+    if (start < min || start > max) hi = 0;
+    return;
+  }
+  double a = (min - start) / unit, b = (max - start) / unit;
+  if (a > b) std::swap(a, b);
+  lo = std::max(lo, std::ceil(a));
+  hi = std::min(hi, std::floor(b));
+}
+
 void LineTo(double x1, double y1, int level) {
-  const double dx = x1 - gState.lastX, dy = y1 - gState.lastY;
+  const double x0 = gState.lastX, y0 = gState.lastY;
+  const double dx = x1 - x0, dy = y1 - y0;
   const double d2 = dx * dx + dy * dy;
   if (!(d2 > 1)) return;
   const double d = std::sqrt(d2);
   const double ux = dx / d, uy = dy / d;
-  double x = gState.lastX, y = gState.lastY;
-  const long steps = static_cast<long>(d);
-  for (long i = 0; i < steps; ++i) {
-    x += ux;
-    y += uy;
+  // Only the steps that land on the picture (with a margin for the four pixels of a point
+  // and the second, shifted plot) are walked: a line far outside costs nothing, whatever
+  // its length.
+  const TSigCanvas& canvas = *gState.canvas;
+  double lo = 1, hi = std::trunc(d);
+  ClipSteps(x0, ux, -2.0, canvas.Width() + 2.0, lo, hi);
+  ClipSteps(y0, uy, -2.0, canvas.Height() + 2.0, lo, hi);
+  for (double i = lo; i <= hi; ++i) {
+    const double x = x0 + i * ux, y = y0 + i * uy;
     // Twice, the second shifted half a pixel up and right: a line one pixel wide would
     // look thin and broken at this scale.
     PlotPoint(x, y, level);
