@@ -348,18 +348,26 @@ bool RequestSignature(const TTransferRecord& record) {
 }
 
 bool SaveSignature(const std::string& journalRef, std::string& result) {
+  return SaveSignature(SignatureDB(), journalRef, result);
+}
+
+bool SaveSignature(TSigDB& db, const std::string& journalRef, std::string& result) {
   result.clear();
   TSigForm* form = ExistingSigForm();
   if (!form || form->Points().empty() || form->PadText().empty()) return false;
-  result = StoreSignature(SignatureDB(), TodayPeriod(), journalRef,
-                          JoinPadTextLines(form->PadText()), form->Points());
+  result = StoreSignature(db, TodayPeriod(), journalRef, JoinPadTextLines(form->PadText()),
+                          form->Points());
   return !result.empty();
 }
 
 bool ShowSignature(const std::string& journalRef) {
+  return ShowSignature(SignatureDB(), journalRef);
+}
+
+bool ShowSignature(TSigDB& db, const std::string& journalRef) {
   std::string padText;
   TSignaturePoints points;
-  if (!LoadJournalSignature(SignatureDB(), journalRef, padText, points)) return false;
+  if (!LoadJournalSignature(db, journalRef, padText, points)) return false;
   SigForm()->ShowStored(padText, points);
   return true;
 }

@@ -139,6 +139,9 @@ bool SaveSignature(const std::string& journalRef, std::string& result);
 // Shows the signature of the journal reference "yyyy:ID" in the dialog. False, without a
 // message, when it cannot be read.
 bool ShowSignature(const std::string& journalRef);
+// The same on the signatures and journal of `db` (the two above use SignatureDB()).
+bool SaveSignature(TSigDB& db, const std::string& journalRef, std::string& result);
+bool ShowSignature(TSigDB& db, const std::string& journalRef);
 
 // At the end of the run: a capture still running is stopped without fetching, the last
 // capture forgotten, the dialog freed.

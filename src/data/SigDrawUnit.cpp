@@ -12,6 +12,10 @@ void TSigCanvas::Resize(int width, int height) {
 }
 
 void TSigCanvas::Fill(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+  if (red == green && green == blue) {
+    std::fill(pixels_.begin(), pixels_.end(), red);
+    return;
+  }
   for (size_t i = 0; i + 2 < pixels_.size(); i += 3) {
     pixels_[i] = red;
     pixels_[i + 1] = green;

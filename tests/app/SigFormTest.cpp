@@ -26,8 +26,13 @@ struct SigFormTest : TFramesTest {
   int32_t key1 = 0, key2 = 0, anna = 0, bert = 0, cabinet = 0;
   TTransferRecord record;
 
+  std::unique_ptr<TSigTestStore> store;
+  TSigDB* db = nullptr;
+
   void SetUp() override {
     TFramesTest::SetUp();
+    store = std::make_unique<TSigTestStore>(dir);
+    db = &store->sig;
     key1 = Record(icKey, "K-101");
     key2 = Record(icKey, "K-102");
     anna = Record(icPerson, "Anna Arm");
@@ -38,14 +43,12 @@ struct SigFormTest : TFramesTest {
     record.Keys.Add(key2);
     record.OldOwner = {okCabinet, cabinet};
     record.NewOwner = {okPerson, anna};
-    SignatureDB().SetFolder(dir.Dir() + "Transactions/");
     SetPadLanguage("EN");
   }
   void TearDown() override {
     ShutdownSignatureCapture();
     SetPadEventProcessor(nullptr);
-    SignatureDB().CloseJournal();
-    SignatureDB().SetFolder("");
+    store.reset();
     TFramesTest::TearDown();
   }
 
@@ -193,7 +196,7 @@ TEST_F(SigFormTest, AcceptWithoutSamplesKeepsSaveDisabled) {
   });
   EXPECT_FALSE(RequestSignature(record));
   std::string ref = "x";
-  EXPECT_FALSE(SaveSignature("", ref));
+  EXPECT_FALSE(SaveSignature(*db, "", ref));
   EXPECT_EQ(ref, "");
   EXPECT_EQ(BioData().status1[0], 'A');  // the status records as the driver filled them
   EXPECT_EQ(BioData().status2[5], 'K');
@@ -234,7 +237,7 @@ TEST_F(SigFormTest, SmallButtonRetryAndAccept) {
   const QImage drawn = form.SigFrame->Picture();
 
   std::string ref;
-  ASSERT_TRUE(SaveSignature("", ref)) << SignatureDB().LastError();
+  ASSERT_TRUE(SaveSignature(*db, "", ref)) << db->LastError();
   int32_t id = 0;
   std::string year;
   ASSERT_TRUE(ParseJournalReference(ref, year, id)) << ref;
@@ -242,7 +245,7 @@ TEST_F(SigFormTest, SmallButtonRetryAndAccept) {
   // Stored: the program's lines joined by CR LF, and the points as drawn.
   std::string text;
   TSignaturePoints points;
-  ASSERT_TRUE(LoadJournalSignature(SignatureDB(), ref, text, points));
+  ASSERT_TRUE(LoadJournalSignature(*db, ref, text, points));
   EXPECT_EQ(text, JoinPadTextLines(form.PadText()));
   EXPECT_NE(text.find("Anna Arm"), std::string::npos);
   EXPECT_EQ(points, expected);
@@ -258,15 +261,15 @@ TEST_F(SigFormTest, SmallButtonRetryAndAccept) {
     EXPECT_NE(FromQString(shown.LcdMemo->toPlainText()).find(" Empf\xE4nger: Anna Arm"),
               std::string::npos);
   });
-  EXPECT_TRUE(ShowSignature(ref));
+  EXPECT_TRUE(ShowSignature(*db, ref));
   // A shown signature is no new capture: nothing to store again.
   std::string again = "x";
-  EXPECT_FALSE(SaveSignature("", again));
+  EXPECT_FALSE(SaveSignature(*db, "", again));
   EXPECT_EQ(again, "");
 
   // Unreadable references: false, no message, no dialog (strict mode would count one).
   for (const char* bad : {"", "2026", "2026:", "2026:abc", "1999:1", ref.c_str() + 1})
-    EXPECT_FALSE(ShowSignature(bad)) << bad;
+    EXPECT_FALSE(ShowSignature(*db, bad)) << bad;
   EXPECT_EQ(Messages(), "");
 }
 

@@ -23,6 +23,7 @@
 #include "output/SigFrameUnit.h"
 #include "platform/RegistryStore.h"
 #include "support/RegistryTestRoot.h"
+#include "support/ScriptedPadDriver.h"
 
 namespace {
 
@@ -57,21 +58,24 @@ bool DarkNear(const QImage& image, int x, int y, int r) {
 struct SigPadEndToEnd : TFramesTest {
   TRegistryTestRoot registry;
 
+  std::unique_ptr<TSigTestStore> store;
+  TSigDB* db = nullptr;
+
   void SetUp() override {
     TFramesTest::SetUp();
+    store = std::make_unique<TSigTestStore>(dir);
+    db = &store->sig;
     ASSERT_TRUE(TRegistryStore(registry.UserRoot(), registry.MachineRoot())
                     .WriteString(TRegScope::Machine, kPadRegistryKey, kPadRegistryValue,
                                  TESSARO_PAD_DIR));
     SetPadLibraryLoader(nullptr);
     ResetPadLibrary();
-    SignatureDB().SetFolder(dir.Dir() + "Transactions/");
     SetPadLanguage("DE");
   }
   void TearDown() override {
     ShutdownSignatureCapture();
     ResetPadLibrary();
-    SignatureDB().CloseJournal();
-    SignatureDB().SetFolder("");
+    store.reset();
     TFramesTest::TearDown();
   }
 };
@@ -133,10 +137,10 @@ TEST_F(SigPadEndToEnd, SignOnTheVirtualPadAndShowItAgain) {
             2);
 
   std::string ref;
-  ASSERT_TRUE(SaveSignature("", ref)) << SignatureDB().LastError();
+  ASSERT_TRUE(SaveSignature(*db, "", ref)) << db->LastError();
   std::string text;
   TSignaturePoints stored;
-  ASSERT_TRUE(LoadJournalSignature(SignatureDB(), ref, text, stored));
+  ASSERT_TRUE(LoadJournalSignature(*db, ref, text, stored));
   EXPECT_EQ(stored, points);
   EXPECT_NE(text.find("J\xFCrgen M\xFCller"), std::string::npos);
 
@@ -151,7 +155,7 @@ TEST_F(SigPadEndToEnd, SignOnTheVirtualPadAndShowItAgain) {
     EXPECT_EQ(PadWindow() == nullptr || !PadWindow()->isVisible(), true);
     Shot(dialog, "signature-shown");
   });
-  EXPECT_TRUE(ShowSignature(ref));
+  EXPECT_TRUE(ShowSignature(*db, ref));
   EXPECT_TRUE(shown);
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "data/AccessProtection.h"
 #include "data/SigPadUnit.h"
 #include "output/PadDriverUnit.h"
 #include "platform/RegistryStore.h"
@@ -148,3 +149,24 @@ inline TFrames PadSample(int x, int y, int level, unsigned pressure, int strokeT
   f.strokeTag = static_cast<std::uint8_t>(strokeTag);
   return f;
 }
+
+// The signatures and journal of a test's "Transactions" folder as one workstation sees
+// them, with reservations of its own (the program's registry keeps the first lock file it
+// saw for the whole run, which in a test program is some earlier test's folder).
+struct TSigTestStore {
+  TAccessProtectionRegistry registry;
+  TAccessProtection* lock = nullptr;
+  TSigDB sig;
+  explicit TSigTestStore(const TTempDir& dir, const std::string& station = "tester@pc1")
+      : sig(dir.Dir() + "Transactions/", &registry) {
+    registry.SetSleeper([](int) {});
+    GetAccessProtection(dir.File("Data.wpf"), lock, registry);
+    sig.StationKey = station;
+  }
+  ~TSigTestStore() {
+    sig.CloseJournal();
+    ReleaseAccessProtection(lock);
+  }
+  TSigTestStore(const TSigTestStore&) = delete;
+  TSigTestStore& operator=(const TSigTestStore&) = delete;
+};
