@@ -23,6 +23,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -200,9 +201,22 @@ class TModalWatcher : public QObject {
   }
 };
 
+// Closing the window while a capture runs is the small button: the capture ends, and the
+// program's dialog offers to ask again.
+class TPadWindow : public QWidget {
+ public:
+  using QWidget::QWidget;
+
+ protected:
+  void closeEvent(QCloseEvent* e) override {
+    if (Pad().capturing && Pad().small) Pad().small();
+    e->accept();
+  }
+};
+
 QWidget* CreatePadWindow(QWidget* parent) {
   TPadState& pad = Pad();
-  auto* window = new QWidget(parent, Qt::Window);
+  auto* window = new TPadWindow(parent, Qt::Window);
   window->setObjectName("SignaturPad");
   window->setWindowTitle(QStringLiteral("Signatur-Pad"));
   window->setAttribute(Qt::WA_DeleteOnClose, false);

@@ -130,6 +130,7 @@ TEST_F(SigPadEndToEnd, SignOnTheVirtualPadAndShowItAgain) {
   });
   ASSERT_TRUE(RequestSignature(record));
   EXPECT_EQ(PendingDialogDrivers(), 0);
+  EXPECT_EQ(PadCaptureState(), kCaptureIdle);
   const TSignaturePoints points = ExistingSigForm()->Points();
   ASSERT_GT(points.size(), 6u);
   EXPECT_EQ(std::count_if(points.begin(), points.end(),
@@ -157,6 +158,31 @@ TEST_F(SigPadEndToEnd, SignOnTheVirtualPadAndShowItAgain) {
   });
   EXPECT_TRUE(ShowSignature(*db, ref));
   EXPECT_TRUE(shown);
+}
+
+// Closing the pad's window cancels like its small button; the operator can ask again.
+TEST_F(SigPadEndToEnd, ClosingThePadWindowCancels) {
+  TTransferRecord record;
+  record.Kind = tkIssue;
+  record.Keys.Add(Record(icKey, "Keller"));
+  record.NewOwner = {okPerson, Record(icPerson, "Eva")};
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto& form = static_cast<TSigForm&>(dialog);
+    QWidget* pad = nullptr;
+    for (int i = 0; i < 200 && !(pad && pad->isVisible()); ++i) {
+      QCoreApplication::processEvents();
+      pad = PadWindow();
+    }
+    ASSERT_TRUE(pad && pad->isVisible());
+    EXPECT_EQ(PadCaptureState(), kCaptureRunning);
+    pad->close();
+    EXPECT_EQ(PadCaptureState(), kCaptureIdle);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_TRUE(form.RetryBtn->isEnabled());
+    EXPECT_FALSE(form.SaveBtn->isEnabled());
+    form.CancelBtn->click();
+  });
+  EXPECT_FALSE(RequestSignature(record));
 }
 
 }  // namespace
