@@ -42,6 +42,7 @@
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "output/CsvOrExcelUnit.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
@@ -1211,28 +1212,56 @@ bool ExportGridLines(const QTableWidget* grid, const TLineWriter& writer, bool f
   return true;
 }
 
-bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
-                      bool selectionOnly) {
-  std::vector<std::string> lines;
-  ExportGridLines(
+namespace {
+
+// The grid's lines as cells into an open writer (cells hold no TAB: ExportCell).
+bool WriteGridLines(const QTableWidget* grid, TCsvOrExcel& out, bool selectionOnly) {
+  return ExportGridLines(
       grid,
-      [&lines](const std::string& line, bool) {
-        lines.push_back(line);
-        return true;
+      [&out](const std::string& line, bool) {
+        std::vector<std::string> cells;
+        size_t start = 0;
+        for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+          cells.push_back(line.substr(start, tab - start));
+        cells.push_back(line.substr(start));
+        return out.WriteCells(cells);
       },
       false, selectionOnly);
-  if (SaveTextFile(lines, fileName)) return true;
-  DeleteFileForce(fileName);
+}
+
+// Into a workbook in the temporary folder, shown by the desktop's spreadsheet program.
+bool ExportToSpreadsheet(const QTableWidget* grid) {
+  std::string file;
+  int fd = -1;
+  if (PfCreateUnique(PfTempFolder() + "/", "~Export", ".xlsx", file, fd) != 0) return false;
+  PfClose(fd);
+  AddTempFile(file);  // the spreadsheet program may keep it open until we end
+  TCsvOrExcel out;
+  const bool written = out.OpenExcel(file) && WriteGridLines(grid, out, false) && out.Close();
+  if (!written) {
+    out.Discard();
+    return false;
+  }
+  if (!ShellOpen(file)) ShowError(WinText(6));
+  return true;
+}
+
+}  // namespace
+
+bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
+                      bool selectionOnly) {
+  TCsvOrExcel out;
+  if (!out.OpenCsv(fileName)) return false;
+  if (WriteGridLines(grid, out, selectionOnly)) return out.Close();
+  out.Discard();  // the old file stays as it was
   return false;
 }
 
 bool CheckOfficeAvailable(const std::string& fileName, bool silent) {
-  const std::string lower = AnsiLowerCase(fileName);
-  auto endsWith = [&lower](const char* ext) {
-    const std::string e = ext;
-    return lower.size() >= e.size() && lower.compare(lower.size() - e.size(), e.size(), e) == 0;
-  };
-  if (endsWith(".csv") || endsWith(".txt") || endsWith(".tab")) return true;
+  const int kind = SpreadsheetFileKind(fileName);
+  if (kind == sfkText) return true;
+  // Reading a spreadsheet goes through the office program; writing one needs none.
+  if ((kind == sfkSpreadsheet || kind == sfkOds) && OfficeAvailable()) return true;
   if (!silent) ShowError(WinText(6));
   return false;
 }
@@ -1241,29 +1270,40 @@ bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool to
   (void)captionControl;
   if (RightDenied(rtPrintLists)) return false;
   TWinGlue& g = WinGlue();
-  // Straight into a spreadsheet needs the office program, which this build does not use.
   if (toSpreadsheet) {
-    CheckOfficeAvailable("x.xls", false);
+    if (ExportToSpreadsheet(grid)) return true;
+    ShowError(CoreText(74));
     return false;
   }
   QFileDialog dialog(g.MainWindow.data(), ToQString(WinText(9)));
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilters({QStringLiteral("Text / CSV (*.csv)")});
-  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  const QString textFilter = QStringLiteral("Text / CSV (*.csv)");
+  const QString excelFilter = QStringLiteral("Excel (*.xlsx)");
+  dialog.setNameFilters({textFilter, excelFilter});
   dialog.selectFile(ToQString(g.ExportFileName.empty() ? WinText(9) : g.ExportFileName));
   if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  const std::string file = FromQString(dialog.selectedFiles().first());
+  std::string file = FromQString(dialog.selectedFiles().first());
+  // A name without extension gets the one of the chosen type.
+  const size_t slash = file.find_last_of('/');
+  if (file.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos)
+    file += dialog.selectedNameFilter() == excelFilter ? ".xlsx" : ".csv";
   std::string proposal = file.substr(file.find_last_of('/') + 1);
-  for (const char* ext : {".csv", ".xls"}) {
+  for (const char* ext : {".csv", ".xlsx", ".xls"}) {
     const std::string e = ext;
     if (proposal.size() > e.size() &&
-        AnsiSameText(proposal.substr(proposal.size() - e.size()), e))
+        AnsiSameText(proposal.substr(proposal.size() - e.size()), e)) {
       proposal.resize(proposal.size() - e.size());
+      break;
+    }
   }
   g.ExportFileName = proposal;
-  if (!CheckOfficeAvailable(file, false)) return false;
-  if (ExportListToFile(grid, file, false)) return true;
+  TCsvOrExcel out;
+  // A spreadsheet name gets a workbook; any other name the text the user asked for.
+  const bool opened = SpreadsheetFileKind(file) == sfkSpreadsheet ? out.OpenExcel(file)
+                                                                  : out.OpenCsv(file);
+  if (opened && WriteGridLines(grid, out, false) && out.Close()) return true;
+  out.Discard();
   ShowError(CoreText(74));
   return false;
 }

@@ -280,14 +280,17 @@ using TLineWriter = std::function<bool(const std::string& line, bool flag)>;
 std::string ExportCell(const std::string& cell);
 bool ExportGridLines(const QTableWidget* grid, const TLineWriter& writer, bool flag,
                      bool selectionOnly);
+// The grid as a TAB text file, written beside the target and put in its place when
+// complete: a failed export leaves the old file. True when written.
 bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
                       bool selectionOnly);
-// The export dialog; right 11 first. Offers text files (CSV) only: the spreadsheet writer
-// and the office program are not part of this build, so `toSpreadsheet` answers with the
-// office message and `captionControl` (the sheet's title) is unused. True when a file was
-// written.
+// The export dialog; right 11 first. Offers text files (CSV) and workbooks ("Excel
+// (*.xlsx)"), written without any office program. `toSpreadsheet` writes a workbook into
+// the temporary folder and opens it with the desktop's program (ShellOpen) instead.
+// `captionControl` (the sheet's title) is unused. True when a file was written.
 bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet);
-// The office program is not available here: text files only.
+// Whether a file of that name can be read: text always, a spreadsheet only through the
+// office program (OfficeAvailable); otherwise, unless silent, the office message (text 6).
 bool CheckOfficeAvailable(const std::string& fileName, bool silent);
 
 bool ShellOpen(const std::string& target);

@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/OsText.h"
@@ -168,4 +170,26 @@ std::string RunningExecutablePath() {
     if (buffer.size() >= 65536) return std::string();
     buffer.resize(buffer.size() * 2);
   }
+}
+
+std::string FindProgramOnPath(const std::string& name) {
+  if (name.empty() || name.find('/') != std::string::npos) return {};
+  const char* path = std::getenv("PATH");
+  if (!path) return {};
+  const std::string osName = AnsiToOs(name);
+  const std::string folders = path;
+  size_t start = 0;
+  while (start <= folders.size()) {
+    size_t end = folders.find(':', start);
+    if (end == std::string::npos) end = folders.size();
+    // An empty entry is the working folder, as for the shell.
+    std::string folder = end > start ? folders.substr(start, end - start) : std::string(".");
+    const std::string candidate = folder + "/" + osName;
+    struct stat info {};
+    if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        access(candidate.c_str(), X_OK) == 0)
+      return OsToAnsi(candidate);
+    start = end + 1;
+  }
+  return {};
 }

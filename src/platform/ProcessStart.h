@@ -44,3 +44,7 @@ int WaitForProcess(pid_t pid);
 // Full path of the program file this process runs from (1252); empty when the system does
 // not tell it.
 std::string RunningExecutablePath();
+
+// The first executable file `name` in the folders of PATH (1252), as the shell would find
+// it; empty when there is none. A name with a "/" is not looked up.
+std::string FindProgramOnPath(const std::string& name);

@@ -1,6 +1,8 @@
 #include "app/UnitTR100Win.h"
 #include "app/WaitPanelUnit.h"
 
+#include <sys/stat.h>
+
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -10,9 +12,12 @@
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 
+#include "basic/TempFilesUnit.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/DialogRunner.h"
@@ -23,6 +28,10 @@
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "output/CsvOrExcelUnit.h"
+#include "output/SpreadsheetTestSupport.h"
+#include "platform/PlatformFiles.h"
+#include "support/RegistryTestRoot.h"
 
 namespace {
 
@@ -840,35 +849,141 @@ TEST_F(Glue, ExportedCellsNeverShiftTheColumns) {
   ASSERT_TRUE(ExportListToFile(grid, file, false));
   EXPECT_EQ(ReadAllBytes(file),
             "Name\tBemerkung\tNr\r\nT\xFCr 1\tzwei  Zeilen\t1\r\nTor\tmit Tab\t2\r\nHof\t\t3\r\n");
-  EXPECT_FALSE(ExportListToFile(grid, dir.File("fehlt/liste.csv"), false));
+  WriteAllBytes(dir.File("datei"), "x");
+  EXPECT_FALSE(ExportListToFile(grid, dir.File("datei/liste.csv"), false));
 }
 
-TEST_F(Glue, ExportDialogNeedsRightElevenAndOffersTextFiles) {
+TEST_F(Glue, AFailedExportKeepsTheOldFileAndCellsReadBack) {
+  QWidget parent;
+  QTableWidget* grid = MakeGrid(&parent);
+  SetGridCell(grid, 2, 3, "");            // a row ending in an empty cell keeps its columns
+  SetGridCell(grid, 1, 2, "\"Zitat\" vorn");  // would be read as a quoted field
+  const std::string file = dir.File("liste.csv");
+  WriteAllBytes(file, "alt");
+  {
+    TPfFaultScope fault([](TPfOp op, const std::string&) { return op == TPfOp::Write ? ENOSPC : 0; });
+    EXPECT_FALSE(ExportListToFile(grid, file, false));
+  }
+  EXPECT_EQ(ReadAllBytes(file), "alt");
+  ASSERT_TRUE(ExportListToFile(grid, file, false));
+  EXPECT_EQ(ReadAllBytes(file), "Name\tBemerkung\tNr\r\nT\xFCr 1\tzwei  Zeilen\t1\r\n"
+                                "Tor\t\"\"\"Zitat\"\" vorn\"\t2\r\nHof\t\t\r\n");
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    EXPECT_NE(entry.path().filename().string()[0], '~');
+}
+
+// The office program as this machine has it is not what the tests ask about: no registry
+// entry and an empty PATH, or a stand-in suite on PATH.
+struct TOfficeScope {
+  TRegistryTestRoot registry;
+  TTempDir bin;
+  std::string oldPath;
+  explicit TOfficeScope(bool withSpreadsheetPart) {
+    if (const char* p = std::getenv("PATH")) oldPath = p;
+    WriteAllBytes(bin.File("soffice"), "#!/bin/sh\n");
+    chmod(bin.File("soffice").c_str(), 0755);
+    if (withSpreadsheetPart) WriteAllBytes(bin.File("libsclo.so"), "");
+    setenv("PATH", bin.Path().c_str(), 1);
+    ResetOfficeLookup();
+  }
+  ~TOfficeScope() {
+    setenv("PATH", oldPath.c_str(), 1);
+    ResetOfficeLookup();
+  }
+};
+
+TEST_F(Glue, OfficeCheckIsAboutReadingSpreadsheets) {
+  {
+    TOfficeScope office(false);
+    EXPECT_TRUE(CheckOfficeAvailable("a.CSV", false));
+    EXPECT_TRUE(CheckOfficeAvailable("a.txt", false));
+    EXPECT_FALSE(CheckOfficeAvailable("a.xls", true));
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_FALSE(CheckOfficeAvailable("a.ods", false));
+    EXPECT_EQ(ui.AllText(), WinText(6));
+  }
+  ui.Clear();
+  TOfficeScope office(true);
+  EXPECT_TRUE(CheckOfficeAvailable("a.xlsx", false));
+  EXPECT_TRUE(CheckOfficeAvailable("a.ods", false));
+  EXPECT_FALSE(CheckOfficeAvailable("a.doc", false));
+  EXPECT_EQ(ui.AllText(), WinText(6));
+}
+
+TEST_F(Glue, ExportDialogNeedsRightElevenAndWritesTextOrWorkbooks) {
+  TOfficeScope office(false);  // writing needs no office program
   QWidget parent;
   QTableWidget* grid = MakeGrid(&parent);
   EXPECT_FALSE(ExportListDialog(grid, nullptr, false));  // before login every right is denied
+  EXPECT_FALSE(ExportListDialog(grid, nullptr, true));
   EXPECT_EQ(UndrivenDialogCount(), 0);
-  ASSERT_EQ(ui.messages.size(), 1u);
+  ASSERT_EQ(ui.messages.size(), 2u);
   EXPECT_EQ(ui.messages[0].text, CoreText(66));
   ui.Clear();
 
   Session().LoggedIn = true;
   Session().RightLevels[rtPrintLists] = rlYes;
-  const std::string file = dir.File("Liste.csv");
-  QueueDialogDriver([&](QDialog& dialog) {
-    auto& chooser = static_cast<QFileDialog&>(dialog);
-    EXPECT_EQ(FromQString(chooser.windowTitle()), "Export");
-    chooser.selectFile(ToQString(file));
-    dialog.accept();  // QFileDialog's own accept: takes the typed name
-  });
+  auto choose = [](const std::string& file, const char* filter) {
+    QueueDialogDriver([file, filter](QDialog& dialog) {
+      auto& chooser = static_cast<QFileDialog&>(dialog);
+      EXPECT_EQ(FromQString(chooser.windowTitle()), "Export");
+      EXPECT_EQ(chooser.nameFilters(),
+                (QStringList{QStringLiteral("Text / CSV (*.csv)"), QStringLiteral("Excel (*.xlsx)")}));
+      if (filter) chooser.selectNameFilter(QString::fromLatin1(filter));
+      chooser.selectFile(ToQString(file));
+      dialog.accept();  // QFileDialog's own accept: takes the typed name
+    });
+  };
+  choose(dir.File("Liste"), nullptr);
   EXPECT_TRUE(ExportListDialog(grid, nullptr, false));
   EXPECT_EQ(WinGlue().ExportFileName, "Liste");
-  EXPECT_EQ(ReadAllBytes(file).substr(0, 18), "Name\tBemerkung\tNr\r");
+  EXPECT_EQ(ReadAllBytes(dir.File("Liste.csv")).substr(0, 18), "Name\tBemerkung\tNr\r");
 
-  EXPECT_FALSE(ExportListDialog(grid, nullptr, true));  // no office program here
+  // The Excel choice: a workbook, also for an old ".xls" name.
+  choose(dir.File("Tabelle"), "Excel (*.xlsx)");
+  EXPECT_TRUE(ExportListDialog(grid, nullptr, false));
+  EXPECT_EQ(WinGlue().ExportFileName, "Tabelle");
+  choose(dir.File("Alt.xls"), "Excel (*.xlsx)");
+  EXPECT_TRUE(ExportListDialog(grid, nullptr, false));
+  EXPECT_EQ(WinGlue().ExportFileName, "Alt");
+  for (const char* name : {"Tabelle.xlsx", "Alt.xlsx"}) {
+    const auto entries = ZipEntries(ReadAllBytes(dir.File(name)));
+    ASSERT_TRUE(entries.count("xl/worksheets/sheet1.xml")) << name;
+    const std::string& sheet = entries.at("xl/worksheets/sheet1.xml");
+    EXPECT_NE(sheet.find("<t>T\xC3\xBCr 1</t>"), std::string::npos);
+    EXPECT_NE(sheet.find("<t>zwei  Zeilen</t>"), std::string::npos);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Alt.xls")));
+  EXPECT_TRUE(ui.messages.empty());
+
+  // A file that cannot be written: the error of the export, nothing left behind.
+  WriteAllBytes(dir.File("kein Ordner"), "x");
+  choose(dir.File("kein Ordner/Liste.csv"), nullptr);
+  EXPECT_FALSE(ExportListDialog(grid, nullptr, false));
+  EXPECT_EQ(ui.AllText(), CoreText(74));
+  ui.Clear();
+
+  // Straight into the spreadsheet program: a workbook in the temporary folder, opened.
+  std::vector<std::string> opened;
+  WinGlue().ShellOpener = [&](const std::string& target) {
+    opened.push_back(target);
+    return true;
+  };
+  EXPECT_TRUE(ExportListDialog(grid, nullptr, true));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].substr(0, PfTempFolder().size() + 8), PfTempFolder() + "/~Export");
+  EXPECT_EQ(opened[0].substr(opened[0].size() - 5), ".xlsx");
+  EXPECT_TRUE(ZipEntries(ReadAllBytes(opened[0])).count("xl/worksheets/sheet1.xml"));
+  EXPECT_TRUE(ui.messages.empty());
+  DeleteTempFile(opened[0]);
+  // No program to show it: said so; the workbook is there all the same.
+  WinGlue().ShellOpener = [&](const std::string& target) {
+    opened.push_back(target);
+    return false;
+  };
+  EXPECT_TRUE(ExportListDialog(grid, nullptr, true));
   EXPECT_EQ(ui.AllText(), WinText(6));
-  EXPECT_TRUE(CheckOfficeAvailable("a.CSV", false));
-  EXPECT_FALSE(CheckOfficeAvailable("a.xls", true));
+  DeleteTempFile(opened.back());
 }
 
 TEST_F(Glue, LinksOpenOnlyWhenAllowed) {

@@ -158,3 +158,35 @@ TEST(ProcessStart, ProgramFolderAndArgumentsGoToTheSystemAsUtf8) {
   EXPECT_EQ(ReadAllBytes(utf8Folder + "/out.txt"),
             utf8Folder + "\nM\xC3\xBC" "ller\n\xE2\x82\xAC\n");
 }
+
+namespace {
+
+// PATH for the lifetime of the object.
+class TPathScope {
+ public:
+  explicit TPathScope(const std::string& value) {
+    if (const char* old = std::getenv("PATH")) old_ = old;
+    setenv("PATH", value.c_str(), 1);
+  }
+  ~TPathScope() { setenv("PATH", old_.c_str(), 1); }
+
+ private:
+  std::string old_;
+};
+
+TEST(FindProgramOnPath, TakesTheFirstExecutableFileOfThePathFolders) {
+  TTempDir dir;
+  std::filesystem::create_directories(dir.Path() / "a");
+  std::filesystem::create_directories(dir.Path() / "b");
+  std::filesystem::create_directories(dir.Path() / "c/tool");  // a folder is no program
+  WriteAllBytes(dir.File("a/tool"), "not executable");
+  WriteAllBytes(dir.File("b/tool"), "#!/bin/sh\n");
+  chmod(dir.File("b/tool").c_str(), 0755);
+  TPathScope path(dir.File("c") + ":" + dir.File("a") + "::" + dir.File("b"));
+  EXPECT_EQ(FindProgramOnPath("tool"), dir.File("b") + "/tool");
+  EXPECT_EQ(FindProgramOnPath("missing"), "");
+  EXPECT_EQ(FindProgramOnPath("b/tool"), "");
+  EXPECT_EQ(FindProgramOnPath(""), "");
+}
+
+}  // namespace
