@@ -132,27 +132,6 @@ bool ParseLineCode(const std::u16string& rawCode, std::string& letters, int32_t&
 const std::u16string kEmpty16;
 const std::string kEmpty;
 
-struct BuiltInName {
-  const char* code;
-  const char* nativeName;
-  const char* englishName;
-};
-
-const BuiltInName kBuiltInNames[] = {
-    {"DE", "Deutsch", "German"},
-    {"EN", "English", "English"},
-    {"ES", "Espa\xF1ol", "Spanish"},
-    {"EO", "Esperanto", "Esperanto"},
-    {"EL", "Greek", "Greek"},
-    {"FR", "Fran\xE7" "ais", "French"},
-    {"HU", "Magyar", "Hungarian"},
-    {"IT", "Italiano", "Italian"},
-    {"NL", "Nederlands", "Dutch"},
-    {"SQ", "Shqip", "Albanian"},
-    {"TR", "T\xFCrk\xE7" "e", "Turkish"},
-    {"ZH", "Chinese", "Chinese"},
-};
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -185,9 +164,27 @@ TSystemLanguage ReadSystemLanguage(const std::function<const char*(const char*)>
   return {};
 }
 
+const TLanguageNameTable& ProgramLanguageNames() {
+  static const TLanguageNameTable table = {
+      {"DE", "Deutsch", "German"},
+      {"EN", "English", "English"},
+      {"ES", "Espa\xF1ol", "Spanish"},
+      {"EO", "Esperanto", "Esperanto"},
+      {"EL", "Greek", "Greek"},
+      {"FR", "Fran\xE7" "ais", "French"},
+      {"HU", "Magyar", "Hungarian"},
+      {"IT", "Italiano", "Italian"},
+      {"NL", "Nederlands", "Dutch"},
+      {"SQ", "Shqip", "Albanian"},
+      {"TR", "T\xFCrk\xE7" "e", "Turkish"},
+      {"ZH", "Chinese", "Chinese"},
+  };
+  return table;
+}
+
 bool BuiltInLanguageNames(const std::string& alias, std::string& nativeName,
-                          std::string& englishName) {
-  for (const auto& n : kBuiltInNames) {
+                          std::string& englishName, const TLanguageNameTable& table) {
+  for (const auto& n : table) {
     if (alias == n.code) {
       nativeName = n.nativeName;
       englishName = n.englishName;
@@ -241,7 +238,7 @@ int tMLSystem::LanguageIndexOrAdd(const std::string& code) {
   tLngInfo info;
   info.code = code;
   info.alias = AliasOf(code);
-  BuiltInLanguageNames(info.alias, info.nativeName, info.englishName);
+  BuiltInLanguageNames(info.alias, info.nativeName, info.englishName, *names_);
   languages_.push_back(info);
   return static_cast<int>(languages_.size()) - 1;
 }

@@ -48,9 +48,20 @@ struct tLngInfo {
   std::string englishName;  // 1252, likewise
 };
 
-// The built-in names of a language, chosen by its alias; false for a code not in the table.
+// A table of the languages whose names a system knows (1252 names).
+struct TLanguageName {
+  const char* code;
+  const char* nativeName;
+  const char* englishName;
+};
+using TLanguageNameTable = std::vector<TLanguageName>;
+// The main program's table.
+const TLanguageNameTable& ProgramLanguageNames();
+
+// The names of a language in a table, chosen by its alias; false for a code not in it.
 bool BuiltInLanguageNames(const std::string& alias, std::string& nativeName,
-                          std::string& englishName);
+                          std::string& englishName,
+                          const TLanguageNameTable& table = ProgramLanguageNames());
 
 // One block of a language file: the same text in several languages.
 struct tMLGroup {
@@ -91,6 +102,10 @@ class tMLSystem {
   bool IsLanguageLoaded(const std::string& code) const { return LanguageIndex(code) >= 0; }
   // The alias of a code: "EN" for "US", else the code.
   static std::string AliasOf(const std::string& code);
+
+  // The table the names of loaded languages come from (the program's by default). Set it
+  // before loading; the table must outlive the system.
+  void SetLanguageNameTable(const TLanguageNameTable& table) { names_ = &table; }
 
   const TSystemLanguage& SystemLanguage() const { return systemLanguage_; }
   void SetSystemLanguage(const TSystemLanguage& language) { systemLanguage_ = language; }
@@ -166,6 +181,7 @@ class tMLSystem {
   bool keepRaw_ = false;
   int switchCounter_ = 0;
   TSystemLanguage systemLanguage_;
+  const TLanguageNameTable* names_ = &ProgramLanguageNames();
 
   // Lookups without scanning: the first entry of each number, and per language the first
   // entry of each text, exact and case-folded.

@@ -430,6 +430,20 @@ int PfListFolder(const std::string& folder, std::vector<TPfFolderEntry>& entries
   return e;
 }
 
+int PfMakeFolder(const std::string& folder, unsigned mode) {
+  const std::string path = StripTrailingSlashes(folder);
+  if (int f = Fault(TPfOp::MakeFolder, path)) return f;
+  return ::mkdir(PfOsPath(path).c_str(), static_cast<mode_t>(mode)) == 0 ? 0 : Err();
+}
+
+int PfRemoveFolder(const std::string& folder) {
+  const std::string path = StripTrailingSlashes(folder);
+  if (int f = Fault(TPfOp::RemoveFolder, path)) return f;
+  return OnExisting(path, [&](const std::string& os) {
+    return ::rmdir(os.c_str()) == 0 ? 0 : Err();
+  });
+}
+
 int PfRemoveTree(const std::string& folder) {
   std::string path = StripTrailingSlashes(folder);
   if (path.empty() || path == "/") return EINVAL;

@@ -24,6 +24,8 @@ enum class TPfOp {
   Chmod,         // PfChmod (path: the file)
   RemoveTree,    // each removal inside PfRemoveTree (path: the entry)
   Truncate,      // PfTruncate (path: empty)
+  MakeFolder,    // PfMakeFolder (path: the folder)
+  RemoveFolder,  // PfRemoveFolder (path: the folder)
 };
 
 // The path is the program's (1252), as the caller gave it.
@@ -98,6 +100,11 @@ struct TPfFolderEntry {
 
 // Every entry of the folder except "." and "..", in the order the system gives them.
 int PfListFolder(const std::string& folder, std::vector<TPfFolderEntry>& entries);
+
+// Creates one folder with `mode` (the umask applies); EEXIST when the name exists.
+int PfMakeFolder(const std::string& folder, unsigned mode);
+// Removes an empty folder (ENOTEMPTY or EEXIST when it holds something).
+int PfRemoveFolder(const std::string& folder);
 
 // Removes the folder and everything below it, deepest first. Symbolic links are removed as
 // links; nothing outside the tree is touched, even when the root itself is a link (then

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -367,6 +368,39 @@ bool TRegistryStore::WriteString(TRegScope scope, const std::string& keyPath,
   const mode_t mode = scope == TRegScope::Machine ? 0644 : 0600;
   if (!ReplaceFile(folder, file, text, mode, lastError_)) {
     if (scope == TRegScope::Machine) lastError_ = "machine-wide settings: " + lastError_;
+    return false;
+  }
+  return true;
+}
+
+std::vector<std::string> TRegistryStore::ListSubkeys(TRegScope scope,
+                                                     const std::string& keyPath) const {
+  std::vector<std::string> names;
+  std::vector<std::string> parts;
+  if (!SplitRegistryKeyPath(keyPath, parts)) return names;
+  const std::string folder = ExistingKeyFolder(Root(scope), parts);
+  if (folder.empty()) return names;
+  std::vector<TPfFolderEntry> entries;
+  PfListFolder(folder, entries);
+  // A link is no key of ours: deleting through it could reach anywhere.
+  for (const TPfFolderEntry& e : entries)
+    if (e.kind == TPfKind::Folder) names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+bool TRegistryStore::DeleteKey(TRegScope scope, const std::string& keyPath) {
+  lastError_.clear();
+  std::vector<std::string> parts;
+  if (!SplitRegistryKeyPath(keyPath, parts) || parts.size() < 2) {
+    lastError_ = "invalid registry key \"" + keyPath + "\"";
+    return false;
+  }
+  const std::string folder = ExistingKeyFolder(Root(scope), parts);
+  if (folder.empty()) return true;
+  // PfRemoveTree never follows a link, so nothing outside the key goes with it.
+  if (const int e = PfRemoveTree(folder)) {
+    lastError_ = "cannot delete " + folder + ": " + std::strerror(e);
     return false;
   }
   return true;

@@ -45,6 +45,14 @@ class TRegistryStore {
   bool WriteString(TRegScope scope, const std::string& keyPath, const std::string& name,
                    const std::string& value);
 
+  // The names of the key's subkeys as they are spelt on disk, sorted by bytes; empty when
+  // the key does not exist.
+  std::vector<std::string> ListSubkeys(TRegScope scope, const std::string& keyPath) const;
+  // Removes the key with its values and every subkey below it. True when the key is gone
+  // (also when it never existed); false, with the reason in LastError(), when it could not
+  // be removed or the path is invalid. A path of one component (a root key) is refused.
+  bool DeleteKey(TRegScope scope, const std::string& keyPath);
+
   const std::string& LastError() const { return lastError_; }
 
   // The text form of one value line and its reverse; exposed for tests.

@@ -151,3 +151,38 @@ TEST(RegistryStore, RootsAndKeysAreProgramTextsStoredUnderUtf8Names) {
   EXPECT_FALSE(std::filesystem::exists(dir.Dir() + "J\xFCrgen"));
   EXPECT_EQ(Read(store, TRegScope::User, "\\software\\Schl\xFC" "ssel", "PFAD"), "x");
 }
+
+namespace {
+
+TEST(RegistryStore, ListsAndDeletesSubkeys) {
+  TRegistryTestRoot root;
+  TRegistryStore store;
+  const std::string uninstall = "\\Software\\Uninstall";
+  ASSERT_TRUE(store.WriteString(TRegScope::User, uninstall + "\\Tessaro 2024-01-02 03.04.05",
+                                "DisplayName", "Tessaro"));
+  ASSERT_TRUE(store.WriteString(TRegScope::User, uninstall + "\\Other\\Deeper", "x", "1"));
+  ASSERT_TRUE(store.WriteString(TRegScope::User, uninstall, "own", "value"));
+  // A link inside the key is nobody's subkey and survives the deletion of its parent.
+  TTempDir outside;
+  WriteAllBytes(outside.File("keep"), "x");
+  std::filesystem::create_directory_symlink(outside.Path(),
+                                            root.UserRoot() + "Software/Uninstall/Link");
+
+  EXPECT_EQ(store.ListSubkeys(TRegScope::User, uninstall),
+            (std::vector<std::string>{"Other", "Tessaro 2024-01-02 03.04.05"}));
+  EXPECT_TRUE(store.ListSubkeys(TRegScope::User, "\\Software\\Missing").empty());
+  EXPECT_TRUE(store.ListSubkeys(TRegScope::Machine, uninstall).empty());
+
+  EXPECT_TRUE(store.DeleteKey(TRegScope::User, uninstall + "\\OTHER"));
+  EXPECT_EQ(store.ListSubkeys(TRegScope::User, uninstall),
+            (std::vector<std::string>{"Tessaro 2024-01-02 03.04.05"}));
+  EXPECT_TRUE(store.DeleteKey(TRegScope::User, uninstall + "\\Other")) << "already gone";
+  EXPECT_FALSE(store.DeleteKey(TRegScope::User, "\\Software")) << "a root key stays";
+  EXPECT_FALSE(store.DeleteKey(TRegScope::User, uninstall + "\\..")) << store.LastError();
+
+  ASSERT_TRUE(store.DeleteKey(TRegScope::User, uninstall));
+  EXPECT_TRUE(store.ReadKey(TRegScope::User, uninstall).empty());
+  EXPECT_TRUE(std::filesystem::exists(outside.File("keep")));
+}
+
+}  // namespace
