@@ -13,6 +13,8 @@
 #include <QTimer>
 
 #include "app/LoginUnit.h"
+#include "app/MainFormUnit.h"
+#include "app/SigFormUnit.h"
 #include "app/Unit1.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -245,6 +247,8 @@ void ShutdownProgram() {
   // The record store (saved and its record locks dropped), the locksmith store and the
   // journal of the year; the window usually freed them already, and freeing twice does
   // nothing.
+  // A capture still running is stopped before anything it could write to goes away.
+  ShutdownSignatureCapture();
   ResetLoginState();
   LocksmithStore().Close();
   SignatureDB().CloseJournal();

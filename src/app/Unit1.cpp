@@ -28,6 +28,7 @@
 #include "app/CommandNames.h"
 #include "app/FrameLoginUnit.h"
 #include "app/MouseEventsUnit.h"
+#include "app/SigFormUnit.h"
 #include "app/TessaroRestart.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
@@ -602,6 +603,7 @@ void TTessaroForm::SetLanguage(const std::string& requested) {
   const std::string second = AnsiSameText(code, "HU") ? "DE" : "EN";
   if (!AnsiSameText(code, ml.CurrentLanguage()) && ml.IsLanguageLoaded(code))
     SwitchLanguage(ml.CurrentLanguage(), code, second);
+  SetPadLanguage(ml.CurrentLanguage());
   SetPageCaptions();
   WinGlue().HelpFolder =
       HelpFolderFor(ProgramDir(), tMLSystem::AliasOf(ml.CurrentLanguage()),
