@@ -186,13 +186,15 @@ TPrintSelectForm::TPrintSelectForm(QWidget* parent) : QDialog(parent) {
 
 void TPrintSelectForm::AddOptions(bool withFields) {
   hasFields_ = withFields;
+  int width = kOptionWidth;
   for (const TPrintChoice& choice : PrintChoices()) {
     auto* button = new QRadioButton(ToQString(choice.caption), WhatBox);
     button->setObjectName(QStringLiteral("Option%1").arg(choice.code));
     button->setProperty("code", choice.code);
     button->setProperty("showsFields", choice.showsFields);
-    button->setGeometry(kOptionLeft, kFirstOptionTop + kOptionStep * static_cast<int>(Options.size()),
-                        kOptionWidth, kOptionStep - 2);
+    // A caption wider than the usual width (a holder's name) widens the box, never cut.
+    width = std::max(width, button->sizeHint().width());
+    button->move(kOptionLeft, kFirstOptionTop + kOptionStep * static_cast<int>(Options.size()));
     button->setEnabled(choice.enabled);
     button->setChecked(choice.checked);
     // The captions are the views' own texts, translated by them.
@@ -200,7 +202,8 @@ void TPrintSelectForm::AddOptions(bool withFields) {
     connect(button, &QRadioButton::toggled, this, [this] { UpdateFieldsBox(); });
     Options.push_back(button);
   }
-  WhatBox->setFixedSize(kOptionLeft * 2 + kOptionWidth,
+  for (QRadioButton* b : Options) b->resize(width, kOptionStep - 2);
+  WhatBox->setFixedSize(kOptionLeft * 2 + width,
                         kFirstOptionTop + kOptionStep * static_cast<int>(Options.size()) + 4);
   UpdateFieldsBox();
 }
