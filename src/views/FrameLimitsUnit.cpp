@@ -164,6 +164,17 @@ TLimitsCells LimitsCaptions() {
           CoreText(10)};
 }
 
+std::string LimitsHolderText(TMiniDB& db, THolderRef holder) {
+  std::string text;
+  // A person with department and number in brackets; the class's own name function (which
+  // the other lists share) stays as it is.
+  if ((holder.kind == okPerson || holder.kind == okLost) && db.GetClass(holder.id) == icPerson) {
+    text = NameWithContext(db, holder.id, kBracketRound);
+    if (holder.kind == okLost && !text.empty()) text = CoreText(51) + " " + text;
+  }
+  return text.empty() ? HolderRefText(db, holder) : text;
+}
+
 std::vector<TLimitsCells> LimitsRowsOf(TMiniDB& db, const THolderEntries& entries) {
   std::vector<TLimitsCells> rows;
   rows.reserve(entries.size());
@@ -172,15 +183,8 @@ std::vector<TLimitsCells> LimitsRowsOf(TMiniDB& db, const THolderEntries& entrie
   for (const THolderEntry& e : entries) {
     const auto holder = std::make_pair(static_cast<int>(e.Kind), e.HolderId);
     auto found = holderTexts.find(holder);
-    if (found == holderTexts.end()) {
-      std::string text;
-      // A person with department and number, as the deadlines list has always shown them;
-      // the class's own name function stays as it is.
-      if (e.Kind == okPerson && db.GetClass(e.HolderId) == icPerson)
-        text = NameWithContext(db, e.HolderId, kBracketRound);
-      if (text.empty()) text = HolderRefText(db, {e.Kind, e.HolderId});
-      found = holderTexts.emplace(holder, std::move(text)).first;
-    }
+    if (found == holderTexts.end())
+      found = holderTexts.emplace(holder, LimitsHolderText(db, {e.Kind, e.HolderId})).first;
     rows.push_back({db.GetDisplayName(e.KeyId), e.Count, found->second,
                     IsoDateToLocalStr(e.FirstDate), IsoDateToLocalStr(e.Deadline), e.Remark});
   }
@@ -675,7 +679,7 @@ void TFristEdForm::Load(TMiniDB& db, const THolderEntry& entry) {
   entry_ = entry;
   Outcome = TOutcome::None;
   KeyLabel->setText(ToQString(CopyLeft(db.GetDisplayName(entry.KeyId), 40)));
-  HolderLabel->setText(ToQString(HolderRefText(db, {entry.Kind, entry.HolderId})));
+  HolderLabel->setText(ToQString(LimitsHolderText(db, {entry.Kind, entry.HolderId})));
   FristEd->setText(ToQString(IsoDateToLocalStr(entry.Deadline)));
   RemEd->setText(ToQString(entry.Remark));
   EmbossEd->setText(ToQString(entry.Identifier));

@@ -64,11 +64,14 @@ inline constexpr int kLimitsColumns = 6;
 using TLimitsCells = std::array<std::string, kLimitsColumns>;
 // The column captions: key, "Anzahl", holder, issued on, "Frist", "Bemerkung".
 TLimitsCells LimitsCaptions();
+// The holder as the deadlines show it: HolderRefText, but a person (also the one who lost a
+// key) with department and number in brackets.
+std::string LimitsHolderText(TMiniDB& db, THolderRef holder);
 // One row per entry: the key's display name, the count, the holder (a person with department
 // and number in brackets), first date and deadline in the user's date format, the remark.
 std::vector<TLimitsCells> LimitsRowsOf(TMiniDB& db, const THolderEntries& entries);
 
-// The rows of a grid of text cells with their row colours; shared by the deadlines view.
+// The rows of the deadlines grid.
 class TLimitsModel : public QAbstractTableModel {
  public:
   explicit TLimitsModel(QObject* parent = nullptr);

@@ -182,7 +182,7 @@ bool BuildStockList(TMiniDB& db, const TStockFilter& filter, TStockList& list,
 }
 
 std::string AvailabilityText(const TStockRow& row) {
-  return std::to_string(row.stock) + " " + VonText() + " " + std::to_string(row.total);
+  return std::to_string(row.stock) + VonText() + std::to_string(row.total);
 }
 
 std::vector<std::string> StockCells(TMiniDB& db, const TStockRow& row, int itemClass,
@@ -301,8 +301,14 @@ namespace {
 QLabel* Caption(const char* text, QWidget* parent) { return new QLabel(ToQString(text), parent); }
 
 // Whether the client keeps a minimum stock per key ("MinStkKeys" of its settings record).
+// Looked up without rereading the store (a keystroke must not take the reservation).
 bool MinimumStockUsed(TMiniDB& db) {
-  const int32_t settings = db.FindOrCreateSingleton(false);
+  int32_t settings = db.SingletonID;
+  if (settings <= 0 || db.GetClass(settings) != icSettings) {
+    TItemList list;
+    db.ListClass(icSettings, list);
+    settings = list.Count() > 0 ? list.Get(0) : 0;
+  }
   return settings != 0 && !db.ReadLineField(settings, "MinStkKeys").empty();
 }
 
