@@ -259,15 +259,29 @@ TFrameLimits::TFrameLimits(QWidget* parent) : QFrame(parent) {
   GotoKeyBtn->setObjectName("GotoKeyBtn");
   GotoHolderBtn = new QPushButton(ToQString("zum Besitzer wechseln"), TopPanel);
   GotoHolderBtn->setObjectName("GotoHolderBtn");
+  LimitsDaysCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   auto* top = new QHBoxLayout(TopPanel);
   top->setContentsMargins(6, 4, 6, 4);
   top->addWidget(DaysLabel);
   top->addWidget(LimitsDaysCombo);
   top->addWidget(SeekBtn);
   top->addStretch(1);
-  top->addWidget(GotoKeyBtn);
-  top->addWidget(GotoHolderBtn);
-  top->addWidget(PrintBtn);
+  // The jumps and the print below the list: the head keeps room for its texts.
+  FootPanel = new QFrame(this);
+  FootPanel->setObjectName("FootPanel");
+  GotoKeyBtn->setParent(FootPanel);
+  GotoHolderBtn->setParent(FootPanel);
+  PrintBtn->setParent(FootPanel);
+  auto* foot = new QHBoxLayout(FootPanel);
+  foot->setContentsMargins(6, 4, 6, 4);
+  foot->addWidget(GotoKeyBtn);
+  foot->addWidget(GotoHolderBtn);
+  foot->addStretch(1);
+  foot->addWidget(PrintBtn);
+  for (QWidget* w : {static_cast<QWidget*>(DaysLabel), static_cast<QWidget*>(SeekBtn),
+                     static_cast<QWidget*>(GotoKeyBtn), static_cast<QWidget*>(GotoHolderBtn),
+                     static_cast<QWidget*>(PrintBtn)})
+    w->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 
   Model = new TLimitsModel(this);
   Model->SetCaptions(LimitsCaptions());
@@ -310,6 +324,7 @@ TFrameLimits::TFrameLimits(QWidget* parent) : QFrame(parent) {
   layout->setSpacing(0);
   layout->addWidget(TopPanel);
   layout->addWidget(Grid, 1);
+  layout->addWidget(FootPanel);
 
   for (const int days : {0, 7, 30})
     LimitsDaysCombo->addItem(ToQString(days == 0 ? LimitsText(4)
@@ -495,8 +510,11 @@ void TFrameLimits::resizeEvent(QResizeEvent* event) {
 
 void MakeLimitsView(QWidget* page) {
   auto* view = new TFrameLimits(page);
-  auto* layout = new QVBoxLayout(page);
-  layout->setContentsMargins(0, 0, 0, 0);
+  QLayout* layout = page->layout();
+  if (!layout) {
+    layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+  }
   layout->addWidget(view);
   RegisterView(pgLimits, view);
 }

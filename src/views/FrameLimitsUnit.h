@@ -101,6 +101,7 @@ class TFrameLimits : public QFrame, public IView {
   QLabel* DaysLabel;             // "zeige abgelaufene Rückgabefristen "
   QComboBox* LimitsDaysCombo;    // "bis heute", "für die nächsten 7 Tage", "... 30 Tage"
   QPushButton* SeekBtn;          // "Suchen"
+  QFrame* FootPanel;
   QPushButton* PrintBtn;         // "Drucken"
   QPushButton* GotoKeyBtn;       // "zum Schlüssel wechseln"
   QPushButton* GotoHolderBtn;    // "zum Besitzer wechseln"
