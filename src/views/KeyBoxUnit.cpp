@@ -402,8 +402,10 @@ TKeyBoxForm::TKeyBoxForm(QWidget* parent) : QDialog(parent) {
   ExcelBtn->setObjectName("ExcelBtn");
   CloseBtn = new QPushButton(ToQString("Schlie\xDF" "en"), this);
   CloseBtn->setObjectName("CloseBtn");
+  // The sums get a line of their own: in English or with large counts they would push the
+  // buttons together.
   auto* foot = new QHBoxLayout;
-  foot->addWidget(FootLabel, 1);
+  foot->addStretch(1);
   foot->addWidget(GotoBtn);
   foot->addWidget(PrintBtn);
   foot->addWidget(ExportBtn);
@@ -413,6 +415,7 @@ TKeyBoxForm::TKeyBoxForm(QWidget* parent) : QDialog(parent) {
   auto* outer = new QVBoxLayout(this);
   outer->addLayout(head);
   outer->addWidget(Grid, 1);
+  outer->addWidget(FootLabel);
   outer->addLayout(foot);
   resize(900, 560);
 

@@ -229,6 +229,7 @@ TSplitForm::TSplitForm(QWidget* parent) : QDialog(parent) {
   MotherTotalLabel = ValueLabel(motherBox, "MotherTotalLabel");
   MotherStockLabel = ValueLabel(motherBox, "MotherStockLabel");
   auto* motherGrid = new QGridLayout(motherBox);
+  motherGrid->setHorizontalSpacing(12);
   motherGrid->addWidget(new QLabel(ToQString("Bezeichnung"), motherBox), 0, 0);
   motherGrid->addWidget(MotherNameLabel, 0, 1, 1, 3);
   motherGrid->addWidget(new QLabel(ToQString("Gesamt"), motherBox), 1, 0);
@@ -392,6 +393,7 @@ TSplitRebookForm::TSplitRebookForm(QWidget* parent) : QDialog(parent) {
   DaughterCountLabel = ValueLabel(box, "DaughterCountLabel");
   DaughterTotalLabel = ValueLabel(box, "DaughterTotalLabel");
   auto* grid = new QGridLayout(box);
+  grid->setHorizontalSpacing(16);
   grid->addWidget(new QLabel(ToQString("Anzahl"), box), 0, 1);
   grid->addWidget(new QLabel(ToQString("von"), box), 0, 2);
   grid->addWidget(MotherNameLabel, 1, 0);

@@ -4,6 +4,8 @@
 // showed, logged only after its save.
 #include "views/SplitUnit.h"
 
+#include <cstdlib>
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -18,6 +20,12 @@
 namespace {
 
 using ::testing::ElementsAre;
+
+// A picture of the dialog as the driver left it, when the run collects them.
+void Shot(QWidget& dialog, const char* name) {
+  if (const char* dir = std::getenv("TESSARO_AUTOMATION_SHOTS"); dir && *dir)
+    dialog.grab().save(QString::fromLocal8Bit(dir) + "/" + name + ".png");
+}
 
 TEST(SplitCheck, QuantitiesTheSumAndTheNamesARowTakesOver) {
   struct TCase {
@@ -80,6 +88,7 @@ TEST_F(Split, TenSplitIntoFourAndZeroMakesTwoCompleteDaughters) {
     Type(f, 0, "Teil A", "4");
     Type(f, 1, "Teil B", "0");
     EXPECT_EQ(FromQString(f.NewStockLabel->text()), "6");
+    Shot(f, "split");
     f.SaveBtn->click();
   });
   ASSERT_TRUE(ExecuteSplit(mother));
@@ -164,6 +173,7 @@ TEST_F(Split, RebookMovesPiecesBothWaysAndSaysEveryRefusal) {
       (toDaughter ? f.M2DRadio : f.D2MRadio)->setChecked(true);
       if (before) before(f);
       f.CountEd->setText(ToQString(count));
+      Shot(f, "rebook");
       f.DoBtn->click();
     });
     return ExecuteSplitRebook(daughter);
@@ -204,6 +214,7 @@ TEST_F(Inventory, SevenOnTenIsStoredAndLoggedAfterTheSave) {
     EXPECT_FALSE(f.SaveBtn->isEnabled());
     for (const char* bad : {"-1", "1.5", "abc", ""}) {
       f.CountEd->setText(bad);
+      if (*bad == 'a') Shot(f, "inventory-invalid");
       EXPECT_TRUE(f.CountInvalid()) << bad;
       EXPECT_EQ(f.CountEd->palette().color(QPalette::Base), ColorFromBgr(0xA0A0FF)) << bad;
       f.SaveBtn->click();
