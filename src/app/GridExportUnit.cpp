@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAbstractItemModel>
 #include <QFileDialog>
 #include <QItemSelectionModel>
 #include <QTableWidget>
@@ -19,6 +20,9 @@
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 #include "output/CsvOrExcelUnit.h"
+#include <QPrinter>
+
+#include "output/PrintProcsUnit.h"
 #include "platform/PlatformFiles.h"
 
 std::string ExportCell(const std::string& cell) {
@@ -52,32 +56,58 @@ bool ExportGridLines(const QTableWidget* grid, const TLineWriter& writer, bool f
   return true;
 }
 
+bool ExportModelLines(const QAbstractItemModel* model, const TLineWriter& writer) {
+  if (!model || !writer) return false;
+  const int cols = model->columnCount();
+  std::string line;
+  for (int col = 0; col < cols; ++col) {
+    if (col > 0) line += '\t';
+    line += ExportCell(FromQString(model->headerData(col, Qt::Horizontal).toString()));
+  }
+  if (!writer(line, false)) return false;
+  for (int row = 0; row < model->rowCount(); ++row) {
+    line.clear();
+    for (int col = 0; col < cols; ++col) {
+      if (col > 0) line += '\t';
+      line += ExportCell(FromQString(model->index(row, col).data(Qt::DisplayRole).toString()));
+    }
+    if (!writer(line, false)) return false;
+  }
+  return true;
+}
+
 namespace {
 
-// The grid's lines as cells into an open writer (cells hold no TAB: ExportCell).
-bool WriteGridLines(const QTableWidget* grid, TCsvOrExcel& out, bool selectionOnly) {
-  return ExportGridLines(
-      grid,
-      [&out](const std::string& line, bool) {
-        std::vector<std::string> cells;
-        size_t start = 0;
-        for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
-          cells.push_back(line.substr(start, tab - start));
-        cells.push_back(line.substr(start));
-        return out.WriteCells(cells);
-      },
-      false, selectionOnly);
+// Hands every export line of a list to a writer.
+using TLineSource = std::function<bool(const TLineWriter& writer)>;
+
+// The list's lines as cells into an open writer (cells hold no TAB: ExportCell).
+bool WriteLines(const TLineSource& source, TCsvOrExcel& out) {
+  return source([&out](const std::string& line, bool) {
+    std::vector<std::string> cells;
+    size_t start = 0;
+    for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+      cells.push_back(line.substr(start, tab - start));
+    cells.push_back(line.substr(start));
+    return out.WriteCells(cells);
+  });
+}
+
+TLineSource GridSource(const QTableWidget* grid, bool selectionOnly) {
+  return [grid, selectionOnly](const TLineWriter& writer) {
+    return ExportGridLines(grid, writer, false, selectionOnly);
+  };
 }
 
 // Into a workbook in the temporary folder, shown by the desktop's spreadsheet program.
-bool ExportToSpreadsheet(const QTableWidget* grid) {
+bool ExportToSpreadsheet(const TLineSource& source) {
   std::string file;
   int fd = -1;
   if (PfCreateUnique(PfTempFolder() + "/", "~Export", ".xlsx", file, fd) != 0) return false;
   PfClose(fd);
   AddTempFile(file);  // the spreadsheet program may keep it open until we end
   TCsvOrExcel out;
-  const bool written = out.OpenExcel(file) && WriteGridLines(grid, out, false) && out.Close();
+  const bool written = out.OpenExcel(file) && WriteLines(source, out) && out.Close();
   if (!written) {
     out.Discard();
     return false;
@@ -92,7 +122,7 @@ bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
                       bool selectionOnly) {
   TCsvOrExcel out;
   if (!out.OpenCsv(fileName)) return false;
-  if (WriteGridLines(grid, out, selectionOnly)) return out.Close();
+  if (WriteLines(GridSource(grid, selectionOnly), out)) return out.Close();
   out.Discard();  // the old file stays as it was
   return false;
 }
@@ -118,12 +148,13 @@ bool CheckOfficeAvailable(const std::string& fileName, bool silent) {
   return false;
 }
 
-bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet) {
-  (void)captionControl;
+namespace {
+
+bool ExportListDialogOf(const TLineSource& source, bool toSpreadsheet) {
   if (RightDenied(rtPrintLists)) return false;
   TWinGlue& g = WinGlue();
   if (toSpreadsheet) {
-    if (ExportToSpreadsheet(grid)) return true;
+    if (ExportToSpreadsheet(source)) return true;
     ShowError(CoreText(74));
     return false;
   }
@@ -154,10 +185,25 @@ bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool to
   // A spreadsheet name gets a workbook; any other name the text the user asked for.
   const bool opened = SpreadsheetFileKind(file) == sfkSpreadsheet ? out.OpenExcel(file)
                                                                   : out.OpenCsv(file);
-  if (opened && WriteGridLines(grid, out, false) && out.Close()) return true;
+  if (opened && WriteLines(source, out) && out.Close()) return true;
   out.Discard();
   ShowError(CoreText(74));
   return false;
+}
+
+}  // namespace
+
+bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet) {
+  (void)captionControl;
+  return ExportListDialogOf(GridSource(grid, false), toSpreadsheet);
+}
+
+bool ExportListDialog(const QAbstractItemModel* model, QWidget* captionControl,
+                      bool toSpreadsheet) {
+  (void)captionControl;
+  return ExportListDialogOf(
+      [model](const TLineWriter& writer) { return ExportModelLines(model, writer); },
+      toSpreadsheet);
 }
 
 bool PrintTextList(const std::vector<std::string>& lines) {
@@ -167,5 +213,39 @@ bool PrintTextList(const std::vector<std::string>& lines) {
   if (file.empty()) return false;
   bool printed = SaveTextFile(lines, file) && printer(file);
   DeleteTempFile(file);
+  return printed;
+}
+
+std::vector<std::string> TabPrintLines(const std::vector<std::vector<std::string>>& rows) {
+  std::vector<std::string> lines;
+  lines.reserve(rows.size());
+  for (const std::vector<std::string>& row : rows) {
+    std::string line;
+    for (size_t col = 0; col < row.size(); ++col) {
+      if (col > 0) line += '\t';
+      line += ExportCell(row[col]);
+    }
+    // A row that starts with a control byte would be read as a format line: a blank first.
+    if (!line.empty() && static_cast<unsigned char>(line[0]) >= 1 &&
+        static_cast<unsigned char>(line[0]) <= 8)
+      line.insert(0, 1, ' ');
+    lines.push_back(std::move(line));
+  }
+  return lines;
+}
+
+bool PrintTableRows(const std::string& title, const std::vector<std::vector<std::string>>& rows) {
+  const std::string file = CreateTempFile();
+  if (file.empty() || !SaveTextFile(TabPrintLines(rows), file)) {
+    if (!file.empty()) DeleteTempFile(file);
+    ShowError(CoreText(28));
+    return false;
+  }
+  const int columns = rows.empty() ? 0 : static_cast<int>(rows.front().size());
+  TSimplePrint ps;
+  ps.mode = kPrintModePrinter;
+  const bool printed = PrintTextFile(ps, title, file, 1.5, columns);
+  DeleteTempFile(file);
+  if (!printed) ShowError(CoreText(29));
   return printed;
 }

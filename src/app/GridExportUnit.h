@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+class QAbstractItemModel;
 class QTableWidget;
 class QWidget;
 
@@ -25,6 +26,12 @@ bool ExportListToFile(const QTableWidget* grid, const std::string& fileName, boo
 // the temporary folder and opens it with the desktop's program (ShellOpen) instead.
 // `captionControl` (the sheet's title) is unused. True when a file was written.
 bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet);
+// The same for a list shown through a model (a table view of many rows): the header
+// captions first, then every row's display texts.
+bool ExportListDialog(const QAbstractItemModel* model, QWidget* captionControl,
+                      bool toSpreadsheet);
+// The rows of a model as export lines, the header captions first.
+bool ExportModelLines(const QAbstractItemModel* model, const TLineWriter& writer);
 // Whether a table file of that name can be read: text tables and binary or XML workbooks
 // (".xls", ".xlsx": the imports read them themselves) always, other spreadsheets (".ods",
 // ".dbf") only through the office program (OfficeAvailable); otherwise, unless silent, the
@@ -34,3 +41,10 @@ bool CheckOfficeAvailable(const std::string& fileName, bool silent);
 // Writes the lines into a temporary file and hands it to the installed text printer
 // (WinGlue().TextFilePrinter, installed by the composition root); false while none is.
 bool PrintTextList(const std::vector<std::string>& lines);
+
+// A list printout: the rows (the header captions first) as a TAB print file, printed as a
+// table titled `title`. A file that cannot be written shows core text 28, a failed print
+// core text 29. The caller checks the right to print lists first.
+bool PrintTableRows(const std::string& title, const std::vector<std::vector<std::string>>& rows);
+// The TAB print file's text of those rows: cells without TAB, CR or LF, lines ended by CR LF.
+std::vector<std::string> TabPrintLines(const std::vector<std::vector<std::string>>& rows);

@@ -143,7 +143,11 @@ void TRecordRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     background = ColorFromBgr(clListSelected);
     textColor = ColorFromBgr(clListSelectedText);
   } else {
-    background = ColorFromBgr(index.row() % 2 == 0 ? clListRowEven : clListRowOdd);
+    // A cell that marks its value (a stock below its minimum) keeps its own colour.
+    const QVariant own = index.data(Qt::BackgroundRole);
+    background = own.canConvert<QBrush>() && own.value<QBrush>().style() != Qt::NoBrush
+                     ? own.value<QBrush>().color()
+                     : ColorFromBgr(index.row() % 2 == 0 ? clListRowEven : clListRowOdd);
     textColor = Qt::black;
   }
   QRect band = cell;

@@ -86,8 +86,9 @@ class TItemListModel : public QAbstractListModel {
   bool checkable_ = false;
 };
 
-// Draws the rows of record lists and grids: alternating white and $F0FFE8, the selected
-// row $C56A31 with white text, a disabled list in its own colour; the text single-line,
+// Draws the rows of record lists and grids: alternating white and $F0FFE8 (a cell whose
+// model gives a background keeps it), the selected row $C56A31 with white text, a
+// disabled list in its own colour; the text single-line,
 // 2 pixels in, split at a TAB into a left part and a right-aligned part (at most 126
 // characters) that starts 8 pixels after the left part and ends 2 pixels before the edge.
 class TRecordRowDelegate : public QStyledItemDelegate {

@@ -1,7 +1,8 @@
 // The program as a user meets it, in a process of its own: started on a data folder with
-// one client, the client chosen, a user logged in, every page visited, the form editor
-// opened, logged out and the window closed. Afterwards the store is intact, the history holds the login and the
-// automatic backup that was due exists.
+// one client, the client chosen, a user logged in (an overdue key brings the deadlines page
+// up), every page visited, a deadline moved, the stock list opened with F6, the form editor
+// opened, logged out and the window closed. Afterwards the store is intact and holds the
+// moved deadline, the history holds the login and the automatic backup that was due exists.
 #include <string>
 #include <vector>
 
@@ -12,6 +13,8 @@
 #include "LoginTestSupport.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
+#include "basic/DateClock.h"
+#include "data/HolderUnit.h"
 #include "data/IniUnit.h"
 
 #ifndef TESSARO_AUTOMATED_PROGRAM
@@ -38,11 +41,21 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   client.Title = "Acme GmbH";
   ASSERT_TRUE(AddClient(client, 0));
   int32_t anna = 0;
+  int32_t gate = 0, paul = 0;
   int recordsBefore = 0;
   {
     TStoreMaker maker(env.Data(), "Data-Acme");
     anna = maker.User("Anna", "Secret");
     maker.db.SetField(anna, "LastItems", std::to_string(anna) + ";");
+    maker.db.Commit();
+    // Paul has held the gate key since last week; it was due back yesterday.
+    paul = maker.db.NewNamedRecord(icPerson, "Paul", "");
+    gate = maker.db.NewNamedRecord(icKey, "Haupttor", "");
+    maker.db.SetField(gate, fkStock, "2");
+    maker.db.SetField(gate, fkTotal, "3");
+    maker.db.SetField(gate, fkHolders, "E" + std::to_string(paul) + "=1|2024-01-02|" +
+                                           PackedDateToIsoStr(PrevDay(TodayPacked())) + "||0001");
+    maker.db.AddLinkBoth(gate, paul, icPerson, icKey);
     maker.db.Commit();
     TItemList users;
     maker.db.ListClassValid(icUser, users);
@@ -78,6 +91,11 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
 
   EXPECT_NE(out.find("client Acme GmbH"), std::string::npos) << out;
   EXPECT_NE(out.find("logged in as Anna"), std::string::npos) << out;
+  EXPECT_NE(out.find("landed on page 9"), std::string::npos) << out;
+  EXPECT_NE(out.find("deadlines listed 1"), std::string::npos) << out;
+  EXPECT_NE(out.find("deadline moved"), std::string::npos) << out;
+  EXPECT_NE(out.find("stock list rows 1 first " + std::to_string(gate)), std::string::npos)
+      << out;
   for (int page : {pgBuildings, pgDoors, pgGroups, pgKeys, pgPersons, pgIssueReturn, pgLimits,
                    pgHistory, pgUsers, pgHelp})
     EXPECT_NE(out.find("page " + std::to_string(page) + " shown"), std::string::npos) << out;
@@ -97,6 +115,10 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
     EXPECT_EQ(users.Count(), recordsBefore);
     EXPECT_EQ(check.db.GetField(anna, "LastItems"), "");
     EXPECT_EQ(check.db.GetDisplayName(anna), "Anna");
+    // The deadline and remark the user gave, nothing else of the holding changed.
+    EXPECT_EQ(check.db.GetField(gate, fkHolders),
+              "E" + std::to_string(paul) + "=1|2024-01-02|2099-12-31|verl\xE4ngert|0001");
+    EXPECT_EQ(check.db.GetField(gate, fkStock), "2");
   }
   // The history holds the login.
   bool login = false;

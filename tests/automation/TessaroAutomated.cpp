@@ -1,8 +1,9 @@
 // The program Tessaro with a driver for the end-to-end test: built only with the tests,
 // never installed. The driver acts as a user would (chooses the client, logs in, visits
-// the pages, opens the form editor, previews a list printout, logs out, closes the window)
-// on the real widgets, one step whenever the window is ready for it, and reports each step
-// on standard output. Every dialog runs in
+// the pages, moves a deadline in the deadlines view, opens the stock list with F6, opens
+// the form editor, previews a list printout, logs out, closes the window) on the real
+// widgets, one step whenever the window is ready for it, and reports each step on
+// standard output. Every dialog runs in
 // strict mode: one that comes up unexpectedly is closed at once and counted, so the run
 // never waits for a hand that is not there.
 //
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <string>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDialog>
 #include <QCoreApplication>
@@ -24,10 +26,12 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
+#include <QtTest/QTest>
 
 #include "app/FrameLoginUnit.h"
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
+#include "basic/DateClock.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "app/GridExportUnit.h"
@@ -36,10 +40,23 @@
 #include "output/PrintPreviewUnit.h"
 #include "output/PrinterServicesUnit.h"
 #include "program/ProgramRoot.h"
+#include "views/FrameLimitsUnit.h"
+#include "views/KeyBoxUnit.h"
 
 namespace {
 
-enum class TStep { ChooseClient, LogIn, VisitPages, Editor, PrintList, LogOut, Close, Done };
+enum class TStep {
+  ChooseClient,
+  LogIn,
+  VisitPages,
+  Deadlines,
+  StockList,
+  Editor,
+  PrintList,
+  LogOut,
+  Close,
+  Done
+};
 
 struct TDriver {
   TStep step = TStep::ChooseClient;
@@ -100,6 +117,7 @@ struct TDriver {
           std::_Exit(5);
         }
         Say("logged in as " + Session().CurrentUserName);
+        Say("landed on page " + std::to_string(form->PageControl->currentIndex()));
         step = TStep::VisitPages;
         return;
       }
@@ -107,7 +125,7 @@ struct TDriver {
         QTabWidget* pages = form->PageControl;
         while (page < pages->count() && !pages->isTabVisible(page)) ++page;
         if (page >= pages->count()) {
-          step = TStep::Editor;
+          step = TStep::Deadlines;
           return;
         }
         pages->setCurrentIndex(page);
@@ -115,6 +133,53 @@ struct TDriver {
         Say("page " + std::to_string(page) + " " +
             std::string(pages->currentIndex() == page ? "shown" : "refused"));
         ++page;
+        return;
+      }
+      case TStep::Deadlines: {
+        // The holding editor on the first overdue holding: its deadline moved to the end
+        // of 2099.
+        ShowPage(pgLimits, true);
+        TFrameLimits* limits = FrameLimits();
+        if (!limits || limits->Model->rowCount() == 0) {
+          Say("deadlines refused");
+          step = TStep::StockList;
+          return;
+        }
+        Say("deadlines listed " + std::to_string(limits->Model->rowCount()));
+        limits->SelectRow(0);
+        bool saved = false;
+        QueueDialogDriver([&saved](QDialog& dialog) {
+          auto& editor = static_cast<TFristEdForm&>(dialog);
+          editor.FristEd->setText(QString::fromStdString(PackedDateToStr(PackDate(2099, 12, 31))));
+          editor.RemEd->setText(QStringLiteral("verl\u00E4ngert"));
+          Shot(editor, "deadline");
+          editor.SaveBtn->click();
+          saved = editor.Outcome == TFristEdForm::TOutcome::Saved;
+        });
+        limits->Frist1Click();
+        Shot(*form, "page9-after");
+        Say(saved ? "deadline moved" : "deadline refused");
+        step = TStep::StockList;
+        return;
+      }
+      case TStep::StockList: {
+        // F6 as the user presses it: the menu's shortcut opens the stock list.
+        int32_t chosen = 0;
+        int rows = -1;
+        QueueDialogDriver([&](QDialog& dialog) {
+          auto& list = static_cast<TKeyBoxForm&>(dialog);
+          rows = list.Model->rowCount();
+          Shot(list, "stocklist");
+          chosen = list.SelectedId();
+          list.CloseBtn->click();
+        });
+        QApplication::setActiveWindow(form);
+        QTest::keyClick(form, Qt::Key_F6);
+        if (rows < 0) ClearDialogDrivers();  // the key opened nothing: the driver goes
+        Say(rows < 0 ? "stock list refused"
+                     : "stock list rows " + std::to_string(rows) + " first " +
+                           std::to_string(chosen));
+        step = TStep::Editor;
         return;
       }
       case TStep::Editor: {
