@@ -120,11 +120,17 @@ TEST_F(PrintPreviewTest, SelectionWithoutOptionsOffersTheTwoStandardOnes) {
   // A view's own options; one without the column list hides it; none checked is no choice.
   ClearPrintChoices();
   AddPrintChoice("nur der angezeigte Schl\xFCssel", 0, false, false, true);
-  AddPrintChoice("Liste aller Besitzer", 2, true, true, false);
+  // A caption as long as a holder's name with department is shown whole, not cut.
+  AddPrintChoice("Liste aller Besitzer mit Abteilung, Personalnummer, Telefon und Raum", 2, true,
+                 true, false);
   bool fieldsShown = true, firstEnabled = true;
   QueueDialogDriver(As<TPrintSelectForm>([&](TPrintSelectForm& form) {
     fieldsShown = form.Box1->isVisible();
     firstEnabled = form.Options[0]->isEnabled();
+    for (QRadioButton* b : form.Options) {
+      EXPECT_GE(b->width(), b->sizeHint().width());
+      EXPECT_LE(b->geometry().right(), b->parentWidget()->contentsRect().right());
+    }
     form.OkBtn->click();
   }));
   int code = -1;
