@@ -86,6 +86,7 @@ void Print(benchmark::State& state) {
   const std::string pdf = Folder().File("liste.pdf");
   int pages = 0;
   for (auto _ : state) {
+    ForgetMeasuredTextWidths();  // a list not printed before
     auto printer = NewFallbackPrinter(false, pdf);
     TSimplePrint ps;
     ps.mode = kPrintModePreview;
@@ -100,6 +101,7 @@ void Print(benchmark::State& state) {
 void Count(benchmark::State& state) {
   const std::string& file = TabFile(static_cast<int>(state.range(0)));
   for (auto _ : state) {
+    ForgetMeasuredTextWidths();
     TSimplePrint ps;
     ps.mode = kPrintModeCount;
     if (!PrintTextFile(ps, "Schl\xFCssel", file, 1.5, 6)) state.SkipWithError("count");

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <map>
 #include <mutex>
+#include <unordered_map>
 
 #include <QFile>
 #include <QFontDatabase>
@@ -34,6 +35,34 @@ std::string PrintFontFamily(const std::string& name) {
 }
 
 // ---------------------------------------------------------------------------------------
+
+namespace {
+
+// The widths of texts measured per font and device resolution, for the run. A printout
+// measures every cell of its table several times (each page count, the preview's drawing,
+// the printout) and shaping the text is most of the cost, while a text's width in one font
+// on one resolution never changes. Printing happens on the window's thread only.
+constexpr std::size_t kMaxWidthsPerFont = 200000;
+
+std::map<std::string, std::unordered_map<std::string, int>>& AllWidths() {
+  static std::map<std::string, std::unordered_map<std::string, int>> widths;
+  return widths;
+}
+
+std::unordered_map<std::string, int>& WidthsOf(const QFont& font, int resX, int resY) {
+  auto& widths = AllWidths();
+  const std::string key =
+      font.key().toStdString() + "@" + std::to_string(resX) + "x" + std::to_string(resY);
+  auto& table = widths[key];
+  if (table.size() > kMaxWidthsPerFont) table.clear();
+  return table;
+}
+
+}  // namespace
+
+void ForgetMeasuredTextWidths() {
+  for (auto& [font, table] : AllWidths()) table.clear();
+}
 
 TPainterCanvas::TPainterCanvas(QPrinter& printer, bool paint) : printer_(printer) {
   resX_ = printer.logicalDpiX() > 0 ? printer.logicalDpiX() : 96;
@@ -67,12 +96,17 @@ void TPainterCanvas::SetFont(const TPrintFont& font) {
   qfont_.setUnderline(font.underline);
   height_ = -1;
   metrics_ = std::make_unique<QFontMetricsF>(qfont_, &printer_);
+  widths_ = &WidthsOf(qfont_, resX_, resY_);
   if (painter_) painter_->setFont(qfont_);
 }
 
 int TPainterCanvas::TextWidth(const std::string& text) {
   if (text.empty()) return 0;
-  return static_cast<int>(std::lround(metrics_->horizontalAdvance(ToQString(text))));
+  const auto known = widths_->find(text);
+  if (known != widths_->end()) return known->second;
+  const int width = static_cast<int>(std::lround(metrics_->horizontalAdvance(ToQString(text))));
+  widths_->emplace(text, width);
+  return width;
 }
 
 int TPainterCanvas::TextHeight() {

@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include <QFont>
@@ -58,6 +59,11 @@ class IPrintCanvas {
   virtual void Abort() = 0;
 };
 
+// The widths the painter canvases measured are kept per font and resolution for the run,
+// so the count, the preview and the printout of one list shape each text once. Forgets
+// them (a benchmark's list printed for the first time).
+void ForgetMeasuredTextWidths();
+
 // A canvas on a printer (any QPrinter: a CUPS printer, a PDF file, the preview's). With
 // `paint` a QPainter starts the job at once (Started() tells whether the device took it);
 // without, the canvas only measures on the device, so a count of pages made on it agrees
@@ -93,6 +99,7 @@ class TPainterCanvas : public IPrintCanvas {
   TPrintFont font_;
   QFont qfont_;
   std::unique_ptr<QFontMetricsF> metrics_;  // of the current font on the device
+  std::unordered_map<std::string, int>* widths_ = nullptr;  // measured texts of that font
   int pageWidth_ = 0, pageHeight_ = 0, resX_ = 96, resY_ = 96;
   int height_ = -1;     // line height of the current font, measured once
   int ascent_ = 0;

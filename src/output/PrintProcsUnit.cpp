@@ -183,6 +183,8 @@ TSimplePrint::~TSimplePrint() {
 
 void SetPrintTerminationCheck(std::function<bool()> terminated) { gTerminated = std::move(terminated); }
 
+bool PrintTerminationRequested() { return gTerminated && gTerminated(); }
+
 bool PrintRunActive() { return gRunActive; }
 
 void PrintSetDefaultFont(TSimplePrint& ps) {
@@ -236,7 +238,7 @@ bool PrintBegin(TSimplePrint& ps, const std::string& jobTitle) {
 
 bool PrintNewPage(TSimplePrint& ps) {
   if (!ps.canvas) return false;
-  if (gTerminated && gTerminated()) return false;
+  if (PrintTerminationRequested()) return false;
   return StartPage(ps, false);
 }
 

@@ -102,5 +102,7 @@ bool PrintTextFile(TSimplePrint& ps, const std::string& title, const std::string
 // How the engine learns that the program is ending (PrintNewPage then fails); the program
 // installs it at start. Without one the program never ends for the engine.
 void SetPrintTerminationCheck(std::function<bool()> terminated);
+// What that check says now (false without one).
+bool PrintTerminationRequested();
 // True while a print run is open.
 bool PrintRunActive();

@@ -4,7 +4,10 @@
 #include "app/CommandNames.h"
 #include "app/MainFormUnit.h"
 #include "app/TessaroMain.h"
+#include "app/DesktopLinksUnit.h"
+#include "app/GlueStateUnit.h"
 #include "app/Unit1.h"
+#include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
 #include "output/RtfEditorUnit.h"
 #include "views/ViewsUnit.h"
@@ -22,9 +25,16 @@ void InstallProgramUnits() {
 
   // Printing: a print run breaks off when the program is told to end.
   SetPrintTerminationCheck([] { return ApplicationTerminated(); });
-  // Printers: the printer of text lists (WinGlue().TextFilePrinter) and the locker-key
-  // receipts (InstallLockerReceiptPrinter) come with the print engine and the receipts
-  // (src/output); until then printing a list or a receipt does nothing.
+  // Lists of lines print as a table titled with the program's title, as many columns as
+  // their first line has cells; the preview stores its flag for the user, and a list
+  // written into a spreadsheet file opens through the glue's shell opener.
+  WinGlue().TextFilePrinter = [](const std::string& file) {
+    return PrintStringGrid(WinGlue().AppTitle, file, TabFileColumnCount(file));
+  };
+  SetPreviewFlagStore([](bool on) { SetPrintPreview(on, true); });
+  SetPrintFileOpener([](const std::string& file) { return ShellOpen(file); });
+  // The locker-key receipts (InstallLockerReceiptPrinter) come with the receipts
+  // (src/output); until then printing a receipt does nothing.
 
   // Imports: each import installs its menu command above (src/import, its dialogs in
   // src/import/widgets).

@@ -100,6 +100,9 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
                    pgHistory, pgUsers, pgHelp})
     EXPECT_NE(out.find("page " + std::to_string(page) + " shown"), std::string::npos) << out;
   EXPECT_NE(out.find("editor shown"), std::string::npos) << out;
+  EXPECT_TRUE(out.find("preview shown, ") != std::string::npos ||
+              out.find("preview off: list not printed") != std::string::npos)
+      << out;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
   EXPECT_NE(out.find("logged out"), std::string::npos) << out;
   EXPECT_NE(out.find("undriven dialogs 0"), std::string::npos) << out << err;

@@ -1,14 +1,15 @@
 // The program Tessaro with a driver for the end-to-end test: built only with the tests,
 // never installed. The driver acts as a user would (chooses the client, logs in, visits
 // the pages, moves a deadline in the deadlines view, opens the stock list with F6, opens
-// the form editor, logs out, closes the window) on the real widgets, one step whenever the
-// window is ready for it, and reports each step on standard output. Every dialog runs in
+// the form editor, previews a list printout, logs out, closes the window) on the real
+// widgets, one step whenever the window is ready for it, and reports each step on
+// standard output. Every dialog runs in
 // strict mode: one that comes up unexpectedly is closed at once and counted, so the run
 // never waits for a hand that is not there.
 //
 // Environment: TESSARO_AUTOMATION_CLIENT (the client's title), TESSARO_AUTOMATION_USER and
 // TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of
-// each page and of the form editor.
+// each page, of the form editor and of a list's print preview.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,6 +22,7 @@
 #include <QPixmap>
 #include <QLineEdit>
 #include <QPushButton>
+#include <vector>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
@@ -32,7 +34,11 @@
 #include "basic/DateClock.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/DialogRunner.h"
+#include "app/GridExportUnit.h"
+#include "app/MainFormUnit.h"
 #include "data/UserRights.h"
+#include "output/PrintPreviewUnit.h"
+#include "output/PrinterServicesUnit.h"
 #include "program/ProgramRoot.h"
 #include "views/FrameLimitsUnit.h"
 #include "views/KeyBoxUnit.h"
@@ -46,6 +52,7 @@ enum class TStep {
   Deadlines,
   StockList,
   Editor,
+  PrintList,
   LogOut,
   Close,
   Done
@@ -184,7 +191,33 @@ struct TDriver {
         });
         const bool ran = form->RunMenuCommand("RTFEditor1");
         Say(ran && shown ? "editor shown" : "editor refused");
+        step = TStep::PrintList;
+        return;
+      }
+      case TStep::PrintList: {
+        // A list of 1,000 rows through the glue's printer of text lists: its preview
+        // (always there without a printer, else while the user's flag is on), pictured and
+        // closed without printing.
         step = TStep::LogOut;
+        if (PrinterInstalled() && !PrintPreviewEnabled()) {
+          Say("preview off: list not printed");
+          return;
+        }
+        std::vector<std::string> lines{"Bezeichnung\tSchlie\xDF" "ung\tBestand"};
+        for (int i = 1; i <= 1000; ++i)
+          lines.push_back("T\xFCr " + std::to_string(i) + "\tK-" + std::to_string(i) + "\t" +
+                          std::to_string(i % 9) + " von 9");
+        int pages = 0;
+        QueueDialogDriver([&pages](QDialog& dialog) {
+          if (auto* preview = dynamic_cast<TPrintPreviewForm*>(&dialog)) {
+            pages = preview->PageCount();
+            Shot(*preview, "print-preview");
+            preview->CloseBtn->click();
+          }
+        });
+        const bool ran = PrintTextList(lines);
+        Say(ran && pages > 0 ? "preview shown, " + std::to_string(pages) + " pages"
+                             : "preview refused");
         return;
       }
       case TStep::LogOut:
