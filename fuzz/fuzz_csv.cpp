@@ -29,7 +29,10 @@ std::vector<std::string> SplitAt(const std::string& text, char at) {
 }
 
 std::string Quoted(const std::string& field, char sep) {
-  if (!field.empty() && field.find(sep) == std::string::npos && field[0] != '"') return field;
+  // A field that starts with either quote character would open quoting: it is quoted.
+  if (!field.empty() && field.find(sep) == std::string::npos && field[0] != '"' &&
+      field[0] != '\'')
+    return field;
   std::string out = "\"";
   for (char c : field) {
     if (c == '"') out += '"';

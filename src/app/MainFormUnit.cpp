@@ -6,6 +6,7 @@
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "data/UnitTR100.h"
+#include "output/PrintSettingsUnit.h"
 
 // ---------------------------------------------------------------------------------------
 // Window placement.
@@ -224,7 +225,6 @@ struct TRegistries {
   std::map<std::string, TMenuCommand> menuCommands;
   TLockerReceiptPrinter lockerPrinter;
   TPrintPreviewSetter printPreviewSetter;
-  bool printPreview = true;
 };
 
 TRegistries& Registries() {
@@ -278,7 +278,7 @@ void InstallLockerReceiptPrinter(TLockerReceiptPrinter printer) {
 
 const TLockerReceiptPrinter& LockerReceiptPrinter() { return Registries().lockerPrinter; }
 
-bool PrintPreviewEnabled() { return Registries().printPreview; }
+bool PrintPreviewEnabled() { return PrintSettings().preview; }
 
 void InstallPrintPreviewSetter(TPrintPreviewSetter setter) {
   Registries().printPreviewSetter = std::move(setter);
@@ -291,6 +291,9 @@ void SetPrintPreview(bool on, bool store) {
     SetPrintPreviewFlag(on);
 }
 
-void SetPrintPreviewFlag(bool on) { Registries().printPreview = on; }
+void SetPrintPreviewFlag(bool on) { PrintSettings().preview = on; }
 
-void ResetMainFormRegistries() { Registries() = TRegistries(); }
+void ResetMainFormRegistries() {
+  Registries() = TRegistries();
+  ResetPrintSettings();
+}

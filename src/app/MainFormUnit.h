@@ -197,6 +197,7 @@ void InstallLockerReceiptPrinter(TLockerReceiptPrinter printer);
 const TLockerReceiptPrinter& LockerReceiptPrinter();
 
 // The print-preview flag ("Druckvorschau"): while it is on, printing shows a preview first.
+// The flag itself is the print settings' (output/PrintSettingsUnit.h, PrintSettings()).
 bool PrintPreviewEnabled();
 // Sets the flag; with `store` the logged-in user keeps it ("PrintPreview"). The main window
 // installs how it is stored and shown (its menu tick); without it only the flag changes.
@@ -206,5 +207,5 @@ void SetPrintPreview(bool on, bool store);
 // The flag alone (the main window's setter).
 void SetPrintPreviewFlag(bool on);
 
-// Forgets every factory, view command and installed command (tests).
+// Forgets every factory, view command and installed command, and the print settings (tests).
 void ResetMainFormRegistries();

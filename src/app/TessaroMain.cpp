@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "app/LoginUnit.h"
+#include "app/MainFormUnit.h"
 #include "app/Unit1.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -35,6 +36,8 @@
 #include "data/SigDBUnit.h"
 #include "data/StockUnit.h"
 #include "data/UserRights.h"
+#include "output/PrintProcsUnit.h"
+#include "output/RtfEditorUnit.h"
 #include "platform/PlatformFiles.h"
 #include "platform/ProcessPriority.h"
 
@@ -333,6 +336,10 @@ int TessaroMain(int argc, char** argv) {
   } else {
     QApplication::setApplicationName("Tessaro");
     QApplication::setApplicationDisplayName("Tessaro");
+    // The print engine breaks a run off when the program ends; the output layer's menu
+    // commands.
+    SetPrintTerminationCheck([] { return ApplicationTerminated(); });
+    InstallMenuCommand("RTFEditor1", [] { EditRtfText(MainFormText(31), "", false); });
     form = std::make_unique<TTessaroForm>();
     interaction.SetMainWindow(form.get());
     // From here on the window answers a second start.

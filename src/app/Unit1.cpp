@@ -649,7 +649,6 @@ void TTessaroForm::Dup1Click() {
 }
 
 void TTessaroForm::SetPrintPreview(bool on, bool store) {
-  printPreview_ = on;
   SetPrintPreviewFlag(on);
   if (QAction* a = MenuItem("PrintPreview1")) a->setChecked(on);
   if (!store) return;
@@ -942,7 +941,7 @@ void TTessaroForm::Transfer1Click() {
 
 void TTessaroForm::View1Click() {
   for (const auto& [page, action] : viewEntries_) action->setChecked(PageControl->isTabVisible(page));
-  if (QAction* a = MenuItem("PrintPreview1")) a->setChecked(printPreview_);
+  if (QAction* a = MenuItem("PrintPreview1")) a->setChecked(PrintPreviewEnabled());
 }
 
 void TTessaroForm::Sort1Click() {
@@ -1077,7 +1076,7 @@ void TTessaroForm::ViewPageClick(int page) {
   View1Click();
 }
 
-void TTessaroForm::PrintPreview1Click() { SetPrintPreview(!printPreview_, true); }
+void TTessaroForm::PrintPreview1Click() { SetPrintPreview(!PrintPreviewEnabled(), true); }
 
 void TTessaroForm::Sort(TSortCommand command) {
   if (!ApplySortCommand(CurrentItemType(), command)) return;

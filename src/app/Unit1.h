@@ -100,7 +100,7 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
   // ----- operations ----------------------------------------------------------------------
   void EnsureLazyFrame(int page);
   void SetPrintPreview(bool on, bool store);
-  bool PrintPreview() const { return printPreview_; }
+  bool PrintPreview() const { return PrintPreviewEnabled(); }
   void ApplyFrameColour();
   // The colour last drawn into the frame images (blue-green-red).
   uint32_t FrameColour() const { return frameColour_; }
@@ -216,7 +216,6 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
 
   int activations_ = 0;
   int beeps_ = 0;
-  bool printPreview_ = true;
   bool menuAttached_ = false;
   bool formShown_ = false;
   uint32_t frameColour_ = 0xFFFFFFFF;

@@ -1257,10 +1257,22 @@ bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
   return false;
 }
 
+namespace {
+
+// ".xls", ".xlsx" and their kin (not ".dbf"): workbooks the imports read themselves.
+bool IsWorkbookFile(const std::string& fileName) {
+  const size_t slash = fileName.find_last_of('/');
+  const size_t dot = fileName.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  return AnsiUpperCase(fileName.substr(dot + 1, 3)) == "XLS";
+}
+
+}  // namespace
+
 bool CheckOfficeAvailable(const std::string& fileName, bool silent) {
   const int kind = SpreadsheetFileKind(fileName);
-  if (kind == sfkText) return true;
-  // Reading a spreadsheet goes through the office program; writing one needs none.
+  if (kind == sfkText || IsWorkbookFile(fileName)) return true;
+  // Other spreadsheets are read through the office program; writing one needs none.
   if ((kind == sfkSpreadsheet || kind == sfkOds) && OfficeAvailable()) return true;
   if (!silent) ShowError(WinText(6));
   return false;

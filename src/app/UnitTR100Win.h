@@ -289,8 +289,10 @@ bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
 // the temporary folder and opens it with the desktop's program (ShellOpen) instead.
 // `captionControl` (the sheet's title) is unused. True when a file was written.
 bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet);
-// Whether a file of that name can be read: text always, a spreadsheet only through the
-// office program (OfficeAvailable); otherwise, unless silent, the office message (text 6).
+// Whether a table file of that name can be read: text tables and binary or XML workbooks
+// (".xls", ".xlsx": the imports read them themselves) always, other spreadsheets (".ods",
+// ".dbf") only through the office program (OfficeAvailable); otherwise, unless silent, the
+// office message (text 6).
 bool CheckOfficeAvailable(const std::string& fileName, bool silent);
 
 bool ShellOpen(const std::string& target);

@@ -232,16 +232,18 @@ std::string GetNthField(int n, char separator, const std::string& text) {
 }
 
 std::string FetchCsvField(std::string& line, char separator) {
-  if (line.empty() || line[0] != '"') return FetchField(line, separator);
+  // A single quote opens quoting as a double quote does: some programs quote that way.
+  if (line.empty() || (line[0] != '"' && line[0] != '\'')) return FetchField(line, separator);
+  const char quote = line[0];
   std::string field;
   const size_t n = line.size();
   size_t i = 1;
   bool closed = false;
   while (i < n) {
     const char c = line[i];
-    if (c == '"') {
-      if (i + 1 < n && line[i + 1] == '"') {
-        field += '"';
+    if (c == quote) {
+      if (i + 1 < n && line[i + 1] == quote) {
+        field += quote;
         i += 2;
         continue;
       }

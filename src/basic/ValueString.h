@@ -54,8 +54,9 @@ std::string FetchTabField(std::string& text);
 std::string GetNthField(int n, char separator, const std::string& text);
 
 // The next CSV field of `line`, unquoted, removed from the line with its separator. A field
-// that starts with a double quote runs to the closing quote (a doubled quote inside stands
-// for one, separators inside are text); an unclosed quote takes the rest of the line.
+// that starts with a double or a single quote runs to the closing quote of that kind (a
+// doubled quote inside stands for one, separators inside are text); text between the
+// closing quote and the separator is kept; an unclosed quote takes the rest of the line.
 std::string FetchCsvField(std::string& line, char separator);
 // Rewrites every line as TAB-separated unquoted fields. The separator is TAB when any line
 // holds a TAB, else ";". A TAB inside a quoted field becomes a blank so columns stay put.

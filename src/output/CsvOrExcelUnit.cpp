@@ -6,11 +6,9 @@
 
 #include "basic/Cp1252.h"
 #include "basic/MultiLingua.h"
-#include "basic/RegistryUnit.h"
 #include "basic/UserInteraction.h"
 #include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
-#include "platform/ProcessStart.h"
 
 namespace {
 
@@ -100,56 +98,6 @@ std::string WorkbookText(const std::string& cell) {
 }
 
 // ---------------------------------------------------------------------------------------
-// The office lookup.
-
-struct TOfficeLookup {
-  bool done = false;
-  std::string program;
-  bool spreadsheet = false;
-};
-
-TOfficeLookup& OfficeLookup() {
-  static TOfficeLookup lookup;
-  return lookup;
-}
-
-bool IsFile(const std::string& path) {
-  TPfInfo info;
-  return PfStat(path, info) == 0 && info.kind == TPfKind::File;
-}
-
-std::string ProgramOfRegistryPath(const std::string& path) {
-  if (path.empty()) return {};
-  TPfInfo info;
-  if (PfStat(path, info) != 0) return {};
-  if (info.kind == TPfKind::File) return path;
-  if (info.kind != TPfKind::Folder) return {};
-  std::string folder = path;
-  if (folder.back() != '/') folder += '/';
-  for (const char* name : {"soffice", "program/soffice"})
-    if (IsFile(folder + name)) return folder + name;
-  return {};
-}
-
-const TOfficeLookup& LookUpOffice() {
-  TOfficeLookup& lookup = OfficeLookup();
-  if (lookup.done) return lookup;
-  lookup.done = true;
-  for (int n = 0; n <= 5 && lookup.program.empty(); ++n)
-    lookup.program = ProgramOfRegistryPath(RegReadKeyString(
-        TRegRoot::LocalMachine, "\\SOFTWARE\\OpenOffice.org\\OpenOffice.org\\2." + std::to_string(n),
-        "Path"));
-  if (lookup.program.empty()) lookup.program = FindProgramOnPath("soffice");
-  if (!lookup.program.empty()) {
-    // "soffice" on PATH is usually a link into the suite's program folder.
-    std::string real;
-    if (PfRealPath(lookup.program, real) != 0) real = lookup.program;
-    lookup.spreadsheet = IsFile(FolderOf(real) + "libsclo.so");
-  }
-  return lookup;
-}
-
-// ---------------------------------------------------------------------------------------
 // Replacing the target.
 
 // Where the new file goes: the target itself, or the file a link leads to.
@@ -227,14 +175,6 @@ std::string CellName(int column, int row) {
   const std::string letters = ColumnLetters(column);
   return letters.empty() ? letters : letters + std::to_string(row);
 }
-
-// =======================================================================================
-// Office program
-
-bool GetOpenOfficePath() { return !LookUpOffice().program.empty(); }
-bool OfficeAvailable() { return LookUpOffice().spreadsheet; }
-std::string OfficeProgram() { return LookUpOffice().program; }
-void ResetOfficeLookup() { OfficeLookup() = TOfficeLookup{}; }
 
 // =======================================================================================
 // TCsvOrExcel

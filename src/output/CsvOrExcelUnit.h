@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "basic/OfficeLookup.h"
+
 struct lxw_workbook;
 struct lxw_worksheet;
 struct lxw_format;
@@ -39,19 +41,8 @@ std::string ColumnLetters(int column);
 std::string CellName(int column, int row);
 
 // ---------------------------------------------------------------------------------------
-// The office program (LibreOffice), which the imports need to read spreadsheets; writing
-// needs none. Looked up once per run: a "Path" value under the registry key
-// "\SOFTWARE\OpenOffice.org\OpenOffice.org\2.0" .. "2.5" of the machine (naming the
-// program, or a folder holding "soffice" or "program/soffice"), else "soffice" on PATH.
-
-// True when an office program was found.
-bool GetOpenOfficePath();
-// True when it can read spreadsheets: its spreadsheet part ("libsclo.so") lies beside it.
-bool OfficeAvailable();
-// The program found; empty when none.
-std::string OfficeProgram();
-// Forgets the lookup (tests; the next question looks again).
-void ResetOfficeLookup();
+// The office program: GetOpenOfficePath, OfficeAvailable, OfficeProgram (basic/OfficeLookup.h,
+// without widgets, since the imports ask it too).
 
 // ---------------------------------------------------------------------------------------
 // Writer of CSV text or ".xlsx" workbooks.

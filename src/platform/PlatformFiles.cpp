@@ -472,6 +472,14 @@ std::string PfTempFolder() {
   return StripTrailingSlashes(path);
 }
 
+int PfCreateTempFolder(const std::string& prefix, std::string& folder) {
+  folder.clear();
+  std::string pattern = PfOsPath(PfTempFolder() + "/" + prefix) + "XXXXXX";
+  if (!mkdtemp(pattern.data())) return errno;
+  folder = OsToAnsi(pattern) + "/";
+  return 0;
+}
+
 int PfWithOsPath(const std::string& path,
                  const std::function<int(const std::string& osPath)>& call) {
   return OnExisting(path, call);

@@ -114,6 +114,9 @@ int PfRemoveTree(const std::string& folder);
 
 // The system's folder for temporary files, without a trailing "/".
 std::string PfTempFolder();
+// Creates a new private folder (mode 0700) "<prefix>XXXXXX" in the temporary folder;
+// `folder` gets its path with a trailing "/".
+int PfCreateTempFolder(const std::string& prefix, std::string& folder);
 
 // A relative path prefixed with the working folder; an absolute or empty one as it is.
 // Empty when the working folder cannot be had.

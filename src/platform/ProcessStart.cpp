@@ -4,8 +4,10 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -38,7 +40,13 @@ void MarkDescriptorsCloseOnExec(int highestFd) {
   }
 }
 
-[[noreturn]] void ExecChild(int errFd, const char* dir, char* const* argv, int highestFd) {
+[[noreturn]] void ExecChild(int errFd, const char* dir, char* const* argv, int highestFd,
+                            bool newGroup, int nullFd) {
+  if (newGroup) setpgid(0, 0);
+  if (nullFd >= 0) {
+    dup2(nullFd, 1);
+    dup2(nullFd, 2);
+  }
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -101,10 +109,24 @@ TProcessStartResult StartProcess(const std::string& program, const std::vector<s
   long openMax = sysconf(_SC_OPEN_MAX);
   int highestFd = (openMax <= 0 || openMax > 65536) ? 65535 : static_cast<int>(openMax) - 1;
 
+  int nullFd = -1;
+  if (options.quiet) {
+    nullFd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nullFd < 0) {
+      result.error = errno;
+      return result;
+    }
+  }
+  auto closeNull = [&nullFd] {
+    if (nullFd >= 0) close(nullFd);
+    nullFd = -1;
+  };
+
   // The child reports a failed start through this pipe; end of file means the exec worked.
   int pipeFds[2];
   if (pipe2(pipeFds, O_CLOEXEC) != 0) {
     result.error = errno;
+    closeNull();
     return result;
   }
   pid_t pid = fork();
@@ -112,6 +134,7 @@ TProcessStartResult StartProcess(const std::string& program, const std::vector<s
     result.error = errno;
     close(pipeFds[0]);
     close(pipeFds[1]);
+    closeNull();
     return result;
   }
   if (pid == 0) {
@@ -124,8 +147,12 @@ TProcessStartResult StartProcess(const std::string& program, const std::vector<s
       if (grandchild < 0) ChildFail(pipeFds[1], errno);
       if (grandchild > 0) _exit(0);
     }
-    ExecChild(pipeFds[1], dir, argv.data(), highestFd);
+    ExecChild(pipeFds[1], dir, argv.data(), highestFd, options.newProcessGroup && !detach,
+              nullFd);
   }
+  // Set from this side too, so that the group exists before anyone signals it.
+  if (options.newProcessGroup && !detach) setpgid(pid, pid);
+  closeNull();
 
   close(pipeFds[1]);
   int childError = 0;
@@ -156,6 +183,41 @@ int WaitForProcess(pid_t pid) {
   int status = 0;
   if (WaitStatus(pid, status) < 0) return -1;
   return ExitCodeOf(status);
+}
+
+bool WaitForProcessFor(pid_t pid, int milliseconds, int& exitCode) {
+  exitCode = -1;
+  if (pid <= 0) return false;
+  // Short steps at first (most helpers end quickly), then at most 50 ms.
+  long waited = 0;
+  long step = 1;
+  for (;;) {
+    int status = 0;
+    pid_t r;
+    do {
+      r = waitpid(pid, &status, WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    if (r < 0) return false;
+    if (r == pid) {
+      exitCode = ExitCodeOf(status);
+      return true;
+    }
+    if (waited >= milliseconds) return false;
+    const long nap = std::min<long>(step, milliseconds - waited);
+    timespec ts{nap / 1000, (nap % 1000) * 1000000L};
+    while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+    }
+    waited += nap;
+    step = std::min<long>(step * 2, 50);
+  }
+}
+
+void KillProcessGroup(pid_t pid) {
+  if (pid <= 0) return;
+  kill(-pid, SIGKILL);
+  kill(pid, SIGKILL);
+  int status = 0;
+  WaitStatus(pid, status);
 }
 
 std::string RunningExecutablePath() {

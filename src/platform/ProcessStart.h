@@ -17,6 +17,11 @@ struct TProcessStartOptions {
   // The program runs on in a session of its own, so that it outlives us and is never left
   // as a zombie of ours. Has no effect together with `wait`.
   bool detach = false;
+  // The program and everything it starts form a process group of their own (its id is the
+  // program's), so that KillProcessGroup can end all of them.
+  bool newProcessGroup = false;
+  // The program's standard output and error go to /dev/null.
+  bool quiet = false;
 };
 
 struct TProcessStartResult {
@@ -40,6 +45,15 @@ TProcessStartResult StartProcess(const std::string& program, const std::vector<s
 // Waits without time limit for a child that StartProcess returned; its exit code as in
 // TProcessStartResult::exitCode, -1 when `pid` is not a child of ours.
 int WaitForProcess(pid_t pid);
+
+// Waits at most `milliseconds` for a child that StartProcess returned. True when it ended
+// (its exit code in `exitCode`, as in TProcessStartResult::exitCode); false when it still
+// runs after that time (or `pid` is not a child of ours: `exitCode` -1).
+bool WaitForProcessFor(pid_t pid, int milliseconds, int& exitCode);
+
+// Ends a child started with `newProcessGroup` together with every process of its group
+// (SIGKILL) and collects the child. Only for children of ours.
+void KillProcessGroup(pid_t pid);
 
 // Full path of the program file this process runs from (1252); empty when the system does
 // not tell it.

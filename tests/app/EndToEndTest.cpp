@@ -1,6 +1,6 @@
 // The program as a user meets it, in a process of its own: started on a data folder with
-// one client, the client chosen, a user logged in, every page visited, logged out and the
-// window closed. Afterwards the store is intact, the history holds the login and the
+// one client, the client chosen, a user logged in, every page visited, the form editor
+// opened, logged out and the window closed. Afterwards the store is intact, the history holds the login and the
 // automatic backup that was due exists.
 #include <string>
 #include <vector>
@@ -81,6 +81,7 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   for (int page : {pgBuildings, pgDoors, pgGroups, pgKeys, pgPersons, pgIssueReturn, pgLimits,
                    pgHistory, pgUsers, pgHelp})
     EXPECT_NE(out.find("page " + std::to_string(page) + " shown"), std::string::npos) << out;
+  EXPECT_NE(out.find("editor shown"), std::string::npos) << out;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
   EXPECT_NE(out.find("logged out"), std::string::npos) << out;
   EXPECT_NE(out.find("undriven dialogs 0"), std::string::npos) << out << err;

@@ -894,10 +894,12 @@ struct TOfficeScope {
 
 TEST_F(Glue, OfficeCheckIsAboutReadingSpreadsheets) {
   {
+    // Workbooks the imports read themselves; other spreadsheets need the office program.
     TOfficeScope office(false);
-    EXPECT_TRUE(CheckOfficeAvailable("a.CSV", false));
-    EXPECT_TRUE(CheckOfficeAvailable("a.txt", false));
-    EXPECT_FALSE(CheckOfficeAvailable("a.xls", true));
+    for (const char* name : {"a.CSV", "a.txt", "a.xls", "b.XLSX", "dir.x/a.xlsm"})
+      EXPECT_TRUE(CheckOfficeAvailable(name, false)) << name;
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_FALSE(CheckOfficeAvailable("a.dbf", true));
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_FALSE(CheckOfficeAvailable("a.ods", false));
     EXPECT_EQ(ui.AllText(), WinText(6));
@@ -906,6 +908,7 @@ TEST_F(Glue, OfficeCheckIsAboutReadingSpreadsheets) {
   TOfficeScope office(true);
   EXPECT_TRUE(CheckOfficeAvailable("a.xlsx", false));
   EXPECT_TRUE(CheckOfficeAvailable("a.ods", false));
+  EXPECT_TRUE(CheckOfficeAvailable("a.DBF", false));
   EXPECT_FALSE(CheckOfficeAvailable("a.doc", false));
   EXPECT_EQ(ui.AllText(), WinText(6));
 }

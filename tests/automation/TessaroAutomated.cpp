@@ -1,18 +1,19 @@
 // The program Tessaro with a driver for the end-to-end test: built only with the tests,
 // never installed. The driver acts as a user would (chooses the client, logs in, visits
-// the pages, logs out, closes the window) on the real widgets, one step whenever the
+// the pages, opens the form editor, logs out, closes the window) on the real widgets, one step whenever the
 // window is ready for it, and reports each step on standard output. Every dialog runs in
 // strict mode: one that comes up unexpectedly is closed at once and counted, so the run
 // never waits for a hand that is not there.
 //
 // Environment: TESSARO_AUTOMATION_CLIENT (the client's title), TESSARO_AUTOMATION_USER and
 // TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of
-// each page.
+// each page and of the form editor.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include <QComboBox>
+#include <QDialog>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QPixmap>
@@ -32,7 +33,7 @@
 
 namespace {
 
-enum class TStep { ChooseClient, LogIn, VisitPages, LogOut, Close, Done };
+enum class TStep { ChooseClient, LogIn, VisitPages, Editor, LogOut, Close, Done };
 
 struct TDriver {
   TStep step = TStep::ChooseClient;
@@ -41,9 +42,9 @@ struct TDriver {
   std::string client, user, password;
 
   // A picture of the window for a look by eye (TESSARO_AUTOMATION_SHOTS: a folder).
-  static void Shot(TTessaroForm& form, const std::string& name) {
+  static void Shot(QWidget& window, const std::string& name) {
     if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"))
-      form.grab().save(QString::fromLocal8Bit(shots) + "/" + QString::fromStdString(name) + ".png");
+      window.grab().save(QString::fromLocal8Bit(shots) + "/" + QString::fromStdString(name) + ".png");
   }
 
   static void Say(const std::string& line) {
@@ -100,7 +101,7 @@ struct TDriver {
         QTabWidget* pages = form->PageControl;
         while (page < pages->count() && !pages->isTabVisible(page)) ++page;
         if (page >= pages->count()) {
-          step = TStep::LogOut;
+          step = TStep::Editor;
           return;
         }
         pages->setCurrentIndex(page);
@@ -108,6 +109,18 @@ struct TDriver {
         Say("page " + std::to_string(page) + " " +
             std::string(pages->currentIndex() == page ? "shown" : "refused"));
         ++page;
+        return;
+      }
+      case TStep::Editor: {
+        // The form editor (a modal window): shown, pictured, closed unchanged.
+        bool shown = false;
+        QueueDialogDriver([&shown](QDialog& editor) {
+          shown = editor.isVisible();
+          Shot(editor, "rtfeditor");
+        });
+        const bool ran = form->RunMenuCommand("RTFEditor1");
+        Say(ran && shown ? "editor shown" : "editor refused");
+        step = TStep::LogOut;
         return;
       }
       case TStep::LogOut:

@@ -253,8 +253,14 @@ TEST(ValueString, CsvFieldsPerSeparator) {
       {"\"\"\"\"|x", {"\"", "x"}},
       {"\"open|rest", {"open|rest"}},  // unclosed: the rest of the line
       {"\"ab\"cd|e", {"abcd", "e"}},
-      {"'s-Hertogenbosch|x|y'", {"'s-Hertogenbosch", "x", "y'"}},
-      {"'a'|b", {"'a'", "b"}},
+      // A single quote opens quoting like a double quote.
+      {"'s-Hertogenbosch|x|y'", {"s-Hertogenbosch|x|y"}},
+      {"'a'|b", {"a", "b"}},
+      {"'it''s'|x", {"it's", "x"}},
+      {"'say \"hi\"'|x", {"say \"hi\"", "x"}},
+      {"\"it's\"|x", {"it's", "x"}},
+      {"'open|rest", {"open|rest"}},
+      {"a'b|'c'", {"a'b", "c"}},
       {"|a", {"", "a"}},
       {"a|", {"a"}},
       {"a||b", {"a", "", "b"}},

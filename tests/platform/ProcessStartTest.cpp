@@ -159,6 +159,44 @@ TEST(ProcessStart, ProgramFolderAndArgumentsGoToTheSystemAsUtf8) {
             utf8Folder + "\nM\xC3\xBC" "ller\n\xE2\x82\xAC\n");
 }
 
+TEST(ProcessStart, AGroupOfItsOwnIsWaitedForWithALimitAndEndedAsAWhole) {
+  TTempDir dir;
+  TProcessStartOptions group;
+  group.newProcessGroup = true;
+  group.quiet = true;
+  group.workDir = dir.Dir();
+  // Ends by itself: the exit code arrives; nothing it wrote reaches our output.
+  TProcessStartResult quick = StartProcess("/bin/sh", {"-c", "echo noise; echo more >&2; exit 4"}, group);
+  ASSERT_TRUE(quick.started);
+  int exitCode = 0;
+  EXPECT_TRUE(WaitForProcessFor(quick.pid, 60000, exitCode));
+  EXPECT_EQ(exitCode, 4);
+
+  // Runs on with a child of its own: not done within the limit, then ended with the child.
+  TProcessStartResult hanging =
+      StartProcess("/bin/sh", {"-c", "sleep 300 & echo $! > child; wait"}, group);
+  ASSERT_TRUE(hanging.started);
+  EXPECT_EQ(getpgid(hanging.pid), hanging.pid);
+  EXPECT_FALSE(WaitForProcessFor(hanging.pid, 0, exitCode));
+  EXPECT_EQ(exitCode, -1);
+  while (!std::filesystem::exists(dir.File("child")) ||
+         std::filesystem::file_size(dir.File("child")) == 0)
+    usleep(1000);
+  const pid_t child = std::stoi(ReadAllBytes(dir.File("child")));
+  KillProcessGroup(hanging.pid);
+  EXPECT_TRUE(NoChildLeft());
+  // The grandchild belonged to the group: SIGKILL reached it (it may linger as a zombie
+  // until its new parent collects it).
+  for (int i = 0; i < 1000 && kill(child, 0) == 0; ++i) {
+    std::string stat = ReadAllBytes("/proc/" + std::to_string(child) + "/stat");
+    if (stat.empty() || stat.substr(stat.rfind(')') + 2, 1) == "Z") break;
+    usleep(1000);
+  }
+  const std::string stat = ReadAllBytes("/proc/" + std::to_string(child) + "/stat");
+  EXPECT_TRUE(stat.empty() || stat.substr(stat.rfind(')') + 2, 1) == "Z") << stat;
+  EXPECT_FALSE(WaitForProcessFor(12345678, 0, exitCode));
+}
+
 namespace {
 
 // PATH for the lifetime of the object.

@@ -1,0 +1,19 @@
+#pragma once
+// The print settings every printout shares, for the run. The preview flag is also a
+// per-user setting: the login sets it from the user's record and the main window stores it
+// when the user changes it; this object is its one place in memory.
+
+#include <string>
+
+struct TPrintSettings {
+  bool preview = true;             // show the preview before printing
+  bool landscape = false;
+  std::string printerName;         // empty: the default printer
+  bool printerChosenInRun = false;  // the user confirmed the print selection in this run
+  bool printToFile = false;        // the next list print goes into a spreadsheet file
+  std::string targetFile;
+};
+
+TPrintSettings& PrintSettings();
+// Back to the start of a run (tests).
+void ResetPrintSettings();
