@@ -233,6 +233,39 @@ void PairHistoryRows(std::vector<THistoryRow>& rows) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Loading
+
+THistoryRowLoader::THistoryRowLoader(std::vector<THistoryYearFile> files, int cls, int32_t id,
+                                     THistoryFilter filter)
+    : scan_(std::move(files), cls, id), filter_(std::move(filter)) {}
+
+void THistoryRowLoader::Run(const std::atomic<bool>& cancel,
+                            const std::function<void(THistoryRowBatch&&)>& deliver) {
+  THistoryPairer pairer;
+  int32_t count = 0;
+  THistoryScanResult result =
+      scan_.Run(cancel, [&](std::vector<THistoryHit>& hits, const THistoryScanProgress& p) {
+        THistoryRowBatch batch;
+        batch.rows.reserve(hits.size());
+        for (THistoryHit& hit : hits) {
+          THistoryRow row;
+          if (!ParseHistoryRow(hit.year, hit.index, std::move(hit.line), row)) continue;
+          if (!HistoryRowPasses(row, filter_)) continue;
+          pairer.Add(count++, row);
+          batch.rows.push_back(std::move(row));
+        }
+        batch.pairs = pairer.Take();
+        batch.progress = p;
+        if (!batch.rows.empty() || !batch.pairs.empty()) deliver(std::move(batch));
+      });
+  THistoryRowBatch last;
+  last.last = true;
+  last.result = std::move(result);
+  last.pairs = pairer.Take();
+  deliver(std::move(last));
+}
+
+// ---------------------------------------------------------------------------------------
 // Cells
 
 bool HistoryStoreName(TMiniDB& db, int32_t id, int cls, std::string& name) {

@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "data/HistoryScanUnit.h"
+
 class TMiniDB;
 class TMLStringList;
 
@@ -103,6 +105,32 @@ class THistoryPairer {
 };
 // Pairs a whole table.
 void PairHistoryRows(std::vector<THistoryRow>& rows);
+
+// What the worker of the view hands over: rows (whose table indexes follow those handed
+// over before), the column-6 pairs found so far (table indexes), the progress; the last
+// batch carries the scan's result.
+struct THistoryRowBatch {
+  std::vector<THistoryRow> rows;
+  std::vector<std::pair<int32_t, int32_t>> pairs;
+  THistoryScanProgress progress;
+  bool last = false;
+  THistoryScanResult result;
+};
+
+// The scan of one record's (or a class's) history turned into rows on the worker: lines
+// read, parsed, filtered and paired there, so the view's thread only appends what it gets.
+class THistoryRowLoader {
+ public:
+  THistoryRowLoader(std::vector<THistoryYearFile> files, int cls, int32_t id,
+                    THistoryFilter filter);
+  void SetBlockSize(size_t bytes) { scan_.SetBlockSize(bytes); }
+  void Run(const std::atomic<bool>& cancel,
+           const std::function<void(THistoryRowBatch&& batch)>& deliver);
+
+ private:
+  THistoryScan scan_;
+  THistoryFilter filter_;
+};
 
 // The current name of a record of a class in the store; false when the store has none.
 using THistoryNameLookup = std::function<bool(int32_t id, int cls, std::string& name)>;

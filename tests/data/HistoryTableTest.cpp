@@ -232,3 +232,56 @@ TEST(HistoryTexts, PrintTitleAndDeleteInfo) {
   EXPECT_NE(info.find("Hersteller. ("), std::string::npos);
   EXPECT_EQ(info.back(), ')');
 }
+
+// The worker's rows and pairs, handed over in many batches, are the rows of the whole
+// history paired in one go; the filter applies before the pairing.
+TEST_F(THistoryTableTest, LoaderHandsOverRowsAndPairsInBatches) {
+  std::vector<std::string> lines;
+  std::string bytes = "\x01\r\n";
+  for (int i = 0; i < 300; ++i) {
+    const int kind = i % 3 == 2 ? 3 : 2;
+    std::vector<std::string> items = {"a=Trans" + std::to_string(kind),
+                                      "d=2024-03-05\xA0" "10:" + std::to_string(10 + i % 50),
+                                      "o=" + Obj(icKey, key, "K1")};
+    items.push_back((kind == 2 ? "dest=" : "src=") + Obj(icPerson, person + i % 4, "p"));
+    if (i % 5 == 0) items.push_back("emb=E" + std::to_string(i % 2));
+    if (i % 7 == 0) items[0] = "a=New";
+    lines.push_back(BuildCommaText(items));
+    bytes += lines.back() + "\r\n";
+  }
+  WriteAllBytes(dir.File("Log2024.alg"), bytes);
+  for (const THistoryFilter& filter : {THistoryFilter{}, THistoryFilter{true, ""}}) {
+    THistoryRowLoader loader({{2024, dir.File("Log2024.alg")}}, icKey, key, filter);
+    loader.SetBlockSize(4096);
+    std::atomic<bool> cancel{false};
+    std::vector<THistoryRow> got;
+    int batches = 0;
+    bool last = false;
+    loader.Run(cancel, [&](THistoryRowBatch&& batch) {
+      ++batches;
+      EXPECT_FALSE(last);
+      last = batch.last;
+      for (THistoryRow& row : batch.rows) got.push_back(std::move(row));
+      for (auto [row, other] : batch.pairs) {
+        ASSERT_LT(row, static_cast<int32_t>(got.size()));
+        got[row].pair = other;
+      }
+    });
+    EXPECT_TRUE(last);
+    EXPECT_GT(batches, 3);
+    std::vector<THistoryRow> expected;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      THistoryRow row;
+      if (ParseHistoryRow(2024, static_cast<uint32_t>(i + 1), lines[i], row) &&
+          HistoryRowPasses(row, filter))
+        expected.push_back(row);
+    }
+    PairHistoryRows(expected);
+    ASSERT_EQ(got.size(), expected.size());
+    for (size_t i = 0; i < got.size(); ++i) {
+      EXPECT_EQ(got[i].line, expected[i].line);
+      EXPECT_EQ(got[i].index, expected[i].index);
+      EXPECT_EQ(got[i].pair, expected[i].pair) << i;
+    }
+  }
+}
