@@ -24,12 +24,67 @@ std::string ObjectHead(int cls, int32_t id) {
   return head;
 }
 
-bool ItemsNameObject(const std::vector<std::string>& items, const std::string& head) {
-  for (const std::string& item : items) {
-    std::string::size_type eq = item.find('=');
-    if (eq != std::string::npos && item.compare(eq + 1, head.size(), head) == 0) return true;
+// Hands each item of a comma text, cut as ParseCommaText cuts it, to `take` until it says
+// true; only a quoted item with doubled quotes is put together in `joined`. Every line of a
+// year goes through here, so it allocates nothing else.
+template <class Take>
+bool WalkCommaItems(std::string_view text, std::string& joined, Take&& take) {
+  constexpr char kQuote = '"';
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' ' && c != ','; };
+  while (p < end && blank(*p)) ++p;
+  while (p < end) {
+    std::string_view item;
+    if (*p == kQuote) {
+      ++p;
+      const char* q = static_cast<const char*>(std::memchr(p, kQuote, end - p));
+      if (q == nullptr) {
+        item = std::string_view(p, static_cast<size_t>(end - p));
+        p = end;
+      } else if (q + 1 == end || q[1] != kQuote) {
+        item = std::string_view(p, static_cast<size_t>(q - p));
+        p = q + 1;
+      } else {
+        joined.clear();
+        for (;;) {
+          q = static_cast<const char*>(std::memchr(p, kQuote, end - p));
+          if (q == nullptr) {
+            joined.append(p, end);
+            p = end;
+            break;
+          }
+          joined.append(p, q);
+          p = q + 1;
+          if (p < end && *p == kQuote) {
+            joined += kQuote;
+            ++p;
+          } else {
+            break;
+          }
+        }
+        item = joined;
+      }
+    } else {
+      const char* start = p;
+      while (p < end && static_cast<unsigned char>(*p) > ' ' && *p != ',') ++p;
+      item = std::string_view(start, static_cast<size_t>(p - start));
+    }
+    if (take(item)) return true;
+    while (p < end && blank(*p)) ++p;
+    if (p < end && *p == ',') {
+      do ++p;
+      while (p < end && blank(*p));
+    }
   }
   return false;
+}
+
+bool ItemsNameObject(std::string_view line, const std::string& head, std::string& joined) {
+  return WalkCommaItems(line, joined, [&](std::string_view item) {
+    const size_t eq = item.find('=');
+    return eq != std::string_view::npos && item.substr(eq + 1, head.size()) == head;
+  });
 }
 
 size_t CountNewlines(const char* p, const char* end) {
@@ -53,15 +108,6 @@ bool Cancelled(const std::atomic<bool>* cancel) {
 }
 
 }  // namespace
-
-bool HistoryLineNamesObject(std::string_view line, int cls, int32_t id,
-                            std::vector<std::string>& scratch) {
-  const std::string head = ObjectHead(cls, id);
-  const std::string needle = "=" + head;
-  if (line.find(needle) == std::string_view::npos) return false;
-  ParseCommaText(line, scratch);
-  return ItemsNameObject(scratch, head);
-}
 
 THistoryFileScan ScanHistoryFile(const std::string& fileName, std::string_view needle,
                                  uint64_t offset, uint32_t index, size_t blockSize,
@@ -184,15 +230,14 @@ THistoryScanResult THistoryScan::Run(const std::atomic<bool>& cancel, const TBat
   const std::string head = ObjectHead(cls_, id_);
   const std::string needle = "=" + head;
   std::vector<THistoryHit> hits;
-  std::vector<std::string> items;
+  std::string joined;
   for (const THistoryYearFile& file : files_) {
     if (cancel.load(std::memory_order_relaxed)) break;
     const int year = file.year;
     THistoryFileScan scan = ScanHistoryFile(
         file.fileName, needle, 0, 0, blockSize_, &cancel,
         [&](uint32_t index, std::string_view line) {
-          ParseCommaText(line, items);
-          if (!ItemsNameObject(items, head)) return;
+          if (!ItemsNameObject(line, head, joined)) return;
           hits.push_back({year, index, std::string(line)});
           ++result.linesFound;
         },

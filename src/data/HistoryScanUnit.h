@@ -61,12 +61,6 @@ struct THistoryScanResult {
   uint64_t linesFound = 0;
 };
 
-// Whether a history line names an object of class `cls` (and ID `id` unless 0) in one of
-// its items: some value is an object text that starts with "c=<cls>;" ("i=<id>;"). A
-// remark that merely contains such text does not count. The rule of HistorySearch.
-bool HistoryLineNamesObject(std::string_view line, int cls, int32_t id,
-                            std::vector<std::string>& scratch);
-
 // How one file was read by ScanHistoryFile.
 struct THistoryFileScan {
   enum TStatus { Read, Missing, ReadError, Cancelled } status = Read;

@@ -91,10 +91,33 @@ int Digits(const std::string& text, size_t pos, size_t n) {
   return value;
 }
 
+// Leading digits of text[pos..] as a number; `pos` moves behind them. False without one
+// or beyond 31 bits.
+bool DigitsAt(const std::string& text, size_t& pos, int64_t& value) {
+  const size_t start = pos;
+  value = 0;
+  while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 10)
+    value = value * 10 + (text[pos++] - '0');
+  return pos > start && value <= 0x7FFFFFFF;
+}
+
 bool ObjectOf(const std::string& text, int32_t& id, uint8_t& cls) {
   id = 0;
   cls = 0;
   if (text.empty()) return false;
+  // The form the history writes, "c=<class>;i=<ID>;n=...", without reading the name.
+  if (text.compare(0, 2, "c=") == 0) {
+    size_t pos = 2;
+    int64_t c = 0, i = 0;
+    if (DigitsAt(text, pos, c) && text.compare(pos, 3, ";i=") == 0 && c <= 255) {
+      pos += 3;
+      if (DigitsAt(text, pos, i) && pos < text.size() && text[pos] == ';') {
+        cls = static_cast<uint8_t>(c);
+        id = static_cast<int32_t>(i);
+        return true;
+      }
+    }
+  }
   int c = 0;
   std::string name;
   if (!HistoryParseObjectText(text, id, c, name)) return false;
@@ -158,9 +181,17 @@ std::string HistoryStampText(int64_t stamp) {
 }
 
 bool ParseHistoryRow(int year, uint32_t index, std::string line, THistoryRow& row) {
-  THistoryLineValues v;
-  ReadHistoryLineValues(line, v);
-  if (v.d.empty()) return false;
+  static const std::string_view kKeys[] = {"a", "d", "o", "src", "dest", "u", "emb", "utc"};
+  struct {
+    std::string a, d, o, src, dest, u, emb, utc;
+  } v;
+  {
+    std::string values[8];
+    CommaTextValues(line, kKeys, values, 8);
+    if (values[1].empty()) return false;
+    v = {std::move(values[0]), std::move(values[1]), std::move(values[2]), std::move(values[3]),
+         std::move(values[4]), std::move(values[5]), std::move(values[6]), std::move(values[7])};
+  }
   row = THistoryRow{};
   row.year = static_cast<int16_t>(year);
   row.index = index;
@@ -198,23 +229,63 @@ bool HistoryRowPasses(const THistoryRow& row, const THistoryFilter& filter) {
 // ---------------------------------------------------------------------------------------
 // Pairing
 
-size_t THistoryPairer::TKeyHash::operator()(const TKey& k) const {
-  return (static_cast<size_t>(static_cast<uint32_t>(k.obj)) * 0x9E3779B97F4A7C15ull) ^
-         (static_cast<size_t>(static_cast<uint32_t>(k.side)) << 1) ^
-         std::hash<std::string>()(k.emb);
+namespace {
+
+size_t SlotHash(int32_t obj, int32_t side, int32_t emb) {
+  uint64_t h = static_cast<uint32_t>(obj) * 0x9E3779B97F4A7C15ull;
+  h ^= (static_cast<uint64_t>(static_cast<uint32_t>(side)) + 0x632BE59BD9B4E019ull) *
+       0xBF58476D1CE4E5B9ull;
+  h ^= static_cast<uint64_t>(static_cast<uint32_t>(emb)) * 0x94D049BB133111EBull;
+  return static_cast<size_t>(h ^ (h >> 29));
+}
+
+}  // namespace
+
+void THistoryPairer::Grow() {
+  std::vector<TSlot> old;
+  old.swap(slots_);
+  slots_.assign(old.empty() ? 1024 : old.size() * 2, TSlot{});
+  const size_t mask = slots_.size() - 1;
+  for (const TSlot& slot : old) {
+    if (slot.emb < 0) continue;
+    size_t i = SlotHash(slot.obj, slot.side, slot.emb) & mask;
+    while (slots_[i].emb >= 0) i = (i + 1) & mask;
+    slots_[i] = slot;
+  }
+}
+
+THistoryPairer::TSlot& THistoryPairer::SlotOf(int32_t obj, int32_t side, int32_t emb) {
+  if ((used_ + 1) * 2 > slots_.size()) Grow();
+  const size_t mask = slots_.size() - 1;
+  size_t i = SlotHash(obj, side, emb) & mask;
+  for (;; i = (i + 1) & mask) {
+    TSlot& slot = slots_[i];
+    if (slot.emb < 0) {
+      ++used_;
+      slot.obj = obj;
+      slot.side = side;
+      slot.emb = emb;
+      return slot;
+    }
+    if (slot.obj == obj && slot.side == side && slot.emb == emb) return slot;
+  }
 }
 
 void THistoryPairer::Add(int32_t rowIndex, const THistoryRow& row) {
   if (row.action != THistoryAction::Trans || (row.kind != 2 && row.kind != 3)) return;
-  TOpen& open = open_[TKey{row.objId, row.sideId, row.emb}];
+  const int32_t emb =
+      embs_.emplace(row.emb, static_cast<int32_t>(embs_.size())).first->second;
+  TSlot& slot = SlotOf(row.objId, row.sideId, emb);
   if (row.kind == 2) {
-    open.lastIssue = rowIndex;
-    open.waiting.push_back(rowIndex);
+    slot.lastIssue = rowIndex;
+    waits_.emplace_back(rowIndex, slot.waiting);
+    slot.waiting = static_cast<int32_t>(waits_.size()) - 1;
     return;
   }
-  if (open.lastIssue >= 0) pairs_.emplace_back(rowIndex, open.lastIssue);
-  for (int32_t issue : open.waiting) pairs_.emplace_back(issue, rowIndex);
-  open.waiting.clear();
+  if (slot.lastIssue >= 0) pairs_.emplace_back(rowIndex, slot.lastIssue);
+  for (int32_t w = slot.waiting; w >= 0; w = waits_[w].second)
+    pairs_.emplace_back(waits_[w].first, rowIndex);
+  slot.waiting = -1;
 }
 
 std::vector<std::pair<int32_t, int32_t>> THistoryPairer::Take() {

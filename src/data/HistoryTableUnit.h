@@ -88,19 +88,21 @@ class THistoryPairer {
   std::vector<std::pair<int32_t, int32_t>> Take();
 
  private:
-  struct TKey {
-    int32_t obj, side;
-    std::string emb;
-    bool operator==(const TKey&) const = default;
-  };
-  struct TKeyHash {
-    size_t operator()(const TKey& k) const;
-  };
-  struct TOpen {
+  // One key, object and holder side and identifier, in an open-addressing table: a year of
+  // issues makes hundreds of thousands of them, and a node per key would cost more than
+  // everything else the worker does.
+  struct TSlot {
+    int32_t obj = 0, side = 0, emb = -1;  // emb: index in embs_; -1 = free slot
     int32_t lastIssue = -1;
-    std::vector<int32_t> waiting;  // issues without a return yet
+    int32_t waiting = -1;  // the newest issue without a return yet (a list through waits_)
   };
-  std::unordered_map<TKey, TOpen, TKeyHash> open_;
+  TSlot& SlotOf(int32_t obj, int32_t side, int32_t emb);
+  void Grow();
+
+  std::vector<TSlot> slots_;
+  size_t used_ = 0;
+  std::unordered_map<std::string, int32_t> embs_;
+  std::vector<std::pair<int32_t, int32_t>> waits_;  // (issue row, next) of the lists
   std::vector<std::pair<int32_t, int32_t>> pairs_;
 };
 // Pairs a whole table.
