@@ -379,14 +379,12 @@ std::string ActionText(const THistoryRow& row, const THistoryLineValues& v) {
 
 }  // namespace
 
-std::string HistoryCellText(const std::vector<THistoryRow>& rows, size_t index, int column,
+std::string HistoryCellText(const THistoryRow& row, const THistoryRow* paired, int column,
                             const THistoryNameLookup& names) {
-  if (index >= rows.size()) return std::string();
-  const THistoryRow& row = rows[index];
   if (column == 3) return row.emb;
   if (column == 6) {
-    if (row.pair < 0 || static_cast<size_t>(row.pair) >= rows.size()) return std::string();
-    const std::string date = HistoryStampText(rows[row.pair].stamp);
+    if (paired == nullptr) return std::string();
+    const std::string date = HistoryStampText(paired->stamp);
     if (row.kind == 2) return FrameHistoryText(24) + " " + date;
     if (row.kind == 3) return FrameHistoryText(23) + " " + date;
     return std::string();

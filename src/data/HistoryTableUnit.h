@@ -140,8 +140,8 @@ using THistoryNameLookup = std::function<bool(int32_t id, int cls, std::string& 
 // record of that class.
 bool HistoryStoreName(TMiniDB& db, int32_t id, int cls, std::string& name);
 
-// The text of a cell; `rows` for the paired row of column 6.
-std::string HistoryCellText(const std::vector<THistoryRow>& rows, size_t row, int column,
+// The text of a cell; `paired` is the row column 6 names (row.pair), null without.
+std::string HistoryCellText(const THistoryRow& row, const THistoryRow* paired, int column,
                             const THistoryNameLookup& names);
 
 // What the buttons of the view may do with a row.

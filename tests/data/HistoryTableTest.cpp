@@ -45,7 +45,9 @@ struct THistoryTableTest : ::testing::Test {
     return rows;
   }
   std::string Cell(const std::vector<THistoryRow>& rows, size_t row, int column) {
-    return HistoryCellText(rows, row, column, Names());
+    const THistoryRow& r = rows[row];
+    const THistoryRow* paired = r.pair >= 0 ? &rows[static_cast<size_t>(r.pair)] : nullptr;
+    return HistoryCellText(r, paired, column, Names());
   }
 };
 
