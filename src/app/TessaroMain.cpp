@@ -14,6 +14,7 @@
 
 #include "app/LoginUnit.h"
 #include "app/MainFormUnit.h"
+#include "app/SigFormUnit.h"
 #include "app/Unit1.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -36,14 +37,11 @@
 #include "data/SigDBUnit.h"
 #include "data/StockUnit.h"
 #include "data/UserRights.h"
-#include "output/PrintProcsUnit.h"
-#include "output/RtfEditorUnit.h"
 #include "platform/PlatformFiles.h"
 #include "platform/ProcessPriority.h"
 
 namespace {
 
-bool gTerminated = false;
 std::unique_ptr<TChannelListener> gInstanceMarker;
 
 constexpr const char* kLanguageFile = "System/Tessaro.lng";
@@ -131,17 +129,6 @@ const TMLStringList* TessaroMainTexts() {
 
 std::string TessaroMainText(int number) { return GetMLText(TessaroMainTexts(), number); }
 
-bool ApplicationTerminated() { return gTerminated; }
-
-void TerminateApplication() {
-  gTerminated = true;
-  QCoreApplication::exit(0);
-}
-
-void ResetApplicationTerminated() { gTerminated = false; }
-
-// ---------------------------------------------------------------------------------------
-
 int WaitAtStart(const TWaitHooks& hooks) {
   std::string value;
   if (FindParam("wait", &value) == 0) return 0;
@@ -203,10 +190,6 @@ std::unique_ptr<TChannelListener> TLocalInstanceChannel::TakeMarker() {
   return std::move(marker_);
 }
 
-int NotifyRunningInstance() { return SendChannelCode(kInstanceChannelName, kCopyDataActivate); }
-
-int NotifyLoader() { return SendChannelCode(kLoaderChannelName, kCopyDataLoaderReady); }
-
 // ---------------------------------------------------------------------------------------
 
 std::string LoadProgramLanguage(const std::string& programDir, const std::string& programFile) {
@@ -252,28 +235,6 @@ bool ApplyTimeTravelSwitch() {
 
 // ---------------------------------------------------------------------------------------
 
-static bool ProgramFileExists(const std::string& file) {
-  TPfInfo info;
-  return PfStat(file, info) == 0 && info.kind == TPfKind::File;
-}
-
-std::string DataPathSettingFor(const std::string& folder, const std::string& programDir) {
-  if (!programDir.empty() && folder.size() >= programDir.size() &&
-      AnsiSameText(folder.substr(0, programDir.size()), programDir))
-    return folder.substr(programDir.size());
-  return folder;
-}
-
-TRestartCommand RestartCommand(const std::string& programDir, const std::string& programFile,
-                               const std::function<bool(const std::string&)>& fileExists) {
-  TRestartCommand command;
-  const std::string loader = programDir + kLoaderFileName;
-  const bool loaderThere = fileExists ? fileExists(loader) : ProgramFileExists(loader);
-  command.program = loaderThere ? loader : programFile;
-  command.args = {"wait:2", "multistart"};
-  return command;
-}
-
 // ---------------------------------------------------------------------------------------
 
 TChannelListener* InstanceMarker() { return gInstanceMarker.get(); }
@@ -286,6 +247,8 @@ void ShutdownProgram() {
   // The record store (saved and its record locks dropped), the locksmith store and the
   // journal of the year; the window usually freed them already, and freeing twice does
   // nothing.
+  // A capture still running is stopped before anything it could write to goes away.
+  ShutdownSignatureCapture();
   ResetLoginState();
   LocksmithStore().Close();
   SignatureDB().CloseJournal();
@@ -336,10 +299,6 @@ int TessaroMain(int argc, char** argv) {
   } else {
     QApplication::setApplicationName("Tessaro");
     QApplication::setApplicationDisplayName("Tessaro");
-    // The print engine breaks a run off when the program ends; the output layer's menu
-    // commands.
-    SetPrintTerminationCheck([] { return ApplicationTerminated(); });
-    InstallMenuCommand("RTFEditor1", [] { EditRtfText(MainFormText(31), "", false); });
     form = std::make_unique<TTessaroForm>();
     interaction.SetMainWindow(form.get());
     // From here on the window answers a second start.
