@@ -54,6 +54,24 @@ bool ExportGridLines(const QTableWidget* grid, const TLineWriter& writer, bool f
 
 namespace {
 
+// The lines of a table as cells into an open writer (cells hold no TAB: ExportCell).
+bool WriteRowLines(const TExportRows& rows, TCsvOrExcel& out) {
+  return rows([&out](const std::string& line, bool) {
+    std::vector<std::string> cells;
+    size_t start = 0;
+    for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+      cells.push_back(line.substr(start, tab - start));
+    cells.push_back(line.substr(start));
+    return out.WriteCells(cells);
+  });
+}
+
+TExportRows GridRows(const QTableWidget* grid, bool selectionOnly) {
+  return [grid, selectionOnly](const TLineWriter& writer) {
+    return ExportGridLines(grid, writer, false, selectionOnly);
+  };
+}
+
 // The grid's lines as cells into an open writer (cells hold no TAB: ExportCell).
 bool WriteGridLines(const QTableWidget* grid, TCsvOrExcel& out, bool selectionOnly) {
   return ExportGridLines(
@@ -70,14 +88,14 @@ bool WriteGridLines(const QTableWidget* grid, TCsvOrExcel& out, bool selectionOn
 }
 
 // Into a workbook in the temporary folder, shown by the desktop's spreadsheet program.
-bool ExportToSpreadsheet(const QTableWidget* grid) {
+bool ExportToSpreadsheet(const TExportRows& rows) {
   std::string file;
   int fd = -1;
   if (PfCreateUnique(PfTempFolder() + "/", "~Export", ".xlsx", file, fd) != 0) return false;
   PfClose(fd);
   AddTempFile(file);  // the spreadsheet program may keep it open until we end
   TCsvOrExcel out;
-  const bool written = out.OpenExcel(file) && WriteGridLines(grid, out, false) && out.Close();
+  const bool written = out.OpenExcel(file) && WriteRowLines(rows, out) && out.Close();
   if (!written) {
     out.Discard();
     return false;
@@ -119,11 +137,15 @@ bool CheckOfficeAvailable(const std::string& fileName, bool silent) {
 }
 
 bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet) {
+  return ExportListDialog(GridRows(grid, false), captionControl, toSpreadsheet);
+}
+
+bool ExportListDialog(const TExportRows& rows, QWidget* captionControl, bool toSpreadsheet) {
   (void)captionControl;
   if (RightDenied(rtPrintLists)) return false;
   TWinGlue& g = WinGlue();
   if (toSpreadsheet) {
-    if (ExportToSpreadsheet(grid)) return true;
+    if (ExportToSpreadsheet(rows)) return true;
     ShowError(CoreText(74));
     return false;
   }
@@ -154,7 +176,7 @@ bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool to
   // A spreadsheet name gets a workbook; any other name the text the user asked for.
   const bool opened = SpreadsheetFileKind(file) == sfkSpreadsheet ? out.OpenExcel(file)
                                                                   : out.OpenCsv(file);
-  if (opened && WriteGridLines(grid, out, false) && out.Close()) return true;
+  if (opened && WriteRowLines(rows, out) && out.Close()) return true;
   out.Discard();
   ShowError(CoreText(74));
   return false;

@@ -25,6 +25,11 @@ bool ExportListToFile(const QTableWidget* grid, const std::string& fileName, boo
 // the temporary folder and opens it with the desktop's program (ShellOpen) instead.
 // `captionControl` (the sheet's title) is unused. True when a file was written.
 bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet);
+// The same for a table that is no QTableWidget (a model/view grid of many rows): `rows`
+// hands every line, the header first, to the writer (cells through ExportCell, joined by
+// TAB) and says false when the writer refused one.
+using TExportRows = std::function<bool(const TLineWriter& writer)>;
+bool ExportListDialog(const TExportRows& rows, QWidget* captionControl, bool toSpreadsheet);
 // Whether a table file of that name can be read: text tables and binary or XML workbooks
 // (".xls", ".xlsx": the imports read them themselves) always, other spreadsheets (".ods",
 // ".dbf") only through the office program (OfficeAvailable); otherwise, unless silent, the
