@@ -104,10 +104,14 @@ bool SameKeyText(const std::string& a, const char* b) { return AnsiSameText(a, b
 
 constexpr char kRemoved[] = "(entfernt)";
 
+// A value as one line of a cell: control characters (the TAB and 0x0B of identifier
+// lists) become blanks.
 std::string ShownValue(const std::string& key, const std::string& stored) {
   if (stored == kRemoved) return MLTranslate(kRemoved);
   std::string value = IsPlainField(key) ? stored : UnscrambleStr(stored);
   if (SameKeyText(key, "r") && value.empty()) return MLTranslate("(leer)");
+  for (char& c : value)
+    if (static_cast<unsigned char>(c) < ' ') c = ' ';
   return value;
 }
 

@@ -255,6 +255,9 @@ void TChangeLogForm::FillGrid() {
   int columns = 4;
   if (db) BuildChangeLogRows(changes_, Filter(), *db, LocalTimeText, rows, columns);
   Model->SetRows(std::move(rows), columns);
+  Grid->resizeColumnsToContents();
+  for (int c = 0; c < Model->columnCount(); ++c)
+    Grid->setColumnWidth(c, std::min(std::max(Grid->columnWidth(c), 60), 260));
   EmptyLabel->setVisible(Model->rowCount() == 0);
   for (int r = 0; r < Model->rowCount(); ++r)
     if (Model->Rows()[static_cast<size_t>(r)].entry == selectedEntry && selectedEntry >= 0) {
@@ -306,6 +309,8 @@ namespace {
 void RunChangeLog(int32_t record) {
   TChangeLogForm form(WinGlue().MainWindow.data());
   form.RecordId = record;
+  if (TMiniDB* db = GlueDB(); db && record > 0)
+    form.setWindowTitle(form.windowTitle() + ToQString(": " + db->GetDisplayName(record)));
   ShowWaitText(CoreText(45));
   form.Rebuild();
   HideWaitText();

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -14,8 +15,6 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScrollBar>
-#include <QTableView>
 #include <QVBoxLayout>
 
 #include "basic/BasicsUnit.h"
@@ -193,30 +192,36 @@ TFrameHistory::TFrameHistory(QWidget* owner) : QFrame(owner) {
   SetNoTranslate(CaptionLabel);
   StatusLabel = new QLabel(this);
   StatusLabel->setObjectName("StatusLabel");
+  // A label of fixed size asks no new layout when its text changes: a layout over a grid of
+  // a million rows costs the event loop dearly, and the progress changes the text often.
+  StatusLabel->setFixedSize(380, StatusLabel->sizeHint().height());
+  StatusLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   SetNoTranslate(StatusLabel);
   captionRow->addWidget(CaptionLabel, 1);
   captionRow->addWidget(StatusLabel);
   layout->addLayout(captionRow);
 
   Model = new THistoryTableModel(this);
-  HistoryGrid = new QTableView(this);
+  HistoryGrid = new TRowGridView(Model, this);
   HistoryGrid->setObjectName("HistoryGrid");
-  HistoryGrid->setModel(Model);
-  HistoryGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  HistoryGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  HistoryGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  HistoryGrid->setWordWrap(false);
-  HistoryGrid->verticalHeader()->hide();
-  HistoryGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  HistoryGrid->verticalHeader()->setDefaultSectionSize(20);
-  HistoryGrid->horizontalHeader()->setStretchLastSection(true);
   QPalette palette = HistoryGrid->palette();
   palette.setColor(QPalette::Highlight, ColorFromBgr(0xC56A31));
   palette.setColor(QPalette::HighlightedText, Qt::white);
   HistoryGrid->setPalette(palette);
-  const int widths[kHistoryColumnCount] = {110, 150, 170, 50, 150, 70, 130, 100, 160};
-  for (int c = 0; c < kHistoryColumnCount; ++c) HistoryGrid->setColumnWidth(c, widths[c]);
-  HistoryGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+  {
+    // Wide enough for the title and a typical cell; names get room of their own.
+    const char* samples[kHistoryColumnCount] = {
+        "00.00.0000 00:00", "zur\xFC" "ckgegeben (99 St\xFC" "ck)", "", "0000", "", "000 / 000",
+        "R\xFC" "ck. 00.00.0000 00:00", "", ""};
+    const int names[kHistoryColumnCount] = {0, 0, 160, 0, 140, 0, 0, 100, 160};
+    const QFontMetrics cells(HistoryGrid->font());
+    const QFontMetrics heads(HistoryGrid->horizontalHeader()->font());
+    const std::vector<std::string> titles = HistoryColumnTitles();
+    for (int c = 0; c < kHistoryColumnCount; ++c)
+      HistoryGrid->setColumnWidth(
+          c, std::max({names[c], cells.horizontalAdvance(ToQString(samples[c])) + 14,
+                       heads.horizontalAdvance(ToQString(titles[c])) + 22}));
+  }
   layout->addWidget(HistoryGrid, 1);
 
   TipPanel = new QFrame(HistoryGrid);
@@ -242,7 +247,7 @@ TFrameHistory::TFrameHistory(QWidget* owner) : QFrame(owner) {
   ReturnBtn = button("ReturnBtn", "R\xFC" "cknahme");
   GotoPersonBtn = button("GotoPersonBtn", "Person zeigen");
   TimebackBtn = button("TimebackBtn", CoreText(107));
-  ChangeLogBtn = button("ChangeLogBtn", "Bearbeitungsprotokoll");
+  ChangeLogBtn = button("ChangeLogBtn", "\xC4nderungen");
   buttons->addStretch(1);
   HistoryPrintBtn = button("HistoryPrintBtn", "Drucken");
   ExportBtn = button("ExportBtn", "Export");
@@ -261,14 +266,13 @@ TFrameHistory::TFrameHistory(QWidget* owner) : QFrame(owner) {
   });
   QObject::connect(HistoryGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
                    [this] { HistoryGridClick(); });
-  QObject::connect(HistoryGrid, &QWidget::customContextMenuRequested, this,
-                   [this](const QPoint& at) {
-                     // A right-button press selects the row under the mouse first.
-                     const QModelIndex index = HistoryGrid->indexAt(at);
-                     if (index.isValid()) HistoryGrid->selectRow(index.row());
-                     TipPanelClick();
-                     GridPopup->popup(HistoryGrid->viewport()->mapToGlobal(at));
-                   });
+  QObject::connect(HistoryGrid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                   [this] { HistoryGridClick(); });
+  // A right-button press has selected the row under the mouse.
+  HistoryGrid->OnContextMenu = [this](const QPoint& at) {
+    TipPanelClick();
+    GridPopup->popup(at);
+  };
   QObject::connect(delete1, &QAction::triggered, this, [this] { Delete1Click(); });
   QObject::connect(GotoKeyBtn, &QPushButton::clicked, this, [this] { GotoKeyBtnClick(); });
   QObject::connect(ReturnBtn, &QPushButton::clicked, this, [this] { ReturnBtnClick(); });
@@ -354,12 +358,9 @@ void TFrameHistory::StartLoading() {
 
 void TFrameHistory::OnBatch(int generation, THistoryRowBatch& batch) {
   if (generation != generation_) return;  // a batch of a reading given up
-  const bool atEnd = [&] {
-    const QScrollBar* bar = HistoryGrid->verticalScrollBar();
-    return !bar || bar->value() >= bar->maximum();
-  }();
+  const bool atEnd = HistoryGrid->AtBottom();
   Model->Append(std::move(batch.rows), batch.pairs);
-  if (atEnd) HistoryGrid->scrollToBottom();
+  if (atEnd) HistoryGrid->ScrollToBottom();
   if (!batch.last) {
     const uint64_t total = std::max<uint64_t>(batch.progress.bytesTotal, 1);
     StatusLabel->setText(ToQString(CoreText(54) + " " +
@@ -367,11 +368,10 @@ void TFrameHistory::OnBatch(int generation, THistoryRowBatch& batch) {
     return;
   }
   complete_ = true;
-  if (worker_.joinable()) worker_.join();
   const int rows = Model->rowCount();
   if (rows > 0) {
-    HistoryGrid->scrollToBottom();
-    HistoryGrid->selectRow(rows - 1);
+    HistoryGrid->ScrollToBottom();
+    HistoryGrid->SelectRow(rows - 1);
   }
   UpdateStatus();
   HistoryGridClick();
@@ -382,13 +382,13 @@ void TFrameHistory::OnBatch(int generation, THistoryRowBatch& batch) {
 void TFrameHistory::UpdateStatus() {
   const int rows = Model->rowCount();
   StatusLabel->setText(rows == 0 ? ToQString(FrameHistoryText(7))
-                                 : ToQString(std::to_string(rows)));
+                                 : ToQString(CoreTextFmt(102, std::to_string(rows))));
 }
 
 const THistoryRow* TFrameHistory::SelectedRow() const {
-  const QModelIndex current = HistoryGrid->selectionModel()->currentIndex();
-  if (current.isValid() && HistoryGrid->selectionModel()->isRowSelected(current.row(), QModelIndex()))
-    return Model->Row(current.row());
+  const int current = HistoryGrid->CurrentRow();
+  if (current >= 0 && HistoryGrid->selectionModel()->isRowSelected(current, QModelIndex()))
+    return Model->Row(current);
   const QModelIndexList rows = HistoryGrid->selectionModel()->selectedRows();
   return rows.isEmpty() ? nullptr : Model->Row(rows.last().row());
 }
@@ -446,9 +446,8 @@ void TFrameHistory::SeekBtnClick() {
       shown = list[list.IndexOfObject(id)];
     }
   }
-  const std::string caption =
-      id == 0 ? ClassCaption(cls, true) + (shown.empty() ? "" : " \"" + shown + "\"")
-              : ClassCaption(cls, false) + " " + shown;
+  const std::string caption = id == 0 ? ClassCaption(cls, true) + ", " + FrameHistoryText(14)
+                                      : ClassCaption(cls, false) + " " + shown;
   ShowHistoryOf(cls, id, caption, shown);
 }
 

@@ -27,12 +27,12 @@
 #include "app/UnitTR100Win.h"
 #include "data/HistoryScanUnit.h"
 #include "data/HistoryTableUnit.h"
+#include "views/RowGridUnit.h"
 
 class QCheckBox;
 class QLabel;
 class QMenu;
 class QPushButton;
-class QTableView;
 
 // The rows of the grid: compact rows, cell texts made when drawn.
 class THistoryTableModel : public QAbstractTableModel {
@@ -80,7 +80,7 @@ class TFrameHistory : public QFrame, public IView {
   QLabel* StatusLabel;           // "Suche läuft ...", the count, message 7
   QFrame* TipPanel;
   QLabel* TipLabel;
-  QTableView* HistoryGrid;
+  TRowGridView* HistoryGrid;
   THistoryTableModel* Model;
   QPushButton* GotoKeyBtn;
   QPushButton* ReturnBtn;

@@ -6,7 +6,9 @@
 // never waits for a hand that is not there.
 //
 // Environment: TESSARO_AUTOMATION_CLIENT (the client's title), TESSARO_AUTOMATION_USER and
-// TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of
+// TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_HISTORY and TESSARO_AUTOMATION_SEARCH
+// (optional): a key whose history to visit and a term to search (HistoryScenario.h);
+// TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of
 // each page and of the form editor.
 #include <cstdio>
 #include <cstdlib>
@@ -30,10 +32,11 @@
 #include "basic/widgets/DialogRunner.h"
 #include "data/UserRights.h"
 #include "program/ProgramRoot.h"
+#include "HistoryScenario.h"
 
 namespace {
 
-enum class TStep { ChooseClient, LogIn, VisitPages, Editor, LogOut, Close, Done };
+enum class TStep { ChooseClient, LogIn, VisitPages, History, Editor, LogOut, Close, Done };
 
 struct TDriver {
   TStep step = TStep::ChooseClient;
@@ -101,7 +104,7 @@ struct TDriver {
         QTabWidget* pages = form->PageControl;
         while (page < pages->count() && !pages->isTabVisible(page)) ++page;
         if (page >= pages->count()) {
-          step = TStep::Editor;
+          step = TStep::History;
           return;
         }
         pages->setCurrentIndex(page);
@@ -111,6 +114,10 @@ struct TDriver {
         ++page;
         return;
       }
+      case TStep::History:
+        RunHistoryScenario(*form, Shot, Say);
+        step = TStep::Editor;
+        return;
       case TStep::Editor: {
         // The form editor (a modal window): shown, pictured, closed unchanged.
         bool shown = false;

@@ -61,7 +61,7 @@ struct TFrameHistoryTest : TViewsTest {
   }
   void Select(int row) {
     frame->HistoryGrid->selectionModel()->clearSelection();
-    frame->HistoryGrid->selectRow(row);
+    frame->HistoryGrid->SelectRow(row);
     frame->HistoryGridClick();
   }
 };
