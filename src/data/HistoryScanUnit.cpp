@@ -8,6 +8,7 @@
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
 #include "data/HistoryUnit.h"
+#include "platform/LargeMemory.h"
 #include "platform/PlatformFiles.h"
 
 std::vector<THistoryYearFile> HistoryScanFiles(const THistory& history) {
@@ -201,8 +202,8 @@ THistoryFileScan ScanHistoryFile(const std::string& fileName, std::string_view n
     base += consumed;
     result.endOffset = base;
     result.endIndex = lineNo;
+    if (onBlock) onBlock(got);  // the lines handed over still point into the buffer
     buffer.erase(0, consumed);
-    if (onBlock) onBlock(got);
     if (stop) {
       result.status = THistoryFileScan::Cancelled;
       break;
@@ -214,6 +215,9 @@ THistoryFileScan ScanHistoryFile(const std::string& fileName, std::string_view n
 
 // ---------------------------------------------------------------------------------------
 // THistoryScan
+
+THistoryLineStore::THistoryLineStore(size_t bytes) : data_(PfAllocLarge(bytes)), size_(bytes) {}
+THistoryLineStore::~THistoryLineStore() { PfFreeLarge(data_); }
 
 THistoryScan::THistoryScan(std::vector<THistoryYearFile> files, int cls, int32_t id)
     : files_(std::move(files)), cls_(cls), id_(id) {}
@@ -229,8 +233,24 @@ THistoryScanResult THistoryScan::Run(const std::atomic<bool>& cancel, const TBat
   }
   const std::string head = ObjectHead(cls_, id_);
   const std::string needle = "=" + head;
-  std::vector<THistoryHit> hits;
+  THistoryHitBatch found;
+  size_t foundBytes = 0;
   std::string joined;
+  // The lines of a block point into the read buffer until the block is done; then they
+  // move into one store of their own and go out as a batch.
+  auto handOver = [&] {
+    if (found.hits.empty()) return;
+    found.store = std::make_shared<THistoryLineStore>(foundBytes);
+    char* at = found.store->Data();
+    for (THistoryHit& hit : found.hits) {
+      std::memcpy(at, hit.line.data(), hit.line.size());
+      hit.line = std::string_view(at, hit.line.size());
+      at += hit.line.size();
+    }
+    batch(found, progress);
+    found = THistoryHitBatch{};
+    foundBytes = 0;
+  };
   for (const THistoryYearFile& file : files_) {
     if (cancel.load(std::memory_order_relaxed)) break;
     const int year = file.year;
@@ -238,20 +258,21 @@ THistoryScanResult THistoryScan::Run(const std::atomic<bool>& cancel, const TBat
         file.fileName, needle, 0, 0, blockSize_, &cancel,
         [&](uint32_t index, std::string_view line) {
           if (!ItemsNameObject(line, head, joined)) return;
-          hits.push_back({year, index, std::string(line)});
+          found.hits.push_back({year, index, line});
+          foundBytes += line.size();
           ++result.linesFound;
         },
         [&](uint64_t bytes) {
           progress.bytesDone += bytes;
-          if (!hits.empty()) batch(hits, progress);
-          hits.clear();
+          handOver();
         });
     if (scan.status == THistoryFileScan::ReadError) result.failed.push_back(file);
     if (scan.status == THistoryFileScan::Cancelled) break;
   }
   result.cancelled = cancel.load(std::memory_order_relaxed);
   if (!result.cancelled) progress.bytesDone = std::max(progress.bytesDone, progress.bytesTotal);
-  batch(hits, progress);
+  THistoryHitBatch last;
+  batch(last, progress);
   return result;
 }
 

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <unordered_set>
 #include <string>
 #include <string_view>
@@ -41,12 +42,34 @@ struct THistoryYearFile {
 // The files of Years() of a history, oldest first. On the history's own thread.
 std::vector<THistoryYearFile> HistoryScanFiles(const THistory& history);
 
+// The text of the lines of one batch in one piece of memory (a million lines are a few
+// hundred pieces, not a million). Whoever keeps a line keeps its store.
+class THistoryLineStore {
+ public:
+  explicit THistoryLineStore(size_t bytes);
+  ~THistoryLineStore();
+  THistoryLineStore(const THistoryLineStore&) = delete;
+  THistoryLineStore& operator=(const THistoryLineStore&) = delete;
+  char* Data() { return data_; }
+  size_t Size() const { return size_; }
+
+ private:
+  char* data_;
+  size_t size_;
+};
+
 // One line found: its year, its 0-based index in the year file (the 0x01 start line is
-// index 0) and its text without CR LF.
+// index 0) and its text without CR LF, inside the store of its batch.
 struct THistoryHit {
   int year = 0;
   uint32_t index = 0;
-  std::string line;
+  std::string_view line;
+};
+
+// The lines found since the last batch, their text in `store`.
+struct THistoryHitBatch {
+  std::shared_ptr<THistoryLineStore> store;
+  std::vector<THistoryHit> hits;
 };
 
 struct THistoryScanProgress {
@@ -71,7 +94,7 @@ struct THistoryFileScan {
 // Reads `fileName` from `offset` (the start of the line of index `index`) in blocks of
 // `blockSize` bytes and calls `onLine(index, line)` for every complete line that holds
 // `needle` (every complete line when it is empty). `onBlock(bytesRead)` follows each
-// block. Stops when `cancel` is set (checked per block and per line found).
+// block; the lines handed over since the block before stay valid until it returns. Stops when `cancel` is set (checked per block and per line found).
 THistoryFileScan ScanHistoryFile(const std::string& fileName, std::string_view needle,
                                  uint64_t offset, uint32_t index, size_t blockSize,
                                  const std::atomic<bool>* cancel,
@@ -83,12 +106,12 @@ THistoryFileScan ScanHistoryFile(const std::string& fileName, std::string_view n
 class THistoryScan {
  public:
   // A batch: the lines found since the last one (the callee may take them), the progress.
-  using TBatch = std::function<void(std::vector<THistoryHit>& hits,
+  using TBatch = std::function<void(THistoryHitBatch& batch,
                                     const THistoryScanProgress& progress)>;
 
   THistoryScan(std::vector<THistoryYearFile> files, int cls, int32_t id);
 
-  // Bytes read per block (at least 4 KiB; default 1 MiB).
+  // Bytes read per block (at least 4 KiB; default 4 MiB).
   void SetBlockSize(size_t bytes);
 
   // Reads every file; `batch` is called after each block that found lines and at the end.
@@ -98,7 +121,7 @@ class THistoryScan {
   std::vector<THistoryYearFile> files_;
   int cls_;
   int32_t id_;
-  size_t blockSize_ = 1 << 20;
+  size_t blockSize_ = 4 << 20;
 };
 
 // The names of a class's objects in the history, as HistoryCollectNames gives them, kept

@@ -180,7 +180,7 @@ std::string HistoryStampText(int64_t stamp) {
   return text;
 }
 
-bool ParseHistoryRow(int year, uint32_t index, std::string line, THistoryRow& row) {
+bool ParseHistoryRow(int year, uint32_t index, std::string_view line, THistoryRow& row) {
   static const std::string_view kKeys[] = {"a", "d", "o", "src", "dest", "u", "emb", "utc"};
   struct {
     std::string a, d, o, src, dest, u, emb, utc;
@@ -213,7 +213,7 @@ bool ParseHistoryRow(int year, uint32_t index, std::string line, THistoryRow& ro
   ObjectOf(v.u, row.userId, row.userCls);
   row.emb = std::move(v.emb);
   row.hasUtc = !v.utc.empty();
-  row.line = std::move(line);
+  row.line = line;
   return true;
 }
 
@@ -315,12 +315,13 @@ void THistoryRowLoader::Run(const std::atomic<bool>& cancel,
   THistoryPairer pairer;
   int32_t count = 0;
   THistoryScanResult result =
-      scan_.Run(cancel, [&](std::vector<THistoryHit>& hits, const THistoryScanProgress& p) {
+      scan_.Run(cancel, [&](THistoryHitBatch& hits, const THistoryScanProgress& p) {
         THistoryRowBatch batch;
-        batch.rows.reserve(hits.size());
-        for (THistoryHit& hit : hits) {
+        batch.store = std::move(hits.store);
+        batch.rows.reserve(hits.hits.size());
+        for (const THistoryHit& hit : hits.hits) {
           THistoryRow row;
-          if (!ParseHistoryRow(hit.year, hit.index, std::move(hit.line), row)) continue;
+          if (!ParseHistoryRow(hit.year, hit.index, hit.line, row)) continue;
           if (!HistoryRowPasses(row, filter_)) continue;
           pairer.Add(count++, row);
           batch.rows.push_back(std::move(row));
@@ -379,8 +380,10 @@ std::string ActionText(const THistoryRow& row, const THistoryLineValues& v) {
 
 }  // namespace
 
-std::string HistoryCellText(const THistoryRow& row, const THistoryRow* paired, int column,
-                            const THistoryNameLookup& names) {
+namespace {
+
+std::string CellOf(const THistoryRow& row, const THistoryRow* paired, int column,
+                   const THistoryLineValues& v, const THistoryNameLookup& names) {
   if (column == 3) return row.emb;
   if (column == 6) {
     if (paired == nullptr) return std::string();
@@ -389,8 +392,6 @@ std::string HistoryCellText(const THistoryRow& row, const THistoryRow* paired, i
     if (row.kind == 3) return FrameHistoryText(23) + " " + date;
     return std::string();
   }
-  THistoryLineValues v;
-  ReadHistoryLineValues(row.line, v);
   switch (column) {
     case 0:
       return row.stamp != 0 ? HistoryStampText(row.stamp) : v.d;
@@ -414,6 +415,24 @@ std::string HistoryCellText(const THistoryRow& row, const THistoryRow* paired, i
     default:
       return std::string();
   }
+}
+
+}  // namespace
+
+std::string HistoryCellText(const THistoryRow& row, const THistoryRow* paired, int column,
+                            const THistoryNameLookup& names) {
+  THistoryLineValues v;
+  if (column != 3 && column != 6) ReadHistoryLineValues(row.line, v);
+  return CellOf(row, paired, column, v, names);
+}
+
+std::vector<std::string> HistoryRowTexts(const THistoryRow& row, const THistoryRow* paired,
+                                         const THistoryNameLookup& names) {
+  THistoryLineValues v;
+  ReadHistoryLineValues(row.line, v);
+  std::vector<std::string> cells(kHistoryColumnCount);
+  for (int c = 0; c < kHistoryColumnCount; ++c) cells[c] = CellOf(row, paired, c, v, names);
+  return cells;
 }
 
 // ---------------------------------------------------------------------------------------

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -38,7 +39,7 @@ std::vector<std::string> HistoryColumnTitles();
 enum class THistoryAction : uint8_t { Other, New, Ren, Del, Inv, Total, Login, Trans };
 
 struct THistoryRow {
-  std::string line;         // the line as in the file, without CR LF
+  std::string_view line;    // the line as in the file, without CR LF (in its batch's store)
   std::string emb;          // "emb" (identifiers are short)
   int64_t stamp = 0;        // "d" as yyyymmddhhnnss; 0 when it cannot be read
   uint32_t index = 0;       // the line's index in its year file
@@ -65,10 +66,11 @@ int64_t HistoryStampOf(const std::string& d);
 // "dd.mm.yyyy hh:nn"; empty for 0.
 std::string HistoryStampText(int64_t stamp);
 
-// A row of a line; false for a line without "d" (not shown). The holder side of a
-// transfer is its source when that is a person or a key bunch, else its target: a return
-// from a key bunch names the bunch like the issue to it, so the two pair.
-bool ParseHistoryRow(int year, uint32_t index, std::string line, THistoryRow& row);
+// A row of a line; false for a line without "d" (not shown). The row points at the line,
+// which must live as long as the row. The holder side of a transfer is its source when
+// that is a person or a key bunch, else its target: a return from a key bunch names the
+// bunch like the issue to it, so the two pair.
+bool ParseHistoryRow(int year, uint32_t index, std::string_view line, THistoryRow& row);
 
 struct THistoryFilter {
   bool transfersOnly = false;  // only issues, returns, losses and finds (kinds 2, 3, 5, 6)
@@ -112,6 +114,7 @@ void PairHistoryRows(std::vector<THistoryRow>& rows);
 // over before), the column-6 pairs found so far (table indexes), the progress; the last
 // batch carries the scan's result.
 struct THistoryRowBatch {
+  std::shared_ptr<THistoryLineStore> store;  // the text of the rows' lines
   std::vector<THistoryRow> rows;
   std::vector<std::pair<int32_t, int32_t>> pairs;
   THistoryScanProgress progress;
@@ -143,6 +146,9 @@ bool HistoryStoreName(TMiniDB& db, int32_t id, int cls, std::string& name);
 // The text of a cell; `paired` is the row column 6 names (row.pair), null without.
 std::string HistoryCellText(const THistoryRow& row, const THistoryRow* paired, int column,
                             const THistoryNameLookup& names);
+// All cells of a row, its line read once.
+std::vector<std::string> HistoryRowTexts(const THistoryRow& row, const THistoryRow* paired,
+                                         const THistoryNameLookup& names);
 
 // What the buttons of the view may do with a row.
 struct THistoryButtons {

@@ -62,59 +62,81 @@ THistoryTableModel::THistoryTableModel(QObject* parent)
 
 void THistoryTableModel::Clear() {
   beginResetModel();
-  rows_.clear();
+  chunks_.clear();
+  starts_.clear();
+  stores_.clear();
+  count_ = 0;
   names_.clear();
+  cachedRow_ = -1;
   titles_ = HistoryColumnTitles();
   endResetModel();
 }
 
-void THistoryTableModel::ForgetNames() { names_.clear(); }
+void THistoryTableModel::ForgetNames() {
+  names_.clear();
+  cachedRow_ = -1;
+}
 
-void THistoryTableModel::Append(std::vector<THistoryRow>&& rows,
-                                const std::vector<std::pair<int32_t, int32_t>>& pairs) {
-  if (!rows.empty()) {
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows(QModelIndex(), first, first + static_cast<int>(rows.size()) - 1);
-    for (THistoryRow& row : rows) rows_.push_back(std::move(row));
+void THistoryTableModel::Append(THistoryRowBatch& batch) {
+  if (!batch.rows.empty()) {
+    const int added = static_cast<int>(batch.rows.size());
+    beginInsertRows(QModelIndex(), count_, count_ + added - 1);
+    starts_.push_back(count_);
+    chunks_.push_back(std::move(batch.rows));
+    if (batch.store) stores_.push_back(std::move(batch.store));
+    count_ += added;
     endInsertRows();
   }
   int low = -1, high = -1;
-  for (const auto& [row, other] : pairs) {
-    if (row < 0 || static_cast<size_t>(row) >= rows_.size()) continue;
-    rows_[static_cast<size_t>(row)].pair = other;
+  for (const auto& [row, other] : batch.pairs) {
+    THistoryRow* r = MutableRow(row);
+    if (!r) continue;
+    r->pair = other;
+    if (row == cachedRow_) cachedRow_ = -1;
     low = low < 0 ? row : std::min(low, row);
     high = std::max(high, row);
   }
   if (low >= 0) emit dataChanged(index(low, 6), index(high, 6), {Qt::DisplayRole});
 }
 
+THistoryRow* THistoryTableModel::MutableRow(int row) {
+  if (row < 0 || row >= count_) return nullptr;
+  const size_t chunk =
+      static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), row) - starts_.begin()) - 1;
+  return &chunks_[chunk][static_cast<size_t>(row - starts_[chunk])];
+}
+
 const THistoryRow* THistoryTableModel::Row(int row) const {
-  return row >= 0 && static_cast<size_t>(row) < rows_.size() ? &rows_[static_cast<size_t>(row)]
-                                                             : nullptr;
+  return const_cast<THistoryTableModel*>(this)->MutableRow(row);
 }
 
 std::string THistoryTableModel::CellText(int row, int column) const {
-  const THistoryRow* r = Row(row);
-  if (!r) return std::string();
-  const THistoryRow* paired = r->pair >= 0 ? Row(r->pair) : nullptr;
-  return HistoryCellText(*r, paired, column, [this](int32_t id, int cls, std::string& name) {
-    const uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(cls)) << 32) |
-                         static_cast<uint32_t>(id);
-    auto it = names_.find(key);
-    if (it == names_.end()) {
-      std::string found;
-      TMiniDB* db = GlueDB();
-      if (!db || !HistoryStoreName(*db, id, cls, found)) found = std::string(1, '\0');
-      it = names_.emplace(key, std::move(found)).first;
-    }
-    if (it->second.size() == 1 && it->second[0] == '\0') return false;  // no such record
-    name = it->second;
-    return true;
-  });
+  if (row != cachedRow_) {
+    const THistoryRow* r = Row(row);
+    if (!r) return std::string();
+    const THistoryRow* paired = r->pair >= 0 ? Row(r->pair) : nullptr;
+    cachedCells_ = HistoryRowTexts(*r, paired, [this](int32_t id, int cls, std::string& name) {
+      const uint64_t key = (static_cast<uint64_t>(static_cast<uint32_t>(cls)) << 32) |
+                           static_cast<uint32_t>(id);
+      auto it = names_.find(key);
+      if (it == names_.end()) {
+        std::string found;
+        TMiniDB* db = GlueDB();
+        if (!db || !HistoryStoreName(*db, id, cls, found)) found = std::string(1, '\0');
+        it = names_.emplace(key, std::move(found)).first;
+      }
+      if (it->second.size() == 1 && it->second[0] == '\0') return false;  // no such record
+      name = it->second;
+      return true;
+    });
+    cachedRow_ = row;
+  }
+  return column >= 0 && column < kHistoryColumnCount ? cachedCells_[static_cast<size_t>(column)]
+                                                     : std::string();
 }
 
 int THistoryTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+  return parent.isValid() ? 0 : count_;
 }
 
 int THistoryTableModel::columnCount(const QModelIndex& parent) const {
@@ -194,7 +216,7 @@ TFrameHistory::TFrameHistory(QWidget* owner) : QFrame(owner) {
   StatusLabel->setObjectName("StatusLabel");
   // A label of fixed size asks no new layout when its text changes: a layout over a grid of
   // a million rows costs the event loop dearly, and the progress changes the text often.
-  StatusLabel->setFixedSize(380, StatusLabel->sizeHint().height());
+  StatusLabel->setFixedSize(440, StatusLabel->sizeHint().height());
   StatusLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   SetNoTranslate(StatusLabel);
   captionRow->addWidget(CaptionLabel, 1);
@@ -359,7 +381,7 @@ void TFrameHistory::StartLoading() {
 void TFrameHistory::OnBatch(int generation, THistoryRowBatch& batch) {
   if (generation != generation_) return;  // a batch of a reading given up
   const bool atEnd = HistoryGrid->AtBottom();
-  Model->Append(std::move(batch.rows), batch.pairs);
+  Model->Append(batch);
   if (atEnd) HistoryGrid->ScrollToBottom();
   if (!batch.last) {
     const uint64_t total = std::max<uint64_t>(batch.progress.bytesTotal, 1);
@@ -420,7 +442,7 @@ void TFrameHistory::SeekBtnClick() {
   UI().ProcessPendingEvents();
   TQStringList found, list;
   std::vector<THistoryYearFile> failed;
-  names_.CollectNames(HistoryScanFiles(History()), cls, name, found, &failed);
+  CollectNames(cls, name, found, &failed);
   ShowLoadFailures(failed);
   // Names without a record behind them ("NoName") cannot be shown by their ID.
   for (int i = 0; i < found.Count(); ++i)
@@ -451,6 +473,22 @@ void TFrameHistory::SeekBtnClick() {
   ShowHistoryOf(cls, id, caption, shown);
 }
 
+void TFrameHistory::CollectNames(int cls, const std::string& filter, TQStringList& list,
+                                 std::vector<THistoryYearFile>* failed) {
+  // The first collection reads every line of the class, seconds on a long history: on a
+  // thread of its own while the window goes on answering (this view waits, disabled).
+  std::vector<THistoryYearFile> files = HistoryScanFiles(History());
+  std::atomic<bool> done{false};
+  setEnabled(false);
+  std::thread collector([&] {
+    names_.CollectNames(files, cls, filter, list, failed);
+    done = true;
+  });
+  while (!done) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 10);
+  collector.join();
+  setEnabled(true);
+}
+
 void TFrameHistory::HistNameComboDropDown() {
   const int type = TypeCombo->currentIndex();
   TMiniDB* db = GlueDB();
@@ -479,7 +517,7 @@ void TFrameHistory::KennComboDropDown() {
   TMiniDB* db = GlueDB();
   if ((cls == icKey || cls == icCylinder) && !name.empty() && db) {
     TQStringList found;
-    names_.CollectNames(HistoryScanFiles(History()), cls, name, found);
+    CollectNames(cls, name, found, nullptr);
     if (found.Count() == 1 && found.GetObject(0) > 0) {
       TQStringList idents;
       EmbossNumbersOf(*db, static_cast<int32_t>(found.GetObject(0)), idents);

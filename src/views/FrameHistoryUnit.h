@@ -13,7 +13,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <string>
 #include <thread>
@@ -34,13 +33,14 @@ class QLabel;
 class QMenu;
 class QPushButton;
 
-// The rows of the grid: compact rows, cell texts made when drawn.
+// The rows of the grid: compact rows, cell texts made when drawn. The rows stay in the
+// pieces the worker made them in (with the text of their lines), so appending a batch moves
+// a few pointers and the memory was touched on the worker, not here.
 class THistoryTableModel : public QAbstractTableModel {
  public:
   explicit THistoryTableModel(QObject* parent);
   void Clear();
-  void Append(std::vector<THistoryRow>&& rows, const std::vector<std::pair<int32_t, int32_t>>& pairs);
-  const std::deque<THistoryRow>& Rows() const { return rows_; }
+  void Append(THistoryRowBatch& batch);
   const THistoryRow* Row(int row) const;
   // The text of a cell (names from the store, kept while the rows are shown).
   std::string CellText(int row, int column) const;
@@ -53,9 +53,16 @@ class THistoryTableModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
  private:
-  std::deque<THistoryRow> rows_;
+  THistoryRow* MutableRow(int row);
+  std::vector<std::vector<THistoryRow>> chunks_;
+  std::vector<int> starts_;  // the table index of each chunk's first row
+  std::vector<std::shared_ptr<THistoryLineStore>> stores_;
+  int count_ = 0;
   std::vector<std::string> titles_;
   mutable std::unordered_map<uint64_t, std::string> names_;
+  // The cells of the row drawn last: a row is drawn cell by cell, its line read once.
+  mutable int cachedRow_ = -1;
+  mutable std::vector<std::string> cachedCells_;
 };
 
 // A combo box that tells before its list drops down.
@@ -132,6 +139,9 @@ class TFrameHistory : public QFrame, public IView {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // The names of the class's objects in the history (THistoryNameCache), read on a thread.
+  void CollectNames(int cls, const std::string& filter, TQStringList& list,
+                    std::vector<THistoryYearFile>* failed);
   void StartLoading();
   void StopWorker();
   void OnBatch(int generation, THistoryRowBatch& batch);

@@ -17,6 +17,13 @@
 
 namespace {
 
+// A line found, with a copy of its text (the batch's store goes with the batch).
+struct TFound {
+  int year = 0;
+  uint32_t index = 0;
+  std::string line;
+};
+
 // One workstation's history on the shared folder.
 struct TStation {
   TAccessProtectionRegistry registry;
@@ -47,15 +54,15 @@ struct THistoryScanTest : ::testing::Test {
   static std::string Obj(int cls, int id) {
     return HistoryObjectText(cls, id, "N" + std::to_string(id));
   }
-  std::vector<THistoryHit> ScanAll(int cls, int32_t id, size_t block = 4096,
+  std::vector<TFound> ScanAll(int cls, int32_t id, size_t block = 4096,
                                    THistoryScanResult* result = nullptr) {
     THistoryScan scan(HistoryScanFiles(station.history), cls, id);
     scan.SetBlockSize(block);
     std::atomic<bool> cancel{false};
-    std::vector<THistoryHit> all;
-    THistoryScanResult r = scan.Run(cancel, [&](std::vector<THistoryHit>& hits,
+    std::vector<TFound> all;
+    THistoryScanResult r = scan.Run(cancel, [&](THistoryHitBatch& batch,
                                                 const THistoryScanProgress&) {
-      for (THistoryHit& h : hits) all.push_back(std::move(h));
+      for (const THistoryHit& h : batch.hits) all.push_back({h.year, h.index, std::string(h.line)});
     });
     if (result) *result = r;
     return all;
@@ -88,7 +95,7 @@ TEST_F(THistoryScanTest, FindsTheLinesOfHistorySearch) {
   for (auto [cls, id] : std::vector<std::pair<int, int32_t>>{{4, 0}, {4, 3}, {4, 30}, {5, 41}, {1, 0}}) {
     TQStringList expected;
     HistorySearch(cls, id, expected);
-    std::vector<THistoryHit> hits = ScanAll(cls, id);
+    std::vector<TFound> hits = ScanAll(cls, id);
     ASSERT_EQ(hits.size(), static_cast<size_t>(expected.Count())) << cls << "/" << id;
     for (size_t k = 0; k < hits.size(); ++k) {
       EXPECT_EQ(hits[k].line, expected[k]);
@@ -118,9 +125,9 @@ TEST_F(THistoryScanTest, AnotherStationAppendsDuringTheScan) {
   THistoryScan scan(HistoryScanFiles(station.history), 4, 1);
   scan.SetBlockSize(4096);
   std::atomic<bool> cancel{false};
-  std::vector<THistoryHit> all;
+  std::vector<TFound> all;
   int batches = 0;
-  scan.Run(cancel, [&](std::vector<THistoryHit>& hits, const THistoryScanProgress&) {
+  scan.Run(cancel, [&](THistoryHitBatch& batch, const THistoryScanProgress&) {
     if (batches++ == 0) {
       // The other station completes its line and adds one more.
       int fd = -1;
@@ -131,16 +138,16 @@ TEST_F(THistoryScanTest, AnotherStationAppendsDuringTheScan) {
       EXPECT_TRUE(other.history.Add("2024", BuildCommaText({"a=Inv", "d=2024-01-03",
                                                             "o=" + Obj(4, 1)})));
     }
-    for (THistoryHit& h : hits) all.push_back(std::move(h));
+    for (const THistoryHit& h : batch.hits) all.push_back({h.year, h.index, std::string(h.line)});
   });
   EXPECT_GT(batches, 2);
-  for (const THistoryHit& h : all) {
+  for (const TFound& h : all) {
     EXPECT_NE(h.line, torn.substr(0, torn.size() - 3));
     EXPECT_EQ(h.line.find('\r'), std::string::npos);
   }
   // What the scan saw is whole lines; the lines appended meanwhile are on disk and show
   // at the next scan.
-  const std::vector<THistoryHit> again = ScanAll(4, 1);
+  const std::vector<TFound> again = ScanAll(4, 1);
   ASSERT_EQ(again.size(), 202u);
   EXPECT_EQ(again[200].line, torn);
   EXPECT_NE(again[201].line.find("a=Inv"), std::string::npos);
@@ -158,10 +165,10 @@ TEST_F(THistoryScanTest, CancelStopsWithinTheBlock) {
   std::atomic<bool> cancel{false};
   size_t found = 0;
   int afterCancel = 0;
-  THistoryScanResult r = scan.Run(cancel, [&](std::vector<THistoryHit>& hits,
+  THistoryScanResult r = scan.Run(cancel, [&](THistoryHitBatch& batch,
                                               const THistoryScanProgress& p) {
     if (cancel) ++afterCancel;
-    found += hits.size();
+    found += batch.hits.size();
     if (found > 100) cancel = true;
     EXPECT_LE(p.bytesDone, p.bytesTotal);
   });
@@ -181,7 +188,7 @@ TEST_F(THistoryScanTest, AnUnreadableYearLeavesTheOthers) {
     return op == TPfOp::Open && path == bad ? EACCES : 0;
   });
   THistoryScanResult r;
-  std::vector<THistoryHit> hits = ScanAll(4, 1, 4096, &r);
+  std::vector<TFound> hits = ScanAll(4, 1, 4096, &r);
   ASSERT_EQ(hits.size(), 2u);
   EXPECT_EQ(hits[0].year, 2022);
   EXPECT_EQ(hits[1].year, 2024);
@@ -202,8 +209,8 @@ TEST_F(THistoryScanTest, RunsOnAWorkerThread) {
   std::atomic<bool> cancel{false};
   size_t found = 0;
   std::thread worker([&] {
-    scan.Run(cancel, [&](std::vector<THistoryHit>& hits, const THistoryScanProgress&) {
-      found += hits.size();
+    scan.Run(cancel, [&](THistoryHitBatch& batch, const THistoryScanProgress&) {
+      found += batch.hits.size();
     });
   });
   for (int i = 0; i < 50; ++i) HistoryNew(4, 2, "N2", "");
@@ -220,7 +227,7 @@ TEST_F(THistoryScanTest, IndexesBeyondTheReferenceLimit) {
   for (int i = 0; i < 600000; ++i) bytes += filler;
   bytes += BuildCommaText({"a=New", "d=2024-01-02", "o=" + Obj(4, 9)}) + "\r\n";
   WriteAllBytes(File(2024), bytes);
-  std::vector<THistoryHit> hits = ScanAll(4, 9, 1 << 20);
+  std::vector<TFound> hits = ScanAll(4, 9, 1 << 20);
   ASSERT_EQ(hits.size(), 1u);
   EXPECT_EQ(hits[0].index, 600001u);
   EXPECT_EQ(HistoryLineRef(2024, hits[0].index), 0);  // the packed form cannot hold it

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -35,11 +36,13 @@ struct THistoryTableTest : ::testing::Test {
       return HistoryStoreName(*store, id, cls, name);
     };
   }
+  std::deque<std::string> kept;  // the lines the rows point at
   std::vector<THistoryRow> Rows(const std::vector<std::string>& lines) {
     std::vector<THistoryRow> rows;
     for (size_t i = 0; i < lines.size(); ++i) {
       THistoryRow row;
-      if (ParseHistoryRow(2024, static_cast<uint32_t>(i + 1), lines[i], row)) rows.push_back(row);
+      kept.push_back(lines[i]);
+      if (ParseHistoryRow(2024, static_cast<uint32_t>(i + 1), kept.back(), row)) rows.push_back(row);
     }
     PairHistoryRows(rows);
     return rows;
@@ -257,12 +260,14 @@ TEST_F(THistoryTableTest, LoaderHandsOverRowsAndPairsInBatches) {
     loader.SetBlockSize(4096);
     std::atomic<bool> cancel{false};
     std::vector<THistoryRow> got;
+    std::vector<std::shared_ptr<THistoryLineStore>> stores;
     int batches = 0;
     bool last = false;
     loader.Run(cancel, [&](THistoryRowBatch&& batch) {
       ++batches;
       EXPECT_FALSE(last);
       last = batch.last;
+      if (batch.store) stores.push_back(batch.store);
       for (THistoryRow& row : batch.rows) got.push_back(std::move(row));
       for (auto [row, other] : batch.pairs) {
         ASSERT_LT(row, static_cast<int32_t>(got.size()));
