@@ -78,11 +78,8 @@ bool ExportModelLines(const QAbstractItemModel* model, const TLineWriter& writer
 
 namespace {
 
-// Hands every export line of a list to a writer.
-using TLineSource = std::function<bool(const TLineWriter& writer)>;
-
 // The list's lines as cells into an open writer (cells hold no TAB: ExportCell).
-bool WriteLines(const TLineSource& source, TCsvOrExcel& out) {
+bool WriteLines(const TExportRows& source, TCsvOrExcel& out) {
   return source([&out](const std::string& line, bool) {
     std::vector<std::string> cells;
     size_t start = 0;
@@ -93,14 +90,14 @@ bool WriteLines(const TLineSource& source, TCsvOrExcel& out) {
   });
 }
 
-TLineSource GridSource(const QTableWidget* grid, bool selectionOnly) {
+TExportRows GridSource(const QTableWidget* grid, bool selectionOnly) {
   return [grid, selectionOnly](const TLineWriter& writer) {
     return ExportGridLines(grid, writer, false, selectionOnly);
   };
 }
 
 // Into a workbook in the temporary folder, shown by the desktop's spreadsheet program.
-bool ExportToSpreadsheet(const TLineSource& source) {
+bool ExportToSpreadsheet(const TExportRows& source) {
   std::string file;
   int fd = -1;
   if (PfCreateUnique(PfTempFolder() + "/", "~Export", ".xlsx", file, fd) != 0) return false;
@@ -150,7 +147,7 @@ bool CheckOfficeAvailable(const std::string& fileName, bool silent) {
 
 namespace {
 
-bool ExportListDialogOf(const TLineSource& source, bool toSpreadsheet) {
+bool ExportListDialogOf(const TExportRows& source, bool toSpreadsheet) {
   if (RightDenied(rtPrintLists)) return false;
   TWinGlue& g = WinGlue();
   if (toSpreadsheet) {
@@ -204,6 +201,11 @@ bool ExportListDialog(const QAbstractItemModel* model, QWidget* captionControl,
   return ExportListDialogOf(
       [model](const TLineWriter& writer) { return ExportModelLines(model, writer); },
       toSpreadsheet);
+}
+
+bool ExportListDialog(const TExportRows& rows, QWidget* captionControl, bool toSpreadsheet) {
+  (void)captionControl;
+  return ExportListDialogOf(rows, toSpreadsheet);
 }
 
 bool PrintTextList(const std::vector<std::string>& lines) {

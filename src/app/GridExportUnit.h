@@ -32,6 +32,11 @@ bool ExportListDialog(const QAbstractItemModel* model, QWidget* captionControl,
                       bool toSpreadsheet);
 // The rows of a model as export lines, the header captions first.
 bool ExportModelLines(const QAbstractItemModel* model, const TLineWriter& writer);
+// The same for a table that is neither (a grid painted from its own rows): `rows` hands
+// every line, the header first, to the writer (cells through ExportCell, joined by TAB)
+// and says false when the writer refused one.
+using TExportRows = std::function<bool(const TLineWriter& writer)>;
+bool ExportListDialog(const TExportRows& rows, QWidget* captionControl, bool toSpreadsheet);
 // Whether a table file of that name can be read: text tables and binary or XML workbooks
 // (".xls", ".xlsx": the imports read them themselves) always, other spreadsheets (".ods",
 // ".dbf") only through the office program (OfficeAvailable); otherwise, unless silent, the

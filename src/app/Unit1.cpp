@@ -763,7 +763,7 @@ void TTessaroForm::CreateMenus() {
   AddCommand(transfer, kMenuKeyBox1, "Bestandsliste ...", "F6", LoggedInOnly(), nullptr);
   AddCommand(transfer, kMenuPlan1, "Schlie\xDF" "plan ...", "F7", LoggedInOnly(), nullptr);
   AddCommand(transfer, kMenuNavigation1, "Navigation", "F9", LoggedInOnly(), nullptr);
-  AddCommand(transfer, kMenuChangeLog1, "Detailliertes Bearbeitungsprotokoll ...", "", AnyTime(), nullptr);
+  AddCommand(transfer, kMenuChangeLog1, "Detailliertes Bearbeitungsprotokoll ...", "", LoggedInOnly(), nullptr);
 
   // "Ansicht"
   QMenu* view = addMenu(MainMenu1, "View1", "Ansicht");

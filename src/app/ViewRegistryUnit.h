@@ -55,6 +55,10 @@ inline constexpr char kCmdNew = 'N';
 inline constexpr char kCmdEdit = 'E';
 inline constexpr char kCmdDuplicate = 'D';
 inline constexpr char kCmdSave = 'S';
+// The keys view's call for the return of the shown key from the holder `id` (a person or a
+// key bunch): its holding selected and its return started when it is the only one, else the
+// holder's rows shown (the history view's "Rücknahme").
+inline constexpr char kKeysCallReturn = 'R';
 
 // ---------------------------------------------------------------------------------------
 // The view contract.
@@ -98,7 +102,8 @@ class IView : public IPageCommands {
   virtual void ShowHistoryOf(int32_t /*id*/) {}
   // Issue and return view: takes the record into the pending transfer.
   virtual void AddToTransfer(int32_t /*id*/) {}
-  // Keys view: runs one of its commands for a record.
+  // Keys view: runs one of its commands for a record (kCmdNew, 'T' transfer,
+  // kKeysCallReturn).
   virtual void ViewCall(int /*command*/, int32_t /*id*/) {}
   // Issue and return view: shows a document ("file:///...") in its web view.
   virtual void ShowDocument(const std::string& /*url*/) {}

@@ -10,6 +10,8 @@
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
 #include "output/RtfEditorUnit.h"
+#include "views/ChangeLogUnit.h"
+#include "views/FindFormUnit.h"
 #include "views/ViewsUnit.h"
 
 void InstallProgramUnits() {
@@ -19,6 +21,8 @@ void InstallProgramUnits() {
   // Commands: the work of menu commands and internal hooks whose unit lives outside the
   // window, one InstallMenuCommand(kMenu... / kHook..., work) per line. The window does the
   // work of its own commands; every other command is listed below as awaiting its unit.
+  InstallMenuCommand(kMenuSeek1, RunSeekCommand);
+  InstallMenuCommand(kMenuChangeLog1, ShowChangeLog);
 
   // The form editor (src/output).
   InstallMenuCommand(kMenuRTFEditor1, [] { EditRtfText(MainFormText(31), "", false); });
@@ -50,8 +54,8 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Settings, locking systems, data folder, list and database exports, screenshot.
       kMenuSettings1, kMenuKeysystems1, kMenuSelDBFile1, kMenuExportDoors1, kMenuExportKeys1,
       kMenuExportPersons1, kMenuDBExport1, kMenuScreenshot1,
-      // The views' tools: retiring a cylinder, search and change log, the locking plan.
-      kMenuDefectCyl1, kMenuSeek1, kMenuChangeLog1, kMenuPlan1,
+      // The views' tools: retiring a cylinder, the locking plan.
+      kMenuDefectCyl1, kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
       kMenuMem1, kMenuShowMem1, kMenuRelations1, kMenuRelations2, kMenuNavigation1,

@@ -1,6 +1,7 @@
 // The program Tessaro with a driver for the end-to-end test: built only with the tests,
 // never installed. The driver acts as a user would (chooses the client, logs in, visits
-// the pages, moves a deadline in the deadlines view, opens the stock list with F6, opens
+// the pages, moves a deadline in the deadlines view, opens the stock list with F6, reads a
+// key's history and searches, opens
 // the form editor, previews a list printout, logs out, closes the window) on the real
 // widgets, one step whenever the window is ready for it, and reports each step on
 // standard output. Every dialog runs in
@@ -8,8 +9,10 @@
 // never waits for a hand that is not there.
 //
 // Environment: TESSARO_AUTOMATION_CLIENT (the client's title), TESSARO_AUTOMATION_USER and
-// TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of
-// each page, of the form editor and of a list's print preview.
+// TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_HISTORY and TESSARO_AUTOMATION_SEARCH
+// (optional): a key whose history to visit and a term to search (HistoryScenario.h);
+// TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of each page, of the form
+// editor and of a list's print preview.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -42,6 +45,7 @@
 #include "program/ProgramRoot.h"
 #include "views/FrameLimitsUnit.h"
 #include "views/KeyBoxUnit.h"
+#include "HistoryScenario.h"
 
 namespace {
 
@@ -51,6 +55,7 @@ enum class TStep {
   VisitPages,
   Deadlines,
   StockList,
+  History,
   Editor,
   PrintList,
   LogOut,
@@ -140,8 +145,13 @@ struct TDriver {
         // of 2099.
         ShowPage(pgLimits, true);
         TFrameLimits* limits = FrameLimits();
-        if (!limits || limits->Model->rowCount() == 0) {
+        if (!limits) {
           Say("deadlines refused");
+          step = TStep::StockList;
+          return;
+        }
+        if (limits->Model->rowCount() == 0) {  // a client with no deadline due
+          Say("deadlines listed 0");
           step = TStep::StockList;
           return;
         }
@@ -179,9 +189,13 @@ struct TDriver {
         Say(rows < 0 ? "stock list refused"
                      : "stock list rows " + std::to_string(rows) + " first " +
                            std::to_string(chosen));
-        step = TStep::Editor;
+        step = TStep::History;
         return;
       }
+      case TStep::History:
+        RunHistoryScenario(*form, Shot, Say);
+        step = TStep::Editor;
+        return;
       case TStep::Editor: {
         // The form editor (a modal window): shown, pictured, closed unchanged.
         bool shown = false;

@@ -85,7 +85,7 @@ TEST(CommandNames, TheCheckFindsEveryKindOfMistake) {
   };
   const TCase cases[] = {
       {kHookAutoImport, ""},
-      {kMenuSeek1, "awaits its unit, but has work: Seek1"},
+      {kMenuPlan1, "awaits its unit, but has work: Plan1"},
       {"Seek", "installed, but neither a menu entry nor a hook: Seek"},
       {kMenuLogout1, "installed over the window's own work: Logout1"},
   };

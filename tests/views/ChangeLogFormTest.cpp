@@ -1,0 +1,97 @@
+// The change log viewer as a dialog: a month rebuilt from its files, month steps, filters,
+// the export without secrets, and the record chosen in it shown in its view.
+#include "views/ChangeLogUnit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QFileDialog>
+#include <QPushButton>
+#include <QTableView>
+
+#include "ViewsTestSupport.h"
+#include "basic/ValueString.h"
+#include "basic/FileCtrl2.h"
+#include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/QtGlue.h"
+#include "data/FieldCatalogueUnit.h"
+#include "data/TimeTravelUnit.h"
+
+namespace {
+
+struct TChangeLogFormTest : TViewsTest {
+  TTimebackLog log{&a.registry};
+  void SetUp() override {
+    TViewsTest::SetUp();
+    ResetFieldCatalogue();
+    LoadFieldCatalogue(false, std::string(TESSARO_RESOURCE_DIR) + "/System/Fields.csv");
+    log.Setup(dir.Dir() + "TimeTravel/");
+    log.CurrentUserID = [] { return 0; };
+    db().TimebackLog = &log;
+    db().MonthlyCopy();
+  }
+  void TearDown() override {
+    db().TimebackLog = nullptr;
+    ResetFieldCatalogue();
+    TViewsTest::TearDown();
+  }
+};
+
+std::string Cell(const TChangeLogModel* model, int row, int col) {
+  return FromQString(model->data(model->index(row, col), Qt::DisplayRole).toString());
+}
+
+}  // namespace
+
+TEST_F(TChangeLogFormTest, MonthsFiltersExportAndTheChosenRecord) {
+  const int32_t key = Record(icKey, "K1");
+  ASSERT_TRUE(db().Commit());
+  clock.Advance(1.0 / 1440);
+  const int32_t user = Record(icUser, "ADMIN");
+  db().SetField(user, "pw", "GeheimesWort");
+  ASSERT_TRUE(db().Commit());
+  TStandInView keys;
+  RegisterView(pgKeys, &keys);
+
+  std::string exported;
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto& form = static_cast<TChangeLogForm&>(dialog);
+    EXPECT_EQ(FromQString(form.MonthLabel->text()), "Monat 6/2024");
+    ASSERT_EQ(form.Model->rowCount(), 2);
+    EXPECT_EQ(Cell(form.Model, 0, 3), " K1");
+    EXPECT_EQ(TChangeLogModel::CellColor(false, 0), 0xEFFFFFu);
+    EXPECT_NE(form.Model->Rows()[0].shaded, form.Model->Rows()[1].shaded);
+    // Keys only.
+    form.TypeCombo->setCurrentIndex(form.TypeCombo->findData(static_cast<int>(icKey)));
+    EXPECT_EQ(FromQString(form.AvailableCheck->text()), ChangeLogText(10));
+    form.SeekBtn->click();
+    EXPECT_EQ(form.Model->rowCount(), 1);
+    // A month back (May): nothing; forward again.
+    form.MonthDownBtn->click();
+    EXPECT_EQ(FromQString(form.MonthLabel->text()), "Monat 5/2024");
+    EXPECT_EQ(form.Model->rowCount(), 0);
+    EXPECT_FALSE(form.EmptyLabel->isHidden());
+    form.MonthUpBtn->click();
+    form.TypeCombo->setCurrentIndex(0);
+    form.SeekBtn->click();
+    ASSERT_EQ(form.Model->rowCount(), 2);
+    // The export holds no password.
+    QueueDialogDriver([&](QDialog& chooser) {
+      static_cast<QFileDialog&>(chooser).selectFile(ToQString(dir.File("Aenderungen.csv")));
+      chooser.accept();
+    });
+    form.ExportBtn->click();
+    exported = ReadAllBytes(dir.File("Aenderungen.csv"));
+    form.Grid->selectRow(0);
+    EXPECT_TRUE(form.GotoBtn->isEnabled());
+    form.GridDblClick();
+  });
+  ShowChangeLog();
+  EXPECT_NE(exported.find("K1"), std::string::npos);
+  EXPECT_NE(exported.find("ADMIN"), std::string::npos);
+  EXPECT_EQ(exported.find("GeheimesWort"), std::string::npos);
+  EXPECT_EQ(exported.find(ScrambleStr("GeheimesWort")), std::string::npos);
+  EXPECT_EQ(keys.shown, std::vector<int32_t>{key});
+  UnregisterView(pgKeys, &keys);
+}
