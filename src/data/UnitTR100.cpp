@@ -851,7 +851,9 @@ void FillFieldPlaceholders(TMiniDB& db, int32_t person, std::string& text) {
       break;
     }
     if (!loaded) {
+      // The list form of a display name carries its context after a TAB.
       name = db.GetDisplayName(person);
+      name = name.substr(0, name.find('\t'));
       dept = db.GetField(person, fkDepartment);
       number = db.GetField(person, fkPersonNumber);
       loaded = true;
