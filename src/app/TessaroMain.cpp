@@ -14,6 +14,7 @@
 
 #include "app/LoginUnit.h"
 #include "app/MainFormUnit.h"
+#include "app/TextSettingsUnit.h"
 #include "app/Unit1.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -37,6 +38,7 @@
 #include "data/StockUnit.h"
 #include "data/UserRights.h"
 #include "output/PrintProcsUnit.h"
+#include "output/PrintUnit.h"
 #include "output/RtfEditorUnit.h"
 #include "platform/PlatformFiles.h"
 #include "platform/ProcessPriority.h"
@@ -340,6 +342,11 @@ int TessaroMain(int argc, char** argv) {
     // commands.
     SetPrintTerminationCheck([] { return ApplicationTerminated(); });
     InstallMenuCommand("RTFEditor1", [] { EditRtfText(MainFormText(31), "", false); });
+    // Receipts: the templates beside the program, the print settings dialog and the
+    // locker-key receipt.
+    LoadTextSettings(kSettingsProgramLevel);
+    InstallMenuCommand("SettingsText1", [] { ShowTextSettings(0); });
+    InstallLockerReceiptPrinter(PrintLockerReceipt);
     form = std::make_unique<TTessaroForm>();
     interaction.SetMainWindow(form.get());
     // From here on the window answers a second start.
