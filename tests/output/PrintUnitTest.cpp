@@ -651,3 +651,45 @@ TEST_F(ReceiptTest, LockerReceipt) {
 }
 
 }  // namespace
+
+namespace {
+
+// The templates that ship beside the program open, and every placeholder in them is one
+// the fill knows: nothing between "#" signs is left after a receipt of one key.
+TEST_F(ReceiptTest, ShippedTemplatesFillCompletely) {
+  const std::string folder = std::string(TESSARO_RESOURCE_DIR) + "/Formulare/";
+  const int32_t key = store->Add(icKey, "S 1", 1, "1");
+  const int32_t person = store->Add(icPerson, "Anna Muster");
+  struct TCase {
+    const char* file;
+    bool cylinder;
+  } cases[] = {{"Formular1 Ausgabe.rtf", false},
+               {"Formular2 Rueckgabe.rtf", false},
+               {"Formular3 Verlust, Vernichtung.rtf", false},
+               {"Formular5 Zylinder Verlust, Vernichtung.rtf", true}};
+  for (const TCase& c : cases) {
+    std::unique_ptr<TTextDoc> doc = OpenTextDoc(folder + c.file);
+    ASSERT_TRUE(doc) << c.file;
+    const auto* rtf = dynamic_cast<TRTFDoc*>(doc.get());
+    ASSERT_TRUE(rtf);
+    const std::string before = FromQString(rtf->Document()->toPlainText());
+    EXPECT_NE(before.find('#'), std::string::npos) << c.file;
+    if (c.cylinder) {
+      TCylinderReceipt r;
+      r.event = 5;
+      r.cylinder = store->Add(icCylinder, "Z 1");
+      doc->ReplaceAll(CylinderTemplateValues(db(), r));
+    } else {
+      TKeyReceipt r;
+      r.event = 2;
+      r.key = key;
+      r.person = person;
+      r.keyText = "S 1";
+      doc->ReplaceAll(KeyTemplateValues(db(), r, *doc));
+    }
+    const std::string after = FromQString(rtf->Document()->toPlainText());
+    EXPECT_EQ(after.find('#'), std::string::npos) << c.file << ":\n" << after;
+  }
+}
+
+}  // namespace
