@@ -1,5 +1,6 @@
 #include "app/TextSettingsUnit.h"
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -139,7 +140,7 @@ QWidget* TTextSettingsForm::MemoGroup(const std::string& caption, TPrintText tex
 void TTextSettingsForm::CreateControls() {
   setObjectName("TextSettingsForm");
   setWindowTitle(ToQString("Ausdrucke konfigurieren"));
-  resize(760, 520);
+  resize(920, 540);
 
   MainMenu = new QMenuBar(this);
   MainMenu->setObjectName("MainMenu");
@@ -169,7 +170,9 @@ void TTextSettingsForm::CreateControls() {
     edit->setMinimumWidth(420);
     auto* choose = new QPushButton(ToQString("durchsuchen"), box);
     choose->setObjectName(QStringLiteral("ChooseBtn%1").arg(i + 1));
-    grid->addWidget(new QLabel(ToQString(labels[i]), box), row, 0);
+    auto* label = new QLabel(ToQString(labels[i]), box);
+    label->setMinimumWidth(150);  // both groups' edits in one column
+    grid->addWidget(label, row, 0);
     grid->addWidget(edit, row, 1);
     grid->addWidget(choose, row, 2);
     Ed[static_cast<std::size_t>(i)] = edit;
@@ -206,12 +209,16 @@ void TTextSettingsForm::CreateControls() {
   LegendMemo = new QPlainTextEdit(LegendBox);
   LegendMemo->setObjectName("LegendMemo");
   LegendMemo->setReadOnly(true);
+  LegendMemo->setLineWrapMode(QPlainTextEdit::NoWrap);  // the lines are laid out as they stand
   std::string legend;
   for (const char* line : kLegend) legend += (legend.empty() ? "" : "\n") + MLTranslate(line);
   LegendMemo->setPlainText(ToQString(legend));
   auto* legendLayout = new QVBoxLayout(LegendBox);
   legendLayout->addWidget(LegendMemo);
-  LegendBox->setMinimumWidth(260);
+  int widest = 0;
+  for (const QString& line : LegendMemo->toPlainText().split(QLatin1Char('\n')))
+    widest = std::max(widest, LegendMemo->fontMetrics().horizontalAdvance(line));
+  LegendBox->setMinimumWidth(widest + 60);
   auto* oldLayout = new QHBoxLayout(OldTabSheet);
   oldLayout->addWidget(OldPageControl, 2);
   oldLayout->addWidget(LegendBox, 1);

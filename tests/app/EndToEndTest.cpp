@@ -1,7 +1,8 @@
 // The program as a user meets it, in a process of its own: started on a data folder with
 // one client, the client chosen, a user logged in, every page visited, the form editor
-// opened, logged out and the window closed. Afterwards the store is intact, the history holds the login and the
-// automatic backup that was due exists.
+// and the print settings opened, logged out and the window closed. Afterwards the store is
+// intact, the print settings are in the data folder's settings, the history holds the login
+// and the automatic backup that was due exists.
 #include <string>
 #include <vector>
 
@@ -82,6 +83,7 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
                    pgHistory, pgUsers, pgHelp})
     EXPECT_NE(out.find("page " + std::to_string(page) + " shown"), std::string::npos) << out;
   EXPECT_NE(out.find("editor shown"), std::string::npos) << out;
+  EXPECT_NE(out.find("print settings shown"), std::string::npos) << out;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
   EXPECT_NE(out.find("logged out"), std::string::npos) << out;
   EXPECT_NE(out.find("undriven dialogs 0"), std::string::npos) << out << err;
@@ -94,6 +96,14 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
     EXPECT_EQ(users.Count(), recordsBefore);
     EXPECT_EQ(check.db.GetField(anna, "LastItems"), "");
     EXPECT_EQ(check.db.GetDisplayName(anna), "Anna");
+  }
+  // The print settings went into the data folder's settings file: the receipt's text as
+  // saved, the template as typed.
+  {
+    const std::string ini = ReadAllBytes(env.Data() + "Tessaro.ini");
+    EXPECT_NE(ini.find("ReceiptText=Automatisch<BR>getestet\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("FormTemplate2=Formulare/Formular2 Rueckgabe.rtf\r\n"), std::string::npos)
+        << ini;
   }
   // The history holds the login.
   bool login = false;

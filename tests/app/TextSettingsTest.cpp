@@ -4,7 +4,12 @@
 #include <memory>
 #include <string>
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
@@ -15,6 +20,7 @@
 #include "LoginTestSupport.h"
 #include "app/PrintFieldsFrameUnit.h"
 #include "app/TextSettingsUnit.h"
+#include "basic/MultiLingua.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/IniUnit.h"
@@ -239,6 +245,52 @@ TEST(ReceiptsOfTheClient, FollowEachOpening) {
   EXPECT_EQ(ReceiptText(), DefaultPrintText(TPrintText::Receipt));
   ResetReceiptSettings();
   ResetPrintSettings();
+}
+
+}  // namespace
+
+namespace {
+
+// The shipped language file knows every text of the receipts and of the dialog.
+TEST(TextSettingsLanguage, EnglishEntries) {
+  TScopedMLSystem ml;
+  const std::string file = std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng";
+  ASSERT_TRUE(ml.System().LoadLanguageFile(file, false)) << file;
+  std::vector<std::string> texts;
+  for (const TMLStringList* table : {PrintUnitTexts(), TextSettingsTexts()})
+    for (int i = 0; i < table->Count(); ++i)
+      if (table->Number(i) > 0) texts.push_back(table->Text(i));
+  TTextSettingsForm form;
+  texts.push_back(FromQString(form.windowTitle()));
+  for (QWidget* w : form.findChildren<QWidget*>()) {
+    if (auto* l = qobject_cast<QLabel*>(w)) texts.push_back(FromQString(l->text()));
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) texts.push_back(FromQString(b->text()));
+    if (auto* g = qobject_cast<QGroupBox*>(w)) texts.push_back(FromQString(g->title()));
+    if (auto* t = qobject_cast<QTabWidget*>(w))
+      for (int i = 0; i < t->count(); ++i) texts.push_back(FromQString(t->tabText(i)));
+    if (auto* m = qobject_cast<QMenu*>(w)) texts.push_back(FromQString(m->title()));
+  }
+  for (QAction* a : form.findChildren<QAction*>())
+    if (!a->text().isEmpty()) texts.push_back(FromQString(a->text()));
+  for (const QString& line : form.LegendMemo->toPlainText().split('\n'))
+    if (!line.isEmpty()) texts.push_back(FromQString(line));
+  int checked = 0;
+  for (const std::string& text : texts) {
+    if (text.empty() || text == "Zu druckende Felder" || text.find_first_not_of(" ") == std::string::npos)
+      continue;
+    if (text == "Speichern" || text.size() < 2) continue;  // the fields frame's own
+    int grade = 0;
+    ml.System().TranslateText(text, "DE", "EN", grade);
+    EXPECT_GE(grade, mlgExact) << text;
+    ++checked;
+  }
+  EXPECT_GT(checked, 60);
+  ml.System().SetCurrentLanguage("EN");
+  TTextSettingsForm english;
+  EXPECT_EQ(english.windowTitle(), QStringLiteral("Configure printouts"));
+  EXPECT_EQ(english.ReceiptSaveBtn->text(), QStringLiteral("apply"));
+  EXPECT_EQ(PrintUnitText(2), "Receipt for the issue of keys");
+  EXPECT_EQ(PrintUnitText(6), "Date" + std::string(16, ' ') + "Signature of the recipient");
 }
 
 }  // namespace

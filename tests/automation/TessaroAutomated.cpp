@@ -1,13 +1,13 @@
 // The program Tessaro with a driver for the end-to-end test: built only with the tests,
 // never installed. The driver acts as a user would (chooses the client, logs in, visits
-// the pages, opens the form editor, logs out, closes the window) on the real widgets, one step whenever the
+// the pages, opens the form editor and the print settings, logs out, closes the window) on the real widgets, one step whenever the
 // window is ready for it, and reports each step on standard output. Every dialog runs in
 // strict mode: one that comes up unexpectedly is closed at once and counted, so the run
 // never waits for a hand that is not there.
 //
 // Environment: TESSARO_AUTOMATION_CLIENT (the client's title), TESSARO_AUTOMATION_USER and
 // TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of
-// each page and of the form editor.
+// each page, of the form editor and of each page of the print settings.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,12 +18,14 @@
 #include <QGroupBox>
 #include <QPixmap>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 
 #include "app/FrameLoginUnit.h"
+#include "app/TextSettingsUnit.h"
 #include "app/TessaroMain.h"
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
@@ -33,7 +35,7 @@
 
 namespace {
 
-enum class TStep { ChooseClient, LogIn, VisitPages, Editor, LogOut, Close, Done };
+enum class TStep { ChooseClient, LogIn, VisitPages, Editor, PrintSettings, LogOut, Close, Done };
 
 struct TDriver {
   TStep step = TStep::ChooseClient;
@@ -120,6 +122,33 @@ struct TDriver {
         });
         const bool ran = form->RunMenuCommand("RTFEditor1");
         Say(ran && shown ? "editor shown" : "editor refused");
+        step = TStep::PrintSettings;
+        return;
+      }
+      case TStep::PrintSettings: {
+        // The print settings: each page pictured, the receipt's text changed and saved, a
+        // template typed for the return, closed.
+        bool shown = false;
+        QueueDialogDriver([&shown](QDialog& dialog) {
+          auto* settings = qobject_cast<TTextSettingsForm*>(&dialog);
+          if (!settings) return;
+          shown = dialog.isVisible();
+          QTabWidget* pages = settings->MainPageControl;
+          for (int i = 0; i < pages->count(); ++i) {
+            pages->setCurrentIndex(i);
+            Shot(dialog, "settingstext" + std::to_string(i));
+          }
+          pages->setCurrentWidget(settings->OldTabSheet);
+          settings->OldPageControl->setCurrentWidget(settings->ReceiptSheet);
+          settings->ReceiptMemo->setPlainText(QStringLiteral("Automatisch\ngetestet"));
+          settings->ReceiptSaveBtn->click();
+          Shot(dialog, "settingstext-receipt");
+          settings->Ed[1]->setText(QStringLiteral("Formulare/Formular2 Rueckgabe.rtf"));
+          settings->CloseBtn->click();
+          if (dialog.isVisible()) shown = false;
+        });
+        const bool ran = form->RunMenuCommand("SettingsText1");
+        Say(ran && shown ? "print settings shown" : "print settings refused");
         step = TStep::LogOut;
         return;
       }
