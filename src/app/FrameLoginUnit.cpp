@@ -15,8 +15,8 @@
 #include <QTableWidget>
 #include <QTimer>
 
+#include "app/AppControlUnit.h"
 #include "app/LoginUnit.h"
-#include "app/TessaroMain.h"
 #include "app/UnitTR100Win.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"

@@ -106,8 +106,7 @@ TFrameMother::TFrameMother(QWidget* owner, uint8_t itemType, uint8_t rightIndex)
   // list is refreshed as well when it is not registered with the glue.
   Flow.RefreshAll = [this] {
     RefreshAllFrames();
-    const auto& views = WinGlue().Views;
-    if (std::find(views.begin(), views.end(), &glueView_) == views.end()) ListingFrame->Refresh();
+    if (PageOfView(&glueView_) < 0) ListingFrame->Refresh();
   };
 
   CollectSpeedButtons(BtnPanel, ButtonLayout);
@@ -119,9 +118,10 @@ TFrameMother::TFrameMother(QWidget* owner, uint8_t itemType, uint8_t rightIndex)
 }
 
 TFrameMother::~TFrameMother() {
-  const auto& views = WinGlue().Views;
-  for (size_t page = 0; page < views.size(); ++page)
-    if (views[page] == &glueView_) UnregisterView(static_cast<int>(page), &glueView_);
+  for (int page = PageOfView(&glueView_); page >= 0; page = PageOfView(&glueView_)) {
+    UnregisterPageCommands(page, &glueView_);
+    UnregisterView(page, &glueView_);
+  }
 }
 
 void TFrameMother::InitLayout() {
@@ -219,4 +219,10 @@ bool TFrameMother::eventFilter(QObject* watched, QEvent* event) {
 void TFrameMother::TGlueView::ShowItem(int32_t id) {
   frame_.ListingFrame->SelectId(id);
   frame_.ShowRecord(id);
+}
+
+bool TFrameMother::TGlueView::CancelEdit() {
+  if (!frame_.Editing) return false;
+  frame_.CancelBtnClick();
+  return true;
 }

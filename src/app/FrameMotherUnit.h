@@ -91,7 +91,8 @@ class TFrameMother : public QFrame, public IRecordFlowView {
   bool EdKeyPress(QWidget* sender, char key);
   bool HandleShortcut(char letter) { return Flow.HandleShortcut(letter); }
 
-  // The frame as the window glue sees it (register it with RegisterView).
+  // The frame as the view registry sees it (RegisterView(page, &GlueView())): the glue
+  // part, the page commands of the record flow, and the record flow itself.
   IView& GlueView() { return glueView_; }
 
   // ----- IRecordFlowView -----------------------------------------------------------------
@@ -121,6 +122,10 @@ class TFrameMother : public QFrame, public IRecordFlowView {
     int32_t CurrentItemId() const override { return frame_.CurrentId; }
     QComboBox* SystemFilterCombo() override { return frame_.ListingFrame->SysCombo; }
     QComboBox* BuildingFilterCombo() override { return frame_.ListingFrame->HouseCombo; }
+    // The page commands N, E, D, S and Cancel are the record flow's.
+    bool HandleCommand(char letter) override { return frame_.HandleShortcut(letter); }
+    bool CancelEdit() override;
+    IRecordFlowView* RecordFlow() override { return &frame_; }
 
    private:
     TFrameMother& frame_;

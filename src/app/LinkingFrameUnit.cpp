@@ -337,74 +337,86 @@ void TLinkingFrame::MarkTab(bool on) {
   }
 }
 
+TLinkChange TLinkingFrame::PrepareLinks(int32_t id, int ownerClass) {
+  TLinkChange change;
+  TMiniDB* db = GlueDB();
+  if (id == 0 || !db || !CheckListShown() || generalMaster_) return change;
+  SyncTicks();
+
+  TItemList groupList;
+  db->GetGroupOf(id, groupList);
+  change.owners = IdsOf(groupList);
+  if (change.owners.empty()) change.owners.push_back(id);
+  if (change.owners.size() > 1) {
+    const std::string question = "Sollen die Verkn\xFCpfungen zu: " +
+                                 ClassCaption(LinkedType, true) + "\r" +
+                                 "auf alle Mutter-/Tochter-Datens\xE4tze \xFC" "bertragen werden?";
+    if (AskYesNo(question) != mrYes) change.owners = {id};
+  }
+  change.kind = LinkedType;
+  change.ownerClass = ownerClass;
+  // Links between records of one class live on the parent only.
+  change.oneSided = LinkFlag || change.kind == ownerClass;
+  change.wanted = IdsOf(LinkedIds);
+  return change;
+}
+
 bool TLinkingFrame::SaveLinks(int32_t id, int ownerClass) {
   if (id == 0) return false;
   if (!CheckListShown() || generalMaster_) return true;
   TMiniDB* db = GlueDB();
   if (!db) return false;
-  SyncTicks();
-
-  TItemList groupList;
-  db->GetGroupOf(id, groupList);
-  std::vector<int32_t> group = IdsOf(groupList);
-  if (group.empty()) group.push_back(id);
-  if (group.size() > 1) {
-    const std::string question = "Sollen die Verkn\xFCpfungen zu: " +
-                                 ClassCaption(LinkedType, true) + "\r" +
-                                 "auf alle Mutter-/Tochter-Datens\xE4tze \xFC" "bertragen werden?";
-    if (AskYesNo(question) != mrYes) group = {id};
+  const TLinkChange change = PrepareLinks(id, ownerClass);
+  bool saved = false;
+  std::string blocking;
+  {
+    TStoreWrite write(*db, LinkChangeRecords(*db, change));
+    if (write.Ok() && ApplyLinkChange(write, *db, change)) saved = write.Commit();
+    else if (!write.Ok() || !write.Blocking().empty())
+      blocking = write.Blocking().empty() ? "*" : write.Blocking();
   }
+  if (blocking == "*") ShowLockFailed();
+  else if (!blocking.empty()) db->ShowLockedMessage(blocking, true);
+  return saved;
+}
 
-  const int kind = LinkedType;
-  // Links between records of one class live on the parent only.
-  const bool oneSided = LinkFlag || kind == ownerClass;
-  const std::vector<int32_t> wanted = IdsOf(LinkedIds);
-  auto add = [](std::vector<int32_t>& ids, int32_t id) {
+std::vector<int32_t> LinkChangeRecords(TMiniDB& db, const TLinkChange& change) {
+  std::vector<int32_t> ids;
+  auto add = [&ids](int32_t id) {
     if (id > 0 && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
   };
-  // Every record whose lines change: the group, the wanted records and those whose links
-  // go (their back links). The present links are read again inside the write; should
-  // another station have added one meanwhile, the write starts over with it locked too.
-  std::vector<int32_t> locks;
-  auto collect = [&] {
-    for (int32_t record : group) {
-      add(locks, record);
-      TItemList present;
-      db->GetLinks(record, kind, present);
-      for (int32_t other : IdsOf(present)) add(locks, other);
-    }
-    for (int32_t other : wanted) add(locks, other);
-  };
-  collect();
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    TStoreWrite write(*db, locks);
-    if (!write.Ok()) {
-      if (write.Blocking().empty() || write.Blocking() == "*") ShowLockFailed();
-      else db->ShowLockedMessage(write.Blocking(), true);
-      return false;
-    }
-    const size_t before = locks.size();
-    collect();
-    if (locks.size() != before) continue;  // taken back unchanged; lock the new ones too
-    for (int32_t record : group) {
-      if (!db->HasRecord(record)) continue;
-      TItemList present;
-      db->GetLinks(record, kind, present);
-      for (int32_t other : IdsOf(present)) {
-        if (std::find(wanted.begin(), wanted.end(), other) != wanted.end()) continue;
-        db->RemoveLink(record, other, kind);
-        if (!oneSided) db->RemoveLink(other, record, ownerClass);
-      }
-      for (int32_t other : wanted) {
-        if (other == record || !db->IsValid(other)) continue;
-        db->AddLink(record, other, kind);
-        if (!oneSided) db->AddLink(other, record, ownerClass);
-      }
-    }
-    return write.Commit();
+  for (int32_t owner : change.owners) {
+    add(owner);
+    TItemList present;
+    db.GetLinks(owner, change.kind, present);
+    for (int32_t i = 0; i < present.Count(); ++i) add(present.Get(i));
   }
-  ShowLockFailed();
-  return false;
+  for (int32_t other : change.wanted) add(other);
+  return ids;
+}
+
+bool ApplyLinkChange(TStoreWrite& write, TMiniDB& db, const TLinkChange& change) {
+  if (change.owners.empty()) return true;
+  // The present links as the fresh data has them: a record another station linked to an
+  // owner meanwhile changes too, so it joins the write under the same check.
+  if (!write.Include(LinkChangeRecords(db, change))) return false;
+  const std::vector<int32_t>& wanted = change.wanted;
+  for (int32_t owner : change.owners) {
+    if (!db.HasRecord(owner)) continue;
+    TItemList present;
+    db.GetLinks(owner, change.kind, present);
+    for (int32_t other : IdsOf(present)) {
+      if (std::find(wanted.begin(), wanted.end(), other) != wanted.end()) continue;
+      db.RemoveLink(owner, other, change.kind);
+      if (!change.oneSided) db.RemoveLink(other, owner, change.ownerClass);
+    }
+    for (int32_t other : wanted) {
+      if (other == owner || !db.IsValid(other)) continue;
+      db.AddLink(owner, other, change.kind);
+      if (!change.oneSided) db.AddLink(other, owner, change.ownerClass);
+    }
+  }
+  return true;
 }
 
 void TLinkingFrame::Clear() {

@@ -9,10 +9,18 @@
 //
 // Storing the ticks changes the shown record, or a split record's mother and all her
 // daughters, in one write: every record involved is locked first, and either every record
-// gets the new links or none does.
+// gets the new links or none does. A view that saves its fields and the ticks of its link
+// frames together applies the ticks inside its own write:
+//
+//   TLinkChange doors = DoorLinks->PrepareLinks(key, icKey);   // its question comes first
+//   TStoreWrite write(db, {key, ... LinkChangeRecords(db, doors) ...});
+//   ... the fields ...
+//   if (!ApplyLinkChange(write, db, doors)) return refused(write.Blocking());
+//   write.Commit();
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include <QFrame>
 
@@ -41,6 +49,29 @@ class TNameFuncSwitch {
   int cls_;
   TNameFunc2 saved_;
 };
+
+class TStoreWrite;
+
+// The ticks to be stored, decided before any write: the records that get them (the shown
+// record, or with the user's yes a split record's mother and all her daughters) and the
+// records they are to be linked with. No owners: nothing to store.
+struct TLinkChange {
+  std::vector<int32_t> owners;
+  std::vector<int32_t> wanted;
+  int kind = 0;        // the link list of the owners (the linked records' class)
+  int ownerClass = 0;  // the back links' kind
+  bool oneSided = false;
+};
+
+// Every record whose lines the change touches, on the store as it is now: the owners, the
+// records they are linked with now, the wanted ones.
+std::vector<int32_t> LinkChangeRecords(TMiniDB& db, const TLinkChange& change);
+// Inside the caller's write, which holds LinkChangeRecords: takes in what the fresh data adds
+// (a link another station made meanwhile, under the same check), then makes each owner's
+// links equal the wanted ones, on both sides unless one-sided; records deleted meanwhile are
+// not linked. False, with nothing applied, when a record is held by another station
+// (write.Blocking() names it): the caller does not commit, so none of its changes stay.
+bool ApplyLinkChange(TStoreWrite& write, TMiniDB& db, const TLinkChange& change);
 
 class TLinkingFrame : public QFrame {
  public:
@@ -89,9 +120,13 @@ class TLinkingFrame : public QFrame {
   void CheckListBoxDblClick();
   void PopupPopup();
   void MarkTab(bool on);
-  // Stores the ticks as the links of `id` (and, when the user agrees, of its mother and
-  // daughters). True when stored, or when there was nothing to store (view mode, a general
-  // master key); false when a record was blocked (its station named) or not saved.
+  // The change the ticks make to `id` (and, when the user agrees, to its mother and
+  // daughters: asked here, before any write); no owners in view mode and for a general
+  // master key.
+  TLinkChange PrepareLinks(int32_t id, int ownerClass);
+  // Stores the ticks in a write of their own: PrepareLinks, then ApplyLinkChange. True when
+  // stored, or when there was nothing to store (view mode, a general master key); false
+  // when a record was blocked (its station named, once the write is over) or not saved.
   bool SaveLinks(int32_t id, int ownerClass);
   void Clear();
   void FillHouseCombo();

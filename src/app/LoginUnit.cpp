@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "app/AppControlUnit.h"
 #include "app/BackupRequesterUnit.h"
 #include "app/BackupUnit.h"
-#include "app/TessaroMain.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"

@@ -220,8 +220,6 @@ bool ApplySortCommand(int itemClass, TSortCommand command) {
 namespace {
 
 struct TRegistries {
-  std::array<IPageCommands*, kMainPageCount> commands{};
-  std::array<TViewFactory, kMainPageCount> factories;
   std::map<std::string, TMenuCommand> menuCommands;
   TLockerReceiptPrinter lockerPrinter;
   TPrintPreviewSetter printPreviewSetter;
@@ -232,31 +230,7 @@ TRegistries& Registries() {
   return registries;
 }
 
-bool ValidPage(int page) { return page >= 0 && page < kMainPageCount; }
-
 }  // namespace
-
-void RegisterPageCommands(int page, IPageCommands* commands) {
-  if (ValidPage(page)) Registries().commands[page] = commands;
-}
-
-void UnregisterPageCommands(int page, IPageCommands* commands) {
-  if (ValidPage(page) && Registries().commands[page] == commands)
-    Registries().commands[page] = nullptr;
-}
-
-IPageCommands* PageCommandsOf(int page) {
-  return ValidPage(page) ? Registries().commands[page] : nullptr;
-}
-
-void RegisterViewFactory(int page, TViewFactory factory) {
-  if (ValidPage(page)) Registries().factories[page] = std::move(factory);
-}
-
-const TViewFactory& ViewFactoryOf(int page) {
-  static const TViewFactory none;
-  return ValidPage(page) ? Registries().factories[page] : none;
-}
 
 void InstallMenuCommand(const std::string& name, TMenuCommand command) {
   if (command)
@@ -270,6 +244,12 @@ const TMenuCommand& MenuCommandOf(const std::string& name) {
   const auto& map = Registries().menuCommands;
   const auto it = map.find(name);
   return it == map.end() ? none : it->second;
+}
+
+std::vector<std::string> InstalledMenuCommandNames() {
+  std::vector<std::string> names;
+  for (const auto& [name, command] : Registries().menuCommands) names.push_back(name);
+  return names;
 }
 
 void InstallLockerReceiptPrinter(TLockerReceiptPrinter printer) {
@@ -295,5 +275,6 @@ void SetPrintPreviewFlag(bool on) { PrintSettings().preview = on; }
 
 void ResetMainFormRegistries() {
   Registries() = TRegistries();
+  ResetViewRegistry();
   ResetPrintSettings();
 }

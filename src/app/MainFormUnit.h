@@ -1,22 +1,24 @@
 #pragma once
-// What the main window decides without a window, and the registries through which the
-// views and the commands of other units join it.
+// What the main window decides without a window, and the registry through which the
+// commands and printers of other units join it.
 //
 // The decisions (placement of the window, layout of the frame around the page control,
 // the frame colour of the mode, help page names, the order of a command's gates, the sort
 // menu) are plain functions, so they are tested without a screen.
 //
-// The registries: a view is made by the factory registered for its page, and the window
-// asks the view's IPageCommands for the record commands (New, Edit, Duplicate, Save),
-// for Cancel on Escape and for its print; a menu command whose work lives in another unit
-// is installed by name. A page without a factory stays empty, a command without its work
-// stays disabled, so the window runs with whatever units the program was built with.
+// The registries of other units' work: a menu command whose work lives in another unit is
+// installed by name, and so is the locker-key receipt printer. A command without its work
+// stays disabled, so the window runs with whatever units the program was built with. The
+// views of the pages join through the view registry (app/ViewRegistryUnit.h), which this
+// header passes on.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
+
+#include "app/ViewRegistryUnit.h"
 
 class QWidget;
 
@@ -105,12 +107,6 @@ std::string HelpFileFor(const std::string& helpFolder, const std::string& fileNa
 // ---------------------------------------------------------------------------------------
 // Commands.
 
-// The record commands the window hands to the view of the active page.
-inline constexpr char kCmdNew = 'N';
-inline constexpr char kCmdEdit = 'E';
-inline constexpr char kCmdDuplicate = 'D';
-inline constexpr char kCmdSave = 'S';
-
 // Duplicates exist only for doors (2), cylinders (3) and keys (5).
 bool PageAllowsDuplicate(int page);
 
@@ -157,36 +153,15 @@ enum class TSortCommand { Name, Closing, Position, NumberByDigits, NumberByValue
 bool ApplySortCommand(int itemClass, TSortCommand command);
 
 // ---------------------------------------------------------------------------------------
-// What the window asks of the view of a page, beyond the window glue's IView.
-class IPageCommands {
- public:
-  virtual ~IPageCommands() = default;
-  // New, Edit, Duplicate or Save; false when the view did nothing (the window beeps).
-  virtual bool HandleCommand(char letter) = 0;
-  // The view edits: its Cancel; false when it did not edit.
-  virtual bool CancelEdit() { return false; }
-  // The view's print (menu "Drucken ..."); false when the view has none.
-  virtual bool Print() { return false; }
-  // Repaints its record list (after the window was covered).
-  virtual void RepaintList() {}
-};
-
-inline constexpr int kMainPageCount = 13;
-void RegisterPageCommands(int page, IPageCommands* commands);
-void UnregisterPageCommands(int page, IPageCommands* commands);
-IPageCommands* PageCommandsOf(int page);
-
-// Makes the view of a page inside `page` (the tab's widget) and registers it (RegisterView
-// of the window glue, RegisterPageCommands). Registered by the unit of the view.
-using TViewFactory = std::function<void(QWidget* page)>;
-void RegisterViewFactory(int page, TViewFactory factory);
-const TViewFactory& ViewFactoryOf(int page);
+// Commands of other units.
 
 // The work of a menu command that lives in another unit, installed by the command's name
 // (the menu item's name, e.g. "ImportKWD1"). The window runs the command's gates first.
 using TMenuCommand = std::function<void()>;
 void InstallMenuCommand(const std::string& name, TMenuCommand command);
 const TMenuCommand& MenuCommandOf(const std::string& name);
+// The names of every installed command, in name order.
+std::vector<std::string> InstalledMenuCommandNames();
 
 // Prints a locker-key receipt (kind 2 issued, 3 returned) for a person, by the user, on the
 // date, with the count and the key's identifier; installed by the receipts unit.
@@ -207,5 +182,6 @@ void SetPrintPreview(bool on, bool store);
 // The flag alone (the main window's setter).
 void SetPrintPreviewFlag(bool on);
 
-// Forgets every factory, view command and installed command, and the print settings (tests).
+// Forgets every installed command and printer, the view registry and the print settings
+// (tests).
 void ResetMainFormRegistries();

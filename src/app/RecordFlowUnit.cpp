@@ -1,9 +1,14 @@
 #include "app/RecordFlowUnit.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "app/UnitTR100Win.h"
 #include "basic/MsgDlgUnit.h"
+#include "basic/SLUnit.h"
 #include "data/HistoryUnit.h"
 #include "data/MiniDBUnit.h"
+#include "data/StoreWriteUnit.h"
 #include "data/UserRights.h"
 
 namespace {
@@ -18,7 +23,28 @@ std::string NameForDeletion(TMiniDB& db, int32_t id) {
 
 bool RecordGone(TMiniDB& db, int32_t id) { return !db.HasRecord(id) || !db.IsValid(id); }
 
+void AddUnique(std::vector<int32_t>& ids, int32_t id) {
+  if (id > 0 && std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+}
+
 }  // namespace
+
+std::vector<int32_t> RecordsTouchedByDelete(TMiniDB& db, int32_t id) {
+  std::vector<int32_t> ids{id};
+  if (!db.HasRecord(id)) return ids;
+  TQStringList fields;
+  fields.SetCommaText(db.GetRecordText(id));
+  for (const TStringItem& item : fields.Items()) {
+    const std::string_view field = item.text;
+    const size_t equals = field.find('=');
+    int kind = 0;
+    if (equals == std::string_view::npos || !IsLinkField(field.substr(0, equals), kind)) continue;
+    TItemList linked;
+    db.GetLinks(id, kind, linked);
+    for (int32_t i = 0; i < linked.Count(); ++i) AddUnique(ids, linked.Get(i));
+  }
+  return ids;
+}
 
 TRecordFlow::TRecordFlow(IRecordFlowView& view) : view_(view) {}
 
@@ -40,6 +66,8 @@ void TRecordFlow::Delete() {
   if (AskYesNo("\"" + NameForDeletion(*db, id) + "\" wirklich l\xF6schen?") != mrYes) return;
 
   // Lock the record on the freshest data; the checks above ran on what the view showed.
+  // Under the lock nobody else changes the record while the view checks again (which may
+  // tell or ask the user: no write is alive yet).
   int ticket = -1;
   if (!db->Reserve(ticket)) {
     ShowLockFailed();
@@ -58,12 +86,34 @@ void TRecordFlow::Delete() {
     db->UnlockItem(id);
     return;
   }
+
+  // One write: the view's own changes, the record marked deleted, its links gone on both
+  // sides; saved together or taken back together.
   const int cls = db->GetClass(id);
   const std::string name = NameForDeletion(*db, id);
-  const bool deleted = db->MarkDeleted(id);
-  if (deleted) HistoryDel(cls, id, name);
+  std::string blocking;
+  bool deleted = false;
+  {
+    // The linked records as the reread store has them, under the same check.
+    TStoreWrite write(*db, {id});
+    if (write.Ok() && write.Include(RecordsTouchedByDelete(*db, id)) && !RecordGone(*db, id) &&
+        view_.BeforeDelete(write, id) && db->MarkDeleted(id))
+      deleted = write.Commit();
+    // Refused by another station (before the change or inside the hook): named below, once
+    // the reservation is given back.
+    if (!deleted && (!write.Ok() || !write.Blocking().empty()))
+      blocking = write.Blocking().empty() ? "*" : write.Blocking();
+  }
   db->UnlockItem(id);
+  if (!blocking.empty()) {
+    if (blocking == "*")
+      ShowLockFailed();
+    else
+      db->ShowLockedMessage(blocking, true);
+    return;
+  }
   if (!deleted) return;
+  HistoryDel(cls, id, name);
   view_.ClearDisplay();
   if (RefreshAll) RefreshAll();
   else RefreshAllFrames();

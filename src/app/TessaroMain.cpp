@@ -14,7 +14,7 @@
 
 #include "app/LoginUnit.h"
 #include "app/MainFormUnit.h"
-#include "app/TextSettingsUnit.h"
+#include "app/SigFormUnit.h"
 #include "app/Unit1.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -37,15 +37,12 @@
 #include "data/SigDBUnit.h"
 #include "data/StockUnit.h"
 #include "data/UserRights.h"
-#include "output/PrintProcsUnit.h"
 #include "output/PrintUnit.h"
-#include "output/RtfEditorUnit.h"
 #include "platform/PlatformFiles.h"
 #include "platform/ProcessPriority.h"
 
 namespace {
 
-bool gTerminated = false;
 std::unique_ptr<TChannelListener> gInstanceMarker;
 
 constexpr const char* kLanguageFile = "System/Tessaro.lng";
@@ -133,17 +130,6 @@ const TMLStringList* TessaroMainTexts() {
 
 std::string TessaroMainText(int number) { return GetMLText(TessaroMainTexts(), number); }
 
-bool ApplicationTerminated() { return gTerminated; }
-
-void TerminateApplication() {
-  gTerminated = true;
-  QCoreApplication::exit(0);
-}
-
-void ResetApplicationTerminated() { gTerminated = false; }
-
-// ---------------------------------------------------------------------------------------
-
 int WaitAtStart(const TWaitHooks& hooks) {
   std::string value;
   if (FindParam("wait", &value) == 0) return 0;
@@ -205,10 +191,6 @@ std::unique_ptr<TChannelListener> TLocalInstanceChannel::TakeMarker() {
   return std::move(marker_);
 }
 
-int NotifyRunningInstance() { return SendChannelCode(kInstanceChannelName, kCopyDataActivate); }
-
-int NotifyLoader() { return SendChannelCode(kLoaderChannelName, kCopyDataLoaderReady); }
-
 // ---------------------------------------------------------------------------------------
 
 std::string LoadProgramLanguage(const std::string& programDir, const std::string& programFile) {
@@ -254,28 +236,6 @@ bool ApplyTimeTravelSwitch() {
 
 // ---------------------------------------------------------------------------------------
 
-static bool ProgramFileExists(const std::string& file) {
-  TPfInfo info;
-  return PfStat(file, info) == 0 && info.kind == TPfKind::File;
-}
-
-std::string DataPathSettingFor(const std::string& folder, const std::string& programDir) {
-  if (!programDir.empty() && folder.size() >= programDir.size() &&
-      AnsiSameText(folder.substr(0, programDir.size()), programDir))
-    return folder.substr(programDir.size());
-  return folder;
-}
-
-TRestartCommand RestartCommand(const std::string& programDir, const std::string& programFile,
-                               const std::function<bool(const std::string&)>& fileExists) {
-  TRestartCommand command;
-  const std::string loader = programDir + kLoaderFileName;
-  const bool loaderThere = fileExists ? fileExists(loader) : ProgramFileExists(loader);
-  command.program = loaderThere ? loader : programFile;
-  command.args = {"wait:2", "multistart"};
-  return command;
-}
-
 // ---------------------------------------------------------------------------------------
 
 TChannelListener* InstanceMarker() { return gInstanceMarker.get(); }
@@ -288,6 +248,8 @@ void ShutdownProgram() {
   // The record store (saved and its record locks dropped), the locksmith store and the
   // journal of the year; the window usually freed them already, and freeing twice does
   // nothing.
+  // A capture still running is stopped before anything it could write to goes away.
+  ShutdownSignatureCapture();
   ResetLoginState();
   LocksmithStore().Close();
   SignatureDB().CloseJournal();
@@ -338,15 +300,9 @@ int TessaroMain(int argc, char** argv) {
   } else {
     QApplication::setApplicationName("Tessaro");
     QApplication::setApplicationDisplayName("Tessaro");
-    // The print engine breaks a run off when the program ends; the output layer's menu
-    // commands.
-    SetPrintTerminationCheck([] { return ApplicationTerminated(); });
-    InstallMenuCommand("RTFEditor1", [] { EditRtfText(MainFormText(31), "", false); });
-    // Receipts: the templates beside the program, the print settings dialog and the
-    // locker-key receipt.
+    // The receipt templates named beside the program; a client's own follow when its data
+    // is opened.
     LoadTextSettings(kSettingsProgramLevel);
-    InstallMenuCommand("SettingsText1", [] { ShowTextSettings(0); });
-    InstallLockerReceiptPrinter(PrintLockerReceipt);
     form = std::make_unique<TTessaroForm>();
     interaction.SetMainWindow(form.get());
     // From here on the window answers a second start.

@@ -1,10 +1,13 @@
 #pragma once
 // The program's main block: the fixed order in which the one process of Tessaro comes up,
 // refuses a second start, loads its language, applies the time-travel switch, creates the
-// main window and runs the message loop; the order of the shutdown after it; and the
-// messages between the program's processes (a second start asks the running window to come
-// to the front; the window tells the start-up loader to close its splash) and the restart
-// through the loader.
+// main window and runs the message loop; the order of the shutdown after it.
+//
+// Ending the application and the messages between the program's processes are
+// AppControlUnit's, the restart through the loader TessaroRestart's: the window and the
+// login call them without this unit, which makes the window. What the program is built
+// with (views, commands, printers, imports) is installed by the composition root
+// (program/ProgramRoot.h) before this main block runs.
 //
 // Single thread. Every wait keeps the event queue served.
 
@@ -13,22 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "app/AppControlUnit.h"
+#include "app/TessaroRestart.h"
+
 class TChannelListener;
 class TMLStringList;
 
 // The unit's message table (group "Tessaro").
 const TMLStringList* TessaroMainTexts();
 std::string TessaroMainText(int number);
-
-// ---------------------------------------------------------------------------------------
-// Terminating.
-
-// True once the application was told to end (TerminateApplication or a termination signal).
-bool ApplicationTerminated();
-// Tells the application to end: the message loop ends, or is not entered.
-void TerminateApplication();
-// Back to "not told" (tests).
-void ResetApplicationTerminated();
 
 // ---------------------------------------------------------------------------------------
 // The switch "wait".
@@ -91,11 +87,6 @@ class TLocalInstanceChannel : public IInstanceChannel {
   std::unique_ptr<TChannelListener> marker_;
 };
 
-// Sends code 2 to the running instance's window and returns its answer (0: none answered).
-int NotifyRunningInstance();
-// Sends code 1 to the start-up loader when one runs and returns its answer; 0 and nothing
-// done when none runs. Sending it more than once is harmless.
-int NotifyLoader();
 
 // ---------------------------------------------------------------------------------------
 // Language and time travel.
@@ -115,42 +106,6 @@ bool ApplyTimeTravelSwitch();
 // The time-travel date of a switch value; false when it names no date-time of the years
 // 1900 to 9999.
 bool ParseTimeTravelDate(const std::string& value, double& dateTime);
-
-// ---------------------------------------------------------------------------------------
-// Restart through the loader.
-
-// The loader's file name beside the program.
-inline constexpr const char* kLoaderFileName = "Start";
-
-// The folder as the setting "DataPath" stores it: without the program folder in front when
-// it lies inside it (compared ignoring case over the program folder's length), else as is.
-std::string DataPathSettingFor(const std::string& folder, const std::string& programDir);
-
-struct TRestartCommand {
-  std::string program;
-  std::vector<std::string> args;
-};
-// The loader beside the program, or the program file itself when the loader is missing,
-// with "wait:2" and "multistart" (no switch of the running instance is passed on).
-TRestartCommand RestartCommand(const std::string& programDir, const std::string& programFile,
-                               const std::function<bool(const std::string&)>& fileExists = {});
-
-// What the restart needs of the world; empty members take the real thing.
-struct TRestartHooks {
-  // Starts the program without waiting; true when it started.
-  std::function<bool(const std::string& program, const std::vector<std::string>& args)> start;
-  std::function<bool(const std::string& file)> fileExists;
-  // Tells the application to end.
-  std::function<void()> terminate;
-};
-
-// Stores a new data folder as the program-level setting "DataPath" and restarts the program
-// through the loader, then tells this instance to end (its closing makes no automatic
-// backup). When the setting cannot be written
-// (also in read-only or time-travel mode, where nothing is written) or the new process does
-// not start, the message of ShowRestartFailed is shown, the setting keeps its old value and
-// this instance keeps running: false then.
-bool SwitchDataPathAndRestart(const std::string& folder, const TRestartHooks& hooks = {});
 
 // ---------------------------------------------------------------------------------------
 // The main block.

@@ -1,5 +1,6 @@
-#include "app/TessaroMain.h"
+#include "app/TessaroRestart.h"
 
+#include "app/AppControlUnit.h"
 #include "app/BackupUnit.h"
 #include "app/UnitTR100Win.h"
 #include "basic/IndirectRunUnit.h"
@@ -8,6 +9,7 @@
 #include "basic/UserInteraction.h"
 #include "data/IniUnit.h"
 #include "data/MandantUnit.h"
+#include "platform/PlatformFiles.h"
 
 namespace {
 
@@ -21,7 +23,29 @@ std::string StoredProgramSetting(const std::string& name) {
   return lines.Value(name);
 }
 
+bool ProgramFileExists(const std::string& file) {
+  TPfInfo info;
+  return PfStat(file, info) == 0 && info.kind == TPfKind::File;
+}
+
 }  // namespace
+
+std::string DataPathSettingFor(const std::string& folder, const std::string& programDir) {
+  if (!programDir.empty() && folder.size() >= programDir.size() &&
+      AnsiSameText(folder.substr(0, programDir.size()), programDir))
+    return folder.substr(programDir.size());
+  return folder;
+}
+
+TRestartCommand RestartCommand(const std::string& programDir, const std::string& programFile,
+                               const std::function<bool(const std::string&)>& fileExists) {
+  TRestartCommand command;
+  const std::string loader = programDir + kLoaderFileName;
+  const bool loaderThere = fileExists ? fileExists(loader) : ProgramFileExists(loader);
+  command.program = loaderThere ? loader : programFile;
+  command.args = {"wait:2", "multistart"};
+  return command;
+}
 
 bool SwitchDataPathAndRestart(const std::string& folder, const TRestartHooks& hooks) {
   const TMandantState& state = MandantState();

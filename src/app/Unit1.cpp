@@ -22,11 +22,14 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/AppControlUnit.h"
 #include "app/BackupRequesterUnit.h"
 #include "app/BackupUnit.h"
+#include "app/CommandNames.h"
 #include "app/FrameLoginUnit.h"
 #include "app/MouseEventsUnit.h"
-#include "app/TessaroMain.h"
+#include "app/SigFormUnit.h"
+#include "app/TessaroRestart.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -93,10 +96,10 @@ const TMLStringList* MainFormTexts() {
 
 // Tab captions in page order; pages 1, 3, 5, 7 and 11 follow the language's entity
 // captions (SetPageCaptions).
-const char* const kPageCaptions[kMainPageCount] = {
+const char* const kPageCaptions[kPageCount] = {
     "Login", "Geb\xE4ude", "T\xFCren", "Zylinder", "Gruppen", "Schl\xFCssel", "Schr\xE4nke",
     "Mitarbeiter", "\xDC" "bergabe", "Fristen", "Protokoll", "Benutzer", "Hilfe"};
-const char* const kSheetNames[kMainPageCount] = {
+const char* const kSheetNames[kPageCount] = {
     "LoginSheet",    "BuildingsSheet", "DoorsSheet",   "CylsSheet",    "GroupsSheet",
     "KeysSheet",     "CabinetSheet",   "PersonsSheet", "TransferSheet", "LimitsSheet",
     "HistorySheet",  "UsersSheet",     "HelpSheet"};
@@ -148,9 +151,11 @@ struct TViewEntry {
   int page;
 };
 constexpr TViewEntry kViewEntries[] = {
-    {"ViewBuildings1", pgBuildings}, {"ViewDoors1", pgDoors},       {"ViewCylinders1", pgCylinders},
-    {"ViewGroups1", pgGroups},       {"ViewCabinets1", pgCabinets}, {"ViewTransfer1", pgIssueReturn},
-    {"ViewLimits1", pgLimits},       {"ViewHistory1", pgHistory},   {"ViewUsers1", pgUsers}};
+    {kMenuViewBuildings1, pgBuildings}, {kMenuViewDoors1, pgDoors},
+    {kMenuViewCylinders1, pgCylinders}, {kMenuViewGroups1, pgGroups},
+    {kMenuViewCabinets1, pgCabinets},   {kMenuViewTransfer1, pgIssueReturn},
+    {kMenuViewLimits1, pgLimits},       {kMenuViewHistory1, pgHistory},
+    {kMenuViewUsers1, pgUsers}};
 
 }  // namespace
 
@@ -203,7 +208,7 @@ void TTessaroForm::CreatePages() {
 
   PageControl = new QTabWidget(central);
   PageControl->setObjectName("PageControl");
-  for (int page = 0; page < kMainPageCount; ++page) {
+  for (int page = 0; page < kPageCount; ++page) {
     auto* sheet = new QWidget;
     sheet->setObjectName(kSheetNames[page]);
     auto* layout = new QVBoxLayout(sheet);
@@ -242,7 +247,7 @@ void TTessaroForm::FormCreate() {
   MainMenu1->setVisible(false);
   WinGlue().MainWindow = this;
   WinGlue().PageControl = PageControl;
-  WinGlue().CreateView = [this](int page) { EnsureLazyFrame(page); };
+  SetViewCreator([this](int page) { EnsureLazyFrame(page); });
   InstallPrintPreviewSetter([this](bool on, bool store) { SetPrintPreview(on, store); });
   LoginState().Host = this;
   RegWriteString(false, "Exec", CommandLine().OriginExeName);
@@ -318,9 +323,8 @@ void TTessaroForm::FormDestroy() {
   HistoryFlush();
   TWinGlue& glue = WinGlue();
   if (glue.MainWindow == this) {
-    glue.CreateView = nullptr;
     InstallPrintPreviewSetter(nullptr);
-    for (int page = 0; page < kPageCount; ++page) glue.Views[page] = nullptr;
+    ForgetViews();
   }
 }
 
@@ -464,13 +468,13 @@ void TTessaroForm::KeysSheetShow() {
 
 void TTessaroForm::TransferSheetShow() {
   // The issue-and-return view makes its own help web view when it is first shown.
-  if (const TMenuCommand& show = MenuCommandOf("TransferSheetShow")) show();
+  if (const TMenuCommand& show = MenuCommandOf(kHookTransferSheetShow)) show();
 }
 
 void TTessaroForm::TransferSheetEnter() {
   // The persons or users view hands over the party it was choosing for the pending
   // transfer; that handover belongs to the issue-and-return view's unit.
-  if (const TMenuCommand& enter = MenuCommandOf("TransferSheetEnter")) enter();
+  if (const TMenuCommand& enter = MenuCommandOf(kHookTransferSheetEnter)) enter();
 }
 
 void TTessaroForm::HelpSheetShow() { CreateHelpBrowser(); }
@@ -513,7 +517,7 @@ void TTessaroForm::LayoutFrame() {
                                l.rightImage.height);
   BottomColorPanel->lower();
   PageControl->raise();
-  if (const TMenuCommand& tour = MenuCommandOf("PlaceTourPanel")) tour();
+  if (const TMenuCommand& tour = MenuCommandOf(kHookPlaceTourPanel)) tour();
 }
 
 void TTessaroForm::ApplyWindowState(const std::string& text) {
@@ -599,12 +603,13 @@ void TTessaroForm::SetLanguage(const std::string& requested) {
   const std::string second = AnsiSameText(code, "HU") ? "DE" : "EN";
   if (!AnsiSameText(code, ml.CurrentLanguage()) && ml.IsLanguageLoaded(code))
     SwitchLanguage(ml.CurrentLanguage(), code, second);
+  SetPadLanguage(ml.CurrentLanguage());
   SetPageCaptions();
   WinGlue().HelpFolder =
       HelpFolderFor(ProgramDir(), tMLSystem::AliasOf(ml.CurrentLanguage()),
                     tMLSystem::AliasOf(second), FolderThere);
   if (FrameLogin) FrameLogin->update();
-  for (int page = 0; page < kMainPageCount; ++page)
+  for (int page = 0; page < kPageCount; ++page)
     if (IView* view = ViewOf(page)) view->TermsChanged();
 }
 
@@ -614,10 +619,10 @@ void TTessaroForm::SetPageCaptions() {
   PageControl->setTabText(pgKeys, ToQString(KeysCaption()));
   PageControl->setTabText(pgPersons, ToQString(PersonTerm()));
   PageControl->setTabText(pgUsers, ToQString(UsersCaption()));
-  if (QAction* a = MenuItem("ViewBuildings1")) a->setText(ToQString(BuildingsCaption()));
-  if (QAction* a = MenuItem("ViewCylinders1")) a->setText(ToQString(CylindersCaption()));
-  if (QAction* a = MenuItem("ViewUsers1")) a->setText(ToQString(UsersCaption()));
-  if (QAction* a = MenuItem("Users1")) a->setText(ToQString(UsersCaption() + " ..."));
+  if (QAction* a = MenuItem(kMenuViewBuildings1)) a->setText(ToQString(BuildingsCaption()));
+  if (QAction* a = MenuItem(kMenuViewCylinders1)) a->setText(ToQString(CylindersCaption()));
+  if (QAction* a = MenuItem(kMenuViewUsers1)) a->setText(ToQString(UsersCaption()));
+  if (QAction* a = MenuItem(kMenuUsers1)) a->setText(ToQString(UsersCaption() + " ..."));
 }
 
 void TTessaroForm::LanguageMenuClick(const std::string& code) {
@@ -650,7 +655,7 @@ void TTessaroForm::Dup1Click() {
 
 void TTessaroForm::SetPrintPreview(bool on, bool store) {
   SetPrintPreviewFlag(on);
-  if (QAction* a = MenuItem("PrintPreview1")) a->setChecked(on);
+  if (QAction* a = MenuItem(kMenuPrintPreview1)) a->setChecked(on);
   if (!store) return;
   TMiniDB* db = GlueDB();
   const int32_t user = Session().CurrentUserId;
@@ -696,69 +701,69 @@ void TTessaroForm::CreateMenus() {
 
   // "Datei"
   QMenu* file = addMenu(MainMenu1, "File1", "Datei");
-  AddCommand(file, "SelDBFile1", "Datenbank ausw\xE4hlen ...", "", AnyTime(), nullptr);
-  AddCommand(file, "BackupNow1", "Datensicherung durchf\xFChren", "", AnyTime(), &F::BackupNow1Click);
-  AddCommand(file, "Sandbox1", "Sandkasten ...", "", LoggedInOnly(), &F::Sandbox1Click);
+  AddCommand(file, kMenuSelDBFile1, "Datenbank ausw\xE4hlen ...", "", AnyTime(), nullptr);
+  AddCommand(file, kMenuBackupNow1, "Datensicherung durchf\xFChren", "", AnyTime(), &F::BackupNow1Click);
+  AddCommand(file, kMenuSandbox1, "Sandkasten ...", "", LoggedInOnly(), &F::Sandbox1Click);
   file->addSeparator();
   QMenu* import = addMenu(file, "Import1", "Importieren ...");
-  AddCommand(import, "ImportKWD1", "KWD-Datei importieren ...", "", Rights({rtBuildings, rtKeys}, true), nullptr);
-  AddCommand(import, "ImportXML1", "XML-Datei importieren ...", "", Rights({rtBuildings, rtKeys}, true), nullptr);
-  AddCommand(import, "ImportPlan1", "Excel-Schlie\xDF" "plan importieren ...", "", Rights({rtBuildings, rtKeys}, true), nullptr);
-  AddCommand(import, "ImportBigKey1", "Big-Key importieren ...", "", LoggedInOnly(), nullptr)->setVisible(false);
-  AddCommand(import, "ImportKeys1", "Schl\xFCssel importieren ...", "", Rights({rtKeys}), nullptr);
-  AddCommand(import, "ImportPersons1", "Personen importieren ...", "", Rights({rtPersons}), nullptr);
-  AddCommand(import, "ImportDoors1", "T\xFCren importieren ...", "", Rights({rtDoors}), nullptr);
-  AddCommand(import, "ImportNew1", "Individueller Import ...", "", Rights({rtBuildings}, true), nullptr);
+  AddCommand(import, kMenuImportKWD1, "KWD-Datei importieren ...", "", Rights({rtBuildings, rtKeys}, true), nullptr);
+  AddCommand(import, kMenuImportXML1, "XML-Datei importieren ...", "", Rights({rtBuildings, rtKeys}, true), nullptr);
+  AddCommand(import, kMenuImportPlan1, "Excel-Schlie\xDF" "plan importieren ...", "", Rights({rtBuildings, rtKeys}, true), nullptr);
+  AddCommand(import, kMenuImportBigKey1, "Big-Key importieren ...", "", LoggedInOnly(), nullptr)->setVisible(false);
+  AddCommand(import, kMenuImportKeys1, "Schl\xFCssel importieren ...", "", Rights({rtKeys}), nullptr);
+  AddCommand(import, kMenuImportPersons1, "Personen importieren ...", "", Rights({rtPersons}), nullptr);
+  AddCommand(import, kMenuImportDoors1, "T\xFCren importieren ...", "", Rights({rtDoors}), nullptr);
+  AddCommand(import, kMenuImportNew1, "Individueller Import ...", "", Rights({rtBuildings}, true), nullptr);
   import->addSeparator();
-  AddCommand(import, "ImportShowBooking1", "\xC4nderungsprotokolle anzeigen", "", LoggedInOnly(), nullptr);
-  AddCommand(file, "RandomData1", "Daten automatisiert erzeugen ...", "",
+  AddCommand(import, kMenuImportShowBooking1, "\xC4nderungsprotokolle anzeigen", "", LoggedInOnly(), nullptr);
+  AddCommand(file, kMenuRandomData1, "Daten automatisiert erzeugen ...", "",
              Rights({rtBuildings, rtPersons, rtKeys, rtDoors}), nullptr);
-  AddCommand(file, "DBExport1", "Datenbank exportieren ...", "", Rights({rtPrintLists}, true), nullptr);
+  AddCommand(file, kMenuDBExport1, "Datenbank exportieren ...", "", Rights({rtPrintLists}, true), nullptr);
   QMenu* exports = addMenu(file, "Export1", "Exportieren");
-  AddCommand(exports, "ExportDoors1", "T\xFCren exportieren", "", LoggedInOnly(), nullptr);
-  AddCommand(exports, "ExportKeys1", "Schl\xFCssel exportieren", "", LoggedInOnly(), nullptr);
-  AddCommand(exports, "ExportPersons1", "Personen exportieren", "", LoggedInOnly(), nullptr);
+  AddCommand(exports, kMenuExportDoors1, "T\xFCren exportieren", "", LoggedInOnly(), nullptr);
+  AddCommand(exports, kMenuExportKeys1, "Schl\xFCssel exportieren", "", LoggedInOnly(), nullptr);
+  AddCommand(exports, kMenuExportPersons1, "Personen exportieren", "", LoggedInOnly(), nullptr);
   file->addSeparator();
-  AddCommand(file, "Print1", "Drucken ...", "Ctrl+P", LoggedInOnly(), &F::Print1Click);
+  AddCommand(file, kMenuPrint1, "Drucken ...", "Ctrl+P", LoggedInOnly(), &F::Print1Click);
   file->addSeparator();
-  AddCommand(file, "Logout1", "Logout", "F10", AnyTime(), &F::Logout1Click);
-  AddCommand(file, "FileClosePgm", "Programm beenden", "", AnyTime(), &F::FileClosePgmClick);
+  AddCommand(file, kMenuLogout1, "Logout", "F10", AnyTime(), &F::Logout1Click);
+  AddCommand(file, kMenuFileClosePgm, "Programm beenden", "", AnyTime(), &F::FileClosePgmClick);
 
   // "Bearbeiten"
   QMenu* edit = addMenu(MainMenu1, "Edit1", "Bearbeiten");
   // The record commands check the login themselves: before it they do nothing at all.
-  AddCommand(edit, "New1", "Neu", "Ctrl+N", AnyTime(), &F::New1Click);
-  AddCommand(edit, "Ed1", "\xC4ndern", "Ctrl+E", AnyTime(), &F::Ed1Click);
-  AddCommand(edit, "Dup1", "Duplizieren", "Ctrl+D", AnyTime(), &F::Dup1Click);
-  AddCommand(edit, "Save1", "Speichern", "Ctrl+S", AnyTime(), &F::Save1Click);
+  AddCommand(edit, kMenuNew1, "Neu", "Ctrl+N", AnyTime(), &F::New1Click);
+  AddCommand(edit, kMenuEd1, "\xC4ndern", "Ctrl+E", AnyTime(), &F::Ed1Click);
+  AddCommand(edit, kMenuDup1, "Duplizieren", "Ctrl+D", AnyTime(), &F::Dup1Click);
+  AddCommand(edit, kMenuSave1, "Speichern", "Ctrl+S", AnyTime(), &F::Save1Click);
   edit->addSeparator();
-  AddCommand(edit, "NewBunch1", "Neues Schl\xFCsselbund", "", LoggedInOnly(), &F::NewBunch1Click);
+  AddCommand(edit, kMenuNewBunch1, "Neues Schl\xFCsselbund", "", LoggedInOnly(), &F::NewBunch1Click);
   QAction* cylSeparator = edit->addSeparator();
   cylSeparator->setObjectName("defectCylSep");
-  AddCommand(edit, "defectCyl1", "Zylinder ausmustern ...", "", LoggedInOnly(), nullptr);
+  AddCommand(edit, kMenuDefectCyl1, "Zylinder ausmustern ...", "", LoggedInOnly(), nullptr);
   edit->addSeparator();
-  AddCommand(edit, "Seek1", "erweiterte Suche ...", "Ctrl+F", LoggedInOnly(), nullptr);
-  AddCommand(edit, "Mem1", "Datensatz merken", "Ctrl+M", AnyTime(), nullptr);
-  AddCommand(edit, "Relations1", "Beziehungen ...", "", LoggedInOnly(), nullptr);
-  AddCommand(edit, "MassRename1", "Massenumbenennung ...", "", NoPending(), nullptr);
+  AddCommand(edit, kMenuSeek1, "erweiterte Suche ...", "Ctrl+F", LoggedInOnly(), nullptr);
+  AddCommand(edit, kMenuMem1, "Datensatz merken", "Ctrl+M", AnyTime(), nullptr);
+  AddCommand(edit, kMenuRelations1, "Beziehungen ...", "", LoggedInOnly(), nullptr);
+  AddCommand(edit, kMenuMassRename1, "Massenumbenennung ...", "", NoPending(), nullptr);
   edit->addSeparator();
-  AddCommand(edit, "Keysystems1", "Schlie\xDF" "anlagen ...", "", LoggedInOnly(), nullptr);
-  AddCommand(edit, "Users1", "Benutzer ...", "", LoggedInOnly(), &F::Users1Click);
-  AddCommand(edit, "SettingsText1", "Ausdrucke konfigurieren ...", "", Rights({rtPrintConfig}), nullptr);
-  AddCommand(edit, "Settings1", "Einstellungen ...", "", Rights({rtSettings}), nullptr);
+  AddCommand(edit, kMenuKeysystems1, "Schlie\xDF" "anlagen ...", "", LoggedInOnly(), nullptr);
+  AddCommand(edit, kMenuUsers1, "Benutzer ...", "", LoggedInOnly(), &F::Users1Click);
+  AddCommand(edit, kMenuSettingsText1, "Ausdrucke konfigurieren ...", "", Rights({rtPrintConfig}), nullptr);
+  AddCommand(edit, kMenuSettings1, "Einstellungen ...", "", Rights({rtSettings}), nullptr);
 
   // "Übergabe"
   QMenu* transfer = addMenu(MainMenu1, "Transfer1", "\xDC" "bergabe");
-  AddCommand(transfer, "Issue1", "Schl\xFCsselausgabe", "", LoggedInOnly(), &F::Issue1Click);
-  AddCommand(transfer, "SpindIssue1", "Spindschl\xFCssel ausgeben (Personal-Nr. als Schl\xFCssel)", "",
+  AddCommand(transfer, kMenuIssue1, "Schl\xFCsselausgabe", "", LoggedInOnly(), &F::Issue1Click);
+  AddCommand(transfer, kMenuSpindIssue1, "Spindschl\xFCssel ausgeben (Personal-Nr. als Schl\xFCssel)", "",
              LoggedInOnly(), &F::SpindIssue1Click);
-  AddCommand(transfer, "SpindReturn1", "Spindschl\xFCssel R\xFC" "cknahme", "", LoggedInOnly(),
+  AddCommand(transfer, kMenuSpindReturn1, "Spindschl\xFCssel R\xFC" "cknahme", "", LoggedInOnly(),
              &F::SpindReturn1Click);
   transfer->addSeparator();
-  AddCommand(transfer, "KeyBox1", "Bestandsliste ...", "F6", LoggedInOnly(), nullptr);
-  AddCommand(transfer, "Plan1", "Schlie\xDF" "plan ...", "F7", LoggedInOnly(), nullptr);
-  AddCommand(transfer, "Navigation1", "Navigation", "F9", LoggedInOnly(), nullptr);
-  AddCommand(transfer, "ChangeLog1", "Detailliertes Bearbeitungsprotokoll ...", "", AnyTime(), nullptr);
+  AddCommand(transfer, kMenuKeyBox1, "Bestandsliste ...", "F6", LoggedInOnly(), nullptr);
+  AddCommand(transfer, kMenuPlan1, "Schlie\xDF" "plan ...", "F7", LoggedInOnly(), nullptr);
+  AddCommand(transfer, kMenuNavigation1, "Navigation", "F9", LoggedInOnly(), nullptr);
+  AddCommand(transfer, kMenuChangeLog1, "Detailliertes Bearbeitungsprotokoll ...", "", AnyTime(), nullptr);
 
   // "Ansicht"
   QMenu* view = addMenu(MainMenu1, "View1", "Ansicht");
@@ -770,47 +775,47 @@ void TTessaroForm::CreateMenus() {
   }
   view->addSeparator();
   QMenu* sort = addMenu(view, "Sort1", "Sortierung");
-  AddCommand(sort, "SortName1", "nach Bezeichnung", "", LoggedInOnly(), &F::SortName1Click)->setCheckable(true);
-  AddCommand(sort, "SortLock1", "nach Schlie\xDF" "ung", "", LoggedInOnly(), &F::SortLock1Click)->setCheckable(true);
-  AddCommand(sort, "SortPos1", "nach Position", "", LoggedInOnly(), &F::SortPos1Click)->setCheckable(true);
+  AddCommand(sort, kMenuSortName1, "nach Bezeichnung", "", LoggedInOnly(), &F::SortName1Click)->setCheckable(true);
+  AddCommand(sort, kMenuSortLock1, "nach Schlie\xDF" "ung", "", LoggedInOnly(), &F::SortLock1Click)->setCheckable(true);
+  AddCommand(sort, kMenuSortPos1, "nach Position", "", LoggedInOnly(), &F::SortPos1Click)->setCheckable(true);
   sort->addSeparator();
-  AddCommand(sort, "SortNotAdjust1", "nach Ziffernfolge  1, 10, 11, 2, 3", "", LoggedInOnly(),
+  AddCommand(sort, kMenuSortNotAdjust1, "nach Ziffernfolge  1, 10, 11, 2, 3", "", LoggedInOnly(),
              &F::SortNotAdjust1Click)->setCheckable(true);
-  AddCommand(sort, "SortAdjust1", "nach Zahlenwert   1, 2, 3, 10, 11", "", LoggedInOnly(),
+  AddCommand(sort, kMenuSortAdjust1, "nach Zahlenwert   1, 2, 3, 10, 11", "", LoggedInOnly(),
              &F::SortAdjust1Click)->setCheckable(true);
-  AddCommand(view, "PrintPreview1", "Druckvorschau", "", AnyTime(), &F::PrintPreview1Click)->setCheckable(true);
-  AddCommand(view, "Refresh1", "Aktualisieren (Netzwerk)", "F5", AnyTime(), &F::Refresh1Click);
-  AddCommand(view, "ShowMem1", "Gemerkte Datens\xE4tze", "", LoggedInOnly(), nullptr);
-  AddCommand(view, "Relations2", "Beziehungen ...", "", LoggedInOnly(), nullptr);
+  AddCommand(view, kMenuPrintPreview1, "Druckvorschau", "", AnyTime(), &F::PrintPreview1Click)->setCheckable(true);
+  AddCommand(view, kMenuRefresh1, "Aktualisieren (Netzwerk)", "F5", AnyTime(), &F::Refresh1Click);
+  AddCommand(view, kMenuShowMem1, "Gemerkte Datens\xE4tze", "", LoggedInOnly(), nullptr);
+  AddCommand(view, kMenuRelations2, "Beziehungen ...", "", LoggedInOnly(), nullptr);
   view->addSeparator();
-  AddCommand(view, "SmallWinSize1", "Fenster verkleinern", "", AnyTime(), &F::SmallWinSize1Click);
-  AddCommand(view, "OptWinSize1", "Optimale Gr\xF6\xDF" "e", "", AnyTime(), &F::OptWinSize1Click);
-  AddCommand(view, "WinForeground1", "Fenster immer im Vordergrund", "", AnyTime(),
+  AddCommand(view, kMenuSmallWinSize1, "Fenster verkleinern", "", AnyTime(), &F::SmallWinSize1Click);
+  AddCommand(view, kMenuOptWinSize1, "Optimale Gr\xF6\xDF" "e", "", AnyTime(), &F::OptWinSize1Click);
+  AddCommand(view, kMenuWinForeground1, "Fenster immer im Vordergrund", "", AnyTime(),
              &F::WinForeground1Click)->setCheckable(true);
-  AddCommand(view, "Screenshot1", "Screenshot speichern/senden ...", "", AnyTime(), nullptr);
-  AddCommand(view, "RTFEditor1", "Formular-Editor ...", "", LoggedInOnly(), nullptr)->setVisible(false);
+  AddCommand(view, kMenuScreenshot1, "Screenshot speichern/senden ...", "", AnyTime(), nullptr);
+  AddCommand(view, kMenuRTFEditor1, "Formular-Editor ...", "", LoggedInOnly(), nullptr)->setVisible(false);
 
   // The languages.
   Language1 = addMenu(MainMenu1, "Language1", "Sprache");
 
   // The demo menu.
   QMenu* demo = addMenu(MainMenu1, "Bestellen1", "Demo");
-  AddCommand(demo, "useDemoData1", "Demo-Datenbank verwenden", "", AnyTime(), &F::useDemoData1Click)->setCheckable(true);
-  AddCommand(demo, "useOwnData1", "Eigene Datenbank verwenden", "", AnyTime(), &F::useOwnData1Click)->setCheckable(true);
-  AddCommand(demo, "RandomDataDemo1", "Daten automatisiert erzeugen ...", "",
+  AddCommand(demo, kMenuUseDemoData1, "Demo-Datenbank verwenden", "", AnyTime(), &F::useDemoData1Click)->setCheckable(true);
+  AddCommand(demo, kMenuUseOwnData1, "Eigene Datenbank verwenden", "", AnyTime(), &F::useOwnData1Click)->setCheckable(true);
+  AddCommand(demo, kMenuRandomDataDemo1, "Daten automatisiert erzeugen ...", "",
              Rights({rtBuildings, rtPersons, rtKeys, rtDoors}), nullptr);
-  AddCommand(demo, "DeleteDemoData1", "Demo-Daten l\xF6schen", "", AnyTime(), nullptr)->setVisible(false);
-  AddCommand(demo, "LoadUpdate1", "Update laden", "", AnyTime(), nullptr)->setVisible(false);
+  AddCommand(demo, kMenuDeleteDemoData1, "Demo-Daten l\xF6schen", "", AnyTime(), nullptr)->setVisible(false);
+  AddCommand(demo, kMenuLoadUpdate1, "Update laden", "", AnyTime(), nullptr)->setVisible(false);
   demo->menuAction()->setVisible(false);
 
   // "Hilfe"
   QMenu* help = addMenu(MainMenu1, "Help1", "Hilfe");
-  AddCommand(help, "HelpF1", "Hilfe", "F1", LoggedInOnly(), &F::HelpF1Click);
-  AddCommand(help, "TransferHelp1", "Hilfe zur \xDC" "bergabe", "", LoggedInOnly(), &F::TransferHelp1Click);
-  AddCommand(help, "HelpPDF1", "Anleitung als PDF-Datei", "", AnyTime(), &F::HelpPDF1Click);
-  AddCommand(help, "DemoTourStart1", "Demo-Tour starten", "", LoggedInOnly(), nullptr);
+  AddCommand(help, kMenuHelpF1, "Hilfe", "F1", LoggedInOnly(), &F::HelpF1Click);
+  AddCommand(help, kMenuTransferHelp1, "Hilfe zur \xDC" "bergabe", "", LoggedInOnly(), &F::TransferHelp1Click);
+  AddCommand(help, kMenuHelpPDF1, "Anleitung als PDF-Datei", "", AnyTime(), &F::HelpPDF1Click);
+  AddCommand(help, kMenuDemoTourStart1, "Demo-Tour starten", "", LoggedInOnly(), nullptr);
   help->addSeparator();
-  AddCommand(help, "Kontakt1", "Info und Kontakt ...", "F2", AnyTime(), nullptr);
+  AddCommand(help, kMenuKontakt1, "Info und Kontakt ...", "F2", AnyTime(), nullptr);
 
   // Each menu adjusts itself when it opens: which commands have their work, then its own
   // rules on top.
@@ -837,6 +842,21 @@ QAction* TTessaroForm::MenuItem(const std::string& name) const {
 QMenu* TTessaroForm::Menu(const std::string& name) const {
   const auto it = menus_.find(name);
   return it == menus_.end() ? nullptr : it->second;
+}
+
+std::vector<std::string> TTessaroForm::CommandNames() const {
+  std::vector<std::string> names;
+  for (const auto& [name, command] : commands_) names.push_back(name);
+  return names;
+}
+
+bool TTessaroForm::CommandHasOwnWork(const std::string& name) const {
+  const auto it = commands_.find(name);
+  if (it == commands_.end()) return false;
+  if (it->second.handler) return true;
+  for (const TViewEntry& e : kViewEntries)
+    if (name == e.name) return true;
+  return false;
 }
 
 void TTessaroForm::ApplyInstalledCommands() {
@@ -898,27 +918,27 @@ void TTessaroForm::UpdateMenus() {
 void TTessaroForm::File1Click() {
   const TMandantState& state = MandantState();
   const bool timeTravel = state.TimeTravelMode;
-  if (QAction* a = MenuItem("SelDBFile1"))
+  if (QAction* a = MenuItem(kMenuSelDBFile1))
     a->setEnabled(a->isEnabled() && !SandboxNow() && !timeTravel);
-  if (QAction* a = MenuItem("BackupNow1")) a->setEnabled(!timeTravel);
-  if (QAction* a = MenuItem("Sandbox1")) a->setEnabled(!timeTravel);
+  if (QAction* a = MenuItem(kMenuBackupNow1)) a->setEnabled(!timeTravel);
+  if (QAction* a = MenuItem(kMenuSandbox1)) a->setEnabled(!timeTravel);
   if (QMenu* m = Menu("Import1")) m->menuAction()->setEnabled(!timeTravel);
 }
 
 void TTessaroForm::Edit1Click() {
   const int page = PageControl->currentIndex();
-  if (QAction* a = MenuItem("NewBunch1")) {
+  if (QAction* a = MenuItem(kMenuNewBunch1)) {
     a->setVisible(page == pgKeys);
     a->setEnabled(ViewOf(pgKeys) != nullptr);
   }
-  if (QAction* a = MenuItem("MassRename1")) a->setEnabled(a->isEnabled() && page == pgPersons);
-  if (QAction* a = MenuItem("Dup1")) a->setEnabled(PageAllowsDuplicate(page));
+  if (QAction* a = MenuItem(kMenuMassRename1)) a->setEnabled(a->isEnabled() && page == pgPersons);
+  if (QAction* a = MenuItem(kMenuDup1)) a->setEnabled(PageAllowsDuplicate(page));
   const bool timeTravel = MandantState().TimeTravelMode;
-  for (const char* name : {"SettingsText1", "Settings1"})
+  for (const char* name : {kMenuSettingsText1, kMenuSettings1})
     if (QAction* a = MenuItem(name)) a->setEnabled(a->isEnabled() && !timeTravel);
   IView* cylinders = ViewOf(pgCylinders);
   const bool cylVisible = page == pgCylinders && cylinders;
-  if (QAction* a = MenuItem("defectCyl1")) {
+  if (QAction* a = MenuItem(kMenuDefectCyl1)) {
     a->setVisible(cylVisible);
     a->setEnabled(a->isEnabled() && cylinders && cylinders->CurrentItemId() != 0);
   }
@@ -927,7 +947,7 @@ void TTessaroForm::Edit1Click() {
 }
 
 void TTessaroForm::Transfer1Click() {
-  QAction* issue = MenuItem("Issue1");
+  QAction* issue = MenuItem(kMenuIssue1);
   if (!issue) return;
   std::string caption = MainFormText(43);
   IView* keys = ViewOf(pgKeys);
@@ -941,7 +961,7 @@ void TTessaroForm::Transfer1Click() {
 
 void TTessaroForm::View1Click() {
   for (const auto& [page, action] : viewEntries_) action->setChecked(PageControl->isTabVisible(page));
-  if (QAction* a = MenuItem("PrintPreview1")) a->setChecked(PrintPreviewEnabled());
+  if (QAction* a = MenuItem(kMenuPrintPreview1)) a->setChecked(PrintPreviewEnabled());
 }
 
 void TTessaroForm::Sort1Click() {
@@ -953,12 +973,12 @@ void TTessaroForm::Sort1Click() {
       a->setChecked(checked);
     }
   };
-  set("SortNotAdjust1", s.numberEnabled, s.numberEnabled && !s.numberByValue);
-  set("SortAdjust1", s.numberEnabled, s.numberEnabled && s.numberByValue);
-  set("SortName1", s.nameEnabled, s.nameEnabled && s.nameChecked);
-  set("SortLock1", s.closingEnabled, s.closingEnabled && s.closingChecked);
-  set("SortPos1", s.positionEnabled, s.positionEnabled && s.positionChecked);
-  if (QAction* a = MenuItem("SortPos1")) {
+  set(kMenuSortNotAdjust1, s.numberEnabled, s.numberEnabled && !s.numberByValue);
+  set(kMenuSortAdjust1, s.numberEnabled, s.numberEnabled && s.numberByValue);
+  set(kMenuSortName1, s.nameEnabled, s.nameEnabled && s.nameChecked);
+  set(kMenuSortLock1, s.closingEnabled, s.closingEnabled && s.closingChecked);
+  set(kMenuSortPos1, s.positionEnabled, s.positionEnabled && s.positionChecked);
+  if (QAction* a = MenuItem(kMenuSortPos1)) {
     std::string caption = MainFormText(22);
     if (cls == icDoor)
       caption += " (" + ClassCaption(icDoor, false) + ", " + CylinderCaption() + ")";
@@ -972,11 +992,11 @@ void TTessaroForm::Bestellen1Click() {
   std::string root = MandantState().DataRoot;
   while (!root.empty() && root.back() == '/') root.pop_back();
   const std::string last = AnsiLowerCase(root.substr(root.find_last_of('/') + 1));
-  if (QAction* a = MenuItem("useDemoData1")) {
+  if (QAction* a = MenuItem(kMenuUseDemoData1)) {
     a->setChecked(last == "demodata");
     a->setEnabled(last != "demodata");
   }
-  if (QAction* a = MenuItem("useOwnData1")) {
+  if (QAction* a = MenuItem(kMenuUseOwnData1)) {
     a->setChecked(last == "data");
     a->setEnabled(last != "data");
   }
@@ -1109,7 +1129,7 @@ void TTessaroForm::OptWinSize1Click() {
 }
 
 void TTessaroForm::WinForeground1Click() {
-  QAction* a = MenuItem("WinForeground1");
+  QAction* a = MenuItem(kMenuWinForeground1);
   const bool on = !(windowFlags() & Qt::WindowStaysOnTopHint);
   if (on) setWindowState(windowState() & ~Qt::WindowMaximized);
   setWindowFlag(Qt::WindowStaysOnTopHint, on);
@@ -1139,7 +1159,7 @@ void TTessaroForm::ResetWindowToLogin() {
   PageControl->setTabVisible(pgLogin, true);
   PageControl->setCurrentIndex(pgLogin);
   WinGlue().PreviousPage = 0;
-  for (int page = 1; page < kMainPageCount; ++page)
+  for (int page = 1; page < kPageCount; ++page)
     if (page != pgHelp) PageControl->setTabVisible(page, false);
   ClearAllFrames();
   const std::string multistart = GetParam("multistart");
@@ -1207,13 +1227,13 @@ void TTessaroForm::AfterViewsRefreshed() {
   if (session.CurrentUserId > 0)
     if (IView* users = ViewOf(pgUsers)) users->ShowItem(session.CurrentUserId);
   // The limits view moves to its page itself when it finds overdue keys.
-  if (const TMenuCommand& limits = MenuCommandOf("LimitsCheck")) limits();
+  if (const TMenuCommand& limits = MenuCommandOf(kHookLimitsCheck)) limits();
   ShowHelpPage("index.html");
   ShowTransferDocument("index.html");
 }
 
 void TTessaroForm::ApplyUserValues(const TUserValues& values) {
-  userValues_ = values;
+  // The values are the login state's (LoginState().UserValues); the window keeps no copy.
   SetPrintPreview(values.printPreview, false);
 }
 
@@ -1227,11 +1247,11 @@ void TTessaroForm::SetWaitCursor(bool on) {
 }
 
 void TTessaroForm::RunAutoImport(const std::string& /*profile*/) {
-  if (const TMenuCommand& run = MenuCommandOf("AutoImport")) run();
+  if (const TMenuCommand& run = MenuCommandOf(kHookAutoImport)) run();
 }
 
 void TTessaroForm::StartGuidedTour() {
-  if (const TMenuCommand& tour = MenuCommandOf("DemoTourStart1")) tour();
+  if (const TMenuCommand& tour = MenuCommandOf(kMenuDemoTourStart1)) tour();
 }
 
 void TTessaroForm::StoreWindowSettings() {

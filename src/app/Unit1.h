@@ -1,6 +1,6 @@
 #pragma once
 // The main window of the program: a page control with thirteen pages (one view each, in
-// the fixed order of TPage, app/UnitTR100Win.h), the main menu with its handlers, the two
+// the fixed order of TPage, app/ViewRegistryUnit.h), the main menu with its handlers, the two
 // one-shot start-up timers, the coloured frame that shows the program's mode, window
 // placement, the help pages, the language switch and the dispatch of the record commands
 // New, Edit, Duplicate and Save to the view of the active page.
@@ -9,16 +9,19 @@
 // come to the front). The login, the opening of a client's data, the logout and closing are
 // LoginUnit's: the window takes part in them through ILoginHost.
 //
-// Views and commands of other units join through app/MainFormUnit.h: a page whose view was
-// not built into the program stays empty, a command without its work stays disabled.
+// Views and commands of other units join through the view registry (app/ViewRegistryUnit.h)
+// and app/MainFormUnit.h: a page whose view was not built into the program stays empty, a
+// command without its work stays disabled.
 
 #include <array>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <QMainWindow>
 #include <QPointer>
 
+#include "app/AppControlUnit.h"
 #include "app/LoginUnit.h"
 #include "app/MainFormUnit.h"
 
@@ -31,11 +34,6 @@ class QTabWidget;
 class QTimer;
 class TAWebBrowser;
 class TFrameLogin;
-
-// The message code a second start sends so that the running window comes to the front.
-constexpr int kCopyDataActivate = 2;
-// The message code the window sends to the start-up loader: ready, close the splash.
-constexpr int kCopyDataLoaderReady = 1;
 
 // The main window's message table ("TTessaroForm").
 std::string MainFormText(int number);
@@ -55,7 +53,7 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
 
   // ----- controls ------------------------------------------------------------------------
   QTabWidget* PageControl = nullptr;
-  std::array<QWidget*, kMainPageCount> Sheets{};  // by page index
+  std::array<QWidget*, kPageCount> Sheets{};  // by page index
   QWidget* HelpTopPanel = nullptr;
   QPushButton* HelpBackBtn = nullptr;   // "zurück zur letzten Karteikarte"
   QLabel* LeftColorImage = nullptr;
@@ -129,6 +127,11 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
   bool RunMenuCommand(const std::string& name);
   // Brings the menus up to date as opening them does (File1Click, Edit1Click, ...).
   void UpdateMenus();
+  // The names of every command of the menu, in name order.
+  std::vector<std::string> CommandNames() const;
+  // The command's work is the window's own (a handler of its own, or a View entry's page);
+  // false for a command whose work another unit installs.
+  bool CommandHasOwnWork(const std::string& name) const;
   // The ActiveX flags ("111" unless the setting says otherwise).
   const std::string& ActiveXFlags() const { return activeX_; }
   // How often the system beep sounded (tests).
@@ -223,7 +226,6 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
   std::string activeX_ = "111";
   std::string startWindowState_;
   std::string helpAddress_;
-  TUserValues userValues_;
 
   struct TCommand {
     QAction* action = nullptr;

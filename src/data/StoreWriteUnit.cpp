@@ -40,6 +40,32 @@ TStoreWrite::TStoreWrite(TMiniDB& db, const std::vector<int32_t>& ids) : db_(db)
   ok_ = true;
 }
 
+bool TStoreWrite::Include(const std::vector<int32_t>& ids) {
+  if (!ok_ || done_) return false;
+  std::vector<int32_t> added;
+  for (int32_t id : ids)
+    if (db_.HasRecord(id) && !before_.count(id) &&
+        std::find(added.begin(), added.end(), id) == added.end())
+      added.push_back(id);
+  if (added.empty()) return true;
+  if (!bulk_ && db_.ItemsLock) {
+    std::vector<std::string> wanted;
+    wanted.reserve(added.size());
+    for (int32_t id : added) wanted.push_back(std::to_string(id));
+    std::string blocking;
+    if (!db_.ItemsLock->CheckFree(wanted, blocking)) {
+      blocking_ = blocking.empty() ? "*" : blocking;
+      return false;
+    }
+  }
+  for (int32_t id : added) {
+    before_[id] = db_.GetRecordText(id);
+    if (db_.HasUnsavedChange(id) || (db_.CurrentModified && db_.CurrentID == id))
+      unsavedAtStart_.push_back(id);
+  }
+  return true;
+}
+
 TStoreWrite::~TStoreWrite() {
   if (ok_ && !done_) Rollback();
   db_.AutoSave = autoSave_;

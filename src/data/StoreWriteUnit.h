@@ -48,8 +48,15 @@ class TStoreWrite {
   // Stores the changes and saves them (in bulk mode: stores them for the bulk save).
   // False when they could not be saved; they are then taken back, in memory too.
   bool Commit();
-  // Takes every locked record back to what it was when the write began.
+  // Takes every record of the write back to what it was when the write began.
   void Rollback();
+  // Takes further records into the write: those found only on the fresh data, such as the
+  // other end of a link another station added before this write reread the store. Checks,
+  // under the same reservation, that no other workstation holds them, and takes them back
+  // with the others when the write is not committed. False (Blocking() names the station)
+  // when one is held elsewhere; nothing is taken in then, and the write stays alive for the
+  // caller to give up.
+  bool Include(const std::vector<int32_t>& ids);
 
  private:
   TMiniDB& db_;

@@ -8,9 +8,15 @@
 #include <QToolButton>
 
 #include "FramesTestSupport.h"
+#include "data/StoreWriteUnit.h"
 #include "basic/widgets/QtGlue.h"
 
 namespace {
+
+std::vector<int32_t> Sorted(std::vector<int32_t> ids) {
+  std::sort(ids.begin(), ids.end());
+  return ids;
+}
 
 // A view with no window: records what the flows asked of it.
 struct TFakeFlowView : IRecordFlowView {
@@ -23,6 +29,7 @@ struct TFakeFlowView : IRecordFlowView {
   bool editStarts = true;
   std::vector<std::string> calls;
   std::string ready = "NES";
+  std::function<bool(TStoreWrite&, int32_t)> beforeDelete;
 
   int32_t FlowCurrentId() const override { return current; }
   void FlowSetCurrentId(int32_t id) override { current = id; }
@@ -45,6 +52,10 @@ struct TFakeFlowView : IRecordFlowView {
     const bool answer = canDelete.empty() ? true : canDelete.front();
     if (!canDelete.empty()) canDelete.erase(canDelete.begin());
     return answer;
+  }
+  bool BeforeDelete(TStoreWrite& write, int32_t id) override {
+    calls.push_back("BeforeDelete");
+    return beforeDelete ? beforeDelete(write, id) : true;
   }
   bool CanDuplicate() override { return canDuplicate; }
   void FocusList() override { calls.push_back("FocusList"); }
@@ -172,7 +183,8 @@ TEST_F(RecordFlow, DeleteWritesTheNameItHadAndRefreshesAllViews) {
   EXPECT_EQ(ui.questions[0], "\"Anna\" wirklich l\xF6schen?");
   EXPECT_FALSE(Valid(anna));
   EXPECT_TRUE(Links(door, icPerson).empty());
-  EXPECT_EQ(view.calls, (std::vector<std::string>{"CanDelete", "CanDelete", "ClearDisplay"}));
+  EXPECT_EQ(view.calls, (std::vector<std::string>{"CanDelete", "CanDelete", "BeforeDelete",
+                                                  "ClearDisplay"}));
   EXPECT_EQ(refreshes, 1);
   const std::string lines = HistoryText();
   EXPECT_NE(lines.find("a=Del"), std::string::npos);
@@ -184,6 +196,118 @@ TEST_F(RecordFlow, DeleteWritesTheNameItHadAndRefreshesAllViews) {
   ASSERT_TRUE(b->Reserve(ticket));
   EXPECT_TRUE(b->LockItem(anna, false, ticket));
   b->Release(ticket);
+}
+
+// Counts the saves of the store and the records each one put on disk.
+struct TSaveCounter : TRecordLogHook {
+  int saves = 0;
+  std::vector<int32_t> saved;
+  double ChangeTime() override {
+    ++saves;
+    return 46000.5;
+  }
+  std::string CopyNeeded(double) override { return ""; }
+  void CopyWritten(double) override {}
+  void ChangeSaved(int32_t id, const std::string&, double) override { saved.push_back(id); }
+};
+
+// The view's own change, the deletion and the links' removal are one save; the history
+// line follows it.
+TEST_F(RecordFlow, DeleteIsOneWriteWithTheViewsHook) {
+  const int32_t door = Record(icDoor, "Tor");
+  const int32_t key = Record(icKey, "K1");
+  Link(anna, door);
+  view.beforeDelete = [&](TStoreWrite& write, int32_t id) {
+    EXPECT_EQ(id, anna);
+    EXPECT_EQ(HistoryText().find("a=Del"), std::string::npos);
+    if (!write.Include({key})) return false;
+    a->SetField(key, "r", "back from Anna");
+    return true;
+  };
+  TSaveCounter counter;
+  a->TimebackLog = &counter;
+  ui.answers = {mrYes};
+  flow.Delete();
+  a->TimebackLog = nullptr;
+  EXPECT_EQ(view.calls,
+            (std::vector<std::string>{"CanDelete", "CanDelete", "BeforeDelete", "ClearDisplay"}));
+  // Every change of the delete reached the disk (the store's own deletion still saves the
+  // removed links and the deletion apart: the records stay locked by the write meanwhile).
+  std::vector<int32_t> saved = Sorted(counter.saved);
+  saved.erase(std::unique(saved.begin(), saved.end()), saved.end());
+  EXPECT_EQ(saved, Sorted({anna, door, key}));
+  EXPECT_EQ(counter.saved.back(), anna);
+  TStation c{"C"};
+  ASSERT_TRUE(c.Open(dir));
+  EXPECT_FALSE(c->IsValid(anna));
+  EXPECT_EQ(c->GetField(key, "r"), "back from Anna");
+  TItemList links;
+  c->GetLinks(door, icPerson, links);
+  EXPECT_EQ(links.Count(), 0);
+  EXPECT_NE(HistoryText().find("a=Del"), std::string::npos);
+  EXPECT_EQ(refreshes, 1);
+}
+
+// Any part refused: nothing is deleted, nothing of the hook stays, no history line, the
+// record's lock goes back, a blocking station is named.
+TEST_F(RecordFlow, DeleteIsAllOrNothing) {
+  const int32_t door = Record(icDoor, "Tor");
+  const int32_t key = Record(icKey, "K1");
+  Link(anna, door);
+  const struct {
+    const char* name;
+    int32_t lockedByB;       // 0: none
+    bool hookIncludesKey;
+    bool hookAnswer;
+    std::vector<std::string> calls;
+  } cases[] = {
+      {"linked record held by B", door, false, true, {"CanDelete", "CanDelete"}},
+      {"record of the hook held by B", key, true, true,
+       {"CanDelete", "CanDelete", "BeforeDelete"}},
+      {"the hook refuses", 0, false, false, {"CanDelete", "CanDelete", "BeforeDelete"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    view.calls.clear();
+    view.current = anna;
+    ui.messages.clear();
+    TStation b{"B"};
+    ASSERT_TRUE(b.Open(dir));
+    if (c.lockedByB) {
+      int ticket = -1;
+      ASSERT_TRUE(b->Reserve(ticket));
+      ASSERT_TRUE(b->LockItem(c.lockedByB, false, ticket));
+      b->Release(ticket);
+    }
+    view.beforeDelete = [&](TStoreWrite& write, int32_t) {
+      if (c.hookIncludesKey && !write.Include({key})) return false;
+      a->SetField(door, "r", "hook");
+      return c.hookAnswer;
+    };
+    ui.answers = {mrYes};
+    flow.Delete();
+    EXPECT_EQ(view.calls, c.calls);
+    if (c.lockedByB) {
+      ASSERT_FALSE(ui.messages.empty());
+      EXPECT_NE(ui.messages.back().text.find("B"), std::string::npos) << ui.messages.back().text;
+      EXPECT_TRUE(b->UnlockItem(c.lockedByB));
+    }
+    EXPECT_TRUE(a->IsValid(anna));
+    EXPECT_EQ(a->GetField(door, "r"), "");
+    EXPECT_EQ(Links(door, icPerson), std::vector<int32_t>{anna});
+    TStation d{"D"};
+    ASSERT_TRUE(d.Open(dir));
+    EXPECT_TRUE(d->IsValid(anna));
+    EXPECT_EQ(d->GetField(door, "r"), "");
+    EXPECT_EQ(HistoryText().find("a=Del"), std::string::npos);
+    EXPECT_EQ(refreshes, 0);
+    // The record's lock went back.
+    int ticket = -1;
+    ASSERT_TRUE(d->Reserve(ticket));
+    EXPECT_TRUE(d->LockItem(anna, false, ticket));
+    ASSERT_TRUE(d->UnlockItem(anna));
+    d->Release(ticket);
+  }
 }
 
 // ---------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 
 #include "FramesTestSupport.h"
 #include "basic/ValueString.h"
+#include "data/StoreWriteUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/QtGlue.h"
 
@@ -175,6 +176,98 @@ TEST_F(LinkingFrame, SavingKeepsTheEditLockAndLinksNoRecordDeletedMeanwhile) {
   ASSERT_TRUE(b->Reserve(ticket));
   EXPECT_TRUE(b->LockItem(gamma, false, ticket));
   b->Release(ticket);
+}
+
+// Counts the saves of the store.
+struct TSaveCounter : TRecordLogHook {
+  int saves = 0;
+  double ChangeTime() override {
+    ++saves;
+    return 46000.5;
+  }
+  std::string CopyNeeded(double) override { return ""; }
+  void CopyWritten(double) override {}
+  void ChangeSaved(int32_t, const std::string&, double) override {}
+};
+
+// A view that saves its fields and its link ticks together: the ticks go into the view's
+// own write, one save for all.
+TEST_F(LinkingFrame, TicksAppliedInTheCallersWriteAreSavedWithItsChange) {
+  Edit();
+  Tick(frame, alpha, false);
+  Tick(frame, beta, true);
+  const TLinkChange change = frame.PrepareLinks(key, icKey);
+  TSaveCounter counter;
+  a->TimebackLog = &counter;
+  {
+    std::vector<int32_t> records = LinkChangeRecords(*a.db, change);
+    EXPECT_EQ(Sorted(records), Sorted({key, alpha, beta}));
+    TStoreWrite write(*a.db, records);
+    ASSERT_TRUE(write.Ok());
+    a->SetField(key, "r", "renamed");
+    ASSERT_TRUE(ApplyLinkChange(write, *a.db, change));
+    ASSERT_TRUE(write.Commit());
+  }
+  a->TimebackLog = nullptr;
+  EXPECT_EQ(counter.saves, 1);
+  TStation c{"C"};
+  ASSERT_TRUE(c.Open(dir));
+  EXPECT_EQ(c->GetField(key, "r"), "renamed");
+  TItemList doors, keysOfAlpha;
+  c->GetLinks(key, icDoor, doors);
+  ASSERT_EQ(doors.Count(), 1);
+  EXPECT_EQ(doors.Get(0), beta);
+  c->GetLinks(alpha, icKey, keysOfAlpha);
+  EXPECT_EQ(keysOfAlpha.Count(), 0);
+}
+
+// A second station holding a record of the change refuses the caller's whole write: one it
+// holds from the start, and one it linked to the key after the change was prepared.
+TEST_F(LinkingFrame, TicksAppliedInTheCallersWriteAreRefusedWithItsChange) {
+  const struct {
+    const char* name;
+    bool linkGammaFirst;  // B links the key with gamma after the change was prepared
+    int32_t held;         // the record B holds
+    bool writeOk;         // refused by the write itself, else by ApplyLinkChange
+  } cases[] = {{"a wanted record", false, beta, false},
+               {"a record linked meanwhile", true, gamma, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Edit();
+    Tick(frame, beta, true);
+    const TLinkChange change = frame.PrepareLinks(key, icKey);
+    const std::vector<int32_t> records = LinkChangeRecords(*a.db, change);
+    TStation b{"B"};
+    ASSERT_TRUE(b.Open(dir));
+    if (c.linkGammaFirst) {
+      b->AddLinkBoth(key, gamma, icDoor, icKey);
+      ASSERT_TRUE(b->Commit());
+    }
+    int ticket = -1;
+    ASSERT_TRUE(b->Reserve(ticket));
+    ASSERT_TRUE(b->LockItem(c.held, false, ticket));
+    b->Release(ticket);
+    {
+      TStoreWrite write(*a.db, records);
+      EXPECT_EQ(write.Ok(), c.writeOk);
+      if (write.Ok()) {
+        a->SetField(key, "r", "renamed");
+        EXPECT_FALSE(ApplyLinkChange(write, *a.db, change));
+        EXPECT_EQ(write.Blocking(), "B");
+      } else {
+        EXPECT_EQ(write.Blocking(), "B");
+      }
+    }
+    TStation d{"D"};
+    ASSERT_TRUE(d.Open(dir));
+    EXPECT_EQ(d->GetField(key, "r"), "");
+    EXPECT_EQ(a->GetField(key, "r"), "");
+    TItemList betaKeys;
+    d->GetLinks(beta, icKey, betaKeys);
+    EXPECT_EQ(betaKeys.Count(), 0);
+    EXPECT_FALSE(a->HasLink(key, icDoor, beta));
+    ASSERT_TRUE(b->UnlockItem(c.held));
+  }
 }
 
 TEST_F(LinkingFrame, GroupLinksAreStoredOnTheParentOnly) {

@@ -100,7 +100,7 @@ TEST(MainFormUnitTest, HelpFilesPerPageWithIndexFallback) {
                                           "cabinet.html", "person.html",  "index.html",
                                           "deadlines.html", "logfile.html", "user.html",
                                           "index.html"};
-  for (int page = 0; page < kMainPageCount; ++page)
+  for (int page = 0; page < kPageCount; ++page)
     EXPECT_EQ(HelpFileOfPage(page), names[page]) << page;
   const std::set<std::string> present = {"/p/Help/de/index.html", "/p/Help/de/door.html"};
   auto exists = [&](const std::string& f) { return present.count(f) > 0; };
@@ -163,7 +163,7 @@ TEST(MainFormUnitTest, GatesRunInOrderAndStopAtTheFirstRefusal) {
 }
 
 TEST(MainFormUnitTest, DuplicatesOnlyForDoorsCylindersKeys) {
-  for (int page = 0; page < kMainPageCount; ++page)
+  for (int page = 0; page < kPageCount; ++page)
     EXPECT_EQ(PageAllowsDuplicate(page), page == 2 || page == 3 || page == 5) << page;
 }
 

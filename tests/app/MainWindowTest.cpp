@@ -27,7 +27,7 @@
 namespace {
 
 // A view that answers the window's questions as the test says.
-class TFakeView : public IView, public IPageCommands {
+class TFakeView : public IView {
  public:
   bool editing = false;
   bool handles = true;
@@ -118,10 +118,10 @@ TEST(MainWindow, StartsOnTheLoginPageWithOnlyLoginAndHelp) {
   TWindowEnv w;
   EXPECT_TRUE(w.form->PageControl->isVisibleTo(w.form.get()));
   EXPECT_EQ(w.Active(), pgLogin);
-  for (int page = 0; page < kMainPageCount; ++page)
+  for (int page = 0; page < kPageCount; ++page)
     EXPECT_EQ(w.Visible(page), page == pgLogin || page == pgHelp) << page;
   EXPECT_EQ(w.form->FrameLogin->LoginNameCombo->count(), 2);
-  EXPECT_EQ(w.form->PageControl->count(), kMainPageCount);
+  EXPECT_EQ(w.form->PageControl->count(), kPageCount);
   EXPECT_EQ(w.form->Sheets[pgIssueReturn]->objectName(), "TransferSheet");
 }
 
@@ -337,7 +337,7 @@ TEST(MainWindow, LogoutReturnsToTheLoginPage) {
   w.form->RunMenuCommand("Logout1");
   EXPECT_FALSE(Session().LoggedIn);
   EXPECT_EQ(w.Active(), pgLogin);
-  for (int page = 0; page < kMainPageCount; ++page)
+  for (int page = 0; page < kPageCount; ++page)
     EXPECT_EQ(w.Visible(page), page == pgLogin || page == pgHelp) << page;
   EXPECT_TRUE(w.form->FrameLogin->LoginOkBtn->isEnabled());
 }

@@ -266,10 +266,10 @@ TEST_F(Glue, GotoItemKeepsAnEditedRecordAndCreatesLazyViews) {
   EXPECT_TRUE(View(pgDoors).shown.empty());
 
   std::vector<int> created;
-  WinGlue().CreateView = [&](int page) {
+  SetViewCreator([&](int page) {
     created.push_back(page);
     View(page);
-  };
+  });
   EXPECT_TRUE(GotoItem(cylinder, false));
   EXPECT_EQ(created, std::vector<int>{pgCylinders});
   EXPECT_EQ(View(pgCylinders).shown, std::vector<int32_t>{cylinder});

@@ -26,12 +26,12 @@
 
 #include "app/FrameLoginUnit.h"
 #include "app/TextSettingsUnit.h"
-#include "app/TessaroMain.h"
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "data/UserRights.h"
+#include "program/ProgramRoot.h"
 
 namespace {
 
@@ -191,7 +191,7 @@ void StartDriver() {
 Q_COREAPP_STARTUP_FUNCTION(StartDriver)
 
 int main(int argc, char** argv) {
-  const int code = TessaroMain(argc, argv);
+  const int code = RunTessaro(argc, argv);
   std::printf("undriven dialogs %d\n", UndrivenDialogCount());
   std::printf("exit %d\n", code);
   return code;

@@ -75,6 +75,31 @@ TEST_F(StoreWrite, ARecordLockedElsewhereRefusesAndNamesTheStation) {
   EXPECT_TRUE(other.Ok());
 }
 
+// A record found only on the fresh data joins the write under the same checks: refused while
+// another station holds it, taken back with the others when the write is not committed.
+TEST_F(StoreWrite, ARecordTakenInLaterIsCheckedAndTakenBackWithTheOthers) {
+  ASSERT_TRUE(b->LockItem(key, false, 0));
+  {
+    TStoreWrite write(*a.db, {door});
+    ASSERT_TRUE(write.Ok());
+    a->SetField(door, "r", "changed");
+    EXPECT_FALSE(write.Include({key}));
+    EXPECT_EQ(write.Blocking(), "B");
+  }
+  EXPECT_EQ(a->GetField(door, "r"), "");
+  ASSERT_TRUE(b->UnlockItem(key));
+  {
+    TStoreWrite write(*a.db, {door});
+    ASSERT_TRUE(write.Ok());
+    a->SetField(door, "r", "changed");
+    ASSERT_TRUE(write.Include({key, door, key}));
+    a->SetField(key, "r", "changed");
+  }
+  EXPECT_EQ(a->GetField(door, "r"), "");
+  EXPECT_EQ(a->GetField(key, "r"), "");
+  EXPECT_EQ(OnDisk(key, "r"), "");
+}
+
 TEST_F(StoreWrite, AHeldReservationRefusesWithAStar) {
   int ticket = 0;
   ASSERT_TRUE(a->Reserve(ticket));

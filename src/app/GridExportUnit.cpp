@@ -1,0 +1,171 @@
+#include "app/GridExportUnit.h"
+
+#include <algorithm>
+
+#include <QFileDialog>
+#include <QItemSelectionModel>
+#include <QTableWidget>
+
+#include "app/DesktopLinksUnit.h"
+#include "app/GlueStateUnit.h"
+#include "basic/BasicsUnit.h"
+#include "basic/Cp1252.h"
+#include "basic/FileCtrl2.h"
+#include "basic/MsgDlgUnit.h"
+#include "basic/TempFilesUnit.h"
+#include "basic/widgets/BasicsGridUnit.h"
+#include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/QtGlue.h"
+#include "data/UnitTR100.h"
+#include "data/UserRights.h"
+#include "output/CsvOrExcelUnit.h"
+#include "platform/PlatformFiles.h"
+
+std::string ExportCell(const std::string& cell) {
+  std::string out = cell;
+  for (char& c : out)
+    if (c == '\t' || c == '\r' || c == '\n') c = ' ';
+  return out;
+}
+
+bool ExportGridLines(const QTableWidget* grid, const TLineWriter& writer, bool flag,
+                     bool selectionOnly) {
+  if (!grid || !writer) return false;
+  std::vector<int> rows;
+  if (selectionOnly && grid->selectionModel()) {
+    for (const QModelIndex& index : grid->selectionModel()->selectedIndexes())
+      rows.push_back(index.row() + 1);  // grid rows count the header as row 0
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+  }
+  if (rows.empty())
+    for (int row = 0; row < GridRowCount(grid); ++row) rows.push_back(row);
+  const int cols = GridColCount(grid);
+  for (int row : rows) {
+    std::string line;
+    for (int col = 0; col < cols; ++col) {
+      if (col > 0) line += '\t';
+      line += ExportCell(GridCell(grid, col, row));
+    }
+    if (!writer(line, flag)) return false;
+  }
+  return true;
+}
+
+namespace {
+
+// The grid's lines as cells into an open writer (cells hold no TAB: ExportCell).
+bool WriteGridLines(const QTableWidget* grid, TCsvOrExcel& out, bool selectionOnly) {
+  return ExportGridLines(
+      grid,
+      [&out](const std::string& line, bool) {
+        std::vector<std::string> cells;
+        size_t start = 0;
+        for (size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1)
+          cells.push_back(line.substr(start, tab - start));
+        cells.push_back(line.substr(start));
+        return out.WriteCells(cells);
+      },
+      false, selectionOnly);
+}
+
+// Into a workbook in the temporary folder, shown by the desktop's spreadsheet program.
+bool ExportToSpreadsheet(const QTableWidget* grid) {
+  std::string file;
+  int fd = -1;
+  if (PfCreateUnique(PfTempFolder() + "/", "~Export", ".xlsx", file, fd) != 0) return false;
+  PfClose(fd);
+  AddTempFile(file);  // the spreadsheet program may keep it open until we end
+  TCsvOrExcel out;
+  const bool written = out.OpenExcel(file) && WriteGridLines(grid, out, false) && out.Close();
+  if (!written) {
+    out.Discard();
+    return false;
+  }
+  if (!ShellOpen(file)) ShowError(WinText(6));
+  return true;
+}
+
+}  // namespace
+
+bool ExportListToFile(const QTableWidget* grid, const std::string& fileName,
+                      bool selectionOnly) {
+  TCsvOrExcel out;
+  if (!out.OpenCsv(fileName)) return false;
+  if (WriteGridLines(grid, out, selectionOnly)) return out.Close();
+  out.Discard();  // the old file stays as it was
+  return false;
+}
+
+namespace {
+
+// ".xls", ".xlsx" and their kin (not ".dbf"): workbooks the imports read themselves.
+bool IsWorkbookFile(const std::string& fileName) {
+  const size_t slash = fileName.find_last_of('/');
+  const size_t dot = fileName.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return false;
+  return AnsiUpperCase(fileName.substr(dot + 1, 3)) == "XLS";
+}
+
+}  // namespace
+
+bool CheckOfficeAvailable(const std::string& fileName, bool silent) {
+  const int kind = SpreadsheetFileKind(fileName);
+  if (kind == sfkText || IsWorkbookFile(fileName)) return true;
+  // Other spreadsheets are read through the office program; writing one needs none.
+  if ((kind == sfkSpreadsheet || kind == sfkOds) && OfficeAvailable()) return true;
+  if (!silent) ShowError(WinText(6));
+  return false;
+}
+
+bool ExportListDialog(const QTableWidget* grid, QWidget* captionControl, bool toSpreadsheet) {
+  (void)captionControl;
+  if (RightDenied(rtPrintLists)) return false;
+  TWinGlue& g = WinGlue();
+  if (toSpreadsheet) {
+    if (ExportToSpreadsheet(grid)) return true;
+    ShowError(CoreText(74));
+    return false;
+  }
+  QFileDialog dialog(g.MainWindow.data(), ToQString(WinText(9)));
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  const QString textFilter = QStringLiteral("Text / CSV (*.csv)");
+  const QString excelFilter = QStringLiteral("Excel (*.xlsx)");
+  dialog.setNameFilters({textFilter, excelFilter});
+  dialog.selectFile(ToQString(g.ExportFileName.empty() ? WinText(9) : g.ExportFileName));
+  if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  std::string file = FromQString(dialog.selectedFiles().first());
+  // A name without extension gets the one of the chosen type.
+  const size_t slash = file.find_last_of('/');
+  if (file.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos)
+    file += dialog.selectedNameFilter() == excelFilter ? ".xlsx" : ".csv";
+  std::string proposal = file.substr(file.find_last_of('/') + 1);
+  for (const char* ext : {".csv", ".xlsx", ".xls"}) {
+    const std::string e = ext;
+    if (proposal.size() > e.size() &&
+        AnsiSameText(proposal.substr(proposal.size() - e.size()), e)) {
+      proposal.resize(proposal.size() - e.size());
+      break;
+    }
+  }
+  g.ExportFileName = proposal;
+  TCsvOrExcel out;
+  // A spreadsheet name gets a workbook; any other name the text the user asked for.
+  const bool opened = SpreadsheetFileKind(file) == sfkSpreadsheet ? out.OpenExcel(file)
+                                                                  : out.OpenCsv(file);
+  if (opened && WriteGridLines(grid, out, false) && out.Close()) return true;
+  out.Discard();
+  ShowError(CoreText(74));
+  return false;
+}
+
+bool PrintTextList(const std::vector<std::string>& lines) {
+  const auto& printer = WinGlue().TextFilePrinter;
+  if (!printer) return false;
+  const std::string file = CreateTempFile();
+  if (file.empty()) return false;
+  bool printed = SaveTextFile(lines, file) && printer(file);
+  DeleteTempFile(file);
+  return printed;
+}
