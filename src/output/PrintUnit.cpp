@@ -703,13 +703,17 @@ bool ShowSimplePrintPreview(const std::function<void(QPrinter*)>& render) {
   QPrintPreviewDialog dialog(printer, QApplication::activeWindow());
   dialog.setObjectName("PrintPreviewDialog");
   QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, render);
+  // The page's layout is the printout's: neither the page setup nor the orientation of the
+  // printer is changed from here.
   const QString print = QCoreApplication::translate("QPrintPreviewDialog", "Print");
-  const QString setup = QCoreApplication::translate("QPrintPreviewDialog", "Page setup");
+  const QStringList hidden{QCoreApplication::translate("QPrintPreviewDialog", "Page setup"),
+                           QCoreApplication::translate("QPrintPreviewDialog", "Portrait"),
+                           QCoreApplication::translate("QPrintPreviewDialog", "Landscape")};
   for (QAction* action : dialog.findChildren<QAction*>()) {
     if (action->text() == print) {
       QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
       QObject::connect(action, &QAction::triggered, &dialog, &QDialog::accept);
-    } else if (action->text() == setup) {
+    } else if (hidden.contains(action->text())) {
       action->setVisible(false);
     }
   }

@@ -1,6 +1,7 @@
 // The print settings dialog, offscreen: memos saved into the data folder's settings, an
 // unsaved memo keeping the dialog open on its page, the template choice and its checks,
 // the columns of the stock-control sheet in the client's settings record.
+#include <cerrno>
 #include <memory>
 #include <string>
 
@@ -132,6 +133,27 @@ TEST_F(TextSettingsTest, SaveWritesTheDataFolderOnly) {
   EXPECT_EQ(FromQString(again->ReceiptMemo->toPlainText()), "A\n\nB");
 }
 
+// A save that could not be written says so and leaves the change unsaved, so closing still
+// warns instead of losing it.
+TEST_F(TextSettingsTest, FailedSaveStaysUnsaved) {
+  auto form = Open();
+  Type(form->ReceiptMemo, "neu");
+  {
+    TPfFaultScope fault([](TPfOp op, const std::string&) { return op == TPfOp::Rename ? EIO : 0; });
+    form->ReceiptSaveBtn->click();
+  }
+  EXPECT_EQ(env.ui.AllText(), CoreText(134));
+  EXPECT_TRUE(form->ReceiptSaveBtn->isEnabled());
+  EXPECT_EQ(ReceiptText(), DefaultPrintText(TPrintText::Receipt));
+  env.ui.Clear();
+  form->CloseBtn->click();
+  EXPECT_TRUE(form->isVisible());
+  form->ReceiptSaveBtn->click();
+  EXPECT_EQ(ReceiptText(), "neu");
+  form->CloseBtn->click();
+  EXPECT_FALSE(form->isVisible());
+}
+
 // "durchsuchen": ".rtf" and ".txt" must exist, ".doc"/".dot" must open in the word
 // processor, anything else is refused with text 5. A typed name is stored on closing as
 // it is.
@@ -194,6 +216,23 @@ TEST_F(TextSettingsTest, SheetColumnsIntoTheSettingsRecord) {
   TStoreMaker other(env.Data());
   EXPECT_EQ(ParsePrintFieldList(GetLendCtrlPrintFields(other.db)), codes);
   UnregisterView(pgKeys, &keys);
+  form->CloseBtn->click();
+}
+
+// "Anleitung als PDF-Datei" opens the manual; without one it says so.
+TEST_F(TextSettingsTest, ManualFromTheHelpMenu) {
+  std::vector<std::string> opened;
+  SetDocumentOpener([&](const std::string& file) {
+    opened.push_back(file);
+    return true;
+  });
+  auto form = Open();
+  QAction* manual = form->findChild<QAction*>("Manual1");
+  ASSERT_NE(manual, nullptr);
+  manual->trigger();
+  EXPECT_TRUE(opened.empty());
+  EXPECT_EQ(env.ui.AllText(), CoreText(43));
+  SetDocumentOpener(nullptr);
   form->CloseBtn->click();
 }
 

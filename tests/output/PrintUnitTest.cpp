@@ -559,6 +559,12 @@ TEST_F(ReceiptTest, PreviewBeforePrinting) {
       for (QAction* a : dialog.findChildren<QAction*>())
         if (a->text() == QCoreApplication::translate("QPrintPreviewDialog", "Print")) printAction = a;
       ASSERT_NE(printAction, nullptr);
+      int hidden = 0;
+      for (QAction* a : dialog.findChildren<QAction*>())
+        if (a->text() == QCoreApplication::translate("QPrintPreviewDialog", "Landscape") ||
+            a->text() == QCoreApplication::translate("QPrintPreviewDialog", "Page setup"))
+          hidden += a->isVisible() ? 0 : 1;
+      EXPECT_EQ(hidden, 2);
       if (print) printAction->trigger();
       EXPECT_EQ(dialog.isVisible(), !print);
     });
