@@ -87,10 +87,12 @@ TEST_F(TextSettingsTest, UnsavedMemoKeepsTheDialogOpen) {
     EXPECT_EQ(env.ui.messages[0].text, TextSettingsText(c.message) + "\r" + TextSettingsText(1));
     QWidget* page = c.text == TPrintText::Pad ? form->PadTabSheet : form->OldTabSheet;
     EXPECT_EQ(form->MainPageControl->currentWidget(), page);
-    if (c.text == TPrintText::Receipt)
+    if (c.text == TPrintText::Receipt) {
       EXPECT_EQ(form->OldPageControl->currentWidget(), form->ReceiptSheet);
-    if (c.text == TPrintText::LendControl1 || c.text == TPrintText::LendControl2)
+    }
+    if (c.text == TPrintText::LendControl1 || c.text == TPrintText::LendControl2) {
       EXPECT_EQ(form->OldPageControl->currentWidget(), form->LendControlSheet);
+    }
 
     form->UndoBtnOf(c.text)->click();
     EXPECT_FALSE(form->SaveBtnOf(c.text)->isEnabled());
