@@ -23,6 +23,8 @@
 #include "data/StoreWriteUnit.h"
 #include "data/TimeTravelUnit.h"
 #include "data/UnitTR100.h"
+#include "output/PrintSettingsUnit.h"
+#include "output/PrintUnit.h"
 #include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
 
@@ -586,6 +588,8 @@ bool OpenDataStore() {
   });
   const TOpenResult result = OpenClientData(db, ls.TimebackLog, request, hooks);
   state.ReadOnlyMode = result.readOnly;
+  // The receipts print on this client's templates and texts, none of the previous one's.
+  LoadTextSettings(kSettingsDataLevel);
   SignatureDB().SetFolder(SignatureFolder(client));
   if (result.outcome != TOpenOutcome::Opened) return false;
 
@@ -628,6 +632,7 @@ void CompleteLogin(const TLoginMatch& match, const std::string& typedName) {
 void LoadUserValues() {
   TLoginState& ls = LoginState();
   if (ls.DB) ReadUserValues(*ls.DB, Session().CurrentUserId, ls.UserValues);
+  PrintSettings().printerDialog = ls.UserValues.printerDialog;
   WinGlue().ViewTab = PaddedViewTab(ls.UserValues.viewTab);
   LoadUserViewSettings();
   LoginHost().ApplyUserValues(ls.UserValues);

@@ -37,6 +37,7 @@
 #include "data/SigDBUnit.h"
 #include "data/StockUnit.h"
 #include "data/UserRights.h"
+#include "output/PrintUnit.h"
 #include "platform/PlatformFiles.h"
 #include "platform/ProcessPriority.h"
 
@@ -299,6 +300,9 @@ int TessaroMain(int argc, char** argv) {
   } else {
     QApplication::setApplicationName("Tessaro");
     QApplication::setApplicationDisplayName("Tessaro");
+    // The receipt templates named beside the program; a client's own follow when its data
+    // is opened.
+    LoadTextSettings(kSettingsProgramLevel);
     form = std::make_unique<TTessaroForm>();
     interaction.SetMainWindow(form.get());
     // From here on the window answers a second start.

@@ -132,7 +132,21 @@ std::string DefaultPadText() {
                      "gespeichert.");
 }
 
-std::string ConfiguredPadText() { return DefaultPadText(); }
+namespace {
+
+TPadTextSource& PadTextSource() {
+  static TPadTextSource source;
+  return source;
+}
+
+}  // namespace
+
+std::string ConfiguredPadText() {
+  const TPadTextSource& source = PadTextSource();
+  return source ? source() : DefaultPadText();
+}
+
+void SetPadTextSource(TPadTextSource source) { PadTextSource() = std::move(source); }
 
 std::vector<std::string> BuildPadTextLines(const std::string& padText, int keyCount,
                                            const std::string& keyNames,

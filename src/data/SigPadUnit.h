@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,9 +62,12 @@ constexpr int kPadSignatureLine = 20;
 
 // The pad text the program uses when nothing else is configured.
 std::string DefaultPadText();
-// The configured pad text; "<BR>" (any case) marks line breaks. The print texts of the
-// receipts will supply it; until then it is the default.
+// The configured pad text; "<BR>" (any case) marks line breaks. It comes from the source
+// the program installs (the receipts' print text "PadText"); without one it is the default.
 std::string ConfiguredPadText();
+using TPadTextSource = std::function<std::string()>;
+// Installs where the configured text comes from; an empty source goes back to the default.
+void SetPadTextSource(TPadTextSource source);
 
 // The display lines for a signature request: "#KeyCount#", "#Key#" and "#Person#" replaced
 // (every occurrence, in one pass, so a name that happens to contain a marker stays as it

@@ -851,7 +851,9 @@ void FillFieldPlaceholders(TMiniDB& db, int32_t person, std::string& text) {
       break;
     }
     if (!loaded) {
+      // The list form of a display name carries its context after a TAB.
       name = db.GetDisplayName(person);
+      name = name.substr(0, name.find('\t'));
       dept = db.GetField(person, fkDepartment);
       number = db.GetField(person, fkPersonNumber);
       loaded = true;
@@ -1169,6 +1171,20 @@ int GetWindowsVersionCode() { return WindowsVersionCodeOf(2, 10, 0); }
 
 // ---------------------------------------------------------------------------------------
 
+std::string PersonKeyListCaption(int code) {
+  switch (code) {
+    case 1: return KeyCaption();
+    case 2: return CoreText(94);
+    case 3: return CoreText(1);
+    case 4: return CoreText(6);
+    case 5: return IssuedOnCaption();
+    case 6: return CoreText(109);
+    case 7: return CabinetCaption();
+    case 8: return CoreText(99);
+    default: return CoreText(120);
+  }
+}
+
 TQStringList BuildPersonKeyList(TMiniDB& db, int32_t person, const std::vector<int>& codes,
                                 bool withBlankRows) {
   std::vector<int> columns;
@@ -1176,19 +1192,7 @@ TQStringList BuildPersonKeyList(TMiniDB& db, int32_t person, const std::vector<i
     if (code >= 1 && code <= 9) columns.push_back(code);
   if (codes.empty()) columns = {1, 2, 3, 4, 5, 6};
 
-  auto caption = [](int code) -> std::string {
-    switch (code) {
-      case 1: return KeyCaption();
-      case 2: return CoreText(94);
-      case 3: return CoreText(1);
-      case 4: return CoreText(6);
-      case 5: return IssuedOnCaption();
-      case 6: return CoreText(109);
-      case 7: return CabinetCaption();
-      case 8: return CoreText(99);
-      default: return CoreText(120);
-    }
-  };
+  auto caption = [](int code) { return PersonKeyListCaption(code); };
   auto joinRow = [&columns](auto cell) {
     std::string row;
     for (size_t i = 0; i < columns.size(); ++i) {

@@ -377,6 +377,8 @@ int GetWindowsVersionCode();
 // three pairs of an empty row and a row of lines to fill in by hand follow.
 TQStringList BuildPersonKeyList(TMiniDB& db, int32_t person, const std::vector<int>& codes,
                                 bool withBlankRows);
+// The column caption of a code of the lending overview (1..9; others: the closing's).
+std::string PersonKeyListCaption(int code);
 
 // ---------------------------------------------------------------------------------------
 // Pinning combinations: the ";"-separated rows of pin digits (with `skipHeader` the text's

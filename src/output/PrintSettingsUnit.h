@@ -10,6 +10,9 @@ struct TPrintSettings {
   bool landscape = false;
   std::string printerName;         // empty: the default printer
   bool printerChosenInRun = false;  // the user confirmed the print selection in this run
+  // The per-user "PrinterDialog" (the login sets it): 0 never offer the print selection
+  // before a receipt, 1 until a printer was chosen in this run, 2 always.
+  int printerDialog = 1;
   bool printToFile = false;        // the next list print goes into a spreadsheet file
   std::string targetFile;
 };

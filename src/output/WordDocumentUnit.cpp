@@ -298,6 +298,54 @@ bool TRTFDoc::ReplaceLines(const std::string& placeholder, const std::string& li
   return true;
 }
 
+int TRTFDoc::ReplaceAll(const std::vector<TTextReplacement>& replacements) {
+  if (!opened_ || !doc_) return 0;
+  const std::size_t n = replacements.size();
+  std::vector<QString> patterns(n);
+  std::vector<bool> done(n, false);
+  for (std::size_t i = 0; i < n; ++i) {
+    patterns[i] = ToQString(replacements[i].placeholder);
+    done[i] = patterns[i].isEmpty();
+  }
+  int from = 0;
+  int count = 0;
+  for (;;) {
+    // The text from `from` on is the template's own, so a placeholder not found there now
+    // is never found later.
+    std::size_t best = n;
+    QTextCursor found;
+    for (std::size_t i = 0; i < n; ++i) {
+      if (done[i]) continue;
+      QTextCursor c = doc_->find(patterns[i], from);
+      if (c.isNull()) {
+        done[i] = true;
+        continue;
+      }
+      if (best == n || c.selectionStart() < found.selectionStart()) {
+        best = i;
+        found = c;
+      }
+    }
+    if (best == n) break;
+    const TTextReplacement& r = replacements[best];
+    const QTextCharFormat format = FormatAt(*doc_, found.selectionStart());
+    if (r.lines) {
+      found.removeSelectedText();
+      const std::vector<std::string> parts = SplitTextLines(r.value);
+      for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) found.insertBlock();
+        found.insertText(ToQString(parts[i]), format);
+      }
+      done[best] = true;
+    } else {
+      found.insertText(ValueText(r.value), format);
+    }
+    from = found.position();
+    ++count;
+  }
+  return count;
+}
+
 bool TRTFDoc::Print(bool preview, const std::string& printerName) {
   if (!opened_ || !doc_) return false;
   const std::string title = MLTranslate("Ausdruck");

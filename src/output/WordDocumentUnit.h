@@ -14,8 +14,19 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QTextDocument;
+
+// A placeholder and its value for TTextDoc::ReplaceAll.
+struct TTextReplacement {
+  std::string placeholder;
+  std::string value;
+  // Only the first occurrence is replaced, each line of the value (CR LF, CR or LF between
+  // them) its own paragraph; later occurrences stay.
+  bool lines = false;
+  bool operator==(const TTextReplacement&) const = default;
+};
 
 class TTextDoc {
  public:
@@ -39,6 +50,12 @@ class TTextDoc {
   virtual bool ReplaceLines(const std::string& /*placeholder*/, const std::string& /*lines*/) {
     return false;
   }
+  // Replaces the placeholders in one pass over the document's own text: from its start,
+  // the next occurrence of any of them (ignoring case; where several start at one place,
+  // the earlier in the list) becomes its value, and the search goes on behind the value.
+  // So nothing a value brings in is ever replaced: a remark holding "#Person#" is printed
+  // as written. Returns how many occurrences were replaced.
+  virtual int ReplaceAll(const std::vector<TTextReplacement>& /*replacements*/) { return 0; }
   // Prints it (on the named printer while it is installed, else the chosen one), or shows
   // it in the editor from which the user prints. False when nothing could be printed.
   virtual bool Print(bool /*preview*/, const std::string& /*printerName*/) { return false; }
@@ -63,6 +80,7 @@ class TRTFDoc : public TTextDoc {
   bool FindText(const std::string& text) override;
   bool ReplaceText(const std::string& placeholder, const std::string& value) override;
   bool ReplaceLines(const std::string& placeholder, const std::string& lines) override;
+  int ReplaceAll(const std::vector<TTextReplacement>& replacements) override;
   bool Print(bool preview, const std::string& printerName) override;
 
   // The open document (nullptr when closed).

@@ -3,12 +3,15 @@
 #include "app/AppControlUnit.h"
 #include "app/CommandNames.h"
 #include "app/MainFormUnit.h"
+#include "app/TextSettingsUnit.h"
 #include "app/TessaroMain.h"
 #include "app/DesktopLinksUnit.h"
 #include "app/GlueStateUnit.h"
 #include "app/Unit1.h"
+#include "data/SigPadUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
+#include "output/PrintUnit.h"
 #include "output/RtfEditorUnit.h"
 #include "views/ChangeLogUnit.h"
 #include "views/FindFormUnit.h"
@@ -37,8 +40,12 @@ void InstallProgramUnits() {
   };
   SetPreviewFlagStore([](bool on) { SetPrintPreview(on, true); });
   SetPrintFileOpener([](const std::string& file) { return ShellOpen(file); });
-  // The locker-key receipts (InstallLockerReceiptPrinter) come with the receipts
-  // (src/output); until then printing a receipt does nothing.
+  // The print settings dialog (src/app, the receipts of src/output).
+  InstallMenuCommand(kMenuSettingsText1, [] { ShowTextSettings(0); });
+  // Receipts: the locker-key receipt of the main window, the text on the signature pad
+  // (src/output).
+  InstallLockerReceiptPrinter(PrintLockerReceipt);
+  SetPadTextSource(PadText);
 
   // Imports: each import installs its menu command above (src/import, its dialogs in
   // src/import/widgets).
@@ -49,8 +56,6 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Imports (src/import).
       kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1, kMenuImportKeys1,
       kMenuImportPersons1, kMenuImportDoors1, kMenuImportNew1, kMenuImportShowBooking1,
-      // Printing: the print settings (src/output).
-      kMenuSettingsText1,
       // Settings, locking systems, data folder, list and database exports, screenshot.
       kMenuSettings1, kMenuKeysystems1, kMenuSelDBFile1, kMenuExportDoors1, kMenuExportKeys1,
       kMenuExportPersons1, kMenuDBExport1, kMenuScreenshot1,

@@ -1,8 +1,10 @@
 // The program as a user meets it, in a process of its own: started on a data folder with
 // one client, the client chosen, a user logged in (an overdue key brings the deadlines page
 // up), every page visited, a deadline moved, the stock list opened with F6, the form editor
-// opened, logged out and the window closed. Afterwards the store is intact and holds the
-// moved deadline, the history holds the login and the automatic backup that was due exists.
+// and the print settings opened, a list previewed, logged out and the window closed.
+// Afterwards the store is intact and holds the moved deadline, the print settings are in
+// the data folder's settings, the history holds the login and the automatic backup that
+// was due exists.
 #include <string>
 #include <vector>
 
@@ -103,6 +105,7 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   EXPECT_TRUE(out.find("preview shown, ") != std::string::npos ||
               out.find("preview off: list not printed") != std::string::npos)
       << out;
+  EXPECT_NE(out.find("print settings shown"), std::string::npos) << out;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
   EXPECT_NE(out.find("logged out"), std::string::npos) << out;
   EXPECT_NE(out.find("undriven dialogs 0"), std::string::npos) << out << err;
@@ -119,6 +122,14 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
     EXPECT_EQ(check.db.GetField(gate, fkHolders),
               "E" + std::to_string(paul) + "=1|2024-01-02|2099-12-31|verl\xE4ngert|0001");
     EXPECT_EQ(check.db.GetField(gate, fkStock), "2");
+  }
+  // The print settings went into the data folder's settings file: the receipt's text as
+  // saved, the template as typed.
+  {
+    const std::string ini = ReadAllBytes(env.Data() + "Tessaro.ini");
+    EXPECT_NE(ini.find("ReceiptText=Automatisch<BR>getestet\r\n"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("FormTemplate2=Formulare/Formular2 Rueckgabe.rtf\r\n"), std::string::npos)
+        << ini;
   }
   // The history holds the login.
   bool login = false;

@@ -1,10 +1,9 @@
 // The program Tessaro with a driver for the end-to-end test: built only with the tests,
 // never installed. The driver acts as a user would (chooses the client, logs in, visits
 // the pages, moves a deadline in the deadlines view, opens the stock list with F6, reads a
-// key's history and searches, opens
-// the form editor, previews a list printout, logs out, closes the window) on the real
-// widgets, one step whenever the window is ready for it, and reports each step on
-// standard output. Every dialog runs in
+// key's history and searches, opens the form editor and the print settings, previews a
+// list printout, logs out, closes the window) on the real widgets, one step whenever the
+// window is ready for it, and reports each step on standard output. Every dialog runs in
 // strict mode: one that comes up unexpectedly is closed at once and counted, so the run
 // never waits for a hand that is not there.
 //
@@ -12,7 +11,7 @@
 // TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_HISTORY and TESSARO_AUTOMATION_SEARCH
 // (optional): a key whose history to visit and a term to search (HistoryScenario.h);
 // TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of each page, of the form
-// editor and of a list's print preview.
+// editor, of each page of the print settings and of a list's print preview.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -24,6 +23,7 @@
 #include <QGroupBox>
 #include <QPixmap>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <vector>
 #include <QTabWidget>
@@ -32,6 +32,7 @@
 #include <QtTest/QTest>
 
 #include "app/FrameLoginUnit.h"
+#include "app/TextSettingsUnit.h"
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
 #include "basic/DateClock.h"
@@ -57,6 +58,7 @@ enum class TStep {
   StockList,
   History,
   Editor,
+  PrintSettings,
   PrintList,
   LogOut,
   Close,
@@ -205,6 +207,33 @@ struct TDriver {
         });
         const bool ran = form->RunMenuCommand("RTFEditor1");
         Say(ran && shown ? "editor shown" : "editor refused");
+        step = TStep::PrintSettings;
+        return;
+      }
+      case TStep::PrintSettings: {
+        // The print settings: each page pictured, the receipt's text changed and saved, a
+        // template typed for the return, closed.
+        bool shown = false;
+        QueueDialogDriver([&shown](QDialog& dialog) {
+          auto* settings = qobject_cast<TTextSettingsForm*>(&dialog);
+          if (!settings) return;
+          shown = dialog.isVisible();
+          QTabWidget* pages = settings->MainPageControl;
+          for (int i = 0; i < pages->count(); ++i) {
+            pages->setCurrentIndex(i);
+            Shot(dialog, "settingstext" + std::to_string(i));
+          }
+          pages->setCurrentWidget(settings->OldTabSheet);
+          settings->OldPageControl->setCurrentWidget(settings->ReceiptSheet);
+          settings->ReceiptMemo->setPlainText(QStringLiteral("Automatisch\ngetestet"));
+          settings->ReceiptSaveBtn->click();
+          Shot(dialog, "settingstext-receipt");
+          settings->Ed[1]->setText(QStringLiteral("Formulare/Formular2 Rueckgabe.rtf"));
+          settings->CloseBtn->click();
+          if (dialog.isVisible()) shown = false;
+        });
+        const bool ran = form->RunMenuCommand("SettingsText1");
+        Say(ran && shown ? "print settings shown" : "print settings refused");
         step = TStep::PrintList;
         return;
       }

@@ -113,6 +113,15 @@ TEST(SigPadText, Markers) {
   EXPECT_EQ(JoinPadTextLines({"", " a", ""}), "\r\n a\r\n");
 }
 
+// The configured text is the installed source's (the receipts' "PadText"), else the default.
+TEST(SigPadText, ConfiguredTextFromItsSource) {
+  EXPECT_EQ(ConfiguredPadText(), DefaultPadText());
+  SetPadTextSource([] { return std::string("Bitte<br>#Signature#"); });
+  EXPECT_EQ(ConfiguredPadText(), "Bitte<br>#Signature#");
+  SetPadTextSource(nullptr);
+  EXPECT_EQ(ConfiguredPadText(), DefaultPadText());
+}
+
 TEST(SigPadText, CharacterAndLanguageMaps) {
   EXPECT_EQ(MapPadLine("\xFC\xDC\xE4\xC4\xF6\xD6\xEB\xCB\xDF\x92\xF3 aZ\xE9"),
             "\x81\x9A\x84\x8E\x94\x99\x94\xD3\x7F\xEF\xA2 aZ\xE9");

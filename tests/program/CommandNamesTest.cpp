@@ -14,6 +14,9 @@
 #include "app/LoginTestSupport.h"
 #include "app/MainFormUnit.h"
 #include "app/Unit1.h"
+#include "data/IniUnit.h"
+#include "data/SigPadUnit.h"
+#include "output/PrintUnit.h"
 #include "program/ProgramRoot.h"
 
 namespace {
@@ -108,3 +111,18 @@ TEST(CommandNames, TheCheckFindsEveryKindOfMistake) {
   EXPECT_EQ(CommandNameProblems(*w.form, awaiting),
             std::vector<std::string>{"without work: Plan1"});
 }
+
+namespace {
+
+// The signature pad shows the receipts' "PadText", as the print settings saved it.
+TEST(ProgramRoot, PadTextComesFromThePrintTexts) {
+  TProgramWindow w;
+  ResetReceiptSettings();
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "PadText", "Quittung<BR>#Signature#"));
+  EXPECT_EQ(ConfiguredPadText(), "Quittung<BR>#Signature#");
+  EXPECT_EQ(ConfiguredPadText(), PadText());
+  SetPadTextSource(nullptr);
+  ResetReceiptSettings();
+}
+
+}  // namespace

@@ -179,7 +179,15 @@ TEST_F(SetupProcess, InstallStartAndUninstall) {
   EXPECT_EQ(ModeOf(Pgm() + "uninstall"), 0755u);
   EXPECT_EQ(ModeOf(Pgm() + "Help/de/index.html"), 0644u);
   EXPECT_EQ(ModeOf(Pgm() + "Help/de"), 0755u);
-  EXPECT_EQ(Bytes(Pgm() + "Tessaro.ini"), "Lng=EN\r\nPersonsTerm=Besitzer\r\n");
+  // The receipt templates it installed are named relative to the program folder.
+  EXPECT_EQ(Bytes(Pgm() + "Formulare/Formular3 Verlust, Vernichtung.rtf"),
+            Bytes(kBin + "Formulare/Formular3 Verlust, Vernichtung.rtf"));
+  EXPECT_EQ(Bytes(Pgm() + "Tessaro.ini"),
+            "Lng=EN\r\nFormTemplate1=Formulare/Formular1 Ausgabe.rtf\r\n"
+            "FormTemplate2=Formulare/Formular2 Rueckgabe.rtf\r\n"
+            "FormTemplate3=Formulare/Formular3 Verlust, Vernichtung.rtf\r\n"
+            "FormTemplate5=Formulare/Formular5 Zylinder Verlust, Vernichtung.rtf\r\n"
+            "PersonsTerm=Besitzer\r\n");
   const std::string menu = Home() + ".local/share/applications/";
   EXPECT_NE(Bytes(menu + "Tessaro.desktop").find("\nExec=\"" + Pgm() + "Start\"\n"),
             std::string::npos);
