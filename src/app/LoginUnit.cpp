@@ -6,6 +6,8 @@
 #include "app/AppControlUnit.h"
 #include "app/BackupRequesterUnit.h"
 #include "app/BackupUnit.h"
+#include "app/CommandNames.h"
+#include "app/MainFormUnit.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -513,8 +515,18 @@ TLoginState& LoginState() {
   return state;
 }
 
+namespace {
+
+// What units opened for the client's data goes with it.
+void RunClientClosedHook() {
+  if (const TMenuCommand& closed = MenuCommandOf(kHookClientClosed)) closed();
+}
+
+}  // namespace
+
 void ResetLoginState() {
   TLoginState& s = LoginState();
+  RunClientClosedHook();
   LocksmithStore().Close();
   if (s.DB) {
     s.DB->TimebackLog = nullptr;
@@ -631,6 +643,7 @@ void LoadUserValues() {
   WinGlue().ViewTab = PaddedViewTab(ls.UserValues.viewTab);
   LoadUserViewSettings();
   LoginHost().ApplyUserValues(ls.UserValues);
+  if (const TMenuCommand& values = MenuCommandOf(kHookUserValues)) values();
 }
 
 void AfterLogin() {
@@ -699,6 +712,7 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   host.EnablePageControl(false);
 
   AutoBackupCheck(LoginBackupEnvironment());
+  RunClientClosedHook();
   LocksmithStore().Close();
   if (db) {
     db->TimebackLog = nullptr;

@@ -1,8 +1,10 @@
 #include "views/ViewsUnit.h"
 
 #include "app/ViewRegistryUnit.h"
+#include "views/FramePersons2Unit.h"
 
 void RegisterViews() {
   // One line per view, in page order:
   //   RegisterViewFactory(pgPersons, MakePersonsView);
+  RegisterPersonsView();  // pgPersons
 }
