@@ -35,6 +35,7 @@
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/HistoryUnit.h"
 #include "data/LockingRelations.h"
@@ -523,6 +524,7 @@ TFramePersons2::TFramePersons2(QWidget* owner) : TFrameMother(owner, icPerson, r
     field->installEventFilter(this);
 
   PhotoThumb->setText(QStringLiteral("?"));
+  TranslateForm(this);
   ApplySettings();
   SetListNameMode(kPersonNameDeptFirst, false);
   InitLayout();

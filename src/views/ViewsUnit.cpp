@@ -2,9 +2,11 @@
 
 #include "app/ViewRegistryUnit.h"
 #include "views/FramePersons2Unit.h"
+#include "views/FrameUsersUnit.h"
 
 void RegisterViews() {
   // One line per view, in page order:
   //   RegisterViewFactory(pgPersons, MakePersonsView);
   RegisterPersonsView();  // pgPersons
+  RegisterUsersView();    // pgUsers
 }
