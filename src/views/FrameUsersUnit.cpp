@@ -111,12 +111,20 @@ bool UsersKeepAnAdministrator(TMiniDB& db, int32_t changedUser, const std::strin
   return !anyRights || administrator;
 }
 
-bool OtherClientsRegistered() {
+bool OtherClientsRegistered(const TMiniDB& db) {
   const TMandantList& clients = LoginState().Clients;
   const TMandantState& state = MandantState();
-  for (size_t i = 1; i < clients.size(); ++i)
-    if (!state.HasCurrentMandant || !SameMandantKey(clients[i], state.CurrentMandant))
+  for (size_t i = 1; i < clients.size(); ++i) {
+    const TMandantInfoRec& rec = clients[i];
+    if (state.HasCurrentMandant && SameMandantKey(rec, state.CurrentMandant)) continue;
+    const std::string folder = MandantDataFolder(&rec);
+    const std::string title = MandantDataFolderName(rec.Name);
+    if (folder == db.DataPath && AnsiSameText(title, db.FileTitle)) continue;
+    // The data root is offered as a client without being one; only a store makes it one.
+    if (GetFileStamp(folder + title + ".ada").exists ||
+        GetFileStamp(folder + title + ".adaX").exists)
       return true;
+  }
   return false;
 }
 
@@ -459,7 +467,7 @@ bool TFrameUsers::SaveBtnClick() {
   ShowRecord(saved);
   FocusList();
   if (!notes.empty()) ShowInfo(notes + FrameUsersText(7));
-  if (OtherClientsRegistered() && AskYesNo(UsersCopyQuestion()) == mrYes)
+  if (OtherClientsRegistered(*db) && AskYesNo(UsersCopyQuestion()) == mrYes)
     CopyUserToAllClients(saved, LoginState().Clients);
   return true;
 }

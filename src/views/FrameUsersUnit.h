@@ -40,9 +40,9 @@ std::string UsersCopyQuestion();
 bool UsersKeepAnAdministrator(TMiniDB& db, int32_t changedUser, const std::string& changedRights,
                               int32_t deletedUser);
 
-// Another client than the open one in the register (entry 0 is its header): a user saved
-// here may be copied there.
-bool OtherClientsRegistered();
+// Another client than the one of `db` in the register (entry 0 is its header) whose store
+// exists: a user saved here may be copied there.
+bool OtherClientsRegistered(const TMiniDB& db);
 
 class TFrameUsers : public TFrameMother {
  public:

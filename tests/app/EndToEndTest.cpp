@@ -1,10 +1,13 @@
 // The program as a user meets it, in a process of its own: started on a data folder with
-// one client, the client chosen, a user logged in, every page visited, the form editor
-// opened, logged out and the window closed. Afterwards the store is intact, the history holds the login and the
+// one client, the client chosen, a user logged in, every page visited, a person made,
+// renamed, given a photo and deleted, a user made with a password and rights, renamed and
+// deleted, the form editor opened, logged out and the window closed. Afterwards the store
+// holds exactly what was done, the history holds the login and every change, and the
 // automatic backup that was due exists.
 #include <string>
 #include <vector>
 
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
@@ -12,6 +15,7 @@
 #include "LoginTestSupport.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
+#include "data/BinDatabase.h"
 #include "data/IniUnit.h"
 
 #ifndef TESSARO_AUTOMATED_PROGRAM
@@ -42,6 +46,7 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   {
     TStoreMaker maker(env.Data(), "Data-Acme");
     anna = maker.User("Anna", "Secret");
+    maker.db.NewNamedRecord(icBuilding, "Haus Nord", "");
     maker.db.SetField(anna, "LastItems", std::to_string(anna) + ";");
     maker.db.Commit();
     TItemList users;
@@ -63,6 +68,16 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
   environment.insert("TESSARO_AUTOMATION_USER", "Anna");
   environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
+  // The photo the persons view is given.
+  const std::string photo = env.dir.Dir() + "photo.png";
+  {
+    QImage picture(640, 480, QImage::Format_RGB888);
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x)
+        picture.setPixel(x, y, qRgb(x * 255 / 640, y * 255 / 480, 140));
+    ASSERT_TRUE(picture.save(QString::fromStdString(photo), "PNG"));
+  }
+  environment.insert("TESSARO_AUTOMATION_PHOTO", QString::fromStdString(photo));
   program.setProcessEnvironment(environment);
   program.setProcessChannelMode(QProcess::SeparateChannels);
   program.start(TESSARO_AUTOMATED_PROGRAM,
@@ -81,6 +96,9 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   for (int page : {pgBuildings, pgDoors, pgGroups, pgKeys, pgPersons, pgIssueReturn, pgLimits,
                    pgHistory, pgUsers, pgHelp})
     EXPECT_NE(out.find("page " + std::to_string(page) + " shown"), std::string::npos) << out;
+  for (const char* step : {"person saved", "person renamed", "photo stored", "person deleted",
+                           "user saved", "rights saved", "user renamed", "user deleted"})
+    EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out;
   EXPECT_NE(out.find("editor shown"), std::string::npos) << out;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
   EXPECT_NE(out.find("logged out"), std::string::npos) << out;
@@ -94,13 +112,56 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
     EXPECT_EQ(users.Count(), recordsBefore);
     EXPECT_EQ(check.db.GetField(anna, "LastItems"), "");
     EXPECT_EQ(check.db.GetDisplayName(anna), "Anna");
+
+    // The person: saved with its fields and building, renamed, deleted with its links.
+    TItemList all;
+    check.db.ListClass(icPerson, all);
+    ASSERT_EQ(all.Count(), 1);
+    const int32_t person = all.Get(0);
+    EXPECT_FALSE(check.db.IsValid(person));
+    EXPECT_EQ(check.db.GetName(person), "Erika Mustermann");
+    EXPECT_EQ(check.db.GetField(person, fkDepartment), "Technik");
+    EXPECT_EQ(check.db.GetField(person, fkPersonNumber), "42");
+    EXPECT_EQ(check.db.GetLinkText(person, icBuilding), "");
+    const int32_t house = check.db.FindByName("Haus Nord", icBuilding, 0);
+    ASSERT_NE(house, 0);
+    EXPECT_EQ(check.db.GetLinkText(house, icPerson), "");
+    // Its photo went with it; the photo store is the client's.
+    TBinDatabase photos;
+    ASSERT_TRUE(photos.OpenSingle(env.Data() + "Images/Persons.bdb"));
+    std::string bytes;
+    EXPECT_FALSE(photos.Get(person, bytes));
+
+    // The user: the password as the login compares it, every right but the printouts.
+    TItemList allUsers;
+    check.db.ListClass(icUser, allUsers);
+    ASSERT_EQ(allUsers.Count(), 2);
+    const int32_t berta = allUsers.Get(1);
+    EXPECT_FALSE(check.db.IsValid(berta));
+    EXPECT_EQ(check.db.GetName(berta), "Berta B");
+    EXPECT_EQ(check.db.GetField(berta, "nice"), "Berta Beispiel");
+    EXPECT_EQ(check.db.GetField(berta, "pw"), "KENNWORT");
+    TRightLevels levels{};
+    levels.fill(rlYes);
+    levels[rtPrintConfig] = rlNo;
+    EXPECT_EQ(check.db.GetField(berta, fkRights), EncodeUserRights(berta, levels));
+    EXPECT_FALSE(check.db.GetField(berta, "GUID").empty());
   }
-  // The history holds the login.
-  bool login = false;
+  // The history holds the login and every change of the person and the user.
+  std::string history;
   for (const std::string& name : FilesIn(env.Data()))
     if (name.rfind("Log", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".alg")
-      login = login || ReadAllBytes(env.Data() + name).find("Login") != std::string::npos;
-  EXPECT_TRUE(login);
+      history += ReadAllBytes(env.Data() + name);
+  EXPECT_NE(history.find("Login"), std::string::npos);
+  auto count = [&history](const std::string& what) {
+    int n = 0;
+    for (size_t at = history.find(what); at != std::string::npos; at = history.find(what, at + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_EQ(count("a=New"), 2) << history;
+  EXPECT_EQ(count("a=Ren"), 2) << history;
+  EXPECT_EQ(count("a=Del"), 2) << history;
   // The store changed in this run and no backup was made before: one now.
   bool backupMade = false;
   for (const std::string& name : FilesIn(backup))

@@ -7,13 +7,18 @@
 //
 // Environment: TESSARO_AUTOMATION_CLIENT (the client's title), TESSARO_AUTOMATION_USER and
 // TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of
-// each page and of the form editor.
+// each page and of the form editor; TESSARO_AUTOMATION_PHOTO (optional): a picture file the
+// persons view takes as a photo (without it the record steps of the persons and users views
+// are left out).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QToolButton>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QPixmap>
@@ -29,17 +34,48 @@
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "data/UserRights.h"
+#include "data/BinDatabase.h"
+#include "data/MiniDBUnit.h"
 #include "program/ProgramRoot.h"
+#include "views/AuthorisationsFormUnit.h"
+#include "views/FramePersons2Unit.h"
+#include "views/FrameUsersUnit.h"
+#include "views/PersonPhotoUnit.h"
 
 namespace {
 
-enum class TStep { ChooseClient, LogIn, VisitPages, Editor, LogOut, Close, Done };
+enum class TStep {
+  ChooseClient,
+  LogIn,
+  VisitPages,
+  PersonNew,
+  PersonRename,
+  PersonPhoto,
+  PersonDelete,
+  UserNew,
+  UserRights,
+  UserRename,
+  UserDelete,
+  Editor,
+  LogOut,
+  Close,
+  Done
+};
+
+template <class T>
+T* ViewOfPage(int page) {
+  IView* view = ViewOf(page);
+  return view ? dynamic_cast<T*>(view->RecordFlow()) : nullptr;
+}
+
+void Type(QLineEdit* field, const char* text) { field->setText(QString::fromLatin1(text)); }
 
 struct TDriver {
   TStep step = TStep::ChooseClient;
   int ticks = 0;
   int page = 0;
-  std::string client, user, password;
+  std::string client, user, password, photo;
+  int32_t person = 0, newUser = 0;
 
   // A picture of the window for a look by eye (TESSARO_AUTOMATION_SHOTS: a folder).
   static void Shot(QWidget& window, const std::string& name) {
@@ -50,6 +86,10 @@ struct TDriver {
   static void Say(const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
+  }
+  static void Fail(const std::string& why) {
+    Say(why);
+    std::_Exit(6);
   }
 
   void Tick() {
@@ -101,7 +141,7 @@ struct TDriver {
         QTabWidget* pages = form->PageControl;
         while (page < pages->count() && !pages->isTabVisible(page)) ++page;
         if (page >= pages->count()) {
-          step = TStep::Editor;
+          step = photo.empty() ? TStep::Editor : TStep::PersonNew;
           return;
         }
         pages->setCurrentIndex(page);
@@ -109,6 +149,112 @@ struct TDriver {
         Say("page " + std::to_string(page) + " " +
             std::string(pages->currentIndex() == page ? "shown" : "refused"));
         ++page;
+        return;
+      }
+      case TStep::PersonNew: {
+        // A person with a building.
+        auto* view = ViewOfPage<TFramePersons2>(pgPersons);
+        if (!view) return Fail("no persons view");
+        form->PageControl->setCurrentIndex(pgPersons);
+        view->NewBtn->click();
+        Type(view->MaNameEd, "Erika Muster");
+        Type(view->MaAbtEd, "Technik");
+        Type(view->MaNrEd, "42");
+        view->MaRemMemo->setPlainText(QStringLiteral("erste Zeile\nzweite Zeile"));
+        view->HouseCombo->setCurrentIndex(view->HouseCombo->findText(QStringLiteral("Haus Nord")));
+        view->SaveBtn->click();
+        person = view->CurrentId;
+        Say(person && !view->Editing ? "person saved " + std::to_string(person)
+                                     : "person refused");
+        step = TStep::PersonRename;
+        return;
+      }
+      case TStep::PersonRename: {
+        auto* view = ViewOfPage<TFramePersons2>(pgPersons);
+        view->EdBtn->click();
+        Type(view->MaNameEd, "Erika Mustermann");
+        view->SaveBtn->click();
+        Say(!view->Editing ? "person renamed" : "person rename refused");
+        step = TStep::PersonPhoto;
+        return;
+      }
+      case TStep::PersonPhoto: {
+        auto* view = ViewOfPage<TFramePersons2>(pgPersons);
+        const std::string file = photo;
+        QueueDialogDriver([file](QDialog& dialog) {
+          auto& chooser = dynamic_cast<QFileDialog&>(dialog);
+          chooser.selectFile(QString::fromLocal8Bit(file.c_str()));
+          static_cast<QDialog&>(chooser).accept();
+        });
+        view->AddPhoto1->trigger();
+        TMiniDB* db = GlueDB();
+        Say(db && HasPersonPhoto(*db, person) ? "photo stored" : "photo refused");
+        view->HidePhoto();
+        Shot(*form, "persons");
+        view->ShowPhoto(true);
+        Shot(*form, "persons-photo");
+        view->HidePhoto();
+        step = TStep::PersonDelete;
+        return;
+      }
+      case TStep::PersonDelete: {
+        auto* view = ViewOfPage<TFramePersons2>(pgPersons);
+        QueueDialogDriver(ClickButtonDriver(QStringLiteral("Ja")));
+        view->KillBtn->click();
+        TMiniDB* db = GlueDB();
+        Say(db && !db->IsValid(person) ? "person deleted" : "person delete refused");
+        step = TStep::UserNew;
+        return;
+      }
+      case TStep::UserNew: {
+        auto* view = ViewOfPage<TFrameUsers>(pgUsers);
+        if (!view) return Fail("no users view");
+        form->PageControl->setCurrentIndex(pgUsers);
+        view->NewBtn->click();
+        Type(view->UserNameEd, "Berta");
+        Type(view->RealNameEd, "Berta Beispiel");
+        Type(view->UserPW1Ed, " Kennwort ");
+        Type(view->UserPW2Ed, "KENNWORT");
+        view->SaveBtn->click();
+        newUser = view->CurrentId;
+        Say(newUser && !view->Editing ? "user saved " + std::to_string(newUser)
+                                      : "user refused");
+        step = TStep::UserRights;
+        return;
+      }
+      case TStep::UserRights: {
+        // Every right but configuring printouts.
+        auto* view = ViewOfPage<TFrameUsers>(pgUsers);
+        QueueDialogDriver([](QDialog& dialog) {
+          auto& rights = dynamic_cast<TAuthorisationsForm&>(dialog);
+          rights.AllYesBtn->click();
+          rights.SetLevel(rtPrintConfig, rlNo);
+          Shot(rights, "rights");
+          rights.OkBtn->click();
+        });
+        view->AuthorisationsBtn->click();
+        view->SaveBtn->click();
+        Say(!view->Editing ? "rights saved" : "rights refused");
+        Shot(*form, "users");
+        step = TStep::UserRename;
+        return;
+      }
+      case TStep::UserRename: {
+        auto* view = ViewOfPage<TFrameUsers>(pgUsers);
+        view->EdBtn->click();
+        Type(view->UserNameEd, "Berta B");
+        view->SaveBtn->click();
+        Say(!view->Editing ? "user renamed" : "user rename refused");
+        step = TStep::UserDelete;
+        return;
+      }
+      case TStep::UserDelete: {
+        auto* view = ViewOfPage<TFrameUsers>(pgUsers);
+        QueueDialogDriver(ClickButtonDriver(QStringLiteral("Ja")));
+        view->KillBtn->click();
+        TMiniDB* db = GlueDB();
+        Say(db && !db->IsValid(newUser) ? "user deleted" : "user delete refused");
+        step = TStep::Editor;
         return;
       }
       case TStep::Editor: {
@@ -151,6 +297,7 @@ void StartDriver() {
   gDriver.client = env("TESSARO_AUTOMATION_CLIENT");
   gDriver.user = env("TESSARO_AUTOMATION_USER");
   gDriver.password = env("TESSARO_AUTOMATION_PASSWORD");
+  gDriver.photo = env("TESSARO_AUTOMATION_PHOTO");
   auto* timer = new QTimer(QCoreApplication::instance());
   timer->setInterval(50);
   QObject::connect(timer, &QTimer::timeout, [] { gDriver.Tick(); });
