@@ -120,8 +120,15 @@ inline constexpr const char* kHookTransferSheetShow = "TransferSheetShow";
 inline constexpr const char* kHookTransferSheetEnter = "TransferSheetEnter";
 // The window's layout changed: the guided tour places its panel.
 inline constexpr const char* kHookPlaceTourPanel = "PlaceTourPanel";
+// The client's data is closed (logout, end of the program): units close the files they
+// opened for that client (the photos of the persons view).
+inline constexpr const char* kHookClientClosed = "ClientClosed";
+// The logged-in user's per-user values were read: views take theirs (the persons view its
+// name order).
+inline constexpr const char* kHookUserValues = "UserValues";
 
 // Every internal hook; a command installed under another name must be a menu item.
-inline constexpr const char* kInternalHooks[] = {kHookAutoImport, kHookLimitsCheck,
-                                                 kHookTransferSheetShow, kHookTransferSheetEnter,
-                                                 kHookPlaceTourPanel};
+inline constexpr const char* kInternalHooks[] = {kHookAutoImport,         kHookLimitsCheck,
+                                                 kHookTransferSheetShow,  kHookTransferSheetEnter,
+                                                 kHookPlaceTourPanel,     kHookClientClosed,
+                                                 kHookUserValues};

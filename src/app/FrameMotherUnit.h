@@ -71,6 +71,11 @@ class TFrameMother : public QFrame, public IRecordFlowView {
   virtual void PrintMenu() {}
   bool CanDuplicate() override { return true; }
   virtual int32_t Duplicate();
+  // What the glue hands on to the view (see IView): the person or department term changed;
+  // the issue-and-return view picks a party here; the page's print (false: none).
+  virtual void TermsChanged() {}
+  virtual void SetTransferPicking(bool /*on*/) {}
+  virtual bool PrintPage() { return false; }
 
   // ----- handlers ------------------------------------------------------------------------
   // Makes the frame a child of the page, filling it.
@@ -126,6 +131,9 @@ class TFrameMother : public QFrame, public IRecordFlowView {
     bool HandleCommand(char letter) override { return frame_.HandleShortcut(letter); }
     bool CancelEdit() override;
     IRecordFlowView* RecordFlow() override { return &frame_; }
+    void TermsChanged() override { frame_.TermsChanged(); }
+    void SetTransferPicking(bool on) override { frame_.SetTransferPicking(on); }
+    bool Print() override { return frame_.PrintPage(); }
 
    private:
     TFrameMother& frame_;

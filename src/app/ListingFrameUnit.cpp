@@ -478,7 +478,9 @@ void TListingFrame::Refresh() {
   if (RefreshCounter != mine) return;  // a newer refresh filled the list meanwhile
 
   const int32_t selected = SelectedId();
-  const bool wasEnabled = ListBox->isEnabled();
+  // The list's own setting, not the effective one: a refresh while the view is disabled
+  // (editing) must not leave the list disabled once the view is enabled again.
+  const bool wasEnabled = !ListBox->testAttribute(Qt::WA_ForceDisabled);
   const QPalette own = ListBox->palette();
   QPalette waiting = own;
   waiting.setColor(QPalette::Base, palette().color(QPalette::Window));

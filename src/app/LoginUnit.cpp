@@ -6,6 +6,8 @@
 #include "app/AppControlUnit.h"
 #include "app/BackupRequesterUnit.h"
 #include "app/BackupUnit.h"
+#include "app/CommandNames.h"
+#include "app/MainFormUnit.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -515,8 +517,18 @@ TLoginState& LoginState() {
   return state;
 }
 
+namespace {
+
+// What units opened for the client's data goes with it.
+void RunClientClosedHook() {
+  if (const TMenuCommand& closed = MenuCommandOf(kHookClientClosed)) closed();
+}
+
+}  // namespace
+
 void ResetLoginState() {
   TLoginState& s = LoginState();
+  RunClientClosedHook();
   LocksmithStore().Close();
   if (s.DB) {
     s.DB->TimebackLog = nullptr;
@@ -636,6 +648,7 @@ void LoadUserValues() {
   WinGlue().ViewTab = PaddedViewTab(ls.UserValues.viewTab);
   LoadUserViewSettings();
   LoginHost().ApplyUserValues(ls.UserValues);
+  if (const TMenuCommand& values = MenuCommandOf(kHookUserValues)) values();
 }
 
 void AfterLogin() {
@@ -662,7 +675,13 @@ void AfterLogin() {
   std::string items = GetParam("currentItems");
   if (items.empty() && session.CurrentUserId > 0)
     items = db.GetField(session.CurrentUserId, "LastItems");
-  if (!items.empty()) GotoItems(items);
+  if (!items.empty()) {
+    // The remembered records are shown again, but the deadlines page that overdue keys
+    // brought up stays in front: a due return must not hide behind the last record.
+    const bool overdueShown = ActivePage() == pgLimits;
+    GotoItems(items);
+    if (overdueShown) ShowPage(pgLimits, true);
+  }
 
   if (MandantState().SandboxMode)
     UI().ShowMessage(TMsgKind::Info,
@@ -704,6 +723,7 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   host.EnablePageControl(false);
 
   AutoBackupCheck(LoginBackupEnvironment());
+  RunClientClosedHook();
   LocksmithStore().Close();
   if (db) {
     db->TimebackLog = nullptr;

@@ -63,7 +63,9 @@ void TRecordFlow::Delete() {
     return;
   }
   if (RightDenied(view_.FlowRightIndex()) || !view_.CanDelete()) return;
-  if (AskYesNo("\"" + NameForDeletion(*db, id) + "\" wirklich l\xF6schen?") != mrYes) return;
+  std::string question = view_.DeleteQuestion(NameForDeletion(*db, id));
+  if (question.empty()) question = "\"" + NameForDeletion(*db, id) + "\" wirklich l\xF6schen?";
+  if (AskYesNo(question) != mrYes) return;
 
   // Lock the record on the freshest data; the checks above ran on what the view showed.
   // Under the lock nobody else changes the record while the view checks again (which may
@@ -82,7 +84,9 @@ void TRecordFlow::Delete() {
     view_.ClearDisplay();
     return;
   }
-  if (!view_.CanDelete()) {
+  // The right and the view's rule again, on the data the write will see (holdings booked
+  // by another station meanwhile count).
+  if (RightDenied(view_.FlowRightIndex()) || !view_.CanDelete()) {
     db->UnlockItem(id);
     return;
   }
@@ -112,8 +116,12 @@ void TRecordFlow::Delete() {
       db->ShowLockedMessage(blocking, true);
     return;
   }
-  if (!deleted) return;
+  if (!deleted) {
+    view_.AfterDelete(id, false);
+    return;
+  }
   HistoryDel(cls, id, name);
+  view_.AfterDelete(id, true);
   view_.ClearDisplay();
   if (RefreshAll) RefreshAll();
   else RefreshAllFrames();

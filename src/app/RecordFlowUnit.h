@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 class TMiniDB;
@@ -43,6 +44,12 @@ class IRecordFlowView {
   // links into the write first (write.Include), and asks and shows nothing. False takes the
   // whole delete back.
   virtual bool BeforeDelete(TStoreWrite& /*write*/, int32_t /*id*/) { return true; }
+  // After the delete's write ended and the reservation is given back: `deleted` says
+  // whether the record is gone. Here a view tells why its BeforeDelete refused, or removes
+  // what it keeps outside the store (a person's photo).
+  virtual void AfterDelete(int32_t /*id*/, bool /*deleted*/) {}
+  // The question before deleting; empty: the flow's own ("\"<name>\" wirklich löschen?").
+  virtual std::string DeleteQuestion(const std::string& /*name*/) { return ""; }
   virtual bool CanDuplicate() { return true; }
 
   // The focus to the record list, when it can take it.

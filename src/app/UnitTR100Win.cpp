@@ -193,6 +193,19 @@ void AddToTransfer(int32_t id) {
 void KeysViewCall(int command, int32_t id) {
   if (IView* view = ViewOf(pgKeys)) view->ViewCall(command, id);
 }
+bool StartTransfer(const TTransferStartRequest& request) {
+  IView* view = ViewOf(pgIssueReturn);
+  return view && view->StartTransfer(request);
+}
+int SelectKeyHolder(int32_t key, int32_t holder, int mode, const std::string& receiptNo,
+                    const std::string& firstDate) {
+  IView* view = ViewOf(pgKeys);
+  return view ? view->SelectHolder(key, holder, mode, receiptNo, firstDate) : 0;
+}
+bool EditHolding(const THolderEntry& entry) {
+  IView* view = ViewOf(pgLimits);
+  return view && view->EditHolding(entry);
+}
 void HideKeysSearchPanel() {
   if (IView* view = ViewOf(pgKeys)) view->HideSearchPanel();
 }

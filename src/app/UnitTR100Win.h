@@ -56,6 +56,13 @@ void GotoItems(const std::string& ids);
 void ShowHistoryOf(int32_t id);
 void AddToTransfer(int32_t id);
 void KeysViewCall(int command, int32_t id);
+// The issue-and-return view's StartTransfer; false while that page has no view.
+bool StartTransfer(const TTransferStartRequest& request);
+// The keys view's SelectHolder; 0 while that page has no view.
+int SelectKeyHolder(int32_t key, int32_t holder, int mode, const std::string& receiptNo,
+                    const std::string& firstDate);
+// The deadlines view's holding editor; false while that page has no view.
+bool EditHolding(const THolderEntry& entry);
 void HideKeysSearchPanel();
 void HideUsersSearchPanel();
 int32_t CurrentPageItemId();

@@ -21,10 +21,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QComboBox;
 class QWidget;
 class IRecordFlowView;
+struct THolderEntry;
 
 // ---------------------------------------------------------------------------------------
 // Pages of the main window's page control; a page's index is its tab's index.
@@ -62,6 +64,19 @@ inline constexpr char kKeysCallReturn = 'R';
 
 // ---------------------------------------------------------------------------------------
 // The view contract.
+
+// A key transfer as another view hands it to the issue-and-return view (its StartTransfer):
+// a return, loss or find names the one holding it concerns.
+struct TTransferStartRequest {
+  int kind = 0;                 // 1 delivered .. 6 found
+  int32_t holderId = 0;         // 0: the person shown in the persons view
+  int32_t cabinetId = 0;        // a return's cabinet; 0 none
+  std::string holdingDate;      // the holding's first date
+  std::string holdingReceiptNo;
+  std::string identifier;
+  int32_t quantityLimit = 0;    // the pieces of the holding; 0: no holding, no limit
+  std::vector<int32_t> keys;    // empty: the key shown in the keys view
+};
 
 // The page-command part: what the main window asks of the view of a page.
 class IPageCommands {
@@ -109,6 +124,19 @@ class IView : public IPageCommands {
   virtual void ShowDocument(const std::string& /*url*/) {}
   // The person or department term changed.
   virtual void TermsChanged() {}
+  // Issue and return view: prepares the transfer; false when it refused.
+  virtual bool StartTransfer(const TTransferStartRequest& /*request*/) { return false; }
+  // Keys view: shows the key with the holder's holding selected (receipt number and first
+  // date narrow it when given); mode 3 starts its return. The number of matching rows.
+  virtual int SelectHolder(int32_t /*key*/, int32_t /*holder*/, int /*mode*/,
+                           const std::string& /*receiptNo*/, const std::string& /*firstDate*/) {
+    return 0;
+  }
+  // Deadlines view: its holding editor for one holding; true when saved.
+  virtual bool EditHolding(const THolderEntry& /*entry*/) { return false; }
+  // Persons and users views: the issue-and-return view picks a party from this view while
+  // `on` (its button "Übergabe" shows with a shown record).
+  virtual void SetTransferPicking(bool /*on*/) {}
   // The record flows of a view that shows records of its own; null without.
   virtual IRecordFlowView* RecordFlow() { return nullptr; }
 };

@@ -31,7 +31,8 @@ TRightLevels DecodeUserRights(const std::string& rightsText) {
 
 std::string EncodeUserRights(int32_t userId, const TRightLevels& levels) {
   std::string payload;
-  for (uint8_t level : levels) payload += static_cast<char>(level);
+  for (int right = 0; right < kStoredRightCount; ++right)
+    payload += static_cast<char>(levels[static_cast<size_t>(right)]);
   return EncodeNumberedStr(userId, payload, false);
 }
 

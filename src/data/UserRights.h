@@ -59,7 +59,10 @@ void ResetSession();
 // The 13 levels of a rights text: all 0, then, when the text decodes as a numbered string
 // (any number), each of its first 13 characters with a code of 3 or less sets its level.
 TRightLevels DecodeUserRights(const std::string& rightsText);
-// The stored form of levels for a user (numbered string with the user's ID, not rotated).
+// The stored form of levels for a user (numbered string with the user's ID, not rotated):
+// one byte per right of the rights dialog, rights 0 to 11. Right 12 has no setting and is
+// not stored (it reads back as 0).
+inline constexpr int kStoredRightCount = 12;
 std::string EncodeUserRights(int32_t userId, const TRightLevels& levels);
 
 // The label of a right in the rights dialog; empty for right 12 and outside 0..12.

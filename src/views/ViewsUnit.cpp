@@ -5,13 +5,17 @@
 #include "app/ViewRegistryUnit.h"
 #include "views/FrameHistoryUnit.h"
 #include "views/FrameLimitsUnit.h"
+#include "views/FramePersons2Unit.h"
+#include "views/FrameUsersUnit.h"
 #include "views/KeyBoxUnit.h"
 
 void RegisterViews() {
   // One line per view, in page order:
   //   RegisterViewFactory(pgPersons, MakePersonsView);
+  RegisterPersonsView();  // pgPersons
   RegisterViewFactory(pgLimits, MakeLimitsView);
   RegisterHistoryView();  // pgHistory
+  RegisterUsersView();    // pgUsers
 
   // The commands and hooks the views' dialogs serve.
   InstallMenuCommand(kHookLimitsCheck, [] { LimitsCheck(); });

@@ -1,13 +1,15 @@
 // The program as a user meets it, in a process of its own: started on a data folder with
 // one client, the client chosen, a user logged in (an overdue key brings the deadlines page
-// up), every page visited, a deadline moved, the stock list opened with F6, the form editor
-// and the print settings opened, a list previewed, logged out and the window closed.
-// Afterwards the store is intact and holds the moved deadline, the print settings are in
-// the data folder's settings, the history holds the login and the automatic backup that
-// was due exists.
+// up), every page visited, a person made, renamed, given a photo and deleted, a user made
+// with a password and rights, renamed and deleted, a deadline moved, the stock list opened
+// with F6, the form editor and the print settings opened, a list previewed, logged out and
+// the window closed. Afterwards the store holds exactly what was done, the print settings
+// are in the data folder's settings, the history holds the login and every change, and the
+// automatic backup that was due exists.
 #include <string>
 #include <vector>
 
+#include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
@@ -17,6 +19,7 @@
 #include "basic/BasicsUnit.h"
 #include "basic/DateClock.h"
 #include "data/HolderUnit.h"
+#include "data/BinDatabase.h"
 #include "data/IniUnit.h"
 
 #ifndef TESSARO_AUTOMATED_PROGRAM
@@ -48,6 +51,7 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   {
     TStoreMaker maker(env.Data(), "Data-Acme");
     anna = maker.User("Anna", "Secret");
+    maker.db.NewNamedRecord(icBuilding, "Haus Nord", "");
     maker.db.SetField(anna, "LastItems", std::to_string(anna) + ";");
     maker.db.Commit();
     // Paul has held the gate key since last week; it was due back yesterday.
@@ -78,6 +82,16 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
   environment.insert("TESSARO_AUTOMATION_USER", "Anna");
   environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
+  // The photo the persons view is given.
+  const std::string photo = env.dir.Dir() + "photo.png";
+  {
+    QImage picture(640, 480, QImage::Format_RGB888);
+    for (int y = 0; y < picture.height(); ++y)
+      for (int x = 0; x < picture.width(); ++x)
+        picture.setPixel(x, y, qRgb(x * 255 / 640, y * 255 / 480, 140));
+    ASSERT_TRUE(picture.save(QString::fromStdString(photo), "PNG"));
+  }
+  environment.insert("TESSARO_AUTOMATION_PHOTO", QString::fromStdString(photo));
   program.setProcessEnvironment(environment);
   program.setProcessChannelMode(QProcess::SeparateChannels);
   program.start(TESSARO_AUTOMATED_PROGRAM,
@@ -101,6 +115,9 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   for (int page : {pgBuildings, pgDoors, pgGroups, pgKeys, pgPersons, pgIssueReturn, pgLimits,
                    pgHistory, pgUsers, pgHelp})
     EXPECT_NE(out.find("page " + std::to_string(page) + " shown"), std::string::npos) << out;
+  for (const char* step : {"person saved", "person renamed", "photo stored", "person deleted",
+                           "user saved", "rights saved", "user renamed", "user deleted"})
+    EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out;
   EXPECT_NE(out.find("editor shown"), std::string::npos) << out;
   EXPECT_TRUE(out.find("preview shown, ") != std::string::npos ||
               out.find("preview off: list not printed") != std::string::npos)
@@ -122,6 +139,40 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
     EXPECT_EQ(check.db.GetField(gate, fkHolders),
               "E" + std::to_string(paul) + "=1|2024-01-02|2099-12-31|verl\xE4ngert|0001");
     EXPECT_EQ(check.db.GetField(gate, fkStock), "2");
+
+    // The person: saved with its fields and building, renamed, deleted with its links.
+    TItemList all;
+    check.db.ListClass(icPerson, all);
+    ASSERT_EQ(all.Count(), 2);  // Paul, who holds the gate key, and the new one
+    const int32_t person = all.Get(0) == paul ? all.Get(1) : all.Get(0);
+    EXPECT_FALSE(check.db.IsValid(person));
+    EXPECT_EQ(check.db.GetName(person), "Erika Mustermann");
+    EXPECT_EQ(check.db.GetField(person, fkDepartment), "Technik");
+    EXPECT_EQ(check.db.GetField(person, fkPersonNumber), "42");
+    EXPECT_EQ(check.db.GetLinkText(person, icBuilding), "");
+    const int32_t house = check.db.FindByName("Haus Nord", icBuilding, 0);
+    ASSERT_NE(house, 0);
+    EXPECT_EQ(check.db.GetLinkText(house, icPerson), "");
+    // Its photo went with it; the photo store is the client's.
+    TBinDatabase photos;
+    ASSERT_TRUE(photos.OpenSingle(env.Data() + "Images/Persons.bdb"));
+    std::string bytes;
+    EXPECT_FALSE(photos.Get(person, bytes));
+
+    // The user: the password as the login compares it, every right but the printouts.
+    TItemList allUsers;
+    check.db.ListClass(icUser, allUsers);
+    ASSERT_EQ(allUsers.Count(), 2);
+    const int32_t berta = allUsers.Get(1);
+    EXPECT_FALSE(check.db.IsValid(berta));
+    EXPECT_EQ(check.db.GetName(berta), "Berta B");
+    EXPECT_EQ(check.db.GetField(berta, "nice"), "Berta Beispiel");
+    EXPECT_EQ(check.db.GetField(berta, "pw"), "KENNWORT");
+    TRightLevels levels{};
+    levels.fill(rlYes);
+    levels[rtPrintConfig] = rlNo;
+    EXPECT_EQ(check.db.GetField(berta, fkRights), EncodeUserRights(berta, levels));
+    EXPECT_FALSE(check.db.GetField(berta, "GUID").empty());
   }
   // The print settings went into the data folder's settings file: the receipt's text as
   // saved, the template as typed.
@@ -131,12 +182,21 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
     EXPECT_NE(ini.find("FormTemplate2=Formulare/Formular2 Rueckgabe.rtf\r\n"), std::string::npos)
         << ini;
   }
-  // The history holds the login.
-  bool login = false;
+  // The history holds the login and every change of the person and the user.
+  std::string history;
   for (const std::string& name : FilesIn(env.Data()))
     if (name.rfind("Log", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".alg")
-      login = login || ReadAllBytes(env.Data() + name).find("Login") != std::string::npos;
-  EXPECT_TRUE(login);
+      history += ReadAllBytes(env.Data() + name);
+  EXPECT_NE(history.find("Login"), std::string::npos);
+  auto count = [&history](const std::string& what) {
+    int n = 0;
+    for (size_t at = history.find(what); at != std::string::npos; at = history.find(what, at + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_EQ(count("a=New"), 2) << history;
+  EXPECT_EQ(count("a=Ren"), 2) << history;
+  EXPECT_EQ(count("a=Del"), 2) << history;
   // The store changed in this run and no backup was made before: one now.
   bool backupMade = false;
   for (const std::string& name : FilesIn(backup))

@@ -128,6 +128,19 @@ TEST_F(ListingFrame, SelectionSurvivesARefreshAndSelectFirstClicksOnce) {
   EXPECT_EQ(clicks, 1);  // code selecting a row is no click
 }
 
+TEST_F(ListingFrame, ARefreshWhileTheViewIsDisabledLeavesTheListUsableAfterwards) {
+  // A view disables its listing while it edits; every view is refreshed meanwhile.
+  Record(icPerson, "Anna");
+  QWidget view;
+  listing.setParent(&view);
+  listing.Setup(icPerson, 0, 0, 0);
+  view.setEnabled(false);
+  listing.Refresh();
+  view.setEnabled(true);
+  EXPECT_TRUE(listing.ListBox->isEnabled());
+  listing.setParent(nullptr);
+}
+
 TEST_F(ListingFrame, PlaceholderShowsOnlyOverTheEmptyVisibleSearchBox) {
   listing.Setup(icPerson, 0, 0, 0);
   EXPECT_EQ(FromQString(listing.PlaceholderPanel->text()), "<Suchbegriff>");

@@ -1,9 +1,10 @@
 // The program Tessaro with a driver for the end-to-end test: built only with the tests,
 // never installed. The driver acts as a user would (chooses the client, logs in, visits
-// the pages, moves a deadline in the deadlines view, opens the stock list with F6, reads a
-// key's history and searches, opens the form editor and the print settings, previews a
-// list printout, logs out, closes the window) on the real widgets, one step whenever the
-// window is ready for it, and reports each step on standard output. Every dialog runs in
+// the pages, makes, renames, pictures and deletes a person and a user, moves a deadline in
+// the deadlines view, opens the stock list with F6, reads a key's history and searches,
+// opens the form editor and the print settings, previews a list printout, logs out, closes
+// the window) on the real widgets, one step whenever the window is ready for it, and
+// reports each step on standard output. Every dialog runs in
 // strict mode: one that comes up unexpectedly is closed at once and counted, so the run
 // never waits for a hand that is not there.
 //
@@ -11,7 +12,9 @@
 // TESSARO_AUTOMATION_PASSWORD; TESSARO_AUTOMATION_HISTORY and TESSARO_AUTOMATION_SEARCH
 // (optional): a key whose history to visit and a term to search (HistoryScenario.h);
 // TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of each page, of the form
-// editor, of each page of the print settings and of a list's print preview.
+// editor, of each page of the print settings and of a list's print preview;
+// TESSARO_AUTOMATION_PHOTO (optional): a picture file the persons view takes as a photo
+// (without it the record steps of the persons and users views are left out).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,6 +22,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QToolButton>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QPixmap>
@@ -41,11 +47,17 @@
 #include "app/GridExportUnit.h"
 #include "app/MainFormUnit.h"
 #include "data/UserRights.h"
+#include "data/BinDatabase.h"
+#include "data/MiniDBUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrinterServicesUnit.h"
 #include "program/ProgramRoot.h"
+#include "views/AuthorisationsFormUnit.h"
 #include "views/FrameLimitsUnit.h"
+#include "views/FramePersons2Unit.h"
+#include "views/FrameUsersUnit.h"
 #include "views/KeyBoxUnit.h"
+#include "views/PersonPhotoUnit.h"
 #include "HistoryScenario.h"
 
 namespace {
@@ -54,6 +66,14 @@ enum class TStep {
   ChooseClient,
   LogIn,
   VisitPages,
+  PersonNew,
+  PersonRename,
+  PersonPhoto,
+  PersonDelete,
+  UserNew,
+  UserRights,
+  UserRename,
+  UserDelete,
   Deadlines,
   StockList,
   History,
@@ -65,11 +85,20 @@ enum class TStep {
   Done
 };
 
+template <class T>
+T* ViewOfPage(int page) {
+  IView* view = ViewOf(page);
+  return view ? dynamic_cast<T*>(view->RecordFlow()) : nullptr;
+}
+
+void Type(QLineEdit* field, const char* text) { field->setText(QString::fromLatin1(text)); }
+
 struct TDriver {
   TStep step = TStep::ChooseClient;
   int ticks = 0;
   int page = 0;
-  std::string client, user, password;
+  std::string client, user, password, photo;
+  int32_t person = 0, newUser = 0;
 
   // A picture of the window for a look by eye (TESSARO_AUTOMATION_SHOTS: a folder).
   static void Shot(QWidget& window, const std::string& name) {
@@ -80,6 +109,10 @@ struct TDriver {
   static void Say(const std::string& line) {
     std::printf("%s\n", line.c_str());
     std::fflush(stdout);
+  }
+  static void Fail(const std::string& why) {
+    Say(why);
+    std::_Exit(6);
   }
 
   void Tick() {
@@ -132,7 +165,7 @@ struct TDriver {
         QTabWidget* pages = form->PageControl;
         while (page < pages->count() && !pages->isTabVisible(page)) ++page;
         if (page >= pages->count()) {
-          step = TStep::Deadlines;
+          step = photo.empty() ? TStep::Deadlines : TStep::PersonNew;
           return;
         }
         pages->setCurrentIndex(page);
@@ -140,6 +173,112 @@ struct TDriver {
         Say("page " + std::to_string(page) + " " +
             std::string(pages->currentIndex() == page ? "shown" : "refused"));
         ++page;
+        return;
+      }
+      case TStep::PersonNew: {
+        // A person with a building.
+        auto* view = ViewOfPage<TFramePersons2>(pgPersons);
+        if (!view) return Fail("no persons view");
+        form->PageControl->setCurrentIndex(pgPersons);
+        view->NewBtn->click();
+        Type(view->MaNameEd, "Erika Muster");
+        Type(view->MaAbtEd, "Technik");
+        Type(view->MaNrEd, "42");
+        view->MaRemMemo->setPlainText(QStringLiteral("erste Zeile\nzweite Zeile"));
+        view->HouseCombo->setCurrentIndex(view->HouseCombo->findText(QStringLiteral("Haus Nord")));
+        view->SaveBtn->click();
+        person = view->CurrentId;
+        Say(person && !view->Editing ? "person saved " + std::to_string(person)
+                                     : "person refused");
+        step = TStep::PersonRename;
+        return;
+      }
+      case TStep::PersonRename: {
+        auto* view = ViewOfPage<TFramePersons2>(pgPersons);
+        view->EdBtn->click();
+        Type(view->MaNameEd, "Erika Mustermann");
+        view->SaveBtn->click();
+        Say(!view->Editing ? "person renamed" : "person rename refused");
+        step = TStep::PersonPhoto;
+        return;
+      }
+      case TStep::PersonPhoto: {
+        auto* view = ViewOfPage<TFramePersons2>(pgPersons);
+        const std::string file = photo;
+        QueueDialogDriver([file](QDialog& dialog) {
+          auto& chooser = dynamic_cast<QFileDialog&>(dialog);
+          chooser.selectFile(QString::fromLocal8Bit(file.c_str()));
+          static_cast<QDialog&>(chooser).accept();
+        });
+        view->AddPhoto1->trigger();
+        TMiniDB* db = GlueDB();
+        Say(db && HasPersonPhoto(*db, person) ? "photo stored" : "photo refused");
+        view->HidePhoto();
+        Shot(*form, "persons");
+        view->ShowPhoto(true);
+        Shot(*form, "persons-photo");
+        view->HidePhoto();
+        step = TStep::PersonDelete;
+        return;
+      }
+      case TStep::PersonDelete: {
+        auto* view = ViewOfPage<TFramePersons2>(pgPersons);
+        QueueDialogDriver(ClickButtonDriver(QStringLiteral("Ja")));
+        view->KillBtn->click();
+        TMiniDB* db = GlueDB();
+        Say(db && !db->IsValid(person) ? "person deleted" : "person delete refused");
+        step = TStep::UserNew;
+        return;
+      }
+      case TStep::UserNew: {
+        auto* view = ViewOfPage<TFrameUsers>(pgUsers);
+        if (!view) return Fail("no users view");
+        form->PageControl->setCurrentIndex(pgUsers);
+        view->NewBtn->click();
+        Type(view->UserNameEd, "Berta");
+        Type(view->RealNameEd, "Berta Beispiel");
+        Type(view->UserPW1Ed, " Kennwort ");
+        Type(view->UserPW2Ed, "KENNWORT");
+        view->SaveBtn->click();
+        newUser = view->CurrentId;
+        Say(newUser && !view->Editing ? "user saved " + std::to_string(newUser)
+                                      : "user refused");
+        step = TStep::UserRights;
+        return;
+      }
+      case TStep::UserRights: {
+        // Every right but configuring printouts.
+        auto* view = ViewOfPage<TFrameUsers>(pgUsers);
+        QueueDialogDriver([](QDialog& dialog) {
+          auto& rights = dynamic_cast<TAuthorisationsForm&>(dialog);
+          rights.AllYesBtn->click();
+          rights.SetLevel(rtPrintConfig, rlNo);
+          Shot(rights, "rights");
+          rights.OkBtn->click();
+        });
+        view->AuthorisationsBtn->click();
+        view->SaveBtn->click();
+        Say(!view->Editing ? "rights saved" : "rights refused");
+        Shot(*form, "users");
+        step = TStep::UserRename;
+        return;
+      }
+      case TStep::UserRename: {
+        auto* view = ViewOfPage<TFrameUsers>(pgUsers);
+        view->EdBtn->click();
+        Type(view->UserNameEd, "Berta B");
+        view->SaveBtn->click();
+        Say(!view->Editing ? "user renamed" : "user rename refused");
+        step = TStep::UserDelete;
+        return;
+      }
+      case TStep::UserDelete: {
+        auto* view = ViewOfPage<TFrameUsers>(pgUsers);
+        QueueDialogDriver(ClickButtonDriver(QStringLiteral("Ja")));
+        view->KillBtn->click();
+        TMiniDB* db = GlueDB();
+        Say(db && !db->IsValid(newUser) ? "user deleted" : "user delete refused");
+        step = TStep::Deadlines;
         return;
       }
       case TStep::Deadlines: {
@@ -291,6 +430,7 @@ void StartDriver() {
   gDriver.client = env("TESSARO_AUTOMATION_CLIENT");
   gDriver.user = env("TESSARO_AUTOMATION_USER");
   gDriver.password = env("TESSARO_AUTOMATION_PASSWORD");
+  gDriver.photo = env("TESSARO_AUTOMATION_PHOTO");
   auto* timer = new QTimer(QCoreApplication::instance());
   timer->setInterval(50);
   QObject::connect(timer, &QTimer::timeout, [] { gDriver.Tick(); });

@@ -43,8 +43,22 @@ TEST(DecodeUserRights, Cases) {
 }
 
 TEST(DecodeUserRights, EncodeRoundTrip) {
+  // Right 12 has no setting: the stored form holds the twelve rights of the dialog.
   TRightLevels levels = Levels({3, 2, 1, 0, 3, 2, 1, 0, 3, 2, 1, 0, 2});
-  EXPECT_EQ(DecodeUserRights(EncodeUserRights(44, levels)), levels);
+  EXPECT_EQ(DecodeUserRights(EncodeUserRights(44, levels)),
+            Levels({3, 2, 1, 0, 3, 2, 1, 0, 3, 2, 1, 0}));
+}
+
+TEST(EncodeUserRights, StoredTextIsTwelveLevelBytesNumberedWithTheUser) {
+  // User 7: 7 xor 6B2D94E3, the twelve levels as hex, the checksum; decoded under any ID.
+  const TRightLevels levels = Levels({2, 2, 1, 1, 2, 2, 2, 3, 1, 2, 1, 2, 2});
+  const std::string stored = EncodeUserRights(7, levels);
+  EXPECT_EQ(stored, "6B2D94E4020201010202020301020102D1");
+  std::string payload = stored;
+  EXPECT_FALSE(DecodeNumberedStr(9, payload, false));  // the number is the user's
+  ASSERT_TRUE(DecodeNumberedStr(7, payload, false));
+  EXPECT_EQ(payload.size(), 12u);
+  EXPECT_EQ(DecodeUserRights(stored), Levels({2, 2, 1, 1, 2, 2, 2, 3, 1, 2, 1, 2}));
 }
 
 TEST(RightTables, LabelsAndMessages) {

@@ -1,0 +1,271 @@
+// The users view and the rights dialog: the stored password and rights texts, and that no
+// save or delete locks every user out of the users' administration.
+#include "views/FrameUsersUnit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "app/FramesTestSupport.h"
+#include "app/LoginUnit.h"
+#include "basic/ValueString.h"
+#include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/QtGlue.h"
+#include "data/MandantUnit.h"
+#include "views/AuthorisationsFormUnit.h"
+
+namespace {
+
+TRightLevels Levels(const std::string& digits) {
+  TRightLevels levels{};
+  for (size_t i = 0; i < digits.size(); ++i) levels[i] = static_cast<uint8_t>(digits[i] - '0');
+  return levels;
+}
+
+struct UsersView : TFramesTest {
+  TStation b{"B"};
+  std::unique_ptr<TFrameUsers> view;
+  int32_t chef = 0, hans = 0;
+
+  void SetUp() override {
+    TFramesTest::SetUp();
+    ResetLoginState();
+    chef = Record(icUser, "Chef");
+    hans = Record(icUser, "Hans");
+    a->SetField(chef, fkRights, EncodeUserRights(chef, Levels("222222222222")));
+    a->SetField(hans, fkRights, EncodeUserRights(hans, Levels("211112222111")));
+    a->SetField(hans, "pw", "ALT");
+    ASSERT_TRUE(a->Commit());
+    ASSERT_TRUE(b.Open(dir));
+    Session().CurrentUserId = chef;
+    Session().CurrentUserName = "Chef";
+    view = std::make_unique<TFrameUsers>(nullptr);
+    ui.Clear();
+  }
+  void TearDown() override {
+    view.reset();
+    ResetLoginState();
+    TFramesTest::TearDown();
+  }
+  std::string Disk(int32_t id, const std::string& key) {
+    TStation c{"C"};
+    EXPECT_TRUE(c.Open(dir));
+    return c->GetField(id, key);
+  }
+  bool EditHans() {
+    view->ShowRecord(hans);
+    return view->StartEdit();
+  }
+  // The rights dialog, driven: `act` works on the form before OK.
+  void Authorise(std::function<void(TAuthorisationsForm&)> act) {
+    QueueDialogDriver([act](QDialog& dialog) {
+      auto& form = dynamic_cast<TAuthorisationsForm&>(dialog);
+      act(form);
+      form.OkBtn->click();
+    });
+    view->AuthorisationsBtnClick();
+  }
+};
+
+TEST_F(UsersView, PasswordsAreStoredAsTheLoginComparesThem) {
+  const std::string file = dir.File("Data.ada");
+  const struct {
+    const char* what;
+    const char* pw1;
+    const char* pw2;
+    bool remove;
+    bool saved;
+    const char* stored;
+  } cases[] = {
+      {"blanks and case", " geheim ", "GEHEIM", false, true, "GEHEIM"},
+      {"both empty keep it", "", "", false, true, "GEHEIM"},
+      {"differing entries", "geheim", "geheimnis", false, false, "GEHEIM"},
+      {"only one entry", "neu", "", false, false, "GEHEIM"},
+      {"removed by the tick", "", "", true, true, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(EditHans());
+    EXPECT_TRUE(view->UserPW1Ed->text().isEmpty()) << "never filled from the record";
+    view->UserPW1Ed->setText(ToQString(c.pw1));
+    view->UserPW2Ed->setText(ToQString(c.pw2));
+    view->RemovePasswordCheck->setChecked(c.remove);
+    const std::string before = ReadAllBytes(file);
+    ui.Clear();
+    EXPECT_EQ(view->SaveBtnClick(), c.saved);
+    EXPECT_EQ(Disk(hans, "pw"), c.stored);
+    if (!c.saved) {
+      EXPECT_EQ(ReadAllBytes(file), before) << "refused before any write";
+      EXPECT_NE(ui.AllText().find("Passwort und Wiederholung"), std::string::npos);
+      view->CancelBtnClick();
+    }
+  }
+  // The login accepts what was typed.
+  ASSERT_TRUE(EditHans());
+  view->UserPW1Ed->setText(" geheim ");
+  view->UserPW2Ed->setText("GEHEIM");
+  ASSERT_TRUE(view->SaveBtnClick());
+  TStation c{"C"};
+  ASSERT_TRUE(c.Open(dir));
+  EXPECT_TRUE(CheckLogin(*c.db, "hans", "Geheim").success);
+}
+
+TEST_F(UsersView, RightsDialogReadsAnyUsersTextAndWritesTwelveLevels) {
+  // A text stored for user 7 shown for Hans: the number is not checked; a byte 7 is no
+  // level.
+  std::string payload = std::string("\x02\x01\x07\x03", 4);
+  a->SetField(hans, fkRights, EncodeNumberedStr(7, payload, false));
+  ASSERT_TRUE(a->Commit());
+  view->ShowRecord(hans);
+  Authorise([](TAuthorisationsForm& form) {
+    EXPECT_EQ(form.Level(rtPersons), 2);
+    EXPECT_EQ(form.Level(rtKeys), 1);
+    EXPECT_EQ(form.Level(rtDoors), 0) << "byte 7";
+    EXPECT_EQ(form.Level(rtBuildings), 3);
+    EXPECT_EQ(form.Combos[rtBuildings]->count(), 3) << "level 3 offers the cabinet choices";
+    EXPECT_EQ(form.Level(rtUsers), 0);
+    EXPECT_NE(FromQString(form.Labels[0]->text()).find("Personen  ..."), std::string::npos);
+    form.SetLevel(rtUsers, 2);
+  });
+  ASSERT_TRUE(view->RightsEdited());
+  ASSERT_TRUE(view->SaveBtnClick());
+  const std::string stored = Disk(hans, fkRights);
+  EXPECT_EQ(stored, EncodeUserRights(hans, Levels("210320000000")));
+  EXPECT_EQ(stored.size(), 8u + 24u + 2u) << "twelve levels";
+}
+
+TEST_F(UsersView, WithoutAnyRightsTextEveryRightShowsYes) {
+  for (int32_t user : {chef, hans}) a->SetField(user, fkRights, "");
+  ASSERT_TRUE(a->Commit());
+  view->ShowRecord(hans);
+  Authorise([](TAuthorisationsForm& form) {
+    for (int right = 0; right < 12; ++right) EXPECT_EQ(form.Level(right), 2) << right;
+    EXPECT_EQ(FromQString(form.Combos[rtPersons]->currentText()), "Ja");
+    EXPECT_EQ(FromQString(form.Combos[rtIssue]->currentText()),
+              "f\xFCr alle Schl\xFCsselschr\xE4nke");
+  });
+}
+
+TEST_F(UsersView, NobodyIsLeftWithoutTheRightForUsers) {
+  // Demoting the only holder of right 4 is refused.
+  view->ShowRecord(chef);
+  Authorise([](TAuthorisationsForm& form) { form.SetLevel(rtUsers, 1); });
+  EXPECT_FALSE(view->SaveBtnClick());
+  EXPECT_NE(ui.AllText().find("Benutzer-\xC4nderung"), std::string::npos);
+  EXPECT_EQ(DecodeUserRights(Disk(chef, fkRights))[rtUsers], rlYes);
+  view->CancelBtnClick();
+
+  // Deleting the only holder is refused, counted on the data as the write finds it.
+  Session().CurrentUserId = hans;
+  a->SetField(hans, fkRights, EncodeUserRights(hans, Levels("222222222222")));
+  ASSERT_TRUE(a->Commit());
+  view->ShowRecord(chef);
+  ui.Clear();
+  ui.answers = {mrYes};
+  ui.onAsk = [this](const std::string&) {
+    // Meanwhile another station takes right 4 from Hans.
+    b->SetField(hans, fkRights, EncodeUserRights(hans, Levels("222212222222")));
+    ASSERT_TRUE(b->Commit());
+  };
+  view->KillBtnClick();
+  EXPECT_NE(ui.AllText().find("Benutzer-\xC4nderung"), std::string::npos) << ui.AllText();
+  TStation c{"C"};
+  ASSERT_TRUE(c.Open(dir));
+  EXPECT_TRUE(c->IsValid(chef));
+
+  // Nobody deletes his own record.
+  ui.Clear();
+  ui.onAsk = nullptr;
+  view->ShowRecord(hans);
+  ui.answers = {mrYes};
+  view->KillBtnClick();
+  EXPECT_NE(ui.AllText().find("eigenen Benutzer"), std::string::npos);
+  EXPECT_TRUE(ui.questions.empty());
+}
+
+TEST_F(UsersView, WithoutASettingsHolderTheLoggedInUserGetsItAndIsTold) {
+  Session().RightLevels[rtSettings] = rlNo;
+  view->ShowRecord(chef);
+  Authorise([](TAuthorisationsForm& form) { form.SetLevel(rtSettings, 1); });
+  ASSERT_TRUE(view->SaveBtnClick());
+  EXPECT_EQ(Session().RightLevels[rtSettings], rlYes);
+  EXPECT_NE(ui.AllText().find("Programm-Einstellungen"), std::string::npos);
+  EXPECT_NE(ui.AllText().find("Sonderrecht"), std::string::npos);
+}
+
+TEST_F(UsersView, OthersNeedTheRightOwnRecordDoesNot) {
+  Session().CurrentUserId = hans;
+  Session().RightLevels[rtUsers] = rlNo;
+  view->ShowRecord(chef);
+  EXPECT_FALSE(view->StartEdit());
+  view->ShowRecord(hans);
+  ASSERT_TRUE(view->StartEdit());
+  view->UserNameEd->setText("Hans Meier");
+  ASSERT_TRUE(view->SaveBtnClick());
+  EXPECT_EQ(Session().CurrentUserName, "Hans Meier");
+  EXPECT_NE(HistoryText().find("a=Ren"), std::string::npos);
+}
+
+TEST(UsersViewCopy, ASavedUserIsCopiedByGuidIntoTheOtherClient) {
+  TTempDir root;
+  TMandantState state;
+  TMandantStateScope scope(state);
+  TEventRecorder ui;
+  TUserInteractionScope uiScope(ui);
+  ResetSession();
+  ResetLoginState();
+  auto client = [&](const std::string& name) {
+    std::filesystem::create_directories(root.Path() / name);
+    TMandantInfoRec rec;
+    rec.Name = name;
+    rec.Title = "Firma " + name;
+    rec.DataFolder = root.Dir() + name + "/";
+    return rec;
+  };
+  state.DataRoot = root.Dir();
+  TMandantList& clients = LoginState().Clients;
+  clients = {TMandantInfoRec(), client("A"), client("B")};
+  state.HasCurrentMandant = true;
+  state.CurrentMandant = clients[1];
+  {
+    TStation other{"S"};
+    ASSERT_TRUE(other->Open(clients[2].DataFolder, MandantDataFolderName("B"), "Tessaro"));
+    other->NewNamedRecord(icKey, "K1", "");
+    ASSERT_TRUE(other->Commit());
+  }
+  TStation a{"A"};
+  ASSERT_TRUE(a->Open(clients[1].DataFolder, MandantDataFolderName("A"), "Tessaro"));
+  THistory history{&a.registry};
+  THistoryScope historyScope{history};
+  history.SetFolder(clients[1].DataFolder);
+  Session().DB = a.db.get();
+  Session().LoggedIn = true;
+  Session().RightLevels.fill(rlYes);
+  {
+    TFrameUsers view(nullptr);
+    view.NewBtnClick();
+    view.UserNameEd->setText("Neu");
+    view.UserPW1Ed->setText("abc");
+    view.UserPW2Ed->setText("abc");
+    ui.answers = {mrYes};
+    ASSERT_TRUE(view.SaveBtnClick());
+  }
+  ASSERT_EQ(ui.questions.size(), 1u);
+  EXPECT_NE(ui.questions[0].find("ALLE weiteren Mandanten-Datenbanken"), std::string::npos);
+  const int32_t user = a->FindByName("Neu", icUser, 0);
+  ASSERT_NE(user, 0);
+  const std::string guid = a->GetField(user, "GUID");
+  ASSERT_FALSE(guid.empty());
+  TStation check{"C"};
+  ASSERT_TRUE(check->Open(clients[2].DataFolder, MandantDataFolderName("B"), "Tessaro"));
+  const int32_t copy = check->FindByGUID(guid, icUser);
+  ASSERT_NE(copy, 0);
+  EXPECT_EQ(check->GetName(copy), "Neu");
+  EXPECT_EQ(check->GetField(copy, "pw"), "ABC");
+  ResetSession();
+  ResetLoginState();
+}
+
+}  // namespace
