@@ -24,6 +24,7 @@
 
 #include "basic/SLUnit.h"
 #include "basic/ValueString.h"
+#include "data/ClientSessionUnit.h"
 #include "data/AccessProtection.h"
 #include "data/HistoryTableUnit.h"
 #include "data/HistoryUnit.h"
@@ -344,7 +345,7 @@ void BM_HistoryView(benchmark::State& state) {
   static THistory history(&registry);
   static THistoryScope historyScope(history);
   history.SetFolder(f.folder);
-  Session().DB = db;
+  ClientSession().LendStore(db);
   Session().LoggedIn = true;
   Session().RightLevels.fill(rlYes);
   QWidget page;

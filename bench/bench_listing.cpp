@@ -29,6 +29,7 @@
 #include "basic/SLUnit.h"
 #include "basic/ValueString.h"
 #include "basic/widgets/QtUserInteraction.h"
+#include "data/ClientSessionUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
@@ -71,7 +72,7 @@ struct TBenchListing {
     WriteStore((dir / "Data.ada").string());
     db.Open(dir.string() + "/", "Data", "Tessaro");
     InstallNameFuncs(db);
-    Session().DB = &db;
+    ClientSession().LendStore(&db);
     SetUserInteraction(&ui);
     listing.Setup(icKey, icKeyBunch, 300, 700);
     listing.SeekCombo->show();
@@ -79,7 +80,7 @@ struct TBenchListing {
   }
   ~TBenchListing() {
     SetUserInteraction(nullptr);
-    Session().DB = nullptr;
+    ClientSession().LendStore(nullptr);
     db.Close();
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);

@@ -33,6 +33,7 @@
 #include "basic/SLUnit.h"
 #include "basic/ValueString.h"
 #include "basic/widgets/QtUserInteraction.h"
+#include "data/ClientSessionUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
@@ -103,7 +104,7 @@ struct TBenchViews {
     WriteStore((dir / "Data.ada").string());
     db.Open(dir.string() + "/", "Data", "Tessaro");
     InstallNameFuncs(db);
-    Session().DB = &db;
+    ClientSession().LendStore(&db);
     SetUserInteraction(&ui);
     limits = std::make_unique<TFrameLimits>();
     limits->resize(900, 600);
@@ -116,7 +117,7 @@ struct TBenchViews {
     stock.reset();
     limits.reset();
     SetUserInteraction(nullptr);
-    Session().DB = nullptr;
+    ClientSession().LendStore(nullptr);
     db.Close();
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);

@@ -71,10 +71,7 @@ std::string BackupQuestionTextFmt(int number, const std::string& argument) {
 // ---------------------------------------------------------------------------------------
 // Settings
 
-TBackupSettings& BackupSettings() {
-  static TBackupSettings settings;
-  return settings;
-}
+TBackupSettings& BackupSettings() { return ClientSession().Backup; }
 
 int BackupIntervalFromDays(const std::string& days) {
   if (days == "0") return biManual;

@@ -18,6 +18,7 @@
 #include <string>
 
 #include "basic/DateClock.h"
+#include "data/ClientSessionUnit.h"
 
 class IClock;
 class TMiniDB;
@@ -38,22 +39,11 @@ std::string BackupQuestionTextFmt(int number, const std::string& argument);
 // ---------------------------------------------------------------------------------------
 // Settings (data-folder settings file).
 
-// Interval choices, in the order the settings frame lists them.
-constexpr int biManual = 0;
-constexpr int biDaily = 1;
-constexpr int biWeekly = 2;
-constexpr int biMonthly = 3;
+// The interval choices (biManual .. biMonthly, in the order the settings frame lists them)
+// and the settings themselves (TBackupSettings) are the client session's
+// (data/ClientSessionUnit.h).
 
-struct TBackupSettings {
-  // The backup folder with a trailing "/"; never empty once read (the program folder +
-  // "Backup/" when no folder is set).
-  std::string Path;
-  int Interval = biDaily;    // biManual .. biMonthly
-  bool Requester = true;     // ask before each automatic backup
-  TPackedDate LastDate = 0;  // the last backup that recorded its date; 0 = none
-};
-
-// The program's settings, read when a client's data is opened.
+// The open client's settings (the client session's), read when its data is opened.
 TBackupSettings& BackupSettings();
 
 // The interval choice of a stored "BackupInterval" (days): "0" manual, "7" weekly,

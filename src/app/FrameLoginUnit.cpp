@@ -18,6 +18,7 @@
 #include "app/AppControlUnit.h"
 #include "app/LoginUnit.h"
 #include "app/UnitTR100Win.h"
+#include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
 #include "basic/ParamsUnit.h"
@@ -36,13 +37,6 @@
 namespace {
 
 constexpr int kMargin = 8;
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
 
 void SetBackground(QWidget* w, std::uint32_t bgr) {
   QPalette p = w->palette();
@@ -292,8 +286,8 @@ void TFrameLogin::FillLoginUsers() {
   SetBackground(LoginPWEd, 0xFFFFFF);
   UI().ProcessPendingEvents();
   LayoutFrame();
-  if (!ls.DB) return;
-  TMiniDB& db = *ls.DB;
+  if (!SessionDB()) return;
+  TMiniDB& db = *SessionDB();
 
   std::string value;
   ls.AutoLogin = TAutoLogin();
@@ -348,10 +342,10 @@ void TFrameLogin::FillLoginUsers() {
 void TFrameLogin::LoginOkBtnClick() {
   TLoginState& ls = LoginState();
   SetLoginHints("");
-  if (!ls.DB) return;
+  if (!SessionDB()) return;
   const std::string name = FromQString(LoginNameCombo->currentText());
   const std::string password = FromQString(LoginPWEd->text());
-  const TLoginMatch match = CheckLogin(*ls.DB, name, password);
+  const TLoginMatch match = CheckLogin(*SessionDB(), name, password);
   if (match.success) {
     CompleteLogin(match, name);
     LoginOkBtn->setDefault(false);

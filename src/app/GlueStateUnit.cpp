@@ -69,7 +69,7 @@ void ResetForClientData() {
   state.SandboxMode = state.HasCurrentMandant && state.CurrentMandant.Active;
 }
 
-TMiniDB* GlueDB() { return Session().DB; }
+TMiniDB* GlueDB() { return SessionDB(); }
 
 // ---------------------------------------------------------------------------------------
 // Standard messages.

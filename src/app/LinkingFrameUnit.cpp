@@ -161,7 +161,7 @@ void TLinkingFrame::LoadLinks() {
     ListModel->Clear();
     return;
   }
-  db->GetLinks(OwnerId, LinkedType, LinkedIds);
+  db->ReadLinks(OwnerId, LinkedType, LinkedIds);
   std::unique_ptr<TQStringList> entries =
       FillSearchList(LinkedType, LinkedIds, "", nullptr, nullptr, ksAll, 1, false, Formatter);
   ListModel->SetRows(entries ? RowsOf(*entries) : std::vector<TListRow>{});
@@ -208,7 +208,7 @@ void TLinkingFrame::StartEdit(int32_t presetId) {
     return;
   }
   LinkedIds.Clear();
-  if (TMiniDB* db = GlueDB()) db->GetLinks(OwnerId, LinkedType, LinkedIds);
+  if (TMiniDB* db = GlueDB()) db->ReadLinks(OwnerId, LinkedType, LinkedIds);
   if (presetId != 0 && LinkedIds.IndexOf(presetId) < 0) LinkedIds.Add(presetId);
   FillCheckList();
 }

@@ -18,13 +18,6 @@
 
 namespace {
 
-std::string Trim(const std::string& text) {
-  size_t b = 0, e = text.size();
-  while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
-  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
-  return text.substr(b, e - b);
-}
-
 int ComboIndexOfObject(const QComboBox* combo, int32_t id) {
   for (int i = 0; i < combo->count(); ++i)
     if (ComboItemId(combo, i) == id) return i;
@@ -118,7 +111,7 @@ void BuildLockingSystemList() {
     TItemList buildings;
     db->ListClassValid(icBuilding, buildings);
     for (int32_t id : IdsOf(buildings))
-      if (Trim(db->GetField(id, fkKeySystem)) == "1001")
+      if (Trim(db->ReadLineField(id, fkKeySystem)) == "1001")
         shared.AddObject(db->GetDisplayName(id), ksBuildingBase + id);
   }
   shared.SetSorted(false);
@@ -214,7 +207,7 @@ void FillComboWithBuildings(QComboBox* combo, int32_t selectId, int32_t keySyste
     db->ListClass(icBuilding, all);
     for (int32_t id : IdsOf(all)) {
       if (keySystem != 0) {
-        int32_t code = db->GetKeySystem(id);
+        int32_t code = db->ReadKeySystem(id);
         if (code == ksBuildingBase) code = ksBuildingBase + id;
         if (code != keySystem) continue;
       }

@@ -23,6 +23,7 @@
 #include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
+#include "data/ViewOptionsUnit.h"
 
 // =======================================================================================
 // The model

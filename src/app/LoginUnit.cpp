@@ -17,6 +17,7 @@
 #include "basic/RegistryUnit.h"
 #include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
+#include "data/ClientSessionUnit.h"
 #include "data/HistoryUnit.h"
 #include "data/IniUnit.h"
 #include "data/MiniDBUnit.h"
@@ -25,19 +26,13 @@
 #include "data/StoreWriteUnit.h"
 #include "data/TimeTravelUnit.h"
 #include "data/UnitTR100.h"
+#include "data/ViewOptionsUnit.h"
 #include "output/PrintSettingsUnit.h"
 #include "output/PrintUnit.h"
 #include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
-}
 
 bool IsFolder(const std::string& path) {
   TPfInfo info;
@@ -529,14 +524,7 @@ void RunClientClosedHook() {
 void ResetLoginState() {
   TLoginState& s = LoginState();
   RunClientClosedHook();
-  LocksmithStore().Close();
-  if (s.DB) {
-    s.DB->TimebackLog = nullptr;
-    s.DB->Close();
-  }
-  if (Session().DB == s.DB.get()) Session().DB = nullptr;
-  s.DB.reset();
-  s.TimebackLog.reset();
+  ResetClientSession();
   ILoginHost* host = s.Host;
   s = TLoginState();
   s.Host = host;
@@ -567,15 +555,19 @@ bool OpenDataStore() {
   const TMandantInfoRec* client = state.HasCurrentMandant ? &state.CurrentMandant : nullptr;
 
   host.ShowClientTitle(client ? client->Title : std::string());
+  // Nothing of the client opened before remains: its store is saved and closed, its
+  // rights, history, journal, names, caches and options go with its session.
+  ResetClientSession(ls.Registry);
   ResetForClientData();  // also SandboxMode from the client's record
   host.UpdateFrameColours();
 
-  if (!ls.DB) ls.DB = std::make_unique<TMiniDB>();
-  TMiniDB& db = *ls.DB;
-  Session().DB = &db;
+  TClientSession& session = ClientSession();
+  TMiniDB& db = session.MakeStore();
   ls.StoreOpen = false;
   ls.NewStore = false;
   ls.AutoLogin = TAutoLogin();
+  ls.UserValues = TUserValues();
+  ls.HistoryUserText.clear();
 
   TOpenRequest request;
   request.programDir = CommandLine().OriginExeDir;
@@ -592,13 +584,13 @@ bool OpenDataStore() {
 
   // Looked up at each use: the store object may be gone when the history is asked.
   History().SetObjectLookup([](int32_t id, int& cls, std::string& name) {
-    TMiniDB* store = LoginState().DB.get();
+    TMiniDB* store = SessionDB();
     if (!store || !store->HasRecord(id)) return false;
     cls = store->GetClass(id);
     name = store->GetDisplayName(id);
     return true;
   });
-  const TOpenResult result = OpenClientData(db, ls.TimebackLog, request, hooks);
+  const TOpenResult result = OpenClientData(db, session.ChangeLog, request, hooks);
   state.ReadOnlyMode = result.readOnly;
   // The receipts print on this client's templates and texts, none of the previous one's.
   LoadTextSettings(kSettingsDataLevel);
@@ -622,7 +614,7 @@ bool OpenDataStore() {
 void CompleteLogin(const TLoginMatch& match, const std::string& typedName) {
   TLoginState& ls = LoginState();
   TSession& session = Session();
-  TMiniDB* db = ls.DB.get();
+  TMiniDB* db = SessionDB();
   if (match.userId > 0 && db) {
     LoginUser(*db, match.userId);
     ls.HistoryUserText = HistoryUserTextFor(match.userId, typedName);
@@ -630,7 +622,6 @@ void CompleteLogin(const TLoginMatch& match, const std::string& typedName) {
     HistoryLogin(match.userId, session.CurrentUserName);
   } else {
     LogoutUser();
-    session.DB = db;
     session.LoggedIn = true;
     session.CurrentUserId = 0;
     session.CurrentUserName.clear();
@@ -643,7 +634,7 @@ void CompleteLogin(const TLoginMatch& match, const std::string& typedName) {
 
 void LoadUserValues() {
   TLoginState& ls = LoginState();
-  if (ls.DB) ReadUserValues(*ls.DB, Session().CurrentUserId, ls.UserValues);
+  if (TMiniDB* db = SessionDB()) ReadUserValues(*db, Session().CurrentUserId, ls.UserValues);
   PrintSettings().printerDialog = ls.UserValues.printerDialog;
   WinGlue().ViewTab = PaddedViewTab(ls.UserValues.viewTab);
   LoadUserViewSettings();
@@ -655,8 +646,8 @@ void AfterLogin() {
   TLoginState& ls = LoginState();
   ILoginHost& host = LoginHost();
   TSession& session = Session();
-  if (!ls.DB) return;
-  TMiniDB& db = *ls.DB;
+  if (!SessionDB()) return;
+  TMiniDB& db = *SessionDB();
   LoadUserValues();
   session.RightLevels = RightsAfterLogin(db, session.CurrentUserId, ls.SomeUserHasRights);
 
@@ -710,7 +701,7 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   // there is no login page to go back to.
   const bool endProgram =
       state.TimeTravelMode || (ls.AutoLogin.taken && ls.AutoLogin.hasRecordText);
-  TMiniDB* db = ls.DB.get();
+  TMiniDB* db = SessionDB();
   if (db && ls.StoreOpen && session.CurrentUserId > 0 && !state.ReadOnlyMode && !db->NoSave &&
       !db->GetField(session.CurrentUserId, "LastItems").empty()) {
     TStoreWrite write(*db, {session.CurrentUserId});
@@ -729,7 +720,7 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
     db->TimebackLog = nullptr;
     db->Close();
   }
-  ls.TimebackLog.reset();
+  ClientSession().ChangeLog.reset();
   ls.StoreOpen = false;
   HistoryFlush();
 
@@ -739,8 +730,10 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
     CleanupSandbox();
   }
 
-  LogoutUser();
+  // Nothing of this client remains: its session goes whole (rights, history, journal,
+  // names, caches, options, the closed store).
   History().SetUserText("");
+  ResetClientSession(ls.Registry);
   ls.HistoryUserText.clear();
   state.DataPath = state.DataRoot;
 
@@ -756,7 +749,7 @@ TBackupEnvironment LoginBackupEnvironment() {
   TLoginState& ls = LoginState();
   const TMandantState& state = MandantState();
   TBackupEnvironment env;
-  env.DB = ls.StoreOpen ? ls.DB.get() : nullptr;
+  env.DB = ls.StoreOpen ? SessionDB() : nullptr;
   env.DataPath = state.DataPath;
   env.SandboxMode = state.SandboxMode;
   env.TimeTravelMode = state.TimeTravelMode;

@@ -9,11 +9,12 @@
 // ILoginHost, which the main window implements; every member has a default that does
 // nothing, so a test or an early window needs only what it uses.
 //
-// State of the run lives in one TLoginState (LoginState()): the client list, the open
-// store with its change log, the user list's facts and the per-user values. The flags of
-// the data folder (data root, data path, read-only, time travel with its date, sandbox,
-// current client) are MandantState()'s, those of the login (logged in, user, rights)
-// Session()'s and the page visibility "ViewTab" WinGlue()'s.
+// State of the login flow lives in one TLoginState (LoginState()): the client list, the
+// user list's facts and the per-user values. The open client's state (its store with the
+// change log, the rights, the history, ...) is the client session's (ClientSessionUnit.h):
+// opening a client's data starts a new one, logout drops it. The flags of the data folder
+// (data root, data path, read-only, time travel with its date, sandbox, current client)
+// are MandantState()'s and the page visibility "ViewTab" WinGlue()'s.
 //
 // Single thread. Messages and questions go through UI().
 
@@ -267,9 +268,7 @@ class ILoginHost {
 // Program-wide state of this part.
 struct TLoginState {
   TMandantList Clients;                   // both registers; entry 0 the header
-  std::unique_ptr<TMiniDB> DB;            // the open client's store, null when none
-  std::unique_ptr<TTimebackLog> TimebackLog;
-  bool StoreOpen = false;                 // DB is open and belongs to the current data
+  bool StoreOpen = false;                 // the session's store is open for the current data
   bool NewStore = false;                  // the store file was started by this opening
   bool SomeUserHasRights = false;
   TAutoLogin AutoLogin;
@@ -281,7 +280,8 @@ struct TLoginState {
   std::string StationKey;
 };
 TLoginState& LoginState();
-// Closes the store and forgets everything (shutdown, tests).
+// Drops the client session (the store is saved and closed) and forgets everything
+// (shutdown, tests).
 void ResetLoginState();
 // The host or a do-nothing one.
 ILoginHost& LoginHost();
@@ -291,8 +291,8 @@ ILoginHost& LoginHost();
 // ShowLoginPage without the frame: sandbox colours off, window reset, language, the data
 // root (once per run) and DataPath when empty, menu attached.
 void PrepareLoginPage();
-// OpenDataStore: opens the current client's data (MandantState().DataPath) into
-// LoginState().DB. True when a store is open afterwards.
+// OpenDataStore: drops the client session in force and opens the current client's data
+// (MandantState().DataPath) in a new one. True when its store is open afterwards.
 bool OpenDataStore();
 // The login succeeded for `match` (typed name for the history text): session, "LastUser",
 // history line.

@@ -6,6 +6,7 @@
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "data/UnitTR100.h"
+#include "data/ViewOptionsUnit.h"
 #include "output/PrintSettingsUnit.h"
 
 // ---------------------------------------------------------------------------------------

@@ -335,7 +335,7 @@ bool RequestSignature(const TTransferRecord& record) {
   // otherwise (never the cabinet they go into).
   const int32_t person = record.Kind == tkIssue ? record.NewOwner.id : record.OldOwner.id;
   std::string personName;
-  if (TMiniDB* db = Session().DB) {
+  if (TMiniDB* db = SessionDB()) {
     for (int32_t i = 0; i < keyCount; ++i) {
       if (i > 0) keyNames += ", ";
       keyNames += db->GetDisplayName(record.Keys.Get(i));

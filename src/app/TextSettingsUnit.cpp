@@ -19,6 +19,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "app/ManualUnit.h"
 #include "app/PrintFieldsFrameUnit.h"
 #include "app/UnitTR100Win.h"
 #include "app/WaitPanelUnit.h"
@@ -29,6 +30,7 @@
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
+#include "data/HolderUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"

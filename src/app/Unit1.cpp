@@ -27,6 +27,7 @@
 #include "app/BackupUnit.h"
 #include "app/CommandNames.h"
 #include "app/FrameLoginUnit.h"
+#include "app/ManualUnit.h"
 #include "app/MouseEventsUnit.h"
 #include "app/SigFormUnit.h"
 #include "app/TessaroRestart.h"
@@ -121,14 +122,6 @@ bool FileThere(const std::string& path) {
 bool FolderThere(const std::string& path) {
   TPfInfo info;
   return PfStat(path, info) == 0 && info.kind == TPfKind::Folder;
-}
-
-std::string Trim(const std::string& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= ' ') ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= ' ') --end;
-  return text.substr(begin, end - begin);
 }
 
 std::string ProgramDir() { return CommandLine().OriginExeDir; }
@@ -1017,7 +1010,7 @@ void TTessaroForm::Sandbox1Click() {
                TAskButtons::YesCancel) != mrYes)
     return;
   if (CheckPendingInput()) return;
-  TMiniDB* db = LoginState().DB.get();
+  TMiniDB* db = SessionDB();
   if (!db || !EnterSandbox(*db)) {
     ShowError(MainFormText(35));
     return;

@@ -32,6 +32,7 @@
 #include "basic/SLUnit.h"
 #include "data/ItemList.h"
 #include "data/MandantUnit.h"
+#include "data/SearchListUnit.h"
 
 class QComboBox;
 class QListWidget;
@@ -89,19 +90,9 @@ bool CheckPendingInput();
 // ---------------------------------------------------------------------------------------
 // The search-list builder and the listing fillers built on it.
 
-// What the list-text formatter gives for a record: the entry text, the key the entries are
-// ordered by, and the record under whose heading the entry stands (0: none).
-struct TListEntryText {
-  std::string text;
-  std::string sortKey;
-  int32_t group = 0;
-};
-using TListTextFormatter = std::function<TListEntryText(int32_t id, uint8_t option)>;
-
-// The entries of a listing: records of `ids` with a display text that pass the locking
-// system filter (ksAll: all) and the search. The texts of the kept records offer their
-// name beginnings to `suggestions` (null: none). Returns null when the refresh counter
-// changed while the list was built (a newer refresh overtook this one).
+// The search-list builder (data/SearchListUnit.h) on the glue's store: the window's events
+// are processed every 16 records, and null is returned when the refresh counter changed
+// meanwhile (a newer refresh overtook this one).
 std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids,
                                              const std::string& searchText,
                                              TQStringList* suggestions,

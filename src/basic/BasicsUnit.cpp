@@ -133,6 +133,15 @@ std::string TrimEnd(const std::string& text) {
   return text.substr(0, n);
 }
 
+std::string_view TrimView(std::string_view text) {
+  size_t b = 0, e = text.size();
+  while (b < e && static_cast<unsigned char>(text[b]) <= 32) ++b;
+  while (e > b && static_cast<unsigned char>(text[e - 1]) <= 32) --e;
+  return text.substr(b, e - b);
+}
+
+std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
+
 int PosFrom(const std::string& sub, const std::string& text, int start) {
   if (sub.empty()) return 0;
   size_t from = start <= 1 ? 0 : static_cast<size_t>(start) - 1;

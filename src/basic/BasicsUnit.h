@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Our integer reader: optional leading blanks, an optional "+" or "-", then decimal digits
@@ -30,6 +31,10 @@ std::string CopyFrom(const std::string& text, int pos); // from pos to the end
 std::string CutLeft(const std::string& text, int n);    // without the first n characters
 std::string DelFirstChar(const std::string& text);
 std::string TrimEnd(const std::string& text);           // drops trailing codes 0..32
+// The one trim of the program: leading and trailing codes 0..32 dropped (blanks, tabs, line
+// ends and the other control characters; 0xA0 and everything above stays).
+std::string Trim(std::string_view text);
+std::string_view TrimView(std::string_view text);
 
 // Position of `sub` in `text` at or after `start`; 0 when absent or `sub` is empty.
 int PosFrom(const std::string& sub, const std::string& text, int start);

@@ -51,24 +51,16 @@ std::string Utf8ToCp1252(const std::string& s, char replacement) {
   std::string out;
   out.reserve(s.size());
   size_t i = 0;
-  const size_t n = s.size();
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
+  while (i < s.size()) {
     char32_t u;
-    int extra;
-    if (c < 0x80) { u = c; extra = 0; }
-    else if ((c & 0xE0) == 0xC0) { u = c & 0x1F; extra = 1; }
-    else if ((c & 0xF0) == 0xE0) { u = c & 0x0F; extra = 2; }
-    else if ((c & 0xF8) == 0xF0) { u = c & 0x07; extra = 3; }
-    else { out += replacement; ++i; continue; }
-    bool ok = true;
-    for (int k = 1; k <= extra; ++k) {
-      if (i + k >= n || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) { ok = false; break; }
-      u = (u << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
+    const size_t len = DecodeUtf8At(s, i, u);
+    if (len == 0) {  // malformed, overlong or cut short: one replacement per bad byte
+      out += replacement;
+      ++i;
+      continue;
     }
-    if (!ok) { out += replacement; ++i; continue; }
-    i += extra + 1;
-    int b = UnicodeToCp1252(u);
+    i += len;
+    const int b = UnicodeToCp1252(u);
     out += b < 0 ? replacement : static_cast<char>(b);
   }
   return out;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 
 namespace {
@@ -54,15 +55,6 @@ std::int64_t DayNumber(TPackedDate date) {
   const int m = std::clamp(PackedMonth(date), 1, 12);
   const int d = std::clamp(PackedDay(date), 1, DaysInYearMonth(y, m));
   return DaysFromCivil(y, m, d);
-}
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string Trim(const std::string& s) {
-  std::size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -1,3 +1,4 @@
+#include "basic/BasicsUnit.h"
 #include "basic/MultiLingua.h"
 
 #include <algorithm>
@@ -53,13 +54,6 @@ std::string UpperAscii(std::string s) {
   for (auto& c : s)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
   return s;
-}
-
-std::string TrimAscii(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-  return s.substr(b, e - b);
 }
 
 bool IsTrailJunk(char16_t c) { return IsBlank16(c) || c == u'.' || c == u':'; }
@@ -208,16 +202,16 @@ tMLSystem::tMLSystem(const std::string& sourceLanguage)
     : tMLSystem(sourceLanguage, ReadSystemLanguage()) {}
 
 tMLSystem::tMLSystem(const std::string& sourceLanguage, const TSystemLanguage& systemLanguage)
-    : source_(UpperAscii(TrimAscii(sourceLanguage))),
+    : source_(UpperAscii(Trim(sourceLanguage))),
       current_(source_),
       systemLanguage_(systemLanguage) {}
 
 void tMLSystem::SetCurrentLanguage(const std::string& code) {
-  current_ = UpperAscii(TrimAscii(code));
+  current_ = UpperAscii(Trim(code));
 }
 
 void tMLSystem::SetSecondLanguage(const std::string& code) {
-  second_ = UpperAscii(TrimAscii(code));
+  second_ = UpperAscii(Trim(code));
 }
 
 std::string tMLSystem::AliasOf(const std::string& code) {
@@ -226,7 +220,7 @@ std::string tMLSystem::AliasOf(const std::string& code) {
 }
 
 int tMLSystem::LanguageIndex(const std::string& code) const {
-  std::string c = UpperAscii(TrimAscii(code));
+  std::string c = UpperAscii(Trim(code));
   for (size_t i = 0; i < languages_.size(); ++i)
     if (languages_[i].code == c) return static_cast<int>(i);
   return -1;
@@ -397,7 +391,7 @@ std::u16string tMLSystem::TranslateText(const std::u16string& text, const std::s
   if (text.empty()) return {};
   const int from = LanguageIndex(fromCode);
   if (from < 0 || LanguageIndex(toCode) < 0) return text;
-  const std::string to = UpperAscii(TrimAscii(toCode));
+  const std::string to = UpperAscii(Trim(toCode));
   if (from == LanguageIndex(to)) {
     grade = mlgExact;
     return text;
@@ -442,7 +436,7 @@ std::string tMLSystem::FindLanguage(const std::string& name) const {
   std::string key = name;
   size_t paren = key.find('(');
   if (paren != std::string::npos) key.erase(paren);
-  key = AnsiUpperCase(TrimAscii(key));
+  key = AnsiUpperCase(Trim(key));
   int matches = 0;
   std::string found;
   for (const auto& l : languages_) {
@@ -474,7 +468,7 @@ std::vector<tMLSystem::TLanguageMenuEntry> tMLSystem::LanguageMenuEntries(
 }
 
 std::string tMLSystem::ResolveLangCode(const std::string& code) const {
-  if (UpperAscii(TrimAscii(code)) == "EN" && systemLanguage_.language == "en" &&
+  if (UpperAscii(Trim(code)) == "EN" && systemLanguage_.language == "en" &&
       (systemLanguage_.territory == "US" || systemLanguage_.territory == "CA") &&
       IsLanguageLoaded("US"))
     return "US";
@@ -484,7 +478,7 @@ std::string tMLSystem::ResolveLangCode(const std::string& code) const {
 bool tMLSystem::SwitchLanguage(const std::string& newCode, const std::string& secondCode,
                                const std::function<void()>& translateForms) {
   if (entries_.empty() || !IsLanguageLoaded(newCode)) return false;
-  if (!TrimAscii(secondCode).empty()) SetSecondLanguage(secondCode);
+  if (!Trim(secondCode).empty()) SetSecondLanguage(secondCode);
   if (translateForms) translateForms();
   SetCurrentLanguage(newCode);
   ++switchCounter_;

@@ -129,3 +129,11 @@ std::string GetParam(const std::string& name) { return CommandLine().GetParam(na
 bool DeleteParam(const std::string& name) { return CommandLine().DeleteParam(name); }
 
 const std::vector<std::string>& ParamList() { return CommandLine().ParamList; }
+
+std::string GetProgramFolder() {
+  std::string program = RunningExecutablePath();
+  if (program.empty()) program = PfAbsolutePath("Tessaro");  // the working folder, at least
+  program = PfAbsolutePath(program);
+  const size_t slash = program.rfind('/');
+  return slash == std::string::npos ? std::string("/") : program.substr(0, slash + 1);
+}

@@ -76,3 +76,6 @@ bool DeleteParam(const std::string& name);
 
 // The arguments of the process-wide state.
 const std::vector<std::string>& ParamList();
+
+// The folder of the running program, absolute, with a trailing "/".
+std::string GetProgramFolder();

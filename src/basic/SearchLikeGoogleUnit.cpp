@@ -1,15 +1,9 @@
 #include "basic/SearchLikeGoogleUnit.h"
 
+#include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 
 namespace {
-
-std::string TrimBlanks(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 32) ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 32) --e;
-  return s.substr(b, e - b);
-}
 
 bool BoundaryFree(const std::string& text, size_t pos) {
   return pos >= text.size() || static_cast<unsigned char>(text[pos]) < '0';
@@ -25,7 +19,7 @@ void TSearchLikeGoogle::SetSearchText(const std::string& text) {
   Count = kMaxTerms;
   std::string rest = text;
   for (int i = 0; i < kMaxTerms; ++i) {
-    rest = TrimBlanks(rest);
+    rest = Trim(rest);
     std::string term;
     bool quoted = false;
     if (!rest.empty() && rest[0] == '"') {

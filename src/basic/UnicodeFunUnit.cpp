@@ -2,6 +2,7 @@
 
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
+#include "platform/OsText.h"
 
 namespace {
 
@@ -20,29 +21,16 @@ std::u16string Utf8ToUtf16(std::string_view s) {
   std::u16string out;
   out.reserve(s.size());
   size_t i = 0;
-  const size_t n = s.size();
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
+  while (i < s.size()) {
     char32_t u;
-    int extra;
-    char32_t min;
-    if (c < 0x80) { out += c; ++i; continue; }
-    if ((c & 0xE0) == 0xC0) { u = c & 0x1F; extra = 1; min = 0x80; }
-    else if ((c & 0xF0) == 0xE0) { u = c & 0x0F; extra = 2; min = 0x800; }
-    else if ((c & 0xF8) == 0xF0) { u = c & 0x07; extra = 3; min = 0x10000; }
-    else { out += u'\xFFFD'; ++i; continue; }
-    bool ok = true;
-    for (int k = 1; ok && k <= extra; ++k) {
-      if (i + k >= n || (static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) ok = false;
-      else u = (u << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    }
-    if (!ok || u < min || u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) {
+    const size_t len = DecodeUtf8At(s, i, u);
+    if (len == 0) {
       out += u'\xFFFD';
       ++i;
       continue;
     }
     AppendUtf16(out, u);
-    i += extra + 1;
+    i += len;
   }
   return out;
 }

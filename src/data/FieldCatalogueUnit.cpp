@@ -4,6 +4,7 @@
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
 #include "basic/MultiLingua.h"
+#include "basic/ParamsUnit.h"
 #include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
 #include "data/ItemList.h"
@@ -24,19 +25,11 @@ const TMLStringList* CatalogueTexts() {
   return table;
 }
 
-std::string TrimField(const std::string& s) {
-  size_t begin = 0;
-  size_t end = s.size();
-  while (begin < end && static_cast<unsigned char>(s[begin]) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= 32) --end;
-  return s.substr(begin, end - begin);
-}
-
 // The line's fields by the CSV rules at TAB, quotes removed, each trimmed.
 std::vector<std::string> NormalizedFields(const std::string& line) {
   std::vector<std::string> fields;
   std::string rest = line;
-  while (!rest.empty()) fields.push_back(TrimField(FetchCsvField(rest, '\t')));
+  while (!rest.empty()) fields.push_back(Trim(FetchCsvField(rest, '\t')));
   return fields;
 }
 

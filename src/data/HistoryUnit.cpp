@@ -291,16 +291,10 @@ namespace {
 
 THistory* gInstalled = nullptr;
 
-THistory& ProgramHistory() {
-  // Lives until the program ends: buffered lines are written by HistoryFlush at closing,
-  // not by a destructor that could run after the reservation registry is gone.
-  static THistory* program = new THistory();
-  return *program;
-}
 
 }  // namespace
 
-THistory& History() { return gInstalled != nullptr ? *gInstalled : ProgramHistory(); }
+THistory* InstalledHistory() { return gInstalled; }
 void SetHistory(THistory* history) { gInstalled = history; }
 
 THistoryScope::THistoryScope(THistory& history) : previous_(gInstalled) {

@@ -6,8 +6,9 @@
 //
 // Everything the program keeps about its history lives in one THistory: the log with its
 // folder and prefix, the enabled and buffered modes, the logged-in user's text and the way
-// to look up a record's class and name. The program uses History(); a test installs its
-// own with THistoryScope (two of them on one folder act as two workstations).
+// to look up a record's class and name. The program uses History(), the open client's
+// session's; a test installs its own with THistoryScope (two of them on one folder act as
+// two workstations).
 //
 // The current year is taken from the installed clock whenever it is needed, so a station
 // that runs across New Year writes into and searches the new year's file.
@@ -134,10 +135,13 @@ class THistory {
   THistoryObjectLookup lookup_;
 };
 
-// The history in force; never null.
+// The history in force: the one installed (SetHistory, THistoryScope), else the open
+// client's session's (ClientSessionUnit.h); never null.
 THistory& History();
-// Installs `history` (not owned); nullptr restores the program's own.
+// Installs `history` (not owned) over the session's; nullptr gives the session's back.
 void SetHistory(THistory* history);
+// The installed history, null when the session's is in force.
+THistory* InstalledHistory();
 
 // Installs a history for the lifetime of a scope and restores the previous one.
 class THistoryScope {

@@ -275,26 +275,24 @@ void SortHolderEntriesByDeadline(THolderEntries& entries) {
 namespace {
 
 // The key's holder lines as stored.
-std::vector<std::string> ReadHolderLines(TMiniDB& db, int32_t keyId) {
-  return SplitHolderLines(db.GetField(keyId, fkHolders));
+std::vector<std::string> ReadHolderLines(const TMiniDB& db, int32_t keyId) {
+  return SplitHolderLines(db.ReadLineField(keyId, fkHolders));
 }
 
-bool FilledHolderKindNames = false;
+static_assert(std::tuple_size_v<THolderKindNameTable> ==
+              std::tuple_size_v<decltype(TVocabulary::holderKindNames)>);
 
-THolderKindNameTable& KindNameStorage() {
-  static THolderKindNameTable table;
-  return table;
-}
+THolderKindNameTable& KindNameStorage() { return Vocabulary().holderKindNames; }
 
 }  // namespace
 
 THolderKindNameTable& HolderKindNames() {
-  if (!FilledHolderKindNames) InitHolderKindNames();
+  if (!Vocabulary().holderKindNamesFilled) InitHolderKindNames();
   return KindNameStorage();
 }
 
 void InitHolderKindNames() {
-  FilledHolderKindNames = true;
+  Vocabulary().holderKindNamesFilled = true;
   const std::string actions = CoreText(47);
   SetHolderKindName(okUnknown, CoreText(58));
   SetHolderKindName(okSupplier, CoreText(59));
@@ -308,7 +306,7 @@ void InitHolderKindNames() {
 
 void SetHolderKindName(TOwnerKind kind, const std::string& name) {
   if (kind >= kOwnerKindCount) return;
-  if (!FilledHolderKindNames) InitHolderKindNames();
+  if (!Vocabulary().holderKindNamesFilled) InitHolderKindNames();
   KindNameStorage()[kind] = CopyLeft(name, kHolderKindNameMaxLen);
 }
 
@@ -350,12 +348,12 @@ bool BookHolderChange(TMiniDB& db, int32_t keyId, bool find, THolderRef owner, i
   return BookHolderChange(db, keyId, booking);
 }
 
-THolderEntries LoadHolderRecs(TMiniDB& db, int32_t keyId, bool cut) {
+THolderEntries LoadHolderRecs(const TMiniDB& db, int32_t keyId, bool cut) {
   if (!db.HasRecord(keyId)) return {};
-  return ParseHolderEntries(db.GetField(keyId, fkHolders), keyId, cut);
+  return ParseHolderEntries(db.ReadLineField(keyId, fkHolders), keyId, cut);
 }
 
-std::string HolderRefText(TMiniDB& db, THolderRef ref) {
+std::string HolderRefText(const TMiniDB& db, THolderRef ref) {
   switch (ref.kind) {
     case okPerson:
     case okKeyBunch:
@@ -374,14 +372,14 @@ std::string HolderRefText(TMiniDB& db, THolderRef ref) {
   }
 }
 
-TItemList GetHoldingPersons(TMiniDB& db, int32_t keyId) {
+TItemList GetHoldingPersons(const TMiniDB& db, int32_t keyId) {
   TItemList persons;
   for (const THolderEntry& e : LoadHolderRecs(db, keyId))
     if (e.Kind == okPerson) persons.Add(e.HolderId);
   return persons;
 }
 
-bool IdentifierAlreadyIssued(TMiniDB& db, int32_t keyId, const std::string& identifier) {
+bool IdentifierAlreadyIssued(const TMiniDB& db, int32_t keyId, const std::string& identifier) {
   if (keyId == 0 || identifier.empty()) return false;
   // Stored identifiers are cleaned of separators and read uncut here: a long marking that
   // agrees only in what a list shows is another marking.
@@ -394,7 +392,7 @@ bool IdentifierAlreadyIssued(TMiniDB& db, int32_t keyId, const std::string& iden
   return false;
 }
 
-int32_t BookedCount(TMiniDB& db, int32_t keyId) {
+int32_t BookedCount(const TMiniDB& db, int32_t keyId) {
   int64_t sum = 0;
   for (const THolderEntry& e : LoadHolderRecs(db, keyId))
     if (e.Kind >= okPerson && e.Kind <= okKeyBunch) sum += StrToIntZero(e.Count);
@@ -402,7 +400,7 @@ int32_t BookedCount(TMiniDB& db, int32_t keyId) {
                                                   std::numeric_limits<int32_t>::max()));
 }
 
-void AddIdentifiersOfKey(TMiniDB& db, int32_t keyId, TQStringList& list) {
+void AddIdentifiersOfKey(const TMiniDB& db, int32_t keyId, TQStringList& list) {
   for (const std::string& line : ReadHolderLines(db, keyId)) {
     if (line.size() < 3) continue;
     const std::string identifier = ParseHolderLine(HolderLineBody(line))[hfIdentifier];
@@ -410,7 +408,7 @@ void AddIdentifiersOfKey(TMiniDB& db, int32_t keyId, TQStringList& list) {
   }
 }
 
-std::string IdentifierOfHolder(TMiniDB& db, int32_t keyId, int32_t holderId) {
+std::string IdentifierOfHolder(const TMiniDB& db, int32_t keyId, int32_t holderId) {
   for (const THolderEntry& e : LoadHolderRecs(db, keyId, false))
     if (e.HolderId == holderId) return e.Identifier;
   return {};
@@ -457,4 +455,89 @@ int SyncHolderLinksOfClass(TMiniDB& db, int cls) {
 
 int SyncAllHolderLinks(TMiniDB& db) {
   return SyncHolderLinksOfClass(db, 4) + SyncHolderLinksOfClass(db, 14);
+}
+
+// ---------------------------------------------------------------------------------------
+// The lending overview of a person
+
+namespace {
+
+std::string CellText(std::string text) {
+  for (char& c : text)
+    if (c == '\t') c = ' ';
+  return text;
+}
+
+
+}  // namespace
+
+std::string PersonKeyListCaption(int code) {
+  switch (code) {
+    case 1: return KeyCaption();
+    case 2: return CoreText(94);
+    case 3: return CoreText(1);
+    case 4: return CoreText(6);
+    case 5: return IssuedOnCaption();
+    case 6: return CoreText(109);
+    case 7: return CabinetCaption();
+    case 8: return CoreText(99);
+    default: return CoreText(120);
+  }
+}
+
+TQStringList BuildPersonKeyList(const TMiniDB& db, int32_t person, const std::vector<int>& codes,
+                                bool withBlankRows) {
+  std::vector<int> columns;
+  for (int code : codes)
+    if (code >= 1 && code <= 9) columns.push_back(code);
+  if (codes.empty()) columns = {1, 2, 3, 4, 5, 6};
+
+  auto caption = [](int code) { return PersonKeyListCaption(code); };
+
+  auto joinRow = [&columns](auto cell) {
+    std::string row;
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (i) row += '\t';
+      row += cell(columns[i]);
+    }
+    return row;
+  };
+
+  TQStringList rows;
+  rows.Add(joinRow(caption));
+  TItemList items, bunches;
+  db.ReadLinks(person, icKey, items);
+  db.ReadLinks(person, icKeyBunch, bunches);
+  items.AddList(bunches);
+  for (int32_t i = 0; person > 0 && i < items.Count(); ++i) {
+    const int32_t key = items.Get(i);
+    for (const THolderEntry& e : LoadHolderRecs(db, key, false)) {
+      // Only what the person holds: a key they lost is no longer theirs to sign for.
+      if (e.Kind != okPerson || e.HolderId != person) continue;
+      const int32_t cabinet = e.CabinetId > 0 ? e.CabinetId : db.ReadOnlyLink(key, icCabinet);
+      rows.Add(joinRow([&](int code) -> std::string {
+        switch (code) {
+          case 1: return CellText(db.GetDisplayName(key));
+          case 2: return CellText(e.Identifier);
+          case 3: return CellText(ItemKeySystemName(db, key));
+          case 4: return CellText(e.Count);
+          case 5: return IsoDateToLocalStr(e.FirstDate);
+          case 6: return IsoDateToLocalStr(e.Deadline);
+          case 7: return cabinet > 0 ? CellText(db.GetDisplayName(cabinet)) : std::string();
+          case 8: return cabinet > 0 ? CellText(GetHookText(db, key, cabinet)) : std::string();
+          default: return CellText(db.ReadLineField(key, "k603"));
+        }
+      }));
+    }
+  }
+  if (withBlankRows) {
+    const std::string blanks = joinRow([](int code) -> std::string {
+      return code == 1 || code == 3 || code == 5 || code == 6 ? "____________" : "_______";
+    });
+    for (int i = 0; i < 3; ++i) {
+      rows.Add("");
+      rows.Add(blanks);
+    }
+  }
+  return rows;
 }

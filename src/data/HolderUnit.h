@@ -16,10 +16,10 @@
 #include <vector>
 
 #include "basic/DateClock.h"
+#include "basic/SLUnit.h"
 #include "data/ItemList.h"
 
 class TMiniDB;
-class TQStringList;
 
 // ---------------------------------------------------------------------------------------
 // Holder kinds: the letter of a line is 'A' + kind.
@@ -188,24 +188,24 @@ void SortHolderEntriesByDate(THolderEntries& entries);
 void SortHolderEntriesByDeadline(THolderEntries& entries);
 
 // The key's holdings, sorted by first date (texts cut to their widths unless `cut` is off).
-THolderEntries LoadHolderRecs(TMiniDB& db, int32_t keyId, bool cut = true);
+THolderEntries LoadHolderRecs(const TMiniDB& db, int32_t keyId, bool cut = true);
 
 // The holder as a list shows it: persons and key bunches by their display name, a loss as
 // "verloren von" + the person (or "verloren"), the other kinds by their kind name,
 // "Type Error" above kind 7.
-std::string HolderRefText(TMiniDB& db, THolderRef ref);
+std::string HolderRefText(const TMiniDB& db, THolderRef ref);
 
 // The holder IDs of the key's person holdings, in entry order, repeats kept.
-TItemList GetHoldingPersons(TMiniDB& db, int32_t keyId);
+TItemList GetHoldingPersons(const TMiniDB& db, int32_t keyId);
 // True when a holding of the key carries the identifier (compared in upper case); false
 // for key 0 and an empty identifier.
-bool IdentifierAlreadyIssued(TMiniDB& db, int32_t keyId, const std::string& identifier);
+bool IdentifierAlreadyIssued(const TMiniDB& db, int32_t keyId, const std::string& identifier);
 // Pieces outside stock: the counts of the holdings of kinds 4 to 7.
-int32_t BookedCount(TMiniDB& db, int32_t keyId);
+int32_t BookedCount(const TMiniDB& db, int32_t keyId);
 // Appends each non-empty identifier of the key's holdings that the list does not hold yet.
-void AddIdentifiersOfKey(TMiniDB& db, int32_t keyId, TQStringList& list);
+void AddIdentifiersOfKey(const TMiniDB& db, int32_t keyId, TQStringList& list);
 // The identifier of the first holding (by date) of the holder ID; empty when none.
-std::string IdentifierOfHolder(TMiniDB& db, int32_t keyId, int32_t holderId);
+std::string IdentifierOfHolder(const TMiniDB& db, int32_t keyId, int32_t holderId);
 
 // ---------------------------------------------------------------------------------------
 // Repair of the links between keys and their holders (the caller holds the reservation and
@@ -219,3 +219,14 @@ int SyncHolderLinks(TMiniDB& db, int32_t item);
 int SyncHolderLinksOfClass(TMiniDB& db, int cls);
 // Keys and key bunches.
 int SyncAllHolderLinks(TMiniDB& db);
+
+// ---------------------------------------------------------------------------------------
+// The lending overview of a person: TAB-separated rows, the captions first, then one row
+// per holding of the person (kind 4) of every key and key bunch linked to them; codes
+// 1 key, 2 identifier, 3 locking system, 4 count, 5 issued on, 6 deadline, 7 cabinet,
+// 8 hook, 9 closing; others give no column, an empty list means 1 to 6. With blank rows,
+// three pairs of an empty row and a row of lines to fill in by hand follow.
+TQStringList BuildPersonKeyList(const TMiniDB& db, int32_t person, const std::vector<int>& codes,
+                                bool withBlankRows);
+// The column caption of a code of the lending overview (1..9; others: the closing's).
+std::string PersonKeyListCaption(int code);

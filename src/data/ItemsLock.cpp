@@ -4,20 +4,12 @@
 #include <ctime>
 #include <utility>
 
+#include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
 #include "platform/StationIdentity.h"
 
 namespace {
-
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-std::string Trimmed(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && IsBlank(s[b])) ++b;
-  while (e > b && IsBlank(s[e - 1])) --e;
-  return s.substr(b, e - b);
-}
 
 // The items of a comma list, trimmed, without empty ones.
 std::vector<std::string> SplitItems(const std::string& value) {
@@ -25,7 +17,7 @@ std::vector<std::string> SplitItems(const std::string& value) {
   size_t start = 0;
   for (;;) {
     const size_t comma = value.find(',', start);
-    std::string item = Trimmed(value.substr(start, comma == std::string::npos ? std::string::npos
+    std::string item = Trim(value.substr(start, comma == std::string::npos ? std::string::npos
                                                                                : comma - start));
     if (!item.empty()) items.push_back(std::move(item));
     if (comma == std::string::npos) break;
@@ -69,7 +61,7 @@ TEntry ParseLine(const std::string& line) {
   const size_t eq = line.find('=');
   if (eq == std::string::npos) return e;
   e.isEntry = true;
-  e.station = Trimmed(line.substr(0, eq));
+  e.station = Trim(line.substr(0, eq));
   e.items = SplitItems(line.substr(eq + 1));
   return e;
 }
@@ -106,7 +98,7 @@ std::vector<std::string> LinesWithOwnEntry(const std::vector<std::string>& lines
       written = true;
       continue;
     }
-    if (!Trimmed(line).empty()) result.push_back(line);
+    if (!Trim(line).empty()) result.push_back(line);
   }
   if (!written && !items.empty()) result.push_back(stationKey + "=" + JoinItems(items));
   return result;
@@ -134,7 +126,7 @@ std::string StripKeyChars(const std::string& s) {
 
 TItemsLock::TItemsLock(const std::string& lockFileName, TAccessProtection* accessProtection,
                        const std::string& stationKey)
-    : stationKey_(StripKeyChars(Trimmed(stationKey.empty() ? StationName() : stationKey))),
+    : stationKey_(StripKeyChars(Trim(stationKey.empty() ? StationName() : stationKey))),
       fileName_(lockFileName),
       accessProtection_(accessProtection) {
   if (accessProtection_) accessProtection_->AddRef();
@@ -203,13 +195,13 @@ bool TItemsLock::SetDBAccess(int action, std::vector<std::string>& ids,
     if (allLevel_ > 0) return true;
     std::vector<std::string> wanted;
     for (const auto& id : ids) {
-      if (!Trimmed(id).empty() && !Contains(own, Trimmed(id))) wanted.push_back(id);
+      if (!Trim(id).empty() && !Contains(own, Trim(id))) wanted.push_back(id);
     }
     ids = std::move(wanted);
     if (ids.empty()) return true;
   } else {
     bool anyHeld = false;
-    for (const auto& id : ids) anyHeld = anyHeld || Contains(own, Trimmed(id));
+    for (const auto& id : ids) anyHeld = anyHeld || Contains(own, Trim(id));
     if (!anyHeld) {
       ids.clear();
       return true;
@@ -224,7 +216,7 @@ bool TItemsLock::SetDBAccess(int action, std::vector<std::string>& ids,
   if (ReadLines(lines) != TReadResult::Ok) return refuse(kLockFileUnusable);
 
   std::vector<std::string> requested;
-  for (const auto& id : ids) requested.push_back(Trimmed(id));
+  for (const auto& id : ids) requested.push_back(Trim(id));
   const std::vector<std::string> before = OwnItems(lines, stationKey_);
   std::vector<std::string> after = before;
 
@@ -268,7 +260,7 @@ bool TItemsLock::CheckFree(const std::vector<std::string>& ids, std::string& blo
       blockingStation = kInvalidLockId;
       return false;
     }
-    if (!Trimmed(id).empty()) requested.push_back(Trimmed(id));
+    if (!Trim(id).empty()) requested.push_back(Trim(id));
   }
   if (!accessProtection_) {
     blockingStation = kLockFileUnusable;

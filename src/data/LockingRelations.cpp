@@ -16,13 +16,6 @@
 
 namespace {
 
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
-  return s.substr(b, e - b);
-}
-
 bool SameAsciiKey(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
@@ -85,54 +78,27 @@ class TIdSet {
   std::vector<uint8_t> marks_;
 };
 
-// Everything that identifies one state of a store's lines while it holds nothing unsaved.
+// What identifies one state of a store's lines and names: the store's change counter
+// (unique over every store of the process) and the generation of the vocabulary's names,
+// which the display names are made of.
 struct TStoreSignature {
-  std::string fileName;
-  int32_t loadCount = 0;
-  TFileStamp fileTime;
-  int32_t lastID = 0;
-  size_t lineCount = 0;
+  uint64_t changeCount = 0;
   uint64_t namesGeneration = 0;
-  // Only for a store with unsaved changes: a fingerprint of every line and of the record
-  // being edited (0 for a clean store, whose file stamp stands for its lines).
-  uint64_t contentHash = 0;
   bool operator==(const TStoreSignature&) const = default;
 };
 
-// A store whose lines may differ from what its file says: changes not yet saved.
-bool StoreIsDirty(const TMiniDB& db) {
-  return !db.Opened || db.Modified || db.CurrentModified;
-}
-
-uint64_t ContentHash(const TMiniDB& db) {
-  uint64_t h = 1469598103934665603ull;
-  auto mix = [&h](uint64_t v) {
-    h ^= v + 0x9E3779B97F4A7C15ull + (h << 6) + (h >> 2);
-  };
-  std::hash<std::string_view> hasher;
-  for (const std::string& line : db.Lines) mix(hasher(line));
-  mix(static_cast<uint64_t>(db.CurrentID));
-  for (int i = 0; i < db.Current.Count(); ++i) mix(hasher(db.Current.Get(i)));
-  return h;
-}
-
 TStoreSignature SignatureOf(const TMiniDB& db) {
   TStoreSignature s;
-  s.fileName = db.FileName;
-  s.loadCount = db.LoadCount;
-  s.fileTime = db.FileTime;
-  s.lastID = db.LastID;
-  s.lineCount = db.Lines.size();
+  s.changeCount = db.ChangeCount();
   s.namesGeneration = Vocabulary().namesGeneration;
-  if (StoreIsDirty(db)) s.contentHash = ContentHash(db);
   return s;
 }
 
 class TRelCache {
  public:
-  TRelCache(TMiniDB& db, const TStoreSignature& signature) : db_(db), signature_(signature) {}
+  TRelCache(const TMiniDB& db, const TStoreSignature& signature) : db_(db), signature_(signature) {}
 
-  TMiniDB& Db() { return db_; }
+  const TMiniDB& Db() { return db_; }
   const TStoreSignature& Signature() const { return signature_; }
   size_t IdSpace() const { return static_cast<size_t>(std::max<int32_t>(db_.LastID, 0)) + 1; }
 
@@ -232,7 +198,7 @@ class TRelCache {
  private:
   std::unique_ptr<TRec> Parse(int32_t id);
 
-  TMiniDB& db_;
+  const TMiniDB& db_;
   TStoreSignature signature_;
   std::vector<std::unique_ptr<TRec>> recs_;
   std::array<std::unique_ptr<std::vector<int32_t>>, 256> classValid_;
@@ -321,17 +287,24 @@ const std::vector<int32_t>& TRelCache::ByName(int mode, int cls, TKeySystemCode 
   return it == map.end() ? kNone : it->second;
 }
 
-std::unordered_map<const TMiniDB*, std::unique_ptr<TRelCache>>& Caches() {
-  static std::unordered_map<const TMiniDB*, std::unique_ptr<TRelCache>> caches;
-  return caches;
-}
+}  // namespace
 
-// The cache a query works on, kept while the store's lines stay the same: for a store that
-// holds nothing unsaved its file stamp and load counter tell, for one with unsaved changes
-// a fingerprint of all its lines.
-TRelCache& CacheFor(TMiniDB& db) {
+class TRelationCaches::TImpl {
+ public:
+  std::unordered_map<const TMiniDB*, std::unique_ptr<TRelCache>> caches;
+};
+
+TRelationCaches::TRelationCaches() : impl_(std::make_unique<TImpl>()) {}
+TRelationCaches::~TRelationCaches() = default;
+void TRelationCaches::Clear() { impl_->caches.clear(); }
+size_t TRelationCaches::Count() const { return impl_->caches.size(); }
+
+namespace {
+
+// The cache a query works on, kept while the store's lines and names stay the same.
+TRelCache& CacheFor(const TMiniDB& db) {
   TStoreSignature signature = SignatureOf(db);
-  auto& caches = Caches();
+  auto& caches = RelationCaches().Impl().caches;
   auto it = caches.find(&db);
   if (it != caches.end() && it->second->Signature() == signature) return *it->second;
   // Forget the caches of stores that no longer exist before adding one.
@@ -468,7 +441,7 @@ void KeysOfDoor(TRelCache& c, int32_t door, bool withGeneralMaster, bool withBun
 // The cache of one public query.
 class TCacheScope {
  public:
-  explicit TCacheScope(TMiniDB& db) : cache_(&CacheFor(db)) {}
+  explicit TCacheScope(const TMiniDB& db) : cache_(&CacheFor(db)) {}
   TRelCache& Cache() { return *cache_; }
 
  private:
@@ -484,47 +457,47 @@ class TCacheScope {
 // =======================================================================================
 // Doors and keys
 
-TKeySystemCode GeneralMasterKeySystem(TMiniDB& db, int32_t key) {
+TKeySystemCode GeneralMasterKeySystem(const TMiniDB& db, int32_t key) {
   WITH_CACHE(db);
   return GhsCode(c, key);
 }
 
-int32_t FindGeneralMasterKey(TMiniDB& db, TKeySystemCode code) {
+int32_t FindGeneralMasterKey(const TMiniDB& db, TKeySystemCode code) {
   if (code == 0) return 0;
   WITH_CACHE(db);
   const auto& keys = c.MasterKeys(code);
   return keys.empty() ? 0 : keys.front();
 }
 
-void GetGeneralMasterKeys(TMiniDB& db, TKeySystemCode code, TItemList& result) {
+void GetGeneralMasterKeys(const TMiniDB& db, TKeySystemCode code, TItemList& result) {
   result.Clear();
   if (code == 0) return;
   WITH_CACHE(db);
   Assign(result, c.MasterKeys(code));
 }
 
-void GetDoorsOfSystem(TMiniDB& db, TKeySystemCode code, TItemList& result) {
+void GetDoorsOfSystem(const TMiniDB& db, TKeySystemCode code, TItemList& result) {
   result.Clear();
   if (code == 0) return;
   WITH_CACHE(db);
   Assign(result, c.DoorsOfSystem(code));
 }
 
-void GetDoorsOfKey(TMiniDB& db, int32_t key, TItemList& result) {
+void GetDoorsOfKey(const TMiniDB& db, int32_t key, TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   TIdSet seen(c.IdSpace());
   DoorsOfKey(c, key, seen, result);
 }
 
-void GetKeyGroupsAndCylinders(TMiniDB& db, int32_t key, bool withCylinders, bool withGroups,
+void GetKeyGroupsAndCylinders(const TMiniDB& db, int32_t key, bool withCylinders, bool withGroups,
                               TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   KeyCylinders(c, key, withCylinders, withGroups, result);
 }
 
-void CollectGroupCylinders(TMiniDB& db, int32_t group, TItemList& visited, TItemList& result) {
+void CollectGroupCylinders(const TMiniDB& db, int32_t group, TItemList& visited, TItemList& result) {
   WITH_CACHE(db);
   TIdSet visitedSet(c.IdSpace());
   for (int32_t i = 0; i < visited.Count(); ++i) visitedSet.Insert(visited.Get(i));
@@ -533,7 +506,7 @@ void CollectGroupCylinders(TMiniDB& db, int32_t group, TItemList& visited, TItem
   GroupCylinders(c, group, visitedSet, seenCyl, &visited, result);
 }
 
-void GetDoorsOfKeyRing(TMiniDB& db, int32_t bunch, TItemList& result) {
+void GetDoorsOfKeyRing(const TMiniDB& db, int32_t bunch, TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   TIdSet seen(c.IdSpace());
@@ -541,21 +514,21 @@ void GetDoorsOfKeyRing(TMiniDB& db, int32_t bunch, TItemList& result) {
     if (c.Is(key, icKey)) DoorsOfKey(c, key, seen, result);
 }
 
-void GetDoorsOpenedBy(TMiniDB& db, int32_t item, TItemList& result) {
+void GetDoorsOpenedBy(const TMiniDB& db, int32_t item, TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   TIdSet seen(c.IdSpace());
   DoorsOpenedBy(c, item, seen, result);
 }
 
-void GetKeysOf(TMiniDB& db, int32_t item, TItemList& result) {
+void GetKeysOf(const TMiniDB& db, int32_t item, TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   TIdSet seen(c.IdSpace());
   AddValid(c, c.Links(item, icKey), icKey, seen, result);
 }
 
-void GetGroupsOfKeysOf(TMiniDB& db, int32_t item, TItemList& result) {
+void GetGroupsOfKeysOf(const TMiniDB& db, int32_t item, TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   TIdSet seen(c.IdSpace());
@@ -563,7 +536,7 @@ void GetGroupsOfKeysOf(TMiniDB& db, int32_t item, TItemList& result) {
     if (c.Is(key, icKey)) AddValid(c, c.Links(key, icGroup), icGroup, seen, result);
 }
 
-void GetCylindersOfKeysOf(TMiniDB& db, int32_t item, TItemList& result) {
+void GetCylindersOfKeysOf(const TMiniDB& db, int32_t item, TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   TIdSet seen(c.IdSpace());
@@ -571,13 +544,13 @@ void GetCylindersOfKeysOf(TMiniDB& db, int32_t item, TItemList& result) {
     if (c.Is(key, icKey)) AddValid(c, c.Links(key, icCylinder), icCylinder, seen, result);
 }
 
-void GetParentGroups(TMiniDB& db, int32_t group, TItemList& result) {
+void GetParentGroups(const TMiniDB& db, int32_t group, TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   Assign(result, c.Parents(group));
 }
 
-void CollectParentGroups(TMiniDB& db, int32_t group, TItemList& result) {
+void CollectParentGroups(const TMiniDB& db, int32_t group, TItemList& result) {
   WITH_CACHE(db);
   TIdSet visited(c.IdSpace());
   std::vector<int32_t> tree;
@@ -586,7 +559,7 @@ void CollectParentGroups(TMiniDB& db, int32_t group, TItemList& result) {
     if (g != group && result.IndexOf(g) < 0) result.Add(g);
 }
 
-void GetKeysOfGroupTree(TMiniDB& db, int32_t group, TItemList& result) {
+void GetKeysOfGroupTree(const TMiniDB& db, int32_t group, TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   TIdSet visited(c.IdSpace());
@@ -596,7 +569,7 @@ void GetKeysOfGroupTree(TMiniDB& db, int32_t group, TItemList& result) {
   for (int32_t g : tree) AddValid(c, c.Links(g, icKey), icKey, seen, result);
 }
 
-void ExpandGroupLinks(TMiniDB& db, TItemList& list) {
+void ExpandGroupLinks(const TMiniDB& db, TItemList& list) {
   WITH_CACHE(db);
   TIdSet seen(c.IdSpace());
   for (int32_t i = 0; i < list.Count(); ++i) seen.Insert(list.Get(i));
@@ -604,20 +577,20 @@ void ExpandGroupLinks(TMiniDB& db, TItemList& list) {
     AddValid(c, c.Links(list.Get(i), icGroup), icGroup, seen, list);
 }
 
-void GetKeysOfItem(TMiniDB& db, int32_t item, TItemList& result) {
+void GetKeysOfItem(const TMiniDB& db, int32_t item, TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   TIdSet seen(c.IdSpace());
   KeysOfItem(c, item, seen, result);
 }
 
-void GetKeysOfDoor(TMiniDB& db, int32_t door, bool withGeneralMaster, bool withBunches,
+void GetKeysOfDoor(const TMiniDB& db, int32_t door, bool withGeneralMaster, bool withBunches,
                    TItemList& result) {
   WITH_CACHE(db);
   KeysOfDoor(c, door, withGeneralMaster, withBunches, result);
 }
 
-void GetHoldersOfDoorKeys(TMiniDB& db, int32_t door, TItemList& result) {
+void GetHoldersOfDoorKeys(const TMiniDB& db, int32_t door, TItemList& result) {
   result.Clear();
   WITH_CACHE(db);
   TItemList keys;
@@ -627,7 +600,7 @@ void GetHoldersOfDoorKeys(TMiniDB& db, int32_t door, TItemList& result) {
     AddValid(c, c.Links(keys.Get(i), icPerson), icPerson, seen, result);
 }
 
-int32_t FindSingleKey(TMiniDB& db, int32_t item, int& count) {
+int32_t FindSingleKey(const TMiniDB& db, int32_t item, int& count) {
   WITH_CACHE(db);
   int32_t first = 0;
   int found = 0;
@@ -640,7 +613,7 @@ int32_t FindSingleKey(TMiniDB& db, int32_t item, int& count) {
   return first;
 }
 
-std::vector<std::string> KeysOfItemList(TMiniDB& db, int32_t item, bool withBunches,
+std::vector<std::string> KeysOfItemList(const TMiniDB& db, int32_t item, bool withBunches,
                                         bool withSystem) {
   std::vector<int32_t> ids;
   {
@@ -663,7 +636,7 @@ std::vector<std::string> KeysOfItemList(TMiniDB& db, int32_t item, bool withBunc
   return names;
 }
 
-std::string KeysOfItemText(TMiniDB& db, int32_t item, bool withBunches, bool withSystem) {
+std::string KeysOfItemText(const TMiniDB& db, int32_t item, bool withBunches, bool withSystem) {
   std::string text;
   for (const std::string& name : KeysOfItemList(db, item, withBunches, withSystem)) {
     if (!text.empty()) text += ", ";
@@ -677,7 +650,7 @@ std::string KeysOfItemText(TMiniDB& db, int32_t item, bool withBunches, bool wit
 
 namespace {
 
-void ItemsOfClassInSystem(TMiniDB& db, int cls, TKeySystemCode code, bool validOnly,
+void ItemsOfClassInSystem(const TMiniDB& db, int cls, TKeySystemCode code, bool validOnly,
                           TItemList& result) {
   result.Clear();
   if (cls < 0 || cls > 255) return;
@@ -686,7 +659,7 @@ void ItemsOfClassInSystem(TMiniDB& db, int cls, TKeySystemCode code, bool validO
     if (c.Rec(id).ks == code) result.Add(id);
 }
 
-void ItemsOfClassInBuilding(TMiniDB& db, int cls, int32_t building, bool validOnly,
+void ItemsOfClassInBuilding(const TMiniDB& db, int cls, int32_t building, bool validOnly,
                             TItemList& result) {
   result.Clear();
   if (cls < 0 || cls > 255 || building < 1) return;
@@ -700,30 +673,30 @@ void ItemsOfClassInBuilding(TMiniDB& db, int cls, int32_t building, bool validOn
 
 }  // namespace
 
-void GetAllItemsOfClassInSystem(TMiniDB& db, int cls, TKeySystemCode code, TItemList& result) {
+void GetAllItemsOfClassInSystem(const TMiniDB& db, int cls, TKeySystemCode code, TItemList& result) {
   ItemsOfClassInSystem(db, cls, code, false, result);
 }
 
-void GetItemsOfClassInSystem(TMiniDB& db, int cls, TKeySystemCode code, TItemList& result) {
+void GetItemsOfClassInSystem(const TMiniDB& db, int cls, TKeySystemCode code, TItemList& result) {
   ItemsOfClassInSystem(db, cls, code, true, result);
 }
 
-void GetAllItemsOfClassInBuilding(TMiniDB& db, int cls, int32_t building, TItemList& result) {
+void GetAllItemsOfClassInBuilding(const TMiniDB& db, int cls, int32_t building, TItemList& result) {
   ItemsOfClassInBuilding(db, cls, building, false, result);
 }
 
-void GetItemsOfClassInBuilding(TMiniDB& db, int cls, int32_t building, TItemList& result) {
+void GetItemsOfClassInBuilding(const TMiniDB& db, int cls, int32_t building, TItemList& result) {
   ItemsOfClassInBuilding(db, cls, building, true, result);
 }
 
-int32_t GetBuildingOf(TMiniDB& db, int32_t item) {
+int32_t GetBuildingOf(const TMiniDB& db, int32_t item) {
   WITH_CACHE(db);
   for (int32_t id : c.Links(item, icBuilding))
     if (db.GetClass(id) == icBuilding) return id;
   return 0;
 }
 
-int32_t GetSystemItem(TMiniDB& db, TKeySystemCode code) {
+int32_t GetSystemItem(const TMiniDB& db, TKeySystemCode code) {
   if (code == 0) return 0;
   WITH_CACHE(db);
   for (int32_t id : c.ClassList(icKeySystem, true))
@@ -750,7 +723,7 @@ int32_t EnsureSystemItem(TMiniDB& db, TKeySystemCode code, const std::string& na
   return write.Commit() ? id : 0;
 }
 
-bool IsKeySystemUsed(TMiniDB& db, TKeySystemCode code, const TItemList* list) {
+bool IsKeySystemUsed(const TMiniDB& db, TKeySystemCode code, const TItemList* list) {
   if (code == 0) return false;
   WITH_CACHE(db);
   if (list) {
@@ -769,7 +742,7 @@ bool IsKeySystemUsed(TMiniDB& db, TKeySystemCode code, const TItemList* list) {
   return false;
 }
 
-std::vector<std::string> FillKeySystemsOfKey(TMiniDB& db, int32_t key) {
+std::vector<std::string> FillKeySystemsOfKey(const TMiniDB& db, int32_t key) {
   std::vector<std::string> out;
   TKeySystemCode code = GeneralMasterKeySystem(db, key);
   if (code != 0) {
@@ -791,11 +764,11 @@ std::vector<std::string> FillKeySystemsOfKey(TMiniDB& db, int32_t key) {
   return out;
 }
 
-std::string FirstKeySystemOfKey(TMiniDB& db, int32_t key) {
+std::string FirstKeySystemOfKey(const TMiniDB& db, int32_t key) {
   return FillKeySystemsOfKey(db, key).front();
 }
 
-std::string BuildingNameOfKey(TMiniDB& db, int32_t key) {
+std::string BuildingNameOfKey(const TMiniDB& db, int32_t key) {
   TItemList doors;
   GetDoorsOpenedBy(db, key, doors);
   for (int32_t i = 0; i < doors.Count(); ++i) {
@@ -805,11 +778,11 @@ std::string BuildingNameOfKey(TMiniDB& db, int32_t key) {
   return "-";
 }
 
-int32_t FindItemInListByField(TMiniDB& db, const TItemList& list, const std::string& field,
+int32_t FindItemInListByField(const TMiniDB& db, const TItemList& list, const std::string& field,
                               const std::string& value) {
   for (int32_t i = 0; i < list.Count(); ++i) {
     int32_t id = list.Get(i);
-    if (db.HasRecord(id) && db.GetField(id, field) == value) return id;
+    if (db.HasRecord(id) && db.ReadLineField(id, field) == value) return id;
   }
   return 0;
 }
@@ -838,14 +811,14 @@ int32_t FirstOtherThan(const std::vector<int32_t>& ids, int32_t skip) {
 
 }  // namespace
 
-int32_t FindItemByName(TMiniDB& db, int cls, const std::string& name, int32_t skip) {
+int32_t FindItemByName(const TMiniDB& db, int cls, const std::string& name, int32_t skip) {
   std::string n = NormalizeName(name);
   if (n.empty() || cls < 0 || cls > 255) return 0;
   WITH_CACHE(db);
   return FirstOtherThan(c.ByName(0, cls, 0, n), skip);
 }
 
-int32_t FindItemByNameInSystem(TMiniDB& db, int cls, const std::string& name,
+int32_t FindItemByNameInSystem(const TMiniDB& db, int cls, const std::string& name,
                                TKeySystemCode code, int32_t skip) {
   std::string n = NormalizeName(name);
   if (n.empty() || cls < 0 || cls > 255) return 0;
@@ -853,7 +826,7 @@ int32_t FindItemByNameInSystem(TMiniDB& db, int cls, const std::string& name,
   return FirstOtherThan(c.ByName(1, cls, code, n), skip);
 }
 
-int32_t FindListedItemByNameInSystem(TMiniDB& db, int cls, const std::string& name,
+int32_t FindListedItemByNameInSystem(const TMiniDB& db, int cls, const std::string& name,
                                      TKeySystemCode code, int32_t skip) {
   std::string n = NormalizeName(name);
   if (n.empty() || cls < 0 || cls > 255) return 0;
@@ -861,7 +834,7 @@ int32_t FindListedItemByNameInSystem(TMiniDB& db, int cls, const std::string& na
   return FirstOtherThan(c.ByName(2, cls, code, n), skip);
 }
 
-int32_t FindDoorByNameInBuilding(TMiniDB& db, const std::string& name, int32_t building,
+int32_t FindDoorByNameInBuilding(const TMiniDB& db, const std::string& name, int32_t building,
                                  int32_t skip) {
   std::string n = NormalizeName(name);
   if (n.empty() || building < 1) return 0;
@@ -873,7 +846,7 @@ int32_t FindDoorByNameInBuilding(TMiniDB& db, const std::string& name, int32_t b
   return 0;
 }
 
-int32_t FindCylinderByNameAndLength(TMiniDB& db, TKeySystemCode code, const std::string& name,
+int32_t FindCylinderByNameAndLength(const TMiniDB& db, TKeySystemCode code, const std::string& name,
                                     const std::string& length) {
   std::string n = NormalizeName(name);
   if (n.empty()) return 0;
@@ -884,7 +857,7 @@ int32_t FindCylinderByNameAndLength(TMiniDB& db, TKeySystemCode code, const std:
   return 0;
 }
 
-int32_t FindPersonByNumber(TMiniDB& db, const std::string& number, int32_t skip) {
+int32_t FindPersonByNumber(const TMiniDB& db, const std::string& number, int32_t skip) {
   std::string wanted = AnsiUpperCase(Trim(number));
   if (wanted.empty()) return 0;
   WITH_CACHE(db);
@@ -893,7 +866,7 @@ int32_t FindPersonByNumber(TMiniDB& db, const std::string& number, int32_t skip)
   return 0;
 }
 
-int32_t FindBuildingByName(TMiniDB& db, const std::string& name) {
+int32_t FindBuildingByName(const TMiniDB& db, const std::string& name) {
   std::string wanted = AnsiUpperCase(Trim(name));
   if (wanted.empty()) return 0;
   WITH_CACHE(db);
@@ -902,4 +875,42 @@ int32_t FindBuildingByName(TMiniDB& db, const std::string& name) {
   return 0;
 }
 
-void DropRelationCaches() { Caches().clear(); }
+int RemoveRedundantDoorLinks(TMiniDB& db, int32_t key) {
+  if (!db.HasRecord(key)) return 0;
+  TItemList cylinders, reached, doors;
+  GetKeyGroupsAndCylinders(db, key, true, true, cylinders);
+  for (int32_t i = 0; i < cylinders.Count(); ++i) {
+    db.GetLinks(cylinders.Get(i), icDoor, doors);
+    reached.AddList(doors);
+  }
+  db.GetLinks(key, icDoor, doors);
+  const int keyClass = db.GetClass(key);
+  int removed = 0;
+  for (int32_t i = 0; i < doors.Count(); ++i) {
+    if (reached.IndexOf(doors.Get(i)) < 0) continue;
+    db.RemoveLinkBoth(key, doors.Get(i), icDoor, keyClass);
+    ++removed;
+  }
+  return removed;
+}
+
+int RemoveRedundantCylinderLinks(TMiniDB& db, int32_t item) {
+  if (!db.HasRecord(item)) return 0;
+  TItemList groups, visited, reached, cylinders;
+  db.GetLinks(item, icGroup, groups);
+  for (int32_t i = 0; i < groups.Count(); ++i)
+    CollectGroupCylinders(db, groups.Get(i), visited, reached);
+  db.GetLinks(item, icCylinder, cylinders);
+  const int itemClass = db.GetClass(item);
+  int removed = 0;
+  for (int32_t i = 0; i < cylinders.Count(); ++i) {
+    if (reached.IndexOf(cylinders.Get(i)) < 0) continue;
+    db.RemoveLinkBoth(item, cylinders.Get(i), icCylinder, itemClass);
+    ++removed;
+  }
+  return removed;
+}
+
+// ---------------------------------------------------------------------------------------
+
+void DropRelationCaches() { RelationCaches().Clear(); }

@@ -66,13 +66,6 @@ TMandantStateScope::~TMandantStateScope() { installedState = previous_; }
 
 namespace {
 
-std::string Trim(const std::string& text) {
-  std::size_t first = 0, last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
-  return text.substr(first, last - first);
-}
-
 // One leading and one trailing "/" (or "\") dropped.
 std::string StripOneSlash(const std::string& text) {
   std::string s = text;

@@ -1,6 +1,7 @@
 #include "data/MiniDBUnit.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cerrno>
 #include <cmath>
 #include <chrono>
@@ -146,13 +147,6 @@ int BackKind(int kind, int ownClass) {
   if (kind == lkMother) return lkDaughters;
   if (kind == lkDaughters) return lkMother;
   return ownClass;
-}
-
-std::string TrimBlanks(const std::string& s) {
-  size_t a = 0, b = s.size();
-  while (a < b && static_cast<unsigned char>(s[a]) <= ' ') ++a;
-  while (b > a && static_cast<unsigned char>(s[b - 1]) <= ' ') --b;
-  return s.substr(a, b - a);
 }
 
 // Parses a decimal (or "$" hex) item of a link list; false for anything else.
@@ -540,6 +534,48 @@ std::vector<TMiniDB*>& InstanceList() {
 
 const std::vector<TMiniDB*>& TMiniDB::Instances() { return InstanceList(); }
 
+void TMiniDB::Touch() {
+  static uint64_t changes = 0;
+  changeCount_ = ++changes;
+}
+
+// =======================================================================================
+// Writes in progress
+
+void TMiniDB::EnterWrite(bool journal) {
+  journals_.emplace_back();
+  journalKept_.push_back(journal);
+}
+
+void TMiniDB::LeaveWrite() {
+  assert(!journals_.empty());
+  if (journals_.empty()) return;
+  journals_.pop_back();
+  journalKept_.pop_back();
+}
+
+const std::map<int32_t, TMiniDB::TJournalEntry>& TMiniDB::WriteJournal() const {
+  static const std::map<int32_t, TJournalEntry> none;
+  return journals_.empty() ? none : journals_.back();
+}
+
+void TMiniDB::Journal(int32_t id) {
+  if (journals_.empty() || reapplying_ || id < 1) return;
+  bool made = false;
+  TJournalEntry entry;
+  for (size_t level = 0; level < journals_.size(); ++level) {
+    if (!journalKept_[level] || journals_[level].count(id)) continue;
+    if (!made) {
+      TQStringList fields;
+      if (ReadRecord(id, fields)) entry.text = BuildRecordLine(fields);
+      entry.unsaved = HasUnsavedChange(id) || (CurrentModified && CurrentID == id);
+      made = true;
+    }
+    journals_[level].emplace(id, entry);
+  }
+}
+
+
 struct TMiniDB::TIndexData {
   std::vector<int32_t> indexLine;
   std::vector<uint8_t> classOf;
@@ -548,6 +584,30 @@ struct TMiniDB::TIndexData {
   int32_t lastID = 0;
   bool raised = false;
 };
+
+int TMiniDB::DiscardChangesAndReread() {
+  if (!Opened) return ldNotOpen;
+  pending_.clear();
+  pendingHeaders_.clear();
+  unlogged_.clear();
+  Modified = false;
+  CurrentModified = false;
+  CurrentID = 0;
+  Current.Clear();
+  SingletonID = 0;
+  if (!fileSeen_ && !GetFileStamp(FileName).exists) {
+    // Nothing of this store was ever on disk: it starts empty again.
+    std::vector<std::string> lines = NewStoreLines();
+    TIndexData index;
+    BuildIndex(lines, index);
+    AdoptLines(std::move(lines), std::move(index));
+    RefreshAllNames();
+    NewFile = true;
+    return ldNewStore;
+  }
+  FileTime = TFileStamp{};  // whatever the stamp says: read it
+  return Load();
+}
 
 TMiniDB::TMiniDB() : LocalNow(LocalNowDays) {
   ClassCount.fill(-1);
@@ -588,6 +648,7 @@ void TMiniDB::ClearState() {
   pendingHeaders_.clear();
   unlogged_.clear();
   fileSeen_ = false;
+  Touch();
 }
 
 bool TMiniDB::Open(const std::string& dataPath, const std::string& fileTitle,
@@ -722,6 +783,18 @@ bool TMiniDB::TakeLocks(const std::vector<int32_t>& ids, std::string& blocking,
     blocking = kLockFileUnusable;
     return false;
   }
+  if (WriteActive()) {
+    // The write holds the reservation until it saves: nobody can lock or change these
+    // records meanwhile, so checking that no other station holds them is enough.
+    scope.inWrite = true;
+    if (HoldsExclusiveAccess()) return true;
+    std::vector<std::string> texts;
+    for (int32_t id : ids)
+      if (id > 0) texts.push_back(std::to_string(id));
+    if (texts.empty() || ItemsLock->CheckFree(texts, blocking)) return true;
+    if (blocking.empty()) blocking = kLockFileUnusable;
+    return false;
+  }
   if (tryAll && ItemsLock->LockAll(blocking)) {
     scope.all = true;
     return true;
@@ -746,6 +819,13 @@ bool TMiniDB::TakeLocks(const std::vector<int32_t>& ids, std::string& blocking,
 
 void TMiniDB::DropLocks(TLockScope& scope) {
   if (!ItemsLock) return;
+  assert(!(scope.inWrite && (scope.all || !scope.taken.empty())));
+  if (scope.inWrite) {
+    // The write saves at its Commit.
+    StoreCurrent();
+    scope = TLockScope{};
+    return;
+  }
   // A change must be on disk before its records are free for other stations again;
   // inside an outer exclusive access the outer owner saves.
   const bool outerExclusive = scope.all ? ItemsLock->AllLevel() > 1 : HoldsExclusiveAccess();
@@ -832,6 +912,7 @@ void TMiniDB::PutHeaderLine(const std::string& name, const std::string& value) {
   int index = FindHeaderLine(name);
   if (index >= 0) Lines[index] = std::move(line);
   else Lines.push_back(std::move(line));
+  Touch();
 }
 
 std::vector<std::string> TMiniDB::NewStoreLines() const {
@@ -877,7 +958,7 @@ bool TMiniDB::BuildIndex(const std::vector<std::string>& lines, TIndexData& inde
     if (TNameFunc f = NameFunc[info.cls]) {
       fields.SetCommaText(lines[n]);
       std::string name;
-      f(info.id, fields, name);
+      f(*this, info.id, fields, name);
       index.names[info.id] = std::move(name);
     } else {
       index.names[info.id] = info.hasName ? UnscrambleStr(info.rawName) : std::string();
@@ -900,6 +981,9 @@ void TMiniDB::AdoptLines(std::vector<std::string>&& lines, TIndexData&& index) {
   Names = std::move(index.names);
   Names2.assign(Names.size(), std::string());
   LastID = index.lastID;
+  assert(IndexLine.size() == ClassOf.size() && ClassOf.size() == Valid.size() &&
+         Valid.size() == Names.size() && IndexLine.size() == static_cast<size_t>(LastID) + 1);
+  Touch();
   // A record line beyond "LastID" repairs the header in memory; it is written with the
   // next save.
   if (index.raised) PutHeaderLine("LastID", std::to_string(LastID));
@@ -914,14 +998,16 @@ void TMiniDB::EnsureIDSlots(int32_t id) {
   Valid.resize(need, 0);
   Names.resize(need);
   Names2.resize(need);
+  assert(ClassOf.size() == need && Valid.size() == need && Names.size() == need);
 }
 
 void TMiniDB::ComputeName(int32_t id, const std::string& line, const TLineInfo& info) {
+  Touch();
   if (TNameFunc f = NameFunc[info.cls]) {
     TQStringList fields;
     fields.SetCommaText(line);
     std::string name;
-    f(id, fields, name);
+    f(*this, id, fields, name);
     Names[id] = std::move(name);
   } else {
     Names[id] = info.hasName ? UnscrambleStr(info.rawName) : std::string();
@@ -1030,6 +1116,8 @@ int TMiniDB::Load() {
 void TMiniDB::ReapplyPending(
     std::map<int32_t, std::string>& texts,
     std::map<std::string, std::pair<std::string, std::string>>& headers) {
+  // Putting this station's own lines back is no change of a write.
+  reapplying_ = true;
   std::map<int32_t, bool> pending;
   pending.swap(pending_);
   // A record created here and not yet saved whose ID another station has used for its own
@@ -1064,9 +1152,18 @@ void TMiniDB::ReapplyPending(
     pendingHeaders_[upper] = nv;
   }
   Modified = !pending_.empty() || !pendingHeaders_.empty();
+  reapplying_ = false;
 }
 
 void TMiniDB::SetLineOfID(int32_t id, std::string line, bool isNew) {
+  // A record made inside a write is in its journal as made (NewRecord has put exactly
+  // that line on disk): taking the write back leaves it so.
+  if (!HasRecord(id) && !reapplying_) {
+    for (size_t level = 0; level < journals_.size(); ++level)
+      if (journalKept_[level]) journals_[level].emplace(id, TJournalEntry{line, false});
+  } else {
+    Journal(id);
+  }
   int32_t lineNo;
   if (HasRecord(id)) {
     lineNo = IndexLine[id];
@@ -1081,6 +1178,7 @@ void TMiniDB::SetLineOfID(int32_t id, std::string line, bool isNew) {
   bool& flag = pending_[id];
   flag = flag || isNew;
   Modified = true;
+  Touch();
   IndexOneLine(lineNo);
 }
 
@@ -1202,8 +1300,18 @@ std::string TMiniDB::GetHeaderValue(const std::string& name) const {
   return Lines[index].substr(name.size() + 1);
 }
 
+bool TMiniDB::HeaderValueRefused(const std::string& name, const std::string& value) {
+  if (name.empty() || name.find('=') != std::string::npos) return true;
+  // Every line of the file is scanned as a possible record line when it is read: a header
+  // line with an item "i=<number>" would become a record (and raise "LastID").
+  std::vector<std::string> items;
+  TLineInfo info;
+  ScanRecordLine(SanitizeValue(name + "=" + value), items, info);
+  return info.id >= 1;
+}
+
 bool TMiniDB::SetHeaderValue(const std::string& name, const std::string& value) {
-  if (!Opened || name.empty() || name.find('=') != std::string::npos) return false;
+  if (!Opened || HeaderValueRefused(name, value)) return false;
   StoreCurrent();
   std::string clean = SanitizeValue(value);
   PutHeaderLine(name, clean);
@@ -1274,13 +1382,16 @@ void TMiniDB::SetValueOfCurrent(const std::string& key, const std::string& store
   if (index >= 0) {
     const std::string& item = Current.Get(index);
     if (item.compare(key.size() + 1, std::string::npos, stored) == 0) return;
+    Journal(CurrentID);
     if (stored.empty()) Current.Delete(index);
     else Current.Put(index, item.substr(0, key.size()) + "=" + stored);
   } else {
     if (stored.empty()) return;
+    Journal(CurrentID);
     Current.Add(key + "=" + stored);
   }
   CurrentModified = true;
+  Touch();
 }
 
 void TMiniDB::SetField(int32_t id, const std::string& key, const std::string& value) {
@@ -1289,6 +1400,7 @@ void TMiniDB::SetField(int32_t id, const std::string& key, const std::string& va
   std::string clean = SanitizeValue(value);
   const bool plain = IsPlainField(key);
   SetValueOfCurrent(key, plain ? clean : ScrambleStr(clean));
+  Touch();
   if (SameKey(key, "v")) {
     Valid[id] = clean != "0";
     RefreshName(id);
@@ -1302,7 +1414,7 @@ void TMiniDB::SetField(int32_t id, const std::string& key, const std::string& va
     info.rawName = raw;
     if (NameFunc[info.cls]) {
       std::string name;
-      NameFunc[info.cls](id, Current, name);
+      NameFunc[info.cls](*this, id, Current, name);
       Names[id] = std::move(name);
     } else {
       Names[id] = UnscrambleStr(raw);
@@ -1324,6 +1436,7 @@ void TMiniDB::DeleteField(int32_t id, const std::string& key) {
   if (key.empty() || SameKey(key, "i")) return;
   if (!SelectRecord(id)) return;
   SetValueOfCurrent(key, "");
+  Touch();
   if (SameKey(key, "v")) {
     Valid[id] = 1;
     RefreshName(id);
@@ -1355,11 +1468,13 @@ bool TMiniDB::PutRecordText(int32_t id, const std::string& text) {
     next.Add(item);
   }
   if (BuildRecordLine(next) != BuildRecordLine(Current)) {
+    Journal(id);
     Current.Assign(next);
     CurrentModified = true;
   }
   ClassOf[id] = static_cast<uint8_t>(cls);
   Valid[id] = Current.ValueOfChar('v') != "0";
+  Touch();
   TLineInfo info;
   info.cls = cls;
   info.rawName = Current.ValueOfChar('n');
@@ -1433,8 +1548,9 @@ void TMiniDB::SetIniValue(int32_t id, const std::string& name, const std::string
   SetField(id, "ini", ini.GetCommaText());
 }
 
-std::string TMiniDB::ReadLineField(int32_t id, std::string_view key) {
+std::string TMiniDB::ReadLineField(int32_t id, std::string_view key) const {
   if (!HasRecord(id)) return {};
+  assert(static_cast<size_t>(IndexLine[id]) < Lines.size());
   std::string stored;
   if (id == CurrentID) stored = Current.ValueOf(key);
   else CommaTextValue(Lines[IndexLine[id]], key, stored);
@@ -1442,7 +1558,7 @@ std::string TMiniDB::ReadLineField(int32_t id, std::string_view key) {
 }
 
 void TMiniDB::ReadLineFields(int32_t id, const std::string_view* keys, std::string* values,
-                             size_t count) {
+                             size_t count) const {
   if (!HasRecord(id)) {
     for (size_t i = 0; i < count; ++i) values[i].clear();
     return;
@@ -1464,13 +1580,51 @@ void TMiniDB::PrefetchRecord(int32_t id) const {
   if (static_cast<size_t>(id) < Names2.size()) __builtin_prefetch(Names2[id].data());
 }
 
-int32_t TMiniDB::ReadFirstLink(int32_t id, int kind) {
-  if (kind < 0 || kind > 255) return 0;
-  std::string list = ReadLineField(id, LinkKey(kind));
+int32_t TMiniDB::ReadFirstLink(int32_t id, int kind) const {
+  std::string list = ReadLinkText(id, kind);
   return StrToIntZero(FetchValue(list));
 }
 
-bool TMiniDB::RecordFields(int32_t id, TQStringList& fields) {
+std::string TMiniDB::ReadLinkText(int32_t id, int kind) const {
+  if (kind < 0 || kind > 255) return {};
+  return ReadLineField(id, LinkKey(kind));
+}
+
+void TMiniDB::ReadLinks(int32_t id, int kind, TItemList& list) const {
+  list.Clear();
+  for (int32_t target : LinkIDs(ReadLinkText(id, kind))) list.Add(target);
+}
+
+int32_t TMiniDB::ReadOnlyLink(int32_t id, int kind) const {
+  std::string list = ReadLinkText(id, kind);
+  if (list.empty() || list.find(';') != std::string::npos) return 0;
+  return StrToIntZero(list);
+}
+
+bool TMiniDB::ReadHasLink(int32_t id, int kind, int32_t target) const {
+  return InValueList(std::to_string(target), ReadLinkText(id, kind));
+}
+
+int32_t TMiniDB::ReadLinkCount(int32_t id, int kind) const {
+  int32_t count = 0;
+  for (int32_t target : LinkIDs(ReadLinkText(id, kind)))
+    if (target > 0) ++count;
+  return count;
+}
+
+std::string TMiniDB::ReadLinkValue(int32_t id, int32_t other, const std::string& name) const {
+  TQStringList values;
+  values.SetCommaText(ReadLineField(id, LinkValueKey(other)));
+  return values.ValueOf(name);
+}
+
+std::string TMiniDB::ReadName(int32_t id) const { return ReadLineField(id, "n"); }
+
+int32_t TMiniDB::ReadKeySystem(int32_t id) const {
+  return StrToPosInt(ReadLineField(id, "ks"));
+}
+
+bool TMiniDB::ReadRecord(int32_t id, TQStringList& fields) const {
   fields.Clear();
   if (!HasRecord(id)) return false;
   if (id == CurrentID) fields.AddStrings(Current);
@@ -1494,14 +1648,15 @@ std::string TMiniDB::GetValidDisplayName(int32_t id) const {
   return GetDisplayName(id);
 }
 
-bool TMiniDB::BuildDisplayName(int32_t id, bool validOnly, std::string& text, uint8_t style) {
+bool TMiniDB::BuildDisplayName(int32_t id, bool validOnly, std::string& text,
+                               uint8_t style) const {
   text.clear();
   if (!HasRecord(id)) return false;
   if (validOnly && !IsValid(id)) return false;
   if (TNameFunc2 f = NameFunc2[ClassOf[id]]) {
     TQStringList fields;
-    RecordFields(id, fields);
-    f(id, fields, style, text);
+    ReadRecord(id, fields);
+    f(*this, id, fields, style, text);
   } else {
     text = Names[id];
   }
@@ -1514,9 +1669,11 @@ void TMiniDB::RefreshName(int32_t id) {
   std::string text;
   BuildDisplayName(id, false, text, 9);
   Names2[id] = std::move(text);
+  Touch();
 }
 
 void TMiniDB::RefreshAllNames() {
+  Touch();
   if (Names2.size() < Names.size()) Names2.resize(Names.size());
   for (int32_t id = 1; id <= LastID && static_cast<size_t>(id) < IndexLine.size(); ++id) {
     if (IndexLine[id] < 0) {
@@ -1532,13 +1689,14 @@ void TMiniDB::RefreshAllNames() {
 void TMiniDB::SetNameFunc(int cls, TNameFunc2 func) {
   if (cls < 0 || cls > 255 || NameFunc2[cls] == func) return;
   NameFunc2[cls] = func;
+  Touch();
   for (int32_t id = 1; static_cast<size_t>(id) < ClassOf.size(); ++id)
     if (ClassOf[id] == cls && IndexLine[id] >= 0) RefreshName(id);
 }
 
 void TMiniDB::SetNameFuncQuiet(int cls, TNameFunc2 func) { SetNameFunc(cls, func); }
 
-void TMiniDB::FillStringsByClass(TQStringList& list, int cls) {
+void TMiniDB::FillStringsByClass(TQStringList& list, int cls) const {
   list.Clear();
   for (int32_t id = 1; static_cast<size_t>(id) < ClassOf.size(); ++id)
     if (ClassOf[id] == cls && Valid[id] && IndexLine[id] >= 0)
@@ -1549,7 +1707,9 @@ void TMiniDB::FillStringsByClass(TQStringList& list, int cls) {
 // Creating
 
 int32_t TMiniDB::AppendRecord(int32_t id, int cls) {
+  assert(id > 0 && cls >= 0 && cls <= 255 && !HasRecord(id));
   SetLineOfID(id, "i=" + std::to_string(id) + ",c=" + std::to_string(cls), true);
+  assert(HasRecord(id));
   if (id > LastID) LastID = id;
   if (ClassCount[cls] >= 0) ++ClassCount[cls];
   return id;
@@ -1566,6 +1726,7 @@ bool TMiniDB::PersistNewID(int32_t id) {
   if (HasRecord(id)) {
     int32_t lineNo = IndexLine[id];
     Lines.erase(Lines.begin() + lineNo);
+    Touch();
     pending_.erase(id);
     IndexLine[id] = -1;
     ClassOf[id] = 0;
@@ -1670,7 +1831,7 @@ bool TMiniDB::CreateWithID(int32_t id, int cls) {
 // =======================================================================================
 // Listing and finding
 
-void TMiniDB::ListClass(int cls, TItemList& list) {
+void TMiniDB::ListClass(int cls, TItemList& list) const {
   list.Clear();
   if (cls < 0 || cls > 255) return;
   int32_t expected = ClassCount[cls] >= 0 ? ClassCount[cls] + 10 : LastID + 2;
@@ -1685,7 +1846,7 @@ void TMiniDB::ListClass(int cls, TItemList& list) {
   ClassCount[cls] = count;
 }
 
-void TMiniDB::ListClassValid(int cls, TItemList& list) {
+void TMiniDB::ListClassValid(int cls, TItemList& list) const {
   list.Clear();
   if (cls < 0 || cls > 255) return;
   int32_t count = 0;
@@ -1698,14 +1859,14 @@ void TMiniDB::ListClassValid(int cls, TItemList& list) {
   ClassCount[cls] = count;
 }
 
-void TMiniDB::ListAll(TItemList& list, bool validOnly) {
+void TMiniDB::ListAll(TItemList& list, bool validOnly) const {
   list.Clear();
   const size_t n = std::min(IndexLine.size(), static_cast<size_t>(LastID) + 1);
   for (size_t id = 1; id < n; ++id)
     if (IndexLine[id] >= 0 && (!validOnly || Valid[id])) list.Add(static_cast<int32_t>(id));
 }
 
-int32_t TMiniDB::CountClass(int cls) {
+int32_t TMiniDB::CountClass(int cls) const {
   if (cls < 0 || cls > 255) return 0;
   int32_t count = 0;
   for (size_t id = 1; id < ClassOf.size(); ++id)
@@ -1714,11 +1875,20 @@ int32_t TMiniDB::CountClass(int cls) {
 }
 
 int32_t TMiniDB::FindByName(const std::string& name, int cls, int32_t exceptID) const {
-  const std::string wanted = TrimBlanks(name);
-  for (size_t id = 1; id < ClassOf.size(); ++id) {
-    if (ClassOf[id] != cls || !Valid[id] || IndexLine[id] < 0) continue;
+  const std::string wanted = Trim(name);
+  if (cls < 0 || cls > 255) return 0;
+  // The walk reads the index arrays through plain pointers: the comparison's calls cannot
+  // make the compiler load the arrays' starts again for every record.
+  const uint8_t* classes = ClassOf.data();
+  const uint8_t* valid = Valid.data();
+  const int32_t* lines = IndexLine.data();
+  const std::string* names = Names.data();
+  const size_t n = ClassOf.size();
+  const uint8_t wantedClass = static_cast<uint8_t>(cls);
+  for (size_t id = 1; id < n; ++id) {
+    if (classes[id] != wantedClass || !valid[id] || lines[id] < 0) continue;
     if (static_cast<int32_t>(id) == exceptID) continue;
-    if (Names[id].size() == wanted.size() && AnsiSameText(Names[id], wanted))
+    if (names[id].size() == wanted.size() && AnsiSameText(names[id], wanted))
       return static_cast<int32_t>(id);
   }
   return 0;
@@ -1817,8 +1987,10 @@ void TMiniDB::CopyRecordFrom(const std::string& text, int32_t id) {
   for (int i = 0; i < source.Count(); ++i)
     if (!kept(KeyOf(source.Get(i)))) next.Add(source.Get(i));
   if (BuildRecordLine(next) == BuildRecordLine(Current)) return;
+  Journal(id);
   Current.Assign(next);
   CurrentModified = true;
+  Touch();
   Valid[id] = Current.ValueOfChar('v') != "0";
   TLineInfo info;
   info.cls = ClassOf[id];
@@ -1989,7 +2161,7 @@ bool TMiniDB::ReplaceLink(int32_t id, int32_t newTarget, int ticket, int kind, i
 void TMiniDB::RemoveAllLinksTo(int32_t holder, int32_t target) {
   if (!HasRecord(holder)) return;
   TQStringList fields;
-  RecordFields(holder, fields);
+  ReadRecord(holder, fields);
   std::vector<int> kinds;
   for (int i = 0; i < fields.Count(); ++i) {
     int kind;
@@ -2002,7 +2174,7 @@ void TMiniDB::RemoveAllLinksTo(int32_t holder, int32_t target) {
 bool TMiniDB::UnlinkAll(int32_t id) {
   if (!HasRecord(id)) return false;
   TQStringList fields;
-  RecordFields(id, fields);
+  ReadRecord(id, fields);
   std::vector<std::pair<int, int32_t>> links;
   std::vector<int32_t> ids{id};
   for (int i = 0; i < fields.Count(); ++i) {
@@ -2046,7 +2218,8 @@ bool TMiniDB::MarkDeleted(int32_t id) {
   if (!UnlinkAll(id)) return false;
   DeleteField(id, "r");
   SetField(id, "v", "0");
-  return Commit();
+  // Inside a write the write saves, together with the rest of its change.
+  return WriteActive() ? StoreCurrent() : Commit();
 }
 
 // =======================================================================================
@@ -2066,7 +2239,7 @@ int32_t TMiniDB::DuplicateRecord(int32_t id, bool markName, bool withDoors, bool
   }
   const int cls = GetClass(id);
   TQStringList source;
-  RecordFields(id, source);
+  ReadRecord(id, source);
   std::vector<std::pair<int, std::vector<int32_t>>> linkLists;
   std::vector<int32_t> lockIDs;
   TQStringList copy;

@@ -105,10 +105,16 @@ void ScanRecordLine(std::string_view line, std::vector<std::string>& items, TLin
 
 // ---------------------------------------------------------------------------------------
 // Per-class name callbacks. NameFunc computes a record's name from its fields (default: the
-// unrotated "n"); NameFunc2 its display name for a style (default: the name).
-using TNameFunc = void (*)(int32_t id, const TQStringList& fields, std::string& name);
-using TNameFunc2 = void (*)(int32_t id, const TQStringList& fields, uint8_t style,
-                            std::string& text);
+// unrotated "n"); NameFunc2 its display name for a style (default: the name). Both get the
+// store whose record they name, for what the name needs of other records (a door's
+// building, a key's locking system); they read it only through the reads without side
+// effects.
+class TMiniDB;
+class TBulkWrite;
+using TNameFunc = void (*)(const TMiniDB& db, int32_t id, const TQStringList& fields,
+                           std::string& name);
+using TNameFunc2 = void (*)(const TMiniDB& db, int32_t id, const TQStringList& fields,
+                            uint8_t style, std::string& text);
 
 // What the store tells a change log (the time-back log implements it). Every call comes
 // while the store holds its write reservation, so the copy, the save and the log lines of
@@ -179,7 +185,8 @@ class TMiniDB {
   std::unique_ptr<TItemsLock> ItemsLock;
   std::array<TNameFunc, 256> NameFunc{};   // caller
   std::array<TNameFunc2, 256> NameFunc2{};
-  std::array<int32_t, 256> ClassCount;     // records per class found by the last listing, -1
+  // Records per class found by the last listing, -1: a hint for the size of the next.
+  mutable std::array<int32_t, 256> ClassCount;
   std::vector<std::string> Names;   // name by ID
   std::vector<std::string> Names2;  // display name by ID
   std::vector<uint8_t> Valid;       // 1 = valid, by ID
@@ -187,6 +194,11 @@ class TMiniDB {
   int OpenResult = ldNotOpen;       // the load result of the last Open (ldRead .. ldNotOpen)
   bool SavedOnce = false;
   int32_t LoadCount = 0;            // completed reads
+  // Changes with every load and every change of a line, a field of the record being
+  // edited, a class, a validity or a name. The values come from one counter of the whole
+  // process, so no two states of any two stores share one: a cache that keeps the value
+  // it was built on is stale exactly when the value differs.
+  uint64_t ChangeCount() const { return changeCount_; }
   bool AutoSave = true;             // caller: store changes are saved at once
   // The station key used for record locks; empty = the program's one. Set before Open.
   std::string StationKey;
@@ -218,7 +230,13 @@ class TMiniDB {
   bool SaveTo(const std::string& fileName);
   std::string GetHeaderValue(const std::string& name) const;
   // Stores the current record, sets the header line (appended when missing) and saves.
+  // A line that the store's own line reader would take for a record ("Foo" = "a,i=7"
+  // reads back as record 7) is refused before anything happens: false, nothing stored,
+  // nothing written, and HeaderValueRefused tells the refusal from a failed save.
   bool SetHeaderValue(const std::string& name, const std::string& value);
+  // True when SetHeaderValue refuses this name and value: an empty name or one with "=",
+  // or a header line that reads as a record line.
+  static bool HeaderValueRefused(const std::string& name, const std::string& value);
   // Room for `count` more records (only used above 4).
   void PrepareNew(int32_t count);
   // Writes Current back into its line (after rereading) and saves when AutoSave is on.
@@ -230,7 +248,41 @@ class TMiniDB {
   // back): kept, the old line would go on top of another station's later change.
   void ForgetUnsavedChange(int32_t id);
 
+  // ----- reads without side effects ---------------------------------------------------
+  // None of these selects a record, stores, rereads or saves anything, so a list, a
+  // relation query, a search or a printout never writes: they read through these. The
+  // record being edited is read with its unsaved fields. An ID without a line gives empty,
+  // 0 or false. (GetClass, IsValid and the display names below are of this kind too.)
+  //
+  // A field as GetField gives it (unrotated unless the field is stored plain).
+  std::string ReadLineField(int32_t id, std::string_view key) const;
+  // Several fields in one reading of the line: values[i] for keys[i].
+  void ReadLineFields(int32_t id, const std::string_view* keys, std::string* values,
+                      size_t count) const;
+  // The record's fields, one "key=value" each, values as stored; false without a line.
+  bool ReadRecord(int32_t id, TQStringList& fields) const;
+  // The name "n", unrotated.
+  std::string ReadName(int32_t id) const;
+  // "ks" as a number when it is at least 1, else 0.
+  int32_t ReadKeySystem(int32_t id) const;
+  // The link list of a kind as stored, its IDs, its first ID, its only ID (0 when it has
+  // none or several), whether it holds `target`.
+  std::string ReadLinkText(int32_t id, int kind) const;
+  void ReadLinks(int32_t id, int kind, TItemList& list) const;
+  int32_t ReadFirstLink(int32_t id, int kind) const;
+  int32_t ReadOnlyLink(int32_t id, int kind) const;
+  bool ReadHasLink(int32_t id, int kind, int32_t target) const;
+  // How many IDs above 0 the list holds (as CountValidLinks).
+  int32_t ReadLinkCount(int32_t id, int kind) const;
+  // A value stored on the link to `other` (as GetLinkValue).
+  std::string ReadLinkValue(int32_t id, int32_t other, const std::string& name) const;
+  // Asks the processor to fetch the record's line and display name: a walk over thousands
+  // of records calls it a few records ahead of the one it reads.
+  void PrefetchRecord(int32_t id) const;
+
   // ----- records and fields (an ID without a line is ignored: empty, 0 or false) -------
+  // The selecting API, for editing: reading a field selects its record as the current
+  // one, which first stores the record edited before (and saves it when AutoSave is on).
   bool SelectRecord(int32_t id);
   bool HasRecord(int32_t id) const;
   std::string GetField(int32_t id, const std::string& key);
@@ -262,22 +314,24 @@ class TMiniDB {
   // The same without a copy; valid until the names change (empty for an unknown ID).
   const std::string& DisplayNameOf(int32_t id) const;
   std::string GetValidDisplayName(int32_t id) const;
-  bool BuildDisplayName(int32_t id, bool validOnly, std::string& text, uint8_t style);
+  // The display name of a style through the class's NameFunc2; false without a line (or,
+  // with validOnly, for a deleted record). Reads without side effects.
+  bool BuildDisplayName(int32_t id, bool validOnly, std::string& text, uint8_t style) const;
   void RefreshName(int32_t id);
   void RefreshAllNames();
   void SetNameFunc(int cls, TNameFunc2 func);
   void SetNameFuncQuiet(int cls, TNameFunc2 func);
   // Display names of the valid records of the class with their IDs as objects, ID order.
-  void FillStringsByClass(TQStringList& list, int cls);
+  void FillStringsByClass(TQStringList& list, int cls) const;
 
   // ----- creating, listing, finding ---------------------------------------------------------
   int32_t NewRecord(int cls);
   int32_t NewNamedRecord(int cls, const std::string& name, const std::string& name2);
   bool CreateWithID(int32_t id, int cls);
-  void ListClass(int cls, TItemList& list);
-  void ListClassValid(int cls, TItemList& list);
-  void ListAll(TItemList& list, bool validOnly);
-  int32_t CountClass(int cls);
+  void ListClass(int cls, TItemList& list) const;
+  void ListClassValid(int cls, TItemList& list) const;
+  void ListAll(TItemList& list, bool validOnly) const;
+  int32_t CountClass(int cls) const;
   int32_t FindByName(const std::string& name, int cls, int32_t exceptID) const;
   std::string GetGUID(int32_t id, const std::string& given = "");
   int32_t FindByGUID(const std::string& guid, int cls);
@@ -303,17 +357,6 @@ class TMiniDB {
   int32_t CountValidLinks(int32_t id, int kind);
   bool HasLink(int32_t id, int kind, int32_t target);
   int32_t GetFirstLink(int32_t id, int kind);
-  // GetField and GetFirstLink without selecting the record: reading never stores the record
-  // being edited (which is read with its unsaved fields). For the list fillers, which read
-  // a field or two of every listed record.
-  std::string ReadLineField(int32_t id, std::string_view key);
-  int32_t ReadFirstLink(int32_t id, int kind);
-  // Asks the processor to fetch the record's line and display name: a walk over thousands
-  // of records calls it a few records ahead of the one it reads.
-  void PrefetchRecord(int32_t id) const;
-  // Several fields in one reading of the line: values[i] for keys[i] (at most 64).
-  void ReadLineFields(int32_t id, const std::string_view* keys, std::string* values,
-                      size_t count);
   int32_t GetOnlyLink(int32_t id, int kind);
   bool SameLinks(int32_t a, int32_t b, int kind);
   std::string GetLinkValue(int32_t id, int32_t other, const std::string& name);
@@ -338,6 +381,30 @@ class TMiniDB {
   void Release(int ticket);
   // True while this station holds exclusive access to the whole store.
   bool HoldsExclusiveAccess() const;
+
+  // ----- writes in progress (TStoreWrite, TBulkWrite) ---------------------------------------
+  // A write tells the store that it is alive. Meanwhile the multi-record operations
+  // (SetLinks, ReplaceLink, UnlinkAll, MarkDeleted) neither take record locks of their own
+  // (the write holds the reservation and has checked the records) nor save: the write
+  // saves once, at its Commit. Writes nest; with `journal` the store keeps, for the
+  // write, each record's text before the write first changed it, so that the write can
+  // take back every record it changed, also those it did not name.
+  struct TJournalEntry {
+    std::string text;      // the record before the write changed it
+    bool unsaved = false;  // it held a change of this station that was not on disk
+  };
+  void EnterWrite(bool journal);
+  void LeaveWrite();
+  bool WriteActive() const { return !journals_.empty(); }
+  // The innermost write's journal (empty for a write without one).
+  const std::map<int32_t, TJournalEntry>& WriteJournal() const;
+  // The bulk run in progress on this store (set by TBulkWrite), else null.
+  TBulkWrite* ActiveBulk = nullptr;
+
+  // Forgets every change of this station that is not on disk (records, header lines, the
+  // record being edited) and reads the file again; a store whose file does not exist yet
+  // starts empty again. The load result.
+  int DiscardChangesAndReread();
 
   // ----- time travel ------------------------------------------------------------------------
   // Start-up of a station that logs changes: makes this month's copy of the store when the
@@ -383,11 +450,11 @@ class TMiniDB {
   bool PersistNewID(int32_t id);
   bool ClaimNewID(int32_t id, std::vector<std::string>& claim);
   void EndClaim(std::vector<std::string>& claim);
-  bool RecordFields(int32_t id, TQStringList& fields);
   void SetValueOfCurrent(const std::string& key, const std::string& stored);
   // Record locks taken by one operation: exclusive access, or the IDs locked here.
   struct TLockScope {
     bool all = false;
+    bool inWrite = false;  // inside a write: only checked, nothing taken
     std::vector<std::string> taken;
   };
   bool TakeLocks(const std::vector<int32_t>& ids, std::string& blocking, TLockScope& scope,
@@ -397,6 +464,14 @@ class TMiniDB {
   void DropLocks(TLockScope& scope);
   void RemoveAllLinksTo(int32_t holder, int32_t target);
 
+  // A new ChangeCount.
+  void Touch();
+  // Notes the record's text in the journal of every alive write that has none for it yet.
+  void Journal(int32_t id);
+  std::vector<std::map<int32_t, TJournalEntry>> journals_;
+  std::vector<bool> journalKept_;  // per write: whether it keeps a journal
+  bool reapplying_ = false;        // a reread puts this station's lines back
+  uint64_t changeCount_ = 0;
   // This station's changes that are in Lines but not yet in the file: ID -> created here.
   std::map<int32_t, bool> pending_;
   // Header lines set here and not yet saved: upper-cased name -> (name, value).

@@ -447,13 +447,6 @@ bool TSigDB::ReadJournalSignature(const std::string& journalReference,
 
 // ---- the program's instance ---------------------------------------------------------------
 
-TSigDB& SignatureDB() {
-  // The registry first, so that it outlives the instance: the journal gives its
-  // reservation back when the instance goes at exit.
-  AccessProtections();
-  static TSigDB instance;
-  return instance;
-}
 
 bool SaveSignatureRecord(const std::string& period, const std::string& text1,
                          const std::string& text2, std::string& reference,

@@ -173,7 +173,8 @@ class TSigDB {
   std::string error_;
 };
 
-// The program's instance; its folder is set when a client's data is opened.
+// The open client's journal (the client session's); its folder is set when the client's
+// data is opened.
 TSigDB& SignatureDB();
 
 // The program's calls, on SignatureDB().

@@ -9,13 +9,6 @@ namespace {
 
 bool IsBlank(char c) { return c == ' '; }
 
-std::string TrimBlanks(const std::string& text) {
-  size_t first = 0, last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') ++first;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') --last;
-  return text.substr(first, last - first);
-}
-
 std::string TrimTrailingBlanks(std::string text) {
   while (!text.empty() && IsBlank(text.back())) text.pop_back();
   return text;
@@ -170,7 +163,7 @@ std::vector<std::string> BuildPadTextLines(const std::string& padText, int keyCo
     std::string& line = lines[i];
     line = TrimTrailingBlanks(line);
     if (line.empty()) continue;
-    if (AnsiLowerCase(TrimBlanks(line)) == "#signature#") {
+    if (AnsiLowerCase(Trim(line)) == "#signature#") {
       line.clear();
       signatureLine = static_cast<int>(i);
     } else {
@@ -193,7 +186,7 @@ std::string JoinPadTextLines(const std::vector<std::string>& lines) {
 }
 
 std::string PadLanguageOf(const std::string& languageCode) {
-  const std::string code = AnsiUpperCase(TrimBlanks(languageCode));
+  const std::string code = AnsiUpperCase(Trim(languageCode));
   if (code == "DE") return "D";
   if (code == "FR") return "F";
   if (code == "ES" || code == "PL" || code == "NL") return code;

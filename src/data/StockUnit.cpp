@@ -33,7 +33,7 @@ int32_t ClampToInt32(int64_t value) {
                                                   std::numeric_limits<int32_t>::max()));
 }
 
-int ClassOrOwn(TMiniDB& db, int32_t item, int cls) { return cls != 0 ? cls : db.GetClass(item); }
+int ClassOrOwn(const TMiniDB& db, int32_t item, int cls) { return cls != 0 ? cls : db.GetClass(item); }
 
 // The part of "key=value" before the "=".
 std::string KeyOfItem(const std::string& item) { return item.substr(0, item.find('=')); }
@@ -56,36 +56,36 @@ void ReportRefusedWrite(TMiniDB& db, const TStoreWrite& write) {
 // =======================================================================================
 // Stock
 
-std::string GetTotalText(TMiniDB& db, int32_t item) {
-  std::string total = db.GetField(item, fkTotal);
-  if (total.empty()) total = db.GetField(item, fkCylinderCount);
+std::string GetTotalText(const TMiniDB& db, int32_t item) {
+  std::string total = db.ReadLineField(item, fkTotal);
+  if (total.empty()) total = db.ReadLineField(item, fkCylinderCount);
   return total;
 }
 
-int32_t GetTotalCount(TMiniDB& db, int32_t item) {
+int32_t GetTotalCount(const TMiniDB& db, int32_t item) {
   const std::string total = GetTotalText(db, item);
   return total.empty() ? 1 : StrToIntZero(total);
 }
 
-int32_t GetAvailableCount(TMiniDB& db, int32_t item, bool clamp) {
+int32_t GetAvailableCount(const TMiniDB& db, int32_t item, bool clamp) {
   const int64_t available = static_cast<int64_t>(GetTotalCount(db, item)) -
-                            db.CountValidLinks(item, icDoor) - BookedCount(db, item);
+                            db.ReadLinkCount(item, icDoor) - BookedCount(db, item);
   return ClampToInt32(clamp ? std::max<int64_t>(available, 0) : available);
 }
 
-std::string TotalTextOf(TMiniDB& db, int32_t item) {
-  return db.GetClass(item) == icCylinder ? GetTotalText(db, item) : db.GetField(item, fkTotal);
+std::string TotalTextOf(const TMiniDB& db, int32_t item) {
+  return db.GetClass(item) == icCylinder ? GetTotalText(db, item) : db.ReadLineField(item, fkTotal);
 }
 
-std::string StockTextOf(TMiniDB& db, int32_t item, int cls) {
+std::string StockTextOf(const TMiniDB& db, int32_t item, int cls) {
   if (ClassOrOwn(db, item, cls) == icCylinder)
     return std::to_string(GetAvailableCount(db, item, false));
-  return db.GetField(item, fkStock);
+  return db.ReadLineField(item, fkStock);
 }
 
-int32_t GetStockOf(TMiniDB& db, int32_t item, int cls) {
+int32_t GetStockOf(const TMiniDB& db, int32_t item, int cls) {
   if (ClassOrOwn(db, item, cls) == icCylinder) return GetAvailableCount(db, item, false);
-  return StrToIntZero(db.GetField(item, fkStock));
+  return StrToIntZero(db.ReadLineField(item, fkStock));
 }
 
 void SetStockOf(TMiniDB& db, int32_t item, int32_t value, int cls) {
@@ -337,8 +337,9 @@ std::string GetLendCtrlPrintFields(TMiniDB& db) {
 
 std::string CurrentUserDisplayName() {
   const TSession& session = Session();
-  if (session.LoggedIn && session.DB && session.CurrentUserId > 0) {
-    std::string nice = session.DB->GetField(session.CurrentUserId, "nice");
+  const TMiniDB* db = SessionDB();
+  if (session.LoggedIn && db && session.CurrentUserId > 0) {
+    std::string nice = db->ReadLineField(session.CurrentUserId, "nice");
     if (!nice.empty()) return nice;
   }
   return session.CurrentUserName;
@@ -351,6 +352,7 @@ TLogFileNames& LogFileNames() {
   static TLogFileNames names;
   return names;
 }
+
 
 namespace {
 
@@ -626,12 +628,6 @@ bool TLocksmithStore::SetField(TMiniDB& db, int32_t item, const std::string& fie
   return write.Commit();
 }
 
-TLocksmithStore& LocksmithStore() {
-  // Lives until the program ends: logout closes it, not a destructor that could run after
-  // the reservation registry is gone.
-  static TLocksmithStore* store = new TLocksmithStore();
-  return *store;
-}
 
 bool OpenLocksmithDatabase(TMiniDB& db, bool create) { return LocksmithStore().Open(db, create); }
 

@@ -24,18 +24,18 @@ class TMiniDB;
 // Stock.
 
 // "total", else "ccnt" (older cylinder records keep their count there).
-std::string GetTotalText(TMiniDB& db, int32_t item);
+std::string GetTotalText(const TMiniDB& db, int32_t item);
 // GetTotalText as a number; 1 when it is empty (a record without count is one piece).
-int32_t GetTotalCount(TMiniDB& db, int32_t item);
+int32_t GetTotalCount(const TMiniDB& db, int32_t item);
 // GetTotalCount - the doors linked to the item - the pieces held (BookedCount); with
 // `clamp` never below 0.
-int32_t GetAvailableCount(TMiniDB& db, int32_t item, bool clamp);
+int32_t GetAvailableCount(const TMiniDB& db, int32_t item, bool clamp);
 // Cylinders: GetTotalText; every other class: "total".
-std::string TotalTextOf(TMiniDB& db, int32_t item);
+std::string TotalTextOf(const TMiniDB& db, int32_t item);
 // Cylinders: the available count (not clamped: a negative count shows an over-assigned
 // cylinder); every other class: "cnt". `cls` 0 means "the item's own class".
-std::string StockTextOf(TMiniDB& db, int32_t item, int cls = 0);
-int32_t GetStockOf(TMiniDB& db, int32_t item, int cls = 0);
+std::string StockTextOf(const TMiniDB& db, int32_t item, int cls = 0);
+int32_t GetStockOf(const TMiniDB& db, int32_t item, int cls = 0);
 // Writes "cnt" (the caller holds the write); does nothing for cylinders.
 void SetStockOf(TMiniDB& db, int32_t item, int32_t value, int cls = 0);
 // True when "min" is a number of 0 or more and min (+ 1 with `plusOne`) is greater than
@@ -103,6 +103,8 @@ struct TLogFileNames {
   std::string ErrorLogFile;
   std::string SuccessLogFile;
 };
+// Program-wide: program-level settings, read once when the main window is made, so a
+// client change keeps them.
 TLogFileNames& LogFileNames();
 
 // The line AppendLogLine writes for that moment (local date-time), CR LF included. TAB,
@@ -185,7 +187,7 @@ class TLocksmithStore {
   std::unique_ptr<TMiniDB> store_;
 };
 
-// The program's locksmith store (closed at logout with the client's store).
+// The open client's locksmith store (the client session's; closed with it).
 TLocksmithStore& LocksmithStore();
 bool OpenLocksmithDatabase(TMiniDB& db, bool create);
 std::string LocksmithField(TMiniDB& db, int32_t item, const std::string& field);

@@ -187,16 +187,9 @@ bool TransferOwnersFit(const TTransferRecord& r) {
 // =======================================================================================
 // The program's record
 
-namespace {
-TTransferRecord& TransferRecStorage() {
-  static TTransferRecord record;
-  return record;
-}
-}  // namespace
+// TransferRec() is the client session's (ClientSessionUnit.cpp).
 
-TTransferRecord& TransferRec() { return TransferRecStorage(); }
-
-void ResetTransferRec() { TransferRecStorage() = TTransferRecord(); }
+void ResetTransferRec() { TransferRec() = TTransferRecord(); }
 
 // =======================================================================================
 // Cabinet counters and identifiers
@@ -209,13 +202,6 @@ void AddCabinetValue(TMiniDB& db, int32_t keyId, int32_t cabinet, int32_t delta,
   int32_t value = 0;
   if (!TryStrToInt(db.GetLinkValue(keyId, cabinet, name), value)) return;
   db.SetLinkValue(keyId, cabinet, name, std::to_string(int64_t{value} + delta));
-}
-
-std::string TrimText(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
-  return s.substr(b, e - b);
 }
 
 }  // namespace
@@ -232,7 +218,7 @@ void AddEmbossNumbers(TMiniDB& db, int32_t keyId, const std::string& identifier,
                       const std::string& extra) {
   if (keyId == 0 || identifier.empty() || !db.HasRecord(keyId)) return;
   const std::string stored = db.GetField(keyId, fkIssuedIdents);
-  const std::string wanted = TrimText(identifier);
+  const std::string wanted = Trim(identifier);
   const std::string rewritten = identifier + '\x0B' + extra + '\t';
   std::string result;
   bool matched = false;
@@ -242,7 +228,7 @@ void AddEmbossNumbers(TMiniDB& db, int32_t keyId, const std::string& identifier,
     const size_t end = tab == std::string::npos ? stored.size() : tab;
     const std::string entry = stored.substr(start, end - start);
     const size_t vt = entry.find('\x0B');
-    const bool match = TrimText(entry.substr(0, vt)) == wanted;
+    const bool match = Trim(entry.substr(0, vt)) == wanted;
     matched = matched || match;
     result += match && !extra.empty() ? rewritten : entry + '\t';
     start = end + 1;
@@ -554,8 +540,17 @@ TOutcome Book(TMiniDB& db, const TTransferRecord& r) {
     if (!write.Bulk()) db.Load();
     return Refuse(TTransferResult::SaveFailed, TransferText(txSaveFailed));
   }
-  // On disk (or, in a bulk run, in the store the run saves): now the history.
-  WriteTransferLog(db, r);
+  // On disk: now the history. In a bulk run the booking is in the store the run saves at
+  // its end, so its line waits for that save (and goes with the run's changes if the run
+  // saves nothing).
+  if (TBulkWrite* run = db.ActiveBulk) {
+    const std::string year = BookingDateText(r).substr(0, 4);
+    run->AfterSave([year, line = BuildCommaText(TransferLogItems(db, r))] {
+      History().Add(year, line);
+    });
+  } else {
+    WriteTransferLog(db, r);
+  }
   return outcome;
 }
 
@@ -575,7 +570,7 @@ bool ExecuteTransfer(TMiniDB& db, TTransferRecord& record) {
 }
 
 bool ExecuteTransfer() {
-  TMiniDB* db = Session().DB;
+  TMiniDB* db = SessionDB();
   if (!db) {
     UI().ShowMessage(TMsgKind::Error, CoreText(27));
     return false;

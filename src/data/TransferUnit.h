@@ -116,7 +116,8 @@ void SetTransferOwners(TMiniDB& db, TTransferRecord& record, int32_t holder, int
 bool TransferOwnersFit(const TTransferRecord& record);
 
 // ---------------------------------------------------------------------------------------
-// The program's one transfer record: idle (Kind 0) or pending (Kind 1..6).
+// The open client's one transfer record (the client session's): idle (Kind 0) or pending
+// (Kind 1..6).
 TTransferRecord& TransferRec();
 // Back to idle with an empty key list (tests; logout).
 void ResetTransferRec();
@@ -149,7 +150,7 @@ enum class TTransferResult {
 TTransferResult BookTransfer(TMiniDB& db, TTransferRecord& record);
 // True when booked.
 bool ExecuteTransfer(TMiniDB& db, TTransferRecord& record);
-// Books TransferRec() on the session's store (Session().DB).
+// Books TransferRec() on the session's store (SessionDB()).
 bool ExecuteTransfer();
 
 // Writes the history line of the booking just applied to the key (called by the booking

@@ -11,22 +11,10 @@
 #include "basic/SLUnit.h"
 #include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
-#include "data/HolderUnit.h"
-#include "data/IniUnit.h"
 #include "data/ItemList.h"
-#include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
-#include "platform/PlatformFiles.h"
-#include "platform/ProcessStart.h"
 
 namespace {
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<unsigned char>(s[b]) <= 0x20) ++b;
-  while (e > b && static_cast<unsigned char>(s[e - 1]) <= 0x20) --e;
-  return s.substr(b, e - b);
-}
 
 // The ";"-separated entry of a text, 0-based; empty when there are fewer.
 std::string SemicolonEntry(const std::string& text, int index) {
@@ -237,11 +225,6 @@ const std::vector<TFieldMeaning>& FieldMeanings() {
 
 // ---------------------------------------------------------------------------------------
 // Program-wide state
-
-TVocabulary& Vocabulary() {
-  static TVocabulary vocabulary;
-  return vocabulary;
-}
 
 void ResetVocabulary() {
   uint64_t generation = Vocabulary().namesGeneration;
@@ -467,7 +450,8 @@ void InitGlobalTexts(const std::string& personTerm, const std::string& departmen
   Vocabulary().personTerm = Trim(personTerm);
   Vocabulary().departmentTerm = Trim(departmentTerm);
   NameDefaultSystems();
-  InitHolderKindNames();
+  // The holder kind names are filled again from the core texts at their next use.
+  Vocabulary().holderKindNamesFilled = false;
   ++Vocabulary().namesGeneration;
 }
 
@@ -517,7 +501,7 @@ bool SaveKeySystemNames(TMiniDB& db) {
   return db.SetHeaderValue(kKeySystemNamesHeader, text);
 }
 
-std::string KeySystemName(TMiniDB& db, TKeySystemCode code) {
+std::string KeySystemName(const TMiniDB& db, TKeySystemCode code) {
   if (code >= ksFirstNamed && code <= ksLastNamed) return KeySystemTableName(code);
   if (code > ksBuildingBase && code != ksAll) {
     int32_t building = code - ksBuildingBase;
@@ -527,24 +511,24 @@ std::string KeySystemName(TMiniDB& db, TKeySystemCode code) {
   return "";
 }
 
-std::string ItemKeySystemName(TMiniDB& db, int32_t item) {
-  return KeySystemName(db, db.GetKeySystem(item));
+std::string ItemKeySystemName(const TMiniDB& db, int32_t item) {
+  return KeySystemName(db, db.ReadKeySystem(item));
 }
 
-void FillKeySystemFilter(TMiniDB& db) {
+void FillKeySystemFilter(const TMiniDB& db) {
   std::vector<TKeySystemFilterEntry> entries;
   const std::string allOf = CoreText(19) + " ";
   TItemList list;
   db.ListClassValid(icBuilding, list);
   for (int32_t i = 0; i < list.Count(); ++i) {
     int32_t building = list.Get(i);
-    if (db.GetKeySystemRaw(building) == ksBuildingBase)
+    if (StrToIntZero(db.ReadLineField(building, fkKeySystem)) == ksBuildingBase)
       entries.push_back({allOf + db.GetValidDisplayName(building), building + ksBuildingBase});
   }
   for (int cls : {icDoor, icKey}) {
     db.ListClassValid(cls, list);
     for (int32_t i = 0; i < list.Count(); ++i) {
-      TKeySystemCode code = db.GetKeySystem(list.Get(i));
+      TKeySystemCode code = db.ReadKeySystem(list.Get(i));
       if (code < 1 || code > 1000) continue;
       std::string name = KeySystemName(db, code);
       if (!name.empty()) entries.push_back({allOf + name, code});
@@ -567,15 +551,15 @@ const std::vector<TKeySystemFilterEntry>& KeySystemFilter() {
   return Vocabulary().keySystemFilter;
 }
 
-std::string KeyTypeAbbrev(TMiniDB& db, int32_t item) {
-  return KeyTypeAbbrevOf(StrToIntZero(db.GetField(item, fkKeyType)));
+std::string KeyTypeAbbrev(const TMiniDB& db, int32_t item) {
+  return KeyTypeAbbrevOf(StrToIntZero(db.ReadLineField(item, fkKeyType)));
 }
 
-std::string ItemRemarkLine(TMiniDB& db, int32_t item) { return JoinLines(db.GetRemark(item)); }
+std::string ItemRemarkLine(const TMiniDB& db, int32_t item) { return JoinLines(db.ReadLineField(item, fkRemark)); }
 
-std::string RoomText(TMiniDB& db, int32_t door) {
-  std::string room = Trim(db.GetField(door, fkRoom));
-  std::string roomName = Trim(db.GetField(door, fkRoomName));
+std::string RoomText(const TMiniDB& db, int32_t door) {
+  std::string room = Trim(db.ReadLineField(door, fkRoom));
+  std::string roomName = Trim(db.ReadLineField(door, fkRoomName));
   if (room.empty()) return roomName;
   if (roomName.empty()) return room;
   return room + " " + roomName;
@@ -601,21 +585,20 @@ std::string PlainNameOf(int cls, const TQStringList& fields) {
 }
 
 // The context of a record for the names with context; empty when its class has none.
-std::string ContextOf(TMiniDB* db, int cls, const TQStringList& fields) {
+std::string ContextOf(const TMiniDB& db, int cls, const TQStringList& fields) {
   switch (cls) {
     case icDoor: {
-      if (!db) return "";
       std::string links = fields.ValueOf("l2");
       int32_t building = StrToIntZero(FetchValue(links));
-      if (db->GetClass(building) != icBuilding) return "";
-      return db->GetValidDisplayName(building);
+      if (db.GetClass(building) != icBuilding) return "";
+      return db.GetValidDisplayName(building);
     }
     case icKey:
     case icCylinder:
     case icGroup: {
       TKeySystemCode code = StrToPosInt(FieldOf(fields, fkKeySystem));
       if (code >= ksFirstNamed && code <= ksLastNamed) return KeySystemTableName(code);
-      return db ? KeySystemName(*db, code) : "";
+      return KeySystemName(db, code);
     }
     case icPerson: {
       std::string department = FieldOf(fields, fkDepartment);
@@ -629,7 +612,7 @@ std::string ContextOf(TMiniDB* db, int cls, const TQStringList& fields) {
   }
 }
 
-std::string ContextName(TMiniDB* db, const TQStringList& fields, uint8_t style) {
+std::string ContextName(const TMiniDB& db, const TQStringList& fields, uint8_t style) {
   int cls = StrToByteZero(fields.ValueOf("c"));
   std::string name = PlainNameOf(cls, fields);
   char bracket = static_cast<char>(style);
@@ -642,67 +625,52 @@ std::string ContextName(TMiniDB* db, const TQStringList& fields, uint8_t style) 
   return DecorateWithBrackets(name, ContextOf(db, cls, fields), bracket);
 }
 
-void PlainNameFunc(int32_t /*id*/, const TQStringList& fields, std::string& name) {
+void PlainNameFunc(const TMiniDB& /*db*/, int32_t /*id*/, const TQStringList& fields,
+                   std::string& name) {
   name = PlainNameOf(StrToByteZero(fields.ValueOf("c")), fields);
 }
 
-// The store the name functions read, when it still exists.
-TMiniDB* NamingStore() {
-  TMiniDB* db = Vocabulary().namingStore;
-  if (!db) return nullptr;
-  const auto& alive = TMiniDB::Instances();
-  return std::find(alive.begin(), alive.end(), db) != alive.end() ? db : nullptr;
-}
-
-void ContextNameFunc(int32_t /*id*/, const TQStringList& fields, uint8_t style,
-                     std::string& text) {
-  text = ContextName(NamingStore(), fields, style);
+void ContextNameFunc(const TMiniDB& db, int32_t /*id*/, const TQStringList& fields,
+                     uint8_t style, std::string& text) {
+  text = ContextName(db, fields, style);
 }
 
 }  // namespace
 
 void InstallNameFuncs(TMiniDB& db) {
-  Vocabulary().namingStore = &db;
   ++Vocabulary().namesGeneration;
   for (int cls : {icBuilding, icKey, icCylinder, icKeyBunch}) db.NameFunc[cls] = PlainNameFunc;
   for (int cls : {icDoor, icKey, icPerson, icCylinder, icGroup})
     db.NameFunc2[cls] = ContextNameFunc;
   // The plain names are computed while the store indexes its lines; a store that is open
   // already gets them now.
+  TQStringList fields;
   for (int32_t id = 1; id <= db.LastID; ++id) {
     int cls = db.GetClass(id);
-    if (db.NameFunc[cls] != PlainNameFunc || !db.HasRecord(id) ||
+    if (db.NameFunc[cls] != PlainNameFunc || !db.ReadRecord(id, fields) ||
         static_cast<size_t>(id) >= db.Names.size())
       continue;
-    TQStringList fields;
-    if (id == db.CurrentID) fields.AddStrings(db.Current);
-    else fields.SetCommaText(db.Lines[static_cast<size_t>(db.IndexLine[static_cast<size_t>(id)])]);
     db.Names[static_cast<size_t>(id)] = PlainNameOf(cls, fields);
   }
   db.RefreshAllNames();
 }
 
-std::string PlainItemName(TMiniDB& db, int32_t id) {
+std::string PlainItemName(const TMiniDB& db, int32_t id) {
   int cls = db.GetClass(id);
-  std::string name = db.GetName(id);
-  if (HasSecondName(cls)) name = NameWithSecondName(name, db.GetField(id, fkSecondName));
+  std::string name = db.ReadName(id);
+  if (HasSecondName(cls)) name = NameWithSecondName(name, db.ReadLineField(id, fkSecondName));
   return name;
 }
 
-std::string NameWithContext(TMiniDB& db, int32_t id, char bracket) {
+std::string NameWithContext(const TMiniDB& db, int32_t id, char bracket) {
   if (!db.HasRecord(id)) return "";
-  int cls = db.GetClass(id);
   std::string text;
-  if (db.NameFunc2[cls] == ContextNameFunc) {
-    // Read the store asked about, whichever store the name functions read otherwise.
-    TMiniDB* saved = Vocabulary().namingStore;
-    Vocabulary().namingStore = &db;
+  if (db.NameFunc2[db.GetClass(id)] == ContextNameFunc) {
     db.BuildDisplayName(id, false, text, static_cast<uint8_t>(bracket));
-    Vocabulary().namingStore = saved;
   } else {
     TQStringList fields;
-    db.GetRecordLines(id, fields);
-    text = ContextName(&db, fields, static_cast<uint8_t>(bracket));
+    db.ReadRecord(id, fields);
+    text = ContextName(db, fields, static_cast<uint8_t>(bracket));
   }
   return text;
 }
@@ -745,43 +713,6 @@ std::string PersonFieldText(const std::string& inner, const std::string& name,
   return out;
 }
 
-// "Name" blank 0x01 and the ID, padded so that a longer ID never sorts between a record
-// and the copies behind it. Appended to `key`: one sort key is built per listed record.
-void AppendNamePart(TMiniDB& db, int cls, int32_t id, std::string& key) {
-  const size_t start = key.size();
-  if (cls >= 0 && cls < 256 && ViewOptions().naturalNames[cls])
-    key += NaturalSortKey(db.GetDisplayName(id));
-  else
-    key += db.DisplayNameOf(id);
-  AnsiUpperCaseInPlace(key.data() + start, key.size() - start);
-  key += " \x01";
-  char digits[16];
-  const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, id);
-  const size_t length = ec == std::errc() ? static_cast<size_t>(end - digits) : 0;
-  if (length < 10) key.append(10 - length, '0');
-  key.append(digits, length);
-}
-
-// The names of a record for its sort key: a copy's mother first, so the copy follows her.
-void AppendNamesPart(TMiniDB& db, int cls, int32_t id, int32_t mother, std::string& key) {
-  if (mother > 0 && mother != id) {
-    AppendNamePart(db, cls, mother, key);
-    key += '\x01';
-  }
-  AppendNamePart(db, cls, id, key);
-}
-
-TDocumentOpener& DocumentOpener() {
-  static TDocumentOpener opener;
-  return opener;
-}
-
-bool OpenWithDesktop(const std::string& file) {
-  TProcessStartOptions options;
-  options.detach = true;
-  return StartProcess("xdg-open", {file}, options).started;
-}
-
 // The rows of a pinning text and the length of the longest.
 std::vector<std::string> PinningRows(const std::string& text, bool skipHeader, size_t& longest) {
   std::string rest = text;
@@ -821,15 +752,9 @@ void PinningLevel(const std::vector<std::string>& rows, size_t longest, size_t p
   }
 }
 
-std::string CellText(std::string text) {
-  for (char& c : text)
-    if (c == '\t') c = ' ';
-  return text;
-}
-
 }  // namespace
 
-void FillFieldPlaceholders(TMiniDB& db, int32_t person, std::string& text) {
+void FillFieldPlaceholders(const TMiniDB& db, int32_t person, std::string& text) {
   static const std::string kField = "#PERSON:";
   if (text.empty()) return;
   std::string name, dept, number;
@@ -854,8 +779,8 @@ void FillFieldPlaceholders(TMiniDB& db, int32_t person, std::string& text) {
       // The list form of a display name carries its context after a TAB.
       name = db.GetDisplayName(person);
       name = name.substr(0, name.find('\t'));
-      dept = db.GetField(person, fkDepartment);
-      number = db.GetField(person, fkPersonNumber);
+      dept = db.ReadLineField(person, fkDepartment);
+      number = db.ReadLineField(person, fkPersonNumber);
       loaded = true;
     }
     out += PersonFieldText(text.substr(innerStart, close - innerStart), name, dept, number);
@@ -867,143 +792,22 @@ void FillFieldPlaceholders(TMiniDB& db, int32_t person, std::string& text) {
 
 // ---------------------------------------------------------------------------------------
 
-TViewOptions& ViewOptions() {
-  static TViewOptions options;
-  return options;
-}
-
-void ResetViewOptions() { ViewOptions() = TViewOptions(); }
-
-void ApplyViewSortText(const std::string& viewSort) {
-  TViewOptions& options = ViewOptions();
-  options.naturalNames.fill(false);
-  options.variant.fill(0);
-  std::string rest = viewSort;
-  while (!rest.empty()) {
-    std::string entry = FetchTabField(rest);
-    const size_t eq = entry.find('=');
-    if (eq == std::string::npos || eq == 0) continue;
-    int32_t cls = 0;
-    if (!TryStrToInt("$" + entry.substr(0, eq), cls) || cls < 1 || cls > 255) continue;
-    const std::string flags = entry.substr(eq + 1);
-    options.naturalNames[cls] = CharAt(flags, 1) == '1';
-    const char digit = CharAt(flags, 2);
-    options.variant[cls] = digit > '0' && digit <= '9' ? static_cast<uint8_t>(digit - '0') : 0;
-  }
-}
-
-void LoadUserViewSettings() { ApplyViewSortText(ReadDataSettingStr(kViewSortSetting)); }
-
-void ApplyNameCase(int cls, std::string& name) {
-  if (cls >= 0 && cls < 256 && ViewOptions().naturalNames[cls]) name = NaturalSortKey(name);
-}
-
-std::string NameCaseOf(int cls, const std::string& name) {
-  std::string result = name;
-  ApplyNameCase(cls, result);
-  return result;
-}
-
-TItemFormatter SelectItemFormatter(int cls) {
-  const bool closing =
-      (cls == icDoor || cls == icCylinder) && ViewOptions().variant[cls] == 1;
-  ViewOptions().closingFormatter = closing;
-  return closing ? TItemFormatter::Closing : TItemFormatter::Standard;
-}
-
-namespace {
-
-void AppendStandardSortKey(TMiniDB& db, int32_t id, std::string& key, int32_t& mother) {
-  const int cls = db.GetClass(id);
-  const bool withNumber = cls > 0 && ViewOptions().variant[cls] == 2;
-  // One reading of the record line for the fields the key needs.
-  static const std::string motherKey = "l" + std::to_string(lkMother);
-  const std::string_view keys[] = {motherKey, fkKeyType, "k603"};
-  std::string values[3];
-  db.ReadLineFields(id, keys, values, withNumber ? 3 : 2);
-  mother = StrToIntZero(FetchValue(values[0]));
-  if (withNumber) {
-    key += values[2];
-    key += ' ';
-  }
-  if (cls == icKey) {
-    int32_t type = 0;
-    if (!TryStrToInt(values[1], type)) type = 0;
-    if (type < ktGroup || type == ktCoLockI || type == ktCoLockM) key += '\xFF';
-  }
-  AppendNamesPart(db, cls, id, mother, key);
-}
-
-void AppendClosingSortKey(TMiniDB& db, int32_t id, std::string& key, int32_t& mother) {
-  const int cls = db.GetClass(id);
-  const int32_t cylinder = cls == icDoor ? db.GetFirstLink(id, icCylinder) : id;
-  const int32_t door = cls == icDoor ? id : db.GetFirstLink(id, icDoor);
-  const std::string cylinderNo = cylinder > 0 ? db.GetField(cylinder, "k603") : "";
-  const std::string doorNo = door > 0 ? db.GetField(door, "k603") : "";
-  if (cylinderNo.empty() && doorNo.empty()) {
-    key += '\x03';
-  } else {
-    key += '\x02';
-    key += NaturalSortKey(cylinderNo);
-    key += '\x01';
-    key += NaturalSortKey(doorNo);
-    key += '\x01';
-  }
-  mother = db.ReadFirstLink(id, lkMother);
-  AppendNamesPart(db, cls, id, mother, key);
-}
-
-}  // namespace
-
-std::string StandardSortKey(TMiniDB& db, int32_t id) {
-  std::string key;
-  int32_t mother = 0;
-  AppendStandardSortKey(db, id, key, mother);
-  return key;
-}
-
-std::string ClosingSortKey(TMiniDB& db, int32_t id) {
-  std::string key;
-  int32_t mother = 0;
-  AppendClosingSortKey(db, id, key, mother);
-  return key;
-}
-
-std::string ItemSortKey(TMiniDB& db, int32_t id) {
-  std::string key;
-  int32_t mother = 0;
-  AppendItemSortKey(db, id, key, mother);
-  return key;
-}
-
-void AppendItemSortKey(TMiniDB& db, int32_t id, std::string& key, int32_t& mother) {
-  if (ViewOptions().closingFormatter) AppendClosingSortKey(db, id, key, mother);
-  else AppendStandardSortKey(db, id, key, mother);
-}
-
-int CompareSortKeys(std::string_view a, std::string_view b) {
-  const int r = a.compare(b);  // unsigned bytes, as AnsiCompareStr
-  return r < 0 ? -1 : (r > 0 ? 1 : 0);
-}
-
-// ---------------------------------------------------------------------------------------
-
-std::string GetHookText(TMiniDB& db, int32_t item, int32_t cabinet) {
-  std::string hook = db.GetLinkValue(item, cabinet, "po");
-  if (hook.empty() && cabinet > 0 && db.GetOnlyLink(item, icCabinet) == cabinet)
-    hook = db.GetField(item, "cabpos");
+std::string GetHookText(const TMiniDB& db, int32_t item, int32_t cabinet) {
+  std::string hook = db.ReadLinkValue(item, cabinet, "po");
+  if (hook.empty() && cabinet > 0 && db.ReadOnlyLink(item, icCabinet) == cabinet)
+    hook = db.ReadLineField(item, "cabpos");
   return hook;
 }
 
-int SumCabinetTotals(TMiniDB& db, int32_t item, const std::string& totalText,
+int SumCabinetTotals(const TMiniDB& db, int32_t item, const std::string& totalText,
                      const std::string& stockText, int32_t& sumTotal, int32_t& sumStock) {
   TItemList cabinets;
-  db.GetLinks(item, icCabinet, cabinets);
+  db.ReadLinks(item, icCabinet, cabinets);
   int64_t total = 0, stock = 0;
   bool allTotals = cabinets.Count() > 0, allStocks = cabinets.Count() > 0;
   for (int32_t i = 0; i < cabinets.Count(); ++i) {
-    const std::string tl = db.GetLinkValue(item, cabinets.Get(i), fkCabinetOwned);
-    const std::string ct = db.GetLinkValue(item, cabinets.Get(i), fkCabinetStock);
+    const std::string tl = db.ReadLinkValue(item, cabinets.Get(i), fkCabinetOwned);
+    const std::string ct = db.ReadLinkValue(item, cabinets.Get(i), fkCabinetStock);
     allTotals = allTotals && !tl.empty();
     allStocks = allStocks && !ct.empty();
     total += StrToIntZero(tl);
@@ -1020,9 +824,9 @@ int SumCabinetTotals(TMiniDB& db, int32_t item, const std::string& totalText,
   return flags;
 }
 
-void EmbossNumbersOf(TMiniDB& db, int32_t item, TQStringList& strings) {
+void EmbossNumbersOf(const TMiniDB& db, int32_t item, TQStringList& strings) {
   strings.Clear();
-  std::string rest = db.GetField(item, fkIssuedIdents);
+  std::string rest = db.ReadLineField(item, fkIssuedIdents);
   while (!rest.empty()) {
     std::string entry = FetchTabField(rest);
     const size_t mark = entry.find('\x0B');
@@ -1112,38 +916,6 @@ void AddRemarkLines(TMiniDB& db, int32_t item, const std::string& line) {
 
 // ---------------------------------------------------------------------------------------
 
-std::string GetProgramFolder() {
-  std::string program = RunningExecutablePath();
-  if (program.empty()) program = PfAbsolutePath("Tessaro");  // the working folder, at least
-  program = PfAbsolutePath(program);
-  const size_t slash = program.rfind('/');
-  return slash == std::string::npos ? std::string("/") : program.substr(0, slash + 1);
-}
-
-std::string ManualFileName(const std::string& folder) {
-  std::string base = folder.empty() ? GetProgramFolder() : folder;
-  if (base.back() != '/') base += '/';
-  for (const std::string& name :
-       {CoreText(44), std::string("Anleitung TESSARO.pdf"), std::string("Anleitung.pdf")}) {
-    TPfInfo info;
-    if (PfStat(base + name, info) == 0 && info.kind == TPfKind::File) return base + name;
-  }
-  return {};
-}
-
-void SetDocumentOpener(TDocumentOpener opener) { DocumentOpener() = std::move(opener); }
-
-bool OpenManual(const std::string& folder) {
-  const std::string file = ManualFileName(folder);
-  if (file.empty()) {
-    UI().ShowMessage(TMsgKind::Error, CoreText(43));
-    return false;
-  }
-  return DocumentOpener() ? DocumentOpener()(file) : OpenWithDesktop(file);
-}
-
-// ---------------------------------------------------------------------------------------
-
 int ActionStateCode(int code) {
   switch (code) {
     case 4: return 2;
@@ -1171,78 +943,6 @@ int GetWindowsVersionCode() { return WindowsVersionCodeOf(2, 10, 0); }
 
 // ---------------------------------------------------------------------------------------
 
-std::string PersonKeyListCaption(int code) {
-  switch (code) {
-    case 1: return KeyCaption();
-    case 2: return CoreText(94);
-    case 3: return CoreText(1);
-    case 4: return CoreText(6);
-    case 5: return IssuedOnCaption();
-    case 6: return CoreText(109);
-    case 7: return CabinetCaption();
-    case 8: return CoreText(99);
-    default: return CoreText(120);
-  }
-}
-
-TQStringList BuildPersonKeyList(TMiniDB& db, int32_t person, const std::vector<int>& codes,
-                                bool withBlankRows) {
-  std::vector<int> columns;
-  for (int code : codes)
-    if (code >= 1 && code <= 9) columns.push_back(code);
-  if (codes.empty()) columns = {1, 2, 3, 4, 5, 6};
-
-  auto caption = [](int code) { return PersonKeyListCaption(code); };
-  auto joinRow = [&columns](auto cell) {
-    std::string row;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      if (i) row += '\t';
-      row += cell(columns[i]);
-    }
-    return row;
-  };
-
-  TQStringList rows;
-  rows.Add(joinRow(caption));
-  TItemList items, bunches;
-  db.GetLinks(person, icKey, items);
-  db.GetLinks(person, icKeyBunch, bunches);
-  items.AddList(bunches);
-  for (int32_t i = 0; person > 0 && i < items.Count(); ++i) {
-    const int32_t key = items.Get(i);
-    for (const THolderEntry& e : LoadHolderRecs(db, key, false)) {
-      // Only what the person holds: a key they lost is no longer theirs to sign for.
-      if (e.Kind != okPerson || e.HolderId != person) continue;
-      const int32_t cabinet = e.CabinetId > 0 ? e.CabinetId : db.GetOnlyLink(key, icCabinet);
-      rows.Add(joinRow([&](int code) -> std::string {
-        switch (code) {
-          case 1: return CellText(db.GetDisplayName(key));
-          case 2: return CellText(e.Identifier);
-          case 3: return CellText(ItemKeySystemName(db, key));
-          case 4: return CellText(e.Count);
-          case 5: return IsoDateToLocalStr(e.FirstDate);
-          case 6: return IsoDateToLocalStr(e.Deadline);
-          case 7: return cabinet > 0 ? CellText(db.GetDisplayName(cabinet)) : std::string();
-          case 8: return cabinet > 0 ? CellText(GetHookText(db, key, cabinet)) : std::string();
-          default: return CellText(db.GetField(key, "k603"));
-        }
-      }));
-    }
-  }
-  if (withBlankRows) {
-    const std::string blanks = joinRow([](int code) -> std::string {
-      return code == 1 || code == 3 || code == 5 || code == 6 ? "____________" : "_______";
-    });
-    for (int i = 0; i < 3; ++i) {
-      rows.Add("");
-      rows.Add(blanks);
-    }
-  }
-  return rows;
-}
-
-// ---------------------------------------------------------------------------------------
-
 int64_t PinningTreeCount(const std::string& text, bool skipHeader) {
   size_t longest = 0;
   const std::vector<std::string> rows = PinningRows(text, skipHeader, longest);
@@ -1261,42 +961,4 @@ bool PinningTree(const std::string& text, bool skipHeader, TQStringList& out) {
   std::string prefix;
   PinningLevel(rows, longest, 0, prefix, out);
   return true;
-}
-
-// ---------------------------------------------------------------------------------------
-
-int RemoveRedundantDoorLinks(TMiniDB& db, int32_t key) {
-  if (!db.HasRecord(key)) return 0;
-  TItemList cylinders, reached, doors;
-  GetKeyGroupsAndCylinders(db, key, true, true, cylinders);
-  for (int32_t i = 0; i < cylinders.Count(); ++i) {
-    db.GetLinks(cylinders.Get(i), icDoor, doors);
-    reached.AddList(doors);
-  }
-  db.GetLinks(key, icDoor, doors);
-  const int keyClass = db.GetClass(key);
-  int removed = 0;
-  for (int32_t i = 0; i < doors.Count(); ++i) {
-    if (reached.IndexOf(doors.Get(i)) < 0) continue;
-    db.RemoveLinkBoth(key, doors.Get(i), icDoor, keyClass);
-    ++removed;
-  }
-  return removed;
-}
-
-int RemoveRedundantCylinderLinks(TMiniDB& db, int32_t item) {
-  if (!db.HasRecord(item)) return 0;
-  TItemList groups, visited, reached, cylinders;
-  db.GetLinks(item, icGroup, groups);
-  for (int32_t i = 0; i < groups.Count(); ++i)
-    CollectGroupCylinders(db, groups.Get(i), visited, reached);
-  db.GetLinks(item, icCylinder, cylinders);
-  const int itemClass = db.GetClass(item);
-  int removed = 0;
-  for (int32_t i = 0; i < cylinders.Count(); ++i) {
-    if (reached.IndexOf(cylinders.Get(i)) < 0) continue;
-    db.RemoveLinkBoth(item, cylinders.Get(i), icCylinder, itemClass);
-    ++removed;
-  }
-  return removed;
 }

@@ -5,17 +5,16 @@
 // import takes its words from here, so a change of language or of a configured term
 // reaches the whole program. Behind the vocabulary follow the helpers that views, lists,
 // prints and imports share (person placeholders, list sort keys, cabinet values, text
-// normalisers, the manual, the lending overview of a person, the pinning tree).
+// normalisers, cabinet values, the pinning tree). The unit sits at the bottom of the data
+// layer: it reads records through the store and knows no other unit of the layer.
 //
-// Program-wide state of this unit (the 40 locking-system names of the open client, the
-// locking-system filter, the configured person and department terms, the store the
-// display-name functions read) lives in one object, `Vocabulary()`, that a test resets
-// with `ResetVocabulary()`; the per-user list options live in `ViewOptions()`
-// (`ResetViewOptions()`).
+// The state of this unit (the 40 locking-system names of the open client, the
+// locking-system filter, the configured person and department terms, the holder kind
+// names) is the open client's: one object, `Vocabulary()`, part of the client session
+// (ClientSessionUnit.h), that a test resets with `ResetVocabulary()`.
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -151,9 +150,9 @@ std::string KeySystemNamesText();
 bool SaveKeySystemNames(TMiniDB& db);
 // 1..40: the table entry; above 1001: the display name of the valid building code - 1001;
 // otherwise empty.
-std::string KeySystemName(TMiniDB& db, TKeySystemCode code);
+std::string KeySystemName(const TMiniDB& db, TKeySystemCode code);
 // KeySystemName of the item's "ks".
-std::string ItemKeySystemName(TMiniDB& db, int32_t item);
+std::string ItemKeySystemName(const TMiniDB& db, int32_t item);
 
 struct TKeySystemFilterEntry {
   std::string text;
@@ -162,7 +161,7 @@ struct TKeySystemFilterEntry {
 // Refills the locking-system filter: "alle von <building>" for each building with a
 // system of its own, then "alle von <system>" for each named system 1..1000 used by a
 // door or a key; sorted by text (ignoring case), repeated texts left out.
-void FillKeySystemFilter(TMiniDB& db);
+void FillKeySystemFilter(const TMiniDB& db);
 const std::vector<TKeySystemFilterEntry>& KeySystemFilter();
 
 // ---------------------------------------------------------------------------------------
@@ -184,7 +183,7 @@ inline constexpr int kKeyTypeCount = 10;
 // The abbreviation of a type; empty outside 1..9.
 std::string KeyTypeAbbrevOf(int type);
 // The abbreviation of the item's "kt"; empty when it is not a number in 1..9.
-std::string KeyTypeAbbrev(TMiniDB& db, int32_t item);
+std::string KeyTypeAbbrev(const TMiniDB& db, int32_t item);
 // The long name of a type (8 and 9 share one); empty outside 1..9.
 std::string KeyTypeLongName(int type);
 // The type a text names (abbreviation or long name, ignoring case; only the first word
@@ -197,13 +196,15 @@ std::string TransferActionName(int kind);
 std::string ActionName(int kind);
 
 // ---------------------------------------------------------------------------------------
-// Program-wide state of the vocabulary.
+// The open client's vocabulary (the client session's).
 struct TVocabulary {
   std::array<std::string, ksLastNamed + 1> keySystemNames;  // index = code, 0 unused
   std::vector<TKeySystemFilterEntry> keySystemFilter;
   std::string personTerm;      // configured term, empty = the default
   std::string departmentTerm;  // configured term, empty = the default
-  TMiniDB* namingStore = nullptr;  // the store the display-name functions read
+  // The short names of the holder kinds (HolderUnit's table; filled on first use).
+  std::array<std::string, 8> holderKindNames;
+  bool holderKindNamesFilled = false;
   // Counts every change of the names above and of the name functions, so that caches of
   // display names know when to rebuild.
   uint64_t namesGeneration = 0;
@@ -225,21 +226,20 @@ inline constexpr char kBracketTab = 9;
 inline constexpr char kBracketRound = '(';
 inline constexpr char kBracketSquare = '[';
 
-// Installs the per-class name functions into the store, makes it the store they read and
-// rebuilds its names.
+// Installs the per-class name functions into the store and rebuilds its names.
 void InstallNameFuncs(TMiniDB& db);
 // The record's name: "n", with " [" + "n2" + "]" for buildings, keys, cylinders and bunches.
-std::string PlainItemName(TMiniDB& db, int32_t id);
+std::string PlainItemName(const TMiniDB& db, int32_t id);
 // The record's name with its context (building of a door, system of a key, cylinder or
 // group, department and number of a person) decorated with the bracket character.
-std::string NameWithContext(TMiniDB& db, int32_t id, char bracket);
+std::string NameWithContext(const TMiniDB& db, int32_t id, char bracket);
 
 // Lines trimmed, empty ones left out, joined by blanks.
 std::string JoinLines(const std::string& text);
 // The item's remark as one line.
-std::string ItemRemarkLine(TMiniDB& db, int32_t item);
+std::string ItemRemarkLine(const TMiniDB& db, int32_t item);
 // A door's room number and room name joined by a blank.
-std::string RoomText(TMiniDB& db, int32_t door);
+std::string RoomText(const TMiniDB& db, int32_t door);
 // name + " [" + second + "]" when second is set.
 std::string NameWithSecondName(const std::string& name, const std::string& second);
 // "(": text + " (" + suffix + ")"; "[": text + " [" + suffix + "]"; TAB: text + TAB +
@@ -256,76 +256,23 @@ std::string DecorateWithBrackets(const std::string& text, const std::string& suf
 // by the person's display name, department and personnel number. One pass over the
 // template: what a value brings in is never replaced again, and a field without its
 // closing "#" ends the replacing (the rest stays as it is).
-void FillFieldPlaceholders(TMiniDB& db, int32_t person, std::string& text);
-
-// ---------------------------------------------------------------------------------------
-// Per-user view options, by class: whether names are compared by their natural sort key,
-// and a display variant 0..9 (variant 1 lists doors and cylinders by closing numbers,
-// variant 2 puts "k603" before the names).
-struct TViewOptions {
-  std::array<bool, 256> naturalNames{};
-  std::array<uint8_t, 256> variant{};
-  bool closingFormatter = false;  // the formatter SelectItemFormatter installed last
-};
-TViewOptions& ViewOptions();
-void ResetViewOptions();
-
-// Clears both tables and takes the entries of a "ViewSort" text: TAB-separated
-// class=flags, the class in hex (1..FF, others ignored); flag 1 "1" = natural names,
-// flag 2 a digit above "0" = the variant.
-void ApplyViewSortText(const std::string& viewSort);
-// Clears both tables and reads "ViewSort" of the logged-in user.
-void LoadUserViewSettings();
-inline constexpr const char* kViewSortSetting = "ViewSort";
-
-// The natural sort key of the name when the class compares names so, else the name.
-void ApplyNameCase(int cls, std::string& name);
-std::string NameCaseOf(int cls, const std::string& name);
-
-enum class TItemFormatter { Standard, Closing };
-// Installs the formatter for a list of the class: by closing numbers for doors and
-// cylinders with variant 1, else the standard one.
-TItemFormatter SelectItemFormatter(int cls);
-
-// Sort keys of list entries, compared byte by byte (CompareSortKeys). Standard: with
-// variant 2 the record's "k603" first; keys of type 0, 1, 8 or 9 after the others; a copy
-// right after its mother; then the name (by the name option) and the ID. By closing
-// numbers: the cylinder's "k603" (a door's first cylinder) and the door's, then the names;
-// records without any closing number after those with one, by name.
-std::string StandardSortKey(TMiniDB& db, int32_t id);
-std::string ClosingSortKey(TMiniDB& db, int32_t id);
-// The key of the formatter SelectItemFormatter installed last.
-std::string ItemSortKey(TMiniDB& db, int32_t id);
-// The same appended to `key`, with the record's mother (its first link of kind lkMother,
-// 0 without), which the key is built from: a list filler makes one key per listed record.
-void AppendItemSortKey(TMiniDB& db, int32_t id, std::string& key, int32_t& mother);
-int CompareSortKeys(std::string_view a, std::string_view b);
+void FillFieldPlaceholders(const TMiniDB& db, int32_t person, std::string& text);
 
 // ---------------------------------------------------------------------------------------
 // Cabinets.
 
 // The hook of the item in the cabinet: the link's "po"; when that is empty, the item's own
 // "cabpos" if the item hangs in exactly that one cabinet.
-std::string GetHookText(TMiniDB& db, int32_t item, int32_t cabinet);
+std::string GetHookText(const TMiniDB& db, int32_t item, int32_t cabinet);
 
 inline constexpr int kCabinetTotalsDiffer = 1;  // every link has "tl", the sum is not the total
 inline constexpr int kCabinetStockDiffers = 2;  // every link has "ct", the sum is not the stock
 // Sums "tl" and "ct" over the item's cabinet links; the flags above (none without links).
-int SumCabinetTotals(TMiniDB& db, int32_t item, const std::string& totalText,
+int SumCabinetTotals(const TMiniDB& db, int32_t item, const std::string& totalText,
                      const std::string& stockText, int32_t& sumTotal, int32_t& sumStock);
 
 // The identifiers of the item's "embs" list, one per line (the list is cleared first).
-void EmbossNumbersOf(TMiniDB& db, int32_t item, TQStringList& strings);
-
-// ---------------------------------------------------------------------------------------
-// Redundant links.
-
-// Removes the key's direct door links (both directions) for doors that its cylinders or
-// the cylinders of its groups reach anyway; how many.
-int RemoveRedundantDoorLinks(TMiniDB& db, int32_t key);
-// Removes the item's direct cylinder links (both directions) for cylinders that its
-// groups reach; how many.
-int RemoveRedundantCylinderLinks(TMiniDB& db, int32_t item);
+void EmbossNumbersOf(const TMiniDB& db, int32_t item, TQStringList& strings);
 
 // ---------------------------------------------------------------------------------------
 // Texts.
@@ -345,20 +292,6 @@ void AddRemarkLines(TMiniDB& db, int32_t item, const std::string& line);
 bool AddRemarkLineTo(std::string& remark, const std::string& line);
 
 // ---------------------------------------------------------------------------------------
-// Program folder and manual.
-
-// The folder of the running program, absolute, with a trailing "/".
-std::string GetProgramFolder();
-// The PDF manual in the folder (the program's when empty): "Anleitung_TESSARO.pdf",
-// "Anleitung TESSARO.pdf" or "Anleitung.pdf", the first that exists; empty when none.
-std::string ManualFileName(const std::string& folder = "");
-// Opens a document with the desktop's default application; replaceable for tests.
-using TDocumentOpener = std::function<bool(const std::string& file)>;
-void SetDocumentOpener(TDocumentOpener opener);
-// Opens the manual; "Datei nicht gefunden." when there is none. True when it was opened.
-bool OpenManual(const std::string& folder = "");
-
-// ---------------------------------------------------------------------------------------
 // Small codes.
 
 // The holder-list action of the keys and cylinders views: 4 -> 2, 5 -> 5, 6 -> 4, 7 -> 2,
@@ -368,17 +301,6 @@ int ActionStateCode(int code);
 // and version; this system reports the code of the latest line.
 int WindowsVersionCodeOf(int platform, int major, int minor);
 int GetWindowsVersionCode();
-
-// ---------------------------------------------------------------------------------------
-// The lending overview of a person: TAB-separated rows, the captions first, then one row
-// per holding of the person (kind 4) of every key and key bunch linked to them; codes
-// 1 key, 2 identifier, 3 locking system, 4 count, 5 issued on, 6 deadline, 7 cabinet,
-// 8 hook, 9 closing; others give no column, an empty list means 1 to 6. With blank rows,
-// three pairs of an empty row and a row of lines to fill in by hand follow.
-TQStringList BuildPersonKeyList(TMiniDB& db, int32_t person, const std::vector<int>& codes,
-                                bool withBlankRows);
-// The column caption of a code of the lending overview (1..9; others: the closing's).
-std::string PersonKeyListCaption(int code);
 
 // ---------------------------------------------------------------------------------------
 // Pinning combinations: the ";"-separated rows of pin digits (with `skipHeader` the text's

@@ -11,13 +11,6 @@
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
 
-TSession& Session() {
-  static TSession session;
-  return session;
-}
-
-void ResetSession() { Session() = TSession{}; }
-
 TRightLevels DecodeUserRights(const std::string& rightsText) {
   TRightLevels levels{};
   std::string payload = rightsText;
@@ -92,12 +85,12 @@ int RightDenialText(int right) {
 
 bool LoginUser(TMiniDB& db, int32_t userId) {
   LogoutUser();
-  Session().DB = &db;
+  SessionReads(db);
   if (db.GetClass(userId) != icUser || !db.IsValid(userId)) return false;
   TSession& s = Session();
-  s.RightLevels = DecodeUserRights(db.GetField(userId, fkRights));
+  s.RightLevels = DecodeUserRights(db.ReadLineField(userId, fkRights));
   s.CurrentUserId = userId;
-  s.CurrentUserName = db.GetName(userId);
+  s.CurrentUserName = db.ReadName(userId);
   s.LoggedIn = true;
   return true;
 }
@@ -115,13 +108,14 @@ namespace {
 // The user's valid key cabinets.
 std::vector<int32_t> UserCabinets() {
   std::vector<int32_t> cabinets;
-  TSession& s = Session();
-  if (!s.DB || !s.LoggedIn) return cabinets;
+  const TSession& s = Session();
+  const TMiniDB* db = SessionDB();
+  if (!db || !s.LoggedIn) return cabinets;
   TItemList links;
-  s.DB->GetLinks(s.CurrentUserId, icCabinet, links);
+  db->ReadLinks(s.CurrentUserId, icCabinet, links);
   for (int32_t i = 0; i < links.Count(); ++i) {
     int32_t id = links.Get(i);
-    if (s.DB->GetClass(id) == icCabinet && s.DB->IsValid(id)) cabinets.push_back(id);
+    if (db->GetClass(id) == icCabinet && db->IsValid(id)) cabinets.push_back(id);
   }
   return cabinets;
 }
@@ -154,7 +148,7 @@ bool RightDeniedFor(int right, int32_t item) {
   bool refused = MandantState().ReadOnlyMode || level < rlYes || level > rlOwnCabinets;
   if (!refused && item != 0 && level == rlOwnCabinets) {
     TItemList cabinets;
-    if (s.DB) s.DB->GetLinks(item, icCabinet, cabinets);
+    if (const TMiniDB* db = SessionDB()) db->ReadLinks(item, icCabinet, cabinets);
     refused = !UserHasAnyCabinet(cabinets);
   }
   if (refused) ShowRefusal(right);
@@ -172,16 +166,16 @@ bool RightDeniedForAny(int right, const TItemList* items) {
 
 std::string UsersWithRightText(int right) {
   std::string text;
-  TSession& s = Session();
-  if (!s.DB || right < 0 || right >= kRightCount) return text;
+  const TMiniDB* db = SessionDB();
+  if (!db || right < 0 || right >= kRightCount) return text;
   TItemList users;
-  s.DB->ListClassValid(icUser, users);
+  db->ListClassValid(icUser, users);
   for (int32_t i = 0; i < users.Count(); ++i) {
     int32_t user = users.Get(i);
-    if (DecodeUserRights(s.DB->GetField(user, fkRights))[static_cast<size_t>(right)] != rlYes)
+    if (DecodeUserRights(db->ReadLineField(user, fkRights))[static_cast<size_t>(right)] != rlYes)
       continue;
     if (!text.empty()) text += '\r';
-    text += s.DB->GetName(user);
+    text += db->ReadName(user);
   }
   return text;
 }

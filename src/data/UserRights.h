@@ -4,10 +4,11 @@
 // handover, print and export asks first. The checks answer true for "refused", have
 // already told the user why (through UI()), and the caller simply stops.
 //
-// The session (right levels, the logged-in user and the store they belong to) is one
-// program-wide object, `Session()`, that a test resets with `ResetSession()`. Read-only mode
-// is a flag of the data folder and lives in `MandantState()`: while it is set every right
-// is denied.
+// The rights session (right levels and the logged-in user) is part of the open client's
+// session (ClientSessionUnit.h), reached through `Session()`; the store the rights read is
+// that session's (`SessionDB()`). A test resets everything with `ResetSession()`.
+// Read-only mode is a flag of the data folder and lives in `MandantState()`: while it is
+// set every right is denied.
 
 #include <array>
 #include <cstdint>
@@ -42,18 +43,24 @@ inline constexpr uint8_t rlOwnCabinets = 3;
 
 using TRightLevels = std::array<uint8_t, kRightCount>;
 
-// Program-wide state of a run: who is logged in, with which levels, on which store.
+// Who is logged in to the open client, with which levels.
 struct TSession {
   TRightLevels RightLevels;    // every level 1 until a login
   bool LoggedIn = false;
   int32_t CurrentUserId = 0;
   std::string CurrentUserName;
-  TMiniDB* DB = nullptr;       // the open client's store
 
   TSession() { RightLevels.fill(rlNo); }
 };
+// The rights of the client session in force.
 TSession& Session();
-// Back to the state before any login (keeps nothing, not even the store).
+// The open client's store (the client session's); null when no client's data is open.
+TMiniDB* SessionDB();
+// A session without a store of its own (a test's) reads `db` from now on; a session with
+// its own store keeps it.
+void SessionReads(TMiniDB& db);
+// Back to the state before any client's data was opened: the whole client session is
+// dropped (nothing is kept, not even the store).
 void ResetSession();
 
 // The 13 levels of a rights text: all 0, then, when the text decodes as a numbered string
@@ -71,7 +78,8 @@ std::string RightLabel(int right);
 int RightDenialText(int right);
 
 // Makes `userId` the logged-in user of `db`: decodes its "rg" into the session. False,
-// and nobody logged in, when the ID is no valid user.
+// and nobody logged in, when the ID is no valid user. A session without a store of its
+// own (a test's) takes `db` as the store the rights read.
 bool LoginUser(TMiniDB& db, int32_t userId);
 // Nobody logged in; every level back to 1. The store stays known.
 void LogoutUser();

@@ -3,19 +3,13 @@
 #include <charconv>
 #include <cstring>
 
+#include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "import/ImportText.h"
 
 namespace {
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string Trim(const std::string& text) {
-  size_t b = 0, e = text.size();
-  while (b < e && IsBlank(text[b])) ++b;
-  while (e > b && IsBlank(text[e - 1])) --e;
-  return text.substr(b, e - b);
-}
 
 // ISO-8859-15 differs from Latin-1 in eight places; their 1252 bytes.
 char FromLatin9(unsigned char c) {

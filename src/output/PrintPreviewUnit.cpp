@@ -453,7 +453,7 @@ std::vector<std::string> KeyListRows(TMiniDB& db, const std::vector<int32_t>& ke
 }
 
 bool PrintRecordsToFile(const std::vector<int32_t>& keys, int32_t bunch) {
-  TMiniDB* db = Session().DB;
+  TMiniDB* db = SessionDB();
   if (!db) return false;
   const TPrintFields& fields = PrintKeyList();
   int columns = 0;

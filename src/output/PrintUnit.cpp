@@ -21,6 +21,7 @@
 #include "basic/TempFilesUnit.h"
 #include "basic/UserInteraction.h"
 #include "basic/widgets/DialogRunner.h"
+#include "data/HolderUnit.h"
 #include "data/IniUnit.h"
 #include "data/ItemList.h"
 #include "data/LockingRelations.h"
@@ -754,7 +755,7 @@ bool RunSimplePrint(bool previewAllowed, const TPageDrawer& draw) {
 
 namespace {
 
-TMiniDB* StoreOr(TMiniDB* db) { return db ? db : Session().DB; }
+TMiniDB* StoreOr(TMiniDB* db) { return db ? db : SessionDB(); }
 
 }  // namespace
 

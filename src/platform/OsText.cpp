@@ -47,7 +47,7 @@ void AppendUtf8CodePoint(std::string& out, char32_t u) {
   }
 }
 
-std::size_t DecodeUtf8At(const std::string& s, std::size_t pos, char32_t& u) {
+std::size_t DecodeUtf8At(std::string_view s, std::size_t pos, char32_t& u) {
   const std::size_t n = s.size();
   if (pos >= n) return 0;
   const unsigned char c = static_cast<unsigned char>(s[pos]);

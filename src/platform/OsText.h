@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 // The Unicode code point of a 1252 byte. The five bytes 1252 leaves undefined
 // (0x81, 0x8D, 0x8F, 0x90, 0x9D) map to the C1 control of the same number, so every
@@ -19,10 +20,12 @@ int Cp1252ByteOf(char32_t u);
 
 // Appends the UTF-8 form of a code point (below 0x110000).
 void AppendUtf8CodePoint(std::string& out, char32_t u);
-// The well-formed UTF-8 sequence starting at s[pos]: its length, with its code point in
-// `u`; 0 when the bytes there are none (a stray or cut-short byte, an overlong form, a
-// surrogate, a value beyond U+10FFFF).
-std::size_t DecodeUtf8At(const std::string& s, std::size_t pos, char32_t& u);
+// The program's one UTF-8 decoder. The well-formed UTF-8 sequence starting at s[pos]: its
+// length, with its code point in `u`; 0 when the bytes there are none (a stray or
+// cut-short byte, an overlong form such as C0 AF for "/", a surrogate, a value beyond
+// U+10FFFF). Every reader of UTF-8 goes through it, so no malformed sequence turns into a
+// character that was not there.
+std::size_t DecodeUtf8At(std::string_view s, std::size_t pos, char32_t& u);
 
 // A program text (1252) as the system wants it (UTF-8).
 std::string AnsiToOs(const std::string& text1252);

@@ -138,20 +138,22 @@ bool OtherStyle(const TQStringList& fields, uint8_t style, std::string& text) {
   return false;
 }
 
-void NameDeptFirst(int32_t /*id*/, const TQStringList& fields, uint8_t style, std::string& text) {
+void NameDeptFirst(const TMiniDB& /*db*/, int32_t /*id*/, const TQStringList& fields,
+                   uint8_t style, std::string& text) {
   if (style != 9 && OtherStyle(fields, style, text)) return;
   text = PrefixedName(PersonField(fields, fkDepartment), PersonField(fields, fkName),
                       PersonField(fields, fkPersonNumber));
 }
 
-void NameNumberFirst(int32_t /*id*/, const TQStringList& fields, uint8_t style, std::string& text) {
+void NameNumberFirst(const TMiniDB& /*db*/, int32_t /*id*/, const TQStringList& fields,
+                     uint8_t style, std::string& text) {
   if (style != 9 && OtherStyle(fields, style, text)) return;
   text = PrefixedName(PersonField(fields, fkPersonNumber), PersonField(fields, fkName),
                       PersonField(fields, fkDepartment));
 }
 
-void NameWithContextFunc(int32_t /*id*/, const TQStringList& fields, uint8_t style,
-                         std::string& text) {
+void NameWithContextFunc(const TMiniDB& /*db*/, int32_t /*id*/, const TQStringList& fields,
+                         uint8_t style, std::string& text) {
   if (style != 9 && OtherStyle(fields, style, text)) return;
   text = DecorateWithBrackets(PersonField(fields, fkName), PersonContext(fields), kBracketRound);
 }

@@ -36,6 +36,7 @@
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "data/ViewOptionsUnit.h"
 
 namespace {
 

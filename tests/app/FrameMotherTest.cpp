@@ -231,8 +231,8 @@ TEST_F(RecordFlow, DeleteIsOneWriteWithTheViewsHook) {
   a->TimebackLog = nullptr;
   EXPECT_EQ(view.calls,
             (std::vector<std::string>{"CanDelete", "CanDelete", "BeforeDelete", "ClearDisplay"}));
-  // Every change of the delete reached the disk (the store's own deletion still saves the
-  // removed links and the deletion apart: the records stay locked by the write meanwhile).
+  // Every change of the delete reached the disk in one save.
+  EXPECT_EQ(counter.saves, 1);
   std::vector<int32_t> saved = Sorted(counter.saved);
   saved.erase(std::unique(saved.begin(), saved.end()), saved.end());
   EXPECT_EQ(saved, Sorted({anna, door, key}));

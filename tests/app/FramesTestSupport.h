@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/UnitTR100Win.h"
+#include "data/ClientSessionUnit.h"
 #include "data/HistoryUnit.h"
 #include "data/LockingRelations.h"
 #include "data/MiniDBTestSupport.h"
@@ -51,7 +52,7 @@ struct TFramesTest : ::testing::Test {
     ResetVocabulary();
     DropRelationCaches();
     ASSERT_TRUE(a.Open(dir));
-    Session().DB = a.db.get();
+    ClientSession().LendStore(a.db.get());
     Session().LoggedIn = true;
     Session().RightLevels.fill(rlYes);
     history.SetFolder(dir.Dir());

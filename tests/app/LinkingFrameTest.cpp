@@ -304,8 +304,8 @@ TEST_F(LinkingFrame, GeneralMasterKeyShowsOneLineThatCannotBeTickedAndStoresNoth
 }
 
 TEST_F(LinkingFrame, NamingFunctionIsSwitchedOffWithinABuildingAndComesBack) {
-  static constexpr TNameFunc2 decorated = [](int32_t, const TQStringList& fields, uint8_t,
-                                             std::string& text) {
+  static constexpr TNameFunc2 decorated = [](const TMiniDB&, int32_t, const TQStringList& fields,
+                                             uint8_t, std::string& text) {
     text = "Tuer " + UnscrambleStr(fields.Value("n"));
   };
   a->SetNameFunc(icDoor, decorated);

@@ -12,6 +12,7 @@
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/QtGlue.h"
+#include "data/ViewOptionsUnit.h"
 
 namespace {
 
@@ -107,6 +108,32 @@ TEST_F(ListingFrame, FilterCallbackSecondClassAndSystemFilter) {
   listing.SysCombo->show();
   listing.SysCombo->setCurrentIndex(1);
   EXPECT_EQ(Texts(listing), std::vector<std::string>{"K2"});
+}
+
+TEST_F(ListingFrame, ARefreshNeverStoresOrSavesTheRecordBeingEdited) {
+  const int32_t house = Record(icBuilding, "Haus 1");
+  const int32_t door = Record(icDoor, "T1");
+  const int32_t copy = Record(icDoor, "T1 Kopie");
+  const int32_t edited = Record(icPerson, "Anna");
+  Link(door, house);
+  a->AddLinkBoth(copy, door, lkMother, lkDaughters);
+  ASSERT_TRUE(a->Commit());
+  listing.Setup(icDoor, 0, 0, 0);
+  AddComboItem(listing.HouseCombo, "alle", 0);
+  AddComboItem(listing.HouseCombo, "Haus 1", house);
+  a->AutoSave = true;
+  a->SetField(edited, "Nr", "4711");  // being edited: changed, not stored
+  const std::string file = ReadAllBytes(a->FileName);
+
+  ApplyViewSortText("3=01");  // doors by closing numbers
+  listing.Refresh();
+  ApplyViewSortText("");
+  listing.HouseCombo->setCurrentIndex(1);
+  listing.SeekCombo->setEditText("T1");
+  EXPECT_EQ(Texts(listing), std::vector<std::string>{"T1"});
+  EXPECT_EQ(ReadAllBytes(a->FileName), file);
+  EXPECT_EQ(a->CurrentID, edited);
+  EXPECT_TRUE(a->CurrentModified);
 }
 
 TEST_F(ListingFrame, SelectionSurvivesARefreshAndSelectFirstClicksOnce) {

@@ -24,6 +24,8 @@
 #include "basic/ValueString.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/QtGlue.h"
+#include "data/ClientSessionUnit.h"
+#include "data/LockingRelations.h"
 #include "data/StockUnit.h"
 #include "data/TimeTravelUnit.h"
 
@@ -78,7 +80,7 @@ TEST(LoginCheck, NamesAndPasswordsCompareTrimmedThroughThe1252UpperCase) {
     maker.db.Commit();
   }
   ASSERT_TRUE(OpenDataStore());
-  TMiniDB& db = *LoginState().DB;
+  TMiniDB& db = *SessionDB();
   struct Case {
     const char* name;
     const char* password;
@@ -111,7 +113,7 @@ TEST(LoginCheck, WithoutNamedUsersAnyoneEntersAsNoName) {
     maker.User("  ", "PW");
   }
   ASSERT_TRUE(OpenDataStore());
-  const TLoginMatch m = CheckLogin(*LoginState().DB, "whoever", "whatever");
+  const TLoginMatch m = CheckLogin(*SessionDB(), "whoever", "whatever");
   EXPECT_TRUE(m.success);
   EXPECT_EQ(m.userId, 0);
   EXPECT_FALSE(m.namedUsers);
@@ -133,7 +135,7 @@ TEST(LoginRights, NoRightsAnywhereAllowsAllAndUnheldUserAndSettingsRightsAreGran
     clerk = maker.User("Clerk", "");
   }
   ASSERT_TRUE(OpenDataStore());
-  TMiniDB& db = *LoginState().DB;
+  TMiniDB& db = *SessionDB();
   TLoginUserList users = ListLoginUsers(db);
   EXPECT_FALSE(users.someUserHasRights);
   TRightLevels all = RightsAfterLogin(db, plain, users.someUserHasRights);
@@ -148,7 +150,7 @@ TEST(LoginRights, NoRightsAnywhereAllowsAllAndUnheldUserAndSettingsRightsAreGran
     maker.db.Commit();
   }
   ASSERT_TRUE(OpenDataStore());
-  TMiniDB& db2 = *LoginState().DB;
+  TMiniDB& db2 = *SessionDB();
   users = ListLoginUsers(db2);
   EXPECT_TRUE(users.someUserHasRights);
   TRightLevels levels = RightsAfterLogin(db2, clerk, true);
@@ -169,7 +171,7 @@ TEST(LoginRights, NoRightsAnywhereAllowsAllAndUnheldUserAndSettingsRightsAreGran
     maker.db.Commit();
   }
   ASSERT_TRUE(OpenDataStore());
-  levels = RightsAfterLogin(*LoginState().DB, clerk, true);
+  levels = RightsAfterLogin(*SessionDB(), clerk, true);
   EXPECT_EQ(levels[rtUsers], rlNo);
   EXPECT_EQ(levels[rtSettings], rlNo);
 }
@@ -355,9 +357,9 @@ TEST(LoginOpen, AStationAlreadyListedOpensReadOnlyAndKeepsTheOtherCopysLocks) {
   ASSERT_EQ(env.ui.messages.size(), 1u);
   EXPECT_EQ(env.ui.messages[0].text,
             LoginText(25) + "\r" + LoginText(26) + "\r" + LoginText(27));
-  EXPECT_TRUE(LoginState().DB->NoSave);
-  EXPECT_EQ(LoginState().TimebackLog, nullptr);  // no change log for a read-only run
-  CompleteLogin(CheckLogin(*LoginState().DB, "alice", ""), "alice");
+  EXPECT_TRUE(SessionDB()->NoSave);
+  EXPECT_EQ(ClientSession().ChangeLog, nullptr);  // no change log for a read-only run
+  CompleteLogin(CheckLogin(*SessionDB(), "alice", ""), "alice");
   AfterLogin();
   EXPECT_TRUE(RightDenied(rtPersons));
   ResetLoginState();
@@ -417,7 +419,7 @@ TEST(LoginAutoLogin, ARecordTextIsAcceptedOnlyInTimeTravelAndMakesTheRunReadOnly
     text = maker.db.GetRecordText(alice);
   }
   ASSERT_TRUE(OpenDataStore());
-  TMiniDB& db = *LoginState().DB;
+  TMiniDB& db = *SessionDB();
   const std::string value = std::to_string(alice) + ";;" + EncodeNumberedStr(alice, text, false);
   TAutoLogin a = ParseAutoLogin(db, value, false);
   EXPECT_FALSE(a.taken);
@@ -637,8 +639,8 @@ TEST(LoginLogout, ASandboxClientIsAnnouncedAndItsFolderDeletedOnlyWhenTheUserSay
   env.state.DataPath = MandantDataFolder(&sandbox);
   ASSERT_TRUE(OpenDataStore());
   EXPECT_TRUE(env.state.SandboxMode);
-  EXPECT_EQ(LoginState().TimebackLog, nullptr);  // a trial copy keeps no change log
-  CompleteLogin(CheckLogin(*LoginState().DB, "", ""), "");
+  EXPECT_EQ(ClientSession().ChangeLog, nullptr);  // a trial copy keeps no change log
+  CompleteLogin(CheckLogin(*SessionDB(), "", ""), "");
   AfterLogin();
   EXPECT_NE(env.ui.AllText().find(LoginText(28) + "\r\r" + LoginText(29) + "\r\r" + LoginText(30)),
             std::string::npos);
@@ -656,6 +658,81 @@ TEST(LoginLogout, ASandboxClientIsAnnouncedAndItsFolderDeletedOnlyWhenTheUserSay
   TPfInfo info;
   PfStat(folder, info);
   EXPECT_EQ(info.kind, TPfKind::Missing);
+}
+
+// Changing the client leaves nothing of the previous one: client A is opened, used and left,
+// then client B is opened.
+TEST(LoginLogout, NothingOfTheClientLeftIsVisibleInTheNextOne) {
+  TLoginEnv env;
+  SetHistory(nullptr);  // the session's own history, as in the program
+  const TMandantInfoRec nord = Client("Nord", "Nord", "", "nord");
+  const TMandantInfoRec sued = Client("Sued", "S\xFC" "d", "", "sued");
+  int32_t alice = 0, key = 0;
+  {
+    TStoreMaker a(MandantDataFolder(&nord), MandantDataFolderName("Nord"));
+    alice = a.User("Alice", "pw");
+    a.db.SetField(alice, fkRights, a.Rights(alice, "2222222222222"));
+    a.db.SetField(alice, "ViewTab", "1010101");
+    key = a.db.NewNamedRecord(icKey, "Haupt", "");
+    const int32_t door = a.db.NewNamedRecord(icDoor, "Tor", "");
+    a.db.AddLinkBoth(key, door, icDoor, icKey);
+    ASSERT_TRUE(a.db.Commit());
+    ASSERT_TRUE(a.db.SetHeaderValue(kKeySystemNamesHeader, "NordAnlage"));
+  }
+  {
+    TStoreMaker b(MandantDataFolder(&sued), MandantDataFolderName("Sued"));
+    ASSERT_TRUE(b.db.Commit());
+  }
+  auto open = [&](const TMandantInfoRec& client) {
+    env.state.CurrentMandant = client;
+    env.state.HasCurrentMandant = true;
+    env.state.DataPath = MandantDataFolder(&client);
+    return OpenDataStore();
+  };
+
+  // Client A: logged in, its names loaded, a relation asked, a journal year open, view
+  // options and terms of its own, a transfer pending.
+  ASSERT_TRUE(open(nord));
+  CompleteLogin(CheckLogin(*SessionDB(), "Alice", "pw"), "Alice");
+  AfterLogin();
+  TMiniDB* storeOfA = SessionDB();
+  EXPECT_EQ(Session().CurrentUserName, "Alice");
+  EXPECT_EQ(KeySystemTableName(1), "NordAnlage");
+  EXPECT_EQ(WinGlue().ViewTab, "1010101");
+  TItemList doors;
+  GetDoorsOfKey(*storeOfA, key, doors);
+  EXPECT_EQ(RelationCaches().Count(), 1u);
+  EXPECT_EQ(History().Prefix(), HistoryPrefixFor("Nord"));
+  EXPECT_NE(SignatureDB().Folder().find("Nord"), std::string::npos);
+  ASSERT_TRUE(OpenJournalYear("2024"));
+  ViewOptions().naturalNames[icKey] = true;
+  SetPersonsTerms("Kollege", "Bereich");
+  TransferRec().Kind = tkIssue;
+  TransferRec().KeyId = key;
+  ASSERT_TRUE(DoLogout([] {}));
+
+  // Client B: none of it.
+  ASSERT_TRUE(open(sued));
+  EXPECT_NE(SessionDB(), nullptr);
+  EXPECT_EQ(SessionDB()->FileName, MandantDataFolder(&sued) + "Data-Sued.ada");
+  EXPECT_FALSE(Session().LoggedIn);
+  EXPECT_EQ(Session().CurrentUserName, "");
+  for (uint8_t level : Session().RightLevels) EXPECT_EQ(level, rlNo);
+  EXPECT_EQ(KeySystemTableName(1), "Anlage1");
+  EXPECT_EQ(RelationCaches().Count(), 0u);
+  EXPECT_EQ(History().Prefix(), HistoryPrefixFor("Sued"));
+  EXPECT_EQ(History().Folder(), MandantDataFolder(&sued));
+  EXPECT_EQ(SignatureDB().JournalYear(), "");
+  EXPECT_EQ(SignatureDB().Folder().find("Nord"), std::string::npos);
+  EXPECT_FALSE(ViewOptions().naturalNames[icKey]);
+  EXPECT_NE(PersonTerm(), "Kollege");
+  EXPECT_NE(DepartmentTerm(), "Bereich");
+  EXPECT_EQ(TransferRec().Kind, 0);
+  EXPECT_EQ(TransferRec().KeyId, 0);
+  CompleteLogin(CheckLogin(*SessionDB(), "", ""), "");
+  AfterLogin();
+  EXPECT_EQ(WinGlue().ViewTab, PaddedViewTab(""));  // not Alice's pages
+  EXPECT_EQ(History().UserText(), "");
 }
 
 TEST(LoginAutoLogin, AFailedAutomaticLoginIsLoggedAndEndsAnUnattendedImport) {
@@ -681,7 +758,7 @@ TEST(LoginOpen, TimeTravelKeepsTheRunReadOnlyAcrossOpenings) {
   env.state.TimeTravelMode = true;
   ASSERT_TRUE(OpenDataStore());
   EXPECT_TRUE(env.state.ReadOnlyMode);
-  EXPECT_TRUE(LoginState().DB->NoSave);
+  EXPECT_TRUE(SessionDB()->NoSave);
   EXPECT_FALSE(env.history.Enabled());
   ASSERT_TRUE(OpenDataStore());
   EXPECT_TRUE(env.state.ReadOnlyMode);
@@ -693,8 +770,8 @@ TEST(LoginOpen, ATimeTravelStartReplaysTheMonthCopyUpToItsDateAndNeverWritesIt) 
   TClockScope clockScope(clock);
   TLoginEnv env;
   ASSERT_TRUE(OpenDataStore());
-  ASSERT_NE(LoginState().TimebackLog, nullptr);
-  TMiniDB& db = *LoginState().DB;
+  ASSERT_NE(ClientSession().ChangeLog, nullptr);
+  TMiniDB& db = *SessionDB();
   clock.Advance(minute);
   const int32_t id = db.NewNamedRecord(icUser, "Alice", "");
   ASSERT_TRUE(db.Commit());
@@ -711,7 +788,7 @@ TEST(LoginOpen, ATimeTravelStartReplaysTheMonthCopyUpToItsDateAndNeverWritesIt) 
   env.state.TimeTravelDate = march10 + 1.5 * minute;
   ASSERT_TRUE(OpenDataStore());
   EXPECT_TRUE(env.state.ReadOnlyMode);
-  TMiniDB& past = *LoginState().DB;
+  TMiniDB& past = *SessionDB();
   EXPECT_TRUE(past.NoSave);
   EXPECT_EQ(past.GetName(id), "Alice");
   ResetLoginState();
@@ -755,7 +832,7 @@ TEST(LoginUserValues, ValuesOfTheUserRecord) {
   }
   ASSERT_TRUE(OpenDataStore());
   TUserValues v;
-  ReadUserValues(*LoginState().DB, u, v);
+  ReadUserValues(*SessionDB(), u, v);
   EXPECT_EQ(v.viewTab, "1101010");
   EXPECT_EQ(v.keyNameMode, 2);
   EXPECT_EQ(v.personNameMode, 1);

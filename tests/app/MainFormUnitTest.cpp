@@ -8,6 +8,7 @@
 
 #include "app/MainFormUnit.h"
 #include "data/UnitTR100.h"
+#include "data/ViewOptionsUnit.h"
 
 namespace {
 

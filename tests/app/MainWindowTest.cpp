@@ -20,6 +20,7 @@
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "data/ClientSessionUnit.h"
 #include "data/IniUnit.h"
 #include "data/UnitTR100.h"
 #include "LoginTestSupport.h"
@@ -314,13 +315,13 @@ TEST(MainWindow, ViewMenuHidesAPageAndTheUserKeepsIt) {
   ASSERT_TRUE(w.Visible(pgHistory));
   EXPECT_TRUE(w.form->RunMenuCommand("ViewHistory1"));
   EXPECT_FALSE(w.Visible(pgHistory));
-  EXPECT_EQ(LoginState().DB->GetField(w.admin, "ViewTab"), "111000");
+  EXPECT_EQ(SessionDB()->GetField(w.admin, "ViewTab"), "111000");
   // Print preview: on after a login without a stored value; the menu turns it off and the
   // user keeps it.
   EXPECT_TRUE(PrintPreviewEnabled());
   EXPECT_TRUE(w.form->RunMenuCommand("PrintPreview1"));
   EXPECT_FALSE(PrintPreviewEnabled());
-  EXPECT_EQ(LoginState().DB->GetField(w.admin, "PrintPreview"), "0");
+  EXPECT_EQ(SessionDB()->GetField(w.admin, "PrintPreview"), "0");
   // The store was changed in this run: the logout asks before the automatic backup.
   QueueDialogDriver(ClickButtonDriver(ToQString(MsgDlgSourceText(mdtNo))));
   w.form->RunMenuCommand("Logout1");

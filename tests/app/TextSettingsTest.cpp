@@ -18,7 +18,9 @@
 #include <QTabWidget>
 #include <gtest/gtest.h>
 
+#include "data/ClientSessionUnit.h"
 #include "LoginTestSupport.h"
+#include "app/ManualUnit.h"
 #include "app/PrintFieldsFrameUnit.h"
 #include "app/TextSettingsUnit.h"
 #include "basic/MultiLingua.h"
@@ -42,10 +44,10 @@ class TextSettingsTest : public ::testing::Test {
   void SetUp() override {
     ResetReceiptSettings();
     maker = std::make_unique<TStoreMaker>(env.Data());
-    Session().DB = &maker->db;
+    ClientSession().LendStore(&maker->db);
   }
   void TearDown() override {
-    Session().DB = nullptr;
+    ClientSession().LendStore(nullptr);
     ResetReceiptSettings();
     SetWordProcessorProgram("", true);
   }
@@ -273,9 +275,9 @@ TEST(ReceiptsOfTheClient, FollowEachOpening) {
   ASSERT_TRUE(OpenDataStore());
   EXPECT_EQ(TemplateSlot(1), "/a/Ausgabe.rtf");
   EXPECT_EQ(ReceiptText(), "Text A");
-  const int32_t user = LoginState().DB->NewNamedRecord(icUser, "Bea", "");
-  LoginState().DB->SetField(user, "PrinterDialog", "2");
-  LoginState().DB->Commit();
+  const int32_t user = SessionDB()->NewNamedRecord(icUser, "Bea", "");
+  SessionDB()->SetField(user, "PrinterDialog", "2");
+  SessionDB()->Commit();
   Session().CurrentUserId = user;
   LoadUserValues();
   EXPECT_EQ(PrintSettings().printerDialog, 2);

@@ -22,12 +22,14 @@
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "data/ClientSessionUnit.h"
 #include "data/HolderUnit.h"
 #include "data/MandantUnit.h"
 #include "data/MiniDBTestSupport.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "data/ViewOptionsUnit.h"
 #include "output/CsvOrExcelUnit.h"
 #include "output/SpreadsheetTestSupport.h"
 #include "platform/PlatformFiles.h"
@@ -108,7 +110,7 @@ struct Glue : ::testing::Test {
     ResetVocabulary();
     ResetViewOptions();
     ASSERT_TRUE(a.Open(dir));
-    Session().DB = a.db.get();
+    ClientSession().LendStore(a.db.get());
     for (int i = 0; i < kPageCount; ++i) pages.addTab(new QWidget, QString::number(i));
     WinGlue().PageControl = &pages;
     SetStrictDialogs(true);
@@ -1210,7 +1212,7 @@ struct CopyUser : ::testing::Test {
     (*a)->AddLinkBoth(user, cabinet, icCabinet, icUser);
     ASSERT_TRUE((*a)->Commit());
     ASSERT_EQ(user, 2);
-    Session().DB = a->db.get();
+    ClientSession().LendStore(a->db.get());
   }
   void TearDown() override {
     ResetSession();

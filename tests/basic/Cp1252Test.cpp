@@ -19,6 +19,22 @@ TEST(Cp1252, HighBlockIsNotLatin1) {
   EXPECT_EQ(Utf8ToCp1252("\xE2\x82"), "??");  // truncated sequence
 }
 
+TEST(Cp1252, MalformedUtf8NeverBecomesAnotherCharacter) {
+  // One replacement per byte that does not start a well-formed sequence.
+  struct Case { const char* in; const char* out; };
+  const Case cases[] = {
+      {"\xC0\xAF", "??"},              // overlong "/"
+      {"a\xE0\x80\xAF" "b", "a???b"},  // overlong "/" in three bytes
+      {"\xC1\x9C", "??"},              // overlong "\\"
+      {"\xED\xA0\x80", "???"},        // surrogate half
+      {"\xF4\x90\x80\x80", "????"},   // beyond U+10FFFF
+      {"\xF8\x88\x80\x80\x80", "?????"},
+      {"\xC3", "?"},                   // cut short
+      {"\xC3\xA4\xC3", "\xE4?"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Utf8ToCp1252(c.in), c.out) << c.in;
+}
+
 TEST(Cp1252, UpperAndLowerCase) {
   struct Case { const char* in; const char* up; };
   const Case cases[] = {

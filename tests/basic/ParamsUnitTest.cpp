@@ -122,3 +122,10 @@ TEST(ParamsUnit, OriginExeResolution) {
     EXPECT_EQ(state.ActAsOriginExeMissing, c.missing);
   }
 }
+
+TEST(ParamsUnit, ProgramFolderIsAbsoluteWithATrailingSlash) {
+  const std::string folder = GetProgramFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder.front(), '/');
+  EXPECT_EQ(folder.back(), '/');
+}

@@ -173,6 +173,37 @@ TEST(MiniDBFile, HeaderLinesAreFoundAnywhereIgnoringCase) {
   EXPECT_EQ(lines[4], "LastID=7");
 }
 
+TEST(MiniDBFile, AHeaderValueThatWouldReadAsARecordIsRefusedAndNothingIsWritten) {
+  TTempDir dir;
+  WriteStore(dir, {"LastID=2", "i=1,c=3", "i=2,c=3"});
+  TStation a("A");
+  ASSERT_TRUE(a.Open(dir));
+  a->SetField(1, "n", "edited");  // a record being edited stays unsaved
+  const std::string before = ReadAllBytes(dir.File("Data.ada"));
+  struct Case { const char* name; const char* value; };
+  const Case refused[] = {
+      {"Foo", "a,i=7"}, {"Foo", "a, I=7"}, {"i", "7"}, {"a,i", "7"}, {"Foo", "x,\"i=7\""},
+      {"", "x"}, {"a=b", "x"},
+  };
+  for (const Case& c : refused) {
+    EXPECT_TRUE(TMiniDB::HeaderValueRefused(c.name, c.value)) << c.name << "=" << c.value;
+    EXPECT_FALSE(a->SetHeaderValue(c.name, c.value)) << c.name << "=" << c.value;
+  }
+  EXPECT_EQ(ReadAllBytes(dir.File("Data.ada")), before);
+  EXPECT_EQ(a->LastID, 2);
+  EXPECT_FALSE(a->HasRecord(7));
+  EXPECT_TRUE(a->CurrentModified);
+  // What reads as no record is taken, and reads back as the header it is.
+  for (const Case& c : {Case{"Foo", "a,b=7"}, Case{"Foo", "i=x"}, Case{"Foo", "ix=7"}}) {
+    EXPECT_FALSE(TMiniDB::HeaderValueRefused(c.name, c.value)) << c.value;
+    ASSERT_TRUE(a->SetHeaderValue(c.name, c.value)) << c.value;
+    TStation b("B");
+    ASSERT_TRUE(b.Open(dir));
+    EXPECT_EQ(b->GetHeaderValue("Foo"), c.value);
+    EXPECT_EQ(b->LastID, 2);
+  }
+}
+
 TEST(MiniDBFile, Indexing) {
   TTempDir dir;
   WriteStore(dir, {

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "MiniDBTestSupport.h"
 #include "basic/ValueString.h"
 
 namespace {
 
-void PersonName(int32_t, const TQStringList& fields, uint8_t style, std::string& text) {
+void PersonName(const TMiniDB&, int32_t, const TQStringList& fields, uint8_t style,
+                std::string& text) {
   text = UnscrambleStr(fields.ValueOf("n2")) + ", " + UnscrambleStr(fields.ValueOf("n")) +
          (style == 9 ? "" : "?");
 }
@@ -333,4 +337,47 @@ TEST(MiniDBOps, EditLocksBetweenStations) {
   EXPECT_TRUE(b->LockItem(id, false, -1));
   EXPECT_EQ(b->Load(), ldRead);
   EXPECT_EQ(b->GetRemark(id), "edited");
+}
+
+// The change counter moves with every load and every change, and never back to a value
+// that another state of any store had: a cache built on one value is stale exactly when it
+// differs.
+TEST(MiniDBOps, TheChangeCounterMovesWithEveryLoadAndChange) {
+  TTempDir dir;
+  TStation a("A");
+  TStation b("B");
+  ASSERT_TRUE(a.Open(dir));
+  const int32_t id = a->NewNamedRecord(2, "Haus", "");
+  ASSERT_TRUE(a->Commit());
+  ASSERT_TRUE(b.Open(dir));
+  std::vector<uint64_t> seen{a->ChangeCount(), b->ChangeCount()};
+  const struct {
+    const char* what;
+    std::function<void()> change;
+  } cases[] = {
+      {"field of the record being edited", [&] { a->SetField(id, "r", "x"); }},
+      {"stored and saved", [&] { ASSERT_TRUE(a->Commit()); }},
+      {"validity", [&] { a->SetField(id, "v", "0"); }},
+      {"whole record", [&] { a->PutRecordText(id, "c=2,n=" + ScrambleStr("Hof")); }},
+      {"new record", [&] { a->NewRecord(3); }},
+      {"header", [&] { ASSERT_TRUE(a->SetHeaderValue("Probe", "1")); }},
+      {"reread of another station's save", [&] {
+         b->SetField(id, "r", "y");
+         ASSERT_TRUE(b->Commit());
+         ASSERT_EQ(a->Load(), ldRead);
+       }},
+  };
+  for (const auto& c : cases) {
+    c.change();
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), a->ChangeCount()), 0) << c.what;
+    seen.push_back(a->ChangeCount());
+  }
+  // Reading changes nothing.
+  const uint64_t now = a->ChangeCount();
+  TItemList list;
+  a->ReadLinks(id, 3, list);
+  a->ReadLineField(id, "r");
+  a->ListClass(2, list);
+  EXPECT_EQ(a->Load(), ldUnchanged);
+  EXPECT_EQ(a->ChangeCount(), now);
 }

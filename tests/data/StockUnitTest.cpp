@@ -15,6 +15,7 @@
 #include "basic/BasicsUnit.h"
 #include "basic/DateClock.h"
 #include "basic/ParamsUnit.h"
+#include "data/ClientSessionUnit.h"
 #include "data/HistoryUnit.h"
 #include "data/IniUnit.h"
 #include "data/MandantUnit.h"
@@ -357,7 +358,7 @@ TEST_F(StockTest, CurrentUserDisplayName) {
   ResetSession();
   const int32_t user = Record(icUser, "MEIER", {{"nice", "Frau Meier"}});
   const int32_t plain = Record(icUser, "KARL", {});
-  Session().DB = &db();
+  ClientSession().LendStore(&db());
   Session().LoggedIn = true;
   Session().CurrentUserId = user;
   Session().CurrentUserName = "MEIER";

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "data/ItemsLock.h"
 #include "data/MiniDBTestSupport.h"
 #include "platform/PlatformFiles.h"
@@ -227,3 +229,66 @@ TEST_F(StoreWrite, InBulkModeNothingIsSavedUntilTheBulkRunSaves) {
 }
 
 }  // namespace
+
+// Deleting (which unlinks the record from every record it is linked to), relinking and
+// setting links inside a write save nothing of their own: the write saves them once, or
+// takes back every record they reached, also those the write did not name.
+TEST_F(StoreWrite, MultiRecordOperationsInsideAWriteSaveOnlyWithItsCommit) {
+  const int32_t cylinder = a->NewNamedRecord(6, "Cyl", "");
+  const int32_t person = a->NewNamedRecord(5, "Anna", "");
+  a->AddLinkBoth(key, door, 3, 4);
+  a->AddLinkBoth(key, cylinder, 6, 4);
+  a->AddLinkBoth(key, person, 5, 4);
+  ASSERT_TRUE(a->Commit());
+  const std::string file = ReadAllBytes(dir.File("Data.ada"));
+  const std::string doorLine = a->GetRecordText(door);
+  TItemList doors;
+  doors.Add(door);
+  const struct {
+    const char* what;
+    std::function<bool()> change;
+  } cases[] = {
+      {"MarkDeleted", [&] { return a->MarkDeleted(key); }},
+      {"ReplaceLink", [&] { return a->ReplaceLink(person, door, 0, 3, 5); }},
+      {"SetLinks", [&] { std::string b; return a->SetLinks(cylinder, 6, b, false, doors, 3); }},
+  };
+  for (const auto& c : cases) {
+    {
+      TStoreWrite write(*a.db, {key});
+      ASSERT_TRUE(write.Ok()) << c.what;
+      ASSERT_TRUE(c.change()) << c.what;
+      EXPECT_EQ(ReadAllBytes(dir.File("Data.ada")), file) << c.what;
+      // Not committed: every record is back, the linked ones included.
+    }
+    EXPECT_EQ(a->GetRecordText(door), doorLine) << c.what;
+    EXPECT_FALSE(a->Modified) << c.what;
+    EXPECT_TRUE(a->IsValid(key)) << c.what;
+    EXPECT_EQ(ReadAllBytes(dir.File("Data.ada")), file) << c.what;
+  }
+  {
+    TStoreWrite write(*a.db, {key});
+    ASSERT_TRUE(write.Ok());
+    ASSERT_TRUE(a->MarkDeleted(key));
+    EXPECT_EQ(ReadAllBytes(dir.File("Data.ada")), file);
+    ASSERT_TRUE(write.Commit());
+  }
+  EXPECT_EQ(OnDisk(key, "v"), "0");
+  EXPECT_EQ(OnDisk(door, "l4"), "");
+  EXPECT_EQ(OnDisk(person, "l4"), "");
+
+  // A linked record another station edits refuses the deletion inside the write and
+  // names that station; nothing is changed.
+  const int32_t key2 = a->NewNamedRecord(4, "Key 2", "");
+  a->AddLinkBoth(key2, person, 5, 4);
+  ASSERT_TRUE(a->Commit());
+  ASSERT_TRUE(b->LockItem(person, false, 0));
+  TScopedRecorder ui;
+  {
+    TStoreWrite write(*a.db, {key2});
+    ASSERT_TRUE(write.Ok());
+    EXPECT_FALSE(a->MarkDeleted(key2));
+  }
+  EXPECT_NE(ui.AllText().find("am Arbeitsplatz B "), std::string::npos) << ui.AllText();
+  EXPECT_EQ(OnDisk(key2, "l5"), std::to_string(person));
+  EXPECT_TRUE(a->IsValid(key2));
+}

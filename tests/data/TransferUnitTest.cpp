@@ -16,6 +16,7 @@
 #include "basic/FileCtrl2.h"
 #include "basic/Hex32Unit.h"
 #include "basic/SLUnit.h"
+#include "data/ClientSessionUnit.h"
 #include "data/HistoryUnit.h"
 #include "data/HolderUnit.h"
 #include "data/ItemsLock.h"
@@ -277,7 +278,7 @@ TEST_F(Transfer, ABookingClearsTheRecordButItsKeyList) {
 
 TEST_F(Transfer, TheProgramsRecordIsBookedOnTheSessionsStoreAndCanBeReset) {
   ResetSession();
-  Session().DB = a.db.get();
+  ClientSession().LendStore(a.db.get());
   THistoryScope scope(a.history);
   TransferRec() = Rec(tkIssue, kPerson, kCab1, 1);
   EXPECT_TRUE(ExecuteTransfer());

@@ -1,6 +1,5 @@
 // Helpers that views, lists and prints share: person placeholders, view options and sort
-// keys, cabinet values, text normalisers, the manual, the lending overview and the pinning
-// tree.
+// keys, cabinet values, text normalisers, the lending overview and the pinning tree.
 
 #include <gtest/gtest.h>
 
@@ -11,7 +10,9 @@
 #include "basic/SLUnit.h"
 #include "basic/ValueString.h"
 #include "data/HolderUnit.h"
+#include "data/LockingRelations.h"
 #include "data/UnitTR100.h"
+#include "data/ViewOptionsUnit.h"
 
 namespace {
 
@@ -309,30 +310,6 @@ TEST(CoreTextHelpers, SmallCodes) {
   EXPECT_EQ(GetWindowsVersionCode(), 10);
 }
 
-TEST(CoreTextHelpers, ManualAndProgramFolder) {
-  const std::string folder = GetProgramFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_EQ(folder.front(), '/');
-  EXPECT_EQ(folder.back(), '/');
-
-  TTempDir dir;
-  TScopedRecorder recorder;
-  std::vector<std::string> opened;
-  SetDocumentOpener([&](const std::string& file) {
-    opened.push_back(file);
-    return true;
-  });
-  EXPECT_EQ(ManualFileName(dir.Dir()), "");
-  EXPECT_FALSE(OpenManual(dir.Dir()));
-  EXPECT_EQ(recorder.AllText(), "Datei nicht gefunden.");
-  WriteAllBytes(dir.File("Anleitung.pdf"), "%PDF");
-  EXPECT_EQ(ManualFileName(dir.Dir()), dir.Dir() + "Anleitung.pdf");
-  WriteAllBytes(dir.File("Anleitung TESSARO.pdf"), "%PDF");
-  WriteAllBytes(dir.File("Anleitung_TESSARO.pdf"), "%PDF");
-  EXPECT_TRUE(OpenManual(dir.Dir()));
-  EXPECT_EQ(opened, (std::vector<std::string>{dir.Dir() + "Anleitung_TESSARO.pdf"}));
-  SetDocumentOpener(nullptr);
-}
 
 // ---------------------------------------------------------------------------------------
 

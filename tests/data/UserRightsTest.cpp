@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "basic/ValueString.h"
+#include "data/ClientSessionUnit.h"
 #include "data/MandantUnit.h"
 
 namespace {
@@ -214,7 +215,7 @@ TEST_F(RightsTest, AnyOfAListShowsOneMessageAtMost) {
 }
 
 TEST_F(RightsTest, NobodyLoggedInMayDoNothing) {
-  Session().DB = &**s;
+  ClientSession().LendStore(&**s);
   Session().RightLevels = All(2);  // levels alone do not make a login
   for (int right = 0; right < kRightCount; ++right) EXPECT_TRUE(RightDenied(right)) << right;
   ASSERT_TRUE(LoginUser(**s, admin1));

@@ -18,6 +18,7 @@
 
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "data/ClientSessionUnit.h"
 #include "data/DomainFixture.h"
 #include "data/HolderUnit.h"
 #include "data/LockingRelations.h"
@@ -524,7 +525,7 @@ TEST_F(KeyListTest, RowsOfTheKeyList) {
 
 TEST_F(KeyListTest, PrintRecordsToFilePrintsTheMarkedColumns) {
   TMiniDB& db = **store;
-  Session().DB = &db;
+  ClientSession().LendStore(&db);
   PrintSettings().preview = false;
   EXPECT_TRUE(PrintRecordsToFile({key}, 0));
   ASSERT_EQ(scope.printers.jobs.size(), 1u);
@@ -546,7 +547,7 @@ TEST_F(KeyListTest, PrintRecordsToFilePrintsTheMarkedColumns) {
   EXPECT_FALSE(PrintRecordsToFile({key}, 0));
   EXPECT_EQ(ui.AllText(), "Fehler beim Drucken");
   PrintKeyList() = marks;
-  Session().DB = nullptr;
+  ClientSession().LendStore(nullptr);
 }
 
 }  // namespace

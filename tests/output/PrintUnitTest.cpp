@@ -15,6 +15,7 @@
 #include <QTextDocument>
 #include <gtest/gtest.h>
 
+#include "data/ClientSessionUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/DateClock.h"
 #include "basic/ParamsUnit.h"
@@ -66,10 +67,10 @@ class ReceiptTest : public ::testing::Test {
     scope = std::make_unique<TMandantStateScope>(state);
     ResetReceiptSettings();
     PrintSettings().preview = false;
-    Session().DB = store->db.get();
+    ClientSession().LendStore(store->db.get());
   }
   void TearDown() override {
-    Session().DB = nullptr;
+    ClientSession().LendStore(nullptr);
     ResetReceiptSettings();
     scope.reset();
     store.reset();

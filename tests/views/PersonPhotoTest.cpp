@@ -1,5 +1,6 @@
 // Person photos: what the photo store holds, in which form, and that the store follows the
 // client whose data is open.
+#include "data/ClientSessionUnit.h"
 #include "views/PersonPhotoUnit.h"
 
 #include <random>
@@ -127,7 +128,7 @@ TEST_F(PersonPhotos, AfterLogoutASecondClientGetsItsOwnStore) {
   const int32_t bert = b->NewNamedRecord(icPerson, "Bert", "");
   ASSERT_EQ(bert, anna);
   ASSERT_TRUE(b->Commit());
-  Session().DB = b.db.get();
+  ClientSession().LendStore(b.db.get());
   Session().LoggedIn = true;
   Session().RightLevels.fill(rlYes);
   TFramePersons2 view(nullptr);

@@ -1,6 +1,7 @@
 // The persons view on two workstations sharing one data folder: station A works in the
 // view, station B changes the same records meanwhile. What counts is what a third store
 // reads from disk afterwards.
+#include "data/ClientSessionUnit.h"
 #include "views/FramePersons2Unit.h"
 
 #include <QCheckBox>
@@ -39,7 +40,7 @@ struct TPersonsWorld {
     EXPECT_TRUE(a.Open(dir));
     EXPECT_TRUE(b.Open(dir));
     InstallNameFuncs(*a.db);
-    Session().DB = a.db.get();
+    ClientSession().LendStore(a.db.get());
     Session().LoggedIn = true;
     Session().RightLevels.fill(rlYes);
     history.SetFolder(dir.Dir());

@@ -1,5 +1,6 @@
 // The users view and the rights dialog: the stored password and rights texts, and that no
 // save or delete locks every user out of the users' administration.
+#include "data/ClientSessionUnit.h"
 #include "views/FrameUsersUnit.h"
 
 #include <QCheckBox>
@@ -30,8 +31,8 @@ struct UsersView : TFramesTest {
   int32_t chef = 0, hans = 0;
 
   void SetUp() override {
+    ResetLoginState();  // it closes the client session, so before the store is lent to it
     TFramesTest::SetUp();
-    ResetLoginState();
     chef = Record(icUser, "Chef");
     hans = Record(icUser, "Hans");
     a->SetField(chef, fkRights, EncodeUserRights(chef, Levels("222222222222")));
@@ -240,7 +241,7 @@ TEST(UsersViewCopy, ASavedUserIsCopiedByGuidIntoTheOtherClient) {
   THistory history{&a.registry};
   THistoryScope historyScope{history};
   history.SetFolder(clients[1].DataFolder);
-  Session().DB = a.db.get();
+  ClientSession().LendStore(a.db.get());
   Session().LoggedIn = true;
   Session().RightLevels.fill(rlYes);
   {

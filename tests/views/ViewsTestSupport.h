@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QWidget>
 
+#include "data/ClientSessionUnit.h"
 #include "app/UnitTR100Win.h"
 #include "basic/DateClock.h"
 #include "data/HistoryUnit.h"
@@ -54,7 +55,7 @@ struct TViewsTest : ::testing::Test {
     ResetSession();
     ResetVocabulary();
     ASSERT_TRUE(a.Open(dir));
-    Session().DB = a.db.get();
+    ClientSession().LendStore(a.db.get());
     Session().LoggedIn = true;
     Session().RightLevels.fill(rlYes);
     history.SetFolder(dir.Dir());
