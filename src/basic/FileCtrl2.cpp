@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -14,6 +15,7 @@
 #include "basic/Cp1252.h"
 #include "platform/OsText.h"
 #include "platform/PlatformFiles.h"
+#include "platform/RangeLock.h"
 
 namespace {
 
@@ -69,12 +71,40 @@ bool CopyFileSynced(const std::string& from, const std::string& to) {
   return ok;
 }
 
+std::vector<std::string>& UnsyncedSaves() {
+  static std::vector<std::string> names;
+  return names;
+}
+
+// The rename has put the new file in place: the save has happened, whatever the folder
+// sync says. A failed sync only leaves its survival of a power cut uncertain.
+void SyncFolderAfterRename(const std::string& folder, const std::string& target) {
+  if (PfFsyncFolder(folder) == 0) return;
+  auto& names = UnsyncedSaves();
+  if (std::find(names.begin(), names.end(), target) == names.end()) names.push_back(target);
+}
+
+// A fresh "~" name in the folder that nothing uses.
+bool FreshTempName(const std::string& folder, std::string& name) {
+  int fd = -1;
+  if (PfCreateUnique(folder, "~", ".tmp", name, fd) != 0) return false;
+  PfClose(fd);
+  return PfUnlink(name) == 0;
+}
+
 // Makes `backup` a copy of `target`'s current content: a hard link where the file system
-// has them, else a byte copy. An older backup is replaced.
+// has them, else a byte copy, made under a temporary name and renamed over the older
+// backup, so that a backup exists at every moment once there was one.
 bool MakeBackup(const std::string& target, const std::string& backup) {
-  if (!DeleteFileForce(backup)) return false;
-  if (PfLink(target, backup) == 0) return true;
-  return CopyFileSynced(target, backup);
+  const std::string folder = FolderOf(backup);
+  std::string temp;
+  if (!FreshTempName(folder.empty() ? "./" : folder, temp)) return false;
+  if (PfLink(target, temp) != 0 && !CopyFileSynced(target, temp)) return false;
+  if (PfRename(temp, backup) != 0) {
+    PfUnlink(temp);
+    return false;
+  }
+  return true;
 }
 
 // Writes the lines into a new temporary file beside the target and puts it in the target's
@@ -98,6 +128,8 @@ bool ReplaceFile(const std::vector<std::string>& lines, const std::string& fileN
   std::string temp;
   int fd = -1;
   if (PfCreateUnique(folder, "~", ".tmp", temp, fd) != 0) return false;
+  // Held while it is written, so that another station's sweep of leftovers keeps it.
+  HoldWholeFile(fd);
 
   bool ok = WriteLines(fd, lines);
   // The new file keeps the old one's permissions, writable for its owner.
@@ -110,7 +142,8 @@ bool ReplaceFile(const std::vector<std::string>& lines, const std::string& fileN
     PfUnlink(temp);
     return false;
   }
-  return PfFsyncFolder(folder) == 0;
+  SyncFolderAfterRename(folder, target);
+  return true;
 }
 
 bool IsLineBreak(char c) { return c == '\r' || c == '\n' || c == '\x1A'; }
@@ -357,6 +390,7 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     PfClose(in);
     return false;
   }
+  HoldWholeFile(out);
   bool ok = CopyBytesSynced(in, out);
   ok = PfClose(out) == 0 && ok;
   PfClose(in);
@@ -365,7 +399,33 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
     PfUnlink(temp);
     return false;
   }
-  return PfFsyncFolder(folder) == 0;
+  SyncFolderAfterRename(folder, to);
+  return true;
+}
+
+std::vector<std::string> TakeUnsyncedSaves() { return std::exchange(UnsyncedSaves(), {}); }
+
+int SweepStaleTempFiles(const std::string& folder, double maxAgeSeconds, double nowSeconds) {
+  std::vector<TPfFolderEntry> entries;
+  if (PfListFolder(folder, entries) != 0) return 0;
+  std::string base = folder;
+  AddBackslash(base);
+  int removed = 0;
+  for (const TPfFolderEntry& entry : entries) {
+    const std::string& n = entry.name;
+    if (entry.kind != TPfKind::File || n.size() < 6 || n[0] != '~' ||
+        n.compare(n.size() - 4, 4, ".tmp") != 0)
+      continue;
+    const std::string path = base + n;
+    TPfInfo info;
+    if (PfLstat(path, info) != 0 || info.kind != TPfKind::File) continue;
+    // The change time moves with every write and with a new link, so a file in use is
+    // young; a running writer also holds it.
+    const double age = nowSeconds - static_cast<double>(info.ctimeNs) / 1e9;
+    if (age < maxAgeSeconds || FileHeldByAnyone(path)) continue;
+    if (PfUnlink(path) == 0) ++removed;
+  }
+  return removed;
 }
 
 bool ReadFileToString(const std::string& fileName, std::string& text) {

@@ -47,15 +47,27 @@ bool SaveTextFile(const std::vector<std::string>& lines, const std::string& file
 
 // The way shared data files are replaced: a "~" temporary file in the target's folder is
 // written and synced, the current target becomes fileName + ".bak" (when keepBackup is set;
-// an older ".bak" is replaced), the temporary file atomically replaces the target, and the
-// folder is synced. The target exists at every moment; on failure it keeps the old text and
-// the temporary file is removed. True when the target holds the new text.
+// the older ".bak" is replaced by a rename, so one exists at every moment), the temporary
+// file atomically replaces the target, and the folder is synced. The target exists at every
+// moment; on failure it keeps the old text and the temporary file is removed. True when the
+// target holds the new text: once the rename has happened that is so, and a folder sync
+// that fails afterwards only lands the file among TakeUnsyncedSaves().
 bool SaveTextFileSafe(const std::vector<std::string>& lines, const std::string& fileName,
                       bool keepBackup);
 
 // Copies `from` over `to` through a synced temporary file beside `to`, so that `to` is at
 // every moment either its old content or the complete copy. False leaves `to` as it was.
 bool CopyFileReplacing(const std::string& from, const std::string& to);
+
+// The files (target names) that safe writes or copies replaced since the last call but
+// whose folder could not be synced afterwards: they hold the new text, but whether it
+// survives a power cut is not certain. Whoever tells the user takes them.
+std::vector<std::string> TakeUnsyncedSaves();
+
+// Removes the leftovers of writes that never finished in a folder: files named "~*.tmp"
+// whose last change lies at least maxAgeSeconds before nowSeconds (seconds since 1970) and
+// that no running writer holds. Returns how many were removed.
+int SweepStaleTempFiles(const std::string& folder, double maxAgeSeconds, double nowSeconds);
 
 // The whole file as bytes. False and empty text for a missing, empty or unreadable file
 // and for files of 2 GiB or more.

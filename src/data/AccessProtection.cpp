@@ -32,6 +32,29 @@ int TAccessProtection::HandOutTicket() {
   return ticket;
 }
 
+namespace {
+
+// Queue marks lie at 1 + number modulo the span; byte 0 guards the counter.
+constexpr std::int64_t kQueueSpan = std::int64_t{1} << 24;
+// How far back a number still counts as earlier: far more stations than ever wait at once.
+constexpr std::uint32_t kQueueWindow = 1u << 16;
+
+std::int64_t MarkOffset(std::uint32_t number) { return 1 + number % kQueueSpan; }
+
+std::string QueueFileName(const std::string& lockFileName) {
+  const size_t n = lockFileName.size();
+  if (n >= 4 && (lockFileName.compare(n - 4, 4, ".wpf") == 0 ||
+                 lockFileName.compare(n - 4, 4, ".WPF") == 0))
+    return lockFileName.substr(0, n - 4) + ".wpq";
+  return lockFileName + ".wpq";
+}
+
+}  // namespace
+
+bool TAccessProtection::TryOnce() {
+  return lock_.Locked() || lock_.TryLock(fileName_) == TFileLockResult::Locked;
+}
+
 bool TAccessProtection::Reserve(int& ticket) {
   ticket = 0;
   if (lock_.Locked()) {
@@ -39,22 +62,54 @@ bool TAccessProtection::Reserve(int& ticket) {
     return true;
   }
   if (fileName_.empty()) return resultWithoutFile_;
+  const bool queued = queue_.Open(QueueFileName(fileName_));
+  bool got;
+  if (!queued) {
+    got = ReserveByAttempts();
+  } else {
+    // Free and nobody in line: at once. Otherwise behind those already waiting.
+    got = (!queue_.HeldByOther(1, kQueueSpan, true) && TryOnce()) || ReserveInLine();
+  }
+  if (got) ticket = HandOutTicket();
+  return got;
+}
+
+bool TAccessProtection::ReserveByAttempts() {
   for (int attempt = 1; attempt <= kAttempts; ++attempt) {
-    if (attempt > 1) {
-      registry_->Wait(kWaitMs);
-      // The wait may have let the program's own events run, and one of them may have
-      // taken this reservation meanwhile; a second descriptor would only collide with it.
-      if (lock_.Locked()) {
-        ticket = HandOutTicket();
-        return true;
-      }
-    }
-    if (lock_.TryLock(fileName_) == TFileLockResult::Locked) {
-      ticket = HandOutTicket();
-      return true;
-    }
+    // The wait may have let the program's own events run, and one of them may have
+    // taken this reservation meanwhile; TryOnce then uses that hold.
+    if (attempt > 1) registry_->Wait(kWaitMs);
+    if (TryOnce()) return true;
   }
   return false;
+}
+
+bool TAccessProtection::EarlierInLine(std::uint32_t number) const {
+  const std::uint32_t first = number - kQueueWindow;
+  const std::int64_t from = MarkOffset(first);
+  const std::int64_t to = MarkOffset(number);  // exclusive
+  if (from < to) return queue_.HeldByOther(from, to - from, true);
+  // The window wraps around the end of the span.
+  return queue_.HeldByOther(from, 1 + kQueueSpan - from, true) ||
+         (to > 1 && queue_.HeldByOther(1, to - 1, true));
+}
+
+bool TAccessProtection::ReserveInLine() {
+  std::uint32_t number = 0;
+  if (!queue_.DrawNumber(number) || !queue_.TryHold(MarkOffset(number), 1, true))
+    return ReserveByAttempts();
+  bool got = false;
+  for (int waited = 0; waited < kTotalWaitMs && !got;) {
+    const bool first = waited >= kTotalWaitMs / 2 || !EarlierInLine(number);
+    const int step = std::min(first ? kFirstPollMs : kQueuePollMs, kTotalWaitMs - waited);
+    registry_->Wait(step);
+    waited += step;
+    if (lock_.Locked()) break;  // the program's own events took it meanwhile
+    if (waited < kTotalWaitMs / 2 && EarlierInLine(number)) continue;
+    got = TryOnce();
+  }
+  queue_.Drop(MarkOffset(number), 1);
+  return got || lock_.Locked();
 }
 
 void TAccessProtection::Release(int ticket) {

@@ -13,12 +13,14 @@
 //
 // Use from one thread.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/FileLock.h"
+#include "platform/RangeLock.h"
 
 // Waits the given number of milliseconds. The program's keeps its window alive meanwhile;
 // tests install one that only counts.
@@ -29,11 +31,26 @@ void DefaultSleeper(int milliseconds);
 
 class TAccessProtectionRegistry;
 
+// Waiting is fair. A station that finds the lock file held, or finds others waiting for
+// it, draws a number from the queue file beside it (".wpq") and marks itself there with a
+// byte-range lock at that number; it tries the lock file only while no earlier number is
+// marked (the first in line looks every few milliseconds, the others less often). So the
+// reservation goes to the longest waiting station soon after the holder lets go, and a
+// station that just let go queues behind those already waiting instead of taking it again
+// at once. Marks die with their process. A station that has waited for half its time tries
+// regardless of its place, so one that stopped looking cannot hold up the line. The whole
+// wait lasts no longer than the five attempts 300 ms apart it replaces; without a usable
+// queue file those attempts are what happens.
 class TAccessProtection {
  public:
-  // Attempts to open the lock file, and the wait before each attempt after the first.
+  // Attempts to open the lock file, and the wait before each attempt after the first
+  // (without a queue file); their product is the longest wait in any case.
   static constexpr int kAttempts = 5;
   static constexpr int kWaitMs = 300;
+  static constexpr int kTotalWaitMs = (kAttempts - 1) * kWaitMs;
+  // How often the first in line and the others look.
+  static constexpr int kFirstPollMs = 3;
+  static constexpr int kQueuePollMs = 20;
 
   ~TAccessProtection();
   TAccessProtection(const TAccessProtection&) = delete;
@@ -52,6 +69,8 @@ class TAccessProtection {
   bool Locked() const { return lock_.Locked(); }
   // The open descriptor of the lock file while held, -1 otherwise.
   int Handle() const { return lock_.Handle(); }
+  // errno of the last failed attempt to hold the lock file (0 after success).
+  int LastError() const { return lock_.LastError(); }
   int TicketCount() const { return static_cast<int>(tickets_.size()); }
   int RefCount() const { return refCount_; }
   bool ResultWithoutFile() const { return resultWithoutFile_; }
@@ -64,10 +83,16 @@ class TAccessProtection {
   friend class TAccessProtectionRegistry;
   TAccessProtection(TAccessProtectionRegistry& registry, std::string fileName);
   int HandOutTicket();
+  bool TryOnce();
+  bool ReserveByAttempts();
+  bool ReserveInLine();
+  // True when a number drawn before `number` is still marked in the queue file.
+  bool EarlierInLine(std::uint32_t number) const;
 
   TAccessProtectionRegistry* registry_;
   std::string fileName_;
   TFileLock lock_;
+  TRangeLockFile queue_;
   std::vector<int> tickets_;
   bool resultWithoutFile_ = true;
   int refCount_ = 0;

@@ -122,6 +122,31 @@ std::string StripKeyChars(const std::string& s) {
 
 }  // namespace
 
+// ---- Liveness ----
+
+std::string LivenessFileName(const std::string& lockFileName) {
+  const size_t n = lockFileName.size();
+  if (n >= 4 && AnsiSameText(lockFileName.substr(n - 4), ".wpi"))
+    return lockFileName.substr(0, n - 4) + ".wpl";
+  return lockFileName + ".wpl";
+}
+
+std::int64_t LivenessOffset(const std::string& stationKey) {
+  // FNV-1a over the upper-cased key. Two keys meeting at one offset only make a dead
+  // entry look alive, which is what every entry looked like before.
+  std::uint64_t hash = 14695981039346656037ull;
+  for (unsigned char c : AnsiUpperCase(Trim(stationKey))) {
+    hash ^= c;
+    hash *= 1099511628211ull;
+  }
+  return 1 + static_cast<std::int64_t>(hash % (std::uint64_t{1} << 30));
+}
+
+bool TStationLiveness::Hold(const std::string& lockFileName, const std::string& stationKey) {
+  return file_.Open(LivenessFileName(lockFileName)) &&
+         file_.TryHold(LivenessOffset(stationKey), 1, false);
+}
+
 // ---- TItemsLock ----
 
 TItemsLock::TItemsLock(const std::string& lockFileName, TAccessProtection* accessProtection,
@@ -130,9 +155,41 @@ TItemsLock::TItemsLock(const std::string& lockFileName, TAccessProtection* acces
       fileName_(lockFileName),
       accessProtection_(accessProtection) {
   if (accessProtection_) accessProtection_->AddRef();
+  // Whether another copy runs under this key is asked before this one marks itself.
+  bool otherCopyRuns = true;
+  if (live_.Open(LivenessFileName(fileName_))) {
+    const std::int64_t offset = LivenessOffset(stationKey_);
+    otherCopyRuns = live_.HeldByOther(offset, 1, true);
+    if (!live_.TryHold(offset, 1, false)) live_.Close();
+  }
   std::vector<std::string> lines;
   if (ReadLines(lines) == TReadResult::Ok) ownEntry_ = JoinItems(OwnItems(lines, stationKey_));
-  inUseAtOpen_ = !ownEntry_.empty();
+  // An entry of our key that no running copy holds was left by a run that ended without
+  // clearing it: it is ours to remove (the store does so at its open).
+  inUseAtOpen_ = !ownEntry_.empty() && otherCopyRuns;
+}
+
+bool TItemsLock::StationAlive(const std::string& stationKey) const {
+  if (!live_.IsOpen()) return true;
+  return live_.HeldByOther(LivenessOffset(stationKey), 1, true);
+}
+
+bool TItemsLock::DropDeadEntries(std::vector<std::string>& lines) const {
+  if (!live_.IsOpen()) return false;
+  bool dropped = false;
+  std::vector<std::string> kept;
+  kept.reserve(lines.size());
+  for (auto& line : lines) {
+    const TEntry e = ParseLine(line);
+    if (e.isEntry && !e.station.empty() && !AnsiSameText(e.station, stationKey_) &&
+        !StationAlive(e.station)) {
+      dropped = true;
+      continue;
+    }
+    kept.push_back(std::move(line));
+  }
+  lines = std::move(kept);
+  return dropped;
 }
 
 TItemsLock::~TItemsLock() {
@@ -214,6 +271,7 @@ bool TItemsLock::SetDBAccess(int action, std::vector<std::string>& ids,
 
   std::vector<std::string> lines;
   if (ReadLines(lines) != TReadResult::Ok) return refuse(kLockFileUnusable);
+  const bool droppedDead = DropDeadEntries(lines);
 
   std::vector<std::string> requested;
   for (const auto& id : ids) requested.push_back(Trim(id));
@@ -243,7 +301,7 @@ bool TItemsLock::SetDBAccess(int action, std::vector<std::string>& ids,
     after = std::move(kept);
   }
 
-  if (after != before &&
+  if ((after != before || droppedDead) &&
       !SaveTextFileSafe(LinesWithOwnEntry(lines, stationKey_, after), fileName_, false)) {
     return refuse(kLockFileUnusable);
   }
@@ -272,6 +330,9 @@ bool TItemsLock::CheckFree(const std::vector<std::string>& ids, std::string& blo
     blockingStation = kLockFileUnusable;
     return false;
   }
+  // Entries of stations that are gone are cleared on the way: they would refuse this
+  // check, and every later one, for records nobody edits.
+  if (DropDeadEntries(lines)) SaveTextFileSafe(lines, fileName_, false);
   for (const auto& line : lines) {
     const TEntry e = ParseLine(line);
     if (!e.isEntry || AnsiSameText(e.station, stationKey_)) continue;
@@ -329,7 +390,8 @@ std::string TItemsLock::OtherStationActive() {
   for (const auto& line : lines) {
     const TEntry e = ParseLine(line);
     if (!e.isEntry || AnsiSameText(e.station, stationKey_)) continue;
-    if (HoldsAnything(e.items)) return e.station.empty() ? kLockFileUnusable : e.station;
+    if (HoldsAnything(e.items) && (e.station.empty() || StationAlive(e.station)))
+      return e.station.empty() ? kLockFileUnusable : e.station;
   }
   return std::string();
 }

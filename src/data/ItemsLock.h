@@ -8,15 +8,22 @@
 // half-written file behind.
 //
 // The station key names this workstation in the file: login name "@" host name (see
-// InitStationName). A station that crashed leaves its line behind; it is removed when the
-// same station key opens the store again (UnlockMine), and until then the other stations
-// see those records as taken.
+// InitStationName). A station that crashed leaves its line behind. Whether a line's writer
+// still runs is told by the liveness file beside it (title + ".wpl"): every running station
+// holds a shared byte-range lock there at an offset derived from its key, and the system
+// drops that lock with the process, however it ends, also on another host of the share.
+// A line of a key nobody holds there belongs to nobody: the next station that meets it
+// under the reservation removes it, and a station reopening under its own key after a
+// crash opens normally. A live second copy under the same key still holds the lock, so its
+// line is respected. When the liveness file cannot be used, every line counts as alive.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "basic/SLUnit.h"
 #include "data/AccessProtection.h"
+#include "platform/RangeLock.h"
 
 // Actions of TItemsLock::SetDBAccess.
 constexpr int dbaLock = 1;
@@ -102,11 +109,19 @@ class TItemsLock {
   // Nesting depth of exclusive access; 0 without.
   int AllLevel() const { return allLevel_; }
 
+  // True while some running station holds the liveness mark of that key (this object's
+  // own mark does not count). Without a usable liveness file: true.
+  bool StationAlive(const std::string& stationKey) const;
+
  private:
   enum class TReadResult { Ok, Error };
   // The lock file as lines; a missing file has none. Retries with waits.
   TReadResult ReadLines(std::vector<std::string>& lines);
+  // Drops the lines of other stations whose writers are gone; true when any was dropped.
+  bool DropDeadEntries(std::vector<std::string>& lines) const;
   void Wait(int milliseconds);
+
+  TRangeLockFile live_;
 
   std::string ownEntry_;
   std::string stationKey_;
@@ -116,6 +131,29 @@ class TItemsLock {
   bool keepEntry_ = false;
   int allLevel_ = 0;
 };
+
+// The liveness mark of a running station, for a station key (see the file comment); held
+// while the object lives. TItemsLock holds its own; a test holds one to play a station
+// that runs elsewhere.
+class TStationLiveness {
+ public:
+  TStationLiveness() = default;
+  TStationLiveness(const std::string& lockFileName, const std::string& stationKey) {
+    Hold(lockFileName, stationKey);
+  }
+  // Takes the mark; false when the liveness file cannot be used.
+  bool Hold(const std::string& lockFileName, const std::string& stationKey);
+  void Drop() { file_.Close(); }
+
+ private:
+  TRangeLockFile file_;
+};
+
+// The liveness file beside a record-lock file (".wpi" becomes ".wpl").
+std::string LivenessFileName(const std::string& lockFileName);
+// The byte offset of a station key's mark in the liveness file (keys compared ignoring
+// case give one offset).
+std::int64_t LivenessOffset(const std::string& stationKey);
 
 // ---- The station key ----
 

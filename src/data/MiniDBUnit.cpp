@@ -50,6 +50,12 @@ const char* const kMultiItemsDB[kMultiItemsDBCount] = {
     "sselung.",
     "Es konnte kein exklusiver Datenbankzugriff reserviert werden.#13#Warten Sie bis die "
     "Eingabe am Arbeitsplatz %1 beendet wurde.",
+    "Die \xC4nderung ist gespeichert, aber das Betriebssystem konnte nicht best\xE4tigen, "
+    "dass sie dauerhaft auf dem Datentr\xE4ger steht:#13#%1#13#Bei einem Stromausfall "
+    "k\xF6nnte sie verloren gehen. Bitte pr\xFC"
+    "fen Sie den Datenordner.",
+    "Im Datenordner fehlen die Schreibrechte:#13#%1#13#Neue Datens\xE4tze k\xF6nnen nicht "
+    "angelegt werden.",
 };
 
 const TMLStringList* MultiItemsDBTable() {
@@ -71,6 +77,17 @@ std::string MultiItemsDBText(int number) {
 std::string MultiItemsDBTextFmt(int number, const std::string& arg) {
   if (number < 1 || number >= kMultiItemsDBCount) return {};
   return GetMLTextFmt(MultiItemsDBTable(), number, arg);
+}
+
+void TellUnsyncedSaves() {
+  static std::vector<std::string> told;
+  std::string names;
+  for (const std::string& name : TakeUnsyncedSaves()) {
+    if (std::find(told.begin(), told.end(), name) != told.end()) continue;
+    told.push_back(name);
+    names += (names.empty() ? "" : "\r") + name;
+  }
+  if (!names.empty()) UI().ShowMessage(TMsgKind::Info, MultiItemsDBTextFmt(10, names));
 }
 
 // =======================================================================================
@@ -771,6 +788,7 @@ bool TMiniDB::Reserve(int& ticket) {
 
 void TMiniDB::Release(int ticket) {
   if (AccessProtection && ticket >= 0) AccessProtection->Release(ticket);
+  if (!AccessProtection || !AccessProtection->Locked()) TellUnsyncedSaves();
 }
 
 bool TMiniDB::HoldsExclusiveAccess() const { return ItemsLock && ItemsLock->AllLevel() > 0; }
@@ -1747,12 +1765,12 @@ bool TMiniDB::PersistNewID(int32_t id) {
 }
 
 bool TMiniDB::ClaimNewID(int32_t id, std::vector<std::string>& claim) {
-  // A new ID can be held by nobody, so this lock is refused only while another station
-  // holds the whole store: exclusive access means no other station creates records either.
-  claim = {std::to_string(id)};
-  std::string blocking;
-  if (ItemsLock && ItemsLock->SetDBAccess(dbaLock, claim, blocking)) return true;
+  // Under the reservation no other station creates a record, so the new ID needs no entry
+  // in the lock file (such an entry outlived a crash between claim and save and refused
+  // every other station's new records). Only a station holding the whole store refuses.
   claim.clear();
+  std::string blocking;
+  if (ItemsLock && ItemsLock->CheckFree({std::to_string(id)}, blocking)) return true;
   ShowLockedMessage(blocking.empty() ? std::string(kLockFileUnusable) : blocking, true);
   return false;
 }
@@ -1764,6 +1782,15 @@ void TMiniDB::EndClaim(std::vector<std::string>& claim) {
   claim.clear();
 }
 
+void TMiniDB::ShowReserveFailed() {
+  const int error = AccessProtection ? AccessProtection->LastError() : 0;
+  if (error == EACCES || error == EPERM || error == EROFS) {
+    UI().ShowMessage(TMsgKind::Error, MultiItemsDBTextFmt(11, DataPath));
+    return;
+  }
+  ShowError(1, true);
+}
+
 int32_t TMiniDB::NewRecord(int cls) {
   if (!Opened || Lines.empty() || cls < 1 || cls > 255) return 0;
   int ticket = -1;
@@ -1771,7 +1798,7 @@ int32_t TMiniDB::NewRecord(int cls) {
   const bool share = !NoSave && !HoldsExclusiveAccess();
   if (share) {
     if (!Reserve(ticket)) {
-      ShowError(1, true);
+      ShowReserveFailed();
       return 0;
     }
     Load();  // the freshest "LastID" of all stations
@@ -1806,7 +1833,7 @@ bool TMiniDB::CreateWithID(int32_t id, int cls) {
   const bool share = !NoSave && !HoldsExclusiveAccess();
   if (share) {
     if (!Reserve(ticket)) {
-      ShowError(1, true);
+      ShowReserveFailed();
       return false;
     }
     Load();

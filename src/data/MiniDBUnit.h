@@ -55,10 +55,14 @@ constexpr int32_t kMaxIDBeyondLines = 1000000;
 // ---------------------------------------------------------------------------------------
 // The store's message table "MultiItemsDB" (entry 0 the table's name, 1-9 the German
 // texts), registered with the language system; the one place these texts live.
-constexpr int kMultiItemsDBCount = 10;
+constexpr int kMultiItemsDBCount = 12;
 // The text with that number in the current language ("#13#" turned into CR); empty for
 // unknown numbers.
 std::string MultiItemsDBText(int number);
+// Tells the user once per file and run about saves whose folder could not be synced
+// (TakeUnsyncedSaves): the data is saved, only its survival of a power cut is uncertain.
+// Called when a store lets its reservation go, so nobody waits while the user reads.
+void TellUnsyncedSaves();
 // The same with every "%1" replaced by `arg`.
 std::string MultiItemsDBTextFmt(int number, const std::string& arg);
 
@@ -449,6 +453,9 @@ class TMiniDB {
   int32_t AppendRecord(int32_t id, int cls);
   bool PersistNewID(int32_t id);
   bool ClaimNewID(int32_t id, std::vector<std::string>& claim);
+  // Tells why the reservation could not be had: missing write rights in the data folder,
+  // or the store's general save failure.
+  void ShowReserveFailed();
   void EndClaim(std::vector<std::string>& claim);
   void SetValueOfCurrent(const std::string& key, const std::string& stored);
   // Record locks taken by one operation: exclusive access, or the IDs locked here.

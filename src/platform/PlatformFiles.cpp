@@ -105,6 +105,7 @@ void FillInfo(const struct stat& st, TPfInfo& info) {
   info.mode = static_cast<unsigned>(st.st_mode & 07777);
   info.mtimeNs = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   info.inode = static_cast<std::uint64_t>(st.st_ino);
+  info.ctimeNs = static_cast<std::int64_t>(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
 }
 
 int StatWith(const std::string& path, TPfInfo& info, bool follow) {

@@ -52,6 +52,7 @@ struct TPfInfo {
   unsigned mode = 0;  // permission bits
   std::int64_t mtimeNs = 0;  // last write, nanoseconds since 1970
   std::uint64_t inode = 0;   // with mtimeNs and size: tells one version of a file from another
+  std::int64_t ctimeNs = 0;  // last change of the file or its names (a new hard link counts)
 };
 
 // What the path itself is; a symbolic link is reported as Link, never followed.

@@ -25,6 +25,7 @@
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/ClientSessionUnit.h"
+#include "data/ItemsLock.h"
 #include "data/LockingRelations.h"
 #include "data/StockUnit.h"
 #include "data/TimeTravelUnit.h"
@@ -352,6 +353,7 @@ TEST(LoginOpen, AStationAlreadyListedOpensReadOnlyAndKeepsTheOtherCopysLocks) {
   TLoginEnv env;
   { TStoreMaker maker(env.Data()); maker.User("Alice", ""); }
   WriteAllBytes(env.Data() + "Data.wpi", "alice@pc1=1\r\n");
+  TStationLiveness otherCopy(env.Data() + "Data.wpi", "alice@pc1");
   EXPECT_TRUE(OpenDataStore());
   EXPECT_TRUE(env.state.ReadOnlyMode);
   ASSERT_EQ(env.ui.messages.size(), 1u);
@@ -366,7 +368,7 @@ TEST(LoginOpen, AStationAlreadyListedOpensReadOnlyAndKeepsTheOtherCopysLocks) {
   EXPECT_EQ(ReadAllBytes(env.Data() + "Data.wpi"), "alice@pc1=1\r\n");
 
   // Once the other copy is gone the next opening may write again.
-  DeleteFileForce(env.Data() + "Data.wpi");
+  otherCopy.Drop();
   env.ui.Clear();
   EXPECT_TRUE(OpenDataStore());
   EXPECT_FALSE(env.state.ReadOnlyMode);

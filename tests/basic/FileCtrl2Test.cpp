@@ -243,14 +243,16 @@ TEST(SaveTextFileSafe, TargetSurvivesEveryFailure) {
       {"write fails", true, true, false, failOn(TPfOp::Write), false, false, Stale},
       {"fsync fails", true, false, false, failOn(TPfOp::Fsync), false, false, None},
       {"no hard links: copied", true, true, false, failOn(TPfOp::Link), true, true, OldText},
+      // Neither a link nor a copy of the old text can be made: the older backup stays.
       {"no backup possible", true, true, false,
        [](TPfOp o, const std::string& p) {
-         return o == TPfOp::Link || (o == TPfOp::Open && p.ends_with(".bak")) ? EIO : 0;
+         return o == TPfOp::Link || (o == TPfOp::Open && p.ends_with(".ada")) ? EIO : 0;
        },
-       false, false, None},
-      {"rename fails", true, true, false, failOn(TPfOp::Rename), false, false, OldText},
+       false, false, Stale},
+      {"rename fails", true, true, false, failOn(TPfOp::Rename), false, false, Stale},
       {"rename fails, no backup", false, false, true, failOn(TPfOp::Rename), false, false, None},
-      {"folder sync fails", true, false, false, failOn(TPfOp::FsyncFolder), false, true, OldText},
+      // The new file is in place: saved, with the folder named as not synced.
+      {"folder sync fails", true, false, false, failOn(TPfOp::FsyncFolder), true, true, OldText},
   };
   const std::string oldText = "old 1\r\nold 2\r\n";
   const std::string newText = "new 1\r\nnew 2\r\nnew 3\r\n";
@@ -277,6 +279,9 @@ TEST(SaveTextFileSafe, TargetSurvivesEveryFailure) {
     EXPECT_EQ(ok, c.ok);
     EXPECT_EQ(ReadAllBytes(target), c.newText ? newText : oldText);
     EXPECT_THAT(TildeFiles(dir), IsEmpty());
+    const std::vector<std::string> unsynced = TakeUnsyncedSaves();
+    if (std::string(c.name) == "folder sync fails") EXPECT_THAT(unsynced, ElementsAre(target));
+    else EXPECT_THAT(unsynced, IsEmpty());
     switch (c.bak) {
       case None: EXPECT_FALSE(fs::exists(target + ".bak")); break;
       case Stale: EXPECT_EQ(ReadAllBytes(target + ".bak"), "stale\r\n"); break;

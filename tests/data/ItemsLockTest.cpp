@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <numeric>
 #include <vector>
 
 #include <fcntl.h>
@@ -96,6 +97,7 @@ TEST(ItemsLock, OtherStationsEntryAgainstRequestedIds) {
     TTempDir dir;
     const std::string otherLine = std::string("bob@pc2=") + c.otherEntry + "\r\n";
     WriteAllBytes(dir.File("Store.wpi"), otherLine);
+    TStationLiveness bobRuns(dir.File("Store.wpi"), "bob@pc2");
     TWorkstation alice(dir, "alice@pc1");
     EXPECT_FALSE(alice.lock->InUseAtOpen());
 
@@ -142,6 +144,7 @@ TEST(ItemsLock, CheckFreeFindsTheSameConflictsAndWritesNothing) {
     const std::string text =
         (entry.find('=') == std::string::npos ? "bob@pc2=" + entry : entry) + "\r\n";
     WriteAllBytes(dir.File("Store.wpi"), text);
+    TStationLiveness bobRuns(dir.File("Store.wpi"), "bob@pc2");
     const TFileStamp stamp = AgeFile(dir.File("Store.wpi"));
     TWorkstation alice(dir, "alice@pc1");
     std::string blocking = "x";
@@ -213,6 +216,7 @@ TEST(ItemsLock, RemovingTheLastIdRemovesTheLine) {
 TEST(ItemsLock, TheFileIsReplacedAsAWholeUnderTheReservation) {
   TTempDir dir;
   WriteAllBytes(dir.File("Store.wpi"), "bob@pc2=7\r\n");
+  TStationLiveness bobRuns(dir.File("Store.wpi"), "bob@pc2");
   TWorkstation alice(dir, "alice@pc1");
   struct stat before {};
   ASSERT_EQ(stat(dir.File("Store.wpi").c_str(), &before), 0);
@@ -222,7 +226,9 @@ TEST(ItemsLock, TheFileIsReplacedAsAWholeUnderTheReservation) {
   EXPECT_NE(before.st_ino, after.st_ino);  // a new file, never the old one rewritten
   int files = 0;
   for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++files;
-  EXPECT_EQ(files, 2);  // ".wpf" and ".wpi", no temporary file left
+  // The reservation and its queue, the record locks and their liveness marks; no
+  // temporary file left.
+  EXPECT_EQ(files, 4);
 
   // A replacement that fails at its last step leaves the old file complete and the
   // station's entry as it was.
@@ -279,6 +285,7 @@ TEST(ItemsLock, LockAllIsRefusedWhileAnotherStationHoldsIds) {
 
   EXPECT_EQ(bob.Set(dbaUnlock, {"3"}), "");
   WriteAllBytes(dir.File("Store.wpi"), "carol@pc3=attend\r\n");  // holds nothing
+  TStationLiveness carolRuns(dir.File("Store.wpi"), "carol@pc3");
   EXPECT_TRUE(alice.lock->LockAll(blocking));
   EXPECT_EQ(ReadAllBytes(dir.File("Store.wpi")), "carol@pc3=attend\r\nalice@pc1=all\r\n");
 }
@@ -315,7 +322,8 @@ TEST(ItemsLock, RefusalsWithoutReservationOrUsableFile) {
   EXPECT_FALSE(alice.lock->SetDBAccess(dbaLock, ids, blocking));
   EXPECT_EQ(blocking, "*");
   EXPECT_TRUE(ids.empty());  // nothing to remove later
-  EXPECT_EQ(alice.waits.size(), 4u);
+  EXPECT_EQ(std::accumulate(alice.waits.begin(), alice.waits.end(), 0),
+            TAccessProtection::kTotalWaitMs);
   ids = {"1"};
   EXPECT_FALSE(alice.lock->SetDBAccess(dbaUnlock, ids, blocking));
   EXPECT_EQ(blocking, "*");
@@ -367,6 +375,10 @@ TEST(ItemsLock, OtherStationActiveNamesTheFirstStationHoldingAnything) {
     SCOPED_TRACE(c.file);
     TTempDir dir;
     WriteAllBytes(dir.File("Store.wpi"), c.file);
+    TStationLiveness others[] = {{dir.File("Store.wpi"), "bob@pc2"},
+                                 {dir.File("Store.wpi"), "bob"},
+                                 {dir.File("Store.wpi"), "carol"},
+                                 {dir.File("Store.wpi"), "dave"}};
     TWorkstation alice(dir, "alice@pc1");
     EXPECT_EQ(alice.lock->OtherStationActive(), c.expected);
     alice.lock.reset();  // removes alice's own line, keeps the others
@@ -376,7 +388,9 @@ TEST(ItemsLock, OtherStationActiveNamesTheFirstStationHoldingAnything) {
 TEST(ItemsLock, OpeningFindsLeftoversAndUnlockMineRemovesThem) {
   TTempDir dir;
   WriteAllBytes(dir.File("Store.wpi"), "Alice@PC1=4,5\r\nbob@pc2=7\r\n");
+  TStationLiveness bobRuns(dir.File("Store.wpi"), "bob@pc2");
   {
+    TStationLiveness otherCopyRuns(dir.File("Store.wpi"), "Alice@PC1");
     TWorkstation alice(dir, "alice@pc1");
     EXPECT_TRUE(alice.lock->InUseAtOpen());
     EXPECT_EQ(alice.lock->OwnEntry(), "4,5");
@@ -395,6 +409,39 @@ TEST(ItemsLock, OpeningFindsLeftoversAndUnlockMineRemovesThem) {
   }
   TWorkstation alice(dir, "alice@pc1");
   EXPECT_FALSE(alice.lock->InUseAtOpen());
+}
+
+// An entry whose station no longer runs holds nothing: the next station that meets it
+// under the reservation removes it; a running station's entry is respected.
+TEST(ItemsLock, EntriesOfStationsThatAreGoneAreRemovedByTheNextStation) {
+  for (const bool bobRuns : {false, true}) {
+    SCOPED_TRACE(bobRuns ? "bob runs" : "bob is gone");
+    TTempDir dir;
+    WriteAllBytes(dir.File("Store.wpi"), "bob@pc2=7,all\r\n");
+    TStationLiveness bob;
+    if (bobRuns) ASSERT_TRUE(bob.Hold(dir.File("Store.wpi"), "bob@pc2"));
+    TWorkstation carol(dir, "carol@pc3");
+    EXPECT_EQ(carol.lock->OtherStationActive(), bobRuns ? "bob@pc2" : "");
+    std::string blocking;
+    EXPECT_EQ(carol.lock->CheckFree({"7"}, blocking), !bobRuns);
+    EXPECT_EQ(carol.Set(dbaLock, {"7"}), bobRuns ? "bob@pc2" : "");
+    EXPECT_EQ(ReadAllBytes(dir.File("Store.wpi")),
+              bobRuns ? "bob@pc2=7,all\r\n" : "carol@pc3=7\r\n");
+  }
+}
+
+// A station reopening under its own key finds its own entry: left by a run that has ended
+// it is its own to clear; with another copy running under the key it stays that copy's.
+TEST(ItemsLock, OwnEntryCountsAsInUseOnlyWhileAnotherCopyRuns) {
+  TTempDir dir;
+  WriteAllBytes(dir.File("Store.wpi"), "alice@pc1=4\r\n");
+  {
+    TWorkstation first(dir, "alice@pc1");
+    EXPECT_FALSE(first.lock->InUseAtOpen());
+    TWorkstation second(dir, "ALICE@pc1");
+    EXPECT_TRUE(second.lock->InUseAtOpen());  // the first still runs
+  }
+  EXPECT_EQ(ReadAllBytes(dir.File("Store.wpi")), "");  // the first cleared it at its end
 }
 
 TEST(StationName, KeyFromUserAndHost) {

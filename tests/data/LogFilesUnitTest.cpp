@@ -19,10 +19,10 @@ namespace {
 struct TLogStation {
   TAccessProtectionRegistry registry;
   TAccessProtection* protection = nullptr;
-  int waits = 0;
+  int waits = 0;  // milliseconds
 
   explicit TLogStation(const std::string& lockFile) {
-    registry.SetSleeper([this](int) { ++waits; });
+    registry.SetSleeper([this](int ms) { waits += ms; });
     GetAccessProtection(lockFile, protection, registry);
   }
   ~TLogStation() { ReleaseAccessProtection(protection); }
@@ -91,7 +91,7 @@ TEST(LogFiles, AppendWithoutReservationWritesNothing) {
   ASSERT_TRUE(b.protection->Reserve(ticket));
   EXPECT_FALSE(AppendToLogFile(dir.File("Log2024.alg"), "x\r\n", *a.protection));
   EXPECT_EQ(GetFileSize64(dir.File("Log2024.alg")), -1);
-  EXPECT_EQ(a.waits, 4);
+  EXPECT_EQ(a.waits, TAccessProtection::kTotalWaitMs);
   b.protection->Release(ticket);
 }
 

@@ -310,7 +310,7 @@ TEST(MiniDBOps, LockedMessages) {
                                  "werden.\rWarten Sie bis die Eingabe am Arbeitsplatz pc9 "
                                  "beendet wurde.");
   EXPECT_EQ(MultiItemsDBText(0), "");
-  EXPECT_EQ(MultiItemsDBText(10), "");
+  EXPECT_EQ(MultiItemsDBText(kMultiItemsDBCount), "");
 }
 
 TEST(MiniDBOps, EditLocksBetweenStations) {

@@ -417,7 +417,7 @@ TEST_F(Transfer, RefusedWhileAnotherStationLocksARecordAndNamesIt) {
 }
 
 TEST_F(Transfer, RefusedWhenTheLockFileCannotBeUsed) {
-  ASSERT_EQ(PfUnlink(dir.File("Data.wpi")), 0);
+  ASSERT_TRUE(DeleteFileForce(dir.File("Data.wpi")));
   ASSERT_EQ(PfMakeFolders(dir.File("Data.wpi")), 0);
   TRefusalCheck(*this).Expect(TTransferResult::Locked, Rec(tkIssue, kPerson, kCab1, 1),
                               MultiItemsDBText(4));
