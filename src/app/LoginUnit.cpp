@@ -487,6 +487,11 @@ TOpenResult OpenClientData(TMiniDB& db, std::unique_ptr<TTimebackLog>& timebackL
     result.readOnly = true;
   }
   if (db.NoSave || db.LoadErrorReadOnly) result.readOnly = true;
+  if (!result.readOnly && !request.timeTravel) {
+    // A station killed between a save and its history lines left them in the store.
+    TStoreWrite write(db, {});
+    if (write.Ok()) SettlePendingHistory(db);
+  }
 
   if (!result.readOnly && !request.sandbox && !request.timeTravel) {
     timebackLog = std::make_unique<TTimebackLog>(request.registry);

@@ -49,8 +49,8 @@ class TAccessProtection {
   static constexpr int kWaitMs = 300;
   static constexpr int kTotalWaitMs = (kAttempts - 1) * kWaitMs;
   // How often the first in line and the others look.
-  static constexpr int kFirstPollMs = 3;
-  static constexpr int kQueuePollMs = 20;
+  static constexpr int kFirstPollMs = 1;
+  static constexpr int kQueuePollMs = 5;
 
   ~TAccessProtection();
   TAccessProtection(const TAccessProtection&) = delete;

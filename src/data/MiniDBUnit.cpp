@@ -702,6 +702,9 @@ bool TMiniDB::Open(const std::string& dataPath, const std::string& fileTitle,
     AccessProtection = nullptr;
     return false;
   }
+  // Leftovers of saves that never finished, of any station; a running writer holds its
+  // file, and one older than ten minutes is no save in progress.
+  if (!NoSave) SweepStaleTempFiles(DataPath, kStaleTempSeconds, static_cast<double>(std::time(nullptr)));
   if (ItemsLock->InUseAtOpen()) {
     // The lock file already lists this station key: with the plain key another running
     // copy of the program on this computer and login holds those records. Removing its
@@ -1052,6 +1055,15 @@ int TMiniDB::Load() {
   // Unchanged since the last look (a file that failed to read is not read again, nor
   // reported again, until it changes).
   if (now == FileTime && (now.exists || fileSeen_)) return ldUnchanged;
+  if (!now.exists) {
+    // A folder (or anything else) under the store's name is no missing store: a new one
+    // could never be saved there, and the user would type into nothing.
+    TPfInfo info;
+    if (PfStat(FileName, info) == 0 && info.kind != TPfKind::Missing && !LoadErrorReadOnly) {
+      MarkReadOnly(7);
+      return ldReadError;
+    }
+  }
   if (!now.exists && !fileSeen_) {
     if (NewFile) return ldUnchanged;
     if (!DataPath.empty()) PfMakeFolders(DataPath);
@@ -1329,13 +1341,25 @@ bool TMiniDB::HeaderValueRefused(const std::string& name, const std::string& val
 }
 
 bool TMiniDB::SetHeaderValue(const std::string& name, const std::string& value) {
-  if (!Opened || HeaderValueRefused(name, value)) return false;
+  if (!SetHeaderValueUnsaved(name, value)) return false;
   StoreCurrent();
+  return SaveIfModified();
+}
+
+bool TMiniDB::SetHeaderValueUnsaved(const std::string& name, const std::string& value) {
+  if (!Opened || HeaderValueRefused(name, value)) return false;
   std::string clean = SanitizeValue(value);
   PutHeaderLine(name, clean);
   pendingHeaders_[UpperAscii(name)] = {name, clean};
   Modified = true;
-  return SaveIfModified();
+  return true;
+}
+
+void TMiniDB::ForgetHeaderChange(const std::string& name) {
+  if (pendingHeaders_.erase(UpperAscii(name)) == 0) return;
+  // Read the file again even when it did not change: its line replaces ours.
+  FileTime = TFileStamp{};
+  Load();
 }
 
 void TMiniDB::PrepareNew(int32_t count) {

@@ -48,6 +48,8 @@ constexpr int clsSettings = 12;
 
 // The highest record ID a store accepts; anything above marks a damaged file.
 constexpr int32_t kMaxRecordID = 1 << 26;
+// Temporary files of unfinished saves older than this many seconds are removed at open.
+constexpr double kStaleTempSeconds = 600;
 // How far an ID (or the "LastID" header) may lie beyond the file's line count before the
 // file counts as damaged: IDs are handed out one by one and every record keeps its line.
 constexpr int32_t kMaxIDBeyondLines = 1000000;
@@ -238,6 +240,11 @@ class TMiniDB {
   // reads back as record 7) is refused before anything happens: false, nothing stored,
   // nothing written, and HeaderValueRefused tells the refusal from a failed save.
   bool SetHeaderValue(const std::string& name, const std::string& value);
+  // The same without the save: the header line goes with the store's next save. False
+  // (nothing changed) when SetHeaderValue would refuse it.
+  bool SetHeaderValueUnsaved(const std::string& name, const std::string& value);
+  // Takes back a header line set here and not saved yet: the file's line counts again.
+  void ForgetHeaderChange(const std::string& name);
   // True when SetHeaderValue refuses this name and value: an empty name or one with "=",
   // or a header line that reads as a record line.
   static bool HeaderValueRefused(const std::string& name, const std::string& value);

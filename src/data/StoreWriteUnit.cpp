@@ -3,8 +3,137 @@
 #include <algorithm>
 #include <cassert>
 
+#include <cerrno>
+#include <cstdint>
+#include <unordered_set>
+
+#include "basic/FileCtrl2.h"
+#include "data/HistoryUnit.h"
 #include "data/ItemsLock.h"
 #include "data/MiniDBUnit.h"
+#include "platform/PlatformFiles.h"
+
+// =======================================================================================
+// History lines saved with their change
+
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+// The last `bytes` of a file (all of it when smaller, `whole` then true); a missing file
+// is empty. False when it cannot be read.
+bool ReadFileEnd(const std::string& fileName, std::int64_t bytes, std::string& text,
+                 bool& whole) {
+  text.clear();
+  whole = true;
+  int fd = -1;
+  if (const int e = PfOpenRead(fileName, fd); e != 0) return e == ENOENT;
+  std::int64_t size = 0;
+  bool ok = PfFstatSize(fd, size) == 0;
+  if (ok) {
+    const std::int64_t from = size > bytes ? size - bytes : 0;
+    whole = from == 0;
+    text.resize(static_cast<std::size_t>(size - from));
+    std::size_t done = 0;
+    while (ok && done < text.size()) {
+      std::size_t got = 0;
+      ok = PfReadAt(fd, text.data() + done, text.size() - done,
+                    from + static_cast<std::int64_t>(done), got) == 0 &&
+           got > 0;
+      done += got;
+    }
+  }
+  PfClose(fd);
+  return ok;
+}
+
+// The lines of `wanted` that the file does not hold as whole lines; none when the file
+// cannot be read (appending blindly could double a line).
+std::vector<const THistoryLine*> MissingLines(const std::string& fileName,
+                                              const std::vector<const THistoryLine*>& wanted) {
+  // The usual case: the lines were appended last, so the end of the file holds them.
+  std::int64_t bytes = 256 * 1024;
+  for (const THistoryLine* l : wanted) bytes += 2 * static_cast<std::int64_t>(l->line.size() + 2);
+  for (int round = 0; round < 2; ++round) {
+    std::string text;
+    bool whole = true;
+    if (!ReadFileEnd(fileName, round == 0 ? bytes : INT64_MAX, text, whole)) return {};
+    std::unordered_set<std::string> held;
+    for (std::string& line : SplitTextLines(text)) held.insert(std::move(line));
+    std::vector<const THistoryLine*> missing;
+    for (const THistoryLine* l : wanted)
+      if (!held.count(l->line)) missing.push_back(l);
+    if (missing.empty() || whole) return missing;
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string EncodePendingHistory(const std::vector<THistoryLine>& lines) {
+  std::string text;
+  for (const THistoryLine& l : lines) {
+    if (!text.empty()) text += ',';
+    text += l.year;
+    text += ':';
+    for (unsigned char c : l.line) {
+      text += kHexDigits[c >> 4];
+      text += kHexDigits[c & 15];
+    }
+  }
+  return text;
+}
+
+std::vector<THistoryLine> DecodePendingHistory(const std::string& text) {
+  std::vector<THistoryLine> lines;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find(',', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string entry = text.substr(start, end - start);
+    start = end + 1;
+    const std::size_t colon = entry.find(':');
+    if (colon == std::string::npos || colon == 0 || (entry.size() - colon - 1) % 2 != 0)
+      continue;
+    THistoryLine l;
+    l.year = entry.substr(0, colon);
+    bool ok = true;
+    for (std::size_t i = colon + 1; ok && i < entry.size(); i += 2) {
+      const int hi = HexValue(entry[i]), lo = HexValue(entry[i + 1]);
+      ok = hi >= 0 && lo >= 0;
+      l.line += static_cast<char>(hi * 16 + lo);
+    }
+    if (ok && !l.line.empty()) lines.push_back(std::move(l));
+  }
+  return lines;
+}
+
+bool SettlePendingHistory(TMiniDB& db) {
+  const std::vector<THistoryLine> pending =
+      DecodePendingHistory(db.GetHeaderValue(kPendingHistoryHeader));
+  if (pending.empty() || !History().Enabled()) return true;
+  bool ok = true;
+  std::vector<std::string> years;
+  for (const THistoryLine& l : pending)
+    if (std::find(years.begin(), years.end(), l.year) == years.end()) years.push_back(l.year);
+  for (const std::string& year : years) {
+    const std::string file = History().Log().GetFileName(year);
+    if (file.empty()) continue;
+    std::vector<const THistoryLine*> wanted;
+    for (const THistoryLine& l : pending)
+      if (l.year == year) wanted.push_back(&l);
+    for (const THistoryLine* l : MissingLines(file, wanted))
+      ok = History().Add(year, l->line) && ok;
+  }
+  return ok;
+}
 
 // =======================================================================================
 // TStoreWrite
@@ -74,14 +203,32 @@ TStoreWrite::~TStoreWrite() {
   if (reserved_) db_.Release(ticket_);
 }
 
+void TStoreWrite::AddHistoryLine(const std::string& year, const std::string& line) {
+  if (ok_ && !done_ && !line.empty()) history_.push_back({year, line});
+}
+
 bool TStoreWrite::Commit() {
   if (!ok_ || done_) return false;
+  const bool withHistory = !bulk_ && !history_.empty();
+  if (withHistory) {
+    // The lines of an earlier save first, so that replacing them loses none.
+    SettlePendingHistory(db_);
+    db_.SetHeaderValueUnsaved(kPendingHistoryHeader, EncodePendingHistory(history_));
+  }
   bool saved = bulk_ ? db_.StoreCurrent() : db_.Commit();
   if (!saved) {
+    if (withHistory) db_.ForgetHeaderChange(kPendingHistoryHeader);
+    history_.clear();
     Rollback();
     return false;
   }
   done_ = true;
+  if (bulk_ && db_.ActiveBulk) {
+    for (const THistoryLine& l : history_) db_.ActiveBulk->AddHistoryLine(l.year, l.line);
+  } else {
+    for (const THistoryLine& l : history_) History().Add(l.year, l.line);
+  }
+  history_.clear();
   return true;
 }
 
@@ -152,6 +299,10 @@ void TBulkWrite::AfterSave(std::function<void()> write) {
   if (write) afterSave_.push_back(std::move(write));
 }
 
+void TBulkWrite::AddHistoryLine(const std::string& year, const std::string& line) {
+  if (ok_ && !done_ && !line.empty()) history_.push_back({year, line});
+}
+
 TBulkResult TBulkWrite::Commit() {
   if (!ok_ || done_) return TBulkResult::Failed;
   TBulkResult result = TBulkResult::Saved;
@@ -163,6 +314,10 @@ TBulkResult TBulkWrite::Commit() {
     return result;
   }
   done_ = true;
+  if (!history_.empty()) {
+    SettlePendingHistory(db_);
+    db_.SetHeaderValueUnsaved(kPendingHistoryHeader, EncodePendingHistory(history_));
+  }
   // The run's records are stored into the lines and the file is written once, still
   // under the reservation and the lock on all records.
   db_.AutoSave = true;
@@ -170,11 +325,14 @@ TBulkResult TBulkWrite::Commit() {
   db_.AutoSave = false;
   if (!saved) {
     afterSave_.clear();
+    history_.clear();
     db_.DiscardChangesAndReread();
     End();
     return TBulkResult::Failed;
   }
   End();
+  for (const THistoryLine& l : history_) History().Add(l.year, l.line);
+  history_.clear();
   std::vector<std::function<void()>> writes = std::move(afterSave_);
   for (auto& write : writes) write();
   return TBulkResult::Saved;
@@ -184,6 +342,7 @@ void TBulkWrite::Rollback() {
   if (done_) return;
   done_ = true;
   afterSave_.clear();
+  history_.clear();
   if (ok_) db_.DiscardChangesAndReread();
 }
 

@@ -27,6 +27,16 @@
 //
 // TBulkWrite, many records (bulk tools, mass rename, sample data, imports): see below.
 // Inside a bulk run a TStoreWrite neither rereads nor saves: the run saves once at its end.
+//
+// A change and its history lines are one: a write's history lines (AddHistoryLine) are
+// recorded in the store file by the same save, as the header "PendingHistory", and
+// appended to the history right after it. A station killed between the two leaves the
+// lines in the header; the next write with history lines, and every store opened for
+// writing (SettlePendingHistory), appends those the history lacks before anything else.
+// The header keeps the last lines (it is only replaced, never cleared), so a look at the
+// end of the year file finds them on the usual path. So every booking on disk has its one
+// history line at the latest once the next station opens the store, and no line names a
+// change that is not on disk: lines are appended only after their save succeeded.
 
 #include <cstdint>
 #include <functional>
@@ -34,6 +44,21 @@
 #include <vector>
 
 class TMiniDB;
+
+// The header line holding the history lines of the last save that had any.
+inline constexpr char kPendingHistoryHeader[] = "PendingHistory";
+// One history line of a change: the year of its file and the line.
+struct THistoryLine {
+  std::string year;
+  std::string line;
+  bool operator==(const THistoryLine&) const = default;
+};
+// The header's text for lines, and back (unreadable entries are skipped).
+std::string EncodePendingHistory(const std::vector<THistoryLine>& lines);
+std::vector<THistoryLine> DecodePendingHistory(const std::string& text);
+// Under the store's reservation: appends to the history (History()) every line of the
+// store's "PendingHistory" that the history lacks. False when one could not be written.
+bool SettlePendingHistory(TMiniDB& db);
 
 class TStoreWrite {
  public:
@@ -64,6 +89,9 @@ class TStoreWrite {
   // when one is held elsewhere; nothing is taken in then, and the write stays alive for the
   // caller to give up.
   bool Include(const std::vector<int32_t>& ids);
+  // A history line that belongs to this change (see the top of this file): saved with it,
+  // appended after the save, dropped when the change is not saved.
+  void AddHistoryLine(const std::string& year, const std::string& line);
 
  private:
   TMiniDB& db_;
@@ -76,6 +104,7 @@ class TStoreWrite {
   int ticket_ = 0;
   std::string blocking_;
   std::vector<int32_t> named_;  // the records checked free: those named and those included
+  std::vector<THistoryLine> history_;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -146,6 +175,9 @@ class TBulkWrite {
 
   // Runs `write` after the run's save succeeded; never when the run saves nothing.
   void AfterSave(std::function<void()> write);
+  // A history line of the run's changes: recorded with the run's save and appended after
+  // it, before the AfterSave writes (see TStoreWrite::AddHistoryLine).
+  void AddHistoryLine(const std::string& year, const std::string& line);
 
   // Ends the run: saves once (see TBulkResult), gives back the lock on all records and
   // the reservation.
@@ -169,4 +201,5 @@ class TBulkWrite {
   std::string blocking_;
   TBulkProgress progress_;
   std::vector<std::function<void()>> afterSave_;
+  std::vector<THistoryLine> history_;
 };

@@ -535,21 +535,14 @@ TOutcome Book(TMiniDB& db, const TTransferRecord& r) {
   }
   TOutcome outcome = CheckAndApply(db, r);
   if (outcome.result != TTransferResult::Booked) return outcome;  // the write takes it back
+  // The history line is saved with the booking and appended right after the save; in a
+  // bulk run after the run's one save (and dropped with the run's changes if it saves
+  // nothing).
+  write.AddHistoryLine(BookingDateText(r).substr(0, 4), BuildCommaText(TransferLogItems(db, r)));
   if (!write.Commit()) {
     // Taken back in memory by the write; read what the file holds now.
     if (!write.Bulk()) db.Load();
     return Refuse(TTransferResult::SaveFailed, TransferText(txSaveFailed));
-  }
-  // On disk: now the history. In a bulk run the booking is in the store the run saves at
-  // its end, so its line waits for that save (and goes with the run's changes if the run
-  // saves nothing).
-  if (TBulkWrite* run = db.ActiveBulk) {
-    const std::string year = BookingDateText(r).substr(0, 4);
-    run->AfterSave([year, line = BuildCommaText(TransferLogItems(db, r))] {
-      History().Add(year, line);
-    });
-  } else {
-    WriteTransferLog(db, r);
   }
   return outcome;
 }

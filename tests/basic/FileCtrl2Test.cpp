@@ -4,13 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <ctime>
 #include <algorithm>
 #include <filesystem>
 #include <random>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/PlatformFiles.h"
+#include "platform/RangeLock.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -293,6 +298,60 @@ TEST(SaveTextFileSafe, TargetSurvivesEveryFailure) {
       EXPECT_TRUE(st.st_mode & S_IWUSR);
     }
   }
+}
+
+// A station killed at any step of a save leaves the target whole, a backup beside it, and
+// at most a temporary file that the next open sweeps away once it is old.
+TEST(SaveTextFileSafe, AKillAtAnyStepLeavesTargetAndBackup) {
+  const std::string oldText = "old\r\n";
+  const std::string newText = "new\r\n";
+  for (int step = 1;; ++step) {
+    SCOPED_TRACE(step);
+    TTempDir dir;
+    const std::string target = dir.File("Data.ada");
+    WriteAllBytes(target, oldText);
+    WriteAllBytes(target + ".bak", "older\r\n");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int ops = 0;
+      TPfFaultScope kill([&](TPfOp, const std::string&) {
+        if (++ops == step) _exit(9);
+        return 0;
+      });
+      SaveTextFileSafe({"new"}, target, true);
+      _exit(0);  // every step passed: this round saw the whole save
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    const std::string now = ReadAllBytes(target);
+    EXPECT_TRUE(now == oldText || now == newText);
+    const std::string bak = ReadAllBytes(target + ".bak");
+    EXPECT_TRUE(bak == "older\r\n" || bak == oldText) << bak;
+    // Nobody holds what the killed save left: swept once it is old enough, not before.
+    const double now_s = static_cast<double>(time(nullptr));
+    EXPECT_EQ(SweepStaleTempFiles(dir.Dir(), 600, now_s), 0);
+    SweepStaleTempFiles(dir.Dir(), 600, now_s + 3600);
+    EXPECT_THAT(TildeFiles(dir), IsEmpty());
+    if (WEXITSTATUS(status) == 0) {
+      EXPECT_EQ(now, newText);
+      break;
+    }
+  }
+}
+
+TEST(SweepStaleTempFiles, KeepsWhatARunningWriterHoldsAndWhatIsNotOurs) {
+  TTempDir dir;
+  for (const char* name : {"~stale001.tmp", "~held0001.tmp", "~other.txt", "plain.tmp"})
+    WriteAllBytes(dir.File(name), "x");
+  const int held = open(dir.File("~held0001.tmp").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(held, 0);
+  ASSERT_TRUE(HoldWholeFile(held));
+  EXPECT_EQ(SweepStaleTempFiles(dir.Dir(), 600, static_cast<double>(time(nullptr)) + 3600), 1);
+  EXPECT_THAT(TildeFiles(dir), ::testing::UnorderedElementsAre("~held0001.tmp", "~other.txt"));
+  EXPECT_TRUE(fs::exists(dir.File("plain.tmp")));
+  close(held);
 }
 
 TEST(SaveTextFileSafe, CreatesAMissingTargetWithoutBackup) {

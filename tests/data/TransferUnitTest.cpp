@@ -22,6 +22,7 @@
 #include "data/ItemsLock.h"
 #include "data/LogFilesUnit.h"
 #include "data/MiniDBTestSupport.h"
+#include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 #include "platform/PlatformFileAccess.h"
@@ -624,6 +625,36 @@ TEST_F(Transfer, AFailedSaveBooksNothingAndTellsTheUser) {
   ASSERT_EQ(a.Book(atA), TTransferResult::Booked);
   EXPECT_EQ(OnDisk(kKey, fkStock), "4");
   EXPECT_EQ(OnDisk(kKey, fkTotal), "6");
+  // The refused booking left no line to be written later: the history holds the two.
+  EXPECT_EQ(HistoryLines().size(), 3u);
+  {
+    TStoreWrite settle(*b.db, {});
+    THistoryScope scope(b.history);
+    EXPECT_TRUE(SettlePendingHistory(*b.db));
+  }
+  EXPECT_EQ(HistoryLines().size(), 3u);
+}
+
+// Once the new file has taken the old one's place the booking has happened, even when
+// the folder cannot be synced afterwards: booked, with its history line, and the user is
+// told only that the disk has not confirmed it.
+TEST_F(Transfer, AFolderSyncFailingAfterTheRenameStillBooks) {
+  TTransferRecord r = Rec(tkIssue, kPerson, kCab1, 2);
+  {
+    TPfFaultScope fault([](TPfOp op, const std::string&) {
+      return op == TPfOp::FsyncFolder ? EIO : 0;
+    });
+    EXPECT_EQ(a.Book(r), TTransferResult::Booked);
+  }
+  EXPECT_FALSE(r.Pending());
+  EXPECT_EQ(a->GetField(kKey, fkStock), "3");
+  EXPECT_EQ(OnDisk(kKey, fkStock), "3");
+  ASSERT_EQ(HistoryLines().size(), 2u);
+  EXPECT_EQ(HistoryLines()[1].rfind("a=Trans2,", 0), 0u);
+  const std::string said = ui.AllText();
+  EXPECT_EQ(said.find(TransferText(txSaveFailed)), std::string::npos);
+  EXPECT_NE(said.find(MultiItemsDBText(10).substr(0, 30)), std::string::npos) << said;
+  EXPECT_NE(said.find(dir.File("Data.ada")), std::string::npos) << said;
 }
 
 TEST_F(Transfer, AnEditLockOfThisStationSurvivesABooking) {
