@@ -751,7 +751,7 @@ void TMiniDB::Close() {
 
 void TMiniDB::ShowError(int number, bool withFileName) {
   std::string text = MultiItemsDBText(number);
-  if (withFileName) text += "\r" + FileName;
+  if (withFileName && !FileName.empty()) text += "\r" + FileName;
   UI().ShowMessage(TMsgKind::Error, text);
 }
 
@@ -894,14 +894,24 @@ bool TMiniDB::UnlockItem(int32_t id) {
 // =======================================================================================
 // Reading and indexing
 
+namespace {
+
+// Only the plain form is ours: 0x01 CR LF. Everything else (an empty file, LF line ends,
+// the enciphered header) is refused untouched.
+bool IsStoreHead(std::string_view head) {
+  return head.size() >= 3 && head[0] == '\x01' && head[1] == '\r' && head[2] == '\n';
+}
+
+}  // namespace
+
 int TMiniDB::ReadFileLines(std::vector<std::string>& fresh) {
   int fd = -1;
   if (int e = PfOpenRead(FileName, fd); e != 0) return e == ENOENT ? 1 : 2;
-  unsigned char head[3];
+  char head[3];
   size_t got = 0;
   while (got < sizeof head) {
     size_t n = 0;
-    if (PfRead(fd, reinterpret_cast<char*>(head) + got, sizeof head - got, n) != 0) {
+    if (PfRead(fd, head + got, sizeof head - got, n) != 0) {
       PfClose(fd);
       return 2;
     }
@@ -909,9 +919,7 @@ int TMiniDB::ReadFileLines(std::vector<std::string>& fresh) {
     got += n;
   }
   PfClose(fd);
-  // Only the plain form is ours: 0x01 CR LF. Everything else (an empty file, LF line ends,
-  // the enciphered header) is refused untouched.
-  if (got < 3 || head[0] != 0x01 || head[1] != '\r' || head[2] != '\n') return 3;
+  if (!IsStoreHead(std::string_view(head, got))) return 3;
   switch (LoadTextFile(FileName, fresh, Lines.size())) {
     case ltfRead: return 0;
     case ltfMissing: return 1;
@@ -1114,13 +1122,19 @@ int TMiniDB::Load() {
     MarkReadOnly(read == 2 ? 7 : 8);
     return ldReadError;
   }
-  TIndexData index;
-  if (!BuildIndex(fresh, index)) {
-    FileTime = now;
+  FileTime = now;
+  if (!TakeFileLines(std::move(fresh))) {
     Release(ticket);
     MarkReadOnly(8);
     return ldReadError;
   }
+  Release(ticket);
+  return ldRead;
+}
+
+bool TMiniDB::TakeFileLines(std::vector<std::string>&& fresh) {
+  TIndexData index;
+  if (!BuildIndex(fresh, index)) return false;
   // This station's unsaved lines go on top of the fresh file.
   std::map<int32_t, std::string> texts;
   for (const auto& [id, isNew] : pending_)
@@ -1132,14 +1146,29 @@ int TMiniDB::Load() {
   }
   AdoptLines(std::move(fresh), std::move(index));
   SingletonID = 0;
-  FileTime = now;
   fileSeen_ = true;
   NewFile = false;
   ++LoadCount;
   Modified = false;
   ReapplyPending(texts, headers);
   RefreshAllNames();
-  Release(ticket);
+  return true;
+}
+
+int TMiniDB::LoadFromBytes(const std::string& bytes) {
+  Close();
+  LoadErrorReadOnly = false;
+  OpenResult = ldNotOpen;
+  MovedIDs.clear();
+  NoSave = true;
+  DataPath.clear();
+  FileTitle.clear();
+  FileName.clear();
+  if (!IsStoreHead(bytes) || !TakeFileLines(SplitTextLines(bytes))) {
+    ClearState();
+    MarkReadOnly(8);
+    return ldReadError;
+  }
   return ldRead;
 }
 

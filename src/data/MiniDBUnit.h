@@ -222,6 +222,13 @@ class TMiniDB {
   bool Open(const std::string& dataPath, const std::string& fileTitle,
             const std::string& appName);
   bool OpenFile(const std::string& fileName, const std::string& appName);
+  // Reads the bytes of a store file as Open reads the file, with no file behind the store:
+  // it holds the records as an opened store would, but stays closed and never saves (the
+  // operations that need the file, as NewRecord, do nothing). For checking the reader on
+  // arbitrary files without a disk. ldRead, or ldReadError (the store empty and
+  // LoadErrorReadOnly set, with the message Load gives) for bytes that Open refuses as
+  // damaged or of another format.
+  int LoadFromBytes(const std::string& bytes);
   // The record-lock file listed this station key already when the store was opened.
   bool InUseAtOpen() const { return ItemsLock && ItemsLock->InUseAtOpen(); }
   // Saves pending changes, drops this station's record locks, clears everything.
@@ -446,6 +453,9 @@ class TMiniDB {
   void MarkReadOnly(int messageNumber);
   // Reads the file into `fresh`; 0 read, 1 missing, 2 unreadable, 3 wrong format.
   int ReadFileLines(std::vector<std::string>& fresh);
+  // Puts freshly read file lines in place of the store's, this station's unsaved changes on
+  // top. False (nothing changed) when they do not index: the file is damaged.
+  bool TakeFileLines(std::vector<std::string>&& fresh);
   bool BuildIndex(const std::vector<std::string>& lines, TIndexData& index);
   void AdoptLines(std::vector<std::string>&& lines, TIndexData&& index);
   void IndexOneLine(int32_t lineNo);

@@ -333,6 +333,54 @@ TEST(MiniDBFile, FirstLine) {
   }
 }
 
+// The bytes of a file read without the file (the fuzz target's way in) must give exactly
+// what opening the file gives, and refuse exactly what opening refuses.
+TEST(MiniDBFile, BytesReadWithoutTheFileAsOpenReadsTheFile) {
+  const std::string name = "n=" + ScrambleStr("Tor");
+  struct Case {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"plain", StoreBytes({"LastID=2", "i=1,c=3," + name, "i=2,c=4,v=0"})},
+      {"LastID raised by a line", StoreBytes({"LastID=1", "i=5,c=3", "i=1,c=300"})},
+      {"no LastID, no final line end", "\x01\r\nFoo=1\r\ni=2,c=3," + name},
+      {"lone CR and LF, end mark", "\x01\r\nLastID=0\ri=1,c=3\ni=2,c=3\x1A"},
+      {"only the first line", "\x01\r\n"},
+      {"empty", ""},
+      {"LF only", "\x01\nLastID=1\ni=1,c=3\n"},
+      {"text", "LastID=1\r\ni=1,c=3\r\n"},
+      {"ID beyond the lines", StoreBytes({"LastID=0", "i=2000000,c=3"})},
+      {"LastID beyond the lines", StoreBytes({"LastID=2000000"})},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TTempDir dir;
+    WriteAllBytes(dir.File("Data.ada"), c.bytes);
+    TStation file("A");
+    const bool opened = file.Open(dir);
+
+    TScopedRecorder ui;
+    TMiniDB bytes;
+    EXPECT_EQ(bytes.LoadFromBytes(c.bytes), opened ? ldRead : ldReadError);
+    EXPECT_FALSE(bytes.Opened);
+    EXPECT_EQ(bytes.LoadErrorReadOnly, !opened);
+    EXPECT_EQ(bytes.Lines, file->Lines);
+    EXPECT_EQ(bytes.LastID, file->LastID);
+    EXPECT_EQ(bytes.IndexLine, file->IndexLine);
+    EXPECT_EQ(bytes.ClassOf, file->ClassOf);
+    EXPECT_EQ(bytes.Valid, file->Valid);
+    EXPECT_EQ(bytes.Names, file->Names);
+    EXPECT_EQ(bytes.Names2, file->Names2);
+    if (opened) {
+      EXPECT_TRUE(ui.messages.empty());
+      EXPECT_EQ(bytes.NewRecord(3), 0);  // no file to claim the ID in
+    } else {
+      ASSERT_EQ(ui.messages.size(), 1u);
+      EXPECT_EQ(ui.messages[0].text, MultiItemsDBText(8));
+    }
+  }
+}
+
 TEST(MiniDBFile, RereadOfADamagedFileKeepsTheStoreOpenAndReadOnly) {
   TTempDir dir;
   TScopedRecorder ui;
