@@ -4,6 +4,10 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "MiniDBTestSupport.h"
 #include "basic/BasicsUnit.h"
 #include "basic/SLUnit.h"
@@ -118,6 +122,49 @@ TEST(MiniDBFile, MissingFolderIsCreated) {
   ASSERT_TRUE(a->Open(folder, "Data", "Tessaro"));
   ASSERT_GT(a->NewRecord(3), 0);
   EXPECT_TRUE(std::filesystem::exists(folder + "Data.ada"));
+}
+
+// A folder where the store file belongs is no missing store: an error, and nothing made.
+TEST(MiniDBFile, AFolderInTheStoresPlaceIsAnErrorNotANewStore) {
+  TTempDir dir;
+  std::filesystem::create_directory(dir.File("Data.ada"));
+  TScopedRecorder ui;
+  TStation a("A");
+  EXPECT_FALSE(a.Open(dir));
+  EXPECT_EQ(a->OpenResult, ldReadError);
+  EXPECT_NE(ui.AllText().find(MultiItemsDBText(7)), std::string::npos) << ui.AllText();
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("Data.ada")));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.File("Data.ada")));
+}
+
+// A station that may no longer write in the data folder is told so when it creates a
+// record, not that the reservation could not be had.
+TEST(MiniDBFile, CreatingARecordWithoutWriteRightsSaysSo) {
+  TTempDir dir;
+  {
+    TStation setup("setup");
+    ASSERT_TRUE(setup.Open(dir));
+    ASSERT_GT(setup->NewRecord(3), 0);
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    TScopedRecorder ui;
+    TStation a("A");
+    if (!a.Open(dir)) _exit(2);
+    // The rights go while the store is open (as a user leaves a group).
+    chmod(dir.File("Data.wpf").c_str(), 0444);
+    chmod(dir.Dir().c_str(), 0555);
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    if (a->NewRecord(3) != 0) _exit(4);
+    const std::string said = ui.AllText();
+    _exit(said.find(MultiItemsDBTextFmt(11, dir.Dir())) != std::string::npos ? 0 : 5);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  chmod(dir.Dir().c_str(), 0755);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(MiniDBFile, FolderWithAnUmlautIsTheOneOnDisk) {
