@@ -384,7 +384,7 @@ bool FolderHoldsOurData(const std::string& folder, const std::string& storeFile,
   const size_t slash = base.rfind('/');
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
     base.resize(dot);
-  for (const char* ext : {".ada.bak", ".adaX.bak", ".wpi", ".wpl", ".ada~"})
+  for (const char* ext : {".ada.bak", ".adaX.bak", ".wpi", ".ada~"})
     if (IsFile(base + ext)) return true;
   if (IsFile(storeFile + ".bak")) return true;
   std::vector<TListedFile> files;
