@@ -36,6 +36,28 @@ mode_t ModeForNewFile(const std::string& fileName) {
 
 }  // namespace
 
+int OpenSharedFile(const std::string& osName, bool& created) {
+  created = false;
+  for (int round = 0; round < 3; ++round) {
+    const mode_t wanted = ModeForNewFile(osName);
+    int fd = OpenRetrying(osName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                          wanted);
+    if (fd >= 0) {
+      created = true;
+      // The umask may have taken bits the folder grants; give them back.
+      struct stat st {};
+      if (::fstat(fd, &st) == 0 && (st.st_mode & 0777) != wanted) ::fchmod(fd, wanted);
+      return fd;
+    }
+    if (errno != EEXIST) return -1;
+    fd = OpenRetrying(osName.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY, 0);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    // Deleted between the two opens: create it afresh.
+  }
+  errno = EAGAIN;
+  return -1;
+}
+
 TFileLock::~TFileLock() { Unlock(); }
 
 TFileLock::TFileLock(TFileLock&& other) noexcept
@@ -63,23 +85,10 @@ TFileLockResult TFileLock::TryLock(const std::string& fileName) {
   // a lock on an unlinked file protects nothing, so such a hold is given up and retried.
   for (int round = 0; round < 3; ++round) {
     bool created = false;
-    int fd = OpenRetrying(osName.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
-                          ModeForNewFile(osName));
-    if (fd >= 0) {
-      created = true;
-    } else if (errno == EEXIST) {
-      fd = OpenRetrying(osName.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY, 0);
-      if (fd < 0 && errno == ENOENT) continue;  // deleted just now: create it afresh
-    }
+    const int fd = OpenSharedFile(osName, created);
     if (fd < 0) {
       lastError_ = errno;
       return TFileLockResult::Failed;
-    }
-    if (created) {
-      // The umask may have taken bits the folder grants; give them back.
-      struct stat st {};
-      mode_t wanted = ModeForNewFile(osName);
-      if (::fstat(fd, &st) == 0 && (st.st_mode & 0777) != wanted) ::fchmod(fd, wanted);
     }
 
     struct flock fl {};

@@ -11,6 +11,12 @@
 
 #include <string>
 
+// Opens a file that every user who may write in its folder shares, for reading and writing
+// (close-on-exec, never truncated); a missing one is created with the read and write bits
+// the folder grants for writing. `osName` is in the system's bytes. The descriptor, or -1
+// with errno set; `created` tells whether this call made the file.
+int OpenSharedFile(const std::string& osName, bool& created);
+
 enum class TFileLockResult {
   Locked,  // this object holds the file now
   Busy,    // somebody else holds it

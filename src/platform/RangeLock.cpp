@@ -6,30 +6,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileLock.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
-
-int OpenRetrying(const char* name, int flags, mode_t mode) {
-  int fd;
-  do {
-    fd = ::open(name, flags, mode);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
-// The read and write bits the folder grants for writing: a file only its creator could
-// open would shut every other user out of the scheme.
-mode_t ModeForNewFile(const std::string& osName) {
-  const std::string::size_type slash = osName.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : osName.substr(0, slash + 1);
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) return 0644;
-  mode_t mode = S_IRUSR | S_IWUSR;
-  if (st.st_mode & S_IWGRP) mode |= S_IRGRP | S_IWGRP;
-  if (st.st_mode & S_IWOTH) mode |= S_IROTH | S_IWOTH;
-  return mode;
-}
 
 struct flock Range(short type, std::int64_t offset, std::int64_t length) {
   struct flock fl {};
@@ -56,17 +36,9 @@ TRangeLockFile::~TRangeLockFile() { Close(); }
 bool TRangeLockFile::Open(const std::string& fileName) {
   if (fd_ >= 0) return true;
   if (fileName.empty()) return false;
-  const std::string osName = PfOsPath(fileName);
-  const mode_t mode = ModeForNewFile(osName);
-  int fd = OpenRetrying(osName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, mode);
-  if (fd < 0) return false;
-  struct stat st {};
-  // The umask may have taken bits the folder grants; give them back (only our own file).
-  if (::fstat(fd, &st) == 0 && st.st_uid == ::geteuid() && (st.st_mode & 0777) != mode &&
-      st.st_size == 0)
-    ::fchmod(fd, mode);
-  fd_ = fd;
-  return true;
+  bool created = false;
+  fd_ = OpenSharedFile(PfOsPath(fileName), created);
+  return fd_ >= 0;
 }
 
 void TRangeLockFile::Close() {
@@ -127,7 +99,10 @@ bool HoldWholeFile(int fd) {
 
 bool FileHeldByAnyone(const std::string& fileName) {
   const std::string osName = PfOsPath(fileName);
-  int fd = OpenRetrying(osName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY, 0);
+  int fd;
+  do {
+    fd = ::open(osName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+  } while (fd < 0 && errno == EINTR);
   if (fd < 0) return errno != ENOENT;
   // A shared test conflicts with any exclusive hold, which is what a writer takes.
   struct flock fl = Range(F_RDLCK, 0, 0);

@@ -419,7 +419,9 @@ TEST(ItemsLock, EntriesOfStationsThatAreGoneAreRemovedByTheNextStation) {
     TTempDir dir;
     WriteAllBytes(dir.File("Store.wpi"), "bob@pc2=7,all\r\n");
     TStationLiveness bob;
-    if (bobRuns) ASSERT_TRUE(bob.Hold(dir.File("Store.wpi"), "bob@pc2"));
+    if (bobRuns) {
+      ASSERT_TRUE(bob.Hold(dir.File("Store.wpi"), "bob@pc2"));
+    }
     TWorkstation carol(dir, "carol@pc3");
     EXPECT_EQ(carol.lock->OtherStationActive(), bobRuns ? "bob@pc2" : "");
     std::string blocking;
