@@ -250,7 +250,7 @@ class TListingGridFrame : public TListingHead {
 // ---------------------------------------------------------------------------------------
 // A list of fields for a view's edit panel. Every instance is registered in one program-
 // wide list while it lives.
-struct TFieldEntry {
+struct TFieldListEntry {
   int32_t fieldId = 0;
   std::string caption;
   QPointer<QWidget> control;
@@ -267,7 +267,7 @@ class TFieldList {
   QPointer<QWidget> Owner;
   int32_t Reserved1 = 0;
   int32_t Reserved2 = 0;
-  std::vector<std::unique_ptr<TFieldEntry>> Entries;
+  std::vector<std::unique_ptr<TFieldListEntry>> Entries;
 };
 // Every live field list, in creation order.
 const std::vector<TFieldList*>& FieldLists();

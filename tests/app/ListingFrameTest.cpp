@@ -306,7 +306,7 @@ TEST(FieldList, RegistersItselfWhileItLives) {
     EXPECT_EQ(FieldLists().back(), &list);
     EXPECT_EQ(list.ItemClass, icPerson);
     EXPECT_EQ(list.Reserved1, 0);
-    list.Entries.push_back(std::make_unique<TFieldEntry>());
+    list.Entries.push_back(std::make_unique<TFieldListEntry>());
   }
   EXPECT_EQ(FieldLists().size(), before);
 }

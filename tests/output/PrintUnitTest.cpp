@@ -543,6 +543,12 @@ TEST_F(ReceiptTest, TemplatePrintAndFallback) {
 // With the preview on, the page is shown first and printed only when the user prints from
 // the preview.
 TEST_F(ReceiptTest, PreviewBeforePrinting) {
+#if defined(__SANITIZE_ADDRESS__)
+  // Qt's preview dialog jumps to address 0 inside Qt's own playback of its page pictures
+  // when this program is built with AddressSanitizer (Qt itself is not instrumented; the
+  // same code runs clean in the plain debug build and under LeakSanitizer elsewhere).
+  GTEST_SKIP() << "Qt's print preview dialog crashes inside Qt under AddressSanitizer";
+#endif
   PrintSettings().preview = true;
   TKeyReceipt r;
   r.event = 2;
