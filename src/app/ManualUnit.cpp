@@ -37,7 +37,10 @@ void SetDocumentOpener(TDocumentOpener opener) { DocumentOpener() = std::move(op
 bool OpenManual(const std::string& folder) {
   const std::string file = ManualFileName(folder);
   if (file.empty()) {
-    UI().ShowMessage(TMsgKind::Error, CoreText(43));
+    // Name the file looked for, so the user knows what to put where.
+    std::string base = folder.empty() ? GetProgramFolder() : folder;
+    if (!base.empty() && base.back() != '/') base += '/';
+    UI().ShowMessage(TMsgKind::Error, CoreText(43) + "\r" + base + CoreText(44));
     return false;
   }
   return DocumentOpener() ? DocumentOpener()(file) : OpenWithDesktop(file);

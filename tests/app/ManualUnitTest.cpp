@@ -17,7 +17,7 @@ TEST(ManualUnit, TheFirstManualFoundIsOpenedOrTheUserIsTold) {
   });
   EXPECT_EQ(ManualFileName(dir.Dir()), "");
   EXPECT_FALSE(OpenManual(dir.Dir()));
-  EXPECT_EQ(recorder.AllText(), "Datei nicht gefunden.");
+  EXPECT_EQ(recorder.AllText(), "Datei nicht gefunden.\r" + dir.Dir() + "Anleitung_TESSARO.pdf");
   WriteAllBytes(dir.File("Anleitung.pdf"), "%PDF");
   EXPECT_EQ(ManualFileName(dir.Dir()), dir.Dir() + "Anleitung.pdf");
   WriteAllBytes(dir.File("Anleitung TESSARO.pdf"), "%PDF");
