@@ -604,10 +604,12 @@ bool OpenDataStore() {
 
   ls.StoreOpen = true;
   ls.NewStore = result.newFile;
+  // The display names are made once, as the name functions come in, with the client's
+  // locking-system names already in place.
+  ReadKeySystemNames(db);
   InstallNameFuncs(db);
-  db.RefreshAllNames();
   OpenLocksmithDatabase(db, false);
-  LoadKeySystemNames(db);
+  FillKeySystemFilter(db);
   BuildLockingSystemList();
   BuildBuildingList();
   const int32_t settings = db.FindOrCreateSingleton(false);

@@ -241,9 +241,10 @@ class ILoginHost {
   virtual void UpdateFrameColours() {}
   // The data folder's settings (the window keeps them).
   virtual void ReadDataSettings() {}
-  // After the store opened: minimum stock used or not, the shared lists of locking systems
-  // and buildings, the start page (first run: Help with "firstrun/index.html"; else Login
-  // with "login.html"), doors and keys views in viewing mode, users view prepared.
+  // After the store opened and the shared lists of locking systems and buildings were
+  // built: minimum stock used or not, the start page (first run: Help with
+  // "firstrun/index.html"; else Login with "login.html"), doors and keys views in viewing
+  // mode, users view prepared.
   virtual void StoreOpened(bool /*firstRun*/, bool /*minStockUsed*/) {}
   // AfterLogin, window side: minimum size, pages by rights and WinGlue().ViewTab (already
   // padded), Keys and Persons tabs, the Issue tab unless `issueTab` is false, Keys active,

@@ -1188,8 +1188,6 @@ void TTessaroForm::ReadDataSettings() {
 }
 
 void TTessaroForm::StoreOpened(bool firstRun, bool /*minStockUsed*/) {
-  BuildLockingSystemList();
-  BuildBuildingList();
   if (firstRun) CreateHelpBrowser();
   if (firstRun && HelpBrowser) {
     PageControl->setCurrentIndex(pgHelp);

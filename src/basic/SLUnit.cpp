@@ -30,8 +30,9 @@ const char* UnquotedItemEnd(const char* p, const char* end, char delimiter) {
   return p;
 }
 
-// Splits delimited text and hands each item to `emit`. Record lines go through here
-// 100,000 at a time, so it scans with pointers and copies each item once.
+// Splits delimited text and hands each item to `emit` as a view that holds while the call
+// lasts. Record lines go through here 100,000 at a time, so it scans with pointers and
+// copies an item only to undo a doubled quote.
 template <class Emit>
 void ParseDelimitedImpl(std::string_view text, char delimiter, char quote, Emit&& emit) {
   const char* p = text.data();
@@ -41,36 +42,46 @@ void ParseDelimitedImpl(std::string_view text, char delimiter, char quote, Emit&
   auto blank = [delimiter](char c) {
     return static_cast<unsigned char>(c) <= ' ' && c != delimiter;
   };
+  std::string joined;
   while (p < end && blank(*p)) ++p;
   while (p < end) {
     if (*p == quote) {
       ++p;
-      std::string item;
-      for (;;) {
-        const char* q = static_cast<const char*>(std::memchr(p, quote, end - p));
-        if (q == nullptr) {  // no closing quote: the item runs to the end
-          item.append(p, end);
-          p = end;
-          break;
-        }
-        item.append(p, q);
+      const char* q = static_cast<const char*>(std::memchr(p, quote, end - p));
+      if (q == nullptr) {  // no closing quote: the item runs to the end
+        emit(std::string_view(p, static_cast<size_t>(end - p)));
+        p = end;
+      } else if (q + 1 == end || q[1] != quote) {
+        emit(std::string_view(p, static_cast<size_t>(q - p)));
         p = q + 1;
-        if (p < end && *p == quote) {
-          item += quote;
-          ++p;
-        } else {
-          break;
+      } else {
+        joined.clear();
+        for (;;) {
+          q = static_cast<const char*>(std::memchr(p, quote, end - p));
+          if (q == nullptr) {
+            joined.append(p, end);
+            p = end;
+            break;
+          }
+          joined.append(p, q);
+          p = q + 1;
+          if (p < end && *p == quote) {
+            joined += quote;
+            ++p;
+          } else {
+            break;
+          }
         }
+        emit(std::string_view(joined));
       }
-      emit(std::move(item));
     } else {
       const char* start = p;
       p = UnquotedItemEnd(p, end, delimiter);
-      emit(std::string(start, p));
+      emit(std::string_view(start, static_cast<size_t>(p - start)));
     }
     while (p < end && blank(*p)) ++p;
     if (p < end && *p == delimiter) {
-      if (p + 1 == end) emit(std::string());
+      if (p + 1 == end) emit(std::string_view());
       do ++p;
       while (p < end && blank(*p));
     }
@@ -89,7 +100,7 @@ void ParseDelimitedText(std::string_view text, char delimiter, char quote,
                         std::vector<std::string>& items) {
   items.clear();
   ParseDelimitedImpl(text, delimiter, quote,
-                     [&items](std::string&& s) { items.push_back(std::move(s)); });
+                     [&items](std::string_view s) { items.emplace_back(s); });
 }
 
 void ParseCommaText(std::string_view text, std::vector<std::string>& items) {
@@ -371,11 +382,21 @@ void TQStringList::SetDelimitedText(std::string_view text, char delimiter, char 
   BeginUpdate();
   if (sorted_) {
     Clear();
-    ParseDelimitedImpl(text, delimiter, quote, [this](std::string&& s) { Add(s); });
+    ParseDelimitedImpl(text, delimiter, quote, [this](std::string_view s) { Add(std::string(s)); });
   } else {
-    ClearRaw();
-    ParseDelimitedImpl(text, delimiter, quote,
-                       [this](std::string&& s) { AppendRaw(std::move(s)); });
+    // The lines are refilled in place: a list that reads record after record (the store's
+    // index and name passes) allocates only for an item longer than the one before it there.
+    size_t count = 0;
+    ParseDelimitedImpl(text, delimiter, quote, [this, &count](std::string_view s) {
+      if (count < items_.size()) {
+        items_[count].text.assign(s);
+        items_[count].object = 0;
+      } else {
+        AppendRaw(std::string(s));
+      }
+      ++count;
+    });
+    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(count), items_.end());
   }
   EndUpdate();
 }

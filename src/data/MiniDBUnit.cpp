@@ -1475,9 +1475,9 @@ void TMiniDB::SetField(int32_t id, const std::string& key, const std::string& va
   if (SameKey(key, "v")) {
     Valid[id] = clean != "0";
     RefreshName(id);
-  } else if (SameKey(key, "c")) {
-    ClassOf[id] = static_cast<uint8_t>(StrToByteZero(clean));
-  } else if (SameKey(key, "n") || SameKey(key, "n2")) {
+  } else if (SameKey(key, "c") || SameKey(key, "n") || SameKey(key, "n2")) {
+    // A new class may name the record differently (a second name, or a context).
+    if (SameKey(key, "c")) ClassOf[id] = static_cast<uint8_t>(StrToByteZero(clean));
     TLineInfo info;
     info.cls = ClassOf[id];
     std::string raw = Current.ValueOfChar('n');
@@ -1744,17 +1744,35 @@ void TMiniDB::RefreshName(int32_t id) {
 }
 
 void TMiniDB::RefreshAllNames() {
-  Touch();
+  // Opening a client asks for the names several times over (the load, the name functions,
+  // the locking-system names); at 100,000 records each pass costs tens of milliseconds.
+  const uint64_t input = NamesInput ? NamesInput() : 0;
+  if (namesBasis_.made && namesBasis_.changeCount == changeCount_ && namesBasis_.input == input &&
+      namesBasis_.nameFunc == NameFunc && namesBasis_.nameFunc2 == NameFunc2)
+    return;
   if (Names2.size() < Names.size()) Names2.resize(Names.size());
-  for (int32_t id = 1; id <= LastID && static_cast<size_t>(id) < IndexLine.size(); ++id) {
+  const int32_t last = std::min<int32_t>(LastID, static_cast<int32_t>(IndexLine.size()) - 1);
+  TQStringList fields;  // one list for all: its room is kept from record to record
+  std::string text;
+  for (int32_t id = 1; id <= last; ++id) {
     if (IndexLine[id] < 0) {
       Names2[id].clear();
-    } else if (!NameFunc2[ClassOf[id]]) {
-      Names2[id] = Names[id];
+    } else if (TNameFunc2 f = NameFunc2[ClassOf[id]]) {
+      if (id == CurrentID) fields.Assign(Current);
+      else fields.SetCommaText(Lines[IndexLine[id]]);
+      text.clear();
+      f(*this, id, fields, 9, text);
+      Names2[id] = text;
     } else {
-      RefreshName(id);
+      Names2[id] = Names[id];
     }
   }
+  Touch();
+  namesBasis_.made = true;
+  namesBasis_.changeCount = changeCount_;
+  namesBasis_.input = input;
+  namesBasis_.nameFunc = NameFunc;
+  namesBasis_.nameFunc2 = NameFunc2;
 }
 
 void TMiniDB::SetNameFunc(int cls, TNameFunc2 func) {

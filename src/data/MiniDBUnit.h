@@ -121,6 +121,9 @@ using TNameFunc = void (*)(const TMiniDB& db, int32_t id, const TQStringList& fi
                            std::string& name);
 using TNameFunc2 = void (*)(const TMiniDB& db, int32_t id, const TQStringList& fields,
                             uint8_t style, std::string& text);
+// The state of what the name functions read besides the store (say, the client's
+// locking-system names): a value that changes whenever that does.
+using TNamesInputFunc = uint64_t (*)();
 
 // What the store tells a change log (the time-back log implements it). Every call comes
 // while the store holds its write reservation, so the copy, the save and the log lines of
@@ -191,6 +194,7 @@ class TMiniDB {
   std::unique_ptr<TItemsLock> ItemsLock;
   std::array<TNameFunc, 256> NameFunc{};   // caller
   std::array<TNameFunc2, 256> NameFunc2{};
+  TNamesInputFunc NamesInput = nullptr;  // caller; null: the names read only the store
   // Records per class found by the last listing, -1: a hint for the size of the next.
   mutable std::array<int32_t, 256> ClassCount;
   std::vector<std::string> Names;   // name by ID
@@ -336,6 +340,8 @@ class TMiniDB {
   // with validOnly, for a deleted record). Reads without side effects.
   bool BuildDisplayName(int32_t id, bool validOnly, std::string& text, uint8_t style) const;
   void RefreshName(int32_t id);
+  // Computes every display name, unless nothing they are made of changed since it last did:
+  // not the store (ChangeCount), nor the name functions, nor what NamesInput tells.
   void RefreshAllNames();
   void SetNameFunc(int cls, TNameFunc2 func);
   void SetNameFuncQuiet(int cls, TNameFunc2 func);
@@ -496,6 +502,15 @@ class TMiniDB {
   std::vector<bool> journalKept_;  // per write: whether it keeps a journal
   bool reapplying_ = false;        // a reread puts this station's lines back
   uint64_t changeCount_ = 0;
+  // What the display names were last computed from by RefreshAllNames.
+  struct TNamesBasis {
+    bool made = false;
+    uint64_t changeCount = 0;
+    uint64_t input = 0;
+    std::array<TNameFunc, 256> nameFunc{};
+    std::array<TNameFunc2, 256> nameFunc2{};
+  };
+  TNamesBasis namesBasis_;
   // This station's changes that are in Lines but not yet in the file: ID -> created here.
   std::map<int32_t, bool> pending_;
   // Header lines set here and not yet saved: upper-cased name -> (name, value).

@@ -4,6 +4,10 @@
 #include <charconv>
 #include <cstdio>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/DateClock.h"
@@ -226,11 +230,12 @@ const std::vector<TFieldMeaning>& FieldMeanings() {
 // ---------------------------------------------------------------------------------------
 // Program-wide state
 
-void ResetVocabulary() {
-  uint64_t generation = Vocabulary().namesGeneration;
-  Vocabulary() = TVocabulary{};
-  Vocabulary().namesGeneration = generation + 1;
+uint64_t NewNamesGeneration() {
+  static uint64_t generations = 0;
+  return ++generations;
 }
+
+void ResetVocabulary() { Vocabulary() = TVocabulary{}; }
 
 // ---------------------------------------------------------------------------------------
 // Captions
@@ -426,8 +431,7 @@ bool RefuseUnacceptableName(const std::string& name) {
 }
 
 // Codes 1 to 3 without a name get "Anlage1" to "Anlage3".
-void NameDefaultSystems() {
-  auto& names = Vocabulary().keySystemNames;
+void NameDefaultSystems(std::array<std::string, ksLastNamed + 1>& names) {
   for (int code = 1; code <= 3; ++code) {
     if (names[static_cast<size_t>(code)].empty()) {
       names[static_cast<size_t>(code)] = CoreText(56) + std::to_string(code);
@@ -442,17 +446,17 @@ bool SetKeySystemName(TKeySystemCode code, const std::string& name) {
   std::string clean = CleanKeySystemName(name);
   if (RefuseUnacceptableName(clean)) return false;
   Vocabulary().keySystemNames[static_cast<size_t>(code)] = clean;
-  ++Vocabulary().namesGeneration;
+  Vocabulary().namesGeneration = NewNamesGeneration();
   return true;
 }
 
 void InitGlobalTexts(const std::string& personTerm, const std::string& departmentTerm) {
   Vocabulary().personTerm = Trim(personTerm);
   Vocabulary().departmentTerm = Trim(departmentTerm);
-  NameDefaultSystems();
+  NameDefaultSystems(Vocabulary().keySystemNames);
   // The holder kind names are filled again from the core texts at their next use.
   Vocabulary().holderKindNamesFilled = false;
-  ++Vocabulary().namesGeneration;
+  Vocabulary().namesGeneration = NewNamesGeneration();
 }
 
 std::string KeySystemNamesText() {
@@ -468,10 +472,9 @@ std::string KeySystemNamesText() {
   return text;
 }
 
-void LoadKeySystemNames(TMiniDB& db) {
-  auto& names = Vocabulary().keySystemNames;
+bool ReadKeySystemNames(const TMiniDB& db) {
   // Every load starts afresh: names of a client opened before must not stay behind.
-  names.fill(std::string());
+  std::array<std::string, ksLastNamed + 1> names;
   std::string value = db.GetHeaderValue(kKeySystemNamesHeader);
   if (value != "-") {
     std::vector<std::string> items;
@@ -479,8 +482,16 @@ void LoadKeySystemNames(TMiniDB& db) {
     for (size_t i = 0; i < items.size() && i < static_cast<size_t>(ksLastNamed); ++i)
       names[i + 1] = CleanKeySystemName(items[i]);
   }
-  NameDefaultSystems();
-  ++Vocabulary().namesGeneration;
+  NameDefaultSystems(names);
+  // The same names again leave the display names made with them valid.
+  if (names == Vocabulary().keySystemNames) return false;
+  Vocabulary().keySystemNames = std::move(names);
+  Vocabulary().namesGeneration = NewNamesGeneration();
+  return true;
+}
+
+void LoadKeySystemNames(TMiniDB& db) {
+  ReadKeySystemNames(db);
   db.RefreshAllNames();
   FillKeySystemFilter(db);
 }
@@ -515,6 +526,39 @@ std::string ItemKeySystemName(const TMiniDB& db, int32_t item) {
   return KeySystemName(db, db.ReadKeySystem(item));
 }
 
+namespace {
+
+// False when the record (one that exists) certainly holds no item of the two-letter key:
+// the key's bytes (in any case) followed by "=" are nowhere in its line. Block-wise, for the
+// walks over thousands of lines that look for a field most of them lack.
+bool MayHoldField(const TMiniDB& db, int32_t id, const char* key) {
+  if (id == db.CurrentID) return true;  // its unsaved fields are not in the line
+  const std::string& line = db.Lines[static_cast<size_t>(db.IndexLine[id])];
+  const char first = static_cast<char>(key[0] | 0x20), second = static_cast<char>(key[1] | 0x20);
+  const char* p = line.data();
+  const char* const end = p + line.size();
+#if defined(__SSE2__)
+  const __m128i lowerBit = _mm_set1_epi8(0x20);
+  const __m128i a = _mm_set1_epi8(first);
+  const __m128i b = _mm_set1_epi8(second);
+  const __m128i equals = _mm_set1_epi8('=');
+  for (; end - p >= 18; p += 16) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 1));
+    const __m128i z = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 2));
+    const __m128i hit = _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(x, lowerBit), a),
+                                                    _mm_cmpeq_epi8(_mm_or_si128(y, lowerBit), b)),
+                                      _mm_cmpeq_epi8(z, equals));
+    if (_mm_movemask_epi8(hit) != 0) return true;
+  }
+#endif
+  for (; end - p >= 3; ++p)
+    if ((p[0] | 0x20) == first && (p[1] | 0x20) == second && p[2] == '=') return true;
+  return false;
+}
+
+}  // namespace
+
 void FillKeySystemFilter(const TMiniDB& db) {
   std::vector<TKeySystemFilterEntry> entries;
   const std::string allOf = CoreText(19) + " ";
@@ -522,18 +566,32 @@ void FillKeySystemFilter(const TMiniDB& db) {
   db.ListClassValid(icBuilding, list);
   for (int32_t i = 0; i < list.Count(); ++i) {
     int32_t building = list.Get(i);
+    if (!MayHoldField(db, building, fkKeySystem)) continue;  // no system of its own
     if (StrToIntZero(db.ReadLineField(building, fkKeySystem)) == ksBuildingBase)
       entries.push_back({allOf + db.GetValidDisplayName(building), building + ksBuildingBase});
   }
+  // Of the tens of thousands of doors and keys only the named systems they use matter
+  // (KeySystemName names nothing else from 1 to 1000), each once, in the order of first use:
+  // of two systems with equal names the one used first stays. Once every named system is
+  // seen, the rest cannot add any.
+  std::array<bool, ksLastNamed + 1> seen{};
+  int unseen = 0;
+  for (TKeySystemCode code = ksFirstNamed; code <= ksLastNamed; ++code) {
+    if (KeySystemTableName(code).empty()) seen[static_cast<size_t>(code)] = true;
+    else ++unseen;
+  }
+  std::vector<TKeySystemCode> used;
   for (int cls : {icDoor, icKey}) {
-    db.ListClassValid(cls, list);
-    for (int32_t i = 0; i < list.Count(); ++i) {
-      TKeySystemCode code = db.ReadKeySystem(list.Get(i));
-      if (code < 1 || code > 1000) continue;
-      std::string name = KeySystemName(db, code);
-      if (!name.empty()) entries.push_back({allOf + name, code});
+    for (int32_t id = 1; id <= db.LastID && unseen > 0; ++id) {
+      if (db.GetClass(id) != cls || !db.IsValid(id)) continue;
+      const TKeySystemCode code = db.ReadKeySystem(id);
+      if (code < ksFirstNamed || code > ksLastNamed || seen[static_cast<size_t>(code)]) continue;
+      seen[static_cast<size_t>(code)] = true;
+      --unseen;
+      used.push_back(code);
     }
   }
+  for (TKeySystemCode code : used) entries.push_back({allOf + KeySystemTableName(code), code});
   // Sorted by text; of equal texts the first one stays.
   std::stable_sort(entries.begin(), entries.end(),
                    [](const TKeySystemFilterEntry& a, const TKeySystemFilterEntry& b) {
@@ -638,19 +696,31 @@ void ContextNameFunc(const TMiniDB& db, int32_t /*id*/, const TQStringList& fiel
 }  // namespace
 
 void InstallNameFuncs(TMiniDB& db) {
-  ++Vocabulary().namesGeneration;
+  Vocabulary().namesGeneration = NewNamesGeneration();
+  // What the store holds as the names before: its own reading of "n" (no function), or
+  // this plain name already.
+  const std::array<TNameFunc, 256> before = db.NameFunc;
   for (int cls : {icBuilding, icKey, icCylinder, icKeyBunch}) db.NameFunc[cls] = PlainNameFunc;
-  for (int cls : {icDoor, icKey, icPerson, icCylinder, icGroup})
-    db.NameFunc2[cls] = ContextNameFunc;
+  // The display name (the TAB form) has a context for persons only; for the others it is
+  // their plain name, which the store holds already, so the pass over the display names
+  // reads the lines of the persons alone. NameWithContext gives the other forms either way.
+  for (int cls : {icDoor, icKey, icCylinder, icGroup}) db.NameFunc2[cls] = nullptr;
+  db.NameFunc2[icPerson] = ContextNameFunc;
+  db.NamesInput = [] { return Vocabulary().namesGeneration; };
   // The plain names are computed while the store indexes its lines; a store that is open
-  // already gets them now.
-  TQStringList fields;
-  for (int32_t id = 1; id <= db.LastID; ++id) {
-    int cls = db.GetClass(id);
-    if (db.NameFunc[cls] != PlainNameFunc || !db.ReadRecord(id, fields) ||
-        static_cast<size_t>(id) >= db.Names.size())
+  // already gets them now. Most records have no second name: their plain name is the "n"
+  // the store holds, and their line is only looked through.
+  static constexpr std::string_view keys[] = {fkName, fkSecondName};
+  std::string values[2];
+  const int32_t last = std::min<int32_t>(db.LastID, static_cast<int32_t>(db.Names.size()) - 1);
+  for (int32_t id = 1; id <= last; ++id) {
+    const int cls = db.GetClass(id);
+    if (db.NameFunc[cls] != PlainNameFunc || !db.HasRecord(id)) continue;
+    if (id != db.CurrentID && (before[cls] == nullptr || before[cls] == PlainNameFunc) &&
+        !MayHoldField(db, id, fkSecondName))
       continue;
-    db.Names[static_cast<size_t>(id)] = PlainNameOf(cls, fields);
+    db.ReadLineFields(id, keys, values, 2);
+    db.Names[static_cast<size_t>(id)] = NameWithSecondName(values[0], values[1]);
   }
   db.RefreshAllNames();
 }

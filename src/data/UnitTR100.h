@@ -139,8 +139,11 @@ bool KeySystemNameAcceptable(const std::string& name);
 // message (core text ctKeySystemNameRefused); false then, and for a code outside 1..40.
 bool SetKeySystemName(TKeySystemCode code, const std::string& name);
 // Reads "KeysystemNames" of the store into a fresh table (names of another client never
-// remain), names codes 1 to 3 that have none ("Anlage1" ...), rebuilds the store's display
-// names and refills the filter. A missing header is not written here.
+// remain) and names codes 1 to 3 that have none ("Anlage1" ...). True when the table
+// changed. A missing header is not written here.
+bool ReadKeySystemNames(const TMiniDB& db);
+// ReadKeySystemNames, then rebuilds the store's display names (when anything they are made
+// of changed) and refills the filter.
 void LoadKeySystemNames(TMiniDB& db);
 // The comma text that SaveKeySystemNames writes: the names in code order, trailing empty
 // names dropped, "-" when there is none.
@@ -197,6 +200,10 @@ std::string ActionName(int kind);
 
 // ---------------------------------------------------------------------------------------
 // The open client's vocabulary (the client session's).
+
+// A names generation (TVocabulary::namesGeneration) never handed out before.
+uint64_t NewNamesGeneration();
+
 struct TVocabulary {
   std::array<std::string, ksLastNamed + 1> keySystemNames;  // index = code, 0 unused
   std::vector<TKeySystemFilterEntry> keySystemFilter;
@@ -205,12 +212,14 @@ struct TVocabulary {
   // The short names of the holder kinds (HolderUnit's table; filled on first use).
   std::array<std::string, 8> holderKindNames;
   bool holderKindNamesFilled = false;
-  // Counts every change of the names above and of the name functions, so that caches of
-  // display names know when to rebuild.
-  uint64_t namesGeneration = 0;
+  // Changes with every change of the names above and of the name functions, so that caches
+  // of display names know when to rebuild. The values come from one counter of the whole
+  // process (NewNamesGeneration): a store that outlives a client session never takes the
+  // next session's names for the ones it was named with.
+  uint64_t namesGeneration = NewNamesGeneration();
 };
 TVocabulary& Vocabulary();
-// Back to the start-up state (the names generation keeps counting).
+// Back to the start-up state (with a new names generation).
 void ResetVocabulary();
 
 // Start-up: takes the configured person and department terms (empty: the defaults) and
@@ -226,7 +235,9 @@ inline constexpr char kBracketTab = 9;
 inline constexpr char kBracketRound = '(';
 inline constexpr char kBracketSquare = '[';
 
-// Installs the per-class name functions into the store and rebuilds its names.
+// Installs the per-class name functions into the store and rebuilds its names. After a
+// load, reading the client's locking-system names first (ReadKeySystemNames) has the names
+// made once.
 void InstallNameFuncs(TMiniDB& db);
 // The record's name: "n", with " [" + "n2" + "]" for buildings, keys, cylinders and bunches.
 std::string PlainItemName(const TMiniDB& db, int32_t id);

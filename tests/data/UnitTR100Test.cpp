@@ -376,7 +376,8 @@ TEST_F(VocabularyStoreTest, KeySystemFilter) {
   s.Add(icKey, "S2", 5);     // system without a name
   s.Add(icDoor, "T3", 2);
   s.Add(icKey, "S3", ksBuildingBase + own);
-  SetNames({{1, "nord"}, {2, "Mitte"}, {3, "Anbau"}});
+  s.Add(icKey, "S4", 4);  // the same text as system 1, which a door used first
+  SetNames({{1, "nord"}, {2, "Mitte"}, {3, "Anbau"}, {4, "NORD"}});
   InstallNameFuncs(db);
   FillKeySystemFilter(db);
   std::vector<std::pair<std::string, int32_t>> got;
@@ -388,6 +389,38 @@ TEST_F(VocabularyStoreTest, KeySystemFilter) {
       {"alle von nord", 1},
   };
   EXPECT_EQ(got, expected);
+}
+
+TEST_F(VocabularyStoreTest, NamesChangedByAnotherStationShowAfterTheReread) {
+  TDomainStore a(dir);
+  int32_t person = a.Add(icPerson, "Meier");
+  a->SetField(person, "Abt", "IT");
+  a->Commit();
+  int32_t key = a.Add(icKey, "S1", 2);
+  InstallNameFuncs(*a);
+  LoadKeySystemNames(*a);
+  auto filter = [] {
+    std::vector<std::string> texts;
+    for (const auto& e : KeySystemFilter()) texts.push_back(e.text);
+    return texts;
+  };
+  EXPECT_EQ(a->GetDisplayName(person), "Meier\tIT");
+  EXPECT_EQ(filter(), std::vector<std::string>{"alle von Anlage2"});
+
+  // The other station changes what the names are made of, not the person's name itself.
+  {
+    TDomainStore b(dir, "Data", "tester@pc2");
+    b->SetField(person, "Abt", "HR");
+    b->SetField(key, "n2", "rot");
+    ASSERT_TRUE(b->Commit());
+    ASSERT_TRUE(b->SetHeaderValue(kKeySystemNamesHeader, "Anlage1,Mitte"));
+  }
+  EXPECT_EQ(a->Load(), ldRead);
+  EXPECT_EQ(a->GetDisplayName(person), "Meier\tHR");
+  EXPECT_EQ(a->GetDisplayName(key), "S1 [rot]");
+  LoadKeySystemNames(*a);
+  EXPECT_EQ(a->GetDisplayName(person), "Meier\tHR");
+  EXPECT_EQ(filter(), std::vector<std::string>{"alle von Mitte"});
 }
 
 TEST_F(VocabularyStoreTest, ItemTexts) {
