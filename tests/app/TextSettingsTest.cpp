@@ -21,6 +21,7 @@
 #include "data/ClientSessionUnit.h"
 #include "LoginTestSupport.h"
 #include "app/ManualUnit.h"
+#include "basic/ParamsUnit.h"
 #include "app/PrintFieldsFrameUnit.h"
 #include "app/TextSettingsUnit.h"
 #include "basic/MultiLingua.h"
@@ -235,7 +236,7 @@ TEST_F(TextSettingsTest, ManualFromTheHelpMenu) {
   ASSERT_NE(manual, nullptr);
   manual->trigger();
   EXPECT_TRUE(opened.empty());
-  EXPECT_EQ(env.ui.AllText(), CoreText(43));
+  EXPECT_EQ(env.ui.AllText(), CoreText(43) + "\r" + GetProgramFolder() + CoreText(44));
   SetDocumentOpener(nullptr);
   form->CloseBtn->click();
 }
