@@ -36,10 +36,10 @@ int TItemListModel::rowCount(const QModelIndex& parent) const {
 
 QVariant TItemListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= Count()) return {};
-  const TListRow& row = Row(index.row());
+  const TListedRow& row = rows_[static_cast<size_t>(index.row())];
   switch (role) {
     case Qt::DisplayRole:
-      return ToQString(row.text);
+      return ToQString(std::string(row.Text()));
     case Qt::UserRole:
       return QVariant(static_cast<qint32>(row.id));
     case Qt::CheckStateRole:
@@ -65,22 +65,47 @@ bool TItemListModel::setData(const QModelIndex& index, const QVariant& value, in
 }
 
 void TItemListModel::SetRows(std::vector<TListRow> rows, std::vector<bool> checked) {
+  // The rows point into the strings they came with, which stay put inside `owned`.
+  auto owned = std::make_shared<std::vector<TListRow>>(std::move(rows));
   beginResetModel();
-  rows_ = std::move(rows);
+  rows_.clear();
+  rows_.reserve(owned->size());
+  for (const TListRow& row : *owned)
+    rows_.push_back({row.text.data(), static_cast<uint32_t>(row.text.size()), row.id});
+  texts_ = std::move(owned);
   checked_ = std::move(checked);
   checked_.resize(rows_.size(), false);
   endResetModel();
 }
 
+void TItemListModel::ShowRows(TSearchListRows& rows) {
+  const size_t room = rows.rows.capacity();
+  beginResetModel();
+  rows_.swap(rows.rows);
+  texts_.swap(rows.texts);
+  checked_.assign(rows_.size(), false);
+  endResetModel();
+  // The buffer handed back has as much room as the one taken, written once, so that the
+  // next fill does not meet memory the process never touched.
+  if (rows.rows.capacity() < room) rows.rows.resize(room);
+  rows.rows.clear();
+  rows.texts.reset();
+}
+
+TListRow TItemListModel::Row(int row) const {
+  const TListedRow& at = rows_[static_cast<size_t>(row)];
+  return {std::string(at.Text()), at.id};
+}
+
 void TItemListModel::Clear() { SetRows({}); }
 
 int32_t TItemListModel::IdAt(int row) const {
-  return row >= 0 && row < Count() ? Row(row).id : 0;
+  return row >= 0 && row < Count() ? rows_[static_cast<size_t>(row)].id : 0;
 }
 
 int TItemListModel::RowOfId(int32_t id) const {
   for (int i = 0; i < Count(); ++i)
-    if (Row(i).id == id) return i;
+    if (rows_[static_cast<size_t>(i)].id == id) return i;
   return -1;
 }
 
@@ -92,12 +117,12 @@ void TItemListModel::SetCheckable(bool on) {
 }
 
 bool TItemListModel::Checked(int row) const {
-  return checkable_ && row >= 0 && row < Count() && Row(row).id != 0 &&
+  return checkable_ && row >= 0 && row < Count() && IdAt(row) != 0 &&
          checked_[static_cast<size_t>(row)];
 }
 
 void TItemListModel::SetChecked(int row, bool on) {
-  if (row < 0 || row >= Count() || Row(row).id == 0) return;
+  if (row < 0 || row >= Count() || IdAt(row) == 0) return;
   if (checked_[static_cast<size_t>(row)] == on) return;
   checked_[static_cast<size_t>(row)] = on;
   const QModelIndex at = index(row);
@@ -412,15 +437,6 @@ void ApplyListingFilters(TMiniDB& db, TItemList& ids, int32_t buildingFilter,
 
 namespace {
 
-// Takes the texts over: a full listing has a hundred thousand of them.
-std::vector<TListRow> RowsOf(TQStringList&& list) {
-  std::vector<TListRow> rows;
-  rows.reserve(static_cast<size_t>(list.Count()));
-  for (TStringItem& item : list.TakeItems())
-    rows.push_back({std::move(item.text), static_cast<int32_t>(item.object)});
-  return rows;
-}
-
 // The search box offers the name beginnings shared by several records; its text stays.
 void OfferSuggestions(QComboBox* combo, const TQStringList& suggestions) {
   const QSignalBlocker block(combo);
@@ -466,12 +482,12 @@ void TListingFrame::Refresh() {
   QComboBox* search = SearchBox();
   TMiniDB* db = GlueDB();
   if (!db) return;
-  TItemList ids;
+  TItemList& ids = ids_;
   db->ListClassValid(ItemType, ids);
   if (ItemType2 != 0) {
-    TItemList second;
-    db->ListClassValid(ItemType2, second);
-    ids.AddList(second);
+    db->ListClassValid(ItemType2, secondIds_);
+    ids.EnsureCapacity(ids.Count() + secondIds_.Count());
+    ids.AddList(secondIds_);
   }
   ApplyListingFilters(*db, ids, BuildingFilter(), Filter);
   const int32_t systemFilter = SystemFilter();
@@ -488,17 +504,17 @@ void TListingFrame::Refresh() {
   ListBox->setEnabled(false);
   ListBox->setPalette(waiting);
   TQStringList suggestions;
-  std::unique_ptr<TQStringList> entries =
-      FillSearchList(ItemType, ids, search ? FromQString(search->currentText()) : std::string(),
-                     search ? &suggestions : nullptr, &RefreshCounter, systemFilter, ListOption,
-                     false, Formatter);
+  const bool filled = FillSearchRows(listCache_, ItemType, ids,
+                                     search ? FromQString(search->currentText()) : std::string(),
+                                     search ? &suggestions : nullptr, &RefreshCounter, systemFilter,
+                                     ListOption, false, Formatter, spareRows_);
   ListBox->setPalette(own);
   ListBox->setEnabled(wasEnabled);
-  if (!entries || RefreshCounter != mine) return;
+  if (!filled || RefreshCounter != mine) return;
   {
     selecting_ = true;
     ApplyGroupGaps();
-    Model->SetRows(RowsOf(std::move(*entries)));
+    Model->ShowRows(spareRows_);
     const int row = Model->RowOfId(selected);
     if (row >= 0) ListBox->setCurrentIndex(Model->index(row));
     selecting_ = false;

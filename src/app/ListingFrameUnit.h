@@ -11,7 +11,9 @@
 //
 // Only the newest refresh fills a list: every refresh counts `RefreshCounter` up and lets
 // the window process its events (typing goes on meanwhile); a refresh that finds the
-// counter moved on was overtaken and drops its work.
+// counter moved on was overtaken and drops its work. A listing keeps what it prepared for
+// the search while the store is unchanged (data/SearchListUnit.h), so a keystroke only
+// searches and picks rows.
 
 #include <cstdint>
 #include <functional>
@@ -65,9 +67,14 @@ class TItemListModel : public QAbstractListModel {
 
   // Replaces every row in one step; `checked` (when given) holds one tick per row.
   void SetRows(std::vector<TListRow> rows, std::vector<bool> checked = {});
+  // The same with the rows of a list filler, whose texts stay where the filler keeps them;
+  // no ticks. The model's previous row buffer comes back in `rows`, empty, for the next
+  // fill, so that a listing refilled at every keystroke writes into memory it had before.
+  void ShowRows(TSearchListRows& rows);
   void Clear();
   int Count() const { return static_cast<int>(rows_.size()); }
-  const TListRow& Row(int row) const { return rows_[static_cast<size_t>(row)]; }
+  // The row's text (a copy) and record.
+  TListRow Row(int row) const;
   // 0 for a row outside the list.
   int32_t IdAt(int row) const;
   // The first row of the record, -1 when it is not listed.
@@ -81,7 +88,8 @@ class TItemListModel : public QAbstractListModel {
   void SetAllChecked(bool on);
 
  private:
-  std::vector<TListRow> rows_;
+  std::vector<TListedRow> rows_;
+  std::shared_ptr<const void> texts_;  // keeps the rows' texts
   std::vector<bool> checked_;
   bool checkable_ = false;
 };
@@ -216,6 +224,12 @@ class TListingFrame : public TListingHead {
   void ApplyGroupGaps();
   bool selecting_ = false;
   bool groupGaps_ = false;
+  // Kept between refreshes, so that a keystroke works in memory it had before: the IDs
+  // listed, the records prepared for the search while the store is unchanged, and the row
+  // buffer the model handed back.
+  TItemList ids_, secondIds_;
+  TSearchListCache listCache_;
+  TSearchListRows spareRows_;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -315,6 +315,19 @@ bool CheckPendingInput() {
   return true;
 }
 
+namespace {
+
+// The window stays alive while a long list is built; a newer refresh drops this one.
+TSearchCancel RefreshCancel(const int* refreshCounter) {
+  if (!refreshCounter) return {};
+  return [refreshCounter, start = *refreshCounter] {
+    ProcessEvents();
+    return *refreshCounter != start;
+  };
+}
+
+}  // namespace
+
 std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids,
                                              const std::string& searchText,
                                              TQStringList* suggestions,
@@ -323,16 +336,23 @@ std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids
                                              const TListTextFormatter& formatter) {
   TMiniDB* db = GlueDB();
   if (!db) return std::make_unique<TQStringList>();
-  // The window stays alive while a long list is built; a newer refresh drops this one.
-  TSearchCancel cancelled;
-  if (refreshCounter) {
-    cancelled = [refreshCounter, start = *refreshCounter] {
-      ProcessEvents();
-      return *refreshCounter != start;
-    };
+  return FillSearchList(*db, itemClass, ids, searchText, suggestions, RefreshCancel(refreshCounter),
+                        systemFilter, option, plainMatch, formatter);
+}
+
+bool FillSearchRows(TSearchListCache& cache, int itemClass, const TItemList& ids,
+                    const std::string& searchText, TQStringList* suggestions,
+                    const int* refreshCounter, int32_t systemFilter, uint8_t option,
+                    bool plainMatch, const TListTextFormatter& formatter, TSearchListRows& rows) {
+  TMiniDB* db = GlueDB();
+  if (!db) {
+    rows.rows.clear();
+    rows.texts.reset();
+    return true;
   }
-  return FillSearchList(*db, itemClass, ids, searchText, suggestions, cancelled, systemFilter,
-                        option, plainMatch, formatter);
+  return FillSearchRows(&cache, *db, itemClass, ids, searchText, suggestions,
+                        RefreshCancel(refreshCounter), systemFilter, option, plainMatch, formatter,
+                        rows);
 }
 
 void ClearListObjects(TQStringList& list) {

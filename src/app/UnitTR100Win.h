@@ -90,15 +90,21 @@ bool CheckPendingInput();
 // ---------------------------------------------------------------------------------------
 // The search-list builder and the listing fillers built on it.
 
-// The search-list builder (data/SearchListUnit.h) on the glue's store: the window's events
-// are processed every 16 records, and null is returned when the refresh counter changed
-// meanwhile (a newer refresh overtook this one).
+// The search-list builder (data/SearchListUnit.h) on the glue's store: whenever the builder
+// asks (every few milliseconds) the window's events are processed, and null is returned
+// when the refresh counter changed meanwhile (a newer refresh overtook this one).
 std::unique_ptr<TQStringList> FillSearchList(int itemClass, const TItemList& ids,
                                              const std::string& searchText,
                                              TQStringList* suggestions,
                                              const int* refreshCounter, int32_t systemFilter,
                                              uint8_t option, bool plainMatch,
                                              const TListTextFormatter& formatter = {});
+// The same for a listing that keeps its cache and its row buffer: false when overtaken
+// (`rows` and `suggestions` untouched).
+bool FillSearchRows(TSearchListCache& cache, int itemClass, const TItemList& ids,
+                    const std::string& searchText, TQStringList* suggestions,
+                    const int* refreshCounter, int32_t systemFilter, uint8_t option,
+                    bool plainMatch, const TListTextFormatter& formatter, TSearchListRows& rows);
 // Removes every entry without an object.
 void ClearListObjects(TQStringList& list);
 

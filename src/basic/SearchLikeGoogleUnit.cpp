@@ -5,7 +5,7 @@
 
 namespace {
 
-bool BoundaryFree(const std::string& text, size_t pos) {
+bool BoundaryFree(std::string_view text, size_t pos) {
   return pos >= text.size() || static_cast<unsigned char>(text[pos]) < '0';
 }
 
@@ -60,25 +60,50 @@ bool TSearchLikeGoogle::Matches(const std::string& text) const {
 
 bool TSearchLikeGoogle::Matches(std::string_view text, std::string& scratch) const {
   if (Count <= 0) return true;
-  std::string& t = scratch;
-  t.assign(text);
-  AnsiUpperCaseInPlace(t.data(), t.size());
-  if (Transform) t = Transform(t);
+  scratch.assign(text);
+  AnsiUpperCaseInPlace(scratch.data(), scratch.size());
+  return MatchesUpper(scratch);
+}
+
+bool TSearchLikeGoogle::MatchesUpper(std::string_view upper) const {
+  if (Count <= 0) return true;
+  std::string transformed;
+  std::string_view t = upper;
+  if (Transform) {
+    transformed = Transform(std::string(upper));
+    t = transformed;
+  }
   const int n = Count < kMaxTerms ? Count : kMaxTerms;
   for (int i = 0; i < n; ++i) {
     const std::string& term = Terms[i];
     if (!Quoted[i]) {
-      if (t.find(term) == std::string::npos) return false;
+      if (t.find(term) == std::string_view::npos) return false;
       continue;
     }
     bool found = false;
-    for (size_t p = t.find(term); p != std::string::npos; p = t.find(term, p + 1)) {
+    for (size_t p = t.find(term); p != std::string_view::npos; p = t.find(term, p + 1)) {
       if ((p == 0 || static_cast<unsigned char>(t[p - 1]) < '0') && BoundaryFree(t, p + term.size())) {
         found = true;
         break;
       }
     }
     if (!found) return false;
+  }
+  return true;
+}
+
+bool TSearchLikeGoogle::Narrows(const TSearchLikeGoogle& wider) const {
+  // A transformed text may lose what a term of the other search found.
+  if (Transform || wider.Transform) return false;
+  const int n = Count < kMaxTerms ? Count : kMaxTerms;
+  const int w = wider.Count < kMaxTerms ? wider.Count : kMaxTerms;
+  for (int i = 0; i < w; ++i) {
+    bool implied = false;
+    for (int j = 0; j < n && !implied; ++j) {
+      implied = wider.Quoted[i] ? Quoted[j] && Terms[j] == wider.Terms[i]
+                                : Terms[j].find(wider.Terms[i]) != std::string::npos;
+    }
+    if (!implied) return false;
   }
   return true;
 }

@@ -22,4 +22,11 @@ class TSearchLikeGoogle {
   bool Matches(const std::string& text) const;
   // The same, upper-casing into `scratch`: a list filler tests every record with one buffer.
   bool Matches(std::string_view text, std::string& scratch) const;
+  // The same for a text upper-cased already (1252 table): a list that keeps its names
+  // upper-cased between searches tests them as they are.
+  bool MatchesUpper(std::string_view upper) const;
+  // True when every text that this search accepts is accepted by `wider` too, so that its
+  // matches can be looked for among those of `wider`: each term of `wider` is contained in
+  // one of this search's terms (a quoted one only in the same quoted term).
+  bool Narrows(const TSearchLikeGoogle& wider) const;
 };

@@ -29,6 +29,9 @@ class TItemList {
   int32_t Add(int32_t id);
   // Frees the storage: Count and Capacity become 0.
   void Clear();
+  // Count becomes 0; the room stays for the next entries (a list filled again and again
+  // reuses its memory).
+  void RemoveAll() { count_ = 0; }
   // Removes the entry; the entries behind it move up. An index out of range is ignored.
   void Delete(int32_t index);
   // The ID at the index; 0 when the index is out of range.

@@ -55,6 +55,26 @@ TEST_F(ListingFrame, ThreeQuickRefreshesFillTheListOnceWithTheLastText) {
   EXPECT_EQ(Texts(listing), std::vector<std::string>{"Schmidt"});
 }
 
+// The listing keeps what it prepared for the search between keystrokes, but never across
+// a change of the store: a name changed at another station shows after the reread, also
+// when the term only grew (then the listing searches within what the last one found).
+TEST_F(ListingFrame, AKeptListFollowsANameChangedAtAnotherStation) {
+  Record(icPerson, "Meier");
+  const int32_t other = Record(icPerson, "Schmidt");
+  ASSERT_TRUE(a->Commit());
+  listing.Setup(icPerson, 0, 0, 0);
+  listing.SeekCombo->setEditText("Me");
+  EXPECT_EQ(Texts(listing), std::vector<std::string>{"Meier"});
+
+  TStation b{"B"};
+  ASSERT_TRUE(b.Open(dir));
+  b->SetField(other, "n", "Meiser");
+  ASSERT_TRUE(b->Commit());
+  ASSERT_EQ(a->Load(), ldRead);
+  listing.SeekCombo->setEditText("Mei");
+  EXPECT_EQ(Texts(listing), (std::vector<std::string>{"Meier", "Meiser"}));
+}
+
 TEST_F(ListingFrame, BuildingFilterAllOneBuildingAndWithoutBuilding) {
   const int32_t b1 = Record(icBuilding, "Haus 1");
   const int32_t b2 = Record(icBuilding, "Haus 2");

@@ -65,6 +65,36 @@ TEST(SearchLikeGoogle, NothingCarriesOverFromAnEarlierSearch) {
   EXPECT_FALSE(s.Quoted[1]);
 }
 
+// A search narrows another when whatever it finds the other finds too; a listing then
+// looks for it only among the other's matches, so a wrong yes drops records from the list.
+TEST(SearchLikeGoogle, NarrowsOnlyWhenEveryMatchIsAMatchOfTheWiderSearch) {
+  const struct {
+    const char* wider;
+    const char* now;
+    bool narrows;
+  } cases[] = {
+      {"", "tor", true},           // nothing searched: everything was found
+      {"to", "tor", true},         // the term grew
+      {"tor 1", "tor 12", true},   // the last term grew
+      {"tor", "tor 12", true},     // a term added
+      {"tor 12", "12 tor", true},  // the same terms in another order
+      {"or", "\"tor\"", true},     // a whole word holds its parts
+      {"\"tor\"", "\"tor\" 1", true},
+      {"a b c d", "a b c d e", true},  // a fifth term is no term
+      {"tor", "to", false},            // the term shrank
+      {"tor 12", "tor", false},        // a term dropped
+      {"tor", "", false},
+      {"\"tor\"", "\"tore\"", false},  // a whole word that grew is another word
+      {"\"tor\"", "tor", false},       // and without the quotes it is none
+  };
+  for (const auto& c : cases) {
+    TSearchLikeGoogle wider, now;
+    wider.SetSearchText(c.wider);
+    now.SetSearchText(c.now);
+    EXPECT_EQ(now.Narrows(wider), c.narrows) << c.wider << " -> " << c.now;
+  }
+}
+
 TEST(SearchLikeGoogle, TransformAppliesToTermsAndTexts) {
   TSearchLikeGoogle s;
   s.Transform = [](const std::string& in) {
