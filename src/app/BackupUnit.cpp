@@ -98,6 +98,20 @@ TPackedDate BackupDateFromText(const std::string& text) {
   return date;
 }
 
+bool InsideBuildFolder(const std::string& programFolder) {
+  std::string folder = programFolder;
+  AddBackslash(folder);
+  for (int up = 0; up < 3 && folder.size() > 1; ++up) {
+    TPfInfo info;
+    if (PfStat(folder + "CMakeCache.txt", info) == 0 && info.kind == TPfKind::File) return true;
+    folder.pop_back();
+    const size_t slash = folder.rfind('/');
+    if (slash == std::string::npos) break;
+    folder.resize(slash + 1);
+  }
+  return false;
+}
+
 void ReadBackupSettings(TBackupSettings& settings, const std::string& programFolder) {
   // A client opened after another must not inherit the other's folder, interval or date.
   settings = TBackupSettings{};
@@ -105,6 +119,10 @@ void ReadBackupSettings(TBackupSettings& settings, const std::string& programFol
   if (ReadSetting(kSettingsDataLevel, "BackupPath", value)) settings.Path = value;
   if (settings.Path.empty()) {
     settings.Path = programFolder;
+    AddBackslash(settings.Path);
+    // A build folder is deleted by a clean build, and the backups with it.
+    if (InsideBuildFolder(settings.Path) && !MandantState().DataPath.empty())
+      settings.Path = MandantState().DataPath;
     AddBackslash(settings.Path);
     settings.Path += "Backup/";
   }

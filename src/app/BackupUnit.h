@@ -56,8 +56,12 @@ TPackedDate BackupDateFromText(const std::string& text);
 // Reads "BackupPath", "BackupInterval", "BackupRequester" and "BackupLastDate" from the
 // data-folder settings (a command-line switch wins, as for every setting). Every value
 // starts from its default first, so nothing of the client opened before remains: without
-// a "BackupPath" the folder is `programFolder` + "Backup/".
+// a "BackupPath" the folder is `programFolder` + "Backup/" (the data folder's "Backup/" when
+// the program runs from a build folder).
 void ReadBackupSettings(TBackupSettings& settings, const std::string& programFolder);
+// True when the program runs from a CMake build folder (its folder or one of the two
+// above holds "CMakeCache.txt"); the default backup folder then lies beside the data.
+bool InsideBuildFolder(const std::string& programFolder);
 
 // Each of these writes one value to the data-folder settings (the program-level key of that
 // name is removed, so the data folder's value is in force). True when written.

@@ -70,6 +70,22 @@ TFrameLogin::TFrameLogin(QWidget* parent) : QWidget(parent) {
   LoginOkBtn = new QPushButton(ToQString("OK"), LoginGroupBox);
   LoginOkBtn->setObjectName("LoginOkBtn");
   LoginOkBtn->setGeometry(330, 50, 75, 25);
+  FirstLoginLabel = new QLabel(ToQString(FrameLoginText(3)), LoginGroupBox);
+  FirstLoginLabel->setObjectName("FirstLoginLabel");
+  FirstLoginLabel->setWordWrap(true);
+  FirstLoginLabel->setGeometry(12, 84, 400, 36);
+  FirstLoginLabel->hide();
+  OpenFailedLabel = new QLabel(ToQString(FrameLoginText(4)), LoginGroupBox);
+  OpenFailedLabel->setObjectName("OpenFailedLabel");
+  OpenFailedLabel->setWordWrap(true);
+  OpenFailedLabel->setGeometry(12, 84, 400, 20);
+  OtherFolderBtn = new QPushButton(ToQString("Anderen Datenordner w\xE4hlen ..."), LoginGroupBox);
+  OtherFolderBtn->setObjectName("OtherFolderBtn");
+  OtherFolderBtn->setGeometry(12, 108, 220, 25);
+  RetryOpenBtn = new QPushButton(ToQString("Erneut versuchen"), LoginGroupBox);
+  RetryOpenBtn->setObjectName("RetryOpenBtn");
+  RetryOpenBtn->setGeometry(240, 108, 165, 25);
+  ShowOpenFailedRow(false);
   LoginGroupBox->setGeometry(kMargin, kMargin, 420, 90);
 
   LogoScrollBox = new QWidget(this);
@@ -114,6 +130,8 @@ TFrameLogin::TFrameLogin(QWidget* parent) : QWidget(parent) {
   connect(MandantGrid, &QTableWidget::cellDoubleClicked, this,
           [this](int, int) { MandantGridDblClick(); });
   connect(MandantSelectBtn, &QPushButton::clicked, this, [this] { MandantGridDblClick(); });
+  connect(OtherFolderBtn, &QPushButton::clicked, this, [this] { OtherFolderBtnClick(); });
+  connect(RetryOpenBtn, &QPushButton::clicked, this, [this] { RetryOpenBtnClick(); });
   resize(800, 560);
 }
 
@@ -214,8 +232,7 @@ void TFrameLogin::StartLogin() {
     LayoutFrame();
     return;
   }
-  if (OnDatabaseChosen && OnDatabaseChosen()) FillLoginUsers();
-  else ShowOpenFailed();
+  OpenChosenData();
 }
 
 void TFrameLogin::FillMandantGrid() {
@@ -254,7 +271,9 @@ void TFrameLogin::ShowOpenFailed() {
   LoginNameCombo->clear();
   LoginPWEd->clear();
   LoginOkBtn->setEnabled(false);
+  FirstLoginLabel->hide();
   if (!LoginState().Clients.empty()) {
+    ShowOpenFailedRow(false);
     FillMandantGrid();
     LoginGroupBox->hide();
     MandantGroupBox->show();
@@ -263,9 +282,43 @@ void TFrameLogin::ShowOpenFailed() {
     LoginGroupBox->show();
     LoginNameCombo->setEnabled(false);
     LoginPWEd->setEnabled(false);
+    ShowOpenFailedRow(true);
   }
   LayoutFrame();
+  // The user asked for another folder instead of an empty store.
+  if (LoginState().LastOpenOutcome == TOpenOutcome::ChooseFolder && LoginState().Clients.empty())
+    OtherFolderBtnClick();
 }
+
+void TFrameLogin::ShowOpenFailedRow(bool on) {
+  for (QWidget* w : {static_cast<QWidget*>(OpenFailedLabel), static_cast<QWidget*>(OtherFolderBtn),
+                     static_cast<QWidget*>(RetryOpenBtn)})
+    w->setVisible(on);
+  if (on) {
+    OpenFailedLabel->setText(ToQString(FrameLoginText(4) + " " + MandantState().DataPath));
+    OpenFailedLabel->setToolTip(ToQString(MandantState().DataPath));
+  }
+  const int extra = on ? 50 : !FirstLoginLabel->isHidden() ? 40 : 0;
+  LoginGroupBox->resize(420, 90 + extra);
+}
+
+bool TFrameLogin::OpenFailedVisible() const { return !OtherFolderBtn->isHidden(); }
+
+void TFrameLogin::OpenChosenData() {
+  if (OnDatabaseChosen && OnDatabaseChosen()) {
+    ShowOpenFailedRow(false);
+    FillLoginUsers();
+  } else {
+    ShowOpenFailed();
+  }
+}
+
+void TFrameLogin::OtherFolderBtnClick() {
+  if (!OnChooseDataFolder || !OnChooseDataFolder()) return;
+  OpenChosenData();
+}
+
+void TFrameLogin::RetryOpenBtnClick() { OpenChosenData(); }
 
 void TFrameLogin::SetLoginHints(const std::string& hint) {
   const QString text = ToQString(hint);
@@ -324,6 +377,10 @@ void TFrameLogin::FillLoginUsers() {
     LoginPWEd->setText(ToQString(ls.AutoLogin.password));
 
   if (LoginNameCombo->count() == 0) SetLoginHints(FrameLoginText(2));
+  // The tooltip alone is easily missed on the very first start.
+  FirstLoginLabel->setText(ToQString(FrameLoginText(3)));
+  FirstLoginLabel->setVisible(LoginNameCombo->count() == 0);
+  ShowOpenFailedRow(false);
   LoginOkBtn->setEnabled(true);
   LoginOkBtn->setDefault(true);
   if (ls.AutoLogin.taken) {

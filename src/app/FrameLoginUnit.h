@@ -27,6 +27,10 @@ class TFrameLogin : public QWidget {
   QComboBox* LoginNameCombo;    // sorted, no typing, items carry user IDs
   QLineEdit* LoginPWEd;         // '*', at most 63 characters
   QPushButton* LoginOkBtn;      // "OK"
+  QLabel* FirstLoginLabel;      // how to log in while no users exist, shown then only
+  QLabel* OpenFailedLabel;      // the data could not be opened: the next steps below it
+  QPushButton* OtherFolderBtn;  // "Anderen Datenordner w‰hlen ..."
+  QPushButton* RetryOpenBtn;    // "Erneut versuchen"
   QWidget* LogoScrollBox;       // the logo area
   QLabel* LogoPanel;            // "Tessaro" + "Merivan Schl√ºsselverwaltung"
   QLabel* LogoPicture;          // "System/TraderLogo.bmp" when there is one
@@ -39,6 +43,9 @@ class TFrameLogin : public QWidget {
   // The database-chosen callback (OpenDataStore): true when a store is open; the frame
   // then lists its users, otherwise it goes back to the client choice.
   std::function<bool()> OnDatabaseChosen;
+  // Asks for another data folder; true when one was chosen (DataPath and DataRoot set).
+  // The program's is a folder dialog; tests set their own.
+  std::function<bool()> OnChooseDataFolder;
   // The login-succeeded callback (AfterLogin).
   std::function<void()> OnLoginSucceeded;
 
@@ -58,8 +65,13 @@ class TFrameLogin : public QWidget {
   // Checks name and password; calls the login-succeeded callback.
   void LoginOkBtnClick();
   // The store could not be opened: back to the client choice when there is one, else the
-  // login stays disabled.
+  // login stays disabled and the page offers another folder or a retry.
   void ShowOpenFailed();
+  // The open-failed page's buttons: the chosen folder is opened at once.
+  void OtherFolderBtnClick();
+  void RetryOpenBtnClick();
+  // The open-failed row is shown.
+  bool OpenFailedVisible() const;
 
   // Small handlers.
   void LoginPWEdEnter();
@@ -83,6 +95,8 @@ class TFrameLogin : public QWidget {
   void ShowLogo();
   void LayoutFrame();
   void SetLoginHints(const std::string& hint);
+  void ShowOpenFailedRow(bool on);
+  void OpenChosenData();
   bool autoClickPosted_ = false;
   QMenu* homepageMenu_ = nullptr;
 };

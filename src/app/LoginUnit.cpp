@@ -11,6 +11,7 @@
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
+#include "basic/DateClock.h"
 #include "basic/FileCtrl2.h"
 #include "basic/MultiLingua.h"
 #include "basic/ParamsUnit.h"
@@ -65,6 +66,10 @@ const TMLStringList* FrameLoginTexts() {
     t->Add255Obj("Solange keine Benutzer angelegt wurden, ist#13#keine Eingabe eines Namens "
                  "oder Passworts n\xF6tig.",
                  2);
+    t->Add255Obj("Noch sind keine Benutzer angelegt: Klicken Sie ohne Name und Passwort auf "
+                 "OK, um sich anzumelden.",
+                 3);
+    t->Add255Obj("Die Daten konnten nicht ge\xF6" "ffnet werden:", 4);
     return t;
   }();
   return table;
@@ -108,6 +113,17 @@ const TMLStringList* LoginTexts() {
     t->Add255Obj("Die Datenbank in#13#%1#13#ist gerade von einem anderen Arbeitsplatz "
                  "reserviert.#13##13#Erneut versuchen?",
                  102);
+    t->Add255Obj("Im Datenordner#13#%1#13#fehlt die Datenbank-Datei, es liegt dort aber eine "
+                 "Kopie der Datenbank:",
+                 103);
+    t->Add255Obj("Soll die Datenbank aus dieser Kopie wiederhergestellt werden?#13#Die Kopie "
+                 "selbst bleibt erhalten.",
+                 104);
+    t->Add255Obj("Wiederherstellen", 105);
+    t->Add255Obj("Anderen Ordner w\xE4hlen", 106);
+    t->Add255Obj("Leer neu anlegen", 107);
+    t->Add255Obj("Die Kopie#13#%1#13#konnte nicht als Datenbank-Datei \xFC" "bernommen werden.",
+                 108);
     return t;
   }();
   return table;
@@ -401,6 +417,81 @@ bool FolderHoldsOurData(const std::string& folder, const std::string& storeFile,
   return false;
 }
 
+std::string NewestStoreCopy(const std::string& storeFile,
+                            const std::vector<std::string>& backupFolders) {
+  std::string best;
+  int64_t bestTime = 0;
+  auto consider = [&](const std::string& name) {
+    TPfInfo info;
+    if (PfStat(name, info) != 0 || info.kind != TPfKind::File || info.size == 0) return;
+    if (best.empty() || info.mtimeNs > bestTime) {
+      best = name;
+      bestTime = info.mtimeNs;
+    }
+  };
+  consider(storeFile + ".bak");
+  std::string title = storeFile.substr(storeFile.rfind('/') + 1);
+  const size_t dot = title.rfind('.');
+  if (dot != std::string::npos) title.resize(dot);
+  for (std::string folder : backupFolders) {
+    if (folder.empty()) continue;
+    AddBackslash(folder);
+    std::vector<TListedFile> files;
+    ListFiles(folder, title + " \?\?\?\?-\?\?-\?\?*.ada", files);
+    for (const TListedFile& f : files) consider(f.name);
+  }
+  return best;
+}
+
+bool KeepOldStoreBackup(const std::string& storeFile, double localNow) {
+  const std::string bak = storeFile + ".bak";
+  if (!IsFile(bak)) return true;
+  const TDateTimeParts t = DecodeDateTime(localNow);
+  auto two = [](int v) { return std::string(v < 10 ? "0" : "") + std::to_string(v); };
+  const std::string stamp = PackedDateToIsoStr(PackDate(t.year, t.month, t.day)) + " " +
+                            two(t.hour) + "." + two(t.minute) + "." + two(t.second);
+  std::string target = storeFile + " " + stamp + ".bak";
+  auto taken = [](const std::string& path) {
+    TPfInfo info;
+    return PfLstat(path, info) == 0 && info.kind != TPfKind::Missing;
+  };
+  for (int n = 2; taken(target); ++n)
+    target = storeFile + " " + stamp + " (" + std::to_string(n) + ").bak";
+  return PfRename(bak, target) == 0;
+}
+
+namespace {
+
+// A store file is missing in a folder that holds other data of ours. Restoring the newest
+// copy comes first; making an empty store is never the default, and it never replaces the
+// old store's ".bak". Returns the outcome to end the opening with, or Opened to go on.
+TOpenOutcome AskAboutMissingStore(const std::string& file, const std::string& folder,
+                                  const std::vector<std::string>& backupFolders) {
+  const std::string copy = NewestStoreCopy(file, backupFolders);
+  int choice;
+  if (!copy.empty()) {
+    choice = UI().AskButtons(LoginTextFmt(103, folder) + "\r" + copy + "\r\r" + LoginText(104),
+                             LoginText(105), LoginText(106), true, LoginText(107));
+    if (choice == 1) {
+      if (CopyFileReplacing(copy, file)) return TOpenOutcome::Opened;
+      UI().ShowMessage(TMsgKind::Error, LoginTextFmt(108, copy));
+      return TOpenOutcome::NotOpened;
+    }
+    choice = choice == 2 ? 1 : choice == 3 ? 2 : 0;
+  } else {
+    choice = UI().AskButtons(LoginTextFmt(101, folder), LoginText(106), LoginText(107), true, "");
+  }
+  if (choice == 1) return TOpenOutcome::ChooseFolder;
+  if (choice != 2) return TOpenOutcome::Declined;
+  if (!KeepOldStoreBackup(file, NowLocal())) {
+    UI().ShowMessage(TMsgKind::Error, LoginTextFmt(108, file + ".bak"));
+    return TOpenOutcome::NotOpened;
+  }
+  return TOpenOutcome::Opened;
+}
+
+}  // namespace
+
 TOpenResult OpenClientData(TMiniDB& db, std::unique_ptr<TTimebackLog>& timebackLog,
                            const TOpenRequest& request, const TOpenHooks& hooks) {
   TOpenResult result;
@@ -456,11 +547,16 @@ TOpenResult OpenClientData(TMiniDB& db, std::unique_ptr<TTimebackLog>& timebackL
   if (missing) {
     const std::string file = storeFile.empty() ? dataPath + title + ".ada" : storeFile;
     const std::string folder = file.substr(0, file.rfind('/') + 1);
-    if (FolderHoldsOurData(folder, file, historyPrefix) &&
-        UI().Ask(TMsgKind::Confirmation, LoginTextFmt(101, folder), TAskButtons::YesNo) !=
-            mrYes) {
-      result.outcome = TOpenOutcome::Declined;
-      return result;
+    if (FolderHoldsOurData(folder, file, historyPrefix)) {
+      notifyLoader();
+      const TOpenOutcome outcome =
+          AskAboutMissingStore(file, folder, {folder + "Backup/", hooks.backupFolder
+                                                                         ? hooks.backupFolder()
+                                                                         : std::string()});
+      if (outcome != TOpenOutcome::Opened) {
+        result.outcome = outcome;
+        return result;
+      }
     }
   }
 
@@ -586,6 +682,11 @@ bool OpenDataStore() {
   TOpenHooks hooks;
   hooks.notifyLoader = [] { NotifyLoader(); };
   hooks.readDataSettings = [&host] { host.ReadDataSettings(); };
+  hooks.backupFolder = [&request] {
+    TBackupSettings backups;
+    ReadBackupSettings(backups, request.programDir);
+    return backups.Path;
+  };
 
   // Looked up at each use: the store object may be gone when the history is asked.
   History().SetObjectLookup([](int32_t id, int& cls, std::string& name) {
@@ -596,6 +697,7 @@ bool OpenDataStore() {
     return true;
   });
   const TOpenResult result = OpenClientData(db, session.ChangeLog, request, hooks);
+  ls.LastOpenOutcome = result.outcome;
   state.ReadOnlyMode = result.readOnly;
   // The receipts print on this client's templates and texts, none of the previous one's.
   LoadTextSettings(kSettingsDataLevel);

@@ -180,6 +180,7 @@ struct TOpenHooks {
   std::function<void()> notifyLoader;       // before the start-up error messages
   std::function<void(const std::string&)> showTitle;  // the client's title
   std::function<void()> readDataSettings;   // the data folder's settings
+  std::function<std::string()> backupFolder;  // where backups go (a missing store's copies)
 };
 
 // Result of OpenClientData.
@@ -187,7 +188,8 @@ enum class TOpenOutcome {
   Opened,        // the store is open (perhaps read-only)
   FolderFailed,  // the data folder cannot be made or written: text 2, read-only, no store
   NotOpened,     // the store could not be opened (busy and not retried, damaged): no store
-  Declined,      // the store file is missing beside other data and the user said No
+  Declined,      // the store file is missing beside other data and the user cancelled
+  ChooseFolder,  // the store file is missing and the user wants to open another folder
 };
 
 struct TOpenRequest {
@@ -213,6 +215,17 @@ struct TOpenResult {
 // like an empty folder, a folder with such files is most likely one whose store is missing.
 bool FolderHoldsOurData(const std::string& folder, const std::string& storeFile,
                         const std::string& historyPrefix);
+
+// The newest whole copy of a missing store: its ".bak" beside it, or a dated backup of
+// the store's title ("<title> yyyy-mm-dd*.ada") in one of `backupFolders`. Empty when
+// there is none.
+std::string NewestStoreCopy(const std::string& storeFile,
+                            const std::vector<std::string>& backupFolders);
+
+// Before an empty store is made where a ".bak" of the old one lies: the ".bak" is renamed
+// to "<store> <yyyy-mm-dd hh.mm.ss>.bak", so the new store's first saves cannot replace the
+// only copy of the old data. True when there was none or it was moved.
+bool KeepOldStoreBackup(const std::string& storeFile, double localNow);
 
 // The steps of the opening that need no window, on `db` and the program's history:
 // network warning, data folder test, history folder, settings, the store (a busy
@@ -275,6 +288,7 @@ struct TLoginState {
   TAutoLogin AutoLogin;
   TUserValues UserValues;
   std::string HistoryUserText;
+  TOpenOutcome LastOpenOutcome = TOpenOutcome::Opened;  // of the last OpenDataStore
   ILoginHost* Host = nullptr;             // the main window, null = nothing to show
   // For tests: the reservations and the station key of the store.
   TAccessProtectionRegistry* Registry = nullptr;

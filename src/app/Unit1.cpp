@@ -27,6 +27,7 @@
 #include "app/BackupUnit.h"
 #include "app/CommandNames.h"
 #include "app/FrameLoginUnit.h"
+#include "basic/widgets/FolderBrowseUnit.h"
 #include "app/ManualUnit.h"
 #include "app/MouseEventsUnit.h"
 #include "app/SigFormUnit.h"
@@ -299,6 +300,17 @@ void TTessaroForm::CreateViews() {
   Sheets[pgLogin]->layout()->addWidget(FrameLogin);
   FrameLogin->OnDatabaseChosen = [] { return ::OpenDataStore(); };
   FrameLogin->OnLoginSucceeded = [] { ::AfterLogin(); };
+  FrameLogin->OnChooseDataFolder = [this] {
+    std::string folder;
+    TMandantState& state = MandantState();
+    if (!BrowseForFolder(this, "Datenordner w\xE4hlen", state.DataPath, false, true, folder))
+      return false;
+    state.DataRoot = folder;
+    state.DataPath = folder;
+    // The next start opens it too, unless a "datapath" switch names another.
+    WriteSetting(kSettingsProgramLevel, "DataPath", folder);
+    return true;
+  };
   for (int page : {pgBuildings, pgDoors, pgKeys, pgPersons, pgUsers, pgLimits, pgHistory,
                    pgIssueReturn}) {
     const TViewFactory& factory = ViewFactoryOf(page);

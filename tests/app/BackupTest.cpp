@@ -178,6 +178,21 @@ TEST_F(BackupTest, ReadingAClientsSettingsStartsFromTheDefaults) {
   EXPECT_EQ(read.LastDate, 0);
 }
 
+// A clean build deletes the build folder: backups of a program run from one go beside the
+// data instead.
+TEST_F(BackupTest, ProgramInABuildFolderKeepsItsBackupsBesideTheData) {
+  fs::create_directories(dir.Path() / "build" / "release" / "bin");
+  WriteAllBytes(dir.Dir() + "build/release/CMakeCache.txt", "");
+  EXPECT_TRUE(InsideBuildFolder(dir.Dir() + "build/release/bin/"));
+  EXPECT_TRUE(InsideBuildFolder(dir.Dir() + "build/release"));
+  EXPECT_FALSE(InsideBuildFolder(dir.Dir() + "prog/"));
+  TBackupSettings read;
+  ReadBackupSettings(read, dir.Dir() + "build/release/bin/");
+  EXPECT_EQ(read.Path, state.DataPath + "Backup/");
+  ReadBackupSettings(read, dir.Dir() + "prog/");
+  EXPECT_EQ(read.Path, dir.Dir() + "prog/Backup/");
+}
+
 TEST_F(BackupTest, AutomaticBackupFollowsIntervalLastDateAndSaves) {
   struct Case {
     const char* what;

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -378,13 +379,21 @@ TEST(LoginOpen, AStationAlreadyListedOpensReadOnlyAndKeepsTheOtherCopysLocks) {
 TEST(LoginOpen, AMissingStoreBesideOurOtherDataIsAskedForFirst) {
   TLoginEnv env;
   WriteAllBytes(env.Data() + "Log2025.alg", "\x01\r\n");
-  EXPECT_FALSE(OpenDataStore());  // the recorder says No
+  EXPECT_FALSE(OpenDataStore());  // the recorder cancels: nothing is made
   ASSERT_EQ(env.ui.questions.size(), 1u);
   EXPECT_EQ(env.ui.questions[0], LoginTextFmt(101, env.Data()));
   EXPECT_FALSE(LoginState().StoreOpen);
+  EXPECT_EQ(LoginState().LastOpenOutcome, TOpenOutcome::Declined);
+  EXPECT_NE(access((env.Data() + "Data.ada").c_str(), F_OK), 0);
+
+  // The first button is another folder, never the empty store.
+  env.ui.Clear();
+  env.ui.answers = {1};
+  EXPECT_FALSE(OpenDataStore());
+  EXPECT_EQ(LoginState().LastOpenOutcome, TOpenOutcome::ChooseFolder);
 
   env.ui.Clear();
-  env.ui.answers = {mrYes};
+  env.ui.answers = {2};
   EXPECT_TRUE(OpenDataStore());
   EXPECT_TRUE(LoginState().NewStore);
 
@@ -395,6 +404,68 @@ TEST(LoginOpen, AMissingStoreBesideOurOtherDataIsAskedForFirst) {
   EXPECT_TRUE(OpenDataStore());
   EXPECT_TRUE(env.ui.questions.empty());
   EXPECT_TRUE(LoginState().NewStore);
+}
+
+// The store's ".bak" may be the only copy of the data left: the question offers to restore
+// the newest copy first, and an empty store made instead never replaces that copy.
+TEST(LoginOpen, AMissingStoreWithACopyIsRestoredOrKeptAside) {
+  TLoginEnv env;
+  const std::string d = env.Data();
+  int32_t alice;
+  {
+    TStoreMaker maker(d);
+    alice = maker.User("Alice", "");
+  }
+  ASSERT_EQ(PfRename(d + "Data.ada", d + "Data.ada.bak"), 0);
+  const std::string copy = ReadAllBytes(d + "Data.ada.bak");
+
+  // Restore: the store comes back from the copy, the copy stays.
+  env.ui.answers = {1};
+  ASSERT_TRUE(OpenDataStore());
+  ASSERT_EQ(env.ui.questions.size(), 1u);
+  EXPECT_NE(env.ui.questions[0].find(d + "Data.ada.bak"), std::string::npos);
+  EXPECT_FALSE(LoginState().NewStore);
+  EXPECT_TRUE(SessionDB()->HasRecord(alice));
+  EXPECT_EQ(ReadAllBytes(d + "Data.ada.bak"), copy);
+  ResetLoginState();
+
+  // An empty store instead: the old copy is renamed aside first and survives its saves.
+  ASSERT_EQ(PfRename(d + "Data.ada", d + "Data.ada.bak"), 0);
+  env.ui.Clear();
+  env.ui.answers = {3};
+  ASSERT_TRUE(OpenDataStore());
+  EXPECT_TRUE(LoginState().NewStore);
+  SessionDB()->NewNamedRecord(icUser, "Bob", "");
+  ASSERT_TRUE(SessionDB()->Commit());
+  SessionDB()->NewNamedRecord(icUser, "Carl", "");
+  ASSERT_TRUE(SessionDB()->Commit());
+  ResetLoginState();
+  std::vector<TListedFile> kept;
+  ListFiles(d, "Data.ada *.bak", kept);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(ReadAllBytes(kept[0].name), copy);
+}
+
+TEST(LoginOpen, TheNewestCopyOfAMissingStoreIsOffered) {
+  TLoginEnv env;
+  const std::string d = env.Data();
+  const std::string backups = env.dir.Dir() + "backups/";
+  PfMakeFolders(backups);
+  EXPECT_EQ(NewestStoreCopy(d + "Data.ada", {d + "Backup/", backups}), "");
+  WriteAllBytes(d + "Data.ada.bak", "old");
+  WriteAllBytes(backups + "Data 2026-12-01.ada", "newer");
+  WriteAllBytes(backups + "Data-Nord 2026-12-02.ada", "another client's");
+  WriteAllBytes(backups + "Data 2026-12-03.ada", "");  // an empty file is no copy
+  const auto age = [](const std::string& f, int64_t seconds) {
+    struct timespec t[2] = {{seconds, 0}, {seconds, 0}};
+    utimensat(AT_FDCWD, f.c_str(), t, 0);
+  };
+  age(d + "Data.ada.bak", 1000);
+  age(backups + "Data 2026-12-01.ada", 2000);
+  age(backups + "Data-Nord 2026-12-02.ada", 3000);
+  EXPECT_EQ(NewestStoreCopy(d + "Data.ada", {d + "Backup/", backups}), backups + "Data 2026-12-01.ada");
+  age(d + "Data.ada.bak", 4000);
+  EXPECT_EQ(NewestStoreCopy(d + "Data.ada", {d + "Backup/", backups}), d + "Data.ada.bak");
 }
 
 TEST(LoginOpen, FolderHoldsOurDataKnowsTheTracesOfAStore) {
@@ -505,6 +576,8 @@ TEST(LoginFrame, WithoutUsersTheHintStandsAndAnyNameEnters) {
   EXPECT_FALSE(frame.ClientChoiceVisible());
   EXPECT_EQ(frame.LoginNameCombo->count(), 0);
   EXPECT_EQ(FromQString(frame.LoginPWEd->toolTip()), FrameLoginText(2));
+  EXPECT_FALSE(frame.FirstLoginLabel->isHidden());  // said on the page, not only in a tooltip
+  EXPECT_FALSE(frame.OpenFailedVisible());
   EXPECT_TRUE(frame.LoginOkBtn->isEnabled());
   EXPECT_EQ(frame.LoginPWEd->maxLength(), 63);
   frame.LoginPWEd->setText("irgendwas");
@@ -514,6 +587,48 @@ TEST(LoginFrame, WithoutUsersTheHintStandsAndAnyNameEnters) {
   EXPECT_TRUE(frame.LoginPWEd->text().isEmpty());
   EXPECT_FALSE(frame.LoginPWEd->isEnabled());
   EXPECT_TRUE(frame.LoginPWEd->toolTip().isEmpty());
+}
+
+// A folder that cannot be opened leaves a way on: another folder, or a retry.
+TEST(LoginFrame, AFailedOpeningOffersAnotherFolderAndARetry) {
+  TLoginEnv env;
+  const std::string other = env.dir.Dir() + "other/";
+  {
+    TStoreMaker maker(other);
+    maker.User("Alice", "");
+  }
+  WriteAllBytes(env.Data() + "Log2025.alg", "\x01\r\n");  // the store is missing here
+  TFrameLogin frame;
+  int asked = 0;
+  frame.OnDatabaseChosen = [] { return OpenDataStore(); };
+  frame.OnChooseDataFolder = [&] {
+    ++asked;
+    MandantState().DataRoot = MandantState().DataPath = other;
+    return true;
+  };
+  frame.StartLogin();  // the question is cancelled
+  EXPECT_TRUE(frame.OpenFailedVisible());
+  EXPECT_FALSE(frame.LoginOkBtn->isEnabled());
+  EXPECT_NE(FromQString(frame.OpenFailedLabel->text()).find(env.Data()), std::string::npos);
+
+  frame.RetryOpenBtn->click();  // asked again, cancelled again
+  EXPECT_EQ(env.ui.questions.size(), 2u);
+  EXPECT_TRUE(frame.OpenFailedVisible());
+
+  frame.OtherFolderBtn->click();
+  EXPECT_EQ(asked, 1);
+  EXPECT_FALSE(frame.OpenFailedVisible());
+  EXPECT_TRUE(frame.LoginOkBtn->isEnabled());
+  EXPECT_EQ(FromQString(frame.LoginNameCombo->currentText()), "Alice");
+
+  // Answering the question with "another folder" asks for it at once.
+  ResetLoginState();
+  MandantState().DataRoot = MandantState().DataPath = env.Data();
+  env.ui.Clear();
+  env.ui.answers = {1};
+  frame.StartLogin();
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(FromQString(frame.LoginNameCombo->currentText()), "Alice");
 }
 
 TEST(LoginFrame, AWrongPasswordSaysSoAndAfterLoginGivesTheRights) {
