@@ -830,13 +830,28 @@ void TTessaroForm::CreateMenus() {
       // A submenu opens inside its parent: the parent's rules again.
       {import, &F::File1Click},       {exports, &F::File1Click}, {help, nullptr}};
   for (const auto& [menu, adjust] : adjusting)
-    connect(menu, &QMenu::aboutToShow, this, [this, adjust = adjust] {
+    connect(menu, &QMenu::aboutToShow, this, [this, menu = menu, adjust = adjust] {
       ApplyInstalledCommands();
       if (adjust) (this->*adjust)();
+      DisableEmptySubmenus(menu);
     });
   // The sort entries all have their work here; only their ticks and states change.
   connect(sort, &QMenu::aboutToShow, this, &F::Sort1Click);
   ApplyInstalledCommands();
+}
+
+bool TTessaroForm::DisableEmptySubmenus(QMenu* menu) {
+  // A submenu of nothing but disabled entries would open on nothing to do.
+  bool any = false;
+  for (QAction* a : menu->actions()) {
+    if (a->isSeparator() || !a->isVisible()) continue;
+    if (QMenu* sub = a->menu()) {
+      const bool subAny = DisableEmptySubmenus(sub);
+      a->setEnabled(a->isEnabled() && subAny);
+    }
+    any = any || a->isEnabled();
+  }
+  return any;
 }
 
 QAction* TTessaroForm::MenuItem(const std::string& name) const {
@@ -932,12 +947,16 @@ void TTessaroForm::File1Click() {
 
 void TTessaroForm::Edit1Click() {
   const int page = PageControl->currentIndex();
+  // A page without its view has no record to make, change or save.
+  const bool recordPage = PageCommandsOf(page) != nullptr;
+  for (const char* name : {kMenuNew1, kMenuEd1, kMenuSave1})
+    if (QAction* a = MenuItem(name)) a->setEnabled(recordPage);
   if (QAction* a = MenuItem(kMenuNewBunch1)) {
     a->setVisible(page == pgKeys);
     a->setEnabled(ViewOf(pgKeys) != nullptr);
   }
   if (QAction* a = MenuItem(kMenuMassRename1)) a->setEnabled(a->isEnabled() && page == pgPersons);
-  if (QAction* a = MenuItem(kMenuDup1)) a->setEnabled(PageAllowsDuplicate(page));
+  if (QAction* a = MenuItem(kMenuDup1)) a->setEnabled(recordPage && PageAllowsDuplicate(page));
   const bool timeTravel = MandantState().TimeTravelMode;
   for (const char* name : {kMenuSettingsText1, kMenuSettings1})
     if (QAction* a = MenuItem(name)) a->setEnabled(a->isEnabled() && !timeTravel);

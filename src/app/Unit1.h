@@ -177,6 +177,9 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
   // Menus opening.
   void File1Click();
   void Edit1Click();
+  // Disables each submenu of `menu` (at any depth) whose visible entries are all disabled;
+  // true when `menu` has an enabled entry.
+  static bool DisableEmptySubmenus(QMenu* menu);
   void Transfer1Click();
   void View1Click();
   void Sort1Click();

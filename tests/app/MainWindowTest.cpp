@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QMenu>
 #include <gtest/gtest.h>
 
 #include "app/FrameLoginUnit.h"
@@ -196,6 +197,37 @@ TEST(MainWindow, RecordCommandsGoToTheActivePagesViewAndBeepWhenRefused) {
   ShowPage(pgIssueReturn, true);
   w.form->RunMenuCommand("New1");
   EXPECT_EQ(w.form->BeepCount(), 2);
+  UnregisterPageCommands(pgKeys, &keys);
+  UnregisterView(pgKeys, &keys);
+}
+
+// Commands that would do nothing are not offered: the record commands of a page without
+// its view, and a submenu whose entries all wait for their work.
+TEST(MainWindow, RecordCommandsOfAPageWithoutViewAndEmptySubmenusAreDisabled) {
+  TWindowEnv w;
+  TFakeView keys;
+  RegisterView(pgKeys, &keys);
+  RegisterPageCommands(pgKeys, &keys);
+  w.Login("Admin", "A");
+  QMenu* edit = w.form->Menu("Edit1");
+  QMenu* file = w.form->Menu("File1");
+  ASSERT_TRUE(edit && file);
+  ShowPage(pgKeys, true);
+  emit edit->aboutToShow();
+  for (const char* name : {"New1", "Ed1", "Save1"})
+    EXPECT_TRUE(w.form->MenuItem(name)->isEnabled()) << name;
+  ShowPage(pgCabinets, true);
+  emit edit->aboutToShow();
+  for (const char* name : {"New1", "Ed1", "Save1", "Dup1"})
+    EXPECT_FALSE(w.form->MenuItem(name)->isEnabled()) << name;
+
+  QAction* imports = w.form->Menu("Import1")->menuAction();
+  emit file->aboutToShow();
+  EXPECT_FALSE(imports->isEnabled());
+  InstallMenuCommand("ImportKWD1", [] {});
+  emit file->aboutToShow();
+  EXPECT_TRUE(imports->isEnabled());
+  InstallMenuCommand("ImportKWD1", {});
   UnregisterPageCommands(pgKeys, &keys);
   UnregisterView(pgKeys, &keys);
 }
