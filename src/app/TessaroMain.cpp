@@ -299,7 +299,6 @@ int TessaroMain(int argc, char** argv) {
     exitCode = 1;
   } else {
     QApplication::setApplicationName("Tessaro");
-    QApplication::setApplicationDisplayName("Tessaro");
     // The receipt templates named beside the program; a client's own follow when its data
     // is opened.
     LoadTextSettings(kSettingsProgramLevel);

@@ -162,7 +162,7 @@ TTessaroForm* TessaroForm() { return gTessaroForm; }
 
 TTessaroForm::TTessaroForm(QWidget* parent) : QMainWindow(parent) {
   setObjectName("TessaroForm");
-  setWindowTitle(QApplication::applicationDisplayName());
+  setWindowTitle(ToQString(WinGlue().AppTitle.empty() ? std::string("Tessaro") : WinGlue().AppTitle));
 
   LoaderEndTimer = new QTimer(this);
   LoaderEndTimer->setObjectName("LoaderEndTimer");

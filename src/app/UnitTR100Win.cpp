@@ -567,7 +567,8 @@ std::string SetAppTitle(const std::string& suffix) {
   std::string title = "Tessaro";
   if (!tail.empty()) title += "  -  " + tail;
   WinGlue().AppTitle = title;
-  QApplication::setApplicationDisplayName(ToQString(title));
+  // Not Qt's application display name: the window system would append it to every
+  // window title that is already made of it.
   return title;
 }
 

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QApplication>
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -1044,6 +1045,8 @@ TEST_F(Glue, AboutLineAndTitleShowTimeTravel) {
   EXPECT_EQ(FormatAboutLine("x"), "Tessaro  -  Schl\xFC" "sselverwaltung  -  x");
   EXPECT_EQ(SetAppTitle(""), "Tessaro");
   EXPECT_EQ(SetAppTitle("Firma"), "Tessaro  -  Firma");
+  // The window system appends a set display name to every window title once more.
+  EXPECT_EQ(QApplication::applicationDisplayName(), QApplication::applicationName());
   TMandantState state;
   TMandantStateScope scope(state);
   state.TimeTravelMode = true;
