@@ -131,6 +131,29 @@ TEST_F(MsgDlgTest, MessagesArePlainTextCentredOnTheMainWindow) {
   EXPECT_LE(offset.manhattanLength(), 4);
 }
 
+// Lines the caller broke itself are not broken again; a very long one still wraps.
+TEST_F(MsgDlgTest, ABoxIsAsWideAsItsLongestLine) {
+  const QString line = QStringLiteral("Im Datenordner fehlt die Datenbank-Datei, es liegt dort eine Kopie");
+  for (const QString& text : {line + "\n" + line, line.repeated(4)}) {
+    int labelWidth = 0, lineWidth = 0;
+    bool wraps = false;
+    QueueDialogDriver([&](QDialog& dialog) {
+      for (QLabel* l : dialog.findChildren<QLabel*>())
+        if (!l->text().isEmpty()) {
+          labelWidth = l->width();
+          lineWidth = l->fontMetrics().horizontalAdvance(line);
+          wraps = l->wordWrap();
+        }
+      ClickButtonDriver(QStringLiteral("OK"))(dialog);
+    });
+    ShowInfo(FromQString(text));
+    EXPECT_EQ(wraps, text.size() > 2 * line.size() + 1);
+    if (!wraps) {
+      EXPECT_GE(labelWidth, lineWidth);
+    }
+  }
+}
+
 TEST(QtGlue, TextsAndColoursCrossTheBoundary) {
   std::string all;
   for (int c = 1; c < 256; ++c) all += static_cast<char>(c);

@@ -1,5 +1,6 @@
 #include "basic/widgets/QtUserInteraction.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -85,8 +86,15 @@ int RunBox(QWidget* owner, TBoxSpec spec, bool withEdit, const std::string& edit
   auto* label = new QLabel(&dialog);
   label->setTextFormat(Qt::PlainText);  // a text from a record must not be read as markup
   label->setText(BoxText(text));
-  label->setWordWrap(true);
-  label->setMinimumWidth(280);
+  // A text with its own line breaks keeps them: the box is as wide as its longest line, and
+  // only a line wider than a comfortable box is wrapped.
+  constexpr int kWidestLine = 640;
+  int widest = 0;
+  const QFontMetrics metrics(label->font());
+  for (const QString& line : label->text().split(QLatin1Char('\n')))
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  label->setWordWrap(widest > kWidestLine);
+  label->setMinimumWidth(std::clamp(widest, 280, kWidestLine));
   label->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   QLineEdit* edit = nullptr;
