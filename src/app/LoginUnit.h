@@ -52,6 +52,8 @@ std::string LoginTextFmt(int number, const std::string& argument);
 inline constexpr const char* kLogLoginIncomplete =
     "Login incomplete: database selection required";
 inline constexpr const char* kLogLoginFailed = "Login failed";
+inline constexpr const char* kLogAutoImportUnavailable =
+    "Import not run: this program has no unattended table import";
 
 // The store's application name and the colours of the password field.
 inline constexpr const char* kStoreAppName = "Tessaro";

@@ -27,7 +27,6 @@
 #include "app/BackupUnit.h"
 #include "app/CommandNames.h"
 #include "app/FrameLoginUnit.h"
-#include "basic/widgets/FolderBrowseUnit.h"
 #include "app/ManualUnit.h"
 #include "app/MouseEventsUnit.h"
 #include "app/SigFormUnit.h"
@@ -36,14 +35,18 @@
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/DateClock.h"
+#include "basic/FileCtrl2.h"
 #include "basic/MsgDlgUnit.h"
 #include "basic/MultiLingua.h"
 #include "basic/ParamsUnit.h"
 #include "basic/RegistryUnit.h"
 #include "basic/UserInteraction.h"
+#include "basic/widgets/FolderBrowseUnit.h"
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/HistoryUnit.h"
+#include "data/HolderUnit.h"
+#include "data/ItemsLock.h"
 #include "data/IniUnit.h"
 #include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
@@ -554,6 +557,13 @@ void TTessaroForm::ReadProgramSettings() {
   startWindowState_ = ReadDataSettingStr("WindowState").substr(0, kMaxPlacementText);
   const std::string webLinks = Trim(ReadSettingStr(kSettingsProgramLevel, "WebLinks"));
   WinGlue().WebLinks = webLinks != "0";
+  // The client register that several installations share, beside their own.
+  std::string shared = Trim(ReadSettingStr(kSettingsProgramLevel, "MultiSubscriber"));
+  if (!shared.empty()) {
+    MakeAbsolutePath(ProgramDir(), shared);
+    AddBackslash(shared);
+    MandantState().SecondRegisterName = shared + kAutomaticRegisterName;
+  }
 }
 
 // =======================================================================================
@@ -1216,6 +1226,16 @@ void TTessaroForm::ReadDataSettings() {
   ReadBackupSettings(BackupSettings(), ProgramDir());
   const std::string webLinks = Trim(ReadSettingStr(kSettingsDataLevel, "WebLinks"));
   if (!webLinks.empty()) WinGlue().WebLinks = webLinks != "0";
+  // A client without terms of its own shows the defaults, not the previous client's.
+  TVocabulary& words = Vocabulary();
+  words.personTerm.clear();
+  words.departmentTerm.clear();
+  SetHolderKindName(okPerson, PersonTerm());
+  SetPersonsTerms(Trim(ReadSettingStr(kSettingsDataLevel, "PersonsTerm")),
+                  Trim(ReadSettingStr(kSettingsDataLevel, "PersonsDeptTerm")));
+  // Stations that share one login and computer name tell their runs apart; the key is
+  // set before the store opens with it.
+  InitStationName(Trim(ReadSettingStr(kSettingsDataLevel, "AltBlocking")) == "1");
 }
 
 void TTessaroForm::StoreOpened(bool firstRun, bool /*minStockUsed*/) {
@@ -1268,8 +1288,13 @@ void TTessaroForm::SetWaitCursor(bool on) {
     QApplication::restoreOverrideCursor();
 }
 
-void TTessaroForm::RunAutoImport(const std::string& /*profile*/) {
-  if (const TMenuCommand& run = MenuCommandOf(kHookAutoImport)) run();
+void TTessaroForm::RunAutoImport(const std::string& profile) {
+  if (const TMenuCommand& run = MenuCommandOf(kHookAutoImport)) {
+    run();
+    return;
+  }
+  // An unattended start that did nothing must say so where its caller looks.
+  LogError(kLogAutoImportUnavailable, profile);
 }
 
 void TTessaroForm::StartGuidedTour() {

@@ -22,7 +22,10 @@
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/ClientSessionUnit.h"
+#include "data/HolderUnit.h"
 #include "data/IniUnit.h"
+#include "data/ItemsLock.h"
+#include "data/StockUnit.h"
 #include "data/UnitTR100.h"
 #include "LoginTestSupport.h"
 
@@ -230,6 +233,39 @@ TEST(MainWindow, RecordCommandsOfAPageWithoutViewAndEmptySubmenusAreDisabled) {
   InstallMenuCommand("ImportKWD1", {});
   UnregisterPageCommands(pgKeys, &keys);
   UnregisterView(pgKeys, &keys);
+}
+
+// The settings the program reads from the data folder and beside itself take effect, and
+// a client without them shows the defaults again.
+TEST(MainWindow, SettingsOfTheDataFolderAndTheProgramTakeEffect) {
+  TWindowEnv w;
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "PersonsTerm", "Mieter"));
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "AltBlocking", "1"));
+  ASSERT_TRUE(WriteSetting(kSettingsProgramLevel, "MultiSubscriber", "shared"));
+  ASSERT_TRUE(OpenDataStore());
+  EXPECT_EQ(PersonTerm(), "Mieter");
+  EXPECT_EQ(FromQString(w.form->PageControl->tabText(pgPersons)), "Mieter");
+  EXPECT_EQ(HolderKindNames()[okPerson], "Mieter");
+  EXPECT_NE(StationName().find("@@"), std::string::npos);
+
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "PersonsTerm", ""));
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "AltBlocking", ""));
+  ASSERT_TRUE(OpenDataStore());
+  EXPECT_EQ(PersonTerm(), CoreText(63));
+  EXPECT_EQ(StationName().find("@@"), std::string::npos);
+
+  w.form->ReadProgramSettings();
+  EXPECT_EQ(MandantState().SecondRegisterName, w.env.Prog() + "shared/automaticRegister.csv");
+}
+
+TEST(MainWindow, AnUnattendedImportWithoutTheImportLeavesALogLine) {
+  TWindowEnv w;
+  LogFileNames().ErrorLogFile = w.env.dir.File("errors.log");
+  w.form->RunAutoImport("profil.ipo");
+  const std::string log = ReadAllBytes(w.env.dir.File("errors.log"));
+  EXPECT_NE(log.find(kLogAutoImportUnavailable), std::string::npos);
+  EXPECT_NE(log.find("profil.ipo"), std::string::npos);
+  LogFileNames().ErrorLogFile.clear();
 }
 
 TEST(MainWindow, MenuCommandsAskLoginThenRightThenUnsavedInput) {
