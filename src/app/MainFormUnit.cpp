@@ -84,6 +84,15 @@ TScreenRect SmallerWindowBounds(const TScreenRect& current, const TScreenRect& w
   return r;
 }
 
+TScreenRect FitOuterBounds(TScreenRect wanted, const TScreenRect& workArea, int minOuterWidth,
+                           int minOuterHeight) {
+  wanted.width = std::max(wanted.width, minOuterWidth);
+  wanted.height = std::max(wanted.height, minOuterHeight);
+  FitSpan(wanted.left, wanted.width, workArea.left, workArea.width);
+  FitSpan(wanted.top, wanted.height, workArea.top, workArea.height);
+  return wanted;
+}
+
 // ---------------------------------------------------------------------------------------
 // Frame.
 

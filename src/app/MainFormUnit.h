@@ -64,6 +64,10 @@ TScreenRect SmallWindowBounds(const TScreenRect& screen);
 TScreenRect OptimalWindowBounds(const TScreenRect& workArea);
 // "Fenster verkleinern": 795 x 583 at the window's place, moved into the work area.
 TScreenRect SmallerWindowBounds(const TScreenRect& current, const TScreenRect& workArea);
+// Outer bounds (frame and title bar included) of at least the window's smallest outer size,
+// moved into the work area and cut to it.
+TScreenRect FitOuterBounds(TScreenRect wanted, const TScreenRect& workArea, int minOuterWidth,
+                           int minOuterHeight);
 
 // ---------------------------------------------------------------------------------------
 // The coloured frame around the page control.

@@ -1148,8 +1148,15 @@ void TTessaroForm::SmallWinSize1Click() {
   setWindowState(windowState() & ~Qt::WindowMaximized);
   QScreen* screen = this->screen();
   const TScreenRect area = screen ? ToRect(screen->availableGeometry()) : TScreenRect{0, 0, 1024, 768};
-  const TScreenRect r = SmallerWindowBounds({x(), y(), width(), height()}, area);
-  resize(r.width, r.height);
+  PlaceOuter(SmallerWindowBounds({x(), y(), width(), height()}, area), area);
+}
+
+void TTessaroForm::PlaceOuter(const TScreenRect& wanted, const TScreenRect& area) {
+  // The bounds are the window's outer ones; Qt sizes the inside, below the title bar.
+  const QSize frame = frameGeometry().size() - geometry().size();
+  const TScreenRect r = FitOuterBounds(wanted, area, minimumWidth() + frame.width(),
+                                       minimumHeight() + frame.height());
+  resize(r.width - frame.width(), r.height - frame.height());
   move(r.left, r.top);
 }
 
@@ -1157,9 +1164,7 @@ void TTessaroForm::OptWinSize1Click() {
   setWindowState(windowState() & ~Qt::WindowMaximized);
   QScreen* screen = this->screen();
   const TScreenRect area = screen ? ToRect(screen->availableGeometry()) : TScreenRect{0, 0, 1024, 768};
-  const TScreenRect r = OptimalWindowBounds(area);
-  resize(r.width, r.height);
-  move(r.left, r.top);
+  PlaceOuter(OptimalWindowBounds(area), area);
 }
 
 void TTessaroForm::WinForeground1Click() {

@@ -180,6 +180,9 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
   // Disables each submenu of `menu` (at any depth) whose visible entries are all disabled;
   // true when `menu` has an enabled entry.
   static bool DisableEmptySubmenus(QMenu* menu);
+  // Resizes and moves the window so that its outer bounds, frame included, are `wanted`
+  // (at least its smallest size), within `area`.
+  void PlaceOuter(const TScreenRect& wanted, const TScreenRect& area);
   void Transfer1Click();
   void View1Click();
   void Sort1Click();

@@ -72,6 +72,20 @@ TEST(MainFormUnitTest, OptimalAndSmallerSizes) {
             (TScreenRect{485, 441, 795, 583}));
 }
 
+// The window after login is at least 607 inside plus its title bar: the smaller size must
+// not push it below the work area.
+TEST(MainFormUnitTest, OuterBoundsKeepTheSmallestSizeInsideTheWorkArea) {
+  const TScreenRect area{0, 0, 1280, 1024};
+  const TScreenRect small = SmallerWindowBounds({600, 500, 1200, 900}, area);
+  const TScreenRect r = FitOuterBounds(small, area, 795 + 8, 607 + 31);
+  EXPECT_EQ(r.height, 638);
+  EXPECT_LE(r.top + r.height, area.height);
+  EXPECT_LE(r.left + r.width, area.width);
+  // An area smaller than the window: the window is cut to it, never placed beyond it.
+  EXPECT_EQ(FitOuterBounds(OptimalWindowBounds({0, 0, 1024, 600}), {0, 0, 1024, 600}, 803, 638),
+            (TScreenRect{0, 0, 1024, 600}));
+}
+
 TEST(MainFormUnitTest, FrameLayout) {
   const TFrameLayout l = FrameLayoutFor(1000, 700);
   EXPECT_EQ(l.pages, (TScreenRect{10, 15, 980, 670}));
