@@ -70,6 +70,8 @@ TFrameLogin::TFrameLogin(QWidget* parent) : QWidget(parent) {
   LoginOkBtn = new QPushButton(ToQString("OK"), LoginGroupBox);
   LoginOkBtn->setObjectName("LoginOkBtn");
   LoginOkBtn->setGeometry(330, 50, 75, 25);
+  // Only a listed store can be logged into.
+  LoginOkBtn->setEnabled(false);
   FirstLoginLabel = new QLabel(ToQString(FrameLoginText(3)), LoginGroupBox);
   FirstLoginLabel->setObjectName("FirstLoginLabel");
   FirstLoginLabel->setWordWrap(true);

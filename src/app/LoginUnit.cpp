@@ -833,10 +833,16 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   ls.StoreOpen = false;
   HistoryFlush();
 
-  if (state.SandboxMode &&
-      UI().Ask(TMsgKind::Confirmation, LoginText(44), TAskButtons::YesNo) == mrYes) {
-    UI().ProcessPendingEvents();
-    CleanupSandbox();
+  if (state.SandboxMode) {
+    if (UI().Ask(TMsgKind::Confirmation, LoginText(44), TAskButtons::YesNo) == mrYes) {
+      UI().ProcessPendingEvents();
+      CleanupSandbox();
+    }
+    // The data opened next is chosen anew: a login page without a client choice would
+    // otherwise open the data root as the sandbox client, red frame and all.
+    state.HasCurrentMandant = false;
+    state.CurrentMandant = TMandantInfoRec();
+    state.SandboxMode = false;
   }
 
   // Nothing of this client remains: its session goes whole (rights, history, journal,

@@ -205,4 +205,57 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   EXPECT_TRUE(backupMade) << out;
 }
 
+// A new user on the first run, started as the start script starts the program (the data
+// folder named by the settings file, no "datapath" switch): the login page says how to log
+// in, the sandbox is made and entered through the client choice, a person made in it never
+// reaches the original data, leaving deletes the sandbox folder and its client entry, and
+// the language menu switches to English and back.
+TEST(EndToEnd, FirstRunSandboxRoundTripAndLanguage) {
+  TLoginEnv env;
+  ASSERT_TRUE(WriteSetting(kSettingsProgramLevel, "DataPath", env.Data()));
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupInterval", "0"));
+  WriteAllBytes(env.Prog() + "Tessaro", "");
+  PfMakeFolders(env.Prog() + "System/");
+  WriteAllBytes(env.Prog() + "System/Tessaro.lng",
+                ReadAllBytes(std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng"));
+
+  QProcess program;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
+  environment.insert("TESSARO_AUTOMATION_SCENARIO", "sandbox");
+  program.setProcessEnvironment(environment);
+  program.setProcessChannelMode(QProcess::SeparateChannels);
+  program.start(TESSARO_AUTOMATED_PROGRAM,
+                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  const bool finished = program.waitForFinished(45000);
+  if (!finished) program.kill();
+  const std::string out = program.readAllStandardOutput().toStdString();
+  const std::string err = program.readAllStandardError().toStdString();
+  ASSERT_TRUE(finished) << out << err;
+  EXPECT_EQ(program.exitCode(), 0) << out << err;
+  for (const char* step : {"first login hint shown", "logged in", "sandbox made", "in the sandbox",
+                           "sandbox person saved", "sandbox left", "original data untouched",
+                           "language English: Keys", "language German: Schl\xFC" "ssel",
+                           "logged out", "undriven dialogs 0"})
+    EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
+  EXPECT_EQ(out.find("refused"), std::string::npos) << out;
+
+  // The original store has no person; no sandbox folder or client entry is left.
+  {
+    TStoreMaker check(env.Data());
+    TItemList persons;
+    check.db.ListClass(icPerson, persons);
+    EXPECT_EQ(persons.Count(), 0);
+  }
+  std::vector<TPfFolderEntry> entries;
+  PfListFolder(env.Data(), entries);
+  for (const TPfFolderEntry& e : entries)
+    EXPECT_NE(e.name.rfind("Sandbox ", 0), 0u) << e.name;
+  TMandantList clients;
+  LoadClientRegisters(clients);
+  for (const TMandantInfoRec& c : clients) EXPECT_FALSE(c.Active) << c.Title;
+}
+
 }  // namespace

@@ -767,9 +767,15 @@ TEST(LoginLogout, ASandboxClientIsAnnouncedAndItsFolderDeletedOnlyWhenTheUserSay
   EXPECT_TRUE(DoLogout([] {}));
   EXPECT_EQ(env.ui.questions.back(), LoginText(44));
   EXPECT_GE(GetFileSize64(folder + "Data.ada"), 0);
+  EXPECT_FALSE(env.state.SandboxMode);  // the next data is chosen anew
+  EXPECT_FALSE(env.state.HasCurrentMandant);
 
+  // Chosen again, as the client choice does it.
+  env.state.CurrentMandant = sandbox;
+  env.state.HasCurrentMandant = true;
   env.state.DataPath = folder;
   ASSERT_TRUE(OpenDataStore());
+  EXPECT_TRUE(env.state.SandboxMode);
   env.ui.answers = {mrYes};
   EXPECT_TRUE(DoLogout([] {}));
   TPfInfo info;

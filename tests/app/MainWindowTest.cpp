@@ -458,6 +458,27 @@ TEST(MainWindow, SandboxIsEnteredThroughTheLoginPageAndLeftWithDeletion) {
   EXPECT_EQ(w.form->FrameColour(), normal);
 }
 
+// Without clients of its own the data root has no register: once the sandbox is deleted
+// the login page opens the original data directly, and it must not be the sandbox again.
+TEST(MainWindow, LeavingTheOnlySandboxOpensTheOriginalDataOutsideTheSandbox) {
+  TWindowEnv w;
+  w.Login("Admin", "A");
+  ASSERT_TRUE(Session().LoggedIn);
+  const uint32_t normal = w.form->FrameColour();
+  w.env.ui.answers = {mrYes};
+  EXPECT_TRUE(w.form->RunMenuCommand("Sandbox1"));
+  w.Choose(true);
+  w.Login("Admin", "A");
+  ASSERT_TRUE(MandantState().SandboxMode);
+  w.env.ui.answers = {mrYes, mrYes};
+  EXPECT_TRUE(w.form->RunMenuCommand("Sandbox1"));
+  EXPECT_FALSE(w.form->FrameLogin->ClientChoiceVisible());
+  EXPECT_FALSE(MandantState().SandboxMode);
+  EXPECT_FALSE(MandantState().HasCurrentMandant);
+  EXPECT_EQ(MandantState().DataPath, w.env.Data());
+  EXPECT_EQ(w.form->FrameColour(), normal);
+}
+
 TEST(MainWindow, PlacementIsReadAndKeptUnlessTheWindowSwitchIsGiven) {
   struct TCase {
     std::vector<std::string> args;

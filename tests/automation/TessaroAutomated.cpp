@@ -59,6 +59,7 @@
 #include "views/KeyBoxUnit.h"
 #include "views/PersonPhotoUnit.h"
 #include "HistoryScenario.h"
+#include "SandboxScenario.h"
 
 namespace {
 
@@ -433,7 +434,21 @@ void StartDriver() {
   gDriver.photo = env("TESSARO_AUTOMATION_PHOTO");
   auto* timer = new QTimer(QCoreApplication::instance());
   timer->setInterval(50);
-  QObject::connect(timer, &QTimer::timeout, [] { gDriver.Tick(); });
+  if (env("TESSARO_AUTOMATION_SCENARIO") == "sandbox") {
+    // The first run of a new user, instead of the walk through the pages.
+    static TSandboxDriver sandbox;
+    sandbox.shot = TDriver::Shot;
+    sandbox.say = TDriver::Say;
+    QObject::connect(timer, &QTimer::timeout, [] {
+      if (++gDriver.ticks > 600) {
+        TDriver::Say("timeout in sandbox step " + std::to_string(static_cast<int>(sandbox.step)));
+        std::_Exit(3);
+      }
+      if (TTessaroForm* form = TessaroForm(); form && form->FrameLogin) sandbox.Tick(*form);
+    });
+  } else {
+    QObject::connect(timer, &QTimer::timeout, [] { gDriver.Tick(); });
+  }
   timer->start();
 }
 
