@@ -124,6 +124,7 @@ const TMLStringList* LoginTexts() {
     t->Add255Obj("Leer neu anlegen", 107);
     t->Add255Obj("Die Kopie#13#%1#13#konnte nicht als Datenbank-Datei \xFC" "bernommen werden.",
                  108);
+    t->Add255Obj("Der Datenordner#13#%1#13#ist eine Datei, kein Ordner.", 109);
     return t;
   }();
   return table;
@@ -522,7 +523,10 @@ TOpenResult OpenClientData(TMiniDB& db, std::unique_ptr<TTimebackLog>& timebackL
   PfMakeFolders(dataPath);
   if (!IsFolder(dataPath) || !IsFolderWritable(dataPath)) {
     notifyLoader();
-    UI().ShowMessage(TMsgKind::Error, LoginTextFmt(2, dataPath));
+    // A file in the folder's place is no question of rights.
+    TPfInfo info;
+    const bool isFile = PfStat(DelTrailingSlash(dataPath), info) == 0 && info.kind == TPfKind::File;
+    UI().ShowMessage(TMsgKind::Error, LoginTextFmt(isFile ? 109 : 2, dataPath));
     result.readOnly = true;
     result.outcome = TOpenOutcome::FolderFailed;
     return result;

@@ -273,6 +273,13 @@ TEST(LoginOpen, AFolderThatCannotBeMadeGivesText2AndReadOnlyWithoutStore) {
   EXPECT_EQ(env.ui.messages[0].kind, TMsgKind::Error);
   EXPECT_EQ(env.ui.messages[0].text, LoginTextFmt(2, env.state.DataPath));
 
+  // A file where the data folder itself should be is named as such.
+  env.ui.Clear();
+  env.state.DataPath = env.dir.Dir() + "afile/";
+  EXPECT_FALSE(OpenDataStore());
+  ASSERT_EQ(env.ui.messages.size(), 1u);
+  EXPECT_EQ(env.ui.messages[0].text, LoginTextFmt(109, env.state.DataPath));
+
   // The next opening judges afresh.
   env.ui.Clear();
   env.state.DataPath = env.Data();
