@@ -213,6 +213,17 @@ bool TLogFile::Add(const std::string& period, const std::string& line) {
   return true;
 }
 
+bool TLogFile::Waits(const std::string& period, const std::string& line) const {
+  const std::string entry = line + "\r\n";
+  for (const TPendingChunk& chunk : pending_) {
+    if (chunk.period != period) continue;
+    for (std::size_t at = chunk.text.find(entry); at != std::string::npos;
+         at = chunk.text.find(entry, at + 1))
+      if (at == 0 || chunk.text[at - 1] == '\n') return true;
+  }
+  return false;
+}
+
 bool TLogFile::Flush(bool final) {
   if (disabled_) {
     pending_.clear();

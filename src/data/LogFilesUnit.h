@@ -90,6 +90,10 @@ class TLogFile {
   // dropped. `final`: the caller will not come back (closing, re-initialising), so a
   // failure is always reported.
   bool Flush(bool final);
+  // True when `line` of the period waits in memory, not written yet.
+  bool Waits(const std::string& period, const std::string& line) const;
+  // True when nothing waits in memory.
+  bool NothingWaits() const { return pending_.empty(); }
 
   // Makes Lines() the period's lines, reading the file unless it is loaded and unchanged.
   // Waiting lines are written first. A missing file gives no lines (true); a file that

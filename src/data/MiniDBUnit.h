@@ -246,6 +246,9 @@ class TMiniDB {
   // Stores and saves, then writes the lines to `fileName` (own file when empty).
   bool SaveTo(const std::string& fileName);
   std::string GetHeaderValue(const std::string& name) const;
+  // The header's pending history lines (TStoreWrite) that this station knows are in the
+  // history file: a later write need not look for them.
+  std::string SettledHistoryHeader;
   // Stores the current record, sets the header line (appended when missing) and saves.
   // A line that the store's own line reader would take for a record ("Foo" = "a,i=7"
   // reads back as record 7) is refused before anything happens: false, nothing stored,

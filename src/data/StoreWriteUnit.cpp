@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <unordered_set>
 
 #include "basic/FileCtrl2.h"
 #include "data/HistoryUnit.h"
@@ -54,6 +53,14 @@ bool ReadFileEnd(const std::string& fileName, std::int64_t bytes, std::string& t
   return ok;
 }
 
+// True when `text` holds `line` as a whole line.
+bool HoldsLine(const std::string& text, const std::string& line) {
+  const std::string entry = line + "\r\n";
+  for (std::size_t at = text.find(entry); at != std::string::npos; at = text.find(entry, at + 1))
+    if (at == 0 || text[at - 1] == '\n') return true;
+  return false;
+}
+
 // The lines of `wanted` that the file does not hold as whole lines; none when the file
 // cannot be read (appending blindly could double a line).
 std::vector<const THistoryLine*> MissingLines(const std::string& fileName,
@@ -65,11 +72,14 @@ std::vector<const THistoryLine*> MissingLines(const std::string& fileName,
     std::string text;
     bool whole = true;
     if (!ReadFileEnd(fileName, round == 0 ? bytes : INT64_MAX, text, whole)) return {};
-    std::unordered_set<std::string> held;
-    for (std::string& line : SplitTextLines(text)) held.insert(std::move(line));
+    // The tail may start inside a line: that part never counts as a whole line.
+    if (!whole) {
+      const std::size_t first = text.find('\n');
+      text.erase(0, first == std::string::npos ? text.size() : first + 1);
+    }
     std::vector<const THistoryLine*> missing;
     for (const THistoryLine* l : wanted)
-      if (!held.count(l->line)) missing.push_back(l);
+      if (!HoldsLine(text, l->line)) missing.push_back(l);
     if (missing.empty() || whole) return missing;
   }
   return {};
@@ -116,8 +126,10 @@ std::vector<THistoryLine> DecodePendingHistory(const std::string& text) {
 }
 
 bool SettlePendingHistory(TMiniDB& db) {
-  const std::vector<THistoryLine> pending =
-      DecodePendingHistory(db.GetHeaderValue(kPendingHistoryHeader));
+  const std::string text = db.GetHeaderValue(kPendingHistoryHeader);
+  // This station's own last lines, known to be in the file: nothing to look for.
+  if (text.empty() || text == db.SettledHistoryHeader) return true;
+  const std::vector<THistoryLine> pending = DecodePendingHistory(text);
   if (pending.empty() || !History().Enabled()) return true;
   bool ok = true;
   std::vector<std::string> years;
@@ -127,11 +139,15 @@ bool SettlePendingHistory(TMiniDB& db) {
     const std::string file = History().Log().GetFileName(year);
     if (file.empty()) continue;
     std::vector<const THistoryLine*> wanted;
+    // A line still waiting in this station's log is written by it: adding it again would
+    // write it twice.
     for (const THistoryLine& l : pending)
-      if (l.year == year) wanted.push_back(&l);
+      if (l.year == year && !History().Log().Waits(year, l.line)) wanted.push_back(&l);
+    if (wanted.empty()) continue;
     for (const THistoryLine* l : MissingLines(file, wanted))
       ok = History().Add(year, l->line) && ok;
   }
+  if (ok && History().Log().NothingWaits()) db.SettledHistoryHeader = text;
   return ok;
 }
 
@@ -226,7 +242,11 @@ bool TStoreWrite::Commit() {
   if (bulk_ && db_.ActiveBulk) {
     for (const THistoryLine& l : history_) db_.ActiveBulk->AddHistoryLine(l.year, l.line);
   } else {
-    for (const THistoryLine& l : history_) History().Add(l.year, l.line);
+    bool added = true;
+    for (const THistoryLine& l : history_) added = History().Add(l.year, l.line) && added;
+    // The next write need not look for these lines in the file: they are there.
+    db_.SettledHistoryHeader =
+        added && History().Log().NothingWaits() ? EncodePendingHistory(history_) : std::string();
   }
   history_.clear();
   return true;
