@@ -7,9 +7,6 @@
 #include <memory>
 #include <optional>
 
-#include <QAction>
-#include <QApplication>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 
 #include "basic/BasicsUnit.h"
@@ -20,7 +17,6 @@
 #include "basic/ParamsUnit.h"
 #include "basic/TempFilesUnit.h"
 #include "basic/UserInteraction.h"
-#include "basic/widgets/DialogRunner.h"
 #include "data/HolderUnit.h"
 #include "data/IniUnit.h"
 #include "data/ItemList.h"
@@ -29,6 +25,7 @@
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
 #include "output/PrintSettingsUnit.h"
 #include "output/PrinterServicesUnit.h"
@@ -685,44 +682,6 @@ bool DrawPersonSheet(TSimplePrint& ps, TMiniDB& db, int32_t person, const std::s
 // =======================================================================================
 // Print runs
 
-namespace {
-
-// The preview of a built-in printout: `render` draws the pages on the printer it is given.
-// True when the user chose to print from it.
-//
-// Until the program's own preview window exists this is Qt's preview dialog on the
-// printer the pages will go to (the fallback page without a printer); its print button
-// only confirms, and the page setup is not offered, so every dialog runs through
-// ExecModal.
-bool ShowSimplePrintPreview(const std::function<void(QPrinter*)>& render) {
-  std::unique_ptr<QPrinter> own;
-  QPrinter* printer = PrinterInstalled() ? PrinterServices().Device(ChosenPrinter()) : nullptr;
-  if (!printer) {
-    own = NewFallbackPrinter(false, "");
-    printer = own.get();
-  }
-  QPrintPreviewDialog dialog(printer, QApplication::activeWindow());
-  dialog.setObjectName("PrintPreviewDialog");
-  QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, render);
-  // The page's layout is the printout's: neither the page setup nor the orientation of the
-  // printer is changed from here.
-  const QString print = QCoreApplication::translate("QPrintPreviewDialog", "Print");
-  const QStringList hidden{QCoreApplication::translate("QPrintPreviewDialog", "Page setup"),
-                           QCoreApplication::translate("QPrintPreviewDialog", "Portrait"),
-                           QCoreApplication::translate("QPrintPreviewDialog", "Landscape")};
-  for (QAction* action : dialog.findChildren<QAction*>()) {
-    if (action->text() == print) {
-      QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
-      QObject::connect(action, &QAction::triggered, &dialog, &QDialog::accept);
-    } else if (hidden.contains(action->text())) {
-      action->setVisible(false);
-    }
-  }
-  return ExecModal(dialog) == QDialog::Accepted;
-}
-
-}  // namespace
-
 bool RunSimplePrint(bool previewAllowed, const TPageDrawer& draw) {
   std::string dateText, total;
   auto pass = [&](int mode, QPrinter* previewPrinter, int* pages) {
@@ -736,16 +695,27 @@ bool RunSimplePrint(bool previewAllowed, const TPageDrawer& draw) {
     if (pages) *pages = ps.pageNumber;
     return ok;
   };
-  int pages = 0;
-  if (!pass(kPrintModeCount, nullptr, &pages)) return false;
-  total = std::to_string(pages);
+  // The count: every page header shows the page total of the printer counted on.
+  auto count = [&] {
+    int pages = 0;
+    total.clear();
+    if (!pass(kPrintModeCount, nullptr, &pages)) return false;
+    total = std::to_string(pages);
+    return true;
+  };
+  if (!count()) return false;
+  const std::string countedOn = ChosenPrinter();
 
   const bool printer = PrinterInstalled();
   if ((PrintSettings().preview && previewAllowed) || !printer) {
-    const bool print = ShowSimplePrintPreview(
-        [&](QPrinter* device) { pass(kPrintModePreview, device, nullptr); });
+    // The program's preview, as for every printout: a changed preview flag is stored for
+    // the user when they print from it.
+    const bool print = PreviewPrintRun(
+        [&](QPrinter* device) { pass(kPrintModePreview, device, nullptr); }, false);
     UI().ProcessPendingEvents();
     if (!print || !printer) return true;
+    // Another printer chosen in the preview lays the pages out anew.
+    if (ChosenPrinter() != countedOn && !count()) return false;
   }
   return pass(kPrintModePrinter, nullptr, nullptr);
 }

@@ -198,9 +198,11 @@ bool DrawPersonSheet(TSimplePrint& ps, TMiniDB& db, int32_t person, const std::s
 // Draws a page content into a print run (PrintBegin to PrintEnd or PrintAbort).
 using TPageDrawer = std::function<bool(TSimplePrint& ps)>;
 // One print run as every built-in printout runs: the pages counted (the total goes into
-// each page header), the preview shown when the preview is on and allowed or no printer is
-// installed (printing stops when the user does not print from it), then the printer. False
-// when the pages could not be drawn or printed.
+// each page header), the program's preview (PreviewPrintRun) shown when the preview is on
+// and allowed or no printer is installed (printing stops when the user does not print from
+// it; a preview flag changed there is stored for the user), then the printer, counted again
+// when another printer was chosen in the preview. False when the pages could not be drawn
+// or printed.
 bool RunSimplePrint(bool previewAllowed, const TPageDrawer& draw);
 
 // The stock-control sheet of a person from the TAB file of their keys; false when the

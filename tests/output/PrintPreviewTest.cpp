@@ -1,13 +1,17 @@
 // The print selection dialog, the preview and the list printout, on fake printers (their
 // canvases record, so every page printed can be read back) or on none.
 #include <cstdlib>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrintPreviewWidget>
@@ -16,6 +20,7 @@
 #include <QRadioButton>
 #include <gtest/gtest.h>
 
+#include "basic/MultiLingua.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/ClientSessionUnit.h"
@@ -24,6 +29,7 @@
 #include "data/LockingRelations.h"
 #include "output/CsvOrExcelUnit.h"
 #include "output/FakePrinterServices.h"
+#include "output/PrintCanvasUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
 #include "output/PrintSelectUnit.h"
@@ -548,6 +554,50 @@ TEST_F(KeyListTest, PrintRecordsToFilePrintsTheMarkedColumns) {
   EXPECT_EQ(ui.AllText(), "Fehler beim Drucken");
   PrintKeyList() = marks;
   ClientSession().LendStore(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The shipped language file knows every text the selection dialog, the preview and the
+// spreadsheet and catalogue messages show.
+TEST(PrintListLanguage, EnglishEntries) {
+  TScopedMLSystem ml;
+  const std::string file = std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng";
+  ASSERT_TRUE(ml.System().LoadLanguageFile(file, false)) << file;
+  PrintSelectText(1);  // the tables exist
+  PrintPreviewText(1);
+  NativeXlsLimitText();
+  std::vector<std::string> texts{"Falsche Datei-Version."};
+  for (const TMLStringList* table : MLStringLists())
+    if (table->UnitName() == "PrintSelectUnit" || table->UnitName() == "PrintPreviewUnit" ||
+        table->UnitName() == "CsvOrExcelUnit")
+      for (int i = 0; i < table->Count(); ++i)
+        if (table->Number(i) > 0) texts.push_back(table->Text(i));
+  TPrintSelectForm select;
+  const std::unique_ptr<QPrinter> printer = NewFallbackPrinter(false, "");
+  TPrintPreviewForm preview(printer.get(), nullptr);
+  for (QDialog* form : std::initializer_list<QDialog*>{&select, &preview}) {
+    texts.push_back(FromQString(form->windowTitle()));
+    for (QWidget* w : form->findChildren<QWidget*>()) {
+      texts.push_back(FromQString(w->toolTip()));
+      if (auto* b = qobject_cast<QAbstractButton*>(w)) texts.push_back(FromQString(b->text()));
+      if (auto* l = qobject_cast<QLabel*>(w)) texts.push_back(FromQString(l->text()));
+      if (auto* g = qobject_cast<QGroupBox*>(w)) texts.push_back(FromQString(g->title()));
+    }
+  }
+  int checked = 0;
+  for (std::string text : texts) {
+    while (!text.empty() && text.front() == ' ') text.erase(0, 1);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    if (text.size() < 3 || text == "OK") continue;
+    int grade = 0;
+    ml.System().TranslateText(text, "DE", "EN", grade);
+    EXPECT_GE(grade, mlgExact) << text;
+    ++checked;
+  }
+  EXPECT_GT(checked, 20);
 }
 
 }  // namespace
