@@ -207,6 +207,7 @@ std::vector<std::string> Drawn(const TRecordedJob& job) {
 
 TEST_F(StockList, PrintAndBothExportsNeedTheRightToPrintLists) {
   TFakePrinterScope printers;
+  PrintSettings().preview = false;  // printed at once, no preview to drive
   TKeyBoxForm& form = KeyBoxForm();
   form.FillGrid();
   Session().RightLevels[rtPrintLists] = rlNo;
