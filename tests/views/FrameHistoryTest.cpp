@@ -20,12 +20,12 @@
 #include <gmock/gmock.h>
 
 #include "ViewsTestSupport.h"
-#include "output/FakePrinterServices.h"
 #include "basic/FileCtrl2.h"
 #include "basic/SLUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/HistoryTableUnit.h"
+#include "output/FakePrinterServices.h"
 #include "platform/PlatformFiles.h"
 #include "views/ChangeLogUnit.h"
 #include "views/FindFormUnit.h"
