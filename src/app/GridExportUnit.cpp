@@ -22,6 +22,7 @@
 #include "output/CsvOrExcelUnit.h"
 #include <QPrinter>
 
+#include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
 #include "platform/PlatformFiles.h"
 
@@ -244,9 +245,7 @@ bool PrintTableRows(const std::string& title, const std::vector<std::vector<std:
     return false;
   }
   const int columns = rows.empty() ? 0 : static_cast<int>(rows.front().size());
-  TSimplePrint ps;
-  ps.mode = kPrintModePrinter;
-  const bool printed = PrintTextFile(ps, title, file, 1.5, columns);
+  const bool printed = PrintStringGrid(title, file, columns);
   DeleteTempFile(file);
   if (!printed) ShowError(CoreText(29));
   return printed;

@@ -47,9 +47,11 @@ bool CheckOfficeAvailable(const std::string& fileName, bool silent);
 // (WinGlue().TextFilePrinter, installed by the composition root); false while none is.
 bool PrintTextList(const std::vector<std::string>& lines);
 
-// A list printout: the rows (the header captions first) as a TAB print file, printed as a
-// table titled `title`. A file that cannot be written shows core text 28, a failed print
-// core text 29. The caller checks the right to print lists first.
+// A list printout: the rows (the header captions first) as a TAB print file, handed to the
+// list printing (PrintStringGrid: page totals, the preview when wanted, into a spreadsheet
+// when the print selection asked for it) as a table titled `title`. A file that cannot be
+// written shows core text 28, a failed print core text 29. The caller checks the right to
+// print lists first.
 bool PrintTableRows(const std::string& title, const std::vector<std::vector<std::string>>& rows);
 // The TAB print file's text of those rows: cells without TAB, CR or LF, lines ended by CR LF.
 std::vector<std::string> TabPrintLines(const std::vector<std::vector<std::string>>& rows);

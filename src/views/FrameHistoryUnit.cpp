@@ -590,12 +590,18 @@ void TFrameHistory::ChangeLogBtnClick() {
   ShowChangeLogOf(id_);
 }
 
-std::vector<std::string> TFrameHistory::TableLines(bool selectedOnly) const {
-  std::vector<std::string> lines;
-  std::string header;
-  const std::vector<std::string> titles = HistoryColumnTitles();
-  for (int c = 0; c < kHistoryColumnCount; ++c) header += (c ? "\t" : "") + ExportCell(titles[c]);
-  lines.push_back(header);
+std::vector<std::vector<std::string>> TFrameHistory::TableRows(bool selectedOnly) const {
+  std::vector<std::vector<std::string>> table;
+  table.push_back(HistoryColumnTitles());
+  for (int row : RowsOf(selectedOnly)) {
+    std::vector<std::string> cells(kHistoryColumnCount);
+    for (int c = 0; c < kHistoryColumnCount; ++c) cells[c] = Model->CellText(row, c);
+    table.push_back(std::move(cells));
+  }
+  return table;
+}
+
+std::vector<int> TFrameHistory::RowsOf(bool selectedOnly) const {
   std::vector<int> rows;
   if (selectedOnly) {
     for (const QModelIndex& index : HistoryGrid->selectionModel()->selectedRows())
@@ -605,7 +611,16 @@ std::vector<std::string> TFrameHistory::TableLines(bool selectedOnly) const {
     rows.resize(static_cast<size_t>(Model->rowCount()));
     for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<int>(i);
   }
-  for (int row : rows) {
+  return rows;
+}
+
+std::vector<std::string> TFrameHistory::TableLines(bool selectedOnly) const {
+  std::vector<std::string> lines;
+  std::string header;
+  const std::vector<std::string> titles = HistoryColumnTitles();
+  for (int c = 0; c < kHistoryColumnCount; ++c) header += (c ? "\t" : "") + ExportCell(titles[c]);
+  lines.push_back(header);
+  for (int row : RowsOf(selectedOnly)) {
     std::string line;
     for (int c = 0; c < kHistoryColumnCount; ++c)
       line += (c ? "\t" : "") + ExportCell(Model->CellText(row, c));
@@ -630,7 +645,7 @@ void TFrameHistory::HistoryPrintBtnClick() {
     ShowInfo(FrameHistoryText(20));
     return;
   }
-  PrintTextList(TableLines(choice == 2));
+  PrintTableRows(title, TableRows(choice == 2));
 }
 
 void TFrameHistory::ExportBtnClick(bool toSpreadsheet) {

@@ -149,6 +149,10 @@ class TFrameHistory : public QFrame, public IView {
   THistoryFilter CurrentFilter() const;
   // The table as lines (the header first); only the selected rows when asked.
   std::vector<std::string> TableLines(bool selectedOnly) const;
+  // The same as cells, for the printout.
+  std::vector<std::vector<std::string>> TableRows(bool selectedOnly) const;
+  // The table's rows in order; only the selected ones when asked.
+  std::vector<int> RowsOf(bool selectedOnly) const;
 
   int cls_ = 0;
   int32_t id_ = 0;

@@ -89,6 +89,8 @@ class TLimitsModel : public QAbstractTableModel {
   std::vector<TLimitsCells> rows_;
 };
 
+bool ExecuteFristEd(const THolderEntry& entry);
+
 // ---------------------------------------------------------------------------------------
 // The view.
 
@@ -139,6 +141,9 @@ class TFrameLimits : public QFrame, public IView {
   bool Print() override { return PrintLimits(); }
   int32_t CurrentItemId() const override;
   void TermsChanged() override;
+  // The holding editor for the other views (the persons view's holdings): the caller holds
+  // the key's lock and has reloaded the store.
+  bool EditHolding(const THolderEntry& entry) override { return ExecuteFristEd(entry); }
 
   // After the login's check: the no-result text is not shown until the next fill.
   void HideNoResultPanel();

@@ -467,7 +467,10 @@ TStockFilter TKeyBoxForm::Filter() const {
   f.system = GetComboId(KSCombo, ksAll);
   f.group = GetComboId(GroupCombo, 0);
   f.onlyAvailable = onlyAvailableCheck->isChecked();
-  f.onlySubMin = f.itemClass == icKey && onlySubMinCheck->isVisible() && onlySubMinCheck->isChecked();
+  // Offered only where the client keeps minimum stocks; the dialog may not be on screen
+  // yet (the fill before it shows), so what counts is whether the box was hidden.
+  f.onlySubMin =
+      f.itemClass == icKey && !onlySubMinCheck->isHidden() && onlySubMinCheck->isChecked();
   TMiniDB* db = GlueDB();
   f.minColumn = f.itemClass == icKey && db && MinimumStockUsed(*db);
   return f;

@@ -17,12 +17,15 @@
 #include <QPushButton>
 #include <QTableView>
 
+#include <gmock/gmock.h>
+
 #include "ViewsTestSupport.h"
 #include "basic/FileCtrl2.h"
 #include "basic/SLUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/HistoryTableUnit.h"
+#include "output/FakePrinterServices.h"
 #include "platform/PlatformFiles.h"
 #include "views/ChangeLogUnit.h"
 #include "views/FindFormUnit.h"
@@ -254,31 +257,38 @@ TEST_F(TFrameHistoryTest, DeleteOnlyTells) {
   EXPECT_EQ(frame->Model->rowCount(), 1);
 }
 
-// Print: right 11, an empty grid, the choice of all or the marked rows; export: the rows.
+// Print: right 11, an empty grid, the choice of all or the marked rows, the title of the
+// record; export: the rows.
 TEST_F(TFrameHistoryTest, PrintAndExport) {
-  std::vector<std::vector<std::string>> printed;
-  WinGlue().TextFilePrinter = [&](const std::string& file) {
-    std::vector<std::string> lines;
-    LoadTextFile(file, lines);
-    printed.push_back(lines);
-    return true;
+  TFakePrinterScope printers;
+  PrintSettings().preview = false;  // printed at once, no preview to drive
+  auto printed = [&](size_t job) {
+    std::vector<std::string> texts;
+    for (const TRecordedPage& page : printers.printers.jobs[job]->pages)
+      for (const TRecordedText& t : page.texts) texts.push_back(t.text);
+    return texts;
   };
   frame->HistoryPrintBtnClick();  // nothing shown yet
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, FrameHistoryText(8));
   ui.Clear();
 
+  db().SetField(key, "k603", "4711");
+  ASSERT_TRUE(db().Commit());
   Line("2024", {"a=New", d, "o=" + Obj(key), "stock=2"});
   Line("2024", {"a=Ren", d, "o=" + Obj(key), "oldName=K0"});
   Show(key);
+  const std::string title = HistoryPrintTitle(icKey, key, db().GetDisplayName(key), "4711");
+  EXPECT_NE(title.find("4711"), std::string::npos);
   ui.answers = {1};
   frame->HistoryPrintBtnClick();
-  ASSERT_EQ(printed.size(), 1u);
-  ASSERT_EQ(printed[0].size(), 3u);
-  EXPECT_EQ(printed[0][0].substr(0, CoreText(48).size()), CoreText(48));
-  EXPECT_NE(printed[0][2].find(FrameHistoryText(6) + ": K0"), std::string::npos);
+  ASSERT_EQ(printers.printers.jobs.size(), 1u);
+  EXPECT_EQ(printers.printers.jobs[0]->title, title);
+  EXPECT_THAT(printed(0), ::testing::Contains(title));
+  EXPECT_THAT(printed(0), ::testing::Contains(FrameHistoryText(6) + ": K0"));
+  EXPECT_THAT(printed(0), ::testing::Contains(FrameHistoryText(2)));
   ASSERT_EQ(ui.questions.size(), 1u);
-  EXPECT_NE(ui.questions[0].find(HistoryPrintTitle(icKey, key, "K1", "")), std::string::npos);
+  EXPECT_NE(ui.questions[0].find(title), std::string::npos);
 
   frame->HistoryGrid->selectionModel()->clearSelection();
   ui.answers = {2};
@@ -288,13 +298,14 @@ TEST_F(TFrameHistoryTest, PrintAndExport) {
   Select(0);
   ui.answers = {2};
   frame->HistoryPrintBtnClick();
-  ASSERT_EQ(printed.size(), 2u);
-  EXPECT_EQ(printed[1].size(), 2u);
+  ASSERT_EQ(printers.printers.jobs.size(), 2u);
+  EXPECT_THAT(printed(1), ::testing::Contains(FrameHistoryText(2)));
+  EXPECT_THAT(printed(1), ::testing::Not(::testing::Contains(FrameHistoryText(6) + ": K0")));
 
   Session().RightLevels[rtPrintLists] = rlNo;
   ui.Clear();
   frame->HistoryPrintBtnClick();
-  EXPECT_EQ(printed.size(), 2u);
+  EXPECT_EQ(printers.printers.jobs.size(), 2u);
   EXPECT_EQ(ui.messages.size(), 1u);
   Session().RightLevels[rtPrintLists] = rlYes;
 

@@ -119,6 +119,7 @@ TEST_F(Limits, TheViewSaysWhenNothingIsDueAndTheLoginCheckFindsWhatIsOverdue) {
 
   // The print: right 11 first, then the rows under their title.
   TFakePrinterScope printers;
+  PrintSettings().preview = false;  // printed at once, no preview to drive
   Session().RightLevels[rtPrintLists] = rlNo;
   EXPECT_FALSE(view.Print());
   EXPECT_TRUE(printers.printers.jobs.empty());
@@ -240,6 +241,20 @@ TEST_F(Editor, AHoldingReturnedAtAnotherStationMeanwhileIsNotWritten) {
   EXPECT_FALSE(ExecuteFristEd(shown));
   EXPECT_EQ(view.FillCount, fills + 1);
   EXPECT_EQ(view.Model->rowCount(), 1);
+}
+
+// The persons view edits a holding through the deadlines view (the glue's EditHolding).
+TEST_F(Editor, AnotherViewOpensTheEditorThroughTheDeadlinesView) {
+  TFrameLimits view;
+  RegisterView(pgLimits, &view);
+  QueueDialogDriver([](QDialog& dialog) {
+    auto& f = static_cast<TFristEdForm&>(dialog);
+    f.EmbossEd->setText("B-2");
+    f.SaveBtn->click();
+  });
+  EXPECT_TRUE(EditHolding(Holding("0007")));
+  EXPECT_EQ(ParseHolderLine(HolderLineBody(Lines()[0]))[hfIdentifier], "B-2");
+  UnregisterView(pgLimits, &view);
 }
 
 TEST(HoldingEdit, OnlyWhatTheUserChangedIsBooked) {

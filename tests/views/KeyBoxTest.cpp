@@ -197,6 +197,18 @@ TEST_F(StockList, TheDialogShowsPresetsMarksAndHandsTheChoiceBack) {
   EXPECT_EQ(SelectFromStockList(), 0);
 }
 
+// The dialog is kept with its ticks: the fill before it shows already narrows by them.
+TEST_F(StockList, ATickedMinimumFilterHoldsForTheFillBeforeTheDialogShows) {
+  UseMinimumStock();
+  TKeyBoxForm& form = KeyBoxForm();
+  form.RefreshCombos();
+  ASSERT_TRUE(form.isHidden());
+  form.onlySubMinCheck->setChecked(true);
+  form.FillGrid();
+  ASSERT_EQ(form.Model->rowCount(), 1);
+  EXPECT_EQ(form.Model->IdAt(0), gamma);
+}
+
 // Everything a recorded print job drew, one text per entry.
 std::vector<std::string> Drawn(const TRecordedJob& job) {
   std::vector<std::string> texts;
@@ -207,6 +219,7 @@ std::vector<std::string> Drawn(const TRecordedJob& job) {
 
 TEST_F(StockList, PrintAndBothExportsNeedTheRightToPrintLists) {
   TFakePrinterScope printers;
+  PrintSettings().preview = false;  // printed at once, no preview to drive
   TKeyBoxForm& form = KeyBoxForm();
   form.FillGrid();
   Session().RightLevels[rtPrintLists] = rlNo;

@@ -167,7 +167,8 @@ TEST_F(Split, RebookMovesPiecesBothWaysAndSaysEveryRefusal) {
   const int32_t daughter = SplitStockRecord(*a.db, mother, "T", "", 4);
   ASSERT_NE(daughter, 0);
   auto rebook = [&](bool toDaughter, const std::string& count,
-                    std::function<void(TSplitRebookForm&)> before = {}) {
+                    std::function<void(TSplitRebookForm&)> before = {},
+                    std::function<void(TSplitRebookForm&)> after = {}) {
     QueueDialogDriver([=](QDialog& dialog) {
       auto& f = static_cast<TSplitRebookForm&>(dialog);
       (toDaughter ? f.M2DRadio : f.D2MRadio)->setChecked(true);
@@ -175,6 +176,7 @@ TEST_F(Split, RebookMovesPiecesBothWaysAndSaysEveryRefusal) {
       f.CountEd->setText(ToQString(count));
       Shot(f, "rebook");
       f.DoBtn->click();
+      if (after) after(f);
     });
     return ExecuteSplitRebook(daughter);
   };
@@ -194,12 +196,16 @@ TEST_F(Split, RebookMovesPiecesBothWaysAndSaysEveryRefusal) {
 
   // Station B books the mother's stock down after the dialog showed it.
   std::string shownAfter;
-  EXPECT_FALSE(rebook(true, "5", [&](TSplitRebookForm&) {
-    TStoreWrite write(*b.db, {mother});
-    ASSERT_TRUE(write.Ok());
-    b->SetField(mother, fkStock, "3");
-    ASSERT_TRUE(write.Commit());
-  }));
+  EXPECT_FALSE(rebook(
+      true, "5",
+      [&](TSplitRebookForm&) {
+        TStoreWrite write(*b.db, {mother});
+        ASSERT_TRUE(write.Ok());
+        b->SetField(mother, fkStock, "3");
+        ASSERT_TRUE(write.Commit());
+      },
+      [&](TSplitRebookForm& f) { shownAfter = FromQString(f.MotherCountLabel->text()); }));
+  EXPECT_EQ(shownAfter, "3");  // the dialog shows the fresh numbers
   EXPECT_NE(ui.AllText().find("an einem anderen Arbeitsplatz"), std::string::npos) << ui.AllText();
   EXPECT_EQ(Counts(mother), "3 / 10");
   EXPECT_EQ(Counts(daughter), "1 / 1");
