@@ -199,7 +199,9 @@ TEST(PersonsViewSave, Cases) {
     } else {
       EXPECT_TRUE(w.ui.messages.empty()) << w.ui.AllText();
     }
-    if (c.saved) EXPECT_FALSE(w.view->Editing);
+    if (c.saved) {
+      EXPECT_FALSE(w.view->Editing);
+    }
     TPersonsWorld::TDisk disk(w.dir);
     c.check(w, *disk);
   }
