@@ -95,11 +95,21 @@ bool FreshTempName(const std::string& folder, std::string& name) {
 // Makes `backup` a copy of `target`'s current content: a hard link where the file system
 // has them, else a byte copy, made under a temporary name and renamed over the older
 // backup, so that a backup exists at every moment once there was one.
-bool MakeBackup(const std::string& target, const std::string& backup) {
+// `nearName`: a "~...tmp" name this save owns; the link is tried beside it first, which
+// spares making and removing a name of its own.
+bool MakeBackup(const std::string& target, const std::string& backup,
+                const std::string& nearName = std::string()) {
   const std::string folder = FolderOf(backup);
   std::string temp;
-  if (!FreshTempName(folder.empty() ? "./" : folder, temp)) return false;
-  if (PfLink(target, temp) != 0 && !CopyFileSynced(target, temp)) return false;
+  bool linked = false;
+  if (nearName.size() > 4) {
+    temp = nearName.substr(0, nearName.size() - 4) + ".bak.tmp";
+    linked = PfLink(target, temp) == 0;
+  }
+  if (!linked) {
+    if (!FreshTempName(folder.empty() ? "./" : folder, temp)) return false;
+    if (PfLink(target, temp) != 0 && !CopyFileSynced(target, temp)) return false;
+  }
   if (PfRename(temp, backup) != 0) {
     PfUnlink(temp);
     return false;
@@ -136,7 +146,7 @@ bool ReplaceFile(const std::vector<std::string>& lines, const std::string& fileN
   if (ok && targetExists) PfFchmod(fd, info.mode | kOwnerWrite);
   ok = ok && PfFsync(fd) == 0;
   ok = PfClose(fd) == 0 && ok;
-  if (ok && keepBackup && targetExists) ok = MakeBackup(target, target + ".bak");
+  if (ok && keepBackup && targetExists) ok = MakeBackup(target, target + ".bak", temp);
   ok = ok && PfRename(temp, target) == 0;
   if (!ok) {
     PfUnlink(temp);

@@ -639,6 +639,7 @@ TMiniDB::~TMiniDB() {
 
 void TMiniDB::ClearState() {
   Lines.clear();
+  headerAt_.clear();
   Lines.shrink_to_fit();
   Current.Clear();
   LastID = 0;
@@ -928,10 +929,22 @@ int TMiniDB::ReadFileLines(std::vector<std::string>& fresh) {
 }
 
 int TMiniDB::FindHeaderLine(const std::string& name) const {
+  auto holds = [&name](const std::string& line) {
+    return line.size() > name.size() && line[name.size()] == '=' &&
+           AnsiSameText(line.substr(0, name.size()), name);
+  };
+  const std::string key = AnsiUpperCase(name);
+  // Lines are replaced whole only by a load, which forgets these places; a line removed
+  // since moves the others, which the check below notices.
+  if (const auto it = headerAt_.find(key); it != headerAt_.end()) {
+    const int at = it->second;
+    if (at >= 0 && static_cast<size_t>(at) < Lines.size() && holds(Lines[at])) return at;
+    headerAt_.erase(it);
+  }
   for (size_t i = 0; i < Lines.size(); ++i) {
-    const std::string& line = Lines[i];
-    if (line.size() <= name.size() || line[name.size()] != '=') continue;
-    if (AnsiSameText(line.substr(0, name.size()), name)) return static_cast<int>(i);
+    if (!holds(Lines[i])) continue;
+    headerAt_[key] = static_cast<int>(i);
+    return static_cast<int>(i);
   }
   return -1;
 }
@@ -1004,6 +1017,7 @@ bool TMiniDB::BuildIndex(const std::vector<std::string>& lines, TIndexData& inde
 
 void TMiniDB::AdoptLines(std::vector<std::string>&& lines, TIndexData&& index) {
   Lines = std::move(lines);
+  headerAt_.clear();
   IndexLine = std::move(index.indexLine);
   ClassOf = std::move(index.classOf);
   Valid = std::move(index.valid);

@@ -22,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <string_view>
 #include <vector>
 
@@ -472,6 +473,9 @@ class TMiniDB {
   void ComputeName(int32_t id, const std::string& line, const TLineInfo& info);
   std::vector<std::string> NewStoreLines() const;
   int FindHeaderLine(const std::string& name) const;
+  // Where a header line was last found (upper-case name to line), checked at every use:
+  // a booking asks for its header line several times, and a scan passes every record.
+  mutable std::unordered_map<std::string, int> headerAt_;
   void PutHeaderLine(const std::string& name, const std::string& value);
   void ReapplyPending(std::map<int32_t, std::string>& texts,
                       std::map<std::string, std::pair<std::string, std::string>>& headers);
