@@ -193,7 +193,7 @@ std::vector<TDoorKeyRow> DoorKeyRows(const TMiniDB& db, int32_t door) {
         row.persons += " ...; ";
         break;
       }
-      row.persons += (row.persons.empty() ? "" : "; ") + db.GetDisplayName(persons.Get(j));
+      row.persons += (row.persons.empty() ? "" : "; ") + PlainItemName(db, persons.Get(j));
     }
     rows.push_back(std::move(row));
   }

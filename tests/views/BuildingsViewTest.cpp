@@ -4,6 +4,7 @@
 #include <QToolButton>
 
 #include "DoorsTestSupport.h"
+#include "basic/widgets/BasicsWinUnit.h"
 #include "views/FrameBuildings2Unit.h"
 #include "views/SpecialDeleteUnit.h"
 
@@ -77,10 +78,12 @@ TEST(BuildingsView, DeleteDecidesOnTheStoreAndKeepsTheOwnSystemsUsers) {
   // Station B puts a door into the building after A showed it.
   {
     const int32_t door = w.b->NewNamedRecord(icDoor, "Eingang", "");
-    TStoreWrite write(*w.b.db, {door, house});
-    ASSERT_TRUE(write.Ok());
-    w.b->AddLinkBoth(door, house, icBuilding, icDoor);
-    ASSERT_TRUE(write.Commit());
+    {
+      TStoreWrite write(*w.b.db, {door, house});
+      ASSERT_TRUE(write.Ok());
+      w.b->AddLinkBoth(door, house, icBuilding, icDoor);
+      ASSERT_TRUE(write.Commit());
+    }
     w.ui.answers = {mrYes};
     w.view->KillBtnClick();
     ASSERT_FALSE(w.ui.messages.empty());

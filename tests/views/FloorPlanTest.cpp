@@ -59,7 +59,7 @@ TEST(FloorPlan, ImportsStayShowable) {
 
   // A JPEG beyond what the loader takes is encoded again until it fits.
   const std::string large = w.dir.Dir() + "large.jpg";
-  ASSERT_TRUE(Noise(2000, 1500).save(QString::fromStdString(large), "JPEG", 100));
+  ASSERT_TRUE(Noise(2200, 1600).save(QString::fromStdString(large), "JPEG", 100));
   ASSERT_GT(GetFileSize64(large), 6 * 1024 * 1024 - 1) << "the file is not large enough";
   ASSERT_EQ(ImportFloorPlan(large, plan), TPlanImportResult::Stored);
   EXPECT_LE(GetFileSize64(plan), kJpegFileMaxBytes);
