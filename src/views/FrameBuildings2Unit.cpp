@@ -31,6 +31,7 @@
 #include "data/UserRights.h"
 #include "views/SpecialDeleteUnit.h"
 #include "views/SystemComboUnit.h"
+#include "views/TitledPrintUnit.h"
 
 namespace {
 
@@ -243,7 +244,9 @@ TFrameBuildings2::TFrameBuildings2(QWidget* owner) : TFrameMother(owner, icBuild
     if (!InputText(FrameBuildingsText(19), name, true)) return std::string();
     return name;
   };
-  PrintLines = [](const std::vector<std::string>& lines) { return PrintTextList(lines); };
+  PrintLines = [](const std::string& title, const std::vector<std::string>& lines) {
+    return PrintTitledLines(title, lines);
+  };
 
   connect(NewBtn, &QToolButton::clicked, this, [this] { NewBtnClick(); });
   connect(SaveBtn, &QToolButton::clicked, this, [this] { SaveBtnClick(); });
@@ -577,7 +580,9 @@ bool TFrameBuildings2::PrintDoorsAndKeys() {
     return false;
   }
   if (RightDenied(rtPrintLists)) return false;
-  return PrintLines && PrintLines(DoorsAndKeysLines(*db, CurrentId));
+  std::string name = db->GetDisplayName(CurrentId);
+  if (name.size() > 40) name.resize(40);
+  return PrintLines && PrintLines(FrameBuildingsTextFmt(10, name), DoorsAndKeysLines(*db, CurrentId));
 }
 
 bool TFrameBuildings2::PrintBuildings(bool onlyShown) {
@@ -594,7 +599,7 @@ bool TFrameBuildings2::PrintBuildings(bool onlyShown) {
     ShowInfo(FrameBuildingsText(7));
     return false;
   }
-  return PrintLines && PrintLines(lines);
+  return PrintLines && PrintLines(BuildingsCaption(), lines);
 }
 
 void TFrameBuildings2::PrintMenu() {

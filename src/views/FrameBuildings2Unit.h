@@ -64,8 +64,8 @@ class TFrameBuildings2 : public TFrameMother {
 
   // The name a new floor gets; default: the input dialog. Empty: nothing.
   std::function<std::string()> AskFloorName;
-  // Where the printouts go; default: the glue's list printer.
-  std::function<bool(const std::vector<std::string>&)> PrintLines;
+  // Where the printouts go (title, TAB lines); default: the list printout.
+  std::function<bool(const std::string&, const std::vector<std::string>&)> PrintLines;
 
   // ----- the virtual operations ----------------------------------------------------------
   void InitLayout() override;

@@ -35,7 +35,9 @@
 #include "data/UserRights.h"
 #include "views/CategFormUnit.h"
 #include "views/FloorPlanUnit.h"
+#include "views/KeyBoxUnit.h"
 #include "views/SystemComboUnit.h"
+#include "views/TitledPrintUnit.h"
 
 namespace {
 
@@ -238,6 +240,8 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
   KeysystemCombo->setObjectName("KeysystemCombo");
   CylLabel = FieldLabel(panel, "Zylinder:");
   CylLabel->setObjectName("CylLabel");
+  CylLabel->setCursor(Qt::PointingHandCursor);
+  CylLabel->installEventFilter(this);
   CylCombo = new QComboBox(panel);
   CylCombo->setObjectName("CylCombo");
   CylCombo->setEditable(true);
@@ -245,6 +249,8 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
   CylCombo->installEventFilter(this);
   LockLabel = FieldLabel(panel, "Schlie\xDF" "ung:");
   LockLabel->setObjectName("LockLabel");
+  LockLabel->setCursor(Qt::PointingHandCursor);
+  LockLabel->installEventFilter(this);
   CylLockEd = edit("CylLockEd");
   CylPosEd = edit("CylPosEd");
   CylLenEd = edit("CylLenEd");
@@ -1068,7 +1074,7 @@ void TFrameDoors::PrintMenu() {
     return;
   const std::vector<std::string> lines = DoorListLines(
       *db, ids, {"T\xFCr", "Raum-Nr.", "Geb\xE4ude", "Schl\xFCssel"});
-  if (lines.size() > 1) PrintTextList(lines);
+  if (lines.size() > 1) PrintTitledLines("T\xFCren", lines);
 }
 
 bool TFrameDoors::PrintPage() {
@@ -1088,7 +1094,31 @@ void TFrameDoors::resizeEvent(QResizeEvent* event) {
   PlaceFloorPlan();
 }
 
+void TFrameDoors::CylLabelClick() {
+  if (Trim(FromQString(CylCombo->currentText())).empty()) {
+    ShowPage(pgCylinders, true);
+    return;
+  }
+  const int32_t cylinder = ReadInputs().cylinderId;
+  if (cylinder != 0) GotoItem(cylinder, true);
+}
+
+void TFrameDoors::LockLabelClick() {
+  ShowStockList(icCylinder, ksAll, 0, "", Trim(FromQString(CylLockEd->text())));
+  SelectFromStockList();
+}
+
 bool TFrameDoors::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonRelease) {
+    if (watched == CylLabel) {
+      CylLabelClick();
+      return true;
+    }
+    if (watched == LockLabel) {
+      LockLabelClick();
+      return true;
+    }
+  }
   if (watched == CylCombo && event->type() == QEvent::FocusIn && Editing) FillCylCombo();
   return TFrameMother::eventFilter(watched, event);
 }

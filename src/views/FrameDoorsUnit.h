@@ -142,6 +142,10 @@ class TFrameDoors : public TFrameMother {
   // Fills the cylinder list for the chosen system, keeping the typed text.
   void FillCylCombo();
   void CylComboChange();
+  // Goes to the cylinder entered (the cylinders page without a name).
+  void CylLabelClick();
+  // The stock list of cylinders searching the lock number; goes to the chosen one.
+  void LockLabelClick();
   void Categ1Click();
   void FloorPlanBtnClick();
   void SetListName(int variant);

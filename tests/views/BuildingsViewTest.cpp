@@ -160,13 +160,16 @@ TEST(BuildingsView, DoorsAndKeysPrintListsTheKeysThatOpenEachDoor) {
   DropRelationCaches();
   w.view->ShowRecord(house);
   std::vector<std::string> printed;
-  w.view->PrintLines = [&printed](const std::vector<std::string>& lines) {
+  std::string title;
+  w.view->PrintLines = [&](const std::string& t, const std::vector<std::string>& lines) {
+    title = t;
     printed = lines;
     return true;
   };
   ASSERT_TRUE(w.view->PrintDoorsAndKeys());
   EXPECT_EQ(printed, (std::vector<std::string>{"T\xFCr\tSchl\xFCssel", "Archiv\tK-Direkt",
                                                "Eingang\tK-Zyl"}));
+  EXPECT_EQ(title, "T\xFCren am Geb\xE4ude Haus 1");
 }
 
 }  // namespace
