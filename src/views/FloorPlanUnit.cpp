@@ -435,27 +435,25 @@ bool TFloorPlanFrame::eventFilter(QObject* watched, QEvent* event) {
     OpenLink();
     return true;
   }
-  if (watched == ScrollBox->viewport()) {
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    switch (event->type()) {
-      case QEvent::MouseButtonPress:
-        if (mouse->button() == Qt::LeftButton) panFrom_ = mouse->globalPosition().toPoint();
-        break;
-      case QEvent::MouseMove:
-        if (panFrom_.x() >= 0 && (mouse->buttons() & Qt::LeftButton)) {
-          const QPoint now = mouse->globalPosition().toPoint();
-          ScrollBox->horizontalScrollBar()->setValue(ScrollBox->horizontalScrollBar()->value() -
-                                                     (now.x() - panFrom_.x()));
-          ScrollBox->verticalScrollBar()->setValue(ScrollBox->verticalScrollBar()->value() -
-                                                   (now.y() - panFrom_.y()));
-          panFrom_ = now;
-        }
-        break;
-      case QEvent::MouseButtonRelease:
-        panFrom_ = QPoint(-1, -1);
-        break;
-      default:
-        break;
+  const bool mouse = event->type() == QEvent::MouseButtonPress ||
+                     event->type() == QEvent::MouseMove ||
+                     event->type() == QEvent::MouseButtonRelease;
+  if (watched == ScrollBox->viewport() && mouse) {
+    const auto* press = static_cast<QMouseEvent*>(event);
+    const QPoint now = press->globalPosition().toPoint();
+    if (event->type() == QEvent::MouseButtonPress) {
+      if (press->button() == Qt::LeftButton) panFrom_ = now;
+    } else if (event->type() == QEvent::MouseMove) {
+      // Dragging with the left button moves the picture with the hand.
+      if (panFrom_.x() >= 0 && (press->buttons() & Qt::LeftButton)) {
+        ScrollBox->horizontalScrollBar()->setValue(ScrollBox->horizontalScrollBar()->value() -
+                                                   (now.x() - panFrom_.x()));
+        ScrollBox->verticalScrollBar()->setValue(ScrollBox->verticalScrollBar()->value() -
+                                                 (now.y() - panFrom_.y()));
+        panFrom_ = now;
+      }
+    } else {
+      panFrom_ = QPoint(-1, -1);
     }
   }
   return QFrame::eventFilter(watched, event);
