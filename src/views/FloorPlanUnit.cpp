@@ -361,6 +361,7 @@ void TFloorPlanFrame::AddPlan2Click() {
     case TPlanImportResult::Stored:
       ShownFile.clear();
       ShowPlan(OwnerId, Floor);
+      if (OnChanged) OnChanged();
       break;
     case TPlanImportResult::Unreadable:
       ShowError(CoreText(104) + "\r\r" + CoreText(105));
@@ -376,6 +377,7 @@ void TFloorPlanFrame::DelPlan2Click() {
   DeleteFileForce(PlanFile());
   ShownFile.clear();
   ShowPlan(OwnerId, Floor);
+  if (OnChanged) OnChanged();
 }
 
 namespace {
@@ -406,12 +408,14 @@ void TFloorPlanFrame::AddLink1Click() {
   if (file.empty()) return;
   WriteLinkField(OwnerId, FloorPlanLinkField(Floor), file);
   ShowPlan(OwnerId, Floor);
+  if (OnChanged) OnChanged();
 }
 
 void TFloorPlanFrame::DelLink1Click() {
   if (OwnerId <= 0 || RightDenied(rtDoors)) return;
   WriteLinkField(OwnerId, FloorPlanLinkField(Floor), "");
   ShowPlan(OwnerId, Floor);
+  if (OnChanged) OnChanged();
 }
 
 void TFloorPlanFrame::CloseBtnClick() {

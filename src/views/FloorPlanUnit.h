@@ -89,6 +89,8 @@ class TFloorPlanFrame : public QFrame {
   std::function<std::string(bool link)> ChooseFile;
   // Runs when the frame is to close (the doors view hides it).
   std::function<void()> OnClose;
+  // Runs after the plan or the link changed (the doors view marks its button).
+  std::function<void()> OnChanged;
 
   // Shows the plan of the owner's floor; true when a picture is shown. Never opens the
   // linked file.

@@ -9,6 +9,7 @@
 #include <QListView>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QToolButton>
@@ -342,6 +343,9 @@ void TFrameBuildings2::ShowRecord(int32_t id) {
     frame->SetOwner(id, 0);
     frame->LoadLinks();
     frame->ShowList(false);
+    // The links are made from the door and the person: nothing to tick here.
+    frame->SelectAllBtn->hide();
+    frame->SelectNoneBtn->hide();
   }
 }
 

@@ -314,6 +314,7 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
   FloorPlanFrame = new TFloorPlanFrame(this);
   FloorPlanFrame->setObjectName("FloorPlanFrame");
   FloorPlanFrame->hide();
+  FloorPlanFrame->OnChanged = [this] { UpdateFloorPlanCaption(); };
   FloorPlanFrame->OnClose = [this] {
     FloorPlanFrame->hide();
     ListingFrame->show();

@@ -103,10 +103,10 @@ inline bool RunBuildingsScenario(TTessaroForm& form,
   });
   doors->FloorPlanFrame->AddPlan2->trigger();
   say(doors->FloorPlanFrame->HasPicture() ? "plan shown" : "plan refused");
+  say(doors->FloorPlanBtn->text().endsWith(QChar(0x2022)) ? "plan marked" : "plan mark refused");
   shot(form, "floorplan");
   doors->FloorPlanBtn->click();
   doors->ShowDoor(door);
-  say(doors->FloorPlanBtn->text().endsWith(QChar(0x2022)) ? "plan marked" : "plan mark refused");
   shot(form, "doors");
 
   // The door deleted, then the building.

@@ -3,6 +3,8 @@
 #include <QLineEdit>
 #include <QTableWidget>
 
+#include <algorithm>
+
 #include "DoorsTestSupport.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
@@ -221,6 +223,26 @@ TEST(DoorsViewEdit, CategoriesAreLinkedOnBothSides) {
   EXPECT_EQ(TDoorsWorld::Links(*disk, door, icCategory), std::vector<int32_t>{exit});
   EXPECT_EQ(TDoorsWorld::Links(*disk, exit, icDoor), std::vector<int32_t>{door});
   EXPECT_EQ(disk->GetLinkText(fire, icDoor), "");
+}
+
+TEST(DoorsViewEdit, TheFirstBuildingFilterListsEveryDoor) {
+  TDoorsViewWorld w;
+  const int32_t inside = w.Record(icDoor, "Innen");
+  const int32_t outside = w.Record(icDoor, "Aussen");
+  w.Link(inside, w.house1);
+  RegisterView(pgDoors, &w.view->GlueView());
+  BuildBuildingList();
+  EXPECT_EQ(w.view->ListingFrame->BuildingFilter(), 0);
+  w.view->RefreshView();
+  std::vector<int32_t> listed;
+  for (int row = 0; row < w.view->ListingFrame->Count(); ++row)
+    listed.push_back(w.view->ListingFrame->IdAt(row));
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, (std::vector<int32_t>{inside, outside}));
+  // A choice the user made stays through the next fill.
+  SelectComboById(w.view->ListingFrame->HouseCombo, ksAll);
+  BuildBuildingList();
+  EXPECT_EQ(w.view->ListingFrame->BuildingFilter(), ksAll);
 }
 
 TEST(DoorsViewEdit, KeysGridListsTheKeysThatOpenTheDoor) {
