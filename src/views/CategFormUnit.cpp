@@ -47,7 +47,9 @@ TCategForm::TCategForm(QWidget* parent) : QDialog(parent) {
   BoxPopup = new QMenu(this);
   SelNone1 = BoxPopup->addAction(ToQString("keinen ausw\xE4hlen"));
   auto* buttons = new QHBoxLayout;
-  OkBtn = new QPushButton(ToQString("Auswahl \xFC" "bernehmen"), this);
+  OkBtn = new QPushButton(ToQString("Auswahl \xFC"
+                                    "bernehmen"),
+                          this);
   EdBtn = new QPushButton(ToQString("Bearbeiten"), this);
   NewBtn = new QPushButton(ToQString("Neu"), this);
   EscBtn = new QPushButton(ToQString("Abbrechen"), this);
@@ -143,8 +145,10 @@ int32_t TCategForm::SaveBtnClick() {
       }
     }
   }
-  if (blocking == "*") ShowLockFailed();
-  else if (!blocking.empty()) db->ShowLockedMessage(blocking, true);
+  if (blocking == "*")
+    ShowLockFailed();
+  else if (!blocking.empty())
+    db->ShowLockedMessage(blocking, true);
   if (id == 0) return 0;
   db->RefreshName(id);
   AddListItem(Box, db->GetDisplayName(id), id);

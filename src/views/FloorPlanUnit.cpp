@@ -76,9 +76,13 @@ const TMLStringList* FloorPlanTexts() {
     t->Add255Obj("FloorPlanFrame", 0);
     t->Add255Obj("Kein g\xFCltiges JPG-Bild.", 1);
     t->Add255Obj("Eine externe Datei ist verkn\xFCpft.", 2);
-    t->Add255Obj("Diese Datei wird nicht ge\xF6" "ffnet, da sie ein Programm starten "
-                 "k\xF6nnte:#13#%1", 3);
-    t->Add255Obj("Die verkn\xFCpfte Datei \xF6" "ffnen?#13#%1", 4);
+    t->Add255Obj("Diese Datei wird nicht ge\xF6"
+                 "ffnet, da sie ein Programm starten "
+                 "k\xF6nnte:#13#%1",
+                 3);
+    t->Add255Obj("Die verkn\xFCpfte Datei \xF6"
+                 "ffnen?#13#%1",
+                 4);
     t->Add255Obj("Der Grundriss konnte nicht gespeichert werden.", 5);
     return t;
   }();
@@ -166,8 +170,7 @@ TPlanImportResult ImportFloorPlan(const std::string& source, const std::string& 
     comment.append(fill - 4, ' ');
     bytes.insert(2, comment);
   }
-  return WritePlanFile(bytes, planFile) ? TPlanImportResult::Stored
-                                        : TPlanImportResult::NotWritten;
+  return WritePlanFile(bytes, planFile) ? TPlanImportResult::Stored : TPlanImportResult::NotWritten;
 }
 
 // =======================================================================================
@@ -202,7 +205,9 @@ TFloorPlanFrame::TFloorPlanFrame(QWidget* parent) : QFrame(parent) {
   FootPanel = new QFrame(this);
   auto* foot = new QHBoxLayout(FootPanel);
   foot->setContentsMargins(2, 2, 2, 2);
-  CloseBtn = new QPushButton(ToQString("Schlie\xDF" "en"), FootPanel);
+  CloseBtn = new QPushButton(ToQString("Schlie\xDF"
+                                       "en"),
+                             FootPanel);
   FullScreenBtn = new QPushButton(ToQString("Vollbild"), FootPanel);
   FileBtn = new QPushButton(ToQString("Datei"), FootPanel);
   foot->addWidget(CloseBtn);
@@ -274,7 +279,8 @@ void TFloorPlanFrame::ShowNoPlan() {
   std::string text = MLGetText(3);
   if (text.empty())
     text = MLTranslate("Kein Grundriss vorhanden.") + "\r" +
-           MLTranslate("\xDC" "ber \"Datei\" kann ein Grundriss hinzugef\xFCgt werden.");
+           MLTranslate("\xDC"
+                       "ber \"Datei\" kann ein Grundriss hinzugef\xFCgt werden.");
   const size_t split = text.find_first_of("\r\n");
   InfoLabel1->setText(ToQString(text.substr(0, split)));
   InfoLabel2->setText(
@@ -363,12 +369,8 @@ void TFloorPlanFrame::AddPlan2Click() {
       ShowPlan(OwnerId, Floor);
       if (OnChanged) OnChanged();
       break;
-    case TPlanImportResult::Unreadable:
-      ShowError(CoreText(104) + "\r\r" + CoreText(105));
-      break;
-    case TPlanImportResult::NotWritten:
-      ShowError(FloorPlanText(5));
-      break;
+    case TPlanImportResult::Unreadable: ShowError(CoreText(104) + "\r\r" + CoreText(105)); break;
+    case TPlanImportResult::NotWritten: ShowError(FloorPlanText(5)); break;
   }
 }
 
@@ -396,8 +398,10 @@ void WriteLinkField(int32_t owner, const std::string& field, const std::string& 
       write.Commit();
     }
   }
-  if (blocking == "*") ShowLockFailed();
-  else if (!blocking.empty()) db->ShowLockedMessage(blocking, true);
+  if (blocking == "*")
+    ShowLockFailed();
+  else if (!blocking.empty())
+    db->ShowLockedMessage(blocking, true);
 }
 
 }  // namespace

@@ -79,12 +79,14 @@ const TMLStringList* FrameBuildingsTexts() {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("FrameBuildings", 0);
     t->Add255Obj("Dieses Geb\xE4ude wurde zwischenzeitlich gel\xF6scht#13#und kann nicht mehr "
-                 "bearbeitet werden.", 1);
+                 "bearbeitet werden.",
+                 1);
     t->Add255Obj("Es gibt bereits ein Geb\xE4ude mit diesem Namen.", 2);
     t->Add255Obj("Es kann kein neues Geb\xE4ude angelegt werden.", 3);
     t->Add255Obj("Dieses Geb\xE4ude war bereits gel\xF6scht.", 4);
     t->Add255Obj("Das Geb\xE4ude kann nicht gel\xF6scht werden#13#solange T\xFCren zugeordnet "
-                 "sind.", 5);
+                 "sind.",
+                 5);
     t->Add255Obj("Geb\xE4ude \"%1\" wirklich l\xF6schen?", 6);
     t->Add255Obj("keine Daten zum Drucken", 7);
     t->Add255Obj("T\xFCren des ausgew\xE4hlten Geb\xE4udes", 8);
@@ -100,7 +102,9 @@ const TMLStringList* FrameBuildingsTexts() {
     t->Add255Obj("eigene Anlage", 18);
     t->Add255Obj("Bezeichnung eines neuen Stockwerks", 19);
     t->Add255Obj("Das Geb\xE4ude kann nicht gel\xF6scht werden#13#solange Datens\xE4tze seine "
-                 "eigene Schlie\xDF" "anlage verwenden.", kOwnSystemInUseText);
+                 "eigene Schlie\xDF"
+                 "anlage verwenden.",
+                 kOwnSystemInUseText);
     return t;
   }();
   return table;
@@ -137,17 +141,15 @@ std::vector<std::string> DoorsAndKeysLines(const TMiniDB& db, int32_t building) 
   std::vector<std::pair<std::string, int32_t>> doors;
   for (int32_t door : DoorsOfBuilding(db, building))
     doors.emplace_back(PlainItemName(db, door), door);
-  std::sort(doors.begin(), doors.end(), [](const auto& a, const auto& b) {
-    return AnsiCompareText(a.first, b.first) < 0;
-  });
+  std::sort(doors.begin(), doors.end(),
+            [](const auto& a, const auto& b) { return AnsiCompareText(a.first, b.first) < 0; });
   for (const auto& [name, door] : doors) {
     TItemList keys;
     GetKeysOfDoor(db, door, true, false, keys);
     std::vector<std::string> names;
     for (int32_t i = 0; i < keys.Count(); ++i) names.push_back(db.GetDisplayName(keys.Get(i)));
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-      return AnsiCompareText(a, b) < 0;
-    });
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
     std::string joined;
     for (const std::string& key : names) joined += (joined.empty() ? "" : ", ") + key;
     lines.push_back(name + "\t" + joined);
@@ -157,7 +159,9 @@ std::vector<std::string> DoorsAndKeysLines(const TMiniDB& db, int32_t building) 
 
 std::vector<std::string> BuildingListLines(const TMiniDB& db, const std::vector<int32_t>& ids) {
   std::vector<std::string> lines{"Name\t" + FrameBuildingsText(12) + "\t" +
-                                 "Schlie\xDF" "anlage\t" + FrameBuildingsText(14)};
+                                 "Schlie\xDF"
+                                 "anlage\t" +
+                                 FrameBuildingsText(14)};
   for (int32_t id : ids) {
     if (db.GetClass(id) != icBuilding || !db.IsValid(id)) continue;
     const std::string ks = Trim(db.ReadLineField(id, fkKeySystem));
@@ -203,7 +207,9 @@ TFrameBuildings2::TFrameBuildings2(QWidget* owner) : TFrameMother(owner, icBuild
   fields->addWidget(BuildingName2Ed, 1, 1);
   fields->addWidget(FieldLabel(panel, "Anschrift:"), 2, 0);
   fields->addWidget(BuildingAdrEd, 2, 1);
-  fields->addWidget(FieldLabel(panel, "Schlie\xDF" "anlage:"), 3, 0);
+  fields->addWidget(FieldLabel(panel, "Schlie\xDF"
+                                      "anlage:"),
+                    3, 0);
   fields->addWidget(HouseKeysystemCombo, 3, 1);
   fields->addWidget(FieldLabel(panel, "Bemerkung:"), 4, 0, Qt::AlignRight | Qt::AlignTop);
   fields->addWidget(BuildingRemMemo, 4, 1);
@@ -256,7 +262,7 @@ TFrameBuildings2::TFrameBuildings2(QWidget* owner) : TFrameMother(owner, icBuild
     if (CurrentId != 0) ShowHistoryOf(CurrentId);
   });
   for (QWidget* field : std::initializer_list<QWidget*>{BuildingNameEd, BuildingName2Ed,
-                                                       BuildingAdrEd, BuildingRemMemo})
+                                                        BuildingAdrEd, BuildingRemMemo})
     field->installEventFilter(this);
 
   TranslateForm(this);
@@ -270,10 +276,9 @@ void TFrameBuildings2::InitLayout() { TFrameMother::InitLayout(); }
 
 void TFrameBuildings2::SetFieldsEditable(bool editable) {
   for (QWidget* field : std::initializer_list<QWidget*>{BuildingNameEd, BuildingName2Ed,
-                                                       BuildingAdrEd, BuildingRemMemo})
+                                                        BuildingAdrEd, BuildingRemMemo})
     ApplyControlLook(field, editable ? TControlLook::Editable : TControlLook::ReadOnly);
-  ApplyControlLook(HouseKeysystemCombo,
-                   editable ? TControlLook::Editable : TControlLook::Disabled);
+  ApplyControlLook(HouseKeysystemCombo, editable ? TControlLook::Editable : TControlLook::Disabled);
 }
 
 void TFrameBuildings2::ShowViewMode() {
@@ -446,8 +451,7 @@ bool TFrameBuildings2::SaveBtnClick() {
     }
   }
   switch (refusal) {
-    case TRefusal::None:
-      break;
+    case TRefusal::None: break;
     case TRefusal::Blocked:
       if (blocking == "*")
         ShowLockFailed();
@@ -464,11 +468,8 @@ bool TFrameBuildings2::SaveBtnClick() {
       ClearDisplay();
       RefreshAllFrames();
       return false;
-    case TRefusal::NotCreated:
-      ShowError(FrameBuildingsText(3));
-      return false;
-    case TRefusal::NotSaved:
-      return false;
+    case TRefusal::NotCreated: ShowError(FrameBuildingsText(3)); return false;
+    case TRefusal::NotSaved: return false;
   }
 
   db->RefreshName(saved);
@@ -569,8 +570,10 @@ bool TFrameBuildings2::NewFloorBtnClick() {
       }
     }
   }
-  if (blocking == "*") ShowLockFailed();
-  else if (!blocking.empty()) db->ShowLockedMessage(blocking, true);
+  if (blocking == "*")
+    ShowLockFailed();
+  else if (!blocking.empty())
+    db->ShowLockedMessage(blocking, true);
   RefreshAllFrames();
   return made;
 }
@@ -586,7 +589,8 @@ bool TFrameBuildings2::PrintDoorsAndKeys() {
   if (RightDenied(rtPrintLists)) return false;
   std::string name = db->GetDisplayName(CurrentId);
   if (name.size() > 40) name.resize(40);
-  return PrintLines && PrintLines(FrameBuildingsTextFmt(10, name), DoorsAndKeysLines(*db, CurrentId));
+  return PrintLines &&
+         PrintLines(FrameBuildingsTextFmt(10, name), DoorsAndKeysLines(*db, CurrentId));
 }
 
 bool TFrameBuildings2::PrintBuildings(bool onlyShown) {
@@ -616,9 +620,12 @@ void TFrameBuildings2::PrintMenu() {
   shown->setEnabled(CurrentId != 0);
   doors->setEnabled(CurrentId != 0 && db && !DoorsOfBuilding(*db, CurrentId).empty());
   QAction* chosen = menu.exec(PrintBtn->mapToGlobal(QPoint(0, PrintBtn->height())));
-  if (chosen == shown) PrintBuildings(true);
-  else if (chosen == doors) PrintDoorsAndKeys();
-  else if (chosen == listed) PrintBuildings(false);
+  if (chosen == shown)
+    PrintBuildings(true);
+  else if (chosen == doors)
+    PrintDoorsAndKeys();
+  else if (chosen == listed)
+    PrintBuildings(false);
 }
 
 bool TFrameBuildings2::PrintPage() {

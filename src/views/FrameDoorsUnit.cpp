@@ -105,15 +105,20 @@ const TMLStringList* FrameDoorsTexts() {
     t->Add255Obj("passende Schl\xFCssel", 1);
     t->Add255Obj("zutrittsberechtigte Personen", 2);
     t->Add255Obj("Diese T\xFCr wurde zwischenzeitlich gel\xF6scht#13#und kann nicht mehr "
-                 "bearbeitet werden.", 3);
+                 "bearbeitet werden.",
+                 3);
     t->Add255Obj("nur die angezeigte T\xFCr", 4);
     t->Add255Obj("die in der Liste angezeigten T\xFCren", 5);
     t->Add255Obj("Es gibt bereits eine T\xFCr mit diesem Namen.", 6);
     t->Add255Obj("Diese T\xFCr war bereits gel\xF6scht.", 8);
     t->Add255Obj("T\xFCr \"%1\" wirklich l\xF6schen?", 9);
-    t->Add255Obj("Bitte schlie\xDF" "en Sie zuvor die \xC4nderungen am zugeh\xF6rigen Zylinder "
-                 "ab.", 10);
-    t->Add255Obj("Der neue Zylinder ist keiner Schlie\xDF" "anlage zugeordnet.", 11);
+    t->Add255Obj("Bitte schlie\xDF"
+                 "en Sie zuvor die \xC4nderungen am zugeh\xF6rigen Zylinder "
+                 "ab.",
+                 10);
+    t->Add255Obj("Der neue Zylinder ist keiner Schlie\xDF"
+                 "anlage zugeordnet.",
+                 11);
     return t;
   }();
   return table;
@@ -247,7 +252,8 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
   CylCombo->setEditable(true);
   CylCombo->setInsertPolicy(QComboBox::NoInsert);
   CylCombo->installEventFilter(this);
-  LockLabel = FieldLabel(panel, "Schlie\xDF" "ung:");
+  LockLabel = FieldLabel(panel, "Schlie\xDF"
+                                "ung:");
   LockLabel->setObjectName("LockLabel");
   LockLabel->setCursor(Qt::PointingHandCursor);
   LockLabel->installEventFilter(this);
@@ -274,7 +280,9 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
   fields->addWidget(RoomEd, 4, 1, 1, 3);
   fields->addWidget(FieldLabel(panel, "Bemerkung:"), 5, 0, Qt::AlignRight | Qt::AlignTop);
   fields->addWidget(DoorRemMemo, 5, 1, 1, 3);
-  fields->addWidget(FieldLabel(panel, "Schlie\xDF" "anlage:"), 6, 0);
+  fields->addWidget(FieldLabel(panel, "Schlie\xDF"
+                                      "anlage:"),
+                    6, 0);
   fields->addWidget(KeysystemCombo, 6, 1, 1, 3);
   fields->addWidget(CylLabel, 7, 0);
   fields->addWidget(CylCombo, 7, 1, 1, 3);
@@ -309,6 +317,8 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
   KeysGrid->setToolTip(ToQString("Doppelklick zeigt den markierten Schl\xFCssel"));
   KeysGrid->setContextMenuPolicy(Qt::CustomContextMenu);
   KeysGrid->setMinimumHeight(90);
+  // The rows as every record list draws them: a TAB puts the key's context at the right.
+  KeysGrid->setItemDelegate(new TRecordRowDelegate(KeysGrid));
   outer->addWidget(KeysGrid, 1);
 
   FloorPlanFrame = new TFloorPlanFrame(this);
@@ -328,8 +338,8 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
   OnlyDoorsWithMultiCyls1->setCheckable(true);
   ListnamePure1 = ListPopup->addAction(ToQString("Ansicht: nur T\xFCren-Name anzeigen"));
   ListnameWithBuilding1 = ListPopup->addAction(ToQString("Ansicht: mit Geb\xE4ude anzeigen"));
-  ListnameWithKS1 =
-      ListPopup->addAction(ToQString("Ansicht: mit Zylinder/Schlie\xDF" "anlage anzeigen"));
+  ListnameWithKS1 = ListPopup->addAction(ToQString("Ansicht: mit Zylinder/Schlie\xDF"
+                                                   "anlage anzeigen"));
   for (QAction* a : {ListnamePure1, ListnameWithBuilding1, ListnameWithKS1}) a->setCheckable(true);
   ListnamePure1->setChecked(true);
   Categ1 = ListPopup->addAction(ToQString("Klassifizierung ..."));
@@ -352,9 +362,8 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
   connect(Categ1, &QAction::triggered, this, [this] { Categ1Click(); });
   connect(Count1, &QAction::triggered, this, [this] { Count1Click(); });
   connect(ListnamePure1, &QAction::triggered, this, [this] { SetListName(0); });
-  connect(ListnameWithBuilding1, &QAction::triggered, this, [this](bool on) {
-    SetListName(on ? 1 : 0);
-  });
+  connect(ListnameWithBuilding1, &QAction::triggered, this,
+          [this](bool on) { SetListName(on ? 1 : 0); });
   connect(ListnameWithKS1, &QAction::triggered, this, [this](bool on) { SetListName(on ? 2 : 0); });
   connect(OnlyDoorsWithMultiCyls1, &QAction::triggered, this,
           [this](bool on) { SetOnlyMultiCyls(on); });
@@ -386,7 +395,7 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
     if (cylinder != 0) GotoItem(cylinder, true);
   });
   for (QWidget* field : std::initializer_list<QWidget*>{DoorNameEd, FloorEd, DoorPosEd, RoomNrEd,
-                                                       RoomEd, DoorRemMemo, CylPosEd, CylLenEd})
+                                                        RoomEd, DoorRemMemo, CylPosEd, CylLenEd})
     field->installEventFilter(this);
 
   TranslateForm(this);
@@ -399,14 +408,15 @@ TFrameDoors::~TFrameDoors() = default;
 void TFrameDoors::InitLayout() {
   TFrameMother::InitLayout();
   CylLabel->setToolTip(ToQString("zum Zylinder wechseln"));
-  LockLabel->setToolTip(ToQString("Zylinder nach Schlie\xDF" "ung suchen"));
+  LockLabel->setToolTip(ToQString("Zylinder nach Schlie\xDF"
+                                  "ung suchen"));
 }
 
 // ----- modes ------------------------------------------------------------------------------
 
 void TFrameDoors::SetFieldsEditable(bool editable) {
   for (QWidget* field : std::initializer_list<QWidget*>{DoorNameEd, FloorEd, DoorPosEd, RoomNrEd,
-                                                       RoomEd, DoorRemMemo, CylPosEd, CylLenEd})
+                                                        RoomEd, DoorRemMemo, CylPosEd, CylLenEd})
     ApplyControlLook(field, editable ? TControlLook::Editable : TControlLook::ReadOnly);
   for (QWidget* combo : std::initializer_list<QWidget*>{HouseCombo, KeysystemCombo, CylCombo})
     ApplyControlLook(combo, editable ? TControlLook::Editable : TControlLook::Disabled);
@@ -449,8 +459,8 @@ void TFrameDoors::ClearDisplay() {
   keyToLink_ = 0;
   ListingFrame->ClearSelection();
   const QSignalBlocker block(CylCombo);
-  for (QLineEdit* e : {DoorNameEd, FloorEd, DoorPosEd, RoomNrEd, RoomEd, CylLockEd, CylPosEd,
-                       CylLenEd})
+  for (QLineEdit* e :
+       {DoorNameEd, FloorEd, DoorPosEd, RoomNrEd, RoomEd, CylLockEd, CylPosEd, CylLenEd})
     e->clear();
   DoorRemMemo->clear();
   HouseCombo->clear();
@@ -514,7 +524,9 @@ void TFrameDoors::ShowDoor(int32_t id) {
     SetGridColCount(MultiCylsGrid, 2);
     SetGridRowCount(MultiCylsGrid, static_cast<int>(cylinders.size()) + 1);
     SetGridCell(MultiCylsGrid, 0, 0, " " + CylinderCaption());
-    SetGridCell(MultiCylsGrid, 1, 0, " Schlie\xDF" "anlage");
+    SetGridCell(MultiCylsGrid, 1, 0,
+                " Schlie\xDF"
+                "anlage");
     for (size_t i = 0; i < cylinders.size(); ++i) {
       const int row = static_cast<int>(i) + 1;
       SetGridCell(MultiCylsGrid, 0, row, db->GetDisplayName(cylinders[i]));
@@ -582,9 +594,9 @@ void TFrameDoors::ShowKeys() {
 void TFrameDoors::UpdateFloorPlanCaption() {
   TMiniDB* db = GlueDB();
   const int32_t building = GetComboId(HouseCombo, 0);
-  const bool exists = db && building > 0 &&
-                      FloorPlanExists(*db, MandantState().DataPath, building,
-                                      FromQString(FloorEd->text()));
+  const bool exists =
+      db && building > 0 &&
+      FloorPlanExists(*db, MandantState().DataPath, building, FromQString(FloorEd->text()));
   FloorPlanBtn->setText(ToQString(exists ? std::string("Grundriss \x95") : "Grundriss"));
 }
 
@@ -631,7 +643,8 @@ bool TFrameDoors::StartEdit() {
   EditState = 1;
   EnterEditMode();
   // With a cylinder record the cylinder decides the system.
-  if (!CylindersOfDoor(*db, CurrentId).empty()) ApplyControlLook(KeysystemCombo, TControlLook::Disabled);
+  if (!CylindersOfDoor(*db, CurrentId).empty())
+    ApplyControlLook(KeysystemCombo, TControlLook::Disabled);
   FocusControlIfPossible(DoorNameEd);
   return true;
 }
@@ -675,9 +688,8 @@ void TFrameDoors::FillCylCombo() {
   GetItemsOfClassInSystem(*db, icCylinder, system, cylinders);
   for (int32_t i = 0; i < cylinders.Count(); ++i)
     entries.emplace_back(db->GetDisplayName(cylinders.Get(i)), cylinders.Get(i));
-  std::sort(entries.begin(), entries.end(), [](const auto& a, const auto& b) {
-    return AnsiCompareText(a.first, b.first) < 0;
-  });
+  std::sort(entries.begin(), entries.end(),
+            [](const auto& a, const auto& b) { return AnsiCompareText(a.first, b.first) < 0; });
   const QString typed = CylCombo->currentText();
   const int32_t chosen =
       CylCombo->currentIndex() >= 0 && CylCombo->itemText(CylCombo->currentIndex()) == typed
@@ -874,8 +886,7 @@ bool TFrameDoors::SaveBtnClick() {
     }
   }
   switch (refusal) {
-    case TRefusal::None:
-      break;
+    case TRefusal::None: break;
     case TRefusal::Blocked:
       if (blocking == "*")
         ShowLockFailed();
@@ -893,8 +904,7 @@ bool TFrameDoors::SaveBtnClick() {
       RefreshAllFrames();
       return false;
     case TRefusal::NotCreated:
-    case TRefusal::NotSaved:
-      return false;
+    case TRefusal::NotSaved: return false;
   }
 
   if (isNew) {
@@ -950,8 +960,10 @@ void TFrameDoors::Categ1Click() {
       }
     }
   }
-  if (blocking == "*") ShowLockFailed();
-  else if (!blocking.empty()) db->ShowLockedMessage(blocking, true);
+  if (blocking == "*")
+    ShowLockFailed();
+  else if (!blocking.empty())
+    db->ShowLockedMessage(blocking, true);
   ShowDoor(door);
 }
 
@@ -1016,9 +1028,17 @@ std::vector<std::string> TFrameDoors::DoorListLines(const TMiniDB& db,
   };
   std::vector<std::string> lines;
   std::string header;
-  static const char* const kColumns[] = {"T\xFCr",      "Raum-Nr.", "Raum",     "Geb\xE4ude",
-                                         "Stockwerk",   "Schlie\xDF" "anlage", "Position",
-                                         "Zylinder",    "Zyl.-L\xE4nge", "Bemerkung"};
+  static const char* const kColumns[] = {"T\xFCr",
+                                         "Raum-Nr.",
+                                         "Raum",
+                                         "Geb\xE4ude",
+                                         "Stockwerk",
+                                         "Schlie\xDF"
+                                         "anlage",
+                                         "Position",
+                                         "Zylinder",
+                                         "Zyl.-L\xE4nge",
+                                         "Bemerkung"};
   for (const char* c : kColumns)
     if (has(c)) header += (header.empty() ? "" : "\t") + std::string(c);
   if (header.empty() && !has("Schl\xFCssel")) return lines;
@@ -1036,7 +1056,8 @@ std::vector<std::string> TFrameDoors::DoorListLines(const TMiniDB& db,
         building > 0 ? db.GetDisplayName(building) : "",
         db.ReadLineField(door, kFloorField),
         system > 0 ? KeySystemName(db, system) : "",
-        cylinder ? db.ReadLineField(cylinder, kPositionField) : db.ReadLineField(door, kPositionField),
+        cylinder ? db.ReadLineField(cylinder, kPositionField)
+                 : db.ReadLineField(door, kPositionField),
         cylinder ? db.GetDisplayName(cylinder) : db.ReadLineField(door, kCylinderNameField),
         cylinder ? db.ReadLineField(cylinder, fkLength) : db.ReadLineField(door, fkLength),
         ItemRemarkLine(db, door)};
@@ -1068,13 +1089,14 @@ void TFrameDoors::PrintMenu() {
   shown->setEnabled(CurrentId != 0);
   QAction* chosen = menu.exec(PrintBtn->mapToGlobal(QPoint(0, PrintBtn->height())));
   std::vector<int32_t> ids;
-  if (chosen == shown) ids.push_back(CurrentId);
+  if (chosen == shown)
+    ids.push_back(CurrentId);
   else if (chosen == listed)
     for (int row = 0; row < ListingFrame->Count(); ++row) AddUnique(ids, ListingFrame->IdAt(row));
   else
     return;
-  const std::vector<std::string> lines = DoorListLines(
-      *db, ids, {"T\xFCr", "Raum-Nr.", "Geb\xE4ude", "Schl\xFCssel"});
+  const std::vector<std::string> lines =
+      DoorListLines(*db, ids, {"T\xFCr", "Raum-Nr.", "Geb\xE4ude", "Schl\xFCssel"});
   if (lines.size() > 1) PrintTitledLines("T\xFCren", lines);
 }
 

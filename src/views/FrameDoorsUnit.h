@@ -38,10 +38,10 @@ std::string FrameDoorsTextFmt(int number, const std::string& argument);
 
 // The door list's name functions: the name with its building in brackets, and the name
 // with its cylinder and locking system.
-void DoorNameWithBuilding(const TMiniDB& db, int32_t id, const TQStringList& fields,
-                          uint8_t style, std::string& text);
-void DoorNameWithCylinder(const TMiniDB& db, int32_t id, const TQStringList& fields,
-                          uint8_t style, std::string& text);
+void DoorNameWithBuilding(const TMiniDB& db, int32_t id, const TQStringList& fields, uint8_t style,
+                          std::string& text);
+void DoorNameWithCylinder(const TMiniDB& db, int32_t id, const TQStringList& fields, uint8_t style,
+                          std::string& text);
 
 // The door has at least two valid cylinder links.
 bool DoorHasSeveralCylinders(const TMiniDB& db, int32_t door);
@@ -68,8 +68,8 @@ std::vector<TDoorKeyRow> DoorKeyRows(const TMiniDB& db, int32_t door);
 struct TDoorInputs {
   std::string name, floor, roomNumber, room, position, remark;
   int32_t building = 0;
-  int32_t system = 0;           // 1001 + building for the building's own system
-  std::string cylinderName;     // "" for none ("-")
+  int32_t system = 0;        // 1001 + building for the building's own system
+  std::string cylinderName;  // "" for none ("-")
   std::string cylinderLength, cylinderPosition, lockNumber;
   int32_t cylinderId = 0;       // the chosen or found cylinder, 0 none
   bool cylinderChosen = false;  // taken from the list by its ID

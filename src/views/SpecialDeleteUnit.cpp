@@ -61,8 +61,10 @@ int RemoveDanglingBuildingLinks(TMiniDB& db, int cls, bool quiet) {
     blocking = write.Blocking().empty() ? "*" : write.Blocking();
   }
   if (!quiet) {
-    if (blocking == "*") ShowLockFailed();
-    else db.ShowLockedMessage(blocking, true);
+    if (blocking == "*")
+      ShowLockFailed();
+    else
+      db.ShowLockedMessage(blocking, true);
   }
   return -1;
 }

@@ -93,7 +93,8 @@ TEST(EndToEnd, BuildingsAndDoors) {
   EXPECT_EQ(db.GetClass(building), icBuilding);
   EXPECT_FALSE(db.IsValid(building));
   EXPECT_EQ(db.GetName(building), "Haus Ost");
-  EXPECT_EQ(db.GetField(building, "Adr"), "Ringstra\xDF" "e 5");
+  EXPECT_EQ(db.GetField(building, "Adr"), "Ringstra\xDF"
+                                          "e 5");
   EXPECT_EQ(db.GetLinkText(building, icDoor), "");
   EXPECT_EQ(db.GetClass(door), icDoor);
   EXPECT_FALSE(db.IsValid(door));

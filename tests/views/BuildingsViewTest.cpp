@@ -87,7 +87,9 @@ TEST(BuildingsView, DeleteDecidesOnTheStoreAndKeepsTheOwnSystemsUsers) {
     w.ui.answers = {mrYes};
     w.view->KillBtnClick();
     ASSERT_FALSE(w.ui.messages.empty());
-    EXPECT_NE(w.ui.messages.back().text.find("solange T\xFC" "ren zugeordnet"), std::string::npos)
+    EXPECT_NE(w.ui.messages.back().text.find("solange T\xFC"
+                                             "ren zugeordnet"),
+              std::string::npos)
         << w.ui.AllText();
     TDoorsWorld::TDisk disk(w.dir);
     EXPECT_TRUE(disk->IsValid(house));
@@ -105,7 +107,9 @@ TEST(BuildingsView, DeleteDecidesOnTheStoreAndKeepsTheOwnSystemsUsers) {
   w.view->ShowRecord(house);
   w.view->KillBtnClick();
   ASSERT_FALSE(w.ui.messages.empty());
-  EXPECT_NE(w.ui.messages.back().text.find("eigene Schlie\xDF" "anlage"), std::string::npos)
+  EXPECT_NE(w.ui.messages.back().text.find("eigene Schlie\xDF"
+                                           "anlage"),
+            std::string::npos)
       << w.ui.AllText();
   EXPECT_TRUE(TDoorsWorld::TDisk(w.dir)->IsValid(house));
 

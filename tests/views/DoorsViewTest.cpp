@@ -6,10 +6,10 @@
 #include <algorithm>
 
 #include "DoorsTestSupport.h"
+#include "ViewsTestSupport.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "views/FrameDoorsUnit.h"
-#include "ViewsTestSupport.h"
 
 namespace {
 
@@ -82,17 +82,26 @@ TEST(DoorsViewSave, LockingSystemOfTheBuilding) {
     std::function<std::string(TDoorsViewWorld&)> ks;
   } cases[] = {
       {"own system without building: 37", nullptr, ksBuildingBase, 0, false,
-       "Bitte \xE4ndern Sie die Schlie\xDF" "anlage", nullptr},
+       "Bitte \xE4ndern Sie die Schlie\xDF"
+       "anlage",
+       nullptr},
       {"building's own system offered: 38 yes", &TDoorsViewWorld::own, 0, mrYes, true,
-       "eigene Schlie\xDF" "anlage",
+       "eigene Schlie\xDF"
+       "anlage",
        [](TDoorsViewWorld& w) { return std::to_string(ksBuildingBase + w.own); }},
-      {"38 no keeps none", &TDoorsViewWorld::own, 0, mrNo, true, "eigene Schlie\xDF" "anlage",
+      {"38 no keeps none", &TDoorsViewWorld::own, 0, mrNo, true,
+       "eigene Schlie\xDF"
+       "anlage",
        [](TDoorsViewWorld&) { return std::string(); }},
-      {"own entry, building with a named system: 41 + 40", &TDoorsViewWorld::house2,
-       ksBuildingBase, 0, true, "Es wird die Schlie\xDF" "anlage Nord vom Geb\xE4ude",
+      {"own entry, building with a named system: 41 + 40", &TDoorsViewWorld::house2, ksBuildingBase,
+       0, true,
+       "Es wird die Schlie\xDF"
+       "anlage Nord vom Geb\xE4ude",
        [](TDoorsViewWorld&) { return std::string("3"); }},
-      {"own entry, building without system: 41 + 39", &TDoorsViewWorld::house1, ksBuildingBase,
-       0, true, "Es wird keine Schlie\xDF" "anlage eingestellt.",
+      {"own entry, building without system: 41 + 39", &TDoorsViewWorld::house1, ksBuildingBase, 0,
+       true,
+       "Es wird keine Schlie\xDF"
+       "anlage eingestellt.",
        [](TDoorsViewWorld&) { return std::string(); }},
   };
   for (const auto& c : cases) {
@@ -185,6 +194,27 @@ TEST(DoorsViewSave, AnotherStationHoldingTheBuildingRefusesBeforeAnythingIsMade)
   TDoorsWorld::TDisk disk(w.dir);
   EXPECT_EQ(disk->LastID, last) << "no door, no cylinder";
   EXPECT_TRUE(TDoorsWorld::All(*disk, icDoor).empty());
+}
+
+TEST(DoorsViewSave, ADoorForAKeyIsLinkedToItInTheSameWrite) {
+  TDoorsViewWorld w;
+  const int32_t key = w.Record(icKey, "K7");
+  // B holds the key: nothing is made, the key stays to be linked.
+  w.BHolds(key);
+  const int32_t last = w.a->LastID;
+  ASSERT_TRUE(w.view->NewDoor("Tor 7", 0, key));
+  EXPECT_EQ(GridRowId(w.view->KeysGrid, 1), key) << "the key shown first";
+  EXPECT_FALSE(w.view->SaveBtnClick());
+  EXPECT_EQ(TDoorsWorld::TDisk(w.dir)->LastID, last);
+  EXPECT_EQ(w.view->KeyToLink(), key);
+  ASSERT_TRUE(w.b->UnlockItem(key));
+  ASSERT_TRUE(w.view->SaveBtnClick()) << w.ui.AllText();
+  TDoorsWorld::TDisk disk(w.dir);
+  const int32_t door = w.Door(*disk, "Tor 7");
+  ASSERT_NE(door, 0);
+  EXPECT_EQ(TDoorsWorld::Links(*disk, door, icKey), std::vector<int32_t>{key});
+  EXPECT_EQ(TDoorsWorld::Links(*disk, key, icDoor), std::vector<int32_t>{door});
+  EXPECT_EQ(w.view->KeyToLink(), 0);
 }
 
 TEST(DoorsViewEdit, ADoorWaitsForItsCylinderBeingEdited) {

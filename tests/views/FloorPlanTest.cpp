@@ -13,7 +13,9 @@ namespace {
 
 TEST(FloorPlan, Names) {
   EXPECT_EQ(FloorHex("EG"), FloorHex(" eg "));
-  EXPECT_EQ(FloorHex("K\xFC" "che"), "4BDC434845");
+  EXPECT_EQ(FloorHex("K\xFC"
+                     "che"),
+            "4BDC434845");
   EXPECT_EQ(FloorPlanFileName("/d/", 0x1F, "EG"), "/d/Images/Floorplan/001F-4547.jpg");
   EXPECT_EQ(FloorPlanFileName("/d/", 0x12345, ""), "/d/Images/Floorplan/12345-.jpg");
   EXPECT_EQ(FloorPlanLinkField(" eg"), "FpLnk4547");
