@@ -30,6 +30,7 @@
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "output/PrintSelectUnit.h"
 #include "views/SpecialDeleteUnit.h"
 #include "views/SystemComboUnit.h"
 #include "views/TitledPrintUnit.h"
@@ -602,7 +603,27 @@ bool TFrameBuildings2::PrintBuildings(bool onlyShown) {
   } else {
     for (int row = 0; row < ListingFrame->Count(); ++row) AddUnique(ids, ListingFrame->IdAt(row));
   }
-  const std::vector<std::string> lines = BuildingListLines(*db, ids);
+  std::vector<std::string> lines = BuildingListLines(*db, ids);
+  // Only the ticked columns (all while none were chosen yet).
+  if (!printFields_.empty()) {
+    for (std::string& line : lines) {
+      std::string kept;
+      size_t column = 0, at = 0;
+      bool first = true;
+      for (;;) {
+        const size_t tab = line.find('\t', at);
+        const std::string cell = line.substr(at, tab == std::string::npos ? tab : tab - at);
+        if (column < printFields_.size() && printFields_[column].checked) {
+          kept += (first ? "" : "\t") + cell;
+          first = false;
+        }
+        if (tab == std::string::npos) break;
+        at = tab + 1;
+        ++column;
+      }
+      line = kept;
+    }
+  }
   if (lines.size() < 2) {
     ShowInfo(FrameBuildingsText(7));
     return false;
@@ -613,19 +634,25 @@ bool TFrameBuildings2::PrintBuildings(bool onlyShown) {
 void TFrameBuildings2::PrintMenu() {
   if (RightDenied(rtPrintLists)) return;
   TMiniDB* db = GlueDB();
-  QMenu menu(this);
-  QAction* shown = menu.addAction(ToQString(FrameBuildingsText(15)));
-  QAction* doors = menu.addAction(ToQString(FrameBuildingsText(16)));
-  QAction* listed = menu.addAction(ToQString(FrameBuildingsText(17)));
-  shown->setEnabled(CurrentId != 0);
-  doors->setEnabled(CurrentId != 0 && db && !DoorsOfBuilding(*db, CurrentId).empty());
-  QAction* chosen = menu.exec(PrintBtn->mapToGlobal(QPoint(0, PrintBtn->height())));
-  if (chosen == shown)
-    PrintBuildings(true);
-  else if (chosen == doors)
+  if (!db) return;
+  if (printFields_.empty())
+    for (const char* caption : {"Name", "Anschrift",
+                                "Schlie\xDF"
+                                "anlage",
+                                "Bemerkung"})
+      printFields_.push_back({caption, true});
+  ClearPrintChoices();
+  AddPrintChoice(FrameBuildingsText(15), 0, CurrentId != 0, false, true);
+  AddPrintChoice(FrameBuildingsText(16), 2,
+                 CurrentId != 0 && !DoorsOfBuilding(*db, CurrentId).empty(), false, false);
+  AddPrintChoice(FrameBuildingsText(17), 1, true, true, true);
+  int code = -1;
+  if (!ExecutePrintSelect(printFields_, code)) return;
+  if (code == 2) {
     PrintDoorsAndKeys();
-  else if (chosen == listed)
-    PrintBuildings(false);
+    return;
+  }
+  PrintBuildings(code == 0);
 }
 
 bool TFrameBuildings2::PrintPage() {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/FrameMotherUnit.h"
+#include "output/PrintSelectUnit.h"
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -99,6 +100,7 @@ class TFrameBuildings2 : public TFrameMother {
  private:
   void ShowViewMode();
   void SetFieldsEditable(bool editable);
+  TPrintFields printFields_;
 };
 
 // Registers the view's factory for the buildings page.

@@ -33,6 +33,7 @@
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "output/PrintSelectUnit.h"
 #include "views/CategFormUnit.h"
 #include "views/FloorPlanUnit.h"
 #include "views/KeyBoxUnit.h"
@@ -1083,20 +1084,39 @@ void TFrameDoors::PrintMenu() {
   if (RightDenied(rtPrintLists)) return;
   TMiniDB* db = GlueDB();
   if (!db) return;
-  QMenu menu(this);
-  QAction* shown = menu.addAction(ToQString(FrameDoorsText(4)));
-  QAction* listed = menu.addAction(ToQString(FrameDoorsText(5)));
-  shown->setEnabled(CurrentId != 0);
-  QAction* chosen = menu.exec(PrintBtn->mapToGlobal(QPoint(0, PrintBtn->height())));
+  // The columns are chosen once a run; the dialog keeps the ticks.
+  if (printFields_.empty())
+    for (const auto& [caption, ticked] :
+         std::vector<std::pair<const char*, bool>>{{"T\xFCr", true},
+                                                   {"Raum-Nr.", true},
+                                                   {"Raum", false},
+                                                   {"Geb\xE4ude", true},
+                                                   {"Stockwerk", false},
+                                                   {"Schlie\xDF"
+                                                    "anlage",
+                                                    false},
+                                                   {"Position", false},
+                                                   {"Zylinder", false},
+                                                   {"Zyl.-L\xE4nge", false},
+                                                   {"Bemerkung", false},
+                                                   {"Schl\xFCssel", true},
+                                                   {"Besitzer", false}})
+      printFields_.push_back({caption, ticked});
+  ClearPrintChoices();
+  AddPrintChoice(FrameDoorsText(4), 0, CurrentId != 0, false, true);
+  AddPrintChoice(FrameDoorsText(5), 1, true, true, true);
+  int code = -1;
+  if (!ExecutePrintSelect(printFields_, code)) return;
+  std::vector<std::string> columns;
+  for (const TPrintField& field : printFields_)
+    if (field.checked) columns.push_back(field.caption);
+  if (columns.empty()) return;
   std::vector<int32_t> ids;
-  if (chosen == shown)
+  if (code == 0)
     ids.push_back(CurrentId);
-  else if (chosen == listed)
-    for (int row = 0; row < ListingFrame->Count(); ++row) AddUnique(ids, ListingFrame->IdAt(row));
   else
-    return;
-  const std::vector<std::string> lines =
-      DoorListLines(*db, ids, {"T\xFCr", "Raum-Nr.", "Geb\xE4ude", "Schl\xFCssel"});
+    for (int row = 0; row < ListingFrame->Count(); ++row) AddUnique(ids, ListingFrame->IdAt(row));
+  const std::vector<std::string> lines = DoorListLines(*db, ids, columns);
   if (lines.size() > 1) PrintTitledLines("T\xFCren", lines);
 }
 

@@ -21,6 +21,7 @@
 
 #include "app/FrameMotherUnit.h"
 #include "data/MiniDBUnit.h"
+#include "output/PrintSelectUnit.h"
 
 class QLabel;
 class QLineEdit;
@@ -172,6 +173,7 @@ class TFrameDoors : public TFrameMother {
   int32_t lastBuilding_ = 0;
   int32_t lastSystem_ = 0;
   int listVariant_ = 0;
+  TPrintFields printFields_;
 };
 
 // Registers the view's factory for the doors page.

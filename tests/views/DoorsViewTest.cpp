@@ -275,6 +275,31 @@ TEST(DoorsViewEdit, TheFirstBuildingFilterListsEveryDoor) {
   EXPECT_EQ(w.view->ListingFrame->BuildingFilter(), ksAll);
 }
 
+TEST(DoorsViewPrint, TheCylinderColumnsComeFromTheCylinderRecord) {
+  TDoorsViewWorld w;
+  const int32_t door = w.Record(icDoor, "T1");
+  const int32_t bare = w.Record(icDoor, "T2");
+  const int32_t cylinder = w.Record(icCylinder, "Z1");
+  const int32_t key = w.Record(icKey, "K1");
+  const int32_t anna = w.Record(icPerson, "Anna");
+  w.Set(cylinder, fkLength, "30/35");
+  w.Set(door, fkLength, "99");
+  w.Set(bare, "cyl", "frei");
+  w.Set(bare, fkLength, "40/40");
+  w.Link(door, w.house1);
+  w.Link(cylinder, door);
+  w.Link(key, cylinder);
+  w.Link(anna, key);
+  DropRelationCaches();
+  const std::vector<std::string> lines = TFrameDoors::DoorListLines(
+      *w.a.db, {door, bare},
+      {"T\xFCr", "Geb\xE4ude", "Zylinder", "Zyl.-L\xE4nge", "Schl\xFCssel", "Besitzer"});
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"T\xFCr\tGeb\xE4ude\tZylinder\tZyl.-L\xE4nge",
+                                      "T1\tHaus 1\tZ1\t30/35", "\tK1\tAnna", "T2\t\tfrei\t40/40"}));
+  EXPECT_TRUE(TFrameDoors::DoorListLines(*w.a.db, {door}, {}).empty()) << "no column: nothing";
+}
+
 TEST(DoorsViewEdit, KeysGridListsTheKeysThatOpenTheDoor) {
   TDoorsViewWorld w;
   const int32_t door = w.Record(icDoor, "T1");
