@@ -127,6 +127,37 @@ TEST(BuildingsView, DeleteDecidesOnTheStoreAndKeepsTheOwnSystemsUsers) {
   EXPECT_NE(history.find("a=Del"), std::string::npos) << history;
 }
 
+TEST(BuildingsView, FloorNamesAreUniquePerBuilding) {
+  TBuildingsWorld w;
+  const int32_t house1 = w.Record(icBuilding, "Haus 1");
+  const int32_t house2 = w.Record(icBuilding, "Haus 2");
+  std::string answer;
+  w.view->AskFloorName = [&answer] { return answer; };
+  const struct {
+    int32_t building;
+    const char* name;
+    bool made;
+  } steps[] = {{house1, " EG ", true},
+               {house2, "EG", true},
+               {house1, "eg", false},
+               {house1, "  ", false},
+               {house1, "1. OG", true}};
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.name);
+    w.view->ShowRecord(step.building);
+    answer = step.name;
+    EXPECT_EQ(w.view->NewFloorBtnClick(), step.made);
+  }
+  TDoorsWorld::TDisk disk(w.dir);
+  EXPECT_EQ(TDoorsWorld::All(*disk, icFloor).size(), 3u);
+  EXPECT_EQ(TDoorsWorld::Links(*disk, house1, icFloor).size(), 2u);
+  EXPECT_EQ(TDoorsWorld::Links(*disk, house2, icFloor).size(), 1u);
+  for (int32_t floor : TDoorsWorld::Links(*disk, house2, icFloor)) {
+    EXPECT_EQ(disk->GetName(floor), "EG");
+    EXPECT_EQ(TDoorsWorld::Links(*disk, floor, icBuilding), std::vector<int32_t>{house2});
+  }
+}
+
 TEST(BuildingsView, DanglingBuildingLinksAreRemoved) {
   TBuildingsWorld w;
   const int32_t house = w.Record(icBuilding, "Haus 1");
