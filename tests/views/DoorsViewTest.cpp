@@ -300,6 +300,31 @@ TEST(DoorsViewPrint, TheCylinderColumnsComeFromTheCylinderRecord) {
   EXPECT_TRUE(TFrameDoors::DoorListLines(*w.a.db, {door}, {}).empty()) << "no column: nothing";
 }
 
+TEST(DoorsViewList, NamesAndTheFilterOfDoorsWithSeveralCylinders) {
+  TDoorsViewWorld w;
+  const int32_t one = w.Record(icDoor, "T1");
+  const int32_t two = w.Record(icDoor, "T2");
+  const int32_t z1 = w.Record(icCylinder, "Z1");
+  const int32_t z2 = w.Record(icCylinder, "Z2");
+  w.Set(z1, fkKeySystem, "3");
+  w.Link(one, w.house1);
+  w.Link(z1, one);
+  w.Link(z1, two);
+  w.Link(z2, two);
+  w.view->SetListName(1);
+  EXPECT_EQ(w.a->GetDisplayName(one), "T1 (Haus 1)");
+  EXPECT_EQ(w.a->GetDisplayName(two), "T2");
+  w.view->SetListName(2);
+  EXPECT_EQ(w.a->GetDisplayName(one), "T1 (Z1, Nord)");
+  w.view->SetListName(0);
+  EXPECT_EQ(w.a->GetDisplayName(one), "T1");
+  w.view->SetOnlyMultiCyls(true);
+  ASSERT_EQ(w.view->ListingFrame->Count(), 1);
+  EXPECT_EQ(w.view->ListingFrame->IdAt(0), two);
+  w.view->SetOnlyMultiCyls(false);
+  EXPECT_EQ(w.view->ListingFrame->Count(), 2);
+}
+
 TEST(DoorsViewEdit, KeysGridListsTheKeysThatOpenTheDoor) {
   TDoorsViewWorld w;
   const int32_t door = w.Record(icDoor, "T1");
