@@ -27,6 +27,16 @@
 //   .../nocache:1                 the relation caches dropped before each show, as every
 //                                 reload of the store drops them (another station saved)
 //
+// The doors view over a third store of 100,000 records: 30,000 doors of one locking system
+// in 20 buildings, 50,000 keys, 19,979 persons, one general master key of that system, and
+// one door that 499 keys open directly besides the master key:
+//
+//   BM_DoorsTabSwitch/refill:0    from another page to the doors page, the list as filled
+//   BM_DoorsTabSwitch/refill:1    the same with the view refreshed on the page
+//   BM_DoorsFill                  the list's refill over the 30,000 doors, on screen
+//   BM_DoorWithMasterKeyShown     the door of 500 keys shown from the list (fields, keys
+//                                 grid with stock and holders), until the grid is painted
+//
 // Baseline (one line): the record listing keystroke of bench_listing over the same number
 // of keys, the program's other full-store refill.
 
@@ -50,6 +60,7 @@
 #include <QListWidget>
 #include <QPointer>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <unistd.h>
 
@@ -64,6 +75,7 @@
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "views/FrameDoorsUnit.h"
 #include "views/FrameLimitsUnit.h"
 #include "views/FramePersons2Unit.h"
 #include "views/KeyBoxUnit.h"
@@ -582,6 +594,229 @@ BENCHMARK(BM_PersonWithMasterKeyShown)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
+// ---------------------------------------------------------------------------------------
+// The doors view's store: 100,000 records, 30,000 of them doors.
+
+constexpr int kDoorsBuildings = 20;
+constexpr int kDoorsDoors = 30000;
+constexpr int kDoorsKeys = 50000;
+constexpr int kDoorsRecords = 100000;
+constexpr int kDoorsOfBusyDoor = 499;
+constexpr int32_t kDoorsFirstDoor = kDoorsBuildings + 1;
+constexpr int32_t kDoorsMasterKey = kDoorsFirstDoor + kDoorsDoors;
+constexpr int32_t kDoorsFirstKey = kDoorsMasterKey + 1;
+constexpr int32_t kDoorsFirstPerson = kDoorsFirstKey + kDoorsKeys;
+constexpr int32_t kBusyDoor = kDoorsFirstDoor + kDoorsDoors / 2;
+constexpr int32_t kQuietDoor = kBusyDoor + 1;
+
+void WriteDoorsStore(const std::string& file) {
+  std::mt19937 random(4711);
+  const char* const words[] = {"Tor", "Keller", "Buero", "Lager", "Halle", "Werkstatt"};
+  std::vector<std::vector<int32_t>> buildingDoors(kDoorsBuildings + 1);
+  for (int32_t d = kDoorsFirstDoor; d < kDoorsMasterKey; ++d)
+    buildingDoors[1 + d % kDoorsBuildings].push_back(d);
+  std::vector<int32_t> busyKeys;
+  for (int i = 0; i < kDoorsOfBusyDoor; ++i) busyKeys.push_back(kDoorsFirstKey + i);
+
+  std::ofstream out(file, std::ios::binary);
+  out << "\x01\r\nLastID=" << kDoorsRecords
+      << "\r\nFileTitle=\r\nAppName=Tessaro\r\nAppOptions=\r\n";
+  std::vector<std::string> items;
+  for (int32_t b = 1; b <= kDoorsBuildings; ++b) {
+    items = {"i=" + std::to_string(b), "c=2", "n=" + ScrambleStr("Haus " + std::to_string(b)),
+             "l3=" + IdList(buildingDoors[b])};
+    out << BuildCommaText(items) << "\r\n";
+  }
+  for (int32_t d = kDoorsFirstDoor; d < kDoorsMasterKey; ++d) {
+    const int n = d - kDoorsFirstDoor + 1;
+    items = {"i=" + std::to_string(d), "c=3",
+             "n=" + ScrambleStr("Tuer " + std::to_string(n) + " " + words[random() % 6]),
+             std::string(fkKeySystem) + "=" + ScrambleStr(std::to_string(kMasterSystem)),
+             "flr=" + ScrambleStr(std::to_string(n % 5)),
+             "l2=" + std::to_string(1 + d % kDoorsBuildings)};
+    if (d == kBusyDoor) items.push_back("l4=" + IdList(busyKeys));
+    out << BuildCommaText(items) << "\r\n";
+  }
+  items = {"i=" + std::to_string(kDoorsMasterKey), "c=4", "n=" + ScrambleStr("GHS Nord"),
+           std::string(fkKeyType) + "=" + ScrambleStr("5"),
+           std::string(fkKeySystem) + "=" + ScrambleStr(std::to_string(kMasterSystem)),
+           std::string(fkTotal) + "=" + ScrambleStr("1"),
+           std::string(fkStock) + "=" + ScrambleStr("1")};
+  out << BuildCommaText(items) << "\r\n";
+  for (int32_t k = kDoorsFirstKey; k < kDoorsFirstPerson; ++k) {
+    const int n = k - kDoorsFirstKey;
+    const int total = 1 + static_cast<int>(random() % 5);
+    items = {"i=" + std::to_string(k), "c=4",
+             "n=" + ScrambleStr("Schluessel " + std::to_string(n) + " " + words[random() % 6]),
+             std::string(fkKeySystem) + "=" + ScrambleStr("1"),
+             std::string(fkTotal) + "=" + ScrambleStr(std::to_string(total)),
+             std::string(fkStock) + "=" + ScrambleStr(std::to_string(total - 1))};
+    if (n < kDoorsOfBusyDoor) items.push_back("l3=" + std::to_string(kBusyDoor));
+    if (kDoorsFirstPerson + n <= kDoorsRecords) items.push_back("l5=" + std::to_string(kDoorsFirstPerson + n));
+    out << BuildCommaText(items) << "\r\n";
+  }
+  for (int32_t p = kDoorsFirstPerson; p <= kDoorsRecords; ++p) {
+    items = {"i=" + std::to_string(p), "c=5",
+             "n=" + ScrambleStr("Person " + std::to_string(p - kDoorsFirstPerson + 1)),
+             "l4=" + std::to_string(kDoorsFirstKey + (p - kDoorsFirstPerson))};
+    out << BuildCommaText(items) << "\r\n";
+  }
+}
+
+// A page control with the doors view on its page, made by the view's factory.
+struct TDoorsPages {
+  std::unique_ptr<QTabWidget> tabs;
+  TFrameDoors* view = nullptr;
+  std::unique_ptr<TPaintCounter> listPaints;
+  std::unique_ptr<TPaintCounter> keyPaints;
+
+  TDoorsPages() {
+    tabs = std::make_unique<QTabWidget>();
+    for (int page = 0; page < kPageCount; ++page) {
+      auto* sheet = new QWidget;
+      auto* layout = new QVBoxLayout(sheet);
+      layout->setContentsMargins(0, 0, 0, 0);
+      tabs->addTab(sheet, QStringLiteral("Seite %1").arg(page));
+    }
+    WinGlue().PageControl = tabs.get();
+    ViewFactoryOf(pgDoors)(tabs->widget(pgDoors));
+    view = dynamic_cast<TFrameDoors*>(ViewOf(pgDoors)->RecordFlow());
+    listPaints = std::make_unique<TPaintCounter>(view->ListingFrame->ListBox->viewport());
+    keyPaints = std::make_unique<TPaintCounter>(view->KeysGrid->viewport());
+    tabs->setCurrentIndex(pgKeys);
+    tabs->resize(1280, 900);
+    tabs->show();
+    QApplication::processEvents();
+  }
+  ~TDoorsPages() {
+    listPaints.reset();
+    keyPaints.reset();
+    tabs.reset();
+    WinGlue().PageControl = nullptr;
+  }
+  void LeavePage() {
+    tabs->setCurrentIndex(pgKeys);
+    QApplication::processEvents();
+  }
+  bool SwitchToPage() {
+    if (tabs->currentIndex() == pgDoors) LeavePage();
+    const int before = listPaints->Paints();
+    tabs->setCurrentIndex(pgDoors);
+    return listPaints->ProcessUntilPainted(before);
+  }
+};
+
+struct TBenchDoors {
+  std::filesystem::path dir;
+  TMiniDB db;
+  TQtUserInteraction ui;
+  std::unique_ptr<TDoorsPages> pages;
+
+  TBenchDoors() {
+    dir = std::filesystem::temp_directory_path() / ("bench_doors_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    WriteDoorsStore((dir / "Data.ada").string());
+    db.Open(dir.string() + "/", "Data", "Tessaro");
+    InstallNameFuncs(db);
+    ClientSession().LendStore(&db);
+    SetUserInteraction(&ui);
+    SetKeySystemName(kMasterSystem, "Nord");
+    Session().LoggedIn = true;
+    Session().RightLevels.fill(rlYes);
+    RegisterDoorsView();
+    pages = std::make_unique<TDoorsPages>();
+    ViewOf(pgDoors)->RefreshView();
+    QApplication::processEvents();
+    DropRelationCaches();
+  }
+  ~TBenchDoors() {
+    pages.reset();
+    Session().LoggedIn = false;
+    SetUserInteraction(nullptr);
+    ClientSession().LendStore(nullptr);
+    db.Close();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+};
+
+std::unique_ptr<TBenchDoors> doors;
+
+TBenchDoors& Doors() {
+  if (!doors) {
+    views.reset();
+    persons.reset();
+    doors = std::make_unique<TBenchDoors>();
+  }
+  return *doors;
+}
+
+void BM_DoorsTabSwitch(benchmark::State& state) {
+  TBenchDoors& s = Doors();
+  const bool refill = state.range(0) == 1;
+  TDoorsPages& p = *s.pages;
+  p.view->ShowDoor(kQuietDoor);
+  for (auto _ : state) {
+    state.PauseTiming();
+    p.LeavePage();
+    state.ResumeTiming();
+    int before = p.listPaints->Paints();
+    p.tabs->setCurrentIndex(pgDoors);
+    if (refill) {
+      ViewOf(pgDoors)->RefreshView();
+      before = p.listPaints->Paints();
+    }
+    if (!p.listPaints->ProcessUntilPainted(before)) {
+      state.SkipWithError("the list is never painted");
+      break;
+    }
+  }
+  state.counters["rows"] = p.view->ListingFrame->Count();
+}
+BENCHMARK(BM_DoorsTabSwitch)->ArgName("refill")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_DoorsFill(benchmark::State& state) {
+  TBenchDoors& s = Doors();
+  TDoorsPages& p = *s.pages;
+  if (!p.SwitchToPage()) return state.SkipWithError("the list is never painted");
+  for (auto _ : state) {
+    p.view->ListingFrame->Refresh();
+    if (!p.listPaints->ProcessUntilPainted(p.listPaints->Paints())) {
+      state.SkipWithError("the list is never painted");
+      break;
+    }
+  }
+  state.counters["rows"] = p.view->ListingFrame->Count();
+  if (p.view->ListingFrame->Count() != kDoorsDoors) state.SkipWithError("doors missing");
+}
+BENCHMARK(BM_DoorsFill)->Unit(benchmark::kMillisecond);
+
+// The door of 500 keys (499 linked, the general master key of its system) shown after
+// another door, until the keys grid is painted; nocache:1 drops the relation caches first.
+void BM_DoorWithMasterKeyShown(benchmark::State& state) {
+  TBenchDoors& s = Doors();
+  const bool nocache = state.range(0) == 1;
+  TDoorsPages& p = *s.pages;
+  if (!p.SwitchToPage()) return state.SkipWithError("the list is never painted");
+  for (auto _ : state) {
+    state.PauseTiming();
+    p.view->ShowDoor(kQuietDoor);
+    const bool otherShown = p.keyPaints->ProcessUntilPainted(p.keyPaints->Paints());
+    if (nocache) DropRelationCaches();
+    state.ResumeTiming();
+    const int before = p.keyPaints->Paints();
+    p.view->ShowDoor(kBusyDoor);
+    if (!otherShown || !p.keyPaints->ProcessUntilPainted(before)) {
+      state.SkipWithError("the keys are never painted");
+      break;
+    }
+  }
+  state.counters["keys"] = p.view->KeysGrid->rowCount();
+  if (p.view->KeysGrid->rowCount() != kDoorsOfBusyDoor + 1)
+    state.SkipWithError("the door's keys are not all shown");
+}
+BENCHMARK(BM_DoorWithMasterKeyShown)->ArgName("nocache")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -593,5 +828,6 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   views.reset();
   persons.reset();
+  doors.reset();
   return 0;
 }

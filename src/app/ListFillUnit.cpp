@@ -145,7 +145,12 @@ void BuildBuildingList() {
   list.InsertObject(1, CoreText(72), ksAll);
   for (int page : {pgDoors, pgPersons})
     if (IView* view = ViewOf(page))
-      if (QComboBox* combo = view->BuildingFilterCombo()) RefillComboKeepId(combo, list);
+      if (QComboBox* combo = view->BuildingFilterCombo()) {
+        const bool chosen = combo->currentIndex() >= 0;
+        RefillComboKeepId(combo, list);
+        // Here the all-code means "without building": a first fill lists every building.
+        if (!chosen) SelectComboById(combo, 0);
+      }
 }
 
 const TQStringList& LockingSystemList() { return WinGlue().LockingSystems; }

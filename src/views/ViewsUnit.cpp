@@ -3,6 +3,8 @@
 #include "app/CommandNames.h"
 #include "app/MainFormUnit.h"
 #include "app/ViewRegistryUnit.h"
+#include "views/FrameBuildings2Unit.h"
+#include "views/FrameDoorsUnit.h"
 #include "views/FrameHistoryUnit.h"
 #include "views/FrameLimitsUnit.h"
 #include "views/FramePersons2Unit.h"
@@ -12,6 +14,8 @@
 void RegisterViews() {
   // One line per view, in page order:
   //   RegisterViewFactory(pgPersons, MakePersonsView);
+  RegisterBuildingsView();  // pgBuildings
+  RegisterDoorsView();      // pgDoors
   RegisterPersonsView();  // pgPersons
   RegisterViewFactory(pgLimits, MakeLimitsView);
   RegisterHistoryView();  // pgHistory

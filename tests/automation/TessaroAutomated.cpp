@@ -14,7 +14,9 @@
 // TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of each page, of the form
 // editor, of each page of the print settings and of a list's print preview;
 // TESSARO_AUTOMATION_PHOTO (optional): a picture file the persons view takes as a photo
-// (without it the record steps of the persons and users views are left out).
+// (without it the record steps of the persons and users views are left out);
+// TESSARO_AUTOMATION_PLAN (optional): a picture for a floor plan; with it the buildings and
+// doors views are driven instead of the later steps (BuildingsScenario.h).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -58,6 +60,7 @@
 #include "views/FrameUsersUnit.h"
 #include "views/KeyBoxUnit.h"
 #include "views/PersonPhotoUnit.h"
+#include "BuildingsScenario.h"
 #include "HistoryScenario.h"
 #include "SandboxScenario.h"
 
@@ -67,6 +70,7 @@ enum class TStep {
   ChooseClient,
   LogIn,
   VisitPages,
+  Buildings,
   PersonNew,
   PersonRename,
   PersonPhoto,
@@ -166,7 +170,7 @@ struct TDriver {
         QTabWidget* pages = form->PageControl;
         while (page < pages->count() && !pages->isTabVisible(page)) ++page;
         if (page >= pages->count()) {
-          step = photo.empty() ? TStep::Deadlines : TStep::PersonNew;
+          step = TStep::Buildings;
           return;
         }
         pages->setCurrentIndex(page);
@@ -176,6 +180,14 @@ struct TDriver {
         ++page;
         return;
       }
+      case TStep::Buildings:
+        // The buildings and doors run alone: the other steps follow only without it.
+        if (RunBuildingsScenario(*form, Shot, Say)) {
+          step = TStep::LogOut;
+          return;
+        }
+        step = photo.empty() ? TStep::Deadlines : TStep::PersonNew;
+        return;
       case TStep::PersonNew: {
         // A person with a building.
         auto* view = ViewOfPage<TFramePersons2>(pgPersons);

@@ -1,0 +1,9 @@
+#pragma once
+// A list printout of the record views: TAB lines (the first the column captions) printed as
+// a grid under a title, through a temporary print file.
+
+#include <string>
+#include <vector>
+
+// False when nothing could be printed.
+bool PrintTitledLines(const std::string& title, const std::vector<std::string>& lines);

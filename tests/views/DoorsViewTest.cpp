@@ -1,0 +1,348 @@
+// The doors view on two workstations sharing one data folder: what a save leaves on disk.
+#include <QComboBox>
+#include <QLineEdit>
+#include <QTableWidget>
+
+#include <algorithm>
+
+#include "DoorsTestSupport.h"
+#include "ViewsTestSupport.h"
+#include "basic/widgets/BasicsGridUnit.h"
+#include "basic/widgets/BasicsWinUnit.h"
+#include "views/FrameDoorsUnit.h"
+
+namespace {
+
+struct TDoorsViewWorld : TDoorsWorld {
+  int32_t house1 = 0, house2 = 0, own = 0;
+  std::unique_ptr<TFrameDoors> view;
+  TDoorsViewWorld() {
+    SetKeySystemName(3, "Nord");
+    house1 = Record(icBuilding, "Haus 1");
+    house2 = Record(icBuilding, "Haus 2");
+    Set(house2, fkKeySystem, "3");
+    own = Record(icBuilding, "Eigenbau");
+    Set(own, fkKeySystem, "1001");
+    view = std::make_unique<TFrameDoors>(nullptr);
+    ui.Clear();
+  }
+  ~TDoorsViewWorld() { view.reset(); }
+  // A new door typed: name, building, system code (1001: the building's own entry).
+  void Type(const std::string& name, int32_t building, int32_t system) {
+    ASSERT_TRUE(view->NewDoor("", 0, 0));
+    view->DoorNameEd->setText(ToQString(name));
+    SelectComboObject(view->HouseCombo, building);
+    if (building == 0) view->HouseCombo->setCurrentIndex(0);
+    SelectComboId(system, view->KeysystemCombo);
+  }
+  int32_t Door(TMiniDB& db, const std::string& name) {
+    for (int32_t id : All(db, icDoor))
+      if (db.IsValid(id) && db.ReadName(id) == name) return id;
+    return 0;
+  }
+};
+
+TEST(DoorsViewSave, NamesAreUniquePerBuilding) {
+  const struct {
+    const char* what;
+    int32_t TDoorsViewWorld::*first;
+    int32_t TDoorsViewWorld::*second;
+    bool saved;
+  } cases[] = {
+      {"other building", &TDoorsViewWorld::house1, &TDoorsViewWorld::house2, true},
+      {"same building", &TDoorsViewWorld::house1, &TDoorsViewWorld::house1, false},
+      {"both without building", nullptr, nullptr, false},
+      {"one without building", &TDoorsViewWorld::house1, nullptr, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TDoorsViewWorld w;
+    w.Type("Eingang", c.first ? w.*c.first : 0, 0);
+    ASSERT_TRUE(w.view->SaveBtnClick()) << w.ui.AllText();
+    w.ui.Clear();
+    w.Type(" EINGANG ", c.second ? w.*c.second : 0, 0);
+    EXPECT_EQ(w.view->SaveBtnClick(), c.saved) << w.ui.AllText();
+    if (!c.saved) {
+      EXPECT_NE(w.ui.AllText().find("Es gibt bereits eine T\xFCr mit diesem Namen."),
+                std::string::npos);
+    }
+    TDoorsWorld::TDisk disk(w.dir);
+    EXPECT_EQ(TDoorsWorld::All(*disk, icDoor).size(), c.saved ? 2u : 1u);
+  }
+}
+
+TEST(DoorsViewSave, LockingSystemOfTheBuilding) {
+  const struct {
+    const char* what;
+    int32_t TDoorsViewWorld::*building;
+    int32_t system;
+    int answer;
+    bool saved;
+    const char* message;
+    std::function<std::string(TDoorsViewWorld&)> ks;
+  } cases[] = {
+      {"own system without building: 37", nullptr, ksBuildingBase, 0, false,
+       "Bitte \xE4ndern Sie die Schlie\xDF"
+       "anlage",
+       nullptr},
+      {"building's own system offered: 38 yes", &TDoorsViewWorld::own, 0, mrYes, true,
+       "eigene Schlie\xDF"
+       "anlage",
+       [](TDoorsViewWorld& w) { return std::to_string(ksBuildingBase + w.own); }},
+      {"38 no keeps none", &TDoorsViewWorld::own, 0, mrNo, true,
+       "eigene Schlie\xDF"
+       "anlage",
+       [](TDoorsViewWorld&) { return std::string(); }},
+      {"own entry, building with a named system: 41 + 40", &TDoorsViewWorld::house2, ksBuildingBase,
+       0, true,
+       "Es wird die Schlie\xDF"
+       "anlage Nord vom Geb\xE4ude",
+       [](TDoorsViewWorld&) { return std::string("3"); }},
+      {"own entry, building without system: 41 + 39", &TDoorsViewWorld::house1, ksBuildingBase, 0,
+       true,
+       "Es wird keine Schlie\xDF"
+       "anlage eingestellt.",
+       [](TDoorsViewWorld&) { return std::string(); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TDoorsViewWorld w;
+    if (c.answer) w.ui.answers = {c.answer};
+    w.Type("T1", c.building ? w.*c.building : 0, c.system);
+    EXPECT_EQ(w.view->SaveBtnClick(), c.saved) << w.ui.AllText();
+    std::string said = w.ui.AllText();
+    for (const std::string& question : w.ui.questions) said += "|" + question;
+    EXPECT_NE(said.find(c.message), std::string::npos) << said;
+    TDoorsWorld::TDisk disk(w.dir);
+    const int32_t door = w.Door(*disk, "T1");
+    EXPECT_EQ(door != 0, c.saved);
+    if (door) {
+      EXPECT_EQ(disk->GetField(door, fkKeySystem), c.ks(w));
+    }
+  }
+}
+
+TEST(DoorsViewSave, Cylinders) {
+  TDoorsViewWorld w;
+  // A typed name of no cylinder makes one, linked both ways; the door keeps no free text.
+  w.Type("T1", w.house2, 3);
+  w.view->CylCombo->setEditText("Z-100");
+  w.view->CylLenEd->setText("30/35");
+  ASSERT_TRUE(w.view->SaveBtnClick()) << w.ui.AllText();
+  int32_t door = 0, cylinder = 0;
+  {
+    TDoorsWorld::TDisk disk(w.dir);
+    door = w.Door(*disk, "T1");
+    ASSERT_NE(door, 0);
+    const std::vector<int32_t> cylinders = TDoorsWorld::Links(*disk, door, icCylinder);
+    ASSERT_EQ(cylinders.size(), 1u);
+    cylinder = cylinders[0];
+    EXPECT_EQ(disk->GetName(cylinder), "Z-100");
+    EXPECT_EQ(disk->GetField(cylinder, fkKeySystem), "3");
+    EXPECT_EQ(disk->GetField(cylinder, fkLength), "30/35");
+    EXPECT_EQ(TDoorsWorld::Links(*disk, cylinder, icDoor), std::vector<int32_t>{door});
+    for (const char* key : {"ks", "cyl", "len"}) EXPECT_EQ(disk->GetField(door, key), "") << key;
+    EXPECT_EQ(TDoorsWorld::Links(*disk, door, icBuilding), std::vector<int32_t>{w.house2});
+  }
+  // The cylinder shown is taken by its ID: a new length changes it, no second one is made.
+  w.view->ShowDoor(door);
+  ASSERT_TRUE(w.view->StartEdit());
+  w.view->CylLenEd->setText("30/40");
+  ASSERT_TRUE(w.view->SaveBtnClick()) << w.ui.AllText();
+  {
+    TDoorsWorld::TDisk disk(w.dir);
+    EXPECT_EQ(TDoorsWorld::All(*disk, icCylinder), std::vector<int32_t>{cylinder});
+    EXPECT_EQ(disk->GetField(cylinder, fkLength), "30/40");
+    EXPECT_EQ(TDoorsWorld::Links(*disk, door, icCylinder), std::vector<int32_t>{cylinder});
+  }
+  // No cylinder: the link goes on both sides, the free text stays on the door.
+  w.view->ShowDoor(door);
+  ASSERT_TRUE(w.view->StartEdit());
+  w.view->CylCombo->setEditText("-");
+  w.view->CylLenEd->setText("");
+  ASSERT_TRUE(w.view->SaveBtnClick()) << w.ui.AllText();
+  {
+    TDoorsWorld::TDisk disk(w.dir);
+    EXPECT_EQ(disk->GetLinkText(door, icCylinder), "");
+    EXPECT_EQ(disk->GetLinkText(cylinder, icDoor), "");
+  }
+  // Several cylinders: the save leaves every cylinder link alone.
+  const int32_t second = w.Record(icCylinder, "Z-200");
+  w.Link(cylinder, door);
+  w.Link(second, door);
+  w.view->ShowDoor(door);
+  ASSERT_TRUE(w.view->StartEdit());
+  EXPECT_FALSE(w.view->MultiCylsGrid->isHidden());
+  w.view->RoomEd->setText("Halle");
+  ASSERT_TRUE(w.view->SaveBtnClick()) << w.ui.AllText();
+  TDoorsWorld::TDisk disk(w.dir);
+  EXPECT_EQ(disk->GetField(door, "rom"), "Halle");
+  EXPECT_EQ(TDoorsWorld::Links(*disk, door, icCylinder), (std::vector<int32_t>{cylinder, second}));
+  EXPECT_EQ(TDoorsWorld::All(*disk, icCylinder).size(), 2u);
+  EXPECT_EQ(w.HistoryText().find("a="), std::string::npos) << "door saves write no history";
+}
+
+TEST(DoorsViewSave, AnotherStationHoldingTheBuildingRefusesBeforeAnythingIsMade) {
+  TDoorsViewWorld w;
+  w.BHolds(w.house2);
+  const int32_t last = w.a->LastID;
+  w.Type("T1", w.house2, 3);
+  w.view->CylCombo->setEditText("Z-9");
+  EXPECT_FALSE(w.view->SaveBtnClick());
+  EXPECT_NE(w.ui.AllText().find("B"), std::string::npos) << w.ui.AllText();
+  EXPECT_TRUE(w.view->Editing) << "the input stays for another try";
+  TDoorsWorld::TDisk disk(w.dir);
+  EXPECT_EQ(disk->LastID, last) << "no door, no cylinder";
+  EXPECT_TRUE(TDoorsWorld::All(*disk, icDoor).empty());
+}
+
+TEST(DoorsViewSave, ADoorForAKeyIsLinkedToItInTheSameWrite) {
+  TDoorsViewWorld w;
+  const int32_t key = w.Record(icKey, "K7");
+  // B holds the key: nothing is made, the key stays to be linked.
+  w.BHolds(key);
+  const int32_t last = w.a->LastID;
+  ASSERT_TRUE(w.view->NewDoor("Tor 7", 0, key));
+  EXPECT_EQ(GridRowId(w.view->KeysGrid, 1), key) << "the key shown first";
+  EXPECT_FALSE(w.view->SaveBtnClick());
+  EXPECT_EQ(TDoorsWorld::TDisk(w.dir)->LastID, last);
+  EXPECT_EQ(w.view->KeyToLink(), key);
+  ASSERT_TRUE(w.b->UnlockItem(key));
+  ASSERT_TRUE(w.view->SaveBtnClick()) << w.ui.AllText();
+  TDoorsWorld::TDisk disk(w.dir);
+  const int32_t door = w.Door(*disk, "Tor 7");
+  ASSERT_NE(door, 0);
+  EXPECT_EQ(TDoorsWorld::Links(*disk, door, icKey), std::vector<int32_t>{key});
+  EXPECT_EQ(TDoorsWorld::Links(*disk, key, icDoor), std::vector<int32_t>{door});
+  EXPECT_EQ(w.view->KeyToLink(), 0);
+}
+
+TEST(DoorsViewEdit, ADoorWaitsForItsCylinderBeingEdited) {
+  TDoorsViewWorld w;
+  const int32_t door = w.Record(icDoor, "T1");
+  const int32_t cylinder = w.Record(icCylinder, "Z1");
+  w.Link(cylinder, door);
+  TStandInView cylinders;
+  cylinders.editing = true;
+  cylinders.current = cylinder;
+  RegisterView(pgCylinders, &cylinders);
+  w.view->ShowDoor(door);
+  EXPECT_FALSE(w.view->StartEdit());
+  EXPECT_NE(w.ui.AllText().find("zugeh\xF6rigen Zylinder"), std::string::npos);
+  cylinders.current = w.Record(icCylinder, "Z2");
+  EXPECT_TRUE(w.view->StartEdit());
+  UnregisterView(pgCylinders, &cylinders);
+}
+
+TEST(DoorsViewEdit, CategoriesAreLinkedOnBothSides) {
+  TDoorsViewWorld w;
+  const int32_t door = w.Record(icDoor, "T1");
+  const int32_t fire = w.Record(icCategory, "Brandschutz");
+  const int32_t exit = w.Record(icCategory, "Fluchtweg");
+  w.Link(fire, door);
+  w.view->ShowDoor(door);
+  std::vector<int32_t> offered;
+  w.view->ChooseCategories = [&](std::vector<int32_t>& ids) {
+    offered = ids;
+    ids = {exit};
+    return true;
+  };
+  w.view->Categ1Click();
+  EXPECT_EQ(offered, std::vector<int32_t>{fire});
+  TDoorsWorld::TDisk disk(w.dir);
+  EXPECT_EQ(TDoorsWorld::Links(*disk, door, icCategory), std::vector<int32_t>{exit});
+  EXPECT_EQ(TDoorsWorld::Links(*disk, exit, icDoor), std::vector<int32_t>{door});
+  EXPECT_EQ(disk->GetLinkText(fire, icDoor), "");
+}
+
+TEST(DoorsViewEdit, TheFirstBuildingFilterListsEveryDoor) {
+  TDoorsViewWorld w;
+  const int32_t inside = w.Record(icDoor, "Innen");
+  const int32_t outside = w.Record(icDoor, "Aussen");
+  w.Link(inside, w.house1);
+  RegisterView(pgDoors, &w.view->GlueView());
+  BuildBuildingList();
+  EXPECT_EQ(w.view->ListingFrame->BuildingFilter(), 0);
+  w.view->RefreshView();
+  std::vector<int32_t> listed;
+  for (int row = 0; row < w.view->ListingFrame->Count(); ++row)
+    listed.push_back(w.view->ListingFrame->IdAt(row));
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, (std::vector<int32_t>{inside, outside}));
+  // A choice the user made stays through the next fill.
+  SelectComboById(w.view->ListingFrame->HouseCombo, ksAll);
+  BuildBuildingList();
+  EXPECT_EQ(w.view->ListingFrame->BuildingFilter(), ksAll);
+}
+
+TEST(DoorsViewPrint, TheCylinderColumnsComeFromTheCylinderRecord) {
+  TDoorsViewWorld w;
+  const int32_t door = w.Record(icDoor, "T1");
+  const int32_t bare = w.Record(icDoor, "T2");
+  const int32_t cylinder = w.Record(icCylinder, "Z1");
+  const int32_t key = w.Record(icKey, "K1");
+  const int32_t anna = w.Record(icPerson, "Anna");
+  w.Set(cylinder, fkLength, "30/35");
+  w.Set(door, fkLength, "99");
+  w.Set(bare, "cyl", "frei");
+  w.Set(bare, fkLength, "40/40");
+  w.Link(door, w.house1);
+  w.Link(cylinder, door);
+  w.Link(key, cylinder);
+  w.Link(anna, key);
+  DropRelationCaches();
+  const std::vector<std::string> lines = TFrameDoors::DoorListLines(
+      *w.a.db, {door, bare},
+      {"T\xFCr", "Geb\xE4ude", "Zylinder", "Zyl.-L\xE4nge", "Schl\xFCssel", "Besitzer"});
+  EXPECT_EQ(lines,
+            (std::vector<std::string>{"T\xFCr\tGeb\xE4ude\tZylinder\tZyl.-L\xE4nge",
+                                      "T1\tHaus 1\tZ1\t30/35", "\tK1\tAnna", "T2\t\tfrei\t40/40"}));
+  EXPECT_TRUE(TFrameDoors::DoorListLines(*w.a.db, {door}, {}).empty()) << "no column: nothing";
+}
+
+TEST(DoorsViewList, NamesAndTheFilterOfDoorsWithSeveralCylinders) {
+  TDoorsViewWorld w;
+  const int32_t one = w.Record(icDoor, "T1");
+  const int32_t two = w.Record(icDoor, "T2");
+  const int32_t z1 = w.Record(icCylinder, "Z1");
+  const int32_t z2 = w.Record(icCylinder, "Z2");
+  w.Set(z1, fkKeySystem, "3");
+  w.Link(one, w.house1);
+  w.Link(z1, one);
+  w.Link(z1, two);
+  w.Link(z2, two);
+  w.view->SetListName(1);
+  EXPECT_EQ(w.a->GetDisplayName(one), "T1 (Haus 1)");
+  EXPECT_EQ(w.a->GetDisplayName(two), "T2");
+  w.view->SetListName(2);
+  EXPECT_EQ(w.a->GetDisplayName(one), "T1 (Z1, Nord)");
+  w.view->SetListName(0);
+  EXPECT_EQ(w.a->GetDisplayName(one), "T1");
+  w.view->SetOnlyMultiCyls(true);
+  ASSERT_EQ(w.view->ListingFrame->Count(), 1);
+  EXPECT_EQ(w.view->ListingFrame->IdAt(0), two);
+  w.view->SetOnlyMultiCyls(false);
+  EXPECT_EQ(w.view->ListingFrame->Count(), 2);
+}
+
+TEST(DoorsViewEdit, KeysGridListsTheKeysThatOpenTheDoor) {
+  TDoorsViewWorld w;
+  const int32_t door = w.Record(icDoor, "T1");
+  const int32_t cylinder = w.Record(icCylinder, "Z1");
+  const int32_t key = w.Record(icKey, "K1");
+  const int32_t anna = w.Record(icPerson, "Anna");
+  w.Set(key, fkStock, "1");
+  w.Set(key, fkTotal, "2");
+  w.Link(cylinder, door);
+  w.Link(key, cylinder);
+  w.Link(anna, key);
+  DropRelationCaches();
+  w.view->ShowDoor(door);
+  ASSERT_EQ(GridRowCount(w.view->KeysGrid), 2);
+  EXPECT_EQ(GridCell(w.view->KeysGrid, 0, 1), " K1");
+  EXPECT_EQ(GridCell(w.view->KeysGrid, 1, 1), " 1 /  2");
+  EXPECT_EQ(GridCell(w.view->KeysGrid, 2, 1), " Anna");
+  EXPECT_EQ(GridRowId(w.view->KeysGrid, 1), key);
+}
+
+}  // namespace
