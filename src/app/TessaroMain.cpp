@@ -12,6 +12,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include "app/BackupRequesterUnit.h"
 #include "app/LoginUnit.h"
 #include "app/MainFormUnit.h"
 #include "app/SigFormUnit.h"
@@ -315,6 +316,8 @@ int TessaroMain(int argc, char** argv) {
   ShutdownProgram();
   interaction.SetMainWindow(nullptr);
   form.reset();
+  // Windows kept for the whole run go before the application object they belong to.
+  FreeBackupRequesterForm();
   SetUserInteraction(nullptr);
   return exitCode;
 }

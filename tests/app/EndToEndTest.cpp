@@ -213,7 +213,10 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
 TEST(EndToEnd, FirstRunSandboxRoundTripAndLanguage) {
   TLoginEnv env;
   ASSERT_TRUE(WriteSetting(kSettingsProgramLevel, "DataPath", env.Data()));
-  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupInterval", "0"));
+  // A daily backup with its question: declined at each logout, and its window must not
+  // outlive the program's end.
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupInterval", "1"));
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupRequester", "1"));
   WriteAllBytes(env.Prog() + "Tessaro", "");
   PfMakeFolders(env.Prog() + "System/");
   WriteAllBytes(env.Prog() + "System/Tessaro.lng",

@@ -3,8 +3,9 @@
 // "sandbox"): a new user on an empty data folder logs in as the login page says, enters the
 // sandbox from the file menu, is led through the client choice into it, makes a person
 // there, leaves the sandbox and lets it be deleted, logs into the original data again (the
-// person must not be there), switches the language to English and back, logs out and closes
-// the window. Each step says what it saw and takes a picture.
+// person must not be there), switches the language to English and back, logs out (declining
+// the backup that is due) and closes the window. Each step says what it saw and takes a
+// picture.
 
 #include <functional>
 #include <string>
@@ -52,6 +53,22 @@ struct TSandboxDriver {
 
   static constexpr const char* kPersonName = "Probe im Sandkasten";
 
+  // Answers what comes up: the backup question with "Nein", any other with "Ja" or "OK".
+  static void Answer(QDialog& dialog) {
+    const bool backup = dialog.windowTitle().startsWith(QStringLiteral("Sicherungskopie"));
+    const QStringList captions = backup ? QStringList{QStringLiteral("Nein")}
+                                        : QStringList{QStringLiteral("Ja"), QStringLiteral("OK")};
+    for (const QString& caption : captions)
+      if (FindDialogButton(dialog, caption)) {
+        ClickButtonDriver(caption)(dialog);
+        return;
+      }
+    ClickButtonDriver(QStringLiteral("OK"))(dialog);
+  }
+  static void AnswerUpTo(int count) {
+    for (int i = 0; i < count; ++i) QueueDialogDriver(Answer);
+  }
+
   static bool LoginReady(TFrameLogin& login) {
     return !login.ClientChoiceVisible() && !login.LoginGroupBox->isHidden() &&
            login.LoginOkBtn->isEnabled();
@@ -90,8 +107,10 @@ struct TSandboxDriver {
         return;
       }
       case TStep::EnterSandbox:
-        QueueDialogDriver(ClickButtonDriver(QStringLiteral("Ja")));
+        // Enter the sandbox? Yes; a backup before the logout? No.
+        AnswerUpTo(2);
         form.RunMenuCommand("Sandbox1");
+        ClearDialogDrivers();
         say(Session().LoggedIn ? "sandbox refused" : "sandbox made");
         step = TStep::ChooseSandbox;
         return;
@@ -108,8 +127,9 @@ struct TSandboxDriver {
       case TStep::SandboxLogin:
         if (!LoginReady(login)) return;
         // The sandbox says where the user is.
-        QueueDialogDriver(ClickButtonDriver(QStringLiteral("OK")));
+        AnswerUpTo(1);
         login.LoginOkBtn->click();
+        ClearDialogDrivers();
         say(Session().LoggedIn && MandantState().SandboxMode ? "in the sandbox"
                                                               : "sandbox login refused");
         shot(form, "sandbox");
@@ -134,8 +154,7 @@ struct TSandboxDriver {
       }
       case TStep::LeaveSandbox:
         // Leave the sandbox? Yes. Delete it? Yes.
-        QueueDialogDriver(ClickButtonDriver(QStringLiteral("Ja")));
-        QueueDialogDriver(ClickButtonDriver(QStringLiteral("Ja")));
+        AnswerUpTo(3);
         form.RunMenuCommand("Sandbox1");
         say(!Session().LoggedIn && !MandantState().SandboxMode
                 ? "sandbox left"
@@ -191,7 +210,10 @@ struct TSandboxDriver {
         return;
       }
       case TStep::LogOut:
+        // The backup that is due: asked, and declined.
+        AnswerUpTo(2);
         form.RunMenuCommand("Logout1");
+        ClearDialogDrivers();
         say(Session().LoggedIn ? "logout refused" : "logged out");
         step = TStep::Close;
         return;
