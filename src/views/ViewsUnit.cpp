@@ -4,6 +4,7 @@
 #include "app/MainFormUnit.h"
 #include "app/ViewRegistryUnit.h"
 #include "views/FrameHistoryUnit.h"
+#include "views/FrameKeysUnit.h"
 #include "views/FrameLimitsUnit.h"
 #include "views/FramePersons2Unit.h"
 #include "views/FrameUsersUnit.h"
@@ -12,6 +13,7 @@
 void RegisterViews() {
   // One line per view, in page order:
   //   RegisterViewFactory(pgPersons, MakePersonsView);
+  RegisterKeysView();     // pgKeys
   RegisterPersonsView();  // pgPersons
   RegisterViewFactory(pgLimits, MakeLimitsView);
   RegisterHistoryView();  // pgHistory
@@ -20,4 +22,5 @@ void RegisterViews() {
   // The commands and hooks the views' dialogs serve.
   InstallMenuCommand(kHookLimitsCheck, [] { LimitsCheck(); });
   InstallMenuCommand(kMenuKeyBox1, [] { SelectFromStockList(); });
+  AddKeysUserValuesHook();
 }
