@@ -279,9 +279,13 @@ int TCabInFrame::LoadRows(int32_t key) {
     row.shownCabinet = cabinets[i].second;
     row.shownCount = db->ReadLinkValue(key, cabinets[i].second, fkCabinetStock);
     row.shownTotal = db->ReadLinkValue(key, cabinets[i].second, fkCabinetOwned);
-    FitCaptionFont(row.count, row.shownCount);
-    FitCaptionFont(row.total, row.shownTotal);
-    FitCaptionFont(row.hook, GetHookText(*db, key, cabinets[i].second));
+    const std::string hook = GetHookText(*db, key, cabinets[i].second);
+    for (const auto& [edit, text] : {std::pair<QLineEdit*, const std::string&>{row.count, row.shownCount},
+                                     {row.total, row.shownTotal},
+                                     {row.hook, hook}}) {
+      edit->setText(ToQString(text));
+      FitCaptionFont(edit, text);
+    }
   }
   const int newHeight = rows_.size() == 1 ? ComboHeight() : NextTop - 4;
   setFixedHeight(newHeight);

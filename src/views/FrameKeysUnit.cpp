@@ -278,6 +278,19 @@ int32_t DuplicateKeyRecord(TStoreWrite& write, TMiniDB& db, int32_t source) {
   return copyId;
 }
 
+namespace {
+
+// The holder as the grid and its search show it: the part of the reference text before a
+// TAB (a person's display name carries its department behind one).
+std::string HolderText(const TMiniDB& db, const THolderEntry& e) {
+  std::string text = HolderRefText(db, {e.Kind, e.HolderId});
+  const size_t tab = text.find('\t');
+  if (tab != std::string::npos) text.resize(tab);
+  return Trim(text);
+}
+
+}  // namespace
+
 // =======================================================================================
 // The glue part: what the window and the other views reach through the registry.
 
@@ -362,7 +375,8 @@ TLinkingFrame* LinkFrame(QWidget* sheet, uint8_t linkedType, const std::string& 
 
 void SetBase(QWidget* w, uint32_t bgr) {
   QPalette p = w->palette();
-  p.setColor(QPalette::Base, ColorFromBgr(bgr));
+  for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    p.setColor(group, QPalette::Base, ColorFromBgr(bgr));
   w->setPalette(p);
 }
 
@@ -375,6 +389,9 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   ListingFrame->CaptionLabel->setText(ToQString("Schl\xFCssel-Liste"));
   ListingFrame->SeekCombo->show();
   ListingFrame->SysCombo->show();
+  // All systems until the shared list of systems fills the filter.
+  AddComboItem(ListingFrame->SysCombo, CoreText(70), ksAll);
+  ListingFrame->SysCombo->setCurrentIndex(0);
   ListingFrame->FrameResize();
   JournalBtn->show();
   TransferBtn->setText(ToQString("Ausgabe"));
@@ -848,6 +865,7 @@ void TFrameKeys::ShowKey(int32_t id) {
   ListingFrame->SelectId(id);
   CurrentId = id;
   const std::string name = db->GetName(id);
+  KeyNameEd->setText(ToQString(name));
   FitCaptionFont(KeyNameEd, name);
   KeyName2Ed->setText(ToQString(db->ReadLineField(id, fkSecondName)));
   const int32_t system = db->ReadKeySystem(id);
@@ -1070,8 +1088,9 @@ void TFrameKeys::LinkFrameEdBtnClick(TLinkingFrame* frame) {
     ShowInfo(FrameKeysText(11));
     if (frame == LinkDoorsFrame) return;
   }
+  frame->ShowCheckList();
   if (CurrentId != 0) frame->StartEdit(0);
-  else frame->FillCheckList(), frame->ShowCheckList();
+  else frame->FillCheckList();
 }
 
 void TFrameKeys::DropPendingNew() {
@@ -1541,7 +1560,7 @@ void TFrameKeys::FillOwnersGrid() {
   std::vector<size_t> shown;
   for (size_t i = 0; i < holdings_.size(); ++i) {
     const THolderEntry& e = holdings_[i];
-    const std::string holder = HolderRefText(*db, {e.Kind, e.HolderId});
+    const std::string holder = HolderText(*db, e);
     if (!search.empty() && AnsiLowerCase(holder).find(search) == std::string::npos) continue;
     shown.push_back(i);
   }
@@ -1551,7 +1570,7 @@ void TFrameKeys::FillOwnersGrid() {
     const int row = static_cast<int>(r) + 1;
     std::string issued = IsoDateToLocalStr(e.FirstDate);
     if (times && !e.Time.empty()) issued += " " + e.Time;
-    SetGridCell(OwnersGrid, 0, row, HolderRefText(*db, {e.Kind, e.HolderId}));
+    SetGridCell(OwnersGrid, 0, row, HolderText(*db, e));
     SetGridCell(OwnersGrid, 1, row, e.Count);
     SetGridCell(OwnersGrid, 2, row, e.Identifier);
     SetGridCell(OwnersGrid, 3, row, issued);
@@ -1673,7 +1692,7 @@ int TFrameKeys::SelectHolder(int32_t key, int32_t holder, int mode, const std::s
     const THolderEntry& e = holdings_[static_cast<size_t>(GridRowId(OwnersGrid, rows[0]) - 1)];
     TMiniDB* db = GlueDB();
     const int32_t first = GridRowId(OwnersGrid, rows[0]);
-    OwnerSeekEd->setText(ToQString(db ? HolderRefText(*db, {e.Kind, e.HolderId}) : ""));
+    OwnerSeekEd->setText(ToQString(db ? HolderText(*db, e) : ""));
     for (int row = 1; row < GridRowCount(OwnersGrid); ++row)
       if (GridRowId(OwnersGrid, row) == first) GridSelectRow(OwnersGrid, row);
   } else {
