@@ -457,6 +457,7 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   fields->addWidget(LockNrEd, 2, 1);
   fields->addWidget(KeyCutEd, 2, 2);
   auto* counts = new QHBoxLayout;
+  counts->setSpacing(6);
   counts->addWidget(KeyInventoryEd);
   counts->addWidget(PcsLabel);
   counts->addWidget(OfTotalLabel);
@@ -551,6 +552,8 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   Splitter->addWidget(LinkPageControl);
   Splitter->addWidget(RightPanel);
   Splitter->setChildrenCollapsible(false);
+  Splitter->setStretchFactor(0, 1);
+  Splitter->setStretchFactor(1, 1);
   LinkPageControl->setMinimumWidth(80);
   RightPanel->setMinimumWidth(80);
   outer->addWidget(Splitter, 1);
@@ -871,6 +874,8 @@ void TFrameKeys::ShowKey(int32_t id) {
   const int32_t system = db->ReadKeySystem(id);
   FillLockingSystemCombo(KeyKeysystemCombo, true);
   SelectComboObject(KeyKeysystemCombo, system);
+  // A key without a system of its own (1001 without a building) shows "-".
+  if (KeyKeysystemCombo->currentIndex() < 0) SelectComboObject(KeyKeysystemCombo, ksNone);
   int type = StrToIntZero(Trim(db->ReadLineField(id, fkKeyType)));
   if (type <= 0 || type >= kKeyTypeCount) type = 0;
   KeyTypeCombo->setCurrentIndex(type);
@@ -1041,6 +1046,7 @@ bool TFrameKeys::NewKey(int cls, const std::string& name, int32_t door, int32_t 
   NewClass = static_cast<uint8_t>(cls == icKeyBunch ? icKeyBunch : icKey);
   ShowEditMode(NewClass, 2);
   KeyTotalEd->setText(QStringLiteral("1"));
+  KeyTypeCombo->setCurrentIndex(0);
   totalAtStart_.clear();
   int32_t chosen = system;
   if (chosen == 0 && NewClass == icKey) chosen = LastSystem;
@@ -1455,17 +1461,14 @@ void TFrameKeys::KeysPopupPopup() {
 void TFrameKeys::createAsDoor1Click() {
   TMiniDB* db = GlueDB();
   if (!db || CurrentId == 0) return;
-  const std::string name =
-      Trim(db->GetName(CurrentId) + " " + db->ReadLineField(CurrentId, fkSecondName));
   int32_t system = db->ReadKeySystem(CurrentId);
   if (system == 0) system = ksBuildingBase;
   ShowPage(pgDoors, true);
-  // The doors view takes the command "N" with the key as its preset when it exists.
-  if (IView* doors = ViewOf(pgDoors)) {
+  // The doors view starts its new door; it takes the key's locking system.
+  if (IView* doors = ViewOf(pgDoors); doors && !doors->Editing()) {
     doors->HandleCommand(kCmdNew);
     if (QComboBox* combo = doors->SystemCombo()) SelectComboObject(combo, system);
   }
-  (void)name;
 }
 
 void TFrameKeys::Split1Click(bool rebook) {
