@@ -385,6 +385,11 @@ void SetBase(QWidget* w, uint32_t bgr) {
 TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   setObjectName("FrameKeys");
   glue_ = std::make_unique<TGlue>(*this);
+  // After a deletion every view refreshes; this list too when the view is not registered.
+  Flow.RefreshAll = [this] {
+    RefreshAllFrames();
+    if (PageOfView(glue_.get()) < 0) ListingFrame->Refresh();
+  };
   ListingFrame->Setup(icKey, icKeyBunch, kListWidth, 230);
   ListingFrame->CaptionLabel->setText(ToQString("Schl\xFCssel-Liste"));
   ListingFrame->SeekCombo->show();
@@ -822,6 +827,7 @@ void TFrameKeys::MarkTotalInvalid(bool invalid) {
 }
 
 void TFrameKeys::ClearDisplay() {
+  DropPendingNew();
   CurrentId = 0;
   totalAtStart_.clear();
   ListingFrame->ClearSelection();
