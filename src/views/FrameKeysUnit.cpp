@@ -1006,14 +1006,7 @@ bool TFrameKeys::StartEditKey(bool drop) {
     ShowError(FrameKeysText(2));
     return false;
   }
-  int ticket = -1;
-  if (!db->Reserve(ticket)) {
-    ShowLockFailed();
-    return false;
-  }
-  db->Load();
-  if (!db->LockItem(CurrentId, true, ticket)) return false;  // blocker shown
-  db->Release(ticket);
+  if (!LockOnFreshData(*db, CurrentId)) return false;
   RefreshIfChanged();
   if (!db->HasRecord(CurrentId) || !db->IsValid(CurrentId)) {
     db->UnlockItem(CurrentId);
@@ -1730,14 +1723,7 @@ void TFrameKeys::Frist1Click() {
   }
   if (RightDenied(rtIssue)) return;
   const THolderEntry held = *selected;
-  int ticket = -1;
-  if (!db->Reserve(ticket)) {
-    ShowLockFailed();
-    return;
-  }
-  db->Load();
-  if (!db->LockItem(held.KeyId, true, ticket)) return;  // blocker shown
-  db->Release(ticket);
+  if (!LockOnFreshData(*db, held.KeyId)) return;
   const bool saved = EditHolding(held);
   db->UnlockItem(held.KeyId);
   FillOwnersGrid();

@@ -1,5 +1,7 @@
-// The keys view on two workstations sharing one data folder: station A works in the view,
-// station B books and locks meanwhile. What counts is what a third store reads from disk.
+// The keys view on two workstations sharing one data folder: station A works in the view
+// (and books through its other views while a key is edited; the edit lock keeps station B
+// out of that key), station B books other keys and holds records. What counts is what a
+// third store reads from disk.
 #include "views/FrameKeysUnit.h"
 
 #include <QCheckBox>
