@@ -318,6 +318,7 @@ class TFrameKeys::TGlue : public IView {
   bool Print() override { return frame_.PrintPage(); }
   void RepaintList() override { frame_.ListingFrame->update(); }
   IRecordFlowView* RecordFlow() override { return &frame_; }
+  void TermsChanged() override { frame_.ApplySettings(); }
   void ViewCall(int command, int32_t id) override { frame_.ViewCall(command, id); }
   int SelectHolder(int32_t key, int32_t holder, int mode, const std::string& receiptNo,
                    const std::string& firstDate) override {
@@ -610,6 +611,10 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   });
   connect(TransferBtn, &QToolButton::clicked, this, [this] { KeyTransferBtnClick(); });
   connect(KeyNameEd, &QLineEdit::editingFinished, this, [this] { KeyNameEdExit(); });
+  connect(KeyTotalEd, &QLineEdit::textEdited, this, [this](const QString& text) {
+    int32_t total = 0;
+    if (Editing) MarkTotalInvalid(!ParseKeyTotal(FromQString(text), total));
+  });
   connect(KeyKeysystemCombo, &QComboBox::activated, this, [this] { KeyNameEdExit(); });
   connect(KeyInventoryEd, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     Inventur1->setEnabled(CurrentId != 0 && GlueDB() && GlueDB()->GetClass(CurrentId) == icKey);
@@ -710,8 +715,7 @@ void TFrameKeys::ApplySettings() {
   CabInFrame->ApplySettings();
   FillKeyTypeCombo();
   TMiniDB* db = GlueDB();
-  const int32_t settings = db ? db->FindOrCreateSingleton(false) : 0;
-  const bool minStock = settings != 0 && db->ReadLineField(settings, "MinStkKeys") == "1";
+  const bool minStock = db && MinimumStockUsed(*db);
   OfTotalLabel->setText(ToQString(minStock ? "max." : FrameKeysText(27)));
   MinStockLabel->setVisible(minStock);
   MinStockEd->setVisible(minStock);
@@ -1839,7 +1843,7 @@ void TFrameKeys::PrintMenu() {
   AddPrintChoice(CurrentId ? FrameKeysText(18) + " " + keyName : FrameKeysText(19), 2, hasHolders,
                  false, false);
   const bool personHeld = held && held->Kind == okPerson;
-  AddPrintChoice(personHeld ? FrameKeysText(20) + " " + db->GetDisplayName(held->HolderId)
+  AddPrintChoice(personHeld ? FrameKeysText(20) + " " + HolderText(*db, *held)
                             : FrameKeysText(21),
                  3, personHeld, false, false);
   AddPrintChoice(FrameKeysText(22), 4, isBunch, false, false);

@@ -5,6 +5,8 @@
 #include "views/FrameKeysUnit.h"
 
 #include <QCheckBox>
+#include <QDialog>
+#include <QRadioButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
@@ -15,6 +17,8 @@
 
 #include "app/FramesTestSupport.h"
 #include "app/LinkingFrameUnit.h"
+#include "basic/widgets/DialogRunner.h"
+#include "output/PrintSelectUnit.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/QtGlue.h"
@@ -807,6 +811,60 @@ TEST(KeysViewShow, ListNamingFollowsTheModeAndIsKeptForTheUser) {
     TKeysWorld::TDisk disk(w.dir);
     EXPECT_EQ(disk->GetField(user, "KeyName"), std::to_string(mode));
   }
+}
+
+TEST(KeysViewPrint, TheMenuOffersWhatTheShownKeyAndTheSelectedHoldingAllow) {
+  TKeysWorld w;
+  const int32_t k = w.Key("Tor", 3, 3);
+  w.BookOnB(k, {okPerson, w.anna}, 1, "0001");
+  w.a->Load();
+  w.view->ShowKey(k);
+  std::vector<TPrintChoice> choices;
+  auto capture = [&choices](QDialog& dialog) {
+    // The options as the dialog shows them.
+    for (QRadioButton* option : dynamic_cast<TPrintSelectForm&>(dialog).Options)
+      choices.push_back({FromQString(option->text()), option->property("code").toInt(),
+                         option->isEnabled(), option->isChecked(), false});
+    dialog.reject();
+  };
+  const struct {
+    bool select;
+    std::vector<std::tuple<std::string, bool, bool>> expected;  // caption, enabled, checked
+  } cases[] = {
+      {true,
+       {{"nur der angezeigte Schl\xFCssel", true, false},
+        {"die in der Liste angezeigten Schl\xFCssel", true, true},
+        {"Liste aller Besitzer von Tor", true, false},
+        {"Quittung zur Ausgabe an Anna", true, false},
+        {"am Bund enthaltene Schl\xFCssel", false, false}}},
+      {false,
+       {{"nur der angezeigte Schl\xFCssel", true, false},
+        {"die in der Liste angezeigten Schl\xFCssel", true, true},
+        {"Liste aller Besitzer von Tor", true, false},
+        {"Schl\xFCsselquittung", false, false},
+        {"am Bund enthaltene Schl\xFCssel", false, false}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.select);
+    if (c.select) GridSelectRow(w.view->OwnersGrid, 1);
+    else GridClearSelection(w.view->OwnersGrid);
+    choices.clear();
+    QueueDialogDriver(capture);
+    w.view->PrintMenu();
+    ASSERT_EQ(choices.size(), c.expected.size());
+    for (size_t i = 0; i < choices.size(); ++i) {
+      EXPECT_EQ(choices[i].code, static_cast<int>(i));
+      EXPECT_EQ(choices[i].caption, std::get<0>(c.expected[i]));
+      EXPECT_EQ(choices[i].enabled, std::get<1>(c.expected[i])) << choices[i].caption;
+      EXPECT_EQ(choices[i].checked, std::get<2>(c.expected[i])) << choices[i].caption;
+    }
+  }
+  // Without the right to print lists: the right's message, no dialog.
+  Session().RightLevels[rtPrintLists] = rlNo;
+  w.ui.Clear();
+  w.view->PrintMenu();
+  EXPECT_FALSE(w.ui.messages.empty());
+  EXPECT_EQ(UndrivenDialogCount(), 0);
 }
 
 }  // namespace
