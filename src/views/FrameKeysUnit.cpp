@@ -621,7 +621,10 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
     InventurPopupMenu->popup(KeyInventoryEd->mapToGlobal(at));
   });
   connect(Inventur1, &QAction::triggered, this, [this] { Inventur1Click(); });
-  CabInFrame->OnSizeChanged = [](int) {};
+  // A row more or less moves what stands below the rows at once.
+  CabInFrame->OnSizeChanged = [this](int) {
+    if (QLayout* layout = EdPanel->widget()->layout()) layout->activate();
+  };
   for (TLinkingFrame* frame : {LinkDoorsFrame, LinkGroupsFrame, LinkCylsFrame})
     connect(frame->EdBtn, &QPushButton::clicked, this, [this, frame] { LinkFrameEdBtnClick(frame); });
   connect(GhsDoorsDetailedCheck, &QCheckBox::clicked, this, [this] { ShowDoorLinks(); });
