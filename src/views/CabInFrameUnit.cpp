@@ -261,7 +261,7 @@ int TCabInFrame::LoadRows(int32_t key) {
     TItemList linked;
     db->ReadLinks(key, icCabinet, linked);
     for (int32_t i = 0; i < linked.Count(); ++i)
-      if (linked.Get(i) > 0 && db->HasRecord(linked.Get(i)))
+      if (linked.Get(i) > 0 && db->HasRecord(linked.Get(i)) && db->IsValid(linked.Get(i)))
         cabinets.emplace_back(db->GetDisplayName(linked.Get(i)), linked.Get(i));
     std::stable_sort(cabinets.begin(), cabinets.end(), [](const auto& a, const auto& b) {
       return AnsiCompareText(a.first, b.first) < 0;

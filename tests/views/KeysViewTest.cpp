@@ -237,6 +237,19 @@ TEST(KeysViewStoreKey, CountsChangeByWhatTheUserChanged) {
          EXPECT_EQ(disk->GetField(disk->FindByName("K5", icKey, 0), fkTotal), "3");
          EXPECT_EQ(w.view->KeyTotalEd->palette().color(QPalette::Base), ColorFromBgr(0xA0A0FF));
        }},
+      {"a cabinet row with a count but no cabinet: shown, nothing stored",
+       [](TKeysWorld& w) {
+         const int32_t k = w.Key("K7", 3, 3);
+         w.view->ShowKey(k);
+         ASSERT_TRUE(w.view->StartEditKey(false));
+         w.TypeTotal("4");
+         w.view->CabInFrame->Count(0)->setText("2");
+       },
+       false,
+       [](TKeysWorld& w, TKeysWorld::TDisk& disk) {
+         EXPECT_EQ(disk->GetField(disk->FindByName("K7", icKey, 0), fkTotal), "3");
+         EXPECT_NE(w.LastMessage().find("kein Schrank gew\xE4hlt"), std::string::npos);
+       }},
       {"\"-2\" refused for a new key, nothing made",
        [](TKeysWorld& w) {
          ASSERT_TRUE(w.view->NewKey(icKey, "K6", 0, 0));
