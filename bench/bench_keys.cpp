@@ -6,7 +6,7 @@
 //                              page, the list filled, the first key shown with its links and
 //                              its holders grid
 //   BM_ShowMasterKey/detailed  ShowKey of the general master key: 0 the one line "alle von",
-//                              1 with "GHS ausführlich" every one of the 5,000 doors listed
+//                              1 with "GHS ausf\xFChrlich" every one of the 5,000 doors listed
 
 #include <benchmark/benchmark.h>
 
@@ -91,7 +91,8 @@ void WriteStore(const std::string& file) {
       items.push_back("l3=" + std::to_string(door));
       items.push_back("l5=" + IdList(holders));
       items.push_back("l8=" + std::to_string(kCabinet));
-      items.push_back("o" + std::to_string(kCabinet) + "=" + ScrambleStr("ct=4,tl=9,po=H" + std::to_string(i)));
+      items.push_back("o" + std::to_string(kCabinet) + "=" +
+                      ScrambleStr("ct=4,tl=9,po=H" + std::to_string(i)));
     }
     out << BuildCommaText(items) << "\r\n";
   }
@@ -102,8 +103,12 @@ void WriteStore(const std::string& file) {
       items.push_back("l4=" + IdList(doorKeys[static_cast<size_t>(d)]));
     out << BuildCommaText(items) << "\r\n";
   }
-  items = {"i=" + std::to_string(kMasterKey), "c=4", "n=" + ScrambleStr("Zentralschluessel GHS"),
-           "ks=" + ScrambleStr("1"), "kt=" + ScrambleStr("5"), "total=" + ScrambleStr("1"),
+  items = {"i=" + std::to_string(kMasterKey),
+           "c=4",
+           "n=" + ScrambleStr("Zentralschluessel GHS"),
+           "ks=" + ScrambleStr("1"),
+           "kt=" + ScrambleStr("5"),
+           "total=" + ScrambleStr("1"),
            "cnt=" + ScrambleStr("1")};
   out << BuildCommaText(items) << "\r\n";
   items = {"i=" + std::to_string(kCabinet), "c=8", "n=" + ScrambleStr("Hauptschrank"),

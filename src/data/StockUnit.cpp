@@ -207,8 +207,7 @@ namespace {
 // Moves pieces between a daughter and her mother inside one write. n > 0: mother to
 // daughter; n < 0: back. With `clampBack` a return moves at most the daughter's stock.
 // The move itself, inside a write that holds both records.
-bool MovePiecesInWrite(TMiniDB& db, int32_t daughter, int32_t mother, int64_t n,
-                       bool clampBack) {
+bool MovePiecesInWrite(TMiniDB& db, int32_t daughter, int32_t mother, int64_t n, bool clampBack) {
   // Judge on the file as it is now: another station may have moved pieces meanwhile.
   if (db.GetClass10Link(daughter) != mother || !db.HasRecord(mother)) return false;
   const int motherClass = db.GetClass(mother);

@@ -35,7 +35,9 @@ const TMLStringList* CabInFrameTexts() {
     t->Add255Obj("In einer Zeile ist kein Schrank gew\xE4hlt, obwohl daf\xFCr Inhalte "
                  "eingegeben wurden.",
                  5);
-    t->Add255Obj("Bei einem Schrank ist die eingegebene St\xFC" "ckzahl kein g\xFCl" "ter "
+    t->Add255Obj("Bei einem Schrank ist die eingegebene St\xFC"
+                 "ckzahl kein g\xFCl"
+                 "ter "
                  "Zahlenwert.",
                  6);
     t->Add255Obj("Ein Schrank ist mehrfach ausgew\xE4hlt worden.", 7);
@@ -62,8 +64,7 @@ bool IsWholeNumber(const std::string& text, int64_t& value) {
 std::string CountByDifference(const std::string& stored, const std::string& shown,
                               const std::string& entered) {
   int64_t s = 0, before = 0, after = 0;
-  if (!IsWholeNumber(stored, s) || !IsWholeNumber(shown, before) ||
-      !IsWholeNumber(entered, after))
+  if (!IsWholeNumber(stored, s) || !IsWholeNumber(shown, before) || !IsWholeNumber(entered, after))
     return entered;
   return std::to_string(s + (after - before));
 }
@@ -196,9 +197,8 @@ void TCabInFrame::AddRow() {
   for (QWidget* w : std::initializer_list<QWidget*>{row.combo, row.hook, row.count, row.total}) {
     w->installEventFilter(this);
     w->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(w, &QWidget::customContextMenuRequested, this, [this, w](const QPoint& at) {
-      PopupMenu1->popup(w->mapToGlobal(at));
-    });
+    connect(w, &QWidget::customContextMenuRequested, this,
+            [this, w](const QPoint& at) { PopupMenu1->popup(w->mapToGlobal(at)); });
   }
   const int index = static_cast<int>(rows_.size());
   const int top = index == 0 ? 0 : NextTop;
@@ -230,8 +230,7 @@ void TCabInFrame::Clear(bool notify) {
   while (rows_.size() > 1) {
     TRow row = rows_.back();
     rows_.pop_back();
-    for (QWidget* w : std::initializer_list<QWidget*>{row.combo, row.hook, row.count, row.total})
-    {
+    for (QWidget* w : std::initializer_list<QWidget*>{row.combo, row.hook, row.count, row.total}) {
       w->hide();
       w->deleteLater();
     }
@@ -280,17 +279,20 @@ int TCabInFrame::LoadRows(int32_t key) {
     row.shownCount = db->ReadLinkValue(key, cabinets[i].second, fkCabinetStock);
     row.shownTotal = db->ReadLinkValue(key, cabinets[i].second, fkCabinetOwned);
     const std::string hook = GetHookText(*db, key, cabinets[i].second);
-    for (const auto& [edit, text] : {std::pair<QLineEdit*, const std::string&>{row.count, row.shownCount},
-                                     {row.total, row.shownTotal},
-                                     {row.hook, hook}}) {
+    for (const auto& [edit, text] :
+         {std::pair<QLineEdit*, const std::string&>{row.count, row.shownCount},
+          {row.total, row.shownTotal},
+          {row.hook, hook}}) {
       edit->setText(ToQString(text));
       FitCaptionFont(edit, text);
     }
   }
   const int newHeight = rows_.size() == 1 ? ComboHeight() : NextTop - 4;
   setFixedHeight(newHeight);
-  if (Editing) StartEdit();
-  else EndEdit();
+  if (Editing)
+    StartEdit();
+  else
+    EndEdit();
   FocusedRow = 0;
   const int delta = height() - old;
   if (delta != 0 && OnSizeChanged) OnSizeChanged(delta);
@@ -386,8 +388,10 @@ void TCabInFrame::ApplySettings() {
 void TCabInFrame::MoreLines1Click() {
   AddRow();
   SetHeightTo(NextTop - 4);
-  if (Editing) StartEdit();
-  else EndEdit();
+  if (Editing)
+    StartEdit();
+  else
+    EndEdit();
 }
 
 void TCabInFrame::PopupMenu1Popup() { MoreLines1->setEnabled(Editing); }

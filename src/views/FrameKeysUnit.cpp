@@ -77,21 +77,25 @@ const TMLStringList* FrameKeysTexts() {
     t->Add255Obj("Die verf\xFCgbare Anzahl weicht von der Eingabe bei den Schr\xE4nken ab "
                  "(Summe %1).",
                  5);
-    t->Add255Obj("Die Gesamtzahl weicht von der Eingabe bei den Schr\xE4nken ab (Summe %1).",
-                 6);
+    t->Add255Obj("Die Gesamtzahl weicht von der Eingabe bei den Schr\xE4nken ab (Summe %1).", 6);
     t->Add255Obj("Der Schl\xFCssel kann nicht gel\xF6scht werden#13#solange er einem Besitzer "
                  "zugeordnet ist.",
                  7);
     t->Add255Obj("Dem Bund sind noch Schl\xFCssel zugeordnet.", 8);
     t->Add255Obj("Schl\xFCssel %1 wirklich l\xF6schen?", 9);
     t->Add255Obj("Es ist bereits ein Transfer mit einem anderem Schl\xFCssel gestartet.#13#"
-                 "Bitte beenden Sie zun\xE4" "chst den angezeigten Vorgang.",
+                 "Bitte beenden Sie zun\xE4"
+                 "chst den angezeigten Vorgang.",
                  10);
     t->Add255Obj("Ein Generalhauptschl\xFCssel (GHS) schlie\xDFt alle Zylinder einer "
-                 "Schlie\xDF" "anlage.#13#Deshalb werden automatisch alle zugeh\xF6rigen "
-                 "T\xFCren als schlie\xDF" "bar gekennzeichnet.",
+                 "Schlie\xDF"
+                 "anlage.#13#Deshalb werden automatisch alle zugeh\xF6rigen "
+                 "T\xFCren als schlie\xDF"
+                 "bar gekennzeichnet.",
                  11);
-    t->Add255Obj("Ansicht: Schl\xFCssel und Schlie\xDF" "anlage", 12);
+    t->Add255Obj("Ansicht: Schl\xFCssel und Schlie\xDF"
+                 "anlage",
+                 12);
     t->Add255Obj("Ansicht: Schl\xFCssel und Schlie\xDFung", 13);
     t->Add255Obj("nur der angezeigte Schl\xFCssel", 16);
     t->Add255Obj("die in der Liste angezeigten Schl\xFCssel", 17);
@@ -122,8 +126,7 @@ std::string FrameKeysTextFmt(int number, const std::string& argument) {
 
 bool ParseKeyTotal(const std::string& text, int32_t& total) {
   int64_t value = 0;
-  if (!TryStrToInt64(Trim(text), value) || value < 0 ||
-      value > std::numeric_limits<int32_t>::max())
+  if (!TryStrToInt64(Trim(text), value) || value < 0 || value > std::numeric_limits<int32_t>::max())
     return false;
   total = static_cast<int32_t>(value);
   return true;
@@ -174,8 +177,7 @@ bool StoreKey(TMiniDB& db, int32_t id, bool isNew, const TKeyInput& input, TStor
     // It opens its whole system: links to single doors would only contradict that.
     TItemList doors;
     db.GetLinks(id, icDoor, doors);
-    for (int32_t i = 0; i < doors.Count(); ++i)
-      db.RemoveLinkBoth(id, doors.Get(i), icDoor, icKey);
+    for (int32_t i = 0; i < doors.Count(); ++i) db.RemoveLinkBoth(id, doors.Get(i), icDoor, icKey);
   }
   return true;
 }
@@ -209,8 +211,7 @@ std::string KeyDeleteRefusal(const TMiniDB& db, int32_t id) {
   // The holder lines decide, not the links: a holding booked by another station counts.
   // Defective pieces are gone for good and hold nothing back.
   for (const THolderEntry& e : LoadHolderRecs(db, id, false))
-    if (e.Kind == okPerson || e.Kind == okLost || e.Kind == okKeyBunch)
-      return FrameKeysText(7);
+    if (e.Kind == okPerson || e.Kind == okLost || e.Kind == okKeyBunch) return FrameKeysText(7);
   if (db.GetClass(id) == icKeyBunch) {
     TItemList keys;
     db.ReadLinks(id, icKey, keys);
@@ -453,7 +454,9 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   fields->addWidget(KeyNameLabel, 0, 0);
   fields->addWidget(KeyNameEd, 0, 1);
   fields->addWidget(KeyName2Ed, 0, 2);
-  fields->addWidget(FieldLabel(panel, "Schlie\xDF" "anlage:"), 1, 0);
+  fields->addWidget(FieldLabel(panel, "Schlie\xDF"
+                                      "anlage:"),
+                    1, 0);
   fields->addWidget(KeyKeysystemCombo, 1, 1);
   auto* typeRow = new QHBoxLayout;
   typeRow->addWidget(new QLabel(ToQString("Typ:"), panel));
@@ -546,7 +549,10 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   auto* foot = new QHBoxLayout(FootPanel);
   foot->setContentsMargins(0, 0, 0, 0);
   KeyGotoMaBtn = FootButton(FootPanel, "Person zeigen", "KeyGotoMaBtn");
-  KeyRetractionBtn = FootButton(FootPanel, "R\xFC" "cknahme", "KeyRetractionBtn");
+  KeyRetractionBtn = FootButton(FootPanel,
+                                "R\xFC"
+                                "cknahme",
+                                "KeyRetractionBtn");
   KeyLostBtn = FootButton(FootPanel, "Verlust", "KeyLostBtn");
   KeyFoundBtn = FootButton(FootPanel, "Wiedergefunden", "KeyFoundBtn");
   for (QToolButton* b : {KeyGotoMaBtn, KeyRetractionBtn, KeyLostBtn, KeyFoundBtn})
@@ -567,7 +573,8 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   // Menus.
   KeyOwnersPopup = new QMenu(this);
   KeyGotoMa1 = KeyOwnersPopup->addAction(ToQString("Person zeigen"));
-  KeyRetraction1 = KeyOwnersPopup->addAction(ToQString("R\xFC" "cknahme"));
+  KeyRetraction1 = KeyOwnersPopup->addAction(ToQString("R\xFC"
+                                                       "cknahme"));
   KeyLost1 = KeyOwnersPopup->addAction(ToQString("Verlust"));
   KeyFound1 = KeyOwnersPopup->addAction(ToQString("Wiedergefunden"));
   KeyOwnersPopup->addSeparator();
@@ -583,7 +590,8 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
 
   LinkKeysPopup = new QMenu(this);
   ShowLinkedKey1 = LinkKeysPopup->addAction(ToQString("Schl\xFCssel zeigen"));
-  RemoveKeyFromBunch1 = LinkKeysPopup->addAction(ToQString("vom Bund nehmen (R\xFC" "cknahme)"));
+  RemoveKeyFromBunch1 = LinkKeysPopup->addAction(ToQString("vom Bund nehmen (R\xFC"
+                                                           "cknahme)"));
 
   InventurPopupMenu = new QMenu(this);
   Inventur1 = InventurPopupMenu->addAction(ToQString("Inventur ..."));
@@ -626,7 +634,8 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
     if (QLayout* layout = EdPanel->widget()->layout()) layout->activate();
   };
   for (TLinkingFrame* frame : {LinkDoorsFrame, LinkGroupsFrame, LinkCylsFrame})
-    connect(frame->EdBtn, &QPushButton::clicked, this, [this, frame] { LinkFrameEdBtnClick(frame); });
+    connect(frame->EdBtn, &QPushButton::clicked, this,
+            [this, frame] { LinkFrameEdBtnClick(frame); });
   connect(GhsDoorsDetailedCheck, &QCheckBox::clicked, this, [this] { ShowDoorLinks(); });
   connect(LinkKeysListBox, &QListWidget::itemDoubleClicked, this,
           [this] { LinkKeysListBoxDblClick(); });
@@ -671,9 +680,9 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   connect(ShowOnlyBunches1, &QAction::triggered, this, [this] { ShowOnlyBunches1Click(); });
   connect(ViewKeyKS1, &QAction::triggered, this, [this] { SetListNameMode(0, true, true); });
   connect(ViewKeyLock1, &QAction::triggered, this, [this] { SetListNameMode(1, true, true); });
-  for (QWidget* field : std::initializer_list<QWidget*>{KeyNameEd, KeyName2Ed, LockNrEd, KeyCutEd,
-                                                        KeyInventoryEd, KeyTotalEd, MinStockEd,
-                                                        KeyRemMemo})
+  for (QWidget* field :
+       std::initializer_list<QWidget*>{KeyNameEd, KeyName2Ed, LockNrEd, KeyCutEd, KeyInventoryEd,
+                                       KeyTotalEd, MinStockEd, KeyRemMemo})
     field->installEventFilter(this);
 
   // The list names a key with its locking system or its closing (ListOption).
@@ -727,7 +736,7 @@ void TFrameKeys::ApplySettings() {
   const bool times = SetViewFlag('A', -1);
   SetGridColCount(OwnersGrid, 6);
   const std::vector<std::string> titles = {FrameKeysText(25), CoreText(114), CoreText(115),
-                                           FrameKeysText(26), CoreText(49), CoreText(10)};
+                                           FrameKeysText(26), CoreText(49),  CoreText(10)};
   for (int c = 0; c < 6; ++c) SetGridCell(OwnersGrid, c, 0, titles[static_cast<size_t>(c)]);
   const QFontMetrics fm(OwnersGrid->font());
   const int dateWidth = fm.horizontalAdvance(QStringLiteral("2003-99-99X"));
@@ -767,8 +776,8 @@ void TFrameKeys::SetListNameMode(int mode, bool store, bool refreshAll) {
 // ----- modes ------------------------------------------------------------------------------
 
 void TFrameKeys::SetFieldsEditable(bool editable, int cls, bool daughter) {
-  for (QWidget* f : std::initializer_list<QWidget*>{KeyNameEd, KeyName2Ed, LockNrEd, KeyCutEd,
-                                                    KeyRemMemo})
+  for (QWidget* f :
+       std::initializer_list<QWidget*>{KeyNameEd, KeyName2Ed, LockNrEd, KeyCutEd, KeyRemMemo})
     ApplyControlLook(f, editable ? TControlLook::Editable : TControlLook::ReadOnly);
   for (QWidget* c : std::initializer_list<QWidget*>{KeyKeysystemCombo, KeyTypeCombo})
     ApplyControlLook(c, editable ? TControlLook::Editable : TControlLook::Disabled);
@@ -778,8 +787,10 @@ void TFrameKeys::SetFieldsEditable(bool editable, int cls, bool daughter) {
   for (QWidget* f : std::initializer_list<QWidget*>{KeyTotalEd, MinStockEd})
     ApplyControlLook(f, counts ? TControlLook::Editable
                                : (editable ? TControlLook::Disabled : TControlLook::ReadOnly));
-  if (editable) CabInFrame->StartEdit();
-  else CabInFrame->EndEdit();
+  if (editable)
+    CabInFrame->StartEdit();
+  else
+    CabInFrame->EndEdit();
 }
 
 void TFrameKeys::ShowViewMode(int cls) {
@@ -809,8 +820,8 @@ void TFrameKeys::ShowEditMode(int cls, int state) {
   Editing = true;
   KeysEditState = state;
   ListingFrame->setEnabled(false);
-  for (QWidget* b : std::initializer_list<QWidget*>{NewBtn, EdBtn, KillBtn, JournalBtn,
-                                                   TransferBtn, PrintBtn})
+  for (QWidget* b :
+       std::initializer_list<QWidget*>{NewBtn, EdBtn, KillBtn, JournalBtn, TransferBtn, PrintBtn})
     b->hide();
   SaveBtn->show();
   CancelBtn->show();
@@ -828,7 +839,8 @@ void TFrameKeys::ShowEditMode(int cls, int state) {
 }
 
 void TFrameKeys::MarkTotalInvalid(bool invalid) {
-  if (invalid) SetBase(KeyTotalEd, clInvalidField);
+  if (invalid)
+    SetBase(KeyTotalEd, clInvalidField);
   else if (Editing && !KeyTotalEd->isReadOnly() && KeyTotalEd->isEnabled())
     ApplyControlLook(KeyTotalEd, TControlLook::Editable);
 }
@@ -838,8 +850,8 @@ void TFrameKeys::ClearDisplay() {
   CurrentId = 0;
   totalAtStart_.clear();
   ListingFrame->ClearSelection();
-  for (QLineEdit* e : {KeyNameEd, KeyName2Ed, LockNrEd, KeyCutEd, KeyInventoryEd, KeyTotalEd,
-                       MinStockEd})
+  for (QLineEdit* e :
+       {KeyNameEd, KeyName2Ed, LockNrEd, KeyCutEd, KeyInventoryEd, KeyTotalEd, MinStockEd})
     e->clear();
   KeyRemMemo->clear();
   KeyKeysystemCombo->setCurrentIndex(-1);
@@ -927,8 +939,10 @@ void TFrameKeys::ShowKey(int32_t id) {
   // Groups with the groups linked to them, until nothing is added.
   {
     TItemList groups;
-    if (cls == icKey) db->ReadLinks(id, icGroup, groups);
-    else GetGroupsOfKeysOf(*db, id, groups);
+    if (cls == icKey)
+      db->ReadLinks(id, icGroup, groups);
+    else
+      GetGroupsOfKeysOf(*db, id, groups);
     const bool own = cls == icKey && groups.Count() > 0;
     ExpandGroupLinks(*db, groups);
     LinkGroupsFrame->LinkedIds.Clear();
@@ -986,8 +1000,10 @@ void TFrameKeys::ShowBunchKeys() {
     if (!identifier.empty()) {
       const size_t tab = line.find('\t');
       const std::string mark = " (" + identifier + ")";
-      if (tab == std::string::npos) line += mark;
-      else line.insert(tab, mark);
+      if (tab == std::string::npos)
+        line += mark;
+      else
+        line.insert(tab, mark);
     }
     AddListItem(LinkKeysListBox, line, key);
   }
@@ -999,8 +1015,10 @@ void TFrameKeys::RefreshView() {
     CabInFrame->FillCabinetCombos();
     return;
   }
-  if (CurrentId != 0) ShowKey(CurrentId);
-  else ShowViewMode(icKey);
+  if (CurrentId != 0)
+    ShowKey(CurrentId);
+  else
+    ShowViewMode(icKey);
 }
 
 // ----- editing ----------------------------------------------------------------------------
@@ -1101,8 +1119,10 @@ void TFrameKeys::LinkFrameEdBtnClick(TLinkingFrame* frame) {
     if (frame == LinkDoorsFrame) return;
   }
   frame->ShowCheckList();
-  if (CurrentId != 0) frame->StartEdit(0);
-  else frame->FillCheckList();
+  if (CurrentId != 0)
+    frame->StartEdit(0);
+  else
+    frame->FillCheckList();
 }
 
 void TFrameKeys::DropPendingNew() {
@@ -1272,18 +1292,21 @@ bool TFrameKeys::KeySaveBtnClick() {
               break;
             }
           }
-          if (!linksOk) blocked();
-          else if (!write.Commit()) refusal = TRefusal::NotSaved;
+          if (!linksOk)
+            blocked();
+          else if (!write.Commit())
+            refusal = TRefusal::NotSaved;
         }
       }
     }
   }
   switch (refusal) {
-    case TRefusal::None:
-      break;
+    case TRefusal::None: break;
     case TRefusal::Blocked:
-      if (blocking == "*") ShowLockFailed();
-      else db->ShowLockedMessage(blocking, true);
+      if (blocking == "*")
+        ShowLockFailed();
+      else
+        db->ShowLockedMessage(blocking, true);
       return false;
     case TRefusal::Duplicate:
       ShowError(FrameKeysText(4) + "\r" + CoreText(119));
@@ -1295,24 +1318,24 @@ bool TFrameKeys::KeySaveBtnClick() {
       ClearDisplay();
       RefreshAllFrames();
       return false;
-    case TRefusal::Rows:
-      ShowError(error);
-      return false;
-    case TRefusal::NotSaved:
-      return false;
+    case TRefusal::Rows: ShowError(error); return false;
+    case TRefusal::NotSaved: return false;
   }
 
   // Saved: the history follows the save.
   pendingNewId_ = 0;
   db->RefreshName(saved);
   const std::string display = db->GetValidDisplayName(saved);
-  if (stored.created) HistoryNew(cls, saved, display, stored.stock + " / " + stored.total);
-  else if (stored.oldName != name) HistoryRen(cls, saved, name, stored.oldName);
+  if (stored.created)
+    HistoryNew(cls, saved, display, stored.stock + " / " + stored.total);
+  else if (stored.oldName != name)
+    HistoryRen(cls, saved, name, stored.oldName);
   if (!stored.created && stored.totalChanged)
     HistoryTotal(cls, saved, display,
                  (stored.totalDelta > 0 ? "+" : "") + std::to_string(stored.totalDelta),
                  stored.stock + " / " + stored.total);
-  if (KeyCutEd->isVisible()) SetLocksmithField(*db, saved, "kc", Trim(FromQString(KeyCutEd->text())));
+  if (KeyCutEd->isVisible())
+    SetLocksmithField(*db, saved, "kc", Trim(FromQString(KeyCutEd->text())));
   if (isNew && cls == icKey) {
     LastSystem = input.system;
     if (chosenCabinets.Count() == 1) LastCabinet = chosenCabinets.Get(0);
@@ -1329,8 +1352,7 @@ bool TFrameKeys::KeySaveBtnClick() {
   const int differs = SumCabinetTotals(*db, saved, db->ReadLineField(saved, fkTotal),
                                        db->ReadLineField(saved, fkStock), sumTotal, sumStock);
   std::string note;
-  if (differs & kCabinetStockDiffers)
-    note += FrameKeysTextFmt(5, std::to_string(sumStock)) + "\r";
+  if (differs & kCabinetStockDiffers) note += FrameKeysTextFmt(5, std::to_string(sumStock)) + "\r";
   if (differs & kCabinetTotalsDiffer) note += FrameKeysTextFmt(6, std::to_string(sumTotal));
   if (!note.empty()) ShowInfo(note);
   FocusList();
@@ -1436,18 +1458,13 @@ void TFrameKeys::KeyTransferBtnClick() {
 
 void TFrameKeys::ViewCall(int command, int32_t id) {
   switch (command) {
-    case kCmdNew:
-      NewKey(icKeyBunch, "", 0, 0);
-      break;
+    case kCmdNew: NewKey(icKeyBunch, "", 0, 0); break;
     case 'T':
       if (id != 0 && id != CurrentId && !Editing) ShowKey(id);
       if (!Editing) KeyTransferBtnClick();
       break;
-    case kKeysCallReturn:
-      SelectHolder(CurrentId, id, 3, "", "");
-      break;
-    default:
-      break;
+    case kKeysCallReturn: SelectHolder(CurrentId, id, 3, "", ""); break;
+    default: break;
   }
 }
 
@@ -1537,8 +1554,10 @@ void TFrameKeys::LockLabelClick() {
 
 void TFrameKeys::CabLabelClick() {
   const int32_t cabinet = CabInFrame->SelectedCabinet();
-  if (cabinet != 0) GotoItem(cabinet, true);
-  else ShowPage(pgCabinets, true);
+  if (cabinet != 0)
+    GotoItem(cabinet, true);
+  else
+    ShowPage(pgCabinets, true);
 }
 
 void TFrameKeys::LinkKeysListBoxDblClick() {
@@ -1600,8 +1619,9 @@ const THolderEntry* TFrameKeys::SelectedHolding() const {
 void TFrameKeys::UpdateHolderActions() {
   ShowAllOwners1->setEnabled(!OwnerSeekEd->text().isEmpty());
   QWidget* buttons[] = {KeyGotoMaBtn, KeyRetractionBtn, KeyLostBtn, KeyFoundBtn};
-  QAction* actions[] = {KeyGotoMa1,        Frist1,   KeyRetraction1,  KeyLost1, KeyFound1,
-                        KeyPrintReceipt1,  PrintLendControl1, KeyPrintOwners1, ShowSig1};
+  QAction* actions[] = {KeyGotoMa1,        Frist1,          KeyRetraction1,
+                        KeyLost1,          KeyFound1,       KeyPrintReceipt1,
+                        PrintLendControl1, KeyPrintOwners1, ShowSig1};
   for (QWidget* b : buttons) b->setEnabled(false);
   for (QAction* a : actions) a->setEnabled(false);
   const THolderEntry* held = SelectedHolding();
@@ -1625,19 +1645,14 @@ void TFrameKeys::UpdateHolderActions() {
               KeyPrintOwners1});
       break;
     case okLost:
-      enable({KeyGotoMaBtn, KeyGotoMa1, KeyFoundBtn, KeyFound1, KeyPrintReceipt1,
-              PrintLendControl1, Frist1, KeyPrintOwners1});
+      enable({KeyGotoMaBtn, KeyGotoMa1, KeyFoundBtn, KeyFound1, KeyPrintReceipt1, PrintLendControl1,
+              Frist1, KeyPrintOwners1});
       break;
-    case okDefective:
-      enable({KeyPrintReceipt1, Frist1, KeyPrintOwners1});
-      break;
+    case okDefective: enable({KeyPrintReceipt1, Frist1, KeyPrintOwners1}); break;
     case okSupplier:
     case okCabinet:
-    case okStock:
-      enable({Frist1, KeyPrintOwners1});
-      break;
-    default:
-      break;
+    case okStock: enable({Frist1, KeyPrintOwners1}); break;
+    default: break;
   }
 }
 
@@ -1709,8 +1724,10 @@ int TFrameKeys::SelectHolder(int32_t key, int32_t holder, int mode, const std::s
   }
   FocusControlIfPossible(OwnersGrid);
   UpdateHolderActions();
-  if (rows.size() == 1 && mode == 3) KeyRetractionBtnClick();
-  else ShowPage(pgKeys, true);
+  if (rows.size() == 1 && mode == 3)
+    KeyRetractionBtnClick();
+  else
+    ShowPage(pgKeys, true);
   return static_cast<int>(rows.size());
 }
 
@@ -1782,8 +1799,8 @@ bool TFrameKeys::PrintHolderList() {
     return false;
   }
   ShowWaitDefault();
-  const bool printed = PrintStringGrid(
-      FrameKeysTextFmt(23, db->GetDisplayName(CurrentId)), file, GridColCount(OwnersGrid));
+  const bool printed = PrintStringGrid(FrameKeysTextFmt(23, db->GetDisplayName(CurrentId)), file,
+                                       GridColCount(OwnersGrid));
   HideWaitText();
   DeleteTempFile(file);
   if (!printed && !ApplicationTerminated()) ShowInfo(CoreText(29));
@@ -1846,8 +1863,7 @@ void TFrameKeys::PrintMenu() {
   AddPrintChoice(CurrentId ? FrameKeysText(18) + " " + keyName : FrameKeysText(19), 2, hasHolders,
                  false, false);
   const bool personHeld = held && held->Kind == okPerson;
-  AddPrintChoice(personHeld ? FrameKeysText(20) + " " + HolderText(*db, *held)
-                            : FrameKeysText(21),
+  AddPrintChoice(personHeld ? FrameKeysText(20) + " " + HolderText(*db, *held) : FrameKeysText(21),
                  3, personHeld, false, false);
   AddPrintChoice(FrameKeysText(22), 4, isBunch, false, false);
   int code = -1;
@@ -1856,15 +1872,9 @@ void TFrameKeys::PrintMenu() {
     case 0:
       if (CurrentId) PrintRecordsToFile({CurrentId}, 0);
       break;
-    case 1:
-      PrintRecordsToFile(ListedKeys(), 0);
-      break;
-    case 2:
-      PrintHolderList();
-      break;
-    case 3:
-      PrintSelectedReceipt();
-      break;
+    case 1: PrintRecordsToFile(ListedKeys(), 0); break;
+    case 2: PrintHolderList(); break;
+    case 3: PrintSelectedReceipt(); break;
     case 4: {
       TItemList keys;
       db->ReadLinks(CurrentId, icKey, keys);
@@ -1872,8 +1882,7 @@ void TFrameKeys::PrintMenu() {
       PrintRecordsToFile(list, CurrentId);
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 

@@ -39,6 +39,7 @@
 #include <QtTest/QTest>
 
 #include "app/FrameLoginUnit.h"
+#include "app/LinkingFrameUnit.h"
 #include "app/TextSettingsUnit.h"
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
@@ -54,7 +55,6 @@
 #include "output/PrinterServicesUnit.h"
 #include "program/ProgramRoot.h"
 #include "views/AuthorisationsFormUnit.h"
-#include "app/LinkingFrameUnit.h"
 #include "views/CabInFrameUnit.h"
 #include "views/FrameKeysUnit.h"
 #include "views/FrameLimitsUnit.h"

@@ -22,18 +22,48 @@ TEST(KeysLanguage, EveryTextOfTheKeysViewHasItsEnglishEntry) {
   const std::string file =
       (std::filesystem::path(TESSARO_RESOURCE_DIR) / "System" / "Tessaro.lng").string();
   ASSERT_TRUE(ml.System().LoadLanguageFile(file, false)) << file;
-  std::vector<std::string> texts = {
-      "Schl\xFCssel-Liste", "Ausgabe", "Schl\xFCssel ausgeben", "Schl\xFCssel:",
-      "[Zusatzbezeichnung]", "Schlie\xDF" "anlage:", "Typ:", "Schlie\xDFung:", "Einschnitte",
-      "verf\xFCgbar", "Anzahl:", "Schrank:", "Bemerkung:", "T\xFCren", "Schlie\xDFgruppen",
-      "Zylinder", "Schl\xFCssel am Bund", "Schl\xFCssel passt zu den T\xFCren ...",
-      "schlie\xDFt gesamte Gruppe ...", "schlie\xDFt einzelne Zylinder ...", "GHS ausf\xFChrlich",
-      "Name suchen", "Person zeigen", "R\xFC" "cknahme", "Verlust", "Wiedergefunden",
-      "Details bearbeiten ...", "Quittung drucken", "Verleihkontrolle drucken",
-      "Unterschrift anzeigen", "Besitzerliste drucken", "Ausgabezeit anzeigen",
-      "Schl\xFCssel zeigen", "vom Bund nehmen (R\xFC" "cknahme)", "Inventur ...",
-      "als T\xFCr anlegen", "Datensatz-Splitting ...", "Splitting Umbuchung ...",
-      "nur Schl\xFCsselbunde anzeigen"};
+  std::vector<std::string> texts = {"Schl\xFCssel-Liste",
+                                    "Ausgabe",
+                                    "Schl\xFCssel ausgeben",
+                                    "Schl\xFCssel:",
+                                    "[Zusatzbezeichnung]",
+                                    "Schlie\xDF"
+                                    "anlage:",
+                                    "Typ:",
+                                    "Schlie\xDFung:",
+                                    "Einschnitte",
+                                    "verf\xFCgbar",
+                                    "Anzahl:",
+                                    "Schrank:",
+                                    "Bemerkung:",
+                                    "T\xFCren",
+                                    "Schlie\xDFgruppen",
+                                    "Zylinder",
+                                    "Schl\xFCssel am Bund",
+                                    "Schl\xFCssel passt zu den T\xFCren ...",
+                                    "schlie\xDFt gesamte Gruppe ...",
+                                    "schlie\xDFt einzelne Zylinder ...",
+                                    "GHS ausf\xFChrlich",
+                                    "Name suchen",
+                                    "Person zeigen",
+                                    "R\xFC"
+                                    "cknahme",
+                                    "Verlust",
+                                    "Wiedergefunden",
+                                    "Details bearbeiten ...",
+                                    "Quittung drucken",
+                                    "Verleihkontrolle drucken",
+                                    "Unterschrift anzeigen",
+                                    "Besitzerliste drucken",
+                                    "Ausgabezeit anzeigen",
+                                    "Schl\xFCssel zeigen",
+                                    "vom Bund nehmen (R\xFC"
+                                    "cknahme)",
+                                    "Inventur ...",
+                                    "als T\xFCr anlegen",
+                                    "Datensatz-Splitting ...",
+                                    "Splitting Umbuchung ...",
+                                    "nur Schl\xFCsselbunde anzeigen"};
   for (const TMLStringList* table : {FrameKeysTexts(), CabInFrameTexts()}) {
     ASSERT_NE(table, nullptr);
     for (int i = 0; i < table->Count(); ++i)

@@ -5,28 +5,28 @@
 #include "views/FrameKeysUnit.h"
 
 #include <QCheckBox>
-#include <QDialog>
-#include <QRadioButton>
 #include <QComboBox>
+#include <QDialog>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QToolButton>
 
 #include "app/FramesTestSupport.h"
 #include "app/LinkingFrameUnit.h"
-#include "basic/widgets/DialogRunner.h"
-#include "output/PrintSelectUnit.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
+#include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/ClientSessionUnit.h"
 #include "data/HolderUnit.h"
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/TransferUnit.h"
+#include "output/PrintSelectUnit.h"
 #include "views/CabInFrameUnit.h"
 
 namespace {
@@ -107,8 +107,8 @@ struct TKeysWorld {
     db.Load();
     TStoreWrite write(db, {key, holder.id});
     ASSERT_TRUE(write.Ok());
-    ASSERT_TRUE(BookHolderChange(db, key, false, holder, n, 0, 0, "", receipt, "", "", "",
-                                 cabinet));
+    ASSERT_TRUE(
+        BookHolderChange(db, key, false, holder, n, 0, 0, "", receipt, "", "", "", cabinet));
     db.SetField(key, fkStock, std::to_string(StrToIntZero(db.GetField(key, fkStock)) - n));
     ASSERT_TRUE(write.Commit());
   }
@@ -313,7 +313,8 @@ TEST(KeysViewSave, ADoorHeldByAnotherStationLeavesEverythingAsItWasUntilItIsFree
   ASSERT_TRUE(w.view->StartEditKey(false));
   w.view->KeyNameEd->setText("K neu");
   w.TypeTotal("3");
-  w.view->CabInFrame->Combo(0)->setCurrentIndex(w.view->CabInFrame->Combo(0)->findText("Schrank A"));
+  w.view->CabInFrame->Combo(0)->setCurrentIndex(
+      w.view->CabInFrame->Combo(0)->findText("Schrank A"));
   w.view->LinkFrameEdBtnClick(w.view->LinkDoorsFrame);
   TKeysWorld::Tick(w.view->LinkDoorsFrame, w.door);
   w.LockOnB(w.door);
@@ -546,8 +547,14 @@ TEST(KeysViewCabinetRows, CheckRefusesWrongRows) {
     const char* error;
   } cases[] = {
       {"content without a cabinet", {Row(0, "1", "", "")}, "kein Schrank gew\xE4hlt"},
-      {"\"3a\" as count", {Row(5, "3a", "", "")}, "kein g\xFCl" "ter Zahlenwert"},
-      {"a total that is no number", {Row(5, "", "x", "")}, "kein g\xFCl" "ter Zahlenwert"},
+      {"\"3a\" as count",
+       {Row(5, "3a", "", "")},
+       "kein g\xFCl"
+       "ter Zahlenwert"},
+      {"a total that is no number",
+       {Row(5, "", "x", "")},
+       "kein g\xFCl"
+       "ter Zahlenwert"},
       {"a cabinet twice", {Row(5, "1", "", ""), Row(5, "", "", "")}, "mehrfach"},
       {"empty rows are fine", {Row(0, "", "", ""), Row(5, "2", "3", "H1")}, ""},
   };
@@ -623,12 +630,15 @@ TEST(KeysViewHolders, ActionsFollowTheKindOfTheSelectedHolding) {
     THolderRef holder;
     std::vector<std::string> enabled;  // buttons and menu entries by name
   } cases[] = {
-      {"person", {okPerson, -1},
+      {"person",
+       {okPerson, -1},
        {"KeyGotoMaBtn", "KeyRetractionBtn", "KeyLostBtn", "Frist1", "KeyPrintReceipt1",
         "PrintLendControl1", "KeyPrintOwners1"}},
-      {"bunch: no loss", {okKeyBunch, -2},
+      {"bunch: no loss",
+       {okKeyBunch, -2},
        {"KeyRetractionBtn", "Frist1", "KeyPrintReceipt1", "PrintLendControl1", "KeyPrintOwners1"}},
-      {"lost", {okLost, -1},
+      {"lost",
+       {okLost, -1},
        {"KeyGotoMaBtn", "KeyFoundBtn", "Frist1", "KeyPrintReceipt1", "PrintLendControl1",
         "KeyPrintOwners1"}},
       {"defective", {okDefective, 0}, {"Frist1", "KeyPrintReceipt1", "KeyPrintOwners1"}},
@@ -657,8 +667,7 @@ TEST(KeysViewHolders, ActionsFollowTheKindOfTheSelectedHolding) {
         {"PrintLendControl1", w.view->PrintLendControl1->isEnabled()},
         {"KeyPrintOwners1", w.view->KeyPrintOwners1->isEnabled()}};
     for (const auto& [name, on] : state) {
-      const bool wanted =
-          std::find(c.enabled.begin(), c.enabled.end(), name) != c.enabled.end();
+      const bool wanted = std::find(c.enabled.begin(), c.enabled.end(), name) != c.enabled.end();
       EXPECT_EQ(on, wanted) << name;
     }
     // While the key is edited, no holder action.
@@ -859,8 +868,10 @@ TEST(KeysViewPrint, TheMenuOffersWhatTheShownKeyAndTheSelectedHoldingAllow) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.select);
-    if (c.select) GridSelectRow(w.view->OwnersGrid, 1);
-    else GridClearSelection(w.view->OwnersGrid);
+    if (c.select)
+      GridSelectRow(w.view->OwnersGrid, 1);
+    else
+      GridClearSelection(w.view->OwnersGrid);
     choices.clear();
     QueueDialogDriver(capture);
     w.view->PrintMenu();
