@@ -46,6 +46,18 @@ std::vector<int32_t> RecordsTouchedByDelete(TMiniDB& db, int32_t id) {
   return ids;
 }
 
+bool LockOnFreshData(TMiniDB& db, int32_t id) {
+  int ticket = -1;
+  if (!db.Reserve(ticket)) {
+    ShowLockFailed();
+    return false;
+  }
+  db.Load();
+  if (!db.LockItem(id, true, ticket)) return false;  // blocker shown, reservation given back
+  db.Release(ticket);
+  return true;
+}
+
 TRecordFlow::TRecordFlow(IRecordFlowView& view) : view_(view) {}
 
 TMiniDB* TRecordFlow::Db() const { return Store ? Store() : GlueDB(); }

@@ -86,5 +86,11 @@ class TRecordFlow {
   IRecordFlowView& view_;
 };
 
+// Locks the record for this workstation on the data as it is now: the reservation, the
+// store read again when it changed, the record's lock, the reservation given back. False,
+// with the message shown (no reservation, or the station that holds the record), when the
+// lock could not be had.
+bool LockOnFreshData(TMiniDB& db, int32_t id);
+
 // The message when a record to be deleted is gone already.
 inline constexpr const char* kAlreadyDeletedText = "Dieser Datensatz war bereits gel\xF6scht.";

@@ -190,6 +190,22 @@ int SelectKeyHolder(int32_t key, int32_t holder, int mode, const std::string& re
   IView* view = ViewOf(pgKeys);
   return view ? view->SelectHolder(key, holder, mode, receiptNo, firstDate) : 0;
 }
+int32_t CurrentKeyId() {
+  IView* view = ViewOf(pgKeys);
+  return view ? view->CurrentItemId() : 0;
+}
+int KeysEditState() {
+  IView* view = ViewOf(pgKeys);
+  return view ? view->KeysEditState() : 0;
+}
+void ShowKey(int32_t id) {
+  IView* view = ViewOf(pgKeys);
+  if (view && !view->Editing()) view->ShowItem(id);
+}
+bool NewKey(int cls, const std::string& name, int32_t door, int32_t system) {
+  IView* view = ViewOf(pgKeys);
+  return view && view->NewKey(cls, name, door, system);
+}
 bool EditHolding(const THolderEntry& entry) {
   IView* view = ViewOf(pgLimits);
   return view && view->EditHolding(entry);

@@ -62,6 +62,13 @@ bool StartTransfer(const TTransferStartRequest& request);
 // The keys view's SelectHolder; 0 while that page has no view.
 int SelectKeyHolder(int32_t key, int32_t holder, int mode, const std::string& receiptNo,
                     const std::string& firstDate);
+// The keys view: the key or bunch it shows (0 none), its edit state (0 showing, 1 editing,
+// 2 new; 0 while that page has no view), a record shown there, a new key or bunch started
+// there (false while that page has no view or it refused).
+int32_t CurrentKeyId();
+int KeysEditState();
+void ShowKey(int32_t id);
+bool NewKey(int cls, const std::string& name, int32_t door, int32_t system);
 // The deadlines view's holding editor; false while that page has no view.
 bool EditHolding(const THolderEntry& entry);
 void HideKeysSearchPanel();

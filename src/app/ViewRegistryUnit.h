@@ -132,6 +132,14 @@ class IView : public IPageCommands {
                            const std::string& /*receiptNo*/, const std::string& /*firstDate*/) {
     return 0;
   }
+  // Keys view: 0 showing, 1 editing a record, 2 entering a new one.
+  virtual int KeysEditState() const { return 0; }
+  // Keys view: starts a new key (class 4) or key bunch (14), named, with a door ticked and
+  // a locking system chosen (0: none given); false when it refused.
+  virtual bool NewKey(int /*cls*/, const std::string& /*name*/, int32_t /*door*/,
+                      int32_t /*system*/) {
+    return false;
+  }
   // Deadlines view: its holding editor for one holding; true when saved.
   virtual bool EditHolding(const THolderEntry& /*entry*/) { return false; }
   // Persons and users views: the issue-and-return view picks a party from this view while

@@ -206,14 +206,8 @@ namespace {
 
 // Moves pieces between a daughter and her mother inside one write. n > 0: mother to
 // daughter; n < 0: back. With `clampBack` a return moves at most the daughter's stock.
-bool MovePieces(TMiniDB& db, int32_t daughter, int64_t n, bool clampBack) {
-  const int32_t mother = db.GetClass10Link(daughter);
-  if (!db.HasRecord(daughter) || !db.HasRecord(mother) || mother == daughter) return false;
-  TStoreWrite write(db, {mother, daughter});
-  if (!write.Ok()) {
-    ReportRefusedWrite(db, write);
-    return false;
-  }
+// The move itself, inside a write that holds both records.
+bool MovePiecesInWrite(TMiniDB& db, int32_t daughter, int32_t mother, int64_t n, bool clampBack) {
   // Judge on the file as it is now: another station may have moved pieces meanwhile.
   if (db.GetClass10Link(daughter) != mother || !db.HasRecord(mother)) return false;
   const int motherClass = db.GetClass(mother);
@@ -234,7 +228,18 @@ bool MovePieces(TMiniDB& db, int32_t daughter, int64_t n, bool clampBack) {
   SetStockOf(db, daughter, static_cast<int32_t>(newDaughterStock), daughterClass);
   db.SetField(daughter, fkTotal, std::to_string(newDaughterTotal));
   SetStockOf(db, mother, static_cast<int32_t>(newMotherStock), motherClass);
-  return write.Commit();
+  return true;
+}
+
+bool MovePieces(TMiniDB& db, int32_t daughter, int64_t n, bool clampBack) {
+  const int32_t mother = db.GetClass10Link(daughter);
+  if (!db.HasRecord(daughter) || !db.HasRecord(mother) || mother == daughter) return false;
+  TStoreWrite write(db, {mother, daughter});
+  if (!write.Ok()) {
+    ReportRefusedWrite(db, write);
+    return false;
+  }
+  return MovePiecesInWrite(db, daughter, mother, n, clampBack) && write.Commit();
 }
 
 }  // namespace
@@ -247,6 +252,15 @@ bool MoveCountToCopy(TMiniDB& db, int32_t daughter, int32_t n) {
 int32_t ReturnCopyStock(TMiniDB& db, int32_t daughter, int32_t n) {
   if (n > 0) MovePieces(db, daughter, -static_cast<int64_t>(n), true);
   return StrToIntZero(db.GetField(daughter, fkTotal));
+}
+
+bool ReturnCopyStockInWrite(TStoreWrite& write, TMiniDB& db, int32_t daughter) {
+  const int32_t mother = db.GetClass10Link(daughter);
+  if (mother == 0 || mother == daughter) return true;  // no split copy: nothing to move
+  if (!db.HasRecord(mother) || !db.HasRecord(daughter) || !write.Include({mother})) return false;
+  const int64_t stock = GetStockOf(db, daughter, db.GetClass(daughter));
+  if (stock <= 0) return true;
+  return MovePiecesInWrite(db, daughter, mother, -stock, true);
 }
 
 // =======================================================================================

@@ -19,6 +19,7 @@
 #include <vector>
 
 class TMiniDB;
+class TStoreWrite;
 
 // ---------------------------------------------------------------------------------------
 // Stock.
@@ -63,6 +64,11 @@ bool MoveCountToCopy(TMiniDB& db, int32_t daughter, int32_t n);
 // Moves min(n, the daughter's stock) pieces back to the mother; the daughter's "total"
 // afterwards (unchanged when nothing could be moved).
 int32_t ReturnCopyStock(TMiniDB& db, int32_t daughter, int32_t n);
+// The same inside the caller's write (which holds the daughter): the mother is taken into
+// the write and the daughter's whole stock moves back to her. True when moved or when
+// there was nothing to move (no mother, no stock); false when the mother is gone or held
+// by another station (write.Blocking() names it), nothing moved then.
+bool ReturnCopyStockInWrite(TStoreWrite& write, TMiniDB& db, int32_t daughter);
 
 // ---------------------------------------------------------------------------------------
 // The client's settings record (class 12).

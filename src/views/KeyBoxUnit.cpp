@@ -301,8 +301,8 @@ namespace {
 
 QLabel* Caption(const char* text, QWidget* parent) { return new QLabel(ToQString(text), parent); }
 
-// Whether the client keeps a minimum stock per key ("MinStkKeys" of its settings record).
-// Looked up without rereading the store (a keystroke must not take the reservation).
+}  // namespace
+
 bool MinimumStockUsed(TMiniDB& db) {
   int32_t settings = db.SingletonID;
   if (settings <= 0 || db.GetClass(settings) != icSettings) {
@@ -312,8 +312,6 @@ bool MinimumStockUsed(TMiniDB& db) {
   }
   return settings != 0 && !db.ReadLineField(settings, "MinStkKeys").empty();
 }
-
-}  // namespace
 
 TKeyBoxForm::TKeyBoxForm(QWidget* parent) : QDialog(parent) {
   setObjectName("KeyBoxForm");

@@ -33,6 +33,10 @@ class TMiniDB;
 const TMLStringList* KeyBoxTexts();
 std::string KeyBoxText(int number);
 
+// Whether the client keeps a minimum stock per key ("MinStkKeys" of its settings record).
+// Looked up without rereading the store (a keystroke must not take the reservation).
+bool MinimumStockUsed(TMiniDB& db);
+
 // ---------------------------------------------------------------------------------------
 // The list without widgets.
 

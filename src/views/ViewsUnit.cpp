@@ -6,6 +6,7 @@
 #include "views/FrameBuildings2Unit.h"
 #include "views/FrameDoorsUnit.h"
 #include "views/FrameHistoryUnit.h"
+#include "views/FrameKeysUnit.h"
 #include "views/FrameLimitsUnit.h"
 #include "views/FramePersons2Unit.h"
 #include "views/FrameUsersUnit.h"
@@ -16,6 +17,7 @@ void RegisterViews() {
   //   RegisterViewFactory(pgPersons, MakePersonsView);
   RegisterBuildingsView();  // pgBuildings
   RegisterDoorsView();      // pgDoors
+  RegisterKeysView();     // pgKeys
   RegisterPersonsView();  // pgPersons
   RegisterViewFactory(pgLimits, MakeLimitsView);
   RegisterHistoryView();  // pgHistory
@@ -24,4 +26,5 @@ void RegisterViews() {
   // The commands and hooks the views' dialogs serve.
   InstallMenuCommand(kHookLimitsCheck, [] { LimitsCheck(); });
   InstallMenuCommand(kMenuKeyBox1, [] { SelectFromStockList(); });
+  AddKeysUserValuesHook();
 }

@@ -1,7 +1,8 @@
 // The program as a user meets it, in a process of its own: started on a data folder with
 // one client, the client chosen, a user logged in (an overdue key brings the deadlines page
 // up), every page visited, a person made, renamed, given a photo and deleted, a user made
-// with a password and rights, renamed and deleted, a deadline moved, the stock list opened
+// with a password and rights, renamed and deleted, a key made with a cabinet row and a door,
+// its total changed, another key deleted, a deadline moved, the stock list opened
 // with F6, the form editor and the print settings opened, a list previewed, logged out and
 // the window closed. Afterwards the store holds exactly what was done, the print settings
 // are in the data folder's settings, the history holds the login and every change, and the
@@ -62,6 +63,10 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
     maker.db.SetField(gate, fkHolders, "E" + std::to_string(paul) + "=1|2024-01-02|" +
                                            PackedDateToIsoStr(PrevDay(TodayPacked())) + "||0001");
     maker.db.AddLinkBoth(gate, paul, icPerson, icKey);
+    // For the keys view: a cabinet, a door, and an old key nobody holds.
+    maker.db.NewNamedRecord(icCabinet, "Schrank 1", "");
+    maker.db.NewNamedRecord(icDoor, "Eingang", "");
+    maker.db.NewNamedRecord(icKey, "Altschluessel", "");
     maker.db.Commit();
     TItemList users;
     maker.db.ListClassValid(icUser, users);
@@ -110,13 +115,14 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   EXPECT_NE(out.find("landed on page 9"), std::string::npos) << out;
   EXPECT_NE(out.find("deadlines listed 1"), std::string::npos) << out;
   EXPECT_NE(out.find("deadline moved"), std::string::npos) << out;
-  EXPECT_NE(out.find("stock list rows 1 first " + std::to_string(gate)), std::string::npos)
-      << out;
+  // The gate key and the key made in the keys view, which comes first by its name.
+  EXPECT_NE(out.find("stock list rows 2 first "), std::string::npos) << out;
   for (int page : {pgBuildings, pgDoors, pgGroups, pgKeys, pgPersons, pgIssueReturn, pgLimits,
                    pgHistory, pgUsers, pgHelp})
     EXPECT_NE(out.find("page " + std::to_string(page) + " shown"), std::string::npos) << out;
   for (const char* step : {"person saved", "person renamed", "photo stored", "person deleted",
-                           "user saved", "rights saved", "user renamed", "user deleted"})
+                           "user saved", "rights saved", "user renamed", "user deleted",
+                           "key saved", "key total changed", "key deleted"})
     EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out;
   EXPECT_NE(out.find("editor shown"), std::string::npos) << out;
   EXPECT_TRUE(out.find("preview shown, ") != std::string::npos ||
@@ -159,6 +165,30 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
     std::string bytes;
     EXPECT_FALSE(photos.Get(person, bytes));
 
+    // The key: made with 3 pieces in its cabinet, then 5; fits the door on both sides.
+    const int32_t key = check.db.FindByName("Buero 12", icKey, 0);
+    ASSERT_NE(key, 0);
+    EXPECT_NE(out.find("stock list rows 2 first " + std::to_string(key)), std::string::npos);
+    EXPECT_NE(gate, key);
+    const int32_t cabinet = check.db.FindByName("Schrank 1", icCabinet, 0);
+    const int32_t door = check.db.FindByName("Eingang", icDoor, 0);
+    EXPECT_EQ(check.db.GetField(key, fkTotal), "5");
+    EXPECT_EQ(check.db.GetField(key, fkStock), "5");
+    EXPECT_EQ(check.db.GetField(key, fkKeySystem), "1001");
+    EXPECT_EQ(check.db.GetField(key, fkHolders), "");
+    EXPECT_EQ(check.db.GetLinkText(key, icCabinet), std::to_string(cabinet));
+    EXPECT_TRUE(check.db.HasLink(cabinet, icKey, key));
+    EXPECT_EQ(check.db.GetLinkValue(key, cabinet, fkCabinetStock), "5");
+    EXPECT_EQ(check.db.GetLinkValue(key, cabinet, fkCabinetOwned), "5");
+    EXPECT_EQ(check.db.GetLinkValue(key, cabinet, "po"), "H1");
+    EXPECT_EQ(check.db.GetLinkText(key, icDoor), std::to_string(door));
+    EXPECT_TRUE(check.db.HasLink(door, icKey, key));
+    TItemList keys;
+    check.db.ListClass(icKey, keys);
+    EXPECT_EQ(keys.Count(), 3);  // the gate, the old key (deleted) and the new one
+    const int32_t old = check.db.FindByName("Altschluessel", icKey, 0);
+    EXPECT_FALSE(check.db.IsValid(old));
+
     // The user: the password as the login compares it, every right but the printouts.
     TItemList allUsers;
     check.db.ListClass(icUser, allUsers);
@@ -194,9 +224,13 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
       ++n;
     return n;
   };
-  EXPECT_EQ(count("a=New"), 2) << history;
+  EXPECT_EQ(count("a=New"), 3) << history;
   EXPECT_EQ(count("a=Ren"), 2) << history;
-  EXPECT_EQ(count("a=Del"), 2) << history;
+  EXPECT_EQ(count("a=Del"), 3) << history;
+  EXPECT_EQ(count("a=Total"), 1) << history;
+  EXPECT_NE(history.find("cnt=+2"), std::string::npos) << history;
+  EXPECT_NE(history.find("stock=5 / 5"), std::string::npos) << history;
+  EXPECT_NE(history.find("3 / 3"), std::string::npos) << history;
   // The store changed in this run and no backup was made before: one now.
   bool backupMade = false;
   for (const std::string& name : FilesIn(backup))

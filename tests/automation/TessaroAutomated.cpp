@@ -1,6 +1,7 @@
 // The program Tessaro with a driver for the end-to-end test: built only with the tests,
 // never installed. The driver acts as a user would (chooses the client, logs in, visits
-// the pages, makes, renames, pictures and deletes a person and a user, moves a deadline in
+// the pages, makes, renames, pictures and deletes a person and a user, makes a key with a
+// cabinet row and a door, changes its total and deletes another key, moves a deadline in
 // the deadlines view, opens the stock list with F6, reads a key's history and searches,
 // opens the form editor and the print settings, previews a list printout, logs out, closes
 // the window) on the real widgets, one step whenever the window is ready for it, and
@@ -40,6 +41,7 @@
 #include <QtTest/QTest>
 
 #include "app/FrameLoginUnit.h"
+#include "app/LinkingFrameUnit.h"
 #include "app/TextSettingsUnit.h"
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
@@ -55,6 +57,8 @@
 #include "output/PrinterServicesUnit.h"
 #include "program/ProgramRoot.h"
 #include "views/AuthorisationsFormUnit.h"
+#include "views/CabInFrameUnit.h"
+#include "views/FrameKeysUnit.h"
 #include "views/FrameLimitsUnit.h"
 #include "views/FramePersons2Unit.h"
 #include "views/FrameUsersUnit.h"
@@ -79,6 +83,9 @@ enum class TStep {
   UserRights,
   UserRename,
   UserDelete,
+  KeyNew,
+  KeyTotal,
+  KeyDelete,
   Deadlines,
   StockList,
   History,
@@ -89,6 +96,10 @@ enum class TStep {
   Close,
   Done
 };
+
+void ShowItem(int page, int32_t id) {
+  if (IView* view = ViewOf(page)) view->ShowItem(id);
+}
 
 template <class T>
 T* ViewOfPage(int page) {
@@ -103,7 +114,7 @@ struct TDriver {
   int ticks = 0;
   int page = 0;
   std::string client, user, password, photo;
-  int32_t person = 0, newUser = 0;
+  int32_t person = 0, newUser = 0, key = 0;
 
   // A picture of the window for a look by eye (TESSARO_AUTOMATION_SHOTS: a folder).
   static void Shot(QWidget& window, const std::string& name) {
@@ -291,6 +302,56 @@ struct TDriver {
         view->KillBtn->click();
         TMiniDB* db = GlueDB();
         Say(db && !db->IsValid(newUser) ? "user deleted" : "user delete refused");
+        step = TStep::KeyNew;
+        return;
+      }
+      case TStep::KeyNew: {
+        // A key of 3 pieces hanging in a cabinet, fitting a door.
+        auto* view = ViewOfPage<TFrameKeys>(pgKeys);
+        if (!view) return Fail("no keys view");
+        form->PageControl->setCurrentIndex(pgKeys);
+        view->NewBtn->click();
+        Type(view->KeyNameEd, "Buero 12");
+        Type(view->KeyTotalEd, "3");
+        TCabInFrame* rows = view->CabInFrame;
+        rows->Combo(0)->setCurrentIndex(rows->Combo(0)->findText(QStringLiteral("Schrank 1")));
+        Type(rows->Count(0), "3");
+        Type(rows->Total(0), "3");
+        Type(rows->Hook(0), "H1");
+        view->LinkDoorsFrame->EdBtn->click();
+        TItemListModel* doors = view->LinkDoorsFrame->CheckModel;
+        for (int row = 0; row < doors->Count(); ++row)
+          if (doors->Row(row).text.rfind("Eingang", 0) == 0) doors->SetChecked(row, true);
+        Shot(*form, "keys-new");
+        view->SaveBtn->click();
+        key = view->CurrentId;
+        Say(key && !view->Editing ? "key saved " + std::to_string(key) : "key refused");
+        step = TStep::KeyTotal;
+        return;
+      }
+      case TStep::KeyTotal: {
+        auto* view = ViewOfPage<TFrameKeys>(pgKeys);
+        view->EdBtn->click();
+        Type(view->KeyTotalEd, "5");
+        Type(view->CabInFrame->Count(0), "5");
+        Type(view->CabInFrame->Total(0), "5");
+        Shot(*form, "keys-edit");
+        view->SaveBtn->click();
+        Say(!view->Editing ? "key total changed" : "key total refused");
+        Shot(*form, "keys");
+        step = TStep::KeyDelete;
+        return;
+      }
+      case TStep::KeyDelete: {
+        // The old key nobody holds.
+        auto* view = ViewOfPage<TFrameKeys>(pgKeys);
+        TMiniDB* db = GlueDB();
+        const int32_t old = db ? db->FindByName("Altschluessel", icKey, 0) : 0;
+        ShowItem(pgKeys, old);
+        QueueDialogDriver(ClickButtonDriver(QStringLiteral("Ja")));
+        view->KillBtn->click();
+        Say(old && db && !db->IsValid(old) && view->CurrentId == 0 ? "key deleted"
+                                                                   : "key delete refused");
         step = TStep::Deadlines;
         return;
       }
