@@ -18,6 +18,11 @@
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
+#include "app/GlueStateUnit.h"
+#include "app/UnitTR100Win.h"
+#include "basic/MsgDlgUnit.h"
+#include "data/MiniDBUnit.h"
+#include "data/UnitTR100.h"
 
 namespace {
 
@@ -162,6 +167,29 @@ void TFrameMother::ListingFrameListBoxClick() {
 void TFrameMother::ListPopupPopup() {
   Ed1->setEnabled(ListingFrame->SelectedRow() >= 0);
   PrintList1->setEnabled(ListingFrame->Count() > 0);
+}
+
+void TFrameMother::TellSaveBlocked(const std::string& blocking) {
+  TMiniDB* db = GlueDB();
+  if (blocking == "*" || !db)
+    ShowLockFailed();
+  else
+    db->ShowLockedMessage(blocking, true);
+}
+
+void TFrameMother::TellNameTaken(const std::string& text, QWidget* nameField) {
+  ShowError(text + "\r" + CoreText(119));
+  FocusControlIfPossible(nameField);
+}
+
+void TFrameMother::TellRecordGone(int32_t id, const std::string& text, bool asError) {
+  if (TMiniDB* db = GlueDB()) db->UnlockItem(id);
+  if (asError)
+    ShowError(text);
+  else
+    ShowInfo(text);
+  ClearDisplay();
+  RefreshAllFrames();
 }
 
 void TFrameMother::Hide1Click() {

@@ -96,6 +96,14 @@ class TFrameMother : public QFrame, public IRecordFlowView {
   bool EdKeyPress(QWidget* sender, char key);
   bool HandleShortcut(char letter) { return Flow.HandleShortcut(letter); }
 
+  // The refusals of a record's save that every view tells alike. `blocking`: the station
+  // holding a record ("*": the store could not be reserved). `text`: the view's own text;
+  // a name taken adds the shared hint and puts the focus into the name field; a record gone
+  // at another station gives back its lock, clears the view and refreshes every list.
+  void TellSaveBlocked(const std::string& blocking);
+  void TellNameTaken(const std::string& text, QWidget* nameField);
+  void TellRecordGone(int32_t id, const std::string& text, bool asError = true);
+
   // The frame as the view registry sees it (RegisterView(page, &GlueView())): the glue
   // part, the page commands of the record flow, and the record flow itself.
   IView& GlueView() { return glueView_; }

@@ -453,22 +453,9 @@ bool TFrameBuildings2::SaveBtnClick() {
   }
   switch (refusal) {
     case TRefusal::None: break;
-    case TRefusal::Blocked:
-      if (blocking == "*")
-        ShowLockFailed();
-      else
-        db->ShowLockedMessage(blocking, true);
-      return false;
-    case TRefusal::NameTaken:
-      ShowError(FrameBuildingsText(2) + "\r" + CoreText(119));
-      FocusControlIfPossible(BuildingNameEd);
-      return false;
-    case TRefusal::Gone:
-      db->UnlockItem(existing);
-      ShowError(FrameBuildingsText(1));
-      ClearDisplay();
-      RefreshAllFrames();
-      return false;
+    case TRefusal::Blocked: TellSaveBlocked(blocking); return false;
+    case TRefusal::NameTaken: TellNameTaken(FrameBuildingsText(2), BuildingNameEd); return false;
+    case TRefusal::Gone: TellRecordGone(existing, FrameBuildingsText(1)); return false;
     case TRefusal::NotCreated: ShowError(FrameBuildingsText(3)); return false;
     case TRefusal::NotSaved: return false;
   }

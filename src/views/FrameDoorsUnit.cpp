@@ -888,22 +888,9 @@ bool TFrameDoors::SaveBtnClick() {
   }
   switch (refusal) {
     case TRefusal::None: break;
-    case TRefusal::Blocked:
-      if (blocking == "*")
-        ShowLockFailed();
-      else
-        db->ShowLockedMessage(blocking, true);
-      return false;
-    case TRefusal::NameTaken:
-      ShowError(FrameDoorsText(6) + "\r" + CoreText(119));
-      FocusControlIfPossible(DoorNameEd);
-      return false;
-    case TRefusal::Gone:
-      db->UnlockItem(existing);
-      ShowError(FrameDoorsText(3));
-      ClearDisplay();
-      RefreshAllFrames();
-      return false;
+    case TRefusal::Blocked: TellSaveBlocked(blocking); return false;
+    case TRefusal::NameTaken: TellNameTaken(FrameDoorsText(6), DoorNameEd); return false;
+    case TRefusal::Gone: TellRecordGone(existing, FrameDoorsText(3)); return false;
     case TRefusal::NotCreated:
     case TRefusal::NotSaved: return false;
   }

@@ -1302,22 +1302,9 @@ bool TFrameKeys::KeySaveBtnClick() {
   }
   switch (refusal) {
     case TRefusal::None: break;
-    case TRefusal::Blocked:
-      if (blocking == "*")
-        ShowLockFailed();
-      else
-        db->ShowLockedMessage(blocking, true);
-      return false;
-    case TRefusal::Duplicate:
-      ShowError(FrameKeysText(4) + "\r" + CoreText(119));
-      FocusControlIfPossible(KeyNameEd);
-      return false;
-    case TRefusal::Gone:
-      db->UnlockItem(existing);
-      ShowInfo(FrameKeysText(1));
-      ClearDisplay();
-      RefreshAllFrames();
-      return false;
+    case TRefusal::Blocked: TellSaveBlocked(blocking); return false;
+    case TRefusal::Duplicate: TellNameTaken(FrameKeysText(4), KeyNameEd); return false;
+    case TRefusal::Gone: TellRecordGone(existing, FrameKeysText(1), false); return false;
     case TRefusal::Rows: ShowError(error); return false;
     case TRefusal::NotSaved: return false;
   }

@@ -799,22 +799,9 @@ bool TFramePersons2::SaveBtnClick() {
   switch (refusal) {
     case TRefusal::None:
       break;
-    case TRefusal::Blocked:
-      if (blocking == "*")
-        ShowLockFailed();
-      else
-        db->ShowLockedMessage(blocking, true);
-      return false;
-    case TRefusal::NameTaken:
-      ShowError(FramePersonsText(12) + "\r" + CoreText(119));
-      FocusControlIfPossible(MaNameEd);
-      return false;
-    case TRefusal::Gone:
-      db->UnlockItem(existing);
-      ShowInfo(FramePersonsText(1));
-      ClearDisplay();
-      RefreshAllFrames();
-      return false;
+    case TRefusal::Blocked: TellSaveBlocked(blocking); return false;
+    case TRefusal::NameTaken: TellNameTaken(FramePersonsText(12), MaNameEd); return false;
+    case TRefusal::Gone: TellRecordGone(existing, FramePersonsText(1), false); return false;
     case TRefusal::NotCreated:
     case TRefusal::NotSaved:
       return false;

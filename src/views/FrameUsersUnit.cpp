@@ -412,22 +412,9 @@ bool TFrameUsers::SaveBtnClick() {
   switch (refusal) {
     case TRefusal::None:
       break;
-    case TRefusal::Blocked:
-      if (blocking == "*")
-        ShowLockFailed();
-      else
-        db->ShowLockedMessage(blocking, true);
-      return false;
-    case TRefusal::NameTaken:
-      ShowError(FrameUsersText(2) + "\r" + CoreText(119));
-      FocusControlIfPossible(UserNameEd);
-      return false;
-    case TRefusal::Gone:
-      db->UnlockItem(existing);
-      ShowError(FrameUsersText(1));
-      ClearDisplay();
-      RefreshAllFrames();
-      return false;
+    case TRefusal::Blocked: TellSaveBlocked(blocking); return false;
+    case TRefusal::NameTaken: TellNameTaken(FrameUsersText(2), UserNameEd); return false;
+    case TRefusal::Gone: TellRecordGone(existing, FrameUsersText(1)); return false;
     case TRefusal::NoAdministrator:
       ShowError(FrameUsersText(5));
       return false;
