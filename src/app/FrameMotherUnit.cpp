@@ -192,6 +192,20 @@ void TFrameMother::TellRecordGone(int32_t id, const std::string& text, bool asEr
   RefreshAllFrames();
 }
 
+bool TFrameMother::LockCurrentForEdit(const std::string& goneText, bool goneAsError) {
+  TMiniDB* db = GlueDB();
+  if (!db || !LockOnFreshData(*db, CurrentId)) return false;
+  RefreshIfChanged();
+  if (db->HasRecord(CurrentId) && db->IsValid(CurrentId)) return true;
+  db->UnlockItem(CurrentId);
+  if (goneAsError)
+    ShowError(goneText);
+  else
+    ShowInfo(goneText);
+  ClearDisplay();
+  return false;
+}
+
 void TFrameMother::Hide1Click() {
   QWidget* page = parentWidget();
   QTabWidget* tabs = WinGlue().PageControl.data();

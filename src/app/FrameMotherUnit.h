@@ -103,6 +103,10 @@ class TFrameMother : public QFrame, public IRecordFlowView {
   void TellSaveBlocked(const std::string& blocking);
   void TellNameTaken(const std::string& text, QWidget* nameField);
   void TellRecordGone(int32_t id, const std::string& text, bool asError = true);
+  // Locks the shown record for editing on the data as it is now, refreshing the view when
+  // the store changed. False, with the message shown, when the lock could not be had or the
+  // record is gone meanwhile (then `goneText`, and the view is cleared).
+  bool LockCurrentForEdit(const std::string& goneText, bool goneAsError = true);
 
   // The frame as the view registry sees it (RegisterView(page, &GlueView())): the glue
   // part, the page commands of the record flow, and the record flow itself.

@@ -364,21 +364,7 @@ bool TFrameBuildings2::StartEdit() {
   TMiniDB* db = GlueDB();
   if (!db || CurrentId == 0 || Editing) return false;
   if (RightDenied(rtBuildings)) return false;
-  int ticket = -1;
-  if (!db->Reserve(ticket)) {
-    ShowLockFailed();
-    return false;
-  }
-  db->Load();
-  if (!db->LockItem(CurrentId, true, ticket)) return false;  // blocker shown
-  db->Release(ticket);
-  RefreshIfChanged();
-  if (!db->HasRecord(CurrentId) || !db->IsValid(CurrentId)) {
-    db->UnlockItem(CurrentId);
-    ShowError(FrameBuildingsText(1));
-    ClearDisplay();
-    return false;
-  }
+  if (!LockCurrentForEdit(FrameBuildingsText(1))) return false;
   ShowRecord(CurrentId);
   EditState = 1;
   EnterEditMode();

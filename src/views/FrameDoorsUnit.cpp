@@ -625,14 +625,7 @@ bool TFrameDoors::CanEdit() {
 bool TFrameDoors::StartEdit() {
   TMiniDB* db = GlueDB();
   if (!db || CurrentId == 0 || Editing || !CanEdit()) return false;
-  int ticket = -1;
-  if (!db->Reserve(ticket)) {
-    ShowLockFailed();
-    return false;
-  }
-  db->Load();
-  if (!db->LockItem(CurrentId, true, ticket)) return false;  // blocker shown
-  db->Release(ticket);
+  if (!LockOnFreshData(*db, CurrentId)) return false;
   RefreshIfChanged();
   if (!IsValidOf(*db, CurrentId, icDoor)) {
     db->UnlockItem(CurrentId);

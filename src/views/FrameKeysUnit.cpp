@@ -1031,14 +1031,7 @@ bool TFrameKeys::StartEditKey(bool drop) {
     ShowError(FrameKeysText(2));
     return false;
   }
-  if (!LockOnFreshData(*db, CurrentId)) return false;
-  RefreshIfChanged();
-  if (!db->HasRecord(CurrentId) || !db->IsValid(CurrentId)) {
-    db->UnlockItem(CurrentId);
-    ShowInfo(FrameKeysText(1));
-    ClearDisplay();
-    return false;
-  }
+  if (!LockCurrentForEdit(FrameKeysText(1), false)) return false;
   const int cls = db->GetClass(CurrentId);
   ShowKey(CurrentId);
   totalAtStart_ = Trim(db->ReadLineField(CurrentId, fkTotal));

@@ -689,21 +689,7 @@ bool TFramePersons2::StartEdit() {
   TMiniDB* db = GlueDB();
   if (!db || CurrentId == 0 || Editing) return false;
   if (RightDenied(rtPersons)) return false;
-  int ticket = -1;
-  if (!db->Reserve(ticket)) {
-    ShowLockFailed();
-    return false;
-  }
-  db->Load();
-  if (!db->LockItem(CurrentId, true, ticket)) return false;  // blocker shown
-  db->Release(ticket);
-  RefreshIfChanged();
-  if (!db->HasRecord(CurrentId) || !db->IsValid(CurrentId)) {
-    db->UnlockItem(CurrentId);
-    ShowInfo(FramePersonsText(1));
-    ClearDisplay();
-    return false;
-  }
+  if (!LockCurrentForEdit(FramePersonsText(1), false)) return false;
   ShowRecord(CurrentId);
   EditState = 1;
   EnterEditMode();

@@ -295,21 +295,7 @@ bool TFrameUsers::StartEdit() {
   if (!db || CurrentId == 0 || Editing) return false;
   // Every user may change his own record and password.
   if (CurrentId != Session().CurrentUserId && RightDenied(rtUsers)) return false;
-  int ticket = -1;
-  if (!db->Reserve(ticket)) {
-    ShowLockFailed();
-    return false;
-  }
-  db->Load();
-  if (!db->LockItem(CurrentId, true, ticket)) return false;  // blocker shown
-  db->Release(ticket);
-  RefreshIfChanged();
-  if (!db->HasRecord(CurrentId) || !db->IsValid(CurrentId)) {
-    db->UnlockItem(CurrentId);
-    ShowError(FrameUsersText(1));
-    ClearDisplay();
-    return false;
-  }
+  if (!LockCurrentForEdit(FrameUsersText(1))) return false;
   const bool keepRights = rightsEdited_;
   const std::string rights = editedRights_;
   ShowRecord(CurrentId);
