@@ -5,6 +5,7 @@
 #include "app/ViewRegistryUnit.h"
 #include "views/FrameHistoryUnit.h"
 #include "views/FrameLimitsUnit.h"
+#include "views/FrameTransferUnit.h"
 #include "views/FramePersons2Unit.h"
 #include "views/FrameUsersUnit.h"
 #include "views/KeyBoxUnit.h"
@@ -13,6 +14,7 @@ void RegisterViews() {
   // One line per view, in page order:
   //   RegisterViewFactory(pgPersons, MakePersonsView);
   RegisterPersonsView();  // pgPersons
+  RegisterTransferView();  // pgIssueReturn
   RegisterViewFactory(pgLimits, MakeLimitsView);
   RegisterHistoryView();  // pgHistory
   RegisterUsersView();    // pgUsers
