@@ -258,14 +258,14 @@ TFrameTransfer::TFrameTransfer(QWidget* parent) : QFrame(parent) {
 
   HelpPanel = new QFrame(this);
   HelpPanel->setObjectName("HelpPanel");
-  HelpPanel->setMinimumWidth(260);
+  HelpPanel->setMinimumWidth(180);
   auto* helpLayout = new QVBoxLayout(HelpPanel);
   helpLayout->setContentsMargins(0, 0, 0, 0);
 
   auto* layout = new QHBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(actions);
-  layout->addWidget(TransferGroupBox, 2);
+  layout->addWidget(TransferGroupBox, 3);
   layout->addWidget(HelpPanel, 1);
 
   connect(IssueBtn, &QPushButton::clicked, this, [this] { IssueBtnClick(); });
