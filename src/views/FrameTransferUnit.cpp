@@ -47,18 +47,34 @@ constexpr std::uint32_t clButtonPanel = 0xD0D0D0;
 
 TFrameTransfer* gFrameTransfer = nullptr;
 
+// A palette change makes the widget and its children polish and lay out again: it is
+// made only when the colour changes (the reset after each booking runs through them all).
 void SetBackground(QWidget* control, std::uint32_t bgr, QPalette::ColorRole role) {
+  const QColor color = ColorFromBgr(bgr);
+  if (control->palette().color(role) == color) return;
   QPalette palette = control->palette();
-  palette.setColor(role, ColorFromBgr(bgr));
+  palette.setColor(role, color);
   control->setPalette(palette);
 }
 
 void SetFieldColor(QWidget* field, std::uint32_t bgr) {
-  SetBackground(field, bgr, QPalette::Base);
-  if (auto* combo = qobject_cast<QComboBox*>(field)) {
-    SetBackground(combo, bgr, QPalette::Button);
-    if (combo->lineEdit()) SetBackground(combo->lineEdit(), bgr, QPalette::Base);
+  auto* combo = qobject_cast<QComboBox*>(field);
+  const QColor color = ColorFromBgr(bgr);
+  if (field->palette().color(QPalette::Base) != color ||
+      (combo && field->palette().color(QPalette::Button) != color)) {
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, color);
+    if (combo) palette.setColor(QPalette::Button, color);
+    field->setPalette(palette);
   }
+  if (combo && combo->lineEdit()) SetBackground(combo->lineEdit(), bgr, QPalette::Base);
+}
+
+void SetBold(QWidget* control, bool bold) {
+  if (control->font().bold() == bold) return;
+  QFont font = control->font();
+  font.setBold(bold);
+  control->setFont(font);
 }
 
 void SetReadOnly(QWidget* field, bool readOnly) {
@@ -82,6 +98,34 @@ int32_t SelectedId(const QComboBox* list) {
 }  // namespace
 
 TFrameTransfer* FrameTransfer() { return gFrameTransfer; }
+
+void TOwnerCombo::ClearList() {
+  personsPending_ = false;
+  if (count() > 0) clear();
+}
+
+void TOwnerCombo::ShowPerson(int32_t person) {
+  ClearList();
+  TMiniDB* db = GlueDB();
+  if (person != 0 && db && db->GetClass(person) == icPerson)
+    AddComboItem(this, db->GetDisplayName(person), person);
+  // Nobody chosen is nobody: the first person of the list is not a choice.
+  setCurrentIndex(count() > 0 ? 0 : -1);
+  personsPending_ = true;
+}
+
+void TOwnerCombo::FillPersons() {
+  if (!personsPending_) return;
+  personsPending_ = false;
+  const int32_t chosen = currentIndex() < 0 ? 0 : GetComboId(this, 0);
+  FillComboWithType(this, icPerson, chosen);
+  if (chosen == 0 || GetComboId(this, 0) != chosen) setCurrentIndex(-1);
+}
+
+void TOwnerCombo::showPopup() {
+  FillPersons();
+  QComboBox::showPopup();
+}
 
 TUpDown::TUpDown(QWidget* parent) : QFrame(parent) {
   UpBtn = new QToolButton(this);
@@ -167,12 +211,19 @@ TFrameTransfer::TFrameTransfer(QWidget* parent) : QFrame(parent) {
   TransferKeyEmbossCombo->setToolTip(ToQString("Einzelkennung, z.B. Laufnummer"));
   grid->addWidget(Caption("Kennung", TransferGroupBox), row, 0);
   grid->addWidget(TransferKeyEmbossCombo, row++, 1, 1, 3);
-  TransferOldOwnerEd = combo("TransferOldOwnerEd", false);
+  auto ownerList = [&](const char* name) {
+    auto* c = new TOwnerCombo(TransferGroupBox);
+    c->setObjectName(name);
+    c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    c->setMinimumContentsLength(20);
+    return c;
+  };
+  TransferOldOwnerEd = ownerList("TransferOldOwnerEd");
   TransferGoOldOwnerBtn = picker("TransferGoOldOwnerBtn", nullptr);
   grid->addWidget(Caption("bisher Besitzer", TransferGroupBox), row, 0);
   grid->addWidget(TransferOldOwnerEd, row, 1, 1, 2);
   grid->addWidget(TransferGoOldOwnerBtn, row++, 3);
-  TransferNewOwnerEd = combo("TransferNewOwnerEd", false);
+  TransferNewOwnerEd = ownerList("TransferNewOwnerEd");
   TransferGoNewOwnerBtn = picker("TransferGoNewOwnerBtn", "Person w\xE4hlen");
   grid->addWidget(Caption("neuer Besitzer", TransferGroupBox), row, 0);
   grid->addWidget(TransferNewOwnerEd, row, 1, 1, 2);
@@ -320,18 +371,25 @@ void TFrameTransfer::ResetFrame() {
   if (pickingUser_)
     if (IView* users = ViewOf(pgUsers)) users->SetTransferPicking(false);
   pickingPerson_ = pickingUser_ = false;
+  // One repaint at the end, and no signals from fields that are being emptied.
+  TransferGroupBox->setUpdatesEnabled(false);
   TransferGroupBox->setTitle(ToQString(MLTranslate(" \xDC" "bergabe ")));
   TransferGroupBox->setEnabled(false);
   for (QLineEdit* e : {TransferKeyNameEd, TransferDateEd, TransferLimitEd, TransferUserEd,
                        TransferRemEd, TransferAdjustQuantityEd, TransferOldQuantityEd,
                        TransferNewQuantityEd}) {
-    e->clear();
+    const QSignalBlocker block(e);
+    if (!e->text().isEmpty()) e->clear();
     e->setEnabled(false);
     SetFieldColor(e, clIdle);
   }
-  for (QComboBox* c : {TransferKeyEmbossCombo, TransferOldOwnerEd, TransferNewOwnerEd}) {
-    c->clear();
-    c->setEditText(QString());
+  TransferOldOwnerEd->ClearList();
+  TransferNewOwnerEd->ClearList();
+  for (QComboBox* c : std::initializer_list<QComboBox*>{TransferKeyEmbossCombo,
+                                                       TransferOldOwnerEd, TransferNewOwnerEd}) {
+    const QSignalBlocker block(c);
+    if (c->count() > 0) c->clear();
+    if (c->isEditable()) c->setEditText(QString());
     c->setEnabled(false);
     SetFieldColor(c, clIdle);
   }
@@ -340,11 +398,8 @@ void TFrameTransfer::ResetFrame() {
     panel->show();
     SetBackground(panel, clButtonPanel, QPalette::Window);
   }
-  for (QPushButton* b : {IssueBtn, OrderBtn, FoundBtn, LostBtn, DamagedBtn, ReturnBtn}) {
-    QFont font = b->font();
-    font.setBold(false);
-    b->setFont(font);
-  }
+  for (QPushButton* b : {IssueBtn, OrderBtn, FoundBtn, LostBtn, DamagedBtn, ReturnBtn})
+    SetBold(b, false);
   for (QWidget* w : std::initializer_list<QWidget*>{
            TransferGoOldOwnerBtn, TransferGoNewOwnerBtn, TransferGoUserBtn, TransferDateUpDown,
            TransferLimitUpDown, TransferQuantityUpDown, TransferCancelBtn, TransferApplyBtn})
@@ -353,6 +408,7 @@ void TFrameTransfer::ResetFrame() {
     c->setChecked(false);
     c->setEnabled(false);
   }
+  TransferGroupBox->setUpdatesEnabled(true);
   checking_ = false;
 }
 
@@ -441,16 +497,14 @@ void TFrameTransfer::HighlightAction(TTransferKind kind) {
     auto [panel, button] = actions[k];
     const bool active = k == kind;
     SetBackground(panel, active ? clHighlight : clButtonPanel, QPalette::Window);
-    QFont font = button->font();
-    font.setBold(active);
-    button->setFont(font);
+    SetBold(button, active);
   }
   TransferGroupBox->setTitle(ToQString(" " + TransferKindCaption(kind) + " "));
 }
 
-void TFrameTransfer::FillOwnerList(QComboBox* list, THolderRef ref, int32_t singleKey) {
+void TFrameTransfer::FillOwnerList(TOwnerCombo* list, THolderRef ref, int32_t singleKey) {
   TMiniDB* db = GlueDB();
-  list->clear();
+  list->ClearList();
   if (!db || ref.kind == okUnknown) return;
   switch (ref.kind) {
     case okCabinet:
@@ -474,9 +528,7 @@ void TFrameTransfer::FillOwnerList(QComboBox* list, THolderRef ref, int32_t sing
       return;
     }
     case okPerson:
-      FillComboWithType(list, icPerson, ref.id);
-      // Nobody chosen is nobody: the first person of the list is not a choice.
-      if (ref.id == 0 || GetComboId(list, 0) != ref.id) list->setCurrentIndex(-1);
+      list->ShowPerson(ref.id);
       return;
     default:
       AddComboItem(list, HolderKindNames()[ref.kind], ref.id);
@@ -687,7 +739,10 @@ void TFrameTransfer::TransferSheetEnter() {
       persons->SetTransferPicking(false);
       if (rec.Pending() && rec.NewOwner.kind == okPerson) {
         rec.NewOwner.id = person;
-        SelectComboIdIfPresent(TransferNewOwnerEd, person);
+        if (TransferNewOwnerEd->PersonsPending())
+          TransferNewOwnerEd->ShowPerson(person);
+        else
+          SelectComboIdIfPresent(TransferNewOwnerEd, person);
         if (SelectedId(TransferNewOwnerEd) == person)
           SetFieldColor(TransferNewOwnerEd, clEditable);
       }

@@ -17,13 +17,13 @@
 #include <cstdint>
 #include <string>
 
+#include <QComboBox>
 #include <QFrame>
 
 #include "app/ViewRegistryUnit.h"
 #include "data/TransferRulesUnit.h"
 
 class QCheckBox;
-class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -37,6 +37,24 @@ class TUpDown : public QFrame {
   explicit TUpDown(QWidget* parent = nullptr);
   QToolButton* UpBtn;
   QToolButton* DownBtn;
+};
+
+// An owner list whose persons are listed when it opens: until then it holds the chosen
+// person alone, so starting an operation and resetting the form do not fill and empty a
+// list of every person each time.
+class TOwnerCombo : public QComboBox {
+ public:
+  explicit TOwnerCombo(QWidget* parent = nullptr) : QComboBox(parent) {}
+  // Lists every person once, keeping the chosen one (none stays none).
+  void FillPersons();
+  // Holds only `person` (0: nothing) and lists the others when it opens.
+  void ShowPerson(int32_t person);
+  bool PersonsPending() const { return personsPending_; }
+  void ClearList();
+  void showPopup() override;
+
+ private:
+  bool personsPending_ = false;
 };
 
 class TFrameTransfer : public QFrame, public IView {
@@ -61,9 +79,9 @@ class TFrameTransfer : public QFrame, public IView {
   QGroupBox* TransferGroupBox;  // " Übergabe ", the action's caption while pending
   QLineEdit* TransferKeyNameEd;
   QComboBox* TransferKeyEmbossCombo;  // "Kennung"
-  QComboBox* TransferOldOwnerEd;      // "bisher Besitzer"
+  TOwnerCombo* TransferOldOwnerEd;    // "bisher Besitzer"
   QToolButton* TransferGoOldOwnerBtn;
-  QComboBox* TransferNewOwnerEd;      // "neuer Besitzer"
+  TOwnerCombo* TransferNewOwnerEd;    // "neuer Besitzer"
   QToolButton* TransferGoNewOwnerBtn;
   QLineEdit* TransferDateEd;          // "Datum"
   TUpDown* TransferDateUpDown;
@@ -135,7 +153,7 @@ class TFrameTransfer : public QFrame, public IView {
  private:
   void StartFromButton(TTransferKind kind, const char* document);
   void AskStartFromKeys(int actionText, const char* document);
-  void FillOwnerList(QComboBox* list, THolderRef ref, int32_t singleKey);
+  void FillOwnerList(TOwnerCombo* list, THolderRef ref, int32_t singleKey);
   void ApplyPendingStates();
   void HighlightAction(TTransferKind kind);
   void ShowUser(int32_t user);

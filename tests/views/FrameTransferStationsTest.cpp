@@ -53,9 +53,9 @@ bool WaitForFile(const std::string& file, int seconds) {
 // One station: prepares the issue, says it is ready, books when told to, and writes what
 // happened: "1" or "0", then every question and message it met.
 TEST(FrameTransferStation, IssuesTheKeyWhenTold) {
-  const char* spec = std::getenv("TESSARO_TRANSFER_STATION");
-  if (!spec) GTEST_SKIP() << "a station of TransferTwoProcesses";
-  const std::vector<std::string> parts = Split(spec, '|');
+  const char* given = std::getenv("TESSARO_TRANSFER_STATION");
+  if (!given) GTEST_SKIP() << "a station of TransferTwoProcesses";
+  const std::vector<std::string> parts = Split(given, '|');
   ASSERT_EQ(parts.size(), 4u);
   const std::string folder = parts[0], name = parts[1];
   const int32_t key = StrToIntZero(parts[2]), person = StrToIntZero(parts[3]);

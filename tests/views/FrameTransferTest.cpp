@@ -20,6 +20,9 @@
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/TransferRulesUnit.h"
+#include "basic/widgets/DialogRunner.h"
+#include "output/PrintSettingsUnit.h"
+#include <QDialog>
 
 namespace {
 
@@ -80,7 +83,9 @@ struct FrameTransfer : TViewsTest {
     view->BestandCheck->setChecked(false);
     return view->TransferApplyBtnClick();
   }
+  // As the user does: the list opens with every person, Anna is picked.
   void ChooseAnna() {
+    view->TransferNewOwnerEd->FillPersons();
     view->TransferNewOwnerEd->setCurrentIndex(view->TransferNewOwnerEd->findText("Anna"));
   }
   std::string Text(QLineEdit* e) { return FromQString(e->text()); }
@@ -466,6 +471,27 @@ TEST_F(FrameTransfer, TheReceiptIsMadeOutToAPersonOnly) {
     EXPECT_EQ(TransferReceiptHolder(r), c.holder) << int(c.kind);
     EXPECT_EQ(TransferReceiptPerson(r), c.person) << int(c.kind);
   }
+}
+
+TEST_F(FrameTransfer, DecliningThePrintSelectionKeepsTheMinimumStockNotice) {
+  const int32_t settings = db().FindOrCreateSingleton(true);
+  ASSERT_GT(settings, 0);
+  db().SetField(settings, "MinStkKeys", "1");
+  db().SetField(k1, fkMinimum, "5");  // 5 in stock: one issued is below the minimum
+  ASSERT_TRUE(db().Commit());
+  PrintSettings().printerDialog = 2;  // the print selection before every receipt
+  ASSERT_TRUE(Start(tkIssue, {k1}, anna));
+  view->PrintCheck->setChecked(true);
+  int selections = 0;
+  QueueDialogDriver([&selections](QDialog& dialog) {
+    ++selections;
+    dialog.reject();
+  });
+  EXPECT_TRUE(view->TransferApplyBtnClick());
+  PrintSettings().printerDialog = 1;
+  EXPECT_EQ(selections, 1);
+  EXPECT_EQ(OnDisk(k1, fkStock), "4");
+  EXPECT_EQ(ui.AllText(), FrameTransferText(ftBelowMinimum) + "\r\rK1");
 }
 
 // A question while "Ausführen" runs: the events processed meanwhile (here: the click the
