@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QToolButton>
 
 #include "ViewsTestSupport.h"
 #include "basic/BasicsUnit.h"
@@ -471,6 +472,56 @@ TEST_F(FrameTransfer, TheReceiptIsMadeOutToAPersonOnly) {
     EXPECT_EQ(TransferReceiptHolder(r), c.holder) << int(c.kind);
     EXPECT_EQ(TransferReceiptPerson(r), c.person) << int(c.kind);
   }
+}
+
+TEST_F(FrameTransfer, AMarkedStockTargetNeverBlocks) {
+  const int32_t second = Record(icCabinet, "Schrank 2");
+  db().AddLinkBoth(k1, second, icCabinet, icKey);
+  ASSERT_TRUE(db().Commit());
+  ASSERT_TRUE(Start(tkDelivery, {k1}));
+  // Two cabinets and none chosen: marked, offered with "-" first.
+  EXPECT_EQ(view->TransferNewOwnerEd->count(), 3);
+  EXPECT_EQ(TFrameTransfer::FieldColor(view->TransferNewOwnerEd), kLightRed);
+  view->TransferAdjustQuantityEd->setText("2");
+  EXPECT_TRUE(Apply());
+  EXPECT_EQ(OnDisk(k1, fkStock), "7");
+  EXPECT_EQ(OnDisk(k1, fkTotal), "7");
+}
+
+struct TPickingView : TStandInView {
+  std::vector<bool> picking;
+  void SetTransferPicking(bool on) override { picking.push_back(on); }
+};
+
+TEST_F(FrameTransfer, APersonPickedInThePersonsViewBecomesTheNewHolder) {
+  const int32_t berta = Record(icPerson, "Berta");
+  const int32_t clerk = Record(icUser, "Clerk");
+  TPickingView persons, users;
+  RegisterView(pgPersons, &persons);
+  RegisterView(pgUsers, &users);
+  ASSERT_TRUE(Start(tkIssue, {k1}));
+  EXPECT_TRUE(view->TransferGoNewOwnerBtn->isEnabled());
+  view->TransferGoNewOwnerBtnClick();
+  view->TransferGoUserBtnClick();
+  EXPECT_EQ(persons.picking, std::vector<bool>{true});
+  persons.current = berta;
+  users.current = clerk;
+  view->TransferSheetEnter();
+  EXPECT_EQ(persons.picking, (std::vector<bool>{true, false}));
+  EXPECT_EQ(users.picking, (std::vector<bool>{true, false}));
+  EXPECT_EQ(TransferRec().NewOwner, (THolderRef{okPerson, berta}));
+  EXPECT_EQ(GetComboId(view->TransferNewOwnerEd, 0), berta);
+  EXPECT_NE(TFrameTransfer::FieldColor(view->TransferNewOwnerEd), kLightRed);
+  EXPECT_EQ(TransferRec().TransferUserId, clerk);
+  EXPECT_EQ(Text(view->TransferUserEd), "Clerk");
+  // The list still offers every person when it opens, Berta chosen.
+  view->TransferNewOwnerEd->FillPersons();
+  EXPECT_EQ(view->TransferNewOwnerEd->count(), 2);
+  EXPECT_EQ(GetComboId(view->TransferNewOwnerEd, 0), berta);
+  EXPECT_TRUE(Apply());
+  EXPECT_NE(OnDisk(k1, fkHolders).find("E" + std::to_string(berta) + "=1"), std::string::npos);
+  UnregisterView(pgPersons, &persons);
+  UnregisterView(pgUsers, &users);
 }
 
 TEST_F(FrameTransfer, DecliningThePrintSelectionKeepsTheMinimumStockNotice) {
