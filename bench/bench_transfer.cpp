@@ -10,7 +10,7 @@
 // with its own fsync) adds to the booking.
 //
 // With the widgets (BENCH_TRANSFER_VIEW): the same issue from the issue-and-return view's
-// "Ausführen" until booked (no receipt, no overview, no pad; no other view registered),
+// "AusfÃ¼hren" until booked (no receipt, no overview, no pad; no other view registered),
 // against ExecuteTransfer of the same booking in the same run. The view's booking also
 // draws the operation's receipt number in that save.
 

@@ -34,8 +34,12 @@ const TMLStringList* FrameTransferTexts() {
                  "empfohlen)",
                  ftDeadlineBeforeDate);
     t->Add255Obj("Ausgabequittung", ftIssueReceipt);
-    t->Add255Obj("R\xFC" "cknahmequittung", ftReturnReceipt);
-    t->Add255Obj("M\xF6" "chten Sie den Vorgang wirklich abbrechen?", ftReallyCancel);
+    t->Add255Obj("R\xFC"
+                 "cknahmequittung",
+                 ftReturnReceipt);
+    t->Add255Obj("M\xF6"
+                 "chten Sie den Vorgang wirklich abbrechen?",
+                 ftReallyCancel);
     t->Add255Obj("jetzt", ftNow);
     t->Add255Obj("Formular", ftForm);
     t->Add255Obj("Ein Schl\xFCssel mit dieser Kennung wurde bereits ausgegeben.",
@@ -57,8 +61,13 @@ std::string FrameTransferTextFmt(int number, const std::string& argument) {
 }
 
 std::string TransferKindCaption(TTransferKind kind) {
-  static const char* const kCaptions[] = {"",        "Nachlieferung", "Ausgabe",
-                                          "R\xFC" "cknahme", "Defekt",  "Verlust",
+  static const char* const kCaptions[] = {"",
+                                          "Nachlieferung",
+                                          "Ausgabe",
+                                          "R\xFC"
+                                          "cknahme",
+                                          "Defekt",
+                                          "Verlust",
                                           "Wiedergefunden"};
   if (kind < tkDelivery || kind > tkLastKind) return {};
   return MLTranslate(kCaptions[kind]);
@@ -105,8 +114,7 @@ TTransferStart PrepareTransferStart(TMiniDB& db, TTransferRecord& record,
   }
   // Booking out of a holding needs a holding with pieces: a limit of 0 would offer pieces
   // nobody holds.
-  const bool fromHolding =
-      input.kind == tkReturn || input.kind == tkLoss || input.kind == tkFind;
+  const bool fromHolding = input.kind == tkReturn || input.kind == tkLoss || input.kind == tkFind;
   if (fromHolding && input.quantityLimit < 1) {
     UI().ShowMessage(TMsgKind::Error, CoreTextFmt(18, std::to_string(input.quantityLimit)));
     return TTransferStart::NoHolding;
@@ -151,7 +159,9 @@ std::string TransferNewStockText(const TTransferRecord& record, const std::strin
 namespace {
 
 std::string TwoDigits(int value) {
-  return value < 10 ? "0" + std::to_string(value) : std::to_string(value);
+  std::string text = std::to_string(value);
+  if (value < 10) text.insert(text.begin(), '0');
+  return text;
 }
 
 bool IsNowText(const std::string& text) {
@@ -230,11 +240,14 @@ namespace {
 bool AskNegativeStock(const TMiniDB& db, TTransferRecord& record,
                       const std::vector<std::pair<int32_t, int32_t>>& keys) {
   std::string text = CoreText(111) + "\r";
-  for (const auto& [key, stock] : keys)
-    text += "\r" + db.GetDisplayName(key) + " (" +
-            FrameTransferTextFmt(ftStockOfKey, std::to_string(stock)) + ")";
-  if (UI().Ask(TMsgKind::ErrorConfirmation, text, TAskButtons::YesCancel) != mrYes)
-    return false;
+  for (const auto& [key, stock] : keys) {
+    text += '\r';
+    text += db.GetDisplayName(key);
+    text += " (";
+    text += FrameTransferTextFmt(ftStockOfKey, std::to_string(stock));
+    text += ')';
+  }
+  if (UI().Ask(TMsgKind::ErrorConfirmation, text, TAskButtons::YesCancel) != mrYes) return false;
   for (const auto& [key, stock] : keys) ConfirmNegativeStock(record, key, stock);
   return true;
 }
@@ -246,8 +259,7 @@ bool IsCabinet(const TMiniDB& db, THolderRef ref) {
 
 }  // namespace
 
-bool PrepareTransferApply(TMiniDB& db, TTransferRecord& record,
-                          const TTransferApplyInput& input) {
+bool PrepareTransferApply(TMiniDB& db, TTransferRecord& record, const TTransferApplyInput& input) {
   record.OldOwner.id = input.oldOwnerId;
   record.NewOwner.id = input.newOwnerId;
   if (IsCabinet(db, record.OldOwner)) record.CabinetId = record.OldOwner.id;
@@ -259,8 +271,7 @@ bool PrepareTransferApply(TMiniDB& db, TTransferRecord& record,
   const std::string identifier = Trim(input.identifier);
   if (record.Kind == tkIssue && record.Keys.Count() > 0 &&
       IdentifierAlreadyIssued(db, record.Keys.Get(0), identifier) &&
-      UI().Ask(TMsgKind::Confirmation,
-               FrameTransferText(ftIdentifierIssued) + "\r" + CoreText(112),
+      UI().Ask(TMsgKind::Confirmation, FrameTransferText(ftIdentifierIssued) + "\r" + CoreText(112),
                TAskButtons::YesCancel) != mrYes)
     return false;
 
@@ -274,9 +285,9 @@ bool PrepareTransferApply(TMiniDB& db, TTransferRecord& record,
   }
   const std::string deadline = Trim(input.deadlineText);
   record.Deadline = deadline.empty() ? 0 : StrToPackedDate(deadline);
-  record.Quantity = ClampTransferQuantity(StrToIntZero(Trim(input.quantityText)),
-                                          record.QuantityLimit > 0 ? record.QuantityLimit
-                                                                   : kTransferNoLimit);
+  record.Quantity =
+      ClampTransferQuantity(StrToIntZero(Trim(input.quantityText)),
+                            record.QuantityLimit > 0 ? record.QuantityLimit : kTransferNoLimit);
   record.Remark = CopyLeft(Trim(input.remark), kTransferRemarkLen);
   record.Identifier = CopyLeft(identifier, kTransferIdentifierLen);
   // Drawn anew for every attempt: the signature below, the number in the first booking.
@@ -284,7 +295,8 @@ bool PrepareTransferApply(TMiniDB& db, TTransferRecord& record,
   record.ReceiptNo.clear();
   record.ConfirmedStock.clear();
 
-  if (record.Date <= 0 || !dateValid || !TransferDeadlineTextValid(deadline)) {
+  if (record.Date <= 0 || !dateValid || input.dateMarked || input.deadlineMarked ||
+      !TransferDeadlineTextValid(deadline)) {
     UI().ShowMessage(TMsgKind::Error, CoreText(80));
     return false;
   }
@@ -312,9 +324,8 @@ class TMessageCollector : public IUserInteraction {
   int Ask(TMsgKind kind, const std::string& text, TAskButtons buttons) override {
     return next_.Ask(kind, text, buttons);
   }
-  int AskButtons(const std::string& text, const std::string& caption1,
-                 const std::string& caption2, bool withCancel,
-                 const std::string& caption3) override {
+  int AskButtons(const std::string& text, const std::string& caption1, const std::string& caption2,
+                 bool withCancel, const std::string& caption3) override {
     return next_.AskButtons(text, caption1, caption2, withCancel, caption3);
   }
   bool InputText(const std::string& prompt, std::string& value, bool editable) override {
@@ -328,7 +339,10 @@ class TMessageCollector : public IUserInteraction {
 
 std::string NamesOf(const TMiniDB& db, const std::vector<int32_t>& keys) {
   std::string text;
-  for (int32_t key : keys) text += "\r" + db.GetDisplayName(key);
+  for (int32_t key : keys) {
+    text += '\r';
+    text += db.GetDisplayName(key);
+  }
   return text;
 }
 
@@ -412,6 +426,9 @@ TTransferOperation BookTransferOperation(TMiniDB& db, TTransferRecord& record) {
 std::string MinimumStockNotice(TMiniDB& db, const TItemList& keys) {
   std::string names;
   for (int32_t i = 0; i < keys.Count(); ++i)
-    if (CheckMinStock(db, keys.Get(i), false)) names += "\r" + db.GetDisplayName(keys.Get(i));
+    if (CheckMinStock(db, keys.Get(i), false)) {
+      names += '\r';
+      names += db.GetDisplayName(keys.Get(i));
+    }
   return names.empty() ? std::string() : FrameTransferText(ftBelowMinimum) + "\r" + names;
 }

@@ -28,21 +28,21 @@ class TMLStringList;
 const TMLStringList* FrameTransferTexts();
 std::string FrameTransferText(int number);
 std::string FrameTransferTextFmt(int number, const std::string& argument);
-inline constexpr int ftPendingTransfer = 1;   // "... aktuellen Transfer (%1) ..."
+inline constexpr int ftPendingTransfer = 1;  // "... aktuellen Transfer (%1) ..."
 inline constexpr int ftChooseKey = 2;
 inline constexpr int ftBelowMinimum = 3;
-inline constexpr int ftStartFromKeys = 4;     // "... die Funktion "%1"."
+inline constexpr int ftStartFromKeys = 4;  // "... die Funktion "%1"."
 inline constexpr int ftChooseNewOwner = 5;
 inline constexpr int ftDeadlineBeforeDate = 7;
 inline constexpr int ftIssueReceipt = 9;
 inline constexpr int ftReturnReceipt = 10;
 inline constexpr int ftReallyCancel = 11;
-inline constexpr int ftNow = 12;              // "jetzt"
-inline constexpr int ftForm = 13;             // "Formular"
+inline constexpr int ftNow = 12;   // "jetzt"
+inline constexpr int ftForm = 13;  // "Formular"
 inline constexpr int ftIdentifierIssued = 15;
-inline constexpr int ftBookedKeys = 20;       // the partial operation's message
+inline constexpr int ftBookedKeys = 20;  // the partial operation's message
 inline constexpr int ftNotBookedKeys = 21;
-inline constexpr int ftStockOfKey = 22;       // "Bestand: %1"
+inline constexpr int ftStockOfKey = 22;  // "Bestand: %1"
 
 // The caption of an action (the button that starts it): "Nachlieferung" .. "Wiedergefunden",
 // in the current language; empty outside 1..6.
@@ -53,13 +53,13 @@ std::string TransferKindCaption(TTransferKind kind);
 
 struct TTransferStartInput {
   TTransferKind kind = tkNone;
-  int32_t holderId = 0;             // 0: the person the persons view shows
+  int32_t holderId = 0;  // 0: the person the persons view shows
   int32_t cabinetId = 0;
-  std::string holdingDate;          // the holding booked out (return, loss, find)
+  std::string holdingDate;  // the holding booked out (return, loss, find)
   std::string holdingReceiptNo;
   std::string identifier;
-  int32_t quantityLimit = 0;        // the holding's pieces; 0: no holding, limit 999
-  std::vector<int32_t> keys;        // empty: the key the keys view shows
+  int32_t quantityLimit = 0;  // the holding's pieces; 0: no holding, limit 999
+  std::vector<int32_t> keys;  // empty: the key the keys view shows
   // What the other views show.
   int32_t keysViewKey = 0;
   bool keysViewEditing = false;
@@ -125,6 +125,9 @@ struct TTransferApplyInput {
   std::string deadlineText;
   std::string remark;
   std::string quantityText;
+  // The live checks marked the field (light red): it blocks, whatever it reads as.
+  bool dateMarked = false;
+  bool deadlineMarked = false;
 };
 
 // The checks and questions before the booking, in order: a new person chosen (message 5),
@@ -140,12 +143,12 @@ std::vector<std::pair<int32_t, int32_t>> KeysBelowZero(const TMiniDB& db,
 
 // What an operation booked.
 struct TTransferOperation {
-  TTransferRecord done;             // the operation as booked (receipt number included),
-                                    // its key list the keys booked
+  TTransferRecord done;  // the operation as booked (receipt number included),
+                         // its key list the keys booked
   std::vector<int32_t> booked;
-  std::vector<int32_t> notBooked;   // the refused key and those after it
-  std::string keyText;              // display names of the booked keys, CR-separated
-  std::string systemText;           // their locking systems, ", "-separated, each once
+  std::vector<int32_t> notBooked;  // the refused key and those after it
+  std::string keyText;             // display names of the booked keys, CR-separated
+  std::string systemText;          // their locking systems, ", "-separated, each once
   bool Complete() const { return notBooked.empty(); }
 };
 

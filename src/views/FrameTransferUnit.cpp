@@ -37,12 +37,12 @@
 
 namespace {
 
-constexpr std::uint32_t clInvalid = 0xA0A0FF;      // light red: blocks the action
-constexpr std::uint32_t clEditable = 0xD0FFFF;     // light yellow
+constexpr std::uint32_t clInvalid = 0xA0A0FF;   // light red: blocks the action
+constexpr std::uint32_t clEditable = 0xD0FFFF;  // light yellow
 constexpr std::uint32_t clWhite = 0xFFFFFF;
 constexpr std::uint32_t clDisabledField = 0xD0D0D0;
 constexpr std::uint32_t clIdle = 0xC0C0C0;
-constexpr std::uint32_t clHighlight = 0x00FFFF;    // yellow: the pending action's panel
+constexpr std::uint32_t clHighlight = 0x00FFFF;  // yellow: the pending action's panel
 constexpr std::uint32_t clButtonPanel = 0xD0D0D0;
 
 TFrameTransfer* gFrameTransfer = nullptr;
@@ -87,9 +87,7 @@ std::string TextOf(const QLineEdit* edit) { return FromQString(edit->text()); }
 std::string TextOf(const QComboBox* combo) { return FromQString(combo->currentText()); }
 void SetText(QLineEdit* edit, const std::string& text) { edit->setText(ToQString(text)); }
 
-QLabel* Caption(const char* text, QWidget* parent) {
-  return new QLabel(ToQString(text), parent);
-}
+QLabel* Caption(const char* text, QWidget* parent) { return new QLabel(ToQString(text), parent); }
 
 int32_t SelectedId(const QComboBox* list) {
   return list->currentIndex() < 0 ? 0 : GetComboId(list, 0);
@@ -171,7 +169,9 @@ TFrameTransfer::TFrameTransfer(QWidget* parent) : QFrame(parent) {
     actionLayout->addWidget(panel);
   };
   makeAction(IssuePanel, IssueBtn, "IssueBtn", "Ausgabe");
-  makeAction(ReturnPanel, ReturnBtn, "ReturnBtn", "R\xFC" "cknahme");
+  makeAction(ReturnPanel, ReturnBtn, "ReturnBtn",
+             "R\xFC"
+             "cknahme");
   makeAction(LostPanel, LostBtn, "LostBtn", "Verlust");
   makeAction(FoundPanel, FoundBtn, "FoundBtn", "Wiedergefunden");
   makeAction(DamagedPanel, DamagedBtn, "DamagedBtn", "Defekt");
@@ -179,7 +179,9 @@ TFrameTransfer::TFrameTransfer(QWidget* parent) : QFrame(parent) {
   actionLayout->addStretch(1);
 
   // The group box of the operation.
-  TransferGroupBox = new QGroupBox(ToQString(" \xDC" "bergabe "), this);
+  TransferGroupBox = new QGroupBox(ToQString(" \xDC"
+                                             "bergabe "),
+                                   this);
   TransferGroupBox->setObjectName("TransferGroupBox");
   auto* grid = new QGridLayout(TransferGroupBox);
   grid->setColumnStretch(1, 1);
@@ -236,7 +238,8 @@ TFrameTransfer::TFrameTransfer(QWidget* parent) : QFrame(parent) {
   TransferDateUpDown->setObjectName("TransferDateUpDown");
   TransferLimitEd = line("TransferLimitEd");
   TransferLimitEd->setFixedWidth(101);
-  TransferLimitEd->setToolTip(ToQString("R\xFC" "ckgabefrist / Erinnerungstermin"));
+  TransferLimitEd->setToolTip(ToQString("R\xFC"
+                                        "ckgabefrist / Erinnerungstermin"));
   TransferLimitUpDown = new TUpDown(TransferGroupBox);
   TransferLimitUpDown->setObjectName("TransferLimitUpDown");
   dateRow->addWidget(TransferDateEd);
@@ -285,9 +288,12 @@ TFrameTransfer::TFrameTransfer(QWidget* parent) : QFrame(parent) {
   auto* checks = new QHBoxLayout();
   PrintCheck = new QCheckBox(ToQString("Quittung"), TransferGroupBox);
   PrintCheck->setObjectName("PrintCheck");
-  BestandCheck = new QCheckBox(ToQString("\xDC" "bersicht"), TransferGroupBox);
+  BestandCheck = new QCheckBox(ToQString("\xDC"
+                                         "bersicht"),
+                               TransferGroupBox);
   BestandCheck->setObjectName("BestandCheck");
-  BestandCheck->setToolTip(ToQString("Ausleihkontroll\xFC" "bersicht"));
+  BestandCheck->setToolTip(ToQString("Ausleihkontroll\xFC"
+                                     "bersicht"));
   getSignatureCheck = new QCheckBox(ToQString("Unterschriften-Pad"), TransferGroupBox);
   getSignatureCheck->setObjectName("getSignatureCheck");
   checks->addWidget(PrintCheck);
@@ -331,7 +337,8 @@ TFrameTransfer::TFrameTransfer(QWidget* parent) : QFrame(parent) {
           [this] { TransferGoNewOwnerBtnClick(); });
   connect(TransferGoUserBtn, &QToolButton::clicked, this, [this] { TransferGoUserBtnClick(); });
   connect(TransferNewOwnerEd, &QComboBox::activated, this, [this] { TransferNewOwnerEdSelect(); });
-  connect(TransferDateUpDown->UpBtn, &QToolButton::clicked, this, [this] { DateUpDownClick(true); });
+  connect(TransferDateUpDown->UpBtn, &QToolButton::clicked, this,
+          [this] { DateUpDownClick(true); });
   connect(TransferDateUpDown->DownBtn, &QToolButton::clicked, this,
           [this] { DateUpDownClick(false); });
   connect(TransferLimitUpDown->UpBtn, &QToolButton::clicked, this,
@@ -373,11 +380,12 @@ void TFrameTransfer::ResetFrame() {
   pickingPerson_ = pickingUser_ = false;
   // One repaint at the end, and no signals from fields that are being emptied.
   TransferGroupBox->setUpdatesEnabled(false);
-  TransferGroupBox->setTitle(ToQString(MLTranslate(" \xDC" "bergabe ")));
+  TransferGroupBox->setTitle(ToQString(MLTranslate(" \xDC"
+                                                   "bergabe ")));
   TransferGroupBox->setEnabled(false);
-  for (QLineEdit* e : {TransferKeyNameEd, TransferDateEd, TransferLimitEd, TransferUserEd,
-                       TransferRemEd, TransferAdjustQuantityEd, TransferOldQuantityEd,
-                       TransferNewQuantityEd}) {
+  for (QLineEdit* e :
+       {TransferKeyNameEd, TransferDateEd, TransferLimitEd, TransferUserEd, TransferRemEd,
+        TransferAdjustQuantityEd, TransferOldQuantityEd, TransferNewQuantityEd}) {
     const QSignalBlocker block(e);
     if (!e->text().isEmpty()) e->clear();
     e->setEnabled(false);
@@ -385,8 +393,8 @@ void TFrameTransfer::ResetFrame() {
   }
   TransferOldOwnerEd->ClearList();
   TransferNewOwnerEd->ClearList();
-  for (QComboBox* c : std::initializer_list<QComboBox*>{TransferKeyEmbossCombo,
-                                                       TransferOldOwnerEd, TransferNewOwnerEd}) {
+  for (QComboBox* c : std::initializer_list<QComboBox*>{TransferKeyEmbossCombo, TransferOldOwnerEd,
+                                                        TransferNewOwnerEd}) {
     const QSignalBlocker block(c);
     if (c->count() > 0) c->clear();
     if (c->isEditable()) c->setEditText(QString());
@@ -437,14 +445,10 @@ bool TFrameTransfer::StartTransfer(const TTransferStartRequest& request) {
   int32_t offered = 1;
   const TTransferStart started = PrepareTransferStart(*db, TransferRec(), input, offered);
   switch (started) {
-    case TTransferStart::Started:
-      break;
+    case TTransferStart::Started: break;
     case TTransferStart::NoKeysShowKeys:
-    case TTransferStart::KeysEditing:
-      ShowPage(pgKeys, true);
-      return false;
-    default:
-      return false;
+    case TTransferStart::KeysEditing: ShowPage(pgKeys, true); return false;
+    default: return false;
   }
   TTransferRecord& rec = TransferRec();
   checking_ = true;
@@ -490,8 +494,8 @@ bool TFrameTransfer::StartTransfer(const TTransferStartRequest& request) {
 
 void TFrameTransfer::HighlightAction(TTransferKind kind) {
   const std::pair<QFrame*, QPushButton*> actions[] = {
-      {nullptr, nullptr},         {OrderPanel, OrderBtn}, {IssuePanel, IssueBtn},
-      {ReturnPanel, ReturnBtn},   {DamagedPanel, DamagedBtn}, {LostPanel, LostBtn},
+      {nullptr, nullptr},       {OrderPanel, OrderBtn},     {IssuePanel, IssueBtn},
+      {ReturnPanel, ReturnBtn}, {DamagedPanel, DamagedBtn}, {LostPanel, LostBtn},
       {FoundPanel, FoundBtn}};
   for (int k = tkDelivery; k <= tkLastKind; ++k) {
     auto [panel, button] = actions[k];
@@ -499,7 +503,10 @@ void TFrameTransfer::HighlightAction(TTransferKind kind) {
     SetBackground(panel, active ? clHighlight : clButtonPanel, QPalette::Window);
     SetBold(button, active);
   }
-  TransferGroupBox->setTitle(ToQString(" " + TransferKindCaption(kind) + " "));
+  std::string caption(1, ' ');
+  caption += TransferKindCaption(kind);
+  caption += ' ';
+  TransferGroupBox->setTitle(ToQString(caption));
 }
 
 void TFrameTransfer::FillOwnerList(TOwnerCombo* list, THolderRef ref, int32_t singleKey) {
@@ -527,9 +534,7 @@ void TFrameTransfer::FillOwnerList(TOwnerCombo* list, THolderRef ref, int32_t si
       FillListFromItemList(list, cabinets, true, select);
       return;
     }
-    case okPerson:
-      list->ShowPerson(ref.id);
-      return;
+    case okPerson: list->ShowPerson(ref.id); return;
     default:
       AddComboItem(list, HolderKindNames()[ref.kind], ref.id);
       list->setCurrentIndex(0);
@@ -542,8 +547,8 @@ void TFrameTransfer::ApplyPendingStates() {
   TransferGroupBox->setEnabled(true);
   for (QWidget* w : std::initializer_list<QWidget*>{
            TransferKeyNameEd, TransferKeyEmbossCombo, TransferOldOwnerEd, TransferNewOwnerEd,
-           TransferDateEd, TransferLimitEd, TransferUserEd, TransferRemEd,
-           TransferAdjustQuantityEd, TransferOldQuantityEd, TransferNewQuantityEd})
+           TransferDateEd, TransferLimitEd, TransferUserEd, TransferRemEd, TransferAdjustQuantityEd,
+           TransferOldQuantityEd, TransferNewQuantityEd})
     w->setEnabled(true);
   auto readOnly = [](QWidget* w) {
     SetReadOnly(w, true);
@@ -593,9 +598,8 @@ void TFrameTransfer::ApplyPendingStates() {
   if (personTarget && SelectedId(TransferNewOwnerEd) == 0)
     SetFieldColor(TransferNewOwnerEd, clInvalid);
   // A stock target with several cabinets and none chosen is marked; it never blocks.
-  if ((rec.NewOwner.kind == okCabinet || rec.NewOwner.kind == okStock) &&
-      rec.NewOwner.id == 0 && TransferNewOwnerEd->count() > 1 &&
-      TransferNewOwnerEd->currentIndex() <= 0)
+  if ((rec.NewOwner.kind == okCabinet || rec.NewOwner.kind == okStock) && rec.NewOwner.id == 0 &&
+      TransferNewOwnerEd->count() > 1 && TransferNewOwnerEd->currentIndex() <= 0)
     SetFieldColor(TransferNewOwnerEd, clInvalid);
 }
 
@@ -652,7 +656,8 @@ void TFrameTransfer::QuantityUpDownClick(bool up) {
   const TTransferRecord& rec = TransferRec();
   const int32_t limit = rec.QuantityLimit > 0 ? rec.QuantityLimit : kTransferNoLimit;
   const int32_t now = StrToIntZero(Trim(TextOf(TransferAdjustQuantityEd)));
-  SetText(TransferAdjustQuantityEd, std::to_string(ClampTransferQuantity(now + (up ? 1 : -1), limit)));
+  SetText(TransferAdjustQuantityEd,
+          std::to_string(ClampTransferQuantity(now + (up ? 1 : -1), limit)));
 }
 
 void TFrameTransfer::TransferDateEdExit() {
@@ -743,8 +748,7 @@ void TFrameTransfer::TransferSheetEnter() {
           TransferNewOwnerEd->ShowPerson(person);
         else
           SelectComboIdIfPresent(TransferNewOwnerEd, person);
-        if (SelectedId(TransferNewOwnerEd) == person)
-          SetFieldColor(TransferNewOwnerEd, clEditable);
+        if (SelectedId(TransferNewOwnerEd) == person) SetFieldColor(TransferNewOwnerEd, clEditable);
       }
     }
   }
@@ -795,10 +799,8 @@ bool TFrameTransfer::TransferApplyBtnClick() {
   input.deadlineText = TextOf(TransferLimitEd);
   input.remark = TextOf(TransferRemEd);
   input.quantityText = TextOf(TransferAdjustQuantityEd);
-  // A field the live check marked is no date, whatever it reads as.
-  if (FieldColor(TransferDateEd) == clInvalid) input.dateText = "?";
-  if (TransferLimitEd->isEnabled() && FieldColor(TransferLimitEd) == clInvalid)
-    input.deadlineText = "?";
+  input.dateMarked = FieldColor(TransferDateEd) == clInvalid;
+  input.deadlineMarked = TransferLimitEd->isEnabled() && FieldColor(TransferLimitEd) == clInvalid;
   if (!TransferLimitEd->isEnabled()) input.deadlineText.clear();
   if (!PrepareTransferApply(*db, rec, input)) return false;
 
@@ -833,9 +835,9 @@ void TFrameTransfer::AfterBooking(const TTransferOperation& op) {
     const TTransferRecord& rest = TransferRec();
     const int32_t single = rest.Keys.Count() == 1 ? rest.Keys.Get(0) : 0;
     checking_ = true;
-    SetText(TransferKeyNameEd,
-            single != 0 && db ? CopyLeft(db->GetDisplayName(single), 40)
-                              : std::to_string(rest.Keys.Count()) + " " + KeysCaption());
+    SetText(TransferKeyNameEd, single != 0 && db
+                                   ? CopyLeft(db->GetDisplayName(single), 40)
+                                   : std::to_string(rest.Keys.Count()) + " " + KeysCaption());
     if (single != 0 && db) SetText(TransferOldQuantityEd, StockTextOf(*db, single, icKey));
     checking_ = false;
     CheckInputs();

@@ -81,15 +81,15 @@ class TFrameTransfer : public QFrame, public IView {
   QComboBox* TransferKeyEmbossCombo;  // "Kennung"
   TOwnerCombo* TransferOldOwnerEd;    // "bisher Besitzer"
   QToolButton* TransferGoOldOwnerBtn;
-  TOwnerCombo* TransferNewOwnerEd;    // "neuer Besitzer"
+  TOwnerCombo* TransferNewOwnerEd;  // "neuer Besitzer"
   QToolButton* TransferGoNewOwnerBtn;
-  QLineEdit* TransferDateEd;          // "Datum"
+  QLineEdit* TransferDateEd;  // "Datum"
   TUpDown* TransferDateUpDown;
-  QLineEdit* TransferLimitEd;         // "Frist"
+  QLineEdit* TransferLimitEd;  // "Frist"
   TUpDown* TransferLimitUpDown;
-  QLineEdit* TransferUserEd;          // "Durchführung"
+  QLineEdit* TransferUserEd;  // "Durchführung"
   QToolButton* TransferGoUserBtn;
-  QLineEdit* TransferRemEd;           // "Bemerkung"
+  QLineEdit* TransferRemEd;  // "Bemerkung"
   QLineEdit* TransferAdjustQuantityEd;
   TUpDown* TransferQuantityUpDown;
   QLabel* TransferQuantitySignLabel;  // "+" / "-"

@@ -31,8 +31,7 @@ std::vector<std::string> PdfFilesIn(const std::string& folder) {
   PfListFolder(folder, entries);
   std::vector<std::string> names;
   for (const TPfFolderEntry& e : entries)
-    if (e.kind == TPfKind::File && e.name.size() > 4 &&
-        e.name.substr(e.name.size() - 4) == ".pdf")
+    if (e.kind == TPfKind::File && e.name.size() > 4 && e.name.substr(e.name.size() - 4) == ".pdf")
       names.push_back(e.name);
   std::sort(names.begin(), names.end());
   return names;
@@ -92,9 +91,9 @@ TEST(TransferEndToEnd, IssueTwoKeysSignedWithReceiptReturnOneReportTheOtherLost)
   ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupInterval", "0"));
   WriteAllBytes(env.Prog() + "Tessaro", "");
   // The program finds our virtual pad where the pad's installation would name it.
-  ASSERT_TRUE(TRegistryStore(env.registryRoot.UserRoot(), env.registryRoot.MachineRoot())
-                  .WriteString(TRegScope::Machine, kPadRegistryKey, kPadRegistryValue,
-                               TESSARO_PAD_DIR));
+  ASSERT_TRUE(
+      TRegistryStore(env.registryRoot.UserRoot(), env.registryRoot.MachineRoot())
+          .WriteString(TRegScope::Machine, kPadRegistryKey, kPadRegistryValue, TESSARO_PAD_DIR));
 
   QProcess program;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

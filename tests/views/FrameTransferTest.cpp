@@ -11,19 +11,19 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include <QDialog>
 #include "ViewsTestSupport.h"
 #include "basic/BasicsUnit.h"
 #include "basic/FileCtrl2.h"
 #include "basic/MultiLingua.h"
 #include "basic/widgets/BasicsWinUnit.h"
+#include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/HolderUnit.h"
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/TransferRulesUnit.h"
-#include "basic/widgets/DialogRunner.h"
 #include "output/PrintSettingsUnit.h"
-#include <QDialog>
 
 namespace {
 
@@ -67,8 +67,7 @@ struct FrameTransfer : TViewsTest {
     db().AddLinkBoth(key, cabinet, icCabinet, icKey);
     return key;
   }
-  bool Start(TTransferKind kind, std::vector<int32_t> keys, int32_t holder = 0,
-             int32_t limit = 0) {
+  bool Start(TTransferKind kind, std::vector<int32_t> keys, int32_t holder = 0, int32_t limit = 0) {
     TTransferStartRequest r;
     r.kind = kind;
     r.keys = std::move(keys);
@@ -129,7 +128,9 @@ TEST_F(FrameTransfer, StartTable) {
   };
   const TCase cases[] = {
       {"ok", tkNone, rlYes, true, false, true, ""},
-      {"return pending", tkReturn, rlYes, true, false, false, "(R\xFC" "cknahme)"},
+      {"return pending", tkReturn, rlYes, true, false, false,
+       "(R\xFC"
+       "cknahme)"},
       {"no right", tkNone, rlNo, true, false, false, ""},
       {"no key", tkNone, rlYes, false, false, false, ""},
       {"keys view editing", tkNone, rlYes, true, true, false, "Schl\xFCssel-Eingabe"},
@@ -165,7 +166,8 @@ TEST_F(FrameTransfer, StartTable) {
       EXPECT_NE(ui.AllText().find(c.said), std::string::npos) << ui.AllText();
     }
     if (c.pending == tkReturn) {
-      EXPECT_EQ(ui.AllText(), FrameTransferTextFmt(ftPendingTransfer, "R\xFC" "cknahme"));
+      EXPECT_EQ(ui.AllText(), FrameTransferTextFmt(ftPendingTransfer, "R\xFC"
+                                                                      "cknahme"));
     }
   }
   Session().RightLevels[rtIssue] = rlYes;
@@ -203,7 +205,9 @@ TEST_F(FrameTransfer, InputTable) {
     bool valid;
     const char* timeText;
   };
-  for (const TDate& c : {TDate{"05.03.2024 8:05", true, "2024-03-05\xA0" "08:05"},
+  for (const TDate& c : {TDate{"05.03.2024 8:05", true,
+                               "2024-03-05\xA0"
+                               "08:05"},
                          TDate{"05.03.2024", true, ""}, TDate{"05.03.2024 8:5", false, ""},
                          TDate{"05.03.2024 24:00", false, ""}, TDate{"jetzt", false, ""},
                          TDate{"gestern", false, ""}}) {
@@ -325,9 +329,9 @@ TEST_F(FrameTransfer, ApplyAsksInOrderAndNoBooksNothing) {
   EXPECT_FALSE(TransferRec().Pending());
   EXPECT_EQ(OnDisk(k1, fkStock), "-1");
   const std::string own = OnDisk(k1, fkHolders);
-  EXPECT_NE(own.find("=1|2024-03-05|2024-04-01|Bemerkung|0001|12||08:05|" +
-                     std::to_string(cabinet)),
-            std::string::npos)
+  EXPECT_NE(
+      own.find("=1|2024-03-05|2024-04-01|Bemerkung|0001|12||08:05|" + std::to_string(cabinet)),
+      std::string::npos)
       << own;
   EXPECT_FALSE(view->TransferGroupBox->isEnabled());
 }
@@ -347,8 +351,7 @@ TEST_F(FrameTransfer, ThreeKeysWhileStationBHoldsTheSecond) {
   ASSERT_EQ(ui.messages.size(), 1u) << ui.AllText();
   const std::string said = ui.messages[0].text;
   EXPECT_NE(said.find(FrameTransferText(ftBookedKeys) + "\rK1"), std::string::npos) << said;
-  EXPECT_NE(said.find(FrameTransferText(ftNotBookedKeys) + "\rK2\rK3"), std::string::npos)
-      << said;
+  EXPECT_NE(said.find(FrameTransferText(ftNotBookedKeys) + "\rK2\rK3"), std::string::npos) << said;
   EXPECT_NE(said.find("B"), std::string::npos);
   TTransferRecord& rec = TransferRec();
   EXPECT_EQ(rec.Kind, tkIssue);
@@ -457,14 +460,13 @@ TEST_F(FrameTransfer, TheReceiptIsMadeOutToAPersonOnly) {
     int32_t holder, person;
   };
   const int32_t bunch = Record(icKeyBunch, "Bund");
-  for (const TCase& c : {
-           TCase{tkIssue, {okCabinet, cabinet}, {okPerson, anna}, anna, anna},
-           TCase{tkIssue, {okCabinet, cabinet}, {okKeyBunch, bunch}, bunch, 0},
-           TCase{tkReturn, {okPerson, anna}, {okCabinet, cabinet}, anna, anna},
-           TCase{tkDefect, {okCabinet, cabinet}, {okDefective, 0}, cabinet, 0},
-           TCase{tkLoss, {okPerson, anna}, {okLost, anna}, anna, anna},
-           TCase{tkFind, {okLost, anna}, {okCabinet, cabinet}, anna, anna},
-           TCase{tkDelivery, {okSupplier, 0}, {okCabinet, cabinet}, 0, 0}}) {
+  for (const TCase& c : {TCase{tkIssue, {okCabinet, cabinet}, {okPerson, anna}, anna, anna},
+                         TCase{tkIssue, {okCabinet, cabinet}, {okKeyBunch, bunch}, bunch, 0},
+                         TCase{tkReturn, {okPerson, anna}, {okCabinet, cabinet}, anna, anna},
+                         TCase{tkDefect, {okCabinet, cabinet}, {okDefective, 0}, cabinet, 0},
+                         TCase{tkLoss, {okPerson, anna}, {okLost, anna}, anna, anna},
+                         TCase{tkFind, {okLost, anna}, {okCabinet, cabinet}, anna, anna},
+                         TCase{tkDelivery, {okSupplier, 0}, {okCabinet, cabinet}, 0, 0}}) {
     TTransferRecord r;
     r.Kind = c.kind;
     r.OldOwner = c.oldOwner;
@@ -545,7 +547,7 @@ TEST_F(FrameTransfer, DecliningThePrintSelectionKeepsTheMinimumStockNotice) {
   EXPECT_EQ(ui.AllText(), FrameTransferText(ftBelowMinimum) + "\r\rK1");
 }
 
-// A question while "Ausführen" runs: the events processed meanwhile (here: the click the
+// A question while "AusfÃ¼hren" runs: the events processed meanwhile (here: the click the
 // question handler makes) start no second run.
 struct TReentrantUser : TRecordingInteraction {
   TFrameTransfer* view = nullptr;
