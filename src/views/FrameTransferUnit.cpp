@@ -689,10 +689,10 @@ void TFrameTransfer::StartFromButton(TTransferKind kind, const char* document) {
   StartTransfer(request);
 }
 
-void TFrameTransfer::AskStartFromKeys(int actionText, const char* document) {
+// Returns, losses and finds book out of one holding: they start from the holder list.
+void TFrameTransfer::AskStartFromKeys(TTransferKind kind, const char* document) {
   ShowTransferDocument(document);
-  ShowInfo(FrameTransferTextFmt(ftStartFromKeys,
-                                TransferKindCaption(static_cast<TTransferKind>(actionText))));
+  ShowInfo(FrameTransferTextFmt(ftStartFromKeys, TransferKindCaption(kind)));
 }
 
 void TFrameTransfer::IssueBtnClick() { StartFromButton(tkIssue, "issue.html"); }

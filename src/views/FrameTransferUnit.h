@@ -152,7 +152,7 @@ class TFrameTransfer : public QFrame, public IView {
 
  private:
   void StartFromButton(TTransferKind kind, const char* document);
-  void AskStartFromKeys(int actionText, const char* document);
+  void AskStartFromKeys(TTransferKind kind, const char* document);
   void FillOwnerList(TOwnerCombo* list, THolderRef ref, int32_t singleKey);
   void ApplyPendingStates();
   void HighlightAction(TTransferKind kind);
