@@ -9,6 +9,11 @@
 // write, and how often a booking read the file again (it never should: nobody else wrote).
 // The second argument 0 switches the history off, which shows what its line (one append
 // with its own fsync) adds to the booking.
+//
+// With the widgets (BENCH_TRANSFER_VIEW): the same issue from the issue-and-return view's
+// "Ausführen" until booked (no receipt, no overview, no pad; no other view registered),
+// against ExecuteTransfer of the same booking in the same run. The view's booking also
+// draws the operation's receipt number in that save.
 
 #include <benchmark/benchmark.h>
 
@@ -30,6 +35,16 @@
 #include "data/MiniDBUnit.h"
 #include "data/TransferUnit.h"
 #include "data/UnitTR100.h"
+
+#ifdef BENCH_TRANSFER_VIEW
+#include <QApplication>
+#include <QCheckBox>
+
+#include "app/UnitTR100Win.h"
+#include "data/ClientSessionUnit.h"
+#include "data/UserRights.h"
+#include "views/FrameTransferUnit.h"
+#endif
 
 namespace {
 
@@ -144,29 +159,46 @@ double RawAppend(const TFixture& f) {
   return Seconds(t0, Clock::now());
 }
 
+// A workstation on the fixture's folder: its store and its history there.
+struct TBookingStation {
+  TAccessProtectionRegistry registry;
+  THistory history{&registry};
+  THistoryScope historyScope{history};
+  std::unique_ptr<TMiniDB> db = std::make_unique<TMiniDB>();
+
+  explicit TBookingStation(const TFixture& f) {
+    db->Registry = &registry;
+    db->StationKey = "bench";
+    if (!db->Open(f.folder, "Data", "Tessaro")) std::abort();
+    history.SetFolder(f.folder);
+  }
+};
+
+// An issue of one piece of the pair's key to the pair's person from the cabinet.
+TTransferRecord IssueOfPair(const TFixture& f, TMiniDB& db, int32_t pair,
+                            const std::string& receiptNo) {
+  TTransferRecord r;
+  r.Kind = tkIssue;
+  r.KeyId = f.FirstKey() + pair;
+  r.Keys.Add(r.KeyId);
+  r.Quantity = 1;
+  r.ReceiptNo = receiptNo;
+  SetTransferOwners(db, r, f.FirstPerson() + pair, 1);
+  r.CabinetId = 1;
+  return r;
+}
+
 void BM_IssueBooking(benchmark::State& state) {
   const TFixture& f = Fixture(static_cast<int32_t>(state.range(0)));
-  TAccessProtectionRegistry registry;
-  THistory history(&registry);
-  THistoryScope historyScope(history);
-  auto db = std::make_unique<TMiniDB>();
-  db->Registry = &registry;
-  db->StationKey = "bench";
-  if (!db->Open(f.folder, "Data", "Tessaro")) std::abort();
-  history.SetFolder(f.folder);
-  history.Enable(state.range(1) != 0);
+  TBookingStation station(f);
+  TMiniDB* db = station.db.get();
+  station.history.Enable(state.range(1) != 0);
   double booking = 0, raw = 0, rawAppend = 0;
   int64_t n = 0;
   const int32_t loadsBefore = db->LoadCount;
   for (auto _ : state) {
     const int32_t pair = static_cast<int32_t>(n % kPairs);
-    TTransferRecord r;
-    r.Kind = tkIssue;
-    r.KeyId = f.FirstKey() + pair;
-    r.Quantity = 1;
-    r.ReceiptNo = std::to_string(n);
-    SetTransferOwners(*db, r, f.FirstPerson() + pair, 1);
-    r.CabinetId = 1;
+    TTransferRecord r = IssueOfPair(f, *db, pair, std::to_string(n));
     auto t0 = Clock::now();
     if (!ExecuteTransfer(*db, r)) std::abort();
     double t = Seconds(t0, Clock::now());
@@ -189,6 +221,61 @@ void BM_IssueBooking(benchmark::State& state) {
   state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(f.file)) / 1e6;
 }
 
+#ifdef BENCH_TRANSFER_VIEW
+void BM_ViewIssue(benchmark::State& state) {
+  const TFixture& f = Fixture(static_cast<int32_t>(state.range(0)));
+  TBookingStation station(f);
+  TMiniDB* db = station.db.get();
+  ResetViewRegistry();
+  ResetSession();
+  ClientSession().LendStore(db);
+  Session().LoggedIn = true;
+  Session().RightLevels.fill(rlYes);
+  ResetTransferRec();
+  double viewTime = 0, executeTime = 0;
+  int64_t n = 0;
+  {
+    TFrameTransfer view(nullptr);
+    RegisterView(pgIssueReturn, &view);
+    const int32_t loadsBefore = db->LoadCount;
+    for (auto _ : state) {
+      const int32_t pair = static_cast<int32_t>(n % kPairs);
+      const int32_t key = f.FirstKey() + pair, person = f.FirstPerson() + pair;
+      TTransferStartRequest request;
+      request.kind = tkIssue;
+      request.holderId = person;
+      request.keys = {key};
+      if (!view.StartTransfer(request)) std::abort();
+      view.PrintCheck->setChecked(false);
+      view.BestandCheck->setChecked(false);
+      view.getSignatureCheck->setChecked(false);
+      // The same booking without the view, before or after it in turn, so neither finds
+      // the caches the other warmed more often.
+      auto execute = [&] {
+        TTransferRecord r = IssueOfPair(f, *db, pair, "0001");
+        const auto t0 = Clock::now();
+        if (!ExecuteTransfer(*db, r)) std::abort();
+        executeTime += Seconds(t0, Clock::now());
+      };
+      if (n % 2 == 1) execute();
+      const auto t0 = Clock::now();
+      if (!view.TransferApplyBtnClick()) std::abort();
+      const double t = Seconds(t0, Clock::now());
+      state.SetIterationTime(t);
+      viewTime += t;
+      if (n % 2 == 0) execute();
+      ++n;
+    }
+    state.counters["execute_ms"] = executeTime / n * 1e3;
+    state.counters["vs_execute"] = viewTime / executeTime;
+    state.counters["rereads"] = db->LoadCount - loadsBefore;
+    UnregisterView(pgIssueReturn, &view);
+  }
+  ResetTransferRec();
+  ResetSession();
+}
+#endif
+
 }  // namespace
 
 BENCHMARK(BM_IssueBooking)
@@ -200,4 +287,23 @@ BENCHMARK(BM_IssueBooking)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
-BENCHMARK_MAIN();
+#ifdef BENCH_TRANSFER_VIEW
+BENCHMARK(BM_ViewIssue)
+    ->ArgNames({"records"})
+    ->Arg(10000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+#endif
+
+int main(int argc, char** argv) {
+#ifdef BENCH_TRANSFER_VIEW
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+#endif
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

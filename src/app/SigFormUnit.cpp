@@ -332,8 +332,8 @@ bool RequestSignature(const TTransferRecord& record) {
   std::string keyNames;
   const int keyCount = record.Keys.Count();
   // The person on the receipt: who receives the keys on an issue, who hands them back
-  // otherwise (never the cabinet they go into).
-  const int32_t person = record.Kind == tkIssue ? record.NewOwner.id : record.OldOwner.id;
+  // otherwise (never the cabinet they go into, nor the cabinet a defect comes from).
+  const int32_t person = TransferReceiptPerson(record);
   std::string personName;
   if (TMiniDB* db = SessionDB()) {
     for (int32_t i = 0; i < keyCount; ++i) {

@@ -292,11 +292,18 @@ std::string NextFormSeqNo(TMiniDB& db, bool commit) {
   // Reread, count up and save while holding the reservation and the record's lock: a
   // number read before the reservation could have been drawn by another station.
   TStoreWrite write(db, {settings});
-  if (!write.Ok() || !db.HasRecord(settings)) return {};
+  if (!write.Ok()) return {};
+  const std::string number = CountUpFormSeqNo(db, settings);
+  if (number.empty() || !write.Commit()) return {};
+  return number;
+}
+
+std::string CountUpFormSeqNo(TMiniDB& db, int32_t settings) {
+  if (settings <= 0 || !db.HasRecord(settings) || db.GetClass(settings) != clsSettings)
+    return {};
   const int64_t last = StoredFormSeqNo(db, settings);
   if (last == std::numeric_limits<int64_t>::max()) return {};
   db.SetField(settings, "FormSeqNo", std::to_string(last + 1));
-  if (!write.Commit()) return {};
   return FormSeqText(last + 1);
 }
 

@@ -81,6 +81,11 @@ bool ReturnCopyStockInWrite(TStoreWrite& write, TMiniDB& db, int32_t daughter);
 // Empty when the reservation or the record's lock cannot be had or the save fails:
 // nothing is stored then, and the caller must not print a number.
 std::string NextFormSeqNo(TMiniDB& db, bool commit);
+// The counting step of NextFormSeqNo for a caller whose write already holds the settings
+// record `settings` (a booking that draws its receipt number in its own save): "FormSeqNo"
+// counted up in memory, the new number returned; empty (nothing changed) when `settings`
+// is no settings record or the number cannot grow.
+std::string CountUpFormSeqNo(TMiniDB& db, int32_t settings);
 // "MandantName" of the settings record.
 std::string GetMandantName(TMiniDB& db);
 // For a store whose file did not exist when it was opened (call right after opening):

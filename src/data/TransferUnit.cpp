@@ -49,6 +49,8 @@ const TTextEntry kTransferTexts[] = {
                      "Sie den negativen Bestand erneut."},
     {txSaveFailed, "Die Buchung konnte nicht gespeichert werden und wurde nicht "
                    "ausgef\xFChrt."},
+    {txNoReceiptNo, "Es konnte keine Quittungsnummer vergeben werden (Einstellungen "
+                    "nicht lesbar).#13#Die Buchung wurde nicht ausgef\xFChrt."},
 };
 
 std::string TransferTextFmt(int number, const std::string& argument) {
@@ -506,7 +508,7 @@ TOutcome CheckAndApply(TMiniDB& db, const TTransferRecord& r) {
   return TOutcome();
 }
 
-TOutcome Book(TMiniDB& db, const TTransferRecord& r) {
+TOutcome Book(TMiniDB& db, TTransferRecord r, std::string& drawn) {
   if (r.Kind == tkNone) return Refuse(TTransferResult::BadKind, InternalError(2));
   if (r.Kind > tkLastKind) return Refuse(TTransferResult::BadKind, InternalError(3));
   if (!TransferOwnersFit(r)) return Refuse(TTransferResult::BadOwners, InternalError(4));
@@ -520,6 +522,17 @@ TOutcome Book(TMiniDB& db, const TTransferRecord& r) {
   std::vector<int32_t> ids{r.KeyId};
   AddLockId(ids, r.NewOwner);
   AddLockId(ids, r.OldOwner);
+  // The receipt number is drawn in this booking's own save: the settings record is one of
+  // the records of the write, so a station holding it refuses the booking (and names
+  // itself) rather than letting a booking through without its number. Made once, before
+  // the write, for a client that has none yet.
+  int32_t settings = 0;
+  if (r.DrawReceiptNo) {
+    settings = db.FindOrCreateSingleton(false);
+    if (settings == 0) settings = db.FindOrCreateSingleton(true);
+    if (settings == 0) return Refuse(TTransferResult::NoReceiptNo, TransferText(txNoReceiptNo));
+    ids.push_back(settings);
+  }
 
   TStoreWrite write(db, ids);
   if (!write.Ok()) {
@@ -533,6 +546,12 @@ TOutcome Book(TMiniDB& db, const TTransferRecord& r) {
     outcome.blocking = write.Blocking();
     return outcome;
   }
+  if (r.DrawReceiptNo) {
+    // Counted up in memory; taken back with everything else unless the booking is saved.
+    r.ReceiptNo = CountUpFormSeqNo(db, settings);
+    if (r.ReceiptNo.empty())
+      return Refuse(TTransferResult::NoReceiptNo, TransferText(txNoReceiptNo));
+  }
   TOutcome outcome = CheckAndApply(db, r);
   if (outcome.result != TTransferResult::Booked) return outcome;  // the write takes it back
   // The history line is saved with the booking and appended right after the save; in a
@@ -544,18 +563,31 @@ TOutcome Book(TMiniDB& db, const TTransferRecord& r) {
     if (!write.Bulk()) db.Load();
     return Refuse(TTransferResult::SaveFailed, TransferText(txSaveFailed));
   }
+  if (r.DrawReceiptNo) drawn = r.ReceiptNo;
   return outcome;
 }
 
 }  // namespace
 
-TTransferResult BookTransfer(TMiniDB& db, TTransferRecord& record) {
-  const TOutcome outcome = Book(db, Normalized(record));
+TTransferResult BookTransfer(TMiniDB& db, TTransferRecord& record,
+                             std::string* drawnReceiptNo) {
+  std::string drawn;
+  const TOutcome outcome = Book(db, Normalized(record), drawn);
+  if (drawnReceiptNo) *drawnReceiptNo = drawn;
   // The reservation is free again: no other workstation waits while the user reads.
   if (outcome.lockedMessage) db.ShowLockedMessage(outcome.blocking, false);
   if (!outcome.message.empty()) UI().ShowMessage(TMsgKind::Error, outcome.message);
   if (outcome.result == TTransferResult::Booked) record.Clear();
   return outcome.result;
+}
+
+int32_t TransferReceiptHolder(const TTransferRecord& record) {
+  return record.Kind == tkIssue ? record.NewOwner.id : record.OldOwner.id;
+}
+
+int32_t TransferReceiptPerson(const TTransferRecord& record) {
+  const THolderRef holder = record.Kind == tkIssue ? record.NewOwner : record.OldOwner;
+  return holder.kind == okPerson || holder.kind == okLost ? holder.id : 0;
 }
 
 bool ExecuteTransfer(TMiniDB& db, TTransferRecord& record) {

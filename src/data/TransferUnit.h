@@ -91,6 +91,12 @@ struct TTransferRecord {
   // For unattended runs that settled the question for all their bookings (the table
   // import books recorded handovers as they happened): negative stock without asking.
   bool NegativeStockAllowed = false;
+  // Request for the first booking of an operation: draw the operation's receipt number
+  // inside this booking. The client's settings record is checked and locked with the key,
+  // its "FormSeqNo" counted up in the same save, and the number becomes this booking's
+  // ReceiptNo; it is drawn only when the booking is saved (BookTransfer hands it back).
+  // Later keys of the operation carry the number in ReceiptNo.
+  bool DrawReceiptNo = false;
 
   bool Pending() const { return Kind != tkNone; }
   // Everything back to zeros and empty texts, except Keys.
@@ -142,12 +148,15 @@ enum class TTransferResult {
   StockChanged,    // the stock changed since the user agreed to a negative stock
   HolderRefused,   // the holder lines refused the booking
   SaveFailed,      // the save failed; nothing was booked
+  NoReceiptNo,     // a receipt number was requested and none could be drawn
 };
 
 // Books `record` for its KeyId on `db`, writing the history line into History(). On
 // Booked the record is cleared except its key list; on every other result the record is
-// left as it was (pending) and the user has been told why.
-TTransferResult BookTransfer(TMiniDB& db, TTransferRecord& record);
+// left as it was (pending) and the user has been told why. With DrawReceiptNo the number
+// drawn is put into `drawnReceiptNo` (when given) once the booking is saved.
+TTransferResult BookTransfer(TMiniDB& db, TTransferRecord& record,
+                             std::string* drawnReceiptNo = nullptr);
 // True when booked.
 bool ExecuteTransfer(TMiniDB& db, TTransferRecord& record);
 // Books TransferRec() on the session's store (SessionDB()).
@@ -186,3 +195,13 @@ inline constexpr int txHoldingTooSmall = 5;
 inline constexpr int txNegativeStock = 6;
 inline constexpr int txStockChanged = 7;
 inline constexpr int txSaveFailed = 8;
+inline constexpr int txNoReceiptNo = 9;
+
+// ---------------------------------------------------------------------------------------
+// The holder a receipt of the booking is made out to: the new holder of an issue, the
+// holder the pieces come from otherwise (on a return the person handing back, never the
+// cabinet). 0 without one.
+int32_t TransferReceiptHolder(const TTransferRecord& record);
+// That holder when it is a person (holder kinds 4 and 5), else 0: a cabinet, a key bunch
+// or a supplier is nobody who signs.
+int32_t TransferReceiptPerson(const TTransferRecord& record);

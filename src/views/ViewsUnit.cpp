@@ -8,6 +8,7 @@
 #include "views/FrameHistoryUnit.h"
 #include "views/FrameKeysUnit.h"
 #include "views/FrameLimitsUnit.h"
+#include "views/FrameTransferUnit.h"
 #include "views/FramePersons2Unit.h"
 #include "views/FrameUsersUnit.h"
 #include "views/KeyBoxUnit.h"
@@ -19,6 +20,7 @@ void RegisterViews() {
   RegisterDoorsView();      // pgDoors
   RegisterKeysView();     // pgKeys
   RegisterPersonsView();  // pgPersons
+  RegisterTransferView();  // pgIssueReturn
   RegisterViewFactory(pgLimits, MakeLimitsView);
   RegisterHistoryView();  // pgHistory
   RegisterUsersView();    // pgUsers

@@ -17,7 +17,11 @@
 // TESSARO_AUTOMATION_PHOTO (optional): a picture file the persons view takes as a photo
 // (without it the record steps of the persons and users views are left out);
 // TESSARO_AUTOMATION_PLAN (optional): a picture for a floor plan; with it the buildings and
-// doors views are driven instead of the later steps (BuildingsScenario.h).
+// doors views are driven instead of the later steps (BuildingsScenario.h);
+// TESSARO_AUTOMATION_TRANSFER (optional): "person,key1,key2": the two keys are issued to
+// the person (signed on the pad, with a receipt), the first is returned and the second
+// reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
+// other record steps are left out then.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -39,12 +43,17 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest/QTest>
+#include <QCheckBox>
+#include <QLabel>
+#include <QPrinter>
+#include <memory>
 
 #include "app/FrameLoginUnit.h"
 #include "app/LinkingFrameUnit.h"
 #include "app/TextSettingsUnit.h"
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
+#include "basic/BasicsUnit.h"
 #include "basic/DateClock.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/DialogRunner.h"
@@ -65,6 +74,11 @@
 #include "views/KeyBoxUnit.h"
 #include "views/PersonPhotoUnit.h"
 #include "BuildingsScenario.h"
+#include "views/FrameTransferUnit.h"
+#include "app/SigFormUnit.h"
+#include "data/HolderUnit.h"
+#include "data/TransferUnit.h"
+#include "output/PrintUnit.h"
 #include "HistoryScenario.h"
 #include "SandboxScenario.h"
 
@@ -86,6 +100,9 @@ enum class TStep {
   KeyNew,
   KeyTotal,
   KeyDelete,
+  TransferIssue,
+  TransferReturn,
+  TransferLoss,
   Deadlines,
   StockList,
   History,
@@ -109,12 +126,73 @@ T* ViewOfPage(int page) {
 
 void Type(QLineEdit* field, const char* text) { field->setText(QString::fromLatin1(text)); }
 
+// One printer, "PDF": every print job becomes a file of its own in the folder.
+class TPdfPrinters : public IPrinterServices {
+ public:
+  std::string folder;
+  std::vector<TPrinterDevice> Printers() override { return {{"PDF", "PDF", ""}}; }
+  std::string DefaultPrinter() override { return "PDF"; }
+  QPrinter* Device(const std::string& name) override {
+    if (name != "PDF") return nullptr;
+    // A device per use: a job that paints writes the next file, one that only measures
+    // writes nothing.
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setOutputFileName(QString::fromLocal8Bit(
+        (folder + "/print-" + std::to_string(devices_.size() + 10) + ".pdf").c_str()));
+    devices_.push_back(std::move(printer));
+    return devices_.back().get();
+  }
+
+ private:
+  std::vector<std::unique_ptr<QPrinter>> devices_;
+};
+TPdfPrinters gPdfPrinters;
+
+// Signs on our virtual pad: two strokes, the pad's "OK", then the dialog's accept button.
+void SignOnThePad(QDialog& dialog) {
+  auto& form = static_cast<TSigForm&>(dialog);
+  QWidget* pad = nullptr;
+  for (int i = 0; i < 400 && !(pad && pad->isVisible()); ++i) {
+    QCoreApplication::processEvents();
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w->objectName() == "SignaturPad") pad = w;
+    for (QWidget* w : QApplication::allWidgets())
+      if (!pad && w->isWindow() && w->windowTitle() == "Signatur-Pad") pad = w;
+  }
+  if (!pad) return;
+  QWidget* area = pad->findChild<QWidget*>("PadWriting");
+  if (!area) return;
+  for (const std::vector<QPoint>& stroke :
+       {std::vector<QPoint>{{60, 90}, {120, 150}, {180, 100}, {240, 160}},
+        std::vector<QPoint>{{330, 250}, {420, 200}, {510, 240}}}) {
+    QTest::mousePress(area, Qt::LeftButton, {}, stroke.front());
+    for (size_t i = 1; i < stroke.size(); ++i) QTest::mouseMove(area, stroke[i]);
+    QTest::mouseRelease(area, Qt::LeftButton, {}, stroke.back());
+  }
+  if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"))
+    pad->grab().save(QString::fromLocal8Bit(shots) + "/transfer-pad.png");
+  QTest::mouseClick(pad->findChild<QPushButton*>("PadBigButton"), Qt::LeftButton);
+  if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"))
+    dialog.grab().save(QString::fromLocal8Bit(shots) + "/transfer-signature.png");
+  if (form.SaveBtn->isEnabled()) form.SaveBtn->click();
+}
+
+// The holding of the holder in the key's holder lines, as the keys view hands it on.
+THolderEntry HoldingOf(int32_t key, int32_t holder) {
+  if (TMiniDB* db = GlueDB())
+    for (const THolderEntry& e : LoadHolderRecs(*db, key))
+      if (e.Kind == okPerson && e.HolderId == holder) return e;
+  return {};
+}
+
 struct TDriver {
   TStep step = TStep::ChooseClient;
   int ticks = 0;
   int page = 0;
   std::string client, user, password, photo;
   int32_t person = 0, newUser = 0, key = 0;
+  int32_t holder = 0, key1 = 0, key2 = 0;
 
   // A picture of the window for a look by eye (TESSARO_AUTOMATION_SHOTS: a folder).
   static void Shot(QWidget& window, const std::string& name) {
@@ -197,7 +275,7 @@ struct TDriver {
           step = TStep::LogOut;
           return;
         }
-        step = photo.empty() ? TStep::Deadlines : TStep::PersonNew;
+        step = holder ? TStep::TransferIssue : photo.empty() ? TStep::Deadlines : TStep::PersonNew;
         return;
       case TStep::PersonNew: {
         // A person with a building.
@@ -355,6 +433,80 @@ struct TDriver {
         step = TStep::Deadlines;
         return;
       }
+      case TStep::TransferIssue: {
+        // Both keys to the person, signed on the pad, with a receipt.
+        TFrameTransfer* view = FrameTransfer();
+        if (!view) return Fail("no transfer view");
+        form->PageControl->setCurrentIndex(pgIssueReturn);
+        TTransferStartRequest request;
+        request.kind = tkIssue;
+        request.holderId = holder;
+        request.keys = {key1, key2};
+        if (!StartTransfer(request)) return Fail("issue refused at start");
+        view->TransferRemEd->setText(QStringLiteral("Testlauf"));
+        view->getSignatureCheck->setChecked(true);
+        view->PrintCheck->setChecked(true);
+        Shot(*form, "transfer-issue");
+        Say(std::string("pad ") + (view->getSignatureCheck->isChecked() ? "ready" : "missing"));
+        QueueDialogDriver(SignOnThePad);
+        view->TransferApplyBtn->click();
+        const bool booked = !TransferRec().Pending();
+        form->PageControl->setCurrentIndex(pgIssueReturn);
+        Shot(*form, "transfer-issued");
+        for (int32_t key : {key1, key2}) {
+          const THolderEntry held = HoldingOf(key, holder);
+          Say("issued " + std::to_string(key) + " receipt " + held.ReceiptNo + " signature " +
+              held.SignatureRef);
+        }
+        Say(booked ? "issue booked" : "issue refused");
+        step = TStep::TransferReturn;
+        return;
+      }
+      case TStep::TransferReturn: {
+        // The first key comes back from the person's holding, as the keys view starts it.
+        TFrameTransfer* view = FrameTransfer();
+        const THolderEntry held = HoldingOf(key1, holder);
+        TTransferStartRequest request;
+        request.kind = tkReturn;
+        request.holderId = holder;
+        request.cabinetId = held.CabinetId;
+        request.holdingDate = held.FirstDate;
+        request.holdingReceiptNo = held.ReceiptNo;
+        request.identifier = held.Identifier;
+        request.quantityLimit = StrToIntZero(held.Count);
+        request.keys = {key1};
+        if (!StartTransfer(request)) return Fail("return refused at start");
+        view->PrintCheck->setChecked(true);
+        Shot(*form, "transfer-return");
+        view->TransferApplyBtn->click();
+        form->PageControl->setCurrentIndex(pgIssueReturn);
+        Shot(*form, "transfer-returned");
+        Say(!TransferRec().Pending() ? "return booked" : "return refused");
+        step = TStep::TransferLoss;
+        return;
+      }
+      case TStep::TransferLoss: {
+        TFrameTransfer* view = FrameTransfer();
+        const THolderEntry held = HoldingOf(key2, holder);
+        TTransferStartRequest request;
+        request.kind = tkLoss;
+        request.holderId = holder;
+        request.holdingDate = held.FirstDate;
+        request.holdingReceiptNo = held.ReceiptNo;
+        request.identifier = held.Identifier;
+        request.quantityLimit = StrToIntZero(held.Count);
+        request.keys = {key2};
+        if (!StartTransfer(request)) return Fail("loss refused at start");
+        Say(std::string("loss receipt ") +
+            (view->PrintCheck->isEnabled() ? "offered" : "not offered"));
+        Shot(*form, "transfer-loss");
+        view->TransferApplyBtn->click();
+        form->PageControl->setCurrentIndex(pgIssueReturn);
+        Shot(*form, "transfer-lost");
+        Say(!TransferRec().Pending() ? "loss booked" : "loss refused");
+        step = TStep::LogOut;
+        return;
+      }
       case TStep::Deadlines: {
         // The holding editor on the first overdue holding: its deadline moved to the end
         // of 2099.
@@ -505,6 +657,24 @@ void StartDriver() {
   gDriver.user = env("TESSARO_AUTOMATION_USER");
   gDriver.password = env("TESSARO_AUTOMATION_PASSWORD");
   gDriver.photo = env("TESSARO_AUTOMATION_PHOTO");
+  const std::string transfer = env("TESSARO_AUTOMATION_TRANSFER");
+  if (!transfer.empty()) {
+    std::vector<int32_t> ids;
+    size_t start = 0;
+    while (start <= transfer.size()) {
+      size_t comma = transfer.find(',', start);
+      if (comma == std::string::npos) comma = transfer.size();
+      ids.push_back(StrToIntZero(transfer.substr(start, comma - start)));
+      start = comma + 1;
+    }
+    if (ids.size() == 3) {
+      gDriver.holder = ids[0];
+      gDriver.key1 = ids[1];
+      gDriver.key2 = ids[2];
+    }
+    gPdfPrinters.folder = env("TESSARO_AUTOMATION_RECEIPTS");
+    SetPrinterServices(&gPdfPrinters);
+  }
   auto* timer = new QTimer(QCoreApplication::instance());
   timer->setInterval(50);
   if (env("TESSARO_AUTOMATION_SCENARIO") == "sandbox") {
