@@ -43,6 +43,7 @@
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/HistoryUnit.h"
+#include "data/HolderUnit.h"
 #include "data/IniUnit.h"
 #include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
@@ -61,6 +62,8 @@ constexpr const char* kProgramVersion = "1.0";
 // The free font used where Verdana is missing: its letters take about the same room.
 constexpr const char* kFallbackFont = "DejaVu Sans";
 constexpr const char* kFontNoticeValue = "FontNotice";
+
+}  // namespace
 
 const TMLStringList* MainFormTexts() {
   static const TMLStringList* table = [] {
@@ -94,6 +97,8 @@ const TMLStringList* MainFormTexts() {
   }();
   return table;
 }
+
+namespace {
 
 // Tab captions in page order; pages 1, 3, 5, 7 and 11 follow the language's entity
 // captions (SetPageCaptions).
@@ -594,8 +599,14 @@ void TTessaroForm::SetLanguage(const std::string& requested) {
   if (code.empty()) code = ml.CurrentLanguage();
   code = ml.ResolveLangCode(AnsiUpperCase(code));
   const std::string second = AnsiSameText(code, "HU") ? "DE" : "EN";
-  if (!AnsiSameText(code, ml.CurrentLanguage()) && ml.IsLanguageLoaded(code))
-    SwitchLanguage(ml.CurrentLanguage(), code, second);
+  if (!AnsiSameText(code, ml.CurrentLanguage()) && ml.IsLanguageLoaded(code) &&
+      SwitchLanguage(ml.CurrentLanguage(), code, second)) {
+    // The texts made once from the message tables (the holder kinds, the display names
+    // built with them) follow the new language too; configured terms stay as they are.
+    const TVocabulary& words = Vocabulary();
+    InitGlobalTexts(words.personTerm, words.departmentTerm);
+    if (!words.personTerm.empty()) SetHolderKindName(okPerson, PersonTerm());
+  }
   SetPadLanguage(ml.CurrentLanguage());
   SetPageCaptions();
   WinGlue().HelpFolder =
