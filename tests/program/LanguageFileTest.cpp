@@ -365,7 +365,8 @@ TEST(LanguageFile, EveryCaptionOfTheWindowsHasItsEnglish) {
   EXPECT_EQ(missing.List(), "") << "German captions without an English entry";
 }
 
-// An English text keeps the German one's place holders and line breaks.
+// An English text keeps the German one's place holders, line breaks, runs of blanks and list
+// items.
 TEST(LanguageFile, EnglishKeepsPlaceHoldersAndLineBreaks) {
   TShippedLanguage shipped;
   const int de = shipped.ml.LanguageIndex("DE");
@@ -380,7 +381,13 @@ TEST(LanguageFile, EnglishKeepsPlaceHoldersAndLineBreaks) {
       if (text.compare(i, 4, u"#13#") == 0) found.insert(u"#13#");
       if (text.compare(i, 4, u"<br>") == 0 || text.compare(i, 4, u"<BR>") == 0)
         found.insert(u"<br>");
+      // A run of blanks lines up columns; its length may differ.
+      if (text[i] == u' ' && text[i + 1] == u' ' && (i == 0 || text[i - 1] != u' '))
+        found.insert(u"  ");
     }
+    // The items of a list the program picks by position.
+    for (char16_t c : text)
+      if (c == u';') found.insert(u";");
     return found;
   };
   std::string wrong;
@@ -391,6 +398,19 @@ TEST(LanguageFile, EnglishKeepsPlaceHoldersAndLineBreaks) {
     if (marks(german) != marks(english)) wrong += "\n  " + Shown(german);
   }
   EXPECT_EQ(wrong, "");
+}
+
+// The texts `form` shows that are German texts the file has an English text for.
+std::string StillGerman(const tMLSystem& ml, QWidget* form) {
+  std::string list;
+  std::set<std::u16string> seen;
+  for (const std::u16string& text : FormShownTexts(form)) {
+    if (!HasLetter(text) || !seen.insert(text).second) continue;
+    int grade = mlgNone;
+    const std::u16string english = ml.TranslateText(text, "DE", "EN", grade);
+    if (grade >= mlgNoCase && english != text) list += "\n  \"" + Shown(text) + "\"";
+  }
+  return list;
 }
 
 // With the shipped file beside it, the language menu offers German and English, and choosing
@@ -426,6 +446,7 @@ TEST(LanguageFile, TheLanguageMenuSwitchesTheWindowBetweenGermanAndEnglish) {
 
   english->trigger();
   EXPECT_EQ(shipped.ml.CurrentLanguage(), "EN");
+  EXPECT_EQ(StillGerman(shipped.ml, &form), "") << "shown in German after the switch";
   EXPECT_EQ(menuTitles()[0], "File");
   EXPECT_EQ(form.PageControl->tabText(pgKeys), "Keys");
   EXPECT_EQ(form.PageControl->tabText(pgDoors), "Doors");

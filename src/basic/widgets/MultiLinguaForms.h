@@ -30,6 +30,8 @@ void TranslateForm(QWidget* form, const std::string& fromCode, const std::string
 // of a text translated before), line breaks as the "#13#" of the language file. Texts kept
 // away by SetNoTranslate are left out. Changes nothing.
 std::vector<std::u16string> FormSourceTexts(QWidget* form);
+// The same texts as they are shown now.
+std::vector<std::u16string> FormShownTexts(QWidget* form);
 
 // Switches the process-wide language system from `oldCode` to `newCode` (and the second
 // language to `secondCode` unless that is empty) and translates every open window. False,
