@@ -606,6 +606,10 @@ void TTessaroForm::SetLanguage(const std::string& requested) {
     const TVocabulary& words = Vocabulary();
     InitGlobalTexts(words.personTerm, words.departmentTerm);
     if (!words.personTerm.empty()) SetHolderKindName(okPerson, PersonTerm());
+    // The choices "all buildings", "without locking system" and their like in the views'
+    // boxes come from the shared lists.
+    if (WinGlue().LockingSystemsBuilt) BuildLockingSystemList();
+    if (!WinGlue().Buildings.Items().empty()) BuildBuildingList();
   }
   SetPadLanguage(ml.CurrentLanguage());
   SetPageCaptions();

@@ -14,7 +14,9 @@
 #include <string>
 #include <vector>
 
+#include <QAbstractItemView>
 #include <QAction>
+#include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
@@ -406,15 +408,29 @@ TEST(LanguageFile, EnglishKeepsPlaceHoldersAndLineBreaks) {
   EXPECT_EQ(wrong, "");
 }
 
-// The texts `form` shows that are German texts the file has an English text for.
-std::string StillGerman(const tMLSystem& ml, QWidget* form) {
+// The texts `form` shows that are texts in `from` (and not in `to`) that the file has another
+// text in `to` for.
+std::string NotYetIn(const tMLSystem& ml, QWidget* form, const char* from, const char* to) {
   std::string list;
   std::set<std::u16string> seen;
-  for (const std::u16string& text : FormShownTexts(form)) {
+  std::vector<std::u16string> texts = FormShownTexts(form);
+  // Besides the captions: column titles of lists and the items of choice boxes.
+  for (QAbstractItemView* view : form->findChildren<QAbstractItemView*>()) {
+    const QAbstractItemModel* model = view->model();
+    if (!model) continue;
+    for (int column = 0; column < model->columnCount(); ++column)
+      texts.push_back(model->headerData(column, Qt::Horizontal).toString().toStdU16String());
+  }
+  for (QComboBox* box : form->findChildren<QComboBox*>())
+    for (int i = 0; i < box->count(); ++i) texts.push_back(box->itemText(i).toStdU16String());
+  for (const std::u16string& text : texts) {
     if (!HasLetter(text) || !seen.insert(text).second) continue;
     int grade = mlgNone;
-    const std::u16string english = ml.TranslateText(text, "DE", "EN", grade);
-    if (grade >= mlgNoCase && english != text) list += "\n  \"" + Shown(text) + "\"";
+    const std::u16string translated = ml.TranslateText(text, from, to, grade);
+    if (grade < mlgNoCase || translated == text) continue;
+    // A word both languages share ("Name", "Export") is right in either.
+    ml.TranslateText(text, to, from, grade);
+    if (grade < mlgNoCase) list += "\n  \"" + Shown(text) + "\"";
   }
   return list;
 }
@@ -452,7 +468,7 @@ TEST(LanguageFile, TheLanguageMenuSwitchesTheWindowBetweenGermanAndEnglish) {
 
   english->trigger();
   EXPECT_EQ(shipped.ml.CurrentLanguage(), "EN");
-  EXPECT_EQ(StillGerman(shipped.ml, &form), "") << "shown in German after the switch";
+  EXPECT_EQ(NotYetIn(shipped.ml, &form, "DE", "EN"), "") << "shown in German after the switch";
   EXPECT_EQ(menuTitles()[0], "File");
   EXPECT_EQ(form.PageControl->tabText(pgKeys), "Keys");
   EXPECT_EQ(form.PageControl->tabText(pgDoors), "Doors");
@@ -461,6 +477,7 @@ TEST(LanguageFile, TheLanguageMenuSwitchesTheWindowBetweenGermanAndEnglish) {
 
   german->trigger();
   EXPECT_EQ(shipped.ml.CurrentLanguage(), "DE");
+  EXPECT_EQ(NotYetIn(shipped.ml, &form, "EN", "DE"), "") << "shown in English after the switch";
   EXPECT_EQ(menuTitles(), germanTitles);
   EXPECT_EQ(form.PageControl->tabText(pgKeys), ToQString("Schl\xFC"
                                                          "ssel"));
