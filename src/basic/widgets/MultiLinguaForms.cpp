@@ -288,8 +288,8 @@ std::vector<std::u16string> GatherTexts(QWidget* form, bool shown) {
   std::vector<std::u16string> texts;
   const tMLSystem* ml = MLSystemOrNull();
   if (!form || !ml) return texts;
-  TPass pass{*ml, ml->SourceLanguage(), ml->SourceLanguage(), ml->SourceLanguage(), {}, &texts,
-             shown};
+  const std::string& source = ml->SourceLanguage();
+  TPass pass{*ml, source, source, source, {}, &texts, shown};
   TranslateTree(form, pass);
   return texts;
 }
