@@ -19,9 +19,7 @@
 // ---------------------------------------------------------------------------------------
 // Message tables
 
-namespace {
-
-const TMLStringList* MainTexts() {
+const TMLStringList* BackupMainTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("BackupUnit", 0);
@@ -33,7 +31,7 @@ const TMLStringList* MainTexts() {
   return table;
 }
 
-const TMLStringList* FrameTexts() {
+const TMLStringList* BackupFrameTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("TBackupFrame", 0);
@@ -46,7 +44,7 @@ const TMLStringList* FrameTexts() {
   return table;
 }
 
-const TMLStringList* QuestionTexts() {
+const TMLStringList* BackupQuestionTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("TBackupRequesterForm", 0);
@@ -59,13 +57,11 @@ const TMLStringList* QuestionTexts() {
   return table;
 }
 
-}  // namespace
-
-std::string BackupMainText(int number) { return GetMLText(MainTexts(), number); }
-std::string BackupFrameText(int number) { return GetMLText(FrameTexts(), number); }
-std::string BackupQuestionText(int number) { return GetMLText(QuestionTexts(), number); }
+std::string BackupMainText(int number) { return GetMLText(BackupMainTexts(), number); }
+std::string BackupFrameText(int number) { return GetMLText(BackupFrameTexts(), number); }
+std::string BackupQuestionText(int number) { return GetMLText(BackupQuestionTexts(), number); }
 std::string BackupQuestionTextFmt(int number, const std::string& argument) {
-  return GetMLTextFmt(QuestionTexts(), number, argument);
+  return GetMLTextFmt(BackupQuestionTexts(), number, argument);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -136,3 +136,13 @@ bool BackupNow1Click(const TBackupEnvironment& env);
 // time-travel or read-only mode, for a store that never saves, or with the manual
 // interval. True when a backup was made.
 bool AutoBackupCheck(const TBackupEnvironment& env);
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* BackupMainTexts();
+
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* BackupFrameTexts();
+
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* BackupQuestionTexts();

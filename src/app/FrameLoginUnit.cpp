@@ -26,6 +26,7 @@
 #include "basic/UserInteraction.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
+#include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/IniUnit.h"
 #include "data/MiniDBUnit.h"
@@ -101,6 +102,7 @@ TFrameLogin::TFrameLogin(QWidget* parent) : QWidget(parent) {
   LogoPicture->hide();
   TraderHomepageLabel = new QLabel(ToQString(kHomepage), LogoScrollBox);
   TraderHomepageLabel->setObjectName("TraderHomepageLabel");
+  SetNoTranslate(TraderHomepageLabel);  // an address, the same in every language
   TraderHomepageLabel->setContextMenuPolicy(Qt::CustomContextMenu);
   TraderHomepageLabel->installEventFilter(this);
   homepageMenu_ = new QMenu(this);

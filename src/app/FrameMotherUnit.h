@@ -143,7 +143,10 @@ class TFrameMother : public QFrame, public IRecordFlowView {
     bool HandleCommand(char letter) override { return frame_.HandleShortcut(letter); }
     bool CancelEdit() override;
     IRecordFlowView* RecordFlow() override { return &frame_; }
-    void TermsChanged() override { frame_.TermsChanged(); }
+    void TermsChanged() override {
+      frame_.ListingFrame->TermsChanged();
+      frame_.TermsChanged();
+    }
     void SetTransferPicking(bool on) override { frame_.SetTransferPicking(on); }
     bool Print() override { return frame_.PrintPage(); }
 

@@ -10,8 +10,6 @@
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 
-namespace {
-
 const TMLStringList* WinTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
@@ -37,8 +35,6 @@ const TMLStringList* WinTexts() {
   }();
   return table;
 }
-
-}  // namespace
 
 std::string WinText(int number) { return GetMLText(WinTexts(), number); }
 std::string WinTextFmt(int number, const std::string& argument) {

@@ -71,3 +71,7 @@ void ShowMsgText32();
 void ShowMsgNumber(int number);
 void ShowRestartFailed();
 void ShowNotInEditMode();
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* WinTexts();

@@ -329,6 +329,15 @@ void TListingHead::UpdatePlaceholder() {
   ArrangePlaceholder();
 }
 
+void TListingHead::TermsChanged() {
+  // The search box's first offer is "show all" (object 0); the others are names.
+  if (SeekCombo->count() > 0 && ComboItemId(SeekCombo, 0) == 0) {
+    const QSignalBlocker block(SeekCombo);
+    SeekCombo->setItemText(0, ToQString(ShowAllText()));
+  }
+  UpdatePlaceholder();
+}
+
 void TListingHead::ArrangePlaceholder() {
   const int x = CaptionLabel->x() + CaptionLabel->width() + kComboGap;
   // The width runs from the box's present left edge, as the layout always did.

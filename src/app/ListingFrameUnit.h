@@ -149,6 +149,8 @@ class TListingHead : public QFrame {
 
   virtual void Refresh() = 0;
   void UpdatePlaceholder();
+  // The language changed: the texts the head made from the message tables, again.
+  void TermsChanged();
   void ArrangePlaceholder();
   virtual void FrameResize();
   void SeekComboChange();

@@ -9,6 +9,7 @@
 #include "data/HistoryUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/StoreWriteUnit.h"
+#include "data/UnitTR100.h"
 #include "data/UserRights.h"
 
 namespace {
@@ -161,8 +162,7 @@ int32_t TRecordFlow::Duplicate() {
   if (RightDenied(view_.FlowRightIndex())) return 0;
   const int32_t copy = db->DuplicateRecord(source, true, true, true);
   if (copy == 0) {
-    ShowError(std::string("Der Datensatz konnte nicht dupliziert werden.") + "\r" +
-              "Eventuell sind zur Zeit verkn\xFCpfte Datens\xE4tze in Bearbeitung.");
+    ShowError(CoreText(113));
     return 0;
   }
   HistoryNew(db->GetClass(copy), copy, db->GetValidDisplayName(copy), "");

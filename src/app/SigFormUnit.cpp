@@ -16,6 +16,7 @@
 #include "app/WaitPanelUnit.h"
 #include "basic/DateClock.h"
 #include "basic/MsgDlgUnit.h"
+#include "basic/MultiLingua.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
@@ -326,7 +327,7 @@ void FreeSigForm() { FormHolder().reset(); }
 
 bool RequestSignature(const TTransferRecord& record) {
   if (!PadLibraryReady()) {
-    ShowError("Kein Signatur-Pad installiert.");
+    ShowError(MLTranslate("Kein Signatur-Pad installiert."));
     return false;
   }
   std::string keyNames;

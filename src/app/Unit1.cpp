@@ -66,6 +66,8 @@ constexpr const char* kProgramVersion = "1.0";
 constexpr const char* kFallbackFont = "DejaVu Sans";
 constexpr const char* kFontNoticeValue = "FontNotice";
 
+}  // namespace
+
 const TMLStringList* MainFormTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
@@ -98,6 +100,8 @@ const TMLStringList* MainFormTexts() {
   }();
   return table;
 }
+
+namespace {
 
 // Tab captions in page order; pages 1, 3, 5, 7 and 11 follow the language's entity
 // captions (SetPageCaptions).
@@ -616,8 +620,18 @@ void TTessaroForm::SetLanguage(const std::string& requested) {
   if (code.empty()) code = ml.CurrentLanguage();
   code = ml.ResolveLangCode(AnsiUpperCase(code));
   const std::string second = AnsiSameText(code, "HU") ? "DE" : "EN";
-  if (!AnsiSameText(code, ml.CurrentLanguage()) && ml.IsLanguageLoaded(code))
-    SwitchLanguage(ml.CurrentLanguage(), code, second);
+  if (!AnsiSameText(code, ml.CurrentLanguage()) && ml.IsLanguageLoaded(code) &&
+      SwitchLanguage(ml.CurrentLanguage(), code, second)) {
+    // The texts made once from the message tables (the holder kinds, the display names
+    // built with them) follow the new language too; configured terms stay as they are.
+    const TVocabulary& words = Vocabulary();
+    InitGlobalTexts(words.personTerm, words.departmentTerm);
+    if (!words.personTerm.empty()) SetHolderKindName(okPerson, PersonTerm());
+    // The choices "all buildings", "without locking system" and their like in the views'
+    // boxes come from the shared lists.
+    if (WinGlue().LockingSystemsBuilt) BuildLockingSystemList();
+    if (!WinGlue().Buildings.Items().empty()) BuildBuildingList();
+  }
   SetPadLanguage(ml.CurrentLanguage());
   SetPageCaptions();
   WinGlue().HelpFolder =

@@ -245,3 +245,7 @@ class TTessaroForm : public QMainWindow, public ILoginHost {
 
 // The one main window of the run; null before it is created and after it is gone.
 TTessaroForm* TessaroForm();
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* MainFormTexts();

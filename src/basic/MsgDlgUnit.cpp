@@ -2,8 +2,6 @@
 
 #include "basic/MultiLingua.h"
 
-namespace {
-
 // The German defaults of the boxes' titles and standard buttons.
 const TMLStringList* MsgDlgTexts() {
   static const TMLStringList* table = [] {
@@ -21,6 +19,8 @@ const TMLStringList* MsgDlgTexts() {
   }();
   return table;
 }
+
+namespace {
 
 // A box's text from the source into the current language; see TranslateMsgDlg.
 std::u16string TranslateBoxText(const tMLSystem& ml, const std::u16string& text) {

@@ -55,3 +55,7 @@ struct TMsgDlgTexts {
 // (CR LF, CR or LF) match the "#13#" of the language file and come out as CR. A text the
 // language file does not know stays exactly as it was (an "&" in a name is kept).
 void TranslateMsgDlg(TMsgDlgTexts& texts);
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* MsgDlgTexts();

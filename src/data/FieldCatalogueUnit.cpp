@@ -12,8 +12,6 @@
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
 
-namespace {
-
 // The unit's message table; "Datei nicht gefunden." is the shared core text 43.
 const TMLStringList* CatalogueTexts() {
   static const TMLStringList* table = [] {
@@ -24,6 +22,8 @@ const TMLStringList* CatalogueTexts() {
   }();
   return table;
 }
+
+namespace {
 
 // The line's fields by the CSV rules at TAB, quotes removed, each trimmed.
 std::vector<std::string> NormalizedFields(const std::string& line) {

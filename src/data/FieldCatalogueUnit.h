@@ -76,3 +76,7 @@ std::string FieldValueOfRecord(TMiniDB& db, int index, int32_t id);
 // The same with the record taken from the row's records by class: the slot of the
 // referenced class when the entry has one, else of its own class.
 std::string FieldValueText(TMiniDB& db, int index, const std::array<int32_t, 256>& idsByClass);
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* CatalogueTexts();

@@ -58,6 +58,8 @@ const char* const kMultiItemsDB[kMultiItemsDBCount] = {
     "angelegt werden.",
 };
 
+}  // namespace
+
 const TMLStringList* MultiItemsDBTable() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
@@ -66,8 +68,6 @@ const TMLStringList* MultiItemsDBTable() {
   }();
   return table;
 }
-
-}  // namespace
 
 std::string MultiItemsDBText(int number) {
   if (number < 1 || number >= kMultiItemsDBCount) return {};

@@ -535,3 +535,7 @@ class TMiniDB {
   // Hands the records of a successful save to the change log.
   void LogSavedChanges(double utc);
 };
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* MultiItemsDBTable();

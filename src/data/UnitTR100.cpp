@@ -177,6 +177,8 @@ const TCoreEntry kCoreTexts[] = {
      "Der Name \"%1\" ist als Name einer Schlie\xDF" "anlage nicht zul\xE4ssig."},
 };
 
+}  // namespace
+
 // The message table, registered with the language system on first use.
 const TMLStringList* CoreTexts() {
   static const TMLStringList* table = [] {
@@ -186,8 +188,6 @@ const TMLStringList* CoreTexts() {
   }();
   return table;
 }
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Core message table

@@ -321,3 +321,7 @@ inline constexpr int64_t kPinningTreeMaxLines = 100000;
 bool PinningTree(const std::string& text, bool skipHeader, TQStringList& out);
 // How many lines PinningTree gives for the text.
 int64_t PinningTreeCount(const std::string& text, bool skipHeader);
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* CoreTexts();

@@ -29,8 +29,6 @@ std::string EncodeUserRights(int32_t userId, const TRightLevels& levels) {
   return EncodeNumberedStr(userId, payload, false);
 }
 
-namespace {
-
 // The labels of the rights dialog under number right + 1; entry 0 is the unit's name.
 const TMLStringList* RightTexts() {
   static const TMLStringList* table = [] {
@@ -56,8 +54,6 @@ const TMLStringList* RightTexts() {
   }();
   return table;
 }
-
-}  // namespace
 
 std::string RightLabel(int right) {
   if (right < 0 || right >= rtSilent) return "";

@@ -95,3 +95,7 @@ bool RightDeniedForAny(int right, const TItemList* items);
 bool UserHasAnyCabinet(const TItemList& items);
 // Names of the valid users whose level of the right is exactly 2, joined by CR.
 std::string UsersWithRightText(int right);
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* RightTexts();

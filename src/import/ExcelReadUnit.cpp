@@ -17,9 +17,7 @@
 #include "import/ReadXlsx.h"
 #include "platform/PlatformFiles.h"
 
-namespace {
-
-const TMLStringList* ReadTexts() {
+const TMLStringList* ExcelReadTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("ExcelReadUnit", 0);
@@ -28,6 +26,8 @@ const TMLStringList* ReadTexts() {
   }();
   return table;
 }
+
+namespace {
 
 bool NeedsQuotes(const std::string& text) {
   if (text.empty()) return false;
@@ -366,4 +366,4 @@ void SpreadsheetToGrid(const std::vector<std::string>& lines, TImportTable& tabl
   }
 }
 
-std::string ExcelReadText(int number) { return GetMLText(ReadTexts(), number); }
+std::string ExcelReadText(int number) { return GetMLText(ExcelReadTexts(), number); }

@@ -150,3 +150,7 @@ void SpreadsheetToGrid(const std::vector<std::string>& lines, TImportTable& tabl
 
 // The unit's messages: 1 "Es wurde kein geöffnetes Tabellen-Fenster gefunden."
 std::string ExcelReadText(int number);
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* ExcelReadTexts();

@@ -18,7 +18,9 @@ constexpr int kMaxCellChars = 32767;   // what a workbook cell holds
 constexpr int kMaxSheetRows = 1048576;
 constexpr int kMaxSheetColumns = 16384;
 
-const TMLStringList* OutputTexts() {
+}  // namespace
+
+const TMLStringList* CsvOrExcelTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("CsvOrExcelUnit", 0);
@@ -29,6 +31,8 @@ const TMLStringList* OutputTexts() {
   }();
   return table;
 }
+
+namespace {
 
 std::string FileNameOnly(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -493,7 +497,7 @@ bool TNativeXLS::SaveToFile(const std::string& fileName) {
 }
 
 std::string NativeXlsLimitText() {
-  return GetMLTextFmt(OutputTexts(), 1, std::to_string(kNativeXlsMaxRows));
+  return GetMLTextFmt(CsvOrExcelTexts(), 1, std::to_string(kNativeXlsMaxRows));
 }
 
 bool WriteNativeXls(const std::vector<std::string>& lines, char separator, std::string& fileName) {

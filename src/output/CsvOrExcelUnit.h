@@ -188,3 +188,7 @@ std::string NativeXlsLimitText();
 // ".xls"). A table beyond the limits is refused with NativeXlsLimitText() and nothing is
 // written. False when refused or not written.
 bool WriteNativeXls(const std::vector<std::string>& lines, char separator, std::string& fileName);
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* CsvOrExcelTexts();

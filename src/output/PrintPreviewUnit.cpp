@@ -44,9 +44,7 @@
 #include "output/PrinterServicesUnit.h"
 #include "platform/PlatformFiles.h"
 
-namespace {
-
-const TMLStringList* Texts() {
+const TMLStringList* PrintPreviewTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("PrintPreviewUnit", 0);
@@ -56,6 +54,8 @@ const TMLStringList* Texts() {
   }();
   return table;
 }
+
+namespace {
 
 // The left margin of list printouts.
 constexpr double kListLeftCm = 1.5;
@@ -126,7 +126,7 @@ std::vector<std::string> HolderLines(TMiniDB& db, int32_t key) {
 
 }  // namespace
 
-std::string PrintPreviewText(int number) { return GetMLText(Texts(), number); }
+std::string PrintPreviewText(int number) { return GetMLText(PrintPreviewTexts(), number); }
 
 void SetPreviewFlagStore(std::function<void(bool on)> store) { State().storeFlag = std::move(store); }
 

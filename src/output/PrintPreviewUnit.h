@@ -136,3 +136,7 @@ class TPrintPreviewForm : public QDialog {
   void PrintBtnClick();
   TPreviewRenderer render_;
 };
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* PrintPreviewTexts();

@@ -24,9 +24,7 @@
 #include "output/PrintSettingsUnit.h"
 #include "output/PrinterServicesUnit.h"
 
-namespace {
-
-const TMLStringList* Texts() {
+const TMLStringList* PrintSelectTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("PrintSelectUnit", 0);
@@ -39,6 +37,8 @@ const TMLStringList* Texts() {
   }();
   return table;
 }
+
+namespace {
 
 constexpr int kFirstOptionTop = 24;
 constexpr int kOptionStep = 24;
@@ -58,7 +58,7 @@ TChoices& Choices() {
 
 }  // namespace
 
-std::string PrintSelectText(int number) { return GetMLText(Texts(), number); }
+std::string PrintSelectText(int number) { return GetMLText(PrintSelectTexts(), number); }
 
 void ClearPrintChoices() { Choices() = TChoices(); }
 

@@ -109,3 +109,7 @@ class TPrintSelectForm : public QDialog {
   void Arrange();
   bool hasFields_ = false;
 };
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* PrintSelectTexts();

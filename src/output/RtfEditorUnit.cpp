@@ -49,9 +49,7 @@
 #include "platform/OsText.h"
 #include "platform/PlatformFiles.h"
 
-namespace {
-
-const TMLStringList* Texts() {
+const TMLStringList* RtfEditorTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("TRtfForm", 0);
@@ -69,8 +67,10 @@ const TMLStringList* Texts() {
   return table;
 }
 
+namespace {
+
 std::string TextFmt(int number, const std::string& argument) {
-  return GetMLTextFmt(Texts(), number, argument);
+  return GetMLTextFmt(RtfEditorTexts(), number, argument);
 }
 
 constexpr int kGutter = 6;  // ruler pixels left and right of the text
@@ -290,7 +290,7 @@ class TRtfRuler : public QWidget {
 // =======================================================================================
 // The form
 
-std::string RtfEditorText(int number) { return GetMLText(Texts(), number); }
+std::string RtfEditorText(int number) { return GetMLText(RtfEditorTexts(), number); }
 
 TRtfForm::TRtfForm(QWidget* parent) : QDialog(parent) {
   setObjectName("RtfForm");
@@ -443,6 +443,7 @@ void TRtfForm::CreateControls() {
   StatusBar->setSizeGripEnabled(false);
   StatusPosition = new QLabel(StatusBar);
   StatusPosition->setObjectName("StatusPosition");
+  SetNoTranslate(StatusPosition);  // made from the translated words at every cursor move
   StatusPosition->setMinimumWidth(200);
   StatusModified = new QLabel(StatusBar);
   StatusModified->setObjectName("StatusModified");

@@ -140,3 +140,7 @@ void EditRtfFile(const std::string& caption, const std::string& rtf);
 // TRtfForm::PrintText for callers without the form.
 bool PrintRichText(const QTextDocument& document, const std::string& jobTitle,
                    const std::string& printer = "");
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* RtfEditorTexts();

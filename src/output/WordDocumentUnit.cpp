@@ -25,9 +25,7 @@
 #include "platform/PlatformFileAccess.h"
 #include "platform/PlatformFiles.h"
 
-namespace {
-
-const TMLStringList* Texts() {
+const TMLStringList* WordDocumentTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("WordDocumentUnit", 0);
@@ -36,6 +34,8 @@ const TMLStringList* Texts() {
   }();
   return table;
 }
+
+namespace {
 
 constexpr int kConversionTimeoutMs = 120 * 1000;
 
@@ -109,7 +109,7 @@ class TWaitText {
  public:
   TWaitText() {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) return;
-    label_ = new QLabel(ToQString(GetMLText(Texts(), 1)));
+    label_ = new QLabel(ToQString(GetMLText(WordDocumentTexts(), 1)));
     label_->setWindowFlags(Qt::SplashScreen | Qt::WindowStaysOnTopHint);
     label_->setMargin(16);
     label_->setFrameStyle(QFrame::Box);

@@ -117,3 +117,7 @@ std::string WordProcessorProgram();
 void SetWordProcessorProgram(const std::string& program, bool reset = false);
 // How many conversions of templates ran in this run (tests).
 int WordConversionCount();
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* WordDocumentTexts();

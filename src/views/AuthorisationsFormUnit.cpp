@@ -19,8 +19,6 @@
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 
-namespace {
-
 const TMLStringList* AuthorisationsTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
@@ -32,6 +30,8 @@ const TMLStringList* AuthorisationsTexts() {
   }();
   return table;
 }
+
+namespace {
 
 constexpr int kLeaderWidth = 200;
 

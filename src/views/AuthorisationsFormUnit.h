@@ -62,3 +62,7 @@ class TAuthorisationsForm : public QDialog {
 
 // Shows the dialog for the user; true and the new text in `rights` when confirmed.
 bool ExecuteAuthorisations(int32_t userId, std::string& rights);
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* AuthorisationsTexts();

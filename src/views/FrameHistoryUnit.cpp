@@ -77,6 +77,13 @@ void THistoryTableModel::ForgetNames() {
   cachedRow_ = -1;
 }
 
+void THistoryTableModel::Retitle() {
+  titles_ = HistoryColumnTitles();
+  ForgetNames();
+  emit headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+  if (count_ > 0) emit dataChanged(index(0, 0), index(count_ - 1, columnCount() - 1));
+}
+
 void THistoryTableModel::Append(THistoryRowBatch& batch) {
   if (!batch.rows.empty()) {
     const int added = static_cast<int>(batch.rows.size());
@@ -666,6 +673,12 @@ void TFrameHistory::RefreshView() {
   if (!shown_) return;
   if (isVisible()) StartLoading();
   else stale_ = true;
+}
+
+void TFrameHistory::TermsChanged() {
+  Model->Retitle();
+  for (int i = 0; i < TypeCombo->count() && i < static_cast<int>(std::size(kTypeClasses)); ++i)
+    TypeCombo->setItemText(i, ToQString(ClassCaption(kTypeClasses[i], false)));
 }
 
 void TFrameHistory::ClearView() {

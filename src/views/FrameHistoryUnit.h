@@ -46,6 +46,8 @@ class THistoryTableModel : public QAbstractTableModel {
   std::string CellText(int row, int column) const;
   // Forget the names read (the store changed).
   void ForgetNames();
+  // The column titles again in the current language.
+  void Retitle();
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -128,6 +130,8 @@ class TFrameHistory : public QFrame, public IView {
   // IView
   void ShowHistoryOf(int32_t id) override;
   void RefreshView() override;
+  // The language or the terms changed: column titles and the kinds of the choice.
+  void TermsChanged() override;
   void ClearView() override;
   bool Print() override {
     HistoryPrintBtnClick();

@@ -326,10 +326,8 @@ TFrameLimits::TFrameLimits(QWidget* parent) : QFrame(parent) {
   layout->addWidget(Grid, 1);
   layout->addWidget(FootPanel);
 
-  for (const int days : {0, 7, 30})
-    LimitsDaysCombo->addItem(ToQString(days == 0 ? LimitsText(4)
-                                                 : GetMLTextFmt(FrameLimitsTexts(), 5,
-                                                                std::to_string(days))));
+  for (int i = 0; i < kLimitsDaysChoices; ++i) LimitsDaysCombo->addItem(QString());  // 0, 7, 30
+  SetLimitsDaysTexts();
   LimitsDaysCombo->setCurrentIndex(0);
 
   connect(LimitsDaysCombo, &QComboBox::activated, this, [this] { FillLimitsGrid(); });
@@ -469,7 +467,19 @@ void TFrameLimits::Frist1Click() {
   FillLimitsGrid();
 }
 
-void TFrameLimits::TermsChanged() { Model->SetCaptions(LimitsCaptions()); }
+void TFrameLimits::TermsChanged() {
+  Model->SetCaptions(LimitsCaptions());
+  SetLimitsDaysTexts();
+}
+
+void TFrameLimits::SetLimitsDaysTexts() {
+  for (int i = 0; i < LimitsDaysCombo->count(); ++i) {
+    const int days = LimitsDaysOfChoice(i);
+    LimitsDaysCombo->setItemText(
+        i, ToQString(days == 0 ? LimitsText(4)
+                               : GetMLTextFmt(FrameLimitsTexts(), 5, std::to_string(days))));
+  }
+}
 
 void TFrameLimits::HideNoResultPanel() { NoResultPanel->hide(); }
 

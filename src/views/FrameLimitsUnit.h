@@ -52,6 +52,8 @@ std::string FristEdText(int number);
 
 // The days of a period choice: 0 (until today), 7, 30; index -1 (nothing chosen) is 0.
 int LimitsDaysOfChoice(int index);
+// The choices of the period: to today, the next 7 days, the next 30 days.
+inline constexpr int kLimitsDaysChoices = 3;
 // The holdings of every valid key whose deadline is a date on or before `limit`, sorted by
 // deadline (equal deadlines keep the order of keys and lines). Texts cut to the widths the
 // list shows.
@@ -153,6 +155,8 @@ class TFrameLimits : public QFrame, public IView {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  // The texts of the period choices in the current language.
+  void SetLimitsDaysTexts();
   void UpdateButtons();
   void PlaceNoResultPanel();
   const THolderEntry* SelectedEntry() const;

@@ -49,8 +49,6 @@
 // =======================================================================================
 // Texts
 
-namespace {
-
 const TMLStringList* FramePersonsTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
@@ -83,6 +81,8 @@ const TMLStringList* FramePersonsTexts() {
   }();
   return table;
 }
+
+namespace {
 
 std::string Trim(const std::string& text) {
   const size_t b = text.find_first_not_of(" \t\r\n");

@@ -183,3 +183,7 @@ class TFramePersons2 : public TFrameMother {
 // Registers the view's factory for the persons page and the hooks it answers (the photo
 // store closed with the client's data, the name order of the logged-in user).
 void RegisterPersonsView();
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* FramePersonsTexts();

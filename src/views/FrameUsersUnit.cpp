@@ -29,8 +29,6 @@
 #include "data/UserRights.h"
 #include "views/AuthorisationsFormUnit.h"
 
-namespace {
-
 const TMLStringList* FrameUsersTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
@@ -66,6 +64,8 @@ const TMLStringList* FrameUsersTexts() {
   }();
   return table;
 }
+
+namespace {
 
 std::string Trim(const std::string& text) {
   const size_t b = text.find_first_not_of(" \t\r\n");

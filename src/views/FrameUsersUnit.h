@@ -94,3 +94,7 @@ class TFrameUsers : public TFrameMother {
 
 // Registers the view's factory for the users page.
 void RegisterUsersView();
+
+class TMLStringList;
+// The unit's message table (its German texts by number), made on first use.
+const TMLStringList* FrameUsersTexts();

@@ -292,6 +292,21 @@ TEST(ProgramLanguage, SystemFileFirstThenTheProgramsOwnName) {
   }
 }
 
+// The build copies the shipped language file beside the program, where the program looks
+// first; the language menu then offers German and English.
+TEST(ProgramLanguage, TheBuiltProgramFindsTheShippedFile) {
+  const std::string programDir = std::string(TESSARO_PROGRAM_DIR) + "/";
+  const std::string shipped = std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng";
+  TScopedMLSystem ml;
+  ASSERT_EQ(LoadProgramLanguage(programDir, programDir + "Tessaro"),
+            programDir + "System/Tessaro.lng");
+  EXPECT_EQ(ReadAllBytes(programDir + "System/Tessaro.lng"), ReadAllBytes(shipped))
+      << "the copy beside the program is out of date";
+  std::vector<std::string> captions;
+  for (const auto& entry : ml.System().LanguageMenuEntries(true)) captions.push_back(entry.caption);
+  EXPECT_EQ(captions, (std::vector<std::string>{"Deutsch (German)", "English"}));
+}
+
 // ---------------------------------------------------------------------------------------
 // "timetravel"
 

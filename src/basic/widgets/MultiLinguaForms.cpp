@@ -61,6 +61,10 @@ struct TPass {
   std::string from;    // the language the texts without a remembered source are in
   std::string to;
   QSet<QObject*> done;
+  // When set, the pass only gathers texts (keyed as the language file keys them) and changes
+  // nothing: the source texts, or the texts shown when `gatherShown`.
+  std::vector<std::u16string>* gathered = nullptr;
+  bool gatherShown = false;
 };
 
 // The text to show for one translatable text (`slot`) of `object`, whose text is now
@@ -75,6 +79,16 @@ QString TranslateSlot(QObject* object, const QByteArray& slot, const QString& cu
   const QByteArray shownName = "tessaroMLShown." + slot;
   const QVariant remembered = object->property(sourceName.constData());
   const QVariant shown = object->property(shownName.constData());
+  if (pass.gathered) {
+    if (current.size() > kMaxCaptionLength) return current;
+    const QString source = !pass.gatherShown && remembered.isValid() && shown.toString() == current
+                               ? remembered.toString()
+                               : current;
+    std::u16string keyed = ReplaceAllOnce(source.toStdU16String(), u"\r\n", u"#13#");
+    keyed = ReplaceAllOnce(ReplaceAllOnce(keyed, u"\r", u"#13#"), u"\n", u"#13#");
+    pass.gathered->push_back(std::move(keyed));
+    return current;
+  }
 
   std::u16string source;
   bool known = false;
@@ -264,9 +278,27 @@ void TranslateForm(QWidget* form) {
 void TranslateForm(QWidget* form, const std::string& fromCode, const std::string& toCode) {
   const tMLSystem* ml = MLSystemOrNull();
   if (!form || !ml || !CanTranslate(*ml, fromCode, toCode)) return;
-  TPass pass{*ml, ml->SourceLanguage(), fromCode, toCode, {}};
+  TPass pass{*ml, ml->SourceLanguage(), fromCode, toCode, {}, nullptr, false};
   TranslateTree(form, pass);
 }
+
+namespace {
+
+std::vector<std::u16string> GatherTexts(QWidget* form, bool shown) {
+  std::vector<std::u16string> texts;
+  const tMLSystem* ml = MLSystemOrNull();
+  if (!form || !ml) return texts;
+  const std::string& source = ml->SourceLanguage();
+  TPass pass{*ml, source, source, source, {}, &texts, shown};
+  TranslateTree(form, pass);
+  return texts;
+}
+
+}  // namespace
+
+std::vector<std::u16string> FormSourceTexts(QWidget* form) { return GatherTexts(form, false); }
+
+std::vector<std::u16string> FormShownTexts(QWidget* form) { return GatherTexts(form, true); }
 
 bool SwitchLanguage(const std::string& oldCode, const std::string& newCode,
                     const std::string& secondCode) {
@@ -274,7 +306,7 @@ bool SwitchLanguage(const std::string& oldCode, const std::string& newCode,
   if (!ml) return false;
   return ml->SwitchLanguage(newCode, secondCode, [&] {
     if (!CanTranslate(*ml, oldCode, newCode)) return;
-    TPass pass{*ml, ml->SourceLanguage(), oldCode, newCode, {}};
+    TPass pass{*ml, ml->SourceLanguage(), oldCode, newCode, {}, nullptr, false};
     for (QWidget* w : QApplication::topLevelWidgets()) TranslateTree(w, pass);
   });
 }

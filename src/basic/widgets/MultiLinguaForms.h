@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class QMenu;
 class QObject;
@@ -24,6 +25,13 @@ void TranslateForm(QWidget* form);
 // The same from `fromCode` into `toCode`. `fromCode` is the language of the texts whose
 // source is not remembered (set by code since); both languages must be loaded.
 void TranslateForm(QWidget* form, const std::string& fromCode, const std::string& toCode);
+
+// Every text of `form` a translation looks up, in the source language (the remembered source
+// of a text translated before), line breaks as the "#13#" of the language file. Texts kept
+// away by SetNoTranslate are left out. Changes nothing.
+std::vector<std::u16string> FormSourceTexts(QWidget* form);
+// The same texts as they are shown now.
+std::vector<std::u16string> FormShownTexts(QWidget* form);
 
 // Switches the process-wide language system from `oldCode` to `newCode` (and the second
 // language to `secondCode` unless that is empty) and translates every open window. False,
