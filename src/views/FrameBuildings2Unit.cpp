@@ -653,3 +653,5 @@ void RegisterBuildingsView() {
     RegisterView(pgBuildings, &view->GlueView());
   });
 }
+
+void TFrameBuildings2::TermsChanged() { FillOwnSystemCombo(HouseKeysystemCombo, FrameBuildingsText(18)); }

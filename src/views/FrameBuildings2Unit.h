@@ -75,6 +75,8 @@ class TFrameBuildings2 : public TFrameMother {
   void ClearDisplay() override;
   void ShowRecord(int32_t id) override;
   void RefreshView() override;
+  // The system choice's own-system entry in the language now in force.
+  void TermsChanged() override;
   bool StartEdit() override;
   bool CanDelete() override;
   bool BeforeDelete(TStoreWrite& write, int32_t id) override;

@@ -1156,3 +1156,5 @@ void RegisterDoorsView() {
     RegisterView(pgDoors, &view->GlueView());
   });
 }
+
+void TFrameDoors::TermsChanged() { FillOwnSystemCombo(KeysystemCombo, WinText(3)); }

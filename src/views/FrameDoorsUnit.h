@@ -123,6 +123,8 @@ class TFrameDoors : public TFrameMother {
   void ClearDisplay() override;
   void ShowRecord(int32_t id) override { ShowDoor(id); }
   void RefreshView() override;
+  // The system choice's own-system entry in the language now in force.
+  void TermsChanged() override;
   bool CanEdit() override;
   bool StartEdit() override;
   std::string DeleteQuestion(const std::string& name) override;

@@ -319,7 +319,10 @@ class TFrameKeys::TGlue : public IView {
   bool Print() override { return frame_.PrintPage(); }
   void RepaintList() override { frame_.ListingFrame->update(); }
   IRecordFlowView* RecordFlow() override { return &frame_; }
-  void TermsChanged() override { frame_.ApplySettings(); }
+  void TermsChanged() override {
+    frame_.ListingFrame->TermsChanged();
+    frame_.ApplySettings();
+  }
   void ViewCall(int command, int32_t id) override { frame_.ViewCall(command, id); }
   int SelectHolder(int32_t key, int32_t holder, int mode, const std::string& receiptNo,
                    const std::string& firstDate) override {
@@ -723,7 +726,10 @@ void TFrameKeys::FillKeyTypeCombo() {
 }
 
 void TFrameKeys::ApplySettings() {
+  // Made of a caption already in the user's language.
   ListingFrame->PlaceholderPanel->setText(ToQString("<" + KeysCaption() + ">"));
+  SetNoTranslate(ListingFrame->PlaceholderPanel);
+  if (ShowAllOwners1) ShowAllOwners1->setText(ToQString(CoreText(70)));
   CabInFrame->ApplySettings();
   FillKeyTypeCombo();
   TMiniDB* db = GlueDB();

@@ -171,7 +171,7 @@ class TFrameKeys : public TFrameMother {
   QAction* ShowSig1;
   QAction* KeyPrintOwners1;
   QAction* Frist1;
-  QAction* ShowAllOwners1;
+  QAction* ShowAllOwners1 = nullptr;
   QAction* ShowClock1;
 
   // The list pop-up (the base's ListPopup): KeyEd1 is the base's Ed1, KeysPrint1 its

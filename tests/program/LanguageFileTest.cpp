@@ -57,7 +57,14 @@
 #include "output/RtfEditorUnit.h"
 #include "output/WordDocumentUnit.h"
 #include "program/ProgramRoot.h"
+#include "data/TransferRulesUnit.h"
 #include "views/AuthorisationsFormUnit.h"
+#include "views/CabInFrameUnit.h"
+#include "views/CategFormUnit.h"
+#include "views/FloorPlanUnit.h"
+#include "views/FrameBuildings2Unit.h"
+#include "views/FrameDoorsUnit.h"
+#include "views/FrameKeysUnit.h"
 #include "views/ChangeLogUnit.h"
 #include "views/FindFormUnit.h"
 #include "views/FrameLimitsUnit.h"
@@ -188,6 +195,12 @@ std::string NotListed(const std::set<std::string>& inSources, const TList& list)
 const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables() {
   static const std::map<std::string, std::function<const TMLStringList*()>> tables = {
       {"AuthorisationsTexts", AuthorisationsTexts},
+      {"CabInFrameTexts", CabInFrameTexts},
+      {"FloorPlanTexts", FloorPlanTexts},
+      {"FrameBuildingsTexts", FrameBuildingsTexts},
+      {"FrameDoorsTexts", FrameDoorsTexts},
+      {"FrameKeysTexts", FrameKeysTexts},
+      {"FrameTransferTexts", FrameTransferTexts},
       {"BackupFrameTexts", BackupFrameTexts},
       {"BackupMainTexts", BackupMainTexts},
       {"BackupQuestionTexts", BackupQuestionTexts},
@@ -308,6 +321,13 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TFramePersons2", nullptr},
       {"TFrameLimits", nullptr},
       {"TFrameHistory", nullptr},
+      {"TFrameBuildings2", nullptr},
+      {"TFrameDoors", nullptr},
+      {"TFrameKeys", nullptr},
+      {"TCabInFrame", nullptr},  // inside TFrameKeys
+      {"TFrameTransfer", nullptr},
+      {"TFloorPlanFrame", [] { return std::make_unique<TFloorPlanFrame>(nullptr); }},
+      {"TCategForm", [] { return std::make_unique<TCategForm>(); }},
       {"TAuthorisationsForm", [] { return std::make_unique<TAuthorisationsForm>(); }},
       {"TKeyBoxForm", [] { return std::make_unique<TKeyBoxForm>(); }},
       {"TFristEdForm", [] { return std::make_unique<TFristEdForm>(); }},
