@@ -74,6 +74,8 @@ class TFrameMother : public QFrame, public IRecordFlowView {
   // What the glue hands on to the view (see IView): the person or department term changed;
   // the issue-and-return view picks a party here; the page's print (false: none).
   virtual void TermsChanged() {}
+  // A call of another view through the glue (a command letter and a record).
+  virtual void ViewCall(int /*command*/, int32_t /*id*/) {}
   virtual void SetTransferPicking(bool /*on*/) {}
   virtual bool PrintPage() { return false; }
 
@@ -148,6 +150,7 @@ class TFrameMother : public QFrame, public IRecordFlowView {
       frame_.TermsChanged();
     }
     void SetTransferPicking(bool on) override { frame_.SetTransferPicking(on); }
+    void ViewCall(int command, int32_t id) override { frame_.ViewCall(command, id); }
     bool Print() override { return frame_.PrintPage(); }
 
    private:

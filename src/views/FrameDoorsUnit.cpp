@@ -372,7 +372,8 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
     TMiniDB* db = GlueDB();
     if (!db || CurrentId == 0) return;
     ShowPage(pgKeys, true);
-    KeysViewCall(kCmdNew, CurrentId);
+    // A key named like the door, for this door, in the door's system.
+    ::NewKey(icKey, db->GetName(CurrentId), CurrentId, DoorSystemOf(*db, CurrentId));
   });
   connect(ListPopup, &QMenu::aboutToShow, this, [this] {
     const bool selected = ListingFrame->SelectedRow() >= 0;
@@ -1158,3 +1159,13 @@ void RegisterDoorsView() {
 }
 
 void TFrameDoors::TermsChanged() { FillOwnSystemCombo(KeysystemCombo, WinText(3)); }
+
+void TFrameDoors::ViewCall(int command, int32_t id) {
+  TMiniDB* db = GlueDB();
+  if (command != kCmdNew || !db || !IsValidOf(*db, id, icKey)) return;
+  // A door for a key: named as the key, in its system (the building's own when it has none),
+  // the key linked to it when the door is saved.
+  const std::string name = Trim(db->GetName(id) + " " + db->GetField(id, fkSecondName));
+  const int32_t system = db->ReadKeySystem(id);
+  NewDoor(name, system != 0 ? system : ksBuildingBase, id);
+}

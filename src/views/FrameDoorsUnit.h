@@ -135,6 +135,8 @@ class TFrameDoors : public TFrameMother {
   void ShowDoor(int32_t id);
   // A new door (from the keys view): refused while editing or without right 2.
   bool NewDoor(const std::string& name, int32_t system, int32_t key);
+  // Another view's call: kCmdNew with a key starts a new door for that key.
+  void ViewCall(int command, int32_t id) override;
   void ShowViewMode();
 
   // ----- handlers ------------------------------------------------------------------------

@@ -1470,14 +1470,9 @@ void TFrameKeys::KeysPopupPopup() {
 void TFrameKeys::createAsDoor1Click() {
   TMiniDB* db = GlueDB();
   if (!db || CurrentId == 0) return;
-  int32_t system = db->ReadKeySystem(CurrentId);
-  if (system == 0) system = ksBuildingBase;
   ShowPage(pgDoors, true);
-  // The doors view starts its new door; it takes the key's locking system.
-  if (IView* doors = ViewOf(pgDoors); doors && !doors->Editing()) {
-    doors->HandleCommand(kCmdNew);
-    if (QComboBox* combo = doors->SystemCombo()) SelectComboObject(combo, system);
-  }
+  // The doors view starts a door for this key: named as it, in its system, linked to it.
+  if (IView* doors = ViewOf(pgDoors); doors && !doors->Editing()) doors->ViewCall(kCmdNew, CurrentId);
 }
 
 void TFrameKeys::Split1Click(bool rebook) {

@@ -216,7 +216,7 @@ class TFrameKeys : public TFrameMother {
   // Holders grid: the number of matching rows (see the glue's SelectKeyHolder).
   int SelectHolder(int32_t key, int32_t holder, int mode, const std::string& receiptNo,
                    const std::string& firstDate);
-  void ViewCall(int command, int32_t id);
+  void ViewCall(int command, int32_t id) override;
   bool HandleCommand(char letter);
 
   // ----- handlers ------------------------------------------------------------------------

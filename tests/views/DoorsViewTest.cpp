@@ -217,6 +217,29 @@ TEST(DoorsViewSave, ADoorForAKeyIsLinkedToItInTheSameWrite) {
   EXPECT_EQ(w.view->KeyToLink(), 0);
 }
 
+// "als Tür anlegen" of the keys view: a new door named as the key (with its second name),
+// in the key's system, the key linked to it by the door's save.
+TEST(DoorsViewEdit, AnotherViewStartsADoorForAKey) {
+  TDoorsViewWorld w;
+  const int32_t key = w.Record(icKey, "K9");
+  w.Set(key, fkSecondName, "Werkstatt");
+  w.Set(key, fkKeySystem, "3");
+  w.view->GlueView().ViewCall(kCmdNew, key);
+  ASSERT_TRUE(w.view->Editing);
+  EXPECT_EQ(FromQString(w.view->DoorNameEd->text()), "K9 Werkstatt");
+  EXPECT_EQ(ComboItemId(w.view->KeysystemCombo, w.view->KeysystemCombo->currentIndex()), 3);
+  EXPECT_EQ(w.view->KeyToLink(), key);
+  SelectComboObject(w.view->HouseCombo, w.house2);
+  ASSERT_TRUE(w.view->SaveBtnClick()) << w.ui.AllText();
+  TDoorsWorld::TDisk disk(w.dir);
+  const int32_t door = w.Door(*disk, "K9 Werkstatt");
+  ASSERT_NE(door, 0);
+  EXPECT_EQ(TDoorsWorld::Links(*disk, door, icKey), std::vector<int32_t>{key});
+  // Anything but a key starts nothing.
+  w.view->GlueView().ViewCall(kCmdNew, w.house1);
+  EXPECT_FALSE(w.view->Editing);
+}
+
 TEST(DoorsViewEdit, ADoorWaitsForItsCylinderBeingEdited) {
   TDoorsViewWorld w;
   const int32_t door = w.Record(icDoor, "T1");
