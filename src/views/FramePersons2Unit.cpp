@@ -26,11 +26,16 @@
 #include "app/CommandNames.h"
 #include "app/LoginUnit.h"
 #include "app/MainFormUnit.h"
+#include "app/AppControlUnit.h"
+#include "app/GridExportUnit.h"
 #include "app/SigFormUnit.h"
+#include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
+#include "basic/FileCtrl2.h"
 #include "basic/MsgDlgUnit.h"
 #include "basic/MultiLingua.h"
+#include "basic/TempFilesUnit.h"
 #include "basic/ValueString.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
@@ -44,6 +49,9 @@
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "output/PrintPreviewUnit.h"
+#include "output/PrintSelectUnit.h"
+#include "output/PrintUnit.h"
 #include "views/PersonPhotoUnit.h"
 
 // =======================================================================================
@@ -499,6 +507,7 @@ TFramePersons2::TFramePersons2(QWidget* owner) : TFrameMother(owner, icPerson, r
     if (const TMenuCommand& settings = MenuCommandOf(kMenuSettingsText1)) settings();
   });
   connect(ShowSig1, &QAction::triggered, this, [this] { ShowSig1Click(); });
+  connect(LendControl1, &QAction::triggered, this, [this] { LendControl1Click(); });
   connect(GhsDoorsDetailedCheck, &QCheckBox::clicked, this, [this] { ShowAccess(); });
   connect(MaMatchingDoorsListBox, &QListWidget::itemDoubleClicked, this,
           [this] { MaGotoDoor1Click(); });
@@ -888,8 +897,7 @@ void TFramePersons2::UpdatePopups() {
   MaGotoKey1->setEnabled(held && ViewOf(pgKeys) != nullptr);
   EdKeyDetails1->setEnabled(held && ViewOf(pgLimits) != nullptr);
   ShowSig1->setEnabled(held != nullptr);
-  // The lending-control sheet comes with the receipts' print texts.
-  LendControl1->setEnabled(false);
+  LendControl1->setEnabled(CurrentId != 0);
   KeysView1->setEnabled(static_cast<bool>(MenuCommandOf(kMenuSettingsText1)));
   SignForAll1->setEnabled(false);
   AddPhoto1->setEnabled(CurrentId != 0 || EditState == 2);
@@ -1092,9 +1100,133 @@ void TFramePersons2::DelPhoto1Click() {
 
 // ----- printing ---------------------------------------------------------------------------
 
-void TFramePersons2::PrintMenu() {}
+// ----- printing ---------------------------------------------------------------------------
 
-bool TFramePersons2::PrintPage() { return false; }
+std::vector<int32_t> TFramePersons2::ListedPersons() const {
+  std::vector<int32_t> persons;
+  for (int row = 0; row < ListingFrame->Count(); ++row)
+    if (const int32_t id = ListingFrame->IdAt(row); id != 0) persons.push_back(id);
+  return persons;
+}
+
+TPrintFields& TFramePersons2::PrintColumns() {
+  if (printColumns_.empty())
+    printColumns_ = {{"Name", true},          {DepartmentTerm(), true},
+                     {"Nr.", true},           {"Bemerkung", true},
+                     {FramePersonsText(4), true}, {FramePersonsText(5), false},
+                     {FramePersonsText(6), false}};
+  return printColumns_;
+}
+
+void TFramePersons2::PrintMenu() {
+  TMiniDB* db = GlueDB();
+  if (!db || RightDenied(rtPrintLists)) return;
+  ClearPrintChoices();
+  AddPrintChoice(FramePersonsText(7), 0, CurrentId != 0, false, true);
+  AddPrintChoice(FramePersonsText(8), 1, true, true, true);
+  AddPrintChoice(FramePersonsText(9), 2, CurrentId != 0, false, false);
+  AddPrintChoice(FramePersonsText(10), 3, ListingFrame->Count() > 0, false, false);
+  int code = -1;
+  if (!ExecutePrintSelect(PrintColumns(), code)) return;
+  switch (code) {
+    case 0:
+      if (CurrentId) PrintPersonList({CurrentId});
+      break;
+    case 1: PrintPersonList(ListedPersons()); break;
+    case 2:
+      if (CurrentId) PrintLendControlSheet(CurrentId, true);
+      break;
+    case 3: PrintLendControlAll(); break;
+    default: break;
+  }
+}
+
+bool TFramePersons2::PrintPage() {
+  PrintMenu();
+  return true;
+}
+
+bool TFramePersons2::PrintPersonList(const std::vector<int32_t>& persons) {
+  TMiniDB* db = GlueDB();
+  const TPrintFields& columns = PrintColumns();
+  if (!db || std::none_of(columns.begin(), columns.end(),
+                          [](const TPrintField& f) { return f.checked; }))
+    return false;
+  // One key column at most: the fullest one ticked.
+  int keyColumn = 0;
+  for (int c : {6, 5, 4})
+    if (keyColumn == 0 && columns[static_cast<size_t>(c)].checked) keyColumn = c;
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> titles;
+  for (int c = 0; c < 4; ++c)
+    if (columns[static_cast<size_t>(c)].checked) titles.push_back(columns[static_cast<size_t>(c)].caption);
+  if (keyColumn) titles.push_back(columns[static_cast<size_t>(keyColumn)].caption);
+  rows.push_back(titles);
+  for (const int32_t person : persons) {
+    std::string remark = db->GetField(person, fkRemark);
+    for (char& ch : remark)
+      if (ch == '\r' || ch == '\n' || ch == '\t') ch = ' ';
+    const std::string values[4] = {db->GetName(person), db->GetField(person, fkDepartment),
+                                   db->GetField(person, fkPersonNumber), Trim(remark)};
+    std::vector<std::string> keyNames;
+    for (const THolderEntry& h : PersonHoldings(*db, person)) {
+      std::string name = db->GetDisplayName(h.KeyId);
+      if (keyColumn == 6) {
+        const int32_t system = db->ReadKeySystem(h.KeyId);
+        if (system != 0) name += " (" + KeySystemName(*db, system) + ")";
+      }
+      keyNames.push_back(name);
+    }
+    std::vector<std::string> row;
+    for (int c = 0; c < 4; ++c)
+      if (columns[static_cast<size_t>(c)].checked) row.push_back(values[c]);
+    if (keyColumn == 4) {
+      std::string joined;
+      for (const std::string& k : keyNames) joined += (joined.empty() ? "" : ", ") + k;
+      row.push_back(joined);
+    } else if (keyColumn != 0) {
+      row.push_back(keyNames.empty() ? std::string() : keyNames.front());
+    }
+    rows.push_back(row);
+    // "mehrzeilig": each further key on a line of its own below the person.
+    if (keyColumn == 5 || keyColumn == 6)
+      for (size_t k = 1; k < keyNames.size(); ++k) {
+        std::vector<std::string> line(row.size());
+        line.back() = keyNames[k];
+        rows.push_back(std::move(line));
+      }
+  }
+  const std::string file = CreateTempFile();
+  if (file.empty() || !SaveTextFile(TabPrintLines(rows), file)) {
+    if (!file.empty()) DeleteTempFile(file);
+    ShowError(CoreText(28));
+    return false;
+  }
+  ShowWaitDefault();
+  const bool printed = PrintStringGrid(PersonTerm(), file, static_cast<int>(titles.size()));
+  HideWaitText();
+  DeleteTempFile(file);
+  if (!printed && !ApplicationTerminated()) ShowInfo(CoreText(29));
+  return printed;
+}
+
+void TFramePersons2::LendControl1Click() {
+  if (CurrentId == 0 || RightDenied(rtPrintLists)) return;
+  if (AskPrintForm() && !PrintSelectSimple(FramePersonsText(11))) return;
+  PrintLendControlSheet(CurrentId, true);
+}
+
+bool TFramePersons2::PrintLendControlAll() {
+  const std::vector<int32_t> persons = ListedPersons();
+  if (persons.empty()) return false;
+  if (persons.size() > 3 &&
+      UI().Ask(TMsgKind::Confirmation, FramePersonsTextFmt(3, std::to_string(persons.size())),
+               TAskButtons::YesCancel) != mrYes)
+    return false;
+  for (const int32_t person : persons)
+    if (!PrintLendControlSheet(person, false) || ApplicationTerminated()) return false;
+  return true;
+}
 
 // ----- events -----------------------------------------------------------------------------
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/FrameMotherUnit.h"
+#include "output/PrintSelectUnit.h"
 #include "data/HolderUnit.h"
 
 class QCheckBox;
@@ -160,6 +161,15 @@ class TFramePersons2 : public TFrameMother {
   void Count1Click();
   void ListDoubleClick();
   const THolderEntries& Holdings() const { return holdings_; }
+  // The printouts: the person list of `persons` with the columns ticked in the print
+  // selection, the lending-control sheet of the shown person (offered as a print form
+  // first when the user wants one), and one sheet per listed person. True when printed.
+  bool PrintPersonList(const std::vector<int32_t>& persons);
+  void LendControl1Click();
+  bool PrintLendControlAll();
+  std::vector<int32_t> ListedPersons() const;
+  // The column list of the person list (built once, its ticks kept between printouts).
+  TPrintFields& PrintColumns();
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
@@ -175,6 +185,7 @@ class TFramePersons2 : public TFrameMother {
   void UpdatePopups();
 
   THolderEntries holdings_;
+  TPrintFields printColumns_;
   int nameMode_ = kPersonNameDeptFirst;
   bool picking_ = false;
   std::string oldNumber_;

@@ -11,12 +11,15 @@
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QToolButton>
+#include <gmock/gmock.h>
 
 #include "app/FramesTestSupport.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/HolderUnit.h"
 #include "data/StoreWriteUnit.h"
+#include "output/FakePrinterServices.h"
+#include "output/PrintSettingsUnit.h"
 
 namespace {
 
@@ -372,6 +375,50 @@ TEST_F(PersonsView, NameOrderFollowsTheModeAndIsKeptForTheUser) {
   }
   // Other styles keep their forms.
   EXPECT_EQ(NameWithContext(*a.db, anna, kBracketRound), "Anna (Technik/7)");
+}
+
+}  // namespace
+
+namespace {
+
+// The person list: the ticked columns, the keys on one line, or each on a line of its own
+// with its locking system; the sheets for all listed persons are asked for first.
+TEST(PersonsViewPrint, TheListHoldsTheTickedColumnsAndTheKeys) {
+  TPersonsWorld w;
+  SetKeySystemName(1, "Haupt");
+  const int32_t bert = w.Record(icPerson, "Bert");
+  for (const auto& [name, holder] : {std::pair{"K1", w.anna}, {"K2", w.anna}, {"K3", bert}}) {
+    const int32_t key = w.Record(icKey, name);
+    w.a->SetField(key, fkKeySystem, "1");
+    w.a->SetField(key, fkHolders, "E" + std::to_string(holder) + "=1|2024-01-02");
+    w.a->AddLinkBoth(key, holder, icPerson, icKey);
+    ASSERT_TRUE(w.a->Commit());
+  }
+  TFakePrinterScope printers;
+  PrintSettings().preview = false;  // printed at once, no preview to drive
+  auto drawn = [&](size_t job) {
+    std::vector<std::string> texts;
+    for (const TRecordedPage& page : printers.printers.jobs[job]->pages)
+      for (const TRecordedText& t : page.texts) texts.push_back(t.text);
+    return texts;
+  };
+  ASSERT_TRUE(w.view->PrintPersonList({w.anna, bert}));
+  ASSERT_EQ(printers.printers.jobs.size(), 1u);
+  EXPECT_THAT(drawn(0), ::testing::Contains("K1, K2"));
+  EXPECT_THAT(drawn(0), ::testing::Contains("K3"));
+  EXPECT_THAT(drawn(0), ::testing::Contains("7"));  // Anna's number
+
+  TPrintFields& columns = w.view->PrintColumns();
+  columns[6].checked = true;  // "mehrzeilig mit Anlage" wins over the one-line column
+  ASSERT_TRUE(w.view->PrintPersonList({w.anna}));
+  ASSERT_EQ(printers.printers.jobs.size(), 2u);
+  EXPECT_THAT(drawn(1), ::testing::Contains("K1 (Haupt)"));
+  EXPECT_THAT(drawn(1), ::testing::Contains("K2 (Haupt)"));
+  EXPECT_THAT(drawn(1), ::testing::Not(::testing::Contains("K1, K2")));
+
+  for (TPrintField& f : columns) f.checked = false;  // nothing ticked: nothing printed
+  EXPECT_FALSE(w.view->PrintPersonList({w.anna}));
+  EXPECT_EQ(printers.printers.jobs.size(), 2u);
 }
 
 }  // namespace
