@@ -216,13 +216,11 @@ TKeySystemNamesResult SaveKeySystemNamesFromDialog(TMiniDB& db,
       // The table is read from the file just read, so nothing another station named
       // meanwhile outside the dialog's 40 names is lost.
       ReadKeySystemNames(db);
-      bool ok = true;
-      for (int code = ksFirstNamed; code <= ksLastNamed && ok; ++code) {
-        const std::string& name = names[static_cast<size_t>(code - 1)];
-        Vocabulary().keySystemNames[static_cast<size_t>(code)] = CleanKeySystemName(name);
-        ok = KeySystemNameAcceptable(Vocabulary().keySystemNames[static_cast<size_t>(code)]);
-      }
-      saved = ok && SaveKeySystemNames(db) && write.Commit();
+      for (int code = ksFirstNamed; code <= ksLastNamed; ++code)
+        Vocabulary().keySystemNames[static_cast<size_t>(code)] =
+            CleanKeySystemName(names[static_cast<size_t>(code - 1)]);
+      // A name the header cannot hold is refused there, with its message.
+      saved = SaveKeySystemNames(db) && write.Commit();
     }
   }
   if (!blocking.empty()) TellBlocked(db, blocking);
