@@ -7,11 +7,15 @@
 #include <vector>
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QRadioButton>
 
 #include "ViewsTestSupport.h"
 #include "basic/ValueString.h"
+#include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/QtGlue.h"
+#include "app/WaitPanelUnit.h"
 #include "data/HolderUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "views/DBExportUnit.h"
@@ -101,6 +105,26 @@ TEST_F(TExports, ProposalKeepsAChosenNameHoldingTheListsName) {
   EXPECT_EQ(ListExportProposal("Meine " + KeysCaption() + " 2.csv", TListExport::Keys),
             "Meine " + KeysCaption() + " 2.csv");
   EXPECT_EQ(ListExportProposal(CoreText(5) + ".csv", TListExport::Persons), PersonTerm() + ".csv");
+}
+
+TEST_F(TExports, TheCommandNamesTheFileItCouldNotWriteAndLeavesNoWaitText) {
+  QWidget window;
+  WinGlue().MainWindow = &window;
+  // A folder where no file can be made.
+  const std::string target = "/proc/Schl\xFCssel.csv";
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto* chooser = qobject_cast<QFileDialog*>(&dialog);
+    ASSERT_NE(chooser, nullptr);
+    // The proposal names the list.
+    EXPECT_NE(chooser->selectedFiles().value(0).indexOf(ToQString(KeysCaption())), -1);
+    chooser->selectFile(ToQString(target));
+    static_cast<QDialog&>(dialog).accept();
+  });
+  RunListExport(TListExport::Keys);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, ListExportText(17) + "\r" + target);
+  EXPECT_EQ(WinGlue().WaitPanel, nullptr);
+  WinGlue().MainWindow = nullptr;
 }
 
 struct TDialogCase {

@@ -1,13 +1,20 @@
 // The locking-system names and the client data of the settings dialog: what is refused,
 // what comes back, and that a busy store changes nothing.
 #include <array>
+#include <filesystem>
 #include <string>
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 
 #include "ViewsTestSupport.h"
 #include "basic/MultiLingua.h"
+#include "basic/ValueString.h"
+#include "data/IniUnit.h"
+#include "platform/PlatformFileAccess.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/StockUnit.h"
@@ -118,6 +125,36 @@ TEST_F(TSettingsDialogs, RunningNumberMustBeOneOrMore) {
   const TMandantValues shown = LoadMandantValues(db());
   EXPECT_EQ(shown.name, "Werk Nord");
   EXPECT_EQ(shown.nextSeqNo, "0042");
+}
+
+TEST_F(TSettingsDialogs, SandboxWritesNoSettingAndTheDialogShowsTheUsersOwnValues) {
+  state.Reservations = &a.registry;
+  state.ProgramIniName = dir.File("Tessaro.ini");
+  state.DataPath = dir.Dir() + "data/";
+  ASSERT_EQ(PfMakeFolders(state.DataPath), 0);
+  const std::string dataIni = state.DataPath + "Tessaro.ini";
+  state.SandboxMode = true;
+  EXPECT_TRUE(WriteDialogSetting(kSettingsDataLevel, "WebLinks", "0"));
+  EXPECT_FALSE(std::filesystem::exists(dataIni));
+  state.SandboxMode = false;
+  EXPECT_TRUE(WriteDialogSetting(kSettingsDataLevel, "AltBlocking", "1"));
+  EXPECT_NE(ReadAllBytes(dataIni).find("AltBlocking=1"), std::string::npos);
+
+  const int32_t user = Record(icUser, "ANNA");
+  db().SetField(user, "pw", "GEHEIM");
+  Record(icUser, "BERT");
+  ASSERT_TRUE(db().Commit());
+  Session().CurrentUserId = user;
+  state.InvalidateCaches();
+  TSettingsForm form;
+  form.FillLists();
+  form.LoadValues();
+  EXPECT_EQ(FromQString(form.autoLoginEd->text()),
+            "autoLogin=" + std::to_string(user) + ";" + EncodeNumberedStr(user, "GEHEIM", true));
+  EXPECT_TRUE(form.RandomUsernameCheck->isChecked());
+  EXPECT_FALSE(form.SigPadCheck->isEnabled());
+  EXPECT_EQ(form.ListBox->count(), 4);
+  EXPECT_EQ(form.SettingsPrinterdialogCombo->count(), 3);
 }
 
 TEST_F(TSettingsDialogs, EveryGermanTextHasItsEnglishEntry) {
