@@ -1,7 +1,8 @@
 // The list exports of the main window and the database export over the generated stores of
 // 10,000 and 100,000 records (StoreGenerator.h):
 //   BM_ListExport/<kind>/<records>  doors (0), keys (1), persons (2) written to a ".csv"
-//   BM_DBExport/<records>           the copy with every flag (127), written once
+//   BM_DBExport/<records>/<flags>   the copy with no flag, without persons (16) and with
+//                                   every flag (127), written once
 //   BM_RawSafeWrite/<records>       baseline: the store's lines written once safely ("~",
 //                                   fsync, rename), what the database export must do at least
 #include <benchmark/benchmark.h>
@@ -52,9 +53,9 @@ void BM_DBExport(benchmark::State& state) {
   TMiniDB& db = Store(static_cast<int32_t>(state.range(0)));
   const std::string file = Fixture(static_cast<int32_t>(state.range(0))).folder + "Copy.adaX";
   for (auto _ : state)
-    if (!WriteDBExport(db, 127, file, "Support", "pw")) state.SkipWithError("export failed");
+    if (!WriteDBExport(db, static_cast<int>(state.range(1)), file, "Support", "pw")) state.SkipWithError("export failed");
 }
-BENCHMARK(BM_DBExport)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DBExport)->ArgsProduct({{10000, 100000}, {0, 16, 127}})->Unit(benchmark::kMillisecond);
 
 void BM_RawSafeWrite(benchmark::State& state) {
   TMiniDB& db = Store(static_cast<int32_t>(state.range(0)));

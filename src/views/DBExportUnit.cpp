@@ -72,6 +72,50 @@ void SetItem(std::vector<std::string>& items, const char* key, const std::string
   items.push_back(std::string(key) + "=" + stored);
 }
 
+// Drops the items of a record line whose key is one of `keys` (ignoring case), keeping every
+// other item byte for byte: no item is read, unquoted or written again. True when one was
+// dropped.
+bool DropRawItems(std::string& line, std::initializer_list<std::string_view> keys) {
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  const size_t n = line.size();
+  std::string out;
+  bool dropped = false;
+  size_t p = 0;
+  while (p < n) {
+    const size_t start = p;
+    const size_t keyStart = line[p] == '"' ? p + 1 : p;
+    if (line[p] == '"') {
+      size_t q = p + 1;
+      for (;;) {
+        q = line.find('"', q);
+        if (q == std::string::npos || q + 1 >= n || line[q + 1] != '"') break;
+        q += 2;
+      }
+      p = q == std::string::npos ? n : q + 1;
+    }
+    const size_t comma = line.find(',', p);
+    p = comma == std::string::npos ? n : comma;
+    bool drop = false;
+    for (std::string_view key : keys) {
+      if (keyStart + key.size() >= p || line[keyStart + key.size()] != '=') continue;
+      size_t k = 0;
+      while (k < key.size() && upper(line[keyStart + k]) == upper(key[k])) ++k;
+      if (k == key.size()) drop = true;
+    }
+    if (drop && !dropped) {
+      dropped = true;
+      out.reserve(n);
+      out.assign(line, 0, start > 0 ? start - 1 : 0);
+    } else if (!drop && dropped) {
+      if (!out.empty()) out += ',';
+      out.append(line, start, p - start);
+    }
+    if (p < n) ++p;  // the comma
+  }
+  if (dropped) line.swap(out);
+  return dropped;
+}
+
 bool FileThere(const std::string& path) {
   TPfInfo info;
   return PfLstat(path, info) == 0 && info.kind != TPfKind::Missing;
@@ -109,9 +153,16 @@ std::vector<std::string> DBExportLines(TMiniDB& db, int flags, const std::string
       line = head + ",v=0";
       continue;
     }
+    // Holder lines and links to persons or users go from every record; nothing else of a
+    // line is read or written again.
+    if (flags & dbxNoPersons) DropRawItems(line, {fkHolders, "l5"});
+    if (flags & dbxNoUsers) DropRawItems(line, {"l1"});
+    if (info.cls != icPerson || (flags & (dbxPersonNames | dbxPersonDept | dbxPersonNr |
+                                          dbxPersonRemark)) == 0)
+      continue;
     ParseCommaText(line, items);
     bool changed = false;
-    if (info.cls == icPerson) {
+    {
       if (flags & dbxPersonNames) {
         SetItem(items, fkName, ScrambleStr("Person" + std::to_string(++personNumber)));
         DropKeys(items, {fkSecondName});
@@ -121,16 +172,6 @@ std::vector<std::string> DBExportLines(TMiniDB& db, int flags, const std::string
       if (flags & dbxPersonNr) DropKeys(items, {fkPersonNumber});
       if (flags & dbxPersonRemark) DropKeys(items, {fkRemark});
       changed = changed || (flags & (dbxPersonDept | dbxPersonNr | dbxPersonRemark)) != 0;
-    }
-    if (flags & dbxNoPersons) {
-      const size_t before = items.size();
-      DropKeys(items, {fkHolders, "l5", "L5"});
-      changed = changed || items.size() != before;
-    }
-    if (flags & dbxNoUsers) {
-      const size_t before = items.size();
-      DropKeys(items, {"l1", "L1"});
-      changed = changed || items.size() != before;
     }
     if (changed) line = BuildCommaText(items);
   }
