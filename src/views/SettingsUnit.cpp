@@ -873,8 +873,13 @@ bool ChangeDataDirectory() {
   if (CheckPendingInput()) return false;
   const std::string file = SelectDatabaseDialog(false);
   if (file.empty()) return false;
+  // The open store's own file, however the dialog spells its path, changes nothing.
+  auto resolved = [](const std::string& path) {
+    std::string real;
+    return PfRealPath(path, real) == 0 ? real : path;
+  };
   TMiniDB* db = GlueDB();
-  if (db && AnsiSameText(file, db->FileName)) return false;
+  if (db && AnsiSameText(resolved(file), resolved(db->FileName))) return false;
   UI().ProcessPendingEvents();
   return SwitchDataPathAndRestart(FolderOfFile(file));
 }

@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -155,6 +156,26 @@ TEST_F(TSettingsDialogs, SandboxWritesNoSettingAndTheDialogShowsTheUsersOwnValue
   EXPECT_FALSE(form.SigPadCheck->isEnabled());
   EXPECT_EQ(form.ListBox->count(), 4);
   EXPECT_EQ(form.SettingsPrinterdialogCombo->count(), 3);
+}
+
+TEST_F(TSettingsDialogs, ChoosingTheOpenStoreChangesNothingAndASandboxIsRefused) {
+  const std::string before = ReadAllBytes(db().FileName);
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto* chooser = qobject_cast<QFileDialog*>(&dialog);
+    ASSERT_NE(chooser, nullptr);
+    // Chosen as the dialog hands it on (its own checks would ask the desktop).
+    chooser->selectFile(ToQString(db().FileName));
+    EXPECT_EQ(FromQString(chooser->selectedFiles().value(0)), db().FileName);
+    dialog.done(QDialog::Accepted);
+  });
+  EXPECT_FALSE(ChangeDataDirectory());
+  EXPECT_EQ(PendingDialogDrivers(), 0);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(ReadAllBytes(db().FileName), before);
+  state.SandboxMode = true;
+  EXPECT_FALSE(ChangeDataDirectory());
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, CoreText(75));
 }
 
 TEST_F(TSettingsDialogs, EveryGermanTextHasItsEnglishEntry) {
