@@ -118,7 +118,7 @@ uint32_t FrameColourFor(bool timeTravel, bool sandbox, int windowsVersionCode) {
 }
 
 std::string ActiveXFlagsOf(const std::string& setting) {
-  std::string flags = setting.substr(0, 3);
+  std::string flags = Trim(setting).substr(0, 3);
   while (flags.size() < 3) flags += '1';
   return flags;
 }

@@ -55,13 +55,13 @@
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 #include "output/AWebBrowserUnit.h"
+#include "output/PrintSettingsUnit.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
 
 TTessaroForm* gTessaroForm = nullptr;
 
-constexpr const char* kProgramVersion = "1.0";
 // The free font used where Verdana is missing: its letters take about the same room.
 constexpr const char* kFallbackFont = "DejaVu Sans";
 constexpr const char* kFontNoticeValue = "FontNotice";
@@ -251,8 +251,7 @@ void TTessaroForm::FormCreate() {
   SetViewCreator([this](int page) { EnsureLazyFrame(page); });
   InstallPrintPreviewSetter([this](bool on, bool store) { SetPrintPreview(on, store); });
   LoginState().Host = this;
-  RegWriteString(false, "Exec", CommandLine().OriginExeName);
-  RegWriteString(false, "Ver", kProgramVersion);
+  WriteRegistryExecInfo();
   TranslateForm(this);
   ReadProgramSettings();
 
@@ -561,6 +560,15 @@ void TTessaroForm::ReadProgramSettings() {
   startWindowState_ = ReadDataSettingStr("WindowState").substr(0, kMaxPlacementText);
   const std::string webLinks = Trim(ReadSettingStr(kSettingsProgramLevel, "WebLinks"));
   WinGlue().WebLinks = webLinks != "0";
+  // The logs of this installation, beside the program unless a folder is given.
+  for (auto [key, target] : {std::pair{"ErrorLogFile", &LogFileNames().ErrorLogFile},
+                             std::pair{"SuccessLogFile", &LogFileNames().SuccessLogFile}}) {
+    std::string name = Trim(ReadSettingStr(kSettingsProgramLevel, key));
+    if (!name.empty()) MakeAbsolutePath(ProgramDir(), name);
+    *target = name;
+  }
+  if (PrintSettings().printerName.empty())
+    PrintSettings().printerName = Trim(ReadDataSettingStr("Printer"));
   // The client register that several installations share, beside their own.
   std::string shared = Trim(ReadSettingStr(kSettingsProgramLevel, "MultiSubscriber"));
   if (!shared.empty()) {
@@ -1243,8 +1251,8 @@ void TTessaroForm::UpdateFrameColours() { ApplyFrameColour(); }
 
 void TTessaroForm::ReadDataSettings() {
   ReadBackupSettings(BackupSettings(), ProgramDir());
-  const std::string webLinks = Trim(ReadSettingStr(kSettingsDataLevel, "WebLinks"));
-  if (!webLinks.empty()) WinGlue().WebLinks = webLinks != "0";
+  // Set afresh at every opening: one client's "0" must not switch links off for the next.
+  WinGlue().WebLinks = Trim(ReadSettingStr(kSettingsDataLevel, "WebLinks")) != "0";
   // A client without terms of its own shows the defaults, not the previous client's.
   TVocabulary& words = Vocabulary();
   words.personTerm.clear();

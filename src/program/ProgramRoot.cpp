@@ -14,6 +14,9 @@
 #include "output/PrintUnit.h"
 #include "output/RtfEditorUnit.h"
 #include "views/ChangeLogUnit.h"
+#include "views/DBExportUnit.h"
+#include "views/ListExportUnit.h"
+#include "views/SettingsUnit.h"
 #include "views/FindFormUnit.h"
 #include "views/ViewsUnit.h"
 
@@ -47,6 +50,17 @@ void InstallProgramUnits() {
   InstallLockerReceiptPrinter(PrintLockerReceipt);
   SetPadTextSource(PadText);
 
+  // Settings and the small data dialogs, the list and database exports, the screenshot
+  // (src/views).
+  InstallMenuCommand(kMenuSettings1, ShowSettingsDialog);
+  InstallMenuCommand(kMenuKeysystems1, [] { ExecuteKeySystemsDialog(); });
+  InstallMenuCommand(kMenuSelDBFile1, [] { ChangeDataDirectory(); });
+  InstallMenuCommand(kMenuExportDoors1, ExportDoors1Click);
+  InstallMenuCommand(kMenuExportKeys1, ExportKeys1Click);
+  InstallMenuCommand(kMenuExportPersons1, ExportPersons1Click);
+  InstallMenuCommand(kMenuDBExport1, ShowDBExport);
+  InstallMenuCommand(kMenuScreenshot1, Screenshot1Click);
+
   // Imports: each import installs its menu command above (src/import, its dialogs in
   // src/import/widgets).
 }
@@ -56,9 +70,6 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Imports (src/import).
       kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1, kMenuImportKeys1,
       kMenuImportPersons1, kMenuImportDoors1, kMenuImportNew1, kMenuImportShowBooking1,
-      // Settings, locking systems, data folder, list and database exports, screenshot.
-      kMenuSettings1, kMenuKeysystems1, kMenuSelDBFile1, kMenuExportDoors1, kMenuExportKeys1,
-      kMenuExportPersons1, kMenuDBExport1, kMenuScreenshot1,
       // The views' tools: retiring a cylinder, the locking plan.
       kMenuDefectCyl1, kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,

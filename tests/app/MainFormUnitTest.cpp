@@ -106,6 +106,7 @@ TEST(MainFormUnitTest, FrameColourAndActiveX) {
   EXPECT_EQ(FrameColourFor(false, false, 10), 0x00C0C0B8u);
   EXPECT_EQ(ActiveXFlagsOf(""), "111");
   EXPECT_EQ(ActiveXFlagsOf("0"), "011");
+  EXPECT_EQ(ActiveXFlagsOf(" 0 "), "011");
   EXPECT_EQ(ActiveXFlagsOf("1010"), "101");
 }
 

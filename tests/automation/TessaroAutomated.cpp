@@ -18,6 +18,8 @@
 // (without it the record steps of the persons and users views are left out);
 // TESSARO_AUTOMATION_PLAN (optional): a picture for a floor plan; with it the buildings and
 // doors views are driven instead of the later steps (BuildingsScenario.h);
+// TESSARO_AUTOMATION_EXPORTS (optional): a folder; with it the settings, the list exports,
+// the screenshot and the database export are driven instead (SettingsScenario.h);
 // TESSARO_AUTOMATION_TRANSFER (optional): "person,key1,key2": the two keys are issued to
 // the person (signed on the pad, with a receipt), the first is returned and the second
 // reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
@@ -81,6 +83,7 @@
 #include "output/PrintUnit.h"
 #include "HistoryScenario.h"
 #include "SandboxScenario.h"
+#include "SettingsScenario.h"
 
 namespace {
 
@@ -271,7 +274,7 @@ struct TDriver {
       }
       case TStep::Buildings:
         // The buildings and doors run alone: the other steps follow only without it.
-        if (RunBuildingsScenario(*form, Shot, Say)) {
+        if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }

@@ -1,0 +1,242 @@
+// The list exports and the database export from one store: the bytes written, what a
+// failure leaves, what leaves the house with the file and what stays untouched.
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QRadioButton>
+
+#include "ViewsTestSupport.h"
+#include "basic/ValueString.h"
+#include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/QtGlue.h"
+#include "app/WaitPanelUnit.h"
+#include "data/HolderUnit.h"
+#include "data/StoreWriteUnit.h"
+#include "views/DBExportUnit.h"
+#include "views/ListExportUnit.h"
+
+namespace {
+
+struct TExports : TViewsTest {
+  int32_t building = 0, door = 0, bareDoor = 0, key = 0, mueller = 0, nobody = 0, nameless = 0;
+  int32_t admin = 0;
+
+  void SetUp() override {
+    TViewsTest::SetUp();
+    TMiniDB& d = db();
+    ReadKeySystemNames(d);
+    building = Record(icBuilding, "Haus S\xFC" "d");
+    door = Record(icDoor, "T\xFCr 1");
+    d.AddLinkBoth(door, building, icBuilding, icDoor);
+    d.SetKeySystem(door, 1);
+    d.SetField(door, "pos", "EG");
+    d.SetField(door, "cyl", "Zyl\tA");
+    d.SetField(door, fkLength, "30/30");
+    d.SetField(door, fkRemark, "Zeile1\r\nZeile2");
+    bareDoor = Record(icDoor, "Nebent\xFCr");
+    key = Record(icKey, "S1");
+    d.SetKeySystem(key, 1);
+    d.SetField(key, fkKeyType, "1");
+    d.SetField(key, fkStock, "2");
+    d.SetField(key, fkTotal, "3");
+    d.SetField(key, fkRemark, "Ersatz");
+    mueller = Record(icPerson, "M\xFCller");
+    d.SetField(mueller, fkDepartment, "Einkauf");
+    d.SetField(mueller, fkPersonNumber, "P-4711");
+    d.SetField(mueller, fkRemark, "Geheimnotiz");
+    nobody = Record(icPerson, "Ohnekey");
+    d.SetField(nobody, fkDepartment, "Lager");
+    nameless = d.NewRecord(icPerson);
+    d.SetField(nameless, fkDepartment, "Leer");
+    admin = Record(icUser, "CHEFIN");
+    d.SetField(admin, "pw", "GEHEIMWORT");
+    ASSERT_TRUE(d.Commit());
+    TStoreWrite write(d, {key, mueller});
+    ASSERT_TRUE(write.Ok());
+    ASSERT_TRUE(BookHolderChange(d, key, false, THolderRef{okPerson, mueller}, 1, 0, 0, "", "",
+                                 "", "", "", 0));
+    ASSERT_TRUE(write.Commit());
+  }
+  std::string Export(TListExport kind) {
+    const std::string file = dir.File("out.csv");
+    EXPECT_EQ(WriteListExport(db(), kind, file), 0);
+    return ReadAllBytes(file);
+  }
+  static bool Has(const std::string& bytes, const std::string& value) {
+    return bytes.find(value) != std::string::npos ||
+           bytes.find(ScrambleStr(value)) != std::string::npos;
+  }
+};
+
+TEST_F(TExports, ListExportsAsWritten) {
+  EXPECT_EQ(Export(TListExport::Doors),
+            "T\xFCr\tGeb\xE4ude\tSchlie\xDF" "anlage\tPosition\tZylinder\tZyl.-L\xE4nge\tBemerkung\r\n"
+            "T\xFCr 1\tHaus S\xFC" "d\tAnlage1\tEG\tZyl A\t30/30\tZeile1  Zeile2\r\n"
+            "Nebent\xFCr\t\t\t\t\t\t\r\n");
+  EXPECT_EQ(Export(TListExport::Keys),
+            "Schl\xFCssel\tSchlie\xDF" "anlage\tSchl\xFCsseltyp\tverf\xFCgbar\tgesamt\tBemerkung\r\n"
+            "S1\tAnlage1\tES\t2\t3\tErsatz\r\n");
+  EXPECT_EQ(Export(TListExport::Persons),
+            "Name\tAbteilung\tNr.\tBemerkung\tSchl\xFCssel\r\n"
+            "M\xFCller\tEinkauf\tP-4711\tGeheimnotiz\tS1\r\n"
+            "Ohnekey\tLager\t\t\t\r\n");
+}
+
+TEST_F(TExports, FailedExportLeavesTheOldFileAndNoPartialFile) {
+  const std::string file = dir.File("list.csv");
+  WriteAllBytes(file, "old");
+  // A folder in the way of the file cannot be replaced.
+  std::filesystem::create_directory(dir.File("folder.csv"));
+  EXPECT_EQ(WriteListExport(db(), TListExport::Keys, dir.File("folder.csv")), 17);
+  EXPECT_EQ(WriteListExport(db(), TListExport::Keys, dir.File("missing/x.csv")), 16);
+  EXPECT_EQ(ReadAllBytes(file), "old");
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Dir()))
+    EXPECT_EQ(entry.path().filename().string().find('~'), std::string::npos) << entry.path();
+}
+
+TEST_F(TExports, ProposalKeepsAChosenNameHoldingTheListsName) {
+  EXPECT_EQ(ListExportProposal("", TListExport::Doors), CoreText(5) + ".csv");
+  EXPECT_EQ(ListExportProposal("Meine " + KeysCaption() + " 2.csv", TListExport::Keys),
+            "Meine " + KeysCaption() + " 2.csv");
+  EXPECT_EQ(ListExportProposal(CoreText(5) + ".csv", TListExport::Persons), PersonTerm() + ".csv");
+}
+
+TEST_F(TExports, TheCommandNamesTheFileItCouldNotWriteAndLeavesNoWaitText) {
+  QWidget window;
+  WinGlue().MainWindow = &window;
+  // A folder where no file can be made.
+  const std::string target = "/proc/Schl\xFCssel.csv";
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto* chooser = qobject_cast<QFileDialog*>(&dialog);
+    ASSERT_NE(chooser, nullptr);
+    // The proposal names the list.
+    EXPECT_NE(chooser->selectedFiles().value(0).indexOf(ToQString(KeysCaption())), -1);
+    chooser->selectFile(ToQString(target));
+    static_cast<QDialog&>(dialog).accept();
+  });
+  RunListExport(TListExport::Keys);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, ListExportText(17) + "\r" + target);
+  EXPECT_EQ(WinGlue().WaitPanel, nullptr);
+  WinGlue().MainWindow = nullptr;
+}
+
+struct TDialogCase {
+  const char* radio;  // "with", "without", "ano"
+  bool names, dept, nr, rem, delUsers, newUser;
+  int flags;
+};
+
+TEST_F(TExports, DialogChoicesGiveTheFlags) {
+  const TDialogCase cases[] = {
+      {"with", false, false, false, false, false, false, 0},
+      {"with", false, false, false, false, true, false, 32},
+      {"without", false, false, false, false, false, false, 31},
+      {"without", false, false, false, false, true, true, 127},
+      {"ano", true, false, false, false, false, false, 1},
+      {"ano", false, true, true, true, true, false, 46},
+      {"ano", false, false, false, false, false, true, 64},
+  };
+  for (const TDialogCase& c : cases) {
+    TDBExportForm form;
+    EXPECT_TRUE(form.DelUsersCheck->isChecked());
+    const std::string radio = c.radio;
+    (radio == "with" ? form.WithPersonsRadio
+                     : radio == "without" ? form.WOPersonsRadio : form.AnoPersonsRadio)
+        ->setChecked(true);
+    form.AnoNamesCheck->setChecked(c.names);
+    form.AnoDeptCheck->setChecked(c.dept);
+    form.AnoNrCheck->setChecked(c.nr);
+    form.AnoRemCheck->setChecked(c.rem);
+    form.DelUsersCheck->setChecked(c.delUsers);
+    form.NewUserCheck->setChecked(c.newUser);
+    EXPECT_EQ(form.Flags(), c.flags) << c.radio << c.flags;
+    if (radio == "ano" && c.flags == 64) {
+      EXPECT_TRUE(form.WithPersonsRadio->isChecked());
+    }
+  }
+}
+
+TEST_F(TExports, EachFlagTakesItsValuesOutOfTheFile) {
+  struct TFlagCase {
+    int flags;
+    std::vector<std::string> gone;
+    std::vector<std::string> kept;
+  };
+  const TFlagCase cases[] = {
+      {dbxPersonNames, {"M\xFCller", "Ohnekey"}, {"Einkauf", "P-4711", "Geheimnotiz"}},
+      {dbxPersonDept, {"Einkauf", "Lager"}, {"M\xFCller", "P-4711"}},
+      {dbxPersonNr, {"P-4711"}, {"Einkauf"}},
+      {dbxPersonRemark, {"Geheimnotiz"}, {"P-4711"}},
+      {31, {"M\xFCller", "Ohnekey", "Einkauf", "P-4711", "Geheimnotiz", "own="}, {"CHEFIN"}},
+      {dbxNoUsers, {"CHEFIN", "GEHEIMWORT", "pw="}, {"M\xFCller"}},
+  };
+  for (const TFlagCase& c : cases) {
+    const std::string target = dir.File("out" + std::to_string(c.flags) + ".adaX");
+    ASSERT_TRUE(WriteDBExport(db(), c.flags, target, "", ""));
+    const std::string bytes = ReadAllBytes(target);
+    for (const std::string& value : c.gone) EXPECT_FALSE(Has(bytes, value)) << c.flags << value;
+    for (const std::string& value : c.kept) EXPECT_TRUE(Has(bytes, value)) << c.flags << value;
+  }
+  // The copy opens as a store: the first person is "Person1", deleted records stay deleted.
+  std::filesystem::create_directory(dir.File("copy"));
+  ASSERT_TRUE(WriteDBExport(db(), dbxPersonNames | dbxNoUsers | dbxNewUser,
+                            dir.File("copy/Data.ada"), " Neu ", " geheim "));
+  TStation c{"C"};
+  ASSERT_TRUE(c->Open(dir.Dir() + "copy/", "Data", "Tessaro"));
+  EXPECT_EQ(c->GetField(mueller, fkName), "Person1");
+  EXPECT_EQ(c->GetField(nobody, fkName), "Person2");
+  EXPECT_FALSE(c->IsValid(admin));
+  EXPECT_EQ(c->GetField(admin, fkName), "");
+  const int32_t added = c->FindByName("Neu", icUser, 0);
+  ASSERT_GT(added, 0);
+  EXPECT_EQ(c->GetField(added, "pw"), "GEHEIM");
+  EXPECT_GT(added, db().LastID);
+  EXPECT_EQ(c->GetField(key, fkHolders), db().GetField(key, fkHolders));
+}
+
+TEST_F(TExports, PlainCopyIsTheStoresBytesAndLeavesTheLiveFolderAlone) {
+  const std::string live = db().FileName;
+  const std::string liveBytes = ReadAllBytes(live);
+  struct stat before[2];
+  const std::string lockFiles[2] = {dir.File("Data.wpf"), dir.File("Data.wpi")};
+  bool hasLock[2];
+  for (int i = 0; i < 2; ++i) hasLock[i] = stat(lockFiles[i].c_str(), &before[i]) == 0;
+  std::vector<std::string> namesBefore;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Dir()))
+    namesBefore.push_back(entry.path().filename().string());
+
+  const std::string target = dir.File(DBExportTarget("Kopie.ada", 0));
+  ASSERT_TRUE(WriteDBExport(db(), 0, target, "", ""));
+  ASSERT_TRUE(db().SaveTo(dir.File("Ref.ada")));
+  EXPECT_EQ(ReadAllBytes(target), ReadAllBytes(dir.File("Ref.ada")));
+  std::filesystem::remove(dir.File("Ref.ada"));
+
+  ASSERT_TRUE(WriteDBExport(db(), 127, dir.File("Data.adaX"), "U", "P"));
+  EXPECT_EQ(ReadAllBytes(live), liveBytes);
+  for (int i = 0; i < 2; ++i) {
+    struct stat after;
+    EXPECT_EQ(stat(lockFiles[i].c_str(), &after) == 0, hasLock[i]);
+    if (hasLock[i]) {
+      EXPECT_EQ(after.st_ino, before[i].st_ino) << lockFiles[i];
+    }
+  }
+  std::vector<std::string> added;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Dir())) {
+    const std::string name = entry.path().filename().string();
+    if (std::find(namesBefore.begin(), namesBefore.end(), name) == namesBefore.end())
+      added.push_back(name);
+  }
+  std::sort(added.begin(), added.end());
+  EXPECT_EQ(added, (std::vector<std::string>{"Data.adaX", "Kopie.ada"}));
+  EXPECT_EQ(DBExportTarget("/x/Data.ada", 5), "/x/Data.adaX");
+  EXPECT_EQ(DBExportTarget("/x.y/Data", 0), "/x.y/Data.ada");
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// The locking-system names and the client data of the settings dialog: what is refused,
+// what comes back, and that a busy store changes nothing.
+#include <array>
+#include <filesystem>
+#include <string>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "ViewsTestSupport.h"
+#include "basic/MultiLingua.h"
+#include "basic/ValueString.h"
+#include "data/IniUnit.h"
+#include "platform/PlatformFileAccess.h"
+#include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/QtGlue.h"
+#include "data/StockUnit.h"
+#include "data/StoreWriteUnit.h"
+#include "views/SettingsUnit.h"
+
+namespace {
+
+struct TSettingsDialogs : TViewsTest {
+  TStation b{"B"};
+  void SetUp() override {
+    TViewsTest::SetUp();
+    ASSERT_TRUE(b.Open(dir));
+  }
+  void TearDown() override {
+    FreeSettingsForms();
+    TViewsTest::TearDown();
+  }
+  std::array<std::string, 40> Names() {
+    std::array<std::string, 40> names;
+    for (int code = 1; code <= 40; ++code) names[code - 1] = KeySystemTableName(code);
+    return names;
+  }
+  // What another station reads from the file.
+  std::string HeaderOnDisk() {
+    b->Load();
+    return b->GetHeaderValue(kKeySystemNamesHeader);
+  }
+};
+
+TEST_F(TSettingsDialogs, KeySystemNamesRefusedOrKept) {
+  const int32_t key = Record(icKey, "K1");
+  db().SetKeySystem(key, 2);
+  ASSERT_TRUE(db().Commit());
+  ReadKeySystemNames(db());
+  std::array<std::string, 40> names = Names();
+  names[0] = "Haupt";
+  names[1] = "";  // system 2 is used by the key
+  names[2] = "  Neben ";
+  ASSERT_EQ(SaveKeySystemNamesFromDialog(db(), names), TKeySystemNamesResult::Saved);
+  EXPECT_EQ(names[1], "Anlage2");
+  ASSERT_FALSE(ui.messages.empty());
+  EXPECT_EQ(ui.messages.front().text, KeySystemsText(1).replace(KeySystemsText(1).find("%1"), 2,
+                                                                "Anlage2"));
+  EXPECT_EQ(KeySystemTableName(1), "Haupt");
+  EXPECT_EQ(KeySystemTableName(3), "Neben");
+  EXPECT_EQ(HeaderOnDisk().substr(0, 20), "Haupt,Anlage2,Neben");
+
+  // Two names alike but for case: nothing taken.
+  ui.messages.clear();
+  names = Names();
+  names[5] = "haupt";
+  EXPECT_EQ(SaveKeySystemNamesFromDialog(db(), names), TKeySystemNamesResult::Duplicate);
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, KeySystemsText(2));
+  EXPECT_EQ(KeySystemTableName(6), "");
+  EXPECT_EQ(HeaderOnDisk().find("haupt"), std::string::npos);
+}
+
+TEST_F(TSettingsDialogs, BusyReservationKeepsTheDialogOpenAndChangesNothing) {
+  ReadKeySystemNames(db());
+  ASSERT_TRUE(SaveKeySystemNames(db()));
+  const std::string header = HeaderOnDisk();
+  const std::string bytes = ReadAllBytes(db().FileName);
+  int ticket = -1;
+  ASSERT_TRUE(b->Reserve(ticket));
+
+  TKeySystemsForm form;
+  form.LoadNames();
+  form.Edits[0]->setText("Neu");
+  form.EditChange();
+  form.SaveBtnClick();
+  EXPECT_EQ(form.result(), 0);  // not accepted: the dialog stays
+  EXPECT_TRUE(form.SaveBtn->isEnabled());
+  EXPECT_EQ(KeySystemTableName(1), "Anlage1");
+  b->Release(ticket);
+  EXPECT_EQ(ReadAllBytes(db().FileName), bytes);
+  EXPECT_EQ(HeaderOnDisk(), header);
+  EXPECT_FALSE(ui.messages.empty());
+}
+
+TEST_F(TSettingsDialogs, RunningNumberMustBeOneOrMore) {
+  struct TCase {
+    const char* typed;
+    bool saved;
+    const char* stored;
+  };
+  for (const TCase& c : {TCase{"0", false, ""}, TCase{"abc", false, ""}, TCase{"-3", false, ""},
+                         TCase{"1", true, "0"}, TCase{" 42 ", true, "41"}}) {
+    ui.messages.clear();
+    EXPECT_EQ(SaveMandantValues(db(), {" Werk Nord ", "7", c.typed}), c.saved) << c.typed;
+    const int32_t settings = db().FindOrCreateSingleton(false);
+    if (!c.saved) {
+      ASSERT_EQ(ui.messages.size(), 1u) << c.typed;
+      EXPECT_EQ(ui.messages[0].text, MandantText(1));
+      continue;
+    }
+    EXPECT_TRUE(ui.messages.empty()) << c.typed;
+    b->Load();
+    const int32_t onDisk = b->FindOrCreateSingleton(false);
+    ASSERT_NE(onDisk, 0);
+    EXPECT_EQ(b->GetField(onDisk, "FormSeqNo"), c.stored);
+    EXPECT_EQ(b->GetField(onDisk, "MandantName"), "Werk Nord");
+    EXPECT_EQ(b->GetField(onDisk, "MandantBranch"), "7");
+    EXPECT_EQ(settings, onDisk);
+  }
+  // The dialog shows what was saved, the next number first.
+  const TMandantValues shown = LoadMandantValues(db());
+  EXPECT_EQ(shown.name, "Werk Nord");
+  EXPECT_EQ(shown.nextSeqNo, "0042");
+}
+
+TEST_F(TSettingsDialogs, SandboxWritesNoSettingAndTheDialogShowsTheUsersOwnValues) {
+  state.Reservations = &a.registry;
+  state.ProgramIniName = dir.File("Tessaro.ini");
+  state.DataPath = dir.Dir() + "data/";
+  ASSERT_EQ(PfMakeFolders(state.DataPath), 0);
+  const std::string dataIni = state.DataPath + "Tessaro.ini";
+  state.SandboxMode = true;
+  EXPECT_TRUE(WriteDialogSetting(kSettingsDataLevel, "WebLinks", "0"));
+  EXPECT_FALSE(std::filesystem::exists(dataIni));
+  state.SandboxMode = false;
+  EXPECT_TRUE(WriteDialogSetting(kSettingsDataLevel, "AltBlocking", "1"));
+  EXPECT_NE(ReadAllBytes(dataIni).find("AltBlocking=1"), std::string::npos);
+
+  const int32_t user = Record(icUser, "ANNA");
+  db().SetField(user, "pw", "GEHEIM");
+  Record(icUser, "BERT");
+  ASSERT_TRUE(db().Commit());
+  Session().CurrentUserId = user;
+  state.InvalidateCaches();
+  TSettingsForm form;
+  form.FillLists();
+  form.LoadValues();
+  EXPECT_EQ(FromQString(form.autoLoginEd->text()),
+            "autoLogin=" + std::to_string(user) + ";" + EncodeNumberedStr(user, "GEHEIM", true));
+  EXPECT_TRUE(form.RandomUsernameCheck->isChecked());
+  EXPECT_FALSE(form.SigPadCheck->isEnabled());
+  EXPECT_EQ(form.ListBox->count(), 4);
+  EXPECT_EQ(form.SettingsPrinterdialogCombo->count(), 3);
+}
+
+TEST_F(TSettingsDialogs, ChoosingTheOpenStoreChangesNothingAndASandboxIsRefused) {
+  const std::string before = ReadAllBytes(db().FileName);
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto* chooser = qobject_cast<QFileDialog*>(&dialog);
+    ASSERT_NE(chooser, nullptr);
+    // Chosen as the dialog hands it on (its own checks would ask the desktop).
+    chooser->selectFile(ToQString(db().FileName));
+    EXPECT_EQ(FromQString(chooser->selectedFiles().value(0)), db().FileName);
+    dialog.done(QDialog::Accepted);
+  });
+  EXPECT_FALSE(ChangeDataDirectory());
+  EXPECT_EQ(PendingDialogDrivers(), 0);
+  EXPECT_TRUE(ui.messages.empty());
+  EXPECT_EQ(ReadAllBytes(db().FileName), before);
+  state.SandboxMode = true;
+  EXPECT_FALSE(ChangeDataDirectory());
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, CoreText(75));
+}
+
+TEST_F(TSettingsDialogs, EveryGermanTextHasItsEnglishEntry) {
+  TScopedMLSystem scoped;
+  tMLSystem& ml = scoped.System();
+  ASSERT_TRUE(
+      ml.LoadLanguageFile(std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng", false));
+  std::vector<std::string> texts;
+  for (int n : {1, 2, 3, 5, 6, 7, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23})
+    texts.push_back(SettingsText(n));
+  texts.push_back(DirSelText(1));
+  texts.push_back(KeySystemsText(1));
+  texts.push_back(KeySystemsText(2));
+  texts.push_back(MandantText(1));
+  for (const std::string& text : texts) {
+    int grade = mlgNone;
+    std::string german = text;
+    for (size_t at; (at = german.find('\r')) != std::string::npos;) german.replace(at, 1, "#13#");
+    ml.TranslateText(german, "DE", "EN", grade);
+    EXPECT_NE(grade, mlgNone) << text;
+  }
+}
+
+}  // namespace
