@@ -7,6 +7,8 @@
 namespace {
 constexpr const char* kMailProgram = "xdg-email";
 
+}  // namespace
+
 const TMLStringList* MailTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
@@ -16,7 +18,7 @@ const TMLStringList* MailTexts() {
   }();
   return table;
 }
-}  // namespace
+
 
 std::vector<std::string> MailArguments(const std::string& subject, const std::string& text,
                                        const std::string& recipientName,

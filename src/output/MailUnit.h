@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+// The unit's texts (the language test checks each has its English).
+class TMLStringList;
+const TMLStringList* MailTexts();
+
 // Opens a new message with the subject, the text, the recipient (when an address is given)
 // and the attachment (when a path is given). The sender is the mail program's own account;
 // `withDialog` is kept for callers: the message is always shown. True when xdg-email ran

@@ -27,8 +27,6 @@
 #include "output/MailUnit.h"
 #include "platform/PlatformFiles.h"
 
-namespace {
-
 const TMLStringList* DBExportTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
@@ -42,6 +40,8 @@ const TMLStringList* DBExportTexts() {
   }();
   return table;
 }
+
+namespace {
 
 std::string KeyOfItem(const std::string& item) { return item.substr(0, item.find('=')); }
 

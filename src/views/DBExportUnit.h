@@ -12,6 +12,10 @@
 
 #include <QDialog>
 
+// The unit's texts (the language test checks each has its English).
+class TMLStringList;
+const TMLStringList* DBExportTexts();
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;

@@ -23,8 +23,6 @@
 #include "output/MailUnit.h"
 #include "platform/PlatformFiles.h"
 
-namespace {
-
 const TMLStringList* ListExportTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
@@ -39,6 +37,8 @@ const TMLStringList* ListExportTexts() {
   }();
   return table;
 }
+
+namespace {
 
 std::string Line(const std::vector<std::string>& fields) {
   std::string line;

@@ -9,6 +9,10 @@
 #include <string>
 #include <vector>
 
+// The unit's texts (the language test checks each has its English).
+class TMLStringList;
+const TMLStringList* ListExportTexts();
+
 class TMiniDB;
 
 // Texts: 15 "Export läuft ...", 16, 17 the file errors, 36 the mail question, 37 the

@@ -49,8 +49,6 @@
 #include "platform/PlatformFiles.h"
 #include "views/KeyBoxUnit.h"
 
-namespace {
-
 const TMLStringList* SettingsTexts() {
   static const TMLStringList* table = [] {
     TMLStringList* t = NewMLStringList();
@@ -118,6 +116,8 @@ const TMLStringList* MandantTexts() {
   }();
   return table;
 }
+
+namespace {
 
 void TellBlocked(TMiniDB& db, const std::string& blocking) {
   if (blocking.empty() || blocking == "*")

@@ -14,6 +14,13 @@
 
 #include <QDialog>
 
+// The unit's texts (the language test checks each has its English).
+class TMLStringList;
+const TMLStringList* SettingsTexts();
+const TMLStringList* DirSelTexts();
+const TMLStringList* KeySystemsTexts();
+const TMLStringList* MandantTexts();
+
 class QCheckBox;
 class QComboBox;
 class QGroupBox;

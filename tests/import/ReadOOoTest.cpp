@@ -54,7 +54,7 @@ echo $! > "$(dirname "$0")/child.pid"
 wait
 )SH";
 
-bool ProcessGone(pid_t pid) {
+bool ProcessGoneNow(pid_t pid) {
   if (kill(pid, 0) != 0) return true;
   // A zombie waiting for init to collect it is gone as well.
   std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
@@ -62,6 +62,15 @@ bool ProcessGone(pid_t pid) {
   std::getline(stat, line);
   const size_t close = line.rfind(')');
   return close != std::string::npos && close + 2 < line.size() && line[close + 2] == 'Z';
+}
+
+// A killed process takes a moment to go, longer on a loaded machine.
+bool ProcessGone(pid_t pid) {
+  for (int wait = 0; wait < 500; ++wait) {
+    if (ProcessGoneNow(pid)) return true;
+    usleep(10 * 1000);
+  }
+  return false;
 }
 
 // The system's temporary folder is the test's own for the scope.
@@ -162,8 +171,11 @@ TEST_F(Office, AMissingOrHangingOfficeProgramFailsWithAReason) {
   EXPECT_EQ(error, "the office program did not finish within 1 seconds");
   ASSERT_EQ(texts.size(), 1u);
   EXPECT_FALSE(texts[0]);
-  const pid_t child = std::stoi(ReadAllBytes(hanging.Folder() + "child.pid"));
-  EXPECT_TRUE(ProcessGone(child));
+  // Under load the script may be ended before it started its child: then there is none.
+  const std::string pid = ReadAllBytes(hanging.Folder() + "child.pid");
+  if (!pid.empty()) {
+    EXPECT_TRUE(ProcessGone(std::stoi(pid)));
+  }
 }
 
 TEST_F(Office, RealOfficeProgramConvertsAnOpenDocumentSheet) {

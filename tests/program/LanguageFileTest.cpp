@@ -58,7 +58,11 @@
 #include "output/WordDocumentUnit.h"
 #include "program/ProgramRoot.h"
 #include "data/TransferRulesUnit.h"
+#include "output/MailUnit.h"
 #include "views/AuthorisationsFormUnit.h"
+#include "views/DBExportUnit.h"
+#include "views/ListExportUnit.h"
+#include "views/SettingsUnit.h"
 #include "views/CabInFrameUnit.h"
 #include "views/CategFormUnit.h"
 #include "views/FloorPlanUnit.h"
@@ -196,6 +200,13 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
   static const std::map<std::string, std::function<const TMLStringList*()>> tables = {
       {"AuthorisationsTexts", AuthorisationsTexts},
       {"CabInFrameTexts", CabInFrameTexts},
+      {"DBExportTexts", DBExportTexts},
+      {"DirSelTexts", DirSelTexts},
+      {"KeySystemsTexts", KeySystemsTexts},
+      {"ListExportTexts", ListExportTexts},
+      {"MailTexts", MailTexts},
+      {"MandantTexts", MandantTexts},
+      {"SettingsTexts", SettingsTexts},
       {"FloorPlanTexts", FloorPlanTexts},
       {"FrameBuildingsTexts", FrameBuildingsTexts},
       {"FrameDoorsTexts", FrameDoorsTexts},
@@ -328,6 +339,11 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TFrameTransfer", nullptr},
       {"TFloorPlanFrame", [] { return std::make_unique<TFloorPlanFrame>(nullptr); }},
       {"TCategForm", [] { return std::make_unique<TCategForm>(); }},
+      {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
+      {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
+      {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},
+      {"TMandantForm", [] { return std::make_unique<TMandantForm>(); }},
+      {"TSettingsForm", [] { return std::make_unique<TSettingsForm>(); }},
       {"TAuthorisationsForm", [] { return std::make_unique<TAuthorisationsForm>(); }},
       {"TKeyBoxForm", [] { return std::make_unique<TKeyBoxForm>(); }},
       {"TFristEdForm", [] { return std::make_unique<TFristEdForm>(); }},
