@@ -5,6 +5,8 @@
 //   BM_Matrix/cold  every cache dropped before each run (the first matrix after a load)
 //   BM_Matrix/unsaved  the store holds an unsaved change (bulk work): the caches are checked
 //                   against a fingerprint of all lines at each query
+//   BM_PlanGrid     the plan window's matrix of each locking system with every key (single
+//                   keys too); fails when a door row's mark disagrees with GetDoorsOfKey
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +21,7 @@
 #include "basic/SLUnit.h"
 #include "basic/ValueString.h"
 #include "data/ItemList.h"
+#include "data/LockingPlanUnit.h"
 #include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
@@ -172,6 +175,50 @@ void BM_Matrix(benchmark::State& state) {
   state.SetLabel(cold ? "cold" : (unsaved ? "unsaved" : "warm"));
 }
 BENCHMARK(BM_Matrix)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// Every key column's marks in door rows against the doors the key opens.
+bool PlanAgrees(const TMiniDB& db, const TPlanGrid& grid) {
+  TItemList doors;
+  for (size_t k = 0; k < grid.keys.size(); ++k) {
+    GetDoorsOfKey(db, grid.keys[k].id, doors);
+    doors.Sort();
+    for (const TPlanRow& row : grid.rows)
+      if (row.fromDoor && (row.MarkAt(static_cast<int>(k)) != 0) != (doors.IndexOf(row.door) >= 0))
+        return false;
+  }
+  return true;
+}
+
+void BM_PlanGrid(benchmark::State& state) {
+  TBenchStore& s = Store();
+  s.db.AutoSave = true;
+  // Outside the timing: the marks agree with the relation queries.
+  for (int ks = 1; ks <= kSystems; ++ks) {
+    TPlanOptions options;
+    options.system = ks;
+    options.singleKeys = true;
+    options.unusedKeys = true;
+    if (!PlanAgrees(s.db, BuildPlanGrid(s.db, options))) {
+      state.SkipWithError("a mark disagrees");
+      return;
+    }
+  }
+  int64_t cells = 0;
+  for (auto _ : state) {
+    cells = 0;
+    for (int ks = 1; ks <= kSystems; ++ks) {
+      TPlanOptions options;
+      options.system = ks;
+      options.singleKeys = true;
+      options.unusedKeys = true;
+      const TPlanGrid grid = BuildPlanGrid(s.db, options);
+      for (const TPlanRow& row : grid.rows) cells += static_cast<int64_t>(row.marks.size());
+      benchmark::DoNotOptimize(grid.rows.data());
+    }
+  }
+  state.counters["marks"] = static_cast<double>(cells);
+}
+BENCHMARK(BM_PlanGrid)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

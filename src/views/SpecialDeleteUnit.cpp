@@ -1,18 +1,69 @@
 #include "views/SpecialDeleteUnit.h"
 
+#include <algorithm>
+#include <map>
+#include <set>
+#include <utility>
 #include <vector>
 
+#include "app/GlueStateUnit.h"
 #include "app/UnitTR100Win.h"
+#include "basic/BasicsUnit.h"
+#include "basic/MultiLingua.h"
+#include "data/HistoryUnit.h"
+#include "data/HolderUnit.h"
 #include "data/ItemList.h"
+#include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
-#include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+
+const TMLStringList* SpecialDeleteTexts() {
+  static const TMLStringList* table = [] {
+    TMLStringList* t = NewMLStringList();
+    t->Add255Obj("SpecialDelete", 0);
+    t->Add255Obj("Wollen Sie wirklich alle Personen ohne Schl\xFCssel unwiederbringlich l\xF6schen?", 1);
+    t->Add255Obj("Es wurden %1 Personen gel\xF6scht.", 2);
+    t->Add255Obj("Wollen Sie wirklich alle %1 unwiederbringlich l\xF6schen?", 3);
+    t->Add255Obj("Es wurden %1 gel\xF6scht.", 4);
+    t->Add255Obj("Sollen aus den Eingaben bei den T\xFCren#13#echte Zylinder-Datens\xE4tze erzeugt werden?", 5);
+    t->Add255Obj("Es wurden %1 neue Zylinder extrahiert.", 6);
+    t->Add255Obj("Sollen aus Schl\xFCssel-T\xFCr-Zuordnungen echte Schl\xFCssel-Zylinder-Schlie\xDFungen "
+                 "erzeugt werden?",
+                 7);
+    t->Add255Obj("Bei %1 Schl\xFCsseln wurden die Zuordnungen aktualisiert.", 8);
+    t->Add255Obj("Wie sollen die neuen Zylinder benannt werden?", 9);
+    t->Add255Obj("wie T\xFCren", 10);
+    t->Add255Obj("wie Schl\xFCssel", 11);
+    t->Add255Obj("F\xFChren Sie vor der Benutzung dieser Spezialfunktionen eine Datensicherung durch.", 12);
+    t->Add255Obj("Es wurden %1 redundante Schl\xFCssel:T\xFCr-Schlie\xDFungen entfernt.", 13);
+    t->Add255Obj("Es wurden %1 redundante Obergruppen:Zylinder-Schlie\xDFungen entfernt.", 14);
+    // Beyond the dialog's first table: persons kept by the mass deletion.
+    t->Add255Obj("%1 Personen besitzen noch Schl\xFCssel und wurden nicht gel\xF6scht.", 15);
+    return t;
+  }();
+  return table;
+}
+std::string SpecialDeleteText(int number) { return GetMLText(SpecialDeleteTexts(), number); }
+std::string SpecialDeleteTextFmt(int number, const std::string& argument) {
+  return GetMLTextFmt(SpecialDeleteTexts(), number, argument);
+}
 
 namespace {
 
 bool IsGoneBuilding(const TMiniDB& db, int32_t id) {
   return db.GetClass(id) != icBuilding || !db.IsValid(id);
+}
+bool IsValidOf(const TMiniDB& db, int32_t id, int cls) {
+  return id > 0 && db.GetClass(id) == cls && db.IsValid(id);
+}
+int RightOfClass(int cls) {
+  switch (cls) {
+    case icPerson: return rtPersons;
+    case icKey: return rtKeys;
+    case icDoor: return rtDoors;
+    default: return rtBuildings;
+  }
 }
 
 // The records of the class with a link to a gone building, on the store as it is.
@@ -32,7 +83,98 @@ std::vector<int32_t> RecordsWithDanglingLinks(const TMiniDB& db, int cls) {
   return found;
 }
 
+// The frame every bulk operation shares: the right, the run (refusal told unless quiet),
+// the work on the fresh data, one save. `work` gives the count, or kRefused to take the
+// run back (a step that failed).
+template <class Work>
+int InBulkRun(TMiniDB& db, int right, bool quiet, const TBulkProgress& progress, Work work) {
+  if (!quiet && RightDenied(right)) return kRefused;
+  TBulkWrite run(db);
+  if (!run.Ok()) {
+    if (!quiet) {
+      if (run.Blocking().empty() || run.Blocking() == "*")
+        ShowLockFailed();
+      else
+        db.ShowExclusiveDenied(run.Blocking());
+    }
+    return kRefused;
+  }
+  run.SetProgress(progress);
+  const int count = work(run);
+  if (count == kRefused) {
+    run.Rollback();
+    return kRefused;
+  }
+  if (count == 0 && !db.Modified && !db.CurrentModified) {
+    run.Rollback();
+    return run.Cancelled() ? kCancelled : 0;
+  }
+  switch (run.Commit()) {
+    case TBulkResult::Saved: return count;
+    case TBulkResult::Cancelled: return kCancelled;
+    default: return kRefused;
+  }
+}
+
+bool StepEvery(TBulkWrite& run, size_t i, size_t total, size_t every) {
+  return i % every != 0 || run.Step(static_cast<int64_t>(i), static_cast<int64_t>(total));
+}
+
+// Deletes the records, queueing their history lines for after the save.
+int DeleteRecords(TMiniDB& db, TBulkWrite& run, const std::vector<int32_t>& ids) {
+  struct TGone {
+    int cls;
+    int32_t id;
+    std::string name;
+  };
+  auto gone = std::make_shared<std::vector<TGone>>();
+  gone->reserve(ids.size());
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (!StepEvery(run, i, ids.size(), 4)) return 0;
+    const int32_t id = ids[i];
+    const int cls = db.GetClass(id);
+    std::string name = db.GetDisplayName(id);
+    if (!db.MarkDeleted(id)) return kRefused;
+    gone->push_back({cls, id, std::move(name)});
+  }
+  run.AfterSave([gone] {
+    for (const TGone& g : *gone) HistoryDel(g.cls, g.id, g.name);
+  });
+  return static_cast<int>(gone->size());
+}
+
+// Every person named by a holder line of a key or a key bunch.
+std::set<int32_t> PersonsHoldingPieces(const TMiniDB& db) {
+  std::set<int32_t> holders;
+  for (int cls : {icKey, icKeyBunch}) {
+    TItemList items;
+    db.ListClassValid(cls, items);
+    for (int32_t i = 0; i < items.Count(); ++i) {
+      const int32_t item = items.Get(i);
+      if (db.ReadLineField(item, fkHolders).empty()) continue;
+      const TItemList persons = GetHoldingPersons(db, item);
+      for (int32_t j = 0; j < persons.Count(); ++j) holders.insert(persons.Get(j));
+    }
+  }
+  return holders;
+}
+
+void ApplyLinkChanges(TMiniDB& db, const std::vector<TClosingChange>& plan) {
+  for (const TClosingChange& c : plan) {
+    if (c.add)
+      db.AddLinkBoth(c.a, c.b, c.kindOnA, c.kindOnB);
+    else
+      db.RemoveLinkBoth(c.a, c.b, c.kindOnA, c.kindOnB);
+  }
+}
+
+std::string NameKey(const std::string& name, TKeySystemCode code) {
+  return std::to_string(code) + '\x01' + NormalizeName(name);
+}
+
 }  // namespace
+
+// ---------------------------------------------------------------------------------------
 
 int RemoveDanglingBuildingLinks(TMiniDB& db, int cls, bool quiet) {
   if (!quiet && RightDenied(rtBuildings)) return -1;
@@ -67,4 +209,345 @@ int RemoveDanglingBuildingLinks(TMiniDB& db, int cls, bool quiet) {
       db.ShowLockedMessage(blocking, true);
   }
   return -1;
+}
+
+// ---------------------------------------------------------------------------------------
+// Deletions
+
+std::vector<int32_t> PlanPersonsWithoutKeys(const TMiniDB& db) {
+  const std::set<int32_t> holders = PersonsHoldingPieces(db);
+  std::vector<int32_t> plan;
+  TItemList persons;
+  db.ListClassValid(icPerson, persons);
+  for (int32_t i = 0; i < persons.Count(); ++i) {
+    const int32_t p = persons.Get(i);
+    if (db.ReadLinkCount(p, icKey) > 0 || db.ReadLinkCount(p, icKeyBunch) > 0) continue;
+    if (holders.count(p)) continue;
+    plan.push_back(p);
+  }
+  return plan;
+}
+
+std::vector<int32_t> PlanDeleteAll(const TMiniDB& db, int cls, int* kept) {
+  std::set<int32_t> holders;
+  if (cls == icPerson) holders = PersonsHoldingPieces(db);
+  std::vector<int32_t> plan;
+  int held = 0;
+  TItemList all;
+  db.ListClassValid(cls, all);
+  for (int32_t i = 0; i < all.Count(); ++i) {
+    if (holders.count(all.Get(i))) {
+      ++held;
+      continue;
+    }
+    plan.push_back(all.Get(i));
+  }
+  if (kept) *kept = held;
+  return plan;
+}
+
+int DeletePersonsWithoutKeys(TMiniDB& db, bool quiet, const TBulkProgress& progress) {
+  return InBulkRun(db, rtPersons, quiet, progress, [&](TBulkWrite& run) {
+    return DeleteRecords(db, run, PlanPersonsWithoutKeys(db));
+  });
+}
+
+int DeleteAllOfClass(TMiniDB& db, int cls, bool quiet, int* kept, const TBulkProgress& progress) {
+  if (kept) *kept = 0;
+  return InBulkRun(db, RightOfClass(cls), quiet, progress, [&](TBulkWrite& run) {
+    return DeleteRecords(db, run, PlanDeleteAll(db, cls, kept));
+  });
+}
+
+// ---------------------------------------------------------------------------------------
+// Cylinders from the doors' entries
+
+std::vector<TCylinderExtraction> PlanCylinderExtraction(const TMiniDB& db) {
+  std::vector<TCylinderExtraction> plan;
+  TItemList doors;
+  db.ListClassValid(icDoor, doors);
+  for (int32_t i = 0; i < doors.Count(); ++i) {
+    const int32_t door = doors.Get(i);
+    if (db.ReadLinkCount(door, icCylinder) > 0) continue;
+    TCylinderExtraction e;
+    e.door = door;
+    e.code = db.ReadKeySystem(door);
+    e.name = Trim(db.ReadLineField(door, "cyl"));
+    if (e.code == ksNone || e.name.empty()) continue;
+    e.length = db.ReadLineField(door, fkLength);
+    e.position = db.ReadLineField(door, "pos");
+    e.cylinder = FindItemByNameInSystem(db, icCylinder, e.name, e.code, 0);
+    if (e.cylinder > 0) {
+      // Joined to a cylinder that says otherwise: the door keeps what it says.
+      const std::string len = db.ReadLineField(e.cylinder, fkLength);
+      const std::string pos = db.ReadLineField(e.cylinder, "pos");
+      e.keepLength = !e.length.empty() && len != e.length;
+      e.keepPosition = !e.position.empty() && pos != e.position;
+    }
+    plan.push_back(std::move(e));
+  }
+  return plan;
+}
+
+int ExtractCylindersFromDoors(TMiniDB& db, bool apply, bool quiet) {
+  if (!apply) {
+    db.Load();
+    return static_cast<int>(PlanCylinderExtraction(db).size());
+  }
+  return InBulkRun(db, rtDoors, quiet, {}, [&](TBulkWrite& run) {
+    const std::vector<TCylinderExtraction> plan = PlanCylinderExtraction(db);
+    std::map<std::string, int32_t> made;  // cylinders this run made, by system and name
+    int count = 0;
+    for (size_t i = 0; i < plan.size(); ++i) {
+      if (!StepEvery(run, i, plan.size(), 8)) return 0;
+      const TCylinderExtraction& e = plan[i];
+      int32_t cylinder = e.cylinder;
+      if (cylinder == 0) {
+        auto it = made.find(NameKey(e.name, e.code));
+        if (it != made.end()) {
+          cylinder = it->second;
+        } else {
+          cylinder = db.NewRecord(icCylinder);
+          if (cylinder <= 0) return kRefused;  // not made: nothing of the run stays
+          db.SetField(cylinder, fkName, e.name);
+          db.SetField(cylinder, fkKeySystem, std::to_string(e.code));
+          if (!e.length.empty()) db.SetField(cylinder, fkLength, e.length);
+          if (!e.position.empty()) db.SetField(cylinder, "pos", e.position);
+          made[NameKey(e.name, e.code)] = cylinder;
+          ++count;
+        }
+      }
+      db.AddLinkBoth(e.door, cylinder, icCylinder, icDoor);
+      db.DeleteField(e.door, "cyl");
+      if (!e.keepLength) db.DeleteField(e.door, fkLength);
+      if (!e.keepPosition) db.DeleteField(e.door, "pos");
+    }
+    // Doors joined to existing cylinders are changes too: the run saves them (Modified).
+    return count;
+  });
+}
+
+// ---------------------------------------------------------------------------------------
+// Key-door closings to key-cylinder closings
+
+std::vector<TClosingChange> PlanKeyDoorsToCylinders(const TMiniDB& db, std::vector<int32_t>* keys) {
+  std::vector<TClosingChange> plan;
+  TItemList all;
+  db.ListClassValid(icKey, all);
+  for (int32_t i = 0; i < all.Count(); ++i) {
+    const int32_t key = all.Get(i);
+    if (db.ReadLinkCount(key, icGroup) > 0) continue;
+    TItemList doors;
+    db.ReadLinks(key, icDoor, doors);
+    const TKeySystemCode code = db.ReadKeySystem(key);
+    bool changed = false;
+    std::set<int32_t> linked;
+    for (int32_t j = 0; j < doors.Count(); ++j) {
+      const int32_t door = doors.Get(j);
+      if (!IsValidOf(db, door, icDoor)) continue;
+      const int32_t cylinder = db.ReadOnlyLink(door, icCylinder);
+      if (!IsValidOf(db, cylinder, icCylinder) || db.ReadKeySystem(cylinder) != code) continue;
+      // The cylinder's closing would open its other doors too: only when the key opens
+      // all of them already.
+      TItemList cylDoors;
+      db.ReadLinks(cylinder, icDoor, cylDoors);
+      bool all = true;
+      for (int32_t k = 0; k < cylDoors.Count() && all; ++k)
+        if (IsValidOf(db, cylDoors.Get(k), icDoor) && doors.IndexOf(cylDoors.Get(k)) < 0) all = false;
+      if (!all) continue;
+      if (!db.ReadHasLink(key, icCylinder, cylinder) && linked.insert(cylinder).second)
+        plan.push_back({key, cylinder, icCylinder, icKey, true});
+      plan.push_back({key, door, icDoor, icKey, false});
+      changed = true;
+    }
+    if (changed && keys) keys->push_back(key);
+  }
+  return plan;
+}
+
+int ConvertKeyDoorsToCylinders(TMiniDB& db, bool quiet) {
+  return InBulkRun(db, rtKeys, quiet, {}, [&](TBulkWrite&) {
+    std::vector<int32_t> keys;
+    ApplyLinkChanges(db, PlanKeyDoorsToCylinders(db, &keys));
+    return static_cast<int>(keys.size());
+  });
+}
+
+// ---------------------------------------------------------------------------------------
+// Key type automations
+
+int SingleKeyAutomation(TMiniDB& db, bool quiet) {
+  return InBulkRun(db, rtKeys, quiet, {}, [&](TBulkWrite&) {
+    std::vector<std::pair<int32_t, int32_t>> plan;  // key, cylinder
+    TItemList keys;
+    db.ListClassValid(icKey, keys);
+    for (int32_t i = 0; i < keys.Count(); ++i) {
+      const int32_t key = keys.Get(i);
+      if (StrToPosInt(db.ReadLineField(key, fkKeyType)) >= ktGroup) continue;
+      if (db.ReadLinkCount(key, icCylinder) > 0 || db.ReadLinkCount(key, icGroup) > 0) continue;
+      const int32_t cylinder = FindItemByNameInSystem(
+          db, icCylinder, db.DisplayNameOf(key), db.ReadKeySystem(key), 0);
+      if (cylinder > 0) plan.emplace_back(key, cylinder);
+    }
+    for (const auto& [key, cylinder] : plan) {
+      db.SetField(key, fkKeyType, "1");
+      db.AddLinkBoth(key, cylinder, icCylinder, icKey);
+    }
+    return static_cast<int>(plan.size());
+  });
+}
+
+int GroupKeyAutomation(TMiniDB& db, bool quiet) {
+  return InBulkRun(db, rtKeys, quiet, {}, [&](TBulkWrite&) {
+    std::vector<int32_t> plan;
+    TItemList keys;
+    db.ListClassValid(icKey, keys);
+    for (int32_t i = 0; i < keys.Count(); ++i) {
+      const int32_t key = keys.Get(i);
+      if (StrToPosInt(db.ReadLineField(key, fkKeyType)) >= ktSingle) continue;
+      if (db.ReadLinkCount(key, icGroup) > 0 || db.ReadLinkCount(key, icCylinder) >= 2)
+        plan.push_back(key);
+    }
+    for (int32_t key : plan) db.SetField(key, fkKeyType, "2");
+    return static_cast<int>(plan.size());
+  });
+}
+
+// ---------------------------------------------------------------------------------------
+// Single links
+
+int ConvertLinks(TMiniDB& db, int classA, int classB, bool keep) {
+  return InBulkRun(db, rtBuildings, true, {}, [&](TBulkWrite&) {
+    int count = 0, withLinks = 0;
+    std::vector<std::pair<int32_t, int32_t>> firsts;  // A, its remembered B
+    std::vector<TClosingChange> removals;
+    TItemList as;
+    db.ListClass(classA, as);
+    for (int32_t i = 0; i < as.Count(); ++i) {
+      const int32_t a = as.Get(i);
+      TItemList bs;
+      db.ReadLinks(a, classB, bs);
+      if (bs.Count() == 0) continue;
+      ++withLinks;
+      if (IsValidOf(db, bs.Get(0), classB)) firsts.emplace_back(a, bs.Get(0));
+      if (!keep && bs.Count() > 1) ++count;
+      for (int32_t j = 0; j < bs.Count(); ++j) removals.push_back({a, bs.Get(j), classB, classA, false});
+    }
+    // Links stored only on the B side go too.
+    TItemList bsAll;
+    db.ListClass(classB, bsAll);
+    for (int32_t i = 0; i < bsAll.Count(); ++i) {
+      TItemList back;
+      db.ReadLinks(bsAll.Get(i), classA, back);
+      for (int32_t j = 0; j < back.Count(); ++j)
+        if (!db.ReadHasLink(back.Get(j), classB, bsAll.Get(i)))
+          removals.push_back({back.Get(j), bsAll.Get(i), classB, classA, false});
+    }
+    // Each record's first link is taken off and put back: not counted.
+    count += static_cast<int>(removals.size()) - withLinks;
+    ApplyLinkChanges(db, removals);
+    for (const auto& [a, b] : firsts) db.AddLinkBoth(a, b, classB, classA);
+    return count;
+  });
+}
+
+// ---------------------------------------------------------------------------------------
+// Merging records with the same closing
+
+namespace {
+
+std::string LinkSignature(const TMiniDB& db, int32_t id, std::initializer_list<int> kinds) {
+  std::string sig;
+  for (int kind : kinds) {
+    TItemList links;
+    db.ReadLinks(id, kind, links);
+    links.Sort();
+    sig += std::to_string(kind) + ':';
+    for (int32_t i = 0; i < links.Count(); ++i) sig += std::to_string(links.Get(i)) + ',';
+    sig += ';';
+  }
+  return sig;
+}
+
+std::string AddCounts(const std::string& a, const std::string& b) {
+  return std::to_string(static_cast<long long>(StrToPosInt(a)) + StrToPosInt(b));
+}
+
+// Groups the candidates by closing and links; the first of each group (lowest ID) absorbs
+// the others.
+template <class Absorb>
+int MergeBySignature(TMiniDB& db, TBulkWrite& run, const std::vector<int32_t>& candidates,
+                     std::initializer_list<int> kinds, Absorb absorb) {
+  std::map<std::string, std::vector<int32_t>> groups;
+  for (int32_t id : candidates)
+    groups[db.ReadLineField(id, "k603") + '\x01' + LinkSignature(db, id, kinds)].push_back(id);
+  std::vector<std::pair<int32_t, std::vector<int32_t>>> plan;
+  for (auto& [sig, ids] : groups) {
+    if (ids.size() < 2) continue;
+    std::sort(ids.begin(), ids.end());
+    plan.emplace_back(ids.front(), std::vector<int32_t>(ids.begin() + 1, ids.end()));
+  }
+  std::vector<int32_t> gone;
+  for (const auto& [survivor, absorbed] : plan) {
+    for (int32_t id : absorbed) absorb(survivor, id);
+    db.SetField(survivor, fkName, db.ReadLineField(survivor, "k603"));
+    db.DeleteField(survivor, fkSecondName);
+    gone.insert(gone.end(), absorbed.begin(), absorbed.end());
+  }
+  return gone.empty() ? 0 : DeleteRecords(db, run, gone);
+}
+
+}  // namespace
+
+int MergeKeys(TMiniDB& db, TKeySystemCode code, bool quiet) {
+  if (code == ksNone) return 0;
+  return InBulkRun(db, rtKeys, quiet, {}, [&](TBulkWrite& run) {
+    TItemList keys;
+    GetItemsOfClassInSystem(db, icKey, code, keys);
+    std::vector<int32_t> candidates;
+    for (int32_t i = 0; i < keys.Count(); ++i) {
+      const int32_t key = keys.Get(i);
+      if (!db.ReadLineField(key, fkHolders).empty()) continue;
+      if (db.ReadLineField(key, fkTotal).empty() || db.ReadLineField(key, fkStock).empty()) continue;
+      if (db.ReadLinkCount(key, 10) > 0 || db.ReadLinkCount(key, 11) > 0) continue;
+      if (Trim(db.ReadLineField(key, "k603")).empty()) continue;
+      candidates.push_back(key);
+    }
+    return MergeBySignature(db, run, candidates, {icCabinet, icCylinder, icGroup, icDoor},
+                            [&](int32_t survivor, int32_t id) {
+                              db.SetField(survivor, fkTotal,
+                                          AddCounts(db.ReadLineField(survivor, fkTotal),
+                                                    db.ReadLineField(id, fkTotal)));
+                              db.SetField(survivor, fkStock,
+                                          AddCounts(db.ReadLineField(survivor, fkStock),
+                                                    db.ReadLineField(id, fkStock)));
+                            });
+  });
+}
+
+int MergeCylinders(TMiniDB& db, TKeySystemCode code, bool quiet) {
+  if (code == ksNone) return 0;
+  return InBulkRun(db, rtDoors, quiet, {}, [&](TBulkWrite& run) {
+    TItemList cylinders;
+    GetItemsOfClassInSystem(db, icCylinder, code, cylinders);
+    std::vector<int32_t> candidates;
+    for (int32_t i = 0; i < cylinders.Count(); ++i) {
+      const int32_t c = cylinders.Get(i);
+      if (!db.ReadLineField(c, fkHolders).empty()) continue;
+      if (Trim(db.ReadLineField(c, "k603")).empty()) continue;
+      candidates.push_back(c);
+    }
+    return MergeBySignature(db, run, candidates, {icKey, icGroup},
+                            [&](int32_t survivor, int32_t id) {
+                              db.SetField(survivor, fkCylinderCount,
+                                          AddCounts(db.ReadLineField(survivor, fkCylinderCount),
+                                                    db.ReadLineField(id, fkCylinderCount)));
+                              // The absorbed cylinder's doors are the survivor's now.
+                              TItemList doors;
+                              db.ReadLinks(id, icDoor, doors);
+                              for (int32_t j = 0; j < doors.Count(); ++j)
+                                if (!db.ReadHasLink(survivor, icDoor, doors.Get(j)))
+                                  db.AddLinkBoth(survivor, doors.Get(j), icDoor, icCylinder);
+                            });
+  });
 }

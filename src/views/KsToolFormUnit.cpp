@@ -1,0 +1,185 @@
+#include "views/KsToolFormUnit.h"
+
+#include <algorithm>
+
+#include "app/GlueStateUnit.h"
+#include "basic/BasicsUnit.h"
+#include "basic/MultiLingua.h"
+#include "basic/UserInteraction.h"
+#include "data/ItemList.h"
+#include "data/MiniDBUnit.h"
+#include "data/UserRights.h"
+
+const TMLStringList* KsToolTexts() {
+  static const TMLStringList* table = [] {
+    TMLStringList* t = NewMLStringList();
+    t->Add255Obj("KsToolFormUnit", 0);
+    t->Add255Obj("%1 Datens\xE4tze wurde ge\xE4ndert.", 1);
+    t->Add255Obj("Bitte f\xFChren Sie ggf. die \xC4nderung an den Geb\xE4uden von Hand durch!", 2);
+    t->Add255Obj("Es wurde kein Datensatz mit der alten Anlage gefunden.", 3);
+    t->Add255Obj("Alle Datens\xE4tze jetzt unwiderruflich \xE4ndern?", 4);
+    return t;
+  }();
+  return table;
+}
+
+const TMLStringList* CabinetToolTexts() {
+  static const TMLStringList* table = [] {
+    TMLStringList* t = NewMLStringList();
+    t->Add255Obj("CabinetTool", 0);
+    t->Add255Obj("Alle Datens\xE4tze jetzt unwiderruflich \xE4ndern?", 1);
+    t->Add255Obj("%1 Datens\xE4tze wurde ge\xE4ndert.", 2);
+    t->Add255Obj("Es wurde kein Datensatz mit dieser Schlie\xDF"
+                 "anlage gefunden.",
+                 3);
+    // Not in the dialog's own table before: the tool without a chosen cabinet.
+    t->Add255Obj("Bitte w\xE4hlen Sie einen Schl\xFCsselschrank.", 4);
+    return t;
+  }();
+  return table;
+}
+
+namespace {
+
+std::string CodeText(TKeySystemCode code) { return code == ksNone ? "" : std::to_string(code); }
+
+bool IsValidOf(const TMiniDB& db, int32_t id, int cls) {
+  return id > 0 && db.GetClass(id) == cls && db.IsValid(id);
+}
+
+// Refusal of a run: who holds the data, or that the store could not be reserved.
+void TellRefused(TMiniDB& db, const std::string& blocking) {
+  if (blocking.empty() || blocking == "*")
+    ShowLockFailed();
+  else
+    db.ShowExclusiveDenied(blocking);
+}
+
+// Ends a run after its work: saved, cancelled or failed.
+int Finish(TBulkWrite& run, int count) {
+  if (count == 0) {
+    run.Rollback();
+    return 0;
+  }
+  switch (run.Commit()) {
+    case TBulkResult::Saved: return count;
+    case TBulkResult::Cancelled: return kCancelled;
+    default: return kRefused;
+  }
+}
+
+}  // namespace
+
+std::string KsToolText(int number) { return GetMLText(KsToolTexts(), number); }
+std::string CabinetToolText(int number) { return GetMLText(CabinetToolTexts(), number); }
+
+std::vector<TFieldChange> PlanKeySystemChange(const TMiniDB& db, TKeySystemCode from,
+                                              TKeySystemCode to) {
+  std::vector<TFieldChange> plan;
+  if (from == to) return plan;
+  const bool buildingsToo = from < ksBuildingBase && to < ksBuildingBase;
+  for (int cls : {icBuilding, icDoor, icKey, icCylinder, icGroup}) {
+    if (cls == icBuilding && !buildingsToo) continue;
+    TItemList all;
+    db.ListClass(cls, all);
+    for (int32_t i = 0; i < all.Count(); ++i) {
+      const int32_t id = all.Get(i);
+      if (db.ReadKeySystem(id) != from) continue;
+      plan.push_back({id, fkKeySystem, db.ReadLineField(id, fkKeySystem), CodeText(to)});
+    }
+  }
+  return plan;
+}
+
+std::vector<TCabinetChange> PlanCabinetAssignment(const TMiniDB& db, TKeySystemCode code,
+                                                  int32_t cabinet, bool onlyOrphans) {
+  std::vector<TCabinetChange> plan;
+  if (!IsValidOf(db, cabinet, icCabinet)) return plan;
+  TItemList keys;
+  db.ListClass(icKey, keys);
+  for (int32_t i = 0; i < keys.Count(); ++i) {
+    const int32_t key = keys.Get(i);
+    if (db.ReadKeySystem(key) != code) continue;
+    TItemList cabinets;
+    db.ReadLinks(key, icCabinet, cabinets);
+    if (onlyOrphans && cabinets.Count() > 0) continue;
+    TCabinetChange change;
+    change.key = key;
+    change.linkNew = cabinets.IndexOf(cabinet) < 0 || !db.ReadHasLink(cabinet, icKey, key);
+    for (int32_t j = 0; j < cabinets.Count(); ++j)
+      if (cabinets.Get(j) != cabinet) change.dropped.push_back(cabinets.Get(j));
+    if (change.linkNew || !change.dropped.empty()) plan.push_back(std::move(change));
+  }
+  return plan;
+}
+
+int ChangeKeySystem(TMiniDB& db, TKeySystemCode from, TKeySystemCode to,
+                    const TBulkProgress& progress) {
+  if (from == to) return 0;
+  TBulkWrite run(db);
+  if (!run.Ok()) {
+    TellRefused(db, run.Blocking());
+    return kRefused;
+  }
+  run.SetProgress(progress);
+  const std::vector<TFieldChange> plan = PlanKeySystemChange(db, from, to);
+  const int64_t total = static_cast<int64_t>(plan.size());
+  for (int64_t i = 0; i < total; ++i) {
+    if ((i & 63) == 0 && !run.Step(i, total)) break;
+    const TFieldChange& c = plan[static_cast<size_t>(i)];
+    if (c.to.empty())
+      db.DeleteField(c.id, c.field);
+    else
+      db.SetField(c.id, c.field, c.to);
+  }
+  return Finish(run, static_cast<int>(plan.size()));
+}
+
+int AssignKeysToCabinet(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool onlyOrphans,
+                        const TBulkProgress& progress) {
+  if (!IsValidOf(db, cabinet, icCabinet)) {
+    UI().ShowMessage(TMsgKind::Error, CabinetToolText(4));
+    return kRefused;
+  }
+  TBulkWrite run(db);
+  if (!run.Ok()) {
+    TellRefused(db, run.Blocking());
+    return kRefused;
+  }
+  // Gone meanwhile on the fresh data: nothing to link to.
+  if (!IsValidOf(db, cabinet, icCabinet)) return kRefused;
+  run.SetProgress(progress);
+  const std::vector<TCabinetChange> plan = PlanCabinetAssignment(db, code, cabinet, onlyOrphans);
+  const int64_t total = static_cast<int64_t>(plan.size());
+  for (int64_t i = 0; i < total; ++i) {
+    if ((i & 63) == 0 && !run.Step(i, total)) break;
+    const TCabinetChange& c = plan[static_cast<size_t>(i)];
+    for (int32_t old : c.dropped) db.RemoveLinkBoth(c.key, old, icCabinet, icKey);
+    if (c.linkNew) db.AddLinkBoth(c.key, cabinet, icCabinet, icKey);
+  }
+  return Finish(run, static_cast<int>(plan.size()));
+}
+
+bool RunKsTool(TMiniDB& db, TKeySystemCode from, TKeySystemCode to) {
+  if (RightDenied(rtBuildings) || from == to) return false;
+  if (UI().Ask(TMsgKind::Confirmation, KsToolText(4), TAskButtons::YesCancel) != mrYes)
+    return false;
+  const int count = ChangeKeySystem(db, from, to);
+  if (count == 0) UI().ShowMessage(TMsgKind::Info, KsToolText(3));
+  if (count <= 0) return false;
+  UI().ShowMessage(TMsgKind::Info, GetMLTextFmt(KsToolTexts(), 1, std::to_string(count)) +
+                                              "\r" + KsToolText(2));
+  return true;
+}
+
+bool RunCabinetTool(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool onlyOrphans) {
+  if (RightDenied(rtBuildings)) return false;
+  if (UI().Ask(TMsgKind::Confirmation, CabinetToolText(1), TAskButtons::YesCancel) != mrYes)
+    return false;
+  const int count = AssignKeysToCabinet(db, code, cabinet, onlyOrphans);
+  if (count == 0) UI().ShowMessage(TMsgKind::Info, CabinetToolText(3));
+  if (count <= 0) return false;
+  UI().ShowMessage(TMsgKind::Info,
+                   GetMLTextFmt(CabinetToolTexts(), 2, std::to_string(count)));
+  return true;
+}

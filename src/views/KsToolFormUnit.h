@@ -1,0 +1,70 @@
+#pragma once
+// The locking-system and cabinet bulk tools: every record of one locking system moved to
+// another, and every key of a locking system given one key cabinet. Each tool first works
+// out its change plan from the data under the run's guard (TBulkWrite), then applies it
+// and saves once: all or nothing.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/StoreWriteUnit.h"
+#include "data/UnitTR100.h"
+
+class TMiniDB;
+
+// One planned change of a record's field: old -> new (new empty: the field goes).
+struct TFieldChange {
+  int32_t id = 0;
+  std::string field;
+  std::string from;
+  std::string to;
+  bool operator==(const TFieldChange&) const = default;
+};
+
+// The records of the classes building, door, key, cylinder and group whose code is `from`,
+// each with its "ks" -> `to` (empty for 0). Buildings keep a building's own system and
+// never get one: with either code at 1001 or above, buildings are left out.
+std::vector<TFieldChange> PlanKeySystemChange(const TMiniDB& db, TKeySystemCode from,
+                                              TKeySystemCode to);
+
+// One key to give the cabinet: the cabinet links it loses, and whether it is linked anew
+// (a key already in the cabinet keeps that link with its values).
+struct TCabinetChange {
+  int32_t key = 0;
+  std::vector<int32_t> dropped;
+  bool linkNew = false;
+  bool operator==(const TCabinetChange&) const = default;
+};
+// The keys of the locking system that end with `cabinet` as their only cabinet; with
+// onlyOrphans the keys that have a cabinet already are left out. Keys that have exactly
+// that cabinet already change nothing and are not listed.
+std::vector<TCabinetChange> PlanCabinetAssignment(const TMiniDB& db, TKeySystemCode code,
+                                                  int32_t cabinet, bool onlyOrphans);
+
+// Results of the tools: the number of records changed; kRefused when the run could not
+// begin (the user was told who holds the data) or its save failed, kCancelled when the
+// user cancelled (nothing saved).
+inline constexpr int kRefused = -1;
+inline constexpr int kCancelled = -2;
+
+// Moves every record of `from` to `to` in one bulk run. Asks nothing; 0 when nothing
+// carries `from` (or the codes are equal).
+int ChangeKeySystem(TMiniDB& db, TKeySystemCode from, TKeySystemCode to,
+                    const TBulkProgress& progress = {});
+// Gives the keys of the system the cabinet in one bulk run; kRefused without a valid
+// cabinet (the keys would lose every cabinet link).
+int AssignKeysToCabinet(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool onlyOrphans,
+                        const TBulkProgress& progress = {});
+
+// The dialogs' logic without the dialogs: the question, the run, the result message.
+// True when something was changed. Right 3 is asked first.
+bool RunKsTool(TMiniDB& db, TKeySystemCode from, TKeySystemCode to);
+bool RunCabinetTool(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool onlyOrphans);
+
+// The unit's texts.
+class TMLStringList;
+const TMLStringList* KsToolTexts();
+const TMLStringList* CabinetToolTexts();
+std::string KsToolText(int number);
+std::string CabinetToolText(int number);
