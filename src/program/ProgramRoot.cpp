@@ -8,6 +8,7 @@
 #include "app/DesktopLinksUnit.h"
 #include "app/GlueStateUnit.h"
 #include "app/Unit1.h"
+#include "app/UnitTR100Win.h"
 #include "data/SigPadUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
@@ -15,6 +16,7 @@
 #include "output/RtfEditorUnit.h"
 #include "views/ChangeLogUnit.h"
 #include "views/FindFormUnit.h"
+#include "views/RenameUnit.h"
 #include "views/ViewsUnit.h"
 
 void InstallProgramUnits() {
@@ -26,6 +28,10 @@ void InstallProgramUnits() {
   // work of its own commands; every other command is listed below as awaiting its unit.
   InstallMenuCommand(kMenuSeek1, RunSeekCommand);
   InstallMenuCommand(kMenuChangeLog1, ShowChangeLog);
+  // The mass rename of persons: the views show the new names.
+  InstallMenuCommand(kMenuMassRename1, [] {
+    if (ShowRenameForm()) RefreshAllFrames();
+  });
 
   // The form editor (src/output).
   InstallMenuCommand(kMenuRTFEditor1, [] { EditRtfText(MainFormText(31), "", false); });
@@ -64,7 +70,7 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
       kMenuMem1, kMenuShowMem1, kMenuRelations1, kMenuRelations2, kMenuNavigation1,
-      kMenuMassRename1, kMenuRandomData1, kMenuRandomDataDemo1, kMenuDemoTourStart1, kMenuKontakt1,
+      kMenuRandomData1, kMenuRandomDataDemo1, kMenuDemoTourStart1, kMenuKontakt1,
       // Hidden entries no unit does the work of.
       kMenuDeleteDemoData1, kMenuLoadUpdate1};
   return commands;
