@@ -15,6 +15,7 @@
 #include "output/PrintUnit.h"
 #include "output/RtfEditorUnit.h"
 #include "views/ChangeLogUnit.h"
+#include "views/DemoDataUnit.h"
 #include "views/FindFormUnit.h"
 #include "views/RenameUnit.h"
 #include "views/ViewsUnit.h"
@@ -31,6 +32,14 @@ void InstallProgramUnits() {
   // The mass rename of persons: the views show the new names.
   InstallMenuCommand(kMenuMassRename1, [] {
     if (ShowRenameForm()) RefreshAllFrames();
+  });
+  // The record generator; its window goes with the client's data (logout, another client),
+  // after what the views close then.
+  InstallMenuCommand(kMenuRandomData1, [] { ShowRecordGenerator(false); });
+  InstallMenuCommand(kMenuRandomDataDemo1, [] { ShowRecordGenerator(true); });
+  InstallMenuCommand(kHookClientClosed, [before = MenuCommandOf(kHookClientClosed)] {
+    if (before) before();
+    CloseRecordGenerator();
   });
 
   // The form editor (src/output).
@@ -70,7 +79,7 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
       kMenuMem1, kMenuShowMem1, kMenuRelations1, kMenuRelations2, kMenuNavigation1,
-      kMenuRandomData1, kMenuRandomDataDemo1, kMenuDemoTourStart1, kMenuKontakt1,
+      kMenuDemoTourStart1, kMenuKontakt1,
       // Hidden entries no unit does the work of.
       kMenuDeleteDemoData1, kMenuLoadUpdate1};
   return commands;
