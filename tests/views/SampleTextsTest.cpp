@@ -1,0 +1,25 @@
+// The texts of the record generator and the mass rename have their English entries in the
+// shipped language file.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "basic/MultiLingua.h"
+
+TEST(SampleTexts, EveryGermanTextHasItsEnglishEntry) {
+  TScopedMLSystem scoped;
+  tMLSystem& ml = scoped.System();
+  ASSERT_TRUE(ml.LoadLanguageFile(std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng", false));
+  for (const char* text :
+       {"Massenumbenennung", "Personen", "Vorname Nachname  >>  Nachname, Vorname", "Abbrechen",
+        "Alle Datens\xE4tze (%1) jetzt umbenennen?", "Es wurden %1 neue Datens\xE4tze angelegt.",
+        "%1 Datens\xE4tze gab es schon unter ihrem Namen: sie blieben unver\xE4ndert.",
+        "Datens\xE4tze erzeugen", "gew\xFCnschte Anzahl", "Nummerierung beginnt", "Typ",
+        "Schlie\xDF" "anlage", "Geb\xE4ude", "nur T\xFCren am gew\xE4hlten Geb\xE4ude zeigen",
+        "Bemerkung", "Bezeichnung", "per Zufall mit anderen Datens\xE4tzen verkn\xFCpfen",
+        "Schlie\xDF" "en", "Datens\xE4tze werden erzeugt", "eine Bemerkung", "Person"}) {
+    int grade = mlgNone;
+    ml.TranslateText(text, "DE", "EN", grade);
+    EXPECT_NE(grade, mlgNone) << text;
+  }
+}
