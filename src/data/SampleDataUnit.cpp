@@ -116,16 +116,12 @@ struct TNewLine {
   std::string stock;
 };
 
-// Writes the "a=New" lines of a run after its save, in large pieces.
+// Writes the "a=New" lines of a run after its save (the run writes them in large pieces).
 void QueueNewLines(TBulkWrite& run, std::vector<TNewLine>&& lines) {
   if (lines.empty()) return;
   run.AfterSave([lines = std::move(lines)] {
     THistory& history = History();
-    const bool buffered = history.Log().Buffered();
-    history.SetBuffered(true);
     for (const TNewLine& l : lines) history.New(l.cls, l.id, l.name, l.stock);
-    history.Flush();
-    history.SetBuffered(buffered);
   });
 }
 

@@ -64,11 +64,7 @@ int MassRenamePersons(TMiniDB& db, bool quiet) {
   const int count = static_cast<int>(renamed.size());
   run.AfterSave([renamed = std::move(renamed)] {
     THistory& history = History();
-    const bool buffered = history.Log().Buffered();
-    history.SetBuffered(true);
     for (const TRename& r : renamed) history.Ren(icPerson, r.id, r.now, r.before);
-    history.Flush();
-    history.SetBuffered(buffered);
   });
   db.Modified = true;
   return run.Commit() == TBulkResult::Saved ? count : -1;
