@@ -1,5 +1,7 @@
 #include "program/ProgramRoot.h"
 
+#include <QApplication>
+
 #include "app/AppControlUnit.h"
 #include "app/CommandNames.h"
 #include "app/MainFormUnit.h"
@@ -17,6 +19,7 @@
 #include "views/ChangeLogUnit.h"
 #include "views/DemoDataUnit.h"
 #include "views/FindFormUnit.h"
+#include "views/MemFormUnit.h"
 #include "views/RenameUnit.h"
 #include "views/ViewsUnit.h"
 
@@ -37,9 +40,19 @@ void InstallProgramUnits() {
   // after what the views close then.
   InstallMenuCommand(kMenuRandomData1, [] { ShowRecordGenerator(false); });
   InstallMenuCommand(kMenuRandomDataDemo1, [] { ShowRecordGenerator(true); });
+  // Remembered records: the record shown is remembered (a beep when there is none).
+  InstallMenuCommand(kMenuMem1, [] {
+    const int32_t id = CurrentPageItemId();
+    if (id == 0) QApplication::beep();
+    MemorizeRecord(id);
+    ShowMemForm();
+  });
+  InstallMenuCommand(kMenuShowMem1, ShowMemForm);
+  // The IDs of remembered records name other records in another client's data.
   InstallMenuCommand(kHookClientClosed, [before = MenuCommandOf(kHookClientClosed)] {
     if (before) before();
     CloseRecordGenerator();
+    ForgetRememberedRecords();
   });
 
   // The form editor (src/output).
@@ -78,7 +91,7 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       kMenuDefectCyl1, kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
-      kMenuMem1, kMenuShowMem1, kMenuRelations1, kMenuRelations2, kMenuNavigation1,
+      kMenuRelations1, kMenuRelations2, kMenuNavigation1,
       kMenuDemoTourStart1, kMenuKontakt1,
       // Hidden entries no unit does the work of.
       kMenuDeleteDemoData1, kMenuLoadUpdate1};
