@@ -17,6 +17,7 @@
 #include "output/PrintUnit.h"
 #include "output/RtfEditorUnit.h"
 #include "views/ChangeLogUnit.h"
+#include "views/ContactUnit.h"
 #include "views/DemoDataUnit.h"
 #include "views/FindFormUnit.h"
 #include "views/MemFormUnit.h"
@@ -48,6 +49,8 @@ void InstallProgramUnits() {
     ShowMemForm();
   });
   InstallMenuCommand(kMenuShowMem1, ShowMemForm);
+  // The info dialog.
+  InstallMenuCommand(kMenuKontakt1, ShowContactInfo);
   // The IDs of remembered records name other records in another client's data.
   InstallMenuCommand(kHookClientClosed, [before = MenuCommandOf(kHookClientClosed)] {
     if (before) before();
@@ -92,7 +95,7 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
       kMenuRelations1, kMenuRelations2, kMenuNavigation1,
-      kMenuDemoTourStart1, kMenuKontakt1,
+      kMenuDemoTourStart1,
       // Hidden entries no unit does the work of.
       kMenuDeleteDemoData1, kMenuLoadUpdate1};
   return commands;

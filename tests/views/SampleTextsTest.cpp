@@ -1,4 +1,4 @@
-// The texts of the record generator, the mass rename and the remembered records have their English entries in the
+// The texts of the record generator, the mass rename, the remembered records and the info dialog have their English entries in the
 // shipped language file.
 #include <string>
 
@@ -51,7 +51,15 @@ TEST(SampleTexts, EveryGermanTextHasItsEnglishEntry) {
         "Es ist kein Schl\xFCssel markiert.",
         "Es werden nur die markierten Schl\xFCssel ausgegeben.",
         "Fortsetzen?",
-        "Ausgabe an eine Person oder an gew\xE4hltes Schl\xFCsselbund?"}) {
+        "Ausgabe an eine Person oder an gew\xE4hltes Schl\xFCsselbund?",
+        "Info und Kontakt",
+        "E-Mail-Adresse kopieren",
+        "Adresse kopieren",
+        "Programm Stand",
+        "Tessaro Schl\xFCsselverwaltung",
+        "Musterstra\xDF"
+        "e 1",
+        "00000 Musterstadt"}) {
     int grade = mlgNone;
     ml.TranslateText(text, "DE", "EN", grade);
     EXPECT_NE(grade, mlgNone) << text;
