@@ -351,10 +351,17 @@ TBulkResult TBulkWrite::Commit() {
     return TBulkResult::Failed;
   }
   End();
-  for (const THistoryLine& l : history_) History().Add(l.year, l.line);
+  // A run may book thousands of changes: their lines go to the history in large pieces
+  // rather than one synced append each (the store's header holds them until then).
+  THistory& history = History();
+  const bool buffered = history.Log().Buffered();
+  history.SetBuffered(true);
+  for (const THistoryLine& l : history_) history.Add(l.year, l.line);
   history_.clear();
   std::vector<std::function<void()>> writes = std::move(afterSave_);
   for (auto& write : writes) write();
+  history.Flush();
+  history.SetBuffered(buffered);
   return TBulkResult::Saved;
 }
 

@@ -105,6 +105,9 @@ const TCoreEntry kCoreTexts[] = {
     {64, "Bitte wenden Sie sich an einen der folgenden Benutzer:"},
     {65, "Sie haben keine Berechtigung f\xFCr diese \xDC" "bergabe."},
     {66, "Sie haben keine Berechtigung f\xFCr Ausdrucke oder Exporte."},
+    // The info dialog's web and mail address: reserved example names, no real address.
+    {67, "https://www.tessaro.example/"},
+    {68, "info@tessaro.example"},
     {70, "alle anzeigen"},
     {71, "alle Geb\xE4ude"},
     {72, "ohne Geb\xE4ude-Zuordnung"},

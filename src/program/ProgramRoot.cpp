@@ -1,5 +1,7 @@
 #include "program/ProgramRoot.h"
 
+#include <QApplication>
+
 #include "app/AppControlUnit.h"
 #include "app/CommandNames.h"
 #include "app/MainFormUnit.h"
@@ -8,6 +10,7 @@
 #include "app/DesktopLinksUnit.h"
 #include "app/GlueStateUnit.h"
 #include "app/Unit1.h"
+#include "app/UnitTR100Win.h"
 #include "data/SigPadUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
@@ -17,7 +20,11 @@
 #include "views/DBExportUnit.h"
 #include "views/ListExportUnit.h"
 #include "views/SettingsUnit.h"
+#include "views/ContactUnit.h"
+#include "views/DemoDataUnit.h"
 #include "views/FindFormUnit.h"
+#include "views/MemFormUnit.h"
+#include "views/RenameUnit.h"
 #include "views/ViewsUnit.h"
 
 void InstallProgramUnits() {
@@ -29,6 +36,30 @@ void InstallProgramUnits() {
   // work of its own commands; every other command is listed below as awaiting its unit.
   InstallMenuCommand(kMenuSeek1, RunSeekCommand);
   InstallMenuCommand(kMenuChangeLog1, ShowChangeLog);
+  // The mass rename of persons: the views show the new names.
+  InstallMenuCommand(kMenuMassRename1, [] {
+    if (ShowRenameForm()) RefreshAllFrames();
+  });
+  // The record generator; its window goes with the client's data (logout, another client),
+  // after what the views close then.
+  InstallMenuCommand(kMenuRandomData1, [] { ShowRecordGenerator(false); });
+  InstallMenuCommand(kMenuRandomDataDemo1, [] { ShowRecordGenerator(true); });
+  // Remembered records: the record shown is remembered (a beep when there is none).
+  InstallMenuCommand(kMenuMem1, [] {
+    const int32_t id = CurrentPageItemId();
+    if (id == 0) QApplication::beep();
+    MemorizeRecord(id);
+    ShowMemForm();
+  });
+  InstallMenuCommand(kMenuShowMem1, ShowMemForm);
+  // The info dialog.
+  InstallMenuCommand(kMenuKontakt1, ShowContactInfo);
+  // The IDs of remembered records name other records in another client's data.
+  InstallMenuCommand(kHookClientClosed, [before = MenuCommandOf(kHookClientClosed)] {
+    if (before) before();
+    CloseRecordGenerator();
+    ForgetRememberedRecords();
+  });
 
   // The form editor (src/output).
   InstallMenuCommand(kMenuRTFEditor1, [] { EditRtfText(MainFormText(31), "", false); });
@@ -74,8 +105,8 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       kMenuDefectCyl1, kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
-      kMenuMem1, kMenuShowMem1, kMenuRelations1, kMenuRelations2, kMenuNavigation1,
-      kMenuMassRename1, kMenuRandomData1, kMenuRandomDataDemo1, kMenuDemoTourStart1, kMenuKontakt1,
+      kMenuRelations1, kMenuRelations2, kMenuNavigation1,
+      kMenuDemoTourStart1,
       // Hidden entries no unit does the work of.
       kMenuDeleteDemoData1, kMenuLoadUpdate1};
   return commands;

@@ -61,6 +61,8 @@
 #include "output/MailUnit.h"
 #include "views/AuthorisationsFormUnit.h"
 #include "views/DBExportUnit.h"
+#include "views/KsToolFormUnit.h"
+#include "views/SpecialDeleteUnit.h"
 #include "views/ListExportUnit.h"
 #include "views/SettingsUnit.h"
 #include "views/CabInFrameUnit.h"
@@ -200,6 +202,9 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
   static const std::map<std::string, std::function<const TMLStringList*()>> tables = {
       {"AuthorisationsTexts", AuthorisationsTexts},
       {"CabInFrameTexts", CabInFrameTexts},
+      {"CabinetToolTexts", CabinetToolTexts},
+      {"KsToolTexts", KsToolTexts},
+      {"SpecialDeleteTexts", SpecialDeleteTexts},
       {"DBExportTexts", DBExportTexts},
       {"DirSelTexts", DirSelTexts},
       {"KeySystemsTexts", KeySystemsTexts},
