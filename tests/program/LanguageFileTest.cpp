@@ -60,7 +60,11 @@
 #include "data/TransferRulesUnit.h"
 #include "output/MailUnit.h"
 #include "views/AuthorisationsFormUnit.h"
+#include "views/ContactUnit.h"
 #include "views/DBExportUnit.h"
+#include "views/DemoDataUnit.h"
+#include "views/MemFormUnit.h"
+#include "views/RenameUnit.h"
 #include "views/KsToolFormUnit.h"
 #include "views/SpecialDeleteUnit.h"
 #include "views/ListExportUnit.h"
@@ -344,6 +348,10 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TFrameTransfer", nullptr},
       {"TFloorPlanFrame", [] { return std::make_unique<TFloorPlanFrame>(nullptr); }},
       {"TCategForm", [] { return std::make_unique<TCategForm>(); }},
+      {"TContactForm", [] { return std::make_unique<TContactForm>(); }},
+      {"TDemoDataForm", [] { return std::make_unique<TDemoDataForm>(); }},
+      {"TMemForm", [] { return std::make_unique<TMemForm>(); }},
+      {"TRenameForm", [] { return std::make_unique<TRenameForm>(); }},
       {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
       {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
       {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},
