@@ -4,6 +4,7 @@
 #include "app/MainFormUnit.h"
 #include "app/ViewRegistryUnit.h"
 #include "views/FrameBuildings2Unit.h"
+#include "views/FrameCylsUnit.h"
 #include "views/FrameDoorsUnit.h"
 #include "views/FrameHistoryUnit.h"
 #include "views/FrameKeysUnit.h"
@@ -18,6 +19,7 @@ void RegisterViews() {
   //   RegisterViewFactory(pgPersons, MakePersonsView);
   RegisterBuildingsView();  // pgBuildings
   RegisterDoorsView();      // pgDoors
+  RegisterCylindersView();  // pgCylinders
   RegisterKeysView();     // pgKeys
   RegisterPersonsView();  // pgPersons
   RegisterTransferView();  // pgIssueReturn
