@@ -59,8 +59,8 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Settings, locking systems, data folder, list and database exports, screenshot.
       kMenuSettings1, kMenuKeysystems1, kMenuSelDBFile1, kMenuExportDoors1, kMenuExportKeys1,
       kMenuExportPersons1, kMenuDBExport1, kMenuScreenshot1,
-      // The views' tools: retiring a cylinder, the locking plan.
-      kMenuDefectCyl1, kMenuPlan1,
+      // The views' tools: the locking plan.
+      kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
       kMenuMem1, kMenuShowMem1, kMenuRelations1, kMenuRelations2, kMenuNavigation1,
