@@ -5,6 +5,7 @@
 #include "app/ViewRegistryUnit.h"
 #include "views/FrameBuildings2Unit.h"
 #include "views/FrameCylsUnit.h"
+#include "views/FrameGroupsUnit.h"
 #include "views/FrameDoorsUnit.h"
 #include "views/FrameHistoryUnit.h"
 #include "views/FrameKeysUnit.h"
@@ -20,6 +21,7 @@ void RegisterViews() {
   RegisterBuildingsView();  // pgBuildings
   RegisterDoorsView();      // pgDoors
   RegisterCylindersView();  // pgCylinders
+  RegisterGroupsView();     // pgGroups
   RegisterKeysView();     // pgKeys
   RegisterPersonsView();  // pgPersons
   RegisterTransferView();  // pgIssueReturn

@@ -7,6 +7,7 @@
 
 #include "basic/MultiLingua.h"
 #include "views/FrameCylsUnit.h"
+#include "views/FrameGroupsUnit.h"
 
 TEST(CylindersLanguage, EveryTextHasItsEnglishEntry) {
   TScopedMLSystem scoped;
@@ -14,7 +15,7 @@ TEST(CylindersLanguage, EveryTextHasItsEnglishEntry) {
   ASSERT_TRUE(
       ml.LoadLanguageFile(std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng", false));
   std::vector<std::string> texts;
-  for (const TMLStringList* table : {FrameCylsTexts(), DefectCylTexts()})
+  for (const TMLStringList* table : {FrameCylsTexts(), DefectCylTexts(), FrameGroupsTexts()})
     for (int i = 0; i < table->Count(); ++i)
       if (table->Number(i) > 0 && !table->Text(i).empty()) texts.push_back(table->Text(i));
   for (const char* text : {"Zylinder ausmustern",
