@@ -6,6 +6,7 @@
 #include "views/FrameBuildings2Unit.h"
 #include "views/FrameCylsUnit.h"
 #include "views/FrameGroupsUnit.h"
+#include "views/FrameCabinetUnit.h"
 #include "views/FrameDoorsUnit.h"
 #include "views/FrameHistoryUnit.h"
 #include "views/FrameKeysUnit.h"
@@ -22,6 +23,7 @@ void RegisterViews() {
   RegisterDoorsView();      // pgDoors
   RegisterCylindersView();  // pgCylinders
   RegisterGroupsView();     // pgGroups
+  RegisterCabinetsView();   // pgCabinets
   RegisterKeysView();     // pgKeys
   RegisterPersonsView();  // pgPersons
   RegisterTransferView();  // pgIssueReturn

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "basic/MultiLingua.h"
+#include "views/FrameCabinetUnit.h"
 #include "views/FrameCylsUnit.h"
 #include "views/FrameGroupsUnit.h"
 
@@ -15,7 +16,8 @@ TEST(CylindersLanguage, EveryTextHasItsEnglishEntry) {
   ASSERT_TRUE(
       ml.LoadLanguageFile(std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng", false));
   std::vector<std::string> texts;
-  for (const TMLStringList* table : {FrameCylsTexts(), DefectCylTexts(), FrameGroupsTexts()})
+  for (const TMLStringList* table :
+       {FrameCylsTexts(), DefectCylTexts(), FrameGroupsTexts(), FrameCabinetTexts()})
     for (int i = 0; i < table->Count(); ++i)
       if (table->Number(i) > 0 && !table->Text(i).empty()) texts.push_back(table->Text(i));
   for (const char* text : {"Zylinder ausmustern",
