@@ -101,8 +101,8 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Imports (src/import).
       kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1, kMenuImportKeys1,
       kMenuImportPersons1, kMenuImportDoors1, kMenuImportNew1, kMenuImportShowBooking1,
-      // The views' tools: retiring a cylinder, the locking plan.
-      kMenuDefectCyl1, kMenuPlan1,
+      // The views' tools: the locking plan.
+      kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
       kMenuRelations1, kMenuRelations2, kMenuNavigation1,

@@ -4,6 +4,9 @@
 #include "app/MainFormUnit.h"
 #include "app/ViewRegistryUnit.h"
 #include "views/FrameBuildings2Unit.h"
+#include "views/FrameCylsUnit.h"
+#include "views/FrameGroupsUnit.h"
+#include "views/FrameCabinetUnit.h"
 #include "views/FrameDoorsUnit.h"
 #include "views/FrameHistoryUnit.h"
 #include "views/FrameKeysUnit.h"
@@ -18,6 +21,9 @@ void RegisterViews() {
   //   RegisterViewFactory(pgPersons, MakePersonsView);
   RegisterBuildingsView();  // pgBuildings
   RegisterDoorsView();      // pgDoors
+  RegisterCylindersView();  // pgCylinders
+  RegisterGroupsView();     // pgGroups
+  RegisterCabinetsView();   // pgCabinets
   RegisterKeysView();     // pgKeys
   RegisterPersonsView();  // pgPersons
   RegisterTransferView();  // pgIssueReturn

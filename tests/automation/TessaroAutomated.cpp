@@ -76,6 +76,7 @@
 #include "views/KeyBoxUnit.h"
 #include "views/PersonPhotoUnit.h"
 #include "BuildingsScenario.h"
+#include "CylindersScenario.h"
 #include "views/FrameTransferUnit.h"
 #include "app/SigFormUnit.h"
 #include "data/HolderUnit.h"
@@ -274,7 +275,8 @@ struct TDriver {
       }
       case TStep::Buildings:
         // The buildings and doors run alone: the other steps follow only without it.
-        if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say)) {
+        if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
+            RunCylindersScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }
