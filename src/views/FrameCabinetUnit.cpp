@@ -130,9 +130,7 @@ TFrameCabinet::TFrameCabinet(QWidget* owner) : TFrameMother(owner, icCabinet, rt
   KeysGrid = new QTableWidget(panel);
   KeysGrid->setObjectName("KeysGrid");
   KeysGrid->setColumnCount(4);
-  KeysGrid->setHorizontalHeaderLabels({ToQString(" " + MLTranslate("Haken")),
-                                       ToQString(" " + KeyCaption()),
-                                       ToQString(" " + FrameCabinetText(5)), QString()});
+  TermsChanged();
   KeysGrid->verticalHeader()->hide();
   KeysGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   KeysGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -400,4 +398,10 @@ void RegisterCabinetsView() {
     view->PlaceIn(page);
     RegisterView(pgCabinets, &view->GlueView());
   });
+}
+
+void TFrameCabinet::TermsChanged() {
+  KeysGrid->setHorizontalHeaderLabels({ToQString(" " + MLTranslate("Haken")),
+                                       ToQString(" " + KeyCaption()),
+                                       ToQString(" " + FrameCabinetText(5)), QString()});
 }

@@ -37,6 +37,8 @@ std::vector<TCabinetKeyRow> CabinetKeyRows(const TMiniDB& db, int32_t cabinet);
 
 class TFrameCabinet : public TFrameMother {
  public:
+  // The keys grid's titles in the language now in force.
+  void TermsChanged() override;
   explicit TFrameCabinet(QWidget* owner);
   ~TFrameCabinet() override;
 

@@ -660,6 +660,8 @@ void TFrameCyls::EnterEditMode() {
 void TFrameCyls::FillLockTypCombo(const std::string& stored) {
   LockTypCombo->clear();
   for (const char* kind : {"", "E", "I", "M", "Z"}) LockTypCombo->addItem(ToQString(kind));
+  // Codes stored as they are, in every language.
+  SetNoTranslate(LockTypCombo);
   int index = LockTypCombo->findText(ToQString(stored));
   if (index < 0) {
     LockTypCombo->addItem(ToQString(stored));
@@ -1124,3 +1126,5 @@ void RegisterCylindersView() {
       view->defectCyls1Click();
   });
 }
+
+void TFrameCyls::TermsChanged() { UpdateCaptions(); }

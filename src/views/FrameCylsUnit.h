@@ -164,6 +164,8 @@ class TFrameCyls : public TFrameMother {
   // ----- the virtual operations ----------------------------------------------------------
   void InitLayout() override;
   void UpdateCaptions() override;
+  // The holdings grid's titles in the language now in force.
+  void TermsChanged() override;
   void DiscardEdit() override;
   void EnterEditMode() override;
   void ClearDisplay() override;

@@ -62,6 +62,10 @@
 #include "views/AuthorisationsFormUnit.h"
 #include "views/ContactUnit.h"
 #include "views/DBExportUnit.h"
+#include "views/FrameCabinetUnit.h"
+#include "views/FrameCylsUnit.h"
+#include "views/FrameGroupsUnit.h"
+#include "views/PinningFormUnit.h"
 #include "views/DemoDataUnit.h"
 #include "views/MemFormUnit.h"
 #include "views/RenameUnit.h"
@@ -206,6 +210,10 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
   static const std::map<std::string, std::function<const TMLStringList*()>> tables = {
       {"AuthorisationsTexts", AuthorisationsTexts},
       {"CabInFrameTexts", CabInFrameTexts},
+      {"DefectCylTexts", DefectCylTexts},
+      {"FrameCabinetTexts", FrameCabinetTexts},
+      {"FrameCylsTexts", FrameCylsTexts},
+      {"FrameGroupsTexts", FrameGroupsTexts},
       {"CabinetToolTexts", CabinetToolTexts},
       {"KsToolTexts", KsToolTexts},
       {"SpecialDeleteTexts", SpecialDeleteTexts},
@@ -346,6 +354,11 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TFrameKeys", nullptr},
       {"TCabInFrame", nullptr},  // inside TFrameKeys
       {"TFrameTransfer", nullptr},
+      {"TFrameCyls", nullptr},
+      {"TFrameGroups", nullptr},
+      {"TFrameCabinet", nullptr},
+      {"TDefectCylForm", [] { return std::make_unique<TDefectCylForm>(nullptr); }},
+      {"TPinningForm", [] { return std::make_unique<TPinningForm>(nullptr); }},
       {"TFloorPlanFrame", [] { return std::make_unique<TFloorPlanFrame>(nullptr); }},
       {"TCategForm", [] { return std::make_unique<TCategForm>(); }},
       {"TContactForm", [] { return std::make_unique<TContactForm>(); }},
@@ -470,8 +483,11 @@ std::string NotYetIn(const tMLSystem& ml, QWidget* form, const char* from, const
     for (int column = 0; column < model->columnCount(); ++column)
       texts.push_back(model->headerData(column, Qt::Horizontal).toString().toStdU16String());
   }
-  for (QComboBox* box : form->findChildren<QComboBox*>())
+  // A choice of codes kept out of the translation shows the codes in every language.
+  for (QComboBox* box : form->findChildren<QComboBox*>()) {
+    if (box->property("tessaroNoTranslate").toBool()) continue;
     for (int i = 0; i < box->count(); ++i) texts.push_back(box->itemText(i).toStdU16String());
+  }
   for (const std::u16string& text : texts) {
     if (!HasLetter(text) || !seen.insert(text).second) continue;
     int grade = mlgNone;
