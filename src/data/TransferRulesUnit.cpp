@@ -64,8 +64,7 @@ std::string TransferKindCaption(TTransferKind kind) {
   static const char* const kCaptions[] = {"",
                                           "Nachlieferung",
                                           "Ausgabe",
-                                          "R\xFC"
-                                          "cknahme",
+                                          "R\374cknahme",  // octal: a hex escape would take the "c" along
                                           "Defekt",
                                           "Verlust",
                                           "Wiedergefunden"};
