@@ -475,3 +475,12 @@ bool TLinkingFrame::eventFilter(QObject* watched, QEvent* event) {
   }
   return QFrame::eventFilter(watched, event);
 }
+
+bool ApplyAllLinkChanges(TStoreWrite& write, TMiniDB& db, std::vector<TLinkChange>& changes,
+                         int32_t newOwner) {
+  for (TLinkChange& change : changes) {
+    if (newOwner != 0) change.owners = {newOwner};
+    if (!ApplyLinkChange(write, db, change)) return false;
+  }
+  return true;
+}

@@ -72,6 +72,10 @@ std::vector<int32_t> LinkChangeRecords(TMiniDB& db, const TLinkChange& change);
 // not linked. False, with nothing applied, when a record is held by another station
 // (write.Blocking() names it): the caller does not commit, so none of its changes stay.
 bool ApplyLinkChange(TStoreWrite& write, TMiniDB& db, const TLinkChange& change);
+// ApplyLinkChange for each change in turn, stopping at the first refusal (false). With
+// `newOwner` (a record made in this write) every change is made for it.
+bool ApplyAllLinkChanges(TStoreWrite& write, TMiniDB& db, std::vector<TLinkChange>& changes,
+                         int32_t newOwner = 0);
 
 class TLinkingFrame : public QFrame {
  public:

@@ -914,15 +914,7 @@ bool TFrameCyls::SaveBtnClick() {
         db->SetField(saved, fkCylinderCount, in.total);
         db->SetField(saved, fkTotal, "");
         db->SetField(saved, fkRemark, in.remark);
-        bool linksOk = true;
-        for (TLinkChange& change : changes) {
-          if (isNew) change.owners = {saved};
-          if (!ApplyLinkChange(write, *db, change)) {
-            linksOk = false;
-            break;
-          }
-        }
-        if (!linksOk)
+        if (!ApplyAllLinkChanges(write, *db, changes, isNew ? saved : 0))
           blocked();
         else if (!write.Commit())
           refusal = TRefusal::NotSaved;

@@ -339,15 +339,7 @@ bool TFrameGroups::SaveBtnClick() {
         db->SetField(saved, fkName, name);
         db->SetField(saved, fkKeySystem, system > 0 ? std::to_string(system) : "");
         db->SetField(saved, fkRemark, remark);
-        bool linksOk = true;
-        for (TLinkChange& change : changes) {
-          if (isNew) change.owners = {saved};
-          if (!ApplyLinkChange(write, *db, change)) {
-            linksOk = false;
-            break;
-          }
-        }
-        if (!linksOk)
+        if (!ApplyAllLinkChanges(write, *db, changes, isNew ? saved : 0))
           blocked();
         else if (!write.Commit())
           refusal = TRefusal::NotSaved;

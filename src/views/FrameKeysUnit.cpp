@@ -1283,15 +1283,7 @@ bool TFrameKeys::KeySaveBtnClick() {
         if (!CabInFrame->SaveRows(*db, false, error)) {
           refusal = TRefusal::Rows;
         } else {
-          bool linksOk = true;
-          for (TLinkChange& change : changes) {
-            if (isNew) change.owners = {saved};
-            if (!ApplyLinkChange(write, *db, change)) {
-              linksOk = false;
-              break;
-            }
-          }
-          if (!linksOk)
+          if (!ApplyAllLinkChanges(write, *db, changes, isNew ? saved : 0))
             blocked();
           else if (!write.Commit())
             refusal = TRefusal::NotSaved;
