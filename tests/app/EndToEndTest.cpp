@@ -253,6 +253,9 @@ TEST(EndToEnd, FirstRunSandboxRoundTripAndLanguage) {
   ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupRequester", "1"));
   WriteAllBytes(env.Prog() + "Tessaro", "");
   PfMakeFolders(env.Prog() + "System/");
+  PfMakeFolders(env.Prog() + "Help/de/firstrun/");
+  WriteAllBytes(env.Prog() + "Help/de/firstrun/index.html",
+                ReadAllBytes(std::string(TESSARO_RESOURCE_DIR) + "/Help/de/firstrun/index.html"));
   WriteAllBytes(env.Prog() + "System/Tessaro.lng",
                 ReadAllBytes(std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng"));
 

@@ -95,6 +95,9 @@ struct TSandboxDriver {
     switch (step) {
       case TStep::FirstLogin: {
         if (!LoginReady(login)) return;
+        // A first run shows its help page in front; the login page is one tab away.
+        shot(form, "first-run-page");
+        form.PageControl->setCurrentIndex(pgLogin);
         shot(form, "first-login");
         say(login.FirstLoginLabel->isHidden()
                 ? "first login hint missing (" + std::to_string(login.LoginNameCombo->count()) +
