@@ -366,6 +366,8 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TMemForm", [] { return std::make_unique<TMemForm>(); }},
       {"TRenameForm", [] { return std::make_unique<TRenameForm>(); }},
       {"TKsSelForm", [] { return std::make_unique<TKsSelForm>(); }},
+      {"TKsToolForm", [] { return std::make_unique<TKsToolForm>(); }},
+      {"TCabinetToolForm", [] { return std::make_unique<TCabinetToolForm>(); }},
       {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
       {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
       {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "platform/PlatformFiles.h"
 #include "views/KsToolFormUnit.h"
 
 namespace {
@@ -35,7 +37,34 @@ struct TBulkDialogsTest : TViewsTest {
       if (ComboItemId(combo, i) == code) return i;
     return -1;
   }
+  static void Choose(QComboBox* combo, int32_t code) {
+    const int index = IndexOfCode(combo, code);
+    ASSERT_GE(index, 0) << code;
+    combo->setCurrentIndex(index);
+  }
+  int32_t Rec(int cls, const std::string& name, TKeySystemCode ks) {
+    const int32_t id = Record(cls, name);
+    db().SetField(id, fkKeySystem, std::to_string(ks));
+    return id;
+  }
+  std::string File() const { return ReadAllBytes(dir.File("Data.ada")); }
 };
+
+// The user's answers, and a click on the wait panel's cancel button at the n-th look at the
+// window while a run works.
+struct TCancellingUI : TRecordingInteraction {
+  QPointer<QDialog> dialog;
+  int cancelAt = 0, looks = 0;
+  void ProcessPendingEvents() override {
+    if (++looks != cancelAt || !dialog) return;
+    for (TWaitPanel* panel : dialog->findChildren<TWaitPanel*>())
+      if (panel->CancelButton()) panel->CancelButton()->click();
+  }
+};
+
+// The locking-system tool dialog: its combos, a move from 3 to 5, and closing with OK.
+TKsToolForm& KsTool(QDialog& d) { return static_cast<TKsToolForm&>(d); }
+TCabinetToolForm& CabTool(QDialog& d) { return static_cast<TCabinetToolForm&>(d); }
 
 TEST_F(TBulkDialogsTest, ChoosingALockingSystemNeedsACode) {
   // Cancelled: 0, whatever was chosen.
@@ -66,6 +95,130 @@ TEST_F(TBulkDialogsTest, ChoosingALockingSystemNeedsACode) {
   // The caller's code comes chosen; OK takes it.
   QueueDialogDriver([](QDialog& d) { static_cast<TKsSelForm&>(d).OkBtn->click(); });
   EXPECT_EQ(SelectKeySystem("x", 3), 3);
+}
+
+TEST_F(TBulkDialogsTest, KeySystemToolAsksFirstAndChangesOnYes) {
+  std::vector<int32_t> doors;
+  for (int i = 0; i < 70; ++i) doors.push_back(Rec(icDoor, "T" + std::to_string(i), 3));
+  const int32_t key = Rec(icKey, "S", 3);
+  ASSERT_TRUE(db().Commit());
+  const std::string file = File();
+  TStation b("B");
+  ASSERT_TRUE(b.Open(dir));
+
+  // The same system twice: nothing asked, the dialog stays. "No": nothing changed.
+  ui.answers = {mrCancel};
+  bool open = false;
+  QueueDialogDriver([&](QDialog& d) {
+    EXPECT_EQ(KsTool(d).KsOldCombo->currentIndex(), 0);  // "-" first
+    Choose(KsTool(d).KsOldCombo, 3);
+    Choose(KsTool(d).KsNewCombo, 3);
+    KsTool(d).ChangeBtn->click();
+    EXPECT_TRUE(ui.questions.empty());
+    Choose(KsTool(d).KsNewCombo, 5);
+    KsTool(d).ChangeBtn->click();
+    open = d.result() != QDialog::Accepted;
+  });
+  EXPECT_FALSE(ExecuteKsTool());
+  EXPECT_TRUE(open);
+  EXPECT_EQ(ui.questions.size(), 1u);
+  EXPECT_EQ(File(), file);
+
+  // B holds a record: refused naming B, the file as it was, the dialog still open.
+  ASSERT_TRUE(b->LockItem(key, false, 0));
+  ui.Clear();
+  ui.answers = {mrYes};
+  QueueDialogDriver([&](QDialog& d) {
+    Choose(KsTool(d).KsOldCombo, 3);
+    Choose(KsTool(d).KsNewCombo, 5);
+    KsTool(d).ChangeBtn->click();
+    open = d.result() != QDialog::Accepted;
+    EXPECT_TRUE(KsTool(d).ChangeBtn->isEnabled());
+  });
+  EXPECT_FALSE(ExecuteKsTool());
+  EXPECT_TRUE(open);
+  EXPECT_NE(ui.AllText().find("B"), std::string::npos);
+  EXPECT_EQ(File(), file);
+  ASSERT_TRUE(b->UnlockItem(key));
+
+  // Cancelled on the panel after the first records changed: the file byte-identical, the
+  // memory as the file.
+  {
+    TCancellingUI cancelling;
+    TUserInteractionScope scope(cancelling);
+    cancelling.answers = {mrYes};
+    cancelling.cancelAt = 2;
+    QueueDialogDriver([&](QDialog& d) {
+      cancelling.dialog = &d;
+      Choose(KsTool(d).KsOldCombo, 3);
+      Choose(KsTool(d).KsNewCombo, 5);
+      KsTool(d).ChangeBtn->click();
+      EXPECT_TRUE(d.findChildren<TWaitPanel*>().isEmpty());
+    });
+    EXPECT_FALSE(ExecuteKsTool());
+    EXPECT_GE(cancelling.looks, 2);
+    EXPECT_TRUE(cancelling.messages.empty());
+  }
+  EXPECT_EQ(File(), file);
+  EXPECT_EQ(db().ReadLineField(doors[0], fkKeySystem), "3");
+
+  // Yes: every record moved, the message with the count, closed with OK.
+  ui.Clear();
+  ui.answers = {mrYes};
+  QueueDialogDriver([&](QDialog& d) {
+    Choose(KsTool(d).KsOldCombo, 3);
+    Choose(KsTool(d).KsNewCombo, 5);
+    KsTool(d).ChangeBtn->click();
+  });
+  EXPECT_TRUE(ExecuteKsTool());
+  EXPECT_NE(ui.AllText().find("71 "), std::string::npos);
+  TStation reader("R");
+  ASSERT_TRUE(reader.Open(dir));
+  EXPECT_EQ(reader->ReadLineField(key, fkKeySystem), "5");
+  EXPECT_EQ(reader->ReadLineField(doors.back(), fkKeySystem), "5");
+
+  // Without right 3 no dialog at all.
+  Session().RightLevels[rtBuildings] = rlNo;
+  EXPECT_FALSE(ExecuteKsTool());
+  EXPECT_EQ(UndrivenDialogCount(), 0);
+}
+
+TEST_F(TBulkDialogsTest, CabinetToolNeedsACabinetAndGivesItToTheKeys) {
+  const int32_t k1 = Rec(icKey, "S1", 3);
+  const int32_t k2 = Rec(icKey, "S2", 3);
+  const int32_t other = Rec(icKey, "S3", 5);
+  ASSERT_TRUE(db().Commit());
+  const std::string file = File();
+
+  // No cabinet yet: refused before the question.
+  QueueDialogDriver([&](QDialog& d) {
+    EXPECT_EQ(CabTool(d).CabCombo->count(), 0);
+    CabTool(d).ChangeBtn->click();
+  });
+  EXPECT_FALSE(ExecuteCabinetTool());
+  EXPECT_TRUE(ui.questions.empty());
+  EXPECT_NE(ui.AllText().find(CabinetToolText(4)), std::string::npos);
+  EXPECT_EQ(File(), file);
+
+  const int32_t gone = Record(icCabinet, "Alt");
+  const int32_t cab = Record(icCabinet, "Schrank");
+  ASSERT_TRUE(db().MarkDeleted(gone));
+  ASSERT_TRUE(db().Commit());
+  ui.Clear();
+  ui.answers = {mrYes};
+  QueueDialogDriver([&](QDialog& d) {
+    EXPECT_EQ(CabTool(d).CabCombo->count(), 1);  // the deleted cabinet is not offered
+    Choose(CabTool(d).KsCombo, 3);
+    Choose(CabTool(d).CabCombo, cab);
+    CabTool(d).OnlyOrphansCheck->setChecked(true);
+    CabTool(d).ChangeBtn->click();
+  });
+  EXPECT_TRUE(ExecuteCabinetTool());
+  EXPECT_EQ(ui.questions.size(), 1u);
+  TStation reader("R");
+  ASSERT_TRUE(reader.Open(dir));
+  for (int32_t key : {k1, k2}) EXPECT_TRUE(reader->ReadHasLink(key, icCabinet, cab));
+  EXPECT_FALSE(reader->ReadHasLink(other, icCabinet, cab));
 }
 
 }  // namespace
