@@ -368,6 +368,7 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TKsSelForm", [] { return std::make_unique<TKsSelForm>(); }},
       {"TKsToolForm", [] { return std::make_unique<TKsToolForm>(); }},
       {"TCabinetToolForm", [] { return std::make_unique<TCabinetToolForm>(); }},
+      {"TSpecialDeleteForm", [] { return std::make_unique<TSpecialDeleteForm>(); }},
       {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
       {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
       {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},

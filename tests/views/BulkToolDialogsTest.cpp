@@ -15,6 +15,7 @@
 #include "basic/widgets/QtGlue.h"
 #include "platform/PlatformFiles.h"
 #include "views/KsToolFormUnit.h"
+#include "views/SpecialDeleteUnit.h"
 
 namespace {
 
@@ -219,6 +220,121 @@ TEST_F(TBulkDialogsTest, CabinetToolNeedsACabinetAndGivesItToTheKeys) {
   ASSERT_TRUE(reader.Open(dir));
   for (int32_t key : {k1, k2}) EXPECT_TRUE(reader->ReadHasLink(key, icCabinet, cab));
   EXPECT_FALSE(reader->ReadHasLink(other, icCabinet, cab));
+}
+
+TSpecialDeleteForm& Special(QDialog& d) { return static_cast<TSpecialDeleteForm&>(d); }
+
+TEST_F(TBulkDialogsTest, SpecialFunctionsDeleteOnlyOnYesAndNameTheBlockingStation) {
+  std::vector<int32_t> persons;
+  for (int i = 0; i < 3; ++i) persons.push_back(Record(icPerson, "P" + std::to_string(i)));
+  ASSERT_TRUE(db().Commit());
+  const std::string file = File();
+  const std::string history = HistoryBytes();
+  TStation b("B");
+  ASSERT_TRUE(b.Open(dir));
+
+  std::string warning;
+  QueueDialogDriver([&](QDialog& d) {
+    warning = FromQString(Special(d).WarnLabel->text());
+    // "No": nothing.
+    ui.answers = {mrNo};
+    Special(d).DeleteAllPersonsBtn->click();
+    EXPECT_EQ(File(), file);
+    // B holds a record: refused naming B, nothing on disk.
+    ASSERT_TRUE(b->LockItem(persons[0], false, 0));
+    ui.answers = {mrYes};
+    Special(d).DeleteAllPersonsBtn->click();
+    EXPECT_NE(ui.AllText().find("B"), std::string::npos);
+    EXPECT_EQ(File(), file);
+    EXPECT_TRUE(db().IsValid(persons[0]));
+    ASSERT_TRUE(b->UnlockItem(persons[0]));
+    // Yes: all three gone, one message with the count.
+    ui.Clear();
+    ui.answers = {mrYes};
+    Special(d).PageControl->setCurrentIndex(2);
+    Special(d).DeleteAllPersonsBtn->click();
+  });
+  EXPECT_TRUE(ShowSpecialFunctions());
+  EXPECT_EQ(warning, SpecialDeleteText(12));
+  ASSERT_EQ(ui.questions.size(), 1u);
+  EXPECT_NE(ui.questions[0].find(ClassCaption(icPerson, true)), std::string::npos);
+  EXPECT_NE(ui.AllText().find("3 " + ClassCaption(icPerson, true)), std::string::npos);
+  TStation reader("R");
+  ASSERT_TRUE(reader.Open(dir));
+  for (int32_t p : persons) EXPECT_FALSE(reader->IsValid(p));
+  EXPECT_NE(HistoryBytes(), history);
+
+  // The page used last comes back; closing without a run changes nothing.
+  int page = -1;
+  QueueDialogDriver([&](QDialog& d) { page = Special(d).PageControl->currentIndex(); });
+  EXPECT_FALSE(ShowSpecialFunctions());
+  EXPECT_EQ(page, 2);
+}
+
+TEST_F(TBulkDialogsTest, CylindersForDoorsAndRedundantClosingsAsPlanned) {
+  const int32_t byKey = Rec(icDoor, "T1", 3);
+  const int32_t key = Rec(icKey, "S1", 3);
+  db().SetField(key, fkSecondName, "a");
+  db().AddLinkBoth(byKey, key, icKey, icDoor);
+  const int32_t plain = Rec(icDoor, "T2", 3);
+  db().SetField(plain, fkLength, "30/30");
+  const int32_t noSystem = Record(icDoor, "T3");
+  const int32_t withText = Rec(icDoor, "T4", 3);
+  db().SetField(withText, "cyl", "Z9");
+  const int32_t taken = Rec(icDoor, "T5", 3);
+  const int32_t existing = Rec(icCylinder, "T5", 3);
+  ASSERT_TRUE(db().Commit());
+
+  // Named like keys: the door with one key takes the key's names; a name a cylinder has
+  // already, no system, or a cylinder text: left alone.
+  const std::vector<TDoorCylinder> plan = PlanCylindersForDoors(db(), true);
+  ASSERT_EQ(plan.size(), 2u);
+  EXPECT_EQ(plan[0].name, "S1 a");
+  EXPECT_EQ(plan[1].name, "T2");
+  EXPECT_EQ(CylindersForDoors(db(), true, false, true), 2);  // counting changes nothing
+  ui.answers = {2};
+  QueueDialogDriver([&](QDialog& d) { Special(d).DoorsToCylsBtn->click(); });
+  EXPECT_TRUE(ShowSpecialFunctions());
+  EXPECT_NE(ui.AllText().find(SpecialDeleteTextFmt(6, "2")), std::string::npos);
+  TStation reader("R");
+  ASSERT_TRUE(reader.Open(dir));
+  const int32_t cylByKey = reader->ReadOnlyLink(byKey, icCylinder);
+  const int32_t cylPlain = reader->ReadOnlyLink(plain, icCylinder);
+  ASSERT_GT(cylByKey, 0);
+  ASSERT_GT(cylPlain, 0);
+  EXPECT_EQ(reader->ReadLineField(cylByKey, fkName), "S1 a");
+  EXPECT_EQ(reader->ReadLineField(cylPlain, fkLength), "30/30");
+  EXPECT_EQ(reader->ReadLineField(plain, fkLength), "");
+  for (int32_t door : {noSystem, withText, taken})
+    EXPECT_EQ(reader->ReadLinkCount(door, icCylinder), 0);
+  EXPECT_EQ(reader->ReadLinkCount(existing, icDoor), 0);
+  EXPECT_EQ(CylindersForDoors(db(), true, false, true), 0);
+
+  // Redundant closings: the key opens T1 through the new cylinder too; the master group's
+  // cylinder is reached through its subgroup. The subgroup keeps its own.
+  db().AddLinkBoth(key, cylByKey, icCylinder, icKey);
+  const int32_t master = Rec(icGroup, "G", 3);
+  const int32_t sub = Rec(icGroup, "H", 3);
+  db().AddLink(master, sub, icGroup);
+  db().AddLinkBoth(master, cylPlain, icCylinder, icGroup);
+  db().AddLinkBoth(sub, cylPlain, icCylinder, icGroup);
+  ASSERT_TRUE(db().Commit());
+  int doorLinks = 0;
+  const std::vector<TClosingChange> redundant = PlanRedundantLinks(db(), &doorLinks);
+  EXPECT_EQ(doorLinks, 1);
+  EXPECT_EQ(redundant, (std::vector<TClosingChange>{{key, byKey, icDoor, icKey, false},
+                                                    {master, cylPlain, icCylinder, icGroup, false}}));
+  ui.Clear();
+  QueueDialogDriver([&](QDialog& d) { Special(d).DelRedundantLinksBtn->click(); });
+  EXPECT_TRUE(ShowSpecialFunctions());
+  EXPECT_EQ(ui.AllText(), SpecialDeleteTextFmt(13, "1") + "\r" + SpecialDeleteTextFmt(14, "1"));
+  TStation after("R2");
+  ASSERT_TRUE(after.Open(dir));
+  EXPECT_FALSE(after->ReadHasLink(key, icDoor, byKey));
+  EXPECT_FALSE(after->ReadHasLink(byKey, icKey, key));
+  EXPECT_FALSE(after->ReadHasLink(master, icCylinder, cylPlain));
+  EXPECT_TRUE(after->ReadHasLink(sub, icCylinder, cylPlain));
+  EXPECT_TRUE(PlanRedundantLinks(db(), nullptr).empty());
 }
 
 }  // namespace
