@@ -99,12 +99,12 @@ std::vector<int32_t> RecordsWithDanglingLinks(const TMiniDB& db, int cls) {
   return found;
 }
 
-// The frame every bulk operation shares: the right, the run (refusal told unless quiet),
+// The frame every bulk operation shares: the right (none below 0), the run (refusal told unless quiet),
 // the work on the fresh data, one save. `work` gives the count, or kRefused to take the
 // run back (a step that failed).
 template <class Work>
 int InBulkRun(TMiniDB& db, int right, bool quiet, const TBulkProgress& progress, Work work) {
-  if (!quiet && RightDenied(right)) return kRefused;
+  if (!quiet && right >= 0 && RightDenied(right)) return kRefused;
   TBulkWrite run(db);
   if (!run.Ok()) {
     if (!quiet) {
@@ -557,8 +557,9 @@ int GroupKeyAutomation(TMiniDB& db, bool quiet, const TBulkProgress& progress) {
 // ---------------------------------------------------------------------------------------
 // Single links
 
-int ConvertLinks(TMiniDB& db, int classA, int classB, bool keep) {
-  return InBulkRun(db, rtBuildings, true, {}, [&](TBulkWrite&) {
+int ConvertLinks(TMiniDB& db, int classA, int classB, bool keep, bool quiet) {
+  // A repair of the settings dialog, whose caller tested its right: no right of its own.
+  return InBulkRun(db, -1, quiet, {}, [&](TBulkWrite&) {
     int count = 0, withLinks = 0;
     std::vector<std::pair<int32_t, int32_t>> firsts;  // A, its remembered B
     std::vector<TClosingChange> removals;

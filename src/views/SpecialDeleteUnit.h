@@ -110,7 +110,8 @@ int GroupKeyAutomation(TMiniDB& db, bool quiet, const TBulkProgress& progress = 
 // Makes the links from class A to class B single: each record of A keeps only its first
 // link to a valid record of B, on both sides; every other link between the two classes
 // goes. The count of records of A that had more (without keep) plus every link removed.
-int ConvertLinks(TMiniDB& db, int classA, int classB, bool keep);
+// Asks no right; unless quiet, a refused run tells who holds the data.
+int ConvertLinks(TMiniDB& db, int classA, int classB, bool keep, bool quiet = true);
 
 // Merging keys resp. cylinders of one locking system that have the same closing ("k603",
 // not empty) and the same links; the later ones are absorbed into the first. The number of
