@@ -227,7 +227,7 @@ TKsSelForm::TKsSelForm(QWidget* parent) : QDialog(parent) {
   outer->addWidget(Label1);
   KsCombo = new QComboBox(this);
   KsCombo->setObjectName("KsCombo");
-  KsCombo->setMinimumWidth(260);
+  KsCombo->setMinimumWidth(320);
   SetNoTranslate(KsCombo);
   outer->addWidget(KsCombo);
   auto* buttons = new QHBoxLayout;
@@ -329,6 +329,7 @@ TKsToolForm::TKsToolForm(QWidget* parent) : QDialog(parent) {
   grid->addWidget(new QLabel(ToQString("Ziel"), this), 1, 0);
   KsNewCombo = CodeCombo(this, "KsNewCombo");
   grid->addWidget(KsNewCombo, 1, 1);
+  grid->setColumnStretch(1, 1);
   outer->addLayout(grid);
   outer->addStretch(1);
   auto* buttons = new QHBoxLayout;
@@ -385,6 +386,7 @@ TCabinetToolForm::TCabinetToolForm(QWidget* parent) : QDialog(parent) {
   grid->addWidget(new QLabel(ToQString("Schl\xFCsselschrank"), this), 1, 0);
   CabCombo = CodeCombo(this, "CabCombo");
   grid->addWidget(CabCombo, 1, 1);
+  grid->setColumnStretch(1, 1);
   outer->addLayout(grid);
   OnlyOrphansCheck =
       new QCheckBox(ToQString("nur Schl\xFCssel, die noch keinem Schrank angeh\xF6ren"), this);
