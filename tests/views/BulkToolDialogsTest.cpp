@@ -271,6 +271,29 @@ TEST_F(TBulkDialogsTest, SpecialFunctionsDeleteOnlyOnYesAndNameTheBlockingStatio
   EXPECT_EQ(page, 2);
 }
 
+TEST_F(TBulkDialogsTest, ASpecialFunctionCancelledOnItsPanelLeavesTheFileAsItWas) {
+  std::vector<int32_t> persons;
+  for (int i = 0; i < 9; ++i) persons.push_back(Record(icPerson, "P" + std::to_string(i)));
+  ASSERT_TRUE(db().Commit());
+  const std::string file = File();
+  const std::string history = HistoryBytes();
+  TCancellingUI cancelling;
+  TUserInteractionScope scope(cancelling);
+  cancelling.answers = {mrYes};
+  cancelling.cancelAt = 2;  // after the first persons were deleted in memory
+  QueueDialogDriver([&](QDialog& d) {
+    cancelling.dialog = &d;
+    Special(d).DeleteAllPersonsBtn->click();
+    EXPECT_TRUE(Special(d).DeleteAllPersonsBtn->isEnabled());
+  });
+  EXPECT_FALSE(ShowSpecialFunctions());
+  EXPECT_GE(cancelling.looks, 2);
+  EXPECT_TRUE(cancelling.messages.empty());
+  EXPECT_EQ(File(), file);
+  EXPECT_EQ(HistoryBytes(), history);
+  for (int32_t p : persons) EXPECT_TRUE(db().IsValid(p));
+}
+
 TEST_F(TBulkDialogsTest, CylindersForDoorsAndRedundantClosingsAsPlanned) {
   const int32_t byKey = Rec(icDoor, "T1", 3);
   const int32_t key = Rec(icKey, "S1", 3);
