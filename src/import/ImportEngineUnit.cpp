@@ -567,8 +567,9 @@ struct TRowSource {
   const std::string& Cell(int col, int row) const {
     static const std::string empty;
     if (table) return table->Cell(col, row);
-    if (row < 0 || row >= static_cast<int>(rows->size())) return empty;
-    const auto& r = (*rows)[static_cast<size_t>(row)];
+    // Plain rows count from 1, as a grid below its caption row.
+    if (row < 1 || row > static_cast<int>(rows->size())) return empty;
+    const auto& r = (*rows)[static_cast<size_t>(row - 1)];
     return col >= 0 && col < static_cast<int>(r.size()) ? r[static_cast<size_t>(col)] : empty;
   }
   void Mark(int col, int row) const {
@@ -849,14 +850,12 @@ TTableImportResult RunTableImport(TMiniDB& db, TTableImportJob& job) {
     }
   } else {
     src.rows = &job.rows;
-    src.first = 0;
+    src.first = 1;
     src.count = static_cast<int>(job.rows.size());
-    src.objects = job.entries.empty() ? job.columns
-                                      : ImportColumnObjects(job.entries, 0);
     int cols = static_cast<int>(job.columns.size());
     for (const auto& r : job.rows) cols = std::max(cols, static_cast<int>(r.size()));
     src.cols = cols;
-    if (!job.entries.empty()) src.objects = ImportColumnObjects(job.entries, cols);
+    src.objects = job.entries.empty() ? job.columns : ImportColumnObjects(job.entries, cols);
   }
   if (job.contentClass <= 0 || job.contentClass > 255) return result;
 
