@@ -767,8 +767,13 @@ bool ImportTableRow(TImportRun& run, const TRowContext& c, TImportSlots& slots,
     TImportSlot& s = slots[static_cast<size_t>(cls)];
     if (!ImportRowHasData(s)) continue;
     const bool known = ImportMatchRecord(run, s) != 0;
-    if (!known) ImportStoreRecord(run, s);
-    else if (cls == job.contentClass) Note(run, TImportChangeKind::Update, cls, s.id, s.name);
+    if (known) {
+      if (cls == job.contentClass) Note(run, TImportChangeKind::Update, cls, s.id, s.name);
+    } else if (!ImportStoreRecord(run, s) && !s.name.empty()) {
+      // A record that could not be made is no row that went through.
+      error = TextFmt(ieCannotCreate, ClassCaption(cls, false));
+      return false;
+    }
   }
 
   // Second pass: the other cells as fields and links.
