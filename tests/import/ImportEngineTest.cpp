@@ -362,6 +362,28 @@ TEST_F(ImportEngine, ACutShortLastGroupIsRead) {
   EXPECT_EQ((*reader)->ReadLineField(key2, fkStock), "3");
 }
 
+// Handed out from the key's cabinet when it has one, and given back there.
+TEST_F(ImportEngine, AHandoverTakesTheKeyFromItsCabinet) {
+  int32_t cabinet = 0;
+  {
+    TBulkWrite run(*a.db);
+    ASSERT_TRUE(run.Ok());
+    cabinet = a->NewNamedRecord(icCabinet, "Schrank", "");
+    a->AddLinkBoth(key2, cabinet, icCabinet, icKey);
+    a->SetLinkValue(key2, cabinet, fkCabinetStock, "5");
+    ASSERT_EQ(run.Commit(), TBulkResult::Saved);
+  }
+  TTableImportJob job =
+      Job(kImportHandoverClass, {F(184), F(191), F(181), F(1002)},
+          {{"Muster, Anna", "S2", "01.02.2024", "2"}, {"Muster, Anna", "S1", "01.02.2024", "1"}});
+  TTableImportResult r = RunTableImport(*a.db, job);
+  ASSERT_TRUE(r.ok) << r.error;
+  auto reader = Reader();
+  EXPECT_EQ((*reader)->ReadLinkValue(key2, cabinet, fkCabinetStock), "3");
+  EXPECT_EQ((*reader)->ReadLineField(key2, fkStock), "3");
+  EXPECT_EQ((*reader)->ReadLineField(key, fkStock), "4");
+}
+
 TEST_F(ImportEngine, HandoverRowsCheckedAndBooked) {
   // F(184) person, F(191) key, F(181) issue, F(182) return, F(1002) count, F(1003) flag.
   const std::vector<int32_t> entries{F(184), F(191), F(181), F(182), F(1002), F(1003)};
