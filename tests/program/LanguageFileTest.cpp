@@ -50,6 +50,8 @@
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 #include "import/ExcelReadUnit.h"
+#include "import/ImportProfileUnit.h"
+#include "import/widgets/ImportUnit.h"
 #include "output/CsvOrExcelUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintSelectUnit.h"
@@ -237,6 +239,7 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
       {"CoreTexts", CoreTexts},
       {"CsvOrExcelTexts", CsvOrExcelTexts},
       {"ExcelReadTexts", ExcelReadTexts},
+      {"ImportTexts", ImportTexts},
       {"FrameHistoryTexts", FrameHistoryTexts},
       {"FrameLimitsTexts", FrameLimitsTexts},
       {"FrameLoginTexts", FrameLoginTexts},
@@ -365,6 +368,7 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TDemoDataForm", [] { return std::make_unique<TDemoDataForm>(); }},
       {"TMemForm", [] { return std::make_unique<TMemForm>(); }},
       {"TRenameForm", [] { return std::make_unique<TRenameForm>(); }},
+      {"TImportForm", [] { return std::make_unique<TImportForm>(); }},
       {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
       {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
       {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},
