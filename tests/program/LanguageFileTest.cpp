@@ -371,6 +371,7 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TMemForm", [] { return std::make_unique<TMemForm>(); }},
       {"TRenameForm", [] { return std::make_unique<TRenameForm>(); }},
       {"TImportForm", [] { return std::make_unique<TImportForm>(); }},
+      {"TKsSelForm", [] { return std::make_unique<TKsSelForm>(); }},
       {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
       {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
       {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},
