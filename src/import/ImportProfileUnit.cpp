@@ -49,6 +49,12 @@ const TMLStringList* ImportTexts() {
     t->Add255Obj("Felder-Zuordnung speichern unter", 21);
     t->Add255Obj("Felder-Zuordnung laden", 22);
     t->Add255Obj("Die Datei konnte nicht gespeichert werden.", 23);
+    t->Add255Obj("Die Pr\xFC" "fung ergab keine Fehler.", 24);
+    t->Add255Obj("gepr\xFC" "fte Zeilen: %1", 25);
+    t->Add255Obj("neue Datens\xE4tze: %1", 26);
+    t->Add255Obj("ge\xE4nderte Datens\xE4tze: %1", 27);
+    t->Add255Obj("\xDC" "bergaben: %1", 28);
+    t->Add255Obj("gel\xF6schte Personen: %1", 29);
     return t;
   }();
   return table;
@@ -334,15 +340,68 @@ TTableImportRunner& Runner() {
   static TTableImportRunner runner;
   return runner;
 }
+TTableImportResult& LastResult() {
+  static TTableImportResult result;
+  return result;
+}
 }  // namespace
 
 void SetTableImportRunner(TTableImportRunner runner) { Runner() = std::move(runner); }
-const TTableImportRunner& TableImportRunner() { return Runner(); }
+const TTableImportResult& LastImportResult() { return LastResult(); }
+
+TTableImportJob ImportJobOf(TImportTable& table, const TImportSettings& s, bool dryRun,
+                            bool batch) {
+  TTableImportJob job;
+  job.table = &table;
+  for (const TImportColumn& c : s.columns) job.entries.push_back(c.object);
+  job.contentClass = s.contentClass;
+  job.keySystem = s.keySystemId;
+  job.building = s.buildingId;
+  job.dateFormat = s.dateFormat;
+  job.dryRun = dryRun;
+  job.batch = batch;
+  job.removeUnlistedPersons = s.contentClass == icPerson && s.removeUnlistedPersons;
+  job.createBuildings = s.createBuildings;
+  job.createDoors = s.createDoors;
+  job.reuseDoors = s.overwriteDoors;
+  return job;
+}
 
 bool RunImportEngine(TImportTable& table, const TImportSettings& settings, bool dryRun,
                      bool batch) {
-  const TTableImportRunner& run = Runner();
-  return run && run(table, settings, dryRun, batch);
+  LastResult() = TTableImportResult();
+  if (const TTableImportRunner& run = Runner()) return run(table, settings, dryRun, batch);
+  TMiniDB* db = SessionDB();
+  if (!db || settings.contentClass == 0) return false;
+  TTableImportJob job = ImportJobOf(table, settings, dryRun, batch);
+  LastResult() = RunTableImport(*db, job);
+  return LastResult().ok;
+}
+
+std::string ImportCheckSummary(const TTableImportResult& result) {
+  if (!result.ok) return "";
+  int created = 0, updated = 0, handovers = 0, deleted = 0;
+  for (const TImportChange& c : result.changes) switch (c.kind) {
+      case TImportChangeKind::Create:
+        ++created;
+        break;
+      case TImportChangeKind::Update:
+        ++updated;
+        break;
+      case TImportChangeKind::Handover:
+        ++handovers;
+        break;
+      case TImportChangeKind::Delete:
+        ++deleted;
+        break;
+      case TImportChangeKind::HandoverSkipped:
+        break;
+    }
+  auto line = [](int number, int count) {
+    return "\r" + GetMLTextFmt(ImportTexts(), number, std::to_string(count));
+  };
+  return ImportText(24) + line(25, result.rowsDone) + line(26, created) + line(27, updated) +
+         line(28, handovers) + line(29, deleted);
 }
 
 std::string& BigKeyFolder() {

@@ -14,13 +14,11 @@
 #include <utility>
 #include <vector>
 
+#include "import/ImportEngineUnit.h"
+
 class TImportTable;
 class TMLStringList;
 
-// The mapping entry that repeats the entries behind it for all further columns.
-inline constexpr std::int32_t kImportRepeatEntry = 0x7FFFFFFF;
-// The content class of key handovers (never stored as a class of records).
-inline constexpr int kImportHandoverClass = 15;
 
 // One entry of the column mapping: its caption and its object, an index into the field
 // catalogue, 0 for "(ignorieren)" or kImportRepeatEntry.
@@ -135,18 +133,23 @@ bool LoadTableFile(TImportTable& table, const std::string& fileName, bool batch,
 // ---------------------------------------------------------------------------------------
 // Running.
 
-// The row engine's run over a loaded table: true when every row went through. A dry run
-// (the check) changes nothing. Batch runs show nothing.
+// The row engine's run over a loaded table (RunTableImport on the open client's store):
+// true when every row went through. A dry run (the check) changes nothing. Batch runs
+// show nothing.
+bool RunImportEngine(TImportTable& table, const TImportSettings& settings, bool dryRun,
+                     bool batch);
+// What the last run reported (changes, the failing row).
+const TTableImportResult& LastImportResult();
+// The job RunImportEngine hands to the engine.
+TTableImportJob ImportJobOf(TImportTable& table, const TImportSettings& settings, bool dryRun,
+                            bool batch);
+// Tests put a stand-in in the engine's place; nullptr gives the engine back.
 using TTableImportRunner = std::function<bool(TImportTable& table,
                                               const TImportSettings& settings, bool dryRun,
                                               bool batch)>;
-// The engine the dialog and the profile run hand their table to (installed by the
-// composition root; without one every run fails).
 void SetTableImportRunner(TTableImportRunner runner);
-const TTableImportRunner& TableImportRunner();
-// Runs the installed engine; false without one.
-bool RunImportEngine(TImportTable& table, const TImportSettings& settings, bool dryRun,
-                     bool batch);
+// The check's summary of what the import would change ("" for a failed run).
+std::string ImportCheckSummary(const TTableImportResult& result);
 
 // The unattended run of a profile: the field catalogue loaded (nothing more when it cannot
 // be), "Login missing" without a logged-in user, then the profile read (a relative path

@@ -551,6 +551,9 @@ void TImportForm::CheckBtnClick() {
   if (!loaded_ || GoodBox->count() == 0) return;
   ImportBtn->setEnabled(RunEngine(true, false));
   SetBold(ImportBtn, ImportBtn->isEnabled());
+  // The check shows what the import would change.
+  if (const std::string summary = ImportCheckSummary(LastImportResult()); !summary.empty())
+    ShowInfo(summary);
 }
 
 void TImportForm::ImportBtnClick() {
