@@ -25,6 +25,7 @@
 #include "views/ContactUnit.h"
 #include "views/DemoDataUnit.h"
 #include "views/FindFormUnit.h"
+#include "views/KsToolFormUnit.h"
 #include "views/MemFormUnit.h"
 #include "views/RenameUnit.h"
 #include "views/ViewsUnit.h"
@@ -100,6 +101,8 @@ void InstallProgramUnits() {
   InstallMenuCommand(kMenuImportPersons1, ImportPersons1Click);
   InstallMenuCommand(kMenuImportBigKey1, ImportBigKey1MenuClick);
   InstallAutoImport([](const std::string& profile) { return RunProfileImportShown(profile, true); });
+  // The Big-Key step asks for its locking system in the views' selection dialog.
+  SetKeySystemChooser([](const std::string& caption) { return SelectKeySystem(caption); });
 }
 
 const std::vector<std::string>& CommandsAwaitingTheirUnit() {

@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -70,8 +72,9 @@ TKeySystemChooser& Chooser() {
   return chooser;
 }
 
-std::unique_ptr<TImportForm>& FormHolder() {
-  static std::unique_ptr<TImportForm> form;
+// The main window owns the dialog and deletes it with itself; the pointer then clears.
+QPointer<TImportForm>& FormHolder() {
+  static QPointer<TImportForm> form;
   return form;
 }
 
@@ -274,6 +277,12 @@ TImportForm::TImportForm(QWidget* parent) : QDialog(parent) {
   CheckBtn->setObjectName("CheckBtn");
   ImportBtn = new QPushButton(ToQString("Import ausf\xFChren"), this);
   ImportBtn->setObjectName("ImportBtn");
+  // Bold when they are the next step: room for the bold caption.
+  for (QPushButton* b : {CheckBtn, ImportBtn, OpenBtn}) {
+    QFont bold = b->font();
+    bold.setBold(true);
+    b->setMinimumWidth(QFontMetrics(bold).horizontalAdvance(b->text()) + 24);
+  }
   runs->addStretch();
   runs->addWidget(CheckBtn);
   runs->addWidget(ImportBtn);
@@ -622,11 +631,14 @@ void TImportForm::ImportBigKey1Click() {
 
 TImportForm& ImportForm() {
   auto& form = FormHolder();
-  if (!form) form = std::make_unique<TImportForm>(WinGlue().MainWindow.data());
+  if (!form) form = new TImportForm(WinGlue().MainWindow.data());
   return *form;
 }
 
-void FreeImportForm() { FormHolder().reset(); }
+void FreeImportForm() {
+  delete FormHolder().data();
+  FormHolder() = nullptr;
+}
 
 void SetKeySystemChooser(TKeySystemChooser chooser) { Chooser() = std::move(chooser); }
 
