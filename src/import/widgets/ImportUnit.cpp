@@ -375,8 +375,9 @@ void TImportForm::FillHouseCombo() {
   HouseCombo->setCurrentIndex(at > 0 ? at : 0);
 }
 
-bool TImportForm::Prepare() {
-  if (!LoadFieldCatalogue(false)) return false;
+bool TImportForm::Prepare(bool batch) {
+  // Unattended, a missing catalogue goes to the error log instead of a message box.
+  if (!LoadFieldCatalogue(batch)) return false;
   FillLockingSystemCombo(KeysystemCombo, true);
   FillHouseCombo();
   FillContentCombo();
@@ -659,7 +660,7 @@ bool ExecuteTableImport(int contentClass, bool bigKey) {
 
 bool RunProfileImportShown(const std::string& profileFile, bool batch) {
   TImportForm& form = ImportForm();
-  if (!form.Prepare()) return false;
+  if (!form.Prepare(batch)) return false;
   const bool shown = !form.isVisible();
   if (shown) form.show();
   QApplication::setOverrideCursor(Qt::WaitCursor);

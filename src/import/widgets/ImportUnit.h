@@ -69,8 +69,9 @@ class TImportForm : public QDialog {
 
   // Prepares the dialog for a run: the field catalogue (its result is the result), the
   // locking systems, buildings, content classes and (once) date formats, the headline
-  // setting; CheckBtn and ImportBtn disabled, OpenBtn bold and focused.
-  bool Prepare();
+  // setting; CheckBtn and ImportBtn disabled, OpenBtn bold and focused. With `batch` a
+  // catalogue that cannot be read is logged, not shown.
+  bool Prepare(bool batch = false);
   // Frees the table and the grid's rows, clears the file name, disables both run buttons.
   void FreeTable();
 

@@ -206,4 +206,23 @@ TEST_F(ImportFormTest, AProfileSavedFromTheDialogLoadsBackWithItsTable) {
   EXPECT_FALSE(form.ImportBtn->isEnabled());
 }
 
+TEST_F(ImportFormTest, TheBigKeyStepKeepsTheFolderOfTheChosenFileForTheProfileRun) {
+  TImportForm& form = ImportForm();
+  ASSERT_TRUE(form.Prepare());
+  WriteAllBytes(dir.File("KEYS.DBF"), "");
+  BigKeyFolder().clear();
+  SetKeySystemChooser([](const std::string&) { return 0; });
+  form.ImportBigKey1Click();  // no locking system: nothing asked further
+  EXPECT_EQ(BigKeyFolder(), "");
+  SetKeySystemChooser([](const std::string&) { return 2; });
+  TScopedRecorder ui;
+  ChooseFile(dir.File("KEYS.DBF"));
+  form.ImportBigKey1Click();
+  EXPECT_EQ(ui.AllText(), "W\xE4hlen Sie im Folgenden irgendeine DBF-DATEI IM BIG-KEY-DATENVERZEICHNIS");
+  EXPECT_EQ(BigKeyFolder(), dir.Dir());
+  EXPECT_EQ(PendingDialogDrivers(), 0);
+  BigKeyFolder().clear();
+  SetKeySystemChooser(nullptr);
+}
+
 }  // namespace
