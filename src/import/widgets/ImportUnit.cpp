@@ -48,12 +48,15 @@ namespace {
 // The persons' default columns: name, department, number, building, remark.
 constexpr const char* kPersonsDefaultFields = "166;169;170;171;172";
 constexpr std::uint32_t kSelectedMarkedColor = 0xFF0000;  // blue, as a BGR value
+constexpr std::uint32_t kFixedRowColor = 0xD0D0D0;  // as the button bars
 constexpr int kMaxColumnWidth = 300;
 
-// A marked cell stays visible when selected: blue instead of the selection colour.
+// A marked cell stays visible when selected: blue instead of the selection colour. The
+// fixed rows (captions, the file's own header line) look like a grid's fixed rows.
 class TMarkedCellDelegate : public QStyledItemDelegate {
  public:
-  using QStyledItemDelegate::QStyledItemDelegate;
+  TMarkedCellDelegate(const TImportTable* table, QObject* parent)
+      : QStyledItemDelegate(parent), table_(table) {}
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
              const QModelIndex& index) const override {
     QStyleOptionViewItem o(option);
@@ -62,9 +65,22 @@ class TMarkedCellDelegate : public QStyledItemDelegate {
       o.palette.setColor(QPalette::Highlight, ColorFromBgr(kSelectedMarkedColor));
       o.palette.setColor(QPalette::HighlightedText, Qt::white);
     }
+    if (index.row() < table_->FixedRows()) {
+      painter->fillRect(o.rect, ColorFromBgr(kFixedRowColor));
+      if (index.row() == 0) o.font.setBold(true);
+    }
     o.textElideMode = Qt::ElideRight;
     QStyledItemDelegate::paint(painter, o, index);
   }
+
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QStyleOptionViewItem o(option);
+    if (index.row() == 0) o.font.setBold(true);
+    return QStyledItemDelegate::sizeHint(o, index);
+  }
+
+ private:
+  const TImportTable* table_;
 };
 
 TKeySystemChooser& Chooser() {
@@ -207,7 +223,7 @@ TImportForm::TImportForm(QWidget* parent) : QDialog(parent) {
   Grid->setObjectName("Grid");
   model_ = new TImportTableModel(&table_, this);
   Grid->setModel(model_);
-  Grid->setItemDelegate(new TMarkedCellDelegate(Grid));
+  Grid->setItemDelegate(new TMarkedCellDelegate(&table_, Grid));
   Grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   Grid->horizontalHeader()->setSectionsMovable(false);
   Grid->horizontalHeader()->hide();
