@@ -368,12 +368,13 @@ TTableImportJob ImportJobOf(TImportTable& table, const TImportSettings& s, bool 
 }
 
 bool RunImportEngine(TImportTable& table, const TImportSettings& settings, bool dryRun,
-                     bool batch) {
+                     bool batch, std::function<bool(int64_t, int64_t)> progress) {
   LastResult() = TTableImportResult();
   if (const TTableImportRunner& run = Runner()) return run(table, settings, dryRun, batch);
   TMiniDB* db = SessionDB();
   if (!db || settings.contentClass == 0) return false;
   TTableImportJob job = ImportJobOf(table, settings, dryRun, batch);
+  job.progress = std::move(progress);
   LastResult() = RunTableImport(*db, job);
   return LastResult().ok;
 }

@@ -135,9 +135,10 @@ bool LoadTableFile(TImportTable& table, const std::string& fileName, bool batch,
 
 // The row engine's run over a loaded table (RunTableImport on the open client's store):
 // true when every row went through. A dry run (the check) changes nothing. Batch runs
-// show nothing.
+// show nothing. `progress` gets the rows done and their total; false cancels the run
+// (nothing is saved).
 bool RunImportEngine(TImportTable& table, const TImportSettings& settings, bool dryRun,
-                     bool batch);
+                     bool batch, std::function<bool(int64_t, int64_t)> progress = nullptr);
 // What the last run reported (changes, the failing row).
 const TTableImportResult& LastImportResult();
 // The job RunImportEngine hands to the engine.

@@ -15,7 +15,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -567,7 +569,27 @@ void TImportForm::SaveFields1Click() {
 
 bool TImportForm::RunEngine(bool dryRun, bool batch) {
   setEnabled(false);
-  const bool ok = RunImportEngine(table_, Settings(), dryRun, batch);
+  // Long runs show how far they are and may be cancelled (nothing is saved then); the
+  // window answers meanwhile, a few times a second.
+  QProgressDialog progress(ToQString(CoreText(7)), ToQString(MLTranslate("Abbrechen")), 0, 100,
+                           this);
+  progress.setObjectName("ImportProgress");
+  progress.setWindowTitle(windowTitle());
+  progress.setWindowModality(Qt::NonModal);
+  progress.setMinimumDuration(500);
+  progress.setAutoReset(false);
+  progress.setValue(0);
+  QElapsedTimer clock;
+  clock.start();
+  const bool ok = RunImportEngine(
+      table_, Settings(), dryRun, batch, [&](int64_t done, int64_t total) {
+        if (clock.elapsed() < 200) return !progress.wasCanceled();
+        clock.restart();
+        progress.setValue(total > 0 ? static_cast<int>(done * 100 / total) : 0);
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+      });
+  progress.hide();
   setEnabled(true);
   model_->Refresh();
   return ok;
