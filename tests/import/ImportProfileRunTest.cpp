@@ -13,6 +13,7 @@
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 #include "import/ImportProfileUnit.h"
+#include "import/ImportTable.h"
 
 namespace {
 
@@ -90,6 +91,26 @@ TEST_F(ImportProfileRun, ABadRowFailsTheRunAndTheStoreStaysAsItWas) {
   EXPECT_NE(ReadAllBytes(dir.File("errors.log")).find("Import failed"), std::string::npos);
   EXPECT_EQ(ReadAllBytes(dir.File("ok.log")), "");
   EXPECT_EQ(ReadAllBytes(dir.File("Data.ada")), before);
+}
+
+TEST_F(ImportProfileRun, ACancelledRunSavesNothing) {
+  const std::string before = ReadAllBytes(dir.File("Data.ada"));
+  WriteAllBytes(dir.File("staff.csv"), "Neu, Nora\r\nNeu, Olaf\r\n");
+  TImportSettings settings;
+  settings.contentClass = icPerson;
+  settings.headlines = false;
+  settings.columns = ImportColumnsOfFields("166;");
+  TImportTable table;
+  ASSERT_TRUE(LoadTableFile(table, dir.File("staff.csv"), true, false, settings.columns));
+  int calls = 0;
+  EXPECT_FALSE(RunImportEngine(table, settings, false, true, [&](int64_t, int64_t total) {
+    EXPECT_EQ(total, 2);
+    return ++calls < 2;  // cancelled at the second row
+  }));
+  EXPECT_GE(calls, 2);
+  EXPECT_TRUE(LastImportResult().cancelled);
+  EXPECT_EQ(ReadAllBytes(dir.File("Data.ada")), before);
+  EXPECT_EQ(Names().find("Neu,"), std::string::npos) << Names();
 }
 
 }  // namespace
