@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "basic/DateClock.h"
 #include "data/FieldCatalogueUnit.h"
 #include "data/HistoryUnit.h"
 #include "data/ItemList.h"
+#include "data/MandantUnit.h"
 #include "data/MiniDBTestSupport.h"
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
@@ -42,8 +44,13 @@ struct ImportProfileRun : ::testing::Test {
     Session().LoggedIn = true;
     LogFileNames().ErrorLogFile = dir.File("errors.log");
     LogFileNames().SuccessLogFile = dir.File("ok.log");
+    // The import journal goes into the client's data folder.
+    oldRoot = MandantState().DataRoot;
+    MandantState().DataRoot = dir.Dir();
   }
+  std::string oldRoot;
   void TearDown() override {
+    MandantState().DataRoot = oldRoot;
     Session().LoggedIn = false;
     ResetSession();
     LogFileNames().ErrorLogFile.clear();
@@ -77,6 +84,7 @@ TEST_F(ImportProfileRun, RemovingUnlistedPersonsFromAnLfOnlyFileKeepsTheListedOn
   EXPECT_TRUE(a->IsValid(carl)) << "a person holding a key stays";
   EXPECT_EQ(a->ReadLineField(anna, "Abt"), "Einkauf");
   EXPECT_NE(Names().find("Neu, Nora|"), std::string::npos) << Names();
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("ImportJournal"))) << "the run's journal";
 }
 
 TEST_F(ImportProfileRun, ABadRowFailsTheRunAndTheStoreStaysAsItWas) {
