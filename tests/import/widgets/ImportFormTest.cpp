@@ -18,6 +18,7 @@
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/FieldCatalogueUnit.h"
+#include "data/StockUnit.h"
 #include "import/widgets/ImportTableModel.h"
 #include "support/TestSupport.h"
 
@@ -223,6 +224,21 @@ TEST_F(ImportFormTest, TheBigKeyStepKeepsTheFolderOfTheChosenFileForTheProfileRu
   EXPECT_EQ(PendingDialogDrivers(), 0);
   BigKeyFolder().clear();
   SetKeySystemChooser(nullptr);
+}
+
+// Unattended, nobody reads a message box: a field catalogue that cannot be read is logged.
+TEST_F(ImportFormTest, AnUnattendedRunWithoutTheFieldCatalogueShowsNothingAndLogsWhy) {
+  ResetFieldCatalogue();  // the test program's folder holds no catalogue
+  LogFileNames().ErrorLogFile = dir.File("errors.log");
+  LogFileNames().SuccessLogFile = dir.File("ok.log");
+  WriteAllBytes(dir.File("p.ipo"), "DataFileName=x.csv\r\nPrimaryContentClass=5\r\n");
+  TScopedRecorder ui;
+  EXPECT_FALSE(RunProfileImportShown(dir.File("p.ipo"), true));
+  EXPECT_TRUE(ui.messages.empty()) << ui.AllText();
+  EXPECT_NE(ReadAllBytes(dir.File("errors.log")).find("File not found:"), std::string::npos);
+  EXPECT_EQ(ReadAllBytes(dir.File("ok.log")), "");
+  LogFileNames().ErrorLogFile.clear();
+  LogFileNames().SuccessLogFile.clear();
 }
 
 }  // namespace
