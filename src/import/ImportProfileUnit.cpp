@@ -34,26 +34,37 @@ const TMLStringList* ImportTexts() {
                  7);
     t->Add255Obj("bitte w\xE4hlen", 8);
     t->Add255Obj("Schlie\xDFgruppen", 9);
-    t->Add255Obj("Schl\xFCssel\xFC" "bergabe", 10);
+    t->Add255Obj("Schl\xFCssel\xFC"
+                 "bergabe",
+                 10);
     t->Add255Obj("laut Tabelle", 11);
     t->Add255Obj("Import-Konfiguration", 12);
-    t->Add255Obj("Tabelle \xF6" "ffnen", 13);
+    t->Add255Obj("Tabelle \xF6"
+                 "ffnen",
+                 13);
     t->Add255Obj("Tabelle", 14);
-    t->Add255Obj("Bitte halten Sie nur 1 Office-Fenster ge\xF6" "ffnet.", 15);
+    t->Add255Obj("Bitte halten Sie nur 1 Office-Fenster ge\xF6"
+                 "ffnet.",
+                 15);
     t->Add255Obj("Office wird w\xE4hrend des Imports aus technischen Gr\xFCnden geschlossen.", 16);
     t->Add255Obj("Bitte speichern Sie deshalb vorher alle \xC4nderungen.", 17);
     t->Add255Obj("Fortsetzen?", 18);
     t->Add255Obj("eingelesen", 19);
-    t->Add255Obj("W\xE4hlen Sie im Folgenden irgendeine DBF-DATEI IM BIG-KEY-DATENVERZEICHNIS",
-                 20);
+    t->Add255Obj("W\xE4hlen Sie im Folgenden irgendeine DBF-DATEI IM BIG-KEY-DATENVERZEICHNIS", 20);
     t->Add255Obj("Felder-Zuordnung speichern unter", 21);
     t->Add255Obj("Felder-Zuordnung laden", 22);
     t->Add255Obj("Die Datei konnte nicht gespeichert werden.", 23);
-    t->Add255Obj("Die Pr\xFC" "fung ergab keine Fehler.", 24);
-    t->Add255Obj("gepr\xFC" "fte Zeilen: %1", 25);
+    t->Add255Obj("Die Pr\xFC"
+                 "fung ergab keine Fehler.",
+                 24);
+    t->Add255Obj("gepr\xFC"
+                 "fte Zeilen: %1",
+                 25);
     t->Add255Obj("neue Datens\xE4tze: %1", 26);
     t->Add255Obj("ge\xE4nderte Datens\xE4tze: %1", 27);
-    t->Add255Obj("\xDC" "bergaben: %1", 28);
+    t->Add255Obj("\xDC"
+                 "bergaben: %1",
+                 28);
     t->Add255Obj("gel\xF6schte Personen: %1", 29);
     return t;
   }();
@@ -101,14 +112,10 @@ const std::vector<int>& ImportContentClasses() {
 
 std::string ImportContentCaption(int cls) {
   switch (cls) {
-    case icPerson:
-      return PersonTerm();
-    case icGroup:
-      return ImportText(9);
-    case kImportHandoverClass:
-      return ImportText(10);
-    default:
-      return ClassCaption(cls, true);
+    case icPerson: return PersonTerm();
+    case icGroup: return ImportText(9);
+    case kImportHandoverClass: return ImportText(10);
+    default: return ClassCaption(cls, true);
   }
 }
 
@@ -367,8 +374,8 @@ TTableImportJob ImportJobOf(TImportTable& table, const TImportSettings& s, bool 
   return job;
 }
 
-bool RunImportEngine(TImportTable& table, const TImportSettings& settings, bool dryRun,
-                     bool batch, std::function<bool(int64_t, int64_t)> progress) {
+bool RunImportEngine(TImportTable& table, const TImportSettings& settings, bool dryRun, bool batch,
+                     std::function<bool(int64_t, int64_t)> progress) {
   LastResult() = TTableImportResult();
   if (const TTableImportRunner& run = Runner()) return run(table, settings, dryRun, batch);
   TMiniDB* db = SessionDB();
@@ -383,20 +390,11 @@ std::string ImportCheckSummary(const TTableImportResult& result) {
   if (!result.ok) return "";
   int created = 0, updated = 0, handovers = 0, deleted = 0;
   for (const TImportChange& c : result.changes) switch (c.kind) {
-      case TImportChangeKind::Create:
-        ++created;
-        break;
-      case TImportChangeKind::Update:
-        ++updated;
-        break;
-      case TImportChangeKind::Handover:
-        ++handovers;
-        break;
-      case TImportChangeKind::Delete:
-        ++deleted;
-        break;
-      case TImportChangeKind::HandoverSkipped:
-        break;
+      case TImportChangeKind::Create: ++created; break;
+      case TImportChangeKind::Update: ++updated; break;
+      case TImportChangeKind::Handover: ++handovers; break;
+      case TImportChangeKind::Delete: ++deleted; break;
+      case TImportChangeKind::HandoverSkipped: break;
     }
   auto line = [](int number, int count) {
     return "\r" + GetMLTextFmt(ImportTexts(), number, std::to_string(count));

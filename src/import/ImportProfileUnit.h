@@ -19,7 +19,6 @@
 class TImportTable;
 class TMLStringList;
 
-
 // One entry of the column mapping: its caption and its object, an index into the field
 // catalogue, 0 for "(ignorieren)" or kImportRepeatEntry.
 struct TImportColumn {
@@ -30,10 +29,10 @@ struct TImportColumn {
 
 // Everything the dialog's controls hold for a run or a profile.
 struct TImportSettings {
-  std::string dataFileName;     // the loaded table as shown (full path)
-  bool headlines = true;        // the file's first line holds captions
-  std::string dateFormat;       // one of ImportDateFormats()
-  int contentClass = 0;         // 0 = none chosen; else one of ImportContentClasses()
+  std::string dataFileName;  // the loaded table as shown (full path)
+  bool headlines = true;     // the file's first line holds captions
+  std::string dateFormat;    // one of ImportDateFormats()
+  int contentClass = 0;      // 0 = none chosen; else one of ImportContentClasses()
   std::int32_t keySystemId = 0;
   std::int32_t buildingId = 0;  // 0 = "laut Tabelle"
   bool createBuildings = true;
@@ -127,8 +126,8 @@ void PutImportTable(TImportTable& table, const std::vector<std::string>& rows, b
 // interactive, "Es wurde keine kompatible Office-Version gefunden." or "Die Datei konnte
 // nicht geladen werden." with the file name; batch, an error-log line ("File could not be
 // loaded:" with the name). True when loaded.
-bool LoadTableFile(TImportTable& table, const std::string& fileName, bool batch,
-                   bool headlines, const std::vector<TImportColumn>& columns);
+bool LoadTableFile(TImportTable& table, const std::string& fileName, bool batch, bool headlines,
+                   const std::vector<TImportColumn>& columns);
 
 // ---------------------------------------------------------------------------------------
 // Running.
@@ -137,17 +136,16 @@ bool LoadTableFile(TImportTable& table, const std::string& fileName, bool batch,
 // true when every row went through. A dry run (the check) changes nothing. Batch runs
 // show nothing. `progress` gets the rows done and their total; false cancels the run
 // (nothing is saved).
-bool RunImportEngine(TImportTable& table, const TImportSettings& settings, bool dryRun,
-                     bool batch, std::function<bool(int64_t, int64_t)> progress = nullptr);
+bool RunImportEngine(TImportTable& table, const TImportSettings& settings, bool dryRun, bool batch,
+                     std::function<bool(int64_t, int64_t)> progress = nullptr);
 // What the last run reported (changes, the failing row).
 const TTableImportResult& LastImportResult();
 // The job RunImportEngine hands to the engine.
 TTableImportJob ImportJobOf(TImportTable& table, const TImportSettings& settings, bool dryRun,
                             bool batch);
 // Tests put a stand-in in the engine's place; nullptr gives the engine back.
-using TTableImportRunner = std::function<bool(TImportTable& table,
-                                              const TImportSettings& settings, bool dryRun,
-                                              bool batch)>;
+using TTableImportRunner = std::function<bool(TImportTable& table, const TImportSettings& settings,
+                                              bool dryRun, bool batch)>;
 void SetTableImportRunner(TTableImportRunner runner);
 // The check's summary of what the import would change ("" for a failed run).
 std::string ImportCheckSummary(const TTableImportResult& result);

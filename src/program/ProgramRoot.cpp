@@ -100,7 +100,8 @@ void InstallProgramUnits() {
   InstallMenuCommand(kMenuImportNew1, ImportNew1Click);
   InstallMenuCommand(kMenuImportPersons1, ImportPersons1Click);
   InstallMenuCommand(kMenuImportBigKey1, ImportBigKey1MenuClick);
-  InstallAutoImport([](const std::string& profile) { return RunProfileImportShown(profile, true); });
+  InstallAutoImport(
+      [](const std::string& profile) { return RunProfileImportShown(profile, true); });
   // The Big-Key step asks for its locking system in the views' selection dialog.
   SetKeySystemChooser([](const std::string& caption) { return SelectKeySystem(caption); });
 }

@@ -40,15 +40,13 @@ TEST(EndToEnd, TableImport) {
   WriteAllBytes(env.Prog() + "Tessaro", "");
   // Rows ending in LF only, a name with an umlaut (UTF-8), a quoted field.
   const std::string table = env.dir.File("Personal.csv");
-  WriteAllBytes(table,
-                "Name;Abteilung\n"
-                "\"M\xC3\xBCller, Jana\";Einkauf\n"
-                "Berg, Udo;Lager\n"
-                "Kern, Eva;\"Technik; Wartung\"\n");
+  WriteAllBytes(table, "Name;Abteilung\n"
+                       "\"M\xC3\xBCller, Jana\";Einkauf\n"
+                       "Berg, Udo;Lager\n"
+                       "Kern, Eva;\"Technik; Wartung\"\n");
   // The pictures go where TESSARO_AUTOMATION_SHOTS says (to look at them), else beside the test.
   const char* shotsWanted = std::getenv("TESSARO_AUTOMATION_SHOTS");
-  const std::string shots =
-      shotsWanted ? std::string(shotsWanted) + "/" : env.dir.Dir() + "shots/";
+  const std::string shots = shotsWanted ? std::string(shotsWanted) + "/" : env.dir.Dir() + "shots/";
   ASSERT_EQ(PfMakeFolders(shots), 0);
 
   QProcess program;

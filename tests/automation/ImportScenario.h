@@ -8,11 +8,11 @@
 #include <functional>
 #include <string>
 
+#include <QComboBox>
 #include <QDialog>
 #include <QFileDialog>
 #include <QListWidget>
 #include <QPushButton>
-#include <QComboBox>
 
 #include "app/CommandNames.h"
 #include "app/MainFormUnit.h"
@@ -68,7 +68,9 @@ inline bool RunImportScenario(TTessaroForm& form,
     f.ImportBtn->click();
     say(f.result() == QDialog::Accepted ? "import done" : "import refused");
   });
-  if (const TMenuCommand& run = MenuCommandOf(kMenuImportNew1)) run();
-  else say("import refused: no command");
+  if (const TMenuCommand& run = MenuCommandOf(kMenuImportNew1))
+    run();
+  else
+    say("import refused: no command");
   return true;
 }

@@ -30,8 +30,8 @@ struct ImportProfileRun : ::testing::Test {
 
   void SetUp() override {
     ResetFieldCatalogue();
-    ASSERT_TRUE(LoadFieldCatalogue(false, std::string(TESSARO_RESOURCE_DIR) +
-                                              "/System/Fields.csv"));
+    ASSERT_TRUE(
+        LoadFieldCatalogue(false, std::string(TESSARO_RESOURCE_DIR) + "/System/Fields.csv"));
     ASSERT_TRUE(a.Open(dir));
     history.SetFolder(dir.Dir());
     anna = a->NewNamedRecord(icPerson, "Muster, Anna", "");
@@ -75,7 +75,8 @@ TEST_F(ImportProfileRun, RemovingUnlistedPersonsFromAnLfOnlyFileKeepsTheListedOn
                 "DataFileName=staff.csv\r\nContainsColumnHeader=1\r\nDateFormat=DD.MM.YYYY\r\n"
                 "PrimaryContentClass=5\r\nRemoveUnlistedPersons=1\r\nKeySystemID=0\r\n"
                 "BuildingID=0\r\nFields=166;169;\r\n");
-  ASSERT_TRUE(RunProfileImport(dir.File("staff.ipo"), true)) << ReadAllBytes(dir.File("errors.log"));
+  ASSERT_TRUE(RunProfileImport(dir.File("staff.ipo"), true))
+      << ReadAllBytes(dir.File("errors.log"));
   EXPECT_TRUE(ui.messages.empty());
   EXPECT_NE(ReadAllBytes(dir.File("ok.log")).find("Import successful"), std::string::npos);
   EXPECT_EQ(ReadAllBytes(dir.File("errors.log")), "");

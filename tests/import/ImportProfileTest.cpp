@@ -18,8 +18,8 @@ class ImportProfileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetFieldCatalogue();
-    ASSERT_TRUE(LoadFieldCatalogue(false, std::string(TESSARO_RESOURCE_DIR) +
-                                              "/System/Fields.csv"));
+    ASSERT_TRUE(
+        LoadFieldCatalogue(false, std::string(TESSARO_RESOURCE_DIR) + "/System/Fields.csv"));
     SetDateFormat("dd.MM.yyyy");
   }
   void TearDown() override {
@@ -48,11 +48,10 @@ TEST_F(ImportProfileTest, ProfileRoundTripKeepsEveryChoiceAndItsFixedOrder) {
 
   const std::string file = dir.File("handovers.ipo");
   ASSERT_TRUE(SaveImportProfile(file, saved));
-  EXPECT_EQ(ReadAllBytes(file),
-            "DataFileName=" + saved.dataFileName +
-                "\r\nContainsColumnHeader=0\r\nDateFormat=YYYY-MM-DD\r\n"
-                "PrimaryContentClass=15\r\nKeySystemID=3\r\nBuildingID=17\r\n"
-                "Fields=184;0;2147483647;191;181;\r\n");
+  EXPECT_EQ(ReadAllBytes(file), "DataFileName=" + saved.dataFileName +
+                                    "\r\nContainsColumnHeader=0\r\nDateFormat=YYYY-MM-DD\r\n"
+                                    "PrimaryContentClass=15\r\nKeySystemID=3\r\nBuildingID=17\r\n"
+                                    "Fields=184;0;2147483647;191;181;\r\n");
 
   TImportProfileValues values;
   ASSERT_TRUE(ReadImportProfile(file, values));
@@ -110,8 +109,8 @@ TEST_F(ImportProfileTest, CaptionsFollowTheMappingAndRepeatTheGroupBehindTheRepe
        {" " + person.caption, " " + key.caption, " " + date.caption, " " + key.caption,
         " " + date.caption}},
       // Last in the list the repetition does nothing.
-      {{person, key, repeat}, {" " + person.caption, " " + key.caption, undefined, undefined,
-                               undefined}},
+      {{person, key, repeat},
+       {" " + person.caption, " " + key.caption, undefined, undefined, undefined}},
       {{}, {undefined, undefined, undefined, undefined, undefined}},
   };
   for (const Case& c : cases) {
@@ -143,8 +142,7 @@ TEST_F(ImportProfileTest, EveryKindOfRowEndGivesOneRowPerLine) {
   for (const auto& [name, bytes] : files) {
     WriteAllBytes(dir.File(name), bytes);
     TImportTable table;
-    ASSERT_TRUE(LoadTableFile(table, dir.File(name), true, true, {Field(166), Field(169)}))
-        << name;
+    ASSERT_TRUE(LoadTableFile(table, dir.File(name), true, true, {Field(166), Field(169)})) << name;
     EXPECT_EQ(table.RowCount(), 5) << name;
     EXPECT_EQ(table.ColCount(), 2) << name;
     EXPECT_EQ(table.FixedRows(), 2);
@@ -206,8 +204,8 @@ TEST_F(ImportProfileTest, ProfileRunLogsSuccessOnlyWhenTheTableWasImported) {
       {"nologin.ipo", good, false, true, false, "Login missing"},
       {"nofile.ipo", "PrimaryContentClass=5\r\nFields=166;\r\n", true, true, false,
        "Import failed"},
-      {"class.ipo", "DataFileName=persons.csv\r\nPrimaryContentClass=99\r\nFields=166;\r\n",
-       true, true, false, "Import failed"},
+      {"class.ipo", "DataFileName=persons.csv\r\nPrimaryContentClass=99\r\nFields=166;\r\n", true,
+       true, false, "Import failed"},
       {"noclass.ipo", "DataFileName=persons.csv\r\nFields=166;\r\n", true, true, false,
        "Import failed"},
       {"table.ipo", "DataFileName=gone.csv\r\nPrimaryContentClass=5\r\n", true, true, false,

@@ -4,10 +4,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
-#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,7 +16,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -50,7 +50,7 @@ namespace {
 // The persons' default columns: name, department, number, building, remark.
 constexpr const char* kPersonsDefaultFields = "166;169;170;171;172";
 constexpr std::uint32_t kSelectedMarkedColor = 0xFF0000;  // blue, as a BGR value
-constexpr std::uint32_t kFixedRowColor = 0xD0D0D0;  // as the button bars
+constexpr std::uint32_t kFixedRowColor = 0xD0D0D0;        // as the button bars
 constexpr int kMaxColumnWidth = 300;
 
 // A marked cell stays visible when selected: blue instead of the selection colour. The
@@ -169,7 +169,9 @@ TImportForm::TImportForm(QWidget* parent) : QDialog(parent) {
     return a;
   };
   OpenTable1 = action(file, "OpenTable1", "Tabelle laden ...");
-  ReadExcel1 = action(file, "ReadExcel1", "aus Office einlesen (ge\xF6" "ffnetes Fenster) ...");
+  ReadExcel1 = action(file, "ReadExcel1",
+                      "aus Office einlesen (ge\xF6"
+                      "ffnetes Fenster) ...");
   file->addSeparator();
   LoadFields1 = action(file, "LoadFields1", "Felder-Zuordnung laden ...");
   SaveFields1 = action(file, "SaveFields1", "Felder-Zuordnung speichern unter ...");
@@ -178,7 +180,9 @@ TImportForm::TImportForm(QWidget* parent) : QDialog(parent) {
   ConcatCells1->setEnabled(false);
   ImportBigKey1 = action(file, "ImportBigKey1", "Big-Key importieren ...");
   file->addSeparator();
-  Close1 = action(file, "Close1", "Schlie\xDF" "en");
+  Close1 = action(file, "Close1",
+                  "Schlie\xDF"
+                  "en");
   QMenu* options = MainMenu->addMenu(ToQString("Optionen"));
   options->setObjectName("Options1");
   auto check = [&](const char* name, const std::string& caption, bool on) {
@@ -189,23 +193,27 @@ TImportForm::TImportForm(QWidget* parent) : QDialog(parent) {
   };
   canCreateHouses1 = check("canCreateHouses1", "Geb\xE4ude erzeugen", true);
   canCreateDoors1 = check("canCreateDoors1", "T\xFCren erzeugen", true);
-  RemoveUnlistedPersons1 = check(
-      "RemoveUnlistedPersons1",
-      "gespeicherte Personen l\xF6schen, falls nicht in Import-Liste enthalten", false);
+  RemoveUnlistedPersons1 =
+      check("RemoveUnlistedPersons1",
+            "gespeicherte Personen l\xF6schen, falls nicht in Import-Liste enthalten", false);
   overwriteDoors1 = check("overwriteDoors1",
-                          "vorhandene T\xFCren \xFC" "berschreiben, die keinem Geb\xE4ude "
+                          "vorhandene T\xFCren \xFC"
+                          "berschreiben, die keinem Geb\xE4ude "
                           "zugeordnet sind",
                           false);
 
   // The file row.
   auto* fileRow = new QHBoxLayout;
-  OpenBtn = new QPushButton(ToQString("Datei \xF6" "ffnen ..."), this);
+  OpenBtn = new QPushButton(ToQString("Datei \xF6"
+                                      "ffnen ..."),
+                            this);
   OpenBtn->setObjectName("OpenBtn");
   FnEd = new QLineEdit(this);
   FnEd->setObjectName("FnEd");
   FnEd->setReadOnly(true);
-  HeadlinesCheck =
-      new QCheckBox(ToQString("die 1. Zeile in der Datei enth\xE4lt \xDC" "berschriften"), this);
+  HeadlinesCheck = new QCheckBox(ToQString("die 1. Zeile in der Datei enth\xE4lt \xDC"
+                                           "berschriften"),
+                                 this);
   HeadlinesCheck->setObjectName("HeadlinesCheck");
   HeadlinesCheck->setChecked(true);
   fileRow->addWidget(OpenBtn);
@@ -247,7 +255,8 @@ TImportForm::TImportForm(QWidget* parent) : QDialog(parent) {
   TableContentCombo = new QComboBox(this);
   TableContentCombo->setObjectName("TableContentCombo");
   side->addWidget(TableContentCombo, row++, 1, 1, 2);
-  label("KeysystemLabel", "Schlie\xDF" "anlage");
+  label("KeysystemLabel", "Schlie\xDF"
+                          "anlage");
   KeysystemCombo = new QComboBox(this);
   KeysystemCombo->setObjectName("KeysystemCombo");
   side->addWidget(KeysystemCombo, row++, 1, 1, 2);
@@ -291,7 +300,9 @@ TImportForm::TImportForm(QWidget* parent) : QDialog(parent) {
   side->setRowStretch(row - 1, 1);
 
   auto* runs = new QHBoxLayout;
-  CheckBtn = new QPushButton(ToQString("Pr\xFC" "fen"), this);
+  CheckBtn = new QPushButton(ToQString("Pr\xFC"
+                                       "fen"),
+                             this);
   CheckBtn->setObjectName("CheckBtn");
   ImportBtn = new QPushButton(ToQString("Import ausf\xFChren"), this);
   ImportBtn->setObjectName("ImportBtn");
@@ -371,9 +382,8 @@ void TImportForm::SetBold(QPushButton* button, bool bold) {
 }
 
 void TImportForm::FillContentCombo() {
-  const int previous = TableContentCombo->currentIndex() > 0
-                           ? TableContentCombo->currentData().toInt()
-                           : -1;
+  const int previous =
+      TableContentCombo->currentIndex() > 0 ? TableContentCombo->currentData().toInt() : -1;
   TableContentCombo->clear();
   TableContentCombo->addItem(ToQString(ImportText(8)));
   for (int cls : ImportContentClasses())
@@ -384,9 +394,8 @@ void TImportForm::FillContentCombo() {
 
 void TImportForm::FillHouseCombo() {
   const int32_t selected = HouseCombo->currentIndex() >= 0 ? HouseCombo->currentData().toInt() : 0;
-  const int32_t system = KeysystemCombo->currentIndex() >= 0
-                             ? KeysystemCombo->currentData().toInt()
-                             : 0;
+  const int32_t system =
+      KeysystemCombo->currentIndex() >= 0 ? KeysystemCombo->currentData().toInt() : 0;
   FillComboWithBuildings(HouseCombo, selected, system > 0 && system != ksAll ? system : 0);
   HouseCombo->insertItem(0, ToQString(ImportText(11)), 0);
   const int at = selected != 0 ? HouseCombo->findData(selected) : -1;
@@ -426,7 +435,8 @@ TImportSettings TImportForm::Settings() const {
   s.dataFileName = FromQString(FnEd->text());
   s.headlines = HeadlinesCheck->isChecked();
   s.dateFormat = FromQString(DateFormatCombo->currentText());
-  s.contentClass = TableContentCombo->currentIndex() > 0 ? TableContentCombo->currentData().toInt() : 0;
+  s.contentClass =
+      TableContentCombo->currentIndex() > 0 ? TableContentCombo->currentData().toInt() : 0;
   s.keySystemId = KeysystemCombo->currentIndex() >= 0 ? KeysystemCombo->currentData().toInt() : 0;
   if (s.keySystemId == ksAll) s.keySystemId = 0;
   s.buildingId = HouseCombo->currentIndex() >= 0 ? HouseCombo->currentData().toInt() : 0;
@@ -490,8 +500,7 @@ bool TImportForm::LoadTableFile(const std::string& fileName, bool batch) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   std::vector<TImportColumn> columns;
   for (int i = 0; i < GoodBox->count(); ++i) columns.push_back(EntryOf(GoodBox->item(i)));
-  const bool ok =
-      ::LoadTableFile(table_, fileName, batch, HeadlinesCheck->isChecked(), columns);
+  const bool ok = ::LoadTableFile(table_, fileName, batch, HeadlinesCheck->isChecked(), columns);
   QApplication::restoreOverrideCursor();
   HideWaitText();
   if (!ok) return false;
@@ -549,8 +558,8 @@ void TImportForm::OpenBtnClick() {
 }
 
 void TImportForm::ReadExcel1Click() {
-  const std::string question = ImportText(15) + "\r" + ImportText(16) + "\r" + ImportText(17) +
-                               "\r" + ImportText(18);
+  const std::string question =
+      ImportText(15) + "\r" + ImportText(16) + "\r" + ImportText(17) + "\r" + ImportText(18);
   if (AskYesCancel(question) != mrYes) return;
   // This program never reaches into an office program the user has open.
   if (!CreateTableReader()) ShowError(ExcelReadText(1));
@@ -581,8 +590,8 @@ bool TImportForm::RunEngine(bool dryRun, bool batch) {
   progress.setValue(0);
   QElapsedTimer clock;
   clock.start();
-  const bool ok = RunImportEngine(
-      table_, Settings(), dryRun, batch, [&](int64_t done, int64_t total) {
+  const bool ok =
+      RunImportEngine(table_, Settings(), dryRun, batch, [&](int64_t done, int64_t total) {
         if (clock.elapsed() < 200) return !progress.wasCanceled();
         clock.restart();
         progress.setValue(total > 0 ? static_cast<int>(done * 100 / total) : 0);

@@ -28,8 +28,8 @@ class ImportFormTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ResetFieldCatalogue();
-    ASSERT_TRUE(LoadFieldCatalogue(false, std::string(TESSARO_RESOURCE_DIR) +
-                                              "/System/Fields.csv"));
+    ASSERT_TRUE(
+        LoadFieldCatalogue(false, std::string(TESSARO_RESOURCE_DIR) + "/System/Fields.csv"));
     SetDateFormat("dd.MM.yyyy");
     SetStrictDialogs(true);
     // A stand-in engine: takes every data cell of a mapped column and remembers the run.
@@ -219,7 +219,8 @@ TEST_F(ImportFormTest, TheBigKeyStepKeepsTheFolderOfTheChosenFileForTheProfileRu
   TScopedRecorder ui;
   ChooseFile(dir.File("KEYS.DBF"));
   form.ImportBigKey1Click();
-  EXPECT_EQ(ui.AllText(), "W\xE4hlen Sie im Folgenden irgendeine DBF-DATEI IM BIG-KEY-DATENVERZEICHNIS");
+  EXPECT_EQ(ui.AllText(),
+            "W\xE4hlen Sie im Folgenden irgendeine DBF-DATEI IM BIG-KEY-DATENVERZEICHNIS");
   EXPECT_EQ(BigKeyFolder(), dir.Dir());
   EXPECT_EQ(PendingDialogDrivers(), 0);
   BigKeyFolder().clear();
