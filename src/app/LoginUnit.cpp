@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <utility>
 
 #include "app/AppControlUnit.h"
 #include "app/BackupRequesterUnit.h"
@@ -802,6 +803,16 @@ void AfterLogin() {
       !AnsiSameText(MLSystem().CurrentLanguage(), "HU"))
     host.StartGuidedTour();
 }
+
+namespace {
+TAutoImport& AutoImportSlot() {
+  static TAutoImport run;
+  return run;
+}
+}  // namespace
+
+void InstallAutoImport(TAutoImport run) { AutoImportSlot() = std::move(run); }
+const TAutoImport& InstalledAutoImport() { return AutoImportSlot(); }
 
 bool DoLogout(const std::function<void()>& showLoginPage) {
   TLoginState& ls = LoginState();

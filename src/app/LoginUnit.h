@@ -55,6 +55,13 @@ inline constexpr const char* kLogLoginFailed = "Login failed";
 inline constexpr const char* kLogAutoImportUnavailable =
     "Import not run: this program has no unattended table import";
 
+// The unattended import of the profile named by "autoImport" (the table import installs
+// it through the composition root): true when imported. Without one the main window logs
+// kLogAutoImportUnavailable.
+using TAutoImport = std::function<bool(const std::string& profile)>;
+void InstallAutoImport(TAutoImport run);
+const TAutoImport& InstalledAutoImport();
+
 // The store's application name and the colours of the password field.
 inline constexpr const char* kStoreAppName = "Tessaro";
 inline constexpr std::uint32_t kPasswordFocusColor = 0xD0FFFF;  // light yellow

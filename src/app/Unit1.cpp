@@ -1320,8 +1320,9 @@ void TTessaroForm::SetWaitCursor(bool on) {
 }
 
 void TTessaroForm::RunAutoImport(const std::string& profile) {
-  if (const TMenuCommand& run = MenuCommandOf(kHookAutoImport)) {
-    run();
+  // The import logs its own outcome ("Import successful" or why it failed).
+  if (const TAutoImport& run = InstalledAutoImport()) {
+    run(profile);
     return;
   }
   // An unattended start that did nothing must say so where its caller looks.

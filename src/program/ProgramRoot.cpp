@@ -8,10 +8,12 @@
 #include "app/TextSettingsUnit.h"
 #include "app/TessaroMain.h"
 #include "app/DesktopLinksUnit.h"
+#include "app/LoginUnit.h"
 #include "app/GlueStateUnit.h"
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
 #include "data/SigPadUnit.h"
+#include "import/widgets/ImportUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
 #include "output/PrintUnit.h"
@@ -23,6 +25,7 @@
 #include "views/ContactUnit.h"
 #include "views/DemoDataUnit.h"
 #include "views/FindFormUnit.h"
+#include "views/KsToolFormUnit.h"
 #include "views/MemFormUnit.h"
 #include "views/RenameUnit.h"
 #include "views/ViewsUnit.h"
@@ -92,15 +95,22 @@ void InstallProgramUnits() {
   InstallMenuCommand(kMenuDBExport1, ShowDBExport);
   InstallMenuCommand(kMenuScreenshot1, Screenshot1Click);
 
-  // Imports: each import installs its menu command above (src/import, its dialogs in
-  // src/import/widgets).
+  // Imports (src/import, their dialogs in src/import/widgets): the table import from the
+  // menu, for persons, from a Big-Key folder, and unattended from a profile at the login.
+  InstallMenuCommand(kMenuImportNew1, ImportNew1Click);
+  InstallMenuCommand(kMenuImportPersons1, ImportPersons1Click);
+  InstallMenuCommand(kMenuImportBigKey1, ImportBigKey1MenuClick);
+  InstallAutoImport(
+      [](const std::string& profile) { return RunProfileImportShown(profile, true); });
+  // The Big-Key step asks for its locking system in the views' selection dialog.
+  SetKeySystemChooser([](const std::string& caption) { return SelectKeySystem(caption); });
 }
 
 const std::vector<std::string>& CommandsAwaitingTheirUnit() {
   static const std::vector<std::string> commands = {
       // Imports (src/import).
-      kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1, kMenuImportKeys1,
-      kMenuImportPersons1, kMenuImportDoors1, kMenuImportNew1, kMenuImportShowBooking1,
+      kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportKeys1, kMenuImportDoors1,
+      kMenuImportShowBooking1,
       // The views' tools: the locking plan.
       kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,

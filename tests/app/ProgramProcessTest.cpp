@@ -15,9 +15,12 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "app/LoginTestSupport.h"
 #include "app/StartupTestSupport.h"
 #include "app/Unit1.h"
+#include "basic/ValueString.h"
 #include "basic/widgets/InstanceChannel.h"
+#include "data/ItemList.h"
 #include "support/RegistryTestRoot.h"
 
 namespace {
@@ -230,4 +233,67 @@ TEST(ProgramFolder, HoldsWhatTheProgramShows) {
   for (const char* file : {"Help/de/index.html", "Help/de/firstrun/index.html", "Icons/Tessaro.png",
                            "System/Tessaro.lng", "System/Fields.csv", "Formulare/Formular1 Ausgabe.rtf"})
     EXPECT_TRUE(std::filesystem::is_regular_file(ProgramFile(file).toStdString())) << file;
+}
+
+// The unattended start: logged in by "autoLogin", the profile of "autoImport" imported, the
+// outcome in the success or error log, and the program ends by itself.
+class UnattendedImport : public ProgramProcess {
+ protected:
+  // Runs the program to its end; false when it did not end by itself.
+  bool RunToEnd(const std::string& autoLogin) {
+    {
+      std::ofstream(data_.File("staff.csv"), std::ios::binary)
+          << "Name;Abt\nMuster, Anna;Einkauf\nBerg, Udo;Lager\n";
+      std::ofstream(data_.File("staff.ipo"), std::ios::binary)
+          << "DataFileName=staff.csv\r\nContainsColumnHeader=1\r\nDateFormat=DD.MM.YYYY\r\n"
+             "PrimaryContentClass=5\r\nKeySystemID=0\r\nBuildingID=0\r\nFields=166;169;\r\n";
+    }
+    QProcess program;
+    Start(program, "Tessaro",
+          {QString::fromStdString("datapath=" + data_.Dir()), "multistart",
+           QString::fromStdString("autoLogin=" + autoLogin),
+           QString::fromStdString("autoImport=" + data_.File("staff.ipo")),
+           QString::fromStdString("ErrorLogFile=" + data_.File("errors.log")),
+           QString::fromStdString("SuccessLogFile=" + data_.File("ok.log"))});
+    if (!program.waitForFinished(kDeadlineMs)) return false;
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+    return true;
+  }
+  std::string Log(const char* name) {
+    std::ifstream in(data_.File(name), std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  std::string Persons() {
+    TStoreMaker store(data_.Dir());
+    TItemList ids;
+    store.db.ListClassValid(icPerson, ids);
+    std::string names;
+    for (int32_t i = 0; i < ids.Count(); ++i)
+      names += store.db.ReadLineField(ids.Get(i), fkName) + "|";
+    return names;
+  }
+  int32_t user_ = 0;
+  void SetUp() override {
+    TStoreMaker maker(data_.Dir());
+    user_ = maker.User("Alice", "GEHEIM");
+  }
+};
+
+TEST_F(UnattendedImport, ImportsTheProfileLogsSuccessAndEnds) {
+  ASSERT_TRUE(RunToEnd(std::to_string(user_) + ";" + EncodeNumberedStr(user_, "GEHEIM", false)))
+      << "the program ends by itself";
+  EXPECT_NE(Log("ok.log").find("Import successful"), std::string::npos) << Log("errors.log");
+  EXPECT_EQ(Log("errors.log").find("Import failed"), std::string::npos) << Log("errors.log");
+  EXPECT_EQ(Persons(), "Muster, Anna|Berg, Udo|");
+}
+
+TEST_F(UnattendedImport, AFailedLoginImportsNothingAndEnds) {
+  ASSERT_TRUE(RunToEnd(std::to_string(user_) + ";" + EncodeNumberedStr(user_, "FALSCH", false)))
+      << "the program ends by itself";
+  EXPECT_NE(Log("errors.log").find("Login failed"), std::string::npos);
+  EXPECT_EQ(Log("ok.log").find("Import successful"), std::string::npos);
+  EXPECT_EQ(Persons(), "");
 }

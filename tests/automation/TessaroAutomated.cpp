@@ -26,6 +26,8 @@
 // the person (signed on the pad, with a receipt), the first is returned and the second
 // reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
 // other record steps are left out then.
+// TESSARO_AUTOMATION_IMPORT (optional): a table file of persons (name, department); the
+// table import is driven instead of the later steps (ImportScenario.h).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -85,6 +87,7 @@
 #include "data/TransferUnit.h"
 #include "output/PrintUnit.h"
 #include "HistoryScenario.h"
+#include "ImportScenario.h"
 #include "SandboxScenario.h"
 #include "SettingsScenario.h"
 #include "SpecialScenario.h"
@@ -279,7 +282,8 @@ struct TDriver {
       case TStep::Buildings:
         // The buildings and doors run alone: the other steps follow only without it.
         if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
-            RunCylindersScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say)) {
+            RunCylindersScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say) ||
+            RunImportScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }

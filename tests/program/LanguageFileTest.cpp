@@ -51,6 +51,8 @@
 #include "data/UserRights.h"
 #include "import/ExcelReadUnit.h"
 #include "import/ImportEngineUnit.h"
+#include "import/ImportProfileUnit.h"
+#include "import/widgets/ImportUnit.h"
 #include "output/CsvOrExcelUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintSelectUnit.h"
@@ -239,6 +241,7 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
       {"CoreTexts", CoreTexts},
       {"CsvOrExcelTexts", CsvOrExcelTexts},
       {"ExcelReadTexts", ExcelReadTexts},
+      {"ImportTexts", ImportTexts},
       {"FrameHistoryTexts", FrameHistoryTexts},
       {"FrameLimitsTexts", FrameLimitsTexts},
       {"FrameLoginTexts", FrameLoginTexts},
@@ -367,6 +370,7 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TDemoDataForm", [] { return std::make_unique<TDemoDataForm>(); }},
       {"TMemForm", [] { return std::make_unique<TMemForm>(); }},
       {"TRenameForm", [] { return std::make_unique<TRenameForm>(); }},
+      {"TImportForm", [] { return std::make_unique<TImportForm>(); }},
       {"TKsSelForm", [] { return std::make_unique<TKsSelForm>(); }},
       {"TKsToolForm", [] { return std::make_unique<TKsToolForm>(); }},
       {"TCabinetToolForm", [] { return std::make_unique<TCabinetToolForm>(); }},

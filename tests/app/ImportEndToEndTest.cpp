@@ -1,0 +1,95 @@
+// The table import as a user meets it, in a process of its own: logged in, the import
+// opened from the menu with a table of persons this test writes, the columns mapped, checked
+// (a picture of the green marks), imported, logged out. Afterwards the store holds the
+// persons it held before and exactly the imported ones.
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <QImage>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <gtest/gtest.h>
+
+#include "LoginTestSupport.h"
+#include "data/IniUnit.h"
+#include "data/ItemList.h"
+
+#ifndef TESSARO_AUTOMATED_PROGRAM
+#error "TESSARO_AUTOMATED_PROGRAM names the program with the test driver"
+#endif
+
+namespace {
+
+TEST(EndToEnd, TableImport) {
+  TLoginEnv env;
+  TMandantInfoRec client;
+  client.Name = "Acme";
+  client.Title = "Acme GmbH";
+  ASSERT_TRUE(AddClient(client, 0));
+  int32_t lastBefore = 0, kept = 0;
+  {
+    TStoreMaker maker(env.Data(), "Data-Acme");
+    maker.User("Anna", "Secret");
+    kept = maker.db.NewNamedRecord(icPerson, "Alt, Otto", "");
+    maker.db.Commit();
+    lastBefore = maker.db.LastID;
+  }
+  ASSERT_TRUE(WriteSetting(kSettingsProgramLevel, "DataPath", env.Data()));
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupInterval", "0"));
+  WriteAllBytes(env.Prog() + "Tessaro", "");
+  // Rows ending in LF only, a name with an umlaut (UTF-8), a quoted field.
+  const std::string table = env.dir.File("Personal.csv");
+  WriteAllBytes(table, "Name;Abteilung\n"
+                       "\"M\xC3\xBCller, Jana\";Einkauf\n"
+                       "Berg, Udo;Lager\n"
+                       "Kern, Eva;\"Technik; Wartung\"\n");
+  // The pictures go where TESSARO_AUTOMATION_SHOTS says (to look at them), else beside the test.
+  const char* shotsWanted = std::getenv("TESSARO_AUTOMATION_SHOTS");
+  const std::string shots = shotsWanted ? std::string(shotsWanted) + "/" : env.dir.Dir() + "shots/";
+  ASSERT_EQ(PfMakeFolders(shots), 0);
+
+  QProcess program;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("QT_QPA_PLATFORM", "offscreen");
+  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
+  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
+  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
+  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
+  environment.insert("TESSARO_AUTOMATION_IMPORT", QString::fromStdString(table));
+  environment.insert("TESSARO_AUTOMATION_SHOTS", QString::fromStdString(shots));
+  program.setProcessEnvironment(environment);
+  program.start(TESSARO_AUTOMATED_PROGRAM,
+                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
+  ASSERT_TRUE(program.waitForStarted(10000));
+  const bool finished = program.waitForFinished(45000);
+  if (!finished) program.kill();
+  const std::string out = program.readAllStandardOutput().toStdString();
+  const std::string err = program.readAllStandardError().toStdString();
+  ASSERT_TRUE(finished) << out << err;
+  EXPECT_EQ(program.exitCode(), 0) << out << err;
+  for (const char* step : {"import mapped", "import loaded", "import checked", "import done",
+                           "logged out", "undriven dialogs 0"})
+    EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
+  EXPECT_EQ(out.find("refused"), std::string::npos) << out;
+  for (const char* shot : {"import-loaded", "import-checked"}) {
+    QImage image;
+    EXPECT_TRUE(image.load(QString::fromStdString(shots + shot + ".png"))) << shot;
+    EXPECT_GT(image.width(), 100) << shot;
+  }
+
+  TStoreMaker check(env.Data(), "Data-Acme");
+  TMiniDB& db = check.db;
+  EXPECT_TRUE(db.IsValid(kept));
+  std::vector<std::string> made;
+  for (int32_t id = lastBefore + 1; id <= db.LastID; ++id)
+    if (db.HasRecord(id) && db.GetClass(id) == icPerson)
+      made.push_back(db.GetName(id) + "/" + db.GetField(id, "Abt"));
+  EXPECT_EQ(made, (std::vector<std::string>{"M\xFCller, Jana/Einkauf", "Berg, Udo/Lager",
+                                            "Kern, Eva/Technik; Wartung"}));
+  TItemList persons;
+  db.ListClassValid(icPerson, persons);
+  EXPECT_EQ(persons.Count(), 4);
+}
+
+}  // namespace
