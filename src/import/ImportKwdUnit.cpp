@@ -83,18 +83,10 @@ KwdRecord ParseKwdLine(const std::string& line, int32_t index, char separator) {
   r.line = index;
   r.base = KwdFieldBase(r.letter);
   r.fields[0] = std::string(1, r.letter);
-  std::string rest = line.size() > 1 ? line.substr(1) : std::string();
   // Field 1 begins at the second character: "D;x" has an empty field 1 and "x" as field 2.
-  if (!rest.empty() && rest[0] == separator) {
-    rest.erase(0, 1);
-    r.fields[1].clear();
-    for (int i = 2; i < kKwdFieldCount && !rest.empty(); ++i)
-      r.fields[static_cast<size_t>(i)] = FetchCsvField(rest, separator);
-    // A separator at the very end opens one more empty field: nothing to store.
-  } else {
-    for (int i = 1; i < kKwdFieldCount && !rest.empty(); ++i)
-      r.fields[static_cast<size_t>(i)] = FetchCsvField(rest, separator);
-  }
+  std::string rest = line.size() > 1 ? line.substr(1) : std::string();
+  for (int i = 1; i < kKwdFieldCount && !rest.empty(); ++i)
+    r.fields[static_cast<size_t>(i)] = FetchCsvField(rest, separator);
   return r;
 }
 
@@ -772,6 +764,19 @@ std::string KwdCheckSummary(const TKwdPassReport& report) {
       text += report.ambiguous[i] + "\r";
     if (report.ambiguous.size() > 20) text += "...\r";
   }
+  if (!report.messages.empty()) {
+    text += "\r" + ImportKwdText(25) + "\r";
+    std::unordered_set<std::string> seen;
+    int shown = 0;
+    for (const std::string& m : report.messages) {
+      if (!seen.insert(m).second) continue;
+      if (++shown > 20) {
+        text += "...\r";
+        break;
+      }
+      text += m + "\r";
+    }
+  }
   return text + "\r" + ImportKwdText(22);
 }
 
@@ -842,7 +847,6 @@ TKwdResult ImportKwdFile(TMiniDB& db, const std::string& fileName, const TKwdHoo
       return TKwdResult::CheckFailed;
     }
   }
-  ShowCollected(check.messages);
   if (UI().Ask(TMsgKind::Confirmation, KwdCheckSummary(check), TAskButtons::YesCancel) != mrYes)
     return TKwdResult::Declined;
 
@@ -879,7 +883,7 @@ TKwdResult ImportKwdFile(TMiniDB& db, const std::string& fileName, const TKwdHoo
   db.RefreshAllNames();
   g_lastSummary = ImportSummaryTable();
   ClearImportantEntries();
-  ShowCollected(report.messages);
+  // The pass's notes were in the check's summary already.
   ShowImportDoneNote();
   if (g_lastSummary.size() > 1) {
     if (!journalFolder.empty()) WriteImportJournal(journalFolder, g_lastSummary);
