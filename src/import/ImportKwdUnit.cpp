@@ -23,7 +23,6 @@ const TMLStringList* ImportKwdTexts() {
     t->Add255Obj("Die KWD-Datei wird gepr\xFC" "ft.", 1);
     t->Add255Obj("Die KWD-Datei wird importiert.", 2);
     t->Add255Obj("Ladefehler!#13#Der Importvorgang konnte nicht gestartet werden.", 3);
-    t->Add255Obj("Die KWD-Datei wurde unvollst\xE4ndig importiert.", 4);
     t->Add255Obj("Die KWD-Datei wurde nicht importiert.", 5);
     t->Add255Obj("uneindeutige Zylinder:", 6);
     t->Add255Obj("Anlage ohne ID", 7);

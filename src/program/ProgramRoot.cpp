@@ -12,6 +12,9 @@
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
 #include "data/SigPadUnit.h"
+#include "import/widgets/BookingForm.h"
+#include "import/widgets/FixedImportForm.h"
+#include "import/widgets/ImportKwdForm.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
 #include "output/PrintUnit.h"
@@ -25,6 +28,7 @@
 #include "views/FindFormUnit.h"
 #include "views/MemFormUnit.h"
 #include "views/RenameUnit.h"
+#include "views/SpecialDeleteUnit.h"
 #include "views/ViewsUnit.h"
 
 void InstallProgramUnits() {
@@ -92,15 +96,24 @@ void InstallProgramUnits() {
   InstallMenuCommand(kMenuDBExport1, ShowDBExport);
   InstallMenuCommand(kMenuScreenshot1, Screenshot1Click);
 
-  // Imports: each import installs its menu command above (src/import, its dialogs in
+  // Imports: each import installs its menu command here (src/import, its dialogs in
   // src/import/widgets).
+  InstallMenuCommand(kMenuImportKeys1, RunKeysImportCommand);
+  // Doors carry cylinder texts: real cylinders are made from them after the import.
+  InstallMenuCommand(kMenuImportDoors1, [] {
+    RunDoorsImportCommand([] {
+      if (TMiniDB* db = GlueDB()) ExtractCylindersFromDoors(*db, true, true);
+    });
+  });
+  InstallMenuCommand(kMenuImportKWD1, RunKwdImport);
+  InstallMenuCommand(kMenuImportShowBooking1, [] { ShowImportJournal(""); });
 }
 
 const std::vector<std::string>& CommandsAwaitingTheirUnit() {
   static const std::vector<std::string> commands = {
       // Imports (src/import).
-      kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1, kMenuImportKeys1,
-      kMenuImportPersons1, kMenuImportDoors1, kMenuImportNew1, kMenuImportShowBooking1,
+      kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1, kMenuImportPersons1,
+      kMenuImportNew1,
       // The views' tools: the locking plan.
       kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
