@@ -13,6 +13,8 @@
 #include "data/MiniDBUnit.h"
 #include "basic/FileCtrl2.h"
 #include "basic/SLUnit.h"
+#include "import/ImportEngineUnit.h"
+#include "import/ImportJournalUnit.h"
 #include "import/ImportKeysUnit.h"
 #include "import/ImportText.h"
 
@@ -215,79 +217,6 @@ std::vector<std::string> TKwdPlan::AmbiguousPositions() const {
   }
   return order;
 }
-
-// ---------------------------------------------------------------------------------------
-// Change entries of a pass (stand-in until the shared import procedures are in this tree)
-
-namespace {
-
-struct KwdJournalEntry {
-  std::string cls, k205, name, isNew, absCnt, cntDiff;
-  bool important = false;
-};
-std::vector<KwdJournalEntry> g_important;
-
-void ClearImportantEntries() { g_important.clear(); }
-void ImportRowQuery(KwdJournalEntry& e, int cls, const std::string& name,
-                    const std::string& position) {
-  e = {};
-  e.cls = cls == icKey ? "Key" : "Cyl";
-  e.k205 = position;
-  e.name = name;
-}
-void SetAbsCount(KwdJournalEntry& e, const std::string& count) {
-  e.isNew = count.empty() ? "Neu" : count;
-  e.absCnt = count;
-  e.important = true;
-}
-void ApplyCountChange(int32_t id, const std::string& value, const char* field,
-                      KwdJournalEntry& e, const char* second);
-void MarkImportant(KwdJournalEntry& e) {
-  if (!e.important) return;
-  e.important = false;
-  g_important.push_back(e);
-}
-std::vector<std::string> ImportSummaryTable() {
-  std::vector<std::string> lines;
-  for (const KwdJournalEntry& e : g_important) {
-    std::string diff = e.cntDiff;
-    if (!diff.empty() && diff[0] != '-') diff = "+" + diff;
-    lines.push_back(e.cls + "\t" + e.k205 + "\t" + e.name + "\t" + e.isNew + "\t" + diff +
-                    "\t" + e.absCnt);
-  }
-  std::sort(lines.begin(), lines.end());
-  lines.insert(lines.begin(), "Typ\tPosition\tBezeichnung\tNeu\tBuchung\tGesamt");
-  return lines;
-}
-void ShowImportDoneNote() {
-  UI().ShowMessage(TMsgKind::Info,
-                   "Die Datei wurde verarbeitet.\r\rBitte vergleichen Sie den Import mit Ihren "
-                   "Unterlagen\rauf Vollst\xE4ndigkeit und Richtigkeit.\r\rFalls Ihnen "
-                   "Abweichungen auffallen, senden Sie Ihre Datei bitte\ran Merivan, um den "
-                   "Import angleichen zu k\xF6nnen.");
-}
-void WriteImportJournal(const std::string& folder, const std::vector<std::string>& lines) {
-  (void)folder;
-  (void)lines;
-}
-TMiniDB* g_db = nullptr;
-void ApplyCountChange(int32_t id, const std::string& value, const char* field,
-                      KwdJournalEntry& e, const char* second) {
-  TMiniDB& db = *g_db;
-  const int32_t before = StrToIntZero(db.ReadLineField(id, field));
-  const int32_t now = StrToIntZero(value);
-  if (db.ReadLineField(id, field) != value) db.SetField(id, field, value);
-  const int32_t diff = now - before;
-  if (diff != 0 && second && *second)
-    db.SetField(id, second, std::to_string(StrToIntZero(db.ReadLineField(id, second)) + diff));
-  e.absCnt = value;
-  if (diff != 0) {
-    e.cntDiff = std::to_string(diff);
-    e.important = true;
-  }
-}
-
-}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // The plan's locking system
@@ -536,7 +465,7 @@ bool TKwdPass::Cylinder(const KwdRecord& r) {
       db_.AddLinkBoth(cyl, door, icDoor, icCylinder);
     }
   }
-  KwdJournalEntry entry;
+  TQStringList entry;
   ImportRowQuery(entry, icCylinder, name1, pos);
   if (made) SetAbsCount(entry, std::to_string(count));
   Revive(db_, cyl);
@@ -552,8 +481,8 @@ bool TKwdPass::Cylinder(const KwdRecord& r) {
   Put(db_, cyl, "ofl", o.surface);
   Put(db_, cyl, "ctyp", o.type);
   if (count != 0 || !db_.ReadLineField(cyl, fkCylinderCount).empty())
-    ApplyCountChange(cyl, std::to_string(count), fkCylinderCount, entry, "");
-  MarkImportant(entry);
+    ApplyCountChange(db_, cyl, std::to_string(count), fkCylinderCount, entry, "");
+  MarkImportant(entry, report_.important);
   return true;
 }
 
@@ -590,11 +519,11 @@ bool TKwdPass::Key(const KwdRecord& r) {
   Put(db_, key, "k605", Trim(p.kind));
   const int type = KwdKeyType(p.kind);
   if (type > 0) Put(db_, key, fkKeyType, std::to_string(type));
-  KwdJournalEntry entry;
+  TQStringList entry;
   ImportRowQuery(entry, icKey, name, pos);
   if (made) SetAbsCount(entry, std::to_string(count));
-  ApplyCountChange(key, std::to_string(count), fkTotal, entry, fkStock);
-  MarkImportant(entry);
+  ApplyCountChange(db_, key, std::to_string(count), fkTotal, entry, fkStock);
+  MarkImportant(entry, report_.important);
   return true;
 }
 
@@ -697,7 +626,7 @@ void TKwdPass::LinkAll() {
 }
 
 bool TKwdPass::Run() {
-  ClearImportantEntries();
+  report_.important.Clear();
   report_.ambiguous = plan_.AmbiguousPositions();
   lookup_ = report_.ambiguous.empty();
   if (!MakeSystem()) return false;
@@ -740,7 +669,6 @@ bool TKwdPass::Run() {
 }  // namespace
 
 bool RunKwdPass(TMiniDB& db, TBulkWrite& run, const TKwdPlan& plan, TKwdPassReport& report) {
-  g_db = &db;
   TKwdPass pass(db, run, plan, report);
   const bool ok = pass.Run();
   for (const std::string& text : plan.UnknownPositions())
@@ -872,7 +800,6 @@ TKwdResult ImportKwdFile(TMiniDB& db, const std::string& fileName, const TKwdHoo
   }
   if (saved != TBulkResult::Saved) {
     forgetNames();
-    ClearImportantEntries();
     ShowCollected(report.messages);
     if (!cancelled)
       UI().ShowMessage(TMsgKind::Error, (report.error.empty() ? "" : report.error + "\r") +
@@ -880,12 +807,11 @@ TKwdResult ImportKwdFile(TMiniDB& db, const std::string& fileName, const TKwdHoo
     return cancelled ? TKwdResult::Cancelled : TKwdResult::Failed;
   }
   db.RefreshAllNames();
-  g_lastSummary = ImportSummaryTable();
-  ClearImportantEntries();
+  g_lastSummary = ImportSummaryTable(report.important);
   // The pass's notes were in the check's summary already.
   ShowImportDoneNote();
   if (g_lastSummary.size() > 1) {
-    if (!journalFolder.empty()) WriteImportJournal(journalFolder, g_lastSummary);
+    if (!journalFolder.empty()) WriteImportJournal(g_lastSummary, journalFolder);
     if (hooks.showSummary) hooks.showSummary(g_lastSummary);
   }
   return TKwdResult::Imported;

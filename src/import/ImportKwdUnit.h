@@ -20,6 +20,7 @@
 
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
+#include "import/ImportEngineUnit.h"
 
 class TMiniDB;
 class TMLStringList;
@@ -115,6 +116,7 @@ struct TKwdPassReport {
   std::vector<std::string> ambiguous;
   std::vector<std::string> messages;  // skipped records, unknown letters, in order
   std::string error;                  // why the pass failed
+  TImportImportantList important;     // the changed items for the summary
 };
 
 // What the caller shows around a run (the form's wait panel and lists).
@@ -134,7 +136,7 @@ bool RunKwdPass(TMiniDB& db, TBulkWrite& run, const TKwdPlan& plan, TKwdPassRepo
 std::string KwdCheckSummary(const TKwdPassReport& report);
 
 // The whole run on a file: check pass, question, import pass, summary. `journalFolder`
-// receives the change summary (empty: none written).
+// receives the change summary as a new journal file (empty: none written).
 TKwdResult ImportKwdFile(TMiniDB& db, const std::string& fileName, const TKwdHooks& hooks,
                          const std::string& journalFolder);
 

@@ -56,6 +56,7 @@
 #include "import/widgets/BookingForm.h"
 #include "import/widgets/ConcatCellsForm.h"
 #include "import/widgets/FixedImportForm.h"
+#include "import/ImportEngineUnit.h"
 #include "output/CsvOrExcelUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintSelectUnit.h"
@@ -239,6 +240,7 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
       {"FrameDoorsTexts", FrameDoorsTexts},
       {"FrameKeysTexts", FrameKeysTexts},
       {"FrameTransferTexts", FrameTransferTexts},
+      {"ImportEngineTexts", ImportEngineTexts},
       {"BackupFrameTexts", BackupFrameTexts},
       {"BackupMainTexts", BackupMainTexts},
       {"BackupQuestionTexts", BackupQuestionTexts},

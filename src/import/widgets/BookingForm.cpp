@@ -9,14 +9,13 @@
 #include <QVBoxLayout>
 
 #include "app/GlueStateUnit.h"
-#include "basic/FileCtrl2.h"
 #include "basic/MsgDlgUnit.h"
 #include "basic/MultiLingua.h"
 #include "basic/ValueString.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
-#include "data/MandantUnit.h"
+#include "import/ImportJournalUnit.h"
 #include "platform/PlatformFiles.h"
 
 const TMLStringList* BookingTexts() {
@@ -76,13 +75,6 @@ void TBookingForm::ShowLines(const std::vector<std::string>& lines) {
     if (Grid->columnWidth(c) > 300) Grid->setColumnWidth(c, 300);
 }
 
-std::string ImportJournalFolder() {
-  const TMandantState& state = MandantState();
-  std::string path;
-  MandantDataPath(state.HasCurrentMandant ? &state.CurrentMandant : nullptr, "ImportJournal", path);
-  return path;
-}
-
 void ShowBookingList(const std::vector<std::string>& lines) {
   TBookingForm form(WinGlue().MainWindow.data());
   form.ShowLines(lines);
@@ -108,7 +100,7 @@ void ShowImportJournal(const std::string& fileName) {
     file = FromQString(dialog.selectedFiles().first());
   }
   std::vector<std::string> lines;
-  if (LoadTextFile(file, lines) != ltfRead) {
+  if (!ReadImportJournal(file, lines)) {
     ShowError(BookingText(3) + "\r" + file);
     return;
   }

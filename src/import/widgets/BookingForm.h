@@ -24,8 +24,6 @@ class TBookingForm : public QDialog {
   void ShowLines(const std::vector<std::string>& lines);
 };
 
-// The client's journal folder (with a trailing "/").
-std::string ImportJournalFolder();
 // Shows the lines in the viewer.
 void ShowBookingList(const std::vector<std::string>& lines);
 // Shows a journal file; with an empty name the user picks one in the client's journal

@@ -9,6 +9,7 @@
 #include "basic/UserInteraction.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "import/ImportJournalUnit.h"
 #include "import/ImportKwdUnit.h"
 #include "import/widgets/BookingForm.h"
 
