@@ -279,3 +279,35 @@ TEST_F(FixedImport, ADoorThatCannotBeMadeFailsTheRunNamingItsLine) {
 }
 
 }  // namespace
+
+#include "import/ConcatCellsUnit.h"
+#include "import/ImportTable.h"
+
+namespace {
+
+TEST(ConcatCells, ThreeStylesEveryDataRowTheRightCellStays) {
+  const struct {
+    TConcatStyle style;
+    const char* joined;
+  } cases[] = {{TConcatStyle::Blank, "Tor 1 Nord"},
+               {TConcatStyle::Comma, "Tor 1, Nord"},
+               {TConcatStyle::Brackets, "Tor 1 [Nord]"}};
+  for (const auto& c : cases) {
+    TImportTable table;
+    table.SetColCount(3);
+    table.SetRowCount(4);
+    table.SetCell(0, 0, "Caption");
+    table.SetCell(1, 0, "B");
+    for (int row = 1; row < 4; ++row) table.SetCell(0, row, " Tor " + std::to_string(row) + " ");
+    table.SetCell(1, 1, " Nord ");
+    table.SetCell(1, 3, "Süd");
+    EXPECT_EQ(ConcatCells(table, 0, c.style), 2);
+    EXPECT_EQ(table.Cell(0, 0), "Caption");  // the captions' row stays
+    EXPECT_EQ(table.Cell(0, 1), c.joined);
+    EXPECT_EQ(table.Cell(0, 2), " Tor 2 ");  // empty right cell: unchanged
+    EXPECT_EQ(table.Cell(1, 1), " Nord ");
+    EXPECT_EQ(ConcatCells(table, 2, c.style), 0);  // no right neighbour
+  }
+}
+
+}  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -153,9 +154,10 @@ struct KwdImport : ::testing::Test {
     WriteAllBytes(dir.File(name), Joined(lines));
     return dir.File(name);
   }
-  TKwdResult Import(const std::string& file, std::deque<int> answers = {mrYes}) {
+  TKwdResult Import(const std::string& file, std::deque<int> answers = {mrYes},
+                    const std::string& journal = "") {
     ui.answers = std::move(answers);
-    return ImportKwdFile(*a.db, file, hooks, "");
+    return ImportKwdFile(*a.db, file, hooks, journal);
   }
   std::vector<int32_t> Of(int cls) {
     TItemList list;
@@ -172,7 +174,7 @@ struct KwdImport : ::testing::Test {
 };
 
 TEST_F(KwdImport, ThePlanBecomesCylindersKeysGroupsAndTheirLinks) {
-  ASSERT_EQ(Import(WritePlan(Plan())), TKwdResult::Imported);
+  ASSERT_EQ(Import(WritePlan(Plan()), {mrYes}, dir.Dir() + "journal/"), TKwdResult::Imported);
   // The check's summary with its notes came before the import.
   ASSERT_EQ(ui.questions.size(), 1u);
   const std::string& q = ui.questions[0];
@@ -246,6 +248,13 @@ TEST_F(KwdImport, ThePlanBecomesCylindersKeysGroupsAndTheirLinks) {
   EXPECT_NE(std::find(summary.begin(), summary.end(), "Key\tZ10\tS1\t3\t+3\t3"), summary.end());
   EXPECT_NE(std::find(summary.begin(), summary.end(), "Cyl\t001\tT\xFCr 1\t2\t+2\t2"),
             summary.end());
+
+  // The same summary went into the journal folder as one new file.
+  std::vector<std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(dir.Path() / "journal"))
+    files.push_back(e.path().string());
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(FileLines(files[0]), summary);
 
   // A second import finds everything: nothing new, no differences, the file unchanged.
   const std::string once = File();
