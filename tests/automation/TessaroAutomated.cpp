@@ -83,6 +83,7 @@
 #include "data/TransferUnit.h"
 #include "output/PrintUnit.h"
 #include "HistoryScenario.h"
+#include "KeysImportScenario.h"
 #include "SandboxScenario.h"
 #include "SettingsScenario.h"
 
@@ -276,7 +277,7 @@ struct TDriver {
       case TStep::Buildings:
         // The buildings and doors run alone: the other steps follow only without it.
         if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
-            RunCylindersScenario(*form, Shot, Say)) {
+            RunCylindersScenario(*form, Shot, Say) || RunKeysImportScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }
