@@ -7,6 +7,7 @@
 #include "app/UnitTR100Win.h"
 #include "app/WaitPanelUnit.h"
 #include "basic/UserInteraction.h"
+#include "data/UnitTR100.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "import/ImportJournalUnit.h"
@@ -39,8 +40,13 @@ void ImportKwdFileWithPanel(const std::string& fileName) {
   };
   std::vector<std::string> summary;
   hooks.showSummary = [&](const std::vector<std::string>& lines) { summary = lines; };
-  ImportKwdFile(*db, fileName, hooks, ImportJournalFolder());
+  const TKwdResult result = ImportKwdFile(*db, fileName, hooks, ImportJournalFolder());
   delete panel;
+  if (result == TKwdResult::Imported) {
+    // The plan may have brought a locking system of its own: lists and names follow it.
+    LoadKeySystemNames(*db);
+    WinGlue().LockingSystemsBuilt = false;
+  }
   if (!summary.empty()) ShowBookingList(summary);
 }
 
