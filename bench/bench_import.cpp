@@ -1,31 +1,175 @@
-// The imports that bring whole plans and lists into an empty store, each run on a fresh
-// store opened as a workstation opens it, the file written beforehand:
+// The imports over the generated store of 100,000 records (StoreGenerator.h); each run on a
+// fresh copy of the file, opened as a workstation opens it. One section per import.
 //
-//   BM_KwdImport/N   a KWD plan of N records (check pass, question answered yes, import
-//                    pass with the follow-up linking, one save): 1/20 positions ("C"),
-//                    1/200 groups ("A"), 1/20 group items ("F"), 1/2 cylinders ("D"), the
-//                    rest keys ("K")
-//   BM_KeysImport/N  a key list of N rows (check, question, one bulk run, one save)
+// Table import (the row engine, RunTableImport):
+//   BM_TableImport/10000, /100000   rows of 8 columns (door name, building, floor, room
+//                                   number, room, position, remark, external ID) into the
+//                                   store: half the rows name doors the store has (matched
+//                                   in their building), half new doors; one bulk run.
+//   Counters: rows, saves (the store's saves per run: one), mem_ratio = the run's peak
+//   resident growth over (input bytes + store file bytes).
 //
-// Targets: 100,000 records below 10 s, and at most 11 times the 10,000 figure.
+// Targets: 100,000 rows under 10 s, at most 11 times the 10,000 rows, mem_ratio under 3.
+//
+// KWD plans and key lists, each into a fresh empty store, the file written beforehand:
+//   BM_KwdImport/10000, /100000     a KWD plan of N records (check pass, question answered
+//                                   yes, import pass with the follow-up linking, one save):
+//                                   1/20 positions ("C"), 1/200 groups ("A"), 1/20 group
+//                                   items ("F"), 1/2 cylinders ("D"), the rest keys ("K")
+//   BM_KeysImport/10000, /100000    a key list of N rows (check, question, one bulk run)
+// Targets: 100,000 records under 10 s, at most 11 times the 10,000 figure.
 
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "StoreGenerator.h"
 #include "basic/UserInteraction.h"
 #include "data/AccessProtection.h"
+#include "data/FieldCatalogueUnit.h"
+#include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
-#include "import/ImportKeysUnit.h"
+#include "import/ImportEngineUnit.h"
 #include "import/ImportKwdUnit.h"
-#include "import/ImportText.h"
+#include "import/ImportKeysUnit.h"
+#include "platform/PlatformFiles.h"
 
 namespace {
+
+// ---------------------------------------------------------------------------------------
+// Shared pieces
+
+struct TCopy {
+  std::string folder;
+  TAccessProtectionRegistry registry;
+  TMiniDB db;
+  explicit TCopy(const TFixture& f) {
+    char tmpl[] = "/tmp/bench_import-XXXXXX";
+    folder = std::string(mkdtemp(tmpl)) + "/";
+    std::filesystem::copy_file(f.file, folder + "Data.ada");
+    registry.SetSleeper([](int) {});
+    db.Registry = &registry;
+    db.StationKey = "bench@pc1";
+    db.Open(folder, "Data", "Tessaro");
+  }
+  ~TCopy() {
+    db.Close();
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+  }
+};
+
+// Resident memory in bytes: "VmRSS" now, or "VmHWM" (the peak since the last reset).
+int64_t StatusKb(const char* field) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  const std::string prefix = std::string(field) + ":";
+  while (std::getline(in, line))
+    if (line.rfind(prefix, 0) == 0) return std::atoll(line.c_str() + prefix.size());
+  return 0;
+}
+// Starts a new peak (Linux: "5" into clear_refs resets VmHWM to the current RSS).
+void ResetPeak() {
+  std::ofstream out("/proc/self/clear_refs");
+  out << "5";
+}
+
+bool LoadCatalogue() {
+  return LoadFieldCatalogue(false, std::string(TESSARO_RESOURCE_DIR) + "/System/Fields.csv");
+}
+
+// ---------------------------------------------------------------------------------------
+// Table import
+
+// Rows that name every other existing door (with its building) and new doors in between.
+std::vector<std::vector<std::string>> DoorRows(TMiniDB& db, int count, int64_t& bytes) {
+  std::vector<std::pair<std::string, std::string>> known;
+  TItemList doors;
+  db.ListClassValid(icDoor, doors);
+  for (int32_t i = 0; i < doors.Count() && static_cast<int>(known.size()) < count / 2; ++i) {
+    const int32_t d = doors.Get(i);
+    const int32_t house = GetBuildingOf(db, d);
+    if (!house || !db.ReadLineField(d, "n2").empty()) continue;
+    known.emplace_back(db.ReadName(d), db.ReadName(house));
+  }
+  std::vector<std::vector<std::string>> rows;
+  rows.reserve(static_cast<size_t>(count));
+  bytes = 0;
+  for (int i = 0; i < count; ++i) {
+    std::string name, house;
+    if (i % 2 == 0 && static_cast<size_t>(i / 2) < known.size()) {
+      name = known[static_cast<size_t>(i / 2)].first;
+      house = known[static_cast<size_t>(i / 2)].second;
+    } else {
+      name = "Import-T\xFCr " + std::to_string(i);
+      house = "Import-Haus " + std::to_string(i % 40);
+    }
+    rows.push_back({name, house, std::to_string(i % 9), "R" + std::to_string(i % 700),
+                    "Raum " + std::to_string(i % 300), "P" + std::to_string(i % 17),
+                    "Zeile " + std::to_string(i) + "<BR>zweite Zeile", "X" + std::to_string(i)});
+    for (const std::string& cell : rows.back()) bytes += static_cast<int64_t>(cell.size()) + 1;
+  }
+  return rows;
+}
+
+void BM_TableImport(benchmark::State& state) {
+  if (!LoadCatalogue()) {
+    state.SkipWithError("no field catalogue");
+    return;
+  }
+  const TFixture& f = Fixture(100000);
+  const int count = static_cast<int>(state.range(0));
+  int saves = 0, done = 0;
+  double ratio = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    const int64_t before = StatusKb("VmRSS");
+    ResetPeak();
+    auto copy = std::make_unique<TCopy>(f);
+    int64_t inputBytes = 0;
+    TTableImportJob job;
+    job.rows = DoorRows(copy->db, count, inputBytes);
+    job.entries = {FieldIndexById(135), FieldIndexById(136), FieldIndexById(137),
+                   FieldIndexById(138), FieldIndexById(139), FieldIndexById(140),
+                   FieldIndexById(141), FieldIndexById(143)};
+    job.contentClass = icDoor;
+    job.batch = true;
+    job.writeJournal = false;
+    const std::string folder = copy->folder;
+    saves = 0;
+    state.ResumeTiming();
+    {
+      TPfFaultScope countSaves([&, folder](TPfOp op, const std::string& path) {
+        const std::string tail = ".bak.tmp";
+        if (op == TPfOp::Rename && path.rfind(folder, 0) == 0 && path.size() > tail.size() &&
+            path.compare(path.size() - tail.size(), tail.size(), tail) == 0)
+          ++saves;
+        return 0;
+      });
+      const TTableImportResult r = RunTableImport(copy->db, job);
+      if (!r.ok) state.SkipWithError(("import failed: " + r.error).c_str());
+      done = r.rowsDone;
+    }
+    state.PauseTiming();
+    const int64_t peakGrowth = (StatusKb("VmHWM") - before) * 1024;
+    ratio = static_cast<double>(peakGrowth) / static_cast<double>(inputBytes + f.size);
+    copy.reset();
+    state.ResumeTiming();
+  }
+  state.counters["rows"] = done;
+  state.counters["saves"] = saves;
+  state.counters["mem_ratio"] = ratio;
+}
+BENCHMARK(BM_TableImport)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// ---------------------------------------------------------------------------------------
+// KWD plans and key lists into an empty store
 
 // Says yes to every question, shows nothing.
 class TYes : public IUserInteraction {
@@ -40,11 +184,11 @@ class TYes : public IUserInteraction {
   void ProcessPendingEvents() override {}
 };
 
-struct TStore {
+struct TEmptyStore {
   std::string folder;
   TAccessProtectionRegistry registry;
   TMiniDB db;
-  TStore() {
+  TEmptyStore() {
     char tmpl[] = "/tmp/bench_import-XXXXXX";
     folder = std::string(mkdtemp(tmpl)) + "/";
     registry.SetSleeper([](int) {});
@@ -54,7 +198,7 @@ struct TStore {
     ResetVocabulary();
     ReadKeySystemNames(db);
   }
-  ~TStore() {
+  ~TEmptyStore() {
     db.Close();
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
@@ -110,7 +254,7 @@ void BM_KwdImport(benchmark::State& state) {
   size_t cylinders = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    auto store = std::make_unique<TStore>();
+    auto store = std::make_unique<TEmptyStore>();
     const std::string file = WriteKwdPlan(store->folder, n);
     state.ResumeTiming();
     const TKwdResult result = ImportKwdFile(store->db, file, {}, "");
@@ -134,7 +278,7 @@ void BM_KeysImport(benchmark::State& state) {
                     ";Bemerkung<BR>zweite Zeile");
   for (auto _ : state) {
     state.PauseTiming();
-    auto store = std::make_unique<TStore>();
+    auto store = std::make_unique<TEmptyStore>();
     state.ResumeTiming();
     const std::vector<TFixedImportRow> rows =
         ParseFixedColumnLines(lines, kKeysImportColumns, false, true);

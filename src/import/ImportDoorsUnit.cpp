@@ -1,6 +1,8 @@
 #include "import/ImportDoorsUnit.h"
 
+#include <map>
 #include <unordered_map>
+#include <vector>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -143,6 +145,9 @@ TFixedImportOutcome ImportDoorsTable(TMiniDB& db, const std::vector<TFixedImport
     const TBuildingIndex buildings(db);
     TDoorIndex doors(db);
     std::unordered_map<std::string, TKeySystemCode> systems;
+    // The buildings' side of the new doors' links, written once per building at the end:
+    // adding them one by one would rewrite a growing door list for every door.
+    std::map<int32_t, std::vector<int32_t>> owed;
     const int64_t total = static_cast<int64_t>(rows.size());
     for (size_t i = 0; i < rows.size(); ++i) {
       if (i % 8 == 0 && !run.Step(static_cast<int64_t>(i), total)) break;
@@ -176,7 +181,10 @@ TFixedImportOutcome ImportDoorsTable(TMiniDB& db, const std::vector<TFixedImport
         if (!row.Cell(col).empty()) db.SetField(door, key, row.Cell(col));
       const std::string remark = ImportRemarkText(row.Cell(6));
       if (!remark.empty()) db.SetField(door, fkRemark, remark);
-      if (building > 0) db.AddLinkBoth(door, building, icBuilding, icDoor);
+      if (building > 0) {
+        db.AddLink(door, building, icBuilding);
+        owed[building].push_back(door);
+      }
       doors.Add(building, name, door);
       ++out.created;
     }
@@ -185,6 +193,15 @@ TFixedImportOutcome ImportDoorsTable(TMiniDB& db, const std::vector<TFixedImport
       out.result = TFixedImportResult::Cancelled;
       out.created = 0;
       return out;
+    }
+    for (const auto& [building, ids] : owed) {
+      const std::string key = "l" + std::to_string(icDoor);
+      std::string list = db.GetField(building, key);
+      for (int32_t id : ids) {
+        if (!list.empty() && list.back() != ';') list += ';';
+        list += std::to_string(id);
+      }
+      db.SetField(building, key, list);
     }
     const TBulkResult result = run.Commit();
     if (result != TBulkResult::Saved) {

@@ -1,6 +1,7 @@
 #include "import/ImportEngineUnit.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <unordered_map>
 
@@ -138,6 +139,24 @@ class TImportIndexes {
     return 0;
   }
 
+  // The other side of a new record's link (`target` lists `id` under `kind`), written for
+  // all new records of a target at once by PayLinks: adding them one by one would rewrite
+  // a building's growing door list once per new door. Nothing during the run reads that
+  // side of a new record's links; PayLinks runs before anything could.
+  void OweLink(int32_t target, int kind, int32_t id) { owed_[{target, kind}].push_back(id); }
+  void PayLinks() {
+    for (auto& [where, ids] : owed_) {
+      const std::string key = "l" + std::to_string(where.second);
+      std::string list = db_.GetField(where.first, key);
+      for (int32_t id : ids) {
+        if (!list.empty() && list.back() != ';') list += ';';
+        list += std::to_string(id);
+      }
+      db_.SetField(where.first, key, list);
+    }
+    owed_.clear();
+  }
+
   // A record was made, renamed or linked: it is found under what it holds now.
   void Update(int32_t id) {
     const int cls = db_.GetClass(id);
@@ -206,6 +225,7 @@ class TImportIndexes {
   std::array<std::unique_ptr<TClassIndex>, 256> index_;
   bool buildingsBuilt_ = false;
   std::unordered_map<std::string, std::vector<int32_t>> buildings_;
+  std::map<std::pair<int32_t, int>, std::vector<int32_t>> owed_;
 };
 
 // =======================================================================================
@@ -362,11 +382,14 @@ int32_t ImportStoreRecord(TImportRun& run, TImportSlot& slot) {
   const int32_t id = db.NewNamedRecord(cls, slot.name, slot.name2);
   if (!id) return 0;
   if (ScopedBySystem(cls) && slot.keySystem != 0) db.SetKeySystem(id, slot.keySystem);
-  if ((cls == icDoor || cls == icPerson) && slot.building != 0 &&
-      db.GetClass(slot.building) == icBuilding)
-    db.AddLinkBoth(id, slot.building, icBuilding, cls);
-  if (!slot.extId.empty()) db.SetField(id, kExtIdKey, slot.extId);
   TIndexGuard guard;
+  if ((cls == icDoor || cls == icPerson) && slot.building != 0 &&
+      db.GetClass(slot.building) == icBuilding) {
+    db.AddLink(id, slot.building, icBuilding);
+    if (run.indexes) run.indexes->OweLink(slot.building, cls, id);
+    else db.AddLink(slot.building, id, cls);
+  }
+  if (!slot.extId.empty()) db.SetField(id, kExtIdKey, slot.extId);
   guard.Get(run).Update(id);
   slot.id = id;
   Note(run, TImportChangeKind::Create, cls, id, slot.name);
@@ -637,7 +660,8 @@ bool ImportTableRow(TImportRun& run, const TRowContext& c, TImportSlots& slots,
     if (!InWindow(c, col) && entryOf(col) && !Trim(c.src.Cell(col, c.row)).empty()) any = true;
   if (!any) return true;
 
-  for (auto& v : values) v.Clear();
+  for (auto& v : values)
+    if (!v.Empty()) v.Clear();
   for (int i = 0; i < 256; ++i) {
     TImportSlot& s = slots[static_cast<size_t>(i)];
     s = TImportSlot();
@@ -743,8 +767,13 @@ bool ImportTableRow(TImportRun& run, const TRowContext& c, TImportSlots& slots,
     TImportSlot& s = slots[static_cast<size_t>(cls)];
     if (!ImportRowHasData(s)) continue;
     const bool known = ImportMatchRecord(run, s) != 0;
-    if (!known) ImportStoreRecord(run, s);
-    else if (cls == job.contentClass) Note(run, TImportChangeKind::Update, cls, s.id, s.name);
+    if (known) {
+      if (cls == job.contentClass) Note(run, TImportChangeKind::Update, cls, s.id, s.name);
+    } else if (!ImportStoreRecord(run, s) && !s.name.empty()) {
+      // A record that could not be made is no row that went through.
+      error = TextFmt(ieCannotCreate, ClassCaption(cls, false));
+      return false;
+    }
   }
 
   // Second pass: the other cells as fields and links.
@@ -949,6 +978,7 @@ TTableImportResult RunTableImport(TMiniDB& db, TTableImportJob& job) {
     return result;
   }
 
+  indexes.PayLinks();
   if (removing && !RemoveUnlistedPersons(ctx) && !job.dryRun)
     LogError("Import file contains no data", "");
 
