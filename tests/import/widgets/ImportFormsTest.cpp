@@ -13,7 +13,12 @@
 #include "import/widgets/BookingForm.h"
 #include "import/widgets/ConcatCellsForm.h"
 #include "import/widgets/FixedImportForm.h"
+#include "basic/widgets/DialogRunner.h"
+#include "data/MandantUnit.h"
+#include "platform/PlatformFileAccess.h"
 #include "support/TestSupport.h"
+
+#include <QFileDialog>
 
 namespace {
 
@@ -56,6 +61,43 @@ TEST(ImportForms, TheJournalViewerNumbersTheLinesBelowTheHeader) {
   EXPECT_EQ(Cell(form.Grid, 2, 3), "T");
   form.ShowLines({"Typ"});
   EXPECT_EQ(form.Grid->rowCount(), 2);  // at least two rows
+}
+
+TEST(ImportForms, TheJournalIsPickedInTheClientsFolderAndShownOrItsTroubleTold) {
+  TTempDir dir;
+  TScopedRecorder ui;
+  TMandantState state;
+  state.DataRoot = dir.Dir();
+  state.DataPath = dir.Dir();
+  TMandantStateScope scope(state);
+  ShowImportJournal("");
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, "Keine Dateien gefunden.");
+
+  ASSERT_EQ(PfMakeFolders(dir.Dir() + "ImportJournal/"), 0);
+  const std::string file = dir.Dir() + "ImportJournal/2024-03-05 10.30.00.csv";
+  WriteAllBytes(file, "Typ\tPosition\tBezeichnung\tNeu\tBuchung\tGesamt\r\nKey\tZ1\tS1\t3\t+3\t3\r\n");
+  std::string filter;
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto* chooser = qobject_cast<QFileDialog*>(&dialog);
+    ASSERT_NE(chooser, nullptr);
+    filter = FromQString(chooser->nameFilters().join(";;"));
+    chooser->selectFile(QString::fromStdString(file));
+    dialog.accept();
+  });
+  int rows = 0;
+  QueueDialogDriver([&](QDialog& dialog) {
+    if (auto* booking = dynamic_cast<TBookingForm*>(&dialog)) rows = booking->Grid->rowCount();
+    dialog.accept();
+  });
+  ShowImportJournal("");
+  EXPECT_EQ(filter, "ChangeLog (*.csv)");
+  EXPECT_EQ(rows, 2);
+  EXPECT_EQ(PendingDialogDrivers(), 0);
+
+  ShowImportJournal(dir.Dir() + "missing.csv");
+  EXPECT_EQ(ui.messages.back().text,
+            "Die Datei konnte nicht geladen werden.\r" + dir.Dir() + "missing.csv");
 }
 
 TEST(ImportForms, JoiningOffersAToYWithBracketsFirstAndNeedsATable) {
