@@ -376,6 +376,7 @@ bool TKwdPass::MakeSystem() {
     return false;
   }
   report_.system = system_;
+  report_.systemName = exists ? KeySystemTableName(system_) : planId;
   if (exists) return true;
   // Made inside the run: a check pass or a run that is not saved forgets it again.
   report_.systemMade = true;
@@ -678,7 +679,7 @@ bool RunKwdPass(TMiniDB& db, TBulkWrite& run, const TKwdPlan& plan, TKwdPassRepo
 
 std::string KwdCheckSummary(const TKwdPassReport& report) {
   std::string text = ImportKwdText(23) + "\r\r";
-  text += ImportKwdTextFmt(16, std::to_string(report.system)) +
+  text += ImportKwdTextFmt(16, report.systemName) +
           (report.systemMade ? " " + ImportKwdText(24) : std::string()) + "\r";
   text += ImportKwdTextFmt(17, std::to_string(report.newCylinders)) + "\r";
   text += ImportKwdTextFmt(18, std::to_string(report.oldCylinders)) + "\r";

@@ -112,6 +112,7 @@ enum class TKwdResult {
 struct TKwdPassReport {
   int newCylinders = 0, oldCylinders = 0, newKeys = 0, oldKeys = 0, groups = 0;
   TKeySystemCode system = ksNone;
+  std::string systemName;  // the plan's ID, the name of its locking system
   bool systemMade = false;
   std::vector<std::string> ambiguous;
   std::vector<std::string> messages;  // skipped records, unknown letters, in order

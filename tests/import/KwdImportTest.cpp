@@ -337,6 +337,7 @@ TEST_F(KwdImport, CheckPassDeclineCancelAndAnotherStationLeaveTheStoreAsItWas) {
   EXPECT_EQ(File(), before);
   EXPECT_EQ(KeySystemTableName(4), "");
   EXPECT_NE(ui.questions[0].find("Zylinder neu: 3"), std::string::npos);
+  EXPECT_NE(ui.questions[0].find("Schlie\xDF" "anlage: P-4711 (neu)"), std::string::npos);
 
   // Cancelled during the import pass.
   int calls = 0;
