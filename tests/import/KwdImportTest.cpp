@@ -371,6 +371,11 @@ TEST_F(KwdImport, ANewCylinderJoinsItsExistingDoorAndADeletedDoorComesBack) {
   a->SetField(gone, "v", "0");
   const int32_t byName = a->NewNamedRecord(icDoor, "T\xFCr 4", "");
   a->SetField(byName, fkKeySystem, "4");
+  // A deleted cylinder of the plan's position that the file does not name again.
+  const int32_t oldCyl = a->NewNamedRecord(icCylinder, "Alt", "");
+  a->SetField(oldCyl, fkKeySystem, "4");
+  a->SetField(oldCyl, "k217", "Z10");
+  a->SetField(oldCyl, "v", "0");
   ASSERT_TRUE(a->Commit());
   ASSERT_FALSE(a->IsValid(gone));
 
@@ -381,6 +386,11 @@ TEST_F(KwdImport, ANewCylinderJoinsItsExistingDoorAndADeletedDoorComesBack) {
   EXPECT_TRUE(a->ReadHasLink(t1, icDoor, gone));
   EXPECT_TRUE(a->ReadHasLink(byName, icCylinder, t4));
   EXPECT_EQ(Of(icDoor).size(), 2u);  // no door made
+  // Linking takes valid records only: the deleted cylinder stays alone.
+  EXPECT_FALSE(a->IsValid(oldCyl));
+  EXPECT_EQ(a->GetLinkText(oldCyl, icKey), "");
+  EXPECT_EQ(a->GetLinkText(oldCyl, icGroup), "");
+  EXPECT_TRUE(a->ReadHasLink(Named(icKey, "S1"), icCylinder, t1));
 }
 
 TEST_F(KwdImport, AFailingHandlerSavesNothing) {
@@ -391,6 +401,27 @@ TEST_F(KwdImport, AFailingHandlerSavesNothing) {
   EXPECT_NE(ui.AllText().find("Schlie\xDF" "gruppe ohne Namen"), std::string::npos);
   EXPECT_EQ(File(), before);
   EXPECT_EQ(KeySystemTableName(4), "");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(KwdImport, AChangedCountIsBookedAsItsDifference) {
+  ASSERT_EQ(Import(WritePlan(Plan())), TKwdResult::Imported);
+  const int32_t s1 = Named(icKey, "S1");
+  a->SetField(s1, fkStock, "1");  // two of three handed out meanwhile
+  ASSERT_TRUE(a->Commit());
+  std::vector<std::string> lines = Plan();
+  for (std::string& l : lines)
+    if (l.rfind("KS1;", 0) == 0) l = Rec('K', {{1, "S1"}, {4, "zweit"}, {12, "5"}, {17, "Z10"}});
+  shown.clear();
+  ASSERT_EQ(Import(WritePlan(lines)), TKwdResult::Imported);
+  EXPECT_EQ(a->ReadLineField(s1, fkTotal), "5");
+  EXPECT_EQ(a->ReadLineField(s1, fkStock), "3");
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_EQ(shown[0], (std::vector<std::string>{"Typ\tPosition\tBezeichnung\tNeu\tBuchung\tGesamt",
+                                                "Key\tZ10\tS1\t\t+2\t5"}));
 }
 
 }  // namespace
