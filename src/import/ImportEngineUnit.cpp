@@ -34,13 +34,15 @@ struct TTextEntry {
 const TTextEntry kEngineTexts[] = {
     {0, "ImportEngineUnit"},
     {ieErrorInRow, "Fehler in Zeile %1"},
-    {ieKeySystemUnknown, "Schlie\xDF" "anlage \"%1\" unbekannt"},
+    {ieKeySystemUnknown, "Schlie\xDF"
+                         "anlage \"%1\" unbekannt"},
     {ieBuildingUnknown, "Geb\xE4ude \"%1\" unbekannt"},
     {ieCannotCreate, "%1 kann nicht angelegt werden."},
     {ieKeyNotFound, "Schl\xFCssel nicht gefunden."},
     {iePersonNotFound, "Person nicht gefunden."},
     {ieBadDate, "Kein oder fehlerhaftes Datum."},
-    {ieReturnBeforeIssue, "Das R\xFC" "cknahmedatum liegt vor dem Ausgabedatum."},
+    {ieReturnBeforeIssue, "Das R\xFC"
+                          "cknahmedatum liegt vor dem Ausgabedatum."},
     {ieDoneNote,
      "Die Datei wurde verarbeitet.#13##13#Bitte vergleichen Sie den Import mit Ihren "
      "Unterlagen#13#auf Vollst\xE4ndigkeit und Richtigkeit.#13##13#Falls Ihnen Abweichungen "
@@ -48,11 +50,13 @@ const TTextEntry kEngineTexts[] = {
      "k\xF6nnen."},
     {ieLockedBy, "Der Import wurde nicht gestartet: %1 bearbeitet gerade Daten."},
     {ieNoReservation, "Kein Schreibzugriff m\xF6glich."},
-    {ieBookingRefused, "Die \xDC" "bergabe wurde nicht gebucht: %1"},
+    {ieBookingRefused, "Die \xDC"
+                       "bergabe wurde nicht gebucht: %1"},
     {ieSaveFailed, "Die Daten konnten nicht gespeichert werden. Es wurde nichts importiert."},
     {ieCancelled, "Der Import wurde abgebrochen. Es wurde nichts importiert."},
     {ieIssue, "Ausgabe"},
-    {ieReturn, "R\xFC" "cknahme"},
+    {ieReturn, "R\xFC"
+               "cknahme"},
     {ieLoss, "Verlust"},
     {ieDefect, "Defekt"},
 };
@@ -357,8 +361,7 @@ int32_t ImportMatchRecord(TImportRun& run, TImportSlot& slot) {
   }
   TIndexGuard guard;
   TImportIndexes& indexes = guard.Get(run);
-  const int32_t scope =
-      cls == icDoor ? slot.building : (ScopedBySystem(cls) ? slot.keySystem : 0);
+  const int32_t scope = cls == icDoor ? slot.building : (ScopedBySystem(cls) ? slot.keySystem : 0);
   int32_t found = 0;
   if (!slot.extId.empty()) found = indexes.FindByExtId(cls, scope, slot.extId);
   if (!found && !slot.name.empty()) found = indexes.FindByName(cls, scope, slot.name, slot.name2);
@@ -386,8 +389,10 @@ int32_t ImportStoreRecord(TImportRun& run, TImportSlot& slot) {
   if ((cls == icDoor || cls == icPerson) && slot.building != 0 &&
       db.GetClass(slot.building) == icBuilding) {
     db.AddLink(id, slot.building, icBuilding);
-    if (run.indexes) run.indexes->OweLink(slot.building, cls, id);
-    else db.AddLink(slot.building, id, cls);
+    if (run.indexes)
+      run.indexes->OweLink(slot.building, cls, id);
+    else
+      db.AddLink(slot.building, id, cls);
   }
   if (!slot.extId.empty()) db.SetField(id, kExtIdKey, slot.extId);
   guard.Get(run).Update(id);
@@ -502,15 +507,15 @@ bool Book(TImportRun& run, TTransferKind kind, int32_t key, int32_t person, TPac
   const int32_t sign = TransferSign(kind);
   Note(run, TImportChangeKind::Handover, icKey, key, name,
        ImportEngineText(names[kind]) + " " + std::to_string(count));
-  Journal(run, ClassCaption(icKey, false), name, "",
-          (sign < 0 ? "-" : "+") + std::to_string(count), db.ReadLineField(key, fkStock));
+  Journal(run, ClassCaption(icKey, false), name, "", (sign < 0 ? "-" : "+") + std::to_string(count),
+          db.ReadLineField(key, fkStock));
   return true;
 }
 
 // The person already holds this very handover (the same key, date, count and marking):
 // the row was imported before.
-bool HoldsHandover(const TMiniDB& db, int32_t key, int32_t person, TPackedDate date,
-                   int32_t count, const std::string& identifier) {
+bool HoldsHandover(const TMiniDB& db, int32_t key, int32_t person, TPackedDate date, int32_t count,
+                   const std::string& identifier) {
   const THolderEntries entries = ParseHolderEntries(db.ReadLineField(key, fkHolders), key);
   const std::string iso = PackedDateToIsoStr(date);
   const std::string ident = Trim(CopyLeft(identifier, kTransferIdentifierLen));
@@ -623,9 +628,12 @@ struct TDateFormatScope {
 std::string ParsingFormat(const std::string& choice) {
   std::string f;
   for (char c : choice) {
-    if (c == 'D') f += 'd';
-    else if (c == 'Y') f += 'y';
-    else f += c;
+    if (c == 'D')
+      f += 'd';
+    else if (c == 'Y')
+      f += 'y';
+    else
+      f += c;
   }
   return f;
 }
@@ -638,9 +646,7 @@ struct TRowContext {
   int lastCol = 0;
 };
 
-bool InWindow(const TRowContext& c, int col) {
-  return col >= c.windowFirst && col <= c.windowLast;
-}
+bool InWindow(const TRowContext& c, int col) { return col >= c.windowFirst && col <= c.windowLast; }
 
 bool ImportTableRow(TImportRun& run, const TRowContext& c, TImportSlots& slots,
                     TImportValues& values, std::string& error) {
@@ -718,8 +724,10 @@ bool ImportTableRow(TImportRun& run, const TRowContext& c, TImportSlots& slots,
       if (e->refClass && AnsiUpperCase(CopyLeft(e->check, 5)) == "NAME:") {
         const std::string target = e->check.substr(5);
         TImportSlot& ref = slots[e->refClass];
-        if (target == "(n12)") SplitImportName12(cell, ref.name, ref.name2);
-        else ref.name = cell;
+        if (target == "(n12)")
+          SplitImportName12(cell, ref.name, ref.name2);
+        else
+          ref.name = cell;
         ref.name = CopyLeft(ref.name, kImportNameMaxLen);
         ref.name2 = CopyLeft(ref.name2, kImportNameMaxLen);
       }
@@ -1041,8 +1049,10 @@ void ApplyImportedCylinderTotals(TMiniDB& db) {
 void ImportRowQuery(TQStringList& entry, int cls, const std::string& name,
                     const std::string& position) {
   entry.Clear();
-  if (cls == icKey) entry.Add("Class=Key");
-  else if (cls == icCylinder) entry.Add("Class=Cyl");
+  if (cls == icKey)
+    entry.Add("Class=Key");
+  else if (cls == icCylinder)
+    entry.Add("Class=Cyl");
   if (!position.empty()) entry.Add("k205=" + position);
   if (!name.empty()) entry.Add("Name=" + name);
 }
@@ -1053,9 +1063,8 @@ void SetAbsCount(TQStringList& entry, const std::string& count) {
   entry.SetValue("Important", "1");
 }
 
-bool ApplyCountChange(TMiniDB& db, int32_t id, const std::string& value,
-                      const std::string& field, TQStringList& entry,
-                      const std::string& secondField) {
+bool ApplyCountChange(TMiniDB& db, int32_t id, const std::string& value, const std::string& field,
+                      TQStringList& entry, const std::string& secondField) {
   if (id <= 0 || field.empty() || value.empty() || !db.HasRecord(id)) {
     ShowError("Internal Error: ChangeCount()");
     return false;

@@ -10,13 +10,13 @@
 
 #include "basic/DateClock.h"
 #include "basic/FileCtrl2.h"
+#include "data/ClientSessionUnit.h"
 #include "data/FieldCatalogueUnit.h"
 #include "data/HistoryUnit.h"
-#include "data/LockingRelations.h"
 #include "data/HolderUnit.h"
-#include "data/StockUnit.h"
-#include "data/ClientSessionUnit.h"
+#include "data/LockingRelations.h"
 #include "data/MiniDBTestSupport.h"
+#include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "import/ImportEngineUnit.h"
@@ -24,8 +24,7 @@
 
 namespace {
 
-const std::string kFields =
-    std::string(TESSARO_TEST_DATA) + "/../../resources/System/Fields.csv";
+const std::string kFields = std::string(TESSARO_TEST_DATA) + "/../../resources/System/Fields.csv";
 
 // Catalogue index of a field ID.
 int32_t F(int fieldId) { return FieldIndexById(fieldId); }
@@ -180,17 +179,47 @@ TEST_F(ImportEngine, AFailingRowSavesNothingAndNamesItsRowAndReason) {
     int32_t building;
     const char* error;  // empty: the run goes through
   } cases[] = {
-      {"unknown locking system", icKey, {F(146), F(149)}, {{"K9", "Nord"}, {"K8", "Sued"}},
-       true, true, 0, "Schlie\xDF" "anlage \"Sued\" unbekannt"},
-      {"building not to be made", icPerson, {F(166), F(171)},
-       {{"Neu, Nina", "Haus A"}, {"Alt, Otto", "Haus Z"}}, false, true, 0,
+      {"unknown locking system",
+       icKey,
+       {F(146), F(149)},
+       {{"K9", "Nord"}, {"K8", "Sued"}},
+       true,
+       true,
+       0,
+       "Schlie\xDF"
+       "anlage \"Sued\" unbekannt"},
+      {"building not to be made",
+       icPerson,
+       {F(166), F(171)},
+       {{"Neu, Nina", "Haus A"}, {"Alt, Otto", "Haus Z"}},
+       false,
+       true,
+       0,
        "Geb\xE4ude \"Haus Z\" unbekannt"},
-      {"door not to be made", icCylinder, {F(111), F(125)}, {{"Z1", "Tor"}, {"Z2", "Gibtsnicht"}},
-       true, false, 1, "T\xFCr kann nicht angelegt werden."},
-      {"known door in the chosen building", icCylinder, {F(111), F(125)}, {{"Z1", "Tor"}}, true,
-       false, 1, ""},
-      {"building made on demand", icPerson, {F(166), F(171)}, {{"Alt, Otto", "Haus Z"}}, true,
-       true, 0, ""},
+      {"door not to be made",
+       icCylinder,
+       {F(111), F(125)},
+       {{"Z1", "Tor"}, {"Z2", "Gibtsnicht"}},
+       true,
+       false,
+       1,
+       "T\xFCr kann nicht angelegt werden."},
+      {"known door in the chosen building",
+       icCylinder,
+       {F(111), F(125)},
+       {{"Z1", "Tor"}},
+       true,
+       false,
+       1,
+       ""},
+      {"building made on demand",
+       icPerson,
+       {F(166), F(171)},
+       {{"Alt, Otto", "Haus Z"}},
+       true,
+       true,
+       0,
+       ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -238,8 +267,8 @@ TEST_F(ImportEngine, ALockRefusalNamesTheStationAndACancelSavesNothing) {
   ASSERT_TRUE(b->UnlockItem(bert));
 
   ui.Clear();
-  TTableImportJob cancelled = Job(icPerson, {F(166), F(169)},
-                                  {{"Muster, Anna", "IT"}, {"Neu, Nina", "HR"}, {"X", "Y"}});
+  TTableImportJob cancelled =
+      Job(icPerson, {F(166), F(169)}, {{"Muster, Anna", "IT"}, {"Neu, Nina", "HR"}, {"X", "Y"}});
   cancelled.progress = [](int64_t done, int64_t) { return done < 2; };
   r = RunTableImport(*a.db, cancelled);
   EXPECT_FALSE(r.ok);
@@ -252,8 +281,11 @@ TEST_F(ImportEngine, ALockRefusalNamesTheStationAndACancelSavesNothing) {
 TEST_F(ImportEngine, PersonNamesFromFirstNameAndSurname) {
   const struct {
     const char *first, *last, *name;
-  } cases[] = {{"Anna", "Muster", "Muster, Anna"}, {"Anna", "", "Anna"},
-               {"", "Muster", "Muster"}, {" Anna ", " ", "Anna"}, {"", "", ""}};
+  } cases[] = {{"Anna", "Muster", "Muster, Anna"},
+               {"Anna", "", "Anna"},
+               {"", "Muster", "Muster"},
+               {" Anna ", " ", "Anna"},
+               {"", "", ""}};
   for (const auto& c : cases) EXPECT_EQ(ImportPersonName(c.first, c.last), c.name) << c.name;
 
   // F(167) surname, F(168) first name.
@@ -288,11 +320,10 @@ TEST_F(ImportEngine, RevivalAndRenamingActOnTheContentClassRecord) {
 
 TEST_F(ImportEngine, OnePersonWithThreeHandoversInOneRow) {
   // F(184) person, repetition, then per handover: key, issue date, count.
-  TTableImportJob job = Job(kImportHandoverClass,
-                            {F(184), kImportRepeatEntry, F(191), F(181), F(1002)},
-                            {{"Muster, Anna", "S1", "01.02.2024", "1", "S2", "02.02.2024", "2",
-                              "S1", "03.02.2024", "1"},
-                             {"Beispiel, Bert", "S2", "04.02.2024"}});
+  TTableImportJob job = Job(
+      kImportHandoverClass, {F(184), kImportRepeatEntry, F(191), F(181), F(1002)},
+      {{"Muster, Anna", "S1", "01.02.2024", "1", "S2", "02.02.2024", "2", "S1", "03.02.2024", "1"},
+       {"Beispiel, Bert", "S2", "04.02.2024"}});
   TTableImportResult r = RunTableImport(*a.db, job);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(r.rowsDone, 2);
@@ -320,16 +351,37 @@ TEST_F(ImportEngine, OnePersonWithThreeHandoversInOneRow) {
 
 // The last group of a row may be cut short: its missing cells are empty (count 1).
 TEST_F(ImportEngine, ACutShortLastGroupIsRead) {
-  TTableImportJob job = Job(kImportHandoverClass,
-                            {F(184), kImportRepeatEntry, F(191), F(181), F(1002)},
-                            {{"Muster, Anna", "S1", "01.02.2024", "2", "S2", "02.02.2024", "1",
-                              "S2", "03.02.2024"}});
+  TTableImportJob job =
+      Job(kImportHandoverClass, {F(184), kImportRepeatEntry, F(191), F(181), F(1002)},
+          {{"Muster, Anna", "S1", "01.02.2024", "2", "S2", "02.02.2024", "1", "S2", "03.02.2024"}});
   TTableImportResult r = RunTableImport(*a.db, job);
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_EQ(Bookings(), 3);
   auto reader = Reader();
   EXPECT_EQ((*reader)->ReadLineField(key, fkStock), "3");
   EXPECT_EQ((*reader)->ReadLineField(key2, fkStock), "3");
+}
+
+// Handed out from the key's cabinet when it has one, and given back there.
+TEST_F(ImportEngine, AHandoverTakesTheKeyFromItsCabinet) {
+  int32_t cabinet = 0;
+  {
+    TBulkWrite run(*a.db);
+    ASSERT_TRUE(run.Ok());
+    cabinet = a->NewNamedRecord(icCabinet, "Schrank", "");
+    a->AddLinkBoth(key2, cabinet, icCabinet, icKey);
+    a->SetLinkValue(key2, cabinet, fkCabinetStock, "5");
+    ASSERT_EQ(run.Commit(), TBulkResult::Saved);
+  }
+  TTableImportJob job =
+      Job(kImportHandoverClass, {F(184), F(191), F(181), F(1002)},
+          {{"Muster, Anna", "S2", "01.02.2024", "2"}, {"Muster, Anna", "S1", "01.02.2024", "1"}});
+  TTableImportResult r = RunTableImport(*a.db, job);
+  ASSERT_TRUE(r.ok) << r.error;
+  auto reader = Reader();
+  EXPECT_EQ((*reader)->ReadLinkValue(key2, cabinet, fkCabinetStock), "3");
+  EXPECT_EQ((*reader)->ReadLineField(key2, fkStock), "3");
+  EXPECT_EQ((*reader)->ReadLineField(key, fkStock), "4");
 }
 
 TEST_F(ImportEngine, HandoverRowsCheckedAndBooked) {
@@ -346,8 +398,12 @@ TEST_F(ImportEngine, HandoverRowsCheckedAndBooked) {
       {"count 0 books nothing", {"Muster, Anna", "S1", "01.02.2024", "", "0", ""}, "", "5", 0},
       {"issue then loss", {"Muster, Anna", "S1", "01.02.2024", "05.02.2024", "1", "8"}, "", "4", 2},
       {"no date", {"Muster, Anna", "S1", "", "", "1", ""}, "Kein oder fehlerhaftes Datum.", "5", 0},
-      {"return before issue", {"Muster, Anna", "S1", "05.02.2024", "01.02.2024", "1", ""},
-       "Das R\xFC" "cknahmedatum liegt vor dem Ausgabedatum.", "5", 0},
+      {"return before issue",
+       {"Muster, Anna", "S1", "05.02.2024", "01.02.2024", "1", ""},
+       "Das R\xFC"
+       "cknahmedatum liegt vor dem Ausgabedatum.",
+       "5",
+       0},
       {"unknown person", {"", "S1", "01.02.2024", "", "1", ""}, "Person nicht gefunden.", "5", 0},
   };
   for (const auto& c : cases) {
@@ -460,7 +516,9 @@ TEST(ImportColumns, TheEntriesBehindTheRepetitionRepeat) {
 TEST(ImportNames, NameAndSecondNameInOneCell) {
   const struct {
     const char *cell, *name, *name2;
-  } cases[] = {{"Tor [Nord]", "Tor", "Nord"}, {"Tor", "Tor", ""}, {"[x]", "[x]", ""},
+  } cases[] = {{"Tor [Nord]", "Tor", "Nord"},
+               {"Tor", "Tor", ""},
+               {"[x]", "[x]", ""},
                {" A  [ B ] ", "A", "B"}};
   for (const auto& c : cases) {
     std::string n, n2;

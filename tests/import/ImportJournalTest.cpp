@@ -27,9 +27,8 @@ TEST(ImportJournal, TwoRunsInOneSecondWriteTwoSortedFiles) {
   EXPECT_EQ(second, folder + "2024-03-05 10.30.07 (2).csv");
   EXPECT_EQ(ImportJournalFileName(folder, EncodeDateTime(2024, 3, 5, 10, 30, 7)),
             folder + "2024-03-05 10.30.07 (3).csv");
-  EXPECT_EQ(ReadAllBytes(first),
-            "Typ\tPosition\tBezeichnung\tNeu\tBuchung\tGesamt\r\n"
-            "Key\t\tA\t\t+2\t7\r\nKey\t\tZ\tNeu\t\t\r\n");
+  EXPECT_EQ(ReadAllBytes(first), "Typ\tPosition\tBezeichnung\tNeu\tBuchung\tGesamt\r\n"
+                                 "Key\t\tA\t\t+2\t7\r\nKey\t\tZ\tNeu\t\t\r\n");
   std::vector<std::string> read;
   ASSERT_TRUE(ReadImportJournal(second, read));
   EXPECT_EQ(read, (std::vector<std::string>{kImportSummaryHeader, lines[1], lines[0]}));
@@ -86,10 +85,10 @@ TEST(ImportJournal, ImportedTotals) {
     const char *imported, *total, *stock;
     const char *newTotal, *newStock;
   } keys[] = {
-      {"7", "5", "3", "7", "5"},   // two more: the stock follows
-      {"5", "5", "", "5", "5"},    // no stock yet: the total
-      {"", "4", "", "4", "4"},     // nothing imported, no stock: the total
-      {"2", "6", "6", "2", "2"},   // fewer
+      {"7", "5", "3", "7", "5"},  // two more: the stock follows
+      {"5", "5", "", "5", "5"},   // no stock yet: the total
+      {"", "4", "", "4", "4"},    // nothing imported, no stock: the total
+      {"2", "6", "6", "2", "2"},  // fewer
       {"9", "", "", "9", "9"},
   };
   std::vector<int32_t> ids;
