@@ -14,6 +14,9 @@
 #include "app/UnitTR100Win.h"
 #include "data/SigPadUnit.h"
 #include "import/widgets/ImportUnit.h"
+#include "import/widgets/BookingForm.h"
+#include "import/widgets/FixedImportForm.h"
+#include "import/widgets/ImportKwdForm.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
 #include "output/PrintUnit.h"
@@ -28,6 +31,7 @@
 #include "views/KsToolFormUnit.h"
 #include "views/MemFormUnit.h"
 #include "views/RenameUnit.h"
+#include "views/SpecialDeleteUnit.h"
 #include "views/ViewsUnit.h"
 
 void InstallProgramUnits() {
@@ -104,13 +108,22 @@ void InstallProgramUnits() {
       [](const std::string& profile) { return RunProfileImportShown(profile, true); });
   // The Big-Key step asks for its locking system in the views' selection dialog.
   SetKeySystemChooser([](const std::string& caption) { return SelectKeySystem(caption); });
+  // The key and door lists with fixed columns, KWD plans and the import journal.
+  InstallMenuCommand(kMenuImportKeys1, RunKeysImportCommand);
+  // Doors carry cylinder texts: real cylinders are made from them after the import.
+  InstallMenuCommand(kMenuImportDoors1, [] {
+    RunDoorsImportCommand([] {
+      if (TMiniDB* db = GlueDB()) ExtractCylindersFromDoors(*db, true, true);
+    });
+  });
+  InstallMenuCommand(kMenuImportKWD1, RunKwdImport);
+  InstallMenuCommand(kMenuImportShowBooking1, [] { ShowImportJournal(""); });
 }
 
 const std::vector<std::string>& CommandsAwaitingTheirUnit() {
   static const std::vector<std::string> commands = {
       // Imports (src/import).
-      kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportKeys1, kMenuImportDoors1,
-      kMenuImportShowBooking1,
+      kMenuImportXML1, kMenuImportPlan1,
       // The views' tools: the locking plan.
       kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,

@@ -88,6 +88,7 @@
 #include "output/PrintUnit.h"
 #include "HistoryScenario.h"
 #include "ImportScenario.h"
+#include "KeysImportScenario.h"
 #include "SandboxScenario.h"
 #include "SettingsScenario.h"
 #include "SpecialScenario.h"
@@ -283,7 +284,7 @@ struct TDriver {
         // The buildings and doors run alone: the other steps follow only without it.
         if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
             RunCylindersScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say) ||
-            RunImportScenario(*form, Shot, Say)) {
+            RunImportScenario(*form, Shot, Say) || RunKeysImportScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }

@@ -50,6 +50,12 @@
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 #include "import/ExcelReadUnit.h"
+#include "import/ImportDoorsUnit.h"
+#include "import/ImportKeysUnit.h"
+#include "import/ImportKwdUnit.h"
+#include "import/widgets/BookingForm.h"
+#include "import/widgets/ConcatCellsForm.h"
+#include "import/widgets/FixedImportForm.h"
 #include "import/ImportEngineUnit.h"
 #include "import/ImportProfileUnit.h"
 #include "import/widgets/ImportUnit.h"
@@ -212,6 +218,10 @@ std::string NotListed(const std::set<std::string>& inSources, const TList& list)
 const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables() {
   static const std::map<std::string, std::function<const TMLStringList*()>> tables = {
       {"AuthorisationsTexts", AuthorisationsTexts},
+      {"ImportKeysTexts", ImportKeysTexts},
+      {"ImportDoorsTexts", ImportDoorsTexts},
+      {"ImportKwdTexts", ImportKwdTexts},
+      {"BookingTexts", BookingTexts},
       {"CabInFrameTexts", CabInFrameTexts},
       {"DefectCylTexts", DefectCylTexts},
       {"FrameCabinetTexts", FrameCabinetTexts},
@@ -400,6 +410,9 @@ const std::map<std::string, TFormMaker>& KnownForms() {
          return std::make_unique<TPrintPreviewForm>(&printer, [](QPrinter*) {});
        }},
       {"TRtfForm", [] { return std::make_unique<TRtfForm>(); }},
+      {"TFixedImportForm", [] { return std::make_unique<TImportDoorsForm>(); }},
+      {"TBookingForm", [] { return std::make_unique<TBookingForm>(); }},
+      {"TConcatCellsForm", [] { return std::make_unique<TConcatCellsForm>(); }},
   };
   return forms;
 }

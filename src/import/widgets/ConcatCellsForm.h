@@ -1,0 +1,30 @@
+#pragma once
+// The dialog that joins two neighbouring columns of the loaded import table.
+
+#include <QDialog>
+
+#include "import/ConcatCellsUnit.h"
+
+class QComboBox;
+class QPushButton;
+class QRadioButton;
+class TImportTable;
+
+class TConcatCellsForm : public QDialog {
+ public:
+  explicit TConcatCellsForm(QWidget* parent = nullptr);
+
+  QComboBox* ColumnCombo;  // "A" to "Y"
+  QRadioButton* BlankStyle;
+  QRadioButton* CommaStyle;
+  QRadioButton* BracketStyle;
+  QPushButton* OkBtn;
+  QPushButton* EscBtn;
+
+  int Column() const;
+  TConcatStyle Style() const;
+};
+
+// Shows the dialog and joins on OK; false without a table or when cancelled. The caller
+// refreshes the grid's captions afterwards.
+bool ShowConcatCells(TImportTable* table);
