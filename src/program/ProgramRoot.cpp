@@ -24,6 +24,7 @@
 #include "views/DemoDataUnit.h"
 #include "views/FindFormUnit.h"
 #include "views/MemFormUnit.h"
+#include "views/PlanUnit.h"
 #include "views/RenameUnit.h"
 #include "views/ViewsUnit.h"
 
@@ -36,6 +37,8 @@ void InstallProgramUnits() {
   // work of its own commands; every other command is listed below as awaiting its unit.
   InstallMenuCommand(kMenuSeek1, RunSeekCommand);
   InstallMenuCommand(kMenuChangeLog1, ShowChangeLog);
+  // The locking plan: afterwards the store read again and the chosen record in its view.
+  InstallMenuCommand(kMenuPlan1, RunPlanCommand);
   // The mass rename of persons: the views show the new names.
   InstallMenuCommand(kMenuMassRename1, [] {
     if (ShowRenameForm()) RefreshAllFrames();
@@ -101,8 +104,6 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
       // Imports (src/import).
       kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1, kMenuImportKeys1,
       kMenuImportPersons1, kMenuImportDoors1, kMenuImportNew1, kMenuImportShowBooking1,
-      // The views' tools: the locking plan.
-      kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
       kMenuRelations1, kMenuRelations2, kMenuNavigation1,
