@@ -24,6 +24,8 @@
 // the person (signed on the pad, with a receipt), the first is returned and the second
 // reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
 // other record steps are left out then.
+// TESSARO_AUTOMATION_LOCKINGPLAN (optional): "id,name" of a key; with it the locking plan
+// is driven instead of the later steps (PlanScenario.h).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -77,6 +79,7 @@
 #include "views/PersonPhotoUnit.h"
 #include "BuildingsScenario.h"
 #include "CylindersScenario.h"
+#include "PlanScenario.h"
 #include "views/FrameTransferUnit.h"
 #include "app/SigFormUnit.h"
 #include "data/HolderUnit.h"
@@ -276,7 +279,7 @@ struct TDriver {
       case TStep::Buildings:
         // The buildings and doors run alone: the other steps follow only without it.
         if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
-            RunCylindersScenario(*form, Shot, Say)) {
+            RunCylindersScenario(*form, Shot, Say) || RunPlanScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }
