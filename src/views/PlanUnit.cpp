@@ -643,9 +643,15 @@ void TPlanForm::BuildGrid() {
       break;
     }
   Grid->Select(selectedRow, key ? plan_.KeyColumnOf(key) : -1, true);
-  const bool empty = system == ksNone || plan_.Empty();
+  ShowGridOrPanel();
+}
+
+// Neither a row nor a key: the text instead of the grid (nothing at all without a system).
+void TPlanForm::ShowGridOrPanel() {
+  const bool system = ComboCode(KeysystemCombo, ksNone) != ksNone;
+  const bool empty = !system || plan_.Empty();
   Grid->setVisible(!empty);
-  noResultsPanel->setVisible(empty && system != ksNone);
+  noResultsPanel->setVisible(empty && system);
   PlaceNoResultsPanel();
   GridClick();
 }
@@ -660,7 +666,7 @@ void TPlanForm::UnusedKeysClick() {
   RemoveUnusedKeyColumns(plan_);
   Grid->Remeasure();
   Grid->Select(row, key ? plan_.KeyColumnOf(key) : -1, false);
-  GridClick();
+  ShowGridOrPanel();
 }
 
 void TPlanForm::GridClick() {

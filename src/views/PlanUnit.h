@@ -178,6 +178,7 @@ class TPlanForm : public QDialog {
 
  private:
   void PlaceNoResultsPanel();
+  void ShowGridOrPanel();
   std::array<std::string, kPlanColumnCount> Captions() const;
   bool filling_ = false;
   TPlanGrid plan_;

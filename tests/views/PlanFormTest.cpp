@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include "ViewsTestSupport.h"
+#include "app/GlueStateUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/LockingRelations.h"
@@ -328,6 +329,19 @@ TEST_F(TPlanFormTest, ExportWritesTheGrid) {
         EXPECT_EQ(reader->GetCell(static_cast<int>(c) + 1, static_cast<int>(r) + 1), cells[r][c])
             << r << "/" << c;
 
+    // "Excel": the same workbook in the temporary folder, opened by the desktop.
+    std::string opened;
+    WinGlue().ShellOpener = [&opened](const std::string& target) {
+      opened = target;
+      return true;
+    };
+    form.ExcelBtn->click();
+    reader = CreateFileReader(opened);
+    ASSERT_TRUE(reader) << opened;
+    EXPECT_EQ(reader->GetCell(1, 1), "Nord");
+    EXPECT_EQ(reader->GetCell(1, static_cast<int>(cells.size())), cells.back()[0]);
+    reader.reset();
+
     // Without the right to export: nothing written.
     Session().RightLevels[rtPrintLists] = rlNo;
     EXPECT_FALSE(form.ExportBtnClick(false));
@@ -350,4 +364,20 @@ TEST_F(TPlanFormTest, AnEmptySystemShowsTheText) {
     EXPECT_FALSE(form.ExportBtn->isEnabled());
     form.EscBtn->click();
   });
+}
+
+// Minimising the plan minimises the program's window instead.
+TEST_F(TPlanFormTest, MinimisingMinimisesTheProgram) {
+  QWidget main;
+  main.show();
+  WinGlue().MainWindow = &main;
+  Run([&](TPlanForm& form) {
+    form.setWindowState(Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(main.isMinimized());
+    EXPECT_FALSE(form.isMinimized());
+    form.EscBtn->click();
+  });
+  FreePlanForm();  // made without the window as its parent: gone before the window is
+  WinGlue().MainWindow = nullptr;
 }
