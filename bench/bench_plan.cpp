@@ -63,7 +63,8 @@ struct TPlanBench {
     const auto start = std::chrono::steady_clock::now();
     form->BuildGrid();
     form->Grid->viewport()->repaint();
-    firstMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    firstMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   }
   double firstMs = 0;
   ~TPlanBench() {
@@ -119,8 +120,10 @@ void BM_PlanRepaint(benchmark::State& state) {
     } else {
       QScrollBar* down = grid.verticalScrollBar();
       QScrollBar* side = grid.horizontalScrollBar();
-      down->setValue(step % 2 ? down->value() + down->pageStep() : down->value() - down->pageStep() / 2);
-      side->setValue(step % 2 ? side->value() + side->pageStep() : side->value() - side->pageStep() / 2);
+      down->setValue(step % 2 ? down->value() + down->pageStep()
+                              : down->value() - down->pageStep() / 2);
+      side->setValue(step % 2 ? side->value() + side->pageStep()
+                              : side->value() - side->pageStep() / 2);
     }
     grid.viewport()->repaint();
     benchmark::DoNotOptimize(grid.PaintedCells);

@@ -46,8 +46,12 @@ const TMLStringList* PlanTexts() {
     t->Add255Obj("L\xE4nge", 1);
     t->Add255Obj("Stk", 2);
     t->Add255Obj("Pos", 3);
-    t->Add255Obj("keine Zuordnungen zu dieser Schlie\xDF" "anlage gefunden", 4);
-    t->Add255Obj("Schlie\xDF" "ung", 5);
+    t->Add255Obj("keine Zuordnungen zu dieser Schlie\xDF"
+                 "anlage gefunden",
+                 4);
+    t->Add255Obj("Schlie\xDF"
+                 "ung",
+                 5);
     t->Add255Obj("ZYA", 6);
     t->Add255Obj("SLA", 7);
     t->Add255Obj("Typ", 8);
@@ -55,7 +59,9 @@ const TMLStringList* PlanTexts() {
     t->Add255Obj("In dieser Ansicht wurde kein Zentralzylinder gefunden.", 10);
     t->Add255Obj("Der Schl\xFCssel ist in dieser Ansicht nicht vorhanden.", 11);
     t->Add255Obj("Der Zylinder ist in dieser Ansicht nicht vorhanden.", 12);
-    t->Add255Obj("In dieser Ansicht wurde keine Mitschlie\xDF" "ung gefunden.", 13);
+    t->Add255Obj("In dieser Ansicht wurde keine Mitschlie\xDF"
+                 "ung gefunden.",
+                 13);
     return t;
   }();
   return table;
@@ -78,18 +84,18 @@ constexpr int kTextColumnMax = 300;
 constexpr int kKeyHeaderMax = 200;
 
 // The "Spalten" menu's captions, in grid order.
-const char* const kColumnMenuCaptions[kPlanColumnCount] = {
-    "Position",
-    "T\xFCr",
-    "Raum",
-    "Zylinder",
-    "Schlie\xDF" "ung",
-    "Zylinderanzahl (ZYA)",
-    "Typ",
-    "F\xE4rbung",
-    "Zylinderl\xE4nge",
-    "Einzelschl\xFCssel",
-    "Schl\xFCsselanzahl (SLA)"};
+const char* const kColumnMenuCaptions[kPlanColumnCount] = {"Position",
+                                                           "T\xFCr",
+                                                           "Raum",
+                                                           "Zylinder",
+                                                           "Schlie\xDF"
+                                                           "ung",
+                                                           "Zylinderanzahl (ZYA)",
+                                                           "Typ",
+                                                           "F\xE4rbung",
+                                                           "Zylinderl\xE4nge",
+                                                           "Einzelschl\xFCssel",
+                                                           "Schl\xFCsselanzahl (SLA)"};
 
 // The code or record ID of the chosen entry; `none` without one.
 int32_t ComboCode(const QComboBox* combo, int32_t none) {
@@ -134,7 +140,8 @@ void TPlanGridWidget::Remeasure() {
   keyWidth_ = std::max(fm.height() + 6, fm.horizontalAdvance(QLatin1Char('M')) + 8);
   fixedWidths_.assign(textColumns_.size() + 1, 0);
   for (size_t i = 0; i < textColumns_.size(); ++i) {
-    int widest = fm.horizontalAdvance(ToQString(" " + captions_[static_cast<size_t>(textColumns_[i])]));
+    int widest =
+        fm.horizontalAdvance(ToQString(" " + captions_[static_cast<size_t>(textColumns_[i])]));
     if (plan_)
       for (const TPlanRow& row : plan_->rows) {
         const std::string& text = row.texts[static_cast<size_t>(textColumns_[i])];
@@ -262,14 +269,18 @@ bool TPlanGridWidget::CellAt(const QPoint& point, int& column, int& row) const {
   if (point.x() < fixedWidth) {
     int x = 0;
     column = 0;
-    while (column < FixedColumnCount() && x + fixedWidths_[static_cast<size_t>(column)] <= point.x())
+    while (column < FixedColumnCount() &&
+           x + fixedWidths_[static_cast<size_t>(column)] <= point.x())
       x += fixedWidths_[static_cast<size_t>(column++)];
   } else {
-    column = FixedColumnCount() + (point.x() - fixedWidth + horizontalScrollBar()->value()) / keyWidth_;
+    column =
+        FixedColumnCount() + (point.x() - fixedWidth + horizontalScrollBar()->value()) / keyWidth_;
   }
   const int headerHeight = HeaderHeight();
   if (point.y() < headerHeight) {
-    row = point.y() < headerHeights_[0] ? 0 : point.y() < headerHeights_[0] + headerHeights_[1] ? 1 : 2;
+    row = point.y() < headerHeights_[0]                       ? 0
+          : point.y() < headerHeights_[0] + headerHeights_[1] ? 1
+                                                              : 2;
   } else {
     row = 3 + (point.y() - headerHeight + verticalScrollBar()->value()) / rowHeight_;
   }
@@ -285,14 +296,18 @@ void TPlanGridWidget::Select(int row, int key, bool scrollTo) {
     if (SelectedKey >= 0) {
       QScrollBar* bar = horizontalScrollBar();
       const int x = SelectedKey * keyWidth_;
-      if (x < bar->value()) bar->setValue(x);
-      else if (x + keyWidth_ > bar->value() + areaWidth) bar->setValue(x + keyWidth_ - areaWidth);
+      if (x < bar->value())
+        bar->setValue(x);
+      else if (x + keyWidth_ > bar->value() + areaWidth)
+        bar->setValue(x + keyWidth_ - areaWidth);
     }
     if (SelectedRow >= 0) {
       QScrollBar* bar = verticalScrollBar();
       const int y = SelectedRow * rowHeight_;
-      if (y < bar->value()) bar->setValue(y);
-      else if (y + rowHeight_ > bar->value() + areaHeight) bar->setValue(y + rowHeight_ - areaHeight);
+      if (y < bar->value())
+        bar->setValue(y);
+      else if (y + rowHeight_ > bar->value() + areaHeight)
+        bar->setValue(y + rowHeight_ - areaHeight);
     }
   }
   viewport()->update();
@@ -371,8 +386,10 @@ void TPlanGridWidget::paintEvent(QPaintEvent*) {
       }
     }
     p.setPen(lines);
-    for (int k = firstKey; k < lastKey; ++k) p.drawLine(keyX(k + 1) - 1, top, keyX(k + 1) - 1, bottom);
-    for (int r = firstRow; r < lastRow; ++r) p.drawLine(left, rowY(r + 1) - 1, right, rowY(r + 1) - 1);
+    for (int k = firstKey; k < lastKey; ++k)
+      p.drawLine(keyX(k + 1) - 1, top, keyX(k + 1) - 1, bottom);
+    for (int r = firstRow; r < lastRow; ++r)
+      p.drawLine(left, rowY(r + 1) - 1, right, rowY(r + 1) - 1);
     PaintedCells += (lastKey - firstKey) * (lastRow - firstRow);
   }
 
@@ -422,7 +439,8 @@ void TPlanGridWidget::scrollContentsBy(int, int) { viewport()->update(); }
 
 TPlanForm::TPlanForm(QWidget* parent) : QDialog(parent) {
   setObjectName("PlanForm");
-  setWindowTitle(ToQString(" Schlie\xDF" "plan"));
+  setWindowTitle(ToQString(" Schlie\xDF"
+                           "plan"));
   setWindowFlag(Qt::WindowMinMaxButtonsHint, true);
   resize(1000, 700);
   auto* layout = new QVBoxLayout(this);
@@ -433,7 +451,8 @@ TPlanForm::TPlanForm(QWidget* parent) : QDialog(parent) {
   ExportCsvItem = file->addAction(ToQString("Exportieren als CSV ..."));
   ExportExcelItem = file->addAction(ToQString("Exportieren nach Excel ..."));
   file->addSeparator();
-  CloseItem = file->addAction(ToQString("Fenster schlie\xDF" "en"));
+  CloseItem = file->addAction(ToQString("Fenster schlie\xDF"
+                                        "en"));
   QMenu* columns = MainMenu->addMenu(ToQString("Spalten"));
   for (int c = 0; c < kPlanColumnCount; ++c) {
     QAction* item = columns->addAction(ToQString(kColumnMenuCaptions[c]));
@@ -442,7 +461,8 @@ TPlanForm::TPlanForm(QWidget* parent) : QDialog(parent) {
     connect(item, &QAction::triggered, this, [this, c] { ToggleColumn(c); });
   }
   ColumnItems[pcType]->setToolTip(ToQString("Zylindergruppe"));
-  ColumnItems[pcFinish]->setToolTip(ToQString("Oberfl\xE4" "che"));
+  ColumnItems[pcFinish]->setToolTip(ToQString("Oberfl\xE4"
+                                              "che"));
   columns->setToolTipsVisible(true);
   QMenu* sort = MainMenu->addMenu(ToQString("Sortierung"));
   SortPositionItem = sort->addAction(ToQString("nach Position (Zylinder, T\xFCr)"));
@@ -453,7 +473,8 @@ TPlanForm::TPlanForm(QWidget* parent) : QDialog(parent) {
     sortGroup->addAction(item);
   }
   QMenu* gotoMenu = MainMenu->addMenu(ToQString("Gehe zu"));
-  GotoCoLockItem = gotoMenu->addAction(ToQString("Mitschlie\xDF" "ung"));
+  GotoCoLockItem = gotoMenu->addAction(ToQString("Mitschlie\xDF"
+                                                 "ung"));
   GotoCentralItem = gotoMenu->addAction(ToQString("Zentralzylinder"));
   GotoSearchItem = gotoMenu->addAction(ToQString("Suche ..."));
   layout->setMenuBar(MainMenu);
@@ -473,7 +494,8 @@ TPlanForm::TPlanForm(QWidget* parent) : QDialog(parent) {
   UnusedKeysCheck->setToolTip(ToQString("Schl\xFCssel ohne Schlie\xDF-Zuordnung zeigen"));
   ESKeysCheck = new QCheckBox(ToQString("Einzelschl\xFCssel"), this);
   ESKeysCheck->setObjectName("ESKeysCheck");
-  ESKeysCheck->setToolTip(ToQString("Schl\xFCssel mit Einzelschlie\xDF" "ungen zeigen"));
+  ESKeysCheck->setToolTip(ToQString("Schl\xFCssel mit Einzelschlie\xDF"
+                                    "ungen zeigen"));
   top->addWidget(KeysystemCombo);
   top->addWidget(HouseCombo);
   top->addWidget(UnusedKeysCheck);
@@ -495,7 +517,9 @@ TPlanForm::TPlanForm(QWidget* parent) : QDialog(parent) {
   layout->addWidget(gridHost, 1);
 
   auto* foot = new QHBoxLayout();
-  EscBtn = new QPushButton(ToQString("Schlie\xDF" "en"), this);
+  EscBtn = new QPushButton(ToQString("Schlie\xDF"
+                                     "en"),
+                           this);
   EscBtn->setObjectName("EscBtn");
   ExportBtn = new QPushButton(ToQString("Exportieren"), this);
   ExportBtn->setObjectName("ExportBtn");
@@ -522,7 +546,8 @@ TPlanForm::TPlanForm(QWidget* parent) : QDialog(parent) {
 
   PopupMenu = new QMenu(this);
   PopupMenu->setObjectName("PopupMenu");
-  RemoveLockItem = PopupMenu->addAction(ToQString("Einzelne Schlie\xDF" "ung entfernen"));
+  RemoveLockItem = PopupMenu->addAction(ToQString("Einzelne Schlie\xDF"
+                                                  "ung entfernen"));
   RemoveLockItem->setEnabled(false);
   PopupMenu->addSeparator();
   PopDoorItem = PopupMenu->addAction(ToQString("T\xFCr aufrufen"));
@@ -564,16 +589,11 @@ TPlanForm::TPlanForm(QWidget* parent) : QDialog(parent) {
 }
 
 std::array<std::string, kPlanColumnCount> TPlanForm::Captions() const {
-  return {PlanText(3),
-          ClassCaption(icDoor, false),
-          CoreText(87),
-          ClassCaption(icCylinder, false),
-          PlanText(5),
-          PlanText(6),
-          PlanText(8),
-          PlanText(9),
-          PlanText(1),
-          MLTranslate("Einzelschl\xFCssel"),
+  return {PlanText(3),  ClassCaption(icDoor, false),
+          CoreText(87), ClassCaption(icCylinder, false),
+          PlanText(5),  PlanText(6),
+          PlanText(8),  PlanText(9),
+          PlanText(1),  MLTranslate("Einzelschl\xFCssel"),
           PlanText(7)};
 }
 
@@ -614,7 +634,8 @@ void TPlanForm::BuildGrid() {
     ColumnItems[static_cast<size_t>(c)]->setChecked(View.shown[static_cast<size_t>(c)]);
   (View.byDoorName ? SortDoorItem : SortPositionItem)->setChecked(true);
   // The selection follows its key and its row through the rebuild.
-  const int32_t key = Grid->SelectedKey >= 0 ? plan_.keys[static_cast<size_t>(Grid->SelectedKey)].id : 0;
+  const int32_t key =
+      Grid->SelectedKey >= 0 ? plan_.keys[static_cast<size_t>(Grid->SelectedKey)].id : 0;
   std::pair<int32_t, int32_t> row{0, 0};
   if (Grid->SelectedRow >= 0)
     row = {plan_.rows[static_cast<size_t>(Grid->SelectedRow)].cylinder,
@@ -661,7 +682,8 @@ void TPlanForm::UnusedKeysClick() {
     BuildGrid();
     return;
   }
-  const int32_t key = Grid->SelectedKey >= 0 ? plan_.keys[static_cast<size_t>(Grid->SelectedKey)].id : 0;
+  const int32_t key =
+      Grid->SelectedKey >= 0 ? plan_.keys[static_cast<size_t>(Grid->SelectedKey)].id : 0;
   const int row = Grid->SelectedRow;
   RemoveUnusedKeyColumns(plan_);
   Grid->Remeasure();
@@ -749,8 +771,7 @@ void TPlanForm::GotoSearchClick() {
 }
 
 std::vector<std::vector<std::string>> TPlanForm::ExportCells() const {
-  return PlanCells(plan_, View, Captions(), PlanText(2),
-                   FromQString(KeysystemCombo->currentText()),
+  return PlanCells(plan_, View, Captions(), PlanText(2), FromQString(KeysystemCombo->currentText()),
                    FromQString(HouseCombo->currentText()));
 }
 
@@ -762,7 +783,8 @@ bool TPlanForm::ExportTo(const std::string& fileName, bool workbook) const {
   TCsvOrExcel out;
   if (!(workbook ? out.OpenExcel(fileName) : out.OpenCsv(fileName))) return false;
   for (size_t r = 0; r < cells.size(); ++r) {
-    const bool written = r < 2 ? out.WriteCellsTurned(cells[r], firstKey) : out.WriteCells(cells[r]);
+    const bool written =
+        r < 2 ? out.WriteCellsTurned(cells[r], firstKey) : out.WriteCells(cells[r]);
     if (!written) {
       out.Discard();
       return false;
@@ -817,14 +839,10 @@ bool TPlanForm::ExportBtnClick(bool toSpreadsheet) {
 
 int32_t TPlanForm::ResultId(int result) const {
   switch (result) {
-    case kPlanGotoDoor:
-      return GotoDoorId;
-    case kPlanGotoCylinder:
-      return GotoCylId;
-    case kPlanGotoKey:
-      return GotoKeyId;
-    default:
-      return 0;
+    case kPlanGotoDoor: return GotoDoorId;
+    case kPlanGotoCylinder: return GotoCylId;
+    case kPlanGotoKey: return GotoKeyId;
+    default: return 0;
   }
 }
 

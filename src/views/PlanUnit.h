@@ -93,11 +93,11 @@ class TPlanGridWidget : public QAbstractScrollArea {
   int FirstKeyAt(int x) const;  // key index at a content x of the key area
 
   const TPlanGrid* plan_ = nullptr;
-  std::vector<int> textColumns_;                 // plan column of each shown text column
+  std::vector<int> textColumns_;  // plan column of each shown text column
   std::array<std::string, kPlanColumnCount> captions_;
   std::string separatorCaption_;
-  std::vector<int> fixedWidths_;                 // text columns and the separator
-  std::vector<int> keyLeft_;                     // content x of each key column, one more at the end
+  std::vector<int> fixedWidths_;  // text columns and the separator
+  std::vector<int> keyLeft_;      // content x of each key column, one more at the end
   int keyWidth_ = 20;
   int rowHeight_ = 18;
   std::array<int, 3> headerHeights_{};

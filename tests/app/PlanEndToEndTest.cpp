@@ -89,9 +89,9 @@ TEST(EndToEnd, LockingPlan) {
   const std::string err = program.readAllStandardError().toStdString();
   ASSERT_TRUE(finished) << out << err;
   EXPECT_EQ(program.exitCode(), 0) << out << err;
-  for (const char* step : {"plan shown, 12 rows, 9 keys", "position column on",
-                           "key found in the plan", "key opened in its view", "logged out",
-                           "undriven dialogs 0"})
+  for (const char* step :
+       {"plan shown, 12 rows, 9 keys", "position column on", "key found in the plan",
+        "key opened in its view", "logged out", "undriven dialogs 0"})
     EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
   for (const char* shot : {"plan", "plan-search", "plan-key", "plan-keys"}) {

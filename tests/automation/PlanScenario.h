@@ -34,10 +34,10 @@ inline bool RunPlanScenario(TTessaroForm& form,
     auto* plan = dynamic_cast<TPlanForm*>(&dialog);
     if (!plan) return;
     dialog.resize(1000, 640);
-    say(plan->Plan().rows.empty() ? "plan refused: empty"
-                                  : "plan shown, " + std::to_string(plan->Plan().rows.size()) +
-                                        " rows, " + std::to_string(plan->Plan().keys.size()) +
-                                        " keys");
+    say(plan->Plan().rows.empty()
+            ? "plan refused: empty"
+            : "plan shown, " + std::to_string(plan->Plan().rows.size()) + " rows, " +
+                  std::to_string(plan->Plan().keys.size()) + " keys");
     shot(dialog, "plan");
     plan->ColumnItems[pcPosition]->trigger();
     say(plan->Grid->TextColumnCount() == 2 ? "position column on" : "position column refused");

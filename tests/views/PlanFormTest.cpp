@@ -131,9 +131,9 @@ TEST_F(TPlanFormTest, PaintingShowsTheMarksOfTheMatrix) {
     const int z3 = plan.RowOfCylinder(Z3);
     EXPECT_EQ(grid.CellText(grid.FixedColumnCount() + plan.KeyColumnOf(KI), z3 + 3), "I");
     EXPECT_EQ(grid.CellText(grid.FixedColumnCount() + plan.KeyColumnOf(GS), z3 + 3), "X");
-    EXPECT_EQ(grid.CellText(grid.FixedColumnCount() + plan.KeyColumnOf(GS),
-                            plan.RowOfCylinder(Z2) + 3),
-              "Z");
+    EXPECT_EQ(
+        grid.CellText(grid.FixedColumnCount() + plan.KeyColumnOf(GS), plan.RowOfCylinder(Z2) + 3),
+        "Z");
     // The headers: the key's closing and name, the separator's caption, the text column's.
     EXPECT_EQ(grid.CellText(grid.FixedColumnCount() + plan.KeyColumnOf(HS), 0), "A1");
     EXPECT_EQ(grid.CellText(grid.FixedColumnCount() + plan.KeyColumnOf(HS), 1), "HS");
@@ -157,9 +157,9 @@ TEST_F(TPlanFormTest, CrossHairAndGoTo) {
     const char* button;
     int32_t TPlanFormTest::*expected;
   };
-  for (const TCase& c : {TCase{"GotoDoorBtn", &TPlanFormTest::D1},
-                         TCase{"GotoCylBtn", &TPlanFormTest::Z1},
-                         TCase{"GotoKeyBtn", &TPlanFormTest::HS}}) {
+  for (const TCase& c :
+       {TCase{"GotoDoorBtn", &TPlanFormTest::D1}, TCase{"GotoCylBtn", &TPlanFormTest::Z1},
+        TCase{"GotoKeyBtn", &TPlanFormTest::HS}}) {
     const int32_t chosen = Run([&](TPlanForm& form) {
       const TPlanGrid& plan = form.Plan();
       TPlanGridWidget& grid = *form.Grid;
@@ -180,9 +180,10 @@ TEST_F(TPlanFormTest, CrossHairAndGoTo) {
                                    QPoint(1, 1)),
                 ColorFromBgr(0x00FFFF));
       const int otherRow = plan.RowOfCylinder(Z3);
-      EXPECT_EQ(PixelAt(image, grid.CellRect(grid.FixedColumnCount() + key, otherRow + 3).topLeft() +
-                                   QPoint(1, 1)),
-                ColorFromBgr(0x00FFFF));
+      EXPECT_EQ(
+          PixelAt(image, grid.CellRect(grid.FixedColumnCount() + key, otherRow + 3).topLeft() +
+                             QPoint(1, 1)),
+          ColorFromBgr(0x00FFFF));
       EXPECT_EQ(PixelAt(image, grid.CellRect(0, row + 3).topLeft() + QPoint(1, 1)),
                 ColorFromBgr(0x00FFFF));
       form.findChild<QPushButton*>(c.button)->click();
@@ -296,8 +297,9 @@ TEST_F(TPlanFormTest, ExportWritesTheGrid) {
     for (int r = 0; r < grid.RowCount(); ++r) {
       ASSERT_EQ(static_cast<int>(cells[static_cast<size_t>(r)].size()), grid.ColumnCount());
       for (int c = 0; c < grid.ColumnCount(); ++c) {
-        const std::string expected = r == 0 && c == 0 ? "Nord" : r == 1 && c == 0 ? "Haus"
-                                                                               : grid.CellText(c, r);
+        const std::string expected = r == 0 && c == 0   ? "Nord"
+                                     : r == 1 && c == 0 ? "Haus"
+                                                        : grid.CellText(c, r);
         EXPECT_EQ(cells[static_cast<size_t>(r)][static_cast<size_t>(c)], expected) << r << "/" << c;
       }
     }
