@@ -13,6 +13,8 @@
 #include <QTableView>
 #include <QTest>
 
+#include <zip.h>
+
 #include "ViewsTestSupport.h"
 #include "app/GlueStateUnit.h"
 #include "basic/widgets/DialogRunner.h"
@@ -330,6 +332,22 @@ TEST_F(TPlanFormTest, ExportWritesTheGrid) {
       for (size_t c = 0; c < cells[r].size(); ++c)
         EXPECT_EQ(reader->GetCell(static_cast<int>(c) + 1, static_cast<int>(r) + 1), cells[r][c])
             << r << "/" << c;
+
+    // The key headers are turned upright in the workbook.
+    {
+      int error = 0;
+      zip_t* archive = zip_open(dir.File("plan.xlsx").c_str(), ZIP_RDONLY, &error);
+      ASSERT_NE(archive, nullptr);
+      zip_stat_t stat;
+      ASSERT_EQ(zip_stat(archive, "xl/styles.xml", 0, &stat), 0);
+      std::string styles(static_cast<size_t>(stat.size), '\0');
+      zip_file_t* member = zip_fopen(archive, "xl/styles.xml", 0);
+      ASSERT_NE(member, nullptr);
+      EXPECT_EQ(zip_fread(member, styles.data(), stat.size), static_cast<zip_int64_t>(stat.size));
+      zip_fclose(member);
+      zip_close(archive);
+      EXPECT_NE(styles.find("textRotation=\"90\""), std::string::npos) << styles;
+    }
 
     // "Excel": the same workbook in the temporary folder, opened by the desktop.
     std::string opened;
