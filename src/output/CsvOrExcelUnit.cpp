@@ -219,6 +219,8 @@ bool TCsvOrExcel::OpenExcel(const std::string& fileName) {
   }
   bold_ = workbook_add_format(book_);
   format_set_bold(bold_);
+  turned_ = workbook_add_format(book_);
+  format_set_rotation(turned_, 90);
   mode_ = cemWorkbook;
   if (!BeginWorksheet()) {
     Discard();
@@ -276,6 +278,11 @@ bool TCsvOrExcel::WriteCells(const std::vector<std::string>& cells) {
   return buffer_.size() < kTextBufferSize || FlushText();
 }
 
+bool TCsvOrExcel::WriteCellsTurned(const std::vector<std::string>& cells, size_t firstTurned) {
+  if (mode_ == cemWorkbook && !failed_) return WriteRow(cells, firstTurned);
+  return WriteCells(cells);
+}
+
 bool TCsvOrExcel::FlushText() {
   if (fd_ < 0 || failed_) return false;
   if (!buffer_.empty() && PfWriteAll(fd_, buffer_.data(), buffer_.size()) != 0) failed_ = true;
@@ -283,7 +290,7 @@ bool TCsvOrExcel::FlushText() {
   return !failed_;
 }
 
-bool TCsvOrExcel::WriteRow(const std::vector<std::string>& cells) {
+bool TCsvOrExcel::WriteRow(const std::vector<std::string>& cells, size_t firstTurned) {
   if (lastRow_ + 1 >= kRowsPerWorksheet) {
     FinishWorksheet();
     if (!BeginWorksheet()) return false;
@@ -296,7 +303,8 @@ bool TCsvOrExcel::WriteRow(const std::vector<std::string>& cells) {
   // The workbook's first row is the header: bold unless plain.
   lxw_format* format = (!plain_ && rows_ == 0 && sheetNumber_ == 1) ? bold_ : nullptr;
   for (size_t col = 0; col < cells.size(); ++col)
-    if (!PutCell(row, static_cast<int>(col), cells[col], format)) {
+    if (col >= firstTurned ? !PutCell(row, static_cast<int>(col), cells[col], turned_, false)
+                           : !PutCell(row, static_cast<int>(col), cells[col], format)) {
       failed_ = true;  // a row cut short would shift what the reader sees
       return false;
     }
@@ -305,13 +313,15 @@ bool TCsvOrExcel::WriteRow(const std::vector<std::string>& cells) {
   return true;
 }
 
-bool TCsvOrExcel::PutCell(int row0, int col0, const std::string& value, lxw_format* format) {
+bool TCsvOrExcel::PutCell(int row0, int col0, const std::string& value, lxw_format* format,
+                          bool measure) {
   if (col0 >= kMaxSheetColumns || row0 >= kMaxSheetRows) return false;
   if (value.empty()) return true;
   const std::string text = WorkbookText(value);
   if (worksheet_write_string(sheet_, static_cast<lxw_row_t>(row0), static_cast<lxw_col_t>(col0),
                              text.c_str(), format) != LXW_NO_ERROR)
     return false;
+  if (!measure) return true;
   if (static_cast<size_t>(col0) >= widths_.size()) widths_.resize(static_cast<size_t>(col0) + 1, 0);
   const int length = static_cast<int>(std::min<size_t>(value.size(), 255));
   widths_[static_cast<size_t>(col0)] = std::max(widths_[static_cast<size_t>(col0)], length);
@@ -373,6 +383,7 @@ bool TCsvOrExcel::Finish(bool keep) {
     book_ = nullptr;
     sheet_ = nullptr;
     bold_ = nullptr;
+    turned_ = nullptr;
   }
   mode_ = cemClosed;
   if (keep && ok) return ReplaceTarget(temp_, target_, targetExisted_, targetMode_);

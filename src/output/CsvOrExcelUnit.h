@@ -80,6 +80,9 @@ class TCsvOrExcel {
   // cell holding the separator or a quote, or starting with an apostrophe, is quoted with
   // inner quotes doubled, so every cell reads back as it was.
   bool WriteCells(const std::vector<std::string>& cells);
+  // As WriteCells; in a workbook the cells from `firstTurned` on are turned by 90 degrees
+  // (upright captions over narrow columns) and do not widen their columns.
+  bool WriteCellsTurned(const std::vector<std::string>& cells, size_t firstTurned);
   // One cell of the current worksheet (workbooks only; column and row from 1). False for a
   // row before the last one written: written rows are on disk already.
   bool SetCell(int column, int row, const std::string& value);
@@ -104,10 +107,11 @@ class TCsvOrExcel {
  private:
   bool Begin(const std::string& target, int* fd);
   bool FlushText();
-  bool WriteRow(const std::vector<std::string>& cells);
+  bool WriteRow(const std::vector<std::string>& cells, size_t firstTurned = SIZE_MAX);
   bool BeginWorksheet();
   void FinishWorksheet();
-  bool PutCell(int row0, int col0, const std::string& value, lxw_format* format);
+  bool PutCell(int row0, int col0, const std::string& value, lxw_format* format,
+               bool measure = true);
   bool Finish(bool keep);
 
   int mode_ = cemClosed;
@@ -127,6 +131,7 @@ class TCsvOrExcel {
   lxw_workbook* book_ = nullptr;
   lxw_worksheet* sheet_ = nullptr;
   lxw_format* bold_ = nullptr;
+  lxw_format* turned_ = nullptr;
   int sheetNumber_ = 0;
   int lastRow_ = -1;  // the last row used in the current sheet, 0-based
   std::vector<int> widths_;  // longest text per column of the current sheet

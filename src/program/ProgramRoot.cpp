@@ -30,6 +30,7 @@
 #include "views/FindFormUnit.h"
 #include "views/KsToolFormUnit.h"
 #include "views/MemFormUnit.h"
+#include "views/PlanUnit.h"
 #include "views/RenameUnit.h"
 #include "views/SpecialDeleteUnit.h"
 #include "views/ViewsUnit.h"
@@ -43,6 +44,8 @@ void InstallProgramUnits() {
   // work of its own commands; every other command is listed below as awaiting its unit.
   InstallMenuCommand(kMenuSeek1, RunSeekCommand);
   InstallMenuCommand(kMenuChangeLog1, ShowChangeLog);
+  // The locking plan: afterwards the store read again and the chosen record in its view.
+  InstallMenuCommand(kMenuPlan1, RunPlanCommand);
   // The mass rename of persons: the views show the new names.
   InstallMenuCommand(kMenuMassRename1, [] {
     if (ShowRenameForm()) RefreshAllFrames();
@@ -124,8 +127,6 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
   static const std::vector<std::string> commands = {
       // Imports (src/import).
       kMenuImportXML1, kMenuImportPlan1,
-      // The views' tools: the locking plan.
-      kMenuPlan1,
       // Remembered records, relations, navigation, mass rename, sample data, guided tour,
       // info.
       kMenuRelations1, kMenuRelations2, kMenuNavigation1,

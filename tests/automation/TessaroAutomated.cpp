@@ -28,6 +28,8 @@
 // other record steps are left out then.
 // TESSARO_AUTOMATION_IMPORT (optional): a table file of persons (name, department); the
 // table import is driven instead of the later steps (ImportScenario.h).
+// TESSARO_AUTOMATION_LOCKINGPLAN (optional): "id,name" of a key; with it the locking plan
+// is driven instead of the later steps (PlanScenario.h).
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -81,6 +83,7 @@
 #include "views/PersonPhotoUnit.h"
 #include "BuildingsScenario.h"
 #include "CylindersScenario.h"
+#include "PlanScenario.h"
 #include "views/FrameTransferUnit.h"
 #include "app/SigFormUnit.h"
 #include "data/HolderUnit.h"
@@ -284,7 +287,8 @@ struct TDriver {
         // The buildings and doors run alone: the other steps follow only without it.
         if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
             RunCylindersScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say) ||
-            RunImportScenario(*form, Shot, Say) || RunKeysImportScenario(*form, Shot, Say)) {
+            RunImportScenario(*form, Shot, Say) || RunKeysImportScenario(*form, Shot, Say) ||
+            RunPlanScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }

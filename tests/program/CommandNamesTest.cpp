@@ -88,7 +88,7 @@ TEST(CommandNames, TheCheckFindsEveryKindOfMistake) {
   };
   const TCase cases[] = {
       {kHookAutoImport, ""},
-      {kMenuPlan1, "awaits its unit, but has work: Plan1"},
+      {kMenuNavigation1, "awaits its unit, but has work: Navigation1"},
       {"Seek", "installed, but neither a menu entry nor a hook: Seek"},
       {kMenuLogout1, "installed over the window's own work: Logout1"},
   };
@@ -107,9 +107,9 @@ TEST(CommandNames, TheCheckFindsEveryKindOfMistake) {
   // An entry that neither has work nor awaits it is a dead command.
   TProgramWindow w;
   std::vector<std::string> awaiting = CommandsAwaitingTheirUnit();
-  awaiting.erase(std::find(awaiting.begin(), awaiting.end(), kMenuPlan1));
+  awaiting.erase(std::find(awaiting.begin(), awaiting.end(), kMenuNavigation1));
   EXPECT_EQ(CommandNameProblems(*w.form, awaiting),
-            std::vector<std::string>{"without work: Plan1"});
+            std::vector<std::string>{"without work: Navigation1"});
 }
 
 namespace {

@@ -89,6 +89,7 @@
 #include "views/FrameDoorsUnit.h"
 #include "views/FrameKeysUnit.h"
 #include "views/ChangeLogUnit.h"
+#include "views/PlanUnit.h"
 #include "views/FindFormUnit.h"
 #include "views/FrameLimitsUnit.h"
 #include "views/FramePersons2Unit.h"
@@ -266,6 +267,7 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
       {"MainFormTexts", MainFormTexts},
       {"MsgDlgTexts", MsgDlgTexts},
       {"MultiItemsDBTable", MultiItemsDBTable},
+      {"PlanTexts", PlanTexts},
       {"PrintPreviewTexts", PrintPreviewTexts},
       {"PrintSelectTexts", PrintSelectTexts},
       {"PrintUnitTexts", PrintUnitTexts},
@@ -399,6 +401,7 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TSplitRebookForm", [] { return std::make_unique<TSplitRebookForm>(); }},
       {"TIventurForm", [] { return std::make_unique<TIventurForm>(); }},
       {"TChangeLogForm", [] { return std::make_unique<TChangeLogForm>(nullptr); }},
+      {"TPlanForm", [] { return std::make_unique<TPlanForm>(nullptr); }},
       {"TTextSettingsForm", [] { return std::make_unique<TTextSettingsForm>(); }},
       {"TSigForm", [] { return std::make_unique<TSigForm>(); }},
       {"TBackupRequesterForm", [] { return std::make_unique<TBackupRequesterForm>(); }},
