@@ -20,6 +20,9 @@
 // doors views are driven instead of the later steps (BuildingsScenario.h);
 // TESSARO_AUTOMATION_EXPORTS (optional): a folder; with it the settings, the list exports,
 // the screenshot and the database export are driven instead (SettingsScenario.h);
+// TESSARO_AUTOMATION_CYLINDERS, TESSARO_AUTOMATION_GROUPS, TESSARO_AUTOMATION_CABINETS
+// (optional): the records those views link; with one of them that view is driven instead
+// (CylindersScenario.h, GroupsScenario.h, CabinetsScenario.h);
 // TESSARO_AUTOMATION_TRANSFER (optional): "person,key1,key2": the two keys are issued to
 // the person (signed on the pad, with a receipt), the first is returned and the second
 // reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
@@ -76,7 +79,9 @@
 #include "views/KeyBoxUnit.h"
 #include "views/PersonPhotoUnit.h"
 #include "BuildingsScenario.h"
+#include "CabinetsScenario.h"
 #include "CylindersScenario.h"
+#include "GroupsScenario.h"
 #include "views/FrameTransferUnit.h"
 #include "app/SigFormUnit.h"
 #include "data/HolderUnit.h"
@@ -276,7 +281,8 @@ struct TDriver {
       case TStep::Buildings:
         // The buildings and doors run alone: the other steps follow only without it.
         if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
-            RunCylindersScenario(*form, Shot, Say)) {
+            RunCylindersScenario(*form, Shot, Say) || RunGroupsScenario(*form, Shot, Say) ||
+            RunCabinetsScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }
