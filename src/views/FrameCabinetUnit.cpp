@@ -138,10 +138,11 @@ std::vector<std::string> CabinetPrintLines(const TMiniDB& db, const QTableWidget
   for (size_t i = 0; i < fields.size(); ++i) head += (i ? "\t" : "") + fields[i].caption;
   lines.push_back(KeepTickedColumns(head, fields));
   for (int row = 0; row < grid->rowCount(); ++row) {
+    // Before the row's cells are read: the events may refill the grid.
+    if (row % 16 == 15) UI().ProcessPendingEvents();
     const QTableWidgetItem* hook = grid->item(row, 0);
     const int32_t key = hook ? hook->data(Qt::UserRole).toInt() : 0;
     if (key <= 0 || !db.HasRecord(key)) continue;
-    if (row % 16 == 15) UI().ProcessPendingEvents();
     // The grid's count cell begins with the TAB that aligns it right on screen; in a TAB
     // line it would push the count into a column of its own.
     std::string count = grid->item(row, 2) ? FromQString(grid->item(row, 2)->text()) : "";
