@@ -37,6 +37,18 @@
 //   BM_DoorWithMasterKeyShown     the door of 500 keys shown from the list (fields, keys
 //                                 grid with stock and holders), until the grid is painted
 //
+// The cylinders, groups and key cabinets views over a fourth store of 100,000 records: 20,000
+// cylinders (each in one group), 2,000 groups, 100 cabinets, 77,900 keys (each in a cabinet;
+// one cabinet holds 3,000 of them with count and maximum on the link):
+//
+//   BM_LazyPageFirstShow/page:3,4,6  the page's view made by its factory on the page's first
+//                                 showing, its list filled, until the list is painted
+//                                 (first:1 the first in the process, the relation caches
+//                                 empty; first:0 made afresh again, warm)
+//   BM_LazyPageFill/page:3,4,6    the list's refill on the shown page: the listing's budget
+//   BM_CabinetOf3000KeysShown     the cabinet of 3,000 keys shown after another cabinet,
+//                                 until its keys grid is painted
+//
 // Baseline (one line): the record listing keystroke of bench_listing over the same number
 // of keys, the program's other full-store refill.
 
@@ -75,7 +87,10 @@
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "views/FrameCabinetUnit.h"
+#include "views/FrameCylsUnit.h"
 #include "views/FrameDoorsUnit.h"
+#include "views/FrameGroupsUnit.h"
 #include "views/FrameLimitsUnit.h"
 #include "views/FramePersons2Unit.h"
 #include "views/KeyBoxUnit.h"
@@ -313,6 +328,54 @@ class TPaintCounter : public QObject {
   int paints_ = 0;
 };
 
+// A page control as the main window's: one empty page per page of the window, the keys
+// page current, shown at 1280 x 900 and painted; the glue's page control.
+std::unique_ptr<QTabWidget> NewPageControl() {
+  auto tabs = std::make_unique<QTabWidget>();
+  for (int page = 0; page < kPageCount; ++page) {
+    auto* sheet = new QWidget;
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    tabs->addTab(sheet, QStringLiteral("Seite %1").arg(page));
+  }
+  WinGlue().PageControl = tabs.get();
+  tabs->setCurrentIndex(pgKeys);
+  tabs->resize(1280, 900);
+  tabs->show();
+  QApplication::processEvents();
+  return tabs;
+}
+
+// A store the writer makes in a folder of its own, opened, lent to the session, a user
+// logged in with every right and the locking system `system` named "Nord".
+struct TLoggedInStore {
+  std::filesystem::path dir;
+  TMiniDB db;
+  TQtUserInteraction ui;
+
+  TLoggedInStore(const std::string& name, void (*write)(const std::string&),
+                 TKeySystemCode system) {
+    dir = std::filesystem::temp_directory_path() / (name + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    write((dir / "Data.ada").string());
+    db.Open(dir.string() + "/", "Data", "Tessaro");
+    InstallNameFuncs(db);
+    ClientSession().LendStore(&db);
+    SetUserInteraction(&ui);
+    SetKeySystemName(system, "Nord");
+    Session().LoggedIn = true;
+    Session().RightLevels.fill(rlYes);
+  }
+  ~TLoggedInStore() {
+    Session().LoggedIn = false;
+    SetUserInteraction(nullptr);
+    ClientSession().LendStore(nullptr);
+    db.Close();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+};
+
 // A page control as the main window's, with the persons view on its page, made by the
 // view's factory as the main window makes it.
 struct TPersonsPages {
@@ -322,21 +385,11 @@ struct TPersonsPages {
   std::unique_ptr<TPaintCounter> doorPaints;
 
   TPersonsPages() {
-    tabs = std::make_unique<QTabWidget>();
-    for (int page = 0; page < kPageCount; ++page) {
-      auto* sheet = new QWidget;
-      auto* layout = new QVBoxLayout(sheet);
-      layout->setContentsMargins(0, 0, 0, 0);
-      tabs->addTab(sheet, QStringLiteral("Seite %1").arg(page));
-    }
-    WinGlue().PageControl = tabs.get();
+    tabs = NewPageControl();
     ViewFactoryOf(pgPersons)(tabs->widget(pgPersons));
     view = dynamic_cast<TFramePersons2*>(ViewOf(pgPersons)->RecordFlow());
     listPaints = std::make_unique<TPaintCounter>(view->ListingFrame->ListBox->viewport());
     doorPaints = std::make_unique<TPaintCounter>(view->MaMatchingDoorsListBox->viewport());
-    tabs->setCurrentIndex(pgKeys);
-    tabs->resize(1280, 900);
-    tabs->show();
     QApplication::processEvents();
   }
   ~TPersonsPages() {
@@ -362,35 +415,14 @@ struct TPersonsPages {
   }
 };
 
-struct TBenchPersons {
-  std::filesystem::path dir;
-  TMiniDB db;
-  TQtUserInteraction ui;
+struct TBenchPersons : TLoggedInStore {
   std::unique_ptr<TPersonsPages> pages;
 
-  TBenchPersons() {
-    dir = std::filesystem::temp_directory_path() / ("bench_persons_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    WritePersonsStore((dir / "Data.ada").string());
-    db.Open(dir.string() + "/", "Data", "Tessaro");
-    InstallNameFuncs(db);
-    ClientSession().LendStore(&db);
-    SetUserInteraction(&ui);
-    SetKeySystemName(kMasterSystem, "Nord");
-    Session().LoggedIn = true;
-    Session().RightLevels.fill(rlYes);
+  TBenchPersons() : TLoggedInStore("bench_persons_", WritePersonsStore, kMasterSystem) {
     RegisterPersonsView();
     NewPages();
   }
-  ~TBenchPersons() {
-    pages.reset();
-    Session().LoggedIn = false;
-    SetUserInteraction(nullptr);
-    ClientSession().LendStore(nullptr);
-    db.Close();
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
+  ~TBenchPersons() { pages.reset(); }
   // A page control and view made afresh, its list filled as at the login (or left empty),
   // another page shown; the relation caches empty, as after opening the store.
   void NewPages(bool filled = true) {
@@ -671,21 +703,11 @@ struct TDoorsPages {
   std::unique_ptr<TPaintCounter> keyPaints;
 
   TDoorsPages() {
-    tabs = std::make_unique<QTabWidget>();
-    for (int page = 0; page < kPageCount; ++page) {
-      auto* sheet = new QWidget;
-      auto* layout = new QVBoxLayout(sheet);
-      layout->setContentsMargins(0, 0, 0, 0);
-      tabs->addTab(sheet, QStringLiteral("Seite %1").arg(page));
-    }
-    WinGlue().PageControl = tabs.get();
+    tabs = NewPageControl();
     ViewFactoryOf(pgDoors)(tabs->widget(pgDoors));
     view = dynamic_cast<TFrameDoors*>(ViewOf(pgDoors)->RecordFlow());
     listPaints = std::make_unique<TPaintCounter>(view->ListingFrame->ListBox->viewport());
     keyPaints = std::make_unique<TPaintCounter>(view->KeysGrid->viewport());
-    tabs->setCurrentIndex(pgKeys);
-    tabs->resize(1280, 900);
-    tabs->show();
     QApplication::processEvents();
   }
   ~TDoorsPages() {
@@ -706,38 +728,17 @@ struct TDoorsPages {
   }
 };
 
-struct TBenchDoors {
-  std::filesystem::path dir;
-  TMiniDB db;
-  TQtUserInteraction ui;
+struct TBenchDoors : TLoggedInStore {
   std::unique_ptr<TDoorsPages> pages;
 
-  TBenchDoors() {
-    dir = std::filesystem::temp_directory_path() / ("bench_doors_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    WriteDoorsStore((dir / "Data.ada").string());
-    db.Open(dir.string() + "/", "Data", "Tessaro");
-    InstallNameFuncs(db);
-    ClientSession().LendStore(&db);
-    SetUserInteraction(&ui);
-    SetKeySystemName(kMasterSystem, "Nord");
-    Session().LoggedIn = true;
-    Session().RightLevels.fill(rlYes);
+  TBenchDoors() : TLoggedInStore("bench_doors_", WriteDoorsStore, kMasterSystem) {
     RegisterDoorsView();
     pages = std::make_unique<TDoorsPages>();
     ViewOf(pgDoors)->RefreshView();
     QApplication::processEvents();
     DropRelationCaches();
   }
-  ~TBenchDoors() {
-    pages.reset();
-    Session().LoggedIn = false;
-    SetUserInteraction(nullptr);
-    ClientSession().LendStore(nullptr);
-    db.Close();
-    std::error_code ec;
-    std::filesystem::remove_all(dir, ec);
-  }
+  ~TBenchDoors() { pages.reset(); }
 };
 
 std::unique_ptr<TBenchDoors> doors;
@@ -817,6 +818,227 @@ void BM_DoorWithMasterKeyShown(benchmark::State& state) {
 }
 BENCHMARK(BM_DoorWithMasterKeyShown)->ArgName("nocache")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
+// ---------------------------------------------------------------------------------------
+// The cylinders, groups and key cabinets views.
+
+constexpr int kLazyRecords = 100000;
+constexpr int kLazyCylinders = 20000;
+constexpr int kLazyGroups = 2000;
+constexpr int kLazyCabinets = 100;
+constexpr int kBigCabinetKeys = 3000;
+constexpr int32_t kLazyFirstGroup = 1;
+constexpr int32_t kLazyFirstCabinet = kLazyFirstGroup + kLazyGroups;
+constexpr int32_t kLazyFirstCylinder = kLazyFirstCabinet + kLazyCabinets;
+constexpr int32_t kLazyFirstKey = kLazyFirstCylinder + kLazyCylinders;
+constexpr int32_t kBigCabinet = kLazyFirstCabinet;
+constexpr int32_t kSmallCabinet = kBigCabinet + 1;
+
+// The cabinet of key k: the first 3,000 keys in the big one, the others spread over the rest.
+int32_t CabinetOfKey(int32_t key) {
+  const int n = key - kLazyFirstKey;
+  return n < kBigCabinetKeys ? kBigCabinet : kSmallCabinet + n % (kLazyCabinets - 1);
+}
+
+void WriteLazyViewsStore(const std::string& file) {
+  std::mt19937 random(815);
+  const char* const words[] = {"Tor", "Keller", "Buero", "Lager", "Halle", "Werkstatt"};
+  std::vector<std::vector<int32_t>> groupCylinders(kLazyGroups), cabinetKeys(kLazyCabinets);
+  for (int32_t c = kLazyFirstCylinder; c < kLazyFirstKey; ++c)
+    groupCylinders[(c - kLazyFirstCylinder) % kLazyGroups].push_back(c);
+  for (int32_t k = kLazyFirstKey; k <= kLazyRecords; ++k)
+    cabinetKeys[CabinetOfKey(k) - kLazyFirstCabinet].push_back(k);
+  std::ofstream out(file, std::ios::binary);
+  out << "\x01\r\nLastID=" << kLazyRecords
+      << "\r\nFileTitle=\r\nAppName=Tessaro\r\nAppOptions=\r\n";
+  std::vector<std::string> items;
+  const std::string system = std::string(fkKeySystem) + "=" + ScrambleStr("1");
+  for (int g = 0; g < kLazyGroups; ++g) {
+    items = {"i=" + std::to_string(kLazyFirstGroup + g), "c=7",
+             "n=" + ScrambleStr("Gruppe " + std::to_string(g + 1)), system,
+             "l6=" + IdList(groupCylinders[g])};
+    out << BuildCommaText(items) << "\r\n";
+  }
+  for (int b = 0; b < kLazyCabinets; ++b) {
+    items = {"i=" + std::to_string(kLazyFirstCabinet + b), "c=8",
+             "n=" + ScrambleStr("Schrank " + std::to_string(b + 1)), "pan=" + ScrambleStr("3000"),
+             "l4=" + IdList(cabinetKeys[b])};
+    out << BuildCommaText(items) << "\r\n";
+  }
+  for (int32_t c = kLazyFirstCylinder; c < kLazyFirstKey; ++c) {
+    const int n = c - kLazyFirstCylinder;
+    items = {"i=" + std::to_string(c), "c=6",
+             "n=" + ScrambleStr("Zyl " + std::to_string(n + 1) + " " + words[random() % 6]),
+             system, std::string(fkCylinderCount) + "=" + ScrambleStr("2"),
+             "k603=" + ScrambleStr("S" + std::to_string(n % 500)),
+             "l7=" + std::to_string(kLazyFirstGroup + n % kLazyGroups)};
+    out << BuildCommaText(items) << "\r\n";
+  }
+  for (int32_t k = kLazyFirstKey; k <= kLazyRecords; ++k) {
+    const int n = k - kLazyFirstKey;
+    items = {"i=" + std::to_string(k), "c=4",
+             "n=" + ScrambleStr("Schluessel " + std::to_string(n + 1) + " " + words[random() % 6]),
+             system, std::string(fkTotal) + "=" + ScrambleStr("3"),
+             std::string(fkStock) + "=" + ScrambleStr("2"), "l8=" + std::to_string(CabinetOfKey(k)),
+             "cabpos=" + ScrambleStr(std::to_string(1 + n % 3000))};
+    out << BuildCommaText(items) << "\r\n";
+  }
+}
+
+// A page control as the main window's, its pages empty: the lazy views are made on a
+// page's first showing.
+struct TLazyPages {
+  std::unique_ptr<QTabWidget> tabs;
+
+  TLazyPages() { tabs = NewPageControl(); }
+  ~TLazyPages() {
+    tabs.reset();  // the views go with their pages and leave the registry
+    WinGlue().PageControl = nullptr;
+  }
+  TFrameMother* View(int page) const {
+    IView* view = ViewOf(page);
+    return view ? dynamic_cast<TFrameMother*>(view->RecordFlow()) : nullptr;
+  }
+  // The page's first showing as the main window makes it: the view made by its factory,
+  // the page current, the list filled (the refresh of the views at the showing); true when
+  // the list was painted.
+  bool FirstShow(int page, std::unique_ptr<TPaintCounter>& paints) {
+    ViewFactoryOf(page)(tabs->widget(page));
+    TFrameMother* view = View(page);
+    if (!view) return false;
+    paints = std::make_unique<TPaintCounter>(view->ListingFrame->ListBox->viewport());
+    tabs->setCurrentIndex(page);
+    ViewOf(page)->RefreshView();
+    return paints->ProcessUntilPainted(0);
+  }
+};
+
+struct TBenchLazyViews : TLoggedInStore {
+  std::unique_ptr<TLazyPages> pages;
+
+  TBenchLazyViews() : TLoggedInStore("bench_lazy_", WriteLazyViewsStore, 1) {
+    // The counts of the big cabinet's keys, on the link to it.
+    for (int32_t k = kLazyFirstKey; k < kLazyFirstKey + kBigCabinetKeys; ++k) {
+      db.SetLinkValue(k, kBigCabinet, fkCabinetStock, std::to_string(k % 4));
+      db.SetLinkValue(k, kBigCabinet, fkCabinetOwned, std::to_string(4 + k % 9));
+    }
+    RegisterCylindersView();
+    RegisterGroupsView();
+    RegisterCabinetsView();
+    NewPages();
+  }
+  ~TBenchLazyViews() { pages.reset(); }
+  // A page control without the lazy views, the relation caches empty.
+  void NewPages() {
+    pages.reset();
+    pages = std::make_unique<TLazyPages>();
+    DropRelationCaches();
+  }
+};
+
+std::unique_ptr<TBenchLazyViews> lazyViews;
+
+// Registered last, so it runs after the other stores are done with.
+TBenchLazyViews& LazyViews() {
+  if (!lazyViews) {
+    views.reset();
+    persons.reset();
+    doors.reset();
+    lazyViews = std::make_unique<TBenchLazyViews>();
+  }
+  return *lazyViews;
+}
+
+int ListedOf(int page) {
+  return page == pgCylinders ? kLazyCylinders : page == pgGroups ? kLazyGroups : kLazyCabinets;
+}
+
+// The page's view made on its first showing and its list filled and painted.
+void BM_LazyPageFirstShow(benchmark::State& state) {
+  TBenchLazyViews& s = LazyViews();
+  const int page = static_cast<int>(state.range(0));
+  std::unique_ptr<TPaintCounter> paints;
+  for (auto _ : state) {
+    state.PauseTiming();
+    paints.reset();
+    s.NewPages();
+    state.ResumeTiming();
+    if (!s.pages->FirstShow(page, paints)) {
+      state.SkipWithError("the list is never painted");
+      break;
+    }
+  }
+  TFrameMother* view = s.pages->View(page);
+  state.counters["rows"] = view ? view->ListingFrame->Count() : 0;
+  if (!view || view->ListingFrame->Count() != ListedOf(page)) state.SkipWithError("rows missing");
+  paints.reset();
+}
+BENCHMARK(BM_LazyPageFirstShow)
+    ->ArgNames({"page", "first"})
+    ->Args({pgCylinders, 1})
+    ->Args({pgGroups, 1})
+    ->Args({pgCabinets, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LazyPageFirstShow)
+    ->ArgNames({"page", "first"})
+    ->Args({pgCylinders, 0})
+    ->Args({pgGroups, 0})
+    ->Args({pgCabinets, 0})
+    ->Unit(benchmark::kMillisecond);
+
+// The list's refill on the shown page, until it is painted.
+void BM_LazyPageFill(benchmark::State& state) {
+  TBenchLazyViews& s = LazyViews();
+  const int page = static_cast<int>(state.range(0));
+  std::unique_ptr<TPaintCounter> paints;
+  s.NewPages();
+  if (!s.pages->FirstShow(page, paints)) return state.SkipWithError("the list is never painted");
+  TFrameMother* view = s.pages->View(page);
+  for (auto _ : state) {
+    view->ListingFrame->Refresh();
+    if (!paints->ProcessUntilPainted(paints->Paints())) {
+      state.SkipWithError("the list is never painted");
+      break;
+    }
+  }
+  state.counters["rows"] = view->ListingFrame->Count();
+  if (view->ListingFrame->Count() != ListedOf(page)) state.SkipWithError("rows missing");
+  paints.reset();
+}
+BENCHMARK(BM_LazyPageFill)
+    ->ArgName("page")
+    ->Arg(pgCylinders)
+    ->Arg(pgGroups)
+    ->Arg(pgCabinets)
+    ->Unit(benchmark::kMillisecond);
+
+// The cabinet of 3,000 keys shown after a small one, until its keys grid is painted.
+void BM_CabinetOf3000KeysShown(benchmark::State& state) {
+  TBenchLazyViews& s = LazyViews();
+  std::unique_ptr<TPaintCounter> paints;
+  s.NewPages();
+  if (!s.pages->FirstShow(pgCabinets, paints)) return state.SkipWithError("never painted");
+  auto* view = dynamic_cast<TFrameCabinet*>(s.pages->View(pgCabinets));
+  QTableWidget* grid = view->KeysListingGridFrame->Grid;
+  TPaintCounter gridPaints(grid->viewport());
+  for (auto _ : state) {
+    state.PauseTiming();
+    view->ShowRecord(kSmallCabinet);
+    const bool otherShown = gridPaints.ProcessUntilPainted(gridPaints.Paints());
+    state.ResumeTiming();
+    const int before = gridPaints.Paints();
+    view->ShowRecord(kBigCabinet);
+    if (!otherShown || !gridPaints.ProcessUntilPainted(before)) {
+      state.SkipWithError("the keys are never painted");
+      break;
+    }
+  }
+  state.counters["keys"] = grid->rowCount();
+  if (grid->rowCount() != kBigCabinetKeys) state.SkipWithError("keys missing");
+  paints.reset();
+}
+BENCHMARK(BM_CabinetOf3000KeysShown)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -829,5 +1051,6 @@ int main(int argc, char** argv) {
   views.reset();
   persons.reset();
   doors.reset();
+  lazyViews.reset();
   return 0;
 }

@@ -330,7 +330,9 @@ void TLinkingFrame::MarkTab(bool on) {
   for (QWidget* up = page->parentWidget(); up; up = up->parentWidget()) {
     auto* tabs = qobject_cast<QTabWidget*>(up);
     if (!tabs) continue;
-    const int index = tabs->indexOf(page);
+    // The page is the frame itself when it was added as the tab, else the sheet holding it.
+    int index = tabs->indexOf(page);
+    if (index < 0) index = tabs->indexOf(this);
     if (index >= 0)
       tabs->setTabText(index, ToQString(MarkedCaption(FromQString(tabs->tabText(index)), on)));
     return;

@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QScrollArea>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -17,6 +18,8 @@
 #include "basic/BasicsUnit.h"
 #include "basic/MsgDlgUnit.h"
 #include "basic/MultiLingua.h"
+#include "basic/SearchLikeGoogleUnit.h"
+#include "basic/UserInteraction.h"
 #include "basic/SLUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/MultiLinguaForms.h"
@@ -26,6 +29,7 @@
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
+#include "views/TitledPrintUnit.h"
 
 namespace {
 
@@ -65,26 +69,89 @@ std::string CabinetCountCell(const std::string& current, const std::string& maxi
   return "\t" + cur + " / " + (max.size() == 1 ? "  " : "") + max + " ";
 }
 
-std::vector<TCabinetKeyRow> CabinetKeyRows(const TMiniDB& db, int32_t cabinet) {
+std::vector<TCabinetKeyRow> CabinetKeyRows(const TMiniDB& db, int32_t cabinet,
+                                           const std::vector<int32_t>& ids,
+                                           const std::string& search, int32_t system) {
   std::vector<TCabinetKeyRow> rows;
-  TItemList keys;
-  db.ReadLinks(cabinet, icKey, keys);
-  for (int32_t key : Ids(keys)) {
-    if (!db.IsValid(key)) continue;
+  TSearchLikeGoogle seek;
+  const bool seeking = !Trim(search).empty();
+  if (seeking) seek.SetSearchText(search);
+  std::string scratch;
+  rows.reserve(ids.size());
+  for (int32_t key : ids) {
+    if (!db.IsValid(key) || db.GetClass(key) != icKey) continue;
+    if (system != ksAll && db.ReadKeySystem(key) != system) continue;
     TCabinetKeyRow row;
     row.key = key;
     std::string hook = " " + GetHookText(db, key, cabinet);
     while (!hook.empty() && hook.back() == ' ') hook.pop_back();
-    row.hook = hook;
+    row.hook = std::move(hook);
     row.name = " " + db.GetDisplayName(key);
+    if (seeking && !seek.Matches(row.hook + " " + row.name, scratch)) continue;
     row.count = CabinetCountCell(db.ReadLinkValue(key, cabinet, fkCabinetStock),
                                  db.ReadLinkValue(key, cabinet, fkCabinetOwned));
-    rows.push_back(row);
+    rows.push_back(std::move(row));
   }
   std::stable_sort(rows.begin(), rows.end(), [](const TCabinetKeyRow& a, const TCabinetKeyRow& b) {
     return AnsiCompareText(a.hook, b.hook) < 0;
   });
   return rows;
+}
+
+std::vector<TCabinetKeyRow> CabinetKeyRows(const TMiniDB& db, int32_t cabinet) {
+  TItemList keys;
+  db.ReadLinks(cabinet, icKey, keys);
+  return CabinetKeyRows(db, cabinet, Ids(keys), "", ksAll);
+}
+
+void FillCabinetKeysGrid(QTableWidget* grid, const std::vector<TCabinetKeyRow>& rows) {
+  grid->setUpdatesEnabled(false);
+  grid->setSortingEnabled(false);
+  grid->clearContents();
+  grid->setRowCount(static_cast<int>(rows.size()));
+  const QFontMetrics metrics(grid->font());
+  int widths[3] = {0, 0, 0};
+  for (size_t r = 0; r < rows.size(); ++r) {
+    const std::string* cells[] = {&rows[r].hook, &rows[r].name, &rows[r].count};
+    for (int c = 0; c < 3; ++c) {
+      const QString text = ToQString(*cells[c]);
+      auto* item = new QTableWidgetItem(text);
+      item->setData(Qt::UserRole, rows[r].key);
+      grid->setItem(static_cast<int>(r), c, item);
+      if (widths[c] < 300) widths[c] = std::max(widths[c], metrics.horizontalAdvance(text) + 16);
+    }
+  }
+  for (int c = 0; c < 3; ++c) {
+    const int title = metrics.horizontalAdvance(grid->horizontalHeaderItem(c)
+                                                    ? grid->horizontalHeaderItem(c)->text()
+                                                    : QString()) +
+                      16;
+    grid->setColumnWidth(c, std::min(300, std::max(widths[c], title)));
+  }
+  grid->setUpdatesEnabled(true);
+}
+
+std::vector<std::string> CabinetPrintLines(const TMiniDB& db, const QTableWidget* grid,
+                                           const std::vector<TPrintField>& fields) {
+  std::vector<std::string> lines;
+  std::string head;
+  for (size_t i = 0; i < fields.size(); ++i) head += (i ? "\t" : "") + fields[i].caption;
+  lines.push_back(KeepTickedColumns(head, fields));
+  for (int row = 0; row < grid->rowCount(); ++row) {
+    // Before the row's cells are read: the events may refill the grid.
+    if (row % 16 == 15) UI().ProcessPendingEvents();
+    const QTableWidgetItem* hook = grid->item(row, 0);
+    const int32_t key = hook ? hook->data(Qt::UserRole).toInt() : 0;
+    if (key <= 0 || !db.HasRecord(key)) continue;
+    // The grid's count cell begins with the TAB that aligns it right on screen; in a TAB
+    // line it would push the count into a column of its own.
+    std::string count = grid->item(row, 2) ? FromQString(grid->item(row, 2)->text()) : "";
+    if (!count.empty() && count[0] == '\t') count.erase(0, 1);
+    lines.push_back(KeepTickedColumns(FromQString(hook->text()) + "\t" + db.GetDisplayName(key) +
+                                          "\t" + ItemKeySystemName(db, key) + "\t" + count,
+                                      fields));
+  }
+  return lines;
 }
 
 TFrameCabinet::TFrameCabinet(QWidget* owner) : TFrameMother(owner, icCabinet, rtBuildings) {
@@ -121,24 +188,45 @@ TFrameCabinet::TFrameCabinet(QWidget* owner) : TFrameMother(owner, icCabinet, rt
   fields->addWidget(new QLabel(ToQString("Bemerkung:"), panel), 3, 0, Qt::AlignTop);
   fields->addWidget(RemMemo, 3, 1, 1, 3);
   outer->addLayout(fields);
-  outer->addWidget(new QLabel(ToQString("Benutzer mit Zugriffserlaubnis"), panel));
-  UsersBox = new QListWidget(panel);
+  // The allowed users sit below the list, the keys right of it below the fields.
+  UsersLabel = new QLabel(ToQString("Benutzer mit Zugriffserlaubnis"), this);
+  UsersLabel->setObjectName("UsersLabel");
+  UsersLabel->setWordWrap(true);
+  UsersBox = new QListWidget(this);
   UsersBox->setObjectName("UsersBox");
-  UsersBox->setMaximumHeight(120);
-  outer->addWidget(UsersBox);
-  outer->addWidget(new QLabel(ToQString("Schl\xFCssel in diesem Schrank"), panel));
-  KeysGrid = new QTableWidget(panel);
-  KeysGrid->setObjectName("KeysGrid");
-  KeysGrid->setColumnCount(4);
+  auto* keysPages = new QTabWidget(panel);
+  keysPages->setObjectName("KeysPageControl");
+  KeysListingGridFrame = new TListingGridFrame(nullptr);
+  KeysListingGridFrame->setObjectName("KeysListingGridFrame");
+  KeysListingGridFrame->ItemType = icKey;
+  KeysListingGridFrame->Grid->setColumnCount(4);
+  KeysListingGridFrame->HouseCombo->hide();
+  KeysListingGridFrame->InHouseLabel->hide();
+  KeysListingGridFrame->FrameResize();
+  keysPages->addTab(KeysListingGridFrame, ToQString("Schl\xFCssel in diesem Schrank"));
   TermsChanged();
-  KeysGrid->verticalHeader()->hide();
-  KeysGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  KeysGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-  connect(KeysGrid, &QTableWidget::cellDoubleClicked, this, [this](int row, int) {
-    QTableWidgetItem* item = KeysGrid->item(row, 0);
-    if (item) GotoItem(item->data(Qt::UserRole).toInt(), true);
-  });
-  outer->addWidget(KeysGrid, 1);
+  KeysListingGridFrame->OnGetIds = [this](TItemList& ids) {
+    if (TMiniDB* db = GlueDB(); db && KeysListingGridFrame->ContextId > 0)
+      db->ReadLinks(KeysListingGridFrame->ContextId, icKey, ids);
+  };
+  KeysListingGridFrame->FillProc = [](QTableWidget* grid, int32_t cabinet, uint8_t,
+                                      const int* counter, int32_t system, int, uint8_t,
+                                      QComboBox* search, const TItemList& ids) {
+    TMiniDB* db = GlueDB();
+    if (!db || cabinet <= 0) return;
+    const int mine = *counter;
+    const std::vector<TCabinetKeyRow> rows = CabinetKeyRows(
+        *db, cabinet, Ids(ids), search ? FromQString(search->currentText()) : std::string(),
+        system);
+    if (*counter == mine) FillCabinetKeysGrid(grid, rows);
+  };
+  connect(KeysListingGridFrame->Grid, &QTableWidget::cellDoubleClicked, this,
+          [this](int row, int) { KeysListingGridFrameGridDblClick(row); });
+  outer->addWidget(keysPages, 1);
+  PrintList1->setVisible(true);
+  PrintLines = [](const std::string& title, const std::vector<std::string>& lines) {
+    return PrintTitledLines(title, lines);
+  };
   connect(NewBtn, &QToolButton::clicked, this, [this] { NewBtnClick(); });
   connect(SaveBtn, &QToolButton::clicked, this, [this] { SaveBtnClick(); });
   TranslateForm(this);
@@ -150,12 +238,58 @@ TFrameCabinet::~TFrameCabinet() = default;
 
 void TFrameCabinet::InitLayout() { TFrameMother::InitLayout(); }
 
+void TFrameCabinet::resizeEvent(QResizeEvent* event) {
+  TFrameMother::resizeEvent(event);
+  // The list a fifth of the width and three fifths of the height, the allowed users below
+  // it; the fields and the keys right of it.
+  const int top = ListingFrame->y();
+  const int below = std::max(0, height() - top);
+  const int listWidth = std::min(width(), std::max(309 / 2, width() / 5));
+  const int listHeight = std::max(234 / 2, below * 3 / 5);
+  ListingFrame->setGeometry(0, top, listWidth, std::min(below, listHeight));
+  const int usersTop = ListingFrame->geometry().bottom() + 1;
+  const int labelHeight = UsersLabel->heightForWidth(std::max(1, listWidth - 4)) + 4;
+  UsersLabel->setGeometry(4, usersTop + 2, listWidth - 4, labelHeight);
+  UsersBox->setGeometry(0, usersTop + labelHeight + 2, listWidth,
+                        std::max(0, height() - usersTop - labelHeight - 2));
+  EdPanel->setGeometry(listWidth, top, std::max(0, width() - listWidth), below);
+}
+
+bool TFrameCabinet::PrintPage() {
+  PrintMenu();
+  return true;
+}
+
+void TFrameCabinet::PrintMenu() {
+  if (RightDenied(rtPrintLists)) return;
+  TMiniDB* db = GlueDB();
+  if (!db) return;
+  if (CurrentId == 0) {
+    ShowInfo(FrameCabinetText(6));
+    return;
+  }
+  if (printFields_.empty())
+    for (const std::string& caption : {std::string("Haken"), KeyCaption(),
+                                       std::string("Schlie\xDF"
+                                                   "anlage"),
+                                       std::string("Anzahl")})
+      printFields_.push_back({caption, true});
+  ClearPrintChoices();
+  const std::string title = MLTranslate("Schl\xFCsselschrank");
+  AddPrintChoice(title, 0, true, true, true);
+  int code = -1;
+  if (!ExecutePrintSelect(printFields_, code)) return;
+  PrintLines(title + " " + db->ReadName(CurrentId),
+             CabinetPrintLines(*db, KeysListingGridFrame->Grid, printFields_));
+}
+
 void TFrameCabinet::SetFieldsEditable(bool editable) {
   for (QWidget* field : std::initializer_list<QWidget*>{NameEd, PanelEd, ColEd, RowEd, RemMemo})
     ApplyControlLook(field, editable ? TControlLook::Editable : TControlLook::ReadOnly);
   // The users only with the full users right.
   const bool users = editable && Session().RightLevels[rtUsers] == rlYes;
   UsersBox->setEnabled(users);
+  ApplyControlLook(UsersBox, users ? TControlLook::Editable : TControlLook::ReadOnly);
   if (!users) UsersBox->clearSelection();
 }
 
@@ -167,6 +301,7 @@ void TFrameCabinet::ShowViewMode() {
   NewBtn->show();
   EdBtn->setVisible(shown);
   KillBtn->setVisible(shown);
+  PrintBtn->setVisible(shown);
   SaveBtn->hide();
   CancelBtn->hide();
   ArrangeButtons(ButtonLayout);
@@ -192,7 +327,7 @@ void TFrameCabinet::ClearDisplay() {
   for (QLineEdit* e : {NameEd, PanelEd, ColEd, RowEd}) e->clear();
   RemMemo->clear();
   UsersBox->clear();
-  KeysGrid->setRowCount(0);
+  KeysListingGridFrame->ClearSelection();
   ShowViewMode();
 }
 
@@ -240,18 +375,14 @@ void TFrameCabinet::ShowRecord(int32_t id) {
   for (int i = 0; i < remark.Count(); ++i) text += (i ? "\n" : "") + remark.Get(i);
   RemMemo->setPlainText(ToQString(text));
   FillUsersBox(id);
-  const std::vector<TCabinetKeyRow> rows = CabinetKeyRows(*db, id);
-  KeysGrid->setRowCount(static_cast<int>(rows.size()));
-  for (size_t r = 0; r < rows.size(); ++r) {
-    const std::string cells[] = {rows[r].hook, rows[r].name, rows[r].count};
-    for (int c = 0; c < 3; ++c) {
-      auto* item = new QTableWidgetItem(ToQString(cells[c]));
-      item->setData(Qt::UserRole, rows[r].key);
-      KeysGrid->setItem(static_cast<int>(r), c, item);
-    }
-  }
-  KeysGrid->resizeColumnsToContents();
-  for (int c = 0; c < 3; ++c) KeysGrid->setColumnWidth(c, std::min(300, KeysGrid->columnWidth(c)));
+  KeysListingGridFrame->ContextId = id;
+  KeysListingGridFrame->Fill();
+}
+
+void TFrameCabinet::KeysListingGridFrameGridDblClick(int row) {
+  const QTableWidgetItem* item = KeysListingGridFrame->Grid->item(row, 0);
+  const int32_t key = item ? item->data(Qt::UserRole).toInt() : 0;
+  if (key > 0) GotoItem(key, true);
 }
 
 void TFrameCabinet::RefreshView() {
@@ -401,7 +532,8 @@ void RegisterCabinetsView() {
 }
 
 void TFrameCabinet::TermsChanged() {
-  KeysGrid->setHorizontalHeaderLabels({ToQString(" " + MLTranslate("Haken")),
+  KeysListingGridFrame->SetPlaceholder();
+  KeysListingGridFrame->Grid->setHorizontalHeaderLabels({ToQString(" " + MLTranslate("Haken")),
                                        ToQString(" " + KeyCaption()),
                                        ToQString(" " + FrameCabinetText(5)), QString()});
 }

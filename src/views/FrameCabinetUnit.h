@@ -9,15 +9,19 @@
 // holds keys cannot be deleted. Saving writes no history line.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/FrameMotherUnit.h"
+#include "output/PrintSelectUnit.h"
 
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
 class QTableWidget;
+class TListingGridFrame;
 class TMLStringList;
 
 const TMLStringList* FrameCabinetTexts();
@@ -34,6 +38,20 @@ struct TCabinetKeyRow {
   std::string hook, name, count;
 };
 std::vector<TCabinetKeyRow> CabinetKeyRows(const TMiniDB& db, int32_t cabinet);
+// The rows of the keys in `ids` (keys of the cabinet) whose hook or list name matches the
+// search text (search-engine style; empty: all) and, unless `system` is 0x7FFFFFFF, whose
+// locking system is `system`; sorted by hook.
+std::vector<TCabinetKeyRow> CabinetKeyRows(const TMiniDB& db, int32_t cabinet,
+                                           const std::vector<int32_t>& ids,
+                                           const std::string& search, int32_t system);
+// Fills the keys grid with the rows: the key ID as each cell's data, column widths fitting
+// their text up to 300 pixels.
+void FillCabinetKeysGrid(QTableWidget* grid, const std::vector<TCabinetKeyRow>& rows);
+
+// The printout of the keys grid: one TAB line per row with a key (hook, the key's display
+// name, its locking system, the count), the column captions first; only ticked columns.
+std::vector<std::string> CabinetPrintLines(const TMiniDB& db, const QTableWidget* grid,
+                                           const std::vector<TPrintField>& fields);
 
 class TFrameCabinet : public TFrameMother {
  public:
@@ -48,8 +66,11 @@ class TFrameCabinet : public TFrameMother {
   QLineEdit* ColEd;
   QLineEdit* RowEd;
   QPlainTextEdit* RemMemo;
+  QLabel* UsersLabel;
   QListWidget* UsersBox;
-  QTableWidget* KeysGrid;
+  TListingGridFrame* KeysListingGridFrame;
+  // Prints the lines under the title; the program prints them as a grid, tests keep them.
+  std::function<bool(const std::string&, const std::vector<std::string>&)> PrintLines;
 
   void InitLayout() override;
   void DiscardEdit() override;
@@ -59,6 +80,9 @@ class TFrameCabinet : public TFrameMother {
   void RefreshView() override;
   bool StartEdit() override;
   bool CanDelete() override;
+  void PrintMenu() override;
+  bool PrintPage() override;
+  void KeysListingGridFrameGridDblClick(int row);
 
   void NewBtnClick();
   bool SaveBtnClick();
@@ -66,8 +90,12 @@ class TFrameCabinet : public TFrameMother {
   void FillUsersBox(int32_t cabinet);
   std::vector<int32_t> CheckedUsers() const;
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
   void ShowViewMode();
+  std::vector<TPrintField> printFields_;
   void SetFieldsEditable(bool editable);
 };
 

@@ -42,6 +42,7 @@
 #include "output/PrintUnit.h"
 #include "views/FrameDoorsUnit.h"
 #include "views/PinningFormUnit.h"
+#include "views/KeyBoxUnit.h"
 #include "views/TitledPrintUnit.h"
 
 namespace {
@@ -519,6 +520,7 @@ TFrameCyls::TFrameCyls(QWidget* owner) : TFrameMother(owner, icCylinder, rtBuild
                                               "anlage"));
   ViewCylLock1 = ListPopup->addAction(ToQString("Ansicht: Zylinder und Schlie\xDF"
                                                 "ung"));
+  Count1 = ListPopup->addAction(ToQString("Z\xE4hlung"));
   ViewCylKS1->setCheckable(true);
   ViewCylLock1->setCheckable(true);
   PrintList1->setVisible(true);
@@ -530,6 +532,10 @@ TFrameCyls::TFrameCyls(QWidget* owner) : TFrameMother(owner, icCylinder, rtBuild
     return ExecutePinning(cylinder, text, result);
   };
   LocksmithOn = [] { return LocksmithStore().IsOpen(); };
+  OpenStockList = [](int32_t system, const std::string& search) {
+    ShowStockList(icCylinder, system, 0, "", search);
+    return SelectFromStockList();
+  };
 
   connect(NewBtn, &QToolButton::clicked, this, [this] { NewBtnClick(); });
   connect(SaveBtn, &QToolButton::clicked, this, [this] { SaveBtnClick(); });
@@ -544,8 +550,14 @@ TFrameCyls::TFrameCyls(QWidget* owner) : TFrameMother(owner, icCylinder, rtBuild
   connect(NotDamaged1, &QAction::triggered, this, [this] { NotDamaged1Click(); });
   connect(ViewCylKS1, &QAction::triggered, this, [this] { ShowCylName(0, true, true); });
   connect(ViewCylLock1, &QAction::triggered, this, [this] { ShowCylName(1, true, true); });
-  PinsLabel->setCursor(Qt::PointingHandCursor);
-  PinsLabel->installEventFilter(this);
+  connect(Count1, &QAction::triggered, this, [this] { Count1Click(); });
+  connect(ListPopup, &QMenu::aboutToShow, this, [this] {
+    Count1->setText(ToQString(CoreTextFmt(102, std::to_string(ListingFrame->Count()))));
+  });
+  for (QLabel* label : {PinsLabel, LockLabel, LenLabel}) {
+    label->setCursor(Qt::PointingHandCursor);
+    label->installEventFilter(this);
+  }
   PinsFrame->OnHeightChanged = [panel] { panel->adjustSize(); };
   for (QWidget* field : std::initializer_list<QWidget*>{NameEd, Name2Ed, PosEd, CylLenEd, CylTypeEd,
                                                         OFlEd, LockNrEd, TotalEd, RemMemo})
@@ -607,6 +619,11 @@ void TFrameCyls::ShowCylName(int mode, bool store, bool refresh) {
 bool TFrameCyls::eventFilter(QObject* watched, QEvent* event) {
   if (watched == PinsLabel && event->type() == QEvent::MouseButtonRelease) {
     PinsLabelClick();
+    return true;
+  }
+  if ((watched == LockLabel || watched == LenLabel) &&
+      event->type() == QEvent::MouseButtonRelease) {
+    LockLabelClick(watched == LenLabel);
     return true;
   }
   return TFrameMother::eventFilter(watched, event);
@@ -1020,6 +1037,21 @@ bool TFrameCyls::PrintReceipt1Click() {
   return true;
 }
 
+// ----- stock list and count ---------------------------------------------------------------
+
+int32_t TFrameCyls::LockLabelClick(bool withLength) {
+  if (!OpenStockList) return 0;
+  int32_t system = GetComboObjectId(KeysystemCombo, 0);
+  if (system <= 0 && CurrentId == 0) system = ksAll;
+  std::string search = "\"" + Trim(FromQString(LockNrEd->text())) + "\"";
+  if (withLength) search += " \"" + Trim(FromQString(CylLenEd->text())) + "\"";
+  return OpenStockList(system, search);
+}
+
+void TFrameCyls::Count1Click() {
+  ShowInfo(CoreTextFmt(102, std::to_string(ListingFrame->Count())));
+}
+
 // ----- printing ---------------------------------------------------------------------------
 
 bool TFrameCyls::PrintCylinders(bool onlyShown) {
@@ -1039,27 +1071,10 @@ bool TFrameCyls::PrintCylinders(bool onlyShown) {
   std::vector<std::string> header;
   for (const TPrintField& f : printFields_) header.push_back(f.caption);
   std::vector<std::string> out;
-  auto keep = [this](const std::string& line) {
-    std::string kept;
-    size_t at = 0, column = 0;
-    bool first = true;
-    for (;;) {
-      const size_t tab = line.find('\t', at);
-      const std::string cell = line.substr(at, tab == std::string::npos ? tab : tab - at);
-      if (column < printFields_.size() && printFields_[column].checked) {
-        kept += (first ? "" : "\t") + cell;
-        first = false;
-      }
-      if (tab == std::string::npos) break;
-      at = tab + 1;
-      ++column;
-    }
-    return kept;
-  };
   std::string head;
   for (size_t i = 0; i < header.size(); ++i) head += (i ? "\t" : "") + header[i];
-  out.push_back(keep(head));
-  for (const std::string& line : lines) out.push_back(keep(line + "\t\t"));
+  out.push_back(KeepTickedColumns(head, printFields_));
+  for (const std::string& line : lines) out.push_back(KeepTickedColumns(line + "\t\t", printFields_));
   return PrintLines && PrintLines(ClassCaption(icCylinder, true), out);
 }
 

@@ -149,6 +149,7 @@ class TFrameCyls : public TFrameMother {
   QAction* NotDamaged1;
   QAction* ViewCylKS1;
   QAction* ViewCylLock1;
+  QAction* Count1;  // "Zählung"
 
   // The pinning text being edited (stored by Save only).
   std::string PinningText;
@@ -158,6 +159,9 @@ class TFrameCyls : public TFrameMother {
   std::function<bool(const std::string&, const std::vector<std::string>&)> PrintLines;
   // The pinning dialog; default ExecutePinning. False: cancelled.
   std::function<bool(int32_t, const std::string&, std::string&)> EditPinning;
+  // The stock list of cylinders for a locking system (0x7FFFFFFF all) and search text; the
+  // chosen record or 0. Default: the stock list dialog, which goes to the chosen record.
+  std::function<int32_t(int32_t, const std::string&)> OpenStockList;
   // Whether the locksmith functions are on; default: the settings.
   std::function<bool()> LocksmithOn;
 
@@ -182,6 +186,10 @@ class TFrameCyls : public TFrameMother {
   bool SaveBtnClick();
   void LinkFrameEdBtnClick(TLinkingFrame* frame);
   bool PinsLabelClick();
+  // The lock number's label (and with `withLength` the length's): the stock list of the
+  // cylinders of that lock number (and length). The chosen cylinder or 0.
+  int32_t LockLabelClick(bool withLength);
+  void Count1Click();
   // Retires the shown cylinder; true when booked.
   bool defectCyls1Click();
   // Takes back the selected holding; true when it was removed.

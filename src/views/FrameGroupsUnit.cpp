@@ -119,8 +119,10 @@ TFrameGroups::TFrameGroups(QWidget* owner) : TFrameMother(owner, icGroup, rtBuil
       linkFrame(icKey, "LinkKeysFrame", "Schl\xFCssel, der diese gesamte Gruppe schlie\xDFt");
   LinkPageControl->addTab(LinkSubgroupsFrame, ToQString("Untergruppen"));
   LinkPageControl->addTab(LinkCylsFrame, ToQString("Zylinder"));
-  LinkPageControl->addTab(LinkKeysFrame, ToQString("Gruppenschl\xFCssel"));
   outer->addWidget(LinkPageControl, 1);
+  KeyPageControl = new QTabWidget(this);
+  KeyPageControl->setObjectName("KeyPageControl");
+  KeyPageControl->addTab(LinkKeysFrame, ToQString("Gruppenschl\xFCssel"));
   connect(NewBtn, &QToolButton::clicked, this, [this] { NewBtnClick(); });
   connect(SaveBtn, &QToolButton::clicked, this, [this] { SaveBtnClick(); });
   TranslateForm(this);
@@ -131,6 +133,19 @@ TFrameGroups::TFrameGroups(QWidget* owner) : TFrameMother(owner, icGroup, rtBuil
 TFrameGroups::~TFrameGroups() = default;
 
 void TFrameGroups::InitLayout() { TFrameMother::InitLayout(); }
+
+void TFrameGroups::resizeEvent(QResizeEvent* event) {
+  TFrameMother::resizeEvent(event);
+  // The list half of the width with the group keys below it, each half of the height; the
+  // fields with the subgroups and cylinders right of them.
+  const int top = ListingFrame->y();
+  const int below = std::max(0, height() - top);
+  const int listWidth = std::min(width(), std::max(309 / 2, width() / 2));
+  const int listHeight = below / 2;
+  ListingFrame->setGeometry(0, top, listWidth, listHeight);
+  KeyPageControl->setGeometry(0, top + listHeight, listWidth, below - listHeight);
+  EdPanel->setGeometry(listWidth, top, std::max(0, width() - listWidth), below);
+}
 
 void TFrameGroups::SetFieldsEditable(bool editable) {
   for (QWidget* field : std::initializer_list<QWidget*>{NameEd, RemMemo})

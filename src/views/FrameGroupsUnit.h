@@ -37,7 +37,8 @@ class TFrameGroups : public TFrameMother {
   QLineEdit* NameEd;
   QComboBox* KeysystemCombo;
   QPlainTextEdit* RemMemo;
-  QTabWidget* LinkPageControl;
+  QTabWidget* LinkPageControl;  // subgroups and cylinders, right of the list
+  QTabWidget* KeyPageControl;   // the group keys, below the list
   TLinkingFrame* LinkSubgroupsFrame;
   TLinkingFrame* LinkCylsFrame;
   TLinkingFrame* LinkKeysFrame;
@@ -54,6 +55,9 @@ class TFrameGroups : public TFrameMother {
   void NewBtnClick();
   bool SaveBtnClick();
   void LinkFrameEdBtnClick(TLinkingFrame* frame);
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   void ShowViewMode();

@@ -91,6 +91,17 @@ TEST_F(LinkingFrame, ViewModeListsTheLinksAndMarksTheTab) {
   frame.setParent(nullptr);
 }
 
+TEST_F(LinkingFrame, AFrameThatIsTheTabItselfMarksIt) {
+  QTabWidget tabs;
+  tabs.addTab(new QWidget, ToQString("Untergruppen"));
+  tabs.addTab(&frame, ToQString("T\xFCren"));
+  frame.LoadLinks();
+  EXPECT_EQ(FromQString(tabs.tabText(1)), "T\xFCren \x95");
+  EXPECT_EQ(FromQString(tabs.tabText(0)), "Untergruppen");
+  tabs.removeTab(1);
+  frame.setParent(nullptr);
+}
+
 TEST(MarkedCaption, SetsAndRemovesTheBulletOnce) {
   const struct {
     const char* caption;

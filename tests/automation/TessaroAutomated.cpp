@@ -22,6 +22,9 @@
 // the screenshot and the database export are driven instead (SettingsScenario.h);
 // TESSARO_AUTOMATION_SPECIAL (optional): with it the special functions and the locking-system
 // tools are driven instead (SpecialScenario.h);
+// TESSARO_AUTOMATION_CYLINDERS, TESSARO_AUTOMATION_GROUPS, TESSARO_AUTOMATION_CABINETS
+// (optional): the records those views link; with one of them that view is driven instead
+// (CylindersScenario.h, GroupsScenario.h, CabinetsScenario.h);
 // TESSARO_AUTOMATION_TRANSFER (optional): "person,key1,key2": the two keys are issued to
 // the person (signed on the pad, with a receipt), the first is returned and the second
 // reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
@@ -82,8 +85,10 @@
 #include "views/KeyBoxUnit.h"
 #include "views/PersonPhotoUnit.h"
 #include "BuildingsScenario.h"
+#include "CabinetsScenario.h"
 #include "CylindersScenario.h"
 #include "PlanScenario.h"
+#include "GroupsScenario.h"
 #include "views/FrameTransferUnit.h"
 #include "app/SigFormUnit.h"
 #include "data/HolderUnit.h"
@@ -286,7 +291,8 @@ struct TDriver {
       case TStep::Buildings:
         // The buildings and doors run alone: the other steps follow only without it.
         if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
-            RunCylindersScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say) ||
+            RunCylindersScenario(*form, Shot, Say) || RunGroupsScenario(*form, Shot, Say) ||
+            RunCabinetsScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say) ||
             RunImportScenario(*form, Shot, Say) || RunKeysImportScenario(*form, Shot, Say) ||
             RunPlanScenario(*form, Shot, Say)) {
           step = TStep::LogOut;

@@ -141,6 +141,44 @@ TEST(CylindersViewEdit, ACylinderWaitsForItsDoorBeingEdited) {
   UnregisterView(pgDoors, &doors);
 }
 
+TEST(CylindersViewStock, TheLabelsOpenTheStockListOfTheLockNumberAndLength) {
+  TCylsWorld w;
+  const int32_t cyl = w.Record(icCylinder, "Z1");
+  w.Set(cyl, fkKeySystem, "3");
+  w.Set(cyl, "k603", "S 12");
+  w.Set(cyl, fkLength, "30/35");
+  int32_t system = -1;
+  std::string search;
+  w.view->OpenStockList = [&](int32_t s, const std::string& text) {
+    system = s;
+    search = text;
+    return cyl;
+  };
+  const struct {
+    bool shown, withLength;
+    int32_t system;
+    const char* search;
+  } cases[] = {
+      {true, false, 3, "\"S 12\""},
+      {true, true, 3, "\"S 12\" \"30/35\""},
+      {false, false, ksAll, "\"\""},  // nothing shown, no system: every system, no number
+  };
+  for (const auto& c : cases) {
+    if (c.shown)
+      w.view->ShowRecord(cyl);
+    else
+      w.view->ClearDisplay();
+    EXPECT_EQ(w.view->LockLabelClick(c.withLength), cyl);
+    EXPECT_EQ(system, c.system) << c.search;
+    EXPECT_EQ(search, c.search);
+  }
+  // The count of the listed cylinders.
+  w.view->ListingFrame->Refresh();
+  w.view->Count1Click();
+  EXPECT_NE(w.ui.AllText().find("werden 1 Eintr\xE4ge angezeigt"), std::string::npos)
+      << w.ui.AllText();
+}
+
 TEST(CylindersViewPrint, ADaughterPrintsBehindAnArrow) {
   TCylsWorld w;
   const int32_t mother = w.Record(icCylinder, "Z1");

@@ -1,6 +1,9 @@
 // The groups view: names per system, subgroups on the parent only, no cycles.
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QTabWidget>
 
 #include "DoorsTestSupport.h"
 #include "app/LinkingFrameUnit.h"
@@ -30,6 +33,29 @@ struct TGroupsWorld : TDoorsWorld {
     frame->CheckModel->SetChecked(row, true);
   }
 };
+
+TEST(GroupsView, TheGroupKeysSitBelowTheListAndTheLinksRightOfIt) {
+  TGroupsWorld w;
+  w.view->resize(1000, 700);
+  w.view->show();
+  QApplication::processEvents();
+  const QRect list = w.view->ListingFrame->geometry();
+  const QRect keys = w.view->KeyPageControl->geometry();
+  EXPECT_EQ(list.width(), 500);
+  EXPECT_EQ(keys.left(), 0);
+  EXPECT_EQ(keys.top(), list.bottom() + 1);
+  EXPECT_EQ(keys.width(), list.width());
+  EXPECT_NEAR(keys.height(), list.height(), 1);
+  EXPECT_EQ(w.view->EdPanel->geometry().left(), list.right() + 1);
+  EXPECT_EQ(w.view->LinkPageControl->count(), 2) << "subgroups and cylinders";
+  // A group with a key marks the keys' tab.
+  const int32_t group = w.Record(icGroup, "G");
+  const int32_t key = w.Record(icKey, "K");
+  w.Link(group, key);
+  w.view->ShowRecord(group);
+  EXPECT_TRUE(w.view->KeyPageControl->tabText(0).endsWith(QChar(0x2022)))
+      << w.view->KeyPageControl->tabText(0).toStdString();
+}
 
 TEST(GroupsView, NamesAreUniquePerSystem) {
   TGroupsWorld w;
