@@ -68,7 +68,10 @@
 #include "views/PinningFormUnit.h"
 #include "views/DemoDataUnit.h"
 #include "views/MemFormUnit.h"
+#include "views/NaviUnit.h"
+#include "views/RelationsUnit.h"
 #include "views/RenameUnit.h"
+#include "views/TourUnit.h"
 #include "views/KsToolFormUnit.h"
 #include "views/SpecialDeleteUnit.h"
 #include "views/ListExportUnit.h"
@@ -210,6 +213,7 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
   static const std::map<std::string, std::function<const TMLStringList*()>> tables = {
       {"AuthorisationsTexts", AuthorisationsTexts},
       {"CabInFrameTexts", CabInFrameTexts},
+      {"TourTexts", TourTexts},
       {"DefectCylTexts", DefectCylTexts},
       {"FrameCabinetTexts", FrameCabinetTexts},
       {"FrameCylsTexts", FrameCylsTexts},
@@ -365,6 +369,8 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TDemoDataForm", [] { return std::make_unique<TDemoDataForm>(); }},
       {"TMemForm", [] { return std::make_unique<TMemForm>(); }},
       {"TRenameForm", [] { return std::make_unique<TRenameForm>(); }},
+      {"TRelationsForm", [] { return std::make_unique<TRelationsForm>(); }},
+      {"TNaviForm", [] { return std::make_unique<TNaviForm>(); }},
       {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
       {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
       {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},
