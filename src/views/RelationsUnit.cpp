@@ -243,6 +243,7 @@ TRelationsForm::TRelationsForm(QWidget* parent) : QDialog(parent) {
   LeaderCombo->setObjectName("LeaderCombo");
   // Filled with captions already in the user's language.
   SetNoTranslate(LeaderCombo);
+  LeaderCombo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
   StartBtn = Button(TopPanel, "Auflisten", "StartBtn", nullptr);
   leaderRow->addWidget(Label2);
   leaderRow->addWidget(LeaderCombo);

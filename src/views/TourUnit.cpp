@@ -159,7 +159,8 @@ void TTour::ShowStep() {
   if (s.page >= 0) ShowPage(s.page, true);
   if (s.selectPage >= 0)
     if (QWidget* page = PageWidget(s.selectPage))
-      if (auto* listing = page->findChild<TListingFrame*>()) listing->SelectFirst();
+      if (auto* listing = dynamic_cast<TListingFrame*>(page->findChild<QWidget*>("ListingFrame")))
+        listing->SelectFirst();
   // The text: one label per line.
   for (QLabel* l : labels_) delete l;
   labels_.clear();
@@ -202,9 +203,8 @@ void TTour::PlaceTourPanel() {
   int markStep = step_;
   while (markStep > 0 && TourStep(markStep).keepMarks) --markStep;
   Mark(TourStep(markStep));
+  // The text stays readable over the frame.
   panel_->raise();
-  for (QFrame* m : marks_)
-    if (m->isVisible()) m->raise();
 }
 
 void TTour::Next() {

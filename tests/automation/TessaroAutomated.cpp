@@ -20,6 +20,9 @@
 // doors views are driven instead of the later steps (BuildingsScenario.h);
 // TESSARO_AUTOMATION_EXPORTS (optional): a folder; with it the settings, the list exports,
 // the screenshot and the database export are driven instead (SettingsScenario.h);
+// TESSARO_AUTOMATION_REMEMBERED (optional): "person,key1,key2": the sample doors, the
+// remembered keys issued to the person, the relations, the navigation, the mass rename, the
+// guided tour and the info dialog are driven instead (RememberedScenario.h);
 // TESSARO_AUTOMATION_TRANSFER (optional): "person,key1,key2": the two keys are issued to
 // the person (signed on the pad, with a receipt), the first is returned and the second
 // reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
@@ -77,6 +80,7 @@
 #include "views/PersonPhotoUnit.h"
 #include "BuildingsScenario.h"
 #include "CylindersScenario.h"
+#include "RememberedScenario.h"
 #include "views/FrameTransferUnit.h"
 #include "app/SigFormUnit.h"
 #include "data/HolderUnit.h"
@@ -276,7 +280,7 @@ struct TDriver {
       case TStep::Buildings:
         // The buildings and doors run alone: the other steps follow only without it.
         if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
-            RunCylindersScenario(*form, Shot, Say)) {
+            RunCylindersScenario(*form, Shot, Say) || RunRememberedScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }
