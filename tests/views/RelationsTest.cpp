@@ -8,9 +8,11 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTableView>
+#include <QtTest/QTest>
 
 #include "ViewsTestSupport.h"
 #include "data/FieldCatalogueUnit.h"
+#include "app/GridExportUnit.h"
 #include "data/HolderUnit.h"
 
 namespace {
@@ -156,8 +158,28 @@ TEST_F(TRelationsTest, TheWindowListsBlocksAndKeepsTheGoToButtonsOff) {
   // The first row's block is selected: the rows of the first key by name.
   EXPECT_EQ(form.Model->Table().leaders.front(), kBoth);
   EXPECT_EQ(form.Grid->selectionModel()->selectedRows().size(), 6);
-  form.SelectBlockOf(7);
-  EXPECT_EQ(form.Grid->selectionModel()->selectedRows().size(), 2);
+  // A click in the first column selects the block of the row's key, one in another column
+  // the row; the right button the row under the mouse.
+  form.resize(900, 700);
+  form.show();
+  QWidget* cells = form.Grid->viewport();
+  auto click = [&](int row, int column, Qt::MouseButton button) {
+    const QRect at = form.Grid->visualRect(form.Model->index(row, column));
+    QTest::mouseClick(cells, button, {}, at.center());
+    return form.Grid->selectionModel()->selectedRows().size();
+  };
+  EXPECT_EQ(click(7, 0, Qt::LeftButton), 2);  // "K Besitzer": two holders
+  EXPECT_EQ(click(0, 1, Qt::LeftButton), 1);
+  EXPECT_EQ(click(2, 0, Qt::RightButton), 1);
+  EXPECT_EQ(form.Grid->selectionModel()->selectedRows().front().row(), 2);
+  // The export takes the header and every row.
+  std::vector<std::string> lines;
+  ASSERT_TRUE(ExportModelLines(form.Model, [&](const std::string& line, bool) {
+    lines.push_back(line);
+    return true;
+  }));
+  ASSERT_EQ(lines.size(), static_cast<size_t>(form.Model->rowCount()) + 1);
+  EXPECT_EQ(lines[1], "K Beide\tAnna\tZyl 1\tTuer 1");
   // Hiding the holders' list drops its column; the leading list always stays.
   form.PersCheck->setChecked(false);
   form.KeysCheckBox->item(0)->setCheckState(Qt::Unchecked);
