@@ -77,12 +77,11 @@ TTour::TTour(QWidget* mainWindow, std::unique_ptr<tMLSystem> texts)
   panel_->setAutoFillBackground(true);
   panel_->setStyleSheet("#TourPanel { background: #FFFFE1; border: 2px solid #C56A31; }"
                         "QLabel { font-family: Arial; font-weight: bold; }");
-  nextBtn_ = new QPushButton(ToQString(GetMLText(TourTexts(), 1)), panel_);
+  nextBtn_ = new QPushButton(panel_);
   nextBtn_->setObjectName("TourNextBtn");
   nextBtn_->setDefault(true);
-  endBtn_ = new QPushButton(ToQString(GetMLText(TourTexts(), 2)), panel_);
+  endBtn_ = new QPushButton(panel_);
   endBtn_->setObjectName("TourEndBtn");
-  for (QPushButton* b : {nextBtn_, endBtn_}) b->resize(120, b->sizeHint().height());
   connect(nextBtn_, &QPushButton::clicked, this, [this] { Next(); });
   connect(endBtn_, &QPushButton::clicked, this, [this] { End(); });
   for (QFrame*& m : marks_) {
@@ -161,7 +160,10 @@ void TTour::ShowStep() {
     if (QWidget* page = PageWidget(s.selectPage))
       if (auto* listing = dynamic_cast<TListingFrame*>(page->findChild<QWidget*>("ListingFrame")))
         listing->SelectFirst();
-  // The text: one label per line.
+  // The buttons and the text in the user's language of the moment: one label per line.
+  nextBtn_->setText(ToQString(GetMLText(TourTexts(), 1)));
+  endBtn_->setText(ToQString(GetMLText(TourTexts(), 2)));
+  for (QPushButton* b : {nextBtn_, endBtn_}) b->resize(120, b->sizeHint().height());
   for (QLabel* l : labels_) delete l;
   labels_.clear();
   std::string text = StepText(step_);
