@@ -70,6 +70,8 @@ TFrameMother::TFrameMother(QWidget* owner, uint8_t itemType, uint8_t rightIndex)
   FramePopup = new QMenu(this);
 
   BtnPanel = new QFrame(this);
+  // Named so that the guided tour finds them on every page.
+  BtnPanel->setObjectName("BtnPanel");
   BtnPanel->setAutoFillBackground(true);
   QPalette barPalette = BtnPanel->palette();
   barPalette.setColor(QPalette::Window, ColorFromBgr(clButtonBar));
@@ -82,11 +84,13 @@ TFrameMother::TFrameMother(QWidget* owner, uint8_t itemType, uint8_t rightIndex)
   JournalBtn = MakeButton(BtnPanel, "Protokoll", "Logdatei ansehen", 5);
   TransferBtn = MakeButton(BtnPanel, "\xDC" "bergabe", "zur Schl\xFCsselausgabe \xFC" "bernehmen", 6);
   PrintBtn = MakeButton(BtnPanel, "Drucken", nullptr, 7);
+  TransferBtn->setObjectName("TransferBtn");
   JournalBtn->hide();
   TransferBtn->hide();
   PrintBtn->hide();
 
   ListingFrame = new TListingFrame(this);
+  ListingFrame->setObjectName("ListingFrame");
   ListingFrame->Setup(ItemType, 0, 0, 0);
   ListingFrame->SeekCombo->hide();
   ListingFrame->HouseCombo->hide();
@@ -95,6 +99,7 @@ TFrameMother::TFrameMother(QWidget* owner, uint8_t itemType, uint8_t rightIndex)
   ListingFrame->OnClick = [this] { ListingFrameListBoxClick(); };
 
   EdPanel = new QScrollArea(this);
+  EdPanel->setObjectName("EdPanel");
   EdPanel->setWidgetResizable(true);
   EdPanel->verticalScrollBar()->setTracking(true);
   EdPanel->setWidget(new QWidget);

@@ -30,9 +30,12 @@
 #include "views/FindFormUnit.h"
 #include "views/KsToolFormUnit.h"
 #include "views/MemFormUnit.h"
+#include "views/NaviUnit.h"
 #include "views/PlanUnit.h"
+#include "views/RelationsUnit.h"
 #include "views/RenameUnit.h"
 #include "views/SpecialDeleteUnit.h"
+#include "views/TourUnit.h"
 #include "views/ViewsUnit.h"
 
 void InstallProgramUnits() {
@@ -62,6 +65,14 @@ void InstallProgramUnits() {
     ShowMemForm();
   });
   InstallMenuCommand(kMenuShowMem1, ShowMemForm);
+  // The relations list, from the edit and the view menu.
+  InstallMenuCommand(kMenuRelations1, [] { ShowRelations(); });
+  InstallMenuCommand(kMenuRelations2, [] { ShowRelations(); });
+  // The navigation window: the page of the chosen class, or the locking plan.
+  InstallMenuCommand(kMenuNavigation1, RunNavigation);
+  // The guided tour; the main window re-places its panel when it was resized or shown.
+  InstallMenuCommand(kMenuDemoTourStart1, [] { StartTour(); });
+  InstallMenuCommand(kHookPlaceTourPanel, PlaceTourPanel);
   // The info dialog.
   InstallMenuCommand(kMenuKontakt1, ShowContactInfo);
   // The IDs of remembered records name other records in another client's data.
@@ -69,6 +80,8 @@ void InstallProgramUnits() {
     if (before) before();
     CloseRecordGenerator();
     ForgetRememberedRecords();
+    // Its steps show the pages of the data that is closing.
+    if (TTour* tour = Tour()) tour->End();
   });
 
   // The form editor (src/output).
@@ -127,10 +140,6 @@ const std::vector<std::string>& CommandsAwaitingTheirUnit() {
   static const std::vector<std::string> commands = {
       // Imports (src/import).
       kMenuImportXML1, kMenuImportPlan1,
-      // Remembered records, relations, navigation, mass rename, sample data, guided tour,
-      // info.
-      kMenuRelations1, kMenuRelations2, kMenuNavigation1,
-      kMenuDemoTourStart1,
       // Hidden entries no unit does the work of.
       kMenuDeleteDemoData1, kMenuLoadUpdate1};
   return commands;

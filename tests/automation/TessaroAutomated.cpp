@@ -25,6 +25,9 @@
 // TESSARO_AUTOMATION_CYLINDERS, TESSARO_AUTOMATION_GROUPS, TESSARO_AUTOMATION_CABINETS
 // (optional): the records those views link; with one of them that view is driven instead
 // (CylindersScenario.h, GroupsScenario.h, CabinetsScenario.h);
+// TESSARO_AUTOMATION_REMEMBERED (optional): "person,key1,key2": the sample doors, the
+// remembered keys issued to the person, the relations, the navigation, the mass rename, the
+// guided tour and the info dialog are driven instead (RememberedScenario.h);
 // TESSARO_AUTOMATION_TRANSFER (optional): "person,key1,key2": the two keys are issued to
 // the person (signed on the pad, with a receipt), the first is returned and the second
 // reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
@@ -89,6 +92,7 @@
 #include "CylindersScenario.h"
 #include "PlanScenario.h"
 #include "GroupsScenario.h"
+#include "RememberedScenario.h"
 #include "views/FrameTransferUnit.h"
 #include "app/SigFormUnit.h"
 #include "data/HolderUnit.h"
@@ -294,7 +298,7 @@ struct TDriver {
             RunCylindersScenario(*form, Shot, Say) || RunGroupsScenario(*form, Shot, Say) ||
             RunCabinetsScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say) ||
             RunImportScenario(*form, Shot, Say) || RunKeysImportScenario(*form, Shot, Say) ||
-            RunPlanScenario(*form, Shot, Say)) {
+            RunPlanScenario(*form, Shot, Say) || RunRememberedScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }

@@ -77,7 +77,10 @@
 #include "views/PinningFormUnit.h"
 #include "views/DemoDataUnit.h"
 #include "views/MemFormUnit.h"
+#include "views/NaviUnit.h"
+#include "views/RelationsUnit.h"
 #include "views/RenameUnit.h"
+#include "views/TourUnit.h"
 #include "views/KsToolFormUnit.h"
 #include "views/SpecialDeleteUnit.h"
 #include "views/ListExportUnit.h"
@@ -224,6 +227,7 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
       {"ImportKwdTexts", ImportKwdTexts},
       {"BookingTexts", BookingTexts},
       {"CabInFrameTexts", CabInFrameTexts},
+      {"TourTexts", TourTexts},
       {"DefectCylTexts", DefectCylTexts},
       {"FrameCabinetTexts", FrameCabinetTexts},
       {"FrameCylsTexts", FrameCylsTexts},
@@ -387,6 +391,8 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TKsToolForm", [] { return std::make_unique<TKsToolForm>(); }},
       {"TCabinetToolForm", [] { return std::make_unique<TCabinetToolForm>(); }},
       {"TSpecialDeleteForm", [] { return std::make_unique<TSpecialDeleteForm>(); }},
+      {"TRelationsForm", [] { return std::make_unique<TRelationsForm>(); }},
+      {"TNaviForm", [] { return std::make_unique<TNaviForm>(); }},
       {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
       {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
       {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},
