@@ -88,7 +88,7 @@ TEST(CommandNames, TheCheckFindsEveryKindOfMistake) {
   };
   const TCase cases[] = {
       {kHookAutoImport, ""},
-      {kMenuNavigation1, "awaits its unit, but has work: Navigation1"},
+      {kMenuLoadUpdate1, "awaits its unit, but has work: LoadUpdate1"},
       {"Seek", "installed, but neither a menu entry nor a hook: Seek"},
       {kMenuLogout1, "installed over the window's own work: Logout1"},
   };
@@ -107,9 +107,9 @@ TEST(CommandNames, TheCheckFindsEveryKindOfMistake) {
   // An entry that neither has work nor awaits it is a dead command.
   TProgramWindow w;
   std::vector<std::string> awaiting = CommandsAwaitingTheirUnit();
-  awaiting.erase(std::find(awaiting.begin(), awaiting.end(), kMenuNavigation1));
+  awaiting.erase(std::find(awaiting.begin(), awaiting.end(), kMenuLoadUpdate1));
   EXPECT_EQ(CommandNameProblems(*w.form, awaiting),
-            std::vector<std::string>{"without work: Navigation1"});
+            std::vector<std::string>{"without work: LoadUpdate1"});
 }
 
 namespace {

@@ -74,7 +74,9 @@ TEST_F(TTourTest, EveryStepShowsItsTextAndFramesItsControl) {
     EXPECT_EQ(panel.center().x(), QRect(0, 0, 1000, 700).center().x());
     EXPECT_GE(panel.height(), 20 + 24 * static_cast<int>(tour->Lines().size()));
     const TTourStep& s = TourStep(step);
-    if (s.page >= 0) EXPECT_EQ(pages->currentIndex(), s.page);
+    if (s.page >= 0) {
+      EXPECT_EQ(pages->currentIndex(), s.page);
+    }
     if (step == 2) {
       // The keys list, framed 12 pixels outside.
       EXPECT_TRUE(tour->MarksVisible());
