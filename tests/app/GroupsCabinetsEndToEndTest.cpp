@@ -61,7 +61,7 @@ struct TRun {
     if (!environment.contains("TESSARO_AUTOMATION_SHOTS"))
       environment.insert("TESSARO_AUTOMATION_SHOTS", QString::fromStdString(shots));
     else
-      shots = environment.value("TESSARO_AUTOMATION_SHOTS").toStdString();
+      shots = environment.value("TESSARO_AUTOMATION_SHOTS").toStdString() + "/";
     program.setProcessEnvironment(environment);
     program.start(TESSARO_AUTOMATED_PROGRAM,
                   {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
