@@ -11,6 +11,7 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "AutomatedRunSupport.h"
 #include "LoginTestSupport.h"
 #include "data/IniUnit.h"
 #include "data/StockUnit.h"
@@ -45,26 +46,20 @@ TEST(EndToEnd, Cylinders) {
   const std::string shots = env.dir.Dir() + "shots/";
   ASSERT_EQ(PfMakeFolders(shots), 0);
 
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
-  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
-  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
-  environment.insert("TESSARO_AUTOMATION_CYLINDERS",
-                     QString::fromStdString(std::to_string(door) + "," + std::to_string(group)));
-  environment.insert("TESSARO_AUTOMATION_SHOTS", QString::fromStdString(shots));
-  program.setProcessEnvironment(environment);
-  program.start(TESSARO_AUTOMATED_PROGRAM,
-                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  const bool finished = program.waitForFinished(45000);
-  if (!finished) program.kill();
-  const std::string out = program.readAllStandardOutput().toStdString();
-  const std::string err = program.readAllStandardError().toStdString();
+  const TAutomatedRun run = RunAutomatedProgram(
+      env,
+      {{"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
+       {"TESSARO_AUTOMATION_USER", "Anna"},
+       {"TESSARO_AUTOMATION_PASSWORD", "secret"},
+       {"TESSARO_AUTOMATION_CYLINDERS", std::to_string(door) + "," + std::to_string(group)},
+       {"TESSARO_AUTOMATION_SHOTS", shots}},
+      45000);
+  ASSERT_TRUE(run.started);
+  const bool finished = run.finished;
+  const std::string& out = run.out;
+  const std::string& err = run.err;
   ASSERT_TRUE(finished) << out << err;
-  EXPECT_EQ(program.exitCode(), 0) << out << err;
+  EXPECT_EQ(run.exitCode, 0) << out << err;
   for (const char* step : {"locksmith on", "links ticked", "pinning typed", "cylinder saved",
                            "cylinder retired", "holding shown", "retirement undone",
                            "cylinder deleted", "logged out", "undriven dialogs 0"})

@@ -15,12 +15,13 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "AutomatedRunSupport.h"
 #include "LoginTestSupport.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/DateClock.h"
-#include "data/HolderUnit.h"
 #include "data/BinDatabase.h"
+#include "data/HolderUnit.h"
 #include "data/IniUnit.h"
 
 #ifndef TESSARO_AUTOMATED_PROGRAM
@@ -60,8 +61,9 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
     gate = maker.db.NewNamedRecord(icKey, "Haupttor", "");
     maker.db.SetField(gate, fkStock, "2");
     maker.db.SetField(gate, fkTotal, "3");
-    maker.db.SetField(gate, fkHolders, "E" + std::to_string(paul) + "=1|2024-01-02|" +
-                                           PackedDateToIsoStr(PrevDay(TodayPacked())) + "||0001");
+    maker.db.SetField(gate, fkHolders,
+                      "E" + std::to_string(paul) + "=1|2024-01-02|" +
+                          PackedDateToIsoStr(PrevDay(TodayPacked())) + "||0001");
     maker.db.AddLinkBoth(gate, paul, icPerson, icKey);
     // For the keys view: a cabinet, a door, and an old key nobody holds.
     maker.db.NewNamedRecord(icCabinet, "Schrank 1", "");
@@ -80,13 +82,6 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupPath", backup));
   WriteAllBytes(env.Prog() + "Tessaro", "");
 
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
-  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
-  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
   // The photo the persons view is given.
   const std::string photo = env.dir.Dir() + "photo.png";
   {
@@ -96,19 +91,19 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
         picture.setPixel(x, y, qRgb(x * 255 / 640, y * 255 / 480, 140));
     ASSERT_TRUE(picture.save(QString::fromStdString(photo), "PNG"));
   }
-  environment.insert("TESSARO_AUTOMATION_PHOTO", QString::fromStdString(photo));
-  program.setProcessEnvironment(environment);
-  program.setProcessChannelMode(QProcess::SeparateChannels);
-  program.start(TESSARO_AUTOMATED_PROGRAM,
-                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  const bool finished = program.waitForFinished(45000);
-  if (!finished) program.kill();
-  const std::string out = program.readAllStandardOutput().toStdString();
-  const std::string err = program.readAllStandardError().toStdString();
+  const TAutomatedRun run = RunAutomatedProgram(env,
+                                                {{"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
+                                                 {"TESSARO_AUTOMATION_USER", "Anna"},
+                                                 {"TESSARO_AUTOMATION_PASSWORD", "secret"},
+                                                 {"TESSARO_AUTOMATION_PHOTO", photo}},
+                                                45000);
+  ASSERT_TRUE(run.started);
+  const bool finished = run.finished;
+  const std::string& out = run.out;
+  const std::string& err = run.err;
   ASSERT_TRUE(finished) << out << err;
-  EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(program.exitCode(), 0) << out << err;
+  EXPECT_EQ(run.exitStatus, QProcess::NormalExit);
+  EXPECT_EQ(run.exitCode, 0) << out << err;
 
   EXPECT_NE(out.find("client Acme GmbH"), std::string::npos) << out;
   EXPECT_NE(out.find("logged in as Anna"), std::string::npos) << out;
@@ -234,8 +229,8 @@ TEST(EndToEnd, ChooseClientLogInVisitPagesLogOutClose) {
   // The store changed in this run and no backup was made before: one now.
   bool backupMade = false;
   for (const std::string& name : FilesIn(backup))
-    backupMade = backupMade || (name.rfind("Data-Acme ", 0) == 0 &&
-                                name.substr(name.size() - 4) == ".ada");
+    backupMade =
+        backupMade || (name.rfind("Data-Acme ", 0) == 0 && name.substr(name.size() - 4) == ".ada");
   EXPECT_TRUE(backupMade) << out;
 }
 
@@ -259,26 +254,20 @@ TEST(EndToEnd, FirstRunSandboxRoundTripAndLanguage) {
   WriteAllBytes(env.Prog() + "System/Tessaro.lng",
                 ReadAllBytes(std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng"));
 
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-  environment.insert("TESSARO_AUTOMATION_SCENARIO", "sandbox");
-  program.setProcessEnvironment(environment);
-  program.setProcessChannelMode(QProcess::SeparateChannels);
-  program.start(TESSARO_AUTOMATED_PROGRAM,
-                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  const bool finished = program.waitForFinished(45000);
-  if (!finished) program.kill();
-  const std::string out = program.readAllStandardOutput().toStdString();
-  const std::string err = program.readAllStandardError().toStdString();
+  const TAutomatedRun run =
+      RunAutomatedProgram(env, {{"TESSARO_AUTOMATION_SCENARIO", "sandbox"}}, 45000);
+  ASSERT_TRUE(run.started);
+  const bool finished = run.finished;
+  const std::string& out = run.out;
+  const std::string& err = run.err;
   ASSERT_TRUE(finished) << out << err;
-  EXPECT_EQ(program.exitCode(), 0) << out << err;
-  for (const char* step : {"first login hint shown", "logged in", "sandbox made", "in the sandbox",
-                           "sandbox person saved", "sandbox left", "original data untouched",
-                           "language English: Keys", "language German: Schl\xFC" "ssel",
-                           "logged out", "undriven dialogs 0"})
+  EXPECT_EQ(run.exitCode, 0) << out << err;
+  for (const char* step :
+       {"first login hint shown", "logged in", "sandbox made", "in the sandbox",
+        "sandbox person saved", "sandbox left", "original data untouched", "language English: Keys",
+        "language German: Schl\xFC"
+        "ssel",
+        "logged out", "undriven dialogs 0"})
     EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
 
@@ -291,8 +280,7 @@ TEST(EndToEnd, FirstRunSandboxRoundTripAndLanguage) {
   }
   std::vector<TPfFolderEntry> entries;
   PfListFolder(env.Data(), entries);
-  for (const TPfFolderEntry& e : entries)
-    EXPECT_NE(e.name.rfind("Sandbox ", 0), 0u) << e.name;
+  for (const TPfFolderEntry& e : entries) EXPECT_NE(e.name.rfind("Sandbox ", 0), 0u) << e.name;
   TMandantList clients;
   LoadClientRegisters(clients);
   for (const TMandantInfoRec& c : clients) EXPECT_FALSE(c.Active) << c.Title;

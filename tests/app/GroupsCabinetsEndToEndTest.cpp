@@ -12,6 +12,7 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "AutomatedRunSupport.h"
 #include "LoginTestSupport.h"
 #include "data/IniUnit.h"
 
@@ -50,32 +51,25 @@ struct TRun {
     shots = env.dir.Dir() + "shots/";
     ASSERT_EQ(PfMakeFolders(shots), 0);
 
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-    environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
-    environment.insert("TESSARO_AUTOMATION_USER", "Anna");
-    environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
-    environment.insert(variable, QString::fromStdString(value));
-    if (!environment.contains("TESSARO_AUTOMATION_SHOTS"))
-      environment.insert("TESSARO_AUTOMATION_SHOTS", QString::fromStdString(shots));
-    else
-      shots = environment.value("TESSARO_AUTOMATION_SHOTS").toStdString() + "/";
-    program.setProcessEnvironment(environment);
-    program.start(TESSARO_AUTOMATED_PROGRAM,
-                  {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-    ASSERT_TRUE(program.waitForStarted(10000));
-    const bool finished = program.waitForFinished(45000);
-    if (!finished) program.kill();
-    out = program.readAllStandardOutput().toStdString();
-    const std::string err = program.readAllStandardError().toStdString();
+    shots = AutomationShotsFolder(shots);
+    const TAutomatedRun run = RunAutomatedProgram(env,
+                                                  {{"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
+                                                   {"TESSARO_AUTOMATION_USER", "Anna"},
+                                                   {"TESSARO_AUTOMATION_PASSWORD", "secret"},
+                                                   {variable, value},
+                                                   {"TESSARO_AUTOMATION_SHOTS", shots}},
+                                                  45000);
+    ASSERT_TRUE(run.started);
+    const bool finished = run.finished;
+    out = run.out;
+    const std::string& err = run.err;
     ASSERT_TRUE(finished) << out << err;
-    EXPECT_EQ(program.exitCode(), 0) << out << err;
+    EXPECT_EQ(run.exitCode, 0) << out << err;
     EXPECT_EQ(out.find("refused"), std::string::npos) << out;
   }
   void ExpectSteps(const std::vector<const char*>& steps) const {
-    for (const char* step : steps) EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out;
+    for (const char* step : steps)
+      EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out;
     EXPECT_NE(out.find("logged out"), std::string::npos) << out;
     EXPECT_NE(out.find("undriven dialogs 0"), std::string::npos) << out;
   }
@@ -167,8 +161,8 @@ TEST(EndToEnd, Cabinets) {
         return std::to_string(clerk) + "," + std::to_string(full);
       },
       "TESSARO_AUTOMATION_CABINETS");
-  run.ExpectSteps({"user ticked", "cabinet saved", "user linked", "cabinet renamed",
-                   "keys shown", "full cabinet kept", "cabinet deleted"});
+  run.ExpectSteps({"user ticked", "cabinet saved", "user linked", "cabinet renamed", "keys shown",
+                   "full cabinet kept", "cabinet deleted"});
   run.ExpectShots({"cabinets", "cabinet-keys"});
 
   TStoreMaker check(run.env.Data(), "Data-Acme");

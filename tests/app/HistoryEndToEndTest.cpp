@@ -9,6 +9,7 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "AutomatedRunSupport.h"
 #include "LoginTestSupport.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
@@ -77,31 +78,24 @@ TEST(HistoryEndToEnd, HistoryChangeLogSearchAndPicker) {
   ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupInterval", "0"));
   WriteAllBytes(env.Prog() + "Tessaro", "");
 
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
-  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
-  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
-  environment.insert("TESSARO_AUTOMATION_HISTORY", "Tresor 1");
-  environment.insert("TESSARO_AUTOMATION_SEARCH", "mei");
-  program.setProcessEnvironment(environment);
-  program.setProcessChannelMode(QProcess::SeparateChannels);
-  program.start(TESSARO_AUTOMATED_PROGRAM,
-                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  const bool finished = program.waitForFinished(60000);
-  if (!finished) program.kill();
-  const std::string out = program.readAllStandardOutput().toStdString();
-  const std::string err = program.readAllStandardError().toStdString();
+  const TAutomatedRun run = RunAutomatedProgram(env,
+                                                {{"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
+                                                 {"TESSARO_AUTOMATION_USER", "Anna"},
+                                                 {"TESSARO_AUTOMATION_PASSWORD", "secret"},
+                                                 {"TESSARO_AUTOMATION_HISTORY", "Tresor 1"},
+                                                 {"TESSARO_AUTOMATION_SEARCH", "mei"}},
+                                                60000);
+  ASSERT_TRUE(run.started);
+  const bool finished = run.finished;
+  const std::string& out = run.out;
+  const std::string& err = run.err;
   ASSERT_TRUE(finished) << out << err;
-  EXPECT_EQ(program.exitCode(), 0) << out << err;
+  EXPECT_EQ(run.exitCode, 0) << out << err;
 
   EXPECT_EQ(Output(out, "history of "),
             "history of " + ClassCaption(icKey, false) + " Tresor 1 rows 2 page 10")
       << out;
-  EXPECT_NE(out.find("history row [") , std::string::npos);
+  EXPECT_NE(out.find("history row ["), std::string::npos);
   // The issue: its action, the person, the identifier, the stock after it, the user.
   const std::string issueRow = out.substr(out.find(TransferActionName(2)) - 40, 200);
   EXPECT_NE(issueRow.find("[7] [Meier] [1 / 2]"), std::string::npos) << out;
@@ -110,7 +104,10 @@ TEST(HistoryEndToEnd, HistoryChangeLogSearchAndPicker) {
   // stock below it.
   EXPECT_EQ(Output(out, "changelog of "), "changelog of " + std::to_string(key) + " rows 4") << out;
   EXPECT_NE(out.find("[ Tresor 1]"), std::string::npos) << out;
-  EXPECT_NE(out.find("[Ausgabe/R\xFC" "cknahme] []"), std::string::npos) << out;
+  EXPECT_NE(out.find("[Ausgabe/R\xFC"
+                     "cknahme] []"),
+            std::string::npos)
+      << out;
   EXPECT_NE(out.find("changelog row [] [] [] [] [ bisher] [ 2]"), std::string::npos) << out;
   EXPECT_NE(out.find("seek shortcut Ctrl+F"), std::string::npos) << out;
   EXPECT_NE(out.find("search hits 1"), std::string::npos) << out;

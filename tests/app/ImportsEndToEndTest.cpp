@@ -11,6 +11,7 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "AutomatedRunSupport.h"
 #include "LoginTestSupport.h"
 #include "data/IniUnit.h"
 
@@ -54,38 +55,31 @@ TEST(EndToEnd, KeyListAndKwdPlan) {
   const std::string files = env.dir.Dir() + "files/";
   ASSERT_EQ(PfMakeFolders(shots), 0);
   ASSERT_EQ(PfMakeFolders(files), 0);
-  WriteAllBytes(files + "keys.csv",
-                "B\xFCro 1 (Anlage1);;Anlage1;GS;2;Flur<BR>links\r\n"
-                "B\xFCro 2;zwei;Anlage1;ES;1\r\n"
-                "Tresor\t\tAnlage2\tHS\t5\r\n");
-  WriteAllBytes(files + "plan.kwd",
-                "O;KWD;1\r\n"
-                "L;;P-1\r\n"
-                "CZ1;;1;;E\r\n"
-                "DHaupteingang;;;;001;L=30/35;;;;;;2;;;;;Z1\r\n"
-                "KSchl\xFC" "ssel A;;;;;;;;;;;3;;;;;Z1\r\n");
+  WriteAllBytes(files + "keys.csv", "B\xFCro 1 (Anlage1);;Anlage1;GS;2;Flur<BR>links\r\n"
+                                    "B\xFCro 2;zwei;Anlage1;ES;1\r\n"
+                                    "Tresor\t\tAnlage2\tHS\t5\r\n");
+  WriteAllBytes(files + "plan.kwd", "O;KWD;1\r\n"
+                                    "L;;P-1\r\n"
+                                    "CZ1;;1;;E\r\n"
+                                    "DHaupteingang;;;;001;L=30/35;;;;;;2;;;;;Z1\r\n"
+                                    "KSchl\xFC"
+                                    "ssel A;;;;;;;;;;;3;;;;;Z1\r\n");
 
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
-  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
-  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
-  environment.insert("TESSARO_AUTOMATION_IMPORTS", QString::fromStdString(files));
-  environment.insert("TESSARO_AUTOMATION_SHOTS", QString::fromStdString(shots));
-  program.setProcessEnvironment(environment);
-  program.start(TESSARO_AUTOMATED_PROGRAM,
-                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  const bool finished = program.waitForFinished(45000);
-  if (!finished) program.kill();
-  const std::string out = program.readAllStandardOutput().toStdString();
-  const std::string err = program.readAllStandardError().toStdString();
+  const TAutomatedRun run = RunAutomatedProgram(env,
+                                                {{"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
+                                                 {"TESSARO_AUTOMATION_USER", "Anna"},
+                                                 {"TESSARO_AUTOMATION_PASSWORD", "secret"},
+                                                 {"TESSARO_AUTOMATION_IMPORTS", files},
+                                                 {"TESSARO_AUTOMATION_SHOTS", shots}},
+                                                45000);
+  ASSERT_TRUE(run.started);
+  const bool finished = run.finished;
+  const std::string& out = run.out;
+  const std::string& err = run.err;
   ASSERT_TRUE(finished) << out << err;
-  EXPECT_EQ(program.exitCode(), 0) << out << err;
-  for (const char* step : {"key list shown", "help shown", "keys imported", "kwd summary shown", "logged out",
-                           "undriven dialogs 0"})
+  EXPECT_EQ(run.exitCode, 0) << out << err;
+  for (const char* step : {"key list shown", "help shown", "keys imported", "kwd summary shown",
+                           "logged out", "undriven dialogs 0"})
     EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
   for (const char* shot : {"keys-import", "kwd-booking"}) {
@@ -103,7 +97,8 @@ TEST(EndToEnd, KeyListAndKwdPlan) {
   // The three listed keys (the system's name dropped from the first), and the plan's key in
   // the plan's own system, the first free of the names.
   EXPECT_EQ(keys, (std::vector<std::string>{"B\xFCro 1|1|2|2", "B\xFCro 2|1|1|1", "Tresor|2|4|5",
-                                            "Schl\xFC" "ssel A|4|1|3"}));
+                                            "Schl\xFC"
+                                            "ssel A|4|1|3"}));
   const std::vector<int32_t> cylinders = ValidOf(db, icCylinder);
   ASSERT_EQ(cylinders.size(), 1u);
   EXPECT_EQ(db.GetName(cylinders[0]), "Haupteingang");
@@ -118,7 +113,8 @@ TEST(EndToEnd, KeyListAndKwdPlan) {
   ASSERT_EQ(PfListFolder(env.Data() + "ImportJournal-Acme/", entries), 0);
   ASSERT_EQ(entries.size(), 1u);
   const std::string journal = ReadAllBytes(env.Data() + "ImportJournal-Acme/" + entries[0].name);
-  EXPECT_EQ(journal.rfind("Typ\tPosition\tBezeichnung\tNeu\tBuchung\tGesamt\r\n", 0), 0u) << journal;
+  EXPECT_EQ(journal.rfind("Typ\tPosition\tBezeichnung\tNeu\tBuchung\tGesamt\r\n", 0), 0u)
+      << journal;
   EXPECT_NE(journal.find("Cyl\t001\tHaupteingang\t2\t+2\t2"), std::string::npos) << journal;
 }
 

@@ -12,6 +12,7 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "AutomatedRunSupport.h"
 #include "LoginTestSupport.h"
 #include "data/HolderUnit.h"
 #include "data/IniUnit.h"
@@ -61,43 +62,35 @@ TEST(EndToEnd, RememberedRecordsRelationsNavigationRenameTourAndInfo) {
   const std::string shots = env.dir.Dir() + "shots/";
   ASSERT_EQ(PfMakeFolders(shots), 0);
 
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
-  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
-  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
-  environment.insert("TESSARO_AUTOMATION_REMEMBERED",
-                     QString::fromStdString(std::to_string(erika) + "," + std::to_string(tor) +
-                                            "," + std::to_string(werkstatt)));
-  if (!environment.contains("TESSARO_AUTOMATION_SHOTS"))
-    environment.insert("TESSARO_AUTOMATION_SHOTS", QString::fromStdString(shots));
-  const std::string shotDir = environment.value("TESSARO_AUTOMATION_SHOTS").toStdString() + "/";
-  program.setProcessEnvironment(environment);
-  program.start(TESSARO_AUTOMATED_PROGRAM,
-                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  const bool finished = program.waitForFinished(90000);
-  if (!finished) program.kill();
-  const std::string out = program.readAllStandardOutput().toStdString();
-  const std::string err = program.readAllStandardError().toStdString();
+  const std::string shotDir = AutomationShotsFolder(shots);
+  const TAutomatedRun run = RunAutomatedProgram(
+      env,
+      {{"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
+       {"TESSARO_AUTOMATION_USER", "Anna"},
+       {"TESSARO_AUTOMATION_PASSWORD", "secret"},
+       {"TESSARO_AUTOMATION_REMEMBERED",
+        std::to_string(erika) + "," + std::to_string(tor) + "," + std::to_string(werkstatt)},
+       {"TESSARO_AUTOMATION_SHOTS", shotDir}},
+      90000);
+  ASSERT_TRUE(run.started);
+  const bool finished = run.finished;
+  const std::string& out = run.out;
+  const std::string& err = run.err;
   ASSERT_TRUE(finished) << out << err;
-  EXPECT_EQ(program.exitCode(), 0) << out << err;
+  EXPECT_EQ(run.exitCode, 0) << out << err;
   for (const char* step :
-       {"doors generated 100", "generator-done says: Es wurden 100 neue Datens",
-        "remembered 2", "remembered keys issued", "relations of the first key 1",
-        "navigated to doors", "rename-question says: Alle Datens", "person now Muster, Erika",
-        "tour steps 14, ended", "info shown", "logged out", "undriven dialogs 0"})
+       {"doors generated 100", "generator-done says: Es wurden 100 neue Datens", "remembered 2",
+        "remembered keys issued", "relations of the first key 1", "navigated to doors",
+        "rename-question says: Alle Datens", "person now Muster, Erika", "tour steps 14, ended",
+        "info shown", "logged out", "undriven dialogs 0"})
     EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
   for (int step = 0; step < 14; ++step)
     EXPECT_NE(out.find("tour step " + std::to_string(step) + ": "), std::string::npos) << step;
-  std::vector<std::string> pictures = {"generator",        "generator-done",  "memform",
-                                       "remembered-issue", "remembered-issued", "relations",
-                                       "relations-doors",  "navigation",      "navigated",
-                                       "rename",           "rename-question", "renamed",
-                                       "info"};
+  std::vector<std::string> pictures = {
+      "generator",       "generator-done",  "memform",    "remembered-issue", "remembered-issued",
+      "relations",       "relations-doors", "navigation", "navigated",        "rename",
+      "rename-question", "renamed",         "info"};
   for (int step = 0; step < 14; ++step) pictures.push_back("tour-" + std::to_string(step));
   for (const std::string& shot : pictures) {
     QImage image;

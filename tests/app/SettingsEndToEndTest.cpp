@@ -13,10 +13,11 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "AutomatedRunSupport.h"
 #include "LoginTestSupport.h"
 #include "basic/ValueString.h"
-#include "data/IniUnit.h"
 #include "data/HolderUnit.h"
+#include "data/IniUnit.h"
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "platform/RegistryStore.h"
@@ -38,7 +39,10 @@ TEST(EndToEnd, SettingsAndExports) {
     TStoreMaker maker(env.Data(), "Data-Acme");
     maker.User("Anna", "Secret");
     TMiniDB& db = maker.db;
-    const int32_t building = db.NewNamedRecord(icBuilding, "Haus S\xFC" "d", "");
+    const int32_t building = db.NewNamedRecord(icBuilding,
+                                               "Haus S\xFC"
+                                               "d",
+                                               "");
     const int32_t door = db.NewNamedRecord(icDoor, "Eingang", "");
     db.AddLinkBoth(door, building, icBuilding, icDoor);
     db.SetField(door, "pos", "EG");
@@ -50,8 +54,8 @@ TEST(EndToEnd, SettingsAndExports) {
     db.Commit();
     TStoreWrite write(db, {key, person});
     ASSERT_TRUE(write.Ok());
-    ASSERT_TRUE(BookHolderChange(db, key, false, THolderRef{okPerson, person}, 1, 0, 0, "", "",
-                                 "", "", "", 0));
+    ASSERT_TRUE(BookHolderChange(db, key, false, THolderRef{okPerson, person}, 1, 0, 0, "", "", "",
+                                 "", "", 0));
     ASSERT_TRUE(write.Commit());
   }
   ASSERT_TRUE(WriteSetting(kSettingsProgramLevel, "DataPath", env.Data()));
@@ -64,48 +68,47 @@ TEST(EndToEnd, SettingsAndExports) {
   const std::string bin = env.dir.Dir() + "bin/";
   for (const std::string& folder : {shots, out, bin}) ASSERT_EQ(PfMakeFolders(folder), 0);
   // The stand-in mail program records each call's arguments.
-  WriteAllBytes(bin + "xdg-email", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> \"" +
-                                       out + "mail.txt\"\nexit 0\n");
+  WriteAllBytes(bin + "xdg-email",
+                "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done >> \"" + out +
+                    "mail.txt\"\nexit 0\n");
   chmod((bin + "xdg-email").c_str(), 0755);
 
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("PATH", QString::fromStdString(bin) + ":" + environment.value("PATH"));
-  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
-  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
-  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
-  environment.insert("TESSARO_AUTOMATION_EXPORTS", QString::fromStdString(env.dir.Dir() + "out"));
-  environment.insert("TESSARO_AUTOMATION_SHOTS", QString::fromStdString(shots));
-  program.setProcessEnvironment(environment);
-  program.start(TESSARO_AUTOMATED_PROGRAM,
-                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  const bool finished = program.waitForFinished(60000);
-  if (!finished) program.kill();
-  const std::string said = program.readAllStandardOutput().toStdString();
-  const std::string err = program.readAllStandardError().toStdString();
+  const TAutomatedRun run =
+      RunAutomatedProgram(env,
+                          {{"PATH", bin + ":" + qEnvironmentVariable("PATH").toStdString()},
+                           {"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
+                           {"TESSARO_AUTOMATION_USER", "Anna"},
+                           {"TESSARO_AUTOMATION_PASSWORD", "secret"},
+                           {"TESSARO_AUTOMATION_EXPORTS", env.dir.Dir() + "out"},
+                           {"TESSARO_AUTOMATION_SHOTS", shots}},
+                          60000);
+  ASSERT_TRUE(run.started);
+  const bool finished = run.finished;
+  const std::string& said = run.out;
+  const std::string& err = run.err;
   ASSERT_TRUE(finished) << said << err;
-  EXPECT_EQ(program.exitCode(), 0) << said << err;
-  for (const char* step : {"settings shown", "client data saved", "names saved",
-                           "ExportDoors1 written", "ExportKeys1 written", "ExportPersons1 written",
-                           "screenshot mailed", "database exported", "logged out",
-                           "undriven dialogs 0"})
+  EXPECT_EQ(run.exitCode, 0) << said << err;
+  for (const char* step :
+       {"settings shown", "client data saved", "names saved", "ExportDoors1 written",
+        "ExportKeys1 written", "ExportPersons1 written", "screenshot mailed", "database exported",
+        "logged out", "undriven dialogs 0"})
     EXPECT_NE(said.find(step), std::string::npos) << step << "\n" << said << err;
   EXPECT_EQ(said.find("refused"), std::string::npos) << said;
-  for (const char* shot : {"settings0", "settings1", "settings2", "settings3", "mandant",
-                           "keysystems", "dbexport"}) {
+  for (const char* shot :
+       {"settings0", "settings1", "settings2", "settings3", "mandant", "keysystems", "dbexport"}) {
     QImage image;
     EXPECT_TRUE(image.load(QString::fromStdString(shots + shot + ".png"))) << shot;
   }
 
   // The exports, byte for byte.
   EXPECT_EQ(ReadAllBytes(out + "ExportDoors1.csv"),
-            "T\xFCr\tGeb\xE4ude\tSchlie\xDF" "anlage\tPosition\tZylinder\tZyl.-L\xE4nge\tBemerkung\r\n"
-            "Eingang\tHaus S\xFC" "d\t\tEG\t\t\t\r\n");
+            "T\xFCr\tGeb\xE4ude\tSchlie\xDF"
+            "anlage\tPosition\tZylinder\tZyl.-L\xE4nge\tBemerkung\r\n"
+            "Eingang\tHaus S\xFC"
+            "d\t\tEG\t\t\t\r\n");
   EXPECT_EQ(ReadAllBytes(out + "ExportKeys1.csv"),
-            "Schl\xFCssel\tSchlie\xDF" "anlage\tSchl\xFCsseltyp\tverf\xFCgbar\tgesamt\tBemerkung\r\n"
+            "Schl\xFCssel\tSchlie\xDF"
+            "anlage\tSchl\xFCsseltyp\tverf\xFCgbar\tgesamt\tBemerkung\r\n"
             "S1\t\t\t1\t2\t\r\n");
   EXPECT_EQ(ReadAllBytes(out + "ExportPersons1.csv"),
             "Name\tAbteilung\tNr.\tBemerkung\tSchl\xFCssel\r\n"
@@ -114,8 +117,10 @@ TEST(EndToEnd, SettingsAndExports) {
   EXPECT_TRUE(screen.load(QString::fromStdString(out + "screen.jpg")));
   const std::string exported = ReadAllBytes(out + "Export.adaX");
   EXPECT_FALSE(exported.empty());
-  for (const std::string& gone : {std::string("Erika M\xFC" "ller"), std::string("Technik"),
-                                  std::string("Anna"), std::string("SECRET")})
+  for (const std::string& gone :
+       {std::string("Erika M\xFC"
+                    "ller"),
+        std::string("Technik"), std::string("Anna"), std::string("SECRET")})
     EXPECT_TRUE(exported.find(gone) == std::string::npos &&
                 exported.find(ScrambleStr(gone)) == std::string::npos)
         << gone;

@@ -12,6 +12,7 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "AutomatedRunSupport.h"
 #include "LoginTestSupport.h"
 #include "data/IniUnit.h"
 #include "data/StockUnit.h"
@@ -32,7 +33,8 @@ TEST(EndToEnd, SpecialFunctions) {
   {
     TStoreMaker maker(env.Data(), "Data-Acme");
     user = maker.User("Anna", "Secret");
-    ASSERT_TRUE(maker.db.SetHeaderValue(kKeySystemNamesHeader, "A1,A2,Nord,Ost,S\xFC" "d"));
+    ASSERT_TRUE(maker.db.SetHeaderValue(kKeySystemNamesHeader, "A1,A2,Nord,Ost,S\xFC"
+                                                               "d"));
     key = maker.db.NewNamedRecord(icKey, "S 1", "");
     other = maker.db.NewNamedRecord(icKey, "S 2", "");
     group = maker.db.NewNamedRecord(icGroup, "Gruppe A", "");
@@ -54,28 +56,20 @@ TEST(EndToEnd, SpecialFunctions) {
   const std::string shots = env.dir.Dir() + "shots/";
   ASSERT_EQ(PfMakeFolders(shots), 0);
 
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
-  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
-  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
-  environment.insert("TESSARO_AUTOMATION_SPECIAL", "1");
-  if (!qEnvironmentVariableIsSet("TESSARO_AUTOMATION_SHOTS"))
-    environment.insert("TESSARO_AUTOMATION_SHOTS", QString::fromStdString(shots));
-  const std::string shotFolder =
-      environment.value("TESSARO_AUTOMATION_SHOTS").toStdString() + "/";
-  program.setProcessEnvironment(environment);
-  program.start(TESSARO_AUTOMATED_PROGRAM,
-                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  const bool finished = program.waitForFinished(45000);
-  if (!finished) program.kill();
-  const std::string out = program.readAllStandardOutput().toStdString();
-  const std::string err = program.readAllStandardError().toStdString();
+  const std::string shotFolder = AutomationShotsFolder(shots);
+  const TAutomatedRun run = RunAutomatedProgram(env,
+                                                {{"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
+                                                 {"TESSARO_AUTOMATION_USER", "Anna"},
+                                                 {"TESSARO_AUTOMATION_PASSWORD", "secret"},
+                                                 {"TESSARO_AUTOMATION_SPECIAL", "1"},
+                                                 {"TESSARO_AUTOMATION_SHOTS", shotFolder}},
+                                                45000);
+  ASSERT_TRUE(run.started);
+  const bool finished = run.finished;
+  const std::string& out = run.out;
+  const std::string& err = run.err;
   ASSERT_TRUE(finished) << out << err;
-  EXPECT_EQ(program.exitCode(), 0) << out << err;
+  EXPECT_EQ(run.exitCode, 0) << out << err;
   for (const char* step : {"settings shown", "special functions shown", "group keys set",
                            "systems chosen", "system moved", "cabinet tool shown",
                            "system choice shown", "logged out", "undriven dialogs 0"})

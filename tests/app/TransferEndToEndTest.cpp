@@ -12,6 +12,7 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "AutomatedRunSupport.h"
 #include "LoginTestSupport.h"
 #include "basic/BasicsUnit.h"
 #include "basic/DateClock.h"
@@ -84,8 +85,8 @@ TEST(TransferEndToEnd, IssueTwoKeysSignedWithReceiptReturnOneReportTheOtherLost)
   const std::string forms = std::string(TESSARO_PROGRAM_DIR) + "/Formulare/";
   ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "FormTemplate1", forms + "Formular1 Ausgabe.rtf"));
   ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "FormTemplate2", forms + "Formular2 Rueckgabe.rtf"));
-  ASSERT_TRUE(
-      WriteSetting(kSettingsDataLevel, "FormTemplate3", forms + "Formular3 Verlust, Vernichtung.rtf"));
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "FormTemplate3",
+                           forms + "Formular3 Verlust, Vernichtung.rtf"));
   ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupInterval", "0"));
   WriteAllBytes(env.Prog() + "Tessaro", "");
   // The program finds our virtual pad where the pad's installation would name it.
@@ -93,28 +94,21 @@ TEST(TransferEndToEnd, IssueTwoKeysSignedWithReceiptReturnOneReportTheOtherLost)
       TRegistryStore(env.registryRoot.UserRoot(), env.registryRoot.MachineRoot())
           .WriteString(TRegScope::Machine, kPadRegistryKey, kPadRegistryValue, TESSARO_PAD_DIR));
 
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
-  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
-  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
-  environment.insert("TESSARO_AUTOMATION_TRANSFER",
-                     QString::fromStdString(std::to_string(erika) + "," + std::to_string(tor) +
-                                            "," + std::to_string(tuer)));
-  environment.insert("TESSARO_AUTOMATION_RECEIPTS", QString::fromStdString(receipts));
-  program.setProcessEnvironment(environment);
-  program.setProcessChannelMode(QProcess::SeparateChannels);
-  program.start(TESSARO_AUTOMATED_PROGRAM,
-                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  const bool finished = program.waitForFinished(60000);
-  if (!finished) program.kill();
-  const std::string out = program.readAllStandardOutput().toStdString();
-  const std::string err = program.readAllStandardError().toStdString();
+  const TAutomatedRun run = RunAutomatedProgram(
+      env,
+      {{"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
+       {"TESSARO_AUTOMATION_USER", "Anna"},
+       {"TESSARO_AUTOMATION_PASSWORD", "secret"},
+       {"TESSARO_AUTOMATION_TRANSFER",
+        std::to_string(erika) + "," + std::to_string(tor) + "," + std::to_string(tuer)},
+       {"TESSARO_AUTOMATION_RECEIPTS", receipts}},
+      60000);
+  ASSERT_TRUE(run.started);
+  const bool finished = run.finished;
+  const std::string& out = run.out;
+  const std::string& err = run.err;
   ASSERT_TRUE(finished) << out << err;
-  EXPECT_EQ(program.exitCode(), 0) << out << err;
+  EXPECT_EQ(run.exitCode, 0) << out << err;
   for (const char* step : {"pad ready", "issue booked", "return booked", "loss receipt offered",
                            "loss booked", "logged out", "undriven dialogs 0"})
     EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
