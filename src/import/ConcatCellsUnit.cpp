@@ -16,7 +16,7 @@ std::string JoinCells(const std::string& left, const std::string& right, TConcat
 int ConcatCells(TImportTable& table, int column, TConcatStyle style) {
   if (column < 0 || column + 1 >= table.ColCount()) return 0;
   int changed = 0;
-  for (int row = table.FixedRows(); row < table.RowCount(); ++row) {
+  for (int row = 1; row < table.RowCount(); ++row) {
     const std::string right = Trim(table.Cell(column + 1, row));
     if (right.empty()) continue;
     table.SetCell(column, row, JoinCells(table.Cell(column, row), right, style));

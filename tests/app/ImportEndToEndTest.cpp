@@ -1,7 +1,7 @@
 // The table import as a user meets it, in a process of its own: logged in, the import
-// opened from the menu with a table of persons this test writes, the columns mapped, checked
-// (a picture of the green marks), imported, logged out. Afterwards the store holds the
-// persons it held before and exactly the imported ones.
+// opened from the menu with a table of persons this test writes, the columns mapped, the
+// room joined onto the department, checked (a picture of the green marks), imported, logged
+// out. Afterwards the store holds the persons it held before and exactly the imported ones.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -38,12 +38,13 @@ TEST(EndToEnd, TableImport) {
   ASSERT_TRUE(WriteSetting(kSettingsProgramLevel, "DataPath", env.Data()));
   ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "BackupInterval", "0"));
   WriteAllBytes(env.Prog() + "Tessaro", "");
-  // Rows ending in LF only, a name with an umlaut (UTF-8), a quoted field.
+  // Rows ending in LF only, a name with an umlaut (UTF-8), a quoted field; the third column,
+  // the room, is joined onto the department where it is filled.
   const std::string table = env.dir.File("Personal.csv");
-  WriteAllBytes(table, "Name;Abteilung\n"
-                       "\"M\xC3\xBCller, Jana\";Einkauf\n"
-                       "Berg, Udo;Lager\n"
-                       "Kern, Eva;\"Technik; Wartung\"\n");
+  WriteAllBytes(table, "Name;Abteilung;Raum\n"
+                       "\"M\xC3\xBCller, Jana\";Einkauf;B 3\n"
+                       "Berg, Udo;Lager;\n"
+                       "Kern, Eva;\"Technik; Wartung\";R 12\n");
   // The pictures go where TESSARO_AUTOMATION_SHOTS says (to look at them), else beside the test.
   const char* shotsWanted = std::getenv("TESSARO_AUTOMATION_SHOTS");
   const std::string shots = shotsWanted ? std::string(shotsWanted) + "/" : env.dir.Dir() + "shots/";
@@ -68,11 +69,12 @@ TEST(EndToEnd, TableImport) {
   const std::string err = program.readAllStandardError().toStdString();
   ASSERT_TRUE(finished) << out << err;
   EXPECT_EQ(program.exitCode(), 0) << out << err;
-  for (const char* step : {"import mapped", "import loaded", "import checked", "import done",
+  for (const char* step : {"import mapped", "import loaded", "import joined", "import checked",
+                           "import done",
                            "logged out", "undriven dialogs 0"})
     EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
-  for (const char* shot : {"import-loaded", "import-checked"}) {
+  for (const char* shot : {"import-loaded", "import-join", "import-checked"}) {
     QImage image;
     EXPECT_TRUE(image.load(QString::fromStdString(shots + shot + ".png"))) << shot;
     EXPECT_GT(image.width(), 100) << shot;
@@ -85,8 +87,8 @@ TEST(EndToEnd, TableImport) {
   for (int32_t id = lastBefore + 1; id <= db.LastID; ++id)
     if (db.HasRecord(id) && db.GetClass(id) == icPerson)
       made.push_back(db.GetName(id) + "/" + db.GetField(id, "Abt"));
-  EXPECT_EQ(made, (std::vector<std::string>{"M\xFCller, Jana/Einkauf", "Berg, Udo/Lager",
-                                            "Kern, Eva/Technik; Wartung"}));
+  EXPECT_EQ(made, (std::vector<std::string>{"M\xFCller, Jana/Einkauf [B 3]", "Berg, Udo/Lager",
+                                            "Kern, Eva/Technik; Wartung [R 12]"}));
   TItemList persons;
   db.ListClassValid(icPerson, persons);
   EXPECT_EQ(persons.Count(), 4);

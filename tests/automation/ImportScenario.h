@@ -1,6 +1,7 @@
 #pragma once
 // The end-to-end driver's visit of the table import (TessaroAutomated.cpp): the dialog opened
-// from the menu, a table file chosen, the content class persons and two columns mapped,
+// from the menu, a table file chosen, the content class persons and two columns mapped, the
+// department joined with the room of the third column ("Tabellenzellen verbinden ..."),
 // checked (the taken cells turn green) and imported. Runs only when TESSARO_AUTOMATION_IMPORT
 // names the table file to load; each step says what it saw and takes a picture.
 
@@ -13,6 +14,7 @@
 #include <QFileDialog>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include "app/CommandNames.h"
 #include "app/MainFormUnit.h"
@@ -20,6 +22,7 @@
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/FieldCatalogueUnit.h"
+#include "import/widgets/ConcatCellsForm.h"
 #include "import/widgets/ImportTableModel.h"
 #include "import/widgets/ImportUnit.h"
 
@@ -58,6 +61,20 @@ inline bool RunImportScenario(TTessaroForm& form,
     f.OpenBtn->click();
     say(f.TableLoaded() ? "import loaded" : "import load refused");
     shot(f, "import-loaded");
+    // The room (third column, unmapped) joins the department: "Einkauf [B 3]".
+    QueueDialogDriver([&shot](QDialog& joining) {
+      if (auto* concat = dynamic_cast<TConcatCellsForm*>(&joining)) {
+        concat->ColumnCombo->setCurrentIndex(1);
+        concat->BracketStyle->setChecked(true);
+        shot(joining, "import-join");
+        concat->OkBtn->click();
+      } else {
+        joining.reject();
+      }
+    });
+    if (f.ConcatCells1->isEnabled()) f.ConcatCells1->trigger();
+    const bool joined = f.Table().Cell(1, f.Table().FixedRows()).find(" [") != std::string::npos;
+    say(joined ? "import joined" : "import join refused");
     // The check tells what the import would change.
     QueueDialogDriver(ClickButtonDriver(QStringLiteral("OK")));
     f.CheckBtn->click();

@@ -310,4 +310,23 @@ TEST(ConcatCells, ThreeStylesEveryDataRowTheRightCellStays) {
   }
 }
 
+// The file's own header line is a line of the table like the others: joined too, so the
+// headline setting may change afterwards. Only the captions' row is never touched.
+TEST(ConcatCells, TheFilesHeaderLineIsJoinedTheCaptionsNot) {
+  TImportTable table;
+  table.SetColCount(2);
+  table.SetRowCount(3);
+  table.SetFixedRows(2);
+  table.SetCell(0, 0, " (undefiniert)");
+  table.SetCell(1, 0, " (undefiniert)");
+  table.SetCell(0, 1, " Name");
+  table.SetCell(1, 1, " Abteilung");
+  table.SetCell(0, 2, " Berg");
+  table.SetCell(1, 2, " Lager");
+  EXPECT_EQ(ConcatCells(table, 0, TConcatStyle::Blank), 2);
+  EXPECT_EQ(table.Cell(0, 0), " (undefiniert)");
+  EXPECT_EQ(table.Cell(0, 1), "Name Abteilung");
+  EXPECT_EQ(table.Cell(0, 2), "Berg Lager");
+}
+
 }  // namespace

@@ -60,9 +60,9 @@ TConcatStyle TConcatCellsForm::Style() const {
   return TConcatStyle::Brackets;
 }
 
-bool ShowConcatCells(TImportTable* table) {
+bool ShowConcatCells(TImportTable* table, QWidget* parent) {
   if (!table) return false;
-  TConcatCellsForm form(WinGlue().MainWindow.data());
+  TConcatCellsForm form(parent ? parent : WinGlue().MainWindow.data());
   if (ExecModal(form) != QDialog::Accepted) return false;
   ConcatCells(*table, form.Column(), form.Style());
   return true;

@@ -25,6 +25,6 @@ class TConcatCellsForm : public QDialog {
   TConcatStyle Style() const;
 };
 
-// Shows the dialog and joins on OK; false without a table or when cancelled. The caller
-// refreshes the grid's captions afterwards.
-bool ShowConcatCells(TImportTable* table);
+// Shows the dialog above `parent` (the main window when none) and joins on OK; false without
+// a table or when cancelled. The caller refreshes the grid and its captions afterwards.
+bool ShowConcatCells(TImportTable* table, QWidget* parent = nullptr);

@@ -42,6 +42,7 @@
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 #include "import/ExcelReadUnit.h"
+#include "import/widgets/ConcatCellsForm.h"
 #include "import/widgets/ImportTableModel.h"
 #include "output/CsvOrExcelUnit.h"
 
@@ -321,6 +322,7 @@ TImportForm::TImportForm(QWidget* parent) : QDialog(parent) {
   connect(ReadExcel1, &QAction::triggered, this, [this] { ReadExcel1Click(); });
   connect(LoadFields1, &QAction::triggered, this, [this] { LoadFields1Click(); });
   connect(SaveFields1, &QAction::triggered, this, [this] { SaveFields1Click(); });
+  connect(ConcatCells1, &QAction::triggered, this, [this] { ConcatCells1Click(); });
   connect(ImportBigKey1, &QAction::triggered, this, [this] { ImportBigKey1Click(); });
   connect(Close1, &QAction::triggered, this, [this] { Close1Click(); });
   connect(OpenBtn, &QPushButton::clicked, this, [this] { OpenBtnClick(); });
@@ -425,6 +427,7 @@ void TImportForm::FreeTable() {
   table_.Clear();
   model_->Refresh();
   loaded_ = false;
+  ConcatCells1->setEnabled(false);
   FnEd->clear();
   CheckBtn->setEnabled(false);
   ImportBtn->setEnabled(false);
@@ -505,6 +508,7 @@ bool TImportForm::LoadTableFile(const std::string& fileName, bool batch) {
   HideWaitText();
   if (!ok) return false;
   loaded_ = true;
+  ConcatCells1->setEnabled(true);
   FnEd->setText(ToQString(fileName));
   RefreshCaptions();
   CheckBtn->setEnabled(GoodBox->count() > 0);
@@ -662,6 +666,16 @@ void TImportForm::HeadlinesCheckClick() {
 }
 
 void TImportForm::Close1Click() { reject(); }
+
+void TImportForm::ConcatCells1Click() {
+  if (!loaded_ || !ShowConcatCells(&table_, this)) return;
+  // The columns stay as they were (the right-hand cell is kept), so the mapping still fits;
+  // but the marks and a passed check were about the cells before the join.
+  table_.ClearMarks();
+  MappingChanged();
+  SetBold(CheckBtn, CheckBtn->isEnabled());
+  SetBold(ImportBtn, false);
+}
 
 void TImportForm::ImportBigKey1Click() {
   const TKeySystemChooser& choose = Chooser();

@@ -42,7 +42,7 @@ class TImportForm : public QDialog {
   QAction* ReadExcel1;        // "aus Office einlesen (geöffnetes Fenster) ..."
   QAction* LoadFields1;       // "Felder-Zuordnung laden ..."
   QAction* SaveFields1;       // "Felder-Zuordnung speichern unter ..."
-  QAction* ConcatCells1;      // "Tabellenzellen verbinden ..." (not yet)
+  QAction* ConcatCells1;      // "Tabellenzellen verbinden ...", only with a table
   QAction* ImportBigKey1;     // "Big-Key importieren ..."
   QAction* Close1;            // "Schließen"
   QAction* canCreateHouses1;  // options
@@ -108,6 +108,9 @@ class TImportForm : public QDialog {
   void KeysystemComboChange();
   void HeadlinesCheckClick();
   void Close1Click();
+  // Joins two neighbouring columns of the loaded table (ShowConcatCells); afterwards the
+  // grid and its captions are shown anew and the changed table must be checked again.
+  void ConcatCells1Click();
   void ImportBigKey1Click();
 
   // The profile run's file dialog and the table's (made on first use).

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -19,6 +21,7 @@
 #include "basic/widgets/QtGlue.h"
 #include "data/FieldCatalogueUnit.h"
 #include "data/StockUnit.h"
+#include "import/widgets/ConcatCellsForm.h"
 #include "import/widgets/ImportTableModel.h"
 #include "support/TestSupport.h"
 
@@ -99,6 +102,7 @@ TEST_F(ImportFormTest, PersonsImportChecksThenImportsAndAChangedMappingMustBeChe
     ChooseFile(dir.File("staff.csv"));
     form->OpenBtn->click();
     ASSERT_TRUE(form->TableLoaded());
+    EXPECT_TRUE(form->ConcatCells1->isEnabled());
     EXPECT_EQ(FromQString(form->FnEd->text()), dir.File("staff.csv"));
     EXPECT_FALSE(form->OpenBtn->font().bold());
     const TImportTable& t = form->Table();
@@ -149,6 +153,90 @@ TEST_F(ImportFormTest, PersonsImportChecksThenImportsAndAChangedMappingMustBeChe
   // Afterwards the table is gone and the buttons are off.
   EXPECT_FALSE(ImportForm().TableLoaded());
   EXPECT_FALSE(ImportForm().CheckBtn->isEnabled());
+  EXPECT_FALSE(ImportForm().ConcatCells1->isEnabled());
+}
+
+// Joining from the menu works on the dialog's own table: every line below the captions, the
+// mapping untouched, the grid shown anew, and the changed table must be checked again.
+// Cancelled, nothing changes.
+TEST_F(ImportFormTest, JoiningCellsNeedsATableChangesEveryRowAndAsksForANewCheck) {
+  TImportForm& form = ImportForm();
+  ASSERT_TRUE(form.Prepare());
+  EXPECT_FALSE(form.ConcatCells1->isEnabled());
+  {
+    // Without a table the menu entry does nothing, even when triggered.
+    form.ConcatCells1Click();
+    EXPECT_EQ(PendingDialogDrivers(), 0);
+    EXPECT_EQ(UndrivenDialogCount(), 0);
+  }
+  TImportSettings s = form.Settings();
+  s.contentClass = 5;
+  s.columns = ImportColumnsOfFields("166;169;");  // the third column stays unmapped
+  form.ShowSettings(s);
+  WriteAllBytes(dir.File("staff.csv"),
+                "Name;Abteilung;Raum\r\nBerg, Udo;Lager;R 12\r\nKern, Eva;Technik;\r\n"
+                "M\xFCller, Jana;Einkauf;B 3\r\n");
+  ASSERT_TRUE(form.LoadTableFile(dir.File("staff.csv"), false));
+  EXPECT_TRUE(form.ConcatCells1->isEnabled());
+  form.CheckBtnClick();
+  ASSERT_TRUE(form.ImportBtn->isEnabled());
+
+  const TImportTable before = form.Table();
+  auto cells = [](const TImportTable& t) {
+    std::vector<std::string> out;
+    for (int r = 0; r < t.RowCount(); ++r)
+      for (int c = 0; c < t.ColCount(); ++c) out.push_back(t.Cell(c, r));
+    return out;
+  };
+  auto join = [](int column, bool ok) {
+    QueueDialogDriver([column, ok](QDialog& dialog) {
+      auto* concat = dynamic_cast<TConcatCellsForm*>(&dialog);
+      ASSERT_NE(concat, nullptr);
+      concat->ColumnCombo->setCurrentIndex(column);
+      concat->CommaStyle->setChecked(true);
+      (ok ? concat->OkBtn : concat->EscBtn)->click();
+    });
+  };
+
+  // Cancelled: the table, its marks and the passed check stay.
+  join(1, false);
+  form.ConcatCells1->trigger();
+  EXPECT_EQ(PendingDialogDrivers(), 0);
+  EXPECT_EQ(cells(form.Table()), cells(before));
+  EXPECT_EQ(form.Table().Mark(0, 2), 1);
+  EXPECT_TRUE(form.ImportBtn->isEnabled());
+
+  // Department and room: every line whose room is filled, the file's header line too.
+  const int widthBefore = form.Grid->columnWidth(1);
+  join(1, true);
+  form.ConcatCells1->trigger();
+  EXPECT_EQ(PendingDialogDrivers(), 0);
+  const TImportTable& t = form.Table();
+  ASSERT_EQ(t.ColCount(), 3);
+  ASSERT_EQ(t.RowCount(), 5);
+  const std::vector<std::string> department = {"Abteilung, Raum", "Lager, R 12", " Technik",
+                                               "Einkauf, B 3"};
+  for (int r = 1; r < t.RowCount(); ++r) EXPECT_EQ(t.Cell(1, r), department[r - 1]) << r;
+  EXPECT_EQ(t.Cell(2, 2), " R 12");  // the right-hand cell stays
+  EXPECT_EQ(t.Cell(0, 4), before.Cell(0, 4));
+  // The captions still follow the mapping, the grid shows the longer texts.
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_EQ(t.Cell(c, 0), before.Cell(c, 0)) << c;
+    EXPECT_EQ(t.CaptionObject(c), before.CaptionObject(c)) << c;
+  }
+  EXPECT_EQ(FromQString(form.Model()->data(form.Model()->index(2, 1)).toString()), "Lager, R 12");
+  EXPECT_GT(form.Grid->columnWidth(1), widthBefore);
+  // The marks were about the old cells; the import waits for a new check.
+  EXPECT_EQ(t.Mark(0, 2), 0);
+  EXPECT_FALSE(form.ImportBtn->isEnabled());
+  EXPECT_TRUE(form.CheckBtn->isEnabled());
+  form.CheckBtnClick();
+  EXPECT_TRUE(form.ImportBtn->isEnabled());
+  ASSERT_EQ(runs.size(), 2u);
+
+  form.FreeTable();
+  EXPECT_FALSE(form.ConcatCells1->isEnabled());
+  EXPECT_EQ(UndrivenDialogCount(), 0);
 }
 
 TEST_F(ImportFormTest, AFailedCheckKeepsTheImportOffAndTheContentClassRefillsTheFields) {
