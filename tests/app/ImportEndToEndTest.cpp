@@ -11,6 +11,7 @@
 #include <QProcessEnvironment>
 #include <gtest/gtest.h>
 
+#include "AutomatedRunSupport.h"
 #include "LoginTestSupport.h"
 #include "data/IniUnit.h"
 #include "data/ItemList.h"
@@ -45,33 +46,24 @@ TEST(EndToEnd, TableImport) {
                        "\"M\xC3\xBCller, Jana\";Einkauf;B 3\n"
                        "Berg, Udo;Lager;\n"
                        "Kern, Eva;\"Technik; Wartung\";R 12\n");
-  // The pictures go where TESSARO_AUTOMATION_SHOTS says (to look at them), else beside the test.
-  const char* shotsWanted = std::getenv("TESSARO_AUTOMATION_SHOTS");
-  const std::string shots = shotsWanted ? std::string(shotsWanted) + "/" : env.dir.Dir() + "shots/";
+  const std::string shots = AutomationShotsFolder(env.dir.Dir() + "shots/");
   ASSERT_EQ(PfMakeFolders(shots), 0);
 
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("TESSARO_INSTANCE_DIR", QString::fromStdString(env.dir.Dir()));
-  environment.insert("TESSARO_AUTOMATION_CLIENT", "Acme GmbH");
-  environment.insert("TESSARO_AUTOMATION_USER", "Anna");
-  environment.insert("TESSARO_AUTOMATION_PASSWORD", "secret");
-  environment.insert("TESSARO_AUTOMATION_IMPORT", QString::fromStdString(table));
-  environment.insert("TESSARO_AUTOMATION_SHOTS", QString::fromStdString(shots));
-  program.setProcessEnvironment(environment);
-  program.start(TESSARO_AUTOMATED_PROGRAM,
-                {QString::fromStdString("ActAsOriginExe:" + env.Prog() + "Tessaro")});
-  ASSERT_TRUE(program.waitForStarted(10000));
-  const bool finished = program.waitForFinished(45000);
-  if (!finished) program.kill();
-  const std::string out = program.readAllStandardOutput().toStdString();
-  const std::string err = program.readAllStandardError().toStdString();
+  const TAutomatedRun run = RunAutomatedProgram(env,
+                                                {{"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
+                                                 {"TESSARO_AUTOMATION_USER", "Anna"},
+                                                 {"TESSARO_AUTOMATION_PASSWORD", "secret"},
+                                                 {"TESSARO_AUTOMATION_IMPORT", table},
+                                                 {"TESSARO_AUTOMATION_SHOTS", shots}},
+                                                45000);
+  ASSERT_TRUE(run.started);
+  const bool finished = run.finished;
+  const std::string& out = run.out;
+  const std::string& err = run.err;
   ASSERT_TRUE(finished) << out << err;
-  EXPECT_EQ(program.exitCode(), 0) << out << err;
+  EXPECT_EQ(run.exitCode, 0) << out << err;
   for (const char* step : {"import mapped", "import loaded", "import joined", "import checked",
-                           "import done",
-                           "logged out", "undriven dialogs 0"})
+                           "import done", "logged out", "undriven dialogs 0"})
     EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
   for (const char* shot : {"import-loaded", "import-join", "import-checked"}) {
