@@ -2,10 +2,21 @@
 
 #include <algorithm>
 
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
 #include "app/GlueStateUnit.h"
+#include "app/ListFillUnit.h"
 #include "basic/BasicsUnit.h"
 #include "basic/MultiLingua.h"
 #include "basic/UserInteraction.h"
+#include "basic/widgets/BasicsWinUnit.h"
+#include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/MultiLinguaForms.h"
+#include "basic/widgets/QtGlue.h"
 #include "data/ItemList.h"
 #include "data/MiniDBUnit.h"
 #include "data/UserRights.h"
@@ -182,4 +193,60 @@ bool RunCabinetTool(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool only
   UI().ShowMessage(TMsgKind::Info,
                    GetMLTextFmt(CabinetToolTexts(), 2, std::to_string(count)));
   return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Choosing a locking system.
+
+TKsSelForm::TKsSelForm(QWidget* parent) : QDialog(parent) {
+  setObjectName("KsSelForm");
+  setWindowTitle(ToQString("Schlie\xDF" "anlage w\xE4hlen"));
+  auto* outer = new QVBoxLayout(this);
+  Label1 = new QLabel(this);
+  Label1->setObjectName("Label1");
+  Label1->setWordWrap(true);
+  // The caller's text, already in the user's language.
+  SetNoTranslate(Label1);
+  outer->addWidget(Label1);
+  KsCombo = new QComboBox(this);
+  KsCombo->setObjectName("KsCombo");
+  KsCombo->setMinimumWidth(260);
+  SetNoTranslate(KsCombo);
+  outer->addWidget(KsCombo);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  OkBtn = new QPushButton(ToQString("OK"), this);
+  OkBtn->setObjectName("OkBtn");
+  OkBtn->setDefault(true);
+  CancelBtn = new QPushButton(ToQString("Abbrechen"), this);
+  CancelBtn->setObjectName("CancelBtn");
+  buttons->addWidget(OkBtn);
+  buttons->addWidget(CancelBtn);
+  outer->addLayout(buttons);
+  connect(OkBtn, &QPushButton::clicked, this, [this] { OkBtnClick(); });
+  connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+  TranslateForm(this);
+}
+
+void TKsSelForm::FillSystems(TKeySystemCode preselect) {
+  KsCombo->clear();
+  FillLockingSystemCombo(KsCombo, true);
+  SelectComboById(KsCombo, preselect);
+}
+
+TKeySystemCode TKsSelForm::Chosen() const {
+  const int index = KsCombo->currentIndex();
+  return index < 0 ? ksNone : ComboItemId(KsCombo, index);
+}
+
+void TKsSelForm::OkBtnClick() {
+  if (Chosen() != ksNone) accept();
+}
+
+TKeySystemCode SelectKeySystem(const std::string& caption, TKeySystemCode preselect) {
+  TKsSelForm form;
+  form.Label1->setText(ToQString(caption));
+  form.FillSystems(preselect);
+  if (ExecModal(form) != QDialog::Accepted) return ksNone;
+  return form.Chosen();
 }

@@ -8,9 +8,14 @@
 #include <string>
 #include <vector>
 
+#include <QDialog>
+
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 
+class QComboBox;
+class QLabel;
+class QPushButton;
 class TMiniDB;
 
 // One planned change of a record's field: old -> new (new empty: the field goes).
@@ -68,3 +73,29 @@ const TMLStringList* KsToolTexts();
 const TMLStringList* CabinetToolTexts();
 std::string KsToolText(int number);
 std::string CabinetToolText(int number);
+
+// ---------------------------------------------------------------------------------------
+// Choosing a locking system for a caller (imports, special functions).
+
+// Asks the user for a locking system: `caption` in the dialog's label, the shared list of
+// locking systems in its combo ("-" first, the buildings' own systems, the named systems),
+// `preselect` chosen when offered, else the first entry. OK closes only on an entry whose
+// code is not 0. The chosen code; 0 when cancelled.
+TKeySystemCode SelectKeySystem(const std::string& caption, TKeySystemCode preselect = ksNone);
+
+class TKsSelForm : public QDialog {
+ public:
+  explicit TKsSelForm(QWidget* parent = nullptr);
+
+  QLabel* Label1;
+  QComboBox* KsCombo;  // objects: the codes
+  QPushButton* OkBtn;
+  QPushButton* CancelBtn;
+
+  // Fills the combo from the shared list and chooses `preselect`.
+  void FillSystems(TKeySystemCode preselect);
+  // The code of the chosen entry, 0 without.
+  TKeySystemCode Chosen() const;
+  // Closes with OK when an entry with a code is chosen; else the dialog stays.
+  void OkBtnClick();
+};

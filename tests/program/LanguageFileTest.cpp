@@ -365,6 +365,7 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TDemoDataForm", [] { return std::make_unique<TDemoDataForm>(); }},
       {"TMemForm", [] { return std::make_unique<TMemForm>(); }},
       {"TRenameForm", [] { return std::make_unique<TRenameForm>(); }},
+      {"TKsSelForm", [] { return std::make_unique<TKsSelForm>(); }},
       {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
       {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
       {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},
