@@ -50,6 +50,7 @@
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 #include "import/ExcelReadUnit.h"
+#include "import/ImportEngineUnit.h"
 #include "output/CsvOrExcelUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintSelectUnit.h"
@@ -229,6 +230,7 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
       {"FrameDoorsTexts", FrameDoorsTexts},
       {"FrameKeysTexts", FrameKeysTexts},
       {"FrameTransferTexts", FrameTransferTexts},
+      {"ImportEngineTexts", ImportEngineTexts},
       {"BackupFrameTexts", BackupFrameTexts},
       {"BackupMainTexts", BackupMainTexts},
       {"BackupQuestionTexts", BackupQuestionTexts},
