@@ -457,7 +457,7 @@ TPlanImportReport RunPlanImportRows(TMiniDB& db, const TImportTable& grid,
                                                                : pcfSchliessung;
   if (rec.Col(needed) < 1) {
     ShowError(ImportPlanText(1));
-    report.result = TPlanImportResult::MissingColumn;
+    report.result = TPlanSheetResult::MissingColumn;
     return report;
   }
   const int32_t firstRow = std::max(rec.firstDataRow, 1);
@@ -472,7 +472,7 @@ TPlanImportReport RunPlanImportRows(TMiniDB& db, const TImportTable& grid,
       const std::string upper = Upper(name);
       if (buildings.count(upper) || FindBuildingByName(db, name)) continue;
       if (AskYesCancel(GetMLTextFmt(ImportPlanTexts(), 2, name)) != mrYes) {
-        report.result = TPlanImportResult::Refused;
+        report.result = TPlanSheetResult::Refused;
         return report;
       }
       buildings[upper] = 0;
@@ -485,7 +485,7 @@ TPlanImportReport RunPlanImportRows(TMiniDB& db, const TImportTable& grid,
       ShowError(CoreText(27));
     else
       db.ShowExclusiveDenied(run.Blocking());
-    report.result = TPlanImportResult::Refused;
+    report.result = TPlanSheetResult::Refused;
     return report;
   }
   run.SetProgress(progress);
@@ -511,13 +511,13 @@ TPlanImportReport RunPlanImportRows(TMiniDB& db, const TImportTable& grid,
     run.Rollback();
     ShowError(report.error + "\r\r" + ImportPlanText(8));
     report.news.clear();
-    report.result = TPlanImportResult::Failed;
+    report.result = TPlanSheetResult::Failed;
     return report;
   }
   if (run.Cancelled()) {
     run.Rollback();
     report.news.clear();
-    report.result = TPlanImportResult::Cancelled;
+    report.result = TPlanSheetResult::Cancelled;
     return report;
   }
   TImportImportantList journal;
@@ -527,10 +527,10 @@ TPlanImportReport RunPlanImportRows(TMiniDB& db, const TImportTable& grid,
   if (run.Commit() != TBulkResult::Saved) {
     ShowError(ImportPlanText(8));
     report.news.clear();
-    report.result = TPlanImportResult::Failed;
+    report.result = TPlanSheetResult::Failed;
     return report;
   }
-  report.result = TPlanImportResult::Done;
+  report.result = TPlanSheetResult::Done;
   if (options.writeJournal && !journal.Empty())
     report.journalFile = WriteImportJournal(ImportSummaryTable(journal), options.journalFolder);
   db.RefreshAllNames();

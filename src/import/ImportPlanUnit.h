@@ -54,7 +54,7 @@ std::string PlanLengthText(bool hasA, const std::string& a, bool hasB, const std
 std::string PlanCylinderName(int mode, const std::string& schliessung, const std::string& length,
                              const std::string& door, const std::string& cylinderCell);
 
-enum class TPlanImportResult {
+enum class TPlanSheetResult {
   Done,           // saved
   MissingColumn,  // the naming mode's column is missing (told)
   Refused,        // a building refused before the run, or the store could not be held (told)
@@ -63,7 +63,7 @@ enum class TPlanImportResult {
 };
 
 struct TPlanImportReport {
-  TPlanImportResult result = TPlanImportResult::Failed;
+  TPlanSheetResult result = TPlanSheetResult::Failed;
   std::string error;             // the error that stopped the run
   std::vector<std::string> news; // "Neue Tür angelegt: ..." notes, when asked for
   int doors = 0;

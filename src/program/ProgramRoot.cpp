@@ -12,6 +12,8 @@
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
 #include "data/SigPadUnit.h"
+#include "import/ImportXmlUnit.h"
+#include "import/widgets/ImportPlanFormUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintProcsUnit.h"
 #include "output/PrintUnit.h"
@@ -23,6 +25,7 @@
 #include "views/ContactUnit.h"
 #include "views/DemoDataUnit.h"
 #include "views/FindFormUnit.h"
+#include "views/KsToolFormUnit.h"
 #include "views/MemFormUnit.h"
 #include "views/RenameUnit.h"
 #include "views/ViewsUnit.h"
@@ -94,12 +97,18 @@ void InstallProgramUnits() {
 
   // Imports: each import installs its menu command above (src/import, its dialogs in
   // src/import/widgets).
+  // Locking plans: the XML file's records go into the locking system the user chooses
+  // (code 1 offered first); the spreadsheet plan's dialog chooses its own.
+  InstallMenuCommand(kMenuImportXML1, [] {
+    ExecuteXmlImport([] { return SelectKeySystem(ImportXmlText(8), 1); });
+  });
+  InstallMenuCommand(kMenuImportPlan1, [] { RunPlanImport(); });
 }
 
 const std::vector<std::string>& CommandsAwaitingTheirUnit() {
   static const std::vector<std::string> commands = {
       // Imports (src/import).
-      kMenuImportKWD1, kMenuImportXML1, kMenuImportPlan1, kMenuImportBigKey1, kMenuImportKeys1,
+      kMenuImportKWD1, kMenuImportBigKey1, kMenuImportKeys1,
       kMenuImportPersons1, kMenuImportDoors1, kMenuImportNew1, kMenuImportShowBooking1,
       // The views' tools: the locking plan.
       kMenuPlan1,

@@ -124,7 +124,7 @@ TEST(PlanImportTexts, KeyTypesLengthsAndNames) {
 
 TEST_F(PlanImport, TenDoorPlan) {
   const TPlanImportReport report = Run();
-  ASSERT_EQ(report.result, TPlanImportResult::Done) << ui.AllText();
+  ASSERT_EQ(report.result, TPlanSheetResult::Done) << ui.AllText();
   EXPECT_NE(ui.AllText().find("Die Datei wurde verarbeitet."), std::string::npos);
 
   // Doors with their building, cylinders named by Schließung and length.
@@ -193,7 +193,7 @@ TEST_F(PlanImport, CountsReplacedZeroIgnoredAndNamingModes) {
   options.addCounts = false;
   options.ignoreZero = true;
   options.namingMode = pnmDoor;
-  ASSERT_EQ(Run().result, TPlanImportResult::Done);
+  ASSERT_EQ(Run().result, TPlanSheetResult::Done);
   EXPECT_EQ(a->ReadLineField(Find(icKey, "ES 1"), "total"), "2");
   EXPECT_NE(Find(icCylinder, "T1"), 0);
   EXPECT_EQ(Find(icCylinder, "T10"), 0);  // count 0
@@ -201,14 +201,14 @@ TEST_F(PlanImport, CountsReplacedZeroIgnoredAndNamingModes) {
 
   // Imported again: nothing doubles, the same records are found.
   const int32_t last = a->LastID;
-  ASSERT_EQ(Run().result, TPlanImportResult::Done);
+  ASSERT_EQ(Run().result, TPlanSheetResult::Done);
   EXPECT_EQ(a->LastID, last);
   EXPECT_EQ(a->ReadLineField(Find(icKey, "GS1 - A"), "total"), "2");
 
   // The cylinder column's mode needs that column.
   options.namingMode = pnmCylinderColumn;
   ui.Clear();
-  EXPECT_EQ(Run().result, TPlanImportResult::MissingColumn);
+  EXPECT_EQ(Run().result, TPlanSheetResult::MissingColumn);
   EXPECT_NE(ui.AllText().find("Es fehlt eine Spalte"), std::string::npos);
 }
 
@@ -221,7 +221,7 @@ TEST_F(PlanImport, AnErrorInARowLeavesTheStoreAsItWas) {
   options.seekByPosition = true;
   options.reportNew = true;
   const TPlanImportReport report = Run();
-  EXPECT_EQ(report.result, TPlanImportResult::Failed);
+  EXPECT_EQ(report.result, TPlanSheetResult::Failed);
   EXPECT_NE(ui.AllText().find("Mehrere bereits vorhandene T\xFCren mit gleicher Position 5"),
             std::string::npos);
   EXPECT_NE(ui.AllText().find("nichts gespeichert"), std::string::npos);
@@ -283,7 +283,7 @@ TEST_F(PlanImport, EmptyPositionFallsBackToTheName) {
   lines[5] = "\t" + lines[5].substr(lines[5].find('\t') + 1);  // row 1 without position
   Load(lines);
   options.seekByPosition = true;
-  ASSERT_EQ(Run().result, TPlanImportResult::Done) << ui.AllText();
+  ASSERT_EQ(Run().result, TPlanSheetResult::Done) << ui.AllText();
   EXPECT_TRUE(a->ReadHasLink(Find(icDoor, "T1"), icCylinder, c1));
 }
 
@@ -293,7 +293,7 @@ TEST_F(PlanImport, UnknownBuildingsAreAskedBeforeTheRun) {
   Load(lines);
   const std::string before = File();
   ui.answers = {mrCancel};
-  EXPECT_EQ(Run().result, TPlanImportResult::Refused);
+  EXPECT_EQ(Run().result, TPlanSheetResult::Refused);
   EXPECT_EQ(ui.questions.size(), 1u);
   EXPECT_EQ(File(), before);
 
@@ -302,7 +302,7 @@ TEST_F(PlanImport, UnknownBuildingsAreAskedBeforeTheRun) {
   ui.questions.clear();
   ui.answers = {mrYes};
   options.reportNew = true;
-  ASSERT_EQ(Run().result, TPlanImportResult::Done);
+  ASSERT_EQ(Run().result, TPlanSheetResult::Done);
   EXPECT_EQ(ui.questions.size(), 1u);
   const int32_t house = Find(icBuilding, "Haus N");
   ASSERT_NE(house, 0);
@@ -317,7 +317,7 @@ TEST_F(PlanImport, UnknownBuildingsAreAskedBeforeTheRun) {
 TEST_F(PlanImport, RefusedWhileAnotherStationHoldsARecord) {
   ASSERT_TRUE(b->LockItem(houseA, false, 0));
   const std::string before = File();
-  EXPECT_EQ(Run().result, TPlanImportResult::Refused);
+  EXPECT_EQ(Run().result, TPlanSheetResult::Refused);
   EXPECT_EQ(ui.messages.at(0).text, MultiItemsDBTextFmt(9, "B"));
   EXPECT_EQ(File(), before);
 }

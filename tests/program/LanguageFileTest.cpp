@@ -51,6 +51,10 @@
 #include "data/UserRights.h"
 #include "import/ExcelReadUnit.h"
 #include "import/ImportEngineUnit.h"
+#include "import/ImportPlanDefUnit.h"
+#include "import/ImportPlanUnit.h"
+#include "import/ImportXmlUnit.h"
+#include "import/widgets/ImportPlanFormUnit.h"
 #include "output/CsvOrExcelUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintSelectUnit.h"
@@ -231,6 +235,10 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
       {"FrameKeysTexts", FrameKeysTexts},
       {"FrameTransferTexts", FrameTransferTexts},
       {"ImportEngineTexts", ImportEngineTexts},
+      {"ImportPlanDefTexts", ImportPlanDefTexts},
+      {"ImportPlanTexts", ImportPlanTexts},
+      {"ImportPlanFormTexts", ImportPlanFormTexts},
+      {"ImportXmlTexts", ImportXmlTexts},
       {"BackupFrameTexts", BackupFrameTexts},
       {"BackupMainTexts", BackupMainTexts},
       {"BackupQuestionTexts", BackupQuestionTexts},
@@ -368,6 +376,8 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TMemForm", [] { return std::make_unique<TMemForm>(); }},
       {"TRenameForm", [] { return std::make_unique<TRenameForm>(); }},
       {"TKsSelForm", [] { return std::make_unique<TKsSelForm>(); }},
+      {"TImportPlanDefForm", [] { return std::make_unique<TImportPlanDefForm>(); }},
+      {"TImportPlanForm", [] { return std::make_unique<TImportPlanForm>(); }},
       {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
       {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
       {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},
