@@ -1,6 +1,7 @@
 #include "import/ImportEngineUnit.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <unordered_map>
 
@@ -33,13 +34,15 @@ struct TTextEntry {
 const TTextEntry kEngineTexts[] = {
     {0, "ImportEngineUnit"},
     {ieErrorInRow, "Fehler in Zeile %1"},
-    {ieKeySystemUnknown, "Schlie\xDF" "anlage \"%1\" unbekannt"},
+    {ieKeySystemUnknown, "Schlie\xDF"
+                         "anlage \"%1\" unbekannt"},
     {ieBuildingUnknown, "Geb\xE4ude \"%1\" unbekannt"},
     {ieCannotCreate, "%1 kann nicht angelegt werden."},
     {ieKeyNotFound, "Schl\xFCssel nicht gefunden."},
     {iePersonNotFound, "Person nicht gefunden."},
     {ieBadDate, "Kein oder fehlerhaftes Datum."},
-    {ieReturnBeforeIssue, "Das R\xFC" "cknahmedatum liegt vor dem Ausgabedatum."},
+    {ieReturnBeforeIssue, "Das R\xFC"
+                          "cknahmedatum liegt vor dem Ausgabedatum."},
     {ieDoneNote,
      "Die Datei wurde verarbeitet.#13##13#Bitte vergleichen Sie den Import mit Ihren "
      "Unterlagen#13#auf Vollst\xE4ndigkeit und Richtigkeit.#13##13#Falls Ihnen Abweichungen "
@@ -47,11 +50,13 @@ const TTextEntry kEngineTexts[] = {
      "k\xF6nnen."},
     {ieLockedBy, "Der Import wurde nicht gestartet: %1 bearbeitet gerade Daten."},
     {ieNoReservation, "Kein Schreibzugriff m\xF6glich."},
-    {ieBookingRefused, "Die \xDC" "bergabe wurde nicht gebucht: %1"},
+    {ieBookingRefused, "Die \xDC"
+                       "bergabe wurde nicht gebucht: %1"},
     {ieSaveFailed, "Die Daten konnten nicht gespeichert werden. Es wurde nichts importiert."},
     {ieCancelled, "Der Import wurde abgebrochen. Es wurde nichts importiert."},
     {ieIssue, "Ausgabe"},
-    {ieReturn, "R\xFC" "cknahme"},
+    {ieReturn, "R\xFC"
+               "cknahme"},
     {ieLoss, "Verlust"},
     {ieDefect, "Defekt"},
 };
@@ -138,6 +143,24 @@ class TImportIndexes {
     return 0;
   }
 
+  // The other side of a new record's link (`target` lists `id` under `kind`), written for
+  // all new records of a target at once by PayLinks: adding them one by one would rewrite
+  // a building's growing door list once per new door. Nothing during the run reads that
+  // side of a new record's links; PayLinks runs before anything could.
+  void OweLink(int32_t target, int kind, int32_t id) { owed_[{target, kind}].push_back(id); }
+  void PayLinks() {
+    for (auto& [where, ids] : owed_) {
+      const std::string key = "l" + std::to_string(where.second);
+      std::string list = db_.GetField(where.first, key);
+      for (int32_t id : ids) {
+        if (!list.empty() && list.back() != ';') list += ';';
+        list += std::to_string(id);
+      }
+      db_.SetField(where.first, key, list);
+    }
+    owed_.clear();
+  }
+
   // A record was made, renamed or linked: it is found under what it holds now.
   void Update(int32_t id) {
     const int cls = db_.GetClass(id);
@@ -206,6 +229,7 @@ class TImportIndexes {
   std::array<std::unique_ptr<TClassIndex>, 256> index_;
   bool buildingsBuilt_ = false;
   std::unordered_map<std::string, std::vector<int32_t>> buildings_;
+  std::map<std::pair<int32_t, int>, std::vector<int32_t>> owed_;
 };
 
 // =======================================================================================
@@ -337,8 +361,7 @@ int32_t ImportMatchRecord(TImportRun& run, TImportSlot& slot) {
   }
   TIndexGuard guard;
   TImportIndexes& indexes = guard.Get(run);
-  const int32_t scope =
-      cls == icDoor ? slot.building : (ScopedBySystem(cls) ? slot.keySystem : 0);
+  const int32_t scope = cls == icDoor ? slot.building : (ScopedBySystem(cls) ? slot.keySystem : 0);
   int32_t found = 0;
   if (!slot.extId.empty()) found = indexes.FindByExtId(cls, scope, slot.extId);
   if (!found && !slot.name.empty()) found = indexes.FindByName(cls, scope, slot.name, slot.name2);
@@ -362,11 +385,16 @@ int32_t ImportStoreRecord(TImportRun& run, TImportSlot& slot) {
   const int32_t id = db.NewNamedRecord(cls, slot.name, slot.name2);
   if (!id) return 0;
   if (ScopedBySystem(cls) && slot.keySystem != 0) db.SetKeySystem(id, slot.keySystem);
-  if ((cls == icDoor || cls == icPerson) && slot.building != 0 &&
-      db.GetClass(slot.building) == icBuilding)
-    db.AddLinkBoth(id, slot.building, icBuilding, cls);
-  if (!slot.extId.empty()) db.SetField(id, kExtIdKey, slot.extId);
   TIndexGuard guard;
+  if ((cls == icDoor || cls == icPerson) && slot.building != 0 &&
+      db.GetClass(slot.building) == icBuilding) {
+    db.AddLink(id, slot.building, icBuilding);
+    if (run.indexes)
+      run.indexes->OweLink(slot.building, cls, id);
+    else
+      db.AddLink(slot.building, id, cls);
+  }
+  if (!slot.extId.empty()) db.SetField(id, kExtIdKey, slot.extId);
   guard.Get(run).Update(id);
   slot.id = id;
   Note(run, TImportChangeKind::Create, cls, id, slot.name);
@@ -479,15 +507,15 @@ bool Book(TImportRun& run, TTransferKind kind, int32_t key, int32_t person, TPac
   const int32_t sign = TransferSign(kind);
   Note(run, TImportChangeKind::Handover, icKey, key, name,
        ImportEngineText(names[kind]) + " " + std::to_string(count));
-  Journal(run, ClassCaption(icKey, false), name, "",
-          (sign < 0 ? "-" : "+") + std::to_string(count), db.ReadLineField(key, fkStock));
+  Journal(run, ClassCaption(icKey, false), name, "", (sign < 0 ? "-" : "+") + std::to_string(count),
+          db.ReadLineField(key, fkStock));
   return true;
 }
 
 // The person already holds this very handover (the same key, date, count and marking):
 // the row was imported before.
-bool HoldsHandover(const TMiniDB& db, int32_t key, int32_t person, TPackedDate date,
-                   int32_t count, const std::string& identifier) {
+bool HoldsHandover(const TMiniDB& db, int32_t key, int32_t person, TPackedDate date, int32_t count,
+                   const std::string& identifier) {
   const THolderEntries entries = ParseHolderEntries(db.ReadLineField(key, fkHolders), key);
   const std::string iso = PackedDateToIsoStr(date);
   const std::string ident = Trim(CopyLeft(identifier, kTransferIdentifierLen));
@@ -567,8 +595,9 @@ struct TRowSource {
   const std::string& Cell(int col, int row) const {
     static const std::string empty;
     if (table) return table->Cell(col, row);
-    if (row < 0 || row >= static_cast<int>(rows->size())) return empty;
-    const auto& r = (*rows)[static_cast<size_t>(row)];
+    // Plain rows count from 1, as a grid below its caption row.
+    if (row < 1 || row > static_cast<int>(rows->size())) return empty;
+    const auto& r = (*rows)[static_cast<size_t>(row - 1)];
     return col >= 0 && col < static_cast<int>(r.size()) ? r[static_cast<size_t>(col)] : empty;
   }
   void Mark(int col, int row) const {
@@ -599,9 +628,12 @@ struct TDateFormatScope {
 std::string ParsingFormat(const std::string& choice) {
   std::string f;
   for (char c : choice) {
-    if (c == 'D') f += 'd';
-    else if (c == 'Y') f += 'y';
-    else f += c;
+    if (c == 'D')
+      f += 'd';
+    else if (c == 'Y')
+      f += 'y';
+    else
+      f += c;
   }
   return f;
 }
@@ -614,9 +646,7 @@ struct TRowContext {
   int lastCol = 0;
 };
 
-bool InWindow(const TRowContext& c, int col) {
-  return col >= c.windowFirst && col <= c.windowLast;
-}
+bool InWindow(const TRowContext& c, int col) { return col >= c.windowFirst && col <= c.windowLast; }
 
 bool ImportTableRow(TImportRun& run, const TRowContext& c, TImportSlots& slots,
                     TImportValues& values, std::string& error) {
@@ -636,7 +666,8 @@ bool ImportTableRow(TImportRun& run, const TRowContext& c, TImportSlots& slots,
     if (!InWindow(c, col) && entryOf(col) && !Trim(c.src.Cell(col, c.row)).empty()) any = true;
   if (!any) return true;
 
-  for (auto& v : values) v.Clear();
+  for (auto& v : values)
+    if (!v.Empty()) v.Clear();
   for (int i = 0; i < 256; ++i) {
     TImportSlot& s = slots[static_cast<size_t>(i)];
     s = TImportSlot();
@@ -693,8 +724,10 @@ bool ImportTableRow(TImportRun& run, const TRowContext& c, TImportSlots& slots,
       if (e->refClass && AnsiUpperCase(CopyLeft(e->check, 5)) == "NAME:") {
         const std::string target = e->check.substr(5);
         TImportSlot& ref = slots[e->refClass];
-        if (target == "(n12)") SplitImportName12(cell, ref.name, ref.name2);
-        else ref.name = cell;
+        if (target == "(n12)")
+          SplitImportName12(cell, ref.name, ref.name2);
+        else
+          ref.name = cell;
         ref.name = CopyLeft(ref.name, kImportNameMaxLen);
         ref.name2 = CopyLeft(ref.name2, kImportNameMaxLen);
       }
@@ -742,8 +775,13 @@ bool ImportTableRow(TImportRun& run, const TRowContext& c, TImportSlots& slots,
     TImportSlot& s = slots[static_cast<size_t>(cls)];
     if (!ImportRowHasData(s)) continue;
     const bool known = ImportMatchRecord(run, s) != 0;
-    if (!known) ImportStoreRecord(run, s);
-    else if (cls == job.contentClass) Note(run, TImportChangeKind::Update, cls, s.id, s.name);
+    if (known) {
+      if (cls == job.contentClass) Note(run, TImportChangeKind::Update, cls, s.id, s.name);
+    } else if (!ImportStoreRecord(run, s) && !s.name.empty()) {
+      // A record that could not be made is no row that went through.
+      error = TextFmt(ieCannotCreate, ClassCaption(cls, false));
+      return false;
+    }
   }
 
   // Second pass: the other cells as fields and links.
@@ -849,14 +887,12 @@ TTableImportResult RunTableImport(TMiniDB& db, TTableImportJob& job) {
     }
   } else {
     src.rows = &job.rows;
-    src.first = 0;
+    src.first = 1;
     src.count = static_cast<int>(job.rows.size());
-    src.objects = job.entries.empty() ? job.columns
-                                      : ImportColumnObjects(job.entries, 0);
     int cols = static_cast<int>(job.columns.size());
     for (const auto& r : job.rows) cols = std::max(cols, static_cast<int>(r.size()));
     src.cols = cols;
-    if (!job.entries.empty()) src.objects = ImportColumnObjects(job.entries, cols);
+    src.objects = job.entries.empty() ? job.columns : ImportColumnObjects(job.entries, cols);
   }
   if (job.contentClass <= 0 || job.contentClass > 255) return result;
 
@@ -950,6 +986,7 @@ TTableImportResult RunTableImport(TMiniDB& db, TTableImportJob& job) {
     return result;
   }
 
+  indexes.PayLinks();
   if (removing && !RemoveUnlistedPersons(ctx) && !job.dryRun)
     LogError("Import file contains no data", "");
 
@@ -1012,8 +1049,10 @@ void ApplyImportedCylinderTotals(TMiniDB& db) {
 void ImportRowQuery(TQStringList& entry, int cls, const std::string& name,
                     const std::string& position) {
   entry.Clear();
-  if (cls == icKey) entry.Add("Class=Key");
-  else if (cls == icCylinder) entry.Add("Class=Cyl");
+  if (cls == icKey)
+    entry.Add("Class=Key");
+  else if (cls == icCylinder)
+    entry.Add("Class=Cyl");
   if (!position.empty()) entry.Add("k205=" + position);
   if (!name.empty()) entry.Add("Name=" + name);
 }
@@ -1024,9 +1063,8 @@ void SetAbsCount(TQStringList& entry, const std::string& count) {
   entry.SetValue("Important", "1");
 }
 
-bool ApplyCountChange(TMiniDB& db, int32_t id, const std::string& value,
-                      const std::string& field, TQStringList& entry,
-                      const std::string& secondField) {
+bool ApplyCountChange(TMiniDB& db, int32_t id, const std::string& value, const std::string& field,
+                      TQStringList& entry, const std::string& secondField) {
   if (id <= 0 || field.empty() || value.empty() || !db.HasRecord(id)) {
     ShowError("Internal Error: ChangeCount()");
     return false;

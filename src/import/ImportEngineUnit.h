@@ -56,10 +56,10 @@ struct TTableImportJob {
   // (ImportColumnObjects); empty: the table's caption objects are taken as they are.
   std::vector<int32_t> entries;
 
-  int contentClass = 0;        // 3 doors, 4 keys, 5 persons, 6 cylinders, 7 groups, 15 handovers
-  int32_t keySystem = 0;       // locking-system code of the run (0 = none)
-  int32_t building = 0;        // building ID of the run (0 = "laut Tabelle")
-  std::string dateFormat;      // parsing format of the run ("DD.MM.YYYY" ...); empty: as is
+  int contentClass = 0;    // 3 doors, 4 keys, 5 persons, 6 cylinders, 7 groups, 15 handovers
+  int32_t keySystem = 0;   // locking-system code of the run (0 = none)
+  int32_t building = 0;    // building ID of the run (0 = "laut Tabelle")
+  std::string dateFormat;  // parsing format of the run ("DD.MM.YYYY" ...); empty: as is
 
   bool dryRun = false;                 // "Prüfen": nothing saved, changes reported
   bool batch = false;                  // unattended: nothing shown, errors to the error log
@@ -79,21 +79,21 @@ struct TTableImportJob {
 enum class TImportChangeKind { Create, Update, Handover, HandoverSkipped, Delete };
 struct TImportChange {
   TImportChangeKind kind = TImportChangeKind::Update;
-  int row = 0;          // grid row (0 for the removal of unlisted persons)
-  int cls = 0;          // item class
-  int32_t id = 0;       // record (0 for a record a check pass would create)
-  std::string name;     // its name as the row gives it
-  std::string detail;   // handovers: kind and count ("Ausgabe 2", "Rücknahme 1")
+  int row = 0;         // grid row (0 for the removal of unlisted persons)
+  int cls = 0;         // item class
+  int32_t id = 0;      // record (0 for a record a check pass would create)
+  std::string name;    // its name as the row gives it
+  std::string detail;  // handovers: kind and count ("Ausgabe 2", "Rücknahme 1")
 };
 
 struct TTableImportResult {
-  bool ok = false;        // every row went through (and, unless a check pass, was saved)
-  int rowsDone = 0;       // data rows worked
-  int errorRow = 0;       // grid row of the failure; 0 when none
-  std::string error;      // why (without "Fehler in Zeile")
-  std::string blocking;   // the station that held records ("*": reservation not had)
+  bool ok = false;       // every row went through (and, unless a check pass, was saved)
+  int rowsDone = 0;      // data rows worked
+  int errorRow = 0;      // grid row of the failure (plain rows: 1 = the first); 0 = none
+  std::string error;     // why (without "Fehler in Zeile")
+  std::string blocking;  // the station that held records ("*": reservation not had)
   bool cancelled = false;
-  bool saved = false;     // the run's changes are on disk
+  bool saved = false;  // the run's changes are on disk
   std::vector<TImportChange> changes;
   std::vector<std::string> journal;  // summary lines (ImportSummaryTable's form)
   std::string journalFile;           // written journal file; empty when none
@@ -115,11 +115,11 @@ struct TImportSlot {
   uint8_t cls = 0;
   int32_t keySystem = 0;
   int32_t building = 0;
-  std::string name;    // at most kImportNameMaxLen
-  std::string name2;   // at most kImportNameMaxLen
+  std::string name;     // at most kImportNameMaxLen
+  std::string name2;    // at most kImportNameMaxLen
   int32_t givenId = 0;  // "(DbID)"; 0 = none
-  std::string extId;   // at most kImportExtIdMaxLen
-  int32_t id = 0;      // found or created; 0 = not yet known
+  std::string extId;    // at most kImportExtIdMaxLen
+  int32_t id = 0;       // found or created; 0 = not yet known
 };
 using TImportSlots = std::array<TImportSlot, 256>;
 bool ImportRowHasData(const TImportSlot& slot);
@@ -146,7 +146,7 @@ struct TImportRun {
 // the valid record of that name and second name among the candidates (doors of the slot's
 // building, keys/cylinders/groups of its locking system, all of other classes). 0 when none.
 // With door reuse a door found among the doors without building gets the slot's building
-// (not in a check pass).
+// (a check pass does so in memory only: the run is taken back).
 int32_t ImportMatchRecord(TImportRun& run, TImportSlot& slot);
 // Creates the slot's record (class, name, no record yet): name and second name, locking
 // system (keys, cylinders, groups), building link (doors, persons), "extID". Its ID.
@@ -195,9 +195,8 @@ void SetAbsCount(TQStringList& entry, const std::string& count);
 // (when named) by the same; the entry gets "AbsCnt", and "CntDiff" + "Important" when the
 // difference is not 0. False (and "Internal Error: ChangeCount()" shown) without record,
 // field or value.
-bool ApplyCountChange(TMiniDB& db, int32_t id, const std::string& value,
-                      const std::string& field, TQStringList& entry,
-                      const std::string& secondField);
+bool ApplyCountChange(TMiniDB& db, int32_t id, const std::string& value, const std::string& field,
+                      TQStringList& entry, const std::string& secondField);
 // An entry with "Important" loses it and goes into `list` as comma text; true when added.
 bool MarkImportant(TQStringList& entry, TImportImportantList& list);
 // The header "Typ\tPosition\tBezeichnung\tNeu\tBuchung\tGesamt" and one sorted line per
@@ -214,21 +213,21 @@ class TMLStringList;
 // The engine's message table.
 const TMLStringList* ImportEngineTexts();
 std::string ImportEngineText(int number);
-inline constexpr int ieErrorInRow = 1;         // "Fehler in Zeile %1"
-inline constexpr int ieKeySystemUnknown = 2;   // Schließanlage "%1" unbekannt
-inline constexpr int ieBuildingUnknown = 3;    // Gebäude "%1" unbekannt
-inline constexpr int ieCannotCreate = 4;       // "%1 kann nicht angelegt werden."
+inline constexpr int ieErrorInRow = 1;        // "Fehler in Zeile %1"
+inline constexpr int ieKeySystemUnknown = 2;  // Schließanlage "%1" unbekannt
+inline constexpr int ieBuildingUnknown = 3;   // Gebäude "%1" unbekannt
+inline constexpr int ieCannotCreate = 4;      // "%1 kann nicht angelegt werden."
 inline constexpr int ieKeyNotFound = 5;
 inline constexpr int iePersonNotFound = 6;
 inline constexpr int ieBadDate = 7;
 inline constexpr int ieReturnBeforeIssue = 8;
 inline constexpr int ieDoneNote = 9;
-inline constexpr int ieLockedBy = 10;          // records held by station %1
+inline constexpr int ieLockedBy = 10;  // records held by station %1
 inline constexpr int ieNoReservation = 11;
-inline constexpr int ieBookingRefused = 12;    // handover refused: %1
+inline constexpr int ieBookingRefused = 12;  // handover refused: %1
 inline constexpr int ieSaveFailed = 13;
 inline constexpr int ieCancelled = 14;
-inline constexpr int ieIssue = 15;             // "Ausgabe"
-inline constexpr int ieReturn = 16;            // "Rücknahme"
-inline constexpr int ieLoss = 17;              // "Verlust"
-inline constexpr int ieDefect = 18;            // "Defekt"
+inline constexpr int ieIssue = 15;   // "Ausgabe"
+inline constexpr int ieReturn = 16;  // "Rücknahme"
+inline constexpr int ieLoss = 17;    // "Verlust"
+inline constexpr int ieDefect = 18;  // "Defekt"

@@ -16,8 +16,8 @@ namespace {
 std::string StampText(double time) {
   const TDateTimeParts p = DecodeDateTime(time);
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d.%02d.%02d", p.year, p.month, p.day,
-                p.hour, p.minute, p.second);
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d.%02d.%02d", p.year, p.month, p.day, p.hour,
+                p.minute, p.second);
   return text;
 }
 
@@ -36,8 +36,7 @@ bool Exists(const std::string& path) {
 std::string ImportJournalFolder() {
   const TMandantState& state = MandantState();
   std::string path;
-  MandantDataPath(state.HasCurrentMandant ? &state.CurrentMandant : nullptr, "ImportJournal",
-                  path);
+  MandantDataPath(state.HasCurrentMandant ? &state.CurrentMandant : nullptr, "ImportJournal", path);
   return path;
 }
 
@@ -49,8 +48,7 @@ std::string ImportJournalFileName(const std::string& folder, double time) {
   }
 }
 
-std::string WriteImportJournal(const std::vector<std::string>& lines,
-                               const std::string& folder) {
+std::string WriteImportJournal(const std::vector<std::string>& lines, const std::string& folder) {
   std::string dir = folder.empty() ? ImportJournalFolder() : folder;
   if (dir.empty()) return "";
   if (dir.back() != '/') dir += '/';
