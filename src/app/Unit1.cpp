@@ -567,6 +567,10 @@ void TTessaroForm::ReadProgramSettings() {
     if (!name.empty()) MakeAbsolutePath(ProgramDir(), name);
     *target = name;
   }
+  TProgramValues& values = ProgramValues();
+  values.SigPadWanted = Trim(ReadSettingStr(kSettingsProgramLevel, "SigPad")) != "0";
+  values.DC = ReadSettingStr(kSettingsProgramLevel, "DC");
+  values.ImportPath = Trim(ReadSettingStr(kSettingsProgramLevel, "ImportPath"));
   if (PrintSettings().printerName.empty())
     PrintSettings().printerName = Trim(ReadDataSettingStr("Printer"));
   // The client register that several installations share, beside their own.

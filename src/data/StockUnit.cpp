@@ -374,6 +374,11 @@ TLogFileNames& LogFileNames() {
   return names;
 }
 
+TProgramValues& ProgramValues() {
+  static TProgramValues values;
+  return values;
+}
+
 
 namespace {
 

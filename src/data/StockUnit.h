@@ -118,6 +118,14 @@ struct TLogFileNames {
 // client change keeps them.
 TLogFileNames& LogFileNames();
 
+// Program-level settings kept for the units that use them, read with the log file names.
+struct TProgramValues {
+  bool SigPadWanted = true;  // "SigPad": the signature pad is used unless the value is "0"
+  std::string DC;            // "DC": kept as text
+  std::string ImportPath;    // "ImportPath": the start folder of imports; empty: their own
+};
+TProgramValues& ProgramValues();
+
 // The line AppendLogLine writes for that moment (local date-time), CR LF included. TAB,
 // CR and LF inside kind, text and detail become blanks, so one event stays one line.
 std::string FormatLogLine(double localTime, const std::string& kind, const std::string& text,

@@ -11,9 +11,11 @@ class TMLStringList;
 const TMLStringList* MailTexts();
 
 // Opens a new message with the subject, the text, the recipient (when an address is given)
-// and the attachment (when a path is given). The sender is the mail program's own account;
-// `withDialog` is kept for callers: the message is always shown. True when xdg-email ran
-// and reported success (exit code 0); without xdg-email a message says so and false.
+// and the attachment (when a path is given). The sender is the mail program's own account.
+// `withDialog` asks for the mail program's window; without it a mail interface could send
+// the message unseen, which this program never does: the message is shown to the user
+// either way, with the same fields. True when xdg-email ran and reported success (exit
+// code 0); without xdg-email a message says so and false.
 bool SendMailWithAttachment(const std::string& subject, const std::string& text,
                             const std::string& senderName, const std::string& senderAddress,
                             const std::string& recipientName,

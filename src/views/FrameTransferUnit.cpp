@@ -477,7 +477,8 @@ bool TFrameTransfer::StartTransfer(const TTransferStartRequest& request) {
   const bool bunch = rec.OldOwner.kind == okKeyBunch || rec.NewOwner.kind == okKeyBunch;
   const bool receipt = !bunch && (rec.Kind == tkIssue || rec.Kind == tkReturn ||
                                   !TemplateFileOfEvent(rec.Kind).empty());
-  const bool pad = PadLibraryReady();
+  // The installation's "SigPad" "0" switches the pad off even where its driver is there.
+  const bool pad = ProgramValues().SigPadWanted && PadLibraryReady();
   getSignatureCheck->setEnabled(pad);
   getSignatureCheck->setChecked(false);
   PrintCheck->setEnabled(receipt);

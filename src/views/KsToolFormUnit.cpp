@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -10,6 +12,7 @@
 
 #include "app/GlueStateUnit.h"
 #include "app/ListFillUnit.h"
+#include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/MultiLingua.h"
 #include "basic/UserInteraction.h"
@@ -171,11 +174,11 @@ int AssignKeysToCabinet(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool 
   return Finish(run, static_cast<int>(plan.size()));
 }
 
-bool RunKsTool(TMiniDB& db, TKeySystemCode from, TKeySystemCode to) {
-  if (RightDenied(rtBuildings) || from == to) return false;
-  if (UI().Ask(TMsgKind::Confirmation, KsToolText(4), TAskButtons::YesCancel) != mrYes)
-    return false;
-  const int count = ChangeKeySystem(db, from, to);
+namespace {
+
+// The result messages of the tools; true when records were changed. A refusal was told by
+// the run, a cancel needs no word.
+bool TellKsToolResult(int count) {
   if (count == 0) UI().ShowMessage(TMsgKind::Info, KsToolText(3));
   if (count <= 0) return false;
   UI().ShowMessage(TMsgKind::Info, GetMLTextFmt(KsToolTexts(), 1, std::to_string(count)) +
@@ -183,16 +186,30 @@ bool RunKsTool(TMiniDB& db, TKeySystemCode from, TKeySystemCode to) {
   return true;
 }
 
-bool RunCabinetTool(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool onlyOrphans) {
-  if (RightDenied(rtBuildings)) return false;
-  if (UI().Ask(TMsgKind::Confirmation, CabinetToolText(1), TAskButtons::YesCancel) != mrYes)
-    return false;
-  const int count = AssignKeysToCabinet(db, code, cabinet, onlyOrphans);
+bool TellCabinetToolResult(int count) {
   if (count == 0) UI().ShowMessage(TMsgKind::Info, CabinetToolText(3));
   if (count <= 0) return false;
   UI().ShowMessage(TMsgKind::Info,
                    GetMLTextFmt(CabinetToolTexts(), 2, std::to_string(count)));
   return true;
+}
+
+}  // namespace
+
+bool RunKsTool(TMiniDB& db, TKeySystemCode from, TKeySystemCode to,
+               const TBulkProgress& progress) {
+  if (RightDenied(rtBuildings) || from == to) return false;
+  if (UI().Ask(TMsgKind::Confirmation, KsToolText(4), TAskButtons::YesCancel) != mrYes)
+    return false;
+  return TellKsToolResult(ChangeKeySystem(db, from, to, progress));
+}
+
+bool RunCabinetTool(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool onlyOrphans,
+                    const TBulkProgress& progress) {
+  if (RightDenied(rtBuildings)) return false;
+  if (UI().Ask(TMsgKind::Confirmation, CabinetToolText(1), TAskButtons::YesCancel) != mrYes)
+    return false;
+  return TellCabinetToolResult(AssignKeysToCabinet(db, code, cabinet, onlyOrphans, progress));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -210,7 +227,7 @@ TKsSelForm::TKsSelForm(QWidget* parent) : QDialog(parent) {
   outer->addWidget(Label1);
   KsCombo = new QComboBox(this);
   KsCombo->setObjectName("KsCombo");
-  KsCombo->setMinimumWidth(260);
+  KsCombo->setMinimumWidth(320);
   SetNoTranslate(KsCombo);
   outer->addWidget(KsCombo);
   auto* buttons = new QHBoxLayout;
@@ -249,4 +266,190 @@ TKeySystemCode SelectKeySystem(const std::string& caption, TKeySystemCode presel
   form.FillSystems(preselect);
   if (ExecModal(form) != QDialog::Accepted) return ksNone;
   return form.Chosen();
+}
+
+// ---------------------------------------------------------------------------------------
+// The dialogs of the two tools.
+
+TRunProgress::TRunProgress(QWidget* host) : host_(host) {
+  if (!host) return;
+  disabled_ = DisableControls(host);
+  panel_ = ShowWaitPanel(host, CoreText(45), MLTranslate("Abbrechen"));
+}
+
+TRunProgress::~TRunProgress() {
+  delete panel_.data();
+  if (host_) EnableControls(host_, disabled_);
+}
+
+TBulkProgress TRunProgress::Progress() {
+  QPointer<TWaitPanel> panel = panel_;
+  return [panel](int64_t done, int64_t total) {
+    if (!panel) return true;
+    panel->SetMax(static_cast<int>(std::min<int64_t>(total, INT32_MAX)));
+    panel->SetPosition(static_cast<int>(std::min<int64_t>(done, INT32_MAX)));
+    UI().ProcessPendingEvents();
+    return !panel || !panel->Cancelled();
+  };
+}
+
+namespace {
+
+QPushButton* ToolButton(QWidget* parent, const char* caption, const char* name) {
+  auto* b = new QPushButton(ToQString(caption), parent);
+  b->setObjectName(name);
+  return b;
+}
+
+QComboBox* CodeCombo(QWidget* parent, const char* name) {
+  auto* combo = new QComboBox(parent);
+  combo->setObjectName(name);
+  combo->setMinimumWidth(240);
+  SetNoTranslate(combo);
+  return combo;
+}
+
+TKeySystemCode ChosenCode(const QComboBox* combo) {
+  const int index = combo->currentIndex();
+  return index < 0 ? ksNone : ComboItemId(combo, index);
+}
+
+QWidget* DialogParent() { return WinGlue().MainWindow ? WinGlue().MainWindow.data() : nullptr; }
+
+}  // namespace
+
+TKsToolForm::TKsToolForm(QWidget* parent) : QDialog(parent) {
+  setObjectName("KsToolForm");
+  setWindowTitle(ToQString("Schlie\xDF" "anlagen-Zuordnungen \xE4ndern"));
+  auto* outer = new QVBoxLayout(this);
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel(ToQString("bisher"), this), 0, 0);
+  KsOldCombo = CodeCombo(this, "KsOldCombo");
+  grid->addWidget(KsOldCombo, 0, 1);
+  grid->addWidget(new QLabel(ToQString("Ziel"), this), 1, 0);
+  KsNewCombo = CodeCombo(this, "KsNewCombo");
+  grid->addWidget(KsNewCombo, 1, 1);
+  grid->setColumnStretch(1, 1);
+  outer->addLayout(grid);
+  outer->addStretch(1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  ChangeBtn = ToolButton(this, "Umstellen", "ChangeBtn");
+  CloseBtn = ToolButton(this, "Schlie\xDF" "en", "CloseBtn");
+  buttons->addWidget(ChangeBtn);
+  buttons->addWidget(CloseBtn);
+  outer->addLayout(buttons);
+  resize(460, 190);
+  connect(ChangeBtn, &QPushButton::clicked, this, [this] { ChangeBtnClick(); });
+  connect(CloseBtn, &QPushButton::clicked, this, &QDialog::reject);
+  TranslateForm(this);
+}
+
+void TKsToolForm::FillSystems() {
+  for (QComboBox* combo : {KsOldCombo, KsNewCombo}) {
+    combo->clear();
+    FillLockingSystemCombo(combo, true);
+    combo->setCurrentIndex(combo->count() > 0 ? 0 : -1);
+  }
+}
+
+void TKsToolForm::ChangeBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db) return;
+  const TKeySystemCode from = ChosenCode(KsOldCombo), to = ChosenCode(KsNewCombo);
+  if (from == to || RightDenied(rtBuildings)) return;
+  if (UI().Ask(TMsgKind::Confirmation, KsToolText(4), TAskButtons::YesCancel) != mrYes) return;
+  int count = 0;
+  {
+    TRunProgress progress(this);
+    count = ChangeKeySystem(*db, from, to, progress.Progress());
+  }
+  if (!TellKsToolResult(count)) return;
+  RefreshAllFrames();
+  accept();
+}
+
+TCabinetToolForm::TCabinetToolForm(QWidget* parent) : QDialog(parent) {
+  setObjectName("CabinetToolForm");
+  setWindowTitle(ToQString("Schl\xFCssel und Schl\xFCsselschr\xE4nke"));
+  auto* outer = new QVBoxLayout(this);
+  Label1 = new QLabel(
+      ToQString("Alle Schl\xFCssel einer Schlie\xDF" "anlage zu einem Schl\xFCsselschrank zuordnen."),
+      this);
+  Label1->setObjectName("Label1");
+  Label1->setWordWrap(true);
+  outer->addWidget(Label1);
+  auto* grid = new QGridLayout;
+  grid->addWidget(new QLabel(ToQString("Schlie\xDF" "anlage"), this), 0, 0);
+  KsCombo = CodeCombo(this, "KsCombo");
+  grid->addWidget(KsCombo, 0, 1);
+  grid->addWidget(new QLabel(ToQString("Schl\xFCsselschrank"), this), 1, 0);
+  CabCombo = CodeCombo(this, "CabCombo");
+  grid->addWidget(CabCombo, 1, 1);
+  grid->setColumnStretch(1, 1);
+  outer->addLayout(grid);
+  OnlyOrphansCheck =
+      new QCheckBox(ToQString("nur Schl\xFCssel, die noch keinem Schrank angeh\xF6ren"), this);
+  OnlyOrphansCheck->setObjectName("OnlyOrphansCheck");
+  outer->addWidget(OnlyOrphansCheck);
+  outer->addStretch(1);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  ChangeBtn = ToolButton(this, "Ausf\xFChren", "ChangeBtn");
+  CloseBtn = ToolButton(this, "Schlie\xDF" "en", "CloseBtn");
+  buttons->addWidget(ChangeBtn);
+  buttons->addWidget(CloseBtn);
+  outer->addLayout(buttons);
+  resize(480, 230);
+  connect(ChangeBtn, &QPushButton::clicked, this, [this] { ChangeBtnClick(); });
+  connect(CloseBtn, &QPushButton::clicked, this, &QDialog::reject);
+  TranslateForm(this);
+}
+
+void TCabinetToolForm::FillLists() {
+  KsCombo->clear();
+  FillLockingSystemCombo(KsCombo, true);
+  KsCombo->setCurrentIndex(KsCombo->count() > 0 ? 0 : -1);
+  CabCombo->clear();
+  TItemList cabinets;
+  if (TMiniDB* db = SessionDB()) db->ListClassValid(icCabinet, cabinets);
+  FillListFromItemList(CabCombo, cabinets, false, 0);
+  CabCombo->setCurrentIndex(CabCombo->count() > 0 ? 0 : -1);
+}
+
+void TCabinetToolForm::ChangeBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db || RightDenied(rtBuildings)) return;
+  const TKeySystemCode code = ChosenCode(KsCombo);
+  const int32_t cabinet = ChosenCode(CabCombo);
+  // Without a cabinet every key would lose its cabinet links: refused before the question.
+  if (cabinet <= 0) {
+    UI().ShowMessage(TMsgKind::Error, CabinetToolText(4));
+    return;
+  }
+  if (UI().Ask(TMsgKind::Confirmation, CabinetToolText(1), TAskButtons::YesCancel) != mrYes)
+    return;
+  int count = 0;
+  {
+    TRunProgress progress(this);
+    count = AssignKeysToCabinet(*db, code, cabinet, OnlyOrphansCheck->isChecked(),
+                                progress.Progress());
+  }
+  if (!TellCabinetToolResult(count)) return;
+  RefreshAllFrames();
+  accept();
+}
+
+bool ExecuteKsTool() {
+  if (RightDenied(rtBuildings)) return false;
+  TKsToolForm form(DialogParent());
+  form.FillSystems();
+  return ExecModal(form) == QDialog::Accepted;
+}
+
+bool ExecuteCabinetTool() {
+  if (RightDenied(rtBuildings)) return false;
+  TCabinetToolForm form(DialogParent());
+  form.FillLists();
+  return ExecModal(form) == QDialog::Accepted;
 }

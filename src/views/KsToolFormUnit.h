@@ -9,10 +9,14 @@
 #include <vector>
 
 #include <QDialog>
+#include <QPointer>
+
+#include "app/WaitPanelUnit.h"
 
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -62,10 +66,13 @@ int ChangeKeySystem(TMiniDB& db, TKeySystemCode from, TKeySystemCode to,
 int AssignKeysToCabinet(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool onlyOrphans,
                         const TBulkProgress& progress = {});
 
-// The dialogs' logic without the dialogs: the question, the run, the result message.
-// True when something was changed. Right 3 is asked first.
-bool RunKsTool(TMiniDB& db, TKeySystemCode from, TKeySystemCode to);
-bool RunCabinetTool(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool onlyOrphans);
+// The dialogs' logic without the dialogs: the question (before the run), the run, the
+// result message. True when something was changed. Right 3 is asked first. A cancelled run
+// says nothing.
+bool RunKsTool(TMiniDB& db, TKeySystemCode from, TKeySystemCode to,
+               const TBulkProgress& progress = {});
+bool RunCabinetTool(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool onlyOrphans,
+                    const TBulkProgress& progress = {});
 
 // The unit's texts.
 class TMLStringList;
@@ -99,3 +106,62 @@ class TKsSelForm : public QDialog {
   // Closes with OK when an entry with a code is chosen; else the dialog stays.
   void OkBtnClick();
 };
+
+// ---------------------------------------------------------------------------------------
+// The dialogs of the two tools.
+
+// A bulk run on screen: while it lives, the host's controls are disabled and a wait panel
+// with a progress bar and a cancel button covers it. Progress() is the run's callback: it
+// moves the bar, lets pending events through (the cancel button) and answers false once
+// the user cancelled.
+class TRunProgress {
+ public:
+  explicit TRunProgress(QWidget* host);
+  ~TRunProgress();
+  TRunProgress(const TRunProgress&) = delete;
+  TRunProgress& operator=(const TRunProgress&) = delete;
+  TBulkProgress Progress();
+  TWaitPanel* Panel() const { return panel_; }
+
+ private:
+  QPointer<QWidget> host_;
+  TDisabledControls disabled_;
+  QPointer<TWaitPanel> panel_;
+};
+
+// The locking-system tool: every record of one system moved to another.
+class TKsToolForm : public QDialog {
+ public:
+  explicit TKsToolForm(QWidget* parent = nullptr);
+
+  QComboBox* KsOldCombo;  // objects: the codes
+  QComboBox* KsNewCombo;
+  QPushButton* ChangeBtn;
+  QPushButton* CloseBtn;
+
+  // Both combos from the shared list, the first entry chosen.
+  void FillSystems();
+  // Asks, runs with progress; closes with OK when records were changed.
+  void ChangeBtnClick();
+};
+
+// The cabinet tool: every key of a system given one cabinet.
+class TCabinetToolForm : public QDialog {
+ public:
+  explicit TCabinetToolForm(QWidget* parent = nullptr);
+
+  QLabel* Label1;
+  QComboBox* KsCombo;   // objects: the codes
+  QComboBox* CabCombo;  // objects: the cabinets' IDs
+  QCheckBox* OnlyOrphansCheck;
+  QPushButton* ChangeBtn;
+  QPushButton* CloseBtn;
+
+  // The systems from the shared list, the key cabinets of the store; first entries chosen.
+  void FillLists();
+  void ChangeBtnClick();
+};
+
+// The two dialogs: right 3 first (refused: false); true when something was changed.
+bool ExecuteKsTool();
+bool ExecuteCabinetTool();

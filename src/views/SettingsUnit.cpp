@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -10,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
 #include <QScrollArea>
@@ -24,6 +27,7 @@
 #include "app/TessaroRestart.h"
 #include "app/TextSettingsUnit.h"
 #include "app/UnitTR100Win.h"
+#include "app/WaitPanelUnit.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
@@ -41,6 +45,7 @@
 #include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/StockUnit.h"
+#include "views/SpecialDeleteUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
@@ -466,6 +471,14 @@ TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent) {
   setObjectName("SettingsForm");
   setWindowTitle(ToQString(" Einstellungen"));
   auto* outer = new QVBoxLayout(this);
+  auto* menu = new QMenuBar(this);
+  QMenu* help = menu->addMenu(ToQString("Hilfe"));
+  help->setObjectName("HelpMenu");
+  Help1 = help->addAction(ToQString("Hilfe"));
+  Help1->setObjectName("Help1");
+  Help1->setShortcut(QKeySequence(Qt::Key_F1));
+  Help1->setShortcutContext(Qt::WindowShortcut);
+  outer->setMenuBar(menu);
   auto* body = new QHBoxLayout;
   ListBox = new QListWidget(this);
   ListBox->setObjectName("ListBox");
@@ -620,9 +633,9 @@ TSettingsForm::TSettingsForm(QWidget* parent) : QDialog(parent) {
   connect(SigPadCheck, &QCheckBox::clicked, this, [this] { SigPadCheckClick(); });
   connect(Patch1Btn, &QPushButton::clicked, this, [this] { Patch1BtnClick(); });
   connect(Patch2Btn, &QPushButton::clicked, this, [this] { Patch2BtnClick(); });
-  connect(CloseBtn, &QPushButton::clicked, this, [this] { accept(); });
-  // The special functions come with their own unit.
-  SettingsSpecialBtn->setEnabled(false);
+  connect(CloseBtn, &QPushButton::clicked, this, [this] { SettingsHidePanelBtnClick(); });
+  connect(SettingsSpecialBtn, &QPushButton::clicked, this, [this] { SettingsSpecialBtnClick(); });
+  connect(Help1, &QAction::triggered, this, [this] { Help1Click(); });
   TranslateForm(this);
 }
 
@@ -787,6 +800,7 @@ void TSettingsForm::RandomUsernameCheckClick() {
 
 void TSettingsForm::SigPadCheckClick() {
   if (loading_) return;
+  ProgramValues().SigPadWanted = SigPadCheck->isChecked();
   WriteDialogSetting(kSettingsProgramLevel, "SigPad", SigPadCheck->isChecked() ? "" : "0");
 }
 
@@ -816,8 +830,30 @@ void TSettingsForm::Patch1BtnClick() {
 }
 
 void TSettingsForm::Patch2BtnClick() {
-  // The link conversion comes with the special functions; until then nothing is changed.
+  if (CheckPendingInput()) return;
+  TMiniDB* db = GlueDB();
+  if (!db) return;
+  int count = 0;
+  {
+    const TDisabledControls disabled = DisableControls(this);
+    ShowWaitDefault();
+    // The count is of the links removed: a person's first building is taken off and put
+    // back, which is no change.
+    count = ConvertLinks(*db, icPerson, icBuilding, true, false);
+    HideWaitText();
+    EnableControls(this, disabled);
+  }
+  if (count < 0) return;
+  if (count > 0) RefreshAllFrames();
+  ShowInfo(count == 0 ? SettingsText(21)
+                      : SettingsText(20) + "\r" + WithCount(SettingsText(23), count));
 }
+
+void TSettingsForm::SettingsSpecialBtnClick() { ShowSpecialFunctions(); }
+
+void TSettingsForm::Help1Click() { OpenManual(); }
+
+void TSettingsForm::SettingsHidePanelBtnClick() { accept(); }
 
 void TSettingsForm::FormClose() {
   TMiniDB* db = GlueDB();

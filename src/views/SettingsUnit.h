@@ -21,6 +21,7 @@ const TMLStringList* DirSelTexts();
 const TMLStringList* KeySystemsTexts();
 const TMLStringList* MandantTexts();
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -145,6 +146,7 @@ class TSettingsForm : public QDialog {
   QPushButton* Patch1Btn;
   QPushButton* Patch2Btn;
   QPushButton* CloseBtn;
+  QAction* Help1;
 
   void FillLists();
   void LoadValues();
@@ -165,7 +167,13 @@ class TSettingsForm : public QDialog {
   void RandomUsernameCheckClick();
   void SigPadCheckClick();
   void Patch1BtnClick();
+  // Each person keeps only its first building, as one bulk run; text 20 and 23, or 21.
   void Patch2BtnClick();
+  void SettingsSpecialBtnClick();
+  // F1 and the Help menu: the manual.
+  void Help1Click();
+  // The close button (and Escape).
+  void SettingsHidePanelBtnClick();
   // The store is read again; the locksmith store and the minimum-stock flag follow their
   // checks; a change refreshes every view.
   void FormClose();

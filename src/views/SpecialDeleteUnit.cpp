@@ -6,7 +6,18 @@
 #include <utility>
 #include <vector>
 
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
 #include "app/GlueStateUnit.h"
+#include "app/UnitTR100Win.h"
+#include "basic/UserInteraction.h"
+#include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/MultiLinguaForms.h"
+#include "basic/widgets/QtGlue.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/MultiLingua.h"
@@ -40,6 +51,11 @@ const TMLStringList* SpecialDeleteTexts() {
     t->Add255Obj("Es wurden %1 redundante Obergruppen:Zylinder-Schlie\xDFungen entfernt.", 14);
     // Beyond the dialog's first table: persons kept by the mass deletion.
     t->Add255Obj("%1 Personen besitzen noch Schl\xFCssel und wurden nicht gel\xF6scht.", 15);
+    // The results of the two key-type automations, and the questions of the merges.
+    t->Add255Obj("%1 zuvor undefinierte Schl\xFCssel schlie\xDF" "en nun ihre gleichnamigen Zylinder.", 16);
+    t->Add255Obj("%1 zuvor undefinierte Schl\xFCssel haben den Gruppenschl\xFCssel-Status bekommen.", 17);
+    t->Add255Obj("Gleiche Schl\xFCssel welcher Schlie\xDF" "anlage zusammenfassen?", 18);
+    t->Add255Obj("Gleiche Zylinder welcher Schlie\xDF" "anlage zusammenfassen?", 19);
     return t;
   }();
   return table;
@@ -83,12 +99,12 @@ std::vector<int32_t> RecordsWithDanglingLinks(const TMiniDB& db, int cls) {
   return found;
 }
 
-// The frame every bulk operation shares: the right, the run (refusal told unless quiet),
+// The frame every bulk operation shares: the right (none below 0), the run (refusal told unless quiet),
 // the work on the fresh data, one save. `work` gives the count, or kRefused to take the
 // run back (a step that failed).
 template <class Work>
 int InBulkRun(TMiniDB& db, int right, bool quiet, const TBulkProgress& progress, Work work) {
-  if (!quiet && RightDenied(right)) return kRefused;
+  if (!quiet && right >= 0 && RightDenied(right)) return kRefused;
   TBulkWrite run(db);
   if (!run.Ok()) {
     if (!quiet) {
@@ -289,12 +305,13 @@ std::vector<TCylinderExtraction> PlanCylinderExtraction(const TMiniDB& db) {
   return plan;
 }
 
-int ExtractCylindersFromDoors(TMiniDB& db, bool apply, bool quiet) {
+int ExtractCylindersFromDoors(TMiniDB& db, bool apply, bool quiet,
+                              const TBulkProgress& progress) {
   if (!apply) {
     db.Load();
     return static_cast<int>(PlanCylinderExtraction(db).size());
   }
-  return InBulkRun(db, rtDoors, quiet, {}, [&](TBulkWrite& run) {
+  return InBulkRun(db, rtDoors, quiet, progress, [&](TBulkWrite& run) {
     const std::vector<TCylinderExtraction> plan = PlanCylinderExtraction(db);
     std::map<std::string, int32_t> made;  // cylinders this run made, by system and name
     int count = 0;
@@ -365,8 +382,8 @@ std::vector<TClosingChange> PlanKeyDoorsToCylinders(const TMiniDB& db, std::vect
   return plan;
 }
 
-int ConvertKeyDoorsToCylinders(TMiniDB& db, bool quiet) {
-  return InBulkRun(db, rtKeys, quiet, {}, [&](TBulkWrite&) {
+int ConvertKeyDoorsToCylinders(TMiniDB& db, bool quiet, const TBulkProgress& progress) {
+  return InBulkRun(db, rtKeys, quiet, progress, [&](TBulkWrite&) {
     std::vector<int32_t> keys;
     ApplyLinkChanges(db, PlanKeyDoorsToCylinders(db, &keys));
     return static_cast<int>(keys.size());
@@ -374,10 +391,134 @@ int ConvertKeyDoorsToCylinders(TMiniDB& db, bool quiet) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Cylinders for doors without one
+
+std::vector<TDoorCylinder> PlanCylindersForDoors(const TMiniDB& db, bool likeKeys) {
+  std::vector<TDoorCylinder> plan;
+  std::set<std::string> planned;  // names this plan gives a cylinder, by system
+  TItemList doors;
+  db.ListClassValid(icDoor, doors);
+  for (int32_t i = 0; i < doors.Count(); ++i) {
+    const int32_t door = doors.Get(i);
+    if (db.ReadLinkCount(door, icCylinder) > 0) continue;
+    TDoorCylinder d;
+    d.door = door;
+    d.code = db.ReadKeySystem(door);
+    if (d.code == ksNone || !Trim(db.ReadLineField(door, "cyl")).empty()) continue;
+    d.name = db.ReadLineField(door, fkName);
+    if (likeKeys) {
+      TItemList keys;
+      db.ReadLinks(door, icKey, keys);
+      if (keys.Count() == 1) {
+        d.name = db.ReadLineField(keys.Get(0), fkName);
+        const std::string second = db.ReadLineField(keys.Get(0), fkSecondName);
+        if (!second.empty()) d.name += " " + second;
+      }
+    }
+    d.name = Trim(d.name);
+    if (d.name.empty()) continue;
+    if (FindItemByNameInSystem(db, icCylinder, d.name, d.code, 0) > 0) continue;
+    if (!planned.insert(NameKey(d.name, d.code)).second) continue;
+    d.length = db.ReadLineField(door, fkLength);
+    d.position = db.ReadLineField(door, "pos");
+    plan.push_back(std::move(d));
+  }
+  return plan;
+}
+
+int CylindersForDoors(TMiniDB& db, bool likeKeys, bool apply, bool quiet,
+                      const TBulkProgress& progress) {
+  if (!apply) {
+    db.Load();
+    return static_cast<int>(PlanCylindersForDoors(db, likeKeys).size());
+  }
+  return InBulkRun(db, rtDoors, quiet, progress, [&](TBulkWrite& run) {
+    const std::vector<TDoorCylinder> plan = PlanCylindersForDoors(db, likeKeys);
+    for (size_t i = 0; i < plan.size(); ++i) {
+      if (!StepEvery(run, i, plan.size(), 8)) return 0;
+      const TDoorCylinder& d = plan[i];
+      const int32_t cylinder = db.NewRecord(icCylinder);
+      if (cylinder <= 0) return kRefused;  // not made: nothing of the run stays
+      db.SetField(cylinder, fkName, d.name);
+      db.SetField(cylinder, fkKeySystem, std::to_string(d.code));
+      if (!d.length.empty()) db.SetField(cylinder, fkLength, d.length);
+      if (!d.position.empty()) db.SetField(cylinder, "pos", d.position);
+      db.AddLinkBoth(d.door, cylinder, icCylinder, icDoor);
+      db.DeleteField(d.door, "cyl");
+      db.DeleteField(d.door, fkLength);
+      db.DeleteField(d.door, "pos");
+    }
+    return static_cast<int>(plan.size());
+  });
+}
+
+// ---------------------------------------------------------------------------------------
+// Redundant closings
+
+std::vector<TClosingChange> PlanRedundantLinks(const TMiniDB& db, int* doorLinks) {
+  std::vector<TClosingChange> plan;
+  TItemList keys;
+  db.ListClassValid(icKey, keys);
+  for (int32_t i = 0; i < keys.Count(); ++i) {
+    const int32_t key = keys.Get(i);
+    TItemList direct;
+    db.ReadLinks(key, icDoor, direct);
+    if (direct.Count() == 0) continue;
+    TItemList cylinders, reached, doors;
+    GetKeyGroupsAndCylinders(db, key, true, true, cylinders);
+    for (int32_t j = 0; j < cylinders.Count(); ++j) {
+      db.ReadLinks(cylinders.Get(j), icDoor, doors);
+      reached.AddList(doors);
+    }
+    for (int32_t j = 0; j < direct.Count(); ++j)
+      if (reached.IndexOf(direct.Get(j)) >= 0)
+        plan.push_back({key, direct.Get(j), icDoor, icKey, false});
+  }
+  if (doorLinks) *doorLinks = static_cast<int>(plan.size());
+  TItemList groups;
+  db.ListClassValid(icGroup, groups);
+  for (int32_t i = 0; i < groups.Count(); ++i) {
+    const int32_t group = groups.Get(i);
+    TItemList direct;
+    db.ReadLinks(group, icCylinder, direct);
+    if (direct.Count() == 0) continue;
+    TItemList linked, visited, reached;
+    db.ReadLinks(group, icGroup, linked);
+    // A link back to the group itself must not make its own closings look reached.
+    visited.Add(group);
+    for (int32_t j = 0; j < linked.Count(); ++j)
+      CollectGroupCylinders(db, linked.Get(j), visited, reached);
+    for (int32_t j = 0; j < direct.Count(); ++j)
+      if (reached.IndexOf(direct.Get(j)) >= 0)
+        plan.push_back({group, direct.Get(j), icCylinder, icGroup, false});
+  }
+  return plan;
+}
+
+int RemoveRedundantLinks(TMiniDB& db, bool quiet, int* cylinderLinks,
+                         const TBulkProgress& progress) {
+  if (cylinderLinks) *cylinderLinks = 0;
+  int doors = 0, cylinders = 0;
+  // Key-door and group-cylinder closings together: the right for the rest.
+  const int result = InBulkRun(db, rtBuildings, quiet, progress, [&](TBulkWrite& run) {
+    const std::vector<TClosingChange> plan = PlanRedundantLinks(db, &doors);
+    for (size_t i = 0; i < plan.size(); ++i) {
+      if (!StepEvery(run, i, plan.size(), 64)) return 0;
+      db.RemoveLinkBoth(plan[i].a, plan[i].b, plan[i].kindOnA, plan[i].kindOnB);
+    }
+    cylinders = static_cast<int>(plan.size()) - doors;
+    return static_cast<int>(plan.size());
+  });
+  if (result < 0) return result;
+  if (cylinderLinks) *cylinderLinks = cylinders;
+  return result == 0 ? 0 : doors;
+}
+
+// ---------------------------------------------------------------------------------------
 // Key type automations
 
-int SingleKeyAutomation(TMiniDB& db, bool quiet) {
-  return InBulkRun(db, rtKeys, quiet, {}, [&](TBulkWrite&) {
+int SingleKeyAutomation(TMiniDB& db, bool quiet, const TBulkProgress& progress) {
+  return InBulkRun(db, rtKeys, quiet, progress, [&](TBulkWrite&) {
     std::vector<std::pair<int32_t, int32_t>> plan;  // key, cylinder
     TItemList keys;
     db.ListClassValid(icKey, keys);
@@ -397,8 +538,8 @@ int SingleKeyAutomation(TMiniDB& db, bool quiet) {
   });
 }
 
-int GroupKeyAutomation(TMiniDB& db, bool quiet) {
-  return InBulkRun(db, rtKeys, quiet, {}, [&](TBulkWrite&) {
+int GroupKeyAutomation(TMiniDB& db, bool quiet, const TBulkProgress& progress) {
+  return InBulkRun(db, rtKeys, quiet, progress, [&](TBulkWrite&) {
     std::vector<int32_t> plan;
     TItemList keys;
     db.ListClassValid(icKey, keys);
@@ -416,8 +557,9 @@ int GroupKeyAutomation(TMiniDB& db, bool quiet) {
 // ---------------------------------------------------------------------------------------
 // Single links
 
-int ConvertLinks(TMiniDB& db, int classA, int classB, bool keep) {
-  return InBulkRun(db, rtBuildings, true, {}, [&](TBulkWrite&) {
+int ConvertLinks(TMiniDB& db, int classA, int classB, bool keep, bool quiet) {
+  // A repair of the settings dialog, whose caller tested its right: no right of its own.
+  return InBulkRun(db, -1, quiet, {}, [&](TBulkWrite&) {
     int count = 0, withLinks = 0;
     std::vector<std::pair<int32_t, int32_t>> firsts;  // A, its remembered B
     std::vector<TClosingChange> removals;
@@ -499,9 +641,9 @@ int MergeBySignature(TMiniDB& db, TBulkWrite& run, const std::vector<int32_t>& c
 
 }  // namespace
 
-int MergeKeys(TMiniDB& db, TKeySystemCode code, bool quiet) {
+int MergeKeys(TMiniDB& db, TKeySystemCode code, bool quiet, const TBulkProgress& progress) {
   if (code == ksNone) return 0;
-  return InBulkRun(db, rtKeys, quiet, {}, [&](TBulkWrite& run) {
+  return InBulkRun(db, rtKeys, quiet, progress, [&](TBulkWrite& run) {
     TItemList keys;
     GetItemsOfClassInSystem(db, icKey, code, keys);
     std::vector<int32_t> candidates;
@@ -525,9 +667,11 @@ int MergeKeys(TMiniDB& db, TKeySystemCode code, bool quiet) {
   });
 }
 
-int MergeCylinders(TMiniDB& db, TKeySystemCode code, bool quiet) {
+int MergeCylinders(TMiniDB& db, TKeySystemCode code, bool quiet,
+                   const TBulkProgress& progress) {
   if (code == ksNone) return 0;
-  return InBulkRun(db, rtDoors, quiet, {}, [&](TBulkWrite& run) {
+  // Cylinders are neither persons, keys nor doors: the right for the rest.
+  return InBulkRun(db, rtBuildings, quiet, progress, [&](TBulkWrite& run) {
     TItemList cylinders;
     GetItemsOfClassInSystem(db, icCylinder, code, cylinders);
     std::vector<int32_t> candidates;
@@ -550,4 +694,287 @@ int MergeCylinders(TMiniDB& db, TKeySystemCode code, bool quiet) {
                                   db.AddLinkBoth(survivor, doors.Get(j), icDoor, icCylinder);
                             });
   });
+}
+
+// ---------------------------------------------------------------------------------------
+// The dialog.
+
+namespace {
+
+int& LastSpecialPage() {
+  static int page = 0;
+  return page;
+}
+
+QPushButton* SpecialButton(QWidget* parent, QVBoxLayout* layout, const char* caption,
+                           const char* name) {
+  auto* b = new QPushButton(ToQString(caption), parent);
+  b->setObjectName(name);
+  layout->addWidget(b);
+  return b;
+}
+
+bool Confirmed(const std::string& question) {
+  return UI().Ask(TMsgKind::Confirmation, question, TAskButtons::YesNo) == mrYes;
+}
+
+void Tell(const std::string& text) { UI().ShowMessage(TMsgKind::Info, text); }
+
+}  // namespace
+
+TSpecialDeleteForm::TSpecialDeleteForm(QWidget* parent) : QDialog(parent) {
+  setObjectName("SpecialDeleteForm");
+  setWindowTitle(ToQString("Spezialfunktionen"));
+  auto* outer = new QVBoxLayout(this);
+  WarnLabel = new QLabel(ToQString(SpecialDeleteText(12)), this);
+  WarnLabel->setObjectName("WarnLabel");
+  WarnLabel->setWordWrap(true);
+  WarnLabel->setStyleSheet("color: #C00000; font-weight: bold;");
+  SetNoTranslate(WarnLabel);  // from the unit's table, in the user's language already
+  outer->addWidget(WarnLabel);
+  PageControl = new QTabWidget(this);
+  PageControl->setObjectName("PageControl");
+  outer->addWidget(PageControl, 1);
+
+  auto page = [this](const char* caption, const char* name) {
+    auto* w = new QWidget(PageControl);
+    w->setObjectName(name);
+    auto* layout = new QVBoxLayout(w);
+    PageControl->addTab(w, ToQString(caption));
+    return std::make_pair(w, layout);
+  };
+  auto [deletions, dl] = page("L\xF6schen", "DeletePage");
+  DeletePersonsWithoutKeysBtn = SpecialButton(deletions, dl, "Personen ohne Schl\xFCssel l\xF6schen ...",
+                                              "DeletePersonsWithoutKeysBtn");
+  DeleteAllPersonsBtn = SpecialButton(deletions, dl, "Alle Personen l\xF6schen ...", "DeleteAllPersonsBtn");
+  DeleteAllKeysBtn = SpecialButton(deletions, dl, "Alle Schl\xFCssel l\xF6schen ...", "DeleteAllKeysBtn");
+  DeleteAllDoorsBtn = SpecialButton(deletions, dl, "Alle T\xFCren l\xF6schen ...", "DeleteAllDoorsBtn");
+  dl->addStretch(1);
+  auto [moves, ml] = page("Zuordnungen", "AssignPage");
+  ChangeKsBtn = SpecialButton(moves, ml, "Schlie\xDF" "anlagen-Zuordnungen \xE4ndern ...", "ChangeKsBtn");
+  ChangeCabBtn = SpecialButton(moves, ml, "Schl\xFCssel einem Schl\xFCsselschrank zuordnen ...",
+                               "ChangeCabBtn");
+  MeldKeysBtn = SpecialButton(moves, ml, "Gleiche Schl\xFCssel zusammenfassen ...", "MeldKeysBtn");
+  MeldCylsBtn = SpecialButton(moves, ml, "Gleiche Zylinder zusammenfassen ...", "MeldCylsBtn");
+  ml->addStretch(1);
+  auto [conversions, cl] = page("Umwandlungen", "ConvertPage");
+  ConvertCylsBtn = SpecialButton(conversions, cl, "Zylinder aus den Eingaben bei den T\xFCren erzeugen ...",
+                                 "ConvertCylsBtn");
+  DoorsToCylsBtn = SpecialButton(conversions, cl, "Zylinder f\xFCr T\xFCren ohne Zylinder anlegen ...",
+                                 "DoorsToCylsBtn");
+  ConvertKeysBtn = SpecialButton(conversions, cl, "Schl\xFCssel-T\xFCr- in Schl\xFCssel-Zylinder-Schlie\xDF"
+                                 "ungen umwandeln ...",
+                                 "ConvertKeysBtn");
+  ESCylBtn = SpecialButton(conversions, cl, "Einzelschl\xFCssel-Automatik", "ESCylBtn");
+  GSBtn = SpecialButton(conversions, cl, "Gruppenschl\xFCssel-Automatik", "GSBtn");
+  DelRedundantLinksBtn = SpecialButton(conversions, cl, "Redundante Schlie\xDF" "ungen entfernen",
+                                       "DelRedundantLinksBtn");
+  cl->addStretch(1);
+
+  auto* foot = new QHBoxLayout;
+  foot->addStretch(1);
+  CloseBtn = new QPushButton(ToQString("Schlie\xDF" "en"), this);
+  CloseBtn->setObjectName("CloseBtn");
+  foot->addWidget(CloseBtn);
+  outer->addLayout(foot);
+  resize(520, 400);
+
+  const std::pair<QPushButton*, void (TSpecialDeleteForm::*)()> handlers[] = {
+      {DeletePersonsWithoutKeysBtn, &TSpecialDeleteForm::DeletePersonsWithoutKeysBtnClick},
+      {DeleteAllPersonsBtn, &TSpecialDeleteForm::DeleteAllPersonsBtnClick},
+      {DeleteAllKeysBtn, &TSpecialDeleteForm::DeleteAllKeysBtnClick},
+      {DeleteAllDoorsBtn, &TSpecialDeleteForm::DeleteAllDoorsBtnClick},
+      {ChangeKsBtn, &TSpecialDeleteForm::ChangeKsBtnClick},
+      {ChangeCabBtn, &TSpecialDeleteForm::ChangeCabBtnClick},
+      {MeldKeysBtn, &TSpecialDeleteForm::MeldKeysBtnClick},
+      {MeldCylsBtn, &TSpecialDeleteForm::MeldCylsBtnClick},
+      {ConvertCylsBtn, &TSpecialDeleteForm::ConvertCylsBtnClick},
+      {DoorsToCylsBtn, &TSpecialDeleteForm::DoorsToCylsBtnClick},
+      {ConvertKeysBtn, &TSpecialDeleteForm::ConvertKeysBtnClick},
+      {ESCylBtn, &TSpecialDeleteForm::ESCylBtnClick},
+      {GSBtn, &TSpecialDeleteForm::GSBtnClick},
+      {DelRedundantLinksBtn, &TSpecialDeleteForm::DelRedundantLinksBtnClick},
+  };
+  for (const auto& [button, handler] : handlers)
+    connect(button, &QPushButton::clicked, this, [this, handler = handler] { (this->*handler)(); });
+  connect(CloseBtn, &QPushButton::clicked, this, &QDialog::reject);
+  connect(PageControl, &QTabWidget::currentChanged, this, [](int index) {
+    if (index >= 0) LastSpecialPage() = index;
+  });
+  TranslateForm(this);
+}
+
+void TSpecialDeleteForm::Done(int count) {
+  if (count <= 0) return;
+  changed_ = true;
+  RefreshAllFrames();
+}
+
+void TSpecialDeleteForm::DeletePersonsWithoutKeysBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db || RightDenied(rtPersons) || !Confirmed(SpecialDeleteText(1))) return;
+  int count = 0;
+  {
+    TRunProgress progress(this);
+    count = DeletePersonsWithoutKeys(*db, false, progress.Progress());
+  }
+  if (count < 0) return;
+  Tell(SpecialDeleteTextFmt(2, std::to_string(count)));
+  Done(count);
+}
+
+void TSpecialDeleteForm::DeleteAll(int cls) {
+  TMiniDB* db = SessionDB();
+  const std::string caption = ClassCaption(cls, true);
+  if (!db || RightDenied(RightOfClass(cls)) || !Confirmed(SpecialDeleteTextFmt(3, caption))) return;
+  int count = 0, kept = 0;
+  {
+    TRunProgress progress(this);
+    count = DeleteAllOfClass(*db, cls, false, &kept, progress.Progress());
+  }
+  if (count < 0) return;
+  std::string text = SpecialDeleteTextFmt(4, std::to_string(count) + " " + caption);
+  if (kept > 0) text += "\r" + SpecialDeleteTextFmt(15, std::to_string(kept));
+  Tell(text);
+  Done(count);
+}
+
+void TSpecialDeleteForm::DeleteAllPersonsBtnClick() { DeleteAll(icPerson); }
+void TSpecialDeleteForm::DeleteAllKeysBtnClick() { DeleteAll(icKey); }
+void TSpecialDeleteForm::DeleteAllDoorsBtnClick() { DeleteAll(icDoor); }
+
+void TSpecialDeleteForm::ChangeKsBtnClick() {
+  if (ExecuteKsTool()) Done(1);
+}
+
+void TSpecialDeleteForm::ChangeCabBtnClick() {
+  if (ExecuteCabinetTool()) Done(1);
+}
+
+void TSpecialDeleteForm::ConvertCylsBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db || RightDenied(rtDoors)) return;
+  // Counted first, without a change: nothing to do asks nothing.
+  if (ExtractCylindersFromDoors(*db, false, true) == 0) {
+    Tell(SpecialDeleteTextFmt(6, "0"));
+    return;
+  }
+  if (!Confirmed(SpecialDeleteText(5))) return;
+  int count = 0;
+  {
+    TRunProgress progress(this);
+    count = ExtractCylindersFromDoors(*db, true, false, progress.Progress());
+  }
+  if (count < 0) return;
+  Tell(SpecialDeleteTextFmt(6, std::to_string(count)));
+  // Doors joined to cylinders that were there count as a change too.
+  changed_ = true;
+  RefreshAllFrames();
+}
+
+void TSpecialDeleteForm::ConvertKeysBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db || RightDenied(rtKeys) || !Confirmed(SpecialDeleteText(7))) return;
+  int count = 0;
+  {
+    TRunProgress progress(this);
+    count = ConvertKeyDoorsToCylinders(*db, false, progress.Progress());
+  }
+  if (count < 0) return;
+  Tell(SpecialDeleteTextFmt(8, std::to_string(count)));
+  Done(count);
+}
+
+void TSpecialDeleteForm::DoorsToCylsBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db || RightDenied(rtDoors)) return;
+  const int choice = UI().AskButtons(SpecialDeleteText(9), SpecialDeleteText(10),
+                                     SpecialDeleteText(11), true, "");
+  if (choice != 1 && choice != 2) return;
+  int count = 0;
+  {
+    TRunProgress progress(this);
+    count = CylindersForDoors(*db, choice == 2, true, false, progress.Progress());
+  }
+  if (count < 0) return;
+  Tell(SpecialDeleteTextFmt(6, std::to_string(count)));
+  Done(count);
+}
+
+void TSpecialDeleteForm::ESCylBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db || RightDenied(rtKeys)) return;
+  int count = 0;
+  {
+    TRunProgress progress(this);
+    count = SingleKeyAutomation(*db, false, progress.Progress());
+  }
+  if (count < 0) return;
+  Tell(SpecialDeleteTextFmt(16, std::to_string(count)));
+  Done(count);
+}
+
+void TSpecialDeleteForm::GSBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db || RightDenied(rtKeys)) return;
+  int count = 0;
+  {
+    TRunProgress progress(this);
+    count = GroupKeyAutomation(*db, false, progress.Progress());
+  }
+  if (count < 0) return;
+  Tell(SpecialDeleteTextFmt(17, std::to_string(count)));
+  Done(count);
+}
+
+void TSpecialDeleteForm::DelRedundantLinksBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db || RightDenied(rtBuildings)) return;
+  int doors = 0, cylinders = 0;
+  {
+    TRunProgress progress(this);
+    doors = RemoveRedundantLinks(*db, false, &cylinders, progress.Progress());
+  }
+  if (doors < 0) return;
+  Tell(SpecialDeleteTextFmt(13, std::to_string(doors)) + "\r" +
+       SpecialDeleteTextFmt(14, std::to_string(cylinders)));
+  Done(doors + cylinders);
+}
+
+void TSpecialDeleteForm::MeldKeysBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db || RightDenied(rtKeys)) return;
+  const TKeySystemCode code = SelectKeySystem(SpecialDeleteText(18));
+  if (code == ksNone) return;
+  int count = 0;
+  {
+    TRunProgress progress(this);
+    count = MergeKeys(*db, code, false, progress.Progress());
+  }
+  if (count < 0) return;
+  Tell(SpecialDeleteTextFmt(4, std::to_string(count) + " " + ClassCaption(icKey, true)));
+  Done(count);
+}
+
+void TSpecialDeleteForm::MeldCylsBtnClick() {
+  TMiniDB* db = SessionDB();
+  if (!db || RightDenied(rtBuildings)) return;
+  const TKeySystemCode code = SelectKeySystem(SpecialDeleteText(19));
+  if (code == ksNone) return;
+  int count = 0;
+  {
+    TRunProgress progress(this);
+    count = MergeCylinders(*db, code, false, progress.Progress());
+  }
+  if (count < 0) return;
+  Tell(SpecialDeleteTextFmt(4, std::to_string(count) + " " + ClassCaption(icCylinder, true)));
+  Done(count);
+}
+
+bool ShowSpecialFunctions() {
+  TSpecialDeleteForm form(WinGlue().MainWindow ? WinGlue().MainWindow.data() : nullptr);
+  const int page = LastSpecialPage();
+  if (page >= 0 && page < form.PageControl->count()) form.PageControl->setCurrentIndex(page);
+  ExecModal(form);
+  return form.Changed();
 }

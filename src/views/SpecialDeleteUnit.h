@@ -13,9 +13,14 @@
 #include <string>
 #include <vector>
 
+#include <QDialog>
+
 #include "data/StoreWriteUnit.h"
 #include "views/KsToolFormUnit.h"
 
+class QLabel;
+class QPushButton;
+class QTabWidget;
 class TMiniDB;
 class TMLStringList;
 
@@ -53,7 +58,24 @@ struct TCylinderExtraction {
 };
 std::vector<TCylinderExtraction> PlanCylinderExtraction(const TMiniDB& db);
 // Counting only: the doors to convert. Applying: the cylinders made.
-int ExtractCylindersFromDoors(TMiniDB& db, bool apply, bool quiet);
+int ExtractCylindersFromDoors(TMiniDB& db, bool apply, bool quiet,
+                              const TBulkProgress& progress = {});
+
+// One door without cylinder and cylinder text that gets a cylinder of its own: named like
+// the door, or like its only key ("n", and "n2" after a blank) when naming like keys. A door
+// whose name a cylinder of its system carries already (or a door before it in this plan)
+// is left out.
+struct TDoorCylinder {
+  int32_t door = 0;
+  std::string name;
+  TKeySystemCode code = ksNone;
+  std::string length, position;
+  bool operator==(const TDoorCylinder&) const = default;
+};
+std::vector<TDoorCylinder> PlanCylindersForDoors(const TMiniDB& db, bool likeKeys);
+// Counting only or applying: the doors that get a cylinder.
+int CylindersForDoors(TMiniDB& db, bool likeKeys, bool apply, bool quiet,
+                      const TBulkProgress& progress = {});
 
 // A link to add or remove, on both sides.
 struct TClosingChange {
@@ -67,25 +89,92 @@ struct TClosingChange {
 // directly already. `keys` gets the keys that change.
 std::vector<TClosingChange> PlanKeyDoorsToCylinders(const TMiniDB& db, std::vector<int32_t>* keys);
 // The number of keys changed.
-int ConvertKeyDoorsToCylinders(TMiniDB& db, bool quiet);
+int ConvertKeyDoorsToCylinders(TMiniDB& db, bool quiet, const TBulkProgress& progress = {});
+
+// Redundant closings: a key's direct door links to doors its cylinders or the cylinders of
+// its groups reach anyway, and a group's direct cylinder links to cylinders the groups
+// linked to it reach. Each removal on both sides; `doorLinks` (optional) gets how many of
+// the plan are key-door links.
+std::vector<TClosingChange> PlanRedundantLinks(const TMiniDB& db, int* doorLinks);
+// Removes them in one run: the number of key-door links removed, `cylinderLinks` the
+// number of group-cylinder links (0 when refused).
+int RemoveRedundantLinks(TMiniDB& db, bool quiet, int* cylinderLinks,
+                         const TBulkProgress& progress = {});
 
 // Single-key automation: keys of "kt" below 2 without cylinder and group links get the
 // cylinder of their name in their system ("kt" 1). Group-key automation: keys without type
 // that have a group link or two cylinder links get "kt" 2. The number of keys changed.
-int SingleKeyAutomation(TMiniDB& db, bool quiet);
-int GroupKeyAutomation(TMiniDB& db, bool quiet);
+int SingleKeyAutomation(TMiniDB& db, bool quiet, const TBulkProgress& progress = {});
+int GroupKeyAutomation(TMiniDB& db, bool quiet, const TBulkProgress& progress = {});
 
 // Makes the links from class A to class B single: each record of A keeps only its first
 // link to a valid record of B, on both sides; every other link between the two classes
 // goes. The count of records of A that had more (without keep) plus every link removed.
-int ConvertLinks(TMiniDB& db, int classA, int classB, bool keep);
+// Asks no right; unless quiet, a refused run tells who holds the data.
+int ConvertLinks(TMiniDB& db, int classA, int classB, bool keep, bool quiet = true);
 
 // Merging keys resp. cylinders of one locking system that have the same closing ("k603",
 // not empty) and the same links; the later ones are absorbed into the first. The number of
 // records absorbed.
-int MergeKeys(TMiniDB& db, TKeySystemCode code, bool quiet);
-int MergeCylinders(TMiniDB& db, TKeySystemCode code, bool quiet);
+int MergeKeys(TMiniDB& db, TKeySystemCode code, bool quiet, const TBulkProgress& progress = {});
+int MergeCylinders(TMiniDB& db, TKeySystemCode code, bool quiet,
+                   const TBulkProgress& progress = {});
 
 const TMLStringList* SpecialDeleteTexts();
 std::string SpecialDeleteText(int number);
 std::string SpecialDeleteTextFmt(int number, const std::string& argument);
+
+// ---------------------------------------------------------------------------------------
+// The dialog.
+
+// The special functions, each a button: the question before the run, the run with a
+// progress panel and cancel, the result message, the views refreshed after a change.
+class TSpecialDeleteForm : public QDialog {
+ public:
+  explicit TSpecialDeleteForm(QWidget* parent = nullptr);
+
+  QLabel* WarnLabel;  // text 12
+  QTabWidget* PageControl;
+  QPushButton* DeletePersonsWithoutKeysBtn;
+  QPushButton* DeleteAllPersonsBtn;
+  QPushButton* DeleteAllKeysBtn;
+  QPushButton* DeleteAllDoorsBtn;
+  QPushButton* ChangeKsBtn;
+  QPushButton* ChangeCabBtn;
+  QPushButton* MeldKeysBtn;
+  QPushButton* MeldCylsBtn;
+  QPushButton* ConvertCylsBtn;
+  QPushButton* ConvertKeysBtn;
+  QPushButton* DoorsToCylsBtn;
+  QPushButton* ESCylBtn;
+  QPushButton* GSBtn;
+  QPushButton* DelRedundantLinksBtn;
+  QPushButton* CloseBtn;
+
+  void DeletePersonsWithoutKeysBtnClick();
+  void DeleteAllPersonsBtnClick();
+  void DeleteAllKeysBtnClick();
+  void DeleteAllDoorsBtnClick();
+  void ChangeKsBtnClick();
+  void ChangeCabBtnClick();
+  void ConvertCylsBtnClick();
+  void ConvertKeysBtnClick();
+  void DoorsToCylsBtnClick();
+  void ESCylBtnClick();
+  void GSBtnClick();
+  void DelRedundantLinksBtnClick();
+  void MeldKeysBtnClick();
+  void MeldCylsBtnClick();
+
+  // True once a run changed the data while the dialog was open.
+  bool Changed() const { return changed_; }
+
+ private:
+  void DeleteAll(int cls);
+  // After a run: a change refreshes the views.
+  void Done(int count);
+  bool changed_ = false;
+};
+
+// Shows the dialog on the page used last (the first at first); true when something changed.
+bool ShowSpecialFunctions();

@@ -19,7 +19,8 @@
 TEST(SettingsRead, EveryKeyReachesItsOwner) {
   TLoginEnv env;
   SaveTextFile(std::vector<std::string>{"ActiveX= 0", "ErrorLogFile=logs/error.log",
-                                        "SuccessLogFile="},
+                                        "SuccessLogFile=", "SigPad=0", "DC= x1 ",
+                                        "ImportPath= /srv/import/ "},
                env.Prog() + "Tessaro.ini");
   SaveTextFile(std::vector<std::string>{"BackupInterval=7", "WebLinks=0"},
                env.Data() + "Tessaro.ini");
@@ -34,6 +35,9 @@ TEST(SettingsRead, EveryKeyReachesItsOwner) {
   EXPECT_EQ(form->ActiveXFlags(), "011");
   EXPECT_EQ(LogFileNames().ErrorLogFile, env.Prog() + "logs/error.log");
   EXPECT_EQ(LogFileNames().SuccessLogFile, "");
+  EXPECT_FALSE(ProgramValues().SigPadWanted);
+  EXPECT_EQ(ProgramValues().DC, " x1 ");  // kept as written
+  EXPECT_EQ(ProgramValues().ImportPath, "/srv/import/");
   EXPECT_EQ(BackupSettings().Interval, biWeekly);
   EXPECT_FALSE(WinGlue().WebLinks);
 
@@ -54,6 +58,7 @@ TEST(SettingsRead, EveryKeyReachesItsOwner) {
             std::string::npos);
   form.reset();
   LogFileNames() = {};
+  ProgramValues() = {};
   ResetMainFormRegistries();
   ResetWinGlue();
 }

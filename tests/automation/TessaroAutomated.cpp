@@ -20,6 +20,8 @@
 // doors views are driven instead of the later steps (BuildingsScenario.h);
 // TESSARO_AUTOMATION_EXPORTS (optional): a folder; with it the settings, the list exports,
 // the screenshot and the database export are driven instead (SettingsScenario.h);
+// TESSARO_AUTOMATION_SPECIAL (optional): with it the special functions and the locking-system
+// tools are driven instead (SpecialScenario.h);
 // TESSARO_AUTOMATION_TRANSFER (optional): "person,key1,key2": the two keys are issued to
 // the person (signed on the pad, with a receipt), the first is returned and the second
 // reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
@@ -85,6 +87,7 @@
 #include "HistoryScenario.h"
 #include "SandboxScenario.h"
 #include "SettingsScenario.h"
+#include "SpecialScenario.h"
 
 namespace {
 
@@ -276,7 +279,7 @@ struct TDriver {
       case TStep::Buildings:
         // The buildings and doors run alone: the other steps follow only without it.
         if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
-            RunCylindersScenario(*form, Shot, Say)) {
+            RunCylindersScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }

@@ -37,6 +37,13 @@ TEST(Mail, EveryFieldIsOneArgumentAndTheExitCodeAnswers) {
                              "--attach\n" + file + "\n");
   }
   {
+    // Without the dialog flag the message is shown all the same: nothing goes unseen.
+    TFakeMailer mailer(0);
+    EXPECT_TRUE(SendMailWithAttachment("S", "", "", "", "Anna B", "anna@example.org",
+                                       "/tmp/x.ada", "x.ada", false));
+    EXPECT_EQ(mailer.Args(), "--utf8\n--subject\nS\n--attach\n/tmp/x.ada\nAnna B <anna@example.org>\n");
+  }
+  {
     TFakeMailer mailer(1);
     EXPECT_FALSE(SendMailWithAttachment("", "", "", "", "", "", "/tmp/x.ada", "x.ada", true));
     EXPECT_EQ(mailer.Args(), "--utf8\n--attach\n/tmp/x.ada\n");

@@ -20,9 +20,19 @@
 #include "basic/widgets/QtGlue.h"
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
+#include "app/ManualUnit.h"
 #include "views/SettingsUnit.h"
+#include "views/SpecialDeleteUnit.h"
+
+#include <QAction>
 
 namespace {
+
+std::string WithCountText(std::string text, int count) {
+  const size_t at = text.find("%1");
+  if (at != std::string::npos) text.replace(at, 2, std::to_string(count));
+  return text;
+}
 
 struct TSettingsDialogs : TViewsTest {
   TStation b{"B"};
@@ -176,6 +186,64 @@ TEST_F(TSettingsDialogs, ChoosingTheOpenStoreChangesNothingAndASandboxIsRefused)
   EXPECT_FALSE(ChangeDataDirectory());
   ASSERT_EQ(ui.messages.size(), 1u);
   EXPECT_EQ(ui.messages[0].text, CoreText(75));
+}
+
+TEST_F(TSettingsDialogs, Patch2LeavesEachPersonItsFirstBuildingInOneRun) {
+  const int32_t h1 = Record(icBuilding, "H1");
+  const int32_t h2 = Record(icBuilding, "H2");
+  const int32_t h3 = Record(icBuilding, "H3");
+  const int32_t anna = Record(icPerson, "Anna");
+  const int32_t bert = Record(icPerson, "Bert");
+  for (int32_t h : {h1, h2, h3}) db().AddLinkBoth(anna, h, icBuilding, icPerson);
+  db().AddLinkBoth(bert, h2, icBuilding, icPerson);
+  ASSERT_TRUE(db().Commit());
+  const std::string file = ReadAllBytes(db().FileName);
+  TSettingsForm form;
+  form.FillLists();
+  form.LoadValues();
+
+  // B holds a record: refused naming B, the file as it was.
+  ASSERT_TRUE(b->LockItem(bert, false, 0));
+  form.Patch2BtnClick();
+  EXPECT_NE(ui.AllText().find("B"), std::string::npos);
+  EXPECT_EQ(ReadAllBytes(db().FileName), file);
+  EXPECT_TRUE(form.isEnabled());
+  ASSERT_TRUE(b->UnlockItem(bert));
+
+  ui.Clear();
+  form.Patch2BtnClick();
+  EXPECT_EQ(ui.AllText(), SettingsText(20) + "\r" + WithCountText(SettingsText(23), 2));
+  TStation reader("R");
+  ASSERT_TRUE(reader.Open(dir));
+  EXPECT_EQ(reader->ReadLinkCount(anna, icBuilding), 1);
+  EXPECT_TRUE(reader->ReadHasLink(anna, icBuilding, h1));
+  EXPECT_FALSE(reader->ReadHasLink(h3, icPerson, anna));
+  EXPECT_TRUE(reader->ReadHasLink(bert, icBuilding, h2));
+  ui.Clear();
+  form.Patch2BtnClick();
+  EXPECT_EQ(ui.AllText(), SettingsText(21));
+}
+
+TEST_F(TSettingsDialogs, SpecialFunctionsAndTheManualOpenFromTheDialog) {
+  TSettingsForm form;
+  form.FillLists();
+  form.LoadValues();
+  EXPECT_TRUE(form.SettingsSpecialBtn->isEnabled());
+  bool special = false;
+  QueueDialogDriver([&](QDialog& d) { special = dynamic_cast<TSpecialDeleteForm*>(&d) != nullptr; });
+  form.SettingsSpecialBtn->click();
+  EXPECT_TRUE(special);
+
+  std::vector<std::string> opened;
+  SetDocumentOpener([&](const std::string& f) {
+    opened.push_back(f);
+    return true;
+  });
+  ASSERT_TRUE(form.Help1->shortcut() == QKeySequence(Qt::Key_F1));
+  form.Help1->trigger();
+  SetDocumentOpener(nullptr);
+  // The manual beside the program is opened, or the message names the file looked for.
+  EXPECT_EQ(opened.size() + ui.messages.size(), 1u);
 }
 
 TEST_F(TSettingsDialogs, EveryGermanTextHasItsEnglishEntry) {
