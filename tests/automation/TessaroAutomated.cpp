@@ -22,6 +22,8 @@
 // the screenshot and the database export are driven instead (SettingsScenario.h);
 // TESSARO_AUTOMATION_SPECIAL (optional): with it the special functions and the locking-system
 // tools are driven instead (SpecialScenario.h);
+// TESSARO_AUTOMATION_PLANIMPORT (optional): a locking-plan table file; with it the plan
+// import is driven instead (PlanImportScenario.h);
 // TESSARO_AUTOMATION_TRANSFER (optional): "person,key1,key2": the two keys are issued to
 // the person (signed on the pad, with a receipt), the first is returned and the second
 // reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
@@ -85,6 +87,7 @@
 #include "data/TransferUnit.h"
 #include "output/PrintUnit.h"
 #include "HistoryScenario.h"
+#include "PlanImportScenario.h"
 #include "SandboxScenario.h"
 #include "SettingsScenario.h"
 #include "SpecialScenario.h"
@@ -279,7 +282,8 @@ struct TDriver {
       case TStep::Buildings:
         // The buildings and doors run alone: the other steps follow only without it.
         if (RunBuildingsScenario(*form, Shot, Say) || RunSettingsScenario(*form, Shot, Say) ||
-            RunCylindersScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say)) {
+            RunCylindersScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say) ||
+            RunPlanImportScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }

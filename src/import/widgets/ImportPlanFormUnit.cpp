@@ -98,11 +98,9 @@ std::string DefsFileOfClient() {
 }
 
 void Paint(QWidget* w, uint32_t bgr) {
-  w->setAutoFillBackground(true);
-  QPalette p = w->palette();
-  p.setColor(QPalette::Window, bgr == kNone ? QApplication::palette().color(QPalette::Button)
-                                            : ColorFromBgr(bgr));
-  w->setPalette(p);
+  const QColor colour = bgr == kNone ? QApplication::palette().color(QPalette::Button)
+                                     : ColorFromBgr(bgr);
+  w->setStyleSheet(QString("QFrame#%1 { background: %2; }").arg(w->objectName(), colour.name()));
 }
 
 QLabel* Swatch(QWidget* parent, uint32_t bgr) {
@@ -553,6 +551,7 @@ void TImportPlanForm::ShowPlanStep(int step) {
   Paint(OptionsPanel, step == 2 ? kLightGreen : kNone);
   OptionsPanel->setMaximumHeight(step == 2 ? QWIDGETSIZE_MAX : 1);
   OptionsPanel->setMinimumHeight(step == 2 ? optionsHeight_ : 0);
+  if (layout()) layout()->activate();
 }
 
 void TImportPlanForm::SetFieldCaptions() {
@@ -589,6 +588,8 @@ void TImportPlanForm::RefreshPlanBuildingCombo() {
     if (BuildingCombo->currentIndex() < 0) BuildingCombo->setCurrentIndex(0);
   }
 }
+
+void TImportPlanForm::SetWords(const TPlanWords& words) { words_ = words; }
 
 bool TImportPlanForm::LoadPlanTable(const std::string& fileName) {
   std::unique_ptr<TWaitPanel> wait(ShowWaitPanel(this, T(11)));
@@ -766,6 +767,7 @@ bool RunPlanImport() {
   }
   static QPointer<TImportPlanForm> form;
   if (!form) form = new TImportPlanForm(QApplication::activeWindow());
+  form->SetWords(words);
   form->DefsOpenFileName = defs.Path;
   form->TableFileName = defs.Table;
   form->PreparePlanDialog();

@@ -96,6 +96,8 @@ class TImportPlanForm : public QDialog {
   bool LoadPlanTable(const std::string& fileName);
   void RecognisePlan();
   void SetFieldCaptions();
+  // The recognition words (LoadPlanWords).
+  void SetWords(const TPlanWords& words);
   // The import with the dialog's options; closes the dialog with OK when it ran.
   void ExecutePlanImport();
   void ReadOpenOfficeSheet();
