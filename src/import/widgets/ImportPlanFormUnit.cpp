@@ -780,13 +780,18 @@ bool RunPlanImport() {
   return ran;
 }
 
+TImportXmlForm::TImportXmlForm(QWidget* parent)
+    : QFileDialog(parent, ToQString(ImportXmlText(8))) {
+  setObjectName("ImportXmlForm");
+  setOption(QFileDialog::DontUseNativeDialog, true);
+  setFileMode(QFileDialog::ExistingFile);
+  setNameFilters({QStringLiteral("XML  (*.xml)"), QStringLiteral("all files (*)")});
+}
+
 bool ExecuteXmlImport(const std::function<int32_t()>& chooseSystem) {
   TMiniDB* db = GlueDB();
   if (!db) return false;
-  QFileDialog dialog(QApplication::activeWindow(), ToQString(ImportXmlText(8)));
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-  dialog.setFileMode(QFileDialog::ExistingFile);
-  dialog.setNameFilters({QStringLiteral("XML  (*.xml)"), QStringLiteral("all files (*)")});
+  TImportXmlForm dialog(QApplication::activeWindow());
   if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
   const std::string file = FromQString(dialog.selectedFiles().front());
   const int32_t code = chooseSystem ? chooseSystem() : 1;

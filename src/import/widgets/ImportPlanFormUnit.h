@@ -7,6 +7,7 @@
 
 #include <QAbstractTableModel>
 #include <QDialog>
+#include <QFileDialog>
 
 #include <array>
 #include <functional>
@@ -153,6 +154,12 @@ class TImportPlanForm : public QDialog {
 // Loads "System/LockingPlan.lng" below the program folder once; false (the error shown)
 // when it cannot be read.
 bool LoadPlanWords(TPlanWords& words);
+
+// The XML import's open dialog: titled for XML plans, XML files first.
+class TImportXmlForm : public QFileDialog {
+ public:
+  explicit TImportXmlForm(QWidget* parent = nullptr);
+};
 
 // The main-menu entry: the dialog; true when an import ran.
 bool RunPlanImport();
