@@ -768,6 +768,8 @@ bool RunPlanImport() {
   static QPointer<TImportPlanForm> form;
   if (!form) form = new TImportPlanForm(QApplication::activeWindow());
   form->SetWords(words);
+  // The help page lives below the maker's address, a program setting; without it, no help.
+  form->HelpAction->setEnabled(!ReadSettingStr(0, "HelpAddress").empty());
   form->DefsOpenFileName = defs.Path;
   form->TableFileName = defs.Table;
   form->PreparePlanDialog();
