@@ -18,6 +18,15 @@
 //                                   items ("F"), 1/2 cylinders ("D"), the rest keys ("K")
 //   BM_KeysImport/10000, /100000    a key list of N rows (check, question, one bulk run)
 // Targets: 100,000 records under 10 s, at most 11 times the 10,000 figure.
+// Locking plans (ImportPlanRecogUnit, ImportPlanUnit, ImportXmlUnit):
+//   BM_PlanRecognise   a sheet of 2,000 door rows and 300 group-key columns: the whole
+//                      recognition (marks, matrix, headings, fields), as after every change.
+//   BM_PlanImport      that sheet imported into the store: 2,000 doors, cylinders and single
+//                      keys, 300 group keys, about 20,000 crosses; one bulk run.
+//   BM_XmlImport/10000, /100000   a "dorider" plan of that many elements (a third each
+//                      cylinders, keys and lockings), check pass and import pass.
+// Targets: recognition under 200 ms, the sheet's import under 5 s, the XML plans at most
+// 11 times apart and 100,000 elements under 10 s.
 
 #include <benchmark/benchmark.h>
 
@@ -35,9 +44,14 @@
 #include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
+#include "basic/MultiLingua.h"
 #include "import/ImportEngineUnit.h"
 #include "import/ImportKwdUnit.h"
 #include "import/ImportKeysUnit.h"
+#include "import/ImportPlanRecogUnit.h"
+#include "import/ImportPlanUnit.h"
+#include "import/ImportTable.h"
+#include "import/ImportXmlUnit.h"
 #include "platform/PlatformFiles.h"
 
 namespace {
@@ -291,6 +305,137 @@ void BM_KeysImport(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_KeysImport)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(3);
+// Locking plans
+
+// The recognition words of the shipped file's German entries that the sheet uses.
+const TPlanWords& PlanWords() {
+  static const TPlanWords words = [] {
+    tMLSystem ml("DE");
+    ml.LoadLanguageLines({u"DE1=Position|Pos", u"", u"DE3=T\u00FCr", u"", u"DE4=Raum", u"",
+                          u"DE6=Einzelschl\u00FCssel", u"", u"DE8=Zylinder-Anzahl", u"",
+                          u"DE10=Schlie\u00DFung", u"", u"DE19=Gruppenschl\u00FCssel", u"",
+                          u"DE20=Schl\u00FCssel-Typ", u"", u"DE21=Anzahl", u"", u"DE22=Gruppe"},
+                         false);
+    TPlanWords w;
+    w.LoadFrom(ml, "DE");
+    return w;
+  }();
+  return words;
+}
+
+// 4 key-table rows above the cylinder table's heading, then the door rows; the crosses of
+// each key column lie on every 100th row from an offset of its own.
+std::vector<std::string> PlanSheet(int rows, int keys) {
+  std::vector<std::string> lines(5);
+  const std::string lead = "\t\t\t\t\t\t";
+  lines[0] = lead + "Gruppenschl\xFCssel";
+  lines[1] = lead + "Schl\xFCssel-Typ";
+  lines[2] = lead + "Anzahl";
+  lines[3] = lead + "Gruppe";
+  lines[4] = "Pos\tT\xFCr\tRaum\tSchlie\xDFung\tZylinder-Anzahl\tEinzelschl\xFCssel";
+  for (int k = 0; k < keys; ++k) {
+    lines[0] += "\tGS " + std::to_string(k);
+    lines[1] += "\tGS";
+    lines[2] += "\t" + std::to_string(1 + k % 3);
+    lines[3] += "\tG" + std::to_string(k % 30);
+  }
+  for (int r = 0; r < rows; ++r) {
+    const std::string n = std::to_string(r + 1);
+    std::string line = n + "\tPlan-T\xFCr " + n + "\tRaum " + n + "\tS" + n + "\t1\tES " + n +
+                       "\t";
+    for (int k = 0; k < keys; ++k) line += (r % 100 == k % 100 || r == rows - 1) ? "\tx" : "\t";
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+void BM_PlanRecognise(benchmark::State& state) {
+  TImportTable sheet;
+  FillPlanGrid(sheet, PlanSheet(2000, 300));
+  TIndiDefList defs;
+  bool found = false;
+  for (auto _ : state) {
+    state.PauseTiming();
+    TImportTable grid = sheet;
+    TPlanRecognition rec;
+    state.ResumeTiming();
+    found = RecognisePlanTable(grid, defs, PlanWords(), rec);
+    benchmark::DoNotOptimize(rec.matrix.right);
+  }
+  if (!found) state.SkipWithError("plan not recognised");
+}
+BENCHMARK(BM_PlanRecognise)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_PlanImport(benchmark::State& state) {
+  const TFixture& f = Fixture(100000);
+  TImportTable grid;
+  FillPlanGrid(grid, PlanSheet(2000, 300));
+  TPlanRecognition rec;
+  if (!RecognisePlanTable(grid, TIndiDefList(), PlanWords(), rec)) {
+    state.SkipWithError("plan not recognised");
+    return;
+  }
+  TPlanImportOptions options;
+  options.writeJournal = false;
+  int cylinders = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto copy = std::make_unique<TCopy>(f);
+    state.ResumeTiming();
+    const TPlanImportReport r = RunPlanImportRows(copy->db, grid, rec, options);
+    if (r.result != TPlanSheetResult::Done) {
+      state.SkipWithError(("import failed: " + std::to_string(static_cast<int>(r.result)) +
+                           " " + r.error).c_str());
+      break;
+    }
+    cylinders = r.cylinders;
+    state.PauseTiming();
+    copy.reset();
+    state.ResumeTiming();
+  }
+  state.counters["cylinders"] = cylinders;
+}
+BENCHMARK(BM_PlanImport)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+std::string DoriderPlan(int elements) {
+  const int n = elements / 3;
+  std::string xml = "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<dorider>\r\n<Zylinder>\r\n";
+  for (int i = 0; i < n; ++i)
+    xml += "<Schliessung><Sortierung>" + std::to_string(i + 1) +
+           "</Sortierung><SchluesselNummer>XZ " + std::to_string(i) +
+           "</SchluesselNummer><Zylinderanzahl>1</Zylinderanzahl><TuerNr>XT " +
+           std::to_string(i) + "</TuerNr></Schliessung>\r\n";
+  xml += "</Zylinder>\r\n<Schluessel>\r\n";
+  for (int i = 0; i < n; ++i)
+    xml += "<Gruppenschluessel><SchluesselNummer>XG " + std::to_string(i) +
+           "</SchluesselNummer><Anzahl>2</Anzahl></Gruppenschluessel>\r\n";
+  xml += "</Schluessel>\r\n<Funktion>\r\n";
+  for (int i = 0; i < n; ++i)
+    xml += "<Funktion><SchluesselNummer_Aus>XG " + std::to_string(i) +
+           "</SchluesselNummer_Aus><SchluesselNummer_In>XZ " + std::to_string((i * 7) % n) +
+           "</SchluesselNummer_In></Funktion>\r\n";
+  return xml + "</Funktion>\r\n</dorider>\r\n";
+}
+
+void BM_XmlImport(benchmark::State& state) {
+  const TFixture& f = Fixture(100000);
+  const std::string xml = DoriderPlan(static_cast<int>(state.range(0)));
+  const std::string journal;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto copy = std::make_unique<TCopy>(f);
+    state.ResumeTiming();
+    if (!ImportXmlBytes(copy->db, xml, 1, nullptr, nullptr, nullptr)) {
+      state.SkipWithError("import failed");
+      break;
+    }
+    state.PauseTiming();
+    copy.reset();
+    state.ResumeTiming();
+  }
+  state.counters["elements"] = static_cast<double>(state.range(0));
+}
+BENCHMARK(BM_XmlImport)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(2);
 
 }  // namespace
 

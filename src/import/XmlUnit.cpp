@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstring>
+#include <string_view>
 
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
@@ -77,7 +78,10 @@ size_t DecodeReference(const std::string& text, size_t i, size_t to, std::string
 void AppendDecoded(const std::string& text, size_t from, size_t to, std::string& out) {
   size_t i = from;
   while (i < to) {
-    const size_t amp = text.find('&', i);
+    // Only the piece is searched: a search to the end of the text for every piece of
+    // character data made a large file quadratic.
+    const size_t found = std::string_view(text).substr(i, to - i).find('&');
+    const size_t amp = found == std::string_view::npos ? std::string::npos : i + found;
     if (amp == std::string::npos || amp >= to) {
       out.append(text, i, to - i);
       return;

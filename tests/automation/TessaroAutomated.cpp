@@ -28,6 +28,8 @@
 // TESSARO_AUTOMATION_REMEMBERED (optional): "person,key1,key2": the sample doors, the
 // remembered keys issued to the person, the relations, the navigation, the mass rename, the
 // guided tour and the info dialog are driven instead (RememberedScenario.h);
+// TESSARO_AUTOMATION_PLANIMPORT (optional): a locking-plan table file; with it the plan
+// import is driven instead (PlanImportScenario.h);
 // TESSARO_AUTOMATION_TRANSFER (optional): "person,key1,key2": the two keys are issued to
 // the person (signed on the pad, with a receipt), the first is returned and the second
 // reported lost; every printout goes to PDF files in TESSARO_AUTOMATION_RECEIPTS. The
@@ -101,6 +103,7 @@
 #include "HistoryScenario.h"
 #include "ImportScenario.h"
 #include "KeysImportScenario.h"
+#include "PlanImportScenario.h"
 #include "SandboxScenario.h"
 #include "SettingsScenario.h"
 #include "SpecialScenario.h"
@@ -298,7 +301,8 @@ struct TDriver {
             RunCylindersScenario(*form, Shot, Say) || RunGroupsScenario(*form, Shot, Say) ||
             RunCabinetsScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say) ||
             RunImportScenario(*form, Shot, Say) || RunKeysImportScenario(*form, Shot, Say) ||
-            RunPlanScenario(*form, Shot, Say) || RunRememberedScenario(*form, Shot, Say)) {
+            RunPlanScenario(*form, Shot, Say) || RunRememberedScenario(*form, Shot, Say) ||
+            RunPlanImportScenario(*form, Shot, Say)) {
           step = TStep::LogOut;
           return;
         }

@@ -59,6 +59,10 @@
 #include "import/ImportEngineUnit.h"
 #include "import/ImportProfileUnit.h"
 #include "import/widgets/ImportUnit.h"
+#include "import/ImportPlanDefUnit.h"
+#include "import/ImportPlanUnit.h"
+#include "import/ImportXmlUnit.h"
+#include "import/widgets/ImportPlanFormUnit.h"
 #include "output/CsvOrExcelUnit.h"
 #include "output/PrintPreviewUnit.h"
 #include "output/PrintSelectUnit.h"
@@ -248,6 +252,10 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
       {"FrameKeysTexts", FrameKeysTexts},
       {"FrameTransferTexts", FrameTransferTexts},
       {"ImportEngineTexts", ImportEngineTexts},
+      {"ImportPlanDefTexts", ImportPlanDefTexts},
+      {"ImportPlanTexts", ImportPlanTexts},
+      {"ImportPlanFormTexts", ImportPlanFormTexts},
+      {"ImportXmlTexts", ImportXmlTexts},
       {"BackupFrameTexts", BackupFrameTexts},
       {"BackupMainTexts", BackupMainTexts},
       {"BackupQuestionTexts", BackupQuestionTexts},
@@ -388,6 +396,8 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TRenameForm", [] { return std::make_unique<TRenameForm>(); }},
       {"TImportForm", [] { return std::make_unique<TImportForm>(); }},
       {"TKsSelForm", [] { return std::make_unique<TKsSelForm>(); }},
+      {"TImportPlanDefForm", [] { return std::make_unique<TImportPlanDefForm>(); }},
+      {"TImportPlanForm", [] { return std::make_unique<TImportPlanForm>(); }},
       {"TKsToolForm", [] { return std::make_unique<TKsToolForm>(); }},
       {"TCabinetToolForm", [] { return std::make_unique<TCabinetToolForm>(); }},
       {"TSpecialDeleteForm", [] { return std::make_unique<TSpecialDeleteForm>(); }},
