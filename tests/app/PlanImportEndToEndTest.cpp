@@ -59,14 +59,13 @@ TEST(EndToEnd, LockingPlanImport) {
   const std::string shots = env.dir.Dir() + "shots/";
   ASSERT_EQ(PfMakeFolders(shots), 0);
 
-  if (!qEnvironmentVariableIsSet("TESSARO_AUTOMATION_SHOTS"))
-    environment.insert("TESSARO_AUTOMATION_SHOTS", QString::fromStdString(shots));
-  const std::string shotFolder = environment.value("TESSARO_AUTOMATION_SHOTS").toStdString() + "/";
+  const std::string shotFolder = AutomationShotsFolder(shots);
   const TAutomatedRun run = RunAutomatedProgram(env,
                                                 {{"TESSARO_AUTOMATION_CLIENT", "Acme GmbH"},
                                                  {"TESSARO_AUTOMATION_USER", "Anna"},
                                                  {"TESSARO_AUTOMATION_PASSWORD", "secret"},
-                                                 {"TESSARO_AUTOMATION_PLANIMPORT", plan}},
+                                                 {"TESSARO_AUTOMATION_PLANIMPORT", plan},
+                                                 {"TESSARO_AUTOMATION_SHOTS", shotFolder}},
                                                 45000);
   ASSERT_TRUE(run.started);
   const bool finished = run.finished;
