@@ -119,8 +119,9 @@ bool MakeBackup(const std::string& target, const std::string& backup,
 
 // Writes the lines into a new temporary file beside the target and puts it in the target's
 // place. The target exists throughout: rename replaces it in one step.
-bool ReplaceFile(const std::vector<std::string>& lines, const std::string& fileName,
-                 bool keepBackup) {
+// `write` fills the open temporary file; false when it could not.
+template <typename TWrite>
+bool ReplaceFile(const std::string& fileName, bool keepBackup, TWrite write) {
   if (fileName.empty()) return false;
   std::string target = fileName;
   TPfInfo info;
@@ -141,7 +142,7 @@ bool ReplaceFile(const std::vector<std::string>& lines, const std::string& fileN
   // Held while it is written, so that another station's sweep of leftovers keeps it.
   HoldWholeFile(fd);
 
-  bool ok = WriteLines(fd, lines);
+  bool ok = write(fd);
   // The new file keeps the old one's permissions, writable for its owner.
   if (ok && targetExists) PfFchmod(fd, info.mode | kOwnerWrite);
   ok = ok && PfFsync(fd) == 0;
@@ -381,12 +382,18 @@ int LoadTextFile(const std::string& fileName, std::vector<std::string>& lines,
 }
 
 bool SaveTextFile(const std::vector<std::string>& lines, const std::string& fileName) {
-  return ReplaceFile(lines, fileName, false);
+  return ReplaceFile(fileName, false, [&](int fd) { return WriteLines(fd, lines); });
 }
 
 bool SaveTextFileSafe(const std::vector<std::string>& lines, const std::string& fileName,
                       bool keepBackup) {
-  return ReplaceFile(lines, fileName, keepBackup);
+  return ReplaceFile(fileName, keepBackup, [&](int fd) { return WriteLines(fd, lines); });
+}
+
+bool SaveBytesFileSafe(std::string_view bytes, const std::string& fileName, bool keepBackup) {
+  return ReplaceFile(fileName, keepBackup, [&](int fd) {
+    return bytes.empty() || PfWriteAll(fd, bytes.data(), bytes.size()) == 0;
+  });
 }
 
 bool CopyFileReplacing(const std::string& from, const std::string& to) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // LoadTextFile results.
@@ -54,6 +55,8 @@ bool SaveTextFile(const std::vector<std::string>& lines, const std::string& file
 // that fails afterwards only lands the file among TakeUnsyncedSaves().
 bool SaveTextFileSafe(const std::vector<std::string>& lines, const std::string& fileName,
                       bool keepBackup);
+// The same for a text already joined (line ends included), written in one piece.
+bool SaveBytesFileSafe(std::string_view bytes, const std::string& fileName, bool keepBackup);
 
 // Copies `from` over `to` through a synced temporary file beside `to`, so that `to` is at
 // every moment either its old content or the complete copy. False leaves `to` as it was.

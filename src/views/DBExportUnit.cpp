@@ -1,5 +1,12 @@
 #include "views/DBExportUnit.h"
 
+#include <bit>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <span>
+#include <string_view>
+
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -50,9 +57,14 @@ bool IsKey(const std::string& item, const char* key) {
          item[std::char_traits<char>::length(key)] == '=';
 }
 
-bool HeaderIs(const std::string& line, const char* name) {
-  const size_t n = std::char_traits<char>::length(name);
-  return line.size() > n && line[n] == '=' && AnsiSameText(line.substr(0, n), name);
+char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+
+// `line` starts with "name=" (the name's ASCII letters in any case).
+bool HeaderIs(std::string_view line, std::string_view name) {
+  if (line.size() <= name.size() || line[name.size()] != '=') return false;
+  for (size_t k = 0; k < name.size(); ++k)
+    if (UpperAscii(line[k]) != UpperAscii(name[k])) return false;
+  return true;
 }
 
 void DropKeys(std::vector<std::string>& items, std::initializer_list<const char*> keys) {
@@ -72,48 +84,102 @@ void SetItem(std::vector<std::string>& items, const char* key, const std::string
   items.push_back(std::string(key) + "=" + stored);
 }
 
-// Drops the items of a record line whose key is one of `keys` (ignoring case), keeping every
-// other item byte for byte: no item is read, unquoted or written again. True when one was
-// dropped.
-bool DropRawItems(std::string& line, std::initializer_list<std::string_view> keys) {
-  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+// Where a line holds commas and double quotes, one bit per byte, found eight bytes at a time.
+struct TLineMarks {
+  std::vector<uint64_t> commas, quotes;
+  size_t n = 0;
+
+  void Mark(std::string_view line) {
+    n = line.size();
+    const size_t words = (n + 63) / 64;
+    commas.assign(words, 0);
+    quotes.assign(words, 0);
+    const char* s = line.data();
+    size_t i = 0;
+    // The eight bytes of a word are read in memory order only where the lowest byte comes
+    // first; elsewhere the byte loop below does it all.
+    if constexpr (std::endian::native == std::endian::little)
+      for (; i + 8 <= n; i += 8) {
+        uint64_t v;
+        std::memcpy(&v, s + i, 8);
+        commas[i >> 6] |= Bytes(v, 0x2C2C2C2C2C2C2C2Cull) << (i & 63);
+        quotes[i >> 6] |= Bytes(v, 0x2222222222222222ull) << (i & 63);
+      }
+    for (; i < n; ++i) {
+      if (s[i] == ',') commas[i >> 6] |= uint64_t{1} << (i & 63);
+      if (s[i] == '"') quotes[i >> 6] |= uint64_t{1} << (i & 63);
+    }
+  }
+  // The first marked byte at or after `from`, or n.
+  size_t Next(const std::vector<uint64_t>& bits, size_t from) const {
+    size_t w = from >> 6;
+    if (from >= n) return n;
+    uint64_t m = bits[w] & (~uint64_t{0} << (from & 63));
+    while (m == 0) {
+      if (++w >= bits.size()) return n;
+      m = bits[w];
+    }
+    return (w << 6) + static_cast<size_t>(std::countr_zero(m));
+  }
+
+ private:
+  // One bit per byte of the (little-endian) word `v` that equals the byte of `pattern`,
+  // without carries between bytes, so every bit is exact.
+  static uint64_t Bytes(uint64_t v, uint64_t pattern) {
+    const uint64_t low7 = 0x7F7F7F7F7F7F7F7Full;
+    const uint64_t x = v ^ pattern;
+    const uint64_t zero = ~(((x & low7) + low7) | x | low7);  // 0x80 where the byte is 0
+    return ((zero >> 7) * 0x0102040810204080ull) >> 56;
+  }
+};
+
+// Appends a record line to `out` without its items whose key is one of `keys` (ignoring
+// case), keeping every other item byte for byte: no item is read, unquoted or written again.
+void AppendWithoutItems(std::string& out, std::string_view line,
+                        std::span<const std::string_view> keys, TLineMarks& marks) {
+  const size_t base = out.size();
   const size_t n = line.size();
-  std::string out;
+  const char* const s = line.data();
+  marks.Mark(line);
   bool dropped = false;
   size_t p = 0;
   while (p < n) {
     const size_t start = p;
-    const size_t keyStart = line[p] == '"' ? p + 1 : p;
-    if (line[p] == '"') {
+    const size_t keyStart = s[p] == '"' ? p + 1 : p;
+    if (s[p] == '"') {
+      // To the closing quote; doubled quotes are part of the item.
       size_t q = p + 1;
       for (;;) {
-        q = line.find('"', q);
-        if (q == std::string::npos || q + 1 >= n || line[q + 1] != '"') break;
+        q = marks.Next(marks.quotes, q);
+        if (q >= n || q + 1 >= n || s[q + 1] != '"') break;
         q += 2;
       }
-      p = q == std::string::npos ? n : q + 1;
+      p = q >= n ? n : q + 1;
     }
-    const size_t comma = line.find(',', p);
-    p = comma == std::string::npos ? n : comma;
+    p = marks.Next(marks.commas, p);
     bool drop = false;
     for (std::string_view key : keys) {
-      if (keyStart + key.size() >= p || line[keyStart + key.size()] != '=') continue;
+      if (keyStart + key.size() >= p || s[keyStart + key.size()] != '=') continue;
       size_t k = 0;
-      while (k < key.size() && upper(line[keyStart + k]) == upper(key[k])) ++k;
+      while (k < key.size() && UpperAscii(s[keyStart + k]) == UpperAscii(key[k])) ++k;
       if (k == key.size()) drop = true;
     }
     if (drop && !dropped) {
       dropped = true;
-      out.reserve(n);
-      out.assign(line, 0, start > 0 ? start - 1 : 0);
+      out.append(s, start > 0 ? start - 1 : 0);
     } else if (!drop && dropped) {
-      if (!out.empty()) out += ',';
-      out.append(line, start, p - start);
+      if (out.size() > base) out += ',';
+      out.append(s + start, p - start);
     }
     if (p < n) ++p;  // the comma
   }
-  if (dropped) line.swap(out);
-  return dropped;
+  if (!dropped) out.append(line);
+}
+
+void AppendNumber(std::string& out, int32_t value) {
+  char digits[16];
+  const auto result = std::to_chars(digits, digits + sizeof digits, value);
+  out.append(digits, result.ptr);
 }
 
 bool FileThere(const std::string& path) {
@@ -127,70 +193,87 @@ QPointer<TDBExportForm> gDBExportForm;
 
 std::string DBExportText(int number) { return GetMLText(DBExportTexts(), number); }
 
-std::vector<std::string> DBExportLines(TMiniDB& db, int flags, const std::string& userName,
-                                       const std::string& password) {
+std::string DBExportBytes(TMiniDB& db, int flags, const std::string& userName,
+                          const std::string& password) {
   db.Commit();
-  std::vector<std::string> lines = db.Lines;
-  int32_t lastId = db.LastID;
+  // One pass over the store's own lines into one buffer: nothing of the store is copied
+  // or changed, and a line that stays as it is costs one append.
+  size_t size = 64 + 4 * (userName.size() + password.size());
+  for (const std::string& line : db.Lines) size += line.size() + 2;
+  std::string out;
+  out.reserve(size);
+  const int32_t lastId = db.LastID + ((flags & dbxNewUser) ? 1 : 0);
+  const std::string lastLine = "LastID=" + std::to_string(lastId);
+  bool haveLast = false;
+  const bool anonymise =
+      (flags & (dbxPersonNames | dbxPersonDept | dbxPersonNr | dbxPersonRemark)) != 0;
+  // Holder lines and links to persons or users go from every record.
+  std::string_view dropKeys[3];
+  size_t dropCount = 0;
+  if (flags & dbxNoPersons) {
+    dropKeys[dropCount++] = fkHolders;
+    dropKeys[dropCount++] = "l5";
+  }
+  if (flags & dbxNoUsers) dropKeys[dropCount++] = "l1";
+  const std::span<const std::string_view> drop(dropKeys, dropCount);
   int personNumber = 0;
   std::vector<std::string> items;
   std::vector<std::string> scratch;
-  for (std::string& line : lines) {
-    if (flags != 0 && HeaderIs(line, kPendingHistoryHeader)) {
-      line.clear();
-      continue;
-    }
-    if (flags == 0) continue;
+  std::string personLine;
+  TLineMarks marks;
+  for (const std::string& line : db.Lines) {
+    const size_t mark = out.size();
     TLineInfo info;
-    ScanRecordLine(line, scratch, info);
-    if (info.id < 1) continue;
-    const std::string head = "i=" + std::to_string(info.id) + ",c=" + std::to_string(info.cls);
-    if (info.cls == icPerson && (flags & dbxNoPersons)) {
-      line = head + ",v=0";
-      continue;
+    if (flags != 0) {
+      if (HeaderIs(line, kPendingHistoryHeader)) continue;
+      ScanRecordLine(line, scratch, info);
     }
-    if (info.cls == icUser && (flags & dbxNoUsers)) {
-      line = head + ",v=0";
-      continue;
-    }
-    // Holder lines and links to persons or users go from every record; nothing else of a
-    // line is read or written again.
-    if (flags & dbxNoPersons) DropRawItems(line, {fkHolders, "l5"});
-    if (flags & dbxNoUsers) DropRawItems(line, {"l1"});
-    if (info.cls != icPerson || (flags & (dbxPersonNames | dbxPersonDept | dbxPersonNr |
-                                          dbxPersonRemark)) == 0)
-      continue;
-    ParseCommaText(line, items);
-    bool changed = false;
-    {
+    if (info.id < 1) {
+      out += line;
+    } else if ((info.cls == icPerson && (flags & dbxNoPersons)) ||
+               (info.cls == icUser && (flags & dbxNoUsers))) {
+      // A removed record keeps only what marks its ID as taken.
+      out += "i=";
+      AppendNumber(out, info.id);
+      out += ",c=";
+      AppendNumber(out, info.cls);
+      out += ",v=0";
+    } else if (info.cls == icPerson && anonymise) {
+      personLine.clear();
+      AppendWithoutItems(personLine, line, drop, marks);
+      ParseCommaText(personLine, items);
       if (flags & dbxPersonNames) {
         SetItem(items, fkName, ScrambleStr("Person" + std::to_string(++personNumber)));
         DropKeys(items, {fkSecondName});
-        changed = true;
       }
       if (flags & dbxPersonDept) DropKeys(items, {fkDepartment});
       if (flags & dbxPersonNr) DropKeys(items, {fkPersonNumber});
       if (flags & dbxPersonRemark) DropKeys(items, {fkRemark});
-      changed = changed || (flags & (dbxPersonDept | dbxPersonNr | dbxPersonRemark)) != 0;
+      out += BuildCommaText(items);
+    } else if (dropCount > 0) {
+      AppendWithoutItems(out, line, drop, marks);
+    } else {
+      out += line;
     }
-    if (changed) line = BuildCommaText(items);
-  }
-  std::erase_if(lines, [](const std::string& line) { return line.empty(); });
-  if (flags & dbxNewUser) {
-    ++lastId;
-    lines.push_back(BuildCommaText({"i=" + std::to_string(lastId), "c=" + std::to_string(icUser),
-                                    std::string(fkName) + "=" + ScrambleStr(Trim(userName)),
-                                    "pw=" + ScrambleStr(AnsiUpperCase(Trim(password)))}));
-  }
-  bool haveLast = false;
-  for (std::string& line : lines)
-    if (HeaderIs(line, "LastID")) {
-      line = "LastID=" + std::to_string(lastId);
+    if (out.size() == mark) continue;  // empty lines are left out
+    if (!haveLast && HeaderIs(std::string_view(out).substr(mark), "LastID")) {
+      out.resize(mark);
+      out += lastLine;
       haveLast = true;
-      break;
     }
-  if (!haveLast) lines.push_back("LastID=" + std::to_string(lastId));
-  return lines;
+    out += "\r\n";
+  }
+  if (flags & dbxNewUser) {
+    out += BuildCommaText({"i=" + std::to_string(lastId), "c=" + std::to_string(icUser),
+                           std::string(fkName) + "=" + ScrambleStr(Trim(userName)),
+                           "pw=" + ScrambleStr(AnsiUpperCase(Trim(password)))});
+    out += "\r\n";
+  }
+  if (!haveLast) {
+    out += lastLine;
+    out += "\r\n";
+  }
+  return out;
 }
 
 std::string DBExportTarget(const std::string& chosen, int flags) {
@@ -204,7 +287,7 @@ std::string DBExportTarget(const std::string& chosen, int flags) {
 bool WriteDBExport(TMiniDB& db, int flags, const std::string& target,
                    const std::string& userName, const std::string& password) {
   if (!db.Opened || target.empty() || AnsiSameText(target, db.FileName)) return false;
-  return SaveTextFileSafe(DBExportLines(db, flags, userName, password), target, false);
+  return SaveBytesFileSafe(DBExportBytes(db, flags, userName, password), target, false);
 }
 
 // =======================================================================================

@@ -36,12 +36,13 @@ enum : int {
   dbxNewUser = 64,      // a new user record with the given name and password
 };
 
-// The store's lines as the export writes them (the 0x01 line first, "LastID" up to date).
-// A person or user that is removed keeps only "i", "c" and "v=0": no name, no number, no
-// link. Removing persons also takes every link to a person and every holder line away. Any
-// flag drops the header of pending history lines, which names records.
-std::vector<std::string> DBExportLines(TMiniDB& db, int flags, const std::string& userName,
-                                       const std::string& password);
+// The file as the export writes it: the store's lines, each ended by CR LF, empty lines left
+// out (the 0x01 line first, "LastID" up to date). A person or user that is removed keeps
+// only "i", "c" and "v=0": no name, no number, no link. Removing persons also takes every
+// link to a person and every holder line away. Any flag drops the header of pending history
+// lines, which names records.
+std::string DBExportBytes(TMiniDB& db, int flags, const std::string& userName,
+                          const std::string& password);
 // The target for a chosen name: ".adaX" with flags, ".ada" without.
 std::string DBExportTarget(const std::string& chosen, int flags);
 // Pending edits of the store are saved first. False (target absent) when it could not be

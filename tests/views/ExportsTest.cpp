@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,143 @@
 #include "views/ListExportUnit.h"
 
 namespace {
+
+// The export as it was first written, line by line on a copy of the store's lines: the
+// reference the one-pass export must match byte for byte.
+namespace reference {
+
+std::string KeyOfItem(const std::string& item) { return item.substr(0, item.find('=')); }
+
+bool IsKey(const std::string& item, const char* key) {
+  return AnsiSameText(KeyOfItem(item), key) && item.size() > std::char_traits<char>::length(key) &&
+         item[std::char_traits<char>::length(key)] == '=';
+}
+
+bool HeaderIs(const std::string& line, const char* name) {
+  const size_t n = std::char_traits<char>::length(name);
+  return line.size() > n && line[n] == '=' && AnsiSameText(line.substr(0, n), name);
+}
+
+void DropKeys(std::vector<std::string>& items, std::initializer_list<const char*> keys) {
+  std::erase_if(items, [&](const std::string& item) {
+    for (const char* key : keys)
+      if (IsKey(item, key)) return true;
+    return false;
+  });
+}
+
+void SetItem(std::vector<std::string>& items, const char* key, const std::string& stored) {
+  for (std::string& item : items)
+    if (IsKey(item, key)) {
+      item = std::string(key) + "=" + stored;
+      return;
+    }
+  items.push_back(std::string(key) + "=" + stored);
+}
+
+bool DropRawItems(std::string& line, std::initializer_list<std::string_view> keys) {
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; };
+  const size_t n = line.size();
+  std::string out;
+  bool dropped = false;
+  size_t p = 0;
+  while (p < n) {
+    const size_t start = p;
+    const size_t keyStart = line[p] == '"' ? p + 1 : p;
+    if (line[p] == '"') {
+      size_t q = p + 1;
+      for (;;) {
+        q = line.find('"', q);
+        if (q == std::string::npos || q + 1 >= n || line[q + 1] != '"') break;
+        q += 2;
+      }
+      p = q == std::string::npos ? n : q + 1;
+    }
+    const size_t comma = line.find(',', p);
+    p = comma == std::string::npos ? n : comma;
+    bool drop = false;
+    for (std::string_view key : keys) {
+      if (keyStart + key.size() >= p || line[keyStart + key.size()] != '=') continue;
+      size_t k = 0;
+      while (k < key.size() && upper(line[keyStart + k]) == upper(key[k])) ++k;
+      if (k == key.size()) drop = true;
+    }
+    if (drop && !dropped) {
+      dropped = true;
+      out.reserve(n);
+      out.assign(line, 0, start > 0 ? start - 1 : 0);
+    } else if (!drop && dropped) {
+      if (!out.empty()) out += ',';
+      out.append(line, start, p - start);
+    }
+    if (p < n) ++p;
+  }
+  if (dropped) line.swap(out);
+  return dropped;
+}
+
+std::string Export(TMiniDB& db, int flags, const std::string& userName,
+                   const std::string& password) {
+  db.Commit();
+  std::vector<std::string> lines = db.Lines;
+  int32_t lastId = db.LastID;
+  int personNumber = 0;
+  std::vector<std::string> items;
+  std::vector<std::string> scratch;
+  for (std::string& line : lines) {
+    if (flags != 0 && HeaderIs(line, kPendingHistoryHeader)) {
+      line.clear();
+      continue;
+    }
+    if (flags == 0) continue;
+    TLineInfo info;
+    ScanRecordLine(line, scratch, info);
+    if (info.id < 1) continue;
+    const std::string head = "i=" + std::to_string(info.id) + ",c=" + std::to_string(info.cls);
+    if (info.cls == icPerson && (flags & dbxNoPersons)) {
+      line = head + ",v=0";
+      continue;
+    }
+    if (info.cls == icUser && (flags & dbxNoUsers)) {
+      line = head + ",v=0";
+      continue;
+    }
+    if (flags & dbxNoPersons) DropRawItems(line, {fkHolders, "l5"});
+    if (flags & dbxNoUsers) DropRawItems(line, {"l1"});
+    if (info.cls != icPerson || (flags & (dbxPersonNames | dbxPersonDept | dbxPersonNr |
+                                          dbxPersonRemark)) == 0)
+      continue;
+    ParseCommaText(line, items);
+    if (flags & dbxPersonNames) {
+      SetItem(items, fkName, ScrambleStr("Person" + std::to_string(++personNumber)));
+      DropKeys(items, {fkSecondName});
+    }
+    if (flags & dbxPersonDept) DropKeys(items, {fkDepartment});
+    if (flags & dbxPersonNr) DropKeys(items, {fkPersonNumber});
+    if (flags & dbxPersonRemark) DropKeys(items, {fkRemark});
+    line = BuildCommaText(items);
+  }
+  std::erase_if(lines, [](const std::string& line) { return line.empty(); });
+  if (flags & dbxNewUser) {
+    ++lastId;
+    lines.push_back(BuildCommaText({"i=" + std::to_string(lastId), "c=" + std::to_string(icUser),
+                                    std::string(fkName) + "=" + ScrambleStr(Trim(userName)),
+                                    "pw=" + ScrambleStr(AnsiUpperCase(Trim(password)))}));
+  }
+  bool haveLast = false;
+  for (std::string& line : lines)
+    if (HeaderIs(line, "LastID")) {
+      line = "LastID=" + std::to_string(lastId);
+      haveLast = true;
+      break;
+    }
+  if (!haveLast) lines.push_back("LastID=" + std::to_string(lastId));
+  std::string bytes;
+  for (const std::string& line : lines) bytes += line + "\r\n";
+  return bytes;
+}
+
+}  // namespace reference
 
 struct TExports : TViewsTest {
   int32_t building = 0, door = 0, bareDoor = 0, key = 0, mueller = 0, nobody = 0, nameless = 0;
@@ -237,6 +375,63 @@ TEST_F(TExports, PlainCopyIsTheStoresBytesAndLeavesTheLiveFolderAlone) {
   EXPECT_EQ(added, (std::vector<std::string>{"Data.adaX", "Kopie.ada"}));
   EXPECT_EQ(DBExportTarget("/x/Data.ada", 5), "/x/Data.adaX");
   EXPECT_EQ(DBExportTarget("/x.y/Data", 0), "/x.y/Data.ada");
+}
+
+TEST_F(TExports, OnePassExportMatchesTheLineByLineExportForEveryFlagSet) {
+  // A generated store: every class the flags touch, links to persons and users, holder
+  // lines, values with commas, quotes, blanks and umlauts, long lines; then raw lines the
+  // program would not write but a file may hold.
+  TMiniDB& d = db();
+  std::mt19937 rng(7);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  auto text = [&](int length) {
+    static const char chars[] = "abcXYZ ,\"=;|\xE4\xDF" "09";
+    std::string t;
+    for (int k = 0; k < length; ++k) t += chars[pick(0, sizeof chars - 2)];
+    return t;
+  };
+  const int classes[] = {icBuilding, icDoor, icKey, icPerson, icPerson, icUser};
+  std::vector<int32_t> persons{mueller, nobody}, users{admin}, all;
+  for (int k = 0; k < 240; ++k) {
+    const int cls = classes[pick(0, 5)];
+    const int32_t id = Record(cls, text(pick(1, 12)));
+    if (cls == icPerson) {
+      persons.push_back(id);
+      d.SetField(id, fkSecondName, text(5));
+      d.SetField(id, fkDepartment, text(pick(0, 8)));
+      d.SetField(id, fkPersonNumber, text(3));
+    }
+    if (cls == icUser) users.push_back(id);
+    if (cls == icKey) d.SetField(id, fkHolders, "5:" + std::to_string(persons.back()) + ";1;;|");
+    if (pick(0, 2) == 0) d.SetField(id, fkRemark, text(pick(1, 90)));
+    if (cls != icPerson && pick(0, 1) == 0) d.AddLinkBoth(id, persons[pick(0, static_cast<int>(persons.size()) - 1)], icPerson, cls);
+    if (cls != icUser && pick(0, 3) == 0) d.AddLinkBoth(id, users[pick(0, static_cast<int>(users.size()) - 1)], icUser, cls);
+    all.push_back(id);
+  }
+  ASSERT_TRUE(d.Commit());
+  const std::string raw[] = {
+      "",
+      "i=9001,c=4,,own=\"a\",OWN=b,l5=1;2,\"l1=x,y\",L1=3,\"q=\"\"a,b\"\"\",z=1",
+      "i=9002,c=3,\"own=unterminated,l5=2",
+      "i=9003,c=3,l5=,l1,l10=4,l5x=1,own=9,",
+      "i=9004,c=5,n=abc,\"n2=x y\",Abt=1,Nr=2,r=3,l1=7,l5=8",
+      "i=9005,c=5,l1=1,,,n=z",
+      "i=9006,c=1,n=u,pw=X,l5=1",
+      "i=9007,c=4,,,own=2,,x",
+      "i=9008,c=4,l5=1,\"r=" + std::string(150, ',') + "\",l1=2,own=\"\"",
+      "lastid=77",
+      std::string(kPendingHistoryHeader) + "=9001",
+      "I=9009,C=7,L5=3,\"OwN=1\"x,y",
+      "own=1,i=9010,c=4,x=2",
+      ",own=1,,i=9011,c=3,l1=5,y",
+      "i=9012,c=4,\"r=\"\"x,own=1,l5=2\"\"\",l1=3",
+  };
+  for (const std::string& line : raw) d.Lines.push_back(line);
+  for (int flags = 0; flags < 128; ++flags) {
+    const std::string expected = reference::Export(d, flags, " Neu ", " geheim ");
+    const std::string got = DBExportBytes(d, flags, " Neu ", " geheim ");
+    ASSERT_EQ(got, expected) << "flags " << flags;
+  }
 }
 
 }  // namespace
