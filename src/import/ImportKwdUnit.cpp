@@ -273,9 +273,10 @@ struct TOptions {
 TOptions ParseOptions(const std::string& text) {
   TOptions o;
   std::vector<std::string> rest;
-  std::string line = text;
-  while (!line.empty()) {
-    const std::string item = FetchCsvField(line, ',');
+  // Read in place: a field of countless commas must not be shifted once per item.
+  size_t at = 0;
+  while (at < text.size()) {
+    const std::string item = FetchCsvFieldAt(text, at, ',');
     const size_t eq = item.find('=');
     const std::string name = Trim(eq == std::string::npos ? item : item.substr(0, eq));
     const std::string value = eq == std::string::npos ? std::string() : item.substr(eq + 1);

@@ -425,3 +425,20 @@ TEST_F(KwdImport, AChangedCountIsBookedAsItsDifference) {
 }
 
 }  // namespace
+
+// A cylinder's options field of a million items (a broken or hostile plan) is read in one
+// go: the import finishes and keeps the items it knows.
+TEST_F(KwdImport, AnOptionsFieldOfCountlessItemsIsReadInOneGo) {
+  std::string options = "L=30/35,OF=MS";
+  options.reserve(options.size() + 2'000'000);
+  for (int i = 0; i < 1'000'000; ++i) options += ",x";
+  std::vector<std::string> lines = Plan();
+  for (std::string& line : lines)
+    if (line.rfind("D;T\xFCr 1;", 0) == 0)
+      line = Rec('D', {{1, "T\xFCr 1"}, {5, "001"}, {6, options}, {12, "2"}, {17, "Z10"}});
+  ASSERT_EQ(Import(WritePlan(lines)), TKwdResult::Imported);
+  const int32_t t1 = Named(icCylinder, "T\xFCr 1");
+  ASSERT_GT(t1, 0);
+  EXPECT_EQ(a->ReadLineField(t1, fkLength), "30/35");
+  EXPECT_EQ(a->ReadLineField(t1, "ofl"), "MS");
+}
