@@ -370,6 +370,10 @@ bool TKwdPass::MakeSystem() {
     report_.error = ImportKwdText(7);
     return false;
   }
+  // The names as the file holds them now: another station may have named a system since
+  // they were read (while the check's question stood, say), and the names header is
+  // written whole below.
+  ReadKeySystemNames(db_);
   bool exists = false;
   system_ = FindKwdSystem(db_, planId, exists);
   if (system_ == ksNone) {

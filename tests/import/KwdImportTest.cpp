@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -441,4 +442,43 @@ TEST_F(KwdImport, AnOptionsFieldOfCountlessItemsIsReadInOneGo) {
   ASSERT_GT(t1, 0);
   EXPECT_EQ(a->ReadLineField(t1, fkLength), "30/35");
   EXPECT_EQ(a->ReadLineField(t1, "ofl"), "MS");
+}
+
+namespace {
+// Answers Yes, after running `meanwhile` (what another station does while the question
+// stands).
+struct TAnswerAfter : TRecordingInteraction {
+  std::function<void()> meanwhile;
+  int Ask(TMsgKind kind, const std::string& text, TAskButtons buttons) override {
+    if (meanwhile) meanwhile();
+    TRecordingInteraction::Ask(kind, text, buttons);
+    return mrYes;
+  }
+};
+}  // namespace
+
+// While the user reads the check's summary, station B names the locking system the check
+// had found free. The import takes the next free one and leaves B's name as it is.
+TEST_F(KwdImport, ASystemNamedElsewhereDuringTheQuestionIsNeitherTakenNorRenamed) {
+  const std::string names = a->GetHeaderValue(kKeySystemNamesHeader);
+  TAnswerAfter answer;
+  answer.meanwhile = [&] {
+    ASSERT_TRUE(b->Load() < ldNoAccess);
+    ASSERT_TRUE(b->SetHeaderValue(kKeySystemNamesHeader, names + ",Fremd"));
+  };
+  TKwdResult result;
+  {
+    TUserInteractionScope scope(answer);
+    result = ImportKwdFile(*a.db, WritePlan(Plan()), hooks, "");
+  }
+  ASSERT_EQ(result, TKwdResult::Imported);
+  TStation reader("R");
+  ResetVocabulary();
+  ASSERT_TRUE(reader.Open(dir));
+  ReadKeySystemNames(*reader.db);
+  EXPECT_EQ(KeySystemTableName(4), "Fremd");
+  EXPECT_EQ(KeySystemTableName(5), "P-4711");
+  const int32_t t1 = Named(icCylinder, "T\xFCr 1");
+  ASSERT_GT(t1, 0);
+  EXPECT_EQ(a->ReadKeySystem(t1), 5);
 }
