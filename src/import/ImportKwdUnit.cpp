@@ -385,6 +385,12 @@ bool TKwdPass::MakeSystem() {
   if (exists) return true;
   // Made inside the run: a check pass or a run that is not saved forgets it again.
   report_.systemMade = true;
+  // Said after the run, with the pass's error, not as a box while the store is held.
+  const std::string clean = CleanKeySystemName(planId);
+  if (!KeySystemNameAcceptable(clean)) {
+    report_.error = CoreTextFmt(ctKeySystemNameRefused, clean);
+    return false;
+  }
   if (!SetKeySystemName(system_, planId)) {
     report_.error = ImportKwdText(8);
     return false;
@@ -758,6 +764,7 @@ TKwdResult ImportKwdFile(TMiniDB& db, const std::string& fileName, const TKwdHoo
   // Check pass: everything in memory, taken back when the run ends.
   status(1);
   TKwdPassReport check;
+  bool checked = false, checkCancelled = false;
   {
     TBulkWrite run(db, TBulkMode::Check);
     if (!run.Ok()) {
@@ -765,20 +772,21 @@ TKwdResult ImportKwdFile(TMiniDB& db, const std::string& fileName, const TKwdHoo
       return TKwdResult::Refused;
     }
     run.SetProgress(hooks.progress);
-    const bool ok = RunKwdPass(db, run, plan, check);
-    const bool cancelled = run.Cancelled();
+    checked = RunKwdPass(db, run, plan, check);
+    checkCancelled = run.Cancelled();
     run.Rollback();
-    forgetNames();
-    if (cancelled) {
-      ShowCollected(check.messages);
-      return TKwdResult::Cancelled;
-    }
-    if (!ok) {
-      ShowCollected(check.messages);
-      UI().ShowMessage(TMsgKind::Error, (check.error.empty() ? "" : check.error + "\r") +
-                                            ImportKwdText(5));
-      return TKwdResult::CheckFailed;
-    }
+  }
+  // The run has given the store back: what it found is told now.
+  forgetNames();
+  if (checkCancelled) {
+    ShowCollected(check.messages);
+    return TKwdResult::Cancelled;
+  }
+  if (!checked) {
+    ShowCollected(check.messages);
+    UI().ShowMessage(TMsgKind::Error, (check.error.empty() ? "" : check.error + "\r") +
+                                          ImportKwdText(5));
+    return TKwdResult::CheckFailed;
   }
   if (UI().Ask(TMsgKind::Confirmation, KwdCheckSummary(check), TAskButtons::YesCancel) != mrYes)
     return TKwdResult::Declined;

@@ -482,3 +482,29 @@ TEST_F(KwdImport, ASystemNamedElsewhereDuringTheQuestionIsNeitherTakenNorRenamed
   ASSERT_GT(t1, 0);
   EXPECT_EQ(a->ReadKeySystem(t1), 5);
 }
+
+// A plan ID the names table cannot take fails the check, and the reason is shown once the
+// store is free again, not as a box while the run holds it.
+TEST_F(KwdImport, AnUnacceptablePlanIdIsToldAfterTheRunNotWhileTheStoreIsHeld) {
+  struct TWatch : TRecordingInteraction {
+    TMiniDB* db = nullptr;
+    int whileHeld = 0;
+    void ShowMessage(TMsgKind kind, const std::string& text) override {
+      if (db->ActiveBulk) ++whileHeld;
+      TRecordingInteraction::ShowMessage(kind, text);
+    }
+  } watch;
+  watch.db = a.db.get();
+  std::vector<std::string> lines = Plan();
+  lines[1] = Rec('L', {{3, "i=5"}});
+  const std::string before = File();
+  TKwdResult result;
+  {
+    TUserInteractionScope scope(watch);
+    result = ImportKwdFile(*a.db, WritePlan(lines), hooks, "");
+  }
+  EXPECT_EQ(result, TKwdResult::CheckFailed);
+  EXPECT_EQ(watch.whileHeld, 0);
+  EXPECT_NE(watch.AllText().find("i=5"), std::string::npos) << watch.AllText();
+  EXPECT_EQ(File(), before);
+}
