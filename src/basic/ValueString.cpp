@@ -231,13 +231,23 @@ std::string GetNthField(int n, char separator, const std::string& text) {
   return text.substr(start, e == std::string::npos ? std::string::npos : e - start);
 }
 
-std::string FetchCsvField(std::string& line, char separator) {
-  // A single quote opens quoting as a double quote does: some programs quote that way.
-  if (line.empty() || (line[0] != '"' && line[0] != '\'')) return FetchField(line, separator);
-  const char quote = line[0];
-  std::string field;
+std::string FetchCsvFieldAt(const std::string& line, size_t& pos, char separator) {
   const size_t n = line.size();
-  size_t i = 1;
+  if (pos >= n) {
+    pos = n;
+    return "";
+  }
+  // A single quote opens quoting as a double quote does: some programs quote that way.
+  const char quote = line[pos];
+  if (quote != '"' && quote != '\'') {
+    const size_t p = line.find(separator, pos);
+    const size_t end = p == std::string::npos ? n : p;
+    std::string field = line.substr(pos, end - pos);
+    pos = p == std::string::npos ? n : p + 1;
+    return field;
+  }
+  std::string field;
+  size_t i = pos + 1;
   bool closed = false;
   while (i < n) {
     const char c = line[i];
@@ -258,10 +268,14 @@ std::string FetchCsvField(std::string& line, char separator) {
     // Text between the closing quote and the separator is kept rather than lost.
     while (i < n && line[i] != separator) field += line[i++];
   }
-  if (i < n)
-    line.erase(0, i + 1);
-  else
-    line.clear();
+  pos = i < n ? i + 1 : n;
+  return field;
+}
+
+std::string FetchCsvField(std::string& line, char separator) {
+  size_t pos = 0;
+  std::string field = FetchCsvFieldAt(line, pos, separator);
+  line.erase(0, pos);
   return field;
 }
 
@@ -273,10 +287,12 @@ void CsvLinesToTabLines(std::vector<std::string>& lines) {
       break;
     }
   for (auto& l : lines) {
-    std::string rest = l, out;
+    std::string out;
+    size_t pos = 0;
     bool first = true;
-    while (!rest.empty()) {
-      std::string field = FetchCsvField(rest, separator);
+    // Read in place: a line of very many fields must not be shifted once per field.
+    while (pos < l.size()) {
+      std::string field = FetchCsvFieldAt(l, pos, separator);
       for (char& c : field)
         if (c == '\t') c = ' ';
       if (!first) out += '\t';

@@ -58,6 +58,10 @@ std::string GetNthField(int n, char separator, const std::string& text);
 // doubled quote inside stands for one, separators inside are text); text between the
 // closing quote and the separator is kept; an unclosed quote takes the rest of the line.
 std::string FetchCsvField(std::string& line, char separator);
+// The same field read at `pos` of a line left as it is; `pos` moves behind its separator (to
+// the line's end after the last field). Reading a whole line this way takes time in
+// proportion to its length, however many fields it holds.
+std::string FetchCsvFieldAt(const std::string& line, std::size_t& pos, char separator);
 // Rewrites every line as TAB-separated unquoted fields. The separator is TAB when any line
 // holds a TAB, else ";". A TAB inside a quoted field becomes a blank so columns stay put.
 void CsvLinesToTabLines(std::vector<std::string>& lines);

@@ -371,6 +371,8 @@ void TBulkWrite::Rollback() {
   afterSave_.clear();
   history_.clear();
   if (ok_) db_.DiscardChangesAndReread();
+  // The run is over: other stations need not wait while the caller tells the user why.
+  End();
 }
 
 void TBulkWrite::End() {

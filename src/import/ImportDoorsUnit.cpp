@@ -144,7 +144,7 @@ TFixedImportOutcome ImportDoorsTable(TMiniDB& db, const std::vector<TFixedImport
     run.SetProgress(progress);
     const TBuildingIndex buildings(db);
     TDoorIndex doors(db);
-    std::unordered_map<std::string, TKeySystemCode> systems;
+    std::unordered_map<std::string, std::pair<TKeySystemCode, bool>> systems;
     // The buildings' side of the new doors' links, written once per building at the end:
     // adding them one by one would rewrite a growing door list for every door.
     std::map<int32_t, std::vector<int32_t>> owed;
@@ -154,16 +154,28 @@ TFixedImportOutcome ImportDoorsTable(TMiniDB& db, const std::vector<TFixedImport
       const TFixedImportRow& row = rows[i];
       const std::string& name = row.Cell(0);
       if (name.empty()) continue;
-      int32_t building = buildings.Find(row.Cell(1));
-      if (building < 0) building = 0;  // checked before the run; gone meanwhile
-      if (doors.Find(building, name) > 0) {
-        ++out.skipped;
-        continue;
-      }
+      // Judged again on the fresh data: a building or system another station removed or
+      // renamed while the question stood fails the run rather than leaving doors outside it.
+      auto refuse = [&](const std::string& message) {
+        run.Rollback();
+        UI().ShowMessage(TMsgKind::Error, message);
+        out.result = TFixedImportResult::Failed;
+        out.created = 0;
+        out.skipped = 0;
+        return out;
+      };
+      const int32_t building = buildings.Find(row.Cell(1));
+      if (building < 0) return refuse(ImportDoorsTextFmt(2, row.Cell(1)));
       auto sys = systems.find(row.Cell(2));
       if (sys == systems.end()) {
         bool known = true;
-        sys = systems.emplace(row.Cell(2), ImportSystemCode(db, row.Cell(2), known)).first;
+        const TKeySystemCode code = ImportSystemCode(db, row.Cell(2), known);
+        sys = systems.emplace(row.Cell(2), std::make_pair(code, known)).first;
+      }
+      if (!sys->second.second) return refuse(ImportDoorsTextFmt(3, row.Cell(2)));
+      if (doors.Find(building, name) > 0) {
+        ++out.skipped;
+        continue;
       }
       const int32_t door = db.NewRecord(icDoor);
       if (door <= 0) {
@@ -174,7 +186,8 @@ TFixedImportOutcome ImportDoorsTable(TMiniDB& db, const std::vector<TFixedImport
         return out;
       }
       db.SetField(door, fkName, name);
-      if (sys->second != ksNone) db.SetField(door, fkKeySystem, std::to_string(sys->second));
+      if (sys->second.first != ksNone)
+        db.SetField(door, fkKeySystem, std::to_string(sys->second.first));
       const std::pair<int, const char*> fields[] = {
           {3, "pos"}, {4, "cyl"}, {5, fkLength}, {7, "flr"}, {8, fkRoom}};
       for (const auto& [col, key] : fields)

@@ -271,6 +271,16 @@ TFixedImportOutcome ImportKeysTable(TMiniDB& db, const std::vector<TFixedImportR
     if (name.empty()) continue;
     bool known = true;
     const TKeySystemCode code = systems.Code(row.Cell(2), known);
+    if (!known) {
+      // Renamed or removed by another station while the question stood: no key is made
+      // outside the system the list names.
+      run.Rollback();
+      UI().ShowMessage(TMsgKind::Error, ImportKeysTextFmt(2, row.Cell(2)));
+      out.result = TFixedImportResult::Failed;
+      out.created = 0;
+      out.skipped = 0;
+      return out;
+    }
     if (index.Find(code, name) > 0) {
       ++out.skipped;
       continue;

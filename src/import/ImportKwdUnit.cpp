@@ -273,9 +273,10 @@ struct TOptions {
 TOptions ParseOptions(const std::string& text) {
   TOptions o;
   std::vector<std::string> rest;
-  std::string line = text;
-  while (!line.empty()) {
-    const std::string item = FetchCsvField(line, ',');
+  // Read in place: a field of countless commas must not be shifted once per item.
+  size_t at = 0;
+  while (at < text.size()) {
+    const std::string item = FetchCsvFieldAt(text, at, ',');
     const size_t eq = item.find('=');
     const std::string name = Trim(eq == std::string::npos ? item : item.substr(0, eq));
     const std::string value = eq == std::string::npos ? std::string() : item.substr(eq + 1);
@@ -369,6 +370,10 @@ bool TKwdPass::MakeSystem() {
     report_.error = ImportKwdText(7);
     return false;
   }
+  // The names as the file holds them now: another station may have named a system since
+  // they were read (while the check's question stood, say), and the names header is
+  // written whole below.
+  ReadKeySystemNames(db_);
   bool exists = false;
   system_ = FindKwdSystem(db_, planId, exists);
   if (system_ == ksNone) {
@@ -380,6 +385,12 @@ bool TKwdPass::MakeSystem() {
   if (exists) return true;
   // Made inside the run: a check pass or a run that is not saved forgets it again.
   report_.systemMade = true;
+  // Said after the run, with the pass's error, not as a box while the store is held.
+  const std::string clean = CleanKeySystemName(planId);
+  if (!KeySystemNameAcceptable(clean)) {
+    report_.error = CoreTextFmt(ctKeySystemNameRefused, clean);
+    return false;
+  }
   if (!SetKeySystemName(system_, planId)) {
     report_.error = ImportKwdText(8);
     return false;
@@ -753,6 +764,7 @@ TKwdResult ImportKwdFile(TMiniDB& db, const std::string& fileName, const TKwdHoo
   // Check pass: everything in memory, taken back when the run ends.
   status(1);
   TKwdPassReport check;
+  bool checked = false, checkCancelled = false;
   {
     TBulkWrite run(db, TBulkMode::Check);
     if (!run.Ok()) {
@@ -760,20 +772,21 @@ TKwdResult ImportKwdFile(TMiniDB& db, const std::string& fileName, const TKwdHoo
       return TKwdResult::Refused;
     }
     run.SetProgress(hooks.progress);
-    const bool ok = RunKwdPass(db, run, plan, check);
-    const bool cancelled = run.Cancelled();
+    checked = RunKwdPass(db, run, plan, check);
+    checkCancelled = run.Cancelled();
     run.Rollback();
-    forgetNames();
-    if (cancelled) {
-      ShowCollected(check.messages);
-      return TKwdResult::Cancelled;
-    }
-    if (!ok) {
-      ShowCollected(check.messages);
-      UI().ShowMessage(TMsgKind::Error, (check.error.empty() ? "" : check.error + "\r") +
-                                            ImportKwdText(5));
-      return TKwdResult::CheckFailed;
-    }
+  }
+  // The run has given the store back: what it found is told now.
+  forgetNames();
+  if (checkCancelled) {
+    ShowCollected(check.messages);
+    return TKwdResult::Cancelled;
+  }
+  if (!checked) {
+    ShowCollected(check.messages);
+    UI().ShowMessage(TMsgKind::Error, (check.error.empty() ? "" : check.error + "\r") +
+                                          ImportKwdText(5));
+    return TKwdResult::CheckFailed;
   }
   if (UI().Ask(TMsgKind::Confirmation, KwdCheckSummary(check), TAskButtons::YesCancel) != mrYes)
     return TKwdResult::Declined;

@@ -311,6 +311,12 @@ int ReadImportTableFile(const std::string& fileName, std::vector<std::string>& r
   if (sheet) DeleteFileForce(textFile);
   if (!ok) return 2;
   CsvLinesToTabLines(read);
+  // The grid holds every row as wide as the widest: one line of countless separators
+  // must not ask for more memory than the workstation has.
+  std::int64_t fields = 0;
+  for (const std::string& line : read)
+    fields = std::max<std::int64_t>(fields, std::count(line.begin(), line.end(), '\t') + 1);
+  if (fields * static_cast<std::int64_t>(read.size() + 1) > kImportTableMaxCells) return 2;
   rows = std::move(read);
   return 0;
 }

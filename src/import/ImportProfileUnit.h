@@ -116,7 +116,9 @@ std::string ImportProfileFault(const TImportProfileValues& values);
 // temporary TAB text first (deleted afterwards). Every row end (CR LF, LF CR, LF, CR)
 // ends a row; stray control characters become blanks; the rows are then rewritten from
 // CSV into TAB fields (TAB when a row holds one, else ";"). Results: 0 read, 1 the file's
-// kind cannot be read here (no office program), 2 the file could not be read.
+// kind cannot be read here (no office program), 2 the file could not be read (or its grid,
+// rows times the widest row's fields, would hold more than kImportTableMaxCells cells).
+inline constexpr std::int64_t kImportTableMaxCells = 10'000'000;
 int ReadImportTableFile(const std::string& fileName, std::vector<std::string>& rows);
 // Puts the rows below the caption row of the table (each value with a blank in front),
 // marks cleared; two fixed rows with headlines, else one; the captions laid out.

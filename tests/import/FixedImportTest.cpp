@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -257,6 +258,67 @@ TEST_F(FixedImport, DoorsAreLinkedBothWaysExistingOnesStayAndTheHookRunsAfterThe
            {"pos", "p"}, {"cyl", "Z1"}, {"len", "30/35"}, {"flr", "1.OG"}, {"rom", "12"}})
     EXPECT_EQ(a->ReadLineField(door, key), value) << key;
   EXPECT_EQ(a->ReadLinkCount(haupt, icDoor), 1);
+}
+
+// Answers Yes to the question about existing names, after running `meanwhile` (what another
+// station does while the question stands).
+struct TAnswerAfter : TRecordingInteraction {
+  std::function<void()> meanwhile;
+  int Ask(TMsgKind kind, const std::string& text, TAskButtons buttons) override {
+    if (meanwhile) meanwhile();
+    TRecordingInteraction::Ask(kind, text, buttons);
+    return mrYes;
+  }
+};
+
+// While the question stands, station B deletes the building a row names (for keys: the
+// building that is their locking system). The run fails with the check's message and saves
+// nothing, rather than making doors outside any building or keys outside any system.
+TEST_F(FixedImport, AReferenceRemovedElsewhereDuringTheQuestionFailsTheRunSavingNothing) {
+  const int32_t west = a->NewNamedRecord(icBuilding, "Westbau", "");
+  a->SetField(west, fkKeySystem, "1001");
+  const int32_t door = a->NewNamedRecord(icDoor, "Eingang", "");
+  a->AddLinkBoth(door, nord, icBuilding, icDoor);
+  const int32_t key = a->NewNamedRecord(icKey, "S0", "");
+  a->SetField(key, fkKeySystem, std::to_string(ksBuildingBase + west));
+  ASSERT_TRUE(a->Commit());
+  const struct {
+    bool doors;
+    std::vector<std::string> lines;
+    int32_t removed;
+    const char* message;
+  } cases[] = {
+      {true, {"Eingang;Nordbau", "Flur;Nordbau"}, nord,
+       "Die Angabe \"Nordbau\" ist kein bekanntes Geb\xE4ude."},
+      {false, {"S0;;Westbau", "S1;;Westbau"}, west, "Die Angabe \"Westbau\" ist keine bekannte Anlage."},
+  };
+  for (const auto& c : cases) {
+    std::string afterB;
+    TAnswerAfter answer;
+    answer.meanwhile = [&] {
+      ASSERT_TRUE(b->Load() < ldNoAccess);
+      ASSERT_TRUE(b->MarkDeleted(c.removed));
+      ASSERT_TRUE(b->Commit());
+      afterB = File();
+    };
+    TFixedImportOutcome out;
+    {
+      TUserInteractionScope scope(answer);
+      out = c.doors ? ImportDoorsTable(*a.db, ParseFixedColumnLines(c.lines, kDoorsImportColumns,
+                                                                    false, false),
+                                       {}, {})
+                    : ImportKeysTable(*a.db, ParseFixedColumnLines(c.lines, kKeysImportColumns,
+                                                                   false, false),
+                                      {});
+    }
+    EXPECT_EQ(answer.questions.size(), 1u) << c.message;
+    EXPECT_EQ(out.result, TFixedImportResult::Failed) << c.message;
+    EXPECT_EQ(out.created, 0) << c.message;
+    EXPECT_NE(answer.AllText().find(c.message), std::string::npos) << answer.AllText();
+    EXPECT_EQ(a->CountClass(icDoor), 1) << c.message;
+    EXPECT_EQ(a->CountClass(icKey), 1) << c.message;
+    EXPECT_EQ(File(), afterB) << c.message;
+  }
 }
 
 TEST_F(FixedImport, ADoorThatCannotBeMadeFailsTheRunNamingItsLine) {

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -252,6 +254,36 @@ TEST_F(ImportEngine, AFailingRowSavesNothingAndNamesItsRowAndReason) {
   const int32_t otto = FindItemByName(*reader->db, icPerson, "Alt, Otto", 0);
   ASSERT_NE(otto, 0);
   EXPECT_NE(GetBuildingOf(*reader->db, otto), 0);
+}
+
+// The row's error box comes once the run has given the store back: station B can save
+// while the user reads it.
+TEST_F(ImportEngine, ARowErrorIsShownOnceTheStoreIsFreeAgain) {
+  struct TWatch : TRecordingInteraction {
+    std::function<void()> onMessage;
+    void ShowMessage(TMsgKind kind, const std::string& text) override {
+      TRecordingInteraction::ShowMessage(kind, text);
+      // Once: B's own messages come here too.
+      if (auto run = std::move(onMessage)) run();
+    }
+  } watch;
+  bool bSaved = false;
+  watch.onMessage = [&] {
+    ASSERT_TRUE(b->Load() < ldNoAccess);
+    b->SetField(bert, "rem", "B");
+    bSaved = b->Commit();
+  };
+  TTableImportJob job = Job(icKey, {F(146), F(149)}, {{"K9", "Sued"}});
+  job.batch = false;
+  TTableImportResult r;
+  {
+    TUserInteractionScope scope(watch);
+    r = RunTableImport(*a.db, job);
+  }
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(watch.messages.size(), 1u);
+  EXPECT_TRUE(bSaved);
+  EXPECT_EQ((*Reader())->ReadLineField(bert, "rem"), "B");
 }
 
 TEST_F(ImportEngine, ALockRefusalNamesTheStationAndACancelSavesNothing) {

@@ -242,3 +242,20 @@ TEST_F(ImportProfileTest, ProfileRunLogsSuccessOnlyWhenTheTableWasImported) {
 }
 
 }  // namespace
+
+// A file whose one line holds a vast number of separators (a broken export, or a hostile
+// file) must not make a grid of every row times that many columns: it is refused as a file
+// that could not be loaded, and the loaded table stays.
+TEST_F(ImportProfileTest, ATableTooLargeForTheGridIsRefusedAndTheLoadedOneStays) {
+  TImportTable table;
+  WriteAllBytes(dir.File("ok.csv"), "a;b\r\n");
+  ASSERT_TRUE(LoadTableFile(table, dir.File("ok.csv"), false, false, {}));
+  std::string bytes(400000, ';');
+  bytes += "\r\n";
+  for (int i = 0; i < 100000; ++i) bytes += "x\r\n";
+  WriteAllBytes(dir.File("wide.csv"), bytes);
+  TScopedRecorder ui;
+  EXPECT_FALSE(LoadTableFile(table, dir.File("wide.csv"), false, false, {}));
+  EXPECT_EQ(ui.AllText(), "Die Datei konnte nicht geladen werden.\r" + dir.File("wide.csv"));
+  EXPECT_EQ(table.Cell(1, 1), " b");
+}

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -425,3 +426,85 @@ TEST_F(KwdImport, AChangedCountIsBookedAsItsDifference) {
 }
 
 }  // namespace
+
+// A cylinder's options field of a million items (a broken or hostile plan) is read in one
+// go: the import finishes and keeps the items it knows.
+TEST_F(KwdImport, AnOptionsFieldOfCountlessItemsIsReadInOneGo) {
+  std::string options = "L=30/35,OF=MS";
+  options.reserve(options.size() + 2'000'000);
+  for (int i = 0; i < 1'000'000; ++i) options += ",x";
+  std::vector<std::string> lines = Plan();
+  for (std::string& line : lines)
+    if (line.rfind("D;T\xFCr 1;", 0) == 0)
+      line = Rec('D', {{1, "T\xFCr 1"}, {5, "001"}, {6, options}, {12, "2"}, {17, "Z10"}});
+  ASSERT_EQ(Import(WritePlan(lines)), TKwdResult::Imported);
+  const int32_t t1 = Named(icCylinder, "T\xFCr 1");
+  ASSERT_GT(t1, 0);
+  EXPECT_EQ(a->ReadLineField(t1, fkLength), "30/35");
+  EXPECT_EQ(a->ReadLineField(t1, "ofl"), "MS");
+}
+
+namespace {
+// Answers Yes, after running `meanwhile` (what another station does while the question
+// stands).
+struct TAnswerAfter : TRecordingInteraction {
+  std::function<void()> meanwhile;
+  int Ask(TMsgKind kind, const std::string& text, TAskButtons buttons) override {
+    if (meanwhile) meanwhile();
+    TRecordingInteraction::Ask(kind, text, buttons);
+    return mrYes;
+  }
+};
+}  // namespace
+
+// While the user reads the check's summary, station B names the locking system the check
+// had found free. The import takes the next free one and leaves B's name as it is.
+TEST_F(KwdImport, ASystemNamedElsewhereDuringTheQuestionIsNeitherTakenNorRenamed) {
+  const std::string names = a->GetHeaderValue(kKeySystemNamesHeader);
+  TAnswerAfter answer;
+  answer.meanwhile = [&] {
+    ASSERT_TRUE(b->Load() < ldNoAccess);
+    ASSERT_TRUE(b->SetHeaderValue(kKeySystemNamesHeader, names + ",Fremd"));
+  };
+  TKwdResult result;
+  {
+    TUserInteractionScope scope(answer);
+    result = ImportKwdFile(*a.db, WritePlan(Plan()), hooks, "");
+  }
+  ASSERT_EQ(result, TKwdResult::Imported);
+  TStation reader("R");
+  ResetVocabulary();
+  ASSERT_TRUE(reader.Open(dir));
+  ReadKeySystemNames(*reader.db);
+  EXPECT_EQ(KeySystemTableName(4), "Fremd");
+  EXPECT_EQ(KeySystemTableName(5), "P-4711");
+  const int32_t t1 = Named(icCylinder, "T\xFCr 1");
+  ASSERT_GT(t1, 0);
+  EXPECT_EQ(a->ReadKeySystem(t1), 5);
+}
+
+// A plan ID the names table cannot take fails the check, and the reason is shown once the
+// store is free again, not as a box while the run holds it.
+TEST_F(KwdImport, AnUnacceptablePlanIdIsToldAfterTheRunNotWhileTheStoreIsHeld) {
+  struct TWatch : TRecordingInteraction {
+    TMiniDB* db = nullptr;
+    int whileHeld = 0;
+    void ShowMessage(TMsgKind kind, const std::string& text) override {
+      if (db->ActiveBulk) ++whileHeld;
+      TRecordingInteraction::ShowMessage(kind, text);
+    }
+  } watch;
+  watch.db = a.db.get();
+  std::vector<std::string> lines = Plan();
+  lines[1] = Rec('L', {{3, "i=5"}});
+  const std::string before = File();
+  TKwdResult result;
+  {
+    TUserInteractionScope scope(watch);
+    result = ImportKwdFile(*a.db, WritePlan(lines), hooks, "");
+  }
+  EXPECT_EQ(result, TKwdResult::CheckFailed);
+  EXPECT_EQ(watch.whileHeld, 0);
+  EXPECT_NE(watch.AllText().find("i=5"), std::string::npos) << watch.AllText();
+  EXPECT_EQ(File(), before);
+}
