@@ -11,6 +11,7 @@
 #include "data/ItemList.h"
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
+#include "import/ImportEngineUnit.h"
 
 const TMLStringList* ImportDoorsTexts() {
   static const TMLStringList* table = [] {
@@ -65,7 +66,7 @@ class TBuildingIndex {
 };
 
 // Valid doors by building (0: doors without a building) and normalised name.
-class TDoorIndex {
+class TDoorIndex : public TScopedNameIndex {
  public:
   explicit TDoorIndex(const TMiniDB& db) {
     TItemList doors;
@@ -79,19 +80,6 @@ class TDoorIndex {
       for (int32_t b = 0; b < buildings.Count(); ++b) Add(buildings.Get(b), name, door);
     }
   }
-  int32_t Find(int32_t building, const std::string& name) const {
-    auto it = ids_.find(Key(building, name));
-    return it == ids_.end() ? 0 : it->second;
-  }
-  void Add(int32_t building, const std::string& name, int32_t door) {
-    ids_.emplace(Key(building, name), door);
-  }
-
- private:
-  static std::string Key(int32_t building, const std::string& name) {
-    return std::to_string(building) + '\t' + ImportNameKey(name);
-  }
-  std::unordered_map<std::string, int32_t> ids_;
 };
 
 }  // namespace

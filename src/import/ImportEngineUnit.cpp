@@ -303,6 +303,23 @@ class TCaptureInteraction : public IUserInteraction {
 // =======================================================================================
 // Names
 
+std::string ImportRemarkText(const std::string& cell) {
+  std::vector<std::string> lines;
+  const std::string upper = AnsiUpperCase(cell);
+  size_t start = 0;
+  for (;;) {
+    const size_t at = upper.find("<BR>", start);
+    if (at == std::string::npos) {
+      lines.push_back(cell.substr(start));
+      break;
+    }
+    lines.push_back(cell.substr(start, at - start));
+    start = at + 4;
+  }
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  return BuildCommaText(lines);
+}
+
 std::string ImportPersonName(const std::string& firstName, const std::string& surname) {
   const std::string first = Trim(firstName);
   const std::string last = Trim(surname);
@@ -426,20 +443,7 @@ bool ApplyImportField(TImportRun& run, int32_t id, const TFieldEntry& entry,
     return true;
   }
   if (key == "(r)") {
-    std::vector<std::string> lines;
-    const std::string upper = AnsiUpperCase(cell);
-    size_t start = 0;
-    for (;;) {
-      const size_t at = upper.find("<BR>", start);
-      if (at == std::string::npos) {
-        lines.push_back(cell.substr(start));
-        break;
-      }
-      lines.push_back(cell.substr(start, at - start));
-      start = at + 4;
-    }
-    while (!lines.empty() && lines.back().empty()) lines.pop_back();
-    db.SetField(id, fkRemark, BuildCommaText(lines));
+    db.SetField(id, fkRemark, ImportRemarkText(cell));
     return true;
   }
   if (key == "(total)") {

@@ -161,6 +161,9 @@ bool ImportHandoverRow(TImportRun& run, const TQStringList& values, TImportSlots
 // The person's name from first name and surname: "Surname, First", the surname alone, or
 // the first name alone.
 std::string ImportPersonName(const std::string& firstName, const std::string& surname);
+// The remark of a cell: split at "<BR>" (any case), trailing empty lines dropped, as comma
+// text.
+std::string ImportRemarkText(const std::string& cell);
 // "Name [Second]" split into name and second name.
 void SplitImportName12(const std::string& cell, std::string& name, std::string& name2);
 

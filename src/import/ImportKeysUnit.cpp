@@ -12,6 +12,7 @@
 #include "data/ItemList.h"
 #include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
+#include "import/ImportEngineUnit.h"
 
 const TMLStringList* ImportKeysTexts() {
   static const TMLStringList* table = [] {
@@ -110,24 +111,6 @@ TKeySystemCode ImportSystemCode(const TMiniDB& db, const std::string& text, bool
   return ksNone;
 }
 
-std::string ImportRemarkText(const std::string& cell) {
-  std::vector<std::string> lines;
-  const std::string upper = AnsiUpperCase(cell);
-  size_t start = 0;
-  for (;;) {
-    const size_t at = upper.find("<BR>", start);
-    if (at == std::string::npos) {
-      lines.push_back(cell.substr(start));
-      break;
-    }
-    lines.push_back(cell.substr(start, at - start));
-    start = at + 4;
-  }
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
-  if (lines.empty()) return "";
-  return BuildCommaText(lines);
-}
-
 bool ParseImportCount(const std::string& cell, int32_t& count) {
   count = 0;
   if (cell.empty()) return true;
@@ -143,7 +126,7 @@ std::string ImportNameKey(const std::string& name) { return NormalizeName(name);
 namespace {
 
 // Valid keys by locking system and normalised name.
-class TKeyIndex {
+class TKeyIndex : public TScopedNameIndex {
  public:
   explicit TKeyIndex(const TMiniDB& db) {
     TItemList keys;
@@ -153,19 +136,6 @@ class TKeyIndex {
       Add(db.ReadKeySystem(id), db.ReadLineField(id, fkName), id);
     }
   }
-  int32_t Find(TKeySystemCode code, const std::string& name) const {
-    auto it = ids_.find(Key(code, name));
-    return it == ids_.end() ? 0 : it->second;
-  }
-  void Add(TKeySystemCode code, const std::string& name, int32_t id) {
-    ids_.emplace(Key(code, name), id);
-  }
-
- private:
-  static std::string Key(TKeySystemCode code, const std::string& name) {
-    return std::to_string(code) + '\t' + ImportNameKey(name);
-  }
-  std::unordered_map<std::string, int32_t> ids_;
 };
 
 // Systems by cell text, so a run asks the table once per distinct text.

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "data/StoreWriteUnit.h"
@@ -46,9 +47,6 @@ std::vector<TFixedImportRow> ParseFixedColumnLines(const std::vector<std::string
 // compared trimmed and in upper case. Empty and "-" name none (known, code 0); `known`
 // is false for a name that is no locking system.
 TKeySystemCode ImportSystemCode(const TMiniDB& db, const std::string& text, bool& known);
-// The remark of a cell: split at "<BR>" (any case), trailing empty lines dropped, as comma
-// text.
-std::string ImportRemarkText(const std::string& cell);
 // The count of a cell: true and the value for a whole number of digits only; an empty
 // cell is 0.
 bool ParseImportCount(const std::string& cell, int32_t& count);
@@ -61,6 +59,25 @@ struct TFixedImportCheck {
 };
 // The comparison key of a key or door name.
 std::string ImportNameKey(const std::string& name);
+
+// Records by a scope (a key's locking system, a door's building) and their comparison key;
+// the first record of a name in a scope is kept.
+class TScopedNameIndex {
+ public:
+  int32_t Find(int64_t scope, const std::string& name) const {
+    auto it = ids_.find(Key(scope, name));
+    return it == ids_.end() ? 0 : it->second;
+  }
+  void Add(int64_t scope, const std::string& name, int32_t id) {
+    ids_.emplace(Key(scope, name), id);
+  }
+
+ private:
+  static std::string Key(int64_t scope, const std::string& name) {
+    return std::to_string(scope) + '\t' + ImportNameKey(name);
+  }
+  std::unordered_map<std::string, int32_t> ids_;
+};
 
 TFixedImportCheck PlanKeysCheck(const TMiniDB& db, const std::vector<TFixedImportRow>& rows);
 // Shows the error, or asks whether to go on despite existing names. True: import.

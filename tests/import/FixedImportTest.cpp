@@ -13,6 +13,7 @@
 #include "data/UnitTR100.h"
 #include "import/ImportDoorsUnit.h"
 #include "import/ImportKeysUnit.h"
+#include "import/ImportEngineUnit.h"
 
 namespace {
 
