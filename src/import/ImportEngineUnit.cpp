@@ -59,6 +59,9 @@ const TTextEntry kEngineTexts[] = {
                "cknahme"},
     {ieLoss, "Verlust"},
     {ieDefect, "Defekt"},
+    {ieNoStoredPersonListed,
+     "Keine der gespeicherten Personen steht in der Tabelle. Gespeicherte Personen werden "
+     "so nicht gel\xF6scht; es wurde nichts importiert."},
 };
 
 std::string TextFmt(int number, const std::string& argument) {
@@ -837,33 +840,38 @@ bool ImportTableRow(TImportRun& run, const TRowContext& c, TImportSlots& slots,
   return true;
 }
 
-// Deletes the valid persons the run did not list and that hold no key. False (nothing
-// deleted) when the run listed nobody.
-bool RemoveUnlistedPersons(TImportRun& run) {
+enum class TUnlistedRemoval { NoneListed, Refused, Done };
+
+// Deletes the valid persons the run did not list and that hold no key. Nothing is deleted
+// when the run listed nobody, nor when it listed no person stored before it: a file read
+// with the wrong separator or columns names nobody who is there, and would otherwise
+// replace the whole staff.
+TUnlistedRemoval RemoveUnlistedPersons(TImportRun& run) {
   TMiniDB& db = run.db;
   TItemList persons;
   db.ListClass(icPerson, persons);
   std::vector<int32_t> unlisted;
-  int listed = 0;
+  int listed = 0, listedStored = 0;
   for (int32_t i = 0; i < persons.Count(); ++i) {
     const int32_t p = persons.Get(i);
     if (!db.ReadLineField(p, kFromImportKey).empty()) {
       db.DeleteField(p, kFromImportKey);
       ++listed;
-    } else if (db.IsValid(p)) {
+      if (p <= run.lastIdBefore) ++listedStored;
+    } else if (db.IsValid(p) && db.ReadLinkCount(p, icKey) == 0) {
       unlisted.push_back(p);
     }
   }
-  if (listed == 0) return false;
+  if (listed == 0) return TUnlistedRemoval::NoneListed;
+  if (listedStored == 0 && !unlisted.empty()) return TUnlistedRemoval::Refused;
   run.row = 0;
   for (int32_t p : unlisted) {
-    if (db.ReadLinkCount(p, icKey) > 0) continue;
     const std::string name = db.ReadName(p);
     if (!db.MarkDeleted(p)) continue;
     Note(run, TImportChangeKind::Delete, icPerson, p, name);
     Journal(run, ClassCaption(icPerson, false), name, "", "-1", "");
   }
-  return true;
+  return TUnlistedRemoval::Done;
 }
 
 void ShowRowError(const TTableImportJob& job, int row, const std::string& reason) {
@@ -932,7 +940,7 @@ TTableImportResult RunTableImport(TMiniDB& db, TTableImportJob& job) {
   if (job.progress) run.SetProgress(job.progress);
 
   TImportIndexes indexes(db);
-  TImportRun ctx{db, job, &indexes, {}, &result.changes, &result.journal, 0};
+  TImportRun ctx{db, job, &indexes, {}, &result.changes, &result.journal, 0, db.LastID};
   for (int cls : {icDoor, icKey, icPerson, icCylinder, icGroup, icCabinet}) ctx.mayCreate[cls] = 1;
   ctx.mayCreate[icBuilding] = job.createBuildings ? 1 : 0;
   ctx.mayCreate[icDoor] = job.createDoors ? 1 : 0;
@@ -991,8 +999,16 @@ TTableImportResult RunTableImport(TMiniDB& db, TTableImportJob& job) {
   }
 
   indexes.PayLinks();
-  if (removing && !RemoveUnlistedPersons(ctx) && !job.dryRun)
+  const TUnlistedRemoval removal =
+      removing ? RemoveUnlistedPersons(ctx) : TUnlistedRemoval::Done;
+  if (removal == TUnlistedRemoval::NoneListed && !job.dryRun)
     LogError("Import file contains no data", "");
+  if (removal == TUnlistedRemoval::Refused) {
+    run.Rollback();
+    result.error = ImportEngineText(ieNoStoredPersonListed);
+    if (!job.batch) ShowError(result.error);
+    return result;
+  }
 
   const TBulkResult saved = run.Commit();
   if (saved == TBulkResult::Checked) {

@@ -140,6 +140,7 @@ struct TImportRun {
   std::vector<TImportChange>* changes = nullptr;
   std::vector<std::string>* journal = nullptr;
   int row = 0;
+  int32_t lastIdBefore = 0;  // records up to this ID were stored before the run
 };
 
 // The record of a slot: the one it has, the given ID of its class, the external ID, else
@@ -234,3 +235,4 @@ inline constexpr int ieIssue = 15;   // "Ausgabe"
 inline constexpr int ieReturn = 16;  // "Rücknahme"
 inline constexpr int ieLoss = 17;    // "Verlust"
 inline constexpr int ieDefect = 18;  // "Defekt"
+inline constexpr int ieNoStoredPersonListed = 19;

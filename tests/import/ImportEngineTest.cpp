@@ -512,6 +512,29 @@ TEST_F(ImportEngine, AnEmptyListDeletesNobody) {
   EXPECT_TRUE((*reader)->IsValid(bert));
 }
 
+TEST_F(ImportEngine, AListThatNamesNoStoredPersonDeletesNobodyAndImportsNothing) {
+  // A file read with the wrong separator: each line lands whole in the name column, so
+  // nobody stored is listed and every person without a key would go.
+  const std::string file = File();
+  for (bool dryRun : {true, false}) {
+    SCOPED_TRACE(dryRun ? "check" : "import");
+    TTableImportJob job =
+        Job(icPerson, {F(166)}, {{"Muster, Anna;Einkauf"}, {"Berg, Udo;Lager"}});
+    job.removeUnlistedPersons = true;
+    job.dryRun = dryRun;
+    const TTableImportResult r = RunTableImport(*a.db, job);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, ImportEngineText(ieNoStoredPersonListed));
+    EXPECT_EQ(File(), file);
+  }
+  auto reader = Reader();
+  EXPECT_TRUE((*reader)->IsValid(anna));
+  EXPECT_TRUE((*reader)->IsValid(bert));
+  // Without the removal the same list is imported as it is.
+  TTableImportJob plain = Job(icPerson, {F(166)}, {{"Berg, Udo;Lager"}});
+  EXPECT_TRUE(RunTableImport(*a.db, plain).ok);
+}
+
 TEST_F(ImportEngine, TheRunMarksTheCellsItTookInTheTable) {
   TImportTable table;
   table.SetColCount(3);
