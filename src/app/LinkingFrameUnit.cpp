@@ -183,6 +183,14 @@ void TLinkingFrame::ShowList(bool editable) {
   FrameResize();
 }
 
+void TLinkingFrame::OpenCheckList() {
+  ShowCheckList();
+  if (OwnerId != 0)
+    StartEdit(0);
+  else
+    FillCheckList();
+}
+
 void TLinkingFrame::ShowCheckList() {
   Listbox->hide();
   ListModel->Clear();
@@ -485,4 +493,13 @@ bool ApplyAllLinkChanges(TStoreWrite& write, TMiniDB& db, std::vector<TLinkChang
     if (!ApplyLinkChange(write, db, change)) return false;
   }
   return true;
+}
+
+TLinkingFrame* NewLinkingFrame(QWidget* parent, uint8_t linkedType, const std::string& title,
+                               const char* objectName) {
+  auto* frame = new TLinkingFrame(parent);
+  if (objectName) frame->setObjectName(objectName);
+  frame->LinkedType = linkedType;
+  frame->TitleLabel->setText(ToQString(title));
+  return frame;
 }

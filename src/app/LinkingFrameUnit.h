@@ -113,6 +113,9 @@ class TLinkingFrame : public QFrame {
   void LoadLinks();
   void ShowList(bool editable);
   void ShowCheckList();
+  // The check list shown for editing the owner's links: its own links ticked, or, for a
+  // record not saved yet, the candidates only.
+  void OpenCheckList();
   void StartEdit(int32_t presetId);
   void FillCheckList();
   void SeekComboChange();
@@ -153,6 +156,10 @@ class TLinkingFrame : public QFrame {
   void GotoSelected(QListView* list);
   bool generalMaster_ = false;
 };
+
+// A frame of links to records of `linkedType`, titled, named for the automation.
+TLinkingFrame* NewLinkingFrame(QWidget* parent, uint8_t linkedType, const std::string& title,
+                               const char* objectName = nullptr);
 
 // The caption of a tab page with the link mark " •" set or removed; never marked twice.
 std::string MarkedCaption(const std::string& caption, bool on);

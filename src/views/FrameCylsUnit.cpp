@@ -482,10 +482,7 @@ TFrameCyls::TFrameCyls(QWidget* owner) : TFrameMother(owner, icCylinder, rtBuild
   LinkPageControl = new QTabWidget(panel);
   LinkPageControl->setObjectName("LinkPageControl");
   auto linkFrame = [this](uint8_t type, const char* name, const std::string& title) {
-    auto* frame = new TLinkingFrame(nullptr);
-    frame->setObjectName(name);
-    frame->LinkedType = type;
-    frame->TitleLabel->setText(ToQString(title));
+    TLinkingFrame* frame = NewLinkingFrame(nullptr, type, title, name);
     connect(frame->EdBtn, &QPushButton::clicked, this,
             [this, frame] { LinkFrameEdBtnClick(frame); });
     return frame;
@@ -832,11 +829,7 @@ void TFrameCyls::LinkFrameEdBtnClick(TLinkingFrame* frame) {
   const int32_t system = GetComboObjectId(KeysystemCombo, 0);
   for (TLinkingFrame* f : {LinkDoorsFrame, LinkGroupsFrame, LinkKeysFrame})
     f->SetOwner(CurrentId, f == LinkDoorsFrame ? 0 : system);
-  frame->ShowCheckList();
-  if (CurrentId != 0)
-    frame->StartEdit(0);
-  else
-    frame->FillCheckList();
+  frame->OpenCheckList();
 }
 
 TCylInputs TFrameCyls::ReadInputs() const {

@@ -105,10 +105,7 @@ TFrameGroups::TFrameGroups(QWidget* owner) : TFrameMother(owner, icGroup, rtBuil
   LinkPageControl = new QTabWidget(panel);
   LinkPageControl->setObjectName("LinkPageControl");
   auto linkFrame = [this](uint8_t type, const char* name, const std::string& title) {
-    auto* frame = new TLinkingFrame(nullptr);
-    frame->setObjectName(name);
-    frame->LinkedType = type;
-    frame->TitleLabel->setText(ToQString(title));
+    TLinkingFrame* frame = NewLinkingFrame(nullptr, type, title, name);
     connect(frame->EdBtn, &QPushButton::clicked, this,
             [this, frame] { LinkFrameEdBtnClick(frame); });
     return frame;
@@ -271,11 +268,7 @@ void TFrameGroups::LinkFrameEdBtnClick(TLinkingFrame* frame) {
   KeysystemCombo->setEnabled(false);
   for (TLinkingFrame* f : {LinkSubgroupsFrame, LinkCylsFrame, LinkKeysFrame})
     f->SetOwner(CurrentId, system);
-  frame->ShowCheckList();
-  if (CurrentId != 0)
-    frame->StartEdit(0);
-  else
-    frame->FillCheckList();
+  frame->OpenCheckList();
 }
 
 bool TFrameGroups::SaveBtnClick() {

@@ -371,9 +371,7 @@ QLineEdit* FieldEdit(QWidget* parent, const char* name) {
 TLinkingFrame* LinkFrame(QWidget* sheet, uint8_t linkedType, const std::string& title) {
   auto* layout = new QVBoxLayout(sheet);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* frame = new TLinkingFrame(sheet);
-  frame->LinkedType = linkedType;
-  frame->TitleLabel->setText(ToQString(title));
+  TLinkingFrame* frame = NewLinkingFrame(sheet, linkedType, title);
   layout->addWidget(frame);
   return frame;
 }
@@ -1117,11 +1115,7 @@ void TFrameKeys::LinkFrameEdBtnClick(TLinkingFrame* frame) {
     ShowInfo(FrameKeysText(11));
     if (frame == LinkDoorsFrame) return;
   }
-  frame->ShowCheckList();
-  if (CurrentId != 0)
-    frame->StartEdit(0);
-  else
-    frame->FillCheckList();
+  frame->OpenCheckList();
 }
 
 void TFrameKeys::DropPendingNew() {
