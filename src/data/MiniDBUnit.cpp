@@ -2129,6 +2129,17 @@ void TMiniDB::AddLink(int32_t from, int32_t to, int kind) {
   SetField(from, key, list);
 }
 
+void TMiniDB::AddNewLinks(int32_t from, const std::vector<int32_t>& newIds, int kind) {
+  if (newIds.empty() || from <= 0 || kind < 0 || kind > 255 || !HasRecord(from)) return;
+  const std::string key = LinkKey(kind);
+  std::string list = GetField(from, key);
+  for (int32_t id : newIds) {
+    if (!list.empty() && list.back() != ';') list += ';';
+    list += std::to_string(id);
+  }
+  SetField(from, key, list);
+}
+
 void TMiniDB::AddLinkBoth(int32_t a, int32_t b, int kindOnA, int kindOnB) {
   AddLink(a, b, kindOnA);
   AddLink(b, a, kindOnB);

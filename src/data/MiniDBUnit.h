@@ -377,6 +377,10 @@ class TMiniDB {
   // ----- links ------------------------------------------------------------------------------
   void AddLink(int32_t from, int32_t to, int kind);
   void AddLinkBoth(int32_t a, int32_t b, int kindOnA, int kindOnB);
+  // Links `from` to records made in the running write, which no list can hold yet: all
+  // appended in one field write, without the search for each that AddLink makes (a bulk
+  // run adding thousands of doors to one building would otherwise take quadratic time).
+  void AddNewLinks(int32_t from, const std::vector<int32_t>& newIds, int kind);
   void RemoveLink(int32_t from, int32_t to, int kind);
   void RemoveLinkBoth(int32_t a, int32_t b, int kindOnA, int kindOnB);
   void GetLinks(int32_t id, int kind, TItemList& list);

@@ -195,15 +195,7 @@ TFixedImportOutcome ImportDoorsTable(TMiniDB& db, const std::vector<TFixedImport
       out.created = 0;
       return out;
     }
-    for (const auto& [building, ids] : owed) {
-      const std::string key = "l" + std::to_string(icDoor);
-      std::string list = db.GetField(building, key);
-      for (int32_t id : ids) {
-        if (!list.empty() && list.back() != ';') list += ';';
-        list += std::to_string(id);
-      }
-      db.SetField(building, key, list);
-    }
+    for (const auto& [building, ids] : owed) db.AddNewLinks(building, ids, icDoor);
     const TBulkResult result = run.Commit();
     if (result != TBulkResult::Saved) {
       out.result = result == TBulkResult::Cancelled ? TFixedImportResult::Cancelled

@@ -152,15 +152,7 @@ class TImportIndexes {
   // side of a new record's links; PayLinks runs before anything could.
   void OweLink(int32_t target, int kind, int32_t id) { owed_[{target, kind}].push_back(id); }
   void PayLinks() {
-    for (auto& [where, ids] : owed_) {
-      const std::string key = "l" + std::to_string(where.second);
-      std::string list = db_.GetField(where.first, key);
-      for (int32_t id : ids) {
-        if (!list.empty() && list.back() != ';') list += ';';
-        list += std::to_string(id);
-      }
-      db_.SetField(where.first, key, list);
-    }
+    for (auto& [where, ids] : owed_) db_.AddNewLinks(where.first, ids, where.second);
     owed_.clear();
   }
 

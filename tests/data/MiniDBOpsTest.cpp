@@ -142,6 +142,13 @@ TEST(MiniDBOps, LinkListsAndValues) {
   a->AddLinkBoth(door, key2, 4, 3);
   a->AddLink(door, door, 4);        // never to itself
   EXPECT_EQ(a->GetLinkText(door, 4), "2;3");
+  // Records made in the same write go on the end of the list in one field write.
+  const int32_t key3 = a->NewRecord(4), key4 = a->NewRecord(4);
+  a->AddNewLinks(door, {key3, key4}, 4);
+  a->AddNewLinks(door, {}, 4);
+  EXPECT_EQ(a->GetLinkText(door, 4), "2;3;4;5");
+  a->RemoveLinkBoth(door, key3, 4, 3);
+  a->RemoveLinkBoth(door, key4, 4, 3);
   EXPECT_EQ(a->GetFirstLink(door, 4), key);
   EXPECT_EQ(a->GetOnlyLink(door, 4), 0);
   EXPECT_EQ(a->GetOnlyLink(key, 3), door);
