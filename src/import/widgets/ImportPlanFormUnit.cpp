@@ -121,6 +121,18 @@ TIndiDefList& SharedPlanDefs() {
   return defs;
 }
 
+TIndiDefList& PlanDefsOfClient() {
+  static std::string loadedFrom;
+  TIndiDefList& defs = SharedPlanDefs();
+  const std::string file = DefsFileOfClient();
+  if (file != loadedFrom) {
+    defs = TIndiDefList{};
+    LoadIndiDefs(defs, file);
+    loadedFrom = file;
+  }
+  return defs;
+}
+
 // =======================================================================================
 // Defining a cell.
 
@@ -759,12 +771,7 @@ bool LoadPlanWords(TPlanWords& words) {
 bool RunPlanImport() {
   TPlanWords words;
   if (!LoadPlanWords(words)) return false;
-  static bool defsLoaded = false;
-  TIndiDefList& defs = SharedPlanDefs();
-  if (!defsLoaded) {
-    LoadIndiDefs(defs, DefsFileOfClient());
-    defsLoaded = true;
-  }
+  TIndiDefList& defs = PlanDefsOfClient();
   static QPointer<TImportPlanForm> form;
   if (!form) form = new TImportPlanForm(QApplication::activeWindow());
   form->SetWords(words);

@@ -35,6 +35,10 @@ const TMLStringList* ImportPlanFormTexts();
 // The definitions every showing of the dialog shares (loaded from the data folder's
 // "PlanImportSettings.pis" on first use).
 TIndiDefList& SharedPlanDefs();
+// The shared definitions as those of the open client: read from its data folder on first use
+// and again after another client was opened, so one client's definitions are never shown
+// in, or saved into, another client's folder.
+TIndiDefList& PlanDefsOfClient();
 
 class TImportPlanDefForm : public QDialog {
  public:

@@ -79,3 +79,25 @@ TEST(ImportPlanForm, XmlFileIntoTheChosenSystem) {
   MandantState().DataRoot = root;
   ClientSession().LendStore(nullptr);
 }
+
+TEST(ImportPlanForm, TheDefinitionsFollowTheOpenClient) {
+  TTempDir dirA, dirB;
+  TStation a("A"), b("B");
+  ASSERT_TRUE(a.Open(dirA));
+  ASSERT_TRUE(b.Open(dirB));
+  ClientSession().LendStore(a.db.get());
+  TIndiDefList& defsA = PlanDefsOfClient();
+  defsA.Obtain(1, 0).dataCol = 3;
+  defsA.Table = dirA.File("plan.xlsx");
+  ASSERT_TRUE(SaveIndiDefs(defsA, a->DataPath + kPlanDefsFileName));
+
+  // Another client: none of the first one's definitions, nor its table.
+  ClientSession().LendStore(b.db.get());
+  EXPECT_EQ(PlanDefsOfClient().Count(), 0);
+  EXPECT_EQ(PlanDefsOfClient().Table, "");
+  // Back again: its own, read from its folder.
+  ClientSession().LendStore(a.db.get());
+  ASSERT_NE(PlanDefsOfClient().Find(1, 0), nullptr);
+  EXPECT_EQ(PlanDefsOfClient().Find(1, 0)->dataCol, 3);
+  ClientSession().LendStore(nullptr);
+}
