@@ -47,8 +47,9 @@ TEST(EndToEnd, KeyListAndKwdPlan) {
   WriteAllBytes(env.Prog() + "Tessaro", "");
   // The help page below the grid, as shipped.
   ASSERT_EQ(PfMakeFolders(env.Prog() + "Help/de/"), 0);
-  WriteAllBytes(env.Prog() + "Help/de/import-keys.html",
-                ReadAllBytes(std::string(TESSARO_RESOURCE_DIR) + "/Help/de/import-keys.html"));
+  for (const char* page : {"import-keys.html", "import-doors.html"})
+    WriteAllBytes(env.Prog() + "Help/de/" + page,
+                  ReadAllBytes(std::string(TESSARO_RESOURCE_DIR) + "/Help/de/" + page));
   // TESSARO_AUTOMATION_SHOTS (a folder) keeps the pictures for a look by eye.
   const char* keep = std::getenv("TESSARO_AUTOMATION_SHOTS");
   const std::string shots = keep ? std::string(keep) + "/" : env.dir.Dir() + "shots/";
@@ -78,11 +79,12 @@ TEST(EndToEnd, KeyListAndKwdPlan) {
   const std::string& err = run.err;
   ASSERT_TRUE(finished) << out << err;
   EXPECT_EQ(run.exitCode, 0) << out << err;
-  for (const char* step : {"key list shown", "help shown", "keys imported", "kwd summary shown",
-                           "logged out", "undriven dialogs 0"})
+  for (const char* step : {"key list shown", "help shown", "keys imported",
+                           "door list dialog shown", "kwd summary shown", "logged out",
+                           "undriven dialogs 0"})
     EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
-  for (const char* shot : {"keys-import", "kwd-booking"}) {
+  for (const char* shot : {"keys-import", "doors-import", "kwd-booking"}) {
     QImage image;
     EXPECT_TRUE(image.load(QString::fromStdString(shots + shot + ".png"))) << shot;
     EXPECT_GT(image.width(), 300) << shot;

@@ -74,11 +74,12 @@ TEST(EndToEnd, LockingPlanImport) {
   ASSERT_TRUE(finished) << out << err;
   EXPECT_EQ(run.exitCode, 0) << out << err;
   for (const char* step :
-       {"plan dialog shown", "plan recognised", "plan options shown", "plan import noted",
-        "plan imported", "logged out", "undriven dialogs 0"})
+       {"plan dialog shown", "plan recognised", "plan cell definition shown", "plan options shown",
+        "plan import noted", "plan imported", "logged out", "undriven dialogs 0"})
     EXPECT_NE(out.find(step), std::string::npos) << step << "\n" << out << err;
   EXPECT_EQ(out.find("refused"), std::string::npos) << out;
-  for (const char* shot : {"planimport-step1", "planimport-step2", "planimport-done"}) {
+  for (const char* shot :
+       {"planimport-step1", "planimport-define", "planimport-step2", "planimport-done"}) {
     QImage image;
     EXPECT_TRUE(image.load(QString::fromStdString(shotFolder + shot + ".png"))) << shot;
     EXPECT_GT(image.width(), 100) << shot;

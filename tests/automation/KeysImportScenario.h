@@ -56,6 +56,19 @@ inline bool RunKeysImportScenario(TTessaroForm& form,
           ? "keys imported"
           : "keys import refused");
 
+  // The door list's dialog: its columns and help looked at, closed without a file.
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto* doors = dynamic_cast<TImportDoorsForm*>(&dialog);
+    if (!doors) return;
+    say(doors->Grid->columnCount() > 0 && doors->HelpView->HasDocument() &&
+                !doors->ImportBtn->isEnabled()
+            ? "door list dialog shown"
+            : "door list dialog refused");
+    shot(dialog, "doors-import");
+    doors->EscBtn->click();
+  });
+  form.RunMenuCommand(kMenuImportDoors1);
+
   // The KWD plan: the file, the check's question, the closing note, the summary.
   QueueDialogDriver(PickFileDriver(dir + "plan.kwd"));
   QueueDialogDriver(ClickButtonDriver(QStringLiteral("Ja")));

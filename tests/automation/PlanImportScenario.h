@@ -23,7 +23,8 @@ inline bool RunPlanImportScenario(TTessaroForm& form,
                                   const std::function<void(const std::string&)>& say) {
   const char* file = std::getenv("TESSARO_AUTOMATION_PLANIMPORT");
   if (!file) return false;
-  bool shown = false, loaded = false, options = false, noted = false, imported = false;
+  bool shown = false, loaded = false, defined = false, options = false, noted = false,
+       imported = false;
   QueueDialogDriver([&](QDialog& dialog) {
     auto* plan = dynamic_cast<TImportPlanForm*>(&dialog);
     if (!plan) return;
@@ -38,6 +39,15 @@ inline bool RunPlanImportScenario(TTessaroForm& form,
     plan->OpenFileBtn->click();
     loaded = plan->Step() == 1 && plan->ImportBtn->isEnabled();
     shot(dialog, "planimport-step1");
+    // A cell's definition looked at and left as it was.
+    QueueDialogDriver([&](QDialog& define) {
+      auto* cell = dynamic_cast<TImportPlanDefForm*>(&define);
+      if (!cell) return;
+      defined = cell->Box1->count() > 0 && cell->Box2->count() > 0;
+      shot(define, "planimport-define");
+      cell->CancelBtn->click();
+    });
+    ImportPlanDefineCell(plan->Grid(), 1, 4);
     plan->ContinueBtn->click();
     options = plan->Step() == 2 && plan->OptionsPanel->height() > 10;
     shot(dialog, "planimport-step2");
@@ -51,6 +61,7 @@ inline bool RunPlanImportScenario(TTessaroForm& form,
   form.RunMenuCommand("ImportPlan1");
   say(shown ? "plan dialog shown" : "plan dialog refused");
   say(loaded ? "plan recognised" : "plan recognition refused");
+  say(defined ? "plan cell definition shown" : "plan cell definition refused");
   say(options ? "plan options shown" : "plan options refused");
   say(noted ? "plan import noted" : "plan import note refused");
   say(imported ? "plan imported" : "plan import refused");
