@@ -80,6 +80,10 @@ void AppendHexByte(std::string& out, unsigned char b) {
   out += kHexDigits[b & 15];
 }
 
+// Items are short strings: lists written by earlier versions hold at most 255 characters an
+// item, so a longer one is compared, added and removed as its first 255.
+std::string ShortItem(const std::string& item) { return item.substr(0, 255); }
+
 // The item as a ValueList can hold it: without leading ";", cut before its next ";".
 std::string NormalisedItem(const std::string& item) {
   size_t b = item.find_first_not_of(';');
@@ -148,12 +152,13 @@ bool DecodeNumberedStr(int32_t expected, std::string& text, bool rotate) {
 }
 
 bool InValueList(const std::string& item, const std::string& list) {
-  if (item.empty()) return false;
-  return (";" + list + ";").find(";" + item + ";") != std::string::npos;
+  const std::string cut = ShortItem(item);
+  if (cut.empty()) return false;
+  return (";" + list + ";").find(";" + cut + ";") != std::string::npos;
 }
 
 bool AddToValueList(std::string& list, const std::string& item) {
-  const std::string n = NormalisedItem(item);
+  const std::string n = NormalisedItem(ShortItem(item));
   if (n.empty() || InValueList(n, list)) return false;
   if (list.empty())
     list = n;
@@ -167,9 +172,10 @@ bool AddToValueList(std::string& list, const std::string& item) {
 void RemoveFromValueList(std::string& list, const std::string& item) {
   // Surrounding ";" are separators, not part of the item. An item with a ";" inside can
   // never be in a list, so it removes nothing rather than some other item.
-  const size_t b = item.find_first_not_of(';');
+  const std::string cut = ShortItem(item);
+  const size_t b = cut.find_first_not_of(';');
   if (b == std::string::npos) return;
-  const std::string n = item.substr(b, item.find_last_not_of(';') - b + 1);
+  const std::string n = cut.substr(b, cut.find_last_not_of(';') - b + 1);
   if (n.find(';') != std::string::npos || !InValueList(n, list)) return;
   std::string rest = list, out;
   bool first = true;

@@ -176,16 +176,18 @@ TEST(ValueString, ValueListRemove) {
   }
 }
 
-TEST(ValueString, LongItemsAreNotCut) {
+TEST(ValueString, LongItemsAreTakenAsTheirFirst255Characters) {
   const std::string longItem(300, 'x');
   const std::string prefix = longItem.substr(0, 255);
-  std::string list = "1;" + prefix;
+  std::string list = "1";
   EXPECT_FALSE(InValueList(longItem, list));
   EXPECT_TRUE(AddToValueList(list, longItem));
-  EXPECT_EQ(list, "1;" + prefix + ";" + longItem);
-  EXPECT_TRUE(InValueList(longItem, list));
-  RemoveFromValueList(list, longItem);
   EXPECT_EQ(list, "1;" + prefix);
+  EXPECT_TRUE(InValueList(longItem, list));
+  EXPECT_TRUE(InValueList(prefix, list));
+  EXPECT_FALSE(AddToValueList(list, prefix + "yyy")) << "the same first 255 characters";
+  RemoveFromValueList(list, prefix + "zzz");
+  EXPECT_EQ(list, "1");
 }
 
 TEST(ValueString, ValueListReading) {
