@@ -7,6 +7,7 @@
 #include <unordered_map>
 
 #include <QApplication>
+#include <QEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QListWidget>
@@ -545,6 +546,15 @@ void HideWaitText() {
   delete g.WaitPanel.data();
   g.WaitPanel = nullptr;
   if (QTabWidget* pages = Pages()) pages->setEnabled(true);
+}
+
+void MinimiseProgramWith(QWidget* window, QEvent* event) {
+  if (event->type() != QEvent::WindowStateChange || !(window->windowState() & Qt::WindowMinimized))
+    return;
+  if (QWidget* main = WinGlue().MainWindow.data()) {
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
+    main->showMinimized();
+  }
 }
 
 TWaitPanel* WaitTextDefault(QWidget* control) {

@@ -36,6 +36,7 @@
 
 class QComboBox;
 class QListWidget;
+class QEvent;
 class QWidget;
 class TWaitPanel;
 
@@ -139,6 +140,9 @@ void FillListKeepSelection(QListWidget* list, int itemClass, const TItemList& li
 void ShowWaitText(const std::string& text);
 void ShowWaitDefault();
 void HideWaitText();
+// For a window that stands for the whole program while it shows (full-screen plan windows):
+// when the event minimised it, the main window is minimised in its place.
+void MinimiseProgramWith(QWidget* window, QEvent* event);
 // A wait panel with "bitte warten" on the control; the caller deletes it.
 TWaitPanel* WaitTextDefault(QWidget* control);
 

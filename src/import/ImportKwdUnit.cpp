@@ -323,7 +323,12 @@ class TKwdPass {
   bool StoreGroup(const std::string& k701, const std::string& name, const std::string& value,
                   const std::string& kind);
   int32_t FindKwdGroup(const std::string& text, bool nameRule) const;
+  using TCylindersBy217 = std::unordered_map<std::string, std::vector<int32_t>>;
   void LinkAll();
+  void LinkGroupWithCylinders(int32_t group, const std::string& item,
+                              const TCylindersBy217& cylinders);
+  void LinkKeyWithCylinders(int32_t key, const std::string& value,
+                            const TCylindersBy217& cylinders);
   void Note(const std::string& message) { report_.messages.push_back(message); }
   std::vector<int32_t> SystemRecords(int cls, bool validOnly) const;
 
@@ -594,7 +599,7 @@ bool TKwdPass::Group(const KwdRecord& r) {
 
 void TKwdPass::LinkAll() {
   // Only records this plan made valid take part: a deleted record stays as it was.
-  std::unordered_map<std::string, std::vector<int32_t>> cylindersBy217;
+  TCylindersBy217 cylindersBy217;
   for (int32_t id : SystemRecords(icCylinder, true)) {
     const std::string k217 = db_.ReadLineField(id, "k217");
     if (!k217.empty()) cylindersBy217[k217].push_back(id);
@@ -605,11 +610,8 @@ void TKwdPass::LinkAll() {
     const int32_t group = groups[i];
     const std::string value = db_.ReadLineField(group, "k701");
     if (value.empty()) continue;
-    for (const std::string& item : plan_.KwdItemsOf(value)) {
-      auto it = cylindersBy217.find(item);
-      if (it == cylindersBy217.end()) continue;
-      for (int32_t cyl : it->second) db_.AddLinkBoth(group, cyl, icCylinder, icGroup);
-    }
+    for (const std::string& item : plan_.KwdItemsOf(value))
+      LinkGroupWithCylinders(group, item, cylindersBy217);
     run_.Step(static_cast<int64_t>(i), groupCount);
   }
   const std::vector<int32_t> keys = SystemRecords(icKey, true);
@@ -631,10 +633,22 @@ void TKwdPass::LinkAll() {
       db_.AddLinkBoth(key, group, icGroup, icKey);
       continue;
     }
-    auto it = cylindersBy217.find(value);
-    if (it == cylindersBy217.end()) continue;
-    for (int32_t cyl : it->second) db_.AddLinkBoth(key, cyl, icCylinder, icKey);
+    LinkKeyWithCylinders(key, value, cylindersBy217);
   }
+}
+
+void TKwdPass::LinkGroupWithCylinders(int32_t group, const std::string& item,
+                                      const TCylindersBy217& cylinders) {
+  auto it = cylinders.find(item);
+  if (it == cylinders.end()) return;
+  for (int32_t cyl : it->second) db_.AddLinkBoth(group, cyl, icCylinder, icGroup);
+}
+
+void TKwdPass::LinkKeyWithCylinders(int32_t key, const std::string& value,
+                                    const TCylindersBy217& cylinders) {
+  auto it = cylinders.find(value);
+  if (it == cylinders.end()) return;
+  for (int32_t cyl : it->second) db_.AddLinkBoth(key, cyl, icCylinder, icKey);
 }
 
 bool TKwdPass::Run() {

@@ -100,7 +100,7 @@ class TXmlPass {
 
   const std::set<int32_t>& Created() const { return created_; }
 
-  bool Cylinder(const TMerivanXmlNode* el) {
+  bool ImportXmlCylinder(const TMerivanXmlNode* el) {
     const std::string name = ChildText(el, n_.e[4]);
     const int32_t pieces = StrToIntZero(ChildText(el, n_.e[5]));
     if (name.empty() || pieces == 0) return false;
@@ -132,7 +132,7 @@ class TXmlPass {
     return true;
   }
 
-  bool Key(const TMerivanXmlNode* el, int keyType) {
+  bool ImportXmlKey(const TMerivanXmlNode* el, int keyType) {
     const std::string name = ChildText(el, n_.e[14]);
     const int32_t pieces = StrToIntZero(ChildText(el, n_.e[15]));
     if (name.empty() || pieces == 0) return false;
@@ -144,7 +144,7 @@ class TXmlPass {
     return true;
   }
 
-  bool Lock(const TMerivanXmlNode* el) {
+  bool ImportXmlLock(const TMerivanXmlNode* el) {
     const std::string keyName = ChildText(el, n_.e[18]);
     const std::string ref = ChildText(el, n_.e[19]);
     if (keyName.empty() || ref.empty()) return false;
@@ -243,16 +243,16 @@ bool RunXmlImport(TMiniDB& db, const TMerivanXmlNode* doc, bool check, int32_t c
   bool going = true;
   for (const TMerivanXmlNode* el : cylinders)
     if (!(going = going && step())) break;
-    else if (pass.Cylinder(el)) ++count.cylinders;
+    else if (pass.ImportXmlCylinder(el)) ++count.cylinders;
   for (const TMerivanXmlNode* el : singles)
     if (!(going = going && step())) break;
-    else if (pass.Key(el, 1)) ++count.keys;
+    else if (pass.ImportXmlKey(el, 1)) ++count.keys;
   for (const TMerivanXmlNode* el : groups)
     if (!(going = going && step())) break;
-    else if (pass.Key(el, n.GroupKeyType())) ++count.keys;
+    else if (pass.ImportXmlKey(el, n.GroupKeyType())) ++count.keys;
   for (const TMerivanXmlNode* el : locks)
     if (!(going = going && step())) break;
-    else if (pass.Lock(el)) ++count.locks;
+    else if (pass.ImportXmlLock(el)) ++count.locks;
   if (!going) {
     run.Rollback();
     return false;

@@ -1,6 +1,7 @@
 #include "views/FloorPlanUnit.h"
 
 #include <cstdio>
+#include <memory>
 
 #include <QAction>
 #include <QDialog>
@@ -17,12 +18,14 @@
 #include <QVBoxLayout>
 
 #include "app/PictureUnit.h"
+#include "app/WaitPanelUnit.h"
 #include "app/UnitTR100Win.h"
 #include "basic/BasicsUnit.h"
 #include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
 #include "basic/MsgDlgUnit.h"
 #include "basic/MultiLingua.h"
+#include "basic/UserInteraction.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
@@ -291,15 +294,20 @@ void TFloorPlanFrame::ShowNoPlan() {
   NoPlanPanel->show();
 }
 
-bool TFloorPlanFrame::ShowPlan(int32_t owner, const std::string& floor) {
+bool TFloorPlanFrame::ShowPlan(int32_t owner, const std::string& floor, QWidget* waitParent) {
   const std::string file = FloorPlanFileName(MandantState().DataPath, owner, floor);
   if (file != ShownFile || picture_.isNull()) {
     OwnerId = owner;
     Floor = floor;
     ShownFile = file;
     if (IsFile(file)) {
+      picture_ = QImage();
       QImage loaded;
-      if (LoadJpegFileToBitmap(file, loaded)) {
+      std::unique_ptr<TWaitPanel> wait(WaitTextDefault(waitParent ? waitParent : this));
+      UI().ProcessPendingEvents();
+      const bool readable = LoadJpegFileToBitmap(file, loaded);
+      wait.reset();
+      if (readable) {
         picture_ = loaded;
         NoPlanPanel->hide();
         Zoom = 100;
@@ -473,15 +481,23 @@ void TFloorPlanFrame::resizeEvent(QResizeEvent* event) {
                     std::max(0, (ScrollBox->height() - NoPlanPanel->height()) / 2));
 }
 
+TFloorPlanForm::TFloorPlanForm(QWidget* parent) : QDialog(parent) {
+  setObjectName("FloorPlanForm");
+  setWindowTitle(ToQString(" Grundriss"));
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+}
+
+void TFloorPlanForm::changeEvent(QEvent* event) {
+  QDialog::changeEvent(event);
+  MinimiseProgramWith(this, event);
+}
+
 void ShowFloorPlanFullScreen(TFloorPlanFrame* frame) {
   if (!frame) return;
-  static QPointer<QDialog> form;
+  static QPointer<TFloorPlanForm> form;
   if (!form) {
-    form = new QDialog(WinGlue().MainWindow.data());
-    form->setObjectName("FloorPlanForm");
-    form->setWindowTitle(ToQString(" Grundriss"));
-    auto* layout = new QVBoxLayout(form);
-    layout->setContentsMargins(0, 0, 0, 0);
+    form = new TFloorPlanForm(WinGlue().MainWindow.data());
   }
   QWidget* parent = frame->parentWidget();
   const QRect bounds = frame->geometry();

@@ -19,11 +19,11 @@
 #include <functional>
 #include <string>
 
+#include <QDialog>
 #include <QFrame>
 #include <QGraphicsView>
 #include <QImage>
 
-class QDialog;
 class QGraphicsPixmapItem;
 class QGraphicsScene;
 class QLabel;
@@ -93,8 +93,8 @@ class TFloorPlanFrame : public QFrame {
   std::function<void()> OnChanged;
 
   // Shows the plan of the owner's floor; true when a picture is shown. Never opens the
-  // linked file.
-  bool ShowPlan(int32_t owner, const std::string& floor);
+  // linked file. While a picture loads, the wait text covers `waitParent` (else the frame).
+  bool ShowPlan(int32_t owner, const std::string& floor, QWidget* waitParent = nullptr);
   bool HasPicture() const { return !picture_.isNull(); }
   const QImage& Picture() const { return picture_; }
   void SetZoom(int percent);
@@ -121,6 +121,16 @@ class TFloorPlanFrame : public QFrame {
   QImage picture_;
   QPoint panFrom_{-1, -1};
   QDialog* fullScreen_ = nullptr;
+};
+
+// The window that hosts a plan frame full screen. Minimising it minimises the whole
+// program: a modal window left alone on the screen would hide nothing and block everything.
+class TFloorPlanForm : public QDialog {
+ public:
+  explicit TFloorPlanForm(QWidget* parent);
+
+ protected:
+  void changeEvent(QEvent* event) override;
 };
 
 // Moves the frame into the full-screen window (modal); afterwards it goes back.

@@ -997,7 +997,7 @@ void TFrameDoors::FloorPlanBtnClick() {
   FloorPlanFrame->show();
   FloorPlanFrame->raise();
   ListingFrame->hide();
-  FloorPlanFrame->ShowPlan(building, FromQString(FloorEd->text()));
+  FloorPlanFrame->ShowPlan(building, FromQString(FloorEd->text()), this);
 }
 
 // ----- printing ---------------------------------------------------------------------------

@@ -849,11 +849,7 @@ int32_t TPlanForm::ResultId(int result) const {
 // Minimising the plan minimises the whole program.
 void TPlanForm::changeEvent(QEvent* event) {
   QDialog::changeEvent(event);
-  if (event->type() != QEvent::WindowStateChange || !(windowState() & Qt::WindowMinimized)) return;
-  if (QWidget* main = WinGlue().MainWindow.data()) {
-    setWindowState(windowState() & ~Qt::WindowMinimized);
-    main->showMinimized();
-  }
+  MinimiseProgramWith(this, event);
 }
 
 void TPlanForm::resizeEvent(QResizeEvent* event) {

@@ -2,9 +2,14 @@
 // only on a click and a yes.
 #include <QImage>
 #include <QLabel>
+#include <QPushButton>
+#include <QTest>
 
 #include "DoorsTestSupport.h"
 #include "app/PictureUnit.h"
+#include "app/UnitTR100Win.h"
+#include "app/WaitPanelUnit.h"
+#include "basic/widgets/DialogRunner.h"
 #include "basic/FileCtrl2.h"
 #include "platform/PlatformFiles.h"
 #include "views/FloorPlanUnit.h"
@@ -134,6 +139,61 @@ TEST(FloorPlan, ShownZoomedAndTurned) {
   frame.RotateLeft();
   frame.RotateLeft();
   EXPECT_EQ(frame.Rotation, -90);
+}
+
+// The full-screen window stands for the program: minimising it minimises the main window,
+// and closing it gives the frame back to the view it came from.
+TEST(FloorPlan, FullScreenWindowMinimisesTheProgramAndGivesTheFrameBack) {
+  TDoorsWorld w;
+  QWidget main;
+  main.show();
+  WinGlue().MainWindow = &main;
+  QWidget view;
+  auto* frame = new TFloorPlanFrame(&view);
+  frame->setGeometry(10, 20, 300, 200);
+  view.show();
+  bool minimisedWithIt = false;
+  QueueDialogDriver([&](QDialog& form) {
+    EXPECT_EQ(form.windowTitle(), QString(" Grundriss"));
+    EXPECT_EQ(frame->window(), &form);
+    form.setWindowState(Qt::WindowMinimized);
+    QCoreApplication::processEvents();
+    minimisedWithIt = main.isMinimized() && !form.isMinimized();
+    QTest::mouseClick(frame->CloseBtn, Qt::LeftButton);
+  });
+  QTest::mouseClick(frame->FullScreenBtn, Qt::LeftButton);
+  EXPECT_TRUE(minimisedWithIt);
+  EXPECT_EQ(frame->parentWidget(), &view);
+  EXPECT_EQ(frame->geometry(), QRect(10, 20, 300, 200));
+  WinGlue().MainWindow = nullptr;
+}
+
+// Loading a plan shows the wait text on the window the caller names, and takes it away.
+TEST(FloorPlan, LoadingShowsTheWaitTextOnTheCallersWindow) {
+  TDoorsWorld w;
+  const std::string plan = FloorPlanFileName(w.dir.Dir(), 7, "EG");
+  const std::string png = w.dir.Dir() + "p.png";
+  ASSERT_TRUE(Noise(200, 100).save(QString::fromStdString(png), "PNG"));
+  ASSERT_EQ(ImportFloorPlan(png, plan), TPlanImportResult::Stored);
+  QWidget host;
+  host.resize(400, 300);
+  host.show();
+  TFloorPlanFrame frame(nullptr);
+  // The panel is shown while the picture loads: its parent hears of it as a polished child.
+  struct TWaitSeen : QObject {
+    bool seen = false;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::ChildPolished &&
+          qobject_cast<TWaitPanel*>(static_cast<QChildEvent*>(e)->child()))
+        seen = true;
+      return false;
+    }
+  } probe;
+  host.installEventFilter(&probe);
+  ASSERT_TRUE(frame.ShowPlan(7, "EG", &host));
+  const bool waitShown = probe.seen;
+  EXPECT_TRUE(waitShown);
+  EXPECT_TRUE(host.findChildren<TWaitPanel*>().isEmpty());
 }
 
 }  // namespace
