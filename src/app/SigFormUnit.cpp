@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -240,6 +241,28 @@ TSigForm::TSigForm(QWidget* parent) : QDialog(parent) {
 }
 
 TSigForm::~TSigForm() { SetPadCaptureListener(nullptr); }
+
+namespace {
+
+// The X11 connection of the running application, or null on every other platform (on
+// Wayland no client may take keys from the others).
+xcb_connection_t* X11Connection() {
+  if (QGuiApplication::platformName() != QLatin1String("xcb")) return nullptr;
+  auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  return x11 ? x11->connection() : nullptr;
+}
+
+}  // namespace
+
+void TSigForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  printKeys_.Grab(X11Connection());
+}
+
+void TSigForm::hideEvent(QHideEvent* event) {
+  printKeys_.Release();
+  QDialog::hideEvent(event);
+}
 
 void TSigForm::SetPadText(const std::vector<std::string>& lines) {
   padText_ = lines;

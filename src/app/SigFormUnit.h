@@ -21,6 +21,7 @@
 
 #include "app/WaitPanelUnit.h"
 #include "data/SigPadUnit.h"
+#include "platform/PrintKeyGrab.h"
 
 class QLabel;
 class QPlainTextEdit;
@@ -110,6 +111,11 @@ class TSigForm : public QDialog {
   QPushButton* RetryBtn = nullptr;
   QPushButton* CancelBtn = nullptr;
 
+ protected:
+  // While the dialog shows, the print-screen key belongs to this program (X11 only).
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
  private:
   void ShowWait(const std::string& text, bool starting);
   void RemoveWait();
@@ -117,6 +123,7 @@ class TSigForm : public QDialog {
   std::vector<std::string> padText_;
   TSignaturePoints points_;
   QPointer<TWaitPanel> waitPanel_;
+  TPrintKeyGrab printKeys_;
 };
 
 // The dialog of the run, made on first use and kept; null before that.

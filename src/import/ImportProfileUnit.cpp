@@ -414,7 +414,7 @@ std::string& BigKeyFolder() {
   return folder;
 }
 
-bool RunProfileImport(const std::string& profileFile, bool batch) {
+bool RunProfileImport(const std::string& profileFile, bool batch, const TProfileRunView& view) {
   if (!LoadFieldCatalogue(batch)) return false;
   if (!Session().LoggedIn) {
     LogError(kLogLoginMissing, profileFile);
@@ -441,9 +441,11 @@ bool RunProfileImport(const std::string& profileFile, bool batch) {
   std::string data = Trim(values.Get("DataFileName"));
   MakeAbsolutePath(FolderOf(profile), data);
   settings.dataFileName = data;
-  TImportTable table;
+  TImportTable ownTable;
+  TImportTable& table = view.table ? *view.table : ownTable;
   if (!LoadTableFile(table, data, batch, settings.headlines, settings.columns))
     return fail("table not loaded");
+  if (view.show) view.show(settings);
   if (!RunImportEngine(table, settings, false, batch)) return fail("");
   LogOk(kLogImportSuccessful, profile);
   return true;

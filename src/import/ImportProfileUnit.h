@@ -157,7 +157,14 @@ std::string ImportCheckSummary(const TTableImportResult& result);
 // under the Big-Key folder when one was chosen), its table loaded and imported. The success
 // log gets "Import successful", the error log "Import failed" (with the reason). True when
 // imported.
-bool RunProfileImport(const std::string& profileFile, bool batch);
+// With a view, the table is loaded into the view's own table and the view is shown the
+// profile's choices and that table before the import runs, so whoever watches the screen
+// sees what is being imported.
+struct TProfileRunView {
+  TImportTable* table = nullptr;
+  std::function<void(const TImportSettings&)> show;
+};
+bool RunProfileImport(const std::string& profileFile, bool batch, const TProfileRunView& view = {});
 
 // The folder of Big-Key data the user pointed at in this program run ("" until then).
 std::string& BigKeyFolder();

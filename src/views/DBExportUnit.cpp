@@ -208,13 +208,12 @@ std::string DBExportBytes(TMiniDB& db, int flags, const std::string& userName,
   const bool anonymise =
       (flags & (dbxPersonNames | dbxPersonDept | dbxPersonNr | dbxPersonRemark)) != 0;
   // Holder lines and links to persons or users go from every record.
-  std::string_view dropKeys[3];
+  std::string_view dropKeys[2];
   size_t dropCount = 0;
   if (flags & dbxNoPersons) {
     dropKeys[dropCount++] = fkHolders;
     dropKeys[dropCount++] = "l5";
   }
-  if (flags & dbxNoUsers) dropKeys[dropCount++] = "l1";
   const std::span<const std::string_view> drop(dropKeys, dropCount);
   int personNumber = 0;
   std::vector<std::string> items;
@@ -230,9 +229,16 @@ std::string DBExportBytes(TMiniDB& db, int flags, const std::string& userName,
     }
     if (info.id < 1) {
       out += line;
-    } else if ((info.cls == icPerson && (flags & dbxNoPersons)) ||
-               (info.cls == icUser && (flags & dbxNoUsers))) {
-      // A removed record keeps only what marks its ID as taken.
+    } else if (info.cls == icUser && (flags & dbxNoUsers)) {
+      // A removed user stays as a deleted "User" without password: his links on both sides
+      // stay as they are, so the copy opens without one-sided links.
+      ParseCommaText(line, items);
+      SetItem(items, fkName, ScrambleStr("User"));
+      SetItem(items, "v", "0");
+      DropKeys(items, {"pw"});
+      out += BuildCommaText(items);
+    } else if (info.cls == icPerson && (flags & dbxNoPersons)) {
+      // A removed person keeps only what marks its ID as taken.
       out += "i=";
       AppendNumber(out, info.id);
       out += ",c=";

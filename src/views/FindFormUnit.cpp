@@ -1,11 +1,14 @@
 #include "views/FindFormUnit.h"
 
+#include <QEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -130,6 +133,7 @@ TFindForm::TFindForm(QWidget* parent) : QDialog(parent) {
   foot->addWidget(GotoBtn);
   layout->addWidget(FootPanel);
 
+  SeekEd->installEventFilter(this);
   QObject::connect(SeekEd, &QLineEdit::textChanged, this, [this] { SeekEdChange(); });
   QObject::connect(SeekEd, &QLineEdit::returnPressed, this, [this] {
     if (SeekBtn->isEnabled()) SeekBtnClick();
@@ -151,6 +155,16 @@ void TFindForm::showEvent(QShowEvent* event) {
                                            Grid->columnWidth(1) - 26));
   SeekEd->setFocus();
 }
+
+bool TFindForm::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == SeekEd && event->type() == QEvent::FocusIn) SeekEdEnter();
+  if (watched == SeekEd && event->type() == QEvent::FocusOut) SeekEdExit();
+  return QDialog::eventFilter(watched, event);
+}
+
+void TFindForm::SeekEdEnter() { SeekBtn->setDefault(true); }
+
+void TFindForm::SeekEdExit() { SeekBtn->setDefault(false); }
 
 void TFindForm::SeekEdChange() {
   std::string text = FromQString(SeekEd->text());
@@ -302,6 +316,9 @@ int32_t ShowObjectSelection(const TQStringList& list) {
   win.OkBtn->setEnabled(false);
   win.OkBtn->setDefault(false);
   win.Grid->setFocus();
+  // Centred on the desktop, not on the window that asked.
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    win.move(screen->availableGeometry().center() - win.rect().center());
   const int result = ExecModal(win);
   if (result == 5) return -1;
   if (result == 1) return win.SelectedId();

@@ -59,6 +59,9 @@ class TFindForm : public QDialog {
 
   void SeekBtnClick();
   void SeekEdChange();
+  // While the search term has the focus, Enter searches; elsewhere it does not.
+  void SeekEdEnter();
+  void SeekEdExit();
   void GridClick();
   void GridDblClick();
   void GotoBtnClick() { done(1); }
@@ -67,6 +70,7 @@ class TFindForm : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 };
 
 // Opens the search; the record of the hit chosen with "anzeigen", else 0. A kept hit whose

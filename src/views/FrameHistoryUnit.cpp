@@ -237,6 +237,12 @@ TFrameHistory::TFrameHistory(QWidget* owner) : QFrame(owner) {
   palette.setColor(QPalette::Highlight, ColorFromBgr(0xC56A31));
   palette.setColor(QPalette::HighlightedText, Qt::white);
   HistoryGrid->setPalette(palette);
+  NoEntriesLabel = new QLabel(ToQString(FrameHistoryText(7)), HistoryGrid->viewport());
+  NoEntriesLabel->setObjectName("NoEntriesLabel");
+  NoEntriesLabel->setAlignment(Qt::AlignCenter);
+  NoEntriesLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+  NoEntriesLabel->hide();
+  HistoryGrid->viewport()->installEventFilter(this);
   {
     // Wide enough for the title and a typical cell; names get room of their own.
     const char* samples[kHistoryColumnCount] = {
@@ -370,6 +376,7 @@ void TFrameHistory::StartLoading() {
   complete_ = false;
   const int generation = ++generation_;
   StatusLabel->setText(ToQString(CoreText(54)));
+  NoEntriesLabel->hide();
   HistoryGridClick();
   cancel_ = std::make_shared<std::atomic<bool>>(false);
   // What the worker needs is taken here, on this thread: it touches nothing else.
@@ -410,6 +417,11 @@ void TFrameHistory::OnBatch(int generation, THistoryRowBatch& batch) {
 
 void TFrameHistory::UpdateStatus() {
   const int rows = Model->rowCount();
+  // A record whose history is read completely and holds no line says so where the rows
+  // would be, not only in the small status text.
+  NoEntriesLabel->setText(ToQString(FrameHistoryText(7)));
+  NoEntriesLabel->setGeometry(HistoryGrid->viewport()->rect());
+  NoEntriesLabel->setVisible(rows == 0 && complete_ && id_ != 0);
   StatusLabel->setText(rows == 0 ? ToQString(FrameHistoryText(7))
                                  : ToQString(CoreTextFmt(102, std::to_string(rows))));
 }
@@ -693,6 +705,7 @@ void TFrameHistory::ClearView() {
   name_.clear();
   CaptionLabel->clear();
   StatusLabel->clear();
+  NoEntriesLabel->hide();
   TipPanel->show();
   HistoryGridClick();
 }
@@ -704,6 +717,8 @@ void TFrameHistory::showEvent(QShowEvent* event) {
 
 bool TFrameHistory::eventFilter(QObject* watched, QEvent* event) {
   if (watched == TipPanel && event->type() == QEvent::MouseButtonPress) TipPanelClick();
+  if (watched == HistoryGrid->viewport() && event->type() == QEvent::Resize)
+    NoEntriesLabel->setGeometry(HistoryGrid->viewport()->rect());
   return QFrame::eventFilter(watched, event);
 }
 

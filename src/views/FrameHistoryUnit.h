@@ -90,6 +90,7 @@ class TFrameHistory : public QFrame, public IView {
   QFrame* TipPanel;
   QLabel* TipLabel;
   TRowGridView* HistoryGrid;
+  QLabel* NoEntriesLabel;  // message 7 in the grid's place
   THistoryTableModel* Model;
   QPushButton* GotoKeyBtn;
   QPushButton* ReturnBtn;

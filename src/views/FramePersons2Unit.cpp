@@ -16,6 +16,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QTabWidget>
@@ -276,6 +277,19 @@ namespace {
 constexpr int kListWidth = 309;
 constexpr int kThumbSize = 32;
 
+// A grey head and shoulders on white: the thumbnail of a person without a photo.
+QPixmap NoPhotoPicture() {
+  QPixmap picture(kThumbSize, kThumbSize);
+  picture.fill(Qt::white);
+  QPainter painter(&picture);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(0xB0, 0xB0, 0xB0));
+  painter.drawEllipse(QRectF(10, 4, 12, 13));
+  painter.drawChord(QRectF(4, 18, 24, 26), 0, 180 * 16);
+  return picture;
+}
+
 QToolButton* FootButton(QWidget* parent, const char* caption) {
   auto* button = new QToolButton(parent);
   button->setText(ToQString(caption));
@@ -534,7 +548,8 @@ TFramePersons2::TFramePersons2(QWidget* owner) : TFrameMother(owner, icPerson, r
   for (QWidget* field : std::initializer_list<QWidget*>{MaNameEd, MaAbtEd, MaNrEd, MaRemMemo})
     field->installEventFilter(this);
 
-  PhotoThumb->setText(QStringLiteral("?"));
+  PhotoThumbNoImg = NoPhotoPicture();
+  PhotoThumb->setPixmap(PhotoThumbNoImg);
   TranslateForm(this);
   ApplySettings();
   SetListNameMode(kPersonNameDeptFirst, false);
@@ -1036,7 +1051,7 @@ void TFramePersons2::ShowPhoto(bool large) {
   if (CurrentId == 0 || !db || !ReadPersonPhoto(*db, CurrentId, image)) {
     HidePhoto();
     Photo->clear();
-    PhotoThumb->setText(QStringLiteral("?"));
+    PhotoThumb->setPixmap(PhotoThumbNoImg);
     return;
   }
   const QPixmap pixmap = QPixmap::fromImage(image);

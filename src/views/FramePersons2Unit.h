@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include <QPixmap>
+
 #include "app/FrameMotherUnit.h"
 #include "output/PrintSelectUnit.h"
 #include "data/HolderUnit.h"
@@ -77,6 +79,8 @@ class TFramePersons2 : public TFrameMother {
   QComboBox* HouseCombo;
   QPlainTextEdit* MaRemMemo;
   QLabel* PhotoThumb;
+  // The thumbnail's picture while the person has no photo.
+  QPixmap PhotoThumbNoImg;
   QFrame* PhotoPanel;
   QLabel* Photo;
   QMenu* PhotoPopup;

@@ -819,7 +819,13 @@ bool TFrameTransfer::TransferApplyBtnClick() {
   }
 
   const TTransferOperation op = BookTransferOperation(*db, rec);
-  if (op.booked.empty()) return false;
+  if (op.booked.empty()) {
+    // Refused (another station held the key, or its stock moved meanwhile): the form
+    // stays, showing the stock as it is now, so the next try starts from the truth.
+    db->Load();
+    RefreshView();
+    return false;
+  }
   AfterBooking(op);
   return true;
 }

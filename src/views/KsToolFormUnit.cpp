@@ -106,8 +106,10 @@ std::vector<TFieldChange> PlanKeySystemChange(const TMiniDB& db, TKeySystemCode 
 }
 
 std::vector<TCabinetChange> PlanCabinetAssignment(const TMiniDB& db, TKeySystemCode code,
-                                                  int32_t cabinet, bool onlyOrphans) {
+                                                  int32_t cabinet, bool onlyOrphans,
+                                                  int* assigned) {
   std::vector<TCabinetChange> plan;
+  if (assigned) *assigned = 0;
   if (!IsValidOf(db, cabinet, icCabinet)) return plan;
   TItemList keys;
   db.ListClass(icKey, keys);
@@ -117,6 +119,7 @@ std::vector<TCabinetChange> PlanCabinetAssignment(const TMiniDB& db, TKeySystemC
     TItemList cabinets;
     db.ReadLinks(key, icCabinet, cabinets);
     if (onlyOrphans && cabinets.Count() > 0) continue;
+    if (assigned) ++*assigned;
     TCabinetChange change;
     change.key = key;
     change.linkNew = cabinets.IndexOf(cabinet) < 0 || !db.ReadHasLink(cabinet, icKey, key);
@@ -163,7 +166,9 @@ int AssignKeysToCabinet(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool 
   // Gone meanwhile on the fresh data: nothing to link to.
   if (!IsValidOf(db, cabinet, icCabinet)) return kRefused;
   run.SetProgress(progress);
-  const std::vector<TCabinetChange> plan = PlanCabinetAssignment(db, code, cabinet, onlyOrphans);
+  int assigned = 0;
+  const std::vector<TCabinetChange> plan =
+      PlanCabinetAssignment(db, code, cabinet, onlyOrphans, &assigned);
   const int64_t total = static_cast<int64_t>(plan.size());
   for (int64_t i = 0; i < total; ++i) {
     if ((i & 63) == 0 && !run.Step(i, total)) break;
@@ -171,7 +176,14 @@ int AssignKeysToCabinet(TMiniDB& db, TKeySystemCode code, int32_t cabinet, bool 
     for (int32_t old : c.dropped) db.RemoveLinkBoth(c.key, old, icCabinet, icKey);
     if (c.linkNew) db.AddLinkBoth(c.key, cabinet, icCabinet, icKey);
   }
-  return Finish(run, static_cast<int>(plan.size()));
+  // Keys that had the cabinet already count as assigned; with nothing to change there is
+  // nothing to save.
+  if (plan.empty()) {
+    run.Rollback();
+    return assigned;
+  }
+  const int saved = Finish(run, static_cast<int>(plan.size()));
+  return saved > 0 ? assigned : saved;
 }
 
 namespace {

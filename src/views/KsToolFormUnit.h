@@ -47,9 +47,11 @@ struct TCabinetChange {
 };
 // The keys of the locking system that end with `cabinet` as their only cabinet; with
 // onlyOrphans the keys that have a cabinet already are left out. Keys that have exactly
-// that cabinet already change nothing and are not listed.
+// that cabinet already change nothing and are not listed, but count in `assigned` (every
+// key that has the cabinet after the run), so a second identical run reports the same.
 std::vector<TCabinetChange> PlanCabinetAssignment(const TMiniDB& db, TKeySystemCode code,
-                                                  int32_t cabinet, bool onlyOrphans);
+                                                  int32_t cabinet, bool onlyOrphans,
+                                                  int* assigned = nullptr);
 
 // Results of the tools: the number of records changed; kRefused when the run could not
 // begin (the user was told who holds the data) or its save failed, kCancelled when the

@@ -174,6 +174,16 @@ TEST_F(RecordFlow, DeleteRefusedByAnotherStationsLockNamesIt) {
   EXPECT_EQ(view.calls, std::vector<std::string>{"CanDelete"});
 }
 
+TEST_F(RecordFlow, TheDeleteQuestionNamesAtMost255CharactersOfTheName) {
+  const std::string name(300, 'N');
+  view.current = Record(icPerson, name);
+  ui.answers = {mrNo};
+  flow.Delete();
+  ASSERT_EQ(ui.questions.size(), 1u);
+  EXPECT_EQ(ui.questions[0], "\"" + name.substr(0, 255) + "\" wirklich l\xF6schen?");
+  EXPECT_TRUE(Valid(view.current));
+}
+
 TEST_F(RecordFlow, DeleteWritesTheNameItHadAndRefreshesAllViews) {
   const int32_t door = Record(icDoor, "Tor");
   Link(anna, door);

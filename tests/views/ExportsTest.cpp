@@ -121,11 +121,14 @@ std::string Export(TMiniDB& db, int flags, const std::string& userName,
       continue;
     }
     if (info.cls == icUser && (flags & dbxNoUsers)) {
-      line = head + ",v=0";
+      ParseCommaText(line, items);
+      SetItem(items, fkName, ScrambleStr("User"));
+      SetItem(items, "v", "0");
+      DropKeys(items, {"pw"});
+      line = BuildCommaText(items);
       continue;
     }
     if (flags & dbxNoPersons) DropRawItems(line, {fkHolders, "l5"});
-    if (flags & dbxNoUsers) DropRawItems(line, {"l1"});
     if (info.cls != icPerson || (flags & (dbxPersonNames | dbxPersonDept | dbxPersonNr |
                                           dbxPersonRemark)) == 0)
       continue;
@@ -331,7 +334,8 @@ TEST_F(TExports, EachFlagTakesItsValuesOutOfTheFile) {
   EXPECT_EQ(c->GetField(mueller, fkName), "Person1");
   EXPECT_EQ(c->GetField(nobody, fkName), "Person2");
   EXPECT_FALSE(c->IsValid(admin));
-  EXPECT_EQ(c->GetField(admin, fkName), "");
+  EXPECT_EQ(c->GetField(admin, fkName), "User");
+  EXPECT_EQ(c->GetField(admin, "pw"), "");
   const int32_t added = c->FindByName("Neu", icUser, 0);
   ASSERT_GT(added, 0);
   EXPECT_EQ(c->GetField(added, "pw"), "GEHEIM");

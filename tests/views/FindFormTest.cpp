@@ -2,9 +2,12 @@
 #include "views/FindFormUnit.h"
 
 #include <QDialog>
+#include <QFocusEvent>
+#include <QGuiApplication>
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 
 #include "ViewsTestSupport.h"
@@ -37,6 +40,12 @@ TEST_F(TFindFormTest, SearchChooseAndKeepTheHits) {
     EXPECT_FALSE(form.SeekBtn->isEnabled());
     form.SeekEd->setText(ToQString("  ger\xE4t"));
     EXPECT_TRUE(form.SeekBtn->isEnabled());
+    // Enter searches only while the term has the focus.
+    QFocusEvent in(QEvent::FocusIn), out(QEvent::FocusOut);
+    QCoreApplication::sendEvent(form.SeekEd, &in);
+    EXPECT_TRUE(form.SeekBtn->isDefault());
+    QCoreApplication::sendEvent(form.SeekEd, &out);
+    EXPECT_FALSE(form.SeekBtn->isDefault());
     form.SeekBtn->click();
     ASSERT_EQ(form.Hits->rowCount(), 2);
     EXPECT_EQ(Cell(form.Hits, 0, 0), " " + CoreText(3));
@@ -107,6 +116,20 @@ TEST_F(TFindFormTest, ObjectPicker) {
   });
   EXPECT_EQ(ShowObjectSelection(list), -1);
   EXPECT_EQ(ids, (std::vector<std::string>{"    7", "  42", "123", "1234"}));
+  // Centred on the desktop, wherever the main window stands.
+  QWidget main;
+  main.setGeometry(0, 0, 200, 150);
+  main.show();
+  WinGlue().MainWindow = &main;
+  QPoint centre;
+  QueueDialogDriver([&](QDialog& dialog) {
+    centre = dialog.frameGeometry().center();
+    static_cast<TObjectSelWin&>(dialog).ESCBtn->click();
+  });
+  EXPECT_EQ(ShowObjectSelection(list), 0);
+  WinGlue().MainWindow = nullptr;
+  const QPoint desktop = QGuiApplication::primaryScreen()->availableGeometry().center();
+  EXPECT_LE((centre - desktop).manhattanLength(), 4);
   QueueDialogDriver([&](QDialog& dialog) {
     auto& win = static_cast<TObjectSelWin&>(dialog);
     win.Grid->selectRow(1);

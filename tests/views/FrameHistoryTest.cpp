@@ -110,6 +110,14 @@ TEST_F(TFrameHistoryTest, ShowsTheLinesOfARecord) {
   frame->WaitComplete();
   ASSERT_EQ(frame->Model->rowCount(), 0);
   EXPECT_EQ(FromQString(frame->StatusLabel->text()), FrameHistoryText(7));
+  // Said in the grid's place too, over the whole of it; a row found takes it away.
+  ASSERT_TRUE(frame->NoEntriesLabel->isVisible());
+  EXPECT_EQ(FromQString(frame->NoEntriesLabel->text()), FrameHistoryText(7));
+  EXPECT_EQ(frame->NoEntriesLabel->geometry(), frame->HistoryGrid->viewport()->rect());
+  frame->KennCombo->setEditText("8");
+  frame->RefreshView();
+  frame->WaitComplete();
+  EXPECT_FALSE(frame->NoEntriesLabel->isVisible());
 }
 
 // A new record shown while the last one is still being read: only the new one's rows.

@@ -378,6 +378,21 @@ TEST_F(FrameTransfer, ThreeKeysWhileStationBHoldsTheSecond) {
   for (int32_t key : {k1, k2, k3}) EXPECT_EQ(CountIn(lines, Obj(key)), 1) << Obj(key);
 }
 
+// Refused because B holds the key, after B booked pieces of it: the form stays pending and
+// shows the stock B left, so the next try starts from what is really there.
+TEST_F(FrameTransfer, ARefusedBookingShowsTheFreshStock) {
+  ASSERT_TRUE(Start(tkIssue, {k1}, anna));
+  EXPECT_EQ(Text(view->TransferOldQuantityEd), "5");
+  StockAtB(k1, "2");
+  ASSERT_TRUE(b->LockItem(k1, true, 0));
+  EXPECT_FALSE(Apply());
+  EXPECT_TRUE(TransferRec().Pending());
+  EXPECT_EQ(OnDisk(k1, fkStock), "2");
+  EXPECT_EQ(Text(view->TransferOldQuantityEd), "2");
+  EXPECT_EQ(Text(view->TransferNewQuantityEd), "1");
+  ASSERT_TRUE(b->UnlockItem(k1));
+}
+
 TEST_F(FrameTransfer, TheStockQuestionIsAskedPerKeyAndAgainWhenBChangedTheStock) {
   db().SetField(k1, fkStock, "0");
   db().SetField(k2, fkStock, "3");

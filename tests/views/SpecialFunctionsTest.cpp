@@ -141,6 +141,10 @@ TEST(SpecialFunctions, CabinetTool) {
   EXPECT_EQ(disk->ReadLinkValue(inCab, cab, "ct"), "2");  // kept with its values
   EXPECT_TRUE(TDoorsWorld::Links(*disk, old, icKey).empty());
   EXPECT_TRUE(TDoorsWorld::Links(*disk, other, icCabinet).empty());
+  // The same run again changes nothing and saves nothing, yet counts the three keys.
+  const std::string assigned = w.File();
+  EXPECT_EQ(AssignKeysToCabinet(*w.a.db, 3, cab, false), 3);
+  EXPECT_EQ(w.File(), assigned);
 }
 
 TEST(SpecialFunctions, Deletions) {

@@ -33,6 +33,7 @@
 #include "basic/FileCtrl2.h"
 #include "basic/MsgDlgUnit.h"
 #include "basic/MultiLingua.h"
+#include "basic/UserInteraction.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/MultiLinguaForms.h"
@@ -547,6 +548,23 @@ bool TImportForm::LoadImportProfile(const std::string& fileName, bool withoutAsk
   return result;
 }
 
+bool TImportForm::RunProfileShown(const std::string& profileFile, bool batch) {
+  TProfileRunView view;
+  view.table = &table_;
+  view.show = [this](const TImportSettings& settings) {
+    ShowSettings(settings);
+    loaded_ = true;
+    ConcatCells1->setEnabled(true);
+    FnEd->setText(ToQString(settings.dataFileName));
+    HeadlinesCheckClick();
+    RefreshCaptions();
+    CheckBtn->setEnabled(GoodBox->count() > 0);
+    ImportBtn->setEnabled(false);
+    UI().ProcessPendingEvents();
+  };
+  return RunProfileImport(profileFile, batch, view);
+}
+
 bool TImportForm::SaveImportProfile(const std::string& fileName) {
   return ::SaveImportProfile(fileName, Settings());
 }
@@ -725,7 +743,7 @@ bool RunProfileImportShown(const std::string& profileFile, bool batch) {
   const bool shown = !form.isVisible();
   if (shown) form.show();
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const bool ok = RunProfileImport(profileFile, batch);
+  const bool ok = form.RunProfileShown(profileFile, batch);
   QApplication::restoreOverrideCursor();
   if (shown) form.hide();
   form.FreeTable();

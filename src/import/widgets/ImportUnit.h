@@ -87,6 +87,9 @@ class TImportForm : public QDialog {
   bool LoadImportProfile(const std::string& fileName, bool withoutAsking, bool batch);
   // Writes the profile through the safe save; false when not written.
   bool SaveImportProfile(const std::string& fileName);
+  // The unattended run of a profile with this dialog showing its choices and its table
+  // while the import works (see RunProfileImport of ImportProfileUnit.h).
+  bool RunProfileShown(const std::string& profileFile, bool batch);
 
   bool TableLoaded() const { return loaded_; }
   const TImportTable& Table() const { return table_; }

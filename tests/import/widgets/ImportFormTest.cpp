@@ -21,6 +21,7 @@
 #include "basic/widgets/QtGlue.h"
 #include "data/FieldCatalogueUnit.h"
 #include "data/StockUnit.h"
+#include "data/UserRights.h"
 #include "import/widgets/ConcatCellsForm.h"
 #include "import/widgets/ImportTableModel.h"
 #include "support/TestSupport.h"
@@ -326,6 +327,58 @@ TEST_F(ImportFormTest, AnUnattendedRunWithoutTheFieldCatalogueShowsNothingAndLog
   EXPECT_TRUE(ui.messages.empty()) << ui.AllText();
   EXPECT_NE(ReadAllBytes(dir.File("errors.log")).find("File not found:"), std::string::npos);
   EXPECT_EQ(ReadAllBytes(dir.File("ok.log")), "");
+  LogFileNames().ErrorLogFile.clear();
+  LogFileNames().SuccessLogFile.clear();
+}
+
+// Unattended, the dialog stands on the screen while the import works, showing the
+// profile's choices and its table, and is taken away afterwards.
+TEST_F(ImportFormTest, AnUnattendedRunShowsTheDialogFilledFromTheProfileWhileItWorks) {
+  WriteAllBytes(dir.File("keys.csv"), "Schl\xFCssel;Anzahl\r\nS1;2\r\nS2;5\r\n");
+  {
+    TImportForm& form = ImportForm();
+    ASSERT_TRUE(form.Prepare());
+    TImportSettings chosen = form.Settings();
+    chosen.contentClass = 4;
+    chosen.headlines = false;
+    chosen.dateFormat = "YYYY-MM-DD";
+    chosen.columns = ImportColumnsOfFields("0;2147483647;");
+    form.ShowSettings(chosen);
+    ASSERT_TRUE(form.LoadTableFile(dir.File("keys.csv"), false));
+    ASSERT_TRUE(form.SaveImportProfile(dir.File("keys.ipo")));
+  }
+  FreeImportForm();
+  LogFileNames().ErrorLogFile = dir.File("errors.log");
+  LogFileNames().SuccessLogFile = dir.File("ok.log");
+  Session().LoggedIn = true;
+  struct TSeen {
+    bool visible = false;
+    int contentClass = 0;
+    std::string fileName, dateFormat;
+    int goodFields = 0, rows = 0;
+  } seen;
+  SetTableImportRunner([&](TImportTable& t, const TImportSettings&, bool, bool) {
+    TImportForm& form = ImportForm();
+    seen.visible = form.isVisible();
+    seen.contentClass = form.Settings().contentClass;
+    seen.fileName = FromQString(form.FnEd->text());
+    seen.dateFormat = form.Settings().dateFormat;
+    seen.goodFields = form.GoodBox->count();
+    seen.rows = form.Model()->rowCount();
+    return &t == &form.Table();
+  });
+  TScopedRecorder ui;
+  EXPECT_TRUE(RunProfileImportShown(dir.File("keys.ipo"), true));
+  EXPECT_TRUE(ui.messages.empty()) << ui.AllText();
+  EXPECT_TRUE(seen.visible);
+  EXPECT_EQ(seen.contentClass, 4);
+  EXPECT_EQ(seen.fileName, dir.File("keys.csv"));
+  EXPECT_EQ(seen.dateFormat, "YYYY-MM-DD");
+  EXPECT_EQ(seen.goodFields, 2);
+  EXPECT_GE(seen.rows, 3);
+  EXPECT_FALSE(ImportForm().isVisible());
+  EXPECT_NE(ReadAllBytes(dir.File("ok.log")).find("Import successful"), std::string::npos);
+  Session().LoggedIn = false;
   LogFileNames().ErrorLogFile.clear();
   LogFileNames().SuccessLogFile.clear();
 }
