@@ -56,17 +56,25 @@ TCategForm::TCategForm(QWidget* parent) : QDialog(parent) {
   for (QPushButton* b : {OkBtn, EdBtn, NewBtn, EscBtn}) buttons->addWidget(b);
   EdBtn->hide();
   outer->addLayout(buttons);
-  auto* edit = new QGridLayout;
-  edit->addWidget(new QLabel(ToQString("Verf\xFCgbar f\xFCr"), this), 0, 0);
-  NameEd = new QLineEdit(this);
+  // A new category is typed in a panel of its own below the buttons: for which records it
+  // will be offered, then its name.
+  NewPanel = new QWidget(this);
+  NewPanel->setObjectName("NewPanel");
+  auto* edit = new QGridLayout(NewPanel);
+  edit->setContentsMargins(0, 0, 0, 0);
+  edit->addWidget(new QLabel(ToQString("Verf\xFCgbar f\xFCr"), NewPanel), 0, 0);
+  AvailableForLabel = new QLabel(ToQString(ClassCaption(icDoor, true)), NewPanel);
+  SetNoTranslate(AvailableForLabel);
+  edit->addWidget(AvailableForLabel, 0, 1, 1, 3);
+  NameEd = new QLineEdit(NewPanel);
   NameEd->setObjectName("NameEd");
-  SaveBtn = new QPushButton(ToQString("Speichern"), this);
-  Esc2Btn = new QPushButton(ToQString("Abbrechen"), this);
-  edit->addWidget(NameEd, 0, 1);
-  edit->addWidget(SaveBtn, 0, 2);
-  edit->addWidget(Esc2Btn, 0, 3);
-  outer->addLayout(edit);
-  for (QWidget* w : std::initializer_list<QWidget*>{NameEd, SaveBtn, Esc2Btn}) w->hide();
+  SaveBtn = new QPushButton(ToQString("Speichern"), NewPanel);
+  Esc2Btn = new QPushButton(ToQString("Abbrechen"), NewPanel);
+  edit->addWidget(NameEd, 1, 0, 1, 2);
+  edit->addWidget(SaveBtn, 1, 2);
+  edit->addWidget(Esc2Btn, 1, 3);
+  outer->addWidget(NewPanel);
+  NewPanel->hide();
   resize(420, kHeight);
 
   connect(Box, &QListWidget::itemClicked, this, [this] { OkBtn->setEnabled(true); });
@@ -110,14 +118,14 @@ std::vector<int32_t> TCategForm::Selected() const {
 
 void TCategForm::NewBtnClick() {
   resize(width(), kHeightNew);
-  for (QWidget* w : std::initializer_list<QWidget*>{NameEd, SaveBtn, Esc2Btn}) w->show();
+  NewPanel->show();
   NameEd->clear();
   SaveBtn->setEnabled(false);
   NameEd->setFocus();
 }
 
 void TCategForm::Esc2BtnClick() {
-  for (QWidget* w : std::initializer_list<QWidget*>{NameEd, SaveBtn, Esc2Btn}) w->hide();
+  NewPanel->hide();
   resize(width(), kHeight);
 }
 

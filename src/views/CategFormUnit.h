@@ -26,6 +26,8 @@ class TCategForm : public QDialog {
   QPushButton* OkBtn;
   QPushButton* EdBtn;
   QPushButton* NewBtn;
+  QWidget* NewPanel;  // "Verfügbar für" and the name of a new category
+  QLabel* AvailableForLabel;
   QLineEdit* NameEd;
   QPushButton* SaveBtn;
   QPushButton* EscBtn;

@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QImage>
+#include <QPointer>
 #include <QTabWidget>
 
 #include "app/GridExportUnit.h"
@@ -149,9 +150,43 @@ std::string ListExportProposal(const std::string& current, TListExport kind) {
   return name + ".csv";
 }
 
+namespace {
+
+// Whether a file of that name can be made: not a folder, and a file can be created beside
+// it (a probe, removed at once). The safe save may still fail later, while writing.
+bool CanCreateFile(const std::string& fileName) {
+  if (fileName.empty() || fileName.back() == '/') return false;
+  const std::string folder = FolderOfFile(fileName);
+  TPfInfo info;
+  if (!FolderThere(folder) || (PfStat(fileName, info) == 0 && info.kind == TPfKind::Folder))
+    return false;
+  std::string probe;
+  int fd = -1;
+  if (PfCreateUnique(folder, ".", ".probe", probe, fd) != 0) return false;
+  PfClose(fd);
+  PfUnlink(probe);
+  return true;
+}
+
+}  // namespace
+
 int WriteListExport(TMiniDB& db, TListExport kind, const std::string& fileName) {
-  if (fileName.empty() || !FolderThere(FolderOfFile(fileName))) return 16;
+  if (!CanCreateFile(fileName)) return 16;
   return SaveTextFileSafe(ListExportLines(db, kind), fileName, false) ? 0 : 17;
+}
+
+QFileDialog& ExportSaveDialog() {
+  // One dialog of the window: it keeps its folder and the file name between exports.
+  static QPointer<QFileDialog> dialog;
+  if (!dialog) {
+    dialog = new QFileDialog(WinGlue().MainWindow.data(), ToQString("Tabelle exportieren"));
+    dialog->setObjectName("ExportSaveDialog");
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilter(QStringLiteral("CSV (Text-Tabelle) (*.csv)"));
+    dialog->setDefaultSuffix(QStringLiteral("csv"));
+  }
+  return *dialog;
 }
 
 void RunListExport(TListExport kind) {
@@ -163,12 +198,7 @@ void RunListExport(TListExport kind) {
   TMiniDB* db = GlueDB();
   if (!db) return;
   static std::string current;  // the dialog's file name, kept for the run
-  QFileDialog dialog(WinGlue().MainWindow.data(), ToQString("Tabelle exportieren"));
-  dialog.setObjectName("ExportSaveDialog");
-  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setNameFilter(QStringLiteral("CSV (Text-Tabelle) (*.csv)"));
-  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  QFileDialog& dialog = ExportSaveDialog();
   current = ListExportProposal(current, kind);
   dialog.selectFile(ToQString(current));
   if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;

@@ -30,11 +30,15 @@ std::string ListExportName(TListExport kind);
 std::string ListExportProposal(const std::string& current, TListExport kind);
 
 // Writes the export to `fileName`. 0 when written, else the number of the text that tells
-// why (16 the file cannot be made there, 17 it could not be written).
+// why (16 no file can be made under that name, 17 it could not be written).
 int WriteListExport(TMiniDB& db, TListExport kind, const std::string& fileName);
 
 // The menu commands: login and right 11 (messages shown), the save dialog, the wait text,
 // the file; an error names the file.
+// The window's save dialog of the list exports (made on first use, kept).
+class QFileDialog;
+QFileDialog& ExportSaveDialog();
+
 void ExportDoors1Click();
 void ExportKeys1Click();
 void ExportPersons1Click();

@@ -1,7 +1,10 @@
 // The doors view on two workstations sharing one data folder: what a save leaves on disk.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 
 #include <algorithm>
 
@@ -9,6 +12,8 @@
 #include "ViewsTestSupport.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
+#include "basic/widgets/DialogRunner.h"
+#include "views/CategFormUnit.h"
 #include "views/FrameDoorsUnit.h"
 
 namespace {
@@ -276,6 +281,35 @@ TEST(DoorsViewEdit, CategoriesAreLinkedOnBothSides) {
   EXPECT_EQ(TDoorsWorld::Links(*disk, door, icCategory), std::vector<int32_t>{exit});
   EXPECT_EQ(TDoorsWorld::Links(*disk, exit, icDoor), std::vector<int32_t>{door});
   EXPECT_EQ(disk->GetLinkText(fire, icDoor), "");
+}
+
+// A new category typed by hand: the panel says for which records it will be offered, the
+// category is made in the store and comes back selected.
+TEST(DoorsViewEdit, ANewCategoryIsTypedBelowWhatItIsFor) {
+  TDoorsViewWorld w;
+  const int32_t fire = w.Record(icCategory, "Brandschutz");
+  std::vector<int32_t> ids{fire};
+  bool panelHiddenFirst = false;
+  std::string availableFor;
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto& form = static_cast<TCategForm&>(dialog);
+    panelHiddenFirst = !form.NewPanel->isVisible();
+    QTest::mouseClick(form.NewBtn, Qt::LeftButton);
+    ASSERT_TRUE(form.NewPanel->isVisible());
+    availableFor = FromQString(form.AvailableForLabel->text());
+    QTest::keyClicks(form.NameEd, "Notausgang");
+    QTest::mouseClick(form.SaveBtn, Qt::LeftButton);
+    EXPECT_FALSE(form.NewPanel->isVisible());
+    QTest::mouseClick(form.OkBtn, Qt::LeftButton);
+  });
+  ASSERT_TRUE(SelectCategory(icDoor, 0, 0, ids));
+  EXPECT_TRUE(panelHiddenFirst);
+  EXPECT_EQ(availableFor, ClassCaption(icDoor, true));
+  TDoorsWorld::TDisk disk(w.dir);
+  const int32_t made = disk->FindByName("Notausgang", icCategory, 0);
+  ASSERT_GT(made, 0);
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(ids, (std::vector<int32_t>{fire, made}));
 }
 
 TEST(DoorsViewEdit, TheFirstBuildingFilterListsEveryDoor) {

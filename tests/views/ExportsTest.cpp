@@ -13,12 +13,13 @@
 #include <QRadioButton>
 
 #include "ViewsTestSupport.h"
+#include "app/WaitPanelUnit.h"
 #include "basic/ValueString.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
-#include "app/WaitPanelUnit.h"
 #include "data/HolderUnit.h"
 #include "data/StoreWriteUnit.h"
+#include "platform/PlatformFiles.h"
 #include "views/DBExportUnit.h"
 #include "views/ListExportUnit.h"
 
@@ -234,8 +235,9 @@ TEST_F(TExports, FailedExportLeavesTheOldFileAndNoPartialFile) {
   WriteAllBytes(file, "old");
   // A folder in the way of the file cannot be replaced.
   std::filesystem::create_directory(dir.File("folder.csv"));
-  EXPECT_EQ(WriteListExport(db(), TListExport::Keys, dir.File("folder.csv")), 17);
+  EXPECT_EQ(WriteListExport(db(), TListExport::Keys, dir.File("folder.csv")), 16);
   EXPECT_EQ(WriteListExport(db(), TListExport::Keys, dir.File("missing/x.csv")), 16);
+  EXPECT_EQ(WriteListExport(db(), TListExport::Keys, "/proc/x.csv"), 16);
   EXPECT_EQ(ReadAllBytes(file), "old");
   for (const auto& entry : std::filesystem::directory_iterator(dir.Dir()))
     EXPECT_EQ(entry.path().filename().string().find('~'), std::string::npos) << entry.path();
@@ -263,9 +265,38 @@ TEST_F(TExports, TheCommandNamesTheFileItCouldNotWriteAndLeavesNoWaitText) {
   });
   RunListExport(TListExport::Keys);
   ASSERT_EQ(ui.messages.size(), 1u);
-  EXPECT_EQ(ui.messages[0].text, ListExportText(17) + "\r" + target);
+  EXPECT_EQ(ui.messages[0].text, ListExportText(16) + "\r" + target);
   EXPECT_EQ(WinGlue().WaitPanel, nullptr);
   WinGlue().MainWindow = nullptr;
+}
+
+// The next export opens the same dialog in the folder chosen before, with the name chosen
+// before when it still names the list, else the list's own name.
+TEST_F(TExports, TheSaveDialogKeepsItsFolderAndTheNameThatNamesTheList) {
+  std::filesystem::create_directory(dir.File("out"));
+  const std::string chosen = dir.File("out/Alle " + KeysCaption() + ".csv");
+  QueueDialogDriver([&](QDialog& dialog) {
+    static_cast<QFileDialog&>(dialog).selectFile(ToQString(chosen));
+    dialog.accept();
+  });
+  RunListExport(TListExport::Keys);
+  TPfInfo written;
+  ASSERT_EQ(PfStat(chosen, written), 0);
+  EXPECT_EQ(written.kind, TPfKind::File);
+  std::string again, doors;
+  QueueDialogDriver([&](QDialog& dialog) {
+    again = FromQString(static_cast<QFileDialog&>(dialog).selectedFiles().value(0));
+    dialog.reject();
+  });
+  RunListExport(TListExport::Keys);
+  QueueDialogDriver([&](QDialog& dialog) {
+    doors = FromQString(static_cast<QFileDialog&>(dialog).selectedFiles().value(0));
+    dialog.reject();
+  });
+  RunListExport(TListExport::Doors);
+  EXPECT_EQ(again, chosen);
+  EXPECT_EQ(doors, dir.File("out/" + CoreText(5) + ".csv"));
+  EXPECT_TRUE(ui.messages.empty()) << ui.AllText();
 }
 
 struct TDialogCase {
