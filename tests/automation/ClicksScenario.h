@@ -232,13 +232,17 @@ inline void MainRoadByHand(TTessaroForm& form,
   if (!key || keys->Editing || !hung) return say("key refused");
   say("key made " + std::to_string(key));
 
-  // Picked by a click: another key first, then the new one.
+  // Picked by a click: another key first, then the new one; each must be the one shown.
   TListingFrame* listing = keys->ListingFrame;
   const int keyRow = listing->Model->RowOfId(key);
-  ClickRow(listing->ListBox, listing->Model->index(keyRow == 0 ? 1 : 0));
-  ClickRow(listing->ListBox, listing->Model->index(keyRow));
-  if (keys->CurrentId != key || FromQString(keys->KeyNameEd->text()) != "Buero 12")
-    return say("key pick refused: shown " + FromQString(keys->KeyNameEd->text()));
+  const int otherRow = keyRow == 0 ? 1 : 0;
+  for (const int row : {otherRow, keyRow}) {
+    const int32_t picked = listing->IdAt(row);
+    ClickRow(listing->ListBox, listing->Model->index(row));
+    if (keys->CurrentId != picked || FromQString(keys->KeyNameEd->text()) != db->GetName(picked))
+      return say("key pick refused: " + db->GetName(picked) + " clicked, shown " +
+                 FromQString(keys->KeyNameEd->text()));
+  }
   say("key picked");
 
   // "Ausgabe", the person from the owner list, signed, the receipt printed.
