@@ -152,7 +152,7 @@ TEST(ClicksEndToEnd, TheMainRoadByHandIssuesAKeySignedWithAReceiptAndTakesItBack
     other = db.NewNamedRecord(icKey, "Altschluessel", "");
   });
   for (const char* step : {"person made", "key made", "key picked", "person picked",
-                           "issue booked, receipt 0001", "return booked"})
+                           "issue booked, receipt 0001", "holder shown", "return booked"})
     EXPECT_NE(run.out.find(step), std::string::npos) << step << "\n" << run.out;
 
   TStoreMaker check(run.env.Data(), "Data-Acme");

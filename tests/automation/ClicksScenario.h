@@ -270,12 +270,21 @@ inline void MainRoadByHand(TTessaroForm& form,
     return say("issue refused: holders " + db->GetField(key, fkHolders));
   say("issue booked, receipt " + held.ReceiptNo);
 
+  // The holder's row in the key's holders grid double clicked: the person is shown.
+  auto holderOfKey = [&](bool twice) {
+    if (!ClickTab(form, pgKeys)) return false;
+    ClickRow(listing->ListBox, listing->Model->index(listing->Model->RowOfId(key)));
+    const int row = HolderRow(keys->OwnersGrid, db->GetDisplayName(person));
+    return row >= 0 && ClickRow(keys->OwnersGrid, keys->OwnersGrid->model()->index(row, 0), twice);
+  };
+  if (!holderOfKey(true)) return say("holder refused: not in the holders grid");
+  if (form.PageControl->currentIndex() != pgPersons || persons->CurrentId != person ||
+      FromQString(persons->MaNameEd->text()) != "Erika Muster")
+    return say("holder refused: shown " + FromQString(persons->MaNameEd->text()));
+  say("holder shown");
+
   // Taken back: the holder's row in the key's holders grid, "Rücknahme".
-  if (!ClickTab(form, pgKeys)) return say("return refused: no keys page");
-  ClickRow(listing->ListBox, listing->Model->index(listing->Model->RowOfId(key)));
-  const int holderRow = HolderRow(keys->OwnersGrid, db->GetDisplayName(person));
-  if (holderRow < 0) return say("return refused: the holder is not in the grid");
-  ClickRow(keys->OwnersGrid, keys->OwnersGrid->model()->index(holderRow, 0));
+  if (!holderOfKey(false)) return say("return refused: the holder is not in the grid");
   shot(form, "road-holders");
   if (!Click(keys->KeyRetractionBtn)) return say("return refused: Ruecknahme not offered");
   if (form.PageControl->currentIndex() != pgIssueReturn) return say("return refused: no page");
