@@ -140,7 +140,8 @@ TEST_F(Limits, TheViewSaysWhenNothingIsDueAndTheLoginCheckFindsWhatIsOverdue) {
 TEST_F(Limits, AClickedRowOffersItsKeyAndItsHolder) {
   const int32_t bunch = Record(icKeyBunch, "Bund 1");
   const int32_t first = KeyHeld("Erster", {Line(anna, Iso(-2))});
-  const int32_t second = KeyHeld("Zweiter", {"H" + std::to_string(bunch) + "=1|2024-05-01|" + Iso(-1)});
+  const int32_t second =
+      KeyHeld("Zweiter", {"H" + std::to_string(bunch) + "=1|2024-05-01|" + Iso(-1)});
   const int32_t third = KeyHeld("Dritter", {Line(anna, Iso(0))});
   TFrameLimits view;
   view.resize(900, 500);
