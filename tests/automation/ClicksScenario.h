@@ -9,7 +9,8 @@
 // click on the first row; each time the view's fields must show the record clicked.
 // TESSARO_AUTOMATION_CLICKS="road": a person and a key made by hand, the key picked by a
 // click, "Ausgabe", the person picked in the owner list, signed on the virtual pad with a
-// receipt, then the key taken back from the holders grid with "Rücknahme".
+// receipt; the holder's row in the key's holders grid double clicked (the person shown),
+// then the key taken back from there with "Rücknahme".
 // Each step says what it saw ("... refused" when it failed) and takes a picture.
 
 #include <cstdlib>
@@ -23,7 +24,6 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QListView>
-#include <QPlainTextEdit>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -97,7 +97,7 @@ inline void TypeInto(QWidget* field, const std::string& text) {
   Settle();
 }
 
-// The texts of the view's fields (its line edits and memos, the list's search box aside).
+// The texts of the view's line edits (the list's search box aside), each in brackets.
 inline std::string FieldTexts(QWidget& view, QWidget* listing) {
   std::string texts;
   for (QLineEdit* edit : view.findChildren<QLineEdit*>())
@@ -184,7 +184,6 @@ inline void RecordViewsByClicks(TTessaroForm& form,
 
     // The search cleared, the first row double clicked.
     TypeInto(search, "");
-    ClickTab(form, v.page);  // a double click may have gone on to another page
     ClickRow(list, listing->Model->index(listing->Model->RowOfId(first)), true);
     expect("double", first);
   }
