@@ -469,10 +469,13 @@ TListingFrame::TListingFrame(QWidget* parent) : TListingHead(parent) {
   ListBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
   ListBox->setContextMenuPolicy(Qt::CustomContextMenu);
   ListBox->viewport()->installEventFilter(this);
-  connect(ListBox->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-          [this](const QModelIndex& current) {
-            if (!selecting_ && current.isValid() && OnClick) OnClick();
-          });
+  // The click follows the selection, not the current row: a mouse press makes the row
+  // current before it selects it, so a click read at the current-row change would show the
+  // row selected before (and a row that was current already, such as the one row of a
+  // single-entry list, would show nothing).
+  connect(ListBox->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+    if (!selecting_ && SelectedRow() >= 0 && OnClick) OnClick();
+  });
   connect(ListBox, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     (ListMenu ? ListMenu : ListingPopup)->popup(ListBox->viewport()->mapToGlobal(at));
   });

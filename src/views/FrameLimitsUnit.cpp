@@ -345,7 +345,11 @@ TFrameLimits::TFrameLimits(QWidget* parent) : QFrame(parent) {
     UpdateButtons();
     LimitsPopup->popup(Grid->viewport()->mapToGlobal(at));
   });
+  // A mouse press makes the row current before it selects it: the buttons follow the
+  // selection too, so that they serve the row clicked.
   connect(Grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this] { UpdateButtons(); });
+  connect(Grid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           [this] { UpdateButtons(); });
 
   TranslateForm(this);

@@ -5,8 +5,10 @@
 #include <QAction>
 #include <QImage>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QTableWidget>
+#include <QtTest/QTest>
 
 #include "FramesTestSupport.h"
 #include "basic/widgets/BasicsGridUnit.h"
@@ -173,6 +175,44 @@ TEST_F(ListingFrame, SelectionSurvivesARefreshAndSelectFirstClicksOnce) {
   EXPECT_EQ(listing.SelectedId(), bert);
   EXPECT_EQ(listing.SelectedRow(), 2);
   EXPECT_EQ(clicks, 1);  // code selecting a row is no click
+}
+
+// The mouse makes a row current before it selects it: the click must show the row clicked,
+// also when it was current already (the one row of a search), and the keyboard too.
+TEST_F(ListingFrame, AMouseClickRunsTheClickOnTheRowClickedAlsoInAListOfOneRow) {
+  const int32_t anna = Record(icPerson, "Anna");
+  const int32_t bert = Record(icPerson, "Bert");
+  const int32_t carl = Record(icPerson, "Carl");
+  listing.Setup(icPerson, 0, 0, 0);
+  std::vector<int32_t> shown;
+  listing.OnClick = [&] { shown.push_back(listing.SelectedId()); };
+  listing.show();
+  listing.Refresh();
+  auto click = [&](int row, bool twice = false) {
+    const QPoint at = listing.ListBox->visualRect(listing.Model->index(row)).center();
+    QTest::mouseClick(listing.ListBox->viewport(), Qt::LeftButton, {}, at);
+    if (twice) {  // as the platform delivers it: press, release, double click, release
+      QTest::mouseDClick(listing.ListBox->viewport(), Qt::LeftButton, {}, at);
+      QTest::mouseRelease(listing.ListBox->viewport(), Qt::LeftButton, {}, at);
+    }
+  };
+  listing.SelectFirst();
+  click(1);
+  click(2, true);
+  EXPECT_EQ(shown, (std::vector<int32_t>{anna, bert, carl}));
+  QTest::keyClick(listing.ListBox, Qt::Key_Up);
+  EXPECT_EQ(shown.back(), bert);
+
+  // Typed down to one row, which the list makes current but nobody selected.
+  QTest::keyClicks(listing.SeekCombo->lineEdit(), "Carl");
+  ASSERT_EQ(listing.Count(), 1);
+  listing.ListBox->setFocus();
+  listing.ListBox->selectionModel()->setCurrentIndex(listing.Model->index(0),
+                                                     QItemSelectionModel::NoUpdate);
+  shown.clear();
+  click(0);
+  EXPECT_EQ(shown, std::vector<int32_t>{carl});
+  listing.hide();
 }
 
 TEST_F(ListingFrame, ARefreshWhileTheViewIsDisabledLeavesTheListUsableAfterwards) {

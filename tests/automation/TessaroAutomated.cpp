@@ -38,6 +38,10 @@
 // table import is driven instead of the later steps (ImportScenario.h).
 // TESSARO_AUTOMATION_LOCKINGPLAN (optional): "id,name" of a key; with it the locking plan
 // is driven instead of the later steps (PlanScenario.h).
+// TESSARO_AUTOMATION_CLICKS (optional): "views" or "road"; with it the client is chosen and
+// the user logged in by real input, and the record views or the main road are driven by
+// real input only instead of the later steps (ClicksScenario.h); printouts go to PDF files
+// in TESSARO_AUTOMATION_RECEIPTS when that is set.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -91,6 +95,7 @@
 #include "views/PersonPhotoUnit.h"
 #include "BuildingsScenario.h"
 #include "CabinetsScenario.h"
+#include "ClicksScenario.h"
 #include "CylindersScenario.h"
 #include "PlanScenario.h"
 #include "GroupsScenario.h"
@@ -201,7 +206,7 @@ void SignOnThePad(QDialog& dialog) {
   QTest::mouseClick(pad->findChild<QPushButton*>("PadBigButton"), Qt::LeftButton);
   if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"))
     dialog.grab().save(QString::fromLocal8Bit(shots) + "/transfer-signature.png");
-  if (form.SaveBtn->isEnabled()) form.SaveBtn->click();
+  if (form.SaveBtn->isEnabled()) QTest::mouseClick(form.SaveBtn, Qt::LeftButton);
 }
 
 // The holding of the holder in the key's holder lines, as the keys view hands it on.
@@ -217,6 +222,7 @@ struct TDriver {
   int ticks = 0;
   int page = 0;
   std::string client, user, password, photo;
+  bool byHand = false;  // the client chosen and the login typed by real input
   int32_t person = 0, newUser = 0, key = 0;
   int32_t holder = 0, key1 = 0, key2 = 0;
 
@@ -255,9 +261,13 @@ struct TDriver {
             const std::string cell = GridCell(grid, col, row);
             seen += "[" + cell + "]";
             if (cell == " " + client) {
-              GridSelectRow(grid, row);
               Say("client " + client);
-              login.MandantGridDblClick();
+              if (byHand)
+                hand::ClickRow(grid, grid->model()->index(row - 1, col), true);
+              else {
+                GridSelectRow(grid, row);
+                login.MandantGridDblClick();
+              }
               step = TStep::LogIn;
               return;
             }
@@ -268,17 +278,25 @@ struct TDriver {
       case TStep::LogIn: {
         if (!login.LoginGroupBox->isVisible() || !login.LoginOkBtn->isEnabled()) return;
         Shot(*form, "login");
-        login.LoginNameCombo->setCurrentIndex(
-            login.LoginNameCombo->findText(QString::fromStdString(user)));
-        login.LoginPWEd->setText(QString::fromStdString(password));
-        login.LoginOkBtn->click();
+        if (byHand) {
+          if (login.LoginNameCombo->currentText() != QString::fromStdString(user))
+            hand::PickFromCombo(login.LoginNameCombo, user);
+          hand::TypeInto(login.LoginPWEd, password);
+          hand::Click(login.LoginOkBtn);
+        } else {
+          login.LoginNameCombo->setCurrentIndex(
+              login.LoginNameCombo->findText(QString::fromStdString(user)));
+          login.LoginPWEd->setText(QString::fromStdString(password));
+          login.LoginOkBtn->click();
+        }
         if (!Session().LoggedIn) {
           Say("login refused");
           std::_Exit(5);
         }
         Say("logged in as " + Session().CurrentUserName);
         Say("landed on page " + std::to_string(form->PageControl->currentIndex()));
-        step = TStep::VisitPages;
+        // By hand every page is first reached by a click on its tab.
+        step = byHand ? TStep::Buildings : TStep::VisitPages;
         return;
       }
       case TStep::VisitPages: {
@@ -302,7 +320,8 @@ struct TDriver {
             RunCabinetsScenario(*form, Shot, Say) || RunSpecialScenario(*form, Shot, Say) ||
             RunImportScenario(*form, Shot, Say) || RunKeysImportScenario(*form, Shot, Say) ||
             RunPlanScenario(*form, Shot, Say) || RunRememberedScenario(*form, Shot, Say) ||
-            RunPlanImportScenario(*form, Shot, Say)) {
+            RunPlanImportScenario(*form, Shot, Say) ||
+            RunClicksScenario(*form, Shot, Say, SignOnThePad)) {
           step = TStep::LogOut;
           return;
         }
@@ -688,6 +707,7 @@ void StartDriver() {
   gDriver.user = env("TESSARO_AUTOMATION_USER");
   gDriver.password = env("TESSARO_AUTOMATION_PASSWORD");
   gDriver.photo = env("TESSARO_AUTOMATION_PHOTO");
+  gDriver.byHand = !env("TESSARO_AUTOMATION_CLICKS").empty();
   const std::string transfer = env("TESSARO_AUTOMATION_TRANSFER");
   if (!transfer.empty()) {
     std::vector<int32_t> ids;
@@ -703,6 +723,8 @@ void StartDriver() {
       gDriver.key1 = ids[1];
       gDriver.key2 = ids[2];
     }
+  }
+  if (!transfer.empty() || !env("TESSARO_AUTOMATION_RECEIPTS").empty()) {
     gPdfPrinters.folder = env("TESSARO_AUTOMATION_RECEIPTS");
     SetPrinterServices(&gPdfPrinters);
   }

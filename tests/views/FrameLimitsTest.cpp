@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
+#include <QtTest/QTest>
 
 #include <gmock/gmock.h>
 
@@ -132,6 +133,36 @@ TEST_F(Limits, TheViewSaysWhenNothingIsDueAndTheLoginCheckFindsWhatIsOverdue) {
   EXPECT_THAT(drawn, ::testing::Contains("R\xFC" "ckgabefristen"));
   EXPECT_THAT(drawn, ::testing::Contains("Faellig"));
   EXPECT_THAT(drawn, ::testing::Contains("Anna (IT/42)"));
+}
+
+// A mouse press makes the row current before it selects it: the buttons serve the row
+// clicked, the key and the holder.
+TEST_F(Limits, AClickedRowOffersItsKeyAndItsHolder) {
+  const int32_t bunch = Record(icKeyBunch, "Bund 1");
+  const int32_t first = KeyHeld("Erster", {Line(anna, Iso(-2))});
+  const int32_t second =
+      KeyHeld("Zweiter", {"H" + std::to_string(bunch) + "=1|2024-05-01|" + Iso(-1)});
+  const int32_t third = KeyHeld("Dritter", {Line(anna, Iso(0))});
+  TFrameLimits view;
+  view.resize(900, 500);
+  view.show();
+  view.FillLimitsGrid();
+  ASSERT_EQ(view.Model->rowCount(), 3);
+  auto click = [&](int row) {
+    const QPoint at = view.Grid->visualRect(view.Model->index(row, 0)).center();
+    QTest::mouseClick(view.Grid->viewport(), Qt::LeftButton, {}, at);
+  };
+  struct TCase {
+    int row;
+    int32_t key;
+    bool holder;  // a person holds it (a bunch is no holder to go to)
+  };
+  for (const TCase& c : {TCase{2, third, true}, TCase{1, second, false}, TCase{0, first, true}}) {
+    click(c.row);
+    EXPECT_EQ(view.CurrentItemId(), c.key) << c.row;
+    EXPECT_TRUE(view.GotoKeyBtn->isEnabled()) << c.row;
+    EXPECT_EQ(view.GotoHolderBtn->isEnabled(), c.holder) << c.row;
+  }
 }
 
 // ---------------------------------------------------------------------------------------
