@@ -134,15 +134,13 @@ TEST_F(Split, ThreeRowsInOneSave) {
   // Every state of the file a save puts down, by the rows' names it holds.
   std::vector<int> namesPerSave;
   TPfFaultScope watch([&](TPfOp op, const std::string& path) {
-    if (op == TPfOp::Rename) {
-      const std::string bytes = ReadAllBytes(path);
-      if (bytes.find("Generalschluessel") != std::string::npos) {
-        int names = 0;
-        for (const char* name : {"Teil A", "Teil B", "Teil C"})
-          names += bytes.find(name) != std::string::npos;
-        namesPerSave.push_back(names);
-      }
-    }
+    if (op != TPfOp::Rename) return 0;
+    TMiniDB saved;
+    if (saved.LoadFromBytes(ReadAllBytes(path)) != ldRead || !saved.IsValid(mother)) return 0;
+    int names = 0;
+    for (const char* name : {"Teil A", "Teil B", "Teil C"})
+      names += saved.FindByName(name, icKey, 0) != 0;
+    namesPerSave.push_back(names);
     return 0;
   });
   QueueDialogDriver([this](QDialog& dialog) {

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 #include "app/FramesTestSupport.h"
 #include "app/LoginUnit.h"
