@@ -1,6 +1,9 @@
 // The change log viewer as a dialog: a month rebuilt from its files, month steps, filters,
-// the export without secrets, and the record chosen in it shown in its view.
+// the export without secrets, and the record chosen in it shown in its view (never one
+// deleted since).
 #include "views/ChangeLogUnit.h"
+
+#include <cstdlib>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -128,6 +131,8 @@ TEST_F(TChangeLogFormTest, ARecordDeletedSinceCannotBeCalledUpAndTheUserIsToldWh
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at(goneRow));
     EXPECT_FALSE(form.GotoBtn->isEnabled());
     EXPECT_EQ(FromQString(form.GotoBtn->toolTip()), ChangeLogText(14));
+    if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"); shots && *shots)
+      form.grab().save(QString::fromLocal8Bit(shots) + "/changelog_gone.png");
     QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at(goneRow));
     EXPECT_TRUE(form.isVisible());  // nothing called up
     ASSERT_EQ(ui.messages.size(), 1u);

@@ -1,5 +1,6 @@
 // The locking-system names and the client data of the settings dialog: what is refused,
-// what comes back, and that a busy store changes nothing.
+// what comes back, and that a busy store changes nothing; key cuts switched on stay on
+// after the next start.
 #include <array>
 #include <filesystem>
 #include <string>

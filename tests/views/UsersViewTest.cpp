@@ -1,5 +1,5 @@
-// The users view and the rights dialog: the stored password and rights texts, and that no
-// save or delete locks every user out of the users' administration.
+// The users view and the rights dialog: the stored password and rights texts, and that a
+// save leaving nobody the right for users or settings gives it to the logged-in user.
 #include "data/ClientSessionUnit.h"
 #include "views/FrameUsersUnit.h"
 
