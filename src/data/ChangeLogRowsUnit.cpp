@@ -29,6 +29,7 @@ const TMLStringList* ChangeLogTexts() {
     t->Add255Obj("nur verf\xFC" "gbare Zylinder anzeigen", 11);
     t->Add255Obj("Schl\xFC" "ssel aufrufen", 12);
     t->Add255Obj("Zylinder aufrufen", 13);
+    t->Add255Obj("Dieser Datensatz ist nicht mehr vorhanden und kann nicht aufgerufen werden.", 14);
     return t;
   }();
   return table;

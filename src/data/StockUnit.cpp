@@ -164,42 +164,82 @@ std::string DaughterRecordText(TMiniDB& db, int32_t mother, const std::vector<in
 
 int32_t SplitStockRecord(TMiniDB& db, int32_t mother, const std::string& name,
                          const std::string& name2, int32_t count) {
-  if (count < 0 || !db.HasRecord(mother)) return 0;
-  // The daughter gets back-links on every record the mother links to: lock them all.
+  int refused = -1;
+  const std::vector<int32_t> made = SplitStockRecords(db, mother, {{name, name2, count}}, refused);
+  return made.empty() ? 0 : made.front();
+}
+
+std::vector<int32_t> SplitStockRecords(TMiniDB& db, int32_t mother,
+                                       const std::vector<TSplitPart>& parts, int& refused) {
+  refused = -1;
+  if (parts.empty()) return {};
+  refused = 0;
+  for (size_t i = 0; i < parts.size(); ++i)
+    if (parts[i].count < 0) {
+      refused = static_cast<int>(i);
+      return {};
+    }
+  if (!db.HasRecord(mother)) return {};
+  // Each daughter gets back-links on every record the mother links to: the write holds
+  // them all.
   std::vector<int32_t> ids = DaughterLinkTargets(db, mother);
   ids.push_back(mother);
   TStoreWrite write(db, ids);
   if (!write.Ok()) {
     ReportRefusedWrite(db, write);
-    return 0;
+    return {};
   }
-  if (!db.HasRecord(mother)) return 0;
+  if (!db.HasRecord(mother)) return {};
   const std::vector<int32_t> targets = DaughterLinkTargets(db, mother);
   for (int32_t target : targets)
-    if (std::find(ids.begin(), ids.end(), target) == ids.end()) return 0;  // relinked meanwhile
+    if (std::find(ids.begin(), ids.end(), target) == ids.end()) return {};  // relinked meanwhile
   const int cls = db.GetClass(mother);
-  const int32_t stock = GetStockOf(db, mother, cls);
-  if (count > stock) return 0;
-
-  const std::string text = DaughterRecordText(db, mother, targets);
-  const int32_t daughter = db.NewRecord(cls);
-  if (daughter == 0) return 0;
-  db.PutRecordText(daughter, text);
-  db.SetField(daughter, fkName, name);
-  db.SetField(daughter, fkSecondName, name2);
-  db.SetField(daughter, fkStock, std::to_string(count));
-  db.SetField(daughter, fkTotal, std::to_string(count));
-  for (int32_t target : targets)
-    if (db.HasRecord(target)) db.AddLink(target, daughter, cls);
-  db.LinkClass10(daughter, mother);
-  SetStockOf(db, mother, stock - count, cls);
-  if (!write.Commit()) {
-    // The new ID is in the file already (without fields); what is left of the daughter
-    // is marked deleted, so no later save can bring back a copy without its mother.
-    db.PutRecordText(daughter, "c=" + std::to_string(cls) + ",v=0");
-    return 0;
+  // Judged on the fresh data, all parts before anything is made.
+  int64_t left = GetStockOf(db, mother, cls);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (parts[i].count > left) {
+      refused = static_cast<int>(i);
+      return {};
+    }
+    left -= parts[i].count;
   }
-  return daughter;
+
+  // The IDs first: making one saves the store, which holds no change of the parts yet.
+  std::vector<int32_t> daughters;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const int32_t daughter = db.NewRecord(cls);
+    if (daughter == 0 || !write.Include({daughter})) {
+      // The IDs made stay used, as deleted records that never held anything.
+      if (daughter != 0) daughters.push_back(daughter);
+      for (int32_t made : daughters) db.PutRecordText(made, "c=" + std::to_string(cls) + ",v=0");
+      write.Commit();
+      refused = static_cast<int>(i);
+      return {};
+    }
+    daughters.push_back(daughter);
+  }
+  const std::string text = DaughterRecordText(db, mother, targets);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const int32_t daughter = daughters[i];
+    db.PutRecordText(daughter, text);
+    db.SetField(daughter, fkName, parts[i].name);
+    db.SetField(daughter, fkSecondName, parts[i].name2);
+    db.SetField(daughter, fkStock, std::to_string(parts[i].count));
+    db.SetField(daughter, fkTotal, std::to_string(parts[i].count));
+    for (int32_t target : targets)
+      if (db.HasRecord(target)) db.AddLink(target, daughter, cls);
+    db.LinkClass10(daughter, mother);
+  }
+  SetStockOf(db, mother, static_cast<int32_t>(left), cls);
+  if (!write.Commit()) {
+    // The new IDs are in the file already (without fields); what is left of the daughters
+    // is marked deleted, so no later save can bring back a copy without its mother.
+    for (int32_t daughter : daughters)
+      db.PutRecordText(daughter, "c=" + std::to_string(cls) + ",v=0");
+    return {};
+  }
+  refused = -1;
+  return daughters;
 }
 
 namespace {
@@ -579,6 +619,12 @@ bool TLocksmithStore::Open(TMiniDB& db, bool create) {
   store->Registry = db.Registry;
   store->LocalNow = db.LocalNow;
   if (!store->OpenFile(file, kLocksmithAppName)) {
+    store->Close();
+    return false;
+  }
+  // A store started in memory has no file yet, and the next opening without create would
+  // find none: switched on means the file is there.
+  if (store->NewFile && !store->SaveTo("")) {
     store->Close();
     return false;
   }

@@ -56,6 +56,19 @@ bool CheckMinStock(TMiniDB& db, int32_t item, bool plusOne);
 // blocking workstation is named).
 int32_t SplitStockRecord(TMiniDB& db, int32_t mother, const std::string& name,
                          const std::string& name2, int32_t count);
+// Several daughters of `mother`, made as SplitStockRecord makes one, in one write: all of
+// them are saved together, or none is (their IDs are claimed on disk first, as every new
+// record's is, and left deleted when the parts are not saved). The daughters in the order
+// of the parts, or none; `refused` is then the index of the part that could not be made
+// (its count negative or above what the earlier parts leave of the mother's stock, or its
+// record not creatable), 0 when the write was refused (the blocking workstation is named)
+// or not saved, and -1 when the parts were saved.
+struct TSplitPart {
+  std::string name, name2;
+  int32_t count = 0;
+};
+std::vector<int32_t> SplitStockRecords(TMiniDB& db, int32_t mother,
+                                       const std::vector<TSplitPart>& parts, int& refused);
 // Moves `n` pieces from the mother's stock to the daughter (stock and total), or with a
 // negative `n` back from the daughter's stock to the mother's. 0 is true at once. False,
 // and nothing changed, when the daughter has no mother, a record is locked elsewhere (the

@@ -15,6 +15,7 @@
 
 #include "app/UnitTR100Win.h"
 #include "basic/DateClock.h"
+#include "basic/MsgDlgUnit.h"
 #include "basic/MultiLingua.h"
 #include "basic/UserInteraction.h"
 #include "basic/widgets/DialogRunner.h"
@@ -267,7 +268,7 @@ void TChangeLogForm::FillGrid() {
   GridClick();
 }
 
-int32_t TChangeLogForm::SelectedRecord() const {
+int32_t TChangeLogForm::SelectedEntryRecord() const {
   const QModelIndexList rows = Grid->selectionModel()->selectedRows();
   if (rows.isEmpty()) return 0;
   const int32_t entry = Model->Rows()[static_cast<size_t>(rows.first().row())].entry;
@@ -275,11 +276,25 @@ int32_t TChangeLogForm::SelectedRecord() const {
   return changes_[static_cast<size_t>(entry)].id;
 }
 
-void TChangeLogForm::GridClick() { GotoBtn->setEnabled(SelectedRecord() > 0); }
+int32_t TChangeLogForm::SelectedRecord() const {
+  // The log keeps the changes of records deleted since: those have no page to show.
+  const int32_t id = SelectedEntryRecord();
+  const TMiniDB* db = GlueDB();
+  return id > 0 && db && db->IsValid(id) ? id : 0;
+}
+
+void TChangeLogForm::GridClick() {
+  const bool gone = SelectedEntryRecord() > 0 && SelectedRecord() == 0;
+  GotoBtn->setEnabled(SelectedRecord() > 0);
+  GotoBtn->setToolTip(gone ? ToQString(ChangeLogText(14)) : QString());
+}
 
 void TChangeLogForm::GridDblClick() {
   ChosenId = SelectedRecord();
-  if (ChosenId > 0) accept();
+  if (ChosenId > 0)
+    accept();
+  else if (SelectedEntryRecord() > 0)
+    ShowInfo(ChangeLogText(14));
 }
 
 void TChangeLogForm::ExportBtnClick(bool toSpreadsheet) {

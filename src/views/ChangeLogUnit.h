@@ -82,8 +82,10 @@ class TChangeLogForm : public QDialog {
   // The grid again from the kept entries with the current filters.
   void FillGrid();
   TChangeLogFilter Filter() const;
-  // The record of the selected row; 0 without.
+  // The record of the selected row, when it still exists to be shown; 0 otherwise.
   int32_t SelectedRecord() const;
+  // The record the selected row's entry names, whether it still exists or not; 0 without.
+  int32_t SelectedEntryRecord() const;
   const TChangeList& Changes() const { return changes_; }
 
  private:

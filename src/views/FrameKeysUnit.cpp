@@ -133,10 +133,17 @@ bool ParseKeyTotal(const std::string& text, int32_t& total) {
   return true;
 }
 
+bool TotalEntryAccepted(const std::string& text, bool isNew) {
+  int32_t total = 0;
+  return (!isNew && Trim(text).empty()) || ParseKeyTotal(text, total);
+}
+
 bool StoreKey(TMiniDB& db, int32_t id, bool isNew, const TKeyInput& input, TStoredKey& out) {
   out = TStoredKey{};
   int32_t entered = 0;
-  if (!ParseKeyTotal(input.total, entered)) return false;
+  // An existing key whose total was cleared keeps the total it has.
+  const bool keepTotal = !isNew && Trim(input.total).empty();
+  if (!keepTotal && !ParseKeyTotal(input.total, entered)) return false;
   out.created = isNew;
   int64_t total = entered, stock = entered;
   if (!isNew) {
@@ -147,6 +154,7 @@ bool StoreKey(TMiniDB& db, int32_t id, bool isNew, const TKeyInput& input, TStor
     const std::string storedTotal = Trim(db.GetField(id, fkTotal));
     const int64_t stored = StrToIntZero(storedTotal);
     if (!ParseKeyTotal(input.totalAtStart, shown)) shown = static_cast<int32_t>(stored);
+    if (keepTotal) entered = shown;
     const int64_t delta = int64_t{entered} - shown;
     total = std::max<int64_t>(0, stored + delta);
     stock = int64_t{StrToIntZero(Trim(db.GetField(id, fkStock)))} + delta;
@@ -622,8 +630,9 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   connect(TransferBtn, &QToolButton::clicked, this, [this] { KeyTransferBtnClick(); });
   connect(KeyNameEd, &QLineEdit::editingFinished, this, [this] { KeyNameEdExit(); });
   connect(KeyTotalEd, &QLineEdit::textEdited, this, [this](const QString& text) {
-    int32_t total = 0;
-    if (Editing) MarkTotalInvalid(!ParseKeyTotal(FromQString(text), total));
+    if (Editing)
+      MarkTotalInvalid(
+          !TotalEntryAccepted(FromQString(text), KeysEditState == 2 || CurrentId == 0));
   });
   connect(KeyKeysystemCombo, &QComboBox::activated, this, [this] { KeyNameEdExit(); });
   connect(KeyInventoryEd, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -1175,8 +1184,7 @@ bool TFrameKeys::KeySaveBtnClick() {
     memo.SetText(FromQString(KeyRemMemo->toPlainText()));
     input.remark = memo.GetCommaText();
   }
-  int32_t totalValue = 0;
-  if (!ParseKeyTotal(input.total, totalValue)) {
+  if (!TotalEntryAccepted(input.total, isNew)) {
     MarkTotalInvalid(true);
     ShowError(CoreTextFmt(18, input.total));
     FocusControlIfPossible(KeyTotalEd);

@@ -62,6 +62,9 @@ struct TKeyInput {
 
 // The entered total as a whole number of at least 0; false for anything else ("x", "-2").
 bool ParseKeyTotal(const std::string& text, int32_t& total);
+// Whether the keys view saves with this total entry: a whole number of at least 0, or, for
+// an existing key, nothing (its total is kept).
+bool TotalEntryAccepted(const std::string& text, bool isNew);
 
 // What StoreKey did, for the history lines that follow the save.
 struct TStoredKey {

@@ -92,25 +92,6 @@ std::string UsersCopyQuestion() {
          "\r\r" + FrameUsersText(n + 3) + "\r" + FrameUsersText(n + 4);
 }
 
-bool UsersKeepAnAdministrator(TMiniDB& db, int32_t changedUser, const std::string& changedRights,
-                              int32_t deletedUser) {
-  TItemList users;
-  db.ListClassValid(icUser, users);
-  bool anyRights = false;
-  bool administrator = false;
-  for (int32_t i = 0; i < users.Count(); ++i) {
-    const int32_t user = users.Get(i);
-    if (user == deletedUser) continue;
-    const std::string rights =
-        user == changedUser ? changedRights : db.ReadLineField(user, fkRights);
-    if (!rights.empty()) anyRights = true;
-    // A user without a name can never log in to use the right.
-    if (DecodeUserRights(rights)[rtUsers] == rlYes && !Trim(db.GetName(user)).empty())
-      administrator = true;
-  }
-  return !anyRights || administrator;
-}
-
 bool OtherClientsRegistered(const TMiniDB& db) {
   const TMandantList& clients = LoginState().Clients;
   const TMandantState& state = MandantState();
@@ -345,7 +326,7 @@ bool TFrameUsers::SaveBtnClick() {
   const bool rightsEdited = rightsEdited_;
 
   ReloadAndRefresh();
-  enum class TRefusal { None, Blocked, NameTaken, Gone, NoAdministrator, NotCreated, NotSaved };
+  enum class TRefusal { None, Blocked, NameTaken, Gone, NotCreated, NotSaved };
   TRefusal refusal = TRefusal::None;
   std::string blocking;
   std::string oldName;
@@ -360,12 +341,6 @@ bool TFrameUsers::SaveBtnClick() {
     } else if (existing && (!db->HasRecord(existing) || !db->IsValid(existing) ||
                             db->GetClass(existing) != icUser)) {
       refusal = TRefusal::Gone;
-    } else if (!UsersKeepAnAdministrator(
-                   *db, existing,
-                   rightsEdited ? editedRights_
-                                : (existing ? db->ReadLineField(existing, fkRights) : ""),
-                   0)) {
-      refusal = TRefusal::NoAdministrator;
     } else {
       if (isNew) {
         // Every check passed: the record is made (and its ID claimed on disk) only now.
@@ -401,9 +376,6 @@ bool TFrameUsers::SaveBtnClick() {
     case TRefusal::Blocked: TellSaveBlocked(blocking); return false;
     case TRefusal::NameTaken: TellNameTaken(FrameUsersText(2), UserNameEd); return false;
     case TRefusal::Gone: TellRecordGone(existing, FrameUsersText(1)); return false;
-    case TRefusal::NoAdministrator:
-      ShowError(FrameUsersText(5));
-      return false;
     case TRefusal::NotCreated:
       ShowError(FrameUsersText(4));
       return false;
@@ -417,11 +389,12 @@ bool TFrameUsers::SaveBtnClick() {
     if (!editedRights_.empty()) LoginState().SomeUserHasRights = true;
     if (ownRecord)
       Session().RightLevels = RightsAfterLogin(*db, saved, LoginState().SomeUserHasRights);
-    // Nobody may change the settings: the logged-in user may, until somebody is given
-    // the right.
-    if (UsersWithRightText(rtSettings).empty()) {
-      Session().RightLevels[rtSettings] = rlYes;
-      notes += FrameUsersText(6) + "\r";
+    // Nobody may change the users or the settings: the logged-in user may, until somebody
+    // is given the right (as every user may at login meanwhile).
+    for (const auto& [right, text] : {std::pair{rtUsers, 5}, std::pair{rtSettings, 6}}) {
+      if (!UsersWithRightText(right).empty()) continue;
+      Session().RightLevels[right] = rlYes;
+      notes += FrameUsersText(text) + "\r";
     }
   }
   rightsEdited_ = false;
@@ -451,17 +424,6 @@ bool TFrameUsers::CanDelete() {
     return false;
   }
   return true;
-}
-
-bool TFrameUsers::BeforeDelete(TStoreWrite& /*write*/, int32_t id) {
-  TMiniDB* db = GlueDB();
-  deleteRefused_ = db && !UsersKeepAnAdministrator(*db, 0, "", id);
-  return !deleteRefused_;
-}
-
-void TFrameUsers::AfterDelete(int32_t /*id*/, bool deleted) {
-  if (!deleted && deleteRefused_) ShowError(FrameUsersText(5));
-  deleteRefused_ = false;
 }
 
 std::string TFrameUsers::DeleteQuestion(const std::string& name) {

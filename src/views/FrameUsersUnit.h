@@ -34,12 +34,6 @@ inline constexpr int kUsersOwnRecord = 106;
 // The question whether a saved user is copied into every other client's store.
 std::string UsersCopyQuestion();
 
-// Whether the users of the store, with `changedUser`'s rights text taken as `changedRights`
-// (and `deletedUser` left out), leave somebody who may administer users: true when no user
-// has a rights text, or one holds right 4 at level 2.
-bool UsersKeepAnAdministrator(TMiniDB& db, int32_t changedUser, const std::string& changedRights,
-                              int32_t deletedUser);
-
 // Another client than the one of `db` in the register (entry 0 is its header) whose store
 // exists: a user saved here may be copied there.
 bool OtherClientsRegistered(const TMiniDB& db);
@@ -72,8 +66,6 @@ class TFrameUsers : public TFrameMother {
   bool StartEdit() override;
   bool CanDelete() override;
   bool CanDuplicate() override { return false; }
-  bool BeforeDelete(TStoreWrite& write, int32_t id) override;
-  void AfterDelete(int32_t id, bool deleted) override;
   std::string DeleteQuestion(const std::string& name) override;
   void SetTransferPicking(bool on) override;
 
@@ -89,7 +81,6 @@ class TFrameUsers : public TFrameMother {
   bool rightsEdited_ = false;
   std::string editedRights_;
   bool picking_ = false;
-  bool deleteRefused_ = false;
 };
 
 // Registers the view's factory for the users page.

@@ -238,13 +238,15 @@ TKeySystemNamesResult SaveKeySystemNamesFromDialog(TMiniDB& db,
   return TKeySystemNamesResult::Saved;
 }
 
-TMandantValues LoadMandantValues(TMiniDB& db) {
-  TMandantValues values;
+bool LoadMandantValues(TMiniDB& db, TMandantValues& values) {
+  values = TMandantValues{};
   {
+    // Read under the reservation, so the dialog starts from what the file holds; without
+    // it the fields would start empty and a save would wipe the stored values.
     TStoreWrite write(db, {});
     if (!write.Ok()) {
       ShowLockFailed();
-      return values;
+      return false;
     }
   }
   const int32_t settings = db.FindOrCreateSingleton(false);
@@ -254,7 +256,7 @@ TMandantValues LoadMandantValues(TMiniDB& db) {
   }
   values.nextSeqNo = NextFormSeqNo(db, false);
   if (values.nextSeqNo.empty()) values.nextSeqNo = "0001";
-  return values;
+  return true;
 }
 
 bool SaveMandantValues(TMiniDB& db, const TMandantValues& values) {
@@ -456,8 +458,9 @@ void TMandantForm::SaveBtnClick() {
 bool ExecuteMandantDialog() {
   TMiniDB* db = GlueDB();
   if (!db) return false;
+  TMandantValues values;
+  if (!LoadMandantValues(*db, values)) return false;
   if (!gMandantForm) gMandantForm = new TMandantForm(WinGlue().MainWindow.data());
-  const TMandantValues values = LoadMandantValues(*db);
   gMandantForm->TitleEd->setText(ToQString(values.name));
   gMandantForm->BranchEd->setText(ToQString(values.branch));
   gMandantForm->SeqNrEd->setText(ToQString(values.nextSeqNo));

@@ -65,7 +65,9 @@ struct TMandantValues {
   std::string branch;
   std::string nextSeqNo;
 };
-TMandantValues LoadMandantValues(TMiniDB& db);
+// Reads the values under the store's reservation; false (lock-failed message given, the
+// values empty) when the reservation cannot be had.
+bool LoadMandantValues(TMiniDB& db, TMandantValues& values);
 // Refuses (text 1) a running number that is no whole number of 1 or more; otherwise stores
 // the trimmed values with "FormSeqNo" = number - 1 in one write. True when saved.
 bool SaveMandantValues(TMiniDB& db, const TMandantValues& values);

@@ -615,6 +615,28 @@ std::string AddCounts(const std::string& a, const std::string& b) {
   return std::to_string(static_cast<long long>(StrToPosInt(a)) + StrToPosInt(b));
 }
 
+// The absorbed key's pieces stay in the cabinets they hang in: its count and total at each
+// cabinet join the survivor's there (a value neither had stays empty), and its hook number
+// is taken where the survivor has none.
+void MergeCabinetRows(TMiniDB& db, int32_t survivor, int32_t absorbed) {
+  TItemList cabinets;
+  db.ReadLinks(absorbed, icCabinet, cabinets);
+  for (int32_t i = 0; i < cabinets.Count(); ++i) {
+    const int32_t cabinet = cabinets.Get(i);
+    if (!db.ReadHasLink(survivor, icCabinet, cabinet))
+      db.AddLinkBoth(survivor, cabinet, icCabinet, icKey);
+    for (const char* counter : {fkCabinetStock, fkCabinetOwned}) {
+      const std::string mine = Trim(db.ReadLinkValue(survivor, cabinet, counter));
+      const std::string theirs = Trim(db.ReadLinkValue(absorbed, cabinet, counter));
+      if (theirs.empty()) continue;
+      db.SetLinkValue(survivor, cabinet, counter, AddCounts(mine, theirs));
+    }
+    const std::string hook = db.ReadLinkValue(absorbed, cabinet, "po");
+    if (!hook.empty() && db.ReadLinkValue(survivor, cabinet, "po").empty())
+      db.SetLinkValue(survivor, cabinet, "po", hook);
+  }
+}
+
 // Groups the candidates by closing and links; the first of each group (lowest ID) absorbs
 // the others.
 template <class Absorb>
@@ -663,6 +685,7 @@ int MergeKeys(TMiniDB& db, TKeySystemCode code, bool quiet, const TBulkProgress&
                               db.SetField(survivor, fkStock,
                                           AddCounts(db.ReadLineField(survivor, fkStock),
                                                     db.ReadLineField(id, fkStock)));
+                              MergeCabinetRows(db, survivor, id);
                             });
   });
 }

@@ -172,19 +172,23 @@ TSplitCheck CheckSplitRows(std::vector<TSplitRow>& rows, const std::string& moth
 
 TSplitRun RunSplit(TMiniDB& db, int32_t mother, const std::vector<TSplitRow>& rows) {
   TSplitRun run;
+  std::vector<TSplitPart> parts;
+  std::vector<int> partRows;
   for (size_t i = 0; i < rows.size(); ++i) {
     const TSplitRow& row = rows[i];
     int32_t quantity = 0;
     if (Trimmed(row.name).empty() || !ParseCount(row.quantity, quantity)) continue;
-    const int32_t daughter =
-        SplitStockRecord(db, mother, Trimmed(row.name), Trimmed(row.name2), quantity);
-    if (daughter == 0) {
-      run.refusedRow = static_cast<int>(i);
-      break;
-    }
-    run.madeRows.push_back(static_cast<int>(i));
-    run.daughters.push_back(daughter);
+    parts.push_back({Trimmed(row.name), Trimmed(row.name2), quantity});
+    partRows.push_back(static_cast<int>(i));
   }
+  int refused = -1;
+  run.daughters = SplitStockRecords(db, mother, parts, refused);
+  if (refused >= 0) {
+    run.refusedRow = partRows[static_cast<size_t>(refused)];
+    run.daughters.clear();
+    return run;
+  }
+  run.madeRows = partRows;
   return run;
 }
 

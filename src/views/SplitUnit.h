@@ -62,8 +62,9 @@ struct TSplitRun {
   std::vector<int32_t> daughters;   // their records
   int refusedRow = -1;              // the row whose daughter was refused (the run stopped)
 };
-// One SplitStockRecord per row with a name and a quantity typed (0 included), in row
-// order; each daughter is complete or absent. A refused row stops the run.
+// A daughter per row with a name and a quantity typed (0 included), in row order, all in
+// one write (SplitStockRecords): every row is saved, or none is and the row that was
+// refused is named.
 TSplitRun RunSplit(TMiniDB& db, int32_t mother, const std::vector<TSplitRow>& rows);
 
 // ---------------------------------------------------------------------------------------

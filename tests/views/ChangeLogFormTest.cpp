@@ -1,6 +1,9 @@
 // The change log viewer as a dialog: a month rebuilt from its files, month steps, filters,
-// the export without secrets, and the record chosen in it shown in its view.
+// the export without secrets, and the record chosen in it shown in its view (never one
+// deleted since).
 #include "views/ChangeLogUnit.h"
+
+#include <cstdlib>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -9,6 +12,7 @@
 #include <QFileDialog>
 #include <QPushButton>
 #include <QTableView>
+#include <QTest>
 
 #include "ViewsTestSupport.h"
 #include "basic/ValueString.h"
@@ -16,6 +20,7 @@
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/FieldCatalogueUnit.h"
+#include "data/StoreWriteUnit.h"
 #include "data/TimeTravelUnit.h"
 
 namespace {
@@ -93,5 +98,52 @@ TEST_F(TChangeLogFormTest, MonthsFiltersExportAndTheChosenRecord) {
   EXPECT_EQ(exported.find("GeheimesWort"), std::string::npos);
   EXPECT_EQ(exported.find(ScrambleStr("GeheimesWort")), std::string::npos);
   EXPECT_EQ(keys.shown, std::vector<int32_t>{key});
+  UnregisterView(pgKeys, &keys);
+}
+
+TEST_F(TChangeLogFormTest, ARecordDeletedSinceCannotBeCalledUpAndTheUserIsToldWhy) {
+  const int32_t kept = Record(icKey, "K1");
+  const int32_t gone = Record(icKey, "K2");
+  ASSERT_TRUE(db().Commit());
+  clock.Advance(1.0 / 1440);
+  {
+    TStoreWrite write(db(), {gone});
+    ASSERT_TRUE(write.Ok());
+    ASSERT_TRUE(db().MarkDeleted(gone));
+    ASSERT_TRUE(write.Commit());
+  }
+  TStandInView keys;
+  RegisterView(pgKeys, &keys);
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto& form = static_cast<TChangeLogForm&>(dialog);
+    QTableView* grid = form.Grid;
+    // The rows of each record, as the grid shows them.
+    auto rowOf = [&](const std::string& name) {
+      for (int r = 0; r < form.Model->rowCount(); ++r)
+        if (Cell(form.Model, r, 3) == " " + name) return r;
+      return -1;
+    };
+    auto at = [&](int row) { return grid->visualRect(form.Model->index(row, 3)).center(); };
+    const int goneRow = rowOf("K2");
+    const int keptRow = rowOf("K1");
+    ASSERT_GE(goneRow, 0);
+    ASSERT_GE(keptRow, 0);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at(goneRow));
+    EXPECT_FALSE(form.GotoBtn->isEnabled());
+    EXPECT_EQ(FromQString(form.GotoBtn->toolTip()), ChangeLogText(14));
+    if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"); shots && *shots)
+      form.grab().save(QString::fromLocal8Bit(shots) + "/changelog_gone.png");
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, at(goneRow));
+    EXPECT_TRUE(form.isVisible());  // nothing called up
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, ChangeLogText(14));
+    // A record that exists is called up as before.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, at(keptRow));
+    EXPECT_TRUE(form.GotoBtn->isEnabled());
+    QTest::mouseClick(form.GotoBtn, Qt::LeftButton);
+  });
+  ShowChangeLog();
+  EXPECT_EQ(PendingDialogDrivers(), 0);
+  EXPECT_EQ(keys.shown, std::vector<int32_t>{kept});
   UnregisterView(pgKeys, &keys);
 }

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QTableWidget>
+#include <QTest>
 #include <QToolButton>
 
 #include "app/FramesTestSupport.h"
@@ -273,6 +274,31 @@ TEST(KeysViewStoreKey, CountsChangeByWhatTheUserChanged) {
     TKeysWorld::TDisk disk(w.dir);
     c.check(w, disk);
   }
+}
+
+TEST(KeysViewStoreKey, AClearedTotalKeepsTheStoredOneAndTheRestIsSaved) {
+  TKeysWorld w;
+  const int32_t k = w.Key("K8", 3, 2);
+  w.view->resize(1000, 700);
+  w.view->show();
+  w.view->ShowKey(k);
+  QTest::mouseClick(w.view->KeyEdBtn, Qt::LeftButton);
+  ASSERT_TRUE(w.view->Editing);
+  // The total emptied as a hand does it, and a remark typed.
+  w.view->KeyTotalEd->setFocus();
+  QTest::keyClick(w.view->KeyTotalEd, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(w.view->KeyTotalEd, Qt::Key_Delete);
+  ASSERT_EQ(w.view->KeyTotalEd->text(), QString());
+  QTest::keyClicks(w.view->KeyRemMemo, "neu");
+  QTest::mouseClick(w.view->KeySaveBtn, Qt::LeftButton);
+  EXPECT_FALSE(w.view->Editing);
+  EXPECT_TRUE(w.ui.messages.empty()) << w.ui.AllText();
+  TKeysWorld::TDisk disk(w.dir);
+  EXPECT_EQ(disk->GetField(k, fkTotal), "3");
+  EXPECT_EQ(disk->GetField(k, fkStock), "2");
+  EXPECT_EQ(disk->GetField(k, fkRemark), "neu");
+  EXPECT_EQ(FromQString(w.view->KeyTotalEd->text()), "3");
+  EXPECT_EQ(w.HistoryText().find("a=Total"), std::string::npos);
 }
 
 TEST(KeysViewStoreKey, CabinetCountsAreWrittenOnlyWhenChangedAndByTheDifference) {

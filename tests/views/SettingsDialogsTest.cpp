@@ -1,5 +1,6 @@
 // The locking-system names and the client data of the settings dialog: what is refused,
-// what comes back, and that a busy store changes nothing.
+// what comes back, and that a busy store changes nothing; key cuts switched on stay on
+// after the next start.
 #include <array>
 #include <filesystem>
 #include <string>
@@ -10,8 +11,12 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTest>
 
 #include "ViewsTestSupport.h"
+#include "app/LoginTestSupport.h"
 #include "basic/MultiLingua.h"
 #include "basic/ValueString.h"
 #include "data/IniUnit.h"
@@ -133,9 +138,46 @@ TEST_F(TSettingsDialogs, RunningNumberMustBeOneOrMore) {
     EXPECT_EQ(settings, onDisk);
   }
   // The dialog shows what was saved, the next number first.
-  const TMandantValues shown = LoadMandantValues(db());
+  TMandantValues shown;
+  ASSERT_TRUE(LoadMandantValues(db(), shown));
   EXPECT_EQ(shown.name, "Werk Nord");
   EXPECT_EQ(shown.nextSeqNo, "0042");
+}
+
+TEST_F(TSettingsDialogs, ClientDataWhileAnotherStationHoldsTheReservationOpensNoDialog) {
+  ASSERT_TRUE(SaveMandantValues(db(), {"Werk Nord", "7", "5"}));
+  const std::string bytes = ReadAllBytes(db().FileName);
+  int ticket = -1;
+  ASSERT_TRUE(b->Reserve(ticket));
+  // Were the dialog shown, the user would find it empty, station B would be done meanwhile
+  // and "Speichern" would store the empty fields.
+  bool shown = false;
+  QueueDialogDriver([&](QDialog& dialog) {
+    shown = true;
+    b->Release(ticket);
+    ticket = -1;
+    if (auto* mandant = dynamic_cast<TMandantForm*>(&dialog))
+      QTest::mouseClick(mandant->SaveBtn, Qt::LeftButton);
+  });
+  TSettingsForm form;
+  form.FillLists();
+  form.LoadValues();
+  form.show();
+  QTest::mouseClick(form.MandantBtn, Qt::LeftButton);
+  EXPECT_FALSE(shown);
+  EXPECT_EQ(PendingDialogDrivers(), 1);
+  ClearDialogDrivers();
+  ASSERT_EQ(ui.messages.size(), 1u);
+  EXPECT_EQ(ui.messages[0].text, CoreText(27));
+  EXPECT_FALSE(ExecuteMandantDialog());  // the same once more, through the call itself
+  EXPECT_EQ(ui.messages.size(), 2u);
+  if (ticket >= 0) b->Release(ticket);
+  form.hide();
+  EXPECT_EQ(ReadAllBytes(db().FileName), bytes);
+  b->Load();
+  const int32_t settings = b->FindOrCreateSingleton(false);
+  EXPECT_EQ(b->GetField(settings, "MandantName"), "Werk Nord");
+  EXPECT_EQ(b->GetField(settings, "MandantBranch"), "7");
 }
 
 TEST_F(TSettingsDialogs, SandboxWritesNoSettingAndTheDialogShowsTheUsersOwnValues) {
@@ -265,6 +307,70 @@ TEST_F(TSettingsDialogs, EveryGermanTextHasItsEnglishEntry) {
     ml.TranslateText(german, "DE", "EN", grade);
     EXPECT_NE(grade, mlgNone) << text;
   }
+}
+
+// A click on the box's indicator, as a hand gives it.
+void ClickCheckBox(QCheckBox* box) {
+  QStyleOptionButton option;
+  option.initFrom(box);
+  const QRect indicator = box->style()->subElementRect(QStyle::SE_CheckBoxIndicator, &option, box);
+  QTest::mouseClick(box, Qt::LeftButton, {}, indicator.center());
+}
+
+TEST(SettingsKeyCuts, SwitchedOnTheyAreOnAfterTheNextStartAndLogin) {
+  TLoginEnv env;
+  {
+    TStoreMaker maker(env.Data());
+    maker.User("Alice", "A");
+  }
+  // Each start of the program: nothing of the run before, the store opened, Alice logged in.
+  auto startAndLogin = [&] {
+    FreeSettingsForms();
+    ResetLoginState();
+    ResetSession();
+    ResetWinGlue();
+    LoginState().Registry = &env.registry;
+    LoginState().StationKey = "alice@pc1";
+    ASSERT_TRUE(OpenDataStore());
+    CompleteLogin(CheckLogin(*SessionDB(), "Alice", "a"), "Alice");
+    AfterLogin();
+  };
+  // The settings opened on the page "Sonstiges", the box clicked when asked, then closed.
+  auto settings = [](bool click) {
+    bool ticked = false;
+    QueueDialogDriver([&](QDialog& dialog) {
+      auto& form = dynamic_cast<TSettingsForm&>(dialog);
+      QListWidget* list = form.ListBox;
+      QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                        list->visualItemRect(list->item(3)).center());
+      EXPECT_TRUE(form.KeyCutCheck->isVisible());
+      ticked = form.KeyCutCheck->isChecked();
+      if (click) ClickCheckBox(form.KeyCutCheck);
+      QTest::mouseClick(form.CloseBtn, Qt::LeftButton);
+    });
+    ShowSettingsDialog();
+    EXPECT_EQ(PendingDialogDrivers(), 0);
+    return ticked;
+  };
+  auto lmDbUse = [&] {
+    TStoreMaker disk(env.Data());
+    return disk.db.GetField(disk.db.FindOrCreateSingleton(false), "LmDbUse");
+  };
+
+  startAndLogin();
+  EXPECT_FALSE(settings(true));
+  EXPECT_TRUE(LocksmithStore().IsOpen());
+  EXPECT_TRUE(std::filesystem::exists(env.Data() + "Locksmith.ada"));  // at once
+  EXPECT_EQ(lmDbUse(), "1");
+
+  startAndLogin();
+  EXPECT_TRUE(LocksmithStore().IsOpen());
+  EXPECT_TRUE(settings(false));  // shown ticked, and closing keeps it
+  EXPECT_EQ(lmDbUse(), "1");
+  startAndLogin();
+  EXPECT_TRUE(settings(false));
+  FreeSettingsForms();
+  EXPECT_TRUE(env.ui.messages.empty()) << env.ui.AllText();
 }
 
 }  // namespace

@@ -308,6 +308,53 @@ TEST(SpecialFunctions, MergesAndSingleLinks) {
   EXPECT_EQ(TDoorsWorld::Links(*disk, h1, icPerson), std::vector<int32_t>{p});
 }
 
+TEST(SpecialFunctions, MergedKeysKeepEveryPieceInEachCabinet) {
+  TToolsWorld w;
+  const int32_t north = w.Record(icCabinet, "Nord");
+  const int32_t south = w.Record(icCabinet, "Sued");
+  std::vector<int32_t> keys;
+  for (int i = 0; i < 3; ++i) {
+    const int32_t key = w.Rec(icKey, "K" + std::to_string(i), 5);
+    w.Set(key, "k603", "9");
+    w.Set(key, fkTotal, "4");
+    w.Set(key, fkStock, "4");
+    w.Link(key, north);
+    w.Link(key, south);
+    keys.push_back(key);
+  }
+  // cabinet, key, count at the hook, total at the hook, hook number
+  struct TRow {
+    int32_t cabinet;
+    size_t key;
+    const char *ct, *tl, *po;
+  };
+  const std::vector<TRow> rows = {{north, 0, "2", "3", "12"}, {north, 1, "1", "1", ""},
+                                  {north, 2, "", "", "13"},   {south, 0, "", "", ""},
+                                  {south, 1, "2", "3", "7"},  {south, 2, "1", "", ""}};
+  for (const TRow& r : rows) {
+    w.a->SetLinkValue(keys[r.key], r.cabinet, fkCabinetStock, r.ct);
+    w.a->SetLinkValue(keys[r.key], r.cabinet, fkCabinetOwned, r.tl);
+    w.a->SetLinkValue(keys[r.key], r.cabinet, "po", r.po);
+  }
+  ASSERT_TRUE(w.a->Commit());
+
+  EXPECT_EQ(MergeKeys(*w.a.db, 5, true), 2);
+  // What another station reads: the survivor holds every piece where it hung.
+  TDoorsWorld::TDisk disk(w.dir);
+  EXPECT_FALSE(disk->IsValid(keys[1]) || disk->IsValid(keys[2]));
+  EXPECT_EQ(disk->ReadLineField(keys[0], fkTotal), "12");
+  struct TExpected {
+    int32_t cabinet;
+    const char *ct, *tl, *po;
+  };
+  for (const TExpected& e : {TExpected{north, "3", "4", "12"}, TExpected{south, "3", "3", "7"}}) {
+    EXPECT_EQ(disk->ReadLinkValue(keys[0], e.cabinet, fkCabinetStock), e.ct) << e.cabinet;
+    EXPECT_EQ(disk->ReadLinkValue(keys[0], e.cabinet, fkCabinetOwned), e.tl) << e.cabinet;
+    EXPECT_EQ(disk->ReadLinkValue(keys[0], e.cabinet, "po"), e.po) << e.cabinet;
+    EXPECT_EQ(TDoorsWorld::Links(*disk, e.cabinet, icKey), std::vector<int32_t>{keys[0]});
+  }
+}
+
 TEST(SpecialFunctions, EveryTextHasItsEnglishEntry) {
   TScopedMLSystem scoped;
   tMLSystem& ml = scoped.System();

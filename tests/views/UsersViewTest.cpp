@@ -1,5 +1,5 @@
-// The users view and the rights dialog: the stored password and rights texts, and that no
-// save or delete locks every user out of the users' administration.
+// The users view and the rights dialog: the stored password and rights texts, and that a
+// save leaving nobody the right for users or settings gives it to the logged-in user.
 #include "data/ClientSessionUnit.h"
 #include "views/FrameUsersUnit.h"
 
@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
+#include <QToolButton>
 
 #include "app/FramesTestSupport.h"
 #include "app/LoginUnit.h"
@@ -149,41 +151,78 @@ TEST_F(UsersView, WithoutAnyRightsTextEveryRightShowsYes) {
   });
 }
 
-TEST_F(UsersView, NobodyIsLeftWithoutTheRightForUsers) {
-  // Demoting the only holder of right 4 is refused.
-  view->ShowRecord(chef);
-  Authorise([](TAuthorisationsForm& form) { form.SetLevel(rtUsers, 1); });
-  EXPECT_FALSE(view->SaveBtnClick());
-  EXPECT_NE(ui.AllText().find("Benutzer-\xC4nderung"), std::string::npos);
-  EXPECT_EQ(DecodeUserRights(Disk(chef, fkRights))[rtUsers], rlYes);
-  view->CancelBtnClick();
-
-  // Deleting the only holder is refused, counted on the data as the write finds it.
-  Session().CurrentUserId = hans;
-  a->SetField(hans, fkRights, EncodeUserRights(hans, Levels("222222222222")));
-  ASSERT_TRUE(a->Commit());
-  view->ShowRecord(chef);
-  ui.Clear();
-  ui.answers = {mrYes};
-  ui.onAsk = [this](const std::string&) {
-    // Meanwhile another station takes right 4 from Hans.
-    b->SetField(hans, fkRights, EncodeUserRights(hans, Levels("222212222222")));
-    ASSERT_TRUE(b->Commit());
+TEST_F(UsersView, RightsThatLeaveNobodyTheUsersOrTheSettingsGoToTheLoggedInUser) {
+  view->resize(900, 600);
+  view->show();
+  const struct {
+    const char* what;
+    std::vector<int> demoted;  // set to "Nein" in the rights dialog
+    std::vector<int> texts;    // the texts said, before text 7
+  } cases[] = {
+      {"right 4", {rtUsers}, {5}},
+      {"right 9", {rtSettings}, {6}},
+      {"both", {rtUsers, rtSettings}, {5, 6}},
   };
-  view->KillBtnClick();
-  EXPECT_NE(ui.AllText().find("Benutzer-\xC4nderung"), std::string::npos) << ui.AllText();
-  TStation c{"C"};
-  ASSERT_TRUE(c.Open(dir));
-  EXPECT_TRUE(c->IsValid(chef));
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    a->SetField(chef, fkRights, EncodeUserRights(chef, Levels("222222222222")));
+    ASSERT_TRUE(a->Commit());
+    Session().RightLevels.fill(rlYes);
+    ui.Clear();
+    view->ShowRecord(chef);
+    QueueDialogDriver([&](QDialog& dialog) {
+      auto& form = dynamic_cast<TAuthorisationsForm&>(dialog);
+      for (int right : c.demoted) {
+        form.Combos[right]->setFocus();
+        QTest::keyClick(form.Combos[right], Qt::Key_Up);  // "Ja" -> "Nein"
+        EXPECT_EQ(form.Level(right), 1);
+      }
+      QTest::mouseClick(form.OkBtn, Qt::LeftButton);
+    });
+    QTest::mouseClick(view->AuthorisationsBtn, Qt::LeftButton);
+    ASSERT_TRUE(view->Editing);
+    QTest::mouseClick(view->SaveBtn, Qt::LeftButton);
+    EXPECT_FALSE(view->Editing);
+    const TRightLevels stored = DecodeUserRights(Disk(chef, fkRights));
+    std::string said;
+    for (int right : c.demoted) {
+      EXPECT_EQ(stored[right], rlNo) << right;
+      EXPECT_EQ(Session().RightLevels[right], rlYes) << right;
+    }
+    for (int text : c.texts) said += FrameUsersText(text) + "\r";
+    said += FrameUsersText(7);
+    ASSERT_EQ(ui.messages.size(), 1u) << ui.AllText();
+    EXPECT_EQ(ui.messages[0].text, said);
+  }
+}
+
+TEST_F(UsersView, TheLastHolderOfTheRightForUsersCanBeDeletedButNobodyDeletesHimself) {
+  view->resize(900, 600);
+  view->show();
+  Session().CurrentUserId = hans;
+  Session().CurrentUserName = "Hans";
+  view->ShowRecord(chef);
+  ui.answers = {mrYes};
+  QTest::mouseClick(view->KillBtn, Qt::LeftButton);
+  ASSERT_EQ(ui.questions.size(), 1u);
+  EXPECT_EQ(ui.questions[0], FrameUsersTextFmt(9, "Chef"));
+  {
+    TStation c{"C"};
+    ASSERT_TRUE(c.Open(dir));
+    EXPECT_FALSE(c->IsValid(chef));
+  }
+  EXPECT_NE(HistoryText().find("a=Del"), std::string::npos);
 
   // Nobody deletes his own record.
   ui.Clear();
-  ui.onAsk = nullptr;
   view->ShowRecord(hans);
   ui.answers = {mrYes};
-  view->KillBtnClick();
+  QTest::mouseClick(view->KillBtn, Qt::LeftButton);
   EXPECT_NE(ui.AllText().find("eigenen Benutzer"), std::string::npos);
   EXPECT_TRUE(ui.questions.empty());
+  TStation c{"C"};
+  ASSERT_TRUE(c.Open(dir));
+  EXPECT_TRUE(c->IsValid(hans));
 }
 
 TEST_F(UsersView, WithoutASettingsHolderTheLoggedInUserGetsItAndIsTold) {
