@@ -11,6 +11,9 @@
 #include <QMenu>
 #include <gtest/gtest.h>
 
+#include <QScreen>
+#include <algorithm>
+
 #include "app/FrameLoginUnit.h"
 #include "app/MainFormUnit.h"
 #include "app/Unit1.h"
@@ -513,6 +516,36 @@ TEST(MainWindow, WindowStateMaximisesOrPlaces) {
   EXPECT_FALSE(w.form->windowState() & Qt::WindowMaximized);
   EXPECT_EQ(w.form->width(), kMinWindowWidth);
   EXPECT_EQ(w.form->height(), kMinWindowHeight);
+}
+
+}  // namespace
+
+// Maximising is the window manager's; without one the window stays as it is made. So a
+// "WindowState" of "" or "1" gives the window the work area itself, and stored bounds are
+// at least the smallest size and lie on the screen.
+namespace {
+
+TEST(MainWindow, WithoutAWindowManagerTheWindowStillFitsTheScreen) {
+  struct TCase {
+    std::string stored;
+    bool maximised;
+  };
+  const TCase cases[] = {{"", true}, {"1", true}, {"-300;5000;100;100", false}, {"40;30", false}};
+  for (const TCase& c : cases) {
+    TWindowEnv::storedPlacement = c.stored;
+    TWindowEnv w;
+    TWindowEnv::storedPlacement.clear();
+    QScreen* screen = w.form->screen();
+    ASSERT_NE(screen, nullptr);
+    const QRect area = screen->availableGeometry();
+    EXPECT_EQ(bool(w.form->windowState() & Qt::WindowMaximized), c.maximised) << c.stored;
+    if (c.maximised)
+      EXPECT_EQ(w.form->geometry(), area) << c.stored;
+    else
+      EXPECT_TRUE(area.contains(w.form->frameGeometry())) << c.stored;
+    EXPECT_GE(w.form->width(), std::min(kMinWindowWidth, area.width())) << c.stored;
+    EXPECT_GE(w.form->height(), std::min(kMinWindowHeight, area.height())) << c.stored;
+  }
 }
 
 }  // namespace

@@ -9,13 +9,19 @@
 
 #include <QString>
 
+class QAbstractFileIconProvider;
 class QDialog;
 class QAbstractButton;
 
 using TDialogDriver = std::function<void(QDialog&)>;
 
 // Runs the dialog (modally, or through the next queued driver); returns QDialog::result().
+// A file dialog gets PlainFileIconProvider first.
 int ExecModal(QDialog& dialog);
+
+// The icons and type names of the file dialogs: by a file's kind and name only, never by
+// its contents, so that listing a folder never opens its files.
+QAbstractFileIconProvider* PlainFileIconProvider();
 
 void QueueDialogDriver(TDialogDriver driver);
 int PendingDialogDrivers();
