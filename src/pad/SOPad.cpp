@@ -392,8 +392,12 @@ void PlacePadWindow() {
   }
   ShowDisplayLines();
   // Placed when it comes up or changes its window; where the operator moved it, it stays.
-  if (place || !pad.window->isVisible()) PlaceBeside(pad.window, modal);
-  if (!pad.window->isVisible()) pad.window->show();
+  if (place || !pad.window->isVisible()) {
+    PlaceBeside(pad.window, modal);
+    pad.window->show();
+    // Shown, the window may have a frame around those bounds.
+    PlaceBeside(pad.window, modal);
+  }
   pad.window->raise();
 }
 

@@ -223,6 +223,11 @@ void ShowMemForm() {
       form->move(frame.right() - form->width() - 2, frame.top() + 50);
     }
     KeepOnScreen(form);
+    form->Refresh();
+    form->show();
+    // Shown, it may have a frame around those bounds.
+    KeepOnScreen(form);
+    return;
   }
   form->Refresh();
   form->show();

@@ -11,26 +11,29 @@
 #include <QMenu>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QScreen>
 #include <algorithm>
 
+#include "LoginTestSupport.h"
 #include "app/FrameLoginUnit.h"
 #include "app/MainFormUnit.h"
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
-#include "output/AWebBrowserUnit.h"
 #include "basic/FileCtrl2.h"
 #include "basic/MsgDlgUnit.h"
+#include "basic/MultiLingua.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "basic/widgets/QtLanguageUnit.h"
 #include "data/ClientSessionUnit.h"
 #include "data/HolderUnit.h"
 #include "data/IniUnit.h"
 #include "data/ItemsLock.h"
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
-#include "LoginTestSupport.h"
+#include "output/AWebBrowserUnit.h"
 
 namespace {
 
@@ -539,13 +542,47 @@ TEST(MainWindow, WithoutAWindowManagerTheWindowStillFitsTheScreen) {
     ASSERT_NE(screen, nullptr);
     const QRect area = screen->availableGeometry();
     EXPECT_EQ(bool(w.form->windowState() & Qt::WindowMaximized), c.maximised) << c.stored;
-    if (c.maximised)
+    if (c.maximised) {
       EXPECT_EQ(w.form->geometry(), area) << c.stored;
-    else
+    } else {
       EXPECT_TRUE(area.contains(w.form->frameGeometry())) << c.stored;
+    }
     EXPECT_GE(w.form->width(), std::min(kMinWindowWidth, area.width())) << c.stored;
     EXPECT_GE(w.form->height(), std::min(kMinWindowHeight, area.height())) << c.stored;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Qt's own dialogs follow the language menu: German with the program in German, Qt's
+// English once the program speaks English, and back.
+TEST(MainWindow, TheLanguageMenuSwitchesQtsOwnTexts) {
+  TScopedMLSystem ml;
+  ASSERT_TRUE(ml.System().LoadLanguageFile(
+      std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng", false));
+  TWindowEnv w;
+  const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+  EXPECT_EQ(QtTranslationsLanguage(), "de") << "the program starts in German";
+  EXPECT_EQ(lookIn(), QStringLiteral("Suchen in:"));
+  QAction* english = nullptr;
+  QAction* german = nullptr;
+  for (QAction* a : w.form->Language1->actions()) {
+    if (a->text() == "English") english = a;
+    if (a->text().startsWith("Deutsch")) german = a;
+  }
+  ASSERT_NE(english, nullptr);
+  ASSERT_NE(german, nullptr);
+  QueueDialogDriver(ClickButtonDriver("OK"));  // a note may follow a second switch
+  english->trigger();
+  EXPECT_EQ(QtTranslationsLanguage(), "");
+  EXPECT_EQ(lookIn(), QStringLiteral("Look in:"));
+  german->trigger();
+  EXPECT_EQ(QtTranslationsLanguage(), "de");
+  EXPECT_EQ(lookIn(), QStringLiteral("Suchen in:"));
+  ClearDialogDrivers();
+  LoadQtTranslations("", "EN");
 }
 
 }  // namespace

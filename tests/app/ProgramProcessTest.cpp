@@ -315,10 +315,12 @@ TEST_F(ProgramProcess, LoaderOfASecondStartClosesToo) {
 }  // namespace
 
 // The program is never built without what it shows beside it: a start from the build
-// folder has its help pages, window icons, language file and receipt templates.
+// folder has its help pages, window icons and glyphs, language file, Qt's German texts and
+// receipt templates.
 TEST(ProgramFolder, HoldsWhatTheProgramShows) {
   for (const char* file : {"Help/de/index.html", "Help/de/firstrun/index.html", "Icons/Tessaro.png",
-                           "System/Tessaro.lng", "System/Fields.csv", "Formulare/Formular1 Ausgabe.rtf"})
+                           "Icons/MainImages.png", "System/Tessaro.lng", "System/qtbase_de.qm",
+                           "System/Fields.csv", "Formulare/Formular1 Ausgabe.rtf"})
     EXPECT_TRUE(std::filesystem::is_regular_file(ProgramFile(file).toStdString())) << file;
 }
 

@@ -185,8 +185,9 @@ TEST_F(SigPadEndToEnd, ThePadStandsBesideTheSigningDialog) {
     EXPECT_TRUE(area.contains(p)) << p.x() << "," << p.y();
     const QRect covered = d.intersected(p);
     const int coveredArea = covered.isEmpty() ? 0 : covered.width() * covered.height();
-    if (d.width() + p.width() + 8 <= area.width() || d.height() + p.height() + 8 <= area.height())
+    if (d.width() + p.width() + 8 <= area.width() || d.height() + p.height() + 8 <= area.height()) {
       EXPECT_EQ(coveredArea, 0) << "the screen has room for both";
+    }
     EXPECT_LT(coveredArea, d.width() * d.height() / 2);
     for (QPushButton* b : {form.SaveBtn, form.RetryBtn, form.CancelBtn})
       EXPECT_FALSE(p.intersects(QRect(b->mapToGlobal(QPoint(0, 0)), b->size())))

@@ -12,6 +12,7 @@
 #include "ViewsTestSupport.h"
 #include "app/GlueStateUnit.h"
 #include "app/WaitPanelUnit.h"
+#include "basic/UserInteraction.h"
 #include "basic/widgets/QtGlue.h"
 
 namespace {
@@ -54,9 +55,19 @@ TEST_F(TDemoDataTest, CountsAreCorrectedAndARunReportsItsNewRecords) {
   EXPECT_NE(ui.AllText().find("10 Datens\xE4tze gab es schon"), std::string::npos);
 }
 
+// Serves the events while a run lets them in, as the program's message boxes do.
+struct TServingRecorder : TRecordingInteraction {
+  void ProcessPendingEvents() override {
+    TRecordingInteraction::ProcessPendingEvents();
+    QCoreApplication::processEvents();
+  }
+};
+
 // The generator stays on top of the main window; its wait panel must not lie under it,
 // or its "Abbrechen" could not be reached for the whole run.
 TEST_F(TDemoDataTest, TheWaitPanelStandsWhereItsCancelCanBeClicked) {
+  TServingRecorder serving;
+  TUserInteractionScope scope(serving);
   CloseRecordGenerator();
   QWidget mainWindow;
   mainWindow.setGeometry(0, 0, 790, 540);
@@ -81,18 +92,18 @@ TEST_F(TDemoDataTest, TheWaitPanelStandsWhereItsCancelCanBeClicked) {
     EXPECT_TRUE(cancel->isVisible());
     // On the generator itself, within its bounds; or anywhere off the generator.
     const QRect panel(wait->mapToGlobal(QPoint(0, 0)), wait->size());
-    if (wait->window() == &generator)
+    if (wait->window() == &generator) {
       EXPECT_TRUE(QRect(generator.mapToGlobal(QPoint(0, 0)), generator.size()).contains(panel));
-    else
+    } else {
       EXPECT_FALSE(generator.frameGeometry().intersects(panel))
           << "the panel lies under the window that stays on top";
+    }
     QTest::mouseClick(cancel, Qt::LeftButton);
   });
-  ui.Clear();
   QTest::mouseClick(generator.OkBtn, Qt::LeftButton);
   EXPECT_TRUE(seen);
-  EXPECT_NE(ui.AllText().find("Es wurden "), std::string::npos) << ui.AllText();
-  EXPECT_EQ(ui.AllText().find("Es wurden 2000 "), std::string::npos) << "cancelled";
+  EXPECT_NE(serving.AllText().find("Es wurden "), std::string::npos) << serving.AllText();
+  EXPECT_EQ(serving.AllText().find("Es wurden 2000 "), std::string::npos) << "cancelled";
   EXPECT_TRUE(generator.OkBtn->isEnabled());
   CloseRecordGenerator();
   WinGlue().MainWindow = nullptr;
