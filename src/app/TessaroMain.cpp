@@ -138,8 +138,7 @@ const TMLStringList* TessaroMainTexts() {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("Tessaro", 0);
     t->Add255Obj("Der Zeitpunkt f\xFC" "r die Zeitreise ist ung\xFC" "ltig:#13#%1", 1);
-    t->Add255Obj("Tessaro l\xE4uft bereits auf dieser Anzeige (%1) und wurde nach vorn geholt.",
-                 2);
+    t->Add255Obj("Tessaro l\xE4uft bereits auf dieser Anzeige (%1) und wurde nach vorn geholt.", 2);
     return t;
   }();
   return table;
@@ -298,9 +297,9 @@ int TessaroMain(int argc, char** argv) {
   if (check.exitNow) {
     // Without a word a start that hands over looks like one that failed.
     const std::string display = SessionDisplay();
-    std::fprintf(stderr, "%s\n",
-                 Cp1252ToUtf8(GetMLTextFmt(TessaroMainTexts(), 2, display.empty() ? "-" : display))
-                     .c_str());
+    std::fprintf(
+        stderr, "%s\n",
+        Cp1252ToUtf8(GetMLTextFmt(TessaroMainTexts(), 2, display.empty() ? "-" : display)).c_str());
     // Started through the loader, this start would otherwise leave its splash standing
     // until the loader's time-out.
     NotifyLoader();

@@ -335,9 +335,9 @@ void PlaceBeside(QWidget* window, QWidget* owner) {
   const QRect area = screen->availableGeometry();
   const QSize size = window->frameGeometry().size();
   if (!owner) {
-    window->move(MoveInto(QRect(area.center() - QPoint(size.width(), size.height()) / 2, size),
-                          area)
-                     .topLeft());
+    window->move(
+        MoveInto(QRect(area.center() - QPoint(size.width(), size.height()) / 2, size), area)
+            .topLeft());
     return;
   }
   constexpr int kGap = 8;
@@ -369,10 +369,11 @@ void PlaceBeside(QWidget* window, QWidget* owner) {
   }
   // Too small a screen for both: the two in opposite corners, which covers the least of
   // the window, and that part at its top: its buttons at the bottom stay free.
-  const QRect ownerAt = MoveInto(QRect(QPoint(area.left(), area.bottom() + 1 - o.height()), o.size()), area);
+  const QRect ownerAt =
+      MoveInto(QRect(QPoint(area.left(), area.bottom() + 1 - o.height()), o.size()), area);
   owner->move(ownerAt.topLeft());
-  window->move(MoveInto(QRect(QPoint(area.right() + 1 - size.width(), area.top()), size), area)
-                   .topLeft());
+  window->move(
+      MoveInto(QRect(QPoint(area.right() + 1 - size.width(), area.top()), size), area).topLeft());
 }
 
 void PlacePadWindow() {

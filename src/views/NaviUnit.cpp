@@ -58,8 +58,8 @@ TNaviForm::TNaviForm(QWidget* parent) : QDialog(parent) {
       connect(button, &QPushButton::clicked, this, [this, cls] { BtnClick(cls); });
   };
   add(BtnKeys, "Schl\xFCssel", "BtnKeys", icKey, miKey, nullptr, nullptr, 0, -1);
-  add(BtnCyls, "Zylinder", "BtnCyls", icCylinder, miCylinder, &CheckCyls, "CheckCyls",
-      pgCylinders, rtDoors);
+  add(BtnCyls, "Zylinder", "BtnCyls", icCylinder, miCylinder, &CheckCyls, "CheckCyls", pgCylinders,
+      rtDoors);
   add(BtnDoors, "T\xFCren", "BtnDoors", icDoor, miDoor, &CheckDoors, "CheckDoors", pgDoors,
       rtDoors);
   add(BtnHouses, "Geb\xE4ude", "BtnHouses", icBuilding, miBuilding, &CheckHouses, "CheckHouses",
@@ -67,8 +67,8 @@ TNaviForm::TNaviForm(QWidget* parent) : QDialog(parent) {
   add(BtnGroups, "Gruppen", "BtnGroups", icGroup, miGroup, &CheckGroups, "CheckGroups", pgGroups,
       -1);
   add(BtnPersons, "Personen", "BtnPersons", icPerson, miPerson, nullptr, nullptr, 0, -1);
-  add(BtnCabs, "Schr\xE4nke", "BtnCabs", icCabinet, miCabinet, &CheckCabs, "CheckCabs",
-      pgCabinets, rtKeys);
+  add(BtnCabs, "Schr\xE4nke", "BtnCabs", icCabinet, miCabinet, &CheckCabs, "CheckCabs", pgCabinets,
+      rtKeys);
   add(BtnUsers, "Benutzer", "BtnUsers", icUser, miUser, &CheckUsers, "CheckUsers", pgUsers, -1);
   // The locking systems share the groups' glyph.
   add(BtnSystems, "Anlagen", "BtnSystems", icKeySystem, miGroup, nullptr, nullptr, 0, -1);

@@ -134,7 +134,8 @@ TEST(InstanceChannel, SocketIsPerDisplay) {
   {
     TEnvScope display("DISPLAY", nullptr);
     EXPECT_FALSE(ExistsBesideEventLoop(kChannel));
-    EXPECT_TRUE(RunBesideEventLoop<bool>([] { return ChannelListenerExistsOnAnyDisplay(kChannel); }));
+    EXPECT_TRUE(
+        RunBesideEventLoop<bool>([] { return ChannelListenerExistsOnAnyDisplay(kChannel); }));
     listener.reset();
     EXPECT_FALSE(
         RunBesideEventLoop<bool>([] { return ChannelListenerExistsOnAnyDisplay(kChannel); }));

@@ -1027,10 +1027,10 @@ TEST_F(Glue, LinksOpenOnlyWhenAllowed) {
 // A web or mail link for which no program is found says so instead of doing nothing:
 // where the opener fails at once, and where the desktop's opener ends with an error.
 TEST_F(Glue, ALinkWithoutAProgramToOpenItSaysSo) {
-  const std::string noBrowser =
-      "Es wurde kein Browser gefunden, der diese Adresse \xF6" "ffnen kann.";
-  const std::string noMail =
-      "Es wurde kein E-Mail-Programm gefunden, das diese Adresse \xF6" "ffnen kann.";
+  const std::string noBrowser = "Es wurde kein Browser gefunden, der diese Adresse \xF6"
+                                "ffnen kann.";
+  const std::string noMail = "Es wurde kein E-Mail-Programm gefunden, das diese Adresse \xF6"
+                             "ffnen kann.";
   WinGlue().Sleeper = [](int) {};
   WinGlue().ShellOpener = [](const std::string&) { return false; };
   EXPECT_FALSE(OpenInternetLink("https://example.org"));
@@ -1063,8 +1063,8 @@ TEST_F(Glue, ALinkWithoutAProgramToOpenItSaysSo) {
     chmod(opener.c_str(), 0755);
     EXPECT_TRUE(OpenInternetLink("https://example.org/" + std::to_string(exitCode)));
     waitForAnswer(said);
-    EXPECT_EQ(ui.AllText(),
-              said ? noBrowser + "\r\rhttps://example.org/3" : std::string()) << exitCode;
+    EXPECT_EQ(ui.AllText(), said ? noBrowser + "\r\rhttps://example.org/3" : std::string())
+        << exitCode;
     ui.messages.clear();
   }
   setenv("PATH", savedPath.c_str(), 1);

@@ -61,12 +61,13 @@ TEST_F(TNaviTest, EachButtonShowsTheGlyphOfItsRow) {
   QueueDialogDriver([&](QDialog& d) {
     auto& form = static_cast<TNaviForm&>(d);
     const std::pair<QPushButton*, int> rows[] = {
-        {form.BtnKeys, 4},  {form.BtnCyls, 1},    {form.BtnDoors, 3},
+        {form.BtnKeys, 4},   {form.BtnCyls, 1},   {form.BtnDoors, 3},
         {form.BtnHouses, 0}, {form.BtnGroups, 2}, {form.BtnPersons, 6},
-        {form.BtnCabs, 5},  {form.BtnUsers, 10},  {form.BtnSystems, 2}};
+        {form.BtnCabs, 5},   {form.BtnUsers, 10}, {form.BtnSystems, 2}};
     for (const auto& [button, glyph] : rows) {
       ASSERT_FALSE(button->icon().isNull()) << button->objectName().toStdString();
-      const QImage shown = button->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+      const QImage shown =
+          button->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
       const QImage wanted = MainImage(glyph).toImage().convertToFormat(QImage::Format_ARGB32);
       EXPECT_EQ(shown, wanted) << button->objectName().toStdString();
       // The glyph stands on the button's own face: the tile's corners are transparent.

@@ -88,10 +88,10 @@ TEST(ScreenPlace, AWindowIsMovedOntoTheWorkArea) {
   struct TCase {
     QRect frame, expected;
   } cases[] = {
-      {{-442, 50, 300, 200}, {0, 50, 300, 200}},      // left of the screen
-      {{700, 550, 300, 200}, {500, 400, 300, 200}},   // past the bottom right
-      {{10, 10, 300, 200}, {10, 10, 300, 200}},       // already on it
-      {{-50, -50, 1000, 700}, {0, 0, 800, 600}},      // larger than the area
+      {{-442, 50, 300, 200}, {0, 50, 300, 200}},     // left of the screen
+      {{700, 550, 300, 200}, {500, 400, 300, 200}},  // past the bottom right
+      {{10, 10, 300, 200}, {10, 10, 300, 200}},      // already on it
+      {{-50, -50, 1000, 700}, {0, 0, 800, 600}},     // larger than the area
   };
   for (const TCase& c : cases) EXPECT_EQ(FitOnArea(c.frame, area), c.expected) << c.frame.x();
 

@@ -56,8 +56,7 @@ void CenterOn(QDialog& dialog, QWidget* owner) {
 
 bool AnyWindowStaysOnTop(const QWidget* except) {
   for (QWidget* w : QApplication::topLevelWidgets())
-    if (w != except && w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint))
-      return true;
+    if (w != except && w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint)) return true;
   return false;
 }
 
