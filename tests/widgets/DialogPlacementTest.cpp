@@ -10,7 +10,10 @@
 #include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QLabel>
+#include <QPrintDialog>
+#include <QPrinter>
 #include <QScreen>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -56,6 +59,19 @@ TEST(FileDialogs, ListTheirFilesWithoutReadingThem) {
   EXPECT_FALSE(used->icon(unnamedInfo).isNull());
   EXPECT_FALSE(used->type(QFileInfo(QString::fromStdString(named.string()))).isEmpty());
   EXPECT_FALSE(used->icon(QFileInfo(QString::fromStdString(dir.path.string()))).isNull());
+
+  // The print dialog's output file field completes paths from a file list of its own.
+  QPrinter printer;
+  QPrintDialog print(&printer);
+  int lists = 0;
+  QueueDialogDriver([&](QDialog& d) {
+    for (QFileSystemModel* model : d.findChildren<QFileSystemModel*>()) {
+      ++lists;
+      EXPECT_EQ(model->iconProvider(), PlainFileIconProvider());
+    }
+  });
+  ExecModal(print);
+  EXPECT_GT(lists, 0);
 }
 
 // Qt's dialogs speak the program's language: German with Qt's German texts, English

@@ -7,7 +7,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QFileInfo>
 #include <QMimeDatabase>
 #include <QStyle>
@@ -73,7 +73,9 @@ QAbstractFileIconProvider* PlainFileIconProvider() {
 }
 
 int ExecModal(QDialog& dialog) {
-  if (auto* files = qobject_cast<QFileDialog*>(&dialog))
+  // The file dialogs' lists, and the completers of path fields such as the print dialog's
+  // output file.
+  for (QFileSystemModel* files : dialog.findChildren<QFileSystemModel*>())
     if (files->iconProvider() != PlainFileIconProvider())
       files->setIconProvider(PlainFileIconProvider());
   if (gDrivers.empty()) {

@@ -16,7 +16,8 @@ class QAbstractButton;
 using TDialogDriver = std::function<void(QDialog&)>;
 
 // Runs the dialog (modally, or through the next queued driver); returns QDialog::result().
-// A file dialog gets PlainFileIconProvider first.
+// The dialog's file lists (a file dialog's, a path field's completer) get
+// PlainFileIconProvider first.
 int ExecModal(QDialog& dialog);
 
 // The icons and type names of the file dialogs: by a file's kind and name only, never by
