@@ -4,8 +4,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <thread>
 
 #include <QApplication>
@@ -90,7 +92,17 @@ class TTerminationSignals {
   TTerminationSignals& operator=(const TTerminationSignals&) = delete;
 
  private:
-  static void OnSignal(int) {
+  static void OnSignal(int signal) {
+    // The first signal asks for the orderly end. A program that did not end by the second
+    // one hangs (or the user insists): the second ends it at once, as without a handler.
+    if (received_.fetch_add(1) > 0) {
+      struct sigaction fallback {};
+      fallback.sa_handler = SIG_DFL;
+      sigemptyset(&fallback.sa_mask);
+      sigaction(signal, &fallback, nullptr);
+      raise(signal);
+      return;
+    }
     const int saved = errno;
     const char byte = 1;
     if (writeFd_ >= 0) (void)!write(writeFd_, &byte, 1);
@@ -98,6 +110,8 @@ class TTerminationSignals {
   }
 
   static inline volatile sig_atomic_t writeFd_ = -1;
+  // Lock-free, so safe in a handler, and counted once when two threads get one each.
+  static inline std::atomic<int> received_{0};
   int fds_[2] = {-1, -1};
   std::unique_ptr<QSocketNotifier> notifier_;
   struct sigaction oldTerm_ {};
@@ -124,6 +138,7 @@ const TMLStringList* TessaroMainTexts() {
     TMLStringList* t = NewMLStringList();
     t->Add255Obj("Tessaro", 0);
     t->Add255Obj("Der Zeitpunkt f\xFC" "r die Zeitreise ist ung\xFC" "ltig:#13#%1", 1);
+    t->Add255Obj("Tessaro l\xE4uft bereits auf dieser Anzeige (%1) und wurde nach vorn geholt.", 2);
     return t;
   }();
   return table;
@@ -280,6 +295,11 @@ int TessaroMain(int argc, char** argv) {
   TLocalInstanceChannel channel(kInstanceChannelName);
   const TInstanceCheck check = CheckSingleInstance(channel, FindParam("multistart") > 0);
   if (check.exitNow) {
+    // Without a word a start that hands over looks like one that failed.
+    const std::string display = SessionDisplay();
+    std::fprintf(
+        stderr, "%s\n",
+        Cp1252ToUtf8(GetMLTextFmt(TessaroMainTexts(), 2, display.empty() ? "-" : display)).c_str());
     // Started through the loader, this start would otherwise leave its splash standing
     // until the loader's time-out.
     NotifyLoader();

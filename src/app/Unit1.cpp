@@ -1,5 +1,7 @@
 #include "app/Unit1.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -44,6 +46,7 @@
 #include "basic/widgets/FolderBrowseUnit.h"
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
+#include "basic/widgets/QtLanguageUnit.h"
 #include "data/HistoryUnit.h"
 #include "data/HolderUnit.h"
 #include "data/ItemsLock.h"
@@ -536,13 +539,22 @@ void TTessaroForm::ApplyWindowState(const std::string& text) {
   const TScreenRect area = screen ? ToRect(screen->availableGeometry()) : TScreenRect{0, 0, 1024, 768};
   const TWindowPlacement placement = WindowPlacementFor(text, area);
   if (placement.maximised) {
+    // Maximising is the window manager's: without one (a bare X server, a kiosk session)
+    // the window would keep its unplaced size. It gets the work area itself, which a
+    // window manager then maximises as usual.
+    setGeometry(area.left, area.top, area.width, area.height);
     setWindowState(windowState() | Qt::WindowMaximized);
     return;
   }
   setWindowState(windowState() & ~Qt::WindowMaximized);
   if (placement.centred) {
-    const QSize size = this->size();
-    move(area.left + (area.width - size.width()) / 2, area.top + (area.height - size.height()) / 2);
+    // The default size is the smallest one the layout is made for, as far as the screen
+    // has room.
+    const int width = std::min(std::max(this->width(), kMinWindowWidth), std::max(area.width, 1));
+    const int height =
+        std::min(std::max(this->height(), kMinWindowHeight), std::max(area.height, 1));
+    resize(width, height);
+    move(area.left + (area.width - width) / 2, area.top + (area.height - height) / 2);
     return;
   }
   const TScreenRect& b = placement.bounds;
@@ -645,6 +657,7 @@ void TTessaroForm::SetLanguage(const std::string& requested) {
     if (!WinGlue().Buildings.Items().empty()) BuildBuildingList();
   }
   SetPadLanguage(ml.CurrentLanguage());
+  LoadQtTranslations(ProgramDir(), tMLSystem::AliasOf(ml.CurrentLanguage()));
   SetPageCaptions();
   WinGlue().HelpFolder =
       HelpFolderFor(ProgramDir(), tMLSystem::AliasOf(ml.CurrentLanguage()),

@@ -32,6 +32,7 @@
 #include <QPainterPath>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabletEvent>
 #include <QTouchEvent>
 #include <QVBoxLayout>
@@ -305,19 +306,99 @@ void ShowDisplayLines() {
   pad.languageLabel->setText(QString::fromLatin1(pad.language.c_str()));
 }
 
+// `r` moved along one axis into `area` (only vertically for a place left or right of the
+// window, only horizontally for one above or below it).
+QRect ClampAlong(QRect r, const QRect& area, bool vertically) {
+  if (vertically) {
+    if (r.bottom() > area.bottom()) r.moveBottom(area.bottom());
+    if (r.top() < area.top()) r.moveTop(area.top());
+  } else {
+    if (r.right() > area.right()) r.moveRight(area.right());
+    if (r.left() < area.left()) r.moveLeft(area.left());
+  }
+  return r;
+}
+
+QRect MoveInto(QRect r, const QRect& area) {
+  return ClampAlong(ClampAlong(r, area, true), area, false);
+}
+
+// The pad beside the window it belongs to, never over it where the screen has room: right
+// of it, else left, below or above; when the window does not leave room, the two are
+// moved apart as a pair; on a screen too small for both, they go to opposite corners. (A window manager would place the pad anywhere, a bare X server at the
+// top left, over the dialog whose buttons the operator needs next.)
+void PlaceBeside(QWidget* window, QWidget* owner) {
+  window->adjustSize();
+  QScreen* screen = owner ? owner->screen() : window->screen();
+  if (!screen) screen = QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect area = screen->availableGeometry();
+  const QSize size = window->frameGeometry().size();
+  if (!owner) {
+    window->move(
+        MoveInto(QRect(area.center() - QPoint(size.width(), size.height()) / 2, size), area)
+            .topLeft());
+    return;
+  }
+  constexpr int kGap = 8;
+  const QRect o = owner->frameGeometry();
+  const QRect places[] = {
+      ClampAlong(QRect(QPoint(o.right() + 1 + kGap, o.top()), size), area, true),
+      ClampAlong(QRect(QPoint(o.left() - kGap - size.width(), o.top()), size), area, true),
+      ClampAlong(QRect(QPoint(o.left(), o.bottom() + 1 + kGap), size), area, false),
+      ClampAlong(QRect(QPoint(o.left(), o.top() - kGap - size.height()), size), area, false)};
+  for (const QRect& r : places)
+    if (area.contains(r) && !r.intersects(o)) {
+      window->move(r.topLeft());
+      return;
+    }
+  // Side by side or one above the other, the pair centred on the screen.
+  if (o.width() + kGap + size.width() <= area.width() &&
+      std::max(o.height(), size.height()) <= area.height()) {
+    const int left = area.left() + (area.width() - o.width() - kGap - size.width()) / 2;
+    owner->move(left, MoveInto(o, area).top());
+    window->move(MoveInto(QRect(QPoint(left + o.width() + kGap, o.top()), size), area).topLeft());
+    return;
+  }
+  if (o.height() + kGap + size.height() <= area.height() &&
+      std::max(o.width(), size.width()) <= area.width()) {
+    const int top = area.top() + (area.height() - o.height() - kGap - size.height()) / 2;
+    owner->move(MoveInto(o, area).left(), top);
+    window->move(MoveInto(QRect(QPoint(o.left(), top + o.height() + kGap), size), area).topLeft());
+    return;
+  }
+  // Too small a screen for both: the two in opposite corners, which covers the least of
+  // the window, and that part at its top: its buttons at the bottom stay free.
+  const QRect ownerAt =
+      MoveInto(QRect(QPoint(area.left(), area.bottom() + 1 - o.height()), o.size()), area);
+  owner->move(ownerAt.topLeft());
+  window->move(
+      MoveInto(QRect(QPoint(area.right() + 1 - size.width(), area.top()), size), area).topLeft());
+}
+
 void PlacePadWindow() {
   TPadState& pad = Pad();
   if (!pad.capturing || !qobject_cast<QApplication*>(QCoreApplication::instance())) return;
   QWidget* modal = QApplication::activeModalWidget();
+  bool place = false;
   if (!pad.window) {
     pad.window = CreatePadWindow(modal);
+    place = true;
   } else if (modal && pad.window->parentWidget() != modal) {
     pad.window->setParent(modal, Qt::Window);
+    place = true;
   } else if (!modal && pad.window->parentWidget() && !pad.window->parentWidget()->isVisible()) {
     pad.window->setParent(nullptr, Qt::Window);
+    place = true;
   }
   ShowDisplayLines();
-  if (!pad.window->isVisible()) pad.window->show();
+  // Placed when it comes up or changes its window; where the operator moved it, it stays.
+  if (place || !pad.window->isVisible()) {
+    PlaceBeside(pad.window, modal);
+    pad.window->show();
+    // Shown, the window may have a frame around those bounds.
+    PlaceBeside(pad.window, modal);
+  }
   pad.window->raise();
 }
 

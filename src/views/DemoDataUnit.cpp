@@ -1,5 +1,7 @@
 #include "views/DemoDataUnit.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
@@ -180,10 +182,15 @@ int TDemoDataForm::GenerateRecords() {
   request.UserId = Session().CurrentUserId;
 
   TDisabledControls disabled = DisableControls(this);
-  QWidget* host = WinGlue().MainWindow ? WinGlue().MainWindow.data() : this;
+  // The panel stands on this window: placed on the main window it would lie under this one,
+  // which stays on top, and its "Abbrechen" could not be reached.
   TWaitPanel* wait =
-      ShowWaitPanel(host, MLTranslate("Datens\xE4tze werden erzeugt"), MLTranslate("Abbrechen"));
+      ShowWaitPanel(this, MLTranslate("Datens\xE4tze werden erzeugt"), MLTranslate("Abbrechen"));
   wait->SetMax(request.Count - 1);
+  if (width() < wait->width() || height() < wait->height())
+    resize(std::max(width(), wait->width()), std::max(height(), wait->height()));
+  wait->move((width() - wait->width()) / 2, (height() - wait->height()) / 2);
+  wait->raise();
   const TSampleOutcome out =
       GenerateSampleRecords(*db, request, RunSeed(), [wait](int64_t done, int64_t) {
         if (done % 16 == 0) {

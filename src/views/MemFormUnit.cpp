@@ -19,6 +19,7 @@
 #include "basic/UserInteraction.h"
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
+#include "basic/widgets/ScreenPlaceUnit.h"
 #include "data/MiniDBUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
@@ -214,10 +215,19 @@ void ShowMemForm() {
   QWidget* main = WinGlue().MainWindow.data();
   if (!form) {
     form = new TMemForm(main);
+    // Placed by its width, so that width must be the one its layout gives, not the size a
+    // window has before it was ever shown.
+    form->adjustSize();
     if (main) {
       const QRect frame = main->frameGeometry();
       form->move(frame.right() - form->width() - 2, frame.top() + 50);
     }
+    KeepOnScreen(form);
+    form->Refresh();
+    form->show();
+    // Shown, it may have a frame around those bounds.
+    KeepOnScreen(form);
+    return;
   }
   form->Refresh();
   form->show();

@@ -3,12 +3,14 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 #include "app/CommandNames.h"
 #include "app/MainFormUnit.h"
+#include "app/MainImagesUnit.h"
 #include "app/ManualUnit.h"
 #include "app/PictureUnit.h"
 #include "app/UnitTR100Win.h"
@@ -33,11 +35,17 @@ TNaviForm::TNaviForm(QWidget* parent) : QDialog(parent) {
   auto* grid = new QGridLayout;
   outer->addLayout(grid);
   int row = 0;
-  auto add = [&](QPushButton*& button, const char* caption, const char* name, int cls,
+  auto add = [&](QPushButton*& button, const char* caption, const char* name, int cls, int glyph,
                  QCheckBox** check, const char* checkName, int page, int right) {
     button = new QPushButton(ToQString(caption), this);
     button->setObjectName(name);
     button->setProperty("tag", cls);
+    button->setProperty("glyph", glyph);
+    const QPixmap image = MainImage(glyph);
+    if (!image.isNull()) {
+      button->setIcon(QIcon(image));
+      button->setIconSize(image.size());
+    }
     grid->addWidget(button, row, 0);
     if (check) {
       *check = new QCheckBox(ToQString("Karteikarte ein-/ausblenden"), this);
@@ -49,16 +57,21 @@ TNaviForm::TNaviForm(QWidget* parent) : QDialog(parent) {
     if (cls != icKeySystem)
       connect(button, &QPushButton::clicked, this, [this, cls] { BtnClick(cls); });
   };
-  add(BtnKeys, "Schl\xFCssel", "BtnKeys", icKey, nullptr, nullptr, 0, -1);
-  add(BtnCyls, "Zylinder", "BtnCyls", icCylinder, &CheckCyls, "CheckCyls", pgCylinders, rtDoors);
-  add(BtnDoors, "T\xFCren", "BtnDoors", icDoor, &CheckDoors, "CheckDoors", pgDoors, rtDoors);
-  add(BtnHouses, "Geb\xE4ude", "BtnHouses", icBuilding, &CheckHouses, "CheckHouses",
+  add(BtnKeys, "Schl\xFCssel", "BtnKeys", icKey, miKey, nullptr, nullptr, 0, -1);
+  add(BtnCyls, "Zylinder", "BtnCyls", icCylinder, miCylinder, &CheckCyls, "CheckCyls", pgCylinders,
+      rtDoors);
+  add(BtnDoors, "T\xFCren", "BtnDoors", icDoor, miDoor, &CheckDoors, "CheckDoors", pgDoors,
+      rtDoors);
+  add(BtnHouses, "Geb\xE4ude", "BtnHouses", icBuilding, miBuilding, &CheckHouses, "CheckHouses",
       pgBuildings, rtBuildings);
-  add(BtnGroups, "Gruppen", "BtnGroups", icGroup, &CheckGroups, "CheckGroups", pgGroups, -1);
-  add(BtnPersons, "Personen", "BtnPersons", icPerson, nullptr, nullptr, 0, -1);
-  add(BtnCabs, "Schr\xE4nke", "BtnCabs", icCabinet, &CheckCabs, "CheckCabs", pgCabinets, rtKeys);
-  add(BtnUsers, "Benutzer", "BtnUsers", icUser, &CheckUsers, "CheckUsers", pgUsers, -1);
-  add(BtnSystems, "Anlagen", "BtnSystems", icKeySystem, nullptr, nullptr, 0, -1);
+  add(BtnGroups, "Gruppen", "BtnGroups", icGroup, miGroup, &CheckGroups, "CheckGroups", pgGroups,
+      -1);
+  add(BtnPersons, "Personen", "BtnPersons", icPerson, miPerson, nullptr, nullptr, 0, -1);
+  add(BtnCabs, "Schr\xE4nke", "BtnCabs", icCabinet, miCabinet, &CheckCabs, "CheckCabs", pgCabinets,
+      rtKeys);
+  add(BtnUsers, "Benutzer", "BtnUsers", icUser, miUser, &CheckUsers, "CheckUsers", pgUsers, -1);
+  // The locking systems share the groups' glyph.
+  add(BtnSystems, "Anlagen", "BtnSystems", icKeySystem, miGroup, nullptr, nullptr, 0, -1);
   auto* foot = new QHBoxLayout;
   PlanBtn = new QPushButton(ToQString("Schlie\xDFplan [F7]"), this);
   PlanBtn->setObjectName("PlanBtn");

@@ -11,23 +11,29 @@
 #include <QMenu>
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QScreen>
+#include <algorithm>
+
+#include "LoginTestSupport.h"
 #include "app/FrameLoginUnit.h"
 #include "app/MainFormUnit.h"
 #include "app/Unit1.h"
 #include "app/UnitTR100Win.h"
-#include "output/AWebBrowserUnit.h"
 #include "basic/FileCtrl2.h"
 #include "basic/MsgDlgUnit.h"
+#include "basic/MultiLingua.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "basic/widgets/QtLanguageUnit.h"
 #include "data/ClientSessionUnit.h"
 #include "data/HolderUnit.h"
 #include "data/IniUnit.h"
 #include "data/ItemsLock.h"
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
-#include "LoginTestSupport.h"
+#include "output/AWebBrowserUnit.h"
 
 namespace {
 
@@ -513,6 +519,70 @@ TEST(MainWindow, WindowStateMaximisesOrPlaces) {
   EXPECT_FALSE(w.form->windowState() & Qt::WindowMaximized);
   EXPECT_EQ(w.form->width(), kMinWindowWidth);
   EXPECT_EQ(w.form->height(), kMinWindowHeight);
+}
+
+}  // namespace
+
+// Maximising is the window manager's; without one the window stays as it is made. So a
+// "WindowState" of "" or "1" gives the window the work area itself, and stored bounds are
+// at least the smallest size and lie on the screen.
+namespace {
+
+TEST(MainWindow, WithoutAWindowManagerTheWindowStillFitsTheScreen) {
+  struct TCase {
+    std::string stored;
+    bool maximised;
+  };
+  const TCase cases[] = {{"", true}, {"1", true}, {"-300;5000;100;100", false}, {"40;30", false}};
+  for (const TCase& c : cases) {
+    TWindowEnv::storedPlacement = c.stored;
+    TWindowEnv w;
+    TWindowEnv::storedPlacement.clear();
+    QScreen* screen = w.form->screen();
+    ASSERT_NE(screen, nullptr);
+    const QRect area = screen->availableGeometry();
+    EXPECT_EQ(bool(w.form->windowState() & Qt::WindowMaximized), c.maximised) << c.stored;
+    if (c.maximised) {
+      EXPECT_EQ(w.form->geometry(), area) << c.stored;
+    } else {
+      EXPECT_TRUE(area.contains(w.form->frameGeometry())) << c.stored;
+    }
+    EXPECT_GE(w.form->width(), std::min(kMinWindowWidth, area.width())) << c.stored;
+    EXPECT_GE(w.form->height(), std::min(kMinWindowHeight, area.height())) << c.stored;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Qt's own dialogs follow the language menu: German with the program in German, Qt's
+// English once the program speaks English, and back.
+TEST(MainWindow, TheLanguageMenuSwitchesQtsOwnTexts) {
+  TScopedMLSystem ml;
+  ASSERT_TRUE(ml.System().LoadLanguageFile(
+      std::string(TESSARO_RESOURCE_DIR) + "/System/Tessaro.lng", false));
+  TWindowEnv w;
+  const auto lookIn = [] { return QCoreApplication::translate("QFileDialog", "Look in:"); };
+  EXPECT_EQ(QtTranslationsLanguage(), "de") << "the program starts in German";
+  EXPECT_EQ(lookIn(), QStringLiteral("Suchen in:"));
+  QAction* english = nullptr;
+  QAction* german = nullptr;
+  for (QAction* a : w.form->Language1->actions()) {
+    if (a->text() == "English") english = a;
+    if (a->text().startsWith("Deutsch")) german = a;
+  }
+  ASSERT_NE(english, nullptr);
+  ASSERT_NE(german, nullptr);
+  QueueDialogDriver(ClickButtonDriver("OK"));  // a note may follow a second switch
+  english->trigger();
+  EXPECT_EQ(QtTranslationsLanguage(), "");
+  EXPECT_EQ(lookIn(), QStringLiteral("Look in:"));
+  german->trigger();
+  EXPECT_EQ(QtTranslationsLanguage(), "de");
+  EXPECT_EQ(lookIn(), QStringLiteral("Suchen in:"));
+  ClearDialogDrivers();
+  LoadQtTranslations("", "EN");
 }
 
 }  // namespace

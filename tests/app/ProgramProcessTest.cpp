@@ -4,10 +4,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <QLocalSocket>
@@ -182,6 +184,91 @@ TEST_F(ProgramProcess, StartsAnswersASecondStartAndEndsCleanly) {
   EXPECT_FALSE(SocketExists(kInstanceChannelName)) << "the marker goes with its instance";
 }
 
+// Sets the display of this test process (the one the channel's name carries) for one scope.
+class TDisplayScope {
+ public:
+  explicit TDisplayScope(const char* display) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+      if (const char* old = std::getenv(name)) old_.emplace_back(name, old);
+    unsetenv("WAYLAND_DISPLAY");
+    setenv("DISPLAY", display, 1);
+  }
+  ~TDisplayScope() {
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
+    for (const auto& [name, value] : old_) setenv(name.c_str(), value.c_str(), 1);
+  }
+  TDisplayScope(const TDisplayScope&) = delete;
+  TDisplayScope& operator=(const TDisplayScope&) = delete;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> old_;
+};
+
+// Starts the program as on the desktop of `display` (the platform stays offscreen).
+void StartOnDisplay(QProcess& process, const char* display, const QStringList& args) {
+  QProcessEnvironment env = ProgramEnvironment();
+  env.remove("WAYLAND_DISPLAY");
+  env.insert("DISPLAY", display);
+  process.setProcessEnvironment(env);
+  process.start(ProgramFile("Tessaro"), args);
+  ASSERT_TRUE(process.waitForStarted(kDeadlineMs));
+}
+
+// The same user on two desktops: each display has its program, and a start on a display
+// whose program runs hands over to that one and says so.
+TEST_F(ProgramProcess, OneProgramPerDisplayAndAHandOverSaysSo) {
+  const QString dataArg = QString::fromStdString("datapath=" + data_.Dir());
+  QProcess first, other, again;
+  {
+    TDisplayScope display(":71");
+    StartOnDisplay(first, ":71", {dataArg});
+    ASSERT_TRUE(WaitUntilAnswering(&first));
+    EXPECT_EQ(ListenerPid(kInstanceChannelName), first.processId());
+  }
+  {
+    TDisplayScope display(":72");
+    StartOnDisplay(other, ":72", {dataArg});
+    ASSERT_TRUE(WaitUntilAnswering(&other)) << "a program of its own on the second desktop";
+    EXPECT_EQ(ListenerPid(kInstanceChannelName), other.processId());
+  }
+  {
+    TDisplayScope display(":71");
+    StartOnDisplay(again, ":71", {dataArg});
+    ASSERT_TRUE(again.waitForFinished(kDeadlineMs));
+    EXPECT_EQ(again.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(again.exitCode(), 0);
+    const QString said = QString::fromUtf8(again.readAllStandardError());
+    EXPECT_TRUE(said.contains(QString::fromUtf8("Tessaro läuft bereits auf dieser Anzeige (:71)")))
+        << said.toStdString();
+    EXPECT_EQ(ListenerPid(kInstanceChannelName), first.processId());
+  }
+  EXPECT_EQ(other.state(), QProcess::Running);
+  for (QProcess* p : {&first, &other}) {
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(kDeadlineMs));
+    EXPECT_EQ(p->exitCode(), 0);
+  }
+}
+
+// The first termination signal asks for the orderly end; a second one, before the program
+// got round to it (it may hang), ends it at once.
+TEST_F(ProgramProcess, ASecondTerminationSignalEndsTheProgramAtOnce) {
+  QProcess program;
+  Start(program, "Tessaro", {QString::fromStdString("datapath=" + data_.Dir())});
+  ASSERT_TRUE(WaitUntilAnswering(&program));
+  ASSERT_TRUE(WaitUntilCatchingSigterm(program));
+  const pid_t pid = static_cast<pid_t>(program.processId());
+  // Stopped, the program cannot serve its first signal before the second arrives: both are
+  // delivered on the way back from the stop, as to a program that hangs.
+  ASSERT_EQ(kill(pid, SIGSTOP), 0);
+  ASSERT_EQ(kill(pid, SIGINT), 0);
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  ASSERT_EQ(kill(pid, SIGCONT), 0);
+  ASSERT_TRUE(program.waitForFinished(kDeadlineMs));
+  EXPECT_EQ(program.exitStatus(), QProcess::CrashExit) << "ended by the signal itself";
+}
+
 TEST_F(ProgramProcess, LoaderStartsTheProgramWithItsArgumentsAndClosesOnItsSignal) {
   const std::string dataArg = "datapath=" + data_.Dir() + "my data/";
   QProcess loader;
@@ -228,10 +315,12 @@ TEST_F(ProgramProcess, LoaderOfASecondStartClosesToo) {
 }  // namespace
 
 // The program is never built without what it shows beside it: a start from the build
-// folder has its help pages, window icons, language file and receipt templates.
+// folder has its help pages, window icons and glyphs, language file, Qt's German texts and
+// receipt templates.
 TEST(ProgramFolder, HoldsWhatTheProgramShows) {
   for (const char* file : {"Help/de/index.html", "Help/de/firstrun/index.html", "Icons/Tessaro.png",
-                           "System/Tessaro.lng", "System/Fields.csv", "Formulare/Formular1 Ausgabe.rtf"})
+                           "Icons/MainImages.png", "System/Tessaro.lng", "System/qtbase_de.qm",
+                           "System/Fields.csv", "Formulare/Formular1 Ausgabe.rtf"})
     EXPECT_TRUE(std::filesystem::is_regular_file(ProgramFile(file).toStdString())) << file;
 }
 

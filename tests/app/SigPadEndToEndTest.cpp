@@ -6,8 +6,10 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QtTest/QTest>
 #include <gtest/gtest.h>
 
@@ -158,6 +160,50 @@ TEST_F(SigPadEndToEnd, SignOnTheVirtualPadAndShowItAgain) {
   });
   EXPECT_TRUE(ShowSignature(*db, ref));
   EXPECT_TRUE(shown);
+}
+
+// Nobody places the pad where no window manager runs: it places itself beside the signing
+// dialog where the screen has room, else with the dialog in opposite corners; never over
+// half of the dialog, never over its buttons.
+TEST_F(SigPadEndToEnd, ThePadStandsBesideTheSigningDialog) {
+  TTransferRecord record;
+  record.Kind = tkIssue;
+  record.Keys.Add(Record(icKey, "Keller"));
+  record.NewOwner = {okPerson, Record(icPerson, "Eva")};
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto& form = static_cast<TSigForm&>(dialog);
+    QWidget* pad = nullptr;
+    for (int i = 0; i < 200 && !(pad && pad->isVisible()); ++i) {
+      QCoreApplication::processEvents();
+      pad = PadWindow();
+    }
+    ASSERT_TRUE(pad && pad->isVisible());
+    ASSERT_NE(dialog.screen(), nullptr);
+    const QRect area = dialog.screen()->availableGeometry();
+    const QRect d = dialog.frameGeometry();
+    const QRect p = pad->frameGeometry();
+    EXPECT_TRUE(area.contains(p)) << p.x() << "," << p.y();
+    const QRect covered = d.intersected(p);
+    const int coveredArea = covered.isEmpty() ? 0 : covered.width() * covered.height();
+    if (d.width() + p.width() + 8 <= area.width() || d.height() + p.height() + 8 <= area.height()) {
+      EXPECT_EQ(coveredArea, 0) << "the screen has room for both";
+    }
+    EXPECT_LT(coveredArea, d.width() * d.height() / 2);
+    for (QPushButton* b : {form.SaveBtn, form.RetryBtn, form.CancelBtn})
+      EXPECT_FALSE(p.intersects(QRect(b->mapToGlobal(QPoint(0, 0)), b->size())))
+          << b->objectName().toStdString();
+    if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS")) {
+      QImage screen(area.size(), QImage::Format_RGB32);
+      screen.fill(Qt::darkGray);
+      QPainter painter(&screen);
+      painter.drawPixmap(d.topLeft() - area.topLeft(), dialog.grab());
+      painter.drawPixmap(p.topLeft() - area.topLeft(), pad->grab());
+      painter.end();
+      screen.save(QString::fromLocal8Bit(shots) + "/signature-screen.png");
+    }
+    QTest::mouseClick(form.CancelBtn, Qt::LeftButton);
+  });
+  EXPECT_FALSE(RequestSignature(record));
 }
 
 // Closing the pad's window cancels like its small button; the operator can ask again.

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -1021,6 +1022,52 @@ TEST_F(Glue, LinksOpenOnlyWhenAllowed) {
   EXPECT_TRUE(ShowTransferDocument("a.html"));
   ASSERT_EQ(View(pgIssueReturn).documents.size(), 1u);
   EXPECT_EQ(View(pgIssueReturn).documents[0], "file://" + dir.Dir() + "transfer/a.html");
+}
+
+// A web or mail link for which no program is found says so instead of doing nothing:
+// where the opener fails at once, and where the desktop's opener ends with an error.
+TEST_F(Glue, ALinkWithoutAProgramToOpenItSaysSo) {
+  const std::string noBrowser = "Es wurde kein Browser gefunden, der diese Adresse \xF6"
+                                "ffnen kann.";
+  const std::string noMail = "Es wurde kein E-Mail-Programm gefunden, das diese Adresse \xF6"
+                             "ffnen kann.";
+  WinGlue().Sleeper = [](int) {};
+  WinGlue().ShellOpener = [](const std::string&) { return false; };
+  EXPECT_FALSE(OpenInternetLink("https://example.org"));
+  EXPECT_EQ(ui.AllText(), noBrowser + "\r\rhttps://example.org");
+  ui.messages.clear();
+  QWidget label;
+  EXPECT_FALSE(OpenInternetLinkFrom(&label, "mailto:info@example.org"));
+  EXPECT_EQ(ui.AllText(), noMail + "\r\rmailto:info@example.org");
+  EXPECT_TRUE(label.isEnabled());
+  ui.messages.clear();
+
+  // The desktop's opener (xdg-open) answers later, by its exit code: 3 when it knows no
+  // program, 0 when one took the address.
+  WinGlue().ShellOpener = nullptr;
+  const std::string bin = dir.Dir() + "bin/";
+  std::filesystem::create_directories(bin);
+  const char* oldPath = std::getenv("PATH");
+  const std::string savedPath = oldPath ? oldPath : "";
+  setenv("PATH", bin.c_str(), 1);
+  // Until the message came, or a while for the opener that ends well.
+  auto waitForAnswer = [this](bool message) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < (message ? 20000 : 1500) && !(message && !ui.messages.empty()))
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  };
+  for (const auto& [exitCode, said] : std::vector<std::pair<int, bool>>{{3, true}, {0, false}}) {
+    const std::string opener = bin + "xdg-open";
+    WriteAllBytes(opener, "#!/bin/sh\nexit " + std::to_string(exitCode) + "\n");
+    chmod(opener.c_str(), 0755);
+    EXPECT_TRUE(OpenInternetLink("https://example.org/" + std::to_string(exitCode)));
+    waitForAnswer(said);
+    EXPECT_EQ(ui.AllText(), said ? noBrowser + "\r\rhttps://example.org/3" : std::string())
+        << exitCode;
+    ui.messages.clear();
+  }
+  setenv("PATH", savedPath.c_str(), 1);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -6,8 +6,13 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTimer>
+#include <QtTest/QTest>
 
 #include "ViewsTestSupport.h"
+#include "app/GlueStateUnit.h"
+#include "app/WaitPanelUnit.h"
+#include "basic/UserInteraction.h"
 #include "basic/widgets/QtGlue.h"
 
 namespace {
@@ -48,6 +53,60 @@ TEST_F(TDemoDataTest, CountsAreCorrectedAndARunReportsItsNewRecords) {
   EXPECT_EQ(form().GenerateRecords(), 0);
   EXPECT_NE(ui.AllText().find("Es wurden 0 neue"), std::string::npos);
   EXPECT_NE(ui.AllText().find("10 Datens\xE4tze gab es schon"), std::string::npos);
+}
+
+// Serves the events while a run lets them in, as the program's message boxes do.
+struct TServingRecorder : TRecordingInteraction {
+  void ProcessPendingEvents() override {
+    TRecordingInteraction::ProcessPendingEvents();
+    QCoreApplication::processEvents();
+  }
+};
+
+// The generator stays on top of the main window; its wait panel must not lie under it,
+// or its "Abbrechen" could not be reached for the whole run.
+TEST_F(TDemoDataTest, TheWaitPanelStandsWhereItsCancelCanBeClicked) {
+  TServingRecorder serving;
+  TUserInteractionScope scope(serving);
+  CloseRecordGenerator();
+  QWidget mainWindow;
+  mainWindow.setGeometry(0, 0, 790, 540);
+  mainWindow.show();
+  WinGlue().MainWindow = &mainWindow;
+  ShowRecordGenerator(true);
+  TDemoDataForm& generator = form();
+  ASSERT_TRUE(generator.isVisible());
+  generator.CntEd->clear();
+  QTest::keyClicks(generator.CntEd, "2000");
+  generator.NameEd->clear();
+  QTest::keyClicks(generator.NameEd, "Raum");
+
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    TWaitPanel* wait = generator.findChild<TWaitPanel*>();
+    if (!wait) wait = mainWindow.findChild<TWaitPanel*>();
+    ASSERT_NE(wait, nullptr);
+    seen = true;
+    QPushButton* cancel = wait->CancelButton();
+    ASSERT_NE(cancel, nullptr);
+    EXPECT_TRUE(cancel->isVisible());
+    // On the generator itself, within its bounds; or anywhere off the generator.
+    const QRect panel(wait->mapToGlobal(QPoint(0, 0)), wait->size());
+    if (wait->window() == &generator) {
+      EXPECT_TRUE(QRect(generator.mapToGlobal(QPoint(0, 0)), generator.size()).contains(panel));
+    } else {
+      EXPECT_FALSE(generator.frameGeometry().intersects(panel))
+          << "the panel lies under the window that stays on top";
+    }
+    QTest::mouseClick(cancel, Qt::LeftButton);
+  });
+  QTest::mouseClick(generator.OkBtn, Qt::LeftButton);
+  EXPECT_TRUE(seen);
+  EXPECT_NE(serving.AllText().find("Es wurden "), std::string::npos) << serving.AllText();
+  EXPECT_EQ(serving.AllText().find("Es wurden 2000 "), std::string::npos) << "cancelled";
+  EXPECT_TRUE(generator.OkBtn->isEnabled());
+  CloseRecordGenerator();
+  WinGlue().MainWindow = nullptr;
 }
 
 TEST_F(TDemoDataTest, EachRunChecksLoginAndRightsAgain) {

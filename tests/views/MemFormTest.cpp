@@ -6,6 +6,8 @@
 #include <QPushButton>
 
 #include "ViewsTestSupport.h"
+#include "app/GlueStateUnit.h"
+#include "basic/widgets/ScreenPlaceUnit.h"
 
 namespace {
 
@@ -44,6 +46,38 @@ struct TMemFormTest : TViewsTest {
           std::find(ids.begin(), ids.end(), box->item(i)->data(Qt::UserRole).toInt()) != ids.end());
   }
 };
+
+// The list opens at the main window's right edge, by the width its layout gives it, and
+// always on the screen: also beside a main window that nobody placed (200 x 100 at the top
+// left, as without a window manager).
+TEST_F(TMemFormTest, TheListOpensOnTheScreenAtTheMainWindowsRightEdge) {
+  QWidget probe;
+  const QRect area = WorkAreaOf(&probe);
+  ASSERT_FALSE(area.isEmpty());
+  const QRect mains[] = {{area.left(), area.top(), 200, 100},
+                         {area.right() - 510, area.top() + 20, 500, 400},
+                         {area.left() + 10, area.top() + 10, area.width() - 20, 300}};
+  MemorizeRecord(k1);
+  for (const QRect& bounds : mains) {
+    QWidget mainWindow;
+    mainWindow.setGeometry(bounds);
+    mainWindow.show();
+    WinGlue().MainWindow = &mainWindow;
+    delete MemForm();
+    ShowMemForm();
+    TMemForm* form = MemForm();
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(form->isVisible());
+    EXPECT_TRUE(area.contains(form->frameGeometry()))
+        << bounds.x() << "," << bounds.width() << ": " << form->x() << "," << form->width();
+    if (bounds.width() > form->width() + 2) {
+      EXPECT_EQ(form->x(), mainWindow.frameGeometry().right() - form->width() - 2)
+          << "at the main window's right edge";
+    }
+    delete MemForm();
+    WinGlue().MainWindow = nullptr;
+  }
+}
 
 TEST_F(TMemFormTest, OneEntryPerRecordAndNoneForNothing) {
   for (int32_t id : {k1, 0, door, k1}) MemorizeRecord(id);

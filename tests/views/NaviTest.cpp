@@ -4,13 +4,20 @@
 #include "views/NaviUnit.h"
 
 #include <QCheckBox>
+#include <QImage>
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QtTest/QTest>
+
+#include <cstdlib>
+#include <filesystem>
 
 #include "ViewsTestSupport.h"
 #include "app/CommandNames.h"
 #include "app/MainFormUnit.h"
+#include "app/MainImagesUnit.h"
+#include "basic/ParamsUnit.h"
 #include "basic/widgets/DialogRunner.h"
 
 namespace {
@@ -39,6 +46,44 @@ struct TNaviTest : TViewsTest {
     QCoreApplication::sendEvent(&w, &press);
   }
 };
+
+// Each button shows the glyph of its row from the program's image list, found beside the
+// program as the build puts it there.
+TEST_F(TNaviTest, EachButtonShowsTheGlyphOfItsRow) {
+  const std::string prog = dir.Dir() + "prog/";
+  std::filesystem::create_directories(prog + "Icons");
+  std::filesystem::copy_file(TESSARO_RESOURCE_DIR "/Icons/MainImages.png",
+                             prog + "Icons/MainImages.png");
+  const std::string oldDir = CommandLine().OriginExeDir;
+  CommandLine().OriginExeDir = prog;
+  ASSERT_EQ(MainImageSize(), 16);
+  QImage picture;
+  QueueDialogDriver([&](QDialog& d) {
+    auto& form = static_cast<TNaviForm&>(d);
+    const std::pair<QPushButton*, int> rows[] = {
+        {form.BtnKeys, 4},   {form.BtnCyls, 1},   {form.BtnDoors, 3},
+        {form.BtnHouses, 0}, {form.BtnGroups, 2}, {form.BtnPersons, 6},
+        {form.BtnCabs, 5},   {form.BtnUsers, 10}, {form.BtnSystems, 2}};
+    for (const auto& [button, glyph] : rows) {
+      ASSERT_FALSE(button->icon().isNull()) << button->objectName().toStdString();
+      const QImage shown =
+          button->icon().pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+      const QImage wanted = MainImage(glyph).toImage().convertToFormat(QImage::Format_ARGB32);
+      EXPECT_EQ(shown, wanted) << button->objectName().toStdString();
+      // The glyph stands on the button's own face: the tile's corners are transparent.
+      EXPECT_EQ(qAlpha(shown.pixel(0, 0)), 0);
+    }
+    EXPECT_NE(MainImage(4).toImage(), MainImage(1).toImage()) << "each class its own glyph";
+    d.adjustSize();
+    picture = d.grab().toImage();
+    if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"))
+      picture.save(QString::fromLocal8Bit(shots) + "/navigation.png");
+    QTest::mouseClick(form.BtnKeys, Qt::LeftButton);
+  });
+  EXPECT_EQ(ShowNaviForm(), icKey);
+  CommandLine().OriginExeDir = oldDir;
+  ASSERT_FALSE(picture.isNull());
+}
 
 TEST_F(TNaviTest, AClassButtonGoesToItsPageAndThePlanButtonToThePlan) {
   pages.setTabVisible(pgDoors, false);

@@ -131,6 +131,27 @@ TEST_F(MsgDlgTest, MessagesArePlainTextCentredOnTheMainWindow) {
   EXPECT_LE(offset.manhattanLength(), 4);
 }
 
+// A box while a window of the program stays on top (the record generator) stays on top
+// itself: under that window it would block every click unseen.
+TEST_F(MsgDlgTest, ABoxStaysOnTopWhileAWindowOfTheProgramDoes) {
+  QMainWindow main;
+  main.setGeometry(100, 100, 800, 600);
+  main.show();
+  ui.SetMainWindow(&main);
+  QDialog onTop(&main);
+  onTop.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+  for (bool shown : {false, true}) {
+    onTop.setVisible(shown);
+    bool boxOnTop = !shown;
+    QueueDialogDriver([&](QDialog& dialog) {
+      boxOnTop = dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+      ClickButtonDriver(QStringLiteral("OK"))(dialog);
+    });
+    ShowInfo("Es wurden 5 neue Datens\xE4tze angelegt.");
+    EXPECT_EQ(boxOnTop, shown);
+  }
+}
+
 // Lines the caller broke itself are not broken again; a very long one still wraps.
 TEST_F(MsgDlgTest, ABoxIsAsWideAsItsLongestLine) {
   const QString line = QStringLiteral("Im Datenordner fehlt die Datenbank-Datei, es liegt dort eine Kopie");

@@ -9,13 +9,20 @@
 
 #include <QString>
 
+class QAbstractFileIconProvider;
 class QDialog;
 class QAbstractButton;
 
 using TDialogDriver = std::function<void(QDialog&)>;
 
 // Runs the dialog (modally, or through the next queued driver); returns QDialog::result().
+// The dialog's file lists (a file dialog's, a path field's completer) get
+// PlainFileIconProvider first.
 int ExecModal(QDialog& dialog);
+
+// The icons and type names of the file dialogs: by a file's kind and name only, never by
+// its contents, so that listing a folder never opens its files.
+QAbstractFileIconProvider* PlainFileIconProvider();
 
 void QueueDialogDriver(TDialogDriver driver);
 int PendingDialogDrivers();

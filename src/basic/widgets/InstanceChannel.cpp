@@ -22,8 +22,22 @@ QString SocketFolder() {
   return QDir::tempPath();
 }
 
+// The display in a form fit for a file name: ":0" stays, "/" and other odd characters
+// become "_" (WAYLAND_DISPLAY may be a path).
+QString DisplayPart() {
+  QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+  if (display.isEmpty()) display = qEnvironmentVariable("DISPLAY");
+  QString part;
+  for (const QChar c : display.left(64))
+    part += c.isLetterOrNumber() || c == u':' || c == u'.' || c == u'-' ? c : QChar(u'_');
+  return part;
+}
+
 QString SocketPath(const std::string& channelName) {
-  return SocketFolder() + "/" + ToQString(channelName) + "-" + QString::number(getuid());
+  QString path = SocketFolder() + "/" + ToQString(channelName) + "-" + QString::number(getuid());
+  const QString display = DisplayPart();
+  if (!display.isEmpty()) path += "-" + display;
+  return path;
 }
 
 QByteArray EncodeCode(int code) {
@@ -44,6 +58,23 @@ int DecodeCode(const QByteArray& bytes) {
 
 std::string ChannelSocketPath(const std::string& channelName) {
   return FromQString(SocketPath(channelName));
+}
+
+std::string SessionDisplay() { return FromQString(DisplayPart()); }
+
+bool ChannelListenerExistsOnAnyDisplay(const std::string& channelName) {
+  const QString prefix = ToQString(channelName) + "-" + QString::number(getuid());
+  const QDir folder(SocketFolder());
+  const QStringList names = folder.entryList({prefix, prefix + "-*"}, QDir::System);
+  for (const QString& name : names) {
+    QLocalSocket socket;
+    socket.connectToServer(folder.filePath(name));
+    if (socket.waitForConnected(kChannelTimeoutMs)) {
+      socket.disconnectFromServer();
+      return true;
+    }
+  }
+  return false;
 }
 
 bool ChannelListenerExists(const std::string& channelName) {

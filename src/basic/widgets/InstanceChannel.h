@@ -7,8 +7,10 @@
 // second start) and the start-up loader's (code 1: the program is ready, close the splash).
 //
 // The sockets live in a folder of the user: $TESSARO_INSTANCE_DIR when set (tests), else
-// $XDG_RUNTIME_DIR, else the temporary folder; the name carries the user's ID, and only the
-// user may connect, so two users of one machine never meet.
+// $XDG_RUNTIME_DIR, else the temporary folder; the name carries the user's ID and the
+// session's display ($WAYLAND_DISPLAY, else $DISPLAY), and only the user may connect: two
+// users of one machine never meet, and a start on another desktop of the same user is a
+// program of its own there instead of a hand-over to a window that user cannot see.
 //
 // On the wire the sender writes the code and the receiver its answer, each as 4 bytes
 // little-endian. A listener without a receiver (a process still starting, with no window to
@@ -31,8 +33,15 @@ constexpr int kChannelTimeoutMs = 5000;
 // Full path of the channel's socket.
 std::string ChannelSocketPath(const std::string& channelName);
 
-// True when a process listens on the channel.
+// The display part of the channels' names: $WAYLAND_DISPLAY, else $DISPLAY, made fit for
+// a file name; empty without either (no part then).
+std::string SessionDisplay();
+
+// True when a process listens on the channel (of this display).
 bool ChannelListenerExists(const std::string& channelName);
+// True when a process of this user listens on the channel on any display (the installer
+// must not replace a program that runs on another desktop).
+bool ChannelListenerExistsOnAnyDisplay(const std::string& channelName);
 
 // Sends `code` and returns the answer; 0 when nobody listens or no answer came in time.
 // Blocks the calling thread meanwhile (the receiver answers from its own event loop).

@@ -54,6 +54,12 @@ void CenterOn(QDialog& dialog, QWidget* owner) {
   dialog.move(centre - QPoint(dialog.width() / 2, dialog.height() / 2));
 }
 
+bool AnyWindowStaysOnTop(const QWidget* except) {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w != except && w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint)) return true;
+  return false;
+}
+
 // Builds the box, runs it modally and returns the result of the button pressed (0 when
 // closed). `edit` receives the input field when `withEdit`.
 int RunBox(QWidget* owner, TBoxSpec spec, bool withEdit, const std::string& editText,
@@ -135,6 +141,10 @@ int RunBox(QWidget* owner, TBoxSpec spec, bool withEdit, const std::string& edit
 
   CenterOn(dialog, owner);
   if (edit && editable) edit->setFocus();
+  // A box under a window that stays on top (the record generator, the remembered records)
+  // would be hidden by it while it blocks every click elsewhere: the program would look
+  // hung. The box then stays on top itself.
+  if (AnyWindowStaysOnTop(&dialog)) dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
 
   const int result = ExecModal(dialog);
   if (edit && edited) *edited = FromQString(edit->text());

@@ -77,7 +77,9 @@ std::function<void(TMvSetupForm1&, const std::string&)>& TMvSetupForm1::PanelSho
 }
 
 std::function<bool()>& TMvSetupForm1::ProgramRunning() {
-  static std::function<bool()> running = [] { return ChannelListenerExists(kInstanceChannelName); };
+  static std::function<bool()> running = [] {
+    return ChannelListenerExistsOnAnyDisplay(kInstanceChannelName);
+  };
   return running;
 }
 
