@@ -203,9 +203,16 @@ TSectionFile ParseSectionFile(const std::string& bytes) {
   if (!checkAtEnd) {
     if (beginPos == 0) return file;  // a program without a payload
     // A payload that carries a check must pass it: one that is not at the end was cut
-    // short or had bytes appended.
+    // short or had bytes appended, and a section of the check's size and marker length
+    // that ends the file under another name is the check with its marker changed.
     if (bytes.find(checkMark, beginPos - 1) != std::string::npos)
       return refuse("the check section is not at the end (the file is cut short or was changed)");
+    const std::size_t lastPos = bytes.size() >= checkSize ? bytes.size() - checkSize : 0;
+    if (bytes.size() >= checkSize && lastPos >= beginPos - 1 &&
+        static_cast<unsigned char>(bytes[lastPos]) == kSectionFrameByte &&
+        static_cast<unsigned char>(bytes[lastPos + checkMark.size() - 1]) == kSectionFrameByte &&
+        ReadUint32(bytes, lastPos + checkMark.size()) == kCheckDataBytes)
+      return refuse("the check section is damaged (the file was changed)");
     file.status = TSectionsStatus::Unchecked;
     file.imageSize = beginPos - 1;
     return file;

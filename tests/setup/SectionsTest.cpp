@@ -79,6 +79,7 @@ TEST(Sections, ADamagedPayloadIsRefusedWhole) {
   const TCase cases[] = {
       {"cut by one byte", sound.substr(0, sound.size() - 1)},
       {"cut inside the check", sound.substr(0, sound.size() - 6)},
+      {"check marker flipped", flipped(sound.size() - 20)},
       {"bytes appended", sound + "x"},
       {"marker byte flipped", flipped(areaPos + beginMark + 3)},
       {"length flipped", flipped(areaPos + beginMark + langMark)},

