@@ -257,8 +257,8 @@ bool SectionData(const std::string& bytes, const TSectionFile& file, const std::
     const std::size_t lengthPos = pos + mark.size();
     if (bytes.size() - lengthPos < kLengthBytes) return false;
     const std::size_t offset = lengthPos + kLengthBytes;
-    data = bytes.substr(offset, std::min<std::size_t>(ReadUint32(bytes, lengthPos),
-                                                      bytes.size() - offset));
+    data = bytes.substr(offset,
+                        std::min<std::size_t>(ReadUint32(bytes, lengthPos), bytes.size() - offset));
     return true;
   }
   if (file.status != TSectionsStatus::Sound) return false;
@@ -292,8 +292,9 @@ void LoadSelfSections() {
 TSelfLoadState SelfSectionsState() { return Self().state; }
 
 bool SelfSectionsPresent() {
-  return Self().state == TSelfLoadState::Loaded && (Self().file.status == TSectionsStatus::Sound ||
-                                                    Self().file.status == TSectionsStatus::Unchecked);
+  return Self().state == TSelfLoadState::Loaded &&
+         (Self().file.status == TSectionsStatus::Sound ||
+          Self().file.status == TSectionsStatus::Unchecked);
 }
 
 bool SelfSectionsDamaged() { return Self().file.status == TSectionsStatus::Damaged; }

@@ -103,7 +103,8 @@ TEST(Sections, ADamagedPayloadIsRefusedWhole) {
 // the first beginning mark, a section needs its four length bytes, and a stated length
 // beyond the end of the file yields what remains.
 TEST(Sections, APayloadWithoutCheckIsReadAsFound) {
-  const std::string area = MakeSection(kSectionBeginningMark, "") + MakeSection(kSectionLanguage, "LANG") +
+  const std::string area = MakeSection(kSectionBeginningMark, "") +
+                           MakeSection(kSectionLanguage, "LANG") +
                            MakeSection(kSectionCommands, std::string(300, 'c'));
   const std::string whole = kImage + area;
   const size_t commandsData = whole.size() - 300;

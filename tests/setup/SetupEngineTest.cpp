@@ -289,16 +289,21 @@ TEST_F(SetupEngine, Versions) {
     int expected;
   };
   const TCase cases[] = {
-      {"10.0", "2.1", 1},       {"2.1", "10.0", -1},      {"2.10", "2.9", -1},
-      {"2.9", "2.10", 1},       {" 2.1 ", "2.10", 0},     {"2009-01", "2008-04", 1},
+      {"10.0", "2.1", 1},        {"2.1", "10.0", -1},
+      {"2.10", "2.9", -1},       {"2.9", "2.10", 1},
+      {" 2.1 ", "2.10", 0},      {"2009-01", "2008-04", 1},
       {"2008-04", "2008-04", 0}, {"2008-04", "2008-11", -1},
       {"123.4", "99.9", -1},  // as text: the scheme knows no three-digit major version
   };
   for (const TCase& c : cases)
     EXPECT_EQ(CompareSetupVersions(c.a, c.b), c.expected) << c.a << " vs " << c.b;
-  for (const auto& [version, normal] : std::vector<std::pair<const char*, const char*>>{
-           {"2.1", "02.10"}, {"10.0", "10.00"}, {".5", "00.50"}, {"123.4", "123.4"},
-           {"2008-04", "2008-04"}, {" 1.0 ", "01.00"}})
+  for (const auto& [version, normal] :
+       std::vector<std::pair<const char*, const char*>>{{"2.1", "02.10"},
+                                                        {"10.0", "10.00"},
+                                                        {".5", "00.50"},
+                                                        {"123.4", "123.4"},
+                                                        {"2008-04", "2008-04"},
+                                                        {" 1.0 ", "01.00"}})
     EXPECT_EQ(NormalizeSetupVersion(version), normal) << version;
 
   TRegistryStore store;
@@ -313,9 +318,10 @@ TEST_F(SetupEngine, Versions) {
     bool newer;
   };
   const TInstalled installed[] = {
-      {"2.1", "10.0", true, true},   {"2.1", "10.0", false, false}, {"10.0", "2.1", true, false},
-      {"2.9", "2.10", true, false},  {"", "10.0", true, false},     {"2.1", "", true, false},
-      {"2.1", "2010", true, false},  {"2008-04", "2009-01", true, true},
+      {"2.1", "10.0", true, true},         {"2.1", "10.0", false, false},
+      {"10.0", "2.1", true, false},        {"2.9", "2.10", true, false},
+      {"", "10.0", true, false},           {"2.1", "", true, false},
+      {"2.1", "2010", true, false},        {"2008-04", "2009-01", true, true},
       {"2008-04", "2009.01", true, false},
   };
   for (const TInstalled& c : installed) {

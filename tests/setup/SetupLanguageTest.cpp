@@ -119,10 +119,12 @@ TEST_F(SetupLanguage, EveryGermanTextHasItsEnglishAndHungarianEntry) {
 TEST_F(SetupLanguage, HungarianMessagesIn1252) {
   ASSERT_TRUE(ml.System().LoadLanguageFile(kShippedFile, true));
   ml.System().SetCurrentLanguage("HU");
-  EXPECT_EQ(SetupFormText(8), "A telep\xEDt\xE9s sikeresen befejez\xF5" "d\xF6tt.");
+  EXPECT_EQ(SetupFormText(8), "A telep\xEDt\xE9s sikeresen befejez\xF5"
+                              "d\xF6tt.");
   EXPECT_EQ(MainDprText(1), "Kett\xF5s ind\xEDt\xE1s: egy m\xE1sik telep\xEDt\xF5 m\xE1r fut.");
   EXPECT_EQ(SetupMainTextFmt(1, "Tessaro"), "Tessaro elt\xE1vol\xEDt\xE1sa");
-  EXPECT_EQ(SetupTextTo1252(u"\u0150\u0151\u0170\u0171\u00E9\u20AC\u0416"), "\xD5\xF5\xDB\xFB\xE9\x80?");
+  EXPECT_EQ(SetupTextTo1252(u"\u0150\u0151\u0170\u0171\u00E9\u20AC\u0416"),
+            "\xD5\xF5\xDB\xFB\xE9\x80?");
 }
 
 }  // namespace

@@ -263,7 +263,8 @@ TEST_F(SetupProcess, InstallStartAndUninstall) {
 // another works with the data the first one's program made; an older setup then asks
 // whether to replace the newer program.
 TEST_F(SetupProcess, InstalledByOneUserTheDataServesAnother) {
-  if (geteuid() != 0) GTEST_SKIP() << "not root: installing as one user and working as another needs root";
+  if (geteuid() != 0)
+    GTEST_SKIP() << "not root: installing as one user and working as another needs root";
   constexpr uid_t kInstaller = 47101, kOther = 47102;
   TTempDir shared;
   ASSERT_EQ(chmod(shared.Dir().c_str(), 0777), 0);
@@ -290,9 +291,10 @@ TEST_F(SetupProcess, InstalledByOneUserTheDataServesAnother) {
                          Shots("shared")});
   const TRun install = Run(TESSARO_SETUP_AUTOMATED_PACKAGE, {}, env, kInstaller);
   ASSERT_EQ(install.exitCode, 0) << install.out;
-  for (const char* line :
-       {"language HU\n", "Nem rendszergazdak\xC3\xA9nt jelentkezett be.", "dialog persons: Mieter\n",
-        "A telep\xC3\xADt\xC3\xA9s sikeres volt.|A program most elindul.\n", "undriven dialogs 0\n"})
+  for (const char* line : {"language HU\n", "Nem rendszergazdak\xC3\xA9nt jelentkezett be.",
+                           "dialog persons: Mieter\n",
+                           "A telep\xC3\xADt\xC3\xA9s sikeres volt.|A program most elindul.\n",
+                           "undriven dialogs 0\n"})
     EXPECT_NE(install.out.find(line), std::string::npos) << line << "\n" << install.out;
   EXPECT_EQ(Bytes(pgm + "Tessaro.ini").find("Lng=HU\r\n"), 0u);
 

@@ -212,8 +212,8 @@ TEST_F(SetupForm, ANewerInstalledVersionIsAskedAbout) {
   commands[0] = "action=path,Registry=Merivan\\Tessaro,Version=2007-11,PgmPath=*Programs*Tessaro/";
   TRegistryStore store;
   WriteAllBytes(home.Home() + "Tessaro", "x");
-  ASSERT_TRUE(store.WriteString(TRegScope::User, "\\SOFTWARE\\Merivan\\Tessaro", "Ver",
-                                kRegistryVersion));
+  ASSERT_TRUE(
+      store.WriteString(TRegScope::User, "\\SOFTWARE\\Merivan\\Tessaro", "Ver", kRegistryVersion));
   ASSERT_TRUE(store.WriteString(TRegScope::User, "\\SOFTWARE\\Merivan\\Tessaro", "Exec",
                                 home.Home() + "Tessaro"));
   auto form = AtAskPanel(commands, {program_});
