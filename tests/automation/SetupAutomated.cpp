@@ -110,6 +110,8 @@ struct TDriver {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* f = qobject_cast<TMvSetupForm1*>(w)) form = f;
     if (!form || !form->isVisible()) return;
+    // A box is open (the window's timers run on inside it): its driver answers it first.
+    if (QApplication::activeModalWidget()) return;
     const std::string panel = form->CurrentPanel();
     if (panel == "LngPanel") {
       if (lastPanel != panel) Shot(*form, "LngPanel");

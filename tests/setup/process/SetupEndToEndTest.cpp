@@ -87,9 +87,11 @@ class SetupProcess : public ::testing::Test {
   }
 
   // The process listening on the program's channel (from the socket's peer); 0 when none.
-  static pid_t ListenerPid() {
+  // `socketPath` empty: the channel of this process's user.
+  static pid_t ListenerPid(const std::string& socketPath = "") {
     QLocalSocket socket;
-    socket.connectToServer(QString::fromStdString(ChannelSocketPath(kInstanceChannelName)));
+    socket.connectToServer(QString::fromStdString(
+        socketPath.empty() ? ChannelSocketPath(kInstanceChannelName) : socketPath));
     if (!socket.waitForConnected(kChannelTimeoutMs)) return 0;
     ucred credentials{};
     socklen_t size = sizeof credentials;
@@ -289,7 +291,11 @@ TEST_F(SetupProcess, InstalledByOneUserTheDataServesAnother) {
                          {"TESSARO_SETUP_PERSONS", "1"},
                          {"TESSARO_SETUP_TARGET", QString::fromStdString(pgm)},
                          Shots("shared")});
-  const TRun install = Run(TESSARO_SETUP_AUTOMATED_PACKAGE, {}, env, kInstaller);
+  // Started from a folder every user can reach, as a downloaded setup would be.
+  const std::string package = Bytes(TESSARO_SETUP_AUTOMATED_PACKAGE);
+  WriteAllBytes(shared.Dir() + "Setup", package);
+  ASSERT_EQ(chmod((shared.Dir() + "Setup").c_str(), 0755), 0);
+  const TRun install = Run(shared.Dir() + "Setup", {}, env, kInstaller);
   ASSERT_EQ(install.exitCode, 0) << install.out;
   for (const char* line : {"language HU\n", "Nem rendszergazdak\xC3\xA9nt jelentkezett be.",
                            "dialog persons: Mieter\n",
@@ -298,10 +304,19 @@ TEST_F(SetupProcess, InstalledByOneUserTheDataServesAnother) {
     EXPECT_NE(install.out.find(line), std::string::npos) << line << "\n" << install.out;
   EXPECT_EQ(Bytes(pgm + "Tessaro.ini").find("Lng=HU\r\n"), 0u);
 
-  // The installed program runs for the installing user and makes its data.
-  ASSERT_TRUE(WaitUntil([] { return SendChannelCode(kInstanceChannelName, 0, 1000) == 1; }))
-      << install.out;
-  const pid_t program = ListenerPid();
+  // The installed program runs for the installing user and makes its data. Its channel is
+  // that user's: the socket's name carries his number.
+  const std::string channel = ChannelSocketPath(kInstanceChannelName);
+  const std::string socket =
+      channel.substr(0, channel.rfind('-') + 1) + std::to_string(kInstaller);
+  struct TEndsWithTheTest {
+    std::string socket;
+    ~TEndsWithTheTest() {
+      if (const pid_t pid = ListenerPid(socket)) kill(pid, SIGTERM);
+    }
+  } endsWithTheTest{socket};
+  ASSERT_TRUE(WaitUntil([&socket] { return ListenerPid(socket) > 0; })) << install.out;
+  const pid_t program = ListenerPid(socket);
   ASSERT_GT(program, 0);
   const std::string data = pgm + "DemoData/";
   ASSERT_TRUE(WaitUntil([&data] {
@@ -310,7 +325,7 @@ TEST_F(SetupProcess, InstalledByOneUserTheDataServesAnother) {
     return false;
   }));
   ASSERT_EQ(kill(program, SIGTERM), 0);
-  ASSERT_TRUE(WaitUntil([] { return ListenerPid() == 0; }));
+  ASSERT_TRUE(WaitUntil([&socket] { return ListenerPid(socket) == 0; }));
 
   // Every folder the installer created, and those the program made inside later, serve all.
   for (const std::string& folder : {shared.Dir() + "opt/", pgm, pgm + "Help/de/", data}) {
@@ -342,7 +357,6 @@ TEST_F(SetupProcess, InstalledByOneUserTheDataServesAnother) {
 
   // An older setup, run by the installing user once more, asks before it replaces the newer
   // program that registered itself; "No" leaves everything as it is.
-  const std::string package = Bytes(TESSARO_SETUP_AUTOMATED_PACKAGE);
   const TSectionFile file = ParseSectionFile(package);
   ASSERT_EQ(file.status, TSectionsStatus::Sound) << file.error;
   std::string language, compressed, commands, files;
