@@ -1275,8 +1275,11 @@ void TTessaroForm::ReadDataSettings() {
   words.personTerm.clear();
   words.departmentTerm.clear();
   SetHolderKindName(okPerson, PersonTerm());
-  SetPersonsTerms(Trim(ReadSettingStr(kSettingsDataLevel, "PersonsTerm")),
-                  Trim(ReadSettingStr(kSettingsDataLevel, "PersonsDeptTerm")));
+  // The term chosen at installation sits beside the program; a data folder that names its
+  // own keeps it.
+  std::string personsTerm = Trim(ReadSettingStr(kSettingsDataLevel, "PersonsTerm"));
+  if (personsTerm.empty()) personsTerm = Trim(ReadSettingStr(kSettingsProgramLevel, "PersonsTerm"));
+  SetPersonsTerms(personsTerm, Trim(ReadSettingStr(kSettingsDataLevel, "PersonsDeptTerm")));
   // Stations that share one login and computer name tell their runs apart; the key is
   // set before the store opens with it.
   InitStationName(Trim(ReadSettingStr(kSettingsDataLevel, "AltBlocking")) == "1");

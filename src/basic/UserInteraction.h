@@ -21,6 +21,13 @@ class IUserInteraction {
  public:
   virtual ~IUserInteraction() = default;
   virtual void ShowMessage(TMsgKind kind, const std::string& text) = 0;
+  // A message under a caption of the caller's instead of the kind's (the installer shows its
+  // own name); without a caption of its own an implementation shows it as ShowMessage does.
+  virtual void ShowCaptionedMessage(TMsgKind kind, const std::string& caption,
+                                    const std::string& text) {
+    (void)caption;
+    ShowMessage(kind, text);
+  }
   // Returns the modal result of the pressed button (mrYes, mrNo, mrCancel).
   virtual int Ask(TMsgKind kind, const std::string& text, TAskButtons buttons) = 0;
   // Up to three caller-captioned buttons plus an optional Cancel: 1, 2, 3 or 0.

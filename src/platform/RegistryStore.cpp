@@ -332,6 +332,16 @@ bool TRegistryStore::ReadValue(TRegScope scope, const std::string& keyPath,
 
 bool TRegistryStore::WriteString(TRegScope scope, const std::string& keyPath,
                                  const std::string& name, const std::string& value) {
+  return WriteValue(scope, keyPath, TRegValue{TRegType::String, name, value});
+}
+
+bool TRegistryStore::WriteInteger(TRegScope scope, const std::string& keyPath,
+                                  const std::string& name, uint32_t value) {
+  return WriteValue(scope, keyPath, TRegValue{TRegType::Integer, name, std::to_string(value)});
+}
+
+bool TRegistryStore::WriteValue(TRegScope scope, const std::string& keyPath,
+                                const TRegValue& value) {
   lastError_.clear();
   std::vector<std::string> parts;
   if (!SplitRegistryKeyPath(keyPath, parts)) {
@@ -351,14 +361,14 @@ bool TRegistryStore::WriteString(TRegScope scope, const std::string& keyPath,
 
   bool found = false;
   for (TRegValue& v : values) {
-    if (SameNameIgnoringCase(v.name, name)) {
-      v.type = TRegType::String;
-      v.data = value;
+    if (SameNameIgnoringCase(v.name, value.name)) {
+      v.type = value.type;
+      v.data = value.data;
       found = true;
       break;
     }
   }
-  if (!found) values.push_back(TRegValue{TRegType::String, name, value});
+  if (!found) values.push_back(value);
 
   std::string text = std::string(kHeader) + "\r\n";
   for (const TRegValue& v : values) text += FormatLine(v) + "\r\n";
@@ -408,7 +418,10 @@ bool TRegistryStore::DeleteKey(TRegScope scope, const std::string& keyPath) {
 
 std::string TRegistryStore::FormatLine(const TRegValue& value) {
   std::string line;
-  line += value.type == TRegType::String ? 'S' : value.type == TRegType::ExpandString ? 'E' : 'B';
+  line += value.type == TRegType::String         ? 'S'
+          : value.type == TRegType::ExpandString ? 'E'
+          : value.type == TRegType::Integer      ? 'D'
+                                                 : 'B';
   line += '\t';
   AppendEscaped(line, value.name);
   line += '\t';
@@ -421,6 +434,7 @@ bool TRegistryStore::ParseLine(const std::string& line, TRegValue& value) {
   switch (line[0]) {
     case 'S': value.type = TRegType::String; break;
     case 'E': value.type = TRegType::ExpandString; break;
+    case 'D': value.type = TRegType::Integer; break;
     case 'B': value.type = TRegType::Other; break;
     default: return false;
   }

@@ -11,14 +11,16 @@
 // the old or the new file, never half of one. A damaged file is read as far as its lines
 // are sound; lines that cannot be read are kept as they are when the file is rewritten.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 enum class TRegScope { User, Machine };
 
-// Only strings are written; the other types exist so that reading can tell a value that
-// is not a string (the reader then treats it as missing).
-enum class TRegType { String, ExpandString, Other };
+// Strings and integers (a 32-bit number, kept as its decimal text) are written; the other
+// types exist so that reading can tell a value that is not a string (the reader then
+// treats it as missing).
+enum class TRegType { String, ExpandString, Integer, Other };
 
 struct TRegValue {
   TRegType type = TRegType::String;
@@ -44,6 +46,9 @@ class TRegistryStore {
   // (for instance the machine scope without administrator rights).
   bool WriteString(TRegScope scope, const std::string& keyPath, const std::string& name,
                    const std::string& value);
+  // Likewise, an integer value.
+  bool WriteInteger(TRegScope scope, const std::string& keyPath, const std::string& name,
+                    uint32_t value);
 
   // The names of the key's subkeys as they are spelt on disk, sorted by bytes; empty when
   // the key does not exist.
@@ -63,6 +68,8 @@ class TRegistryStore {
   std::string userRoot_;
   std::string machineRoot_;
   std::string lastError_;
+
+  bool WriteValue(TRegScope scope, const std::string& keyPath, const TRegValue& value);
 };
 
 // Components of a key path ("\" or "/" separated, empty parts dropped); false for a path

@@ -202,7 +202,20 @@ TSectionFile ParseSectionFile(const std::string& bytes) {
       ReadUint32(bytes, bytes.size() - checkSize + checkMark.size()) == kCheckDataBytes;
   if (!checkAtEnd) {
     if (beginPos == 0) return file;  // a program without a payload
-    return refuse("the check section is missing (the file is cut short or was changed)");
+    // A payload that carries a check must pass it: one that is not at the end was cut
+    // short or had bytes appended, and a section of the check's size and marker length
+    // that ends the file under another name is the check with its marker changed.
+    if (bytes.find(checkMark, beginPos - 1) != std::string::npos)
+      return refuse("the check section is not at the end (the file is cut short or was changed)");
+    const std::size_t lastPos = bytes.size() >= checkSize ? bytes.size() - checkSize : 0;
+    if (bytes.size() >= checkSize && lastPos >= beginPos - 1 &&
+        static_cast<unsigned char>(bytes[lastPos]) == kSectionFrameByte &&
+        static_cast<unsigned char>(bytes[lastPos + checkMark.size() - 1]) == kSectionFrameByte &&
+        ReadUint32(bytes, lastPos + checkMark.size()) == kCheckDataBytes)
+      return refuse("the check section is damaged (the file was changed)");
+    file.status = TSectionsStatus::Unchecked;
+    file.imageSize = beginPos - 1;
+    return file;
   }
   const std::size_t checkPos = bytes.size() - checkSize;
   const std::size_t dataPos = checkPos + checkMark.size() + kLengthBytes;
@@ -236,6 +249,18 @@ TSectionFile ParseSectionFile(const std::string& bytes) {
 bool SectionData(const std::string& bytes, const TSectionFile& file, const std::string& name,
                  std::string& data) {
   data.clear();
+  if (file.status == TSectionsStatus::Unchecked) {
+    if (file.imageSize > bytes.size()) return false;
+    const std::string mark = MakeSectionMark(name);
+    const std::size_t pos = bytes.find(mark, file.imageSize);
+    if (pos == std::string::npos) return false;
+    const std::size_t lengthPos = pos + mark.size();
+    if (bytes.size() - lengthPos < kLengthBytes) return false;
+    const std::size_t offset = lengthPos + kLengthBytes;
+    data = bytes.substr(offset,
+                        std::min<std::size_t>(ReadUint32(bytes, lengthPos), bytes.size() - offset));
+    return true;
+  }
   if (file.status != TSectionsStatus::Sound) return false;
   for (const TSectionEntry& e : file.sections) {
     if (e.name != name) continue;
@@ -267,7 +292,9 @@ void LoadSelfSections() {
 TSelfLoadState SelfSectionsState() { return Self().state; }
 
 bool SelfSectionsPresent() {
-  return Self().state == TSelfLoadState::Loaded && Self().file.status == TSectionsStatus::Sound;
+  return Self().state == TSelfLoadState::Loaded &&
+         (Self().file.status == TSectionsStatus::Sound ||
+          Self().file.status == TSectionsStatus::Unchecked);
 }
 
 bool SelfSectionsDamaged() { return Self().file.status == TSectionsStatus::Damaged; }

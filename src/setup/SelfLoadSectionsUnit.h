@@ -2,16 +2,24 @@
 // The installer carries what it installs behind its own program image, as named sections
 // appended to its file:
 //
-//   image | section "Section:BeginningMark" (empty) | sections ... | section "Section:Check"
+//   image | section "Section:BeginningMark" (empty) | sections ... [| section "Section:Check"]
 //
 // A section is a marker (the frame byte, the name's bytes each changed by our exclusive-or
 // constant, the frame byte again), the data length (4 bytes, unsigned, little endian) and
-// the data. The last section, "Section:Check", holds 8 bytes: the number of bytes from the
-// beginning mark up to the check's own marker and their CRC-32 (both 4 bytes, little
-// endian). A payload is taken only whole: the check section must end the file, cover a run
-// of sections that starts with the beginning mark, and match; the sections are then walked
-// one after another by their lengths, so a marker that happens to occur inside a section's
-// data never splits it. Anything else refuses the whole payload before the installer acts.
+// the data.
+//
+// The closing section "Section:Check" is optional. It holds 8 bytes: the number of bytes
+// from the beginning mark up to the check's own marker and their CRC-32 (both 4 bytes,
+// little endian). A payload that carries it is taken only whole: the check section must end
+// the file, cover a run of sections that starts with the beginning mark, and match; the
+// sections are then walked one after another by their lengths, so a marker that happens to
+// occur inside a section's data never splits it. Anything else refuses the whole payload
+// before the installer acts. Our build tool always writes it.
+//
+// A payload without it is read as the format has always been read: the image ends at the
+// first beginning mark, a section is found by a plain search for its marker from there on
+// (the first match wins), needs its 4 length bytes, and yields its data; a stated length
+// beyond the end of the file yields the bytes that remain.
 //
 // The markers are built at run time (only the plain names are in the program), so the
 // image itself holds no marker.
@@ -65,7 +73,8 @@ bool DecompressBytes(const std::string& compressed, std::size_t maxSize, std::st
 enum class TSectionsStatus {
   NoSections,  // no beginning mark: the whole file is the image
   Sound,       // the sections passed the check
-  Damaged,     // a payload is there but refused (see error)
+  Unchecked,   // a payload without the check section, read by searching its markers
+  Damaged,     // a payload with the check section that failed it (see error)
 };
 
 struct TSectionEntry {
@@ -79,11 +88,12 @@ struct TSectionFile {
   std::string error;           // why a payload was refused
   std::size_t imageSize = 0;   // the file's bytes before the beginning mark
   std::vector<TSectionEntry> sections;  // file order, the beginning mark and the check included
+                                        // (Sound only; Unchecked sections are searched)
 };
 
 TSectionFile ParseSectionFile(const std::string& bytes);
-// The data of the first section of that name; false and empty when the file's sections are
-// not sound or there is no such section.
+// The data of the first section of that name; false and empty when the file has no usable
+// sections (none, or refused) or there is no such section.
 bool SectionData(const std::string& bytes, const TSectionFile& file, const std::string& name,
                  std::string& data);
 
@@ -97,7 +107,7 @@ enum class TSelfLoadState { NotTried = 0, Loaded = 1, Failed = 2 };
 // without sections.
 void LoadSelfSections();
 TSelfLoadState SelfSectionsState();
-// True when the own file carries a sound payload.
+// True when the own file carries a payload that is sound or unchecked.
 bool SelfSectionsPresent();
 // True when the own file carries a payload that was refused (cut short, changed).
 bool SelfSectionsDamaged();

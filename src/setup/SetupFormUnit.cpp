@@ -9,6 +9,7 @@
 #include "basic/SLUnit.h"
 #include "platform/OsText.h"
 #include "platform/PlatformFiles.h"
+#include "setup/SetupLanguageUnit.h"
 #include "setup/SetupMainUnit.h"
 #include "setup/SetupUninstallUnit.h"
 
@@ -80,7 +81,9 @@ const TMLStringList* SetupFormTexts() {
   return table;
 }
 
-std::string SetupFormText(int number) { return GetMLText(SetupFormTexts(), number); }
+std::string SetupFormText(int number) {
+  return SetupTextTo1252(GetMLTextW(SetupFormTexts(), number));
+}
 
 const TMLStringList* MainDprTexts() {
   static const TMLStringList* table = [] {
@@ -92,7 +95,7 @@ const TMLStringList* MainDprTexts() {
   return table;
 }
 
-std::string MainDprText(int number) { return GetMLText(MainDprTexts(), number); }
+std::string MainDprText(int number) { return SetupTextTo1252(GetMLTextW(MainDprTexts(), number)); }
 
 const std::vector<std::string>& PersonsTerms() {
   static const std::vector<std::string> terms = {"Mitarbeiter", "Mieter", "Besitzer", "Kunden",
@@ -197,6 +200,26 @@ void RemoveObsoleteFiles(const std::string& pgmPath) {
   if (PathExists(pgmPath + "Anleitung_TESSARO.pdf"))
     for (const char* name : {"Anleitung TESSARO.pdf", "Anleitung.pdf"})
       if (PathExists(pgmPath + name)) PfUnlink(pgmPath + name);
+}
+
+void MoveOlderMenuAndDesktopEntries() {
+  const TSetupState& s = SetupState();
+  auto move = [](const std::string& from, const std::string& to) {
+    if (PathExists(from) && !PathExists(to)) PfRename(from, to);
+  };
+  const std::string older = kOlderProductName;
+  const std::string entry = std::string(kInstalledProgramName) + ".desktop";
+  if (!s.myStartMenu.empty()) {
+    const std::string own = WithSlash(s.myStartMenu);
+    // A folder of its own only inside the menu: the folder above the menu itself holds
+    // other programs' things.
+    const std::string menu = StartMenuFolder();
+    if (!menu.empty() && own.size() > menu.size() && own.compare(0, menu.size(), menu) == 0)
+      move(ParentOf(own) + older, WithoutSlash(own));
+    move(own + older + ".desktop", own + entry);
+  }
+  const std::string desktop = DesktopFolder();
+  if (!desktop.empty()) move(desktop + older + ".desktop", desktop + entry);
 }
 
 bool FinishInstallation(const std::function<std::string()>& askPersonsTerm) {

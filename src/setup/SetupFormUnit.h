@@ -48,6 +48,16 @@ bool WriteProgramSettings(const std::string& program, const std::string& languag
                           const std::function<std::string()>& askPersonsTerm);
 // Files of earlier versions that a newer layout replaced.
 void RemoveObsoleteFiles(const std::string& pgmPath);
+
+// Earlier versions were named "Merivan Tessaro" in the menu and on the desktop. Before the
+// commands run, what they left is moved to today's names, so that the commands renew it
+// instead of leaving a second entry beside it: in the own menu folder the entry
+// "Merivan Tessaro.desktop" becomes "Tessaro.desktop", and when the own menu folder is a
+// folder inside the menu, a folder "Merivan Tessaro" beside it takes its name; on the desktop
+// "Merivan Tessaro.desktop" becomes "Tessaro.desktop". Nothing is moved over something
+// that exists.
+inline constexpr const char* kOlderProductName = "Merivan Tessaro";
+void MoveOlderMenuAndDesktopEntries();
 // After a successful run: the settings file, the obsolete files, and the uninstaller
 // written again so that it removes the settings file too.
 bool FinishInstallation(const std::function<std::string()>& askPersonsTerm);

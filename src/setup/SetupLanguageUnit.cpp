@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "basic/Cp1252.h"
 #include "basic/UnicodeFunUnit.h"
 #include "basic/WideSLUnit.h"
 #include "setup/SelfLoadSectionsUnit.h"
@@ -93,6 +94,20 @@ std::u16string Utf16LEBytesToWideText(const std::string& bytes) {
     text += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
                                   (static_cast<unsigned char>(bytes[i + 1]) << 8));
   return text;
+}
+
+std::string SetupTextTo1252(const std::u16string& text) {
+  std::u16string mapped = text;
+  for (char16_t& c : mapped) {
+    switch (c) {
+      case u'\u0150': c = u'\u00D5'; break;  // Ő -> Õ
+      case u'\u0151': c = u'\u00F5'; break;  // ő -> õ
+      case u'\u0170': c = u'\u00DB'; break;  // Ű -> Û
+      case u'\u0171': c = u'\u00FB'; break;  // ű -> û
+      default: break;
+    }
+  }
+  return Utf16ToCp1252(mapped);
 }
 
 tMLSystem& InstallSetupLanguageSystem() {

@@ -38,6 +38,11 @@ void SetKeptLanguageText(std::string bytes);
 std::string WideToUtf16LEBytes(const std::u16string& text);
 std::u16string Utf16LEBytesToWideText(const std::string& bytes);
 
+// A translated text in the program's 1252 form. 1252 lacks the Hungarian double acute
+// letters; they become the letters with tilde and circumflex that stood for them wherever
+// Hungarian was written in this code page (ő -> õ, ű -> û), instead of a question mark.
+std::string SetupTextTo1252(const std::u16string& text);
+
 // A fresh process-wide language system for the installer (source and current language
 // "DE", the installer's table of names); returns it.
 tMLSystem& InstallSetupLanguageSystem();

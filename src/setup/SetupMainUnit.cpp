@@ -8,13 +8,16 @@
 #include <cstdlib>
 
 #include "basic/BasicsUnit.h"
+#include "basic/Cp1252.h"
 #include "basic/FileCtrl2.h"
 #include "basic/MultiLingua.h"
 #include "basic/UserInteraction.h"
 #include "platform/OsText.h"
 #include "platform/PlatformFiles.h"
 #include "platform/RegistryStore.h"
+#include "setup/NTSecurity.h"
 #include "setup/SelfLoadSectionsUnit.h"
+#include "setup/SetupLanguageUnit.h"
 #include "setup/SetupUninstallUnit.h"
 
 namespace {
@@ -111,6 +114,17 @@ std::string UserDirsValue(const std::string& key) {
   return "";
 }
 
+bool IsFilePath(const std::string& path) {
+  TPfInfo info;
+  return PfStat(path, info) == 0 && info.kind == TPfKind::File;
+}
+
+// Below the data folder (the installed one).
+bool InsideDataFolder(const std::string& path) {
+  const std::string& data = SetupState().dataPath;
+  return !data.empty() && path.size() > data.size() && path.compare(0, data.size(), data) == 0;
+}
+
 bool ParsePositive(const std::string& text, int64_t& value) {
   return TryStrToInt64(text, value) && value > 0;
 }
@@ -180,7 +194,8 @@ bool ExecutePath(const TQStringList& cmd) {
     const std::string value = cmd.Value(f.key);
     if (!f.folder->empty() || value.empty()) continue;
     std::string expanded;
-    if (!ExpandSetupPath(value, expanded)) return false;
+    // A placeholder without a value is reported; the folder stays unset and the run goes on.
+    if (!ExpandSetupPath(value, expanded)) continue;
     if (expanded.empty() || expanded[0] != '/') {
       ShowSetupError(std::string("not an absolute folder: ") + f.key + "=" + value);
       return false;
@@ -196,12 +211,11 @@ bool ExecuteSave(const TQStringList& cmd, bool ifNotExists) {
     ShowSetupError("no file name");
     return false;
   }
+  // A placeholder without a value is reported and the run goes on: the file is not written,
+  // but its data is consumed all the same, so that the files after it get theirs.
   std::string name;
-  if (!ExpandSetupPath(rawName, name)) return false;
-  if (name.empty() || name[0] != '/' || name.back() == '/') {
-    ShowSetupError("not an absolute file name: " + rawName);
-    return false;
-  }
+  const bool named = ExpandSetupPath(rawName, name);
+  if (!named) name = rawName;
   int64_t origLen = 0;
   if (!ParsePositive(cmd.Value("OrigLen"), origLen)) {
     ShowSetupError("OrigLen is 0 in " + name);
@@ -228,14 +242,21 @@ bool ExecuteSave(const TQStringList& cmd, bool ifNotExists) {
     ShowSetupError("data error in " + name);
     return false;
   }
+  if (!named) return true;
+  if (name.empty() || name[0] != '/' || name.back() == '/') {
+    ShowSetupError("not an absolute file name: " + rawName);
+    return false;
+  }
   unsigned mode = 0644;
   const std::string modeText = cmd.Value("Mode");
   if (!modeText.empty() && !ParseOctalMode(modeText, mode)) {
     ShowSetupError("bad Mode in " + name);
     return false;
   }
-  // Nobody but the owner may change what the installer puts down.
+  // Nobody but the owner may change the program the installer puts down; the data is
+  // everybody's, as its folders are (GrantUsersFullAccess).
   mode &= 0755;
+  if (InsideDataFolder(name)) mode |= 0666;
   if (ifNotExists && PathExists(name)) return true;
   if (!WriteSetupFile(name, bytes, mode)) {
     ShowSetupError("Write Error: " + name);
@@ -252,12 +273,13 @@ bool ExecuteIcon(const TQStringList& cmd) {
   const bool onDesktop = lnk.find("*Desktop*") != std::string::npos;
   if (!s.desktopLink && onDesktop) return true;
   std::string entry, program, icon;
-  if (!ExpandSetupPath(lnk, entry) || !ExpandSetupPath(cmd.Value("file"), program)) return false;
+  // A placeholder without a value is reported; the entry is left out and the run goes on.
+  if (!ExpandSetupPath(lnk, entry) || !ExpandSetupPath(cmd.Value("file"), program)) return true;
   const std::string iconValue = cmd.Value("icon");
   if (iconValue.empty())
     icon = program;
   else if (!ExpandSetupPath(iconValue, icon))
-    return false;
+    return true;
   if (entry.empty() || entry[0] != '/' || program.empty() || program[0] != '/') {
     ShowSetupError("not an absolute file name: " + lnk);
     return false;
@@ -279,6 +301,24 @@ bool ExecuteIcon(const TQStringList& cmd) {
     ShowSetupError("Write Error: " + fileName);
     return false;
   }
+  return true;
+}
+
+// "desktopini": the folder's own icon. The desktop entry ".directory" inside the folder is
+// what the KDE file managers read; it is hidden by its name. Only when the icon exists; a
+// file that cannot be written is left out silently.
+bool ExecuteDesktopIni(const TQStringList& cmd) {
+  std::string folder, icon;
+  if (!ExpandSetupPath(cmd.Value("path"), folder) || !ExpandSetupPath(cmd.Value("icon"), icon))
+    return true;
+  folder = WithSlash(folder);
+  if (folder.size() < 2 || folder[0] != '/' || icon.empty() || icon[0] != '/' || !IsFilePath(icon))
+    return true;
+  std::string text = "[Desktop Entry]\nIcon=";
+  for (char c : AnsiToOs(icon)) text += (c == '\r' || c == '\n') ? ' ' : c;
+  text += "\n";
+  if (WriteSetupFile(folder + kFolderIconFileName, text, 0644)) return true;
+  SetupState().log.push_back("not written: " + folder + kFolderIconFileName);
   return true;
 }
 
@@ -334,9 +374,11 @@ const TMLStringList* SetupMainTexts() {
   return table;
 }
 
-std::string SetupMainText(int number) { return GetMLText(SetupMainTexts(), number); }
+std::string SetupMainText(int number) {
+  return SetupTextTo1252(GetMLTextW(SetupMainTexts(), number));
+}
 std::string SetupMainTextFmt(int number, const std::string& argument) {
-  return GetMLTextFmt(SetupMainTexts(), number, argument);
+  return SetupTextTo1252(GetMLTextFmtW(SetupMainTexts(), number, Cp1252ToUtf16(argument)));
 }
 
 bool IsAdmin() { return geteuid() == 0; }
@@ -344,7 +386,7 @@ bool IsAdmin() { return geteuid() == 0; }
 void ShowSetupError(const std::string& message) {
   TSetupState& s = SetupState();
   s.errorText += message + "; ";
-  if (!s.mainWindowExists) UI().ShowMessage(TMsgKind::Error, message);
+  if (!s.mainWindowExists) UI().ShowCaptionedMessage(TMsgKind::Error, "Setup", message);
 }
 
 std::string ProgramsFolder() {
@@ -427,6 +469,9 @@ bool MakeSetupDir(const std::string& path) {
       continue;
     }
     if (PfMakeFolder(part, 0755) != 0) return false;
+    // As the folder stays when this fails (a file system without access lists), the run
+    // goes on; the log says so.
+    if (!GrantUsersFullAccess(part)) s.log.push_back("no access list for all users: " + part);
     s.createdFolders.insert(
         std::lower_bound(s.createdFolders.begin(), s.createdFolders.end(), part), part);
   }
@@ -484,40 +529,24 @@ bool SetupRegWrite(const std::string& name, const std::string& value) {
   return ok;
 }
 
+std::string NormalizeSetupVersion(const std::string& version) {
+  std::string v = Trim(version);
+  if (v.find('.') == std::string::npos) return v;
+  while (v.find('.') < 2) v.insert(0, "0");
+  while (v.size() < 5) v += '0';
+  return v;
+}
+
 int CompareSetupVersions(const std::string& a, const std::string& b) {
-  auto parts = [](const std::string& v) {
-    std::vector<std::string> numbers;
-    std::string current;
-    for (char c : v) {
-      if (c >= '0' && c <= '9') {
-        current += c;
-      } else if (!current.empty()) {
-        numbers.push_back(current);
-        current.clear();
-      }
-    }
-    if (!current.empty()) numbers.push_back(current);
-    return numbers;
-  };
-  // Compared as digit strings without leading zeros: no overflow for long numbers.
-  auto compareNumber = [](std::string x, std::string y) {
-    x.erase(0, std::min(x.find_first_not_of('0'), x.size()));
-    y.erase(0, std::min(y.find_first_not_of('0'), y.size()));
-    if (x.size() != y.size()) return x.size() < y.size() ? -1 : 1;
-    return x.compare(y) < 0 ? -1 : (x.compare(y) > 0 ? 1 : 0);
-  };
-  const std::vector<std::string> pa = parts(a), pb = parts(b);
-  for (size_t i = 0; i < std::max(pa.size(), pb.size()); ++i) {
-    const int c = compareNumber(i < pa.size() ? pa[i] : "0", i < pb.size() ? pb[i] : "0");
-    if (c != 0) return c;
-  }
-  return 0;
+  const int c = NormalizeSetupVersion(a).compare(NormalizeSetupVersion(b));
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 
 // False when this setup has no version, no installation is registered ("Ver" and "Exec",
-// whose file exists), or the two versions are written in different schemes (one with "."
-// and one without, likewise "-"); otherwise true when the installed version's numeric parts
-// compare greater.
+// whose file exists), or the two versions are written in different schemes (this one with
+// "." and the installed one without, likewise "-"); otherwise true when the installed
+// version compares greater (CompareSetupVersions). The program registers a dated "Ver"
+// ("2008-04"), and the command list gives this setup's version in the same scheme.
 bool NewerVersionInstalled() {
   const TSetupState& s = SetupState();
   const std::string mine = Trim(s.version);
@@ -623,7 +652,7 @@ bool ExecuteSetupCommand(const std::string& line) {
   if (action == "save") return ExecuteSave(cmd, false);
   if (action == "saveifnotexists") return ExecuteSave(cmd, true);
   if (action == "icon") return ExecuteIcon(cmd);
-  if (action == "desktopini") return true;  // folders carry no icon of their own here
+  if (action == "desktopini") return ExecuteDesktopIni(cmd);
   if (action == "exec") {
     SetupState().programParams = cmd.Value("params");
     return true;

@@ -12,17 +12,21 @@
 //   *Desktop*    the user's desktop folder (XDG_DESKTOP_DIR of user-dirs.dirs, else ~/Desktop/)
 //   *StartMenu*  $XDG_DATA_HOME/applications/ (~/.local/share/applications/; for root
 //                /usr/local/share/applications/)
-//   "\" in a path is read as "/"; a shortcut is a ".desktop" file; "desktopini" writes
-//   nothing; the registry is TRegistryStore (platform/RegistryStore.h); the log goes to
+//   "\" in a path is read as "/"; a shortcut is a ".desktop" file; "desktopini" writes the
+//   folder's ".directory" (its icon for the KDE file managers); the registry is TRegistryStore (platform/RegistryStore.h); the log goes to
 //   $XDG_STATE_HOME/Tessaro/Setup.log (~/.local/state/Tessaro/Setup.log).
 //
 // Safety of what is written:
 //   - a file is written to a temporary name in its folder, synced and renamed over the
 //     target, so a failed write never leaves a truncated program;
 //   - a file's mode comes from its "Mode" (octal, default 644) without the write bits of
-//     group and others; a folder Setup creates gets 0755 under the umask, and folders that
-//     existed are never touched nor recorded;
-//   - a path whose placeholder has no value, or that is not absolute, fails its command;
+//     group and others, except below the data folder, where every user may write (0666);
+//     a folder Setup creates gives every local user full access (GrantUsersFullAccess,
+//     setup/NTSecurity.h), and folders that existed are never touched nor recorded;
+//   - a placeholder without a value is reported (the run's result is then false) and the
+//     command goes on without what it names: a folder stays unset, a file or entry is not
+//     written (its data is consumed all the same); a path that is not absolute fails its
+//     command;
 //   - the installed program is started from an argument list, never through a shell.
 
 #include <sys/types.h>
@@ -35,6 +39,9 @@
 #include "platform/ProcessStart.h"
 
 class TMLStringList;
+
+// The folder icon file that "desktopini" writes.
+inline constexpr const char* kFolderIconFileName = ".directory";
 
 // Run state of the installer, process-wide (ResetSetupState empties it).
 struct TSetupState {
@@ -92,7 +99,7 @@ std::string SetupMainTextFmt(int number, const std::string& argument);
 bool IsAdmin();
 
 // Reports an error: added to the error text (with "; ") and, while the window does not
-// exist yet, shown as an error message.
+// exist yet, shown as an error message captioned "Setup".
 void ShowSetupError(const std::string& message);
 
 // Runs the command list: with `pathOnly` only the "path" commands. The first failing
@@ -116,8 +123,9 @@ std::string StartMenuFolder();
 // Where the log goes.
 std::string SetupLogFileName();
 
-// Makes the folder of `path` (cut back to its last "/") with its missing parents (0755
-// under the umask) and records each folder it created. True when the folder exists.
+// Makes the folder of `path` (cut back to its last "/") with its missing parents, gives each
+// one it created full access for every local user (GrantUsersFullAccess) and records it.
+// True when the folder exists.
 bool MakeSetupDir(const std::string& path);
 // Writes a file through a temporary name and a rename, making its folder first; records it.
 bool WriteSetupFile(const std::string& fileName, const std::string& bytes, unsigned mode);
@@ -134,7 +142,11 @@ bool SetupRegWrite(const std::string& name, const std::string& value);
 
 // An earlier installation with a newer version is registered (see the .cpp for the rules).
 bool NewerVersionInstalled();
-// Versions compared by their numeric parts: >0 when a is newer than b.
+// A version as it is compared: trimmed; one with a "." gets "0" in front until the "."
+// is its third character, then "0" appended up to 5 characters ("2.1" -> "02.10",
+// "10.0" -> "10.00"); one without (the dated "2008-04") stays as it is.
+std::string NormalizeSetupVersion(const std::string& version);
+// The normalised versions compared as text: >0 when a is newer than b.
 int CompareSetupVersions(const std::string& a, const std::string& b);
 
 // The parameters of the exec command as an argument list: blanks separate, double quotes

@@ -126,7 +126,8 @@ bool ExecuteUninstCommand(const TQStringList& cmd) {
   std::string param = cmd.Value("param");
   if (param.empty()) param = "/uninst";
   std::string uninstaller;
-  if (!ExpandSetupPath(pgm, uninstaller)) return false;
+  // A placeholder without a value is reported; nothing is registered and the run goes on.
+  if (!ExpandSetupPath(pgm, uninstaller)) return true;
   if (uninstaller.empty() || uninstaller[0] != '/') {
     ShowSetupError("not an absolute file name: " + pgm);
     return false;
@@ -184,8 +185,8 @@ bool ExecuteUninstCommand(const TQStringList& cmd) {
   if (!cmd.Value("Readme").empty() && ExpandSetupPath(cmd.Value("Readme"), readme) &&
       PathExists(readme))
     registered = store.WriteString(scope, key, "Readme", readme) && registered;
-  registered = store.WriteString(scope, key, "NoModify", "1") && registered;
-  registered = store.WriteString(scope, key, "NoRepair", "1") && registered;
+  registered = store.WriteInteger(scope, key, "NoModify", 1) && registered;
+  registered = store.WriteInteger(scope, key, "NoRepair", 1) && registered;
   if (!registered) s.log.push_back("uninstall entry not registered: " + store.LastError());
   s.uninstallValues.SetValue("UninstallKey", keyName);
 
@@ -193,7 +194,7 @@ bool ExecuteUninstCommand(const TQStringList& cmd) {
   const std::string menu = s.myStartMenu.empty() ? StartMenuFolder() : s.myStartMenu;
   if (menu.empty()) return true;
   std::string icon = uninstaller;
-  if (!cmd.Value("icon").empty() && !ExpandSetupPath(cmd.Value("icon"), icon)) return false;
+  if (!cmd.Value("icon").empty() && !ExpandSetupPath(cmd.Value("icon"), icon)) icon = uninstaller;
   const std::string entry = menu + name + "-uninstall.desktop";
   const std::string text = DesktopEntryText(SetupMainTextFmt(1, name), uninstaller,
                                             {param, "UninstallKey=" + keyName}, icon);

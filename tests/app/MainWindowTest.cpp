@@ -264,6 +264,22 @@ TEST(MainWindow, SettingsOfTheDataFolderAndTheProgramTakeEffect) {
   EXPECT_EQ(MandantState().SecondRegisterName, w.env.Prog() + "shared/automaticRegister.csv");
 }
 
+// The term Setup wrote beside the program names the persons of a data folder without one of
+// its own; a data folder with its own term keeps it.
+TEST(MainWindow, ThePersonsTermChosenAtInstallationTakesEffect) {
+  TWindowEnv w;
+  ASSERT_TRUE(WriteSetting(kSettingsProgramLevel, "PersonsTerm", "Mieter"));
+  ASSERT_TRUE(OpenDataStore());
+  EXPECT_EQ(PersonTerm(), "Mieter");
+  EXPECT_EQ(FromQString(w.form->PageControl->tabText(pgPersons)), "Mieter");
+  EXPECT_EQ(HolderKindNames()[okPerson], "Mieter");
+
+  ASSERT_TRUE(WriteSetting(kSettingsDataLevel, "PersonsTerm", "Kunden"));
+  ASSERT_TRUE(OpenDataStore());
+  EXPECT_EQ(PersonTerm(), "Kunden");
+  EXPECT_EQ(FromQString(w.form->PageControl->tabText(pgPersons)), "Kunden");
+}
+
 TEST(MainWindow, AnUnattendedImportWithoutTheImportLeavesALogLine) {
   TWindowEnv w;
   LogFileNames().ErrorLogFile = w.env.dir.File("errors.log");

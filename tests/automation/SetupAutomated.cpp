@@ -11,6 +11,7 @@
 // Environment: TESSARO_SETUP_LANGUAGE ("DE", "EN"; default: as it comes),
 // TESSARO_SETUP_TARGET (a folder typed into the field; default: as proposed),
 // TESSARO_SETUP_DESKTOP ("0": no desktop entry), TESSARO_SETUP_PERSONS (the row to choose),
+// TESSARO_SETUP_ANSWER (a button caption pressed instead of the default where a box has it),
 // TESSARO_AUTOMATION_SHOTS (optional): a folder for a picture of each panel and dialog.
 #include <cstdio>
 #include <cstdlib>
@@ -73,6 +74,13 @@ void DriveDialog(QDialog& dialog) {
     if (c == '\n') c = '|';
   Shot(dialog, shot);
   Say("dialog " + dialog.windowTitle().toStdString() + ": " + text);
+  const std::string answer = Env("TESSARO_SETUP_ANSWER");
+  for (QPushButton* button : dialog.findChildren<QPushButton*>())
+    if (!answer.empty() && button->text().toStdString() == answer) {
+      Say("answer " + answer);
+      button->click();
+      return;
+    }
   for (QPushButton* button : dialog.findChildren<QPushButton*>())
     if (button->isDefault()) {
       button->click();
@@ -102,6 +110,8 @@ struct TDriver {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* f = qobject_cast<TMvSetupForm1*>(w)) form = f;
     if (!form || !form->isVisible()) return;
+    // A box is open (the window's timers run on inside it): its driver answers it first.
+    if (QApplication::activeModalWidget()) return;
     const std::string panel = form->CurrentPanel();
     if (panel == "LngPanel") {
       if (lastPanel != panel) Shot(*form, "LngPanel");

@@ -121,6 +121,23 @@ TEST(RegistryStore, DamagedFileIsReadAsFarAsItIsSoundAndKeptOnRewrite) {
   for (const std::string& g : garbage) EXPECT_NE(after.find(g + "\r\n"), std::string::npos);
 }
 
+// An integer value is kept as its own type, and a value written as a string before becomes
+// an integer when written as one.
+TEST(RegistryStore, IntegersAreTheirOwnType) {
+  TRegistryTestRoot root;
+  TRegistryStore store;
+  ASSERT_TRUE(store.WriteString(TRegScope::User, kKey, "NoModify", "1"));
+  ASSERT_TRUE(store.WriteInteger(TRegScope::User, kKey, "NoModify", 1));
+  ASSERT_TRUE(store.WriteInteger(TRegScope::User, kKey, "Size", 4294967295u));
+  const std::vector<TRegValue> values = TRegistryStore().ReadKey(TRegScope::User, kKey);
+  ASSERT_EQ(values.size(), 2u);
+  EXPECT_EQ(values[0].type, TRegType::Integer);
+  EXPECT_EQ(values[0].data, "1");
+  EXPECT_EQ(values[1].type, TRegType::Integer);
+  EXPECT_EQ(values[1].data, "4294967295");
+  EXPECT_EQ(TRegistryStore::FormatLine(values[0]), "D\tNoModify\t1");
+}
+
 TEST(RegistryStore, EveryByteSurvivesTheLineFormat) {
   std::string all;
   for (int c = 0; c < 256; ++c) all += static_cast<char>(c);

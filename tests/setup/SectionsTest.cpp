@@ -78,8 +78,8 @@ TEST(Sections, ADamagedPayloadIsRefusedWhole) {
   };
   const TCase cases[] = {
       {"cut by one byte", sound.substr(0, sound.size() - 1)},
-      {"cut inside the data", sound.substr(0, areaPos + 200)},
-      {"check section missing", kImage + area.substr(0, area.size() - MakeCheckSection("").size())},
+      {"cut inside the check", sound.substr(0, sound.size() - 6)},
+      {"check marker flipped", flipped(sound.size() - 20)},
       {"bytes appended", sound + "x"},
       {"marker byte flipped", flipped(areaPos + beginMark + 3)},
       {"length flipped", flipped(areaPos + beginMark + langMark)},
@@ -97,6 +97,55 @@ TEST(Sections, ADamagedPayloadIsRefusedWhole) {
     EXPECT_FALSE(SectionData(c.bytes, file, kSectionLanguage, data)) << c.what;
   }
   EXPECT_EQ(ParseSectionFile(sound).status, TSectionsStatus::Sound);
+}
+
+// A payload without the check section is read by searching its markers: the image ends at
+// the first beginning mark, a section needs its four length bytes, and a stated length
+// beyond the end of the file yields what remains.
+TEST(Sections, APayloadWithoutCheckIsReadAsFound) {
+  const std::string area = MakeSection(kSectionBeginningMark, "") +
+                           MakeSection(kSectionLanguage, "LANG") +
+                           MakeSection(kSectionCommands, std::string(300, 'c'));
+  const std::string whole = kImage + area;
+  const size_t commandsData = whole.size() - 300;
+  struct TCase {
+    const char* what;
+    std::string bytes;
+    bool found;
+    std::string commands;
+  };
+  const TCase cases[] = {
+      {"whole", whole, true, std::string(300, 'c')},
+      {"cut inside the data", whole.substr(0, commandsData + 120), true, std::string(120, 'c')},
+      {"cut after the length", whole.substr(0, commandsData), true, ""},
+      {"cut inside the length", whole.substr(0, commandsData - 1), false, ""},
+      {"cut inside the marker", whole.substr(0, commandsData - 6), false, ""},
+      {"a later section of the same name", whole + MakeSection(kSectionCommands, "second"), true,
+       std::string(300, 'c')},
+  };
+  for (const TCase& c : cases) {
+    const TSectionFile file = ParseSectionFile(c.bytes);
+    ASSERT_EQ(file.status, TSectionsStatus::Unchecked) << c.what << ": " << file.error;
+    EXPECT_EQ(file.imageSize, kImage.size()) << c.what;
+    std::string data = "unchanged";
+    EXPECT_TRUE(SectionData(c.bytes, file, kSectionLanguage, data)) << c.what;
+    EXPECT_EQ(data, "LANG") << c.what;
+    EXPECT_EQ(SectionData(c.bytes, file, kSectionCommands, data), c.found) << c.what;
+    EXPECT_EQ(data, c.commands) << c.what;
+    EXPECT_FALSE(SectionData(c.bytes, file, kSectionFiles, data)) << c.what;
+    EXPECT_EQ(data, "") << c.what;
+  }
+
+  // The running program's own file reads the same way.
+  TSetupHome home;
+  home.UseInstaller(whole.substr(0, commandsData + 7));
+  LoadSelfSections();
+  EXPECT_TRUE(SelfSectionsPresent());
+  EXPECT_FALSE(SelfSectionsDamaged());
+  EXPECT_EQ(SelfImage(), kImage);
+  std::string data;
+  EXPECT_TRUE(ReadSection(kSectionCommands, data));
+  EXPECT_EQ(data, "ccccccc");
 }
 
 TEST(Sections, DecompressionRefusesDamagedShortJoinedAndOversizedStreams) {

@@ -1,11 +1,15 @@
 #include "setup/SetupMainUnit.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include "basic/FileCtrl2.h"
+#include "data/StockUnit.h"
 #include "platform/RegistryStore.h"
+#include "setup/NTSecurity.h"
 #include "setup/SetupTestSupport.h"
 
 namespace {
@@ -39,6 +43,8 @@ TEST_F(SetupEngine, AnUnknownActionFailsAtOnceAndIsLogged) {
     // Before the window exists, the error is shown too.
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_EQ(ui.messages.back().text, "Command failed: " + bad);
+    EXPECT_EQ(ui.messages.back().caption, "Setup");
+    EXPECT_EQ(ui.messages.back().kind, TMsgKind::Error);
   }
 }
 
@@ -212,30 +218,70 @@ TEST_F(SetupEngine, Placeholders) {
   ASSERT_TRUE(ExpandSetupPath("*StartMenu*", out));
   EXPECT_EQ(out, "/usr/local/share/applications/");
 
-  // A path command whose folder names an unset placeholder fails, and nothing is written.
+  // A placeholder without a value is reported and the run goes on: the folder it would
+  // name stays unset, the file it would name is not written but its data is consumed, so
+  // the next file gets its own; the run's result is false.
   s.isAdmin = false;
   home.Fresh();
-  const TPayloadFile f{"x"};
-  EXPECT_FALSE(Run({"action=path,DataPath=*PgmPath*DemoData", SaveLine("*DataPath*a", f)}, {f}));
-  EXPECT_NE(SetupState().errorText.find("no def for *PgmPath*"), std::string::npos);
-  EXPECT_EQ(TreeOf(home.Home() + ".local/opt"), std::vector<std::string>{});
+  const TPayloadFile f{"x"}, g{"second file"};
+  EXPECT_FALSE(Run({"action=path,DataPath=*PgmPath*DemoData", SaveLine("*DataPath*a", f),
+                    "action=icon,lnk=*MyStartMenu*T.lnk,file=*PgmPath*T",
+                    "action=path,PgmPath=*Programs*Tessaro\\", SaveLine("*PgmPath*b", g)},
+                   {f, g}));
+  EXPECT_EQ(SetupState().errorText,
+            "no def for *PgmPath*; no def for *DataPath*; no def for *MyStartMenu*; ");
+  EXPECT_EQ(SetupState().dataPath, "");
+  EXPECT_EQ(TreeOf(home.Home() + ".local/opt"),
+            (std::vector<std::string>{"Tessaro/", "Tessaro/b"}));
+  EXPECT_EQ(ReadAllBytes(home.Pgm() + "b"), "second file");
+  EXPECT_EQ(SetupState().log.size(), 6u) << "every command ran, then the errors";
+  EXPECT_EQ(ReadAllBytes(SetupLogFileName()).find("Command failed"), std::string::npos);
 }
 
-TEST_F(SetupEngine, OnlyCreatedFoldersAreRecordedEachOnceAndNoneIsOpenToOthers) {
+// Every folder Setup creates serves every local user: mode 0777 whatever the umask, the
+// creator's group, and a default access list that gives what is made inside later full
+// access for all as well. Folders that existed stay as they were and are not recorded.
+TEST_F(SetupEngine, CreatedFoldersAreRecordedEachOnceAndOpenToEveryUser) {
   std::filesystem::create_directories(home.Home() + ".local");
-  const mode_t old = umask(0);  // the folder mode, not the umask, keeps others out
-  const TPayloadFile a{"a"}, b{"b"}, c{"c"};
+  ASSERT_EQ(chmod((home.Home() + ".local").c_str(), 0700), 0);
+  const TPayloadFile a{"a"}, b{"b"}, c{"c"}, d{"data"};
+  const mode_t old = umask(077);
   const bool ok = Run({kPathLine, SaveLine("*PgmPath*sub/a", a), SaveLine("*PgmPath*sub/b", b),
-                       SaveLine("*PgmPath*c", c)},
-                      {a, b, c});
+                       SaveLine("*PgmPath*c", c), SaveLine("*DataPath*Data.ada", d)},
+                      {a, b, c, d});
   umask(old);
   ASSERT_TRUE(ok) << SetupState().errorText;
   EXPECT_EQ(SetupState().createdFolders,
-            (std::vector<std::string>{home.Home() + ".local/opt/", home.Pgm(), home.Pgm() + "sub/"}));
-  for (const std::string& folder : SetupState().createdFolders)
-    EXPECT_EQ(ModeOf(folder), 0755u) << folder;
+            (std::vector<std::string>{home.Home() + ".local/opt/", home.Pgm(),
+                                      home.Pgm() + "DemoData/", home.Pgm() + "sub/"}));
+  for (const std::string& folder : SetupState().createdFolders) {
+    struct stat st {};
+    ASSERT_EQ(stat(folder.c_str(), &st), 0) << folder;
+    EXPECT_EQ(st.st_mode & 07777, 0777u) << folder;
+    EXPECT_EQ(st.st_gid, getegid()) << folder;
+    EXPECT_EQ(DefaultAccessListText(folder), "u::rwx,g::rwx,o::rwx") << folder;
+  }
+  EXPECT_EQ(ModeOf(home.Home() + ".local"), 0700u) << "an existing folder is left alone";
+  EXPECT_EQ(DefaultAccessListText(home.Home() + ".local"), "");
+  // The program's files stay the installer's; the data is everybody's.
+  EXPECT_EQ(ModeOf(home.Pgm() + "c"), 0644u);
+  EXPECT_EQ(ModeOf(home.Pgm() + "DemoData/Data.ada"), 0666u);
+
+  // What the program makes there later inherits the access, whatever its user's umask.
+  const mode_t strict = umask(077);
+  const std::string data = home.Pgm() + "DemoData/";
+  const int fd = open((data + "Log.alg").c_str(), O_CREAT | O_WRONLY, 0666);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  ASSERT_EQ(mkdir((data + "Backup").c_str(), 0777), 0);
+  umask(strict);
+  EXPECT_EQ(ModeOf(data + "Log.alg"), 0666u);
+  EXPECT_EQ(ModeOf(data + "Backup"), 0777u);
+  EXPECT_EQ(DefaultAccessListText(data + "Backup"), "u::rwx,g::rwx,o::rwx");
 }
 
+// Versions are normalised ("2.1" -> "02.10") and compared as text; the dated versions of
+// the program ("2008-04") compare as they are.
 TEST_F(SetupEngine, Versions) {
   struct TCase {
     const char* a;
@@ -243,12 +289,22 @@ TEST_F(SetupEngine, Versions) {
     int expected;
   };
   const TCase cases[] = {
-      {"2.10", "2.9", 1}, {"2.9", "2.10", -1}, {"10.0", "2.1", 1}, {"2009-01", "2008-04", 1},
-      {"2008-04", "2008-04", 0}, {"1.0", "1", 0}, {"1.0.1", "1.0", 1}, {"0010", "9", 1},
-      {"99999999999999999999.1", "99999999999999999999.0", 1},
+      {"10.0", "2.1", 1},        {"2.1", "10.0", -1},
+      {"2.10", "2.9", -1},       {"2.9", "2.10", 1},
+      {" 2.1 ", "2.10", 0},      {"2009-01", "2008-04", 1},
+      {"2008-04", "2008-04", 0}, {"2008-04", "2008-11", -1},
+      {"123.4", "99.9", -1},  // as text: the scheme knows no three-digit major version
   };
   for (const TCase& c : cases)
     EXPECT_EQ(CompareSetupVersions(c.a, c.b), c.expected) << c.a << " vs " << c.b;
+  for (const auto& [version, normal] :
+       std::vector<std::pair<const char*, const char*>>{{"2.1", "02.10"},
+                                                        {"10.0", "10.00"},
+                                                        {".5", "00.50"},
+                                                        {"123.4", "123.4"},
+                                                        {"2008-04", "2008-04"},
+                                                        {" 1.0 ", "01.00"}})
+    EXPECT_EQ(NormalizeSetupVersion(version), normal) << version;
 
   TRegistryStore store;
   const std::string key = "\\SOFTWARE\\Merivan\\Tessaro";
@@ -262,9 +318,10 @@ TEST_F(SetupEngine, Versions) {
     bool newer;
   };
   const TInstalled installed[] = {
-      {"2.9", "2.10", true, true},   {"2.10", "2.9", true, false}, {"2.1", "10.0", true, true},
-      {"2.1", "10.0", false, false}, {"", "10.0", true, false},    {"2.1", "", true, false},
-      {"2.1", "2010", true, false},  {"2008-04", "2009-01", true, true},
+      {"2.1", "10.0", true, true},         {"2.1", "10.0", false, false},
+      {"10.0", "2.1", true, false},        {"2.9", "2.10", true, false},
+      {"", "10.0", true, false},           {"2.1", "", true, false},
+      {"2.1", "2010", true, false},        {"2008-04", "2009-01", true, true},
       {"2008-04", "2009.01", true, false},
   };
   for (const TInstalled& c : installed) {
@@ -275,6 +332,33 @@ TEST_F(SetupEngine, Versions) {
     else std::filesystem::remove(exec);
     EXPECT_EQ(NewerVersionInstalled(), c.newer) << c.mine << " / " << c.installed;
   }
+}
+
+// The command list shipped gives the version in the scheme the program registers, so an
+// older setup is told that the installed program is newer, and the same one is not.
+TEST_F(SetupEngine, TheShippedVersionAgainstTheOneTheProgramRegisters) {
+  std::vector<std::string> lines;
+  ASSERT_EQ(LoadTextFile(TESSARO_SETUP_RESOURCES "/Setup.cmd", lines), ltfRead);
+  std::string pathLine;
+  for (const std::string& line : lines)
+    if (line.rfind("action=path,", 0) == 0) pathLine = line;
+  TQStringList cmd;
+  cmd.SetCommaText(pathLine);
+  const std::string shipped = cmd.Value("Version");
+  EXPECT_EQ(shipped, kRegistryVersion);
+
+  TRegistryStore store;
+  const std::string key = "\\SOFTWARE\\Merivan\\Tessaro";
+  SetupState().registryKey = "SOFTWARE\\Merivan\\Tessaro";
+  WriteAllBytes(home.Home() + "Tessaro", "x");
+  ASSERT_TRUE(store.WriteString(TRegScope::User, key, "Exec", home.Home() + "Tessaro"));
+  ASSERT_TRUE(store.WriteString(TRegScope::User, key, "Ver", kRegistryVersion));
+  SetupState().version = shipped;
+  EXPECT_FALSE(NewerVersionInstalled());
+  SetupState().version = "2007-11";
+  EXPECT_TRUE(NewerVersionInstalled());
+  SetupState().version = "2009-01";
+  EXPECT_FALSE(NewerVersionInstalled());
 }
 
 TEST_F(SetupEngine, MenuAndDesktopEntries) {
@@ -303,7 +387,16 @@ TEST_F(SetupEngine, MenuAndDesktopEntries) {
       EXPECT_EQ(ModeOf(onDesktop), 0755u) << "a launcher on the desktop may be started";
     }
     EXPECT_FALSE(Exists(home.Pgm() + "Desktop.ini"));
+    EXPECT_FALSE(Exists(home.Pgm() + ".directory")) << "no icon, no folder icon";
   }
+  // With its icon there, the folder gets it through the ".directory" desktop entry, which
+  // the uninstaller removes with the rest.
+  home.Fresh();
+  WriteAllBytes(home.Pgm() + "x.ico", "icon");
+  ASSERT_TRUE(Run(commands)) << SetupState().errorText;
+  EXPECT_EQ(ReadAllBytes(home.Pgm() + ".directory"),
+            "[Desktop Entry]\nIcon=" + home.Pgm() + "x.ico\n");
+  EXPECT_EQ(SetupState().writtenFiles.back(), home.Pgm() + ".directory");
   // Quoting in Exec: inside quotes a backslash escape, then string escaping doubles it.
   EXPECT_EQ(DesktopExecArgument("/opt/my prog/T"), "\"/opt/my prog/T\"");
   EXPECT_EQ(DesktopExecArgument("a\"b`c$d\\e%f"), "\"a\\\\\"b\\\\`c\\\\$d\\\\\\\\e%%f\"");

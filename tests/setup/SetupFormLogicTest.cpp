@@ -72,6 +72,40 @@ TEST(SetupFormLogic, ObsoleteFilesGoWhenTheirNewPlaceHoldsThem) {
   EXPECT_FALSE(Exists(pgm + "Anleitung TESSARO.pdf"));
 }
 
+// What earlier versions named "Merivan Tessaro" in the menu and on the desktop takes
+// today's names before the commands renew it; nothing is moved over what exists.
+TEST(SetupFormLogic, OlderMenuAndDesktopEntriesTakeTodaysNames) {
+  TSetupHome home;
+  const std::string menu = home.Home() + ".local/share/applications/";
+  const std::string desktop = home.Home() + "Desktop/";
+  std::filesystem::create_directories(menu + "Merivan Tessaro");
+  std::filesystem::create_directories(desktop);
+  WriteAllBytes(menu + "Merivan Tessaro.desktop", "old menu entry");
+  WriteAllBytes(menu + "Merivan Tessaro/Tessaro.desktop", "old entry in its folder");
+  WriteAllBytes(desktop + "Merivan Tessaro.desktop", "old desktop entry");
+
+  // The own menu folder is the menu itself: its entry moves, the folder above is no menu.
+  SetupState().myStartMenu = menu;
+  MoveOlderMenuAndDesktopEntries();
+  EXPECT_EQ(ReadAllBytes(menu + "Tessaro.desktop"), "old menu entry");
+  EXPECT_EQ(ReadAllBytes(desktop + "Tessaro.desktop"), "old desktop entry");
+  EXPECT_FALSE(Exists(menu + "Merivan Tessaro.desktop"));
+  EXPECT_FALSE(Exists(desktop + "Merivan Tessaro.desktop"));
+  EXPECT_TRUE(Exists(menu + "Merivan Tessaro/"));
+
+  // An own menu folder inside the menu takes the older folder with what it holds.
+  SetupState().myStartMenu = menu + "Tessaro/";
+  MoveOlderMenuAndDesktopEntries();
+  EXPECT_EQ(ReadAllBytes(menu + "Tessaro/Tessaro.desktop"), "old entry in its folder");
+  EXPECT_FALSE(Exists(menu + "Merivan Tessaro"));
+
+  // Today's names are never replaced.
+  WriteAllBytes(desktop + "Merivan Tessaro.desktop", "older still");
+  MoveOlderMenuAndDesktopEntries();
+  EXPECT_EQ(ReadAllBytes(desktop + "Tessaro.desktop"), "old desktop entry");
+  EXPECT_EQ(ReadAllBytes(desktop + "Merivan Tessaro.desktop"), "older still");
+}
+
 TEST(SetupFormLogic, OneInstallerAtATime) {
   TTempDir dir;
   TEnvScope instance("TESSARO_INSTANCE_DIR", dir.Path().c_str());

@@ -16,9 +16,11 @@ namespace {
 
 const std::string kShippedFile = TESSARO_SETUP_RESOURCES "/Setup.lng";
 
-// The shipped file as the section carries it: UTF-16 LE with its mark.
+// The shipped file as the section carries it: UTF-16 LE with its mark (as it is kept).
 std::string ShippedSection() {
-  return WideToUtf16LEBytes(u"\xFEFF" + Cp1252ToUtf16(ReadAllBytes(kShippedFile)));
+  const std::string bytes = ReadAllBytes(kShippedFile);
+  if (bytes.rfind("\xFF\xFE", 0) == 0) return bytes;
+  return WideToUtf16LEBytes(u"\xFEFF" + Cp1252ToUtf16(bytes));
 }
 
 class SetupLanguage : public ::testing::Test {
@@ -83,7 +85,9 @@ TEST_F(SetupLanguage, WithoutASectionTheFileBesideTheInstallerIsUsedAndKept) {
   EXPECT_EQ(section, KeptLanguageText());
 }
 
-TEST_F(SetupLanguage, EveryGermanTextHasItsEnglishEntry) {
+// Every text the installer shows has its English and its Hungarian entry; the Hungarian is
+// its own text, not a copy of the German or the English.
+TEST_F(SetupLanguage, EveryGermanTextHasItsEnglishAndHungarianEntry) {
   ASSERT_TRUE(ml.System().LoadLanguageFile(kShippedFile, true));
   std::vector<std::string> german;
   for (const TMLStringList* table : {SetupFormTexts(), MainDprTexts(), SetupMainTexts()})
@@ -95,9 +99,32 @@ TEST_F(SetupLanguage, EveryGermanTextHasItsEnglishEntry) {
   for (const std::string& text : german) {
     if (text == "Tessaro" || text == "OK") continue;  // the same in every language
     int grade = 0;
-    ml.System().TranslateText(text, "DE", "EN", grade);
+    const std::string english = ml.System().TranslateText(text, "DE", "EN", grade);
     EXPECT_EQ(grade, mlgExact) << text;
+    const std::u16string hungarian =
+        ml.System().TranslateText(Cp1252ToUtf16(text), "DE", "HU", grade);
+    EXPECT_EQ(grade, mlgExact) << "no Hungarian for " << text;
+    EXPECT_NE(hungarian, Cp1252ToUtf16(text)) << text;
+    EXPECT_NE(hungarian, Cp1252ToUtf16(english)) << text;
   }
+  // Every block of the file carries the three languages.
+  for (const tMLGroup& g : ml.System().Entries())
+    for (const char* code : {"DE", "EN", "HU"})
+      EXPECT_FALSE(g.Text(ml.System().LanguageIndex(code)).empty())
+          << code << " missing for " << Utf16ToCp1252(g.Text(ml.System().LanguageIndex("DE")));
+}
+
+// The window's texts are Unicode; the installer's messages are 1252 texts, in which the
+// Hungarian double acute letters are written as they always were there.
+TEST_F(SetupLanguage, HungarianMessagesIn1252) {
+  ASSERT_TRUE(ml.System().LoadLanguageFile(kShippedFile, true));
+  ml.System().SetCurrentLanguage("HU");
+  EXPECT_EQ(SetupFormText(8), "A telep\xEDt\xE9s sikeresen befejez\xF5"
+                              "d\xF6tt.");
+  EXPECT_EQ(MainDprText(1), "Kett\xF5s ind\xEDt\xE1s: egy m\xE1sik telep\xEDt\xF5 m\xE1r fut.");
+  EXPECT_EQ(SetupMainTextFmt(1, "Tessaro"), "Tessaro elt\xE1vol\xEDt\xE1sa");
+  EXPECT_EQ(SetupTextTo1252(u"\u0150\u0151\u0170\u0171\u00E9\u20AC\u0416"),
+            "\xD5\xF5\xDB\xFB\xE9\x80?");
 }
 
 }  // namespace

@@ -87,7 +87,11 @@ TEST_F(SetupUninstall, TheListNamesWhatWasWrittenAndCreated) {
   ASSERT_TRUE(store.ReadValue(TRegScope::User, UninstallKey(), "DisplayName", v));
   EXPECT_EQ(v.data, "Tessaro (Installation 06.05.2024)");
   EXPECT_TRUE(store.ReadValue(TRegScope::User, UninstallKey(), "Publisher", v));
-  EXPECT_TRUE(store.ReadValue(TRegScope::User, UninstallKey(), "NoModify", v));
+  for (const char* name : {"NoModify", "NoRepair"}) {
+    ASSERT_TRUE(store.ReadValue(TRegScope::User, UninstallKey(), name, v)) << name;
+    EXPECT_EQ(v.type, TRegType::Integer) << name;
+    EXPECT_EQ(v.data, "1") << name;
+  }
   EXPECT_NE(ReadAllBytes(menu + "Tessaro-uninstall.desktop")
                 .find("Name=Tessaro entfernen\nExec=\"" + pgm + "uninstall\" \"/uninst\" \"UninstallKey=" +
                       KeyName() + "\"\n"),

@@ -40,7 +40,12 @@ void WriteAllBytes(const std::string& file, const std::string& bytes) {
 }
 
 void TRecordingInteraction::ShowMessage(TMsgKind kind, const std::string& text) {
-  messages.push_back({kind, text});
+  messages.push_back({kind, text, ""});
+}
+
+void TRecordingInteraction::ShowCaptionedMessage(TMsgKind kind, const std::string& caption,
+                                                 const std::string& text) {
+  messages.push_back({kind, text, caption});
 }
 
 int TRecordingInteraction::Ask(TMsgKind kind, const std::string& text, TAskButtons buttons) {

@@ -47,6 +47,7 @@ class TUtcZone {
 struct TRecordedMessage {
   TMsgKind kind;
   std::string text;
+  std::string caption;  // only when the caller gave one
 };
 
 // Records what the code under test says; questions are answered from `answers` in order,
@@ -60,6 +61,8 @@ class TRecordingInteraction : public IUserInteraction {
   int pendingEventCalls = 0;
 
   void ShowMessage(TMsgKind kind, const std::string& text) override;
+  void ShowCaptionedMessage(TMsgKind kind, const std::string& caption,
+                            const std::string& text) override;
   int Ask(TMsgKind kind, const std::string& text, TAskButtons buttons) override;
   int AskButtons(const std::string& text, const std::string& caption1,
                  const std::string& caption2, bool withCancel,

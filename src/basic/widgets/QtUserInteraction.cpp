@@ -185,6 +185,12 @@ void TQtUserInteraction::ShowMessage(TMsgKind kind, const std::string& text) {
          "", false, nullptr);
 }
 
+void TQtUserInteraction::ShowCaptionedMessage(TMsgKind kind, const std::string& caption,
+                                              const std::string& text) {
+  RunBox(Owner(), {IconOf(kind), caption, text, {{MsgDlgSourceText(mdtOk), mrOk}}}, false, "",
+         false, nullptr);
+}
+
 int TQtUserInteraction::Ask(TMsgKind kind, const std::string& text, TAskButtons buttons) {
   const bool yesNo = buttons == TAskButtons::YesNo;
   TBoxSpec spec{IconOf(kind), TitleOf(kind), text, {{MsgDlgSourceText(mdtYes), mrYes}}};

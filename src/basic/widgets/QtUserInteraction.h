@@ -20,6 +20,8 @@ class TQtUserInteraction : public IUserInteraction {
   void SetMainWindow(QWidget* mainWindow) { mainWindow_ = mainWindow; }
 
   void ShowMessage(TMsgKind kind, const std::string& text) override;
+  void ShowCaptionedMessage(TMsgKind kind, const std::string& caption,
+                            const std::string& text) override;
   int Ask(TMsgKind kind, const std::string& text, TAskButtons buttons) override;
   int AskButtons(const std::string& text, const std::string& caption1,
                  const std::string& caption2, bool withCancel,

@@ -345,6 +345,7 @@ void TMvSetupForm1::StartBtnClick() {
   s.desktopLink = CreateDesktopLinkCheck->isChecked();
   s.language = MLSystem().CurrentLanguage();
   s.languageChosen = true;
+  MoveOlderMenuAndDesktopEntries();
   const bool ok = RunSetupCommands(false);
   ProgressPanel->hide();
   if (ok) {

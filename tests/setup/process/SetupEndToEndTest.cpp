@@ -1,8 +1,10 @@
 // The built installer in processes of its own: the package as CMake builds it, and the
 // driver build packed the same way with the real Tessaro, installed into a temporary home,
 // the installed program started and ended, the driven uninstaller run.
+#include <grp.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -16,6 +18,7 @@
 #include "basic/FileCtrl2.h"
 #include "basic/widgets/InstanceChannel.h"
 #include "platform/RegistryStore.h"
+#include "setup/NTSecurity.h"
 #include "setup/SetupFormUnit.h"
 #include "setup/SetupTestSupport.h"
 #include "setup/SetupUninstallUnit.h"
@@ -52,8 +55,9 @@ class SetupProcess : public ::testing::Test {
     if (const pid_t pid = ListenerPid()) kill(pid, SIGTERM);
   }
 
+  // `uid`: run as that user (and its group of the same number) when not 0; the test is root.
   TRun Run(const std::string& program, const QStringList& args,
-           const std::vector<std::pair<QString, QString>>& extra = {}) {
+           const std::vector<std::pair<QString, QString>>& extra = {}, uid_t uid = 0) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME"})
       env.remove(name);
@@ -63,6 +67,10 @@ class SetupProcess : public ::testing::Test {
     for (const auto& [name, value] : extra) env.insert(name, value);
     QProcess process;
     process.setProcessEnvironment(env);
+    if (uid != 0)
+      process.setChildProcessModifier([uid] {
+        if (setgroups(0, nullptr) != 0 || setgid(uid) != 0 || setuid(uid) != 0) _exit(126);
+      });
     // Into a file, not a pipe: the program the installer starts inherits the output and
     // writes on after the installer has ended.
     const std::string output = output_.Dir() + "out" + std::to_string(++runs_);
@@ -79,9 +87,11 @@ class SetupProcess : public ::testing::Test {
   }
 
   // The process listening on the program's channel (from the socket's peer); 0 when none.
-  static pid_t ListenerPid() {
+  // `socketPath` empty: the channel of this process's user.
+  static pid_t ListenerPid(const std::string& socketPath = "") {
     QLocalSocket socket;
-    socket.connectToServer(QString::fromStdString(ChannelSocketPath(kInstanceChannelName)));
+    socket.connectToServer(QString::fromStdString(
+        socketPath.empty() ? ChannelSocketPath(kInstanceChannelName) : socketPath));
     if (!socket.waitForConnected(kChannelTimeoutMs)) return 0;
     ucred credentials{};
     socklen_t size = sizeof credentials;
@@ -178,7 +188,8 @@ TEST_F(SetupProcess, InstallStartAndUninstall) {
   EXPECT_EQ(ModeOf(Pgm() + "Tessaro"), 0755u);
   EXPECT_EQ(ModeOf(Pgm() + "uninstall"), 0755u);
   EXPECT_EQ(ModeOf(Pgm() + "Help/de/index.html"), 0644u);
-  EXPECT_EQ(ModeOf(Pgm() + "Help/de"), 0755u);
+  EXPECT_EQ(ModeOf(Pgm() + "Help/de"), 0777u) << "every user of the machine may work there";
+  EXPECT_EQ(Bytes(Pgm() + ".directory"), "[Desktop Entry]\nIcon=" + Pgm() + "Icons/Tessaro.png\n");
   // The receipt templates it installed are named relative to the program folder.
   EXPECT_EQ(Bytes(Pgm() + "Formulare/Formular3 Verlust, Vernichtung.rtf"),
             Bytes(kBin + "Formulare/Formular3 Verlust, Vernichtung.rtf"));
@@ -248,6 +259,131 @@ TEST_F(SetupProcess, InstallStartAndUninstall) {
             (std::vector<std::string>{"user/", "user/Software/", "user/Software/Merivan/",
                                       "user/Software/Merivan/Tessaro/",
                                       "user/Software/Merivan/Tessaro/values.reg"}));
+}
+
+// A shared installation: one user installs (in Hungarian) into a folder outside his home,
+// another works with the data the first one's program made; an older setup then asks
+// whether to replace the newer program.
+TEST_F(SetupProcess, InstalledByOneUserTheDataServesAnother) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "not root: installing as one user and working as another needs root";
+  constexpr uid_t kInstaller = 47101, kOther = 47102;
+  TTempDir shared;
+  ASSERT_EQ(chmod(shared.Dir().c_str(), 0777), 0);
+  ASSERT_EQ(chmod(instanceDir_.Dir().c_str(), 0777), 0);
+  auto homeOf = [&shared](uid_t uid) {
+    const std::string home = shared.Dir() + "home" + std::to_string(uid) + "/";
+    std::filesystem::create_directories(home);
+    EXPECT_EQ(chown(home.c_str(), uid, uid), 0);
+    EXPECT_EQ(chmod(home.c_str(), 0700), 0);
+    return home;
+  };
+  const std::string installerHome = homeOf(kInstaller), otherHome = homeOf(kOther);
+  auto as = [](const std::string& home) {
+    return std::vector<std::pair<QString, QString>>{
+        {"HOME", QString::fromStdString(home)},
+        {"TESSARO_REGISTRY_ROOT", QString::fromStdString(home + "registry")},
+        {"XDG_RUNTIME_DIR", ""}};
+  };
+  const std::string pgm = shared.Dir() + "opt/Tessaro/";
+  std::vector<std::pair<QString, QString>> env = as(installerHome);
+  env.insert(env.end(), {{"TESSARO_SETUP_LANGUAGE", "HU"},
+                         {"TESSARO_SETUP_PERSONS", "1"},
+                         {"TESSARO_SETUP_TARGET", QString::fromStdString(pgm)},
+                         Shots("shared")});
+  // Started from a folder every user can reach, as a downloaded setup would be.
+  const std::string package = Bytes(TESSARO_SETUP_AUTOMATED_PACKAGE);
+  WriteAllBytes(shared.Dir() + "Setup", package);
+  ASSERT_EQ(chmod((shared.Dir() + "Setup").c_str(), 0755), 0);
+  const TRun install = Run(shared.Dir() + "Setup", {}, env, kInstaller);
+  ASSERT_EQ(install.exitCode, 0) << install.out;
+  for (const char* line : {"language HU\n", "Nem rendszergazdak\xC3\xA9nt jelentkezett be.",
+                           "dialog persons: Mieter\n",
+                           "A telep\xC3\xADt\xC3\xA9s sikeres volt.|A program most elindul.\n",
+                           "undriven dialogs 0\n"})
+    EXPECT_NE(install.out.find(line), std::string::npos) << line << "\n" << install.out;
+  EXPECT_EQ(Bytes(pgm + "Tessaro.ini").find("Lng=HU\r\n"), 0u);
+
+  // The installed program runs for the installing user and makes its data. Its channel is
+  // that user's: the socket's name carries his number.
+  const std::string channel = ChannelSocketPath(kInstanceChannelName);
+  const std::string socket =
+      channel.substr(0, channel.rfind('-') + 1) + std::to_string(kInstaller);
+  struct TEndsWithTheTest {
+    std::string socket;
+    ~TEndsWithTheTest() {
+      if (const pid_t pid = ListenerPid(socket)) kill(pid, SIGTERM);
+    }
+  } endsWithTheTest{socket};
+  ASSERT_TRUE(WaitUntil([&socket] { return ListenerPid(socket) > 0; })) << install.out;
+  const pid_t program = ListenerPid(socket);
+  ASSERT_GT(program, 0);
+  const std::string data = pgm + "DemoData/";
+  ASSERT_TRUE(WaitUntil([&data] {
+    for (const std::string& p : TreeOf(data))
+      if (p.size() > 4 && p.substr(p.size() - 4) == ".ada") return true;
+    return false;
+  }));
+  ASSERT_EQ(kill(program, SIGTERM), 0);
+  ASSERT_TRUE(WaitUntil([&socket] { return ListenerPid(socket) == 0; }));
+
+  // Every folder the installer created, and those the program made inside later, serve all.
+  for (const std::string& folder : {shared.Dir() + "opt/", pgm, pgm + "Help/de/", data}) {
+    struct stat st {};
+    ASSERT_EQ(stat(folder.c_str(), &st), 0) << folder;
+    EXPECT_EQ(st.st_mode & 07777, 0777u) << folder;
+    EXPECT_EQ(st.st_uid, kInstaller) << folder;
+    EXPECT_EQ(DefaultAccessListText(folder), "u::rwx,g::rwx,o::rwx") << folder;
+  }
+  std::vector<std::string> made;
+  for (const std::string& p : TreeOf(data)) {
+    struct stat st {};
+    if (p.back() != '/' && stat((data + p).c_str(), &st) == 0 && st.st_uid == kInstaller)
+      made.push_back(p);
+  }
+  ASSERT_GE(made.size(), 2u) << "the program made its files as the installing user";
+
+  // The other user changes, creates and deletes there, in what the first one made too.
+  const std::string changed = data + made[0], deleted = data + made[1];
+  const std::string before = Bytes(changed);
+  const std::string script = "set -e; cd '" + data + "'; printf 'more' >> '" + changed + "'; rm '" +
+                             deleted + "'; printf 'new' > by-other.txt; mkdir by-other; " +
+                             "printf 'x' > by-other/file; rm by-other/file; rmdir by-other";
+  const TRun other = Run("/bin/sh", {"-c", QString::fromStdString(script)}, as(otherHome), kOther);
+  EXPECT_EQ(other.exitCode, 0) << other.out;
+  EXPECT_EQ(Bytes(changed), before + "more");
+  EXPECT_FALSE(Exists(deleted));
+  EXPECT_EQ(Bytes(data + "by-other.txt"), "new");
+
+  // An older setup, run by the installing user once more, asks before it replaces the newer
+  // program that registered itself; "No" leaves everything as it is.
+  const TSectionFile file = ParseSectionFile(package);
+  ASSERT_EQ(file.status, TSectionsStatus::Sound) << file.error;
+  std::string language, compressed, commands, files;
+  ASSERT_TRUE(SectionData(package, file, kSectionLanguage, language));
+  ASSERT_TRUE(SectionData(package, file, kSectionCommands, compressed));
+  ASSERT_TRUE(SectionData(package, file, kSectionFiles, files));
+  ASSERT_TRUE(DecompressBytes(compressed, 1 << 20, commands));
+  const size_t version = commands.find("Version=2008-04,");
+  ASSERT_NE(version, std::string::npos) << "the program's scheme: " << commands.substr(0, 200);
+  commands.replace(version, 15, "Version=2007-11");
+  const std::string older = shared.Dir() + "older-setup";
+  WriteAllBytes(older, package.substr(0, file.imageSize) +
+                           BuildSectionArea({{kSectionLanguage, language},
+                                             {kSectionCommands, CompressBytes(commands)},
+                                             {kSectionFiles, files}}));
+  ASSERT_EQ(chmod(older.c_str(), 0755), 0);
+  const std::vector<std::string> tree = TreeOf(pgm);
+  env = as(installerHome);
+  env.insert(env.end(), {{"TESSARO_SETUP_LANGUAGE", "HU"}, {"TESSARO_SETUP_ANSWER", "Nem"}});
+  const TRun asked = Run(older, {}, env, kInstaller);
+  EXPECT_EQ(asked.exitCode, 0) << asked.out;
+  EXPECT_NE(asked.out.find("M\xC3\xA1r egy \xC3\xBAjabb verzi\xC3\xB3 van telep\xC3\xADtve.|"),
+            std::string::npos)
+      << asked.out;
+  EXPECT_NE(asked.out.find("answer Nem\n"), std::string::npos) << asked.out;
+  EXPECT_EQ(asked.out.find("panel ProgressPanel"), std::string::npos) << asked.out;
+  EXPECT_EQ(TreeOf(pgm), tree);
 }
 
 TEST_F(SetupProcess, ADamagedSetupWritesNothing) {

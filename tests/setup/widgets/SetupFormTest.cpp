@@ -16,6 +16,7 @@
 #include "basic/widgets/InstanceChannel.h"
 #include "basic/widgets/QtGlue.h"
 #include "basic/widgets/QtUserInteraction.h"
+#include "data/StockUnit.h"
 #include "platform/RegistryStore.h"
 #include "setup/SetupFormUnit.h"
 #include "setup/SetupTestSupport.h"
@@ -207,10 +208,12 @@ TEST_F(SetupForm, OutsideTheHomeTheUserIsAskedFirst) {
 
 TEST_F(SetupForm, ANewerInstalledVersionIsAskedAbout) {
   std::vector<std::string> commands = Installation();
-  commands[0] = "action=path,Registry=Merivan\\Tessaro,Version=2.9,PgmPath=*Programs*Tessaro/";
+  // An older setup against what the program registers when it runs.
+  commands[0] = "action=path,Registry=Merivan\\Tessaro,Version=2007-11,PgmPath=*Programs*Tessaro/";
   TRegistryStore store;
   WriteAllBytes(home.Home() + "Tessaro", "x");
-  ASSERT_TRUE(store.WriteString(TRegScope::User, "\\SOFTWARE\\Merivan\\Tessaro", "Ver", "2.10"));
+  ASSERT_TRUE(
+      store.WriteString(TRegScope::User, "\\SOFTWARE\\Merivan\\Tessaro", "Ver", kRegistryVersion));
   ASSERT_TRUE(store.WriteString(TRegScope::User, "\\SOFTWARE\\Merivan\\Tessaro", "Exec",
                                 home.Home() + "Tessaro"));
   auto form = AtAskPanel(commands, {program_});
@@ -283,10 +286,27 @@ TEST_F(SetupForm, EveryTextOfTheWindowIsTranslated) {
       continue;
     EXPECT_NE(english[i], g) << "no English for \"" << g << "\"";
   }
+  EXPECT_TRUE(form->LngHURadio->isEnabled()) << "the Hungarian texts are carried";
+  form->LngHURadio->click();
+  EXPECT_TRUE(form->LngHURadio->isChecked());
+  const std::vector<std::string> hungarian = texts();
+  ASSERT_EQ(german.size(), hungarian.size());
+  for (size_t i = 0; i < german.size(); ++i) {
+    const std::string& g = german[i];
+    if (g.empty() || g == "OK" || g == "Tessaro" || g == "Deutsch" || g == "English" ||
+        g == "Magyar" || g.rfind("Bitte w", 0) == 0 || g.rfind("Please", 0) == 0)
+      continue;
+    EXPECT_NE(hungarian[i], g) << "no Hungarian for \"" << g << "\"";
+    EXPECT_NE(hungarian[i], english[i]) << "no Hungarian for \"" << g << "\"";
+  }
+  // The window shows the Hungarian letters that 1252 lacks.
+  bool doubleAcute = false;
+  for (QLabel* w : form->findChildren<QLabel*>())
+    if (w->text().contains(QChar(0x0151))) doubleAcute = true;
+  EXPECT_TRUE(doubleAcute);
   form->LngRadioClick("DE");
   EXPECT_EQ(texts(), german);
   EXPECT_TRUE(form->LngGermanRadio->isChecked());
-  EXPECT_FALSE(form->LngHURadio->isEnabled()) << "no Hungarian texts are carried";
 }
 
 }  // namespace
