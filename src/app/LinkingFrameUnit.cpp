@@ -469,6 +469,20 @@ void TLinkingFrame::FrameResize() {
   EdPanel->raise();
 }
 
+QSize TLinkingFrame::minimumSizeHint() const {
+  const int half = std::max(SelectAllBtn->sizeHint().width(), SelectNoneBtn->sizeHint().width());
+  return {2 * half, 80};
+}
+
+bool TLinkingFrame::event(QEvent* event) {
+  // A caption changed (a translation): the frame asks its parent's layout for the new room.
+  if (event->type() == QEvent::LayoutRequest) {
+    updateGeometry();
+    FrameResize();
+  }
+  return QFrame::event(event);
+}
+
 void TLinkingFrame::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
   FrameResize();

@@ -339,7 +339,11 @@ void TListingHead::TermsChanged() {
 }
 
 void TListingHead::ArrangePlaceholder() {
+  // The title takes the room of its text, whatever a view or a translation set since.
+  for (QLabel* label : {CaptionLabel, InHouseLabel, InSysLabel}) label->adjustSize();
   const int x = CaptionLabel->x() + CaptionLabel->width() + kComboGap;
+  if (SeekCombo->x() != x)
+    for (QComboBox* combo : {SeekCombo, HouseCombo, SysCombo}) combo->move(x, combo->y());
   // The width runs from the box's present left edge, as the layout always did.
   const int w = std::max(0, width() - SeekCombo->x());
   for (QComboBox* combo : {SeekCombo, HouseCombo, SysCombo})

@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
@@ -416,6 +417,8 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   fields->setVerticalSpacing(4);
   KeyNameLabel = FieldLabel(panel, "Schl\xFCssel:");
   KeyNameLabel->setObjectName("KeyNameLabel");
+  // Made of a caption already in the user's language, set again at a language switch.
+  SetNoTranslate(KeyNameLabel);
   KeyNameEd = FieldEdit(panel, "KeyNameEd");
   KeyName2Ed = FieldEdit(panel, "KeyName2Ed");
   KeyName2Ed->setToolTip(ToQString("[Zusatzbezeichnung]"));
@@ -729,6 +732,7 @@ void TFrameKeys::ApplySettings() {
   SetNoTranslate(ListingFrame->PlaceholderPanel);
   if (ShowAllOwners1) ShowAllOwners1->setText(ToQString(CoreText(70)));
   CabInFrame->ApplySettings();
+  SetKeyNameLabel(nameLabelClass_);
   FillKeyTypeCombo();
   TMiniDB* db = GlueDB();
   const bool minStock = db && MinimumStockUsed(*db);
@@ -815,7 +819,7 @@ void TFrameKeys::ShowViewMode(int cls) {
   for (TLinkingFrame* frame : {LinkDoorsFrame, LinkGroupsFrame, LinkCylsFrame})
     frame->ShowList(false);
   LinkPageControl->setTabVisible(3, cls == icKeyBunch);
-  KeyNameLabel->setText(ToQString((cls == icKeyBunch ? FrameKeysText(28) : KeyCaption()) + ":"));
+  SetKeyNameLabel(cls);
   MarkTotalInvalid(false);
   KeyInventoryEd->setToolTip(QString());
 }
@@ -838,8 +842,13 @@ void TFrameKeys::ShowEditMode(int cls, int state) {
     frame->ShowList(cls == icKey);
   LinkPageControl->setTabVisible(3, cls == icKeyBunch);
   if (cls == icKeyBunch) LinkPageControl->setCurrentWidget(LinkKeysSheet);
-  KeyNameLabel->setText(ToQString((cls == icKeyBunch ? FrameKeysText(28) : KeyCaption()) + ":"));
+  SetKeyNameLabel(cls);
   UpdateHolderActions();
+}
+
+void TFrameKeys::SetKeyNameLabel(int cls) {
+  nameLabelClass_ = cls;
+  KeyNameLabel->setText(ToQString((cls == icKeyBunch ? FrameKeysText(28) : KeyCaption()) + ":"));
 }
 
 void TFrameKeys::MarkTotalInvalid(bool invalid) {
