@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QTableWidget>
 
 #include "basic/MultiLingua.h"
@@ -348,7 +349,11 @@ void TListingHead::ArrangePlaceholder() {
   const int w = std::max(0, width() - SeekCombo->x());
   for (QComboBox* combo : {SeekCombo, HouseCombo, SysCombo})
     combo->setGeometry(x, combo->y(), w, combo->height());
-  PlaceholderPanel->setGeometry(x + 8, PlaceholderPanel->y(), w / 2, PlaceholderPanel->height());
+  // Half the box, or what its text needs up to the box's arrow.
+  const int text = PlaceholderPanel->fontMetrics().horizontalAdvance(PlaceholderPanel->text()) + 4;
+  const int arrow = SeekCombo->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+  const int panel = std::max(w / 2, std::min(text, w - 8 - arrow));
+  PlaceholderPanel->setGeometry(x + 8, PlaceholderPanel->y(), panel, PlaceholderPanel->height());
   PlaceholderPanel->setVisible(!SeekCombo->isHidden() && SeekCombo->currentText().isEmpty());
   PlaceholderPanel->raise();
 }

@@ -488,8 +488,9 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   fields->setColumnStretch(2, 1);
   outer->addLayout(fields);
 
-  // The link pages at the left, the holders at the right.
-  Splitter = new QSplitter(Qt::Horizontal, panel);
+  // The link pages above the holders, each as wide as the fields: side by side, neither
+  // had room for its tabs, buttons and columns on a small screen.
+  Splitter = new QSplitter(Qt::Vertical, panel);
   LinkPageControl = new QTabWidget(Splitter);
   LinkPageControl->setObjectName("LinkPageControl");
   LinkDoorsSheet = new QWidget;
@@ -570,8 +571,9 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   Splitter->setChildrenCollapsible(false);
   Splitter->setStretchFactor(0, 1);
   Splitter->setStretchFactor(1, 1);
-  LinkPageControl->setMinimumWidth(80);
-  RightPanel->setMinimumWidth(80);
+  Splitter->setSizes({1000, 1000});  // halves of whatever room there is
+  LinkPageControl->setMinimumHeight(80);
+  RightPanel->setMinimumHeight(80);
   outer->addWidget(Splitter, 1);
 
   // Menus.

@@ -74,7 +74,7 @@ int VisibleWidth(QWidget* w) {
   QRect shown(w->mapTo(window, QPoint(0, 0)), w->size());
   for (QWidget* up = w->parentWidget(); up && up != window; up = up->parentWidget()) {
     if (auto* area = qobject_cast<QAbstractScrollArea*>(up->parentWidget()))
-      if (area->viewport() == up) break;
+      if (area->viewport() == up) return shown.width();
     shown &= QRect(up->mapTo(window, QPoint(0, 0)), up->size());
   }
   shown &= window->rect();
@@ -285,7 +285,7 @@ void OneKeyWithACylinder(TStoreMaker& maker) {
 // pages at each size and language, to look at.
 void KeepPicture(QWidget& window, int page, const TScreenSize& screen, const std::string& lang) {
   const char* folder = std::getenv("TESSARO_CAPTION_SHOTS");
-  if (!folder || !*folder || (page != pgKeys && page != pgPersons && page != pgDoors)) return;
+  if (!folder || !*folder || (page != pgKeys && page != pgPersons && page != pgDoors && page != pgCabinets)) return;
   const std::string file = std::string(folder) + "/page" + std::to_string(page) + "-" +
                            SizeName(screen) + "-" + lang + ".png";
   EXPECT_TRUE(window.grab().save(QString::fromStdString(file))) << file;
@@ -358,6 +358,9 @@ TEST(CaptionFit, EveryCaptionOfEveryPageAndWindowHasItsRoom) {
         TCutCaptions found(name + " at " + at);
         found.CheckAll(dialog.get());
         cut += found.List();
+        if (const char* folder = std::getenv("TESSARO_CAPTION_SHOTS"); folder && *folder)
+          dialog->grab().save(QString::fromStdString(std::string(folder) + "/" + name + "-" +
+                                                     SizeName(screen) + "-" + lang + ".png"));
       }
       dialog->hide();
     }
