@@ -2,9 +2,9 @@
 
 #include <filesystem>
 
-#include <QPrinter>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPrinter>
 #include <gtest/gtest.h>
 
 #include "app/BackupRequesterUnit.h"
@@ -186,4 +186,3 @@ const std::map<std::string, TFormMaker>& KnownForms() {
   };
   return forms;
 }
-
