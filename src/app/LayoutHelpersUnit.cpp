@@ -3,8 +3,13 @@
 #include <algorithm>
 
 #include <QAbstractButton>
+#include <QEvent>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QWidget>
 
 #include "basic/widgets/QtGlue.h"
@@ -107,4 +112,60 @@ void ShiftControlsBelow(QWidget* parent, int top, int distance) {
 
 bool IsVerdanaInstalled() {
   return QFontDatabase::families().contains(QStringLiteral("Verdana"), Qt::CaseInsensitive);
+}
+
+namespace {
+
+// The tab bar's padding beside each text: the style's own while the tabs fit, else what the
+// tab widget's width leaves, at least kMinTabPadding.
+class TFittingTabStyle : public QProxyStyle {
+ public:
+  explicit TFittingTabStyle(QTabWidget* tabs) : tabs_(tabs) {}
+
+  int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                  const QWidget* widget) const override {
+    const int own = QProxyStyle::pixelMetric(metric, option, widget);
+    if (metric != PM_TabBarTabHSpace || !tabs_) return own;
+    const QTabBar* bar = tabs_->tabBar();
+    const QFontMetrics fm(bar->font());
+    int count = 0;
+    int texts = 0;
+    for (int i = 0; i < bar->count(); ++i) {
+      if (!bar->isTabVisible(i)) continue;
+      ++count;
+      texts += fm.horizontalAdvance(bar->tabText(i));
+      if (!bar->tabIcon(i).isNull()) texts += bar->iconSize().width() + 4;
+    }
+    if (count == 0) return own;
+    // The frame of the tab widget and the overlap of the selected tab take a few pixels.
+    const int room = tabs_->width() - 8;
+    return std::clamp((room - texts) / count, kMinTabPadding, std::max(own, kMinTabPadding));
+  }
+
+  static constexpr int kMinTabPadding = 8;
+
+ private:
+  QPointer<QTabWidget> tabs_;
+};
+
+// Lays the tabs out again when the tab widget's width changes.
+class TTabRelayout : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Resize)
+      if (auto* tabs = qobject_cast<QTabWidget*>(watched))
+        tabs->tabBar()->setIconSize(tabs->tabBar()->iconSize());
+    return QObject::eventFilter(watched, event);
+  }
+};
+
+}  // namespace
+
+void FitTabsToWidth(QTabWidget* tabs) {
+  if (!tabs) return;
+  auto* style = new TFittingTabStyle(tabs);
+  style->setParent(tabs->tabBar());
+  tabs->tabBar()->setStyle(style);
+  tabs->installEventFilter(new TTabRelayout(tabs));
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+class QTabWidget;
 class QWidget;
 
 // Sets the text and lowers the font from 10 to at least 8 points until it fits.
@@ -18,3 +19,6 @@ void ArrangeButtons(const std::vector<QWidget*>& list);
 void CenterInForm(QWidget* control);
 void ShiftControlsBelow(QWidget* parent, int top, int distance);
 bool IsVerdanaInstalled();
+// The tabs of `tabs` narrow their padding (down to a few pixels beside the text) while all
+// visible tabs would not fit its width otherwise, so no tab hides behind scroll arrows.
+void FitTabsToWidth(QTabWidget* tabs);

@@ -102,6 +102,7 @@ TLinkingFrame::TLinkingFrame(QWidget* parent) : QFrame(parent) {
   Listbox->setToolTip(ToQString("Doppelklick zeigt die markierte T\xFCr"));
   Listbox->setContextMenuPolicy(Qt::CustomContextMenu);
   Listbox->viewport()->installEventFilter(this);
+  TopPanel->installEventFilter(this);
 
   SelectAllBtn = new QPushButton(ToQString("alle ausw\xE4hlen"), this);
   SelectNoneBtn = new QPushButton(ToQString("keinen ausw\xE4hlen"), this);
@@ -445,6 +446,9 @@ void TLinkingFrame::FillHouseCombo() {
 }
 
 void TLinkingFrame::FrameResize() {
+  // The titles take the room of their text, whatever a view or a translation set since.
+  TitleLabel->adjustSize();
+  TitleLabel2->adjustSize();
   const int w = width();
   int y = 2;
   const int seekLeft = TitleLabel->x() + TitleLabel->width() + 12;
@@ -469,12 +473,29 @@ void TLinkingFrame::FrameResize() {
   EdPanel->raise();
 }
 
+QSize TLinkingFrame::minimumSizeHint() const {
+  const int half = std::max(SelectAllBtn->sizeHint().width(), SelectNoneBtn->sizeHint().width());
+  return {2 * half, 80};
+}
+
+bool TLinkingFrame::event(QEvent* event) {
+  // A caption changed (a translation, seen on show when it came while hidden): the frame
+  // asks its parent's layout for the new room.
+  if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Show) {
+    updateGeometry();
+    FrameResize();
+  }
+  return QFrame::event(event);
+}
+
 void TLinkingFrame::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
   FrameResize();
 }
 
 bool TLinkingFrame::eventFilter(QObject* watched, QEvent* event) {
+  // The title's text changed.
+  if (watched == TopPanel && event->type() == QEvent::LayoutRequest) FrameResize();
   if (watched == Listbox->viewport() && event->type() == QEvent::MouseButtonPress) {
     auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::RightButton) {

@@ -149,6 +149,11 @@ class TLinkingFrame : public QFrame {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  bool event(QEvent* event) override;
+
+ public:
+  // Room for both select buttons' captions side by side.
+  QSize minimumSizeHint() const override;
 
  private:
   // The general master key line; true when the owner is one.

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 #include <QTableWidget>
 
 #include "basic/MultiLingua.h"
@@ -339,12 +340,20 @@ void TListingHead::TermsChanged() {
 }
 
 void TListingHead::ArrangePlaceholder() {
+  // The title takes the room of its text, whatever a view or a translation set since.
+  for (QLabel* label : {CaptionLabel, InHouseLabel, InSysLabel}) label->adjustSize();
   const int x = CaptionLabel->x() + CaptionLabel->width() + kComboGap;
+  if (SeekCombo->x() != x)
+    for (QComboBox* combo : {SeekCombo, HouseCombo, SysCombo}) combo->move(x, combo->y());
   // The width runs from the box's present left edge, as the layout always did.
   const int w = std::max(0, width() - SeekCombo->x());
   for (QComboBox* combo : {SeekCombo, HouseCombo, SysCombo})
     combo->setGeometry(x, combo->y(), w, combo->height());
-  PlaceholderPanel->setGeometry(x + 8, PlaceholderPanel->y(), w / 2, PlaceholderPanel->height());
+  // Half the box, or what its text needs up to the box's arrow.
+  const int text = PlaceholderPanel->fontMetrics().horizontalAdvance(PlaceholderPanel->text()) + 4;
+  const int arrow = SeekCombo->style()->pixelMetric(QStyle::PM_ScrollBarExtent) + 8;
+  const int panel = std::max(w / 2, std::min(text, w - 8 - arrow));
+  PlaceholderPanel->setGeometry(x + 8, PlaceholderPanel->y(), panel, PlaceholderPanel->height());
   PlaceholderPanel->setVisible(!SeekCombo->isHidden() && SeekCombo->currentText().isEmpty());
   PlaceholderPanel->raise();
 }

@@ -29,6 +29,7 @@
 #include "app/BackupUnit.h"
 #include "app/CommandNames.h"
 #include "app/FrameLoginUnit.h"
+#include "app/LayoutHelpersUnit.h"
 #include "app/ManualUnit.h"
 #include "app/MouseEventsUnit.h"
 #include "app/SigFormUnit.h"
@@ -221,6 +222,7 @@ void TTessaroForm::CreatePages() {
     Sheets[page] = sheet;
     PageControl->addTab(sheet, ToQString(kPageCaptions[page]));
   }
+  FitTabsToWidth(PageControl);
   // The Help page: a bar with the way back above the web view.
   HelpTopPanel = new QWidget(Sheets[pgHelp]);
   HelpTopPanel->setObjectName("HelpTopPanel");

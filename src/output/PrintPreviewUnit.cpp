@@ -156,7 +156,7 @@ TPrintPreviewForm::TPrintPreviewForm(QPrinter* printer, TPreviewRenderer render,
   PrintPanel->setObjectName(QStringLiteral("PrintPanel"));
   PrintersCombo = new QComboBox(PrintPanel);
   PrintersCombo->setObjectName(QStringLiteral("PrintersCombo"));
-  PrintersCombo->setMinimumWidth(220);
+  PrintersCombo->setMinimumWidth(160);  // the whole bar fits a screen 800 pixels wide
   PrinterSettingsBtn = new QPushButton(ToQString("Eigenschaften"), PrintPanel);
   PrinterSettingsBtn->setObjectName(QStringLiteral("PrinterSettingsBtn"));
   Label1 = new QLabel(ToQString("Kopien"), PrintPanel);

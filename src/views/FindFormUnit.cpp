@@ -98,7 +98,9 @@ int SelectedRow(const QTableView* grid) {
 TFindForm::TFindForm(QWidget* parent) : QDialog(parent) {
   setObjectName("FindForm");
   setWindowTitle(ToQString("erweiterte Suche  [Strg+F]"));
-  resize(420, 380);
+  // Wide enough that the excerpt column, what is left beside the type and the name, shows
+  // a whole excerpt (the term and 30 characters around it).
+  resize(720, 420);
   auto* layout = new QVBoxLayout(this);
   HeadPanel = new QWidget(this);
   auto* head = new QHBoxLayout(HeadPanel);

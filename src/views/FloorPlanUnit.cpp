@@ -288,10 +288,21 @@ void TFloorPlanFrame::ShowNoPlan() {
   InfoLabel1->setText(ToQString(text.substr(0, split)));
   InfoLabel2->setText(
       ToQString(split == std::string::npos ? std::string() : Trim(text.substr(split + 1))));
+  PlaceNoPlanPanel();
+  NoPlanPanel->show();
+}
+
+void TFloorPlanFrame::PlaceNoPlanPanel() {
+  // The lines are wrapped only where the box is narrower than they are.
+  for (QLabel* line : {InfoLabel1, InfoLabel2}) line->setWordWrap(false);
   NoPlanPanel->adjustSize();
+  const int room = ScrollBox->width() - 8;
+  if (NoPlanPanel->width() > room && room > 40) {
+    for (QLabel* line : {InfoLabel1, InfoLabel2}) line->setWordWrap(true);
+    NoPlanPanel->resize(room, NoPlanPanel->heightForWidth(room));
+  }
   NoPlanPanel->move(std::max(0, (ScrollBox->width() - NoPlanPanel->width()) / 2),
                     std::max(0, (ScrollBox->height() - NoPlanPanel->height()) / 2));
-  NoPlanPanel->show();
 }
 
 bool TFloorPlanFrame::ShowPlan(int32_t owner, const std::string& floor, QWidget* waitParent) {
@@ -477,8 +488,7 @@ bool TFloorPlanFrame::eventFilter(QObject* watched, QEvent* event) {
 
 void TFloorPlanFrame::resizeEvent(QResizeEvent* event) {
   QFrame::resizeEvent(event);
-  NoPlanPanel->move(std::max(0, (ScrollBox->width() - NoPlanPanel->width()) / 2),
-                    std::max(0, (ScrollBox->height() - NoPlanPanel->height()) / 2));
+  PlaceNoPlanPanel();
 }
 
 TFloorPlanForm::TFloorPlanForm(QWidget* parent) : QDialog(parent) {

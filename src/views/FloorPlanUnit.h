@@ -115,6 +115,7 @@ class TFloorPlanFrame : public QFrame {
 
  private:
   void ShowNoPlan();
+  void PlaceNoPlanPanel();
   void ApplyTransform();
   std::string PlanFile() const;
   friend void ShowFloorPlanFullScreen(TFloorPlanFrame* frame);

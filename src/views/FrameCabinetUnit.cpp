@@ -245,7 +245,8 @@ void TFrameCabinet::resizeEvent(QResizeEvent* event) {
   // it; the fields and the keys right of it.
   const int top = ListingFrame->y();
   const int below = std::max(0, height() - top);
-  const int listWidth = std::min(width(), std::max(309 / 2, width() / 5));
+  // 309 pixels at the smallest page width (789) and a fifth of what the page grows beyond.
+  const int listWidth = std::min(width(), std::max(309 / 2, 309 + (width() - 789) / 5));
   const int listHeight = std::max(234 / 2, below * 3 / 5);
   ListingFrame->setGeometry(0, top, listWidth, std::min(below, listHeight));
   const int usersTop = ListingFrame->geometry().bottom() + 1;
@@ -534,7 +535,14 @@ void RegisterCabinetsView() {
 
 void TFrameCabinet::TermsChanged() {
   KeysListingGridFrame->SetPlaceholder();
-  KeysListingGridFrame->Grid->setHorizontalHeaderLabels({ToQString(" " + MLTranslate("Haken")),
-                                       ToQString(" " + KeyCaption()),
-                                       ToQString(" " + FrameCabinetText(5)), QString()});
+  QTableWidget* grid = KeysListingGridFrame->Grid;
+  grid->setHorizontalHeaderLabels({ToQString(" " + MLTranslate("Haken")),
+                                   ToQString(" " + KeyCaption()),
+                                   ToQString(" " + FrameCabinetText(5)), QString()});
+  // Each title shows whole before any row widens its column.
+  const QFontMetrics metrics(grid->horizontalHeader()->font());
+  for (int c = 0; c < 3; ++c)
+    grid->setColumnWidth(
+        c, std::max(grid->columnWidth(c),
+                    metrics.horizontalAdvance(grid->horizontalHeaderItem(c)->text()) + 16));
 }

@@ -425,6 +425,8 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   fields->setVerticalSpacing(4);
   KeyNameLabel = FieldLabel(panel, "Schl\xFCssel:");
   KeyNameLabel->setObjectName("KeyNameLabel");
+  // Made of a caption already in the user's language, set again at a language switch.
+  SetNoTranslate(KeyNameLabel);
   KeyNameEd = FieldEdit(panel, "KeyNameEd");
   KeyName2Ed = FieldEdit(panel, "KeyName2Ed");
   KeyName2Ed->setToolTip(ToQString("[Zusatzbezeichnung]"));
@@ -494,8 +496,9 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   fields->setColumnStretch(2, 1);
   outer->addLayout(fields);
 
-  // The link pages at the left, the holders at the right.
-  Splitter = new QSplitter(Qt::Horizontal, panel);
+  // The link pages above the holders, each as wide as the fields: side by side, neither
+  // had room for its tabs, buttons and columns on a small screen.
+  Splitter = new QSplitter(Qt::Vertical, panel);
   LinkPageControl = new QTabWidget(Splitter);
   LinkPageControl->setObjectName("LinkPageControl");
   LinkDoorsSheet = new QWidget;
@@ -576,8 +579,9 @@ TFrameKeys::TFrameKeys(QWidget* owner) : TFrameMother(owner, icKey, rtKeys) {
   Splitter->setChildrenCollapsible(false);
   Splitter->setStretchFactor(0, 1);
   Splitter->setStretchFactor(1, 1);
-  LinkPageControl->setMinimumWidth(80);
-  RightPanel->setMinimumWidth(80);
+  Splitter->setSizes({1000, 1000});  // halves of whatever room there is
+  LinkPageControl->setMinimumHeight(80);
+  RightPanel->setMinimumHeight(80);
   outer->addWidget(Splitter, 1);
 
   // Menus.
@@ -739,6 +743,7 @@ void TFrameKeys::ApplySettings() {
   SetNoTranslate(ListingFrame->PlaceholderPanel);
   if (ShowAllOwners1) ShowAllOwners1->setText(ToQString(CoreText(70)));
   CabInFrame->ApplySettings();
+  SetKeyNameLabel(nameLabelClass_);
   FillKeyTypeCombo();
   TMiniDB* db = GlueDB();
   const bool minStock = db && MinimumStockUsed(*db);
@@ -825,7 +830,7 @@ void TFrameKeys::ShowViewMode(int cls) {
   for (TLinkingFrame* frame : {LinkDoorsFrame, LinkGroupsFrame, LinkCylsFrame})
     frame->ShowList(false);
   LinkPageControl->setTabVisible(3, cls == icKeyBunch);
-  KeyNameLabel->setText(ToQString((cls == icKeyBunch ? FrameKeysText(28) : KeyCaption()) + ":"));
+  SetKeyNameLabel(cls);
   MarkTotalInvalid(false);
   KeyInventoryEd->setToolTip(QString());
 }
@@ -848,8 +853,13 @@ void TFrameKeys::ShowEditMode(int cls, int state) {
     frame->ShowList(cls == icKey);
   LinkPageControl->setTabVisible(3, cls == icKeyBunch);
   if (cls == icKeyBunch) LinkPageControl->setCurrentWidget(LinkKeysSheet);
-  KeyNameLabel->setText(ToQString((cls == icKeyBunch ? FrameKeysText(28) : KeyCaption()) + ":"));
+  SetKeyNameLabel(cls);
   UpdateHolderActions();
+}
+
+void TFrameKeys::SetKeyNameLabel(int cls) {
+  nameLabelClass_ = cls;
+  KeyNameLabel->setText(ToQString((cls == icKeyBunch ? FrameKeysText(28) : KeyCaption()) + ":"));
 }
 
 void TFrameKeys::MarkTotalInvalid(bool invalid) {

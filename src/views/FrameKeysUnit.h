@@ -274,11 +274,13 @@ class TFrameKeys : public TFrameMother {
   void FillKeyTypeCombo();
   void ShowBunchKeys();
   void MarkTotalInvalid(bool invalid);
+  void SetKeyNameLabel(int cls);
   void DropPendingNew();
   std::vector<int32_t> ListedKeys() const;
 
   THolderEntries holdings_;
   int nameMode_ = 0;
+  int nameLabelClass_ = 0;  // the class the name's label names (a key until one is shown)
   std::string totalAtStart_;
   int32_t pendingNewId_ = 0;
   bool returnRefused_ = false;

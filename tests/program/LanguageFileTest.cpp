@@ -71,6 +71,7 @@
 #include "output/RtfEditorUnit.h"
 #include "output/WordDocumentUnit.h"
 #include "program/ProgramRoot.h"
+#include "program/ProgramWindowsSupport.h"
 #include "data/TransferRulesUnit.h"
 #include "output/MailUnit.h"
 #include "views/AuthorisationsFormUnit.h"
@@ -108,10 +109,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ShippedFile() {
-  return (fs::path(TESSARO_RESOURCE_DIR) / "System" / "Tessaro.lng").string();
-}
 
 // The program's sources; the installer and the start-up loader are programs of their own
 // that do not read this file.
@@ -297,12 +294,6 @@ const std::map<std::string, std::function<const TMLStringList*()>>& KnownTables(
   return tables;
 }
 
-struct TShippedLanguage {
-  TScopedMLSystem scoped;
-  tMLSystem& ml = scoped.System();
-  TShippedLanguage() { EXPECT_TRUE(ml.LoadLanguageFile(ShippedFile(), false)) << ShippedFile(); }
-};
-
 TEST(LanguageFile, EveryMessageTableHasItsEnglish) {
   TShippedLanguage shipped;
   const std::set<std::string> inSources = TableAccessorsInSources();
@@ -338,103 +329,6 @@ TEST(LanguageFile, EveryTextTranslatedByItsWordingHasItsEnglish) {
   }
   EXPECT_GT(found, 0);
   EXPECT_EQ(missing.List(), "") << "German texts without an English entry";
-}
-
-// The main window after an administrator's login, every page's view made.
-struct TLoggedInWindow {
-  TLoginEnv env;
-  std::unique_ptr<TTessaroForm> form;
-  TLoggedInWindow() {
-    {
-      TStoreMaker maker(env.Data());
-      const int32_t admin = maker.User("Admin", "A");
-      maker.db.SetField(admin, fkRights, maker.Rights(admin, "2222222222222"));
-      maker.db.Commit();
-    }
-    ResetMainFormRegistries();
-    InstallProgramUnits();
-    form = std::make_unique<TTessaroForm>();
-    form->GuiStartTimerTimer();
-    TFrameLogin& login = *form->FrameLogin;
-    login.LoginNameCombo->setCurrentIndex(login.LoginNameCombo->findText("Admin"));
-    login.LoginPWEd->setText("A");
-    login.LoginOkBtnClick();
-    for (int page = 0; page < kPageCount; ++page) form->EnsureLazyFrame(page);
-  }
-  ~TLoggedInWindow() {
-    form.reset();
-    ResetMainFormRegistries();
-    ResetWinGlue();
-  }
-};
-
-// The windows that translate themselves (TranslateForm(this) in their constructor), by
-// class: made on their own here, or shown by the main window (no maker).
-using TFormMaker = std::function<std::unique_ptr<QWidget>()>;
-const std::map<std::string, TFormMaker>& KnownForms() {
-  static const std::map<std::string, TFormMaker> forms = {
-      {"TTessaroForm", nullptr},
-      {"TFrameMother", nullptr},
-      {"TFrameUsers", nullptr},
-      {"TFramePersons2", nullptr},
-      {"TFrameLimits", nullptr},
-      {"TFrameHistory", nullptr},
-      {"TFrameBuildings2", nullptr},
-      {"TFrameDoors", nullptr},
-      {"TFrameKeys", nullptr},
-      {"TCabInFrame", nullptr},  // inside TFrameKeys
-      {"TFrameTransfer", nullptr},
-      {"TFrameCyls", nullptr},
-      {"TFrameGroups", nullptr},
-      {"TFrameCabinet", nullptr},
-      {"TDefectCylForm", [] { return std::make_unique<TDefectCylForm>(nullptr); }},
-      {"TPinningForm", [] { return std::make_unique<TPinningForm>(nullptr); }},
-      {"TFloorPlanFrame", [] { return std::make_unique<TFloorPlanFrame>(nullptr); }},
-      {"TCategForm", [] { return std::make_unique<TCategForm>(); }},
-      {"TContactForm", [] { return std::make_unique<TContactForm>(); }},
-      {"TDemoDataForm", [] { return std::make_unique<TDemoDataForm>(); }},
-      {"TMemForm", [] { return std::make_unique<TMemForm>(); }},
-      {"TRenameForm", [] { return std::make_unique<TRenameForm>(); }},
-      {"TImportForm", [] { return std::make_unique<TImportForm>(); }},
-      {"TKsSelForm", [] { return std::make_unique<TKsSelForm>(); }},
-      {"TImportPlanDefForm", [] { return std::make_unique<TImportPlanDefForm>(); }},
-      {"TImportPlanForm", [] { return std::make_unique<TImportPlanForm>(); }},
-      {"TKsToolForm", [] { return std::make_unique<TKsToolForm>(); }},
-      {"TCabinetToolForm", [] { return std::make_unique<TCabinetToolForm>(); }},
-      {"TSpecialDeleteForm", [] { return std::make_unique<TSpecialDeleteForm>(); }},
-      {"TRelationsForm", [] { return std::make_unique<TRelationsForm>(); }},
-      {"TNaviForm", [] { return std::make_unique<TNaviForm>(); }},
-      {"TDBExportForm", [] { return std::make_unique<TDBExportForm>(); }},
-      {"TDirSelForm", [] { return std::make_unique<TDirSelForm>(); }},
-      {"TKeySystemsForm", [] { return std::make_unique<TKeySystemsForm>(); }},
-      {"TMandantForm", [] { return std::make_unique<TMandantForm>(); }},
-      {"TSettingsForm", [] { return std::make_unique<TSettingsForm>(); }},
-      {"TAuthorisationsForm", [] { return std::make_unique<TAuthorisationsForm>(); }},
-      {"TKeyBoxForm", [] { return std::make_unique<TKeyBoxForm>(); }},
-      {"TFristEdForm", [] { return std::make_unique<TFristEdForm>(); }},
-      {"TFindForm", [] { return std::make_unique<TFindForm>(nullptr); }},
-      {"TObjectSelWin", [] { return std::make_unique<TObjectSelWin>(nullptr); }},
-      {"TSplitForm", [] { return std::make_unique<TSplitForm>(); }},
-      {"TSplitRebookForm", [] { return std::make_unique<TSplitRebookForm>(); }},
-      {"TIventurForm", [] { return std::make_unique<TIventurForm>(); }},
-      {"TChangeLogForm", [] { return std::make_unique<TChangeLogForm>(nullptr); }},
-      {"TPlanForm", [] { return std::make_unique<TPlanForm>(nullptr); }},
-      {"TTextSettingsForm", [] { return std::make_unique<TTextSettingsForm>(); }},
-      {"TSigForm", [] { return std::make_unique<TSigForm>(); }},
-      {"TBackupRequesterForm", [] { return std::make_unique<TBackupRequesterForm>(); }},
-      {"TSigFrame", nullptr},  // inside TSigForm
-      {"TPrintSelectForm", [] { return std::make_unique<TPrintSelectForm>(); }},
-      {"TPrintPreviewForm",
-       [] {
-         static QPrinter printer;
-         return std::make_unique<TPrintPreviewForm>(&printer, [](QPrinter*) {});
-       }},
-      {"TRtfForm", [] { return std::make_unique<TRtfForm>(); }},
-      {"TFixedImportForm", [] { return std::make_unique<TImportDoorsForm>(); }},
-      {"TBookingForm", [] { return std::make_unique<TBookingForm>(); }},
-      {"TConcatCellsForm", [] { return std::make_unique<TConcatCellsForm>(); }},
-  };
-  return forms;
 }
 
 // The classes whose constructor translates the window.

@@ -8,7 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
+#include <QTest>
 
 #include "ViewsTestSupport.h"
 #include "basic/widgets/DialogRunner.h"
@@ -98,6 +100,27 @@ TEST_F(TFindFormTest, AKeptHitOfADeletedRecordSearchesAgain) {
   });
   EXPECT_EQ(ShowFindForm(), k2);
   EXPECT_EQ(rowsAfter, 1);
+}
+
+// A hit's excerpt (the term and up to 30 characters around it) is shown whole in its column.
+TEST_F(TFindFormTest, TheExcerptOfAHitHasItsRoom) {
+  const int32_t door = Record(icDoor, "T\xFCr 7");
+  db().SetField(door, "rom", "Lager im Untergeschoss neben der Werkstatt Nord, Zugang Hof");
+  ASSERT_TRUE(db().Commit());
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto& form = static_cast<TFindForm&>(dialog);
+    QTest::keyClicks(form.SeekEd, "werkstatt");
+    QTest::mouseClick(form.SeekBtn, Qt::LeftButton);
+    ASSERT_EQ(form.Hits->rowCount(), 1);
+    const QString excerpt = form.Hits->data(form.Hits->index(0, 2), Qt::DisplayRole).toString();
+    EXPECT_GE(excerpt.trimmed().size(), 35);
+    const int margin = form.Grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1;
+    EXPECT_GE(form.Grid->columnWidth(2) - 2 * margin,
+              form.Grid->fontMetrics().horizontalAdvance(excerpt))
+        << FromQString(excerpt);
+    form.EscBtn->click();
+  });
+  EXPECT_EQ(ShowFindForm(), 0);
 }
 
 // The picker: IDs lined up, "Alle auswählen" gives -1 whatever is selected, OK the

@@ -80,7 +80,7 @@ TEST(KeysLanguage, EveryTextOfTheKeysViewHasItsEnglishEntry) {
   EXPECT_EQ(CabInFrameText(7), "A cabinet has been chosen more than once.");
   TFrameKeys view(nullptr);
   EXPECT_EQ(view.KeyFoundBtn->text(), QStringLiteral("Found"));
-  EXPECT_EQ(view.OfTotalLabel->text(), QStringLiteral("of in total"));
+  EXPECT_EQ(view.OfTotalLabel->text(), QStringLiteral("of a total of"));
 }
 
 }  // namespace

@@ -47,6 +47,14 @@ std::u16string TranslateCaption(const tMLSystem& ml, const std::u16string& text,
                                 const std::string& from, const std::string& to, int& grade) {
   grade = mlgNone;
   if (text.empty()) return text;
+  // A tab whose page holds links carries a bullet after its caption: the caption is looked
+  // up without it and keeps it.
+  const std::u16string mark = u" \u2022";
+  if (text.size() > mark.size() && text.ends_with(mark)) {
+    const std::u16string out =
+        TranslateCaption(ml, text.substr(0, text.size() - mark.size()), from, to, grade);
+    return grade == mlgNone ? text : out + mark;
+  }
   std::u16string keyed = ReplaceAllOnce(text, u"\r\n", u"#13#");
   keyed = ReplaceAllOnce(ReplaceAllOnce(keyed, u"\r", u"#13#"), u"\n", u"#13#");
   const std::u16string out = ml.TranslateText(keyed, from, to, grade);

@@ -8,6 +8,7 @@
 #include <QContextMenuEvent>
 #include <QFileDialog>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -394,20 +395,27 @@ TImportPlanForm::TImportPlanForm(QWidget* parent) : QDialog(parent) {
   infoRow->addWidget(ContinueBtn);
   outer->addWidget(InfoPanel);
 
-  auto* legend = new QHBoxLayout;
+  // The legend in rows of three: in one row it was wider than a small screen.
+  auto* legend = new QGridLayout;
   legend->setContentsMargins(8, 4, 8, 4);
+  legend->setHorizontalSpacing(12);
   const std::pair<uint32_t, const char*> legendItems[] = {
       {kManualColumn, "= manuelle Definition T\xFCren/Zyl./ES"},
       {kManualRow, "= manuelle Definition GS"},
       {kAutoTitle, "= automatisch erkannter Titel"},
       {kMatrix, "= Schlie\xDFmatrix (GS-Kreuztabelle)"},
       {kData, "= Daten"}};
+  int item = 0;
   for (const auto& [colour, text] : legendItems) {
-    legend->addWidget(Swatch(this, colour));
-    legend->addWidget(new QLabel(ToQString(text), this));
-    legend->addSpacing(12);
+    auto* entry = new QHBoxLayout;
+    entry->setSpacing(2);
+    entry->addWidget(Swatch(this, colour));
+    entry->addWidget(new QLabel(ToQString(text), this));
+    entry->addStretch(1);
+    legend->addLayout(entry, item / 3, item % 3);
+    ++item;
   }
-  legend->addStretch(1);
+  legend->setColumnStretch(3, 1);
   outer->addLayout(legend);
 
   OptionsPanel = new QFrame(this);
