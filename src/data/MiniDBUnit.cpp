@@ -1303,7 +1303,7 @@ bool TMiniDB::SaveIfModified() {
   // The month's copy shows the store as it was before the month's first change: it is
   // taken from the file as it is now, before this save replaces it.
   double logTime = 0;
-  std::string logHeader;
+  std::string logHeader, previousLogHeader;
   if (TimebackLog) {
     logTime = TimebackLog->ChangeTime();
     std::string copy = TimebackLog->CopyNeeded(logTime);
@@ -1319,7 +1319,10 @@ bool TMiniDB::SaveIfModified() {
       for (int32_t id : UnloggedInOrder())
         if (HasRecord(id)) records.emplace_back(id, &Lines[IndexLine[id]]);
       logHeader = TimebackLog->PrepareSaved(records, logTime);
-      if (!logHeader.empty()) PutHeaderLine(kChangeLogPendingHeader, logHeader);
+      if (!logHeader.empty()) {
+        previousLogHeader = GetHeaderValue(kChangeLogPendingHeader);
+        PutHeaderLine(kChangeLogPendingHeader, logHeader);
+      }
     }
   }
   PutHeaderLine("LastID", std::to_string(LastID));
@@ -1339,6 +1342,10 @@ bool TMiniDB::SaveIfModified() {
       // or the next open writes the entry.
       if (TimebackLog->WritePrepared()) SettledChangeLogHeader = logHeader;
     }
+  } else if (!logHeader.empty()) {
+    // Not on disk: the header names no entry of this station, and the next save builds
+    // its own from the records still waiting.
+    PutHeaderLine(kChangeLogPendingHeader, previousLogHeader);
   }
   Release(ticket);
   if (!ok) ShowError(1, true);
