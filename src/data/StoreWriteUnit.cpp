@@ -106,6 +106,11 @@ bool SettlePendingHistory(TMiniDB& db) {
   const std::vector<THistoryLine> pending = DecodePendingHistory(text);
   if (pending.empty() || !History().Enabled()) return true;
   bool ok = true;
+  // A header of a killed bulk run may miss thousands of lines: appended in large pieces,
+  // not one synced append each.
+  THistory& history = History();
+  const bool buffered = history.Log().Buffered();
+  history.SetBuffered(true);
   std::vector<std::string> years;
   for (const THistoryLine& l : pending)
     if (std::find(years.begin(), years.end(), l.year) == years.end()) years.push_back(l.year);
@@ -118,10 +123,11 @@ bool SettlePendingHistory(TMiniDB& db) {
     for (const THistoryLine& l : pending)
       if (l.year == year && !History().Log().Waits(year, l.line)) wanted.push_back(&l);
     if (wanted.empty()) continue;
-    for (const THistoryLine* l : MissingLines(file, wanted))
-      ok = History().Add(year, l->line) && ok;
+    for (const THistoryLine* l : MissingLines(file, wanted)) ok = history.Add(year, l->line) && ok;
   }
-  if (ok && History().Log().NothingWaits()) db.SettledHistoryHeader = text;
+  ok = history.Flush() && ok;
+  history.SetBuffered(buffered);
+  if (ok && history.Log().NothingWaits()) db.SettledHistoryHeader = text;
   return ok;
 }
 
