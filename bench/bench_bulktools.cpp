@@ -224,8 +224,7 @@ void BM_ChangeLogMoveKeySystem(benchmark::State& state) {
 BENCHMARK(BM_ChangeLogMoveKeySystem)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_ChangeLogDeletePersons(benchmark::State& state) {
-  MeasureLogged(state,
-                [](TMiniDB& db) { return DeleteAllOfClass(db, icPerson, true, nullptr); });
+  MeasureLogged(state, [](TMiniDB& db) { return DeleteAllOfClass(db, icPerson, true, nullptr); });
 }
 BENCHMARK(BM_ChangeLogDeletePersons)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -214,8 +214,7 @@ bool CompleteLogFileAt(const std::string& fileName, std::int64_t offset, const s
   std::int64_t size = 0;
   std::string there;
   bool ok = PfFstatSize(fd, size) == 0 && size >= offset &&
-            ReadAt(fd, offset, bytes.size(), there) &&
-            bytes.compare(0, there.size(), there) == 0;
+            ReadAt(fd, offset, bytes.size(), there) && bytes.compare(0, there.size(), there) == 0;
   // Whatever stands behind a complete entry was appended later: the entry is there.
   if (ok && there.size() < bytes.size()) {
     ok = size == offset + static_cast<std::int64_t>(there.size());

@@ -196,8 +196,7 @@ bool TTimebackLog::WritePrepared() {
 bool TTimebackLog::SettlePrepared(const std::string& header,
                                   const std::function<const std::string*(int32_t)>& lineOf) {
   if (!unwritten_.header.empty() && unwritten_.header == header) {
-    if (!CompleteLogFileAt(unwritten_.fileName, unwritten_.offset, unwritten_.bytes,
-                           Reservation()))
+    if (!CompleteLogFileAt(unwritten_.fileName, unwritten_.offset, unwritten_.bytes, Reservation()))
       return false;
     unwritten_ = TPrepared{};
     return true;

@@ -41,8 +41,8 @@ std::string ImportJournalFolder() {
   const TMandantState& state = MandantState();
   // Without a data folder the journal has no home: a relative path would put it into
   // whatever folder the program was started from.
-  if (!IsAbsoluteJournalFolder(MandantDataFolder(state.HasCurrentMandant ? &state.CurrentMandant
-                                                                         : nullptr)))
+  if (!IsAbsoluteJournalFolder(
+          MandantDataFolder(state.HasCurrentMandant ? &state.CurrentMandant : nullptr)))
     return "";
   std::string path;
   MandantDataPath(state.HasCurrentMandant ? &state.CurrentMandant : nullptr, "ImportJournal", path);

@@ -290,8 +290,7 @@ TEST_F(BulkWrite, HistoryLinesTheFileWouldNotTakeAreKeptByTheStoreAtClose) {
   HistoryNew(icDoor, door, "Tor", "");
   ui.Clear();
   EXPECT_TRUE(KeepWaitingHistory(*a.db));
-  EXPECT_NE(ui.AllText().find("Die Datenbank bewahrt sie auf"), std::string::npos)
-      << ui.AllText();
+  EXPECT_NE(ui.AllText().find("Die Datenbank bewahrt sie auf"), std::string::npos) << ui.AllText();
   EXPECT_FALSE(history.Log().HasPending());
   history.Log().Flush(true);
   EXPECT_EQ(ui.AllText().find("verloren"), std::string::npos) << ui.AllText();

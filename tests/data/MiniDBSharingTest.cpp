@@ -518,8 +518,10 @@ TEST(StoreLeftovers, KilledSavesLeaveNothingAfterTheNextOpenAndARunningSaveKeeps
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status)) << "step " << step;
     ASSERT_NE(WEXITSTATUS(status), 3) << "step " << step;
-    if (WEXITSTATUS(status) == 9) ++kills;
-    else step = 0;  // the whole save went through: kill it at its first step again
+    if (WEXITSTATUS(status) == 9)
+      ++kills;
+    else
+      step = 0;  // the whole save went through: kill it at its first step again
   }
   EXPECT_FALSE(TildeFilesOf(dir).empty());
 

@@ -174,8 +174,8 @@ TEST_F(StoreUnderLoad, AStationWritingWithoutAPauseStarvesNobody) {
     std::atomic<int64_t> bookings{0};
     std::atomic<int64_t> hogLongestWait{0};  // bookings between two writes of the hog
   };
-  void* mem = mmap(nullptr, sizeof(TShared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
-                   -1, 0);
+  void* mem =
+      mmap(nullptr, sizeof(TShared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
   ASSERT_NE(mem, MAP_FAILED);
   TShared* shared = new (mem) TShared;
   // Both stations open the store first; then the hog starts writing.
@@ -202,8 +202,8 @@ TEST_F(StoreUnderLoad, AStationWritingWithoutAPauseStarvesNobody) {
       if (!write.Commit() || !shared->counting) continue;
       const int64_t bookings = shared->bookings;
       ++shared->hogWrites;
-      shared->hogLongestWait = std::max<int64_t>(shared->hogLongestWait,
-                                                 bookings - bookingsAtLastWrite);
+      shared->hogLongestWait =
+          std::max<int64_t>(shared->hogLongestWait, bookings - bookingsAtLastWrite);
       bookingsAtLastWrite = bookings;
     }
   }
