@@ -111,6 +111,7 @@ bool SettlePendingHistory(TMiniDB& db) {
   THistory& history = History();
   const bool buffered = history.Log().Buffered();
   history.SetBuffered(true);
+  int appended = 0;
   std::vector<std::string> years;
   for (const THistoryLine& l : pending)
     if (std::find(years.begin(), years.end(), l.year) == years.end()) years.push_back(l.year);
@@ -123,9 +124,13 @@ bool SettlePendingHistory(TMiniDB& db) {
     for (const THistoryLine& l : pending)
       if (l.year == year && !History().Log().Waits(year, l.line)) wanted.push_back(&l);
     if (wanted.empty()) continue;
-    for (const THistoryLine* l : MissingLines(file, wanted)) ok = history.Add(year, l->line) && ok;
+    for (const THistoryLine* l : MissingLines(file, wanted)) {
+      ok = history.Add(year, l->line) && ok;
+      ++appended;
+    }
   }
-  ok = history.Flush() && ok;
+  // A log that was buffered already is flushed by whoever buffered it.
+  if (!buffered && appended > 0) ok = history.Flush() && ok;
   history.SetBuffered(buffered);
   if (ok && history.Log().NothingWaits()) db.SettledHistoryHeader = text;
   return ok;
