@@ -10,6 +10,13 @@
 //   .../cold                the same as the first thing a fresh process does: each iteration
 //                           starts this program again, which reads the file whole once (the
 //                           reference, just as fresh) and then opens once
+//   BM_LoginAfterSampleRun  the same open (OpenDataStore) of the sample client of 100,000
+//                           records (GenerateSampleClient) right after its run, as the run
+//                           left store and history (/after_run); the same store without its
+//                           "PendingHistory" header line (/no_header, the reference); and with
+//                           the header holding every booking line of the run, all of them in
+//                           the history already, as a run killed before it could take them
+//                           out leaves it (/full_header: the settle's one pass)
 //
 // The store is bench_store's generated one of 100,000 records with ten users added. Each
 // iteration opens a fresh store object; the previous one is closed outside the timing. The
@@ -21,6 +28,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,8 +44,11 @@
 #include "basic/FileCtrl2.h"
 #include "basic/ParamsUnit.h"
 #include "data/ClientSessionUnit.h"
+#include "data/HistoryUnit.h"
 #include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
+#include "data/SampleDataUnit.h"
+#include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 
 #include "StoreGenerator.h"
@@ -225,6 +238,106 @@ void OpenCold(benchmark::State& state, const char* what) {
   state.counters["vs_raw_read"] = open / raw;
 }
 
+// ----- the sample client right after its run --------------------------------------------
+
+// The sample client's folder (store and history as its run left them) and the store's
+// three versions; made once per process.
+struct TSampleRun {
+  std::string folder;
+  std::string afterRun, noHeader, fullHeader;
+  size_t bookingLines = 0;
+};
+
+std::string ReadAllBytes(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+void WriteAllBytes(const std::string& file, const std::string& bytes) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string ReplaceHeaderLine(const std::string& bytes, const std::string& line) {
+  const std::string key = std::string("\r\n") + kPendingHistoryHeader + "=";
+  const size_t at = bytes.find(key);
+  if (at == std::string::npos) return line.empty() ? bytes : bytes + line + "\r\n";
+  const size_t end = bytes.find("\r\n", at + 2);
+  return bytes.substr(0, at + 2) + (line.empty() ? "" : line + "\r\n") + bytes.substr(end + 2);
+}
+
+const TSampleRun& SampleRun() {
+  static const TSampleRun run = [] {
+    TSampleRun r;
+    char tmpl[] = "/tmp/bench_open-XXXXXX";
+    r.folder = std::string(mkdtemp(tmpl)) + "/";
+    {
+      TAccessProtectionRegistry registry;
+      registry.SetSleeper([](int) {});
+      TMiniDB db;
+      db.Registry = &registry;
+      db.StationKey = "bench";
+      THistory history{&registry};
+      history.SetFolder(r.folder);
+      THistoryScope scope(history);
+      if (!db.Open(r.folder, "Data", "Tessaro")) std::abort();
+      if (GenerateSampleClient(db, kRecords, 1).Result != TBulkResult::Saved) std::abort();
+      db.Close();
+    }
+    r.afterRun = ReadAllBytes(r.folder + "Data.ada");
+    r.noHeader = ReplaceHeaderLine(r.afterRun, "");
+    // Every booking line of the run, as the store's header held them before the run took
+    // them out (and as a run killed right after writing them leaves them).
+    std::vector<THistoryLine> lines;
+    std::vector<TListedFile> files;
+    ListFiles(r.folder, "*.alg", files);
+    for (const TListedFile& file : files) {
+      const std::string name = file.name.substr(file.name.rfind('/') + 1);
+      std::vector<std::string> text;
+      LoadTextFile(file.name, text);
+      for (const std::string& line : text)
+        if (line.rfind("a=Trans", 0) == 0) lines.push_back({name.substr(3, 4), line});
+    }
+    r.bookingLines = lines.size();
+    if (lines.empty()) std::abort();
+    r.fullHeader = ReplaceHeaderLine(
+        r.afterRun, std::string(kPendingHistoryHeader) + "=" + EncodePendingHistory(lines));
+    return r;
+  }();
+  return run;
+}
+
+void LoginAfterSampleRun(benchmark::State& state, const std::string TSampleRun::*version) {
+  const TSampleRun& run = SampleRun();
+  TStation station(run.folder);
+  WriteAllBytes(run.folder + "Data.ada", run.*version);
+  if (!OpenDataStore()) std::abort();  // the folder's first open: the month's copy
+  double open = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    ResetLoginState();
+    WriteAllBytes(run.folder + "Data.ada", run.*version);
+    state.ResumeTiming();
+    const auto t0 = Clock::now();
+    if (!OpenDataStore()) std::abort();
+    benchmark::DoNotOptimize(ListLoginUsers(*SessionDB()).users.size());
+    const double t = Seconds(t0, Clock::now());
+    state.SetIterationTime(t);
+    open += t;
+  }
+  state.counters["header_lines"] =
+      version == &TSampleRun::fullHeader ? static_cast<double>(run.bookingLines) : 0;
+  state.counters["store_mb"] = static_cast<double>((run.*version).size()) / 1e6;
+}
+
+void BM_LoginAfterRun(benchmark::State& state) {
+  LoginAfterSampleRun(state, &TSampleRun::afterRun);
+}
+void BM_LoginNoHeader(benchmark::State& state) {
+  LoginAfterSampleRun(state, &TSampleRun::noHeader);
+}
+void BM_LoginFullHeader(benchmark::State& state) {
+  LoginAfterSampleRun(state, &TSampleRun::fullHeader);
+}
+
 void BM_StoreOpenCold(benchmark::State& state) { OpenCold(state, "store"); }
 void BM_OpenAsProgramCold(benchmark::State& state) { OpenCold(state, "program"); }
 
@@ -241,6 +354,22 @@ BENCHMARK(BM_OpenAsProgramCold)
     ->Name("BM_OpenAsProgram/cold")
     ->UseManualTime()
     ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_LoginAfterRun)
+    ->Name("BM_LoginAfterSampleRun/after_run")
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoginNoHeader)
+    ->Name("BM_LoginAfterSampleRun/no_header")
+    ->UseManualTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoginFullHeader)
+    ->Name("BM_LoginAfterSampleRun/full_header")
+    ->UseManualTime()
+    ->Iterations(5)
     ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv) {

@@ -841,6 +841,8 @@ bool DoLogout(const std::function<void()>& showLoginPage) {
   RunClientClosedHook();
   LocksmithStore().Close();
   if (db) {
+    // History lines the history file would not take are kept by the store, not lost.
+    if (!state.ReadOnlyMode && !state.TimeTravelMode) KeepWaitingHistory(*db);
     db->TimebackLog = nullptr;
     db->Close();
   }

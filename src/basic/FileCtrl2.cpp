@@ -101,12 +101,15 @@ bool MakeBackup(const std::string& target, const std::string& backup,
                 const std::string& nearName = std::string()) {
   const std::string folder = FolderOf(backup);
   std::string temp;
-  bool linked = false;
   if (nearName.size() > 4) {
+    // Named after the held "~" file of the save: a sweep of leftovers keeps it as long as
+    // that one is held (SweepStaleTempFiles).
     temp = nearName.substr(0, nearName.size() - 4) + ".bak.tmp";
-    linked = PfLink(target, temp) == 0;
-  }
-  if (!linked) {
+    if (PfLink(target, temp) != 0 && !CopyFileSynced(target, temp)) {
+      PfUnlink(temp);
+      return false;
+    }
+  } else {
     if (!FreshTempName(folder.empty() ? "./" : folder, temp)) return false;
     if (PfLink(target, temp) != 0 && !CopyFileSynced(target, temp)) return false;
   }
@@ -146,9 +149,12 @@ bool ReplaceFile(const std::string& fileName, bool keepBackup, TWrite write) {
   // The new file keeps the old one's permissions, writable for its owner.
   if (ok && targetExists) PfFchmod(fd, info.mode | kOwnerWrite);
   ok = ok && PfFsync(fd) == 0;
-  ok = PfClose(fd) == 0 && ok;
+  // Still held until it is in the target's place: its backup's temporary name and the
+  // file itself must survive another station's sweep of leftovers meanwhile.
   if (ok && keepBackup && targetExists) ok = MakeBackup(target, target + ".bak", temp);
   ok = ok && PfRename(temp, target) == 0;
+  // Synced before: what a close could still report is on disk already.
+  PfClose(fd);
   if (!ok) {
     PfUnlink(temp);
     return false;
@@ -409,9 +415,10 @@ bool CopyFileReplacing(const std::string& from, const std::string& to) {
   }
   HoldWholeFile(out);
   bool ok = CopyBytesSynced(in, out);
-  ok = PfClose(out) == 0 && ok;
   PfClose(in);
+  // Held until renamed, so that a sweep of leftovers keeps it (see ReplaceFile).
   ok = ok && PfRename(temp, to) == 0;
+  PfClose(out);
   if (!ok) {
     PfUnlink(temp);
     return false;
@@ -428,6 +435,7 @@ int SweepStaleTempFiles(const std::string& folder, double maxAgeSeconds, double 
   std::string base = folder;
   AddBackslash(base);
   int removed = 0;
+  const std::string backupTail = ".bak.tmp";
   for (const TPfFolderEntry& entry : entries) {
     const std::string& n = entry.name;
     if (entry.kind != TPfKind::File || n.size() < 6 || n[0] != '~' ||
@@ -436,10 +444,14 @@ int SweepStaleTempFiles(const std::string& folder, double maxAgeSeconds, double 
     const std::string path = base + n;
     TPfInfo info;
     if (PfLstat(path, info) != 0 || info.kind != TPfKind::File) continue;
-    // The change time moves with every write and with a new link, so a file in use is
-    // young; a running writer also holds it.
     const double age = nowSeconds - static_cast<double>(info.ctimeNs) / 1e9;
-    if (age < maxAgeSeconds || FileHeldByAnyone(path)) continue;
+    if ((maxAgeSeconds > 0 && age < maxAgeSeconds) || FileHeldByAnyone(path)) continue;
+    // A save's backup under its temporary name is held through the save's own "~" file
+    // (which it is named after), not by a lock of its own.
+    if (n.size() > backupTail.size() &&
+        n.compare(n.size() - backupTail.size(), backupTail.size(), backupTail) == 0 &&
+        FileHeldByAnyone(base + n.substr(0, n.size() - backupTail.size()) + ".tmp"))
+      continue;
     if (PfUnlink(path) == 0) ++removed;
   }
   return removed;

@@ -68,8 +68,10 @@ bool CopyFileReplacing(const std::string& from, const std::string& to);
 std::vector<std::string> TakeUnsyncedSaves();
 
 // Removes the leftovers of writes that never finished in a folder: files named "~*.tmp"
-// whose last change lies at least maxAgeSeconds before nowSeconds (seconds since 1970) and
-// that no running writer holds. Returns how many were removed.
+// whose last change lies at least maxAgeSeconds before nowSeconds (seconds since 1970; 0:
+// whatever their age) and that no running writer holds. A running safe write holds its "~" file until it is in the
+// target's place, and the backup it links under the same name + ".bak.tmp" counts as held
+// with it. Returns how many were removed.
 int SweepStaleTempFiles(const std::string& folder, double maxAgeSeconds, double nowSeconds);
 
 // The whole file as bytes. False and empty text for a missing, empty or unreadable file

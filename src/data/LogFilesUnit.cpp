@@ -1,7 +1,9 @@
 #include "data/LogFilesUnit.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <unordered_map>
 
 #include "basic/DateClock.h"
 #include "basic/FileCtrl2.h"
@@ -28,6 +30,10 @@ const TMLStringList* LogFilesTexts() {
     t->Add255Obj("Protokolldatei-Schreibfehler! Eintr\xE4" "ge konnten nicht geschrieben "
                  "werden und gehen beim Beenden verloren.",
                  lfWriteLost);
+    t->Add255Obj("Protokolldatei-Schreibfehler! Eintr\xE4" "ge konnten nicht geschrieben "
+                 "werden. Die Datenbank bewahrt sie auf; sie werden beim n\xE4" "chsten "
+                 "\xD6" "ffnen der Daten geschrieben.",
+                 lfWriteKept);
     return t;
   }();
   return table;
@@ -108,7 +114,121 @@ bool AppendHeld(const std::string& fileName, const std::string& text) {
   return ok;
 }
 
+// Reads up to `count` bytes at `offset` of an open file.
+bool ReadAt(int fd, std::int64_t offset, std::size_t count, std::string& bytes) {
+  bytes.resize(count);
+  std::size_t done = 0;
+  while (done < count) {
+    std::size_t got = 0;
+    if (PfReadAt(fd, bytes.data() + done, count - done, offset + static_cast<std::int64_t>(done),
+                 got) != 0)
+      return false;
+    if (got == 0) break;
+    done += got;
+  }
+  bytes.resize(done);
+  return true;
+}
+
 }  // namespace
+
+bool FindMissingLogLines(const std::string& fileName, const std::vector<std::string_view>& lines,
+                         std::vector<bool>& missing) {
+  missing.assign(lines.size(), true);
+  if (lines.empty()) return true;
+  // The usual case: the lines were appended last, so the end of the file holds them.
+  std::int64_t tail = 256 * 1024;
+  for (std::string_view l : lines) tail += 2 * static_cast<std::int64_t>(l.size() + 2);
+  std::unordered_map<std::string_view, std::vector<std::size_t>> sought;
+  sought.reserve(lines.size());
+  for (std::size_t i = 0; i < lines.size(); ++i) sought[lines[i]].push_back(i);
+  for (int round = 0; round < 2; ++round) {
+    int fd = -1;
+    if (const int e = PfOpenRead(fileName, fd); e != 0) return e == ENOENT;
+    std::int64_t size = 0;
+    std::string text;
+    bool ok = PfFstatSize(fd, size) == 0;
+    const std::int64_t from = round == 0 && size > tail ? size - tail : 0;
+    ok = ok && ReadAt(fd, from, static_cast<std::size_t>(size - from), text);
+    PfClose(fd);
+    if (!ok) return false;
+    // The tail may start inside a line: that part never counts as a whole line, nor does
+    // a last line without its end.
+    std::size_t at = 0;
+    if (from > 0) {
+      const std::size_t first = text.find('\n');
+      at = first == std::string::npos ? text.size() : first + 1;
+    }
+    while (at < text.size()) {
+      const std::size_t end = text.find('\n', at);
+      if (end == std::string::npos) break;
+      if (end > at && text[end - 1] == '\r') {
+        const auto it = sought.find(std::string_view(text.data() + at, end - 1 - at));
+        if (it != sought.end())
+          for (std::size_t i : it->second) missing[i] = false;
+      }
+      at = end + 1;
+    }
+    if (from == 0 || std::find(missing.begin(), missing.end(), true) == missing.end()) break;
+  }
+  return true;
+}
+
+bool LogFileEnd(const std::string& fileName, std::int64_t& size, std::string& lead) {
+  size = 0;
+  lead = kLogFileStart;
+  int fd = -1;
+  if (const int e = PfOpenRead(fileName, fd); e != 0) return e == ENOENT;
+  bool ok = PfFstatSize(fd, size) == 0;
+  if (ok && size > 0) {
+    std::string last;
+    ok = ReadAt(fd, size - 1, 1, last) && last.size() == 1;
+    lead = !ok || last[0] == '\n' ? "" : last[0] == '\r' ? "\n" : "\r\n";
+  }
+  PfClose(fd);
+  return ok;
+}
+
+bool ReadLogFileAt(const std::string& fileName, std::int64_t offset, std::size_t count,
+                   std::string& bytes) {
+  bytes.clear();
+  int fd = -1;
+  if (const int e = PfOpenRead(fileName, fd); e != 0) return e == ENOENT;
+  const bool ok = ReadAt(fd, offset, count, bytes);
+  PfClose(fd);
+  return ok;
+}
+
+bool CompleteLogFileAt(const std::string& fileName, std::int64_t offset, const std::string& bytes,
+                       TAccessProtection& reservation) {
+  if (fileName.empty() || offset < 0) return false;
+  TReservation held(reservation);
+  if (!held.Held()) return false;
+  int fd = -1;
+  bool created = false;
+  if (offset == 0) {
+    if (OpenForAppend(fileName, fd, created) != 0) return false;
+  } else if (PfOpenAppend(fileName, fd) != 0) {
+    return false;
+  }
+  std::int64_t size = 0;
+  std::string there;
+  bool ok = PfFstatSize(fd, size) == 0 && size >= offset &&
+            ReadAt(fd, offset, bytes.size(), there) && bytes.compare(0, there.size(), there) == 0;
+  // Whatever stands behind a complete entry was appended later: the entry is there.
+  if (ok && there.size() < bytes.size()) {
+    ok = size == offset + static_cast<std::int64_t>(there.size());
+    if (ok) {
+      ok = PfWriteAll(fd, bytes.data() + there.size(), bytes.size() - there.size()) == 0 &&
+           PfFsync(fd) == 0;
+      if (!ok) PfTruncate(fd, size);
+    }
+  }
+  PfClose(fd);
+  if (ok && created) PfFsyncFolder(FolderOf(fileName).empty() ? "." : FolderOf(fileName));
+  if (!ok && created) PfUnlink(fileName);
+  return ok;
+}
 
 bool AppendToLogFile(const std::string& fileName, const std::string& text,
                      TAccessProtection& reservation) {
@@ -191,6 +311,20 @@ std::size_t TLogFile::PendingChars() const {
   return n;
 }
 
+std::vector<std::pair<std::string, std::string>> TLogFile::PendingLines() const {
+  std::vector<std::pair<std::string, std::string>> lines;
+  for (const TPendingChunk& c : pending_) {
+    std::size_t at = 0;
+    while (at < c.text.size()) {
+      std::size_t end = c.text.find("\r\n", at);
+      if (end == std::string::npos) end = c.text.size();
+      if (end > at) lines.emplace_back(c.period, c.text.substr(at, end - at));
+      at = end + 2;
+    }
+  }
+  return lines;
+}
+
 bool TLogFile::Add(const std::string& period, const std::string& line) {
   if (disabled_ || line.empty() || period.empty()) return false;
   std::string fileName = GetFileName(period);
@@ -224,6 +358,26 @@ bool TLogFile::Waits(const std::string& period, const std::string& line) const {
   return false;
 }
 
+void TLogFile::LeaveOutWritten(TPendingChunk& chunk) {
+  std::vector<std::string_view> lines;
+  std::size_t at = 0;
+  while (at < chunk.text.size()) {
+    std::size_t end = chunk.text.find("\r\n", at);
+    if (end == std::string::npos) end = chunk.text.size();
+    lines.emplace_back(chunk.text.data() + at, end - at);
+    at = end + 2;
+  }
+  std::vector<bool> missing;
+  if (!FindMissingLogLines(chunk.fileName, lines, missing)) return;
+  std::string text;
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (missing[i]) {
+      text += lines[i];
+      text += "\r\n";
+    }
+  chunk.text = std::move(text);
+}
+
 bool TLogFile::Flush(bool final) {
   if (disabled_) {
     pending_.clear();
@@ -241,8 +395,11 @@ bool TLogFile::WritePending(bool final) {
       failedFile = pending_.front().fileName;
     } else {
       while (!pending_.empty()) {
-        if (!AppendHeld(pending_.front().fileName, pending_.front().text)) {
-          failedFile = pending_.front().fileName;
+        TPendingChunk& chunk = pending_.front();
+        if (chunk.retry) LeaveOutWritten(chunk);
+        if (!chunk.text.empty() && !AppendHeld(chunk.fileName, chunk.text)) {
+          chunk.retry = true;
+          failedFile = chunk.fileName;
           break;
         }
         pending_.erase(pending_.begin());

@@ -12,6 +12,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 class TAccessProtection;
@@ -29,6 +31,7 @@ const TMLStringList* LogFilesTexts();
 constexpr int lfLoadError = 1;     // a log file could not be read
 constexpr int lfWriteDelayed = 2;  // lines wait in memory for the next write
 constexpr int lfWriteLost = 3;     // the last chance to write has failed
+constexpr int lfWriteKept = 4;     // not written, but kept in the record store
 // The text with that number in the current language; empty for unknown numbers.
 std::string LogFilesText(int number);
 
@@ -48,6 +51,29 @@ bool AppendToLogFile(const std::string& fileName, const std::string& text,
                      TAccessProtection& reservation);
 // The same under the program's global reservation.
 bool AppendToLogFile(const std::string& fileName, const std::string& text);
+
+// Where a text appended to the log file now would start, and what would go before it:
+// kLogFileStart for a missing or empty file, CR LF or LF when the last line lacks its
+// end, else nothing. False when the file exists but cannot be read.
+bool LogFileEnd(const std::string& fileName, std::int64_t& size, std::string& lead);
+// Makes the log file hold `bytes` from `offset` on, under the reservation: what is there
+// already must be the start of `bytes`, and the rest is appended (one write, synced). A
+// missing file is created (with its folder) when `offset` is 0. False, and nothing
+// written, when the file holds other bytes there or ends before `offset`, without the
+// reservation, or when the write fails (the file is then as it was).
+bool CompleteLogFileAt(const std::string& fileName, std::int64_t offset, const std::string& bytes,
+                       TAccessProtection& reservation);
+// Up to `count` bytes of the file from `offset` on (fewer where it ends); false when it
+// cannot be read (a missing file gives none and true).
+bool ReadLogFileAt(const std::string& fileName, std::int64_t offset, std::size_t count,
+                   std::string& bytes);
+
+// Which of `lines` the log file lacks as whole lines (`missing`, one flag per line). One
+// pass over the file's end (its last 256 KB and twice the lines' size), over the whole
+// file only when a line is not found there. A missing file lacks them all; false when the
+// file cannot be read.
+bool FindMissingLogLines(const std::string& fileName, const std::vector<std::string_view>& lines,
+                         std::vector<bool>& missing);
 
 // A value that identifies one version of a file: any write changes it.
 struct TLogFileTime {
@@ -124,6 +150,10 @@ class TLogFile {
   // All waiting text, oldest first, each line with its CR LF.
   std::string PendingText() const;
   std::size_t PendingChars() const;
+  // The waiting lines, oldest first: period and line (without its line end).
+  std::vector<std::pair<std::string, std::string>> PendingLines() const;
+  // Forgets the waiting lines: somebody else has taken them to write them later.
+  void DropPending() { pending_.clear(); }
 
   // The global reservation the log writes under.
   TAccessProtection& Reservation() const;
@@ -136,9 +166,15 @@ class TLogFile {
     std::string period;
     std::string fileName;
     std::string text;
+    // A write of it failed: another station may have written some of its lines meanwhile
+    // (the record store keeps the history lines of its saves, and the next station that
+    // writes appends those the file lacks), so those are left out of the next attempt.
+    bool retry = false;
   };
 
   bool WritePending(bool final);
+  // Drops from a chunk to be written again the lines its file holds by now.
+  void LeaveOutWritten(TPendingChunk& chunk);
   void ReportWriteFailure(const std::string& fileName, bool final);
 
   TAccessProtectionRegistry* registry_;

@@ -703,9 +703,16 @@ bool TMiniDB::Open(const std::string& dataPath, const std::string& fileTitle,
     AccessProtection = nullptr;
     return false;
   }
-  // Leftovers of saves that never finished, of any station; a running writer holds its
-  // file, and one older than ten minutes is no save in progress.
-  if (!NoSave) SweepStaleTempFiles(DataPath, kStaleTempSeconds, static_cast<double>(std::time(nullptr)));
+  // Leftovers of saves that never finished, of any station, whatever their age: a running
+  // writer holds its files, and the shared files are written under the reservation, which
+  // the sweep holds meanwhile.
+  if (!NoSave) {
+    int ticket;
+    if (Reserve(ticket)) {
+      SweepStaleTempFiles(DataPath, 0, static_cast<double>(std::time(nullptr)));
+      Release(ticket);
+    }
+  }
   if (ItemsLock->InUseAtOpen()) {
     // The lock file already lists this station key: with the plain key another running
     // copy of the program on this computer and login holds those records. Removing its
@@ -1296,10 +1303,27 @@ bool TMiniDB::SaveIfModified() {
   // The month's copy shows the store as it was before the month's first change: it is
   // taken from the file as it is now, before this save replaces it.
   double logTime = 0;
+  std::string logHeader, previousLogHeader;
   if (TimebackLog) {
     logTime = TimebackLog->ChangeTime();
     std::string copy = TimebackLog->CopyNeeded(logTime);
     if (!copy.empty() && WriteMonthCopy(copy)) TimebackLog->CopyWritten(logTime);
+    // An entry that a killed station left unwritten goes first, from the lines its save
+    // wrote, before this save changes them.
+    SettleChangeLog();
+    // The save carries what its change-log entry will be, so that the entry can be
+    // completed should this station die between the save and the entry's write: a kill
+    // neither loses a saved change from the log nor leaves one there that is not saved.
+    if (!unlogged_.empty()) {
+      std::vector<std::pair<int32_t, const std::string*>> records;
+      for (int32_t id : UnloggedInOrder())
+        if (HasRecord(id)) records.emplace_back(id, &Lines[IndexLine[id]]);
+      logHeader = TimebackLog->PrepareSaved(records, logTime);
+      if (!logHeader.empty()) {
+        previousLogHeader = GetHeaderValue(kChangeLogPendingHeader);
+        PutHeaderLine(kChangeLogPendingHeader, logHeader);
+      }
+    }
   }
   PutHeaderLine("LastID", std::to_string(LastID));
   bool ok = SaveTextFileSafe(Lines, FileName, true);
@@ -1310,7 +1334,18 @@ bool TMiniDB::SaveIfModified() {
     FileTime = GetFileStamp(FileName);
     fileSeen_ = true;
     NewFile = false;
-    LogSavedChanges(logTime);
+    if (logHeader.empty()) {
+      LogSavedChanges(logTime);
+    } else {
+      unlogged_.clear();
+      // Not written now: the header stays unsettled, and the next save (of any station)
+      // or the next open writes the entry.
+      if (TimebackLog->WritePrepared()) SettledChangeLogHeader = logHeader;
+    }
+  } else if (!logHeader.empty()) {
+    // Not on disk: the header names no entry of this station, and the next save builds
+    // its own from the records still waiting.
+    PutHeaderLine(kChangeLogPendingHeader, previousLogHeader);
   }
   Release(ticket);
   if (!ok) ShowError(1, true);
@@ -2460,20 +2495,36 @@ bool TMiniDB::WriteMonthCopy(const std::string& name) {
   return SaveTextFileSafe(NewStoreLines(), name, false);
 }
 
-void TMiniDB::LogSavedChanges(double utc) {
-  if (unlogged_.empty()) return;
-  std::vector<int32_t> ids;
-  ids.swap(unlogged_);
-  if (!TimebackLog) return;
+std::vector<int32_t> TMiniDB::UnloggedInOrder() const {
   // A record stored several times before one save is logged once, at its last place,
   // with the line that is now in the file.
   std::vector<int32_t> order;
   std::unordered_set<int32_t> seen;
-  for (auto it = ids.rbegin(); it != ids.rend(); ++it)
+  for (auto it = unlogged_.rbegin(); it != unlogged_.rend(); ++it)
     if (seen.insert(*it).second) order.push_back(*it);
   std::reverse(order.begin(), order.end());
+  return order;
+}
+
+void TMiniDB::LogSavedChanges(double utc) {
+  if (unlogged_.empty()) return;
+  const std::vector<int32_t> order = UnloggedInOrder();
+  unlogged_.clear();
+  if (!TimebackLog) return;
   for (int32_t id : order)
     if (HasRecord(id)) TimebackLog->ChangeSaved(id, Lines[IndexLine[id]], utc);
+}
+
+void TMiniDB::SettleChangeLog() {
+  if (!TimebackLog) return;
+  const std::string header = GetHeaderValue(kChangeLogPendingHeader);
+  if (header.empty() || header == SettledChangeLogHeader) return;
+  // The lines as the file holds them: this station's own unsaved changes on top would
+  // not be what that save wrote (the hook then writes nothing).
+  const auto lineOf = [this](int32_t id) -> const std::string* {
+    return HasRecord(id) ? &Lines[IndexLine[id]] : nullptr;
+  };
+  if (TimebackLog->SettlePrepared(header, lineOf)) SettledChangeLogHeader = header;
 }
 
 bool TMiniDB::MonthlyCopy() {
@@ -2488,6 +2539,7 @@ bool TMiniDB::MonthlyCopy() {
     ok = WriteMonthCopy(copy);
     if (ok) TimebackLog->CopyWritten(utc);
   }
+  SettleChangeLog();
   Release(ticket);
   return ok;
 }

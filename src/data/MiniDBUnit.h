@@ -49,8 +49,6 @@ constexpr int clsSettings = 12;
 
 // The highest record ID a store accepts; anything above marks a damaged file.
 constexpr int32_t kMaxRecordID = 1 << 26;
-// Temporary files of unfinished saves older than this many seconds are removed at open.
-constexpr double kStaleTempSeconds = 600;
 // How far an ID (or the "LastID" header) may lie beyond the file's line count before the
 // file counts as damaged: IDs are handed out one by one and every record keeps its line.
 constexpr int32_t kMaxIDBeyondLines = 1000000;
@@ -144,9 +142,35 @@ class TRecordLogHook {
   // The copy named by CopyNeeded(utc) has been written.
   virtual void CopyWritten(double utc) = 0;
   // After the save succeeded: one call per saved record, in the order the records were
-  // stored, with the line as it is now in the file.
+  // stored, with the line as it is now in the file. Only for a save that PrepareSaved
+  // did not take whole.
   virtual void ChangeSaved(int32_t id, const std::string& line, double utc) = 0;
+
+  // A save's records at once, for a log that writes them in one piece and can complete
+  // that piece should the program die between the save and the log's write.
+  //
+  // PrepareSaved, before the save at `utc`, with the records in the order they were
+  // stored and the lines the save writes: the hook builds its entry and returns a text
+  // that the save carries in the store header kChangeLogPendingHeader ("" = not taken:
+  // the records go to ChangeSaved after the save). WritePrepared, after the save
+  // succeeded, writes the entry. SettlePrepared gets such a header of an earlier save and
+  // the store's lines (`lineOf`: null for a missing record): the entry is completed when
+  // the file lacks it or part of it, and nothing is written when the store's lines are no
+  // longer the ones that save wrote. False when something could not be written.
+  virtual std::string PrepareSaved(const std::vector<std::pair<int32_t, const std::string*>>&,
+                                   double /*utc*/) {
+    return {};
+  }
+  virtual bool WritePrepared() { return true; }
+  virtual bool SettlePrepared(const std::string& /*header*/,
+                              const std::function<const std::string*(int32_t)>& /*lineOf*/) {
+    return true;
+  }
 };
+
+// The store header naming the change-log entry of the last save that had one (see
+// TRecordLogHook::PrepareSaved).
+inline constexpr char kChangeLogPendingHeader[] = "ChangeLogPending";
 
 // One replayed change, for the change log viewer. `text` holds the changed fields as a
 // comma text (values as stored, i.e. rotated): a removed field as "(entfernt)", the value
@@ -250,6 +274,8 @@ class TMiniDB {
   // The header's pending history lines (TStoreWrite) that this station knows are in the
   // history file: a later write need not look for them.
   std::string SettledHistoryHeader;
+  // The change-log header (kChangeLogPendingHeader) this station knows to be settled.
+  std::string SettledChangeLogHeader;
   // Stores the current record, sets the header line (appended when missing) and saves.
   // A line that the store's own line reader would take for a record ("Foo" = "a,i=7"
   // reads back as record 7) is refused before anything happens: false, nothing stored,
@@ -440,7 +466,8 @@ class TMiniDB {
 
   // ----- time travel ------------------------------------------------------------------------
   // Start-up of a station that logs changes: makes this month's copy of the store when the
-  // log has none yet, from the file as it is (the state before the month's first change).
+  // log has none yet, from the file as it is (the state before the month's first change),
+  // and completes the change-log entry of a save that a killed station could not write.
   // True when the copy exists afterwards.
   bool MonthlyCopy();
   // Replays the change log beside the store file (its name with the extension ".tbl") into
@@ -538,6 +565,11 @@ class TMiniDB {
   bool WriteMonthCopy(const std::string& name);
   // Hands the records of a successful save to the change log.
   void LogSavedChanges(double utc);
+  // The records of unlogged_ once each, at their last place.
+  std::vector<int32_t> UnloggedInOrder() const;
+  // Under the reservation: completes the entry named by the change-log header when it is
+  // not this station's settled one.
+  void SettleChangeLog();
 };
 
 class TMLStringList;

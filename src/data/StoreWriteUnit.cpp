@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <cassert>
+#include <string_view>
+#include <unordered_set>
 
 #include <cerrno>
 #include <cstdint>
 
 #include "basic/FileCtrl2.h"
+#include "basic/UserInteraction.h"
 #include "data/HistoryUnit.h"
 #include "data/ItemsLock.h"
+#include "data/LogFilesUnit.h"
 #include "data/MiniDBUnit.h"
 #include "platform/PlatformFiles.h"
 
@@ -26,63 +30,33 @@ int HexValue(char c) {
   return -1;
 }
 
-// The last `bytes` of a file (all of it when smaller, `whole` then true); a missing file
-// is empty. False when it cannot be read.
-bool ReadFileEnd(const std::string& fileName, std::int64_t bytes, std::string& text,
-                 bool& whole) {
-  text.clear();
-  whole = true;
-  int fd = -1;
-  if (const int e = PfOpenRead(fileName, fd); e != 0) return e == ENOENT;
-  std::int64_t size = 0;
-  bool ok = PfFstatSize(fd, size) == 0;
-  if (ok) {
-    const std::int64_t from = size > bytes ? size - bytes : 0;
-    whole = from == 0;
-    text.resize(static_cast<std::size_t>(size - from));
-    std::size_t done = 0;
-    while (ok && done < text.size()) {
-      std::size_t got = 0;
-      ok = PfReadAt(fd, text.data() + done, text.size() - done,
-                    from + static_cast<std::int64_t>(done), got) == 0 &&
-           got > 0;
-      done += got;
-    }
-  }
-  PfClose(fd);
-  return ok;
-}
-
-// True when `text` holds `line` as a whole line.
-bool HoldsLine(const std::string& text, const std::string& line) {
-  const std::string entry = line + "\r\n";
-  for (std::size_t at = text.find(entry); at != std::string::npos; at = text.find(entry, at + 1))
-    if (at == 0 || text[at - 1] == '\n') return true;
-  return false;
-}
-
 // The lines of `wanted` that the file does not hold as whole lines; none when the file
 // cannot be read (appending blindly could double a line).
 std::vector<const THistoryLine*> MissingLines(const std::string& fileName,
                                               const std::vector<const THistoryLine*>& wanted) {
-  // The usual case: the lines were appended last, so the end of the file holds them.
-  std::int64_t bytes = 256 * 1024;
-  for (const THistoryLine* l : wanted) bytes += 2 * static_cast<std::int64_t>(l->line.size() + 2);
-  for (int round = 0; round < 2; ++round) {
-    std::string text;
-    bool whole = true;
-    if (!ReadFileEnd(fileName, round == 0 ? bytes : INT64_MAX, text, whole)) return {};
-    // The tail may start inside a line: that part never counts as a whole line.
-    if (!whole) {
-      const std::size_t first = text.find('\n');
-      text.erase(0, first == std::string::npos ? text.size() : first + 1);
-    }
-    std::vector<const THistoryLine*> missing;
-    for (const THistoryLine* l : wanted)
-      if (!HoldsLine(text, l->line)) missing.push_back(l);
-    if (missing.empty() || whole) return missing;
-  }
-  return {};
+  std::vector<std::string_view> lines;
+  lines.reserve(wanted.size());
+  for (const THistoryLine* l : wanted) lines.push_back(l->line);
+  std::vector<bool> missing;
+  if (!FindMissingLogLines(fileName, lines, missing)) return {};
+  std::vector<const THistoryLine*> result;
+  for (std::size_t i = 0; i < wanted.size(); ++i)
+    if (missing[i]) result.push_back(wanted[i]);
+  return result;
+}
+
+// The header's lines for a save with history lines, right after the settle: those of
+// earlier saves that still wait in this station's log (the history file could not be
+// written), then the save's own. Replacing the header must lose no line that is not yet in
+// the history: the store keeps them until a station writes them.
+std::vector<THistoryLine> StillPending(const TMiniDB& db, const std::vector<THistoryLine>& own) {
+  std::vector<THistoryLine> lines;
+  const std::string text = db.GetHeaderValue(kPendingHistoryHeader);
+  if (!text.empty() && text != db.SettledHistoryHeader)
+    for (THistoryLine& l : DecodePendingHistory(text))
+      if (History().Log().Waits(l.year, l.line)) lines.push_back(std::move(l));
+  lines.insert(lines.end(), own.begin(), own.end());
+  return lines;
 }
 
 }  // namespace
@@ -132,6 +106,12 @@ bool SettlePendingHistory(TMiniDB& db) {
   const std::vector<THistoryLine> pending = DecodePendingHistory(text);
   if (pending.empty() || !History().Enabled()) return true;
   bool ok = true;
+  // A header of a killed bulk run may miss thousands of lines: appended in large pieces,
+  // not one synced append each.
+  THistory& history = History();
+  const bool buffered = history.Log().Buffered();
+  history.SetBuffered(true);
+  int appended = 0;
   std::vector<std::string> years;
   for (const THistoryLine& l : pending)
     if (std::find(years.begin(), years.end(), l.year) == years.end()) years.push_back(l.year);
@@ -144,11 +124,42 @@ bool SettlePendingHistory(TMiniDB& db) {
     for (const THistoryLine& l : pending)
       if (l.year == year && !History().Log().Waits(year, l.line)) wanted.push_back(&l);
     if (wanted.empty()) continue;
-    for (const THistoryLine* l : MissingLines(file, wanted))
-      ok = History().Add(year, l->line) && ok;
+    for (const THistoryLine* l : MissingLines(file, wanted)) {
+      ok = history.Add(year, l->line) && ok;
+      ++appended;
+    }
   }
-  if (ok && History().Log().NothingWaits()) db.SettledHistoryHeader = text;
+  // A log that was buffered already is flushed by whoever buffered it.
+  if (!buffered && appended > 0) ok = history.Flush() && ok;
+  history.SetBuffered(buffered);
+  if (ok && history.Log().NothingWaits()) db.SettledHistoryHeader = text;
   return ok;
+}
+
+bool KeepWaitingHistory(TMiniDB& db) {
+  THistory& history = History();
+  if (history.Log().NothingWaits() || history.Flush()) return true;
+  if (!db.Opened || db.NoSave || db.LoadErrorReadOnly) return false;
+  std::vector<THistoryLine> lines;
+  bool kept = false;
+  {
+    TStoreWrite write(db, {});
+    if (!write.Ok()) return false;
+    lines = DecodePendingHistory(db.GetHeaderValue(kPendingHistoryHeader));
+    for (auto& [period, line] : history.Log().PendingLines()) {
+      THistoryLine l{period, line};
+      if (std::find(lines.begin(), lines.end(), l) == lines.end()) lines.push_back(std::move(l));
+    }
+    kept = db.SetHeaderValueUnsaved(kPendingHistoryHeader, EncodePendingHistory(lines)) &&
+           write.Commit();
+  }
+  if (!kept) return false;
+  // The store holds them now: the log's last flush must neither write them twice nor say
+  // they are lost.
+  history.Log().DropPending();
+  db.SettledHistoryHeader.clear();
+  UI().ShowMessage(TMsgKind::Error, LogFilesText(lfWriteKept));
+  return true;
 }
 
 // =======================================================================================
@@ -226,10 +237,12 @@ void TStoreWrite::AddHistoryLine(const std::string& year, const std::string& lin
 bool TStoreWrite::Commit() {
   if (!ok_ || done_) return false;
   const bool withHistory = !bulk_ && !history_.empty();
+  std::string header;
   if (withHistory) {
     // The lines of an earlier save first, so that replacing them loses none.
     SettlePendingHistory(db_);
-    db_.SetHeaderValueUnsaved(kPendingHistoryHeader, EncodePendingHistory(history_));
+    header = EncodePendingHistory(StillPending(db_, history_));
+    db_.SetHeaderValueUnsaved(kPendingHistoryHeader, header);
   }
   bool saved = bulk_ ? db_.StoreCurrent() : db_.Commit();
   if (!saved) {
@@ -245,8 +258,7 @@ bool TStoreWrite::Commit() {
     bool added = true;
     for (const THistoryLine& l : history_) added = History().Add(l.year, l.line) && added;
     // The next write need not look for these lines in the file: they are there.
-    db_.SettledHistoryHeader =
-        added && History().Log().NothingWaits() ? EncodePendingHistory(history_) : std::string();
+    db_.SettledHistoryHeader = added && History().Log().NothingWaits() ? header : std::string();
   }
   history_.clear();
   return true;
@@ -334,9 +346,11 @@ TBulkResult TBulkWrite::Commit() {
     return result;
   }
   done_ = true;
-  if (!history_.empty()) {
+  const bool withHistory = !history_.empty();
+  if (withHistory) {
     SettlePendingHistory(db_);
-    db_.SetHeaderValueUnsaved(kPendingHistoryHeader, EncodePendingHistory(history_));
+    db_.SetHeaderValueUnsaved(kPendingHistoryHeader,
+                              EncodePendingHistory(StillPending(db_, history_)));
   }
   // The run's records are stored into the lines and the file is written once, still
   // under the reservation and the lock on all records.
@@ -350,18 +364,29 @@ TBulkResult TBulkWrite::Commit() {
     End();
     return TBulkResult::Failed;
   }
-  End();
   // A run may book thousands of changes: their lines go to the history in large pieces
-  // rather than one synced append each (the store's header holds them until then).
+  // rather than one synced append each (the store's header holds them until then). Still
+  // under the run's reservation: a station that settled the header meanwhile would find
+  // the lines missing and write them a second time.
   THistory& history = History();
   const bool buffered = history.Log().Buffered();
   history.SetBuffered(true);
-  for (const THistoryLine& l : history_) history.Add(l.year, l.line);
+  bool added = true;
+  for (const THistoryLine& l : history_) added = history.Add(l.year, l.line) && added;
   history_.clear();
   std::vector<std::function<void()>> writes = std::move(afterSave_);
   for (auto& write : writes) write();
-  history.Flush();
+  const bool flushed = history.Flush();
   history.SetBuffered(buffered);
+  // Lines that are in the history leave the header in the same run: left there, every
+  // later open would look for each of them in the year file again.
+  if (withHistory && added && flushed && history.Log().NothingWaits() &&
+      db_.SetHeaderValueUnsaved(kPendingHistoryHeader, "")) {
+    db_.AutoSave = true;
+    db_.Commit();
+    db_.AutoSave = false;
+  }
+  End();
   return TBulkResult::Saved;
 }
 

@@ -59,6 +59,11 @@ std::vector<THistoryLine> DecodePendingHistory(const std::string& text);
 // Under the store's reservation: appends to the history (History()) every line of the
 // store's "PendingHistory" that the history lacks. False when one could not be written.
 bool SettlePendingHistory(TMiniDB& db);
+// Before the store closes: history lines that still wait in memory because the history
+// file cannot be written go into the store's "PendingHistory" (saved at once), so the next
+// station that opens the store writes them; the user is told so. True when nothing is left
+// that could be lost; false (nothing changed) when the store could not take them.
+bool KeepWaitingHistory(TMiniDB& db);
 
 class TStoreWrite {
  public:

@@ -67,6 +67,25 @@ class TTimebackLog : public TLogFile, public TRecordLogHook {
   std::string CopyNeeded(double utc) override;
   void CopyWritten(double utc) override;
   void ChangeSaved(int32_t id, const std::string& line, double utc) override;
+  // A save's lines go in one synced append; the store's header names it by period,
+  // offset, length and checksum of its bytes, time, user and the records' IDs.
+  std::string PrepareSaved(const std::vector<std::pair<int32_t, const std::string*>>& records,
+                           double utc) override;
+  bool WritePrepared() override;
+  bool SettlePrepared(const std::string& header,
+                      const std::function<const std::string*(int32_t)>& lineOf) override;
+
+ private:
+  struct TPrepared {
+    std::string fileName;
+    std::int64_t offset = 0;
+    std::string bytes;
+    std::string header;
+  };
+  TPrepared prepared_;
+  // The entry of this station's last save when its write failed: written from here by the
+  // next settle (the store's lines may carry newer changes by then).
+  TPrepared unwritten_;
 };
 
 // GetTimebackFile / StartTimeTravel results.

@@ -26,6 +26,10 @@ std::string Candidate(const std::string& folder, const std::string& stamp, int n
   return folder + stamp + " (" + std::to_string(n) + ").csv";
 }
 
+bool IsAbsoluteJournalFolder(const std::string& folder) {
+  return !folder.empty() && folder.front() == '/';
+}
+
 bool Exists(const std::string& path) {
   TPfInfo info;
   return PfLstat(path, info) == 0 && info.kind != TPfKind::Missing;
@@ -35,6 +39,11 @@ bool Exists(const std::string& path) {
 
 std::string ImportJournalFolder() {
   const TMandantState& state = MandantState();
+  // Without a data folder the journal has no home: a relative path would put it into
+  // whatever folder the program was started from.
+  if (!IsAbsoluteJournalFolder(
+          MandantDataFolder(state.HasCurrentMandant ? &state.CurrentMandant : nullptr)))
+    return "";
   std::string path;
   MandantDataPath(state.HasCurrentMandant ? &state.CurrentMandant : nullptr, "ImportJournal", path);
   return path;
@@ -50,7 +59,8 @@ std::string ImportJournalFileName(const std::string& folder, double time) {
 
 std::string WriteImportJournal(const std::vector<std::string>& lines, const std::string& folder) {
   std::string dir = folder.empty() ? ImportJournalFolder() : folder;
-  if (dir.empty()) return "";
+  // Only ever into a folder named in full, never relative to the working folder.
+  if (!IsAbsoluteJournalFolder(dir)) return "";
   if (dir.back() != '/') dir += '/';
   if (PfMakeFolders(dir) != 0) return "";
 

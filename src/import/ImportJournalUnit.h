@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-// The open client's journal folder, with a trailing "/".
+// The open client's journal folder, with a trailing "/"; empty without a data folder.
 std::string ImportJournalFolder();
 
 // The file name a journal written at `time` (local date-time, days since 1899-12-30) gets
@@ -19,7 +19,8 @@ std::string ImportJournalFileName(const std::string& folder, double time);
 // Writes `lines` (the summary: header first, or without it: the header is put first) into
 // a new journal file in `folder` (empty: ImportJournalFolder()), made when missing. The
 // lines below the header are sorted. The file's full name, empty when it could not be
-// written.
+// written. Nothing is written without a folder named in full (no data folder, or a
+// relative folder): the journal never lands in the working folder.
 std::string WriteImportJournal(const std::vector<std::string>& lines,
                                const std::string& folder = "");
 

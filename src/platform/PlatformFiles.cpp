@@ -127,7 +127,14 @@ std::string StripTrailingSlashes(std::string path) {
 
 std::string RandomPart() {
   static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  thread_local std::mt19937 gen{std::random_device{}() ^ static_cast<unsigned>(::getpid())};
+  thread_local std::mt19937 gen;
+  thread_local pid_t seededIn = 0;
+  // A forked child inherits the state: seeded again in each process, or parent and
+  // children would try the same names one after the other.
+  if (const pid_t pid = ::getpid(); pid != seededIn) {
+    gen.seed(std::random_device{}() ^ static_cast<unsigned>(pid));
+    seededIn = pid;
+  }
   std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof(kChars)) - 2);
   std::string s(8, 'x');
   for (char& c : s) c = kChars[pick(gen)];

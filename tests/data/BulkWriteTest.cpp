@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,40 @@ struct BulkWrite : ::testing::Test {
     int n = 0;
     for (const std::string& line : lines) n += line.find("a=Trans") != std::string::npos;
     return n;
+  }
+  // The booking lines of the history, each once: false when one stands there twice.
+  bool NoBookingTwice() const {
+    std::vector<std::string> lines;
+    LoadTextFile(dir.File("Log2024.alg"), lines);
+    std::set<std::string> seen;
+    for (const std::string& line : lines)
+      if (line.find("a=Trans") != std::string::npos && !seen.insert(line).second) return false;
+    return true;
+  }
+  // One piece of the key issued to the person by `station` (inside a run or alone).
+  void Issue(TStation& station) {
+    TTransferRecord r;
+    r.Kind = tkIssue;
+    r.KeyId = key;
+    r.Keys.Add(key);
+    r.Quantity = 1;
+    r.QuantityLimit = 99;
+    r.NegativeStockAllowed = true;
+    r.Date = PackDate(2024, 3, 5);
+    SetTransferOwners(*station.db, r, person, cabinet);
+    ASSERT_EQ(BookTransfer(*station.db, r), TTransferResult::Booked);
+  }
+  // The history year file cannot be written while a folder stands in its place.
+  void BreakHistory() {
+    std::filesystem::remove(dir.File("kept.alg"));
+    if (std::filesystem::exists(dir.File("Log2024.alg")))
+      std::filesystem::rename(dir.File("Log2024.alg"), dir.File("kept.alg"));
+    std::filesystem::create_directory(dir.File("Log2024.alg"));
+  }
+  void MendHistory() {
+    std::filesystem::remove(dir.File("Log2024.alg"));
+    if (std::filesystem::exists(dir.File("kept.alg")))
+      std::filesystem::rename(dir.File("kept.alg"), dir.File("Log2024.alg"));
   }
   // Many changes of every kind, one booking among them; nothing of it saves by itself.
   void ChangeMany() {
@@ -182,6 +218,96 @@ TEST_F(BulkWrite, ARunDoesNotBeginWhileAnotherStationHoldsARecordAndNamesIt) {
   TStation reader("R");
   ASSERT_TRUE(reader.Open(dir));
   EXPECT_EQ(reader->ReadLineField(person, fkRemark), "vorher");
+}
+
+// A run's lines leave the store's "PendingHistory" in the same run once they are in the
+// history: left there, every later open would look for each of them in the year file.
+TEST_F(BulkWrite, TheLinesOfARunLeaveTheStoresHeaderOnceTheyAreInTheHistory) {
+  {
+    TBulkWrite run(*a.db);
+    ASSERT_TRUE(run.Ok());
+    for (int i = 0; i < 3; ++i) Issue(a);
+    EXPECT_EQ(run.Commit(), TBulkResult::Saved);
+  }
+  EXPECT_EQ(Bookings(), 3);
+  TStation reader("R");
+  ASSERT_TRUE(reader.Open(dir));
+  EXPECT_EQ(reader->GetHeaderValue(kPendingHistoryHeader), "");
+  EXPECT_EQ(reader->ReadLineField(key, fkStock), "2");
+}
+
+// Lines that could not reach the history stay in the store until a station writes them:
+// the next station that writes appends each once, and the station that still holds them
+// in memory does not write them a second time. Two saves in a row keep the first one's
+// lines too.
+TEST_F(BulkWrite, LinesThatMissedTheHistoryAreWrittenOnceByTheNextStation) {
+  THistory historyB{&b.registry};
+  historyB.SetFolder(dir.Dir());
+  for (const bool bulk : {true, false}) {
+    SCOPED_TRACE(bulk ? "a bulk run" : "two single writes");
+    const int before = Bookings();
+    BreakHistory();
+    if (bulk) {
+      TBulkWrite run(*a.db);
+      ASSERT_TRUE(run.Ok());
+      Issue(a);
+      Issue(a);
+      EXPECT_EQ(run.Commit(), TBulkResult::Saved);
+    } else {
+      Issue(a);
+      Issue(a);
+    }
+    EXPECT_TRUE(history.Log().HasPending());
+    MendHistory();
+    EXPECT_EQ(Bookings(), before);
+    {
+      // What a station opening the store for writing does, then a booking of its own.
+      THistoryScope scope(historyB);
+      TStoreWrite write(*b.db, {});
+      ASSERT_TRUE(write.Ok());
+      EXPECT_TRUE(SettlePendingHistory(*b.db));
+    }
+    EXPECT_EQ(Bookings(), before + 2);
+    {
+      THistoryScope scope(historyB);
+      Issue(b);
+    }
+    EXPECT_EQ(Bookings(), before + 3);
+    // Station A writes what it still holds: nothing it would double.
+    EXPECT_TRUE(history.Flush());
+    Issue(a);
+    EXPECT_EQ(Bookings(), before + 4);
+    EXPECT_TRUE(NoBookingTwice());
+  }
+}
+
+// History lines that the history file would not take when the store closes (a booking's,
+// and one written without a store write) are kept in the store, and the user is told so;
+// the next station writes them, and nothing is said to be lost.
+TEST_F(BulkWrite, HistoryLinesTheFileWouldNotTakeAreKeptByTheStoreAtClose) {
+  BreakHistory();
+  Issue(a);
+  HistoryNew(icDoor, door, "Tor", "");
+  ui.Clear();
+  EXPECT_TRUE(KeepWaitingHistory(*a.db));
+  EXPECT_NE(ui.AllText().find("Die Datenbank bewahrt sie auf"), std::string::npos) << ui.AllText();
+  EXPECT_FALSE(history.Log().HasPending());
+  history.Log().Flush(true);
+  EXPECT_EQ(ui.AllText().find("verloren"), std::string::npos) << ui.AllText();
+  MendHistory();
+
+  THistory historyB{&b.registry};
+  historyB.SetFolder(dir.Dir());
+  THistoryScope scope(historyB);
+  TStoreWrite write(*b.db, {});
+  ASSERT_TRUE(write.Ok());
+  EXPECT_TRUE(SettlePendingHistory(*b.db));
+  EXPECT_EQ(Bookings(), 1);
+  std::vector<std::string> lines;
+  LoadTextFile(dir.File("Log2024.alg"), lines);
+  int news = 0;
+  for (const std::string& line : lines) news += line.rfind("a=New", 0) == 0;
+  EXPECT_EQ(news, 1);
 }
 
 }  // namespace

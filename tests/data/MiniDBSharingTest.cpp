@@ -14,7 +14,9 @@
 #include <unistd.h>
 
 #include "MiniDBTestSupport.h"
+#include "basic/FileCtrl2.h"
 #include "basic/ValueString.h"
+#include "platform/PlatformFiles.h"
 
 namespace {
 
@@ -467,3 +469,88 @@ TEST(MiniDBSharing, TwoProcessesCreatingAtTheSameTime) {
       EXPECT_TRUE(names.count("P" + std::to_string(p) + "-" + std::to_string(i)))
           << p << "-" << i;
 }
+
+namespace {
+
+// The "~" files of the data folder, by name.
+std::vector<std::string> TildeFilesOf(const TTempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Dir())) {
+    const std::string name = entry.path().filename().string();
+    if (!name.empty() && name[0] == '~') names.push_back(name);
+  }
+  return names;
+}
+
+// Saves killed at every one of their steps in turn, again and again: the next open for writing
+// leaves no "~" file that nobody holds, however young (a killed save's backup name shares
+// its disk entry with the store's backup, so its age says nothing). A save that a second
+// station runs while leftovers are swept keeps its files and loses nothing.
+TEST(StoreLeftovers, KilledSavesLeaveNothingAfterTheNextOpenAndARunningSaveKeepsItsFiles) {
+  // Each step of a save about ten times over (a kill costs a fork).
+  constexpr int kKills = 100;
+  TTempDir dir;
+  int32_t record = 0;
+  {
+    TStation a("A");
+    ASSERT_TRUE(a.Open(dir));
+    record = a->NewNamedRecord(4, "K0", "");
+    ASSERT_TRUE(a->Commit());
+    a->SetField(record, "r", "backup exists");
+    ASSERT_TRUE(a->Commit());
+  }
+  // Each save writes the store file as a station's save does (safe write with backup).
+  const std::string store = dir.File("Data.ada");
+  const std::vector<std::string> lines = FileLines(store);
+  int kills = 0;
+  for (int step = 1; kills < kKills; ++step) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      int ops = 0;
+      TPfFaultScope kill([&](TPfOp, const std::string&) {
+        if (++ops == step) _exit(9);
+        return 0;
+      });
+      _exit(SaveTextFileSafe(lines, store, true) ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status)) << "step " << step;
+    ASSERT_NE(WEXITSTATUS(status), 3) << "step " << step;
+    if (WEXITSTATUS(status) == 9)
+      ++kills;
+    else
+      step = 0;  // the whole save went through: kill it at its first step again
+  }
+  EXPECT_FALSE(TildeFilesOf(dir).empty());
+
+  // Station B saves; while its new file and its backup's temporary name exist, leftovers
+  // are swept as another station's open does it.
+  TStation b("B");
+  ASSERT_TRUE(b.Open(dir));
+  EXPECT_TRUE(TildeFilesOf(dir).empty()) << ::testing::PrintToString(TildeFilesOf(dir));
+  b->SetField(record, "r", "saved by B");
+  bool swept = false, inside = false;
+  std::vector<std::string> seen;
+  {
+    TPfFaultScope sweep([&](TPfOp op, const std::string& path) {
+      if (inside || op != TPfOp::Rename || path.find(".bak.tmp") == std::string::npos) return 0;
+      inside = true;
+      seen = TildeFilesOf(dir);
+      SweepStaleTempFiles(dir.Dir(), 0, static_cast<double>(time(nullptr)) + 3600);
+      swept = true;
+      inside = false;
+      return 0;
+    });
+    EXPECT_TRUE(b->Commit());
+  }
+  EXPECT_TRUE(swept);
+  EXPECT_EQ(seen.size(), 2u) << ::testing::PrintToString(seen);
+  TStation c("C");
+  ASSERT_TRUE(c.Open(dir));
+  EXPECT_EQ(c->ReadLineField(record, "r"), "saved by B");
+  EXPECT_TRUE(TildeFilesOf(dir).empty()) << ::testing::PrintToString(TildeFilesOf(dir));
+}
+
+}  // namespace

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <optional>
@@ -62,6 +64,89 @@ std::string StoreHeader(int32_t lastID) { return "LastID=" + std::to_string(last
 
 // ---------------------------------------------------------------------------------------
 // Logging
+
+// The change log's lines of one record, after the start line.
+std::vector<std::string> LoggedLinesOf(const std::string& tbl, int32_t id) {
+  std::vector<std::string> found;
+  const std::vector<std::string> lines = FileLines(tbl);
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const size_t semi = lines[i].find(';');
+    const size_t second = lines[i].find(';', semi + 1);
+    if (semi != std::string::npos && second != std::string::npos &&
+        lines[i].substr(semi + 1, second - semi - 1) == std::to_string(id))
+      found.push_back(lines[i]);
+  }
+  return found;
+}
+
+// A save of many records puts their change-log lines in one piece; a station killed at any
+// step of that save leaves, once the next station has opened the store for writing, a log
+// that holds each change the store saved exactly once and none it did not save. A piece
+// cut short (killed while it was written) is completed the same way.
+TEST(TimeTravelLog, AKillAtAnyStepOfASaveLeavesALogThatMatchesTheStore) {
+  constexpr int kRecords = 3;
+  for (int step = 1;; ++step) {
+    SCOPED_TRACE(step);
+    TTempDir dir;
+    std::vector<int32_t> ids;
+    {
+      TLoggingStation setup(dir);
+      ASSERT_TRUE(setup.Open(dir));
+      for (int i = 0; i < kRecords; ++i) ids.push_back(setup->NewNamedRecord(4, "S", ""));
+      ASSERT_TRUE(setup->Commit());
+    }
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      TLoggingStation k(dir);
+      if (!k.Open(dir)) _exit(2);
+      k->AutoSave = false;
+      for (int32_t id : ids) {
+        k->SetField(id, "r", "neu");
+        k->StoreCurrent();
+      }
+      int ops = 0;
+      TPfFaultScope kill([&](TPfOp, const std::string&) {
+        if (++ops == step) _exit(9);
+        return 0;
+      });
+      _exit(k->SaveIfModified() ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_TRUE(WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 9) << WEXITSTATUS(status);
+    const bool completed = WEXITSTATUS(status) == 0;
+
+    TScopedRecorder ui;
+    TLoggingStation next(dir);
+    ASSERT_TRUE(next.Open(dir));  // what the login does: settles what the killed one left
+    const std::string tbl = next.Tbl("2026-03");
+    const auto check = [&] {
+      const bool saved = next->ReadLineField(ids[0], "r") == "neu";
+      for (int32_t id : ids) {
+        EXPECT_EQ(next->ReadLineField(id, "r") == "neu", saved);  // one save: all or none
+        const std::vector<std::string> lines = LoggedLinesOf(tbl, id);
+        ASSERT_EQ(lines.size(), saved ? 2u : 1u) << ::testing::PrintToString(lines);
+        EXPECT_TRUE(lines.back().ends_with("\t" + next->GetRecordText(id))) << lines.back();
+      }
+    };
+    check();
+    if (!completed) continue;
+
+    // The whole save went through. Its piece cut short, as a kill while it is written
+    // leaves it: the next station to open completes it, byte for byte.
+    const std::string whole = ReadAllBytes(tbl);
+    std::filesystem::resize_file(tbl, whole.size() - 40);
+    {
+      TLoggingStation later(dir);
+      ASSERT_TRUE(later.Open(dir));
+    }
+    EXPECT_EQ(ReadAllBytes(tbl), whole);
+    check();
+    break;
+  }
+}
 
 TEST(TimeTravelLog, FirstChangeOfAMonthMakesLogAndCopyTheSecondOnlyAppends) {
   TTempDir dir;

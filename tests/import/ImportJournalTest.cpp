@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "basic/DateClock.h"
+#include "data/MandantUnit.h"
 #include "data/MiniDBTestSupport.h"
 #include "data/UnitTR100.h"
 #include "import/ImportEngineUnit.h"
@@ -36,6 +40,33 @@ TEST(ImportJournal, TwoRunsInOneSecondWriteTwoSortedFiles) {
   // A folder that cannot be made: no file, no false name.
   WriteAllBytes(dir.File("plain"), "x");
   EXPECT_EQ(WriteImportJournal(lines, dir.File("plain") + "/sub/"), "");
+}
+
+// The journal goes into the client's data folder or nowhere: never relative to the folder
+// the program happens to run in.
+TEST(ImportJournal, WithoutADataFolderNothingIsWrittenIntoTheWorkingFolder) {
+  TTempDir work, data;
+  const std::filesystem::path oldCwd = std::filesystem::current_path();
+  ASSERT_EQ(chdir(work.Dir().c_str()), 0);
+  TMandantState state;
+  TMandantStateScope scope(state);
+  const std::vector<std::string> lines{"Key\t\tA\t\t+2\t7"};
+
+  state.DataRoot = "";
+  EXPECT_EQ(ImportJournalFolder(), "");
+  EXPECT_EQ(WriteImportJournal(lines), "");
+  EXPECT_EQ(WriteImportJournal(lines, "ImportJournal/"), "");
+  state.DataRoot = "Daten/";  // a relative data folder is no place either
+  EXPECT_EQ(WriteImportJournal(lines), "");
+  EXPECT_TRUE(std::filesystem::is_empty(work.Dir()));
+
+  // With a data folder the journal lands in its "ImportJournal".
+  state.DataRoot = data.Dir();
+  const std::string written = WriteImportJournal(lines);
+  EXPECT_EQ(written.rfind(data.Dir() + "ImportJournal/", 0), 0u) << written;
+  EXPECT_TRUE(std::filesystem::is_regular_file(written));
+  EXPECT_TRUE(std::filesystem::is_empty(work.Dir()));
+  std::filesystem::current_path(oldCwd);
 }
 
 TEST(ImportJournal, SummaryOfTheEntriesThatCount) {
