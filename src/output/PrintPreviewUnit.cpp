@@ -1,6 +1,7 @@
 #include "output/PrintPreviewUnit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include <QApplication>
@@ -350,8 +351,9 @@ void TPrintPreviewForm::LayoutPages() {
     const QImage& page = pages_[i];
     QSize size = page.size();
     if (page.width() > target)
-      size = QSize(target, static_cast<int>(std::lround(static_cast<double>(page.height()) *
-                                                        target / page.width())));
+      // The height rounded up, so the width is what the shrinking fits.
+      size = QSize(target, static_cast<int>(std::ceil(static_cast<double>(page.height()) *
+                                                      target / page.width())));
     // Pictures made for another width are made again when they come into view.
     if (target != shownWidth_) image->clear();
     const int left = size.width() > boxWidth ? 0 : (boxWidth - size.width()) / 2;

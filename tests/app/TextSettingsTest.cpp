@@ -330,11 +330,11 @@ TEST(ReceiptsOfTheBuildFolder, HaveTheTemplateSlotsOfAnInstallation) {
     int slot;
     int event;
     const char* file;
-  } slots[] = {{1, 2, "Formular1 Ausgabe.rtf"},
+  } shipped[] = {{1, 2, "Formular1 Ausgabe.rtf"},
                {2, 3, "Formular2 Rueckgabe.rtf"},
                {3, 5, "Formular3 Verlust, Vernichtung.rtf"},
                {5, 0, "Formular5 Zylinder Verlust, Vernichtung.rtf"}};
-  for (const TSlot& s : slots) {
+  for (const TSlot& s : shipped) {
     EXPECT_NE(ini.find("FormTemplate" + std::to_string(s.slot) + "=Formulare/" + s.file + "\r\n"),
               std::string::npos)
         << s.file << "\n" << ini;
@@ -347,7 +347,7 @@ TEST(ReceiptsOfTheBuildFolder, HaveTheTemplateSlotsOfAnInstallation) {
   env.state.ProgramIniName = bin + "Tessaro.ini";
   ResetReceiptSettings();
   LoadTextSettings(kSettingsProgramLevel);
-  for (const TSlot& s : slots) {
+  for (const TSlot& s : shipped) {
     EXPECT_EQ(TemplateSlot(s.slot), bin + "Formulare/" + s.file);
     if (s.event) {
       EXPECT_EQ(TemplateFileOfEvent(s.event), bin + "Formulare/" + s.file);

@@ -4,7 +4,9 @@
 
 #include <string>
 
+#include <QAbstractButton>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QProcess>
@@ -19,7 +21,7 @@ inline bool PdfToTextAvailable() { return QProcess::execute("pdftotext", {"-v"})
 // read.
 inline std::string PdfText(const std::string& file) {
   QProcess reader;
-  reader.start("pdftotext", {"-layout", ToQString(file), "-"});
+  reader.start("pdftotext", {ToQString(file), "-"});
   if (!reader.waitForFinished(30000) || reader.exitCode() != 0) return {};
   return FromQString(QString::fromUtf8(reader.readAllStandardOutput()));
 }
@@ -32,4 +34,16 @@ inline void TypeFileName(QDialog& dialog, const std::string& fileName) {
   edit->selectAll();
   QTest::keyClicks(edit, ToQString(fileName));
   QTest::keyClick(edit, Qt::Key_Return);
+  // Where the field's completion took Enter, the name is chosen again and the dialog's
+  // own button takes it.
+  if (dialog.isVisible() && dialog.result() != QDialog::Accepted) {
+    if (auto* files = qobject_cast<QFileDialog*>(&dialog)) files->selectFile(ToQString(fileName));
+  }
+  if (dialog.isVisible() && dialog.result() != QDialog::Accepted)
+    if (auto* buttons = dialog.findChild<QDialogButtonBox*>())
+      for (QAbstractButton* b : buttons->buttons())
+        if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole) {
+          QTest::mouseClick(b, Qt::LeftButton);
+          break;
+        }
 }

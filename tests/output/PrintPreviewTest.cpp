@@ -504,7 +504,7 @@ TEST(PreviewPictures, ShrinkingToTheWidthTheBoxAsks) {
       uchar* line = page.scanLine(y);
       for (int x = 0; x < c.width; ++x) line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = x % 2 ? 255 : 0;
     }
-    const int height = static_cast<int>(std::lround(static_cast<double>(c.height) * 860 / c.width));
+    const int height = static_cast<int>(std::ceil(static_cast<double>(c.height) * 860 / c.width));
     const QImage shown = ShrinkPagePicture(page, std::min(860, c.width), std::min(height, c.height));
     if (!c.shrunk) {
       EXPECT_EQ(shown.size(), page.size());
@@ -566,7 +566,7 @@ TEST_F(PrintPreviewTest, PagesLieCentredOneBelowTheOther) {
       int y = 10;
       for (QLabel* image : form.PageImages) {
         EXPECT_EQ(image->width(), width);
-        EXPECT_NEAR(image->height(), std::lround(static_cast<double>(c.pageHeight) * width / c.pageWidth), 1);
+        EXPECT_NEAR(image->height(), static_cast<double>(c.pageHeight) * width / c.pageWidth, 1);
         EXPECT_EQ(image->x(), width > box ? 0 : (box - width) / 2);
         EXPECT_EQ(image->y(), y);
         y += image->height() + 20;

@@ -75,7 +75,7 @@ class ReceiptPdfTest : public ::testing::Test {
     const int32_t building = store->Add(icBuilding, "Haus Nord");
     const int32_t door = store->Add(icDoor, "Z 101");
     store->Link(door, building);
-    key = store->Add(icKey, "S 7", 1, "3");
+    key = store->Add(icKey, "Tor-7", 1, "3");
     db().SetField(key, "k603", "L-42");
     db().SetField(key, "r", RemarkToStored("Zeile eins, mit Komma\r\nZeile \"zwei\""));
     db().SetField(key, "cabpos", "H7");
@@ -100,7 +100,7 @@ class ReceiptPdfTest : public ::testing::Test {
     r.key = key;
     r.person = person;
     r.cabinet = cabinet;
-    r.keyText = "S 7";
+    r.keyText = "Tor-7";
     r.system = "Anlage 1";
     r.date = "11.12.2026";
     r.user = "Bea";
@@ -168,13 +168,12 @@ TEST_F(ReceiptPdfTest, ThePdfPrinterAsksForItsFile) {
     ++asked;
     EXPECT_EQ(dialog.objectName(), QStringLiteral("PdfSaveDialog"));
     TypeFileName(dialog, file);
-    fprintf(stderr, "DBG result %d visible %d files %s\n", dialog.result(), dialog.isVisible(), qPrintable(static_cast<QFileDialog&>(dialog).selectedFiles().join(",")));
   });
   EXPECT_TRUE(PrintKeyReceipt(Receipt(2)));
   EXPECT_EQ(asked, 1);
   const std::string text = PdfText(file + ".pdf");
   EXPECT_NE(text.find("Quittung zur Schl\xFCsselausgabe"), std::string::npos) << text;
-  EXPECT_NE(text.find("S 7"), std::string::npos) << text;
+  EXPECT_NE(text.find("Tor-7"), std::string::npos) << text;
   EXPECT_NE(text.find("Anna Muster"), std::string::npos) << text;
 
   QueueDialogDriver([](QDialog& dialog) { dialog.reject(); });
@@ -209,7 +208,7 @@ TEST_F(ReceiptPdfTest, EveryPlaceholderOnPaperForEveryEvent) {
                                    "Subscriber=#Subscriber#", "ActionVerb=#ActionVerb#",
                                    "SeqNumber=#SeqNumber#", "Branch=#Branch#"})));
   const std::map<std::string, std::string> common = {
-      {"Key", "S 7"}, {"Schluessel", "S 7"}, {"System", "Anlage 1"}, {"Anlage", "Anlage 1"},
+      {"Key", "Tor-7"}, {"Schluessel", "Tor-7"}, {"System", "Anlage 1"}, {"Anlage", "Anlage 1"},
       {"Date", "11.12.2026"}, {"Datum", "11.12.2026"}, {"User", "Bea"},
       {"Notes1", "Zeile eins, mit Komma Zeile \"zwei\""},
       {"Bemerkung1", "Zeile eins, mit Komma Zeile \"zwei\""},
@@ -290,8 +289,7 @@ TEST_F(ReceiptPdfTest, TheShippedTemplatesOnPaper) {
     ASSERT_TRUE(PrintKeyReceipt(Receipt(event)));
     const std::string text = PdfText(file);
     EXPECT_EQ(text.find('#'), std::string::npos) << text;
-    fprintf(stderr, "DBG TEXT %s\n", text.c_str());
-    for (const char* part : {"S 7", "Anna Muster", "0042", "Ersatz im Tresor", "11.12.2026",
+    for (const char* part : {"Tor-7", "Anna Muster", "0042", "Ersatz im Tresor", "11.12.2026",
                              "Bea", "Acme", "Filiale 3", "K-1"})
       EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
     if (event == 2) {
@@ -356,7 +354,7 @@ TEST_F(ReceiptPdfTest, AFormsFileIsAPdfAndNeverAListsTarget) {
     QTest::mouseClick(form.ToFileCheck, Qt::LeftButton, {}, QPoint(6, form.ToFileCheck->height() / 2));
     QTest::mouseClick(form.OkBtn, Qt::LeftButton);
   });
-  const std::string xls = out.Dir() + "liste.xls";
+  const std::string xls = out.Dir() + "Tabelle.xls";
   QueueDialogDriver([&](QDialog& dialog) {
     EXPECT_EQ(dialog.objectName(), QStringLiteral("SaveDialog"));
     TypeFileName(dialog, xls);

@@ -427,7 +427,7 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TPrintPreviewForm",
        [] {
          static QPrinter printer;
-         return std::make_unique<TPrintPreviewForm>(&printer, [](QPrinter*) {});
+         return std::make_unique<TPrintPreviewForm>(&printer, [](QPrinter*) { return std::vector<QImage>(); });
        }},
       {"TRtfForm", [] { return std::make_unique<TRtfForm>(); }},
       {"TFixedImportForm", [] { return std::make_unique<TImportDoorsForm>(); }},
