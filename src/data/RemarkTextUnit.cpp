@@ -31,8 +31,10 @@ std::vector<std::string> RemarkLines(const std::string& stored) {
   std::vector<std::string> lines;
   if (stored.empty()) return lines;
   ParseCommaText(stored, lines);
-  // Only what a comma text writer would have written is one; anything else is plain text.
-  if (BuildCommaText(lines) != stored) lines = TextLines(stored);
+  // What a comma text writer would not have written, and that quotes nothing, was kept as
+  // plain text ("eine Bemerkung" is no two lines).
+  if (stored.find('"') == std::string::npos && BuildCommaText(lines) != stored)
+    lines = TextLines(stored);
   return lines;
 }
 

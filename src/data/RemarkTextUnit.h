@@ -10,8 +10,8 @@
 // The stored form of a text whose lines are apart by CR LF, CR or LF (an empty text: "").
 std::string RemarkToStored(const std::string& text);
 std::string RemarkLinesToStored(const std::vector<std::string>& lines);
-// The lines of a stored remark. A value that no comma text would be (an older writer kept
-// the plain text "eine Bemerkung") is read as that plain text.
+// The lines of a stored remark. A value without quotes that no comma text writer would
+// make (an older writer kept the plain text "eine Bemerkung") is read as that plain text.
 std::vector<std::string> RemarkLines(const std::string& stored);
 // The stored remark as a memo shows it: its lines apart by LF.
 std::string RemarkToText(const std::string& stored);

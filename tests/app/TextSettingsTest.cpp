@@ -278,8 +278,13 @@ TEST_F(TextSettingsTest, RandomBytesAreNoWordTemplate) {
   WriteAllBytes(doc, noise);
   auto form = Open();
   const int conversions = WordConversionCount();
-  QueueDialogDriver([doc](QDialog& dialog) { TypeFileName(dialog, doc); });
+  bool asked = false;
+  QueueDialogDriver([doc, &asked](QDialog& dialog) {
+    asked = true;
+    TypeFileName(dialog, doc);
+  });
   QTest::mouseClick(form->ChooseBtn[0], Qt::LeftButton);
+  EXPECT_TRUE(asked);
   EXPECT_EQ(env.ui.AllText(), TextSettingsText(5));
   EXPECT_EQ(FromQString(form->Ed[0]->text()), "");
   EXPECT_EQ(TemplateSlot(1), "");

@@ -222,7 +222,7 @@ TEST_F(SampleData, PersonsGetAtMostTwoKeysFromStockAndReusedRecordsStayUntouched
   EXPECT_EQ(BookedCount(*reader.db, empty), 0);
   ExpectStockAndHoldingsAgree(*reader.db, 2);
   const int32_t p1 = reader->FindByName("P 1", icPerson, 0);
-  EXPECT_EQ(reader->ReadLineField(p1, fkRemark), "eine Bemerkung");
+  EXPECT_EQ(reader->ReadLineField(p1, fkRemark), "\"eine Bemerkung\"");
   EXPECT_NE(reader->ReadLineField(p1, fkDepartment), "");
   EXPECT_EQ(Count(HistoryFile(), "a=Trans2"), out.Issued);
 }

@@ -415,4 +415,7 @@ TEST(RemarkText, OneEncodingOneDecoding) {
   EXPECT_EQ(RemarkLines("eine Bemerkung"), (std::vector<std::string>{"eine Bemerkung"}));
   EXPECT_EQ(RemarkToLine("eine  Bemerkung"), "eine  Bemerkung");
   EXPECT_EQ(RemarkLines("Ersatz"), (std::vector<std::string>{"Ersatz"}));
+  EXPECT_EQ(RemarkLines("Ersatz, Tresor"), (std::vector<std::string>{"Ersatz, Tresor"}));
+  // A comma text written by hand, its items apart by blanks too, stays a comma text.
+  EXPECT_EQ(RemarkToLine("erste Zeile,\"  zweite Zeile  \""), "erste Zeile zweite Zeile");
 }
