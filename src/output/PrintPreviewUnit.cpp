@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFile>
 #include <QFrame>
@@ -16,14 +17,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPageLayout>
-#include <QPrinter>
 #include <QPixmap>
+#include <QPrinter>
 #include <QPushButton>
-#include <QEvent>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShowEvent>
-#include <QScreen>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -173,8 +173,10 @@ QImage HalvePagePicture(const QImage& picture) {
     const uchar* b = in.constScanLine(std::min(2 * y + 1, in.height() - 1));
     uchar* o = out.scanLine(y);
     for (int x = 0; x < w; ++x) {
-      const int x0 = std::min(2 * x, in.width() - 1) * 3, x1 = std::min(2 * x + 1, in.width() - 1) * 3;
-      for (int c = 0; c < 3; ++c) o[x * 3 + c] = static_cast<uchar>((a[x0 + c] + a[x1 + c] + b[x0 + c] + b[x1 + c]) / 4);
+      const int x0 = std::min(2 * x, in.width() - 1) * 3,
+                x1 = std::min(2 * x + 1, in.width() - 1) * 3;
+      for (int c = 0; c < 3; ++c)
+        o[x * 3 + c] = static_cast<uchar>((a[x0 + c] + a[x1 + c] + b[x0 + c] + b[x1 + c]) / 4);
     }
   }
   return out;
@@ -352,8 +354,8 @@ void TPrintPreviewForm::LayoutPages() {
     QSize size = page.size();
     if (page.width() > target)
       // The height rounded up, so the width is what the shrinking fits.
-      size = QSize(target, static_cast<int>(std::ceil(static_cast<double>(page.height()) *
-                                                      target / page.width())));
+      size = QSize(target, static_cast<int>(std::ceil(static_cast<double>(page.height()) * target /
+                                                      page.width())));
     // Pictures made for another width are made again when they come into view.
     if (target != shownWidth_) image->clear();
     const int left = size.width() > boxWidth ? 0 : (boxWidth - size.width()) / 2;
@@ -376,17 +378,17 @@ void TPrintPreviewForm::ShowVisiblePages() {
   const int height = std::max(ScrollBox->viewport()->height(), 1);
   for (std::size_t i = 0; i < pages_.size(); ++i) {
     QLabel* image = PageImages[i];
-    const bool near = image->y() + image->height() >= top - height &&
-                      image->y() <= top + 2 * height;
+    const bool near =
+        image->y() + image->height() >= top - height && image->y() <= top + 2 * height;
     if (!near) {
       if (!image->pixmap().isNull()) image->clear();
       continue;
     }
     if (!image->pixmap().isNull()) continue;
     const QImage& page = pages_[i];
-    image->setPixmap(QPixmap::fromImage(page.width() > image->width()
-                                            ? ShrinkPagePicture(page, image->width(), image->height())
-                                            : page));
+    image->setPixmap(QPixmap::fromImage(
+        page.width() > image->width() ? ShrinkPagePicture(page, image->width(), image->height())
+                                      : page));
   }
 }
 
@@ -514,12 +516,13 @@ bool PrintStringGrid(const std::string& title, const std::string& fileName, int 
   if (!run(kPrintModeCount, nullptr)) return false;
 
   if (settings.preview || !PrinterInstalled()) {
-    const bool print =
-        PreviewPrintRun([&](QPrinter* device) {
+    const bool print = PreviewPrintRun(
+        [&](QPrinter* device) {
           std::vector<QImage> pages;
           run(kPrintModePreview, device, &pages);
           return pages;
-        }, landscape);
+        },
+        landscape);
     ProcessEventsWithoutInput();
     if (!print || !PrinterInstalled()) return true;
     // Another printer chosen in the preview lays the pages out anew.

@@ -259,7 +259,8 @@ bool RunPrintSelect(TPrintFields& fields, int& code, bool form) {
   settings.preview = dialog.PreviewCheck->isChecked();
   settings.landscape = dialog.QuerCheck->isChecked();
   TakePrinterChoice(dialog.PrintersCombo, dialog.CopiesEd);
-  for (int i = 0; i < dialog.FieldsCheckListBox->count() && i < static_cast<int>(fields.size()); ++i)
+  for (int i = 0; i < dialog.FieldsCheckListBox->count() && i < static_cast<int>(fields.size());
+       ++i)
     fields[static_cast<size_t>(i)].checked =
         dialog.FieldsCheckListBox->item(i)->checkState() == Qt::Checked;
 

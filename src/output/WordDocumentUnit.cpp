@@ -388,7 +388,8 @@ bool IsWordDocumentFile(const std::string& fileName) {
   if (!read) return false;
   const std::string start(head, got);
   static const std::string kCompoundFile("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-  return start == kCompoundFile || start.rfind("{\\rtf", 0) == 0 || start.rfind("PK\x03\x04", 0) == 0;
+  return start == kCompoundFile || start.rfind("{\\rtf", 0) == 0 ||
+         start.rfind("PK\x03\x04", 0) == 0;
 }
 
 // =======================================================================================

@@ -427,10 +427,7 @@ bool TFrameCabinet::SaveBtnClick() {
     FocusControlIfPossible(NameEd);
     return false;
   }
-  std::string remark;
-  {
-    remark = RemarkToStored(FromQString(RemMemo->toPlainText()));
-  }
+  const std::string remark = RemarkToStored(FromQString(RemMemo->toPlainText()));
   const bool isNew = EditState == 2 || CurrentId == 0;
   const int32_t existing = isNew ? 0 : CurrentId;
   const bool usersChange = Session().RightLevels[rtUsers] == rlYes;

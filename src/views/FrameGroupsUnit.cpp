@@ -278,10 +278,7 @@ bool TFrameGroups::SaveBtnClick() {
     return false;
   }
   const int32_t system = GetComboObjectId(KeysystemCombo, 0);
-  std::string remark;
-  {
-    remark = RemarkToStored(FromQString(RemMemo->toPlainText()));
-  }
+  const std::string remark = RemarkToStored(FromQString(RemMemo->toPlainText()));
   const bool isNew = EditState == 2 || CurrentId == 0;
   const int32_t existing = isNew ? 0 : CurrentId;
   std::vector<TLinkChange> changes;

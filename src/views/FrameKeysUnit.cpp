@@ -1167,9 +1167,7 @@ bool TFrameKeys::KeySaveBtnClick() {
   input.total = Trim(FromQString(KeyTotalEd->text()));
   input.totalAtStart = isNew ? std::string() : totalAtStart_;
   input.minStock = Trim(FromQString(MinStockEd->text()));
-  {
-    input.remark = RemarkToStored(FromQString(KeyRemMemo->toPlainText()));
-  }
+  input.remark = RemarkToStored(FromQString(KeyRemMemo->toPlainText()));
   int32_t totalValue = 0;
   if (!ParseKeyTotal(input.total, totalValue)) {
     MarkTotalInvalid(true);

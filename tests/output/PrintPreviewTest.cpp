@@ -16,13 +16,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
-#include <QPrinter>
-#include <QPainter>
-#include <QPushButton>
-#include <QRadioButton>
 #include <gtest/gtest.h>
 
 #include "basic/MultiLingua.h"
@@ -495,17 +495,19 @@ TEST(PreviewPictures, ShrinkingToTheWidthTheBoxAsks) {
     int width, height;
     bool shrunk;
   } cases[] = {{700, 100, false}, {860, 120, false}, {1700, 240, true},
-               {1720, 240, true},  {3600, 500, true}, {7200, 1000, true}};
+               {1720, 240, true}, {3600, 500, true}, {7200, 1000, true}};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.width);
     // Black and white columns: whatever averages them ends grey.
     QImage page(c.width, c.height, QImage::Format_RGB888);
     for (int y = 0; y < c.height; ++y) {
       uchar* line = page.scanLine(y);
-      for (int x = 0; x < c.width; ++x) line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = x % 2 ? 255 : 0;
+      for (int x = 0; x < c.width; ++x)
+        line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = x % 2 ? 255 : 0;
     }
     const int height = static_cast<int>(std::ceil(static_cast<double>(c.height) * 860 / c.width));
-    const QImage shown = ShrinkPagePicture(page, std::min(860, c.width), std::min(height, c.height));
+    const QImage shown =
+        ShrinkPagePicture(page, std::min(860, c.width), std::min(height, c.height));
     if (!c.shrunk) {
       EXPECT_EQ(shown.size(), page.size());
       continue;
@@ -530,8 +532,8 @@ TEST_F(PrintPreviewTest, PagesLieCentredOneBelowTheOther) {
   struct TCase {
     const char* name;
     int pages, pageWidth, pageHeight, windowWidth;
-  } cases[] = {{"one", 1, 748, 1090, 1000},    {"two", 2, 748, 1090, 1000},
-               {"many", 12, 748, 1090, 1000},  {"wide", 2, 1700, 2400, 1000},
+  } cases[] = {{"one", 1, 748, 1090, 1000},   {"two", 2, 748, 1090, 1000},
+               {"many", 12, 748, 1090, 1000}, {"wide", 2, 1700, 2400, 1000},
                {"narrow", 3, 748, 1090, 660}, {"landscape", 2, 1090, 748, 1000}};
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.name);

@@ -186,46 +186,84 @@ TEST_F(ReceiptPdfTest, ThePdfPrinterAsksForItsFile) {
 // which the next form writes (once). Delivery has no template and prints nothing.
 TEST_F(ReceiptPdfTest, EveryPlaceholderOnPaperForEveryEvent) {
   MakeRecords();
-  const std::vector<std::string> keyLines = {
-      "Key=#Key#", "Schluessel=#Schluessel#", "System=#System#", "Anlage=#Anlage#",
-      "Date=#Date#", "Datum=#Datum#", "User=#User#", "Notes1=#Notes1#",
-      "Bemerkung1=#Bemerkung1#", "Notes2=#Notes2#", "Bemerkung2=#Bemerkung2#",
-      "Person=#Person#", "PersonDept=#PersonDept#", "PersonNumber=#PersonNumber#",
-      "PersonNotes=#PersonNotes#", "KeyCount=#KeyCount#", "KeyType=#KeyType#",
-      "LockNumber=#LockNumber#", "Cabinet=#Cabinet#", "Hook=#Hook#",
-      "Subscriber=#Subscriber#", "ActionVerb=#ActionVerb#", "SeqNumber=#SeqNumber#",
-      "Label=#Label#", "Deadline=#Deadline#", "Door=#Door#", "Building=#Building#",
-      "Branch=#Branch#", "Doors=#Doors#"};
+  const std::vector<std::string> keyLines = {"Key=#Key#",
+                                             "Schluessel=#Schluessel#",
+                                             "System=#System#",
+                                             "Anlage=#Anlage#",
+                                             "Date=#Date#",
+                                             "Datum=#Datum#",
+                                             "User=#User#",
+                                             "Notes1=#Notes1#",
+                                             "Bemerkung1=#Bemerkung1#",
+                                             "Notes2=#Notes2#",
+                                             "Bemerkung2=#Bemerkung2#",
+                                             "Person=#Person#",
+                                             "PersonDept=#PersonDept#",
+                                             "PersonNumber=#PersonNumber#",
+                                             "PersonNotes=#PersonNotes#",
+                                             "KeyCount=#KeyCount#",
+                                             "KeyType=#KeyType#",
+                                             "LockNumber=#LockNumber#",
+                                             "Cabinet=#Cabinet#",
+                                             "Hook=#Hook#",
+                                             "Subscriber=#Subscriber#",
+                                             "ActionVerb=#ActionVerb#",
+                                             "SeqNumber=#SeqNumber#",
+                                             "Label=#Label#",
+                                             "Deadline=#Deadline#",
+                                             "Door=#Door#",
+                                             "Building=#Building#",
+                                             "Branch=#Branch#",
+                                             "Doors=#Doors#"};
   for (int slot = 1; slot <= 4; ++slot) {
     std::vector<std::string> lines{"Slot=" + std::to_string(slot)};
     lines.insert(lines.end(), keyLines.begin(), keyLines.end());
     ASSERT_TRUE(SetTemplateFile(slot, Template("Vorlage" + std::to_string(slot) + ".rtf", lines)));
   }
   ASSERT_TRUE(SetTemplateFile(
-      5, Template("Zylinder.rtf", {"Slot=5", "Cylinder=#Cylinder#", "LockNumber=#LockNumber#",
-                                   "System=#System#", "Date=#Date#", "User=#User#",
-                                   "Notes=#Notes#", "CylCount=#CylCount#",
-                                   "Subscriber=#Subscriber#", "ActionVerb=#ActionVerb#",
-                                   "SeqNumber=#SeqNumber#", "Branch=#Branch#"})));
+      5, Template("Zylinder.rtf",
+                  {"Slot=5", "Cylinder=#Cylinder#", "LockNumber=#LockNumber#", "System=#System#",
+                   "Date=#Date#", "User=#User#", "Notes=#Notes#", "CylCount=#CylCount#",
+                   "Subscriber=#Subscriber#", "ActionVerb=#ActionVerb#", "SeqNumber=#SeqNumber#",
+                   "Branch=#Branch#"})));
   const std::map<std::string, std::string> common = {
-      {"Key", "Tor-7"}, {"Schluessel", "Tor-7"}, {"System", "Anlage 1"}, {"Anlage", "Anlage 1"},
-      {"Date", "11.12.2026"}, {"Datum", "11.12.2026"}, {"User", "Bea"},
+      {"Key", "Tor-7"},
+      {"Schluessel", "Tor-7"},
+      {"System", "Anlage 1"},
+      {"Anlage", "Anlage 1"},
+      {"Date", "11.12.2026"},
+      {"Datum", "11.12.2026"},
+      {"User", "Bea"},
       {"Notes1", "Zeile eins, mit Komma Zeile \"zwei\""},
       {"Bemerkung1", "Zeile eins, mit Komma Zeile \"zwei\""},
-      {"Notes2", "Ersatz im Tresor"}, {"Bemerkung2", "Ersatz im Tresor"},
-      {"Person", "Anna Muster"}, {"PersonDept", "Einkauf"}, {"PersonNumber", "0815"},
-      {"PersonNotes", "Tresor, Fach 3 nur \"werktags\""}, {"KeyCount", "1"},
-      {"KeyType", KeyTypeLongName(3)}, {"LockNumber", "L-42"}, {"Cabinet", "Schrank 1"},
-      {"Hook", "H7"}, {"Subscriber", "Acme"}, {"SeqNumber", "0042"}, {"Label", "K-1"},
-      {"Deadline", "31.12.2026"}, {"Door", "Z 101 (Haus Nord)"}, {"Building", "Haus Nord"},
-      {"Branch", "Filiale 3"}, {"Doors", "Z 101 (Haus Nord)"}};
+      {"Notes2", "Ersatz im Tresor"},
+      {"Bemerkung2", "Ersatz im Tresor"},
+      {"Person", "Anna Muster"},
+      {"PersonDept", "Einkauf"},
+      {"PersonNumber", "0815"},
+      {"PersonNotes", "Tresor, Fach 3 nur \"werktags\""},
+      {"KeyCount", "1"},
+      {"KeyType", KeyTypeLongName(3)},
+      {"LockNumber", "L-42"},
+      {"Cabinet", "Schrank 1"},
+      {"Hook", "H7"},
+      {"Subscriber", "Acme"},
+      {"SeqNumber", "0042"},
+      {"Label", "K-1"},
+      {"Deadline", "31.12.2026"},
+      {"Door", "Z 101 (Haus Nord)"},
+      {"Building", "Haus Nord"},
+      {"Branch", "Filiale 3"},
+      {"Doors", "Z 101 (Haus Nord)"}};
   struct TCase {
     int event;
     int slot;  // 0: nothing printed
     const char* verb;
   } cases[] = {{1, 0, ""},
                {2, 1, "ausgegeben"},
-               {3, 2, "zur\xFC" "ckgegeben"},
+               {3, 2,
+                "zur\xFC"
+                "ckgegeben"},
                {4, 4, "vernichtet"},
                {5, 3, "verloren"},
                {6, 2, "wiedergefunden"}};
@@ -323,7 +361,8 @@ TEST_F(ReceiptPdfTest, AFormsFileIsAPdfAndNeverAListsTarget) {
   const std::string pdf = out.Dir() + "formular";
   QueueDialogDriver([](QDialog& dialog) {
     auto& form = static_cast<TPrintSelectForm&>(dialog);
-    QTest::mouseClick(form.ToFileCheck, Qt::LeftButton, {}, QPoint(6, form.ToFileCheck->height() / 2));
+    QTest::mouseClick(form.ToFileCheck, Qt::LeftButton, {},
+                      QPoint(6, form.ToFileCheck->height() / 2));
     QTest::mouseClick(form.OkBtn, Qt::LeftButton);
   });
   QueueDialogDriver([&](QDialog& dialog) {
@@ -351,7 +390,8 @@ TEST_F(ReceiptPdfTest, AFormsFileIsAPdfAndNeverAListsTarget) {
   // A list's "in Datei": its spreadsheet target, which a form does not use.
   QueueDialogDriver([](QDialog& dialog) {
     auto& form = static_cast<TPrintSelectForm&>(dialog);
-    QTest::mouseClick(form.ToFileCheck, Qt::LeftButton, {}, QPoint(6, form.ToFileCheck->height() / 2));
+    QTest::mouseClick(form.ToFileCheck, Qt::LeftButton, {},
+                      QPoint(6, form.ToFileCheck->height() / 2));
     QTest::mouseClick(form.OkBtn, Qt::LeftButton);
   });
   const std::string xls = out.Dir() + "Tabelle.xls";

@@ -10,16 +10,15 @@
 // The stub's program file in `dir`.
 inline std::string AcceptingWordProcessor(const TTempDir& dir) {
   const std::string script = dir.File("soffice-stub");
-  WriteAllBytes(script,
-                "#!/bin/sh\n"
-                "out=\"\"; last=\"\"\n"
-                "while [ $# -gt 0 ]; do\n"
-                "  if [ \"$1\" = \"--outdir\" ]; then out=\"$2\"; shift; fi\n"
-                "  last=\"$1\"; shift\n"
-                "done\n"
-                "mkdir -p \"$out\"\n"
-                "base=$(basename \"$last\"); base=${base%.*}\n"
-                "printf '{\\\\rtf1 umgewandelt #Key#}' > \"$out/$base.rtf\"\n");
+  WriteAllBytes(script, "#!/bin/sh\n"
+                        "out=\"\"; last=\"\"\n"
+                        "while [ $# -gt 0 ]; do\n"
+                        "  if [ \"$1\" = \"--outdir\" ]; then out=\"$2\"; shift; fi\n"
+                        "  last=\"$1\"; shift\n"
+                        "done\n"
+                        "mkdir -p \"$out\"\n"
+                        "base=$(basename \"$last\"); base=${base%.*}\n"
+                        "printf '{\\\\rtf1 umgewandelt #Key#}' > \"$out/$base.rtf\"\n");
   std::filesystem::permissions(script, std::filesystem::perms::owner_all);
   return script;
 }
