@@ -9,6 +9,7 @@
 #include "basic/ValueString.h"
 #include "data/ItemList.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
 
@@ -97,18 +98,7 @@ std::string FirstLinkedName(TMiniDB& db, int32_t id, int refClass) {
 
 // A remark keeps its memo lines as one comma text; shown as one line they are joined by
 // blanks, empty ones left out.
-std::string RemarkAsOneLine(const std::string& remark) {
-  std::vector<std::string> lines;
-  ParseCommaText(remark, lines);
-  std::string out;
-  for (const std::string& line : lines) {
-    const std::string text = JoinLines(line);
-    if (text.empty()) continue;
-    if (!out.empty()) out += ' ';
-    out += text;
-  }
-  return out;
-}
+std::string RemarkAsOneLine(const std::string& remark) { return RemarkToLine(remark); }
 
 std::string PseudoFieldValue(TMiniDB& db, const TFieldEntry& e, const std::string& inner,
                              int32_t id) {

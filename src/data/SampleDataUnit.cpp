@@ -12,6 +12,7 @@
 #include "data/HistoryUnit.h"
 #include "data/ItemList.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/TransferUnit.h"
 #include "data/UnitTR100.h"
 
@@ -241,7 +242,8 @@ TSampleOutcome GenerateSampleRecords(TMiniDB& db, const TSampleRequest& request,
       return out;
     }
     db.SetField(id, fkName, name);
-    db.SetFieldIfGiven(id, fkRemark, request.Remark);
+    // Stored as every remark is, so "eine Bemerkung" reads back as one line.
+    db.SetFieldIfGiven(id, fkRemark, RemarkToStored(request.Remark));
     names.Add(name, system, id);
     std::string stock;
     switch (cls) {

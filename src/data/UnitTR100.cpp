@@ -17,6 +17,7 @@
 #include "basic/ValueString.h"
 #include "data/ItemList.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 
 namespace {
 
@@ -616,7 +617,9 @@ std::string KeyTypeAbbrev(const TMiniDB& db, int32_t item) {
   return KeyTypeAbbrevOf(StrToIntZero(db.ReadLineField(item, fkKeyType)));
 }
 
-std::string ItemRemarkLine(const TMiniDB& db, int32_t item) { return JoinLines(db.ReadLineField(item, fkRemark)); }
+std::string ItemRemarkLine(const TMiniDB& db, int32_t item) {
+  return RemarkToLine(db.ReadLineField(item, fkRemark));
+}
 
 std::string RoomText(const TMiniDB& db, int32_t door) {
   std::string room = Trim(db.ReadLineField(door, fkRoom));
@@ -972,12 +975,11 @@ std::string NormalizeDateTimeText(const std::string& text) {
 bool AddRemarkLineTo(std::string& remark, const std::string& line) {
   if (line.empty()) return false;
   // A remark holds its lines as one comma text (a stored value never holds a line break).
-  std::vector<std::string> lines;
-  ParseCommaText(remark, lines);
+  std::vector<std::string> lines = RemarkLines(remark);
   for (const std::string& existing : lines)
     if (existing == line) return false;
   lines.push_back(line);
-  remark = BuildCommaText(lines);
+  remark = RemarkLinesToStored(lines);
   return true;
 }
 

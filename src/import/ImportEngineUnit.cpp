@@ -15,6 +15,7 @@
 #include "data/FieldCatalogueUnit.h"
 #include "data/HolderUnit.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/TransferUnit.h"
@@ -312,7 +313,7 @@ std::string ImportRemarkText(const std::string& cell) {
     start = at + 4;
   }
   while (!lines.empty() && lines.back().empty()) lines.pop_back();
-  return BuildCommaText(lines);
+  return RemarkLinesToStored(lines);
 }
 
 std::string ImportPersonName(const std::string& firstName, const std::string& surname) {

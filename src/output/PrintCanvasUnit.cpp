@@ -1,5 +1,6 @@
 #include "output/PrintCanvasUnit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <mutex>
@@ -117,6 +118,11 @@ int TPainterCanvas::TextHeight() {
   return height_;
 }
 
+int TPainterCanvas::Ascent() {
+  TextHeight();
+  return ascent_;
+}
+
 void TPainterCanvas::DrawText(int x, int y, const std::string& text) {
   if (!painter_ || text.empty()) return;
   TextHeight();
@@ -161,6 +167,78 @@ std::unique_ptr<QPrinter> NewFallbackPrinter(bool landscape, const std::string& 
                                      QMarginsF(0, 0, 0, 0)));
   if (!fileName.empty()) printer->setOutputFileName(QFile::decodeName(QByteArray::fromStdString(PfOsPath(fileName))));
   return printer;
+}
+
+// ---------------------------------------------------------------------------------------
+
+TPreviewPageCanvas::TPreviewPageCanvas(QPrinter& printer, int pageWidth, int pageHeight)
+    : measure_(printer, false) {
+  if (pageWidth > 0 && pageHeight > 0) measure_.SetPageSize(pageWidth, pageHeight);
+  StartPicture();
+}
+
+TPreviewPageCanvas::~TPreviewPageCanvas() {
+  if (painter_ && painter_->isActive()) painter_->end();
+}
+
+void TPreviewPageCanvas::StartPicture() {
+  if (painter_ && painter_->isActive()) painter_->end();
+  const double sx = 96.0 / std::max(ResolutionX(), 1);
+  const double sy = 96.0 / std::max(ResolutionY(), 1);
+  QImage page(std::max(1, static_cast<int>(std::lround(PageWidth() * sx))),
+              std::max(1, static_cast<int>(std::lround(PageHeight() * sy))), QImage::Format_RGB888);
+  page.fill(Qt::white);
+  // Fonts in points take the printer's size in pixels; the painter scales them to the
+  // picture's 96 per inch with everything else.
+  page.setDotsPerMeterX(static_cast<int>(std::lround(ResolutionX() / 0.0254)));
+  page.setDotsPerMeterY(static_cast<int>(std::lround(ResolutionY() / 0.0254)));
+  pages_.push_back(std::move(page));
+  painter_ = std::make_unique<QPainter>(&pages_.back());
+  painter_->setRenderHint(QPainter::Antialiasing);
+  painter_->setRenderHint(QPainter::TextAntialiasing);
+  painter_->scale(sx, sy);
+  painter_->setPen(Qt::black);
+  painter_->setFont(measure_.QtFont());
+}
+
+void TPreviewPageCanvas::SetFont(const TPrintFont& font) {
+  measure_.SetFont(font);
+  if (painter_) painter_->setFont(measure_.QtFont());
+}
+
+void TPreviewPageCanvas::DrawText(int x, int y, const std::string& text) {
+  if (!painter_ || text.empty()) return;
+  painter_->drawText(QPointF(x, y + measure_.Ascent()), ToQString(text));
+}
+
+void TPreviewPageCanvas::DrawLine(int x1, int y1, int x2, int y2) {
+  if (painter_) painter_->drawLine(x1, y1, x2, y2);
+}
+
+void TPreviewPageCanvas::DrawPicture(int x, int y, int width, int height, const QImage& picture) {
+  if (painter_) painter_->drawImage(QRect(x, y, width, height), picture);
+}
+
+bool TPreviewPageCanvas::NewPage() {
+  if (!painter_) return false;
+  StartPicture();
+  return true;
+}
+
+bool TPreviewPageCanvas::End() {
+  if (painter_ && painter_->isActive()) painter_->end();
+  painter_.reset();
+  return true;
+}
+
+void TPreviewPageCanvas::Abort() {
+  End();
+  pages_.clear();
+}
+
+std::vector<QImage> TPreviewPageCanvas::TakePages() {
+  End();
+  return std::move(pages_);
 }
 
 // ---------------------------------------------------------------------------------------

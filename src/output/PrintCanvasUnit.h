@@ -74,6 +74,9 @@ class TPainterCanvas : public IPrintCanvas {
   ~TPainterCanvas() override;
 
   bool Started() const;
+  // The current font as drawn, and its ascent on the device (pixels).
+  const QFont& QtFont() const { return qfont_; }
+  int Ascent();
 
   int PageWidth() const override { return pageWidth_; }
   int PageHeight() const override { return pageHeight_; }
@@ -103,6 +106,40 @@ class TPainterCanvas : public IPrintCanvas {
   int pageWidth_ = 0, pageHeight_ = 0, resX_ = 96, resY_ = 96;
   int height_ = -1;     // line height of the current font, measured once
   int ascent_ = 0;
+};
+
+// The pages of the preview: measured on the printer as the printout is (so the pages break
+// where they will on paper), drawn into pictures of the page at 96 pixels per inch, white,
+// 24-bit colour. `pageWidth`/`pageHeight` (device pixels) fix the page's size (the fallback
+// page); 0 takes the printer's.
+class TPreviewPageCanvas : public IPrintCanvas {
+ public:
+  explicit TPreviewPageCanvas(QPrinter& printer, int pageWidth = 0, int pageHeight = 0);
+  ~TPreviewPageCanvas() override;
+
+  int PageWidth() const override { return measure_.PageWidth(); }
+  int PageHeight() const override { return measure_.PageHeight(); }
+  int ResolutionX() const override { return measure_.ResolutionX(); }
+  int ResolutionY() const override { return measure_.ResolutionY(); }
+  void SetFont(const TPrintFont& font) override;
+  const TPrintFont& Font() const override { return measure_.Font(); }
+  int TextWidth(const std::string& text) override { return measure_.TextWidth(text); }
+  int TextHeight() override { return measure_.TextHeight(); }
+  void DrawText(int x, int y, const std::string& text) override;
+  void DrawLine(int x1, int y1, int x2, int y2) override;
+  void DrawPicture(int x, int y, int width, int height, const QImage& picture) override;
+  bool NewPage() override;
+  bool End() override;
+  void Abort() override;
+
+  // The pictures drawn so far (the canvas keeps none afterwards).
+  std::vector<QImage> TakePages();
+
+ private:
+  void StartPicture();
+  TPainterCanvas measure_;
+  std::vector<QImage> pages_;
+  std::unique_ptr<QPainter> painter_;
 };
 
 // The page of a printer without margins at 96 pixels per inch: what the program prints on

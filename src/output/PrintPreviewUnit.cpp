@@ -1,6 +1,7 @@
 #include "output/PrintPreviewUnit.h"
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 #include <QApplication>
@@ -8,18 +9,21 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QEvent>
 #include <QEventLoop>
 #include <QFile>
 #include <QFrame>
-#include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPageLayout>
-#include <QPrintPreviewWidget>
+#include <QPixmap>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShowEvent>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -135,6 +139,96 @@ void SetPrintFileOpener(std::function<bool(const std::string&)> opener) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Page pictures.
+
+namespace {
+
+// Where a row of `target` pixels takes its pixels from a row of `source` pixels: the source
+// position advances by source / target per pixel; a pixel more than one past the previous
+// one is averaged with its left neighbour.
+struct TSourcePixel {
+  int index = 0;
+  bool average = false;
+};
+std::vector<TSourcePixel> SourceMap(int source, int target) {
+  std::vector<TSourcePixel> map(static_cast<std::size_t>(target));
+  const double step = static_cast<double>(source) / target;
+  int previous = -1;
+  for (int i = 0; i < target; ++i) {
+    const int at = std::min(static_cast<int>(std::lround(i * step)), source - 1);
+    map[static_cast<std::size_t>(i)] = {at, at > previous + 1 && at > 0};
+    previous = at;
+  }
+  return map;
+}
+
+}  // namespace
+
+QImage HalvePagePicture(const QImage& picture) {
+  const QImage in = picture.convertToFormat(QImage::Format_RGB888);
+  const int w = std::max(1, in.width() / 2), h = std::max(1, in.height() / 2);
+  QImage out(w, h, QImage::Format_RGB888);
+  for (int y = 0; y < h; ++y) {
+    const uchar* a = in.constScanLine(std::min(2 * y, in.height() - 1));
+    const uchar* b = in.constScanLine(std::min(2 * y + 1, in.height() - 1));
+    uchar* o = out.scanLine(y);
+    for (int x = 0; x < w; ++x) {
+      const int x0 = std::min(2 * x, in.width() - 1) * 3,
+                x1 = std::min(2 * x + 1, in.width() - 1) * 3;
+      for (int c = 0; c < 3; ++c)
+        o[x * 3 + c] = static_cast<uchar>((a[x0 + c] + a[x1 + c] + b[x0 + c] + b[x1 + c]) / 4);
+    }
+  }
+  return out;
+}
+
+QImage ResamplePagePicture(const QImage& picture, int width, int height) {
+  const QImage in = picture.convertToFormat(QImage::Format_RGB888);
+  width = std::clamp(width, 1, std::max(1, in.width()));
+  height = std::clamp(height, 1, std::max(1, in.height()));
+  const std::vector<TSourcePixel> columns = SourceMap(in.width(), width);
+  const std::vector<TSourcePixel> rows = SourceMap(in.height(), height);
+  QImage out(width, height, QImage::Format_RGB888);
+  auto pixel = [&](const uchar* line, int x, int c) {
+    const TSourcePixel& p = columns[static_cast<std::size_t>(x)];
+    const int v = line[p.index * 3 + c];
+    return p.average ? (v + line[(p.index - 1) * 3 + c]) / 2 : v;
+  };
+  for (int y = 0; y < height; ++y) {
+    const TSourcePixel& r = rows[static_cast<std::size_t>(y)];
+    const uchar* line = in.constScanLine(r.index);
+    const uchar* above = r.average ? in.constScanLine(r.index - 1) : nullptr;
+    uchar* o = out.scanLine(y);
+    for (int x = 0; x < width; ++x)
+      for (int c = 0; c < 3; ++c) {
+        const int v = pixel(line, x, c);
+        o[x * 3 + c] = static_cast<uchar>(above ? (v + pixel(above, x, c)) / 2 : v);
+      }
+  }
+  return out;
+}
+
+QImage ShrinkPagePicture(const QImage& picture, int width, int height) {
+  if (picture.width() <= width && picture.height() <= height) return picture;
+  QImage page = picture.convertToFormat(QImage::Format_RGB888);
+  auto scale = [&] {
+    return std::min({1.0, static_cast<double>(width) / page.width(),
+                     static_cast<double>(height) / page.height()});
+  };
+  double s = scale();
+  // Whole halvings average every pixel; they go first while they are no more than needed.
+  while (s <= 0.25 || s == 0.5) {
+    page = HalvePagePicture(page);
+    s = scale();
+  }
+  const int w = std::max(1, static_cast<int>(std::lround(page.width() * s)));
+  const int h = std::max(1, static_cast<int>(std::lround(page.height() * s)));
+  if (s < 0.5) return HalvePagePicture(ResamplePagePicture(page, 2 * w, 2 * h));
+  if (s < 1.0) return ResamplePagePicture(page, w, h);
+  return page;
+}
+
+// ---------------------------------------------------------------------------------------
 // The window.
 
 TPrintPreviewForm::TPrintPreviewForm(QPrinter* printer, TPreviewRenderer render, QWidget* parent)
@@ -184,22 +278,26 @@ TPrintPreviewForm::TPrintPreviewForm(QPrinter* printer, TPreviewRenderer render,
   top->addStretch(1);
   top->addWidget(PrintPanel);
 
-  Preview = new QPrintPreviewWidget(printer, this);
-  Preview->setObjectName(QStringLiteral("Preview"));
-  Preview->setViewMode(QPrintPreviewWidget::SinglePageView);
-  Preview->setZoomMode(QPrintPreviewWidget::FitToWidth);
-  // Fitted to the width, the page never needs scrolling sideways.
-  if (auto* view = Preview->findChild<QGraphicsView*>())
-    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  connect(Preview, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* device) {
-    if (render_) render_(device);
-  });
+  // The pages as pictures on grey, one below the other; the box scrolls.
+  ScrollBox = new QScrollArea(this);
+  ScrollBox->setObjectName(QStringLiteral("ScrollBox"));
+  ScrollBox->setWidgetResizable(false);
+  ScrollBox->setBackgroundRole(QPalette::Dark);
+  auto* content = new QWidget;
+  content->setObjectName(QStringLiteral("PagesPanel"));
+  ScrollBox->setWidget(content);
+  FootDistanceImage = new QWidget(content);
+  FootDistanceImage->setObjectName(QStringLiteral("FootDistanceImage"));
+  FootDistanceImage->resize(1, kPageGap);
+  ScrollBox->viewport()->installEventFilter(this);
+  connect(ScrollBox->verticalScrollBar(), &QScrollBar::valueChanged, this,
+          [this] { ShowVisiblePages(); });
 
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(TopPanel);
-  layout->addWidget(Preview, 1);
+  layout->addWidget(ScrollBox, 1);
 
   connect(CloseBtn, &QPushButton::clicked, this, &QDialog::reject);
   connect(PrintBtn, &QPushButton::clicked, this, [this] { PrintBtnClick(); });
@@ -209,7 +307,7 @@ TPrintPreviewForm::TPrintPreviewForm(QPrinter* printer, TPreviewRenderer render,
     // New options of the printer the pages were laid out for change the pages.
     if (ShowPrinterProperties(this, PrintersCombo->currentIndex()) &&
         PrinterServices().Device(name) == printer)
-      Preview->updatePreview();
+      SetPages(printer);
   });
 
   FillPrintersCombo(PrintersCombo, CopiesEd, PrintPreviewText(1));
@@ -223,9 +321,87 @@ TPrintPreviewForm::TPrintPreviewForm(QPrinter* printer, TPreviewRenderer render,
   }
   resize(size);
   TranslateForm(this);
+  SetPages(printer);
 }
 
-int TPrintPreviewForm::PageCount() const { return Preview->pageCount(); }
+int TPrintPreviewForm::PageCount() const { return static_cast<int>(pages_.size()); }
+
+void TPrintPreviewForm::SetPages(QPrinter* printer) {
+  pages_ = render_ && printer ? render_(printer) : std::vector<QImage>();
+  for (QLabel* image : PageImages) delete image;
+  PageImages.clear();
+  for (std::size_t i = 0; i < pages_.size(); ++i) {
+    auto* image = new QLabel(ScrollBox->widget());
+    image->setObjectName(QStringLiteral("PageImage%1").arg(i + 1));
+    image->setFrameShape(QFrame::NoFrame);
+    SetNoTranslate(image);
+    PageImages.push_back(image);
+  }
+  shownWidth_ = -1;
+  LayoutPages();
+}
+
+void TPrintPreviewForm::LayoutPages() {
+  if (layingOut_) return;
+  layingOut_ = true;
+  const int boxWidth = ScrollBox->viewport()->width();
+  const int target = std::max(boxWidth - 40, kMinPageWidth);
+  int y = kPageGap / 2;
+  int widest = boxWidth;
+  for (std::size_t i = 0; i < pages_.size(); ++i) {
+    QLabel* image = PageImages[i];
+    const QImage& page = pages_[i];
+    QSize size = page.size();
+    if (page.width() > target)
+      // The height rounded up, so the width is what the shrinking fits.
+      size = QSize(target, static_cast<int>(std::ceil(static_cast<double>(page.height()) * target /
+                                                      page.width())));
+    // Pictures made for another width are made again when they come into view.
+    if (target != shownWidth_) image->clear();
+    const int left = size.width() > boxWidth ? 0 : (boxWidth - size.width()) / 2;
+    image->setGeometry(left, y, size.width(), size.height());
+    image->show();
+    widest = std::max(widest, size.width());
+    y += size.height() + kPageGap;
+  }
+  shownWidth_ = target;
+  FootDistanceImage->move(0, y);
+  ScrollBox->widget()->resize(widest, y + FootDistanceImage->height());
+  layingOut_ = false;
+  ShowVisiblePages();
+}
+
+void TPrintPreviewForm::ShowVisiblePages() {
+  // Only the pages in view and next to it hold a picture on screen: a list of hundreds of
+  // pages keeps one copy of its pages, not two.
+  const int top = ScrollBox->verticalScrollBar()->value();
+  const int height = std::max(ScrollBox->viewport()->height(), 1);
+  for (std::size_t i = 0; i < pages_.size(); ++i) {
+    QLabel* image = PageImages[i];
+    const bool near =
+        image->y() + image->height() >= top - height && image->y() <= top + 2 * height;
+    if (!near) {
+      if (!image->pixmap().isNull()) image->clear();
+      continue;
+    }
+    if (!image->pixmap().isNull()) continue;
+    const QImage& page = pages_[i];
+    image->setPixmap(QPixmap::fromImage(
+        page.width() > image->width() ? ShrinkPagePicture(page, image->width(), image->height())
+                                      : page));
+  }
+}
+
+void TPrintPreviewForm::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  LayoutPages();
+}
+
+bool TPrintPreviewForm::eventFilter(QObject* watched, QEvent* event) {
+  // The box's width decides the pages' size: a new width lays them out again.
+  if (watched == ScrollBox->viewport() && event->type() == QEvent::Resize) LayoutPages();
+  return QDialog::eventFilter(watched, event);
+}
 
 void TPrintPreviewForm::PrintBtnClick() {
   if (!PrinterInstalled()) {
@@ -320,7 +496,7 @@ bool PrintStringGrid(const std::string& title, const std::string& fileName, int 
 
   const bool landscape = settings.landscape;
   std::string dateText, total, countedOn;
-  auto run = [&](int mode, QPrinter* previewPrinter) {
+  auto run = [&](int mode, QPrinter* previewPrinter, std::vector<QImage>* pages = nullptr) {
     TSimplePrint ps;
     ps.mode = mode;
     ps.landscape = landscape;
@@ -328,6 +504,7 @@ bool PrintStringGrid(const std::string& title, const std::string& fileName, int 
     ps.dateText = dateText;
     ps.extraHeaderText = total;
     const bool ok = PrintTextFile(ps, title, fileName, kListLeftCm, columns);
+    if (pages) *pages = std::move(ps.previewPages);
     if (mode == kPrintModeCount && ok) {
       dateText = ps.dateText;
       total = std::to_string(ps.pageNumber);
@@ -339,8 +516,13 @@ bool PrintStringGrid(const std::string& title, const std::string& fileName, int 
   if (!run(kPrintModeCount, nullptr)) return false;
 
   if (settings.preview || !PrinterInstalled()) {
-    const bool print =
-        PreviewPrintRun([&](QPrinter* device) { run(kPrintModePreview, device); }, landscape);
+    const bool print = PreviewPrintRun(
+        [&](QPrinter* device) {
+          std::vector<QImage> pages;
+          run(kPrintModePreview, device, &pages);
+          return pages;
+        },
+        landscape);
     ProcessEventsWithoutInput();
     if (!print || !PrinterInstalled()) return true;
     // Another printer chosen in the preview lays the pages out anew.

@@ -2,11 +2,12 @@
 // The print preview (" Druckvorschau") and the list printout of the views.
 //
 // Every printout that shows a preview shows this one: the list printouts (PrintStringGrid)
-// and the built-in receipts alike. The preview is a QPrintPreviewWidget fitted to the
-// window's width under the top panel (close, the preview flag, printer, properties,
-// copies, print). It has no pages of its own: it asks the printout to draw them on its
-// printer (the print engine's mode 1 with TSimplePrint::previewPrinter set to that
-// printer), whenever it needs them, so zooming redraws instead of shrinking pictures.
+// and the built-in receipts alike. Under its top panel (close, the preview flag, printer,
+// properties, copies, print) the pages lie as pictures one below the other in a scroll box,
+// centred, each shrunk to the box's width less 40 pixels (never below 600) when it is
+// wider. The printout draws the pictures for the printer the preview lays them out for
+// (the print engine's mode 1 with TSimplePrint::previewPrinter set): measured on that
+// printer, so the pages break where they will on paper.
 //
 // A list printout: the view writes a TAB print file (output/PrintProcsUnit.h), and
 // PrintStringGrid counts its pages (the total goes into every page header), shows the
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include <QDialog>
+#include <QImage>
 
 #include "output/PrintSelectUnit.h"
 
@@ -28,16 +30,19 @@ class QComboBox;
 class QFrame;
 class QLabel;
 class QLineEdit;
-class QPrintPreviewWidget;
 class QPrinter;
 class QPushButton;
+class QEvent;
+class QScrollArea;
+class QShowEvent;
 class TMiniDB;
 
 // The unit's texts: 1 "kein Drucker verfügbar", 2 "Es ist kein Drucker installiert.".
 std::string PrintPreviewText(int number);
 
-// Draws the printout's pages on the printer it is given (the preview's).
-using TPreviewRenderer = std::function<void(QPrinter* printer)>;
+// Draws the printout's pages for the printer it is given (the preview's) and returns their
+// pictures.
+using TPreviewRenderer = std::function<std::vector<QImage>(QPrinter* printer)>;
 
 // The pages the next ShowPrintPreview shows: `render` replaces what an earlier call handed
 // over. `landscape`: the orientation of the pages.
@@ -113,6 +118,19 @@ std::vector<std::string> KeyListRows(TMiniDB& db, const std::vector<int32_t>& ke
 bool PrintRecordsToFile(const std::vector<int32_t>& keys, int32_t bunch);
 
 // ---------------------------------------------------------------------------------------
+// Page pictures (24-bit colour) made smaller for the preview.
+
+// Each 2 x 2 block of pixels becomes one, each colour channel averaged.
+QImage HalvePagePicture(const QImage& picture);
+// Reduced to width x height (never enlarged): per row the source position advances by
+// source length / target length per pixel; a pixel is copied from the rounded position when
+// that is at most one past the previous one, else averaged with its left neighbour; rows are
+// reduced the same way, averaging two source rows.
+QImage ResamplePagePicture(const QImage& picture, int width, int height);
+// Fitted into width x height (unchanged when it fits): halved while the scale that fits it
+// is at most a quarter or exactly a half; then a scale below a half resamples to twice the
+// target size and halves once more, one above a half resamples to the target size.
+QImage ShrinkPagePicture(const QImage& picture, int width, int height);
 
 class TPrintPreviewForm : public QDialog {
  public:
@@ -127,14 +145,33 @@ class TPrintPreviewForm : public QDialog {
   QLabel* Label1;
   QLineEdit* CopiesEd;
   QPushButton* PrintBtn;
-  QPrintPreviewWidget* Preview;  // in place of the scroll box of page pictures
+  QScrollArea* ScrollBox;
+  std::vector<QLabel*> PageImages;  // one per page, in the scroll box
+  QWidget* FootDistanceImage;       // the room below the last page
 
   // The pages the preview holds.
   int PageCount() const;
+  // Places the pages for the scroll box's width (on show and on resize): from 10 pixels
+  // down, each centred (left 0 when wider than the box), 20 pixels apart, the spacer below.
+  void LayoutPages();
+
+  static constexpr int kPageGap = 20;
+  static constexpr int kMinPageWidth = 600;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void PrintBtnClick();
+  // Draws the pages for the printer and shows them.
+  void SetPages(QPrinter* printer);
+  // Gives the pages in view (and next to it) their pictures, takes them from the others.
+  void ShowVisiblePages();
   TPreviewRenderer render_;
+  std::vector<QImage> pages_;  // as drawn, at 96 pixels per inch
+  int shownWidth_ = -1;        // the width the shown pictures were made for
+  bool layingOut_ = false;
 };
 
 class TMLStringList;

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QPageLayout>
 #include <QPrinter>
 
 #include "basic/Cp1252.h"
@@ -134,6 +135,13 @@ void Release(TSimplePrint& ps) {
 // A canvas that measures on the printer's device, or on the page of the fallback printer
 // when no printer is installed.
 std::unique_ptr<IPrintCanvas> MeasuringCanvas(TSimplePrint& ps) {
+  if (!JobFile().empty()) {
+    // The job goes into a PDF file: its pages are counted on that file's page.
+    ps.ownPrinter = NewPdfPrinter("");
+    ps.ownPrinter->setPageOrientation(ps.landscape ? QPageLayout::Landscape
+                                                   : QPageLayout::Portrait);
+    return std::make_unique<TPainterCanvas>(*ps.ownPrinter, false);
+  }
   if (PrinterInstalled()) {
     auto canvas = PrinterServices().NewCanvas(ChosenPrinter(), ps.landscape, ps.title, false);
     if (canvas) return canvas;
@@ -196,7 +204,8 @@ void PrintSetDefaultFont(TSimplePrint& ps) {
 bool PrintBegin(TSimplePrint& ps, const std::string& jobTitle) {
   if (ps.holdsRun) PrintAbort(ps);
   if (gRunActive) return false;
-  if (ps.mode == kPrintModePrinter && !ps.target && !PrinterInstalled()) ps.mode = kPrintModeCount;
+  if (ps.mode == kPrintModePrinter && !ps.target && !PrinterInstalled() && JobFile().empty())
+    ps.mode = kPrintModeCount;
   ps.pageNumber = 0;
   ps.y = 0;
 
@@ -205,17 +214,17 @@ bool PrintBegin(TSimplePrint& ps, const std::string& jobTitle) {
     canvas = ps.target;
     ps.documentStarted = true;
   } else if (ps.mode == kPrintModePrinter) {
-    ps.ownCanvas = PrinterServices().NewCanvas(ChosenPrinter(), ps.landscape, jobTitle, true);
+    ps.ownCanvas = NewJobCanvas(ChosenPrinter(), ps.landscape, jobTitle);
     if (!ps.ownCanvas) return false;
     canvas = ps.ownCanvas.get();
     ps.documentStarted = true;
   } else if (ps.mode == kPrintModePreview && ps.previewPrinter) {
-    auto painter = std::make_unique<TPainterCanvas>(*ps.previewPrinter, true);
-    if (!painter->Started()) return false;
-    if (!PrinterInstalled())
-      painter->SetPageSize(ps.landscape ? kFallbackPageHeight : kFallbackPageWidth,
-                           ps.landscape ? kFallbackPageWidth : kFallbackPageHeight);
-    ps.ownCanvas = std::move(painter);
+    ps.previewPages.clear();
+    const bool fallback = !PrinterInstalled();
+    ps.ownCanvas = std::make_unique<TPreviewPageCanvas>(
+        *ps.previewPrinter,
+        fallback ? (ps.landscape ? kFallbackPageHeight : kFallbackPageWidth) : 0,
+        fallback ? (ps.landscape ? kFallbackPageWidth : kFallbackPageHeight) : 0);
     canvas = ps.ownCanvas.get();
     ps.documentStarted = true;
   } else {
@@ -245,6 +254,9 @@ bool PrintNewPage(TSimplePrint& ps) {
 bool PrintEnd(TSimplePrint& ps) {
   bool ok = true;
   if (ps.documentStarted && ps.canvas) ok = ps.canvas->End();
+  // The preview's pages stay with the run's state until the preview takes them.
+  if (auto* pages = dynamic_cast<TPreviewPageCanvas*>(ps.ownCanvas.get()))
+    ps.previewPages = pages->TakePages();
   Release(ps);
   return ok;
 }

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "output/PrintCanvasUnit.h"
 
@@ -49,9 +50,11 @@ struct TSimplePrint {
   // Where modes 1 and 2 draw instead of the chosen printer (tests; a preview with a canvas
   // of its own). Not owned; it is ended or aborted with the run.
   IPrintCanvas* target = nullptr;
-  // Mode 1: the preview's printer (not owned). Without it and without a target, mode 1
-  // only counts, as mode 0 does.
+  // Mode 1: the printer the preview's pages are laid out for (not owned). Without it and
+  // without a target, mode 1 only counts, as mode 0 does.
   QPrinter* previewPrinter = nullptr;
+  // Mode 1: the pictures of the pages (96 per inch) once the run ended, for the preview.
+  std::vector<QImage> previewPages;
 
   TSimplePrint() = default;
   ~TSimplePrint();  // a run still open is aborted

@@ -228,54 +228,71 @@ std::string TPrintSelectForm::AskTargetFile() {
 
 // ---------------------------------------------------------------------------------------
 
-bool ExecutePrintSelect(TPrintFields& fields, int& code) {
+namespace {
+
+// The dialog for a list (`form` false: "in Datei" writes a spreadsheet) or for a form (a
+// receipt or sheet: "in Datei" writes a PDF file).
+bool RunPrintSelect(TPrintFields& fields, int& code, bool form) {
   if (Choices().nextTop < kFirstOptionTop + 1) {
     AddPrintChoice(PrintSelectText(1), 0, true, false, true);
     AddPrintChoice(PrintSelectText(2), 1, true, true, true);
   }
-  TPrintSelectForm form;
+  TPrintSelectForm dialog;
   for (const TPrintField& f : fields) {
-    auto* item = new QListWidgetItem(ToQString(f.caption), form.FieldsCheckListBox);
+    auto* item = new QListWidgetItem(ToQString(f.caption), dialog.FieldsCheckListBox);
     item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable | Qt::ItemIsSelectable);
     item->setCheckState(f.checked ? Qt::Checked : Qt::Unchecked);
   }
   if (!fields.empty()) {
     // As high as its entries, up to 12 rows; more scroll.
-    QListWidget* list = form.FieldsCheckListBox;
+    QListWidget* list = dialog.FieldsCheckListBox;
     const int rows = std::min(list->count(), 12);
     list->setFixedHeight(rows * list->sizeHintForRow(0) + 2 * list->frameWidth() + 4);
   }
-  form.AddOptions(!fields.empty());
+  dialog.AddOptions(!fields.empty());
   ClearPrintChoices();
 
-  if (ExecModal(form) != QDialog::Accepted) return false;
+  if (ExecModal(dialog) != QDialog::Accepted) return false;
 
   TPrintSettings& settings = PrintSettings();
   settings.printerChosenInRun = true;
-  settings.preview = form.PreviewCheck->isChecked();
-  settings.landscape = form.QuerCheck->isChecked();
-  TakePrinterChoice(form.PrintersCombo, form.CopiesEd);
-  for (int i = 0; i < form.FieldsCheckListBox->count() && i < static_cast<int>(fields.size()); ++i)
+  settings.preview = dialog.PreviewCheck->isChecked();
+  settings.landscape = dialog.QuerCheck->isChecked();
+  TakePrinterChoice(dialog.PrintersCombo, dialog.CopiesEd);
+  for (int i = 0; i < dialog.FieldsCheckListBox->count() && i < static_cast<int>(fields.size());
+       ++i)
     fields[static_cast<size_t>(i)].checked =
-        form.FieldsCheckListBox->item(i)->checkState() == Qt::Checked;
+        dialog.FieldsCheckListBox->item(i)->checkState() == Qt::Checked;
 
   bool chosen = false;
-  for (QRadioButton* b : form.Options) {
+  for (QRadioButton* b : dialog.Options) {
     if (!b->isChecked()) continue;
     code = b->property("code").toInt() & kCodeMask;
     chosen = true;
   }
-  // A target from an earlier choice is never used again: only this dialog's choice counts.
+  // A target from an earlier choice is never used again: only this dialog's choice counts,
+  // and a form's PDF file is never a list's spreadsheet.
   settings.printToFile = false;
   settings.targetFile.clear();
+  settings.formTargetFile.clear();
   if (!chosen) return false;
-  if (form.ToFileCheck->isChecked()) {
-    const std::string target = form.AskTargetFile();
+  if (dialog.ToFileCheck->isChecked()) {
+    const std::string target = form ? AskPdfFileName("") : dialog.AskTargetFile();
     if (target.empty()) return false;
-    settings.printToFile = true;
-    settings.targetFile = target;
+    if (form) {
+      settings.formTargetFile = target;
+    } else {
+      settings.printToFile = true;
+      settings.targetFile = target;
+    }
   }
   return true;
+}
+
+}  // namespace
+
+bool ExecutePrintSelect(TPrintFields& fields, int& code) {
+  return RunPrintSelect(fields, code, false);
 }
 
 bool PrintSelectSimple(const std::string& caption) {
@@ -283,5 +300,11 @@ bool PrintSelectSimple(const std::string& caption) {
   AddPrintChoice(caption, 0, true, true, false);
   TPrintFields none;
   int code = 0;
-  return ExecutePrintSelect(none, code);
+  return RunPrintSelect(none, code, true);
+}
+
+std::string TakeFormTargetFile() {
+  std::string file = std::move(PrintSettings().formTargetFile);
+  PrintSettings().formTargetFile.clear();
+  return file;
 }

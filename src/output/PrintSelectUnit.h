@@ -61,9 +61,13 @@ const std::vector<TPrintChoice>& PrintChoices();
 // with its target. A cancelled save dialog gives false and leaves print-to-file off. The
 // options are removed afterwards in every case.
 bool ExecutePrintSelect(TPrintFields& fields, int& code);
-// The dialog with the one option `caption` (code 0, preselected) and no columns; true when
-// confirmed (the printer, copies and flags taken as above).
+// The dialog with the one option `caption` (code 0, preselected) and no columns, before a
+// form (a receipt, the stock-control sheet); true when confirmed (the printer, copies and
+// flags taken as above). "in Datei" asks for a PDF file, which the next form printout
+// writes (TakeFormTargetFile); a list printout never writes it.
 bool PrintSelectSimple(const std::string& caption);
+// The PDF file "in Datei" chose for the next form printout, given once; empty when none.
+std::string TakeFormTargetFile();
 
 // ---------------------------------------------------------------------------------------
 // Shared by the selection dialog and the preview.

@@ -15,6 +15,9 @@ struct TPrintSettings {
   int printerDialog = 1;
   bool printToFile = false;        // the next list print goes into a spreadsheet file
   std::string targetFile;
+  // "in Datei" chosen for a form (a receipt, the stock-control sheet): the next form
+  // printout goes into this PDF file instead of the printer. Never a list's target.
+  std::string formTargetFile;
 };
 
 TPrintSettings& PrintSettings();

@@ -684,7 +684,8 @@ bool DrawPersonSheet(TSimplePrint& ps, TMiniDB& db, int32_t person, const std::s
 
 bool RunSimplePrint(bool previewAllowed, const TPageDrawer& draw) {
   std::string dateText, total;
-  auto pass = [&](int mode, QPrinter* previewPrinter, int* pages) {
+  auto pass = [&](int mode, QPrinter* previewPrinter, int* pages,
+                  std::vector<QImage>* pictures = nullptr) {
     TSimplePrint ps;
     ps.mode = mode;
     ps.previewPrinter = previewPrinter;
@@ -693,6 +694,7 @@ bool RunSimplePrint(bool previewAllowed, const TPageDrawer& draw) {
     const bool ok = draw(ps);
     if (dateText.empty()) dateText = ps.dateText;
     if (pages) *pages = ps.pageNumber;
+    if (pictures) *pictures = std::move(ps.previewPages);
     return ok;
   };
   // The count: every page header shows the page total of the printer counted on.
@@ -706,12 +708,17 @@ bool RunSimplePrint(bool previewAllowed, const TPageDrawer& draw) {
   if (!count()) return false;
   const std::string countedOn = ChosenPrinter();
 
-  const bool printer = PrinterInstalled();
+  const bool printer = PrinterInstalled() || !JobFile().empty();
   if ((PrintSettings().preview && previewAllowed) || !printer) {
     // The program's preview, as for every printout: a changed preview flag is stored for
     // the user when they print from it.
     const bool print = PreviewPrintRun(
-        [&](QPrinter* device) { pass(kPrintModePreview, device, nullptr); }, false);
+        [&](QPrinter* device) {
+          std::vector<QImage> pictures;
+          pass(kPrintModePreview, device, nullptr, &pictures);
+          return pictures;
+        },
+        false);
     UI().ProcessPendingEvents();
     if (!print || !printer) return true;
     // Another printer chosen in the preview lays the pages out anew.
@@ -737,6 +744,8 @@ bool AskPrintForm() {
 bool PrintKeyReceipt(const TKeyReceipt& receipt, TMiniDB* store) {
   TMiniDB* db = StoreOr(store);
   if (!db) return false;
+  // "in Datei" chosen for this form: it goes into that PDF file.
+  const TJobFileScope toFile(TakeFormTargetFile());
   const std::string file = TemplateFileOfEvent(receipt.event);
   if (!file.empty()) {
     if (std::unique_ptr<TTextDoc> doc = OpenTextDoc(file)) {
@@ -762,6 +771,8 @@ bool PrintKeyReceipt(const TKeyReceipt& receipt, TMiniDB* store) {
 bool PrintCylinderReceipt(const TCylinderReceipt& receipt, TMiniDB* store) {
   TMiniDB* db = StoreOr(store);
   if (!db) return false;
+  // "in Datei" chosen for this form: it goes into that PDF file.
+  const TJobFileScope toFile(TakeFormTargetFile());
   const std::string file = CylinderTemplateFile(receipt.event);
   if (file.empty()) {
     UI().ShowMessage(TMsgKind::Error, PrintUnitText(14) + "\r");
@@ -795,6 +806,8 @@ bool PrintPersonSheet(int32_t person, const std::string& tabFile, bool previewAl
                       TMiniDB* store) {
   TMiniDB* db = StoreOr(store);
   if (!db) return false;
+  // "in Datei" chosen for this form: it goes into that PDF file.
+  const TJobFileScope toFile(TakeFormTargetFile());
   return RunSimplePrint(previewAllowed, [&](TSimplePrint& ps) {
     return DrawPersonSheet(ps, *db, person, tabFile);
   });

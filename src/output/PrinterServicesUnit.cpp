@@ -2,7 +2,11 @@
 
 #include <map>
 
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QPageLayout>
+#include <QPageSize>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -10,7 +14,9 @@
 #include "basic/Cp1252.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
+#include "output/PrintSelectUnit.h"
 #include "output/PrintSettingsUnit.h"
+#include "platform/PlatformFiles.h"
 
 std::string TPrinterDevice::Caption() const {
   return port.empty() ? device : device + " at " + port;
@@ -23,6 +29,7 @@ std::unique_ptr<IPrintCanvas> IPrinterServices::NewCanvas(const std::string& nam
   if (!device) return nullptr;
   device->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
   device->setDocName(ToQString(jobTitle));
+  if (job && !PrepareJob(name)) return nullptr;
   auto canvas = std::make_unique<TPainterCanvas>(*device, job);
   if (job && !canvas->Started()) return nullptr;
   return canvas;
@@ -35,15 +42,56 @@ bool IPrinterServices::EditOptions(QWidget* owner, const std::string& name) {
   return ExecModal(dialog) == QDialog::Accepted;
 }
 
+std::string AskPdfFileName(const std::string& proposal) {
+  QFileDialog dialog(QApplication::activeWindow(), ToQString(PrintSelectText(4)));
+  dialog.setObjectName(QStringLiteral("PdfSaveDialog"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setDefaultSuffix(QStringLiteral("pdf"));
+  dialog.setNameFilter(QStringLiteral("PDF (*.pdf)"));
+  if (!proposal.empty()) dialog.selectFile(ToQString(proposal));
+  if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return "";
+  std::string name = FromQString(dialog.selectedFiles().first());
+  // A name typed without its extension still becomes a PDF file that opens as one.
+  if (name.size() < 4 || !AnsiSameText(name.substr(name.size() - 4), ".pdf")) name += ".pdf";
+  return name;
+}
+
+std::unique_ptr<QPrinter> NewPdfPrinter(const std::string& fileName) {
+  auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  printer->setOutputFormat(QPrinter::PdfFormat);
+  printer->setPageSize(QPageSize(QPageSize::A4));
+  if (!fileName.empty())
+    printer->setOutputFileName(QFile::decodeName(QByteArray::fromStdString(PfOsPath(fileName))));
+  return printer;
+}
+
 namespace {
 
-// The print system's printers through Qt (CUPS).
+std::string& JobFileName() {
+  static std::string name;
+  return name;
+}
+
+// A painter canvas on a printer of its own (the job file's).
+struct TOwnedPrinter {
+  std::unique_ptr<QPrinter> printer;
+};
+class TJobFileCanvas : private TOwnedPrinter, public TPainterCanvas {
+ public:
+  explicit TJobFileCanvas(std::unique_ptr<QPrinter> own)
+      : TOwnedPrinter{std::move(own)}, TPainterCanvas(*printer, true) {}
+};
+
+// The print system's printers through Qt (CUPS), and the PDF file printer after them.
 class TSystemPrinters : public IPrinterServices {
  public:
   std::vector<TPrinterDevice> Printers() override {
     std::vector<TPrinterDevice> list;
     for (const QPrinterInfo& info : QPrinterInfo::availablePrinters())
       list.push_back({FromQString(info.makeAndModel()), FromQString(info.printerName()), ""});
+    list.push_back({"PDF", kPdfPrinterName, ""});
     return list;
   }
 
@@ -52,6 +100,10 @@ class TSystemPrinters : public IPrinterServices {
   QPrinter* Device(const std::string& name) override {
     const auto it = devices_.find(name);
     if (it != devices_.end()) return it->second.get();
+    if (name == kPdfPrinterName) {
+      QPrinter* raw = (devices_[name] = NewPdfPrinter("")).get();
+      return raw;
+    }
     for (const QPrinterInfo& info : QPrinterInfo::availablePrinters()) {
       if (FromQString(info.printerName()) != name) continue;
       auto printer = std::make_unique<QPrinter>(info, QPrinter::HighResolution);
@@ -60,6 +112,15 @@ class TSystemPrinters : public IPrinterServices {
       return raw;
     }
     return nullptr;
+  }
+
+  bool PrepareJob(const std::string& name) override {
+    if (name != kPdfPrinterName) return true;
+    QPrinter* device = Device(name);
+    const std::string file = AskPdfFileName(FromQString(device->docName()));
+    if (file.empty()) return false;
+    device->setOutputFileName(QFile::decodeName(QByteArray::fromStdString(PfOsPath(file))));
+    return true;
   }
 
   bool EditOptions(QWidget* owner, const std::string& name) override {
@@ -135,14 +196,47 @@ std::string ChosenPrinter() {
       if (!name.empty() && AnsiSameText(p.device, name)) return p.device;
     return "";
   };
-  std::string name = find(PrintSettings().printerName);
-  if (name.empty()) name = find(PrinterServices().DefaultPrinter());
-  if (name.empty()) name = printers.front().device;
-  return name;
+  const std::string& chosen = PrintSettings().printerName;
+  // Nothing chosen yet: the print system's default printer is the one chosen.
+  std::string name = find(chosen.empty() ? PrinterServices().DefaultPrinter() : chosen);
+  if (!name.empty()) return name;
+  // A chosen printer that is gone: the system's standard printer by its name, else the first.
+  for (const TPrinterDevice& p : printers)
+    if (p.device.find("Standard ") != std::string::npos) return p.device;
+  return printers.front().device;
 }
 
 bool ShowPrinterProperties(QWidget* owner, int printerIndex) {
   const std::vector<TPrinterDevice> printers = PrinterDevices();
   if (printerIndex < 0 || printerIndex >= static_cast<int>(printers.size())) return false;
   return PrinterServices().EditOptions(owner, printers[printerIndex].device);
+}
+
+TJobFileScope::TJobFileScope(std::string fileName) : previous_(JobFileName()) {
+  if (!fileName.empty()) JobFileName() = std::move(fileName);
+}
+
+TJobFileScope::~TJobFileScope() { JobFileName() = previous_; }
+
+const std::string& JobFile() { return JobFileName(); }
+
+QPrinter* JobDevice(const std::string& name, std::unique_ptr<QPrinter>& own) {
+  if (!JobFile().empty()) {
+    own = NewPdfPrinter(JobFile());
+    return own.get();
+  }
+  QPrinter* device = PrinterServices().Device(name);
+  if (!device || !PrinterServices().PrepareJob(name)) return nullptr;
+  return device;
+}
+
+std::unique_ptr<IPrintCanvas> NewJobCanvas(const std::string& name, bool landscape,
+                                           const std::string& jobTitle) {
+  if (JobFile().empty()) return PrinterServices().NewCanvas(name, landscape, jobTitle, true);
+  std::unique_ptr<QPrinter> printer = NewPdfPrinter(JobFile());
+  printer->setPageOrientation(landscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+  printer->setDocName(ToQString(jobTitle));
+  auto canvas = std::make_unique<TJobFileCanvas>(std::move(printer));
+  if (!canvas->Started()) return nullptr;
+  return canvas;
 }

@@ -765,11 +765,14 @@ void TRtfForm::changeEvent(QEvent* event) {
 
 bool TRtfForm::PrintText(const QTextDocument& document, const std::string& jobTitle,
                          const std::string& printer) {
-  if (!PrinterInstalled()) {
+  if (!PrinterInstalled() && JobFile().empty()) {
     ShowError(RtfEditorText(8));
     return false;
   }
-  QPrinter* device = PrinterServices().Device(printer.empty() ? ChosenPrinter() : printer);
+  const std::string name = printer.empty() ? ChosenPrinter() : printer;
+  if (QPrinter* named = PrinterServices().Device(name)) named->setDocName(ToQString(jobTitle));
+  std::unique_ptr<QPrinter> own;
+  QPrinter* device = JobDevice(name, own);
   if (!device) return false;
   device->setDocName(ToQString(jobTitle));
   QPainter painter;

@@ -366,7 +366,9 @@ bool TWordDoc::Open(const std::string& fileName) {
   writable_ = false;
   if (fileName.empty()) return Load("", "");
   std::string rtf;
-  if (!FileThere(fileName) || !ConvertedTemplate(fileName, rtf)) return false;
+  // The word processor reads any bytes as text: only what is a document is converted.
+  if (!FileThere(fileName) || !IsWordDocumentFile(fileName) || !ConvertedTemplate(fileName, rtf))
+    return false;
   // A new document based on the template: it has the template's name and content, and
   // nowhere to be saved.
   if (!Load(rtf, fileName)) return false;
@@ -375,6 +377,20 @@ bool TWordDoc::Open(const std::string& fileName) {
 }
 
 void TWordDoc::Close(bool /*save*/) { TRTFDoc::Close(false); }
+
+bool IsWordDocumentFile(const std::string& fileName) {
+  int fd = -1;
+  if (PfOpenRead(fileName, fd) != 0) return false;
+  char head[8] = {};
+  std::size_t got = 0;
+  const bool read = PfReadAt(fd, head, sizeof head, 0, got) == 0;
+  PfClose(fd);
+  if (!read) return false;
+  const std::string start(head, got);
+  static const std::string kCompoundFile("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+  return start == kCompoundFile || start.rfind("{\\rtf", 0) == 0 ||
+         start.rfind("PK\x03\x04", 0) == 0;
+}
 
 // =======================================================================================
 

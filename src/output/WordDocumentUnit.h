@@ -105,6 +105,11 @@ class TWordDoc : public TRTFDoc {
   void Close(bool save) override;
 };
 
+// Whether the file starts as a Word document does: an OLE2 compound file (the ".doc" of
+// Word 97 and later), an RTF ("{\rtf") or a ZIP-based document (".docx" renamed). A
+// TWordDoc opens nothing else.
+bool IsWordDocumentFile(const std::string& fileName);
+
 // nullptr for a missing file, an extension other than ".rtf", ".txt", ".doc" and ".dot"
 // (any case), or a document that does not open.
 std::unique_ptr<TTextDoc> OpenTextDoc(const std::string& fileName);

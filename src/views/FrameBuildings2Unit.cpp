@@ -27,10 +27,12 @@
 #include "data/HistoryUnit.h"
 #include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
 #include "output/PrintSelectUnit.h"
+#include "output/PrintUnit.h"
 #include "views/SpecialDeleteUnit.h"
 #include "views/SystemComboUnit.h"
 #include "views/TitledPrintUnit.h"
@@ -43,17 +45,11 @@ constexpr const char* kAddressField = "Adr";
 constexpr int kOwnSystemInUseText = 20;
 
 std::string RemarkFromMemo(const QPlainTextEdit* memo) {
-  TQStringList lines;
-  lines.SetText(FromQString(memo->toPlainText()));
-  return lines.GetCommaText();
+  return RemarkToStored(FromQString(memo->toPlainText()));
 }
 
 void MemoFromRemark(QPlainTextEdit* memo, const std::string& remark) {
-  TQStringList lines;
-  lines.SetCommaText(remark);
-  std::string text;
-  for (int i = 0; i < lines.Count(); ++i) text += (i ? "\n" : "") + lines.Get(i);
-  memo->setPlainText(ToQString(text));
+  memo->setPlainText(ToQString(RemarkToText(remark)));
 }
 
 QLabel* FieldLabel(QWidget* parent, const std::string& caption) {
@@ -561,6 +557,15 @@ bool TFrameBuildings2::PrintDoorsAndKeys() {
     return false;
   }
   if (RightDenied(rtPrintLists)) return false;
+  // Its printer is offered first where the user wants that; it prints as a list, so "in
+  // Datei" writes a spreadsheet.
+  if (AskPrintForm()) {
+    ClearPrintChoices();
+    AddPrintChoice(FrameBuildingsText(8), 0, true, true, false);
+    TPrintFields none;
+    int code = 0;
+    if (!ExecutePrintSelect(none, code)) return false;
+  }
   std::string name = db->GetDisplayName(CurrentId);
   if (name.size() > 40) name.resize(40);
   return PrintLines &&

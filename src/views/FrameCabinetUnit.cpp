@@ -27,6 +27,7 @@
 #include "basic/widgets/QtGlue.h"
 #include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
@@ -371,11 +372,7 @@ void TFrameCabinet::ShowRecord(int32_t id) {
   PanelEd->setText(ToQString(db->ReadLineField(id, "pan")));
   ColEd->setText(ToQString(db->ReadLineField(id, "col")));
   RowEd->setText(ToQString(db->ReadLineField(id, "row")));
-  TQStringList remark;
-  remark.SetCommaText(db->ReadLineField(id, fkRemark));
-  std::string text;
-  for (int i = 0; i < remark.Count(); ++i) text += (i ? "\n" : "") + remark.Get(i);
-  RemMemo->setPlainText(ToQString(text));
+  RemMemo->setPlainText(ToQString(RemarkToText(db->ReadLineField(id, fkRemark))));
   FillUsersBox(id);
   KeysListingGridFrame->ContextId = id;
   KeysListingGridFrame->Fill();
@@ -431,12 +428,7 @@ bool TFrameCabinet::SaveBtnClick() {
     FocusControlIfPossible(NameEd);
     return false;
   }
-  std::string remark;
-  {
-    TQStringList lines;
-    lines.SetText(FromQString(RemMemo->toPlainText()));
-    remark = lines.GetCommaText();
-  }
+  const std::string remark = RemarkToStored(FromQString(RemMemo->toPlainText()));
   const bool isNew = EditState == 2 || CurrentId == 0;
   const int32_t existing = isNew ? 0 : CurrentId;
   const bool usersChange = Session().RightLevels[rtUsers] == rlYes;

@@ -34,6 +34,7 @@
 #include "data/LockingRelations.h"
 #include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/TransferUnit.h"
@@ -69,17 +70,11 @@ QLineEdit* FieldEdit(QWidget* parent, const char* name) {
 }
 
 std::string RemarkFromMemo(const QPlainTextEdit* memo) {
-  TQStringList lines;
-  lines.SetText(FromQString(memo->toPlainText()));
-  return lines.GetCommaText();
+  return RemarkToStored(FromQString(memo->toPlainText()));
 }
 
 void MemoFromRemark(QPlainTextEdit* memo, const std::string& remark) {
-  TQStringList lines;
-  lines.SetCommaText(remark);
-  std::string text;
-  for (int i = 0; i < lines.Count(); ++i) text += (i ? "\n" : "") + lines.Get(i);
-  memo->setPlainText(ToQString(text));
+  memo->setPlainText(ToQString(RemarkToText(remark)));
 }
 
 bool IsCylinder(const TMiniDB& db, int32_t id) {

@@ -24,12 +24,14 @@
 #include "basic/Cp1252.h"
 #include "basic/MsgDlgUnit.h"
 #include "basic/MultiLingua.h"
+#include "basic/UserInteraction.h"
 #include "basic/ValueString.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/LockingRelations.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
@@ -51,17 +53,11 @@ constexpr const char* kLockNumberField = "k603";
 constexpr size_t kPersonsCut = 100;
 
 std::string RemarkFromMemo(const QPlainTextEdit* memo) {
-  TQStringList lines;
-  lines.SetText(FromQString(memo->toPlainText()));
-  return lines.GetCommaText();
+  return RemarkToStored(FromQString(memo->toPlainText()));
 }
 
 void MemoFromRemark(QPlainTextEdit* memo, const std::string& remark) {
-  TQStringList lines;
-  lines.SetCommaText(remark);
-  std::string text;
-  for (int i = 0; i < lines.Count(); ++i) text += (i ? "\n" : "") + lines.Get(i);
-  memo->setPlainText(ToQString(text));
+  memo->setPlainText(ToQString(RemarkToText(remark)));
 }
 
 QLabel* FieldLabel(QWidget* parent, const std::string& caption) {
@@ -1025,7 +1021,10 @@ std::vector<std::string> TFrameDoors::DoorListLines(const TMiniDB& db,
     if (has(c)) header += (header.empty() ? "" : "\t") + std::string(c);
   if (header.empty() && !has("Schl\xFCssel")) return lines;
   lines.push_back(header);
+  int done = 0;
   for (int32_t door : ids) {
+    // A long list keeps the window painted.
+    if (++done % 32 == 0) UI().ProcessPendingEvents();
     if (!IsValidOf(db, door, icDoor)) continue;
     const std::vector<int32_t> cylinders = CylindersOfDoor(db, door);
     const int32_t cylinder = cylinders.empty() ? 0 : cylinders.front();
@@ -1054,8 +1053,22 @@ std::vector<std::string> TFrameDoors::DoorListLines(const TMiniDB& db,
     if (has("Schl\xFCssel"))
       for (const TDoorKeyRow& row : DoorKeyRows(db, door)) {
         std::string keyLine = "\t" + row.name;
-        if (has("Besitzer")) keyLine += "\t" + row.persons.substr(0, 40);
-        lines.push_back(keyLine);
+        if (!has("Besitzer")) {
+          lines.push_back(keyLine);
+          continue;
+        }
+        // Every holder by name (up to 40 characters), the first beside the key, the others
+        // on lines of their own below it.
+        TItemList persons;
+        db.ReadLinks(row.key, icPerson, persons);
+        bool first = true;
+        for (int32_t j = 0; j < persons.Count(); ++j) {
+          if (!IsValidOf(db, persons.Get(j), icPerson)) continue;
+          const std::string name = PlainItemName(db, persons.Get(j)).substr(0, 40);
+          lines.push_back((first ? keyLine : "\t") + "\t" + name);
+          first = false;
+        }
+        if (first) lines.push_back(keyLine + "\t");
       }
   }
   return lines;

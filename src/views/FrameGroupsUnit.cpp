@@ -25,6 +25,7 @@
 #include "basic/widgets/QtGlue.h"
 #include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
@@ -209,11 +210,7 @@ void TFrameGroups::ShowRecord(int32_t id) {
   const int32_t system = db->ReadKeySystem(id);
   SelectComboObject(KeysystemCombo, system);
   if (KeysystemCombo->currentIndex() < 0) SelectComboObject(KeysystemCombo, ksNone);
-  TQStringList remark;
-  remark.SetCommaText(db->ReadLineField(id, fkRemark));
-  std::string text;
-  for (int i = 0; i < remark.Count(); ++i) text += (i ? "\n" : "") + remark.Get(i);
-  RemMemo->setPlainText(ToQString(text));
+  RemMemo->setPlainText(ToQString(RemarkToText(db->ReadLineField(id, fkRemark))));
   for (TLinkingFrame* frame : {LinkSubgroupsFrame, LinkCylsFrame, LinkKeysFrame}) {
     frame->SetOwner(id, system);
     frame->LoadLinks();
@@ -281,12 +278,7 @@ bool TFrameGroups::SaveBtnClick() {
     return false;
   }
   const int32_t system = GetComboObjectId(KeysystemCombo, 0);
-  std::string remark;
-  {
-    TQStringList lines;
-    lines.SetText(FromQString(RemMemo->toPlainText()));
-    remark = lines.GetCommaText();
-  }
+  const std::string remark = RemarkToStored(FromQString(RemMemo->toPlainText()));
   const bool isNew = EditState == 2 || CurrentId == 0;
   const int32_t existing = isNew ? 0 : CurrentId;
   std::vector<TLinkChange> changes;

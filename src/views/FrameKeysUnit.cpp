@@ -47,6 +47,7 @@
 #include "data/HistoryUnit.h"
 #include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/TransferUnit.h"
@@ -935,11 +936,7 @@ void TFrameKeys::ShowKey(int32_t id) {
   KeyInventoryEd->setText(ToQString(db->ReadLineField(id, fkStock)));
   KeyTotalEd->setText(ToQString(db->ReadLineField(id, fkTotal)));
   MinStockEd->setText(ToQString(db->ReadLineField(id, fkMinimum)));
-  TQStringList remark;
-  remark.SetCommaText(db->ReadLineField(id, fkRemark));
-  std::string memo;
-  for (int i = 0; i < remark.Count(); ++i) memo += (i ? "\n" : "") + remark.Get(i);
-  KeyRemMemo->setPlainText(ToQString(memo));
+  KeyRemMemo->setPlainText(ToQString(RemarkToText(db->ReadLineField(id, fkRemark))));
 
   LinkDoorsFrame->SetOwner(id, 0);
   LinkCylsFrame->SetOwner(id, system);
@@ -1189,11 +1186,7 @@ bool TFrameKeys::KeySaveBtnClick() {
   input.total = Trim(FromQString(KeyTotalEd->text()));
   input.totalAtStart = isNew ? std::string() : totalAtStart_;
   input.minStock = Trim(FromQString(MinStockEd->text()));
-  {
-    TQStringList memo;
-    memo.SetText(FromQString(KeyRemMemo->toPlainText()));
-    input.remark = memo.GetCommaText();
-  }
+  input.remark = RemarkToStored(FromQString(KeyRemMemo->toPlainText()));
   if (!TotalEntryAccepted(input.total, isNew)) {
     MarkTotalInvalid(true);
     ShowError(CoreTextFmt(18, input.total));
@@ -1816,13 +1809,14 @@ bool TFrameKeys::PrintSelectedReceipt() {
   receipt.key = CurrentId;
   receipt.person = held->Kind == okPerson || held->Kind == okLost ? held->HolderId : 0;
   receipt.cabinet = held->CabinetId;
-  receipt.deadline = full.Deadline;
+  // The holding keeps its dates as "YYYY-MM-DD"; the receipt shows them as the first one did.
+  receipt.deadline = IsoDateToLocalStr(full.Deadline);
   receipt.label = full.Identifier;
   receipt.seqNumber = full.ReceiptNo;
   receipt.notes1 = ItemRemarkLine(*db, CurrentId);
   receipt.notes2 = full.Remark;
   receipt.user = CurrentUserDisplayName();
-  receipt.date = full.FirstDate;
+  receipt.date = IsoDateToLocalStr(full.FirstDate);
   receipt.keyCount = full.Count;
   receipt.system = KeySystemName(*db, db->ReadKeySystem(CurrentId));
   receipt.keyText = db->GetDisplayName(CurrentId);

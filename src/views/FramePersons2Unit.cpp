@@ -46,6 +46,7 @@
 #include "data/HistoryUnit.h"
 #include "data/LockingRelations.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
@@ -693,11 +694,7 @@ void TFramePersons2::ShowRecord(int32_t id) {
   MaAbtEd->setText(ToQString(db->ReadLineField(id, fkDepartment)));
   MaNrEd->setText(ToQString(db->ReadLineField(id, fkPersonNumber)));
   oldNumber_ = db->ReadLineField(id, fkPersonNumber);
-  TQStringList remark;
-  remark.SetCommaText(db->ReadLineField(id, fkRemark));
-  std::string memo;
-  for (int i = 0; i < remark.Count(); ++i) memo += (i ? "\n" : "") + remark.Get(i);
-  MaRemMemo->setPlainText(ToQString(memo));
+  MaRemMemo->setPlainText(ToQString(RemarkToText(db->ReadLineField(id, fkRemark))));
   FillHouseCombo(db->ReadFirstLink(id, icBuilding));
   ShowKeys();
   ShowAccess();
@@ -743,9 +740,7 @@ bool TFramePersons2::SaveBtnClick() {
   }
   const std::string dept = Trim(FromQString(MaAbtEd->text()));
   const std::string number = Trim(FromQString(MaNrEd->text()));
-  TQStringList memo;
-  memo.SetText(FromQString(MaRemMemo->toPlainText()));
-  const std::string remark = memo.GetCommaText();
+  const std::string remark = RemarkToStored(FromQString(MaRemMemo->toPlainText()));
   const int32_t building = GetComboObjectId(HouseCombo, 0);
   const bool isNew = EditState == 2 || CurrentId == 0;
 
@@ -1178,11 +1173,11 @@ bool TFramePersons2::PrintPersonList(const std::vector<int32_t>& persons) {
   if (keyColumn) titles.push_back(columns[static_cast<size_t>(keyColumn)].caption);
   rows.push_back(titles);
   for (const int32_t person : persons) {
-    std::string remark = db->GetField(person, fkRemark);
+    std::string remark = RemarkToLine(db->GetField(person, fkRemark));
     for (char& ch : remark)
-      if (ch == '\r' || ch == '\n' || ch == '\t') ch = ' ';
+      if (ch == '\t') ch = ' ';
     const std::string values[4] = {db->GetName(person), db->GetField(person, fkDepartment),
-                                   db->GetField(person, fkPersonNumber), Trim(remark)};
+                                   db->GetField(person, fkPersonNumber), remark};
     std::vector<std::string> keyNames;
     for (const THolderEntry& h : PersonHoldings(*db, person)) {
       std::string name = db->GetDisplayName(h.KeyId);

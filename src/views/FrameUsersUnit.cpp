@@ -24,6 +24,7 @@
 #include "data/HistoryUnit.h"
 #include "data/MandantUnit.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
@@ -259,11 +260,7 @@ void TFrameUsers::ShowRecord(int32_t id) {
   ShowViewMode();
   UserNameEd->setText(ToQString(db->GetName(id)));
   RealNameEd->setText(ToQString(db->ReadLineField(id, "nice")));
-  TQStringList remark;
-  remark.SetCommaText(db->ReadLineField(id, fkRemark));
-  std::string memo;
-  for (int i = 0; i < remark.Count(); ++i) memo += (i ? "\n" : "") + remark.Get(i);
-  UserRemMemo->setPlainText(ToQString(memo));
+  UserRemMemo->setPlainText(ToQString(RemarkToText(db->ReadLineField(id, fkRemark))));
 }
 
 void TFrameUsers::RefreshView() {
@@ -318,9 +315,7 @@ bool TFrameUsers::SaveBtnClick() {
   }
   const bool setPassword = removePassword || !pw1.empty();
   const std::string nice = Trim(FromQString(RealNameEd->text()));
-  TQStringList memo;
-  memo.SetText(FromQString(UserRemMemo->toPlainText()));
-  const std::string remark = memo.GetCommaText();
+  const std::string remark = RemarkToStored(FromQString(UserRemMemo->toPlainText()));
   const bool isNew = EditState == 2 || CurrentId == 0;
   const int32_t existing = isNew ? 0 : CurrentId;
   const bool rightsEdited = rightsEdited_;

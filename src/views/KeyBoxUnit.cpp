@@ -33,6 +33,7 @@
 #include "basic/widgets/MultiLinguaForms.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/MiniDBUnit.h"
+#include "data/RemarkTextUnit.h"
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
 #include "data/UserRights.h"
@@ -201,7 +202,7 @@ std::vector<std::string> StockCells(TMiniDB& db, const TStockRow& row, int itemC
   if (keys && minColumn) cells.push_back(db.ReadLineField(id, fkMinimum));
   const int32_t cabinet = db.ReadFirstLink(id, icCabinet);
   cells.push_back(cabinet > 0 ? db.GetDisplayName(cabinet) : std::string());
-  cells.push_back(JoinLines(db.ReadLineField(id, fkRemark)));
+  cells.push_back(RemarkToLine(db.ReadLineField(id, fkRemark)));
   return cells;
 }
 

@@ -2,6 +2,7 @@
 // unsaved memo keeping the dialog open on its page, the template choice and its checks,
 // the columns of the stock-control sheet in the client's settings record.
 #include <cerrno>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -16,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "data/ClientSessionUnit.h"
@@ -31,7 +33,9 @@
 #include "data/StockUnit.h"
 #include "output/PrintSettingsUnit.h"
 #include "output/PrintUnit.h"
+#include "output/PdfTextSupport.h"
 #include "output/WordDocumentUnit.h"
+#include "output/WordProcessorStub.h"
 
 namespace {
 
@@ -260,6 +264,34 @@ TEST_F(TextSettingsTest, ShowTextSettingsOpensItsPage) {
 
 namespace {
 
+// A ".doc" or ".dot" chosen with "durchsuchen" must be a Word document: 2,000 random bytes
+// are refused with text 5 even where the word processor would read them as text, and are
+// not taken.
+TEST_F(TextSettingsTest, RandomBytesAreNoWordTemplate) {
+  TTempDir tools;
+  SetWordProcessorProgram(AcceptingWordProcessor(tools));
+  std::string noise(2000, '\0');
+  unsigned state = 7;
+  for (char& c : noise) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+  noise[0] = 'x';
+  const std::string doc = env.dir.File("Zufall.doc");
+  WriteAllBytes(doc, noise);
+  auto form = Open();
+  const int conversions = WordConversionCount();
+  bool asked = false;
+  QueueDialogDriver([doc, &asked](QDialog& dialog) {
+    asked = true;
+    TypeFileName(dialog, doc);
+  });
+  QTest::mouseClick(form->ChooseBtn[0], Qt::LeftButton);
+  EXPECT_TRUE(asked);
+  EXPECT_EQ(env.ui.AllText(), TextSettingsText(5));
+  EXPECT_EQ(FromQString(form->Ed[0]->text()), "");
+  EXPECT_EQ(TemplateSlot(1), "");
+  EXPECT_EQ(ReadSettingStr(kSettingsDataLevel, "FormTemplate1"), "");
+  EXPECT_EQ(WordConversionCount(), conversions);
+}
+
 // Opening a client's data takes that client's templates and texts; the next client's
 // opening drops them again. The login takes the user's "PrinterDialog".
 TEST(ReceiptsOfTheClient, FollowEachOpening) {
@@ -289,6 +321,45 @@ TEST(ReceiptsOfTheClient, FollowEachOpening) {
   EXPECT_EQ(ReceiptText(), DefaultPrintText(TPrintText::Receipt));
   ResetReceiptSettings();
   ResetPrintSettings();
+}
+
+// The program started from the build folder has the template slots an installation gets
+// from Setup: each shipped "Formulare/Formular<n> ..." in slot n of the settings beside it,
+// so a receipt fills the shipped template (number, deadline, remark) instead of the built-in
+// page.
+TEST(ReceiptsOfTheBuildFolder, HaveTheTemplateSlotsOfAnInstallation) {
+  TLoginEnv env;
+  const std::string bin = std::string(TESSARO_PROGRAM_DIR) + "/";
+  const std::string ini = ReadAllBytes(bin + "Tessaro.ini");
+  struct TSlot {
+    int slot;
+    int event;
+    const char* file;
+  } shipped[] = {{1, 2, "Formular1 Ausgabe.rtf"},
+               {2, 3, "Formular2 Rueckgabe.rtf"},
+               {3, 5, "Formular3 Verlust, Vernichtung.rtf"},
+               {5, 0, "Formular5 Zylinder Verlust, Vernichtung.rtf"}};
+  for (const TSlot& s : shipped) {
+    EXPECT_NE(ini.find("FormTemplate" + std::to_string(s.slot) + "=Formulare/" + s.file + "\r\n"),
+              std::string::npos)
+        << s.file << "\n" << ini;
+    EXPECT_TRUE(std::filesystem::exists(bin + "Formulare/" + s.file)) << s.file;
+  }
+  // Read as the program reads them at its start beside that file.
+  TCommandLine program;
+  program.Init({}, bin + "Tessaro");
+  TCommandLineScope programScope(program);
+  env.state.ProgramIniName = bin + "Tessaro.ini";
+  ResetReceiptSettings();
+  LoadTextSettings(kSettingsProgramLevel);
+  for (const TSlot& s : shipped) {
+    EXPECT_EQ(TemplateSlot(s.slot), bin + "Formulare/" + s.file);
+    if (s.event) {
+      EXPECT_EQ(TemplateFileOfEvent(s.event), bin + "Formulare/" + s.file);
+    }
+  }
+  EXPECT_EQ(CylinderTemplateFile(5), bin + "Formulare/Formular5 Zylinder Verlust, Vernichtung.rtf");
+  ResetReceiptSettings();
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include "data/HistoryUnit.h"
 #include "data/HolderUnit.h"
 #include "data/MiniDBTestSupport.h"
+#include "data/RemarkTextUnit.h"
 #include "data/SampleDataUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/UnitTR100.h"
@@ -141,6 +142,22 @@ TEST_F(SampleData, ASecondIdenticalRunCreatesNothingAndSaysSo) {
   EXPECT_EQ(SampleDoneText(3, 0), "Es wurden 3 neue Datens\xE4tze angelegt.");
 }
 
+// The remark given for the new records is stored as every remark is: it reads back as the
+// one line it was, not split at its blank.
+TEST_F(SampleData, TheRemarkIsStoredAsEveryRemarkIs) {
+  TSampleRequest request = Doors(2);
+  request.Remark = "eine Bemerkung, mit \"Zitat\"";
+  ASSERT_EQ(GenerateSampleRecords(*a.db, request, 7).Result, TBulkResult::Saved);
+  TStation reader("R");
+  ASSERT_TRUE(reader.Open(dir));
+  TItemList doors;
+  reader->ListClassValid(icDoor, doors);
+  ASSERT_EQ(doors.Count(), 2);
+  EXPECT_EQ(reader->ReadLineField(doors.Get(0), fkRemark), "\"eine Bemerkung, mit \"\"Zitat\"\"\"");
+  EXPECT_EQ(RemarkLines(reader->ReadLineField(doors.Get(1), fkRemark)),
+            (std::vector<std::string>{"eine Bemerkung, mit \"Zitat\""}));
+}
+
 TEST_F(SampleData, CancellingAfterAHundredOfAThousandKeepsTheHundred) {
   const TSampleOutcome out = GenerateSampleRecords(
       *a.db, Doors(1000), 7, [](int64_t done, int64_t) { return done < 100; });
@@ -205,7 +222,7 @@ TEST_F(SampleData, PersonsGetAtMostTwoKeysFromStockAndReusedRecordsStayUntouched
   EXPECT_EQ(BookedCount(*reader.db, empty), 0);
   ExpectStockAndHoldingsAgree(*reader.db, 2);
   const int32_t p1 = reader->FindByName("P 1", icPerson, 0);
-  EXPECT_EQ(reader->ReadLineField(p1, fkRemark), "eine Bemerkung");
+  EXPECT_EQ(reader->ReadLineField(p1, fkRemark), "\"eine Bemerkung\"");
   EXPECT_NE(reader->ReadLineField(p1, fkDepartment), "");
   EXPECT_EQ(Count(HistoryFile(), "a=Trans2"), out.Issued);
 }

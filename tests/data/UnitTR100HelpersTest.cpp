@@ -11,6 +11,7 @@
 #include "basic/ValueString.h"
 #include "data/HolderUnit.h"
 #include "data/LockingRelations.h"
+#include "data/RemarkTextUnit.h"
 #include "data/UnitTR100.h"
 #include "data/ViewOptionsUnit.h"
 
@@ -385,3 +386,36 @@ TEST(PinningTreeTest, TwoByTwoAndTheLimit) {
 }
 
 }  // namespace
+
+// A remark typed with a comma, quotes and two lines is stored as one comma text and reads
+// back as typed; a value an older writer kept as plain text reads as that text.
+TEST(RemarkText, OneEncodingOneDecoding) {
+  struct Case {
+    std::string typed, stored;
+    std::vector<std::string> lines;
+    std::string line;
+  } cases[] = {
+      {"Ersatz im Tresor", "\"Ersatz im Tresor\"", {"Ersatz im Tresor"}, "Ersatz im Tresor"},
+      {"Zeile eins, mit Komma\r\nZeile \"zwei\"",
+       "\"Zeile eins, mit Komma\",\"Zeile \"\"zwei\"\"\"",
+       {"Zeile eins, mit Komma", "Zeile \"zwei\""},
+       "Zeile eins, mit Komma Zeile \"zwei\""},
+      {"a\nb\rc", "a,b,c", {"a", "b", "c"}, "a b c"},
+      {"oben\n\n  unten ", "oben,,\"  unten \"", {"oben", "", "  unten "}, "oben unten"},
+      {"", "", {}, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(RemarkToStored(c.typed), c.stored) << c.typed;
+    EXPECT_EQ(RemarkLinesToStored(c.lines), c.stored) << c.typed;
+    EXPECT_EQ(RemarkLines(c.stored), c.lines) << c.stored;
+    EXPECT_EQ(RemarkToLine(c.stored), c.line) << c.stored;
+  }
+  EXPECT_EQ(RemarkToText(RemarkToStored("eins\r\nzwei")), "eins\nzwei");
+  // Stores written before: plain text stays one line, its blanks kept.
+  EXPECT_EQ(RemarkLines("eine Bemerkung"), (std::vector<std::string>{"eine Bemerkung"}));
+  EXPECT_EQ(RemarkToLine("eine  Bemerkung"), "eine  Bemerkung");
+  EXPECT_EQ(RemarkLines("Ersatz"), (std::vector<std::string>{"Ersatz"}));
+  EXPECT_EQ(RemarkLines("Ersatz, Tresor"), (std::vector<std::string>{"Ersatz, Tresor"}));
+  // A comma text written by hand, its items apart by blanks too, stays a comma text.
+  EXPECT_EQ(RemarkToLine("erste Zeile,\"  zweite Zeile  \""), "erste Zeile zweite Zeile");
+}

@@ -1,5 +1,7 @@
 // The print selection dialog, the preview and the list printout, on fake printers (their
 // canvases record, so every page printed can be read back) or on none.
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <initializer_list>
 #include <memory>
@@ -14,10 +16,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPrintPreviewWidget>
+#include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
 #include <gtest/gtest.h>
 
 #include "basic/MultiLingua.h"
@@ -183,15 +188,23 @@ TEST_F(PrintPreviewTest, SelectionTakesPrinterCopiesAndFlags) {
     PrintSettings().landscape = false;
   }
 
-  // The combo: the chosen printer; one no longer installed falls back to the default
-  // printer (never to a name that merely looks like one), then to the first.
-  scope.printers.names = {"Empfang", "Standard Laser", "Lager"};
-  SetPrinterServices(&scope.printers);
+  // The combo: the chosen printer; nothing chosen yet, the default printer; a chosen one no
+  // longer installed, the first whose name contains "Standard ", else the first. Printing
+  // goes where the combo points.
   struct TComboCase {
+    std::vector<std::string> names;
     std::string chosen, defaultName;
     int index;
-  } combos[] = {{"Lager", "Empfang", 2}, {"Weg", "Lager", 2}, {"Weg", "", 0}, {"", "Standard", 0}};
+  } combos[] = {{{"Empfang", "Standard Laser", "Lager"}, "Lager", "Empfang", 2},
+                {{"Empfang", "Standard Laser", "Lager"}, "Weg", "Lager", 1},
+                {{"Empfang", "Lager", "Standard Tinte"}, "Weg", "", 2},
+                {{"Empfang", "Standard", "Lager"}, "Weg", "Lager", 0},
+                {{"Empfang", "Standard Laser", "Lager"}, "", "Lager", 2},
+                {{"Empfang", "Standard Laser", "Lager"}, "", "", 1},
+                {{"Empfang", "Lager"}, "", "Weg", 0}};
   for (const TComboCase& c : combos) {
+    scope.printers.names = c.names;
+    SetPrinterServices(&scope.printers);
     PrintSettings().printerName = c.chosen;
     scope.printers.defaultName = c.defaultName;
     int index = -1;
@@ -201,6 +214,7 @@ TEST_F(PrintPreviewTest, SelectionTakesPrinterCopiesAndFlags) {
     }));
     EXPECT_FALSE(PrintSelectSimple("Formular"));
     EXPECT_EQ(index, c.index) << c.chosen << "/" << c.defaultName;
+    EXPECT_EQ(ChosenPrinter(), c.names[static_cast<size_t>(c.index)]);
   }
 }
 
@@ -241,7 +255,12 @@ TEST_F(PrintPreviewTest, PrintToFileNeedsATargetAndIsUsedOnce) {
       save->selectFile(ToQString(file));
       dialog.accept();  // QFileDialog's own accept: takes the typed name
     });
-    return PrintSelectSimple("Liste");
+    // A list's selection (a form's "in Datei" writes a PDF file instead).
+    ClearPrintChoices();
+    AddPrintChoice("Liste", 0, true, true, false);
+    TPrintFields none;
+    int code = -1;
+    return ExecutePrintSelect(none, code);
   };
 
   // A cancelled save dialog: no choice, and print-to-file stays off.
@@ -428,6 +447,153 @@ TEST_F(PrintPreviewTest, PreviewOfAThousandRows) {
   }));
   EXPECT_TRUE(PrintStringGrid("Schl\xFC" "ssel", list, 6));
   EXPECT_GE(pages, 10);
+}
+
+// ---------------------------------------------------------------------------------------
+// The preview's pages: pictures shrunk to the box and laid out one below the other.
+
+QImage GreyRow(std::initializer_list<int> values) {
+  QImage row(static_cast<int>(values.size()), 1, QImage::Format_RGB888);
+  int x = 0;
+  for (int v : values) row.setPixel(x++, 0, qRgb(v, v, v));
+  return row;
+}
+
+std::vector<int> GreysOf(const QImage& image, int y = 0) {
+  std::vector<int> greys;
+  for (int x = 0; x < image.width(); ++x) greys.push_back(qRed(image.pixel(x, y)));
+  return greys;
+}
+
+TEST(PreviewPictures, HalvingAveragesAndResamplingCopiesOrAverages) {
+  QImage block(2, 2, QImage::Format_RGB888);
+  block.setPixel(0, 0, qRgb(0, 10, 200));
+  block.setPixel(1, 0, qRgb(100, 10, 200));
+  block.setPixel(0, 1, qRgb(200, 30, 0));
+  block.setPixel(1, 1, qRgb(40, 30, 0));
+  const QImage half = HalvePagePicture(block);
+  ASSERT_EQ(half.size(), QSize(1, 1));
+  EXPECT_EQ(half.pixel(0, 0), qRgb(85, 20, 100));
+  // A pixel at most one past the one before is copied, one further is averaged with its
+  // left neighbour: 4 -> 2 steps by 2; 5 -> 4 steps by 1.25 (0, 1, 3, 4 rounded).
+  EXPECT_EQ(GreysOf(ResamplePagePicture(GreyRow({0, 60, 120, 180}), 2, 1)),
+            (std::vector<int>{0, 90}));
+  EXPECT_EQ(GreysOf(ResamplePagePicture(GreyRow({10, 20, 30, 40, 50}), 4, 1)),
+            (std::vector<int>{10, 20, 35, 50}));
+  // Rows the same way: two source rows averaged.
+  QImage column(1, 4, QImage::Format_RGB888);
+  for (int y = 0; y < 4; ++y) column.setPixel(0, y, qRgb(y * 60, y * 60, y * 60));
+  const QImage shorter = ResamplePagePicture(column, 1, 2);
+  EXPECT_EQ(qRed(shorter.pixel(0, 0)), 0);
+  EXPECT_EQ(qRed(shorter.pixel(0, 1)), 90);
+}
+
+// A page wider than the box is made as wide as the box asks: directly above half the size,
+// through halvings (which average every pixel) below it; one that fits stays as it is.
+TEST(PreviewPictures, ShrinkingToTheWidthTheBoxAsks) {
+  struct TCase {
+    int width, height;
+    bool shrunk;
+  } cases[] = {{700, 100, false}, {860, 120, false}, {1700, 240, true},
+               {1720, 240, true}, {3600, 500, true}, {7200, 1000, true}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.width);
+    // Black and white columns: whatever averages them ends grey.
+    QImage page(c.width, c.height, QImage::Format_RGB888);
+    for (int y = 0; y < c.height; ++y) {
+      uchar* line = page.scanLine(y);
+      for (int x = 0; x < c.width; ++x)
+        line[3 * x] = line[3 * x + 1] = line[3 * x + 2] = x % 2 ? 255 : 0;
+    }
+    const int height = static_cast<int>(std::ceil(static_cast<double>(c.height) * 860 / c.width));
+    const QImage shown =
+        ShrinkPagePicture(page, std::min(860, c.width), std::min(height, c.height));
+    if (!c.shrunk) {
+      EXPECT_EQ(shown.size(), page.size());
+      continue;
+    }
+    EXPECT_EQ(shown.width(), 860);
+    EXPECT_NEAR(shown.height(), height, 1);
+    EXPECT_EQ(shown.format(), QImage::Format_RGB888);
+    if (c.width >= 1720) {
+      // Halved first: no column of the stripes survives as black or white.
+      for (int grey : GreysOf(shown, 1)) {
+        EXPECT_GT(grey, 60);
+        EXPECT_LT(grey, 195);
+      }
+    }
+  }
+}
+
+// The pages one below the other from 10 pixels down, 20 apart, centred in the box; wider
+// than the box less 40 pixels (never less than 600) they are shrunk to that. Pictured at one,
+// two and many pages for a look (TESSARO_AUTOMATION_SHOTS: a folder).
+TEST_F(PrintPreviewTest, PagesLieCentredOneBelowTheOther) {
+  struct TCase {
+    const char* name;
+    int pages, pageWidth, pageHeight, windowWidth;
+  } cases[] = {{"one", 1, 748, 1090, 1000},   {"two", 2, 748, 1090, 1000},
+               {"many", 12, 748, 1090, 1000}, {"wide", 2, 1700, 2400, 1000},
+               {"narrow", 3, 748, 1090, 660}, {"landscape", 2, 1090, 748, 1000}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    AddPreviewPages(
+        [&c](QPrinter*) {
+          std::vector<QImage> pages;
+          for (int i = 1; i <= c.pages; ++i) {
+            QImage page(c.pageWidth, c.pageHeight, QImage::Format_RGB888);
+            page.fill(Qt::white);
+            QPainter painter(&page);
+            painter.setPen(QPen(Qt::black, 3));
+            painter.drawRect(10, 10, c.pageWidth - 20, c.pageHeight - 20);
+            QFont font = painter.font();
+            font.setPixelSize(c.pageWidth / 12);
+            painter.setFont(font);
+            painter.drawText(QRect(0, 0, c.pageWidth, c.pageHeight), Qt::AlignCenter,
+                             QStringLiteral("Seite %1").arg(i));
+            pages.push_back(page);
+          }
+          return pages;
+        },
+        false);
+    int checked = 0;
+    QueueDialogDriver(As<TPrintPreviewForm>([&](TPrintPreviewForm& form) {
+      form.resize(c.windowWidth, 700);
+      for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+      ASSERT_EQ(form.PageCount(), c.pages);
+      ASSERT_EQ(static_cast<int>(form.PageImages.size()), c.pages);
+      const int box = form.ScrollBox->viewport()->width();
+      const int target = std::max(box - 40, 600);
+      const int width = std::min(c.pageWidth, target);
+      int y = 10;
+      for (QLabel* image : form.PageImages) {
+        EXPECT_EQ(image->width(), width);
+        EXPECT_NEAR(image->height(), static_cast<double>(c.pageHeight) * width / c.pageWidth, 1);
+        EXPECT_EQ(image->x(), width > box ? 0 : (box - width) / 2);
+        EXPECT_EQ(image->y(), y);
+        y += image->height() + 20;
+        ++checked;
+      }
+      EXPECT_EQ(form.FootDistanceImage->y(), y);
+      EXPECT_GE(form.ScrollBox->widget()->height(), y);
+      // The pages in view have their pictures, far ones get theirs when scrolled to.
+      EXPECT_FALSE(form.PageImages.front()->pixmap().isNull());
+      if (c.pages > 6) {
+        EXPECT_TRUE(form.PageImages.back()->pixmap().isNull());
+      }
+      form.ScrollBox->verticalScrollBar()->setValue(form.ScrollBox->verticalScrollBar()->maximum());
+      EXPECT_FALSE(form.PageImages.back()->pixmap().isNull());
+      EXPECT_NEAR(form.PageImages.back()->pixmap().width(), width, 1);
+      if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS")) {
+        form.ScrollBox->verticalScrollBar()->setValue(0);
+        form.grab().save(QString::fromLocal8Bit(shots) + "/preview-" + c.name + ".png");
+      }
+      QTest::mouseClick(form.CloseBtn, Qt::LeftButton);
+    }));
+    bool flag = true;
+    EXPECT_FALSE(ShowPrintPreview(flag));
+    EXPECT_EQ(checked, c.pages);
+  }
 }
 
 // ---------------------------------------------------------------------------------------

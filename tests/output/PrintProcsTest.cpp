@@ -272,15 +272,21 @@ TEST_F(PrintProcsTest, WithoutPrinterTheFallbackPage) {
   EXPECT_TRUE(PrintEnd(ps));
   EXPECT_TRUE(scope.printers.jobs.empty());
 
-  // The preview's printer without a printer is such a page too; it really draws.
-  const std::string pdf = tmp.File("preview.pdf");
-  auto printer = NewFallbackPrinter(false, pdf);
+  // The preview's printer without a printer is such a page too; it really draws, into a
+  // picture of the page at 96 pixels per inch.
+  auto printer = NewFallbackPrinter(false, "");
   TSimplePrint preview;
   preview.mode = kPrintModePreview;
   preview.previewPrinter = printer.get();
   ASSERT_TRUE(PrintTextFile(preview, "Vorschau", TabFile({"a\tb", "Schl\xFCssel\t1"}), 1.5, 2));
   EXPECT_EQ(preview.pageWidth, 748);
-  EXPECT_GT(ReadAllBytes(pdf).size(), 500u);
+  ASSERT_EQ(preview.previewPages.size(), 1u);
+  const QImage& page = preview.previewPages[0];
+  EXPECT_EQ(page.size(), QSize(748, 1090));
+  int dark = 0;
+  for (int y = 0; y < page.height(); ++y)
+    for (int x = 0; x < page.width(); ++x) dark += qGray(page.pixel(x, y)) < 128;
+  EXPECT_GT(dark, 50) << "the page holds text";
 }
 
 TEST_F(PrintProcsTest, PrinterListAndProperties) {

@@ -12,6 +12,7 @@
 #include "output/RtfEditorUnit.h"
 #include "output/RtfTextUnit.h"
 #include "output/WordDocumentUnit.h"
+#include "output/WordProcessorStub.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -188,6 +189,43 @@ TEST_F(WordDocumentTest, WordTemplateThroughLibreOffice) {
   EXPECT_NE(TextOf(*again).find("#Person#"), std::string::npos);
   EXPECT_EQ(WordConversionCount(), conversions + 1);
   EXPECT_EQ(ReadAllBytes(file), before);
+}
+
+}  // namespace
+
+namespace {
+
+// Only what starts as a Word document does (an OLE2 compound file, an RTF, a ZIP-based
+// document) goes to the word processor: 2,000 random bytes named ".doc" are no template.
+TEST_F(WordDocumentTest, OnlyWordDocumentsAreConverted) {
+  SetWordProcessorProgram(AcceptingWordProcessor(tmp));
+  std::string noise(2000, '\0');
+  unsigned state = 12345;
+  for (char& c : noise) c = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+  noise[0] = 'x';
+  struct TCase {
+    std::string name, bytes;
+    bool opens;
+  } cases[] = {{"Zufall.doc", noise, false},
+               {"Zufall.dot", noise, false},
+               {"Leer.doc", "", false},
+               {"Text.doc", "Sehr geehrte Damen und Herren #Key#", false},
+               {"Word97.doc", ReadAllBytes(Fixture("receipt.doc")), true},
+               {"Rtf.doc", "{\\rtf1 #Key#}", true},
+               {"Zip.dot", std::string("PK\x03\x04", 4) + noise, true}};
+  for (const TCase& c : cases) {
+    const std::string file = tmp.File(c.name);
+    WriteAllBytes(file, c.bytes);
+    EXPECT_EQ(IsWordDocumentFile(file), c.opens) << c.name;
+    const int conversions = WordConversionCount();
+    TWordDoc doc;
+    EXPECT_EQ(doc.Open(file), c.opens) << c.name;
+    EXPECT_EQ(WordConversionCount(), conversions + (c.opens ? 1 : 0)) << c.name;
+    if (c.opens) {
+      EXPECT_EQ(TextOf(doc), "umgewandelt #Key#") << c.name;
+    }
+  }
+  EXPECT_FALSE(IsWordDocumentFile(tmp.File("fehlt.doc")));
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "program/ProgramWindowsSupport.h"
 
 #include <filesystem>
+#include <vector>
 
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QPrinter>
 #include <gtest/gtest.h>
@@ -177,7 +179,8 @@ const std::map<std::string, TFormMaker>& KnownForms() {
       {"TPrintPreviewForm",
        [] {
          static QPrinter printer;
-         return std::make_unique<TPrintPreviewForm>(&printer, [](QPrinter*) {});
+         return std::make_unique<TPrintPreviewForm>(&printer,
+                                                    [](QPrinter*) { return std::vector<QImage>(); });
        }},
       {"TRtfForm", [] { return std::make_unique<TRtfForm>(); }},
       {"TFixedImportForm", [] { return std::make_unique<TImportDoorsForm>(); }},

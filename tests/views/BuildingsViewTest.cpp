@@ -1,10 +1,18 @@
 // The buildings view on two workstations sharing one data folder.
 #include <QComboBox>
+#include <QDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
 #include <QLineEdit>
 #include <QToolButton>
 
 #include "DoorsTestSupport.h"
 #include "basic/widgets/BasicsWinUnit.h"
+#include "basic/widgets/DialogRunner.h"
+#include "basic/widgets/QtGlue.h"
+#include "output/PrintSelectUnit.h"
+#include "output/PrintSettingsUnit.h"
 #include "views/FrameBuildings2Unit.h"
 #include "views/SpecialDeleteUnit.h"
 
@@ -201,10 +209,31 @@ TEST(BuildingsView, DoorsAndKeysPrintListsTheKeysThatOpenEachDoor) {
     printed = lines;
     return true;
   };
+  // Its print selection comes first, offering text 8; cancelled, nothing is printed.
+  ResetPrintSettings();
+  std::vector<std::string> offered;
+  auto select = [&offered](bool ok) {
+    QueueDialogDriver([&offered, ok](QDialog& dialog) {
+      auto& form = static_cast<TPrintSelectForm&>(dialog);
+      for (QRadioButton* option : form.Options) offered.push_back(FromQString(option->text()));
+      QTest::mouseClick(ok ? form.OkBtn : form.EscBtn, Qt::LeftButton);
+    });
+  };
+  select(false);
+  EXPECT_FALSE(w.view->PrintDoorsAndKeys());
+  EXPECT_TRUE(printed.empty());
+  EXPECT_EQ(offered, std::vector<std::string>{FrameBuildingsText(8)});
+  select(true);
   ASSERT_TRUE(w.view->PrintDoorsAndKeys());
   EXPECT_EQ(printed, (std::vector<std::string>{"T\xFCr\tSchl\xFCssel", "Archiv\tK-Direkt",
                                                "Eingang\tK-Zyl"}));
   EXPECT_EQ(title, "T\xFCren am Geb\xE4ude Haus 1");
+  // A printer chosen in this run: the next one prints without asking.
+  printed.clear();
+  ASSERT_TRUE(w.view->PrintDoorsAndKeys());
+  EXPECT_EQ(printed.size(), 3u);
+  EXPECT_EQ(PendingDialogDrivers(), 0);
+  ResetPrintSettings();
 }
 
 }  // namespace

@@ -47,7 +47,7 @@ TEST_F(TDemoDataTest, CountsAreCorrectedAndARunReportsItsNewRecords) {
   EXPECT_EQ(ui.AllText(), "Es wurden 10 neue Datens\xE4tze angelegt.");
   const int32_t door = db().FindByName("Raum 1", icDoor, 0);
   ASSERT_NE(door, 0);
-  EXPECT_EQ(db().ReadLineField(door, fkRemark), "eine Bemerkung");
+  EXPECT_EQ(db().ReadLineField(door, fkRemark), "\"eine Bemerkung\"");
   EXPECT_TRUE(db().ReadHasLink(door, icBuilding, house));
   ui.Clear();
   EXPECT_EQ(form().GenerateRecords(), 0);

@@ -357,6 +357,43 @@ TEST(DoorsViewPrint, TheCylinderColumnsComeFromTheCylinderRecord) {
   EXPECT_TRUE(TFrameDoors::DoorListLines(*w.a.db, {door}, {}).empty()) << "no column: nothing";
 }
 
+// "Besitzer" names every holder of a key, each up to 40 characters, the first beside the
+// key and the others on lines of their own below it; a long list lets the window's events
+// through every 32 doors.
+TEST(DoorsViewPrint, EveryHolderOnALineOfItsOwnAndEventsEvery32Doors) {
+  TDoorsViewWorld w;
+  const int32_t door = w.Record(icDoor, "T1");
+  const int32_t key = w.Record(icKey, "K1");
+  const int32_t free = w.Record(icKey, "K2");
+  const std::string longName(50, 'L');
+  const int32_t anna = w.Record(icPerson, "Anna");
+  const int32_t bert = w.Record(icPerson, "Bert");
+  const int32_t lang = w.Record(icPerson, longName);
+  w.Link(key, door);
+  w.Link(free, door);
+  for (int32_t person : {anna, bert, lang}) w.Link(person, key);
+  DropRelationCaches();
+  std::vector<std::string> lines =
+      TFrameDoors::DoorListLines(*w.a.db, {door}, {"T\xFCr", "Schl\xFCssel", "Besitzer"});
+  ASSERT_EQ(lines.size(), 6u);
+  EXPECT_EQ(lines[0], "T\xFCr");
+  EXPECT_EQ(lines[1], "T1");
+  EXPECT_EQ(lines[2].substr(0, 4), "\tK1\t");
+  std::vector<std::string> holders{lines[2].substr(4), lines[3].substr(2), lines[4].substr(2)};
+  std::sort(holders.begin(), holders.end());
+  EXPECT_EQ(holders, (std::vector<std::string>{"Anna", "Bert", longName.substr(0, 40)}));
+  EXPECT_EQ(lines[3].substr(0, 2), "\t\t");
+  EXPECT_EQ(lines[4].substr(0, 2), "\t\t");
+  EXPECT_EQ(lines[5], "\tK2\t");
+
+  std::vector<int32_t> doors;
+  for (int i = 0; i < 70; ++i) doors.push_back(w.Record(icDoor, "D" + std::to_string(i)));
+  const int before = w.ui.pendingEventCalls;
+  lines = TFrameDoors::DoorListLines(*w.a.db, doors, {"T\xFCr"});
+  EXPECT_EQ(lines.size(), 71u);
+  EXPECT_EQ(w.ui.pendingEventCalls - before, 2);
+}
+
 TEST(DoorsViewList, NamesAndTheFilterOfDoorsWithSeveralCylinders) {
   TDoorsViewWorld w;
   const int32_t one = w.Record(icDoor, "T1");

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 
 #include <QDialog>
@@ -23,7 +24,11 @@
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/TransferRulesUnit.h"
+#include "output/PdfTextSupport.h"
+#include "output/PrintSelectUnit.h"
 #include "output/PrintSettingsUnit.h"
+#include "output/PrintUnit.h"
+#include "output/PrinterServicesUnit.h"
 
 namespace {
 
@@ -560,6 +565,57 @@ TEST_F(FrameTransfer, DecliningThePrintSelectionKeepsTheMinimumStockNotice) {
   EXPECT_EQ(selections, 1);
   EXPECT_EQ(OnDisk(k1, fkStock), "4");
   EXPECT_EQ(ui.AllText(), FrameTransferText(ftBelowMinimum) + "\r\rK1");
+}
+
+// Without any printer of the print system a receipt still reaches paper: the receipt's print
+// selection offers the program's "PDF-Datei", the receipt asks for its file when it prints,
+// and the file reads back with what was booked.
+TEST_F(FrameTransfer, TheReceiptGoesIntoAPdfFileWithoutAnyPrinter) {
+  if (!PdfToTextAvailable()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  IPrinterServices* before = SetPrinterServices(nullptr);
+  ResetPrintSettings();
+  ResetReceiptSettings();
+  PrintSettings().printerDialog = 2;  // the print selection before every receipt
+  SetTemplateFile(kSlotIssue, std::string(TESSARO_RESOURCE_DIR) + "/Formulare/Formular1 Ausgabe.rtf");
+  ASSERT_TRUE(Start(tkIssue, {k1}, anna));
+  view->show();
+  auto tick = [](QCheckBox* box, bool on) {
+    if (box->isChecked() != on)
+      QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+    EXPECT_EQ(box->isChecked(), on) << box->objectName().toStdString();
+  };
+  tick(view->PrintCheck, true);
+  tick(view->BestandCheck, false);
+  tick(view->getSignatureCheck, false);
+  view->TransferRemEd->setFocus();
+  QTest::keyClicks(view->TransferRemEd, "Ersatz im Tresor");
+  std::string printer;
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto& form = static_cast<TPrintSelectForm&>(dialog);
+    form.PrintersCombo->setFocus();
+    QTest::keyClicks(form.PrintersCombo, "PDF");
+    printer = FromQString(form.PrintersCombo->currentText());
+    if (form.PreviewCheck->isChecked())
+      QTest::mouseClick(form.PreviewCheck, Qt::LeftButton, {}, QPoint(6, form.PreviewCheck->height() / 2));
+    QTest::mouseClick(form.OkBtn, Qt::LeftButton);
+  });
+  const std::string pdf = dir.Dir() + "Ausgabe Anna";
+  QueueDialogDriver([&](QDialog& dialog) {
+    EXPECT_EQ(dialog.objectName(), QStringLiteral("PdfSaveDialog"));
+    TypeFileName(dialog, pdf);
+  });
+  QTest::mouseClick(view->TransferApplyBtn, Qt::LeftButton);
+  EXPECT_EQ(PendingDialogDrivers(), 0);
+  EXPECT_EQ(printer, "PDF-Datei");
+  EXPECT_EQ(OnDisk(k1, fkStock), "4");
+  const std::string text = PdfText(pdf + ".pdf");
+  for (const char* part : {"K1", "Anna", "0001", "Ersatz im Tresor"})
+    EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  EXPECT_EQ(text.find('#'), std::string::npos) << text;
+  ClearDialogDrivers();
+  ResetReceiptSettings();
+  ResetPrintSettings();
+  SetPrinterServices(before);
 }
 
 // A question while "Ausführen" runs: the events processed meanwhile (here: the click the

@@ -27,7 +27,11 @@
 #include "data/StockUnit.h"
 #include "data/StoreWriteUnit.h"
 #include "data/TransferUnit.h"
+#include "basic/DateClock.h"
+#include "output/PdfTextSupport.h"
 #include "output/PrintSelectUnit.h"
+#include "output/PrintSettingsUnit.h"
+#include "output/PrintUnit.h"
 #include "views/CabInFrameUnit.h"
 
 namespace {
@@ -915,6 +919,47 @@ TEST(KeysViewPrint, TheMenuOffersWhatTheShownKeyAndTheSelectedHoldingAllow) {
   w.view->PrintMenu();
   EXPECT_FALSE(w.ui.messages.empty());
   EXPECT_EQ(UndrivenDialogCount(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A receipt printed again from the holders grid shows the holding's dates as the first one
+// did, in the user's date format (not as the holding keeps them, "2026-12-11").
+TEST(KeysViewHolders, AReceiptPrintedAgainShowsTheDatesAsTheFirstDid) {
+  if (!PdfToTextAvailable()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+  const std::string format = DateFormatText();
+  SetDateFormat("dd.mm.yyyy");
+  TKeysWorld w;
+  const int32_t k = w.Key("K", 3, 3);
+  {
+    TStoreWrite write(*w.a.db, {k, w.anna});
+    ASSERT_TRUE(write.Ok());
+    ASSERT_TRUE(BookHolderChange(*w.a.db, k, false, {okPerson, w.anna}, 1, PackDate(2026, 12, 11),
+                                 PackDate(2026, 12, 31), "", "0042", "", "", "", 0));
+    ASSERT_TRUE(write.Commit());
+  }
+  w.view->ShowKey(k);
+  ASSERT_EQ(GridRowCount(w.view->OwnersGrid), 2);
+  GridSelectRow(w.view->OwnersGrid, 1);
+  ResetReceiptSettings();
+  ResetPrintSettings();
+  PrintSettings().printerDialog = 0;
+  PrintSettings().preview = false;
+  const std::string form = w.dir.File("Ausgabe.rtf");
+  WriteAllBytes(form, "{\\rtf1 Datum=#Date#\\par Frist=#Deadline#\\par Nummer=#SeqNumber#\\par}");
+  SetTemplateFile(kSlotIssue, form);
+  const std::string pdf = w.dir.File("Quittung.pdf");
+  PrintSettings().formTargetFile = pdf;
+  w.view->KeyPrintReceipt1->trigger();
+  const std::string text = PdfText(pdf);
+  EXPECT_NE(text.find("Datum=11.12.2026"), std::string::npos) << text;
+  EXPECT_NE(text.find("Frist=31.12.2026"), std::string::npos) << text;
+  EXPECT_NE(text.find("Nummer=0042"), std::string::npos) << text;
+  ResetReceiptSettings();
+  ResetPrintSettings();
+  SetDateFormat(format);
 }
 
 }  // namespace

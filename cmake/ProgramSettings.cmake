@@ -1,0 +1,36 @@
+# Gives the program in the build folder the receipt template slots an installation gets from
+# Setup: "FormTemplate<n>" naming the shipped "Formulare/Formular<n> ..." file, added to the
+# program's settings beside it (BIN/Tessaro.ini) where the key is missing. Run once per build
+# folder, so a slot emptied later in the program stays empty.
+#   cmake -DBIN=<folder of the programs> -DFORMS=<folder of the shipped templates> -P ...
+file(GLOB _forms RELATIVE ${FORMS} ${FORMS}/Formular*)
+list(SORT _forms)
+set(_ini ${BIN}/Tessaro.ini)
+# Read only to look for the keys; new lines are appended, the file's own bytes stay.
+set(_text "")
+set(_ends_open FALSE)
+if(EXISTS ${_ini})
+  file(READ ${_ini} _text)
+  file(READ ${_ini} _hex HEX)
+  if(NOT _hex STREQUAL "" AND NOT _hex MATCHES "0a$")
+    set(_ends_open TRUE)
+  endif()
+endif()
+string(TOLOWER "${_text}" _lower)
+set(_add "")
+foreach(_form IN LISTS _forms)
+  if(NOT _form MATCHES "^Formular([0-9]+) ")
+    continue()
+  endif()
+  set(_slot ${CMAKE_MATCH_1})
+  if(_lower MATCHES "(^|\n)formtemplate${_slot}=")
+    continue()
+  endif()
+  string(APPEND _add "FormTemplate${_slot}=Formulare/${_form}\r\n")
+endforeach()
+if(NOT _add STREQUAL "")
+  if(_ends_open)
+    set(_add "\r\n${_add}")
+  endif()
+  file(APPEND ${_ini} "${_add}")
+endif()
