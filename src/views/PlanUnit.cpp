@@ -775,6 +775,18 @@ std::vector<std::vector<std::string>> TPlanForm::ExportCells() const {
                    FromQString(HouseCombo->currentText()));
 }
 
+bool WritePlanRows(const TPlanCellRows& rows, TCsvOrExcel& out) {
+  std::vector<std::string> cells;
+  for (size_t r = 0; r < rows.Count(); ++r) {
+    rows.Row(r, cells);
+    // The key headers stand upright over their narrow columns.
+    const bool written =
+        r < 2 ? out.WriteCellsTurned(cells, rows.FirstKeyColumn()) : out.WriteCells(cells);
+    if (!written) return false;
+  }
+  return true;
+}
+
 bool TPlanForm::ExportTo(const std::string& fileName, bool workbook, std::string* refusal) const {
   // Row by row: the file holds the plan, memory one row of it.
   const std::array<std::string, kPlanColumnCount> captions = Captions();
@@ -789,14 +801,7 @@ bool TPlanForm::ExportTo(const std::string& fileName, bool workbook, std::string
     return false;
   };
   if (!(workbook ? out.OpenExcel(fileName) : out.OpenCsv(fileName))) return failed();
-  std::vector<std::string> cells;
-  for (size_t r = 0; r < rows.Count(); ++r) {
-    rows.Row(r, cells);
-    // The key headers stand upright over their narrow columns.
-    const bool written =
-        r < 2 ? out.WriteCellsTurned(cells, rows.FirstKeyColumn()) : out.WriteCells(cells);
-    if (!written) return failed();
-  }
+  if (!WritePlanRows(rows, out)) return failed();
   if (out.Close()) return true;
   if (refusal) *refusal = out.Refusal();
   return false;

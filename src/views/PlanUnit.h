@@ -27,6 +27,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QPushButton;
+class TCsvOrExcel;
 
 // The unit's texts (group "PlanUnit").
 const TMLStringList* PlanTexts();
@@ -186,6 +187,11 @@ class TPlanForm : public QDialog {
   bool filling_ = false;
   TPlanGrid plan_;
 };
+
+// The plan's cells row by row into an open writer, the key headers of rows 0 and 1 turned
+// in a workbook; only one row is held at a time. False at the first row refused (the
+// writer's Refusal() may say why).
+bool WritePlanRows(const TPlanCellRows& rows, TCsvOrExcel& out);
 
 // Reads the user's column choice, shows the window (made once) with a fresh matrix, stores
 // the choice afterwards; the ID of the door, cylinder or key chosen with a go-to command, 0
