@@ -111,8 +111,9 @@ TPlanView AllColumns() {
 }
 
 const std::array<std::string, kPlanColumnCount> kCaptions = {
-    "Pos", "T\xFCr", "Raum", "Zylinder", "Schlie\xDFung", "ZYA", "Typ", "F\xE4rbung", "L\xE4nge",
-    "Einzelschl\xFCssel", "SLA"};
+    "Pos", "T\xFCr", "Raum",       "Zylinder", "Schlie\xDFung",
+    "ZYA", "Typ",    "F\xE4rbung", "L\xE4nge", "Einzelschl\xFCssel",
+    "SLA"};
 
 void Report(benchmark::State& state, const TPlanGrid& plan, const std::string& file, long peakKb) {
   state.counters["rows"] = static_cast<double>(plan.rows.size());

@@ -1,8 +1,8 @@
 #include "app/LoginUnit.h"
 
-#include <cerrno>
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <utility>
 
 #include "app/AppControlUnit.h"
@@ -127,13 +127,16 @@ const TMLStringList* LoginTexts() {
     t->Add255Obj("Die Kopie#13#%1#13#konnte nicht als Datenbank-Datei \xFC" "bernommen werden.",
                  108);
     t->Add255Obj("Der Datenordner#13#%1#13#ist eine Datei, kein Ordner.", 109);
-    t->Add255Obj("Die Sperrdatei der Datenbank#13#%1#13#kann nicht ge\xF6" "ffnet werden:", 110);
+    t->Add255Obj("Die Sperrdatei der Datenbank#13#%1#13#kann nicht ge\xF6"
+                 "ffnet werden:",
+                 110);
     t->Add255Obj("An ihrer Stelle liegt ein Ordner.", 111);
     t->Add255Obj("Es fehlen die Rechte, sie zu lesen und zu schreiben.", 112);
     t->Add255Obj("Der Datentr\xE4ger ist schreibgesch\xFCtzt.", 113);
     t->Add255Obj("Systemfehler %1.", 114);
     t->Add255Obj("Ein erneuter Versuch hilft nicht, solange die Ursache besteht. Bitte lassen "
-                 "Sie den Datenordner von Ihrem Administrator pr\xFC" "fen.",
+                 "Sie den Datenordner von Ihrem Administrator pr\xFC"
+                 "fen.",
                  115);
     return t;
   }();
@@ -594,8 +597,8 @@ TOpenResult OpenClientData(TMiniDB& db, std::unique_ptr<TTimebackLog>& timebackL
     if (db.OpenResult == ldNoAccess && db.LockFileError != 0) {
       // Nobody holds the reservation: its file cannot be used at all, and asking to retry
       // as if another station held it would only repeat the failure.
-      UI().ShowMessage(TMsgKind::Error, LockFileFailedText(db.DataPath + db.FileTitle + ".wpf",
-                                                           db.LockFileError));
+      UI().ShowMessage(TMsgKind::Error,
+                       LockFileFailedText(db.DataPath + db.FileTitle + ".wpf", db.LockFileError));
       result.outcome = TOpenOutcome::NotOpened;
       return result;
     }

@@ -321,9 +321,7 @@ std::unique_ptr<TReadTable> CreateFileReader(const std::string& fileName, std::s
   std::unique_ptr<TReadTable> reader;
   switch (TableReaderKindOf(fileName)) {
     case TTableReaderKind::None:
-    case TTableReaderKind::NoSpreadsheet:
-      why = "not a spreadsheet file";
-      return nullptr;
+    case TTableReaderKind::NoSpreadsheet: why = "not a spreadsheet file"; return nullptr;
     case TTableReaderKind::Xls: reader = std::make_unique<TReadXls>(); break;
     case TTableReaderKind::Xlsx: reader = std::make_unique<TReadXlsx>(); break;
     case TTableReaderKind::Office: reader = std::make_unique<TReadOOo>(); break;

@@ -111,10 +111,10 @@ std::string ReadFirstBytes(const std::string& fileName, std::size_t count);
 
 // Which reader a file needs.
 enum class TTableReaderKind {
-  None,    // not a spreadsheet (a text table, or an unknown kind)
-  Xls,     // binary workbook: OLE2 compound file or a bare BIFF stream (TReadXls)
-  Xlsx,    // XML workbook in a zip archive (TReadXlsx)
-  Office,  // anything else of a spreadsheet's extension: the office suite (TReadOOo)
+  None,           // not a spreadsheet (a text table, or an unknown kind)
+  Xls,            // binary workbook: OLE2 compound file or a bare BIFF stream (TReadXls)
+  Xlsx,           // XML workbook in a zip archive (TReadXlsx)
+  Office,         // anything else of a spreadsheet's extension: the office suite (TReadOOo)
   NoSpreadsheet,  // a workbook's name on bytes of no workbook: nobody reads it
 };
 // Only files whose extension begins with "XLS", "DBF" or "ODS" (any case) are spreadsheets.

@@ -336,7 +336,8 @@ bool TCsvOrExcel::WriteNativeRow(const std::vector<std::string>& cells) {
   }
   if (RememberHeader && rows_ == 0) {
     header_.clear();
-    for (size_t i = 0; i < cells.size(); ++i) header_ += (i ? std::string(1, Separator) : "") + cells[i];
+    for (size_t i = 0; i < cells.size(); ++i)
+      header_ += (i ? std::string(1, Separator) : "") + cells[i];
   }
   for (size_t col = 0; col < used; ++col) {
     if (cells[col].empty()) {

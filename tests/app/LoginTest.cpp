@@ -343,7 +343,10 @@ TEST(LoginOpen, ABusyReservationOffersARetryInsteadOfEndingTheProgram) {
 // offered; the message names the file and the cause, and nothing ends.
 TEST(LoginOpen, ALockFileThatCannotBeUsedIsNamedWithItsCauseNotOfferedARetry) {
   TLoginEnv env;
-  { TStoreMaker maker(env.Data()); maker.User("Alice", ""); }
+  {
+    TStoreMaker maker(env.Data());
+    maker.User("Alice", "");
+  }
   std::filesystem::remove(env.Data() + "Data.wpf");
   std::filesystem::create_directory(env.Data() + "Data.wpf");
   EXPECT_FALSE(OpenDataStore());

@@ -87,8 +87,8 @@ TEST(PlanDefinitions, NumbersOutOfRangeDropTheirDefinition) {
   };
   for (const auto& c : cases) {
     // A good definition of another field around it stays whatever happens to the line.
-    WriteAllBytes(dir.File("f.pis"), std::string("\x01\r\nA\tLPIS\r\nC\t1\t0\tPos\t1\t4\t1\t3\r\n") +
-                                         c.line + "\r\n");
+    WriteAllBytes(dir.File("f.pis"),
+                  std::string("\x01\r\nA\tLPIS\r\nC\t1\t0\tPos\t1\t4\t1\t3\r\n") + c.line + "\r\n");
     TIndiDefList list;
     EXPECT_TRUE(LoadIndiDefs(list, dir.File("f.pis"))) << c.name;
     EXPECT_EQ(list.Count(), c.kept ? 2 : 1) << c.name;

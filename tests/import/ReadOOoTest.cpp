@@ -269,9 +269,9 @@ TEST_F(Office, RandomBytesNamedAsAWorkbookAreNoTable) {
   }
   EXPECT_FALSE(std::filesystem::exists(office.Folder() + "calls.log"));
 
-  for (const char* page : {"<html><body><table><tr><td>1</td></tr></table></body></html>",
-                           "\xEF\xBB\xBF\r\n  <?xml version=\"1.0\"?><Workbook/>",
-                           "\xFF\xFE<\0h\0t\0m\0l\0>\0"}) {
+  for (const char* page :
+       {"<html><body><table><tr><td>1</td></tr></table></body></html>",
+        "\xEF\xBB\xBF\r\n  <?xml version=\"1.0\"?><Workbook/>", "\xFF\xFE<\0h\0t\0m\0l\0>\0"}) {
     WriteAllBytes(dir.File("page.xls"), std::string(page, page[0] == '\xFF' ? 14 : strlen(page)));
     EXPECT_EQ(TableReaderKindOf(dir.File("page.xls")), TTableReaderKind::Office) << page;
   }

@@ -459,7 +459,7 @@ TEST(XlsWriter, XlsNamesGetTheOldFormatUnderThatNameOrARefusal) {
   EXPECT_EQ(book.FileName(), dir.File("Liste.XLS"));
   ASSERT_TRUE(book.WriteLine("Name\tNr"));
   ASSERT_TRUE(book.WriteCells({"M\xFCller", "", "0042\r\n", "", ""}));  // empty cells: no record
-  EXPECT_FALSE(book.SetCell(1, 3, "x"));  // the old format is written row by row
+  EXPECT_FALSE(book.SetCell(1, 3, "x"));                  // the old format is written row by row
   EXPECT_EQ(ReadAllBytes(dir.File("Liste.XLS")), "alt");  // nothing replaced yet
   ASSERT_TRUE(book.Close());
   TNativeXLS expected;

@@ -84,9 +84,9 @@ TEST(SpreadsheetRoundTrip, TheOfficeProgramReadsEveryCellBack) {
   const TProcessStartResult run = StartProcess(
       office,
       {"--headless", "--norestore", "-env:UserInstallation=file://" + dir.File("profile"),
-       "--convert-to", "csv:Text - txt - csv (StarCalc):9,34,76,1,,0,false,true,false,false,false,-1",
-       "--outdir", dir.File("out"), dir.File("nativ.xls"), dir.File("gross.xlsx"),
-       dir.File("export.xls")},
+       "--convert-to",
+       "csv:Text - txt - csv (StarCalc):9,34,76,1,,0,false,true,false,false,false,-1", "--outdir",
+       dir.File("out"), dir.File("nativ.xls"), dir.File("gross.xlsx"), dir.File("export.xls")},
       {.workDir = dir.Dir(), .wait = true});
   ASSERT_TRUE(run.started);
   ASSERT_EQ(run.exitCode, 0);

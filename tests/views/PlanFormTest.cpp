@@ -455,8 +455,8 @@ TEST_F(TPlanFormTest, ExportsRowByRowGiveTheSameFilesAndXlsNamesTheOldFormat) {
       ASSERT_TRUE(form.ExportTo(dir.File("zeilen" + ext), workbook));
     }
     EXPECT_EQ(ReadAllBytes(dir.File("zeilen.csv")), ReadAllBytes(dir.File("ganz.csv")));
-    for (const char* member : {"xl/worksheets/sheet1.xml", "xl/styles.xml", "xl/workbook.xml",
-                               "[Content_Types].xml"})
+    for (const char* member :
+         {"xl/worksheets/sheet1.xml", "xl/styles.xml", "xl/workbook.xml", "[Content_Types].xml"})
       EXPECT_EQ(ZipMember(dir.File("zeilen.xlsx"), member),
                 ZipMember(dir.File("ganz.xlsx"), member))
           << member;
