@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QFileDialog>
 #include <QImage>
 #include <QLineEdit>
