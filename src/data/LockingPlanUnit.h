@@ -117,7 +117,7 @@ bool IsPlanMasterType(int keyType);
 // keys as strings all at once would take gigabytes.
 class TPlanCellRows {
  public:
-  // The references must outlive this object.
+  // `grid` must outlive this object; the texts are copied.
   TPlanCellRows(const TPlanGrid& grid, const TPlanView& view,
                 const std::array<std::string, kPlanColumnCount>& captions,
                 const std::string& separatorCaption, const std::string& systemName,
@@ -131,10 +131,10 @@ class TPlanCellRows {
 
  private:
   const TPlanGrid& grid_;
-  const std::array<std::string, kPlanColumnCount>& captions_;
-  const std::string& separatorCaption_;
-  const std::string& systemName_;
-  const std::string& buildingName_;
+  std::array<std::string, kPlanColumnCount> captions_;
+  std::string separatorCaption_;
+  std::string systemName_;
+  std::string buildingName_;
   std::vector<int> textColumns_;
   size_t first_ = 0;
 };
