@@ -180,12 +180,14 @@ bool ExportListDialogOf(const TExportRows& source, bool toSpreadsheet) {
   }
   g.ExportFileName = proposal;
   TCsvOrExcel out;
-  // A spreadsheet name gets a workbook; any other name the text the user asked for.
+  // A spreadsheet name gets a workbook of exactly that name (".xls" the old format, which
+  // refuses a table beyond its limits); any other name the text the user asked for.
   const bool opened = SpreadsheetFileKind(file) == sfkSpreadsheet ? out.OpenExcel(file)
                                                                   : out.OpenCsv(file);
   if (opened && WriteLines(source, out) && out.Close()) return true;
+  const std::string refusal = out.Refusal();
   out.Discard();
-  ShowError(CoreText(74));
+  ShowError(refusal.empty() ? CoreText(74) : refusal);
   return false;
 }
 

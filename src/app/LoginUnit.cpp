@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <utility>
 
 #include "app/AppControlUnit.h"
@@ -126,6 +127,17 @@ const TMLStringList* LoginTexts() {
     t->Add255Obj("Die Kopie#13#%1#13#konnte nicht als Datenbank-Datei \xFC" "bernommen werden.",
                  108);
     t->Add255Obj("Der Datenordner#13#%1#13#ist eine Datei, kein Ordner.", 109);
+    t->Add255Obj("Die Sperrdatei der Datenbank#13#%1#13#kann nicht ge\xF6"
+                 "ffnet werden:",
+                 110);
+    t->Add255Obj("An ihrer Stelle liegt ein Ordner.", 111);
+    t->Add255Obj("Es fehlen die Rechte, sie zu lesen und zu schreiben.", 112);
+    t->Add255Obj("Der Datentr\xE4ger ist schreibgesch\xFCtzt.", 113);
+    t->Add255Obj("Systemfehler %1.", 114);
+    t->Add255Obj("Ein erneuter Versuch hilft nicht, solange die Ursache besteht. Bitte lassen "
+                 "Sie den Datenordner von Ihrem Administrator pr\xFC"
+                 "fen.",
+                 115);
     return t;
   }();
   return table;
@@ -494,6 +506,18 @@ TOpenOutcome AskAboutMissingStore(const std::string& file, const std::string& fo
 
 }  // namespace
 
+std::string LockFileFailedText(const std::string& lockFile, int error) {
+  std::string cause;
+  switch (error) {
+    case EISDIR: cause = LoginText(111); break;
+    case EACCES:
+    case EPERM: cause = LoginText(112); break;
+    case EROFS: cause = LoginText(113); break;
+    default: cause = LoginTextFmt(114, std::to_string(error)); break;
+  }
+  return LoginTextFmt(110, lockFile) + "\r" + cause + "\r\r" + LoginText(115);
+}
+
 TOpenResult OpenClientData(TMiniDB& db, std::unique_ptr<TTimebackLog>& timebackLog,
                            const TOpenRequest& request, const TOpenHooks& hooks) {
   TOpenResult result;
@@ -570,6 +594,14 @@ TOpenResult OpenClientData(TMiniDB& db, std::unique_ptr<TTimebackLog>& timebackL
                                       : db.OpenFile(storeFile, kStoreAppName);
     if (ok) break;
     notifyLoader();
+    if (db.OpenResult == ldNoAccess && db.LockFileError != 0) {
+      // Nobody holds the reservation: its file cannot be used at all, and asking to retry
+      // as if another station held it would only repeat the failure.
+      UI().ShowMessage(TMsgKind::Error,
+                       LockFileFailedText(db.DataPath + db.FileTitle + ".wpf", db.LockFileError));
+      result.outcome = TOpenOutcome::NotOpened;
+      return result;
+    }
     if (db.OpenResult == ldNoAccess &&
         UI().Ask(TMsgKind::ErrorConfirmation, LoginTextFmt(102, dataPath),
                  TAskButtons::YesNo) == mrYes)

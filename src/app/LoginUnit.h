@@ -242,6 +242,9 @@ bool KeepOldStoreBackup(const std::string& storeFile, double localNow);
 // beside other data of ours is asked for first), the station-in-use test, the change log
 // or the time-travel replay. The result's readOnly is worked out afresh for every opening:
 // only time travel keeps it for the whole run.
+// The message when a store's lock file (".wpf") cannot be used at all (`error`: its errno,
+// TMiniDB::LockFileError): its name, the cause, and that retrying does not help.
+std::string LockFileFailedText(const std::string& lockFile, int error);
 TOpenResult OpenClientData(TMiniDB& db, std::unique_ptr<TTimebackLog>& timebackLog,
                            const TOpenRequest& request, const TOpenHooks& hooks = {});
 

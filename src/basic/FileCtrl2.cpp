@@ -123,8 +123,11 @@ bool MakeBackup(const std::string& target, const std::string& backup,
 // Writes the lines into a new temporary file beside the target and puts it in the target's
 // place. The target exists throughout: rename replaces it in one step.
 // `write` fills the open temporary file; false when it could not.
+thread_local int gLastReplaceError = 0;
+
 template <typename TWrite>
 bool ReplaceFile(const std::string& fileName, bool keepBackup, TWrite write) {
+  gLastReplaceError = EINVAL;
   if (fileName.empty()) return false;
   std::string target = fileName;
   TPfInfo info;
@@ -141,7 +144,9 @@ bool ReplaceFile(const std::string& fileName, bool keepBackup, TWrite write) {
   const std::string folder = FolderOf(target);
   std::string temp;
   int fd = -1;
-  if (PfCreateUnique(folder, "~", ".tmp", temp, fd) != 0) return false;
+  // The first file made in the folder: missing rights or a read-only disk show here.
+  if ((gLastReplaceError = PfCreateUnique(folder, "~", ".tmp", temp, fd)) != 0) return false;
+  gLastReplaceError = EIO;
   // Held while it is written, so that another station's sweep of leftovers keeps it.
   HoldWholeFile(fd);
 
@@ -159,6 +164,7 @@ bool ReplaceFile(const std::string& fileName, bool keepBackup, TWrite write) {
     PfUnlink(temp);
     return false;
   }
+  gLastReplaceError = 0;
   SyncFolderAfterRename(folder, target);
   return true;
 }
@@ -395,6 +401,8 @@ bool SaveTextFileSafe(const std::vector<std::string>& lines, const std::string& 
                       bool keepBackup) {
   return ReplaceFile(fileName, keepBackup, [&](int fd) { return WriteLines(fd, lines); });
 }
+
+int LastSafeSaveError() { return gLastReplaceError; }
 
 bool SaveBytesFileSafe(std::string_view bytes, const std::string& fileName, bool keepBackup) {
   return ReplaceFile(fileName, keepBackup, [&](int fd) {

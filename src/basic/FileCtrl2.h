@@ -57,6 +57,11 @@ bool SaveTextFileSafe(const std::vector<std::string>& lines, const std::string& 
                       bool keepBackup);
 // The same for a text already joined (line ends included), written in one piece.
 bool SaveBytesFileSafe(std::string_view bytes, const std::string& fileName, bool keepBackup);
+// Why the last SaveTextFile, SaveTextFileSafe or SaveBytesFileSafe of this thread failed:
+// the errno of making the temporary file beside the target (EACCES, EPERM: no rights to
+// write in the folder; EROFS: a read-only disk), EIO for a later step, EINVAL for no name;
+// 0 after one that worked.
+int LastSafeSaveError();
 
 // Copies `from` over `to` through a synced temporary file beside `to`, so that `to` is at
 // every moment either its old content or the complete copy. False leaves `to` as it was.

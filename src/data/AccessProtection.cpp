@@ -52,7 +52,10 @@ std::string QueueFileName(const std::string& lockFileName) {
 }  // namespace
 
 bool TAccessProtection::TryOnce() {
-  return lock_.Locked() || lock_.TryLock(fileName_) == TFileLockResult::Locked;
+  if (lock_.Locked()) return true;
+  const TFileLockResult result = lock_.TryLock(fileName_);
+  lastBusy_ = result == TFileLockResult::Busy;
+  return result == TFileLockResult::Locked;
 }
 
 bool TAccessProtection::Reserve(int& ticket) {
@@ -70,7 +73,10 @@ bool TAccessProtection::Reserve(int& ticket) {
     // Free and nobody in line: at once. Otherwise behind those already waiting.
     got = (!queue_.HeldByOther(1, kQueueSpan, true) && TryOnce()) || ReserveInLine();
   }
-  if (got) ticket = HandOutTicket();
+  if (got) {
+    lastBusy_ = false;
+    ticket = HandOutTicket();
+  }
   return got;
 }
 

@@ -71,6 +71,10 @@ class TAccessProtection {
   int Handle() const { return lock_.Handle(); }
   // errno of the last failed attempt to hold the lock file (0 after success).
   int LastError() const { return lock_.LastError(); }
+  // Why the last Reserve failed: true when another holder had the lock file (waiting may
+  // help), false when the file itself could not be used (a folder in its place, no rights,
+  // a read-only disk: LastError() says which; waiting helps nothing). False after success.
+  bool LastFailureBusy() const { return lastBusy_; }
   int TicketCount() const { return static_cast<int>(tickets_.size()); }
   int RefCount() const { return refCount_; }
   bool ResultWithoutFile() const { return resultWithoutFile_; }
@@ -95,6 +99,7 @@ class TAccessProtection {
   TRangeLockFile queue_;
   std::vector<int> tickets_;
   bool resultWithoutFile_ = true;
+  bool lastBusy_ = false;
   int refCount_ = 0;
 };
 

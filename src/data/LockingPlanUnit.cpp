@@ -257,31 +257,47 @@ void RemoveUnusedKeyColumns(TPlanGrid& grid) {
     for (auto& mark : row.marks) mark.first = moved[mark.first];
 }
 
+TPlanCellRows::TPlanCellRows(const TPlanGrid& grid, const TPlanView& view,
+                             const std::array<std::string, kPlanColumnCount>& captions,
+                             const std::string& separatorCaption, const std::string& systemName,
+                             const std::string& buildingName)
+    : grid_(grid),
+      captions_(captions),
+      separatorCaption_(separatorCaption),
+      systemName_(systemName),
+      buildingName_(buildingName) {
+  for (int c = 0; c < kPlanColumnCount; ++c)
+    if (view.shown[c]) textColumns_.push_back(c);
+  first_ = textColumns_.size() + 1;
+}
+
+void TPlanCellRows::Row(size_t r, std::vector<std::string>& cells) const {
+  const size_t width = Width();
+  cells.resize(width);
+  for (std::string& cell : cells) cell.clear();
+  const size_t texts = textColumns_.size();
+  if (r < 3) {
+    if (r == 2)
+      for (size_t i = 0; i < texts; ++i) cells[i] = " " + captions_[textColumns_[i]];
+    if (r == 0) cells[texts] = separatorCaption_;
+    if (r < 2)
+      for (size_t k = 0; k < grid_.keys.size(); ++k)
+        cells[first_ + k] = r == 0 ? grid_.keys[k].ident : grid_.keys[k].name;
+    if (r == 0) cells[0] = systemName_;
+    if (r == 1) cells[0] = buildingName_;
+    return;
+  }
+  const TPlanRow& row = grid_.rows[r - 3];
+  for (size_t i = 0; i < texts; ++i) cells[i] = row.texts[textColumns_[i]];
+  for (const auto& [column, mark] : row.marks) cells[first_ + column].assign(1, mark);
+}
+
 std::vector<std::vector<std::string>> PlanCells(
     const TPlanGrid& grid, const TPlanView& view,
     const std::array<std::string, kPlanColumnCount>& captions, const std::string& separatorCaption,
     const std::string& systemName, const std::string& buildingName) {
-  std::vector<int> textColumns;
-  for (int c = 0; c < kPlanColumnCount; ++c)
-    if (view.shown[c]) textColumns.push_back(c);
-  const size_t width = textColumns.size() + 1 + grid.keys.size();
-  std::vector<std::vector<std::string>> cells(3 + grid.rows.size(),
-                                              std::vector<std::string>(width));
-  const size_t first = textColumns.size() + 1;
-  for (size_t i = 0; i < textColumns.size(); ++i) cells[2][i] = " " + captions[textColumns[i]];
-  cells[0][textColumns.size()] = separatorCaption;
-  for (size_t k = 0; k < grid.keys.size(); ++k) {
-    cells[0][first + k] = grid.keys[k].ident;
-    cells[1][first + k] = grid.keys[k].name;
-  }
-  for (size_t r = 0; r < grid.rows.size(); ++r) {
-    const TPlanRow& row = grid.rows[r];
-    for (size_t i = 0; i < textColumns.size(); ++i) cells[3 + r][i] = row.texts[textColumns[i]];
-    for (const auto& [column, mark] : row.marks) cells[3 + r][first + column] = std::string(1, mark);
-  }
-  if (width > 0) {
-    cells[0][0] = systemName;
-    cells[1][0] = buildingName;
-  }
+  const TPlanCellRows rows(grid, view, captions, separatorCaption, systemName, buildingName);
+  std::vector<std::vector<std::string>> cells(rows.Count());
+  for (size_t r = 0; r < rows.Count(); ++r) rows.Row(r, cells[r]);
   return cells;
 }

@@ -112,6 +112,33 @@ bool IsPlanMasterType(int keyType);
 // columns, one separator column (its caption in row 0), one column per key. The locking
 // system's and the building's names go into the first cells of header rows 0 and 1 here
 // only, never into the grid.
+//
+// Row by row, so that an export holds one row at a time: a plan of 30,000 rows and 4,321
+// keys as strings all at once would take gigabytes.
+class TPlanCellRows {
+ public:
+  // `grid` must outlive this object; the texts are copied.
+  TPlanCellRows(const TPlanGrid& grid, const TPlanView& view,
+                const std::array<std::string, kPlanColumnCount>& captions,
+                const std::string& separatorCaption, const std::string& systemName,
+                const std::string& buildingName);
+  size_t Count() const { return 3 + grid_.rows.size(); }
+  size_t Width() const { return first_ + grid_.keys.size(); }
+  // The first key column (after the text columns and the separator).
+  size_t FirstKeyColumn() const { return first_; }
+  // Row `r` (0 .. Count()-1) into `cells`, which gets Width() cells; its strings are reused.
+  void Row(size_t r, std::vector<std::string>& cells) const;
+
+ private:
+  const TPlanGrid& grid_;
+  std::array<std::string, kPlanColumnCount> captions_;
+  std::string separatorCaption_;
+  std::string systemName_;
+  std::string buildingName_;
+  std::vector<int> textColumns_;
+  size_t first_ = 0;
+};
+// All rows at once (small plans and tests).
 std::vector<std::vector<std::string>> PlanCells(
     const TPlanGrid& grid, const TPlanView& view,
     const std::array<std::string, kPlanColumnCount>& captions, const std::string& separatorCaption,

@@ -58,6 +58,9 @@ const char* const kMultiItemsDB[kMultiItemsDBCount] = {
     "angelegt werden.",
 };
 
+// The errno of a write refused for want of rights (or on a read-only disk).
+bool IsMissingRightsError(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
 }  // namespace
 
 const TMLStringList* MultiItemsDBTable() {
@@ -677,6 +680,7 @@ bool TMiniDB::Open(const std::string& dataPath, const std::string& fileTitle,
   LoadErrorReadOnly = false;
   NoSave = false;
   OpenResult = ldNotOpen;
+  LockFileError = 0;
   MovedIDs.clear();
   DataPath = dataPath;
   if (!DataPath.empty() && DataPath.back() != '/') DataPath += '/';
@@ -1102,7 +1106,12 @@ int TMiniDB::Load() {
   }
 
   int ticket;
-  if (!Reserve(ticket)) return ldNoAccess;
+  LockFileError = 0;
+  if (!Reserve(ticket)) {
+    if (AccessProtection && !AccessProtection->LastFailureBusy())
+      LockFileError = AccessProtection->LastError() ? AccessProtection->LastError() : EIO;
+    return ldNoAccess;
+  }
   // Judge the file again under the reservation: what we saw before may have been another
   // station in the middle of its save.
   now = GetFileStamp(FileName);
@@ -1327,6 +1336,7 @@ bool TMiniDB::SaveIfModified() {
   }
   PutHeaderLine("LastID", std::to_string(LastID));
   bool ok = SaveTextFileSafe(Lines, FileName, true);
+  LastSaveError = ok ? 0 : LastSafeSaveError();
   if (ok) {
     Modified = false;
     pending_.clear();
@@ -1348,7 +1358,14 @@ bool TMiniDB::SaveIfModified() {
     PutHeaderLine(kChangeLogPendingHeader, previousLogHeader);
   }
   Release(ticket);
-  if (!ok) ShowError(1, true);
+  if (!ok) {
+    // A new record that cannot be written for want of rights in the folder is told so:
+    // "save failed" would send the user looking for a damaged file.
+    if (savingNewRecord_ && IsMissingRightsError(LastSaveError))
+      UI().ShowMessage(TMsgKind::Error, MultiItemsDBTextFmt(11, DataPath));
+    else
+      ShowError(1, true);
+  }
   return ok;
 }
 
@@ -1859,7 +1876,10 @@ bool TMiniDB::PersistNewID(int32_t id) {
   // writes has nobody to share IDs with.
   if (NoSave && !LoadErrorReadOnly) return true;
   if (HoldsExclusiveAccess()) return true;
-  if (SaveIfModified()) return true;
+  savingNewRecord_ = true;
+  const bool saved = SaveIfModified();
+  savingNewRecord_ = false;
+  if (saved) return true;
   // Not written: take the record back rather than hand out an ID that may be taken twice.
   if (HasRecord(id)) {
     int32_t lineNo = IndexLine[id];
@@ -1904,7 +1924,7 @@ void TMiniDB::EndClaim(std::vector<std::string>& claim) {
 
 void TMiniDB::ShowReserveFailed() {
   const int error = AccessProtection ? AccessProtection->LastError() : 0;
-  if (error == EACCES || error == EPERM || error == EROFS) {
+  if (AccessProtection && !AccessProtection->LastFailureBusy() && IsMissingRightsError(error)) {
     UI().ShowMessage(TMsgKind::Error, MultiItemsDBTextFmt(11, DataPath));
     return;
   }

@@ -227,6 +227,13 @@ class TMiniDB {
   std::vector<uint8_t> Valid;       // 1 = valid, by ID
   bool NewFile = false;             // the file did not exist when the store was opened
   int OpenResult = ldNotOpen;       // the load result of the last Open (ldRead .. ldNotOpen)
+  // When the last load found no reservation (ldNoAccess) because the lock file (".wpf")
+  // itself could not be used, its errno (EISDIR: a folder in its place; EACCES: no rights);
+  // 0 when another station held it, or when there was no such failure. Waiting helps only
+  // in the first case.
+  int LockFileError = 0;
+  // The errno of the last save that failed (0 after a save that worked).
+  int LastSaveError = 0;
   bool SavedOnce = false;
   int32_t LoadCount = 0;            // completed reads
   // Changes with every load and every change of a line, a field of the record being
@@ -517,6 +524,7 @@ class TMiniDB {
   // Tells why the reservation could not be had: missing write rights in the data folder,
   // or the store's general save failure.
   void ShowReserveFailed();
+  bool savingNewRecord_ = false;  // PersistNewID's save: a failure for want of rights says so
   void EndClaim(std::vector<std::string>& claim);
   void SetValueOfCurrent(const std::string& key, const std::string& stored);
   // Record locks taken by one operation: exclusive access, or the IDs locked here.

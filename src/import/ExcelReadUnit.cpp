@@ -262,6 +262,31 @@ bool TReadCells::Fail(const std::string& why) {
 // ---------------------------------------------------------------------------------------
 // Choosing and using readers
 
+namespace {
+
+// Text that begins with a tag: a web page or an XML spreadsheet saved under a workbook's
+// name, which the office suite reads as a table. UTF-8 (with or without its mark) or
+// UTF-16 with its mark; the bytes seen must all be text.
+bool LooksLikeMarkup(const std::string& head) {
+  std::string text;
+  if (head.compare(0, 2, "\xFF\xFE") == 0 || head.compare(0, 2, "\xFE\xFF") == 0) {
+    const bool little = head[0] == '\xFF';
+    for (size_t i = 2; i + 1 < head.size(); i += 2) {
+      // Markup starts with plain characters: their high byte is 0.
+      if (head[little ? i + 1 : i] != '\0') return false;
+      text += head[little ? i : i + 1];
+    }
+  } else {
+    text = head.compare(0, 3, "\xEF\xBB\xBF") == 0 ? head.substr(3) : head;
+  }
+  for (unsigned char c : text)
+    if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') return false;
+  const size_t first = text.find_first_not_of(" \t\r\n");
+  return first != std::string::npos && text[first] == '<';
+}
+
+}  // namespace
+
 TTableReaderKind TableReaderKindOf(const std::string& fileName) {
   const std::string ext = Extension3(fileName);
   if (ext != "XLS" && ext != "DBF" && ext != "ODS") return TTableReaderKind::None;
@@ -272,6 +297,9 @@ TTableReaderKind TableReaderKindOf(const std::string& fileName) {
     if (head.size() >= 38 && head.compare(30, 8, "mimetype") == 0) return TTableReaderKind::Office;
     return TTableReaderKind::Xlsx;
   }
+  // A workbook's name on bytes that are neither workbook format nor markup: the office
+  // suite would read them as text and hand back rows of garbage as a table.
+  if (ext == "XLS" && !LooksLikeMarkup(head)) return TTableReaderKind::NoSpreadsheet;
   return TTableReaderKind::Office;
 }
 
@@ -293,8 +321,7 @@ std::unique_ptr<TReadTable> CreateFileReader(const std::string& fileName, std::s
   std::unique_ptr<TReadTable> reader;
   switch (TableReaderKindOf(fileName)) {
     case TTableReaderKind::None:
-      why = "not a spreadsheet file";
-      return nullptr;
+    case TTableReaderKind::NoSpreadsheet: why = "not a spreadsheet file"; return nullptr;
     case TTableReaderKind::Xls: reader = std::make_unique<TReadXls>(); break;
     case TTableReaderKind::Xlsx: reader = std::make_unique<TReadXlsx>(); break;
     case TTableReaderKind::Office: reader = std::make_unique<TReadOOo>(); break;

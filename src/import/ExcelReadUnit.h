@@ -111,14 +111,17 @@ std::string ReadFirstBytes(const std::string& fileName, std::size_t count);
 
 // Which reader a file needs.
 enum class TTableReaderKind {
-  None,    // not a spreadsheet (a text table, or an unknown kind)
-  Xls,     // binary workbook: OLE2 compound file or a bare BIFF stream (TReadXls)
-  Xlsx,    // XML workbook in a zip archive (TReadXlsx)
-  Office,  // anything else of a spreadsheet's extension: the office suite (TReadOOo)
+  None,           // not a spreadsheet (a text table, or an unknown kind)
+  Xls,            // binary workbook: OLE2 compound file or a bare BIFF stream (TReadXls)
+  Xlsx,           // XML workbook in a zip archive (TReadXlsx)
+  Office,         // anything else of a spreadsheet's extension: the office suite (TReadOOo)
+  NoSpreadsheet,  // a workbook's name on bytes of no workbook: nobody reads it
 };
 // Only files whose extension begins with "XLS", "DBF" or "ODS" (any case) are spreadsheets.
 // Among them the first bytes decide, and the office suite takes what the program cannot
-// recognise itself (an ".xls" that is really a web page, say).
+// recognise itself (an ".xls" that is really a web page, say). An ".xls" or ".xlsx" whose
+// bytes are neither a binary nor an XML workbook nor markup is NoSpreadsheet: the office
+// suite would import its bytes as text.
 TTableReaderKind TableReaderKindOf(const std::string& fileName);
 
 // A reader attached to the sheet open on the screen: always none (this program does not

@@ -132,6 +132,17 @@ std::vector<std::string> SplitTabs(const std::string& line) {
   return fields;
 }
 
+// A number of a definition line within [low, high]; an empty field is 0 (and must fit too).
+bool DefNumber(const std::string& text, int32_t low, int32_t high, int32_t& value) {
+  value = 0;
+  if (!Trim(text).empty() && !TryStrToInt(text, value)) return false;
+  return value >= low && value <= high;
+}
+
+int32_t PlanFieldCount(int32_t kind) {
+  return kind == pdkColumn ? kPlanColumnFieldCount : kind == pdkRow ? kPlanRowFieldCount : 0;
+}
+
 }  // namespace
 
 bool LoadIndiDefs(TIndiDefList& list, const std::string& fileName) {
@@ -149,13 +160,18 @@ bool LoadIndiDefs(TIndiDefList& list, const std::string& fileName) {
         break;
       case 'C': {
         IndiDef d;
-        d.kind = StrToIntZero(field(1));
-        d.index = StrToIntZero(field(2));
         d.title = DecodeDefTitle(field(3));
-        d.dataCol = StrToIntZero(field(4));
-        d.dataRow = StrToIntZero(field(5));
-        d.titleCol = StrToIntZero(field(6));
-        d.titleRow = StrToIntZero(field(7));
+        // The file may have been edited by hand or damaged: a definition whose numbers are
+        // not numbers or name no field or cell would mislead the recognition (a heading in
+        // column 2147483647 runs past every table), so it is dropped, and with it from the
+        // next save. A missing number counts as 0.
+        if (!DefNumber(field(1), pdkColumn, pdkRow, d.kind) ||
+            !DefNumber(field(2), 0, PlanFieldCount(d.kind) - 1, d.index) ||
+            !DefNumber(field(4), -1, kPlanDefMaxCell, d.dataCol) ||
+            !DefNumber(field(5), -1, kPlanDefMaxCell, d.dataRow) ||
+            !DefNumber(field(6), -1, kPlanDefMaxCell, d.titleCol) ||
+            !DefNumber(field(7), -1, kPlanDefMaxCell, d.titleRow))
+          break;
         // At most one definition per field: a repeated one replaces the earlier.
         if (IndiDef* old = list.Find(d.kind, d.index))
           *old = d;

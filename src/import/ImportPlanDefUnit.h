@@ -91,9 +91,15 @@ class TIndiDefList {
 // The default name of the definitions file in the data folder.
 inline constexpr char kPlanDefsFileName[] = "PlanImportSettings.pis";
 
+// The greatest cell column or row a definition may name: the import table holds at most
+// ten million cells, so no table the import reads has a cell beyond.
+inline constexpr int32_t kPlanDefMaxCell = 10'000'000;
+
 // Reads a definitions file into `list` (cleared first). True when it was read and its "A"
 // line names the format "LPIS"; otherwise the list is left empty. A field defined twice
-// keeps the definition of its last line.
+// keeps the definition of its last line. A definition whose kind, field index or cells
+// are not numbers or lie outside their range (kind 1 or 2, an index of that kind's list,
+// cells -1 to kPlanDefMaxCell) is dropped; a missing number reads as 0.
 bool LoadIndiDefs(TIndiDefList& list, const std::string& fileName);
 // Writes the list (safe save). True when written.
 bool SaveIndiDefs(const TIndiDefList& list, const std::string& fileName);

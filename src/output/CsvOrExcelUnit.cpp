@@ -27,6 +27,9 @@ const TMLStringList* CsvOrExcelTexts() {
     t->Add255Obj("Die Tabelle passt nicht in eine XLS-Datei: h\xF6" "chstens %1 Zeilen und "
                  "256 Spalten.#13#Bitte exportieren Sie als Excel (*.xlsx) oder CSV.",
                  1);
+    t->Add255Obj("Eine Datei dieser Art kann das Programm nicht schreiben:#13#%1#13#Bitte "
+                 "exportieren Sie als Excel (*.xlsx), Excel 97 (*.xls) oder CSV.",
+                 2);
     return t;
   }();
   return table;
@@ -89,6 +92,20 @@ std::string CsvField(const std::string& cell, char separator) {
     out += c;
   }
   return out + '"';
+}
+
+// A cell as a text field that reads back as it was (see WriteCells), appended to `out`.
+void AppendCsvField(std::string& out, const std::string& cell, char separator) {
+  bool plain = cell.empty() || cell[0] != '\'';
+  for (size_t i = 0; plain && i < cell.size(); ++i) {
+    const char c = cell[i];
+    plain = c != separator && c != '"' && c != '\r' && c != '\n' && c != '\t';
+  }
+  if (plain) {
+    out += cell;  // the common cell: as it is, without a copy of its own
+    return;
+  }
+  out += CsvField(cell, separator);
 }
 
 // A workbook cell's text: UTF-8, control characters as blanks, cut to what a cell holds.
@@ -186,6 +203,7 @@ std::string CellName(int column, int row) {
 TCsvOrExcel::~TCsvOrExcel() { Close(); }
 
 bool TCsvOrExcel::Open(const std::string& fileName) {
+  refusal_.clear();
   switch (SpreadsheetFileKind(fileName)) {
     case sfkText:
       return OpenCsv(fileName);
@@ -198,6 +216,7 @@ bool TCsvOrExcel::Open(const std::string& fileName) {
 
 bool TCsvOrExcel::OpenCsv(const std::string& fileName) {
   Close();
+  refusal_.clear();
   if (!Begin(fileName, &fd_)) return false;
   buffer_.reserve(kTextBufferSize);
   mode_ = cemText;
@@ -206,10 +225,22 @@ bool TCsvOrExcel::OpenCsv(const std::string& fileName) {
 
 bool TCsvOrExcel::OpenExcel(const std::string& fileName) {
   Close();
+  refusal_.clear();
   if (fileName.empty()) return false;
+  // The file written is the one the user named, never one beside it.
   const std::string ext = ExtensionOf(fileName);
-  const std::string name = ext == ".xlsx" ? fileName : WithExtension(fileName, ".xlsx");
-  if (!Begin(name, nullptr)) return false;
+  if (AnsiSameText(ext, ".xls")) {
+    if (!Begin(fileName, &fd_)) return false;
+    native_ = std::make_unique<TNativeXLS>();
+    buffer_.reserve(kTextBufferSize);
+    mode_ = cemNativeXls;
+    return true;
+  }
+  if (!AnsiSameText(ext, ".xlsx")) {
+    refusal_ = GetMLTextFmt(CsvOrExcelTexts(), 2, FileNameOnly(fileName));
+    return false;
+  }
+  if (!Begin(fileName, nullptr)) return false;
   lxw_workbook_options options{};
   options.constant_memory = LXW_TRUE;  // rows go to disk as they come
   book_ = workbook_new_opt(PfOsPath(temp_).c_str(), &options);
@@ -256,6 +287,7 @@ bool TCsvOrExcel::WriteLine(const std::string& line) {
   std::string text = line;
   BlankLineBreaks(text);
   if (mode_ == cemWorkbook) return WriteRow(SplitCells(text, Separator));
+  if (mode_ == cemNativeXls) return WriteNativeRow(SplitCells(text, Separator));
   if (RememberHeader && rows_ == 0) header_ = text;
   buffer_ += text;
   buffer_ += "\r\n";
@@ -266,13 +298,13 @@ bool TCsvOrExcel::WriteLine(const std::string& line) {
 bool TCsvOrExcel::WriteCells(const std::vector<std::string>& cells) {
   if (mode_ == cemClosed || failed_) return false;
   if (mode_ == cemWorkbook) return WriteRow(cells);
-  std::string line;
+  if (mode_ == cemNativeXls) return WriteNativeRow(cells);
+  const size_t begin = buffer_.size();
   for (size_t i = 0; i < cells.size(); ++i) {
-    if (i > 0) line += Separator;
-    line += CsvField(cells[i], Separator);
+    if (i > 0) buffer_ += Separator;
+    AppendCsvField(buffer_, cells[i], Separator);
   }
-  if (RememberHeader && rows_ == 0) header_ = line;
-  buffer_ += line;
+  if (RememberHeader && rows_ == 0) header_ = buffer_.substr(begin);
   buffer_ += "\r\n";
   ++rows_;
   return buffer_.size() < kTextBufferSize || FlushText();
@@ -288,6 +320,46 @@ bool TCsvOrExcel::FlushText() {
   if (!buffer_.empty() && PfWriteAll(fd_, buffer_.data(), buffer_.size()) != 0) failed_ = true;
   buffer_.clear();
   return !failed_;
+}
+
+// One row of the old format. A row past its last row, or a cell past its last column, fails
+// the whole book: cutting the table or wrapping its cells would hand the reader another
+// table than the one exported.
+bool TCsvOrExcel::WriteNativeRow(const std::vector<std::string>& cells) {
+  size_t used = cells.size();
+  while (used > 0 && cells[used - 1].empty()) --used;  // empty cells at the end are no cells
+  if (used > static_cast<size_t>(kNativeXlsMaxColumns) ||
+      (used > 0 && rows_ >= kNativeXlsMaxRows)) {
+    failed_ = true;
+    refusal_ = NativeXlsLimitText();
+    return false;
+  }
+  if (RememberHeader && rows_ == 0) {
+    header_.clear();
+    for (size_t i = 0; i < cells.size(); ++i)
+      header_ += (i ? std::string(1, Separator) : "") + cells[i];
+  }
+  for (size_t col = 0; col < used; ++col) {
+    if (cells[col].empty()) {
+      native_->SkipCell();
+      continue;
+    }
+    std::string text = cells[col];
+    for (char& c : text)
+      if (static_cast<unsigned char>(c) < 0x20) c = ' ';
+    native_->AddText(text);
+  }
+  native_->NewRow();
+  ++rows_;
+  return FlushNative(false);
+}
+
+// The records written so far go to the "~" file once enough of them have gathered.
+bool TCsvOrExcel::FlushNative(bool all) {
+  if (failed_) return false;
+  if (!all && native_->Bytes().size() < kTextBufferSize) return true;
+  native_->TakeBytes(buffer_);
+  return FlushText();
 }
 
 bool TCsvOrExcel::WriteRow(const std::vector<std::string>& cells, size_t firstTurned) {
@@ -375,6 +447,16 @@ bool TCsvOrExcel::Finish(bool keep) {
     if (keep) ok = FlushText() && ok;
     ok = PfClose(fd_) == 0 && ok;
     fd_ = -1;
+    buffer_.clear();
+    buffer_.shrink_to_fit();
+  } else if (mode_ == cemNativeXls) {
+    if (keep) {
+      native_->EndBook();
+      ok = FlushNative(true) && ok;
+    }
+    ok = PfClose(fd_) == 0 && ok;
+    fd_ = -1;
+    native_.reset();
     buffer_.clear();
     buffer_.shrink_to_fit();
   } else if (mode_ == cemWorkbook) {
@@ -478,6 +560,23 @@ void TNativeXLS::MoveCursor() {
   }
 }
 
+void TNativeXLS::SkipCell() {
+  if (state_ != 1) return;
+  MoveCursor();
+}
+
+void TNativeXLS::EndBook() {
+  if (state_ != 1) return;
+  Put16(0x000A);
+  Put16(0);
+  state_ = 2;
+}
+
+void TNativeXLS::TakeBytes(std::string& out) {
+  out += stream_;
+  stream_.clear();
+}
+
 void TNativeXLS::NewRow() {
   ++row_;  // past the last row the next cell overflows instead of overwriting that row
   column_ = 1;
@@ -485,11 +584,7 @@ void TNativeXLS::NewRow() {
 
 bool TNativeXLS::SaveToFile(const std::string& fileName) {
   if (fileName.empty() || overflowed_) return false;
-  if (state_ == 1) {
-    Put16(0x000A);
-    Put16(0);
-    state_ = 2;
-  }
+  EndBook();
   fileName_ = AnsiSameText(ExtensionOf(fileName), ".xls") ? fileName : WithExtension(fileName, ".xls");
   std::string target;
   bool existed = false;

@@ -11,6 +11,7 @@
 // Nothing here shows a message except `WriteNativeXls`, which says why it refused.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -47,10 +48,13 @@ std::string CellName(int column, int row);
 // ---------------------------------------------------------------------------------------
 // Writer of CSV text or ".xlsx" workbooks.
 
+class TNativeXLS;
+
 constexpr int kRowsPerWorksheet = 60000;
 constexpr int cemClosed = 0;
 constexpr int cemText = 1;
 constexpr int cemWorkbook = 2;
+constexpr int cemNativeXls = 3;  // the old binary format (TNativeXLS), for names ".xls"
 
 class TCsvOrExcel {
  public:
@@ -65,12 +69,17 @@ class TCsvOrExcel {
   bool RememberHeader = true;
 
   // By SpreadsheetFileKind: text opens CSV, spreadsheet opens a workbook; otherwise false.
-  // The target's folder is made when missing. False leaves the writer closed.
+  // The target's folder is made when missing. False leaves the writer closed (Refusal()
+  // says why when the name's kind cannot be written).
   bool Open(const std::string& fileName);
   // A text file whatever the name's extension (a name the user chose as it is).
   bool OpenCsv(const std::string& fileName);
-  // A workbook of sheets of kRowsPerWorksheet rows. ".xls", ".dbf" and other names become
-  // ".xlsx" (FileName() tells). Cells are text: "0042" keeps its zeros.
+  // A workbook under exactly the name given: ".xlsx" a workbook of sheets of
+  // kRowsPerWorksheet rows, ".xls" the old binary format (TNativeXLS), which holds one sheet
+  // of at most kNativeXlsMaxRows rows and kNativeXlsMaxColumns columns: a row beyond those
+  // fails the book (Refusal() says so and proposes ".xlsx"), it is never cut or wrapped.
+  // Any other name (".dbf", ".xlsm", ...) is refused: the program writes no such file.
+  // Cells are text: "0042" keeps its zeros.
   bool OpenExcel(const std::string& fileName);
 
   // One row of cells joined by the separator. CR and LF become blanks. False once a write
@@ -83,8 +92,8 @@ class TCsvOrExcel {
   // As WriteCells; in a workbook the cells from `firstTurned` on are turned by 90 degrees
   // (upright captions over narrow columns) and do not widen their columns.
   bool WriteCellsTurned(const std::vector<std::string>& cells, size_t firstTurned);
-  // One cell of the current worksheet (workbooks only; column and row from 1). False for a
-  // row before the last one written: written rows are on disk already.
+  // One cell of the current worksheet (".xlsx" workbooks only; column and row from 1). False
+  // for a row before the last one written: written rows are on disk already.
   bool SetCell(int column, int row, const std::string& value);
   // The current worksheet; false when no workbook is open.
   bool GetWorksheet(lxw_worksheet*& sheet) const;
@@ -98,6 +107,10 @@ class TCsvOrExcel {
   void Discard();
 
   int Mode() const { return mode_; }
+  // Why the last Open refused the name or why the book failed, for the user: the table
+  // does not fit an ".xls" (NativeXlsLimitText), or the kind cannot be written. Empty for
+  // other failures (a folder or file that cannot be made or written).
+  const std::string& Refusal() const { return refusal_; }
   // The target (after OpenExcel with ".xlsx").
   const std::string& FileName() const { return fileName_; }
   int64_t RowCount() const { return rows_; }
@@ -112,6 +125,8 @@ class TCsvOrExcel {
   void FinishWorksheet();
   bool PutCell(int row0, int col0, const std::string& value, lxw_format* format,
                bool measure = true);
+  bool WriteNativeRow(const std::vector<std::string>& cells);
+  bool FlushNative(bool all);
   bool Finish(bool keep);
 
   int mode_ = cemClosed;
@@ -124,6 +139,7 @@ class TCsvOrExcel {
   std::string header_;
   bool failed_ = false;
   bool plain_ = false;
+  std::string refusal_;
   // text
   int fd_ = -1;
   std::string buffer_;
@@ -135,6 +151,8 @@ class TCsvOrExcel {
   int sheetNumber_ = 0;
   int lastRow_ = -1;  // the last row used in the current sheet, 0-based
   std::vector<int> widths_;  // longest text per column of the current sheet
+  // native ".xls": the records go to the "~" file (`fd_`) as they come
+  std::unique_ptr<TNativeXLS> native_;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -163,6 +181,13 @@ class TNativeXLS {
   void AddText(const std::string& text);
   // Next row, column 1.
   void NewRow();
+  // A cell left empty: the cursor moves as after a cell, nothing is written.
+  void SkipCell();
+  // Ends the book: the EOF record (once).
+  void EndBook();
+  // Hands the records written so far to `out` (appended) and forgets them, so that a book
+  // written to a file as it grows holds little in memory. Bytes() then holds the rest.
+  void TakeBytes(std::string& out);
   // Ends the book (EOF) and writes it; a name without ".xls" gets it (FileName() tells).
   // False without a name, for an overflowed book, or on a write error (the old file stays).
   bool SaveToFile(const std::string& fileName);

@@ -775,22 +775,36 @@ std::vector<std::vector<std::string>> TPlanForm::ExportCells() const {
                    FromQString(HouseCombo->currentText()));
 }
 
-bool TPlanForm::ExportTo(const std::string& fileName, bool workbook) const {
-  const std::vector<std::vector<std::string>> cells = ExportCells();
-  size_t firstKey = 0;
-  for (bool shown : View.shown) firstKey += shown ? 1 : 0;
-  ++firstKey;  // the separator column
-  TCsvOrExcel out;
-  if (!(workbook ? out.OpenExcel(fileName) : out.OpenCsv(fileName))) return false;
-  for (size_t r = 0; r < cells.size(); ++r) {
+bool WritePlanRows(const TPlanCellRows& rows, TCsvOrExcel& out) {
+  std::vector<std::string> cells;
+  for (size_t r = 0; r < rows.Count(); ++r) {
+    rows.Row(r, cells);
+    // The key headers stand upright over their narrow columns.
     const bool written =
-        r < 2 ? out.WriteCellsTurned(cells[r], firstKey) : out.WriteCells(cells[r]);
-    if (!written) {
-      out.Discard();
-      return false;
-    }
+        r < 2 ? out.WriteCellsTurned(cells, rows.FirstKeyColumn()) : out.WriteCells(cells);
+    if (!written) return false;
   }
-  return out.Close();
+  return true;
+}
+
+bool TPlanForm::ExportTo(const std::string& fileName, bool workbook, std::string* refusal) const {
+  // Row by row: the file holds the plan, memory one row of it.
+  const std::array<std::string, kPlanColumnCount> captions = Captions();
+  const std::string separator = PlanText(2);
+  const std::string system = FromQString(KeysystemCombo->currentText());
+  const std::string building = FromQString(HouseCombo->currentText());
+  const TPlanCellRows rows(plan_, View, captions, separator, system, building);
+  TCsvOrExcel out;
+  auto failed = [&] {
+    if (refusal) *refusal = out.Refusal();
+    out.Discard();
+    return false;
+  };
+  if (!(workbook ? out.OpenExcel(fileName) : out.OpenCsv(fileName))) return failed();
+  if (!WritePlanRows(rows, out)) return failed();
+  if (out.Close()) return true;
+  if (refusal) *refusal = out.Refusal();
+  return false;
 }
 
 std::string TPlanForm::ExportProposal() const {
@@ -830,8 +844,10 @@ bool TPlanForm::ExportBtnClick(bool toSpreadsheet) {
   const size_t slash = file.find_last_of('/');
   if (file.find('.', slash == std::string::npos ? 0 : slash + 1) == std::string::npos)
     file += dialog.selectedNameFilter() == excelFilter ? ".xlsx" : ".csv";
-  if (!ExportTo(file, SpreadsheetFileKind(file) == sfkSpreadsheet)) {
-    ShowError(CoreText(74));
+  std::string refusal;
+  if (!ExportTo(file, SpreadsheetFileKind(file) == sfkSpreadsheet, &refusal)) {
+    // A plan too wide for an ".xls", or a kind the program cannot write, is said as such.
+    ShowError(refusal.empty() ? CoreText(74) : refusal);
     return false;
   }
   return true;

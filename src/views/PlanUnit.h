@@ -27,6 +27,7 @@ class QLabel;
 class QMenu;
 class QMenuBar;
 class QPushButton;
+class TCsvOrExcel;
 
 // The unit's texts (group "PlanUnit").
 const TMLStringList* PlanTexts();
@@ -158,14 +159,17 @@ class TPlanForm : public QDialog {
   void GotoCoLockClick();
   void GotoCentralClick();
   void GotoSearchClick();
-  // Right 11 first; the save dialog (a workbook for ".xls"/".xlsx" names), or with
+  // Right 11 first; the save dialog (a workbook for ".xls"/".xlsx" names, written under
+  // exactly the name chosen), or with
   // `toSpreadsheet` a workbook in the temporary folder opened by the desktop.
   bool ExportBtnClick(bool toSpreadsheet);
   // The cells as exported, with the system's and the building's names.
   std::vector<std::vector<std::string>> ExportCells() const;
-  // Writes them: text, or a workbook with the key headers turned. False when writing failed
-  // (the target keeps its old content).
-  bool ExportTo(const std::string& fileName, bool workbook) const;
+  // Writes them row by row: text, or a workbook with the key headers turned (".xlsx", or
+  // ".xls" when the plan fits that format). False when writing failed (the target keeps its
+  // old content); `refusal` then gets the text for the user when the name's kind or the
+  // format's limits refused the plan (TCsvOrExcel::Refusal), else stays empty.
+  bool ExportTo(const std::string& fileName, bool workbook, std::string* refusal = nullptr) const;
   // The file name proposed for an export: the plan's caption and the building (the system
   // when the building list shows "-"), safe for a file name.
   std::string ExportProposal() const;
@@ -183,6 +187,11 @@ class TPlanForm : public QDialog {
   bool filling_ = false;
   TPlanGrid plan_;
 };
+
+// The plan's cells row by row into an open writer, the key headers of rows 0 and 1 turned
+// in a workbook; only one row is held at a time. False at the first row refused (the
+// writer's Refusal() may say why).
+bool WritePlanRows(const TPlanCellRows& rows, TCsvOrExcel& out);
 
 // Reads the user's column choice, shows the window (made once) with a fresh matrix, stores
 // the choice afterwards; the ID of the door, cylinder or key chosen with a go-to command, 0

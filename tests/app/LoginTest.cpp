@@ -1,3 +1,6 @@
+#include <cerrno>
+#include <filesystem>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
@@ -334,6 +337,37 @@ TEST(LoginOpen, ABusyReservationOffersARetryInsteadOfEndingTheProgram) {
   EXPECT_TRUE(LoginState().StoreOpen);
   EXPECT_FALSE(env.state.ReadOnlyMode);
   other.Release(otherLock);
+}
+
+// A folder where the lock file belongs: no station holds the reservation, so no retry is
+// offered; the message names the file and the cause, and nothing ends.
+TEST(LoginOpen, ALockFileThatCannotBeUsedIsNamedWithItsCauseNotOfferedARetry) {
+  TLoginEnv env;
+  {
+    TStoreMaker maker(env.Data());
+    maker.User("Alice", "");
+  }
+  std::filesystem::remove(env.Data() + "Data.wpf");
+  std::filesystem::create_directory(env.Data() + "Data.wpf");
+  EXPECT_FALSE(OpenDataStore());
+  EXPECT_TRUE(env.ui.questions.empty());
+  ASSERT_EQ(env.ui.messages.size(), 1u);
+  EXPECT_EQ(env.ui.messages[0].text, LockFileFailedText(env.Data() + "Data.wpf", EISDIR));
+  EXPECT_NE(env.ui.messages[0].text.find(LoginText(111)), std::string::npos);
+  EXPECT_NE(env.ui.messages[0].text.find(env.Data() + "Data.wpf"), std::string::npos);
+  EXPECT_FALSE(LoginState().StoreOpen);
+
+  // The causes by their errno.
+  EXPECT_NE(LockFileFailedText("f", EACCES).find(LoginText(112)), std::string::npos);
+  EXPECT_NE(LockFileFailedText("f", EROFS).find(LoginText(113)), std::string::npos);
+  EXPECT_NE(LockFileFailedText("f", EIO).find(LoginTextFmt(114, std::to_string(EIO))),
+            std::string::npos);
+
+  // Mended, the store opens.
+  std::filesystem::remove(env.Data() + "Data.wpf");
+  env.ui.Clear();
+  EXPECT_TRUE(OpenDataStore());
+  EXPECT_TRUE(LoginState().StoreOpen);
 }
 
 TEST(LoginOpen, ADamagedFileShowsTheStoreMessageAndGoesBackToTheClientChoice) {

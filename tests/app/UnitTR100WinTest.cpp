@@ -946,21 +946,25 @@ TEST_F(Glue, ExportDialogNeedsRightElevenAndWritesTextOrWorkbooks) {
   EXPECT_EQ(WinGlue().ExportFileName, "Liste");
   EXPECT_EQ(ReadAllBytes(dir.File("Liste.csv")).substr(0, 18), "Name\tBemerkung\tNr\r");
 
-  // The Excel choice: a workbook, also for an old ".xls" name.
+  // The Excel choice: a workbook; an old ".xls" name gets the old format under that name.
   choose(dir.File("Tabelle"), "Excel (*.xlsx)");
   EXPECT_TRUE(ExportListDialog(grid, nullptr, false));
   EXPECT_EQ(WinGlue().ExportFileName, "Tabelle");
   choose(dir.File("Alt.xls"), "Excel (*.xlsx)");
   EXPECT_TRUE(ExportListDialog(grid, nullptr, false));
   EXPECT_EQ(WinGlue().ExportFileName, "Alt");
-  for (const char* name : {"Tabelle.xlsx", "Alt.xlsx"}) {
-    const auto entries = ZipEntries(ReadAllBytes(dir.File(name)));
-    ASSERT_TRUE(entries.count("xl/worksheets/sheet1.xml")) << name;
+  {
+    const auto entries = ZipEntries(ReadAllBytes(dir.File("Tabelle.xlsx")));
+    ASSERT_TRUE(entries.count("xl/worksheets/sheet1.xml"));
     const std::string& sheet = entries.at("xl/worksheets/sheet1.xml");
     EXPECT_NE(sheet.find("<t>T\xC3\xBCr 1</t>"), std::string::npos);
     EXPECT_NE(sheet.find("<t>zwei  Zeilen</t>"), std::string::npos);
   }
-  EXPECT_FALSE(std::filesystem::exists(dir.File("Alt.xls")));
+  const std::string old = ReadAllBytes(dir.File("Alt.xls"));
+  EXPECT_EQ(old.substr(0, 2), std::string("\x09\x08", 2));  // BOF of the old format
+  EXPECT_NE(old.find("T\xFCr 1"), std::string::npos);
+  EXPECT_NE(old.find("zwei  Zeilen"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("Alt.xlsx")));
   EXPECT_TRUE(ui.messages.empty());
 
   // A file that cannot be written: the error of the export, nothing left behind.

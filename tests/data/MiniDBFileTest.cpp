@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -163,6 +165,102 @@ TEST(MiniDBFile, CreatingARecordWithoutWriteRightsSaysSo) {
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   chmod(dir.Dir().c_str(), 0755);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// The lock files are there and usable, so the reservation is had; only the folder takes
+// no new file. Making the record fails for want of rights, and that is what is said.
+TEST(MiniDBFile, CreatingARecordInAFolderWithoutRightsBesideUsableLockFilesSaysSo) {
+  TTempDir dir;
+  {
+    TStation setup("setup");
+    ASSERT_TRUE(setup.Open(dir));
+    ASSERT_GT(setup->NewRecord(3), 0);
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    TScopedRecorder ui;
+    TStation a("A");
+    if (!a.Open(dir)) _exit(2);
+    for (const char* ext : {".wpf", ".wpi", ".wpl", ".wpq"})
+      chmod(dir.File(std::string("Data") + ext).c_str(), 0666);
+    chmod(dir.File("Data.ada").c_str(), 0644);
+    chmod(dir.Dir().c_str(), 0555);
+    // Root writes into every folder: the station goes on as another user.
+    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    if (a->NewRecord(3) != 0) _exit(4);
+    const std::string said = ui.AllText();
+    if (said.find(MultiItemsDBTextFmt(11, dir.Dir())) == std::string::npos) {
+      fprintf(stderr, "said: %s\n", said.c_str());
+      _exit(5);
+    }
+    _exit(said.find(MultiItemsDBText(1)) == std::string::npos ? 0 : 6);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  chmod(dir.Dir().c_str(), 0755);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// A lock file that cannot be used at all (a folder in its place, one the station may not
+// open) is told apart from one another station holds: waiting helps only then.
+TEST(MiniDBFile, ALockFileThatCannotBeUsedIsToldApartFromABusyOne) {
+  TTempDir dir;
+  {
+    TStation setup("setup");
+    ASSERT_TRUE(setup.Open(dir));
+    ASSERT_GT(setup->NewRecord(3), 0);
+  }
+  // Held by another station: busy, no error of the file.
+  {
+    TStation other("B");
+    ASSERT_TRUE(other.Open(dir));
+    int ticket = -1;
+    ASSERT_TRUE(other->AccessProtection->Reserve(ticket));
+    TStation a("A");
+    EXPECT_FALSE(a.Open(dir));
+    EXPECT_EQ(a->OpenResult, ldNoAccess);
+    EXPECT_EQ(a->LockFileError, 0);
+    other->AccessProtection->Release(ticket);
+  }
+  // A folder in its place.
+  std::filesystem::remove(dir.File("Data.wpf"));
+  std::filesystem::create_directory(dir.File("Data.wpf"));
+  {
+    TStation a("A");
+    EXPECT_FALSE(a.Open(dir));
+    EXPECT_EQ(a->OpenResult, ldNoAccess);
+    EXPECT_EQ(a->LockFileError, EISDIR);
+  }
+  std::filesystem::remove(dir.File("Data.wpf"));
+  // Not readable and writable for this user (root opens anything: another user's child).
+  {
+    TStation setup("setup");
+    ASSERT_TRUE(setup.Open(dir));
+  }
+  chmod(dir.File("Data.wpf").c_str(), 0600);
+  chmod(dir.Dir().c_str(), 0755);
+  for (const char* ext : {".wpi", ".wpl", ".wpq", ".ada"})
+    chmod(dir.File(std::string("Data") + ext).c_str(), 0666);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (geteuid() == 0) {
+      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
+    } else {
+      chmod(dir.File("Data.wpf").c_str(), 0);
+    }
+    TScopedRecorder ui;
+    TStation a("A");
+    if (a.Open(dir)) _exit(4);
+    if (a->OpenResult != ldNoAccess) _exit(5);
+    _exit(a->LockFileError == EACCES ? 0 : 6);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
 }

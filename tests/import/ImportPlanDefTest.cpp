@@ -63,6 +63,51 @@ TEST(PlanDefinitions, ReadingOddFiles) {
   EXPECT_EQ(DecodeDefTitle("&#0;&#65536;&#65;&#x41;&#;"), u"&#0;&#65536;A&#x41;&#;");
 }
 
+TEST(PlanDefinitions, NumbersOutOfRangeDropTheirDefinition) {
+  TTempDir dir;
+  const struct {
+    const char* name;
+    const char* line;
+    bool kept;
+  } cases[] = {
+      {"every number in range", "C\t1\t17\tT\t-1\t0\t10000000\t10000000", true},
+      {"a row field's last index", "C\t2\t3\tT\t4\t5\t6\t7", true},
+      {"missing numbers are 0", "C\t2\t0\tT", true},
+      {"heading column past every table", "C\t1\t2\tT\t-1\t-1\t2147483647\t3", false},
+      {"heading row past every table", "C\t2\t0\tT\t-1\t-1\t3\t10000001", false},
+      {"data column below -1", "C\t1\t2\tT\t-2\t3\t-1\t-1", false},
+      {"data row beyond 32 bits", "C\t1\t2\tT\t3\t99999999999\t-1\t-1", false},
+      {"kind 0", "C\t0\t2\tT\t3\t3\t-1\t-1", false},
+      {"kind 3", "C\t3\t0\tT\t3\t3\t-1\t-1", false},
+      {"column field index 18", "C\t1\t18\tT\t3\t3\t-1\t-1", false},
+      {"row field index 4", "C\t2\t4\tT\t3\t3\t-1\t-1", false},
+      {"negative field index", "C\t1\t-1\tT\t3\t3\t-1\t-1", false},
+      {"junk instead of a number", "C\tzwei\t1\tT\t3\t3\t-1\t-1", false},
+      {"junk in a cell", "C\t1\t1\tT\t3x\t3\t-1\t-1", false},
+  };
+  for (const auto& c : cases) {
+    // A good definition of another field around it stays whatever happens to the line.
+    WriteAllBytes(dir.File("f.pis"),
+                  std::string("\x01\r\nA\tLPIS\r\nC\t1\t0\tPos\t1\t4\t1\t3\r\n") + c.line + "\r\n");
+    TIndiDefList list;
+    EXPECT_TRUE(LoadIndiDefs(list, dir.File("f.pis"))) << c.name;
+    EXPECT_EQ(list.Count(), c.kept ? 2 : 1) << c.name;
+    ASSERT_GE(list.Count(), 1) << c.name;
+    EXPECT_EQ(list.Items[0], (IndiDef{pdkColumn, pcfPosition, u"Pos", 1, 4, 1, 3})) << c.name;
+
+    // What was dropped is not written back.
+    ASSERT_TRUE(SaveIndiDefs(list, dir.File("back.pis"))) << c.name;
+    EXPECT_EQ(ReadAllBytes(dir.File("back.pis")).find("\tT\t") != std::string::npos, c.kept)
+        << c.name;
+  }
+
+  // A heading column that would overflow never reaches the recognition of the layout.
+  WriteAllBytes(dir.File("f.pis"), "A\tLPIS\r\nC\t2\t0\tGS\t-1\t-1\t2147483647\t1\r\n");
+  TIndiDefList list;
+  ASSERT_TRUE(LoadIndiDefs(list, dir.File("f.pis")));
+  EXPECT_EQ(GetLastKeyTitleCol(list), -1);
+}
+
 TEST(PlanDefinitions, SavedOnlyWhenModifiedAndWritable) {
   TTempDir dir;
   const std::string file = dir.File(kPlanDefsFileName);

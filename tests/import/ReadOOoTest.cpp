@@ -4,7 +4,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -14,6 +16,8 @@
 #include "basic/DateClock.h"
 #include "basic/TempFilesUnit.h"
 #include "basic/ValueString.h"
+#include "import/ExcelReadUnit.h"
+#include "import/ImportProfileUnit.h"
 #include "import/ImportText.h"
 #include "import/OfficeScope.h"
 #include "import/SheetFixtures.h"
@@ -227,4 +231,51 @@ TEST_F(Office, RealOfficeProgramConvertsAnOpenDocumentSheet) {
   CsvLinesToTabLines(lines);
   EXPECT_EQ(lines, (Rows{"Name\tNr\tBetrag", "M\xFCller Hans \x80\t0815\t42", "'s-Hertogenbosch"}));
   SetDateFormat(oldFormat);
+}
+
+// Bytes of no workbook under a workbook's name: the office program would read them as text
+// and the import would take its lines for persons. The file is refused before any office
+// program runs, as the other unreadable files are; a web page saved as ".xls" still goes
+// to the office program.
+TEST_F(Office, RandomBytesNamedAsAWorkbookAreNoTable) {
+  TOfficeScope office(kFakeOffice);
+  std::filesystem::create_directories(dir.Path() / "tmp");
+  TTempFolderScope temp(dir.File("tmp"));
+  std::string garbage;
+  uint32_t x = 4711;
+  for (int i = 0; i < 200 * 1024; ++i) {
+    x = x * 1103515245u + 12345u;
+    garbage += static_cast<char>(x >> 24);
+  }
+  garbage[0] = 'M';  // readable text at first sight, as a stray file may be
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"garbage.xls", garbage},
+      {"garbage.XLSX", garbage},
+      {"text.xls", "Name\tNr\r\nM\xFCller\t1\r\n"},
+      {"empty.xls", ""},
+  };
+  for (const auto& c : cases) {
+    WriteAllBytes(dir.File(c.name), c.bytes);
+    EXPECT_EQ(TableReaderKindOf(dir.File(c.name)), TTableReaderKind::NoSpreadsheet) << c.name;
+    std::string error;
+    EXPECT_EQ(CreateFileReader(dir.File(c.name), &error), nullptr) << c.name;
+    EXPECT_EQ(error, "not a spreadsheet file") << c.name;
+    std::vector<std::string> rows;
+    EXPECT_EQ(ReadImportTableFile(dir.File(c.name), rows), 2) << c.name;  // "nicht geladen"
+    EXPECT_TRUE(rows.empty()) << c.name;
+  }
+  EXPECT_FALSE(std::filesystem::exists(office.Folder() + "calls.log"));
+
+  for (const char* page :
+       {"<html><body><table><tr><td>1</td></tr></table></body></html>",
+        "\xEF\xBB\xBF\r\n  <?xml version=\"1.0\"?><Workbook/>", "\xFF\xFE<\0h\0t\0m\0l\0>\0"}) {
+    WriteAllBytes(dir.File("page.xls"), std::string(page, page[0] == '\xFF' ? 14 : strlen(page)));
+    EXPECT_EQ(TableReaderKindOf(dir.File("page.xls")), TTableReaderKind::Office) << page;
+  }
+  // Other spreadsheet names stay with the office program, which knows them better.
+  WriteAllBytes(dir.File("garbage.ods"), garbage);
+  EXPECT_EQ(TableReaderKindOf(dir.File("garbage.ods")), TTableReaderKind::Office);
 }

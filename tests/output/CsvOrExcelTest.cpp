@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "basic/MultiLingua.h"
 #include "output/SpreadsheetTestSupport.h"
 #include "platform/PlatformFiles.h"
 #include "platform/RegistryStore.h"
@@ -361,7 +362,7 @@ TEST(XlsxWriter, WritesTextCellsInSheetsOfSixtyThousandRows) {
   TTempDir dir;
   WriteAllBytes(dir.File("liste.xlsx"), "alt");
   TCsvOrExcel book;
-  ASSERT_TRUE(book.Open(dir.File("liste.xls")));
+  ASSERT_TRUE(book.Open(dir.File("liste.xlsx")));
   EXPECT_EQ(book.Mode(), cemWorkbook);
   EXPECT_EQ(book.FileName(), dir.File("liste.xlsx"));
   lxw_worksheet* sheet = nullptr;
@@ -400,10 +401,22 @@ TEST(XlsxWriter, WritesTextCellsInSheetsOfSixtyThousandRows) {
   EXPECT_EQ(FolderNames(dir), std::vector<std::string>{"liste.xlsx"});
 }
 
-TEST(XlsxWriter, PlainBooksFailedBooksAndEveryNameBecomeXlsx) {
+TEST(XlsxWriter, PlainBooksFailedBooksAndNamesOfNoWritableKind) {
   TTempDir dir;
   TCsvOrExcel book;
-  ASSERT_TRUE(book.OpenExcel(dir.File("a.dbf")));
+  // The program writes no dBase file nor any other kind of that name: refused, said why,
+  // and nothing written in its place (an ".xlsx" beside it least of all).
+  WriteAllBytes(dir.File("a.xlsx"), "alt");
+  for (const char* name : {"a.dbf", "a.xlsm", "a.DBF"}) {
+    EXPECT_FALSE(book.OpenExcel(dir.File(name))) << name;
+    EXPECT_EQ(book.Refusal(), GetMLTextFmt(CsvOrExcelTexts(), 2, name)) << name;
+    EXPECT_FALSE(book.Open(dir.File(name))) << name;
+    EXPECT_FALSE(book.Refusal().empty()) << name;
+  }
+  EXPECT_EQ(FolderNames(dir), std::vector<std::string>{"a.xlsx"});
+  EXPECT_EQ(ReadAllBytes(dir.File("a.xlsx")), "alt");
+  ASSERT_TRUE(book.OpenExcel(dir.File("a.xlsx")));
+  EXPECT_EQ(book.Refusal(), "");
   EXPECT_EQ(book.FileName(), dir.File("a.xlsx"));
   book.SetMode(true);
   book.WriteLine("Kopf\tzwei");
@@ -431,6 +444,80 @@ TEST(XlsxWriter, PlainBooksFailedBooksAndEveryNameBecomeXlsx) {
   }
   EXPECT_EQ(ReadAllBytes(dir.File("a.xlsx")), "alt");
   EXPECT_EQ(FolderNames(dir), std::vector<std::string>{"a.xlsx"});
+}
+
+// An ".xls" name gets the old binary format under exactly that name: an ".xlsx" beside it
+// stays as it was, and a table beyond the format's limits is refused whole with the text
+// that proposes ".xlsx", never cut or wrapped.
+TEST(XlsWriter, XlsNamesGetTheOldFormatUnderThatNameOrARefusal) {
+  TTempDir dir;
+  WriteAllBytes(dir.File("liste.xlsx"), "nebenan");
+  WriteAllBytes(dir.File("Liste.XLS"), "alt");
+  TCsvOrExcel book;
+  ASSERT_TRUE(book.Open(dir.File("Liste.XLS")));
+  EXPECT_EQ(book.Mode(), cemNativeXls);
+  EXPECT_EQ(book.FileName(), dir.File("Liste.XLS"));
+  ASSERT_TRUE(book.WriteLine("Name\tNr"));
+  ASSERT_TRUE(book.WriteCells({"M\xFCller", "", "0042\r\n", "", ""}));  // empty cells: no record
+  EXPECT_FALSE(book.SetCell(1, 3, "x"));                  // the old format is written row by row
+  EXPECT_EQ(ReadAllBytes(dir.File("Liste.XLS")), "alt");  // nothing replaced yet
+  ASSERT_TRUE(book.Close());
+  TNativeXLS expected;
+  expected.AddText("Name");
+  expected.AddText("Nr");
+  expected.NewRow();
+  expected.AddText("M\xFCller");
+  expected.SkipCell();
+  expected.AddText("0042  ");
+  expected.NewRow();
+  expected.EndBook();
+  EXPECT_EQ(ReadAllBytes(dir.File("Liste.XLS")), expected.Bytes());
+  EXPECT_EQ(ReadAllBytes(dir.File("liste.xlsx")), "nebenan");
+  EXPECT_EQ(FolderNames(dir), (std::vector<std::string>{"Liste.XLS", "liste.xlsx"}));
+
+  // Larger than 256 KB: written as it grows, the same bytes.
+  TNativeXLS big;
+  ASSERT_TRUE(book.OpenExcel(dir.File("gross.xls")));
+  for (int row = 0; row < 20000; ++row) {
+    const std::vector<std::string> cells = {"Zeile " + std::to_string(row), "0815", "\x80"};
+    ASSERT_TRUE(book.WriteCells(cells));
+    for (const auto& cell : cells) big.AddText(cell);
+    big.NewRow();
+  }
+  ASSERT_TRUE(book.Close());
+  big.EndBook();
+  EXPECT_EQ(ReadAllBytes(dir.File("gross.xls")), big.Bytes());
+
+  // 256 cells fit a row, 257 do not; 65535 rows fit, row 65536 does not.
+  const struct {
+    const char* name;
+    int rows;
+    int columns;
+    bool fits;
+  } cases[] = {{"256 Spalten", 2, 256, true},
+               {"257 Spalten", 2, 257, false},
+               {"65535 Zeilen", 65535, 1, true},
+               {"65536 Zeilen", 65536, 1, false}};
+  for (const auto& c : cases) {
+    WriteAllBytes(dir.File("grenze.xls"), "alt");
+    ASSERT_TRUE(book.OpenExcel(dir.File("grenze.xls"))) << c.name;
+    bool written = true;
+    for (int row = 0; row < c.rows && written; ++row)
+      written = book.WriteCells(std::vector<std::string>(static_cast<size_t>(c.columns), "x"));
+    // Trailing empty cells are no cells: a row of 256 and some empty ones fits.
+    if (written && c.rows < 65535) written = book.WriteCells({"a", "", ""});
+    EXPECT_EQ(book.Close(), c.fits) << c.name;
+    if (c.fits) {
+      EXPECT_EQ(book.Refusal(), "") << c.name;
+      EXPECT_NE(ReadAllBytes(dir.File("grenze.xls")), "alt") << c.name;
+    } else {
+      EXPECT_EQ(book.Refusal(), NativeXlsLimitText()) << c.name;
+      EXPECT_NE(book.Refusal().find("xlsx"), std::string::npos) << c.name;
+      EXPECT_EQ(ReadAllBytes(dir.File("grenze.xls")), "alt") << c.name;
+    }
+  }
+  EXPECT_EQ(FolderNames(dir),
+            (std::vector<std::string>{"Liste.XLS", "grenze.xls", "gross.xls", "liste.xlsx"}));
 }
 
 // ---------------------------------------------------------------------------------------

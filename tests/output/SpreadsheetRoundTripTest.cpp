@@ -68,17 +68,25 @@ TEST(SpreadsheetRoundTrip, TheOfficeProgramReadsEveryCellBack) {
   big.push_back({"Name", "Nr", "Person", "Betrag", "Liste", "Text", "Blanks", "Ort"});
   for (int row = 1; row < 61000; ++row) big.push_back(RowCells(row));
   TCsvOrExcel book;
-  ASSERT_TRUE(book.Open(dir.File("gross.xls")));
+  ASSERT_TRUE(book.Open(dir.File("gross.xlsx")));
   for (const auto& row : big) ASSERT_TRUE(book.WriteCells(row));
   ASSERT_TRUE(book.Close());
   ASSERT_EQ(book.FileName(), dir.File("gross.xlsx"));
+
+  // An export the user named ".xls": the old format, row by row through the same writer.
+  TTable exported(native.begin(), native.end() - 1);
+  ASSERT_TRUE(book.Open(dir.File("export.xls")));
+  ASSERT_EQ(book.Mode(), cemNativeXls);
+  for (const auto& row : exported) ASSERT_TRUE(book.WriteCells(row));
+  ASSERT_TRUE(book.Close());
 
   std::filesystem::create_directories(dir.Path() / "out");
   const TProcessStartResult run = StartProcess(
       office,
       {"--headless", "--norestore", "-env:UserInstallation=file://" + dir.File("profile"),
-       "--convert-to", "csv:Text - txt - csv (StarCalc):9,34,76,1,,0,false,true,false,false,false,-1",
-       "--outdir", dir.File("out"), dir.File("nativ.xls"), dir.File("gross.xlsx")},
+       "--convert-to",
+       "csv:Text - txt - csv (StarCalc):9,34,76,1,,0,false,true,false,false,false,-1", "--outdir",
+       dir.File("out"), dir.File("nativ.xls"), dir.File("gross.xlsx"), dir.File("export.xls")},
       {.workDir = dir.Dir(), .wait = true});
   ASSERT_TRUE(run.started);
   ASSERT_EQ(run.exitCode, 0);
@@ -88,12 +96,14 @@ TEST(SpreadsheetRoundTrip, TheOfficeProgramReadsEveryCellBack) {
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path() / "out"))
     files.push_back(entry.path().filename().string());
   std::sort(files.begin(), files.end());
-  ASSERT_EQ(files.size(), 3u);
-  EXPECT_EQ(files[0], "gross-Tabelle1.csv");
-  EXPECT_EQ(files[1], "gross-Tabelle2.csv");
-  EXPECT_EQ(files[2].substr(0, 6), "nativ-");
+  ASSERT_EQ(files.size(), 4u);
+  EXPECT_EQ(files[0].substr(0, 7), "export-");
+  EXPECT_EQ(files[1], "gross-Tabelle1.csv");
+  EXPECT_EQ(files[2], "gross-Tabelle2.csv");
+  EXPECT_EQ(files[3].substr(0, 6), "nativ-");
 
-  EXPECT_EQ(ReadCsvAs1252(dir.File("out/" + files[2])), Trimmed(native));
+  EXPECT_EQ(ReadCsvAs1252(dir.File("out/" + files[3])), Trimmed(native));
+  EXPECT_EQ(ReadCsvAs1252(dir.File("out/" + files[0])), Trimmed(exported));
   TTable back = ReadCsvAs1252(dir.File("out/gross-Tabelle1.csv"));
   ASSERT_EQ(back.size(), 60000u);
   const TTable second = ReadCsvAs1252(dir.File("out/gross-Tabelle2.csv"));

@@ -16,12 +16,15 @@
 
 #include <zip.h>
 
+#include <filesystem>
+
 #include "ViewsTestSupport.h"
 #include "app/GlueStateUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "data/LockingRelations.h"
 #include "import/ExcelReadUnit.h"
+#include "output/CsvOrExcelUnit.h"
 #include "views/FindFormUnit.h"
 
 namespace {
@@ -401,4 +404,118 @@ TEST_F(TPlanFormTest, MinimisingMinimisesTheProgram) {
   });
   FreePlanForm();  // made without the window as its parent: gone before the window is
   WinGlue().MainWindow = nullptr;
+}
+
+namespace {
+
+std::string ZipMember(const std::string& file, const char* member) {
+  int error = 0;
+  zip_t* archive = zip_open(file.c_str(), ZIP_RDONLY, &error);
+  if (!archive) return "(no archive)";
+  zip_stat_t stat;
+  std::string bytes = "(no member)";
+  if (zip_stat(archive, member, 0, &stat) == 0) {
+    bytes.assign(static_cast<size_t>(stat.size), '\0');
+    if (zip_file_t* entry = zip_fopen(archive, member, 0)) {
+      zip_fread(entry, bytes.data(), stat.size);
+      zip_fclose(entry);
+    }
+  }
+  zip_close(archive);
+  return bytes;
+}
+
+// The export as it was written before it went row by row: every cell of the plan at once.
+void WriteWholeMatrix(const std::vector<std::vector<std::string>>& cells, size_t firstKey,
+                      const std::string& file, bool workbook) {
+  TCsvOrExcel out;
+  ASSERT_TRUE(workbook ? out.OpenExcel(file) : out.OpenCsv(file));
+  for (size_t r = 0; r < cells.size(); ++r)
+    ASSERT_TRUE(r < 2 ? out.WriteCellsTurned(cells[r], firstKey) : out.WriteCells(cells[r]));
+  ASSERT_TRUE(out.Close());
+}
+
+}  // namespace
+
+// Written row by row, a small plan's files are the files of the whole matrix byte for byte
+// (the workbook's sheet and formats; its document properties carry the time). A name
+// ".xls" gets the old format under that very name.
+TEST_F(TPlanFormTest, ExportsRowByRowGiveTheSameFilesAndXlsNamesTheOldFormat) {
+  db().SetField(Z1, "pos", "1 \"a\";b");  // a cell CSV must quote
+  ASSERT_TRUE(db().Commit());
+  Run([&](TPlanForm& form) {
+    form.ESKeysCheck->click();
+    form.UnusedKeysCheck->click();
+    form.ColumnItems[pcPosition]->trigger();
+    form.ColumnItems[pcDoor]->trigger();
+    const std::vector<std::vector<std::string>> cells = form.ExportCells();
+    ASSERT_GE(cells.size(), 6u);
+    size_t firstKey = 1;
+    for (bool shown : form.View.shown) firstKey += shown ? 1 : 0;
+    for (bool workbook : {false, true}) {
+      const std::string ext = workbook ? ".xlsx" : ".csv";
+      WriteWholeMatrix(cells, firstKey, dir.File("ganz" + ext), workbook);
+      ASSERT_TRUE(form.ExportTo(dir.File("zeilen" + ext), workbook));
+    }
+    EXPECT_EQ(ReadAllBytes(dir.File("zeilen.csv")), ReadAllBytes(dir.File("ganz.csv")));
+    for (const char* member :
+         {"xl/worksheets/sheet1.xml", "xl/styles.xml", "xl/workbook.xml", "[Content_Types].xml"})
+      EXPECT_EQ(ZipMember(dir.File("zeilen.xlsx"), member),
+                ZipMember(dir.File("ganz.xlsx"), member))
+          << member;
+    EXPECT_NE(ZipMember(dir.File("zeilen.xlsx"), "xl/styles.xml").find("textRotation=\"90\""),
+              std::string::npos);
+
+    // ".xls" through the save dialog: the old format, exactly that name, every cell back.
+    WriteAllBytes(dir.File("plan.xlsx"), "nebenan");
+    QueueDialogDriver([&](QDialog& dialog) {
+      static_cast<QFileDialog&>(dialog).selectFile(ToQString(dir.File("plan.xls")));
+      dialog.accept();
+    });
+    EXPECT_TRUE(form.ExportBtnClick(false));
+    EXPECT_EQ(ReadAllBytes(dir.File("plan.xlsx")), "nebenan");
+    EXPECT_EQ(TableReaderKindOf(dir.File("plan.xls")), TTableReaderKind::Xls);
+    std::unique_ptr<TReadTable> reader = CreateFileReader(dir.File("plan.xls"));
+    ASSERT_TRUE(reader);
+    for (size_t r = 0; r < cells.size(); ++r)
+      for (size_t c = 0; c < cells[r].size(); ++c) {
+        std::string expected = cells[r][c];
+        for (char& ch : expected)
+          if (static_cast<unsigned char>(ch) < 0x20) ch = ' ';
+        EXPECT_EQ(reader->GetCell(static_cast<int>(c) + 1, static_cast<int>(r) + 1), expected)
+            << r << "/" << c;
+      }
+    EXPECT_TRUE(ui.messages.empty());
+    form.EscBtn->click();
+  });
+}
+
+// A plan of more keys than an ".xls" has columns is refused for that name with the text
+// that proposes ".xlsx"; nothing is written under that name. As
+// ".xlsx" the same plan is written whole.
+TEST_F(TPlanFormTest, APlanWiderThanAnXlsIsRefusedNeverCut) {
+  for (int k = 0; k < 300; ++k) {
+    const int32_t key = Key("S" + std::to_string(1000 + k), "2");
+    Link(key, Z1);
+  }
+  ASSERT_TRUE(db().Commit());
+  Run([&](TPlanForm& form) {
+    ASSERT_GT(form.Plan().keys.size(), 256u);
+    for (const char* name : {"breit.xls", "breit.xlsx"}) {
+      QueueDialogDriver([&](QDialog& dialog) {
+        static_cast<QFileDialog&>(dialog).selectFile(ToQString(dir.File(name)));
+        dialog.accept();
+      });
+      form.ExportBtnClick(false);
+    }
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_EQ(ui.messages[0].text, NativeXlsLimitText());
+    EXPECT_FALSE(std::filesystem::exists(dir.File("breit.xls")));
+    std::unique_ptr<TReadTable> reader = CreateFileReader(dir.File("breit.xlsx"));
+    ASSERT_TRUE(reader);
+    int rows = 0, columns = 0;
+    reader->GetSize(rows, columns);
+    EXPECT_EQ(columns, static_cast<int>(form.ExportCells().front().size()));
+    form.EscBtn->click();
+  });
 }

@@ -70,3 +70,17 @@ TEST(OwnExportsReadBack, XlsxWorkbooks) {
   ASSERT_TRUE(book.Close());
   EXPECT_EQ(ImportedRows(dir.File("Liste.xlsx")), Expected());
 }
+
+// A list or plan exported under an ".xls" name is the old binary format under that very
+// name, and the program's own reader gives back every cell.
+TEST(OwnExportsReadBack, XlsNamesThroughTheRowWriter) {
+  TTempDir dir;
+  WriteAllBytes(dir.File("Liste.xlsx"), "nebenan");
+  TCsvOrExcel book;
+  ASSERT_TRUE(book.OpenExcel(dir.File("Liste.xls")));
+  for (const auto& row : kTable) ASSERT_TRUE(book.WriteCells(row));
+  ASSERT_TRUE(book.Close());
+  EXPECT_EQ(TableReaderKindOf(dir.File("Liste.xls")), TTableReaderKind::Xls);
+  EXPECT_EQ(ImportedRows(dir.File("Liste.xls")), Expected());
+  EXPECT_EQ(ReadAllBytes(dir.File("Liste.xlsx")), "nebenan");
+}
