@@ -412,7 +412,7 @@ bool TTextSettingsForm::CloseQuery() {
   if (LendControl1SaveBtn->isEnabled()) message = 3, sheet = OldTabSheet, inner = LendControlSheet;
   if (ReceiptSaveBtn->isEnabled()) message = 4, sheet = OldTabSheet, inner = ReceiptSheet;
   if (message != 0) {
-    UI().ShowMessage(TMsgKind::Info, TextSettingsText(message) + "\r" + TextSettingsText(1));
+    UI().ShowMessage(TMsgKind::Warning, TextSettingsText(message) + "\r" + TextSettingsText(1));
     MainPageControl->setCurrentWidget(sheet);
     if (inner) OldPageControl->setCurrentWidget(inner);
     return false;

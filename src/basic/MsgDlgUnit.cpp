@@ -15,6 +15,7 @@ const TMLStringList* MsgDlgTexts() {
     t->Add255Obj("Abbrechen", mdtCancel);
     t->Add255Obj("&Ja", mdtYes);
     t->Add255Obj("&Nein", mdtNo);
+    t->Add255Obj("Warnung", mdtWarning);
     return t;
   }();
   return table;

@@ -36,6 +36,7 @@ enum TMsgDlgTextNo {
   mdtCancel = 6,
   mdtYes = 7,
   mdtNo = 8,
+  mdtWarning = 9,
 };
 // The text of that number in the current language; "" for an unknown number.
 std::string MsgDlgText(int number);

@@ -5,7 +5,7 @@
 
 #include <string>
 
-enum class TMsgKind { Info, Error, Confirmation, ErrorConfirmation };
+enum class TMsgKind { Info, Error, Confirmation, ErrorConfirmation, Warning };
 
 // Modal results, numbered as the program's dialogs have always numbered them.
 constexpr int mrNone = 0;

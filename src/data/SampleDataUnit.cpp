@@ -30,7 +30,13 @@ int32_t TSampleRandom::Below(int32_t n) {
 
 TSampleInputCheck CheckSampleInput(std::string& countText, std::string& firstText, int32_t& count,
                                    int32_t& first) {
-  count = StrToIntZero(Trim(countText));
+  const std::string typed = Trim(countText);
+  count = StrToIntZero(typed);
+  // A number too large for an integer is still a number above the limit.
+  const bool digits = !typed.empty() && typed.find_first_not_of("0123456789") == std::string::npos;
+  if (digits && typed.find_first_not_of('0') != std::string::npos &&
+      typed.size() - typed.find_first_not_of('0') > 9)
+    count = kSampleMaxCount + 1;
   if (count > kSampleMaxCount) {
     count = kSampleMaxCount;
     countText = std::to_string(kSampleMaxCount);

@@ -61,13 +61,17 @@ TAuthorisationsForm::TAuthorisationsForm(QWidget* parent) : QDialog(parent) {
   const TGroup groups[] = {{"Stammdaten \xE4ndern", 0, 4},
                            {"\xDC" "bergabe", 5, 8},
                            {"Sonstiges", 9, 11}};
+  static constexpr const char* kComboNames[12] = {
+      "PersonsCombo", "KeysCombo",     "DoorsCombo",        "SystemsCombo",
+      "UsersCombo",   "IssueCombo",    "ReturnCombo",       "LostCombo",
+      "OrderCombo",   "SettingsCombo", "TextSettingsCombo", "PrintCombo"};
   for (const TGroup& g : groups) {
     auto* box = new QGroupBox(ToQString(g.caption), this);
     auto* grid = new QGridLayout(box);
     for (int right = g.first; right <= g.last; ++right) {
       auto* label = new QLabel(ToQString(RightLabel(right)), box);
       auto* combo = new QComboBox(box);
-      combo->setObjectName(QStringLiteral("RightCombo%1").arg(right + 1));
+      combo->setObjectName(QString::fromLatin1(kComboNames[right]));
       combo->setMinimumWidth(220);
       const int row = right - g.first;
       grid->addWidget(label, row, 0);
@@ -78,6 +82,18 @@ TAuthorisationsForm::TAuthorisationsForm(QWidget* parent) : QDialog(parent) {
     }
     outer->addWidget(box);
   }
+  PersonsCombo = Combos[0];
+  KeysCombo = Combos[1];
+  DoorsCombo = Combos[2];
+  SystemsCombo = Combos[3];
+  UsersCombo = Combos[4];
+  IssueCombo = Combos[5];
+  ReturnCombo = Combos[6];
+  LostCombo = Combos[7];
+  OrderCombo = Combos[8];
+  SettingsCombo = Combos[9];
+  TextSettingsCombo = Combos[10];
+  PrintCombo = Combos[11];
   auto* buttons = new QHBoxLayout;
   AllYesBtn = new QPushButton(ToQString("Alle \"Ja\""), this);
   AllNoBtn = new QPushButton(ToQString("Alle \"Nein\""), this);

@@ -35,8 +35,10 @@ class TAuthorisationsForm : public QDialog {
  public:
   explicit TAuthorisationsForm(QWidget* parent = nullptr);
 
-  // Combo of right `right` (0..11), Tag right + 1.
+  // Combo of right `right` (0..11), Tag right + 1; the same combos by name below.
   std::array<QComboBox*, 12> Combos{};
+  QComboBox *PersonsCombo, *KeysCombo, *DoorsCombo, *SystemsCombo, *UsersCombo, *IssueCombo,
+      *ReturnCombo, *LostCombo, *OrderCombo, *SettingsCombo, *TextSettingsCombo, *PrintCombo;
   std::array<QLabel*, 12> Labels{};
   QPushButton* OkBtn;
   QPushButton* EscBtn;

@@ -391,6 +391,7 @@ bool ExecuteDefectCyl(int32_t cylinder) {
 
 TFrameCyls::TFrameCyls(QWidget* owner) : TFrameMother(owner, icCylinder, rtBuildings) {
   setObjectName("FrameCyls");
+  ListingFrame->CaptionLabel->setText(ToQString("Zylinder-Liste"));
   ListingFrame->SeekCombo->show();
   ListingFrame->FrameResize();
 
@@ -806,7 +807,9 @@ void TFrameCyls::NewBtnClick() {
   PinningText.clear();
   PinsFrame->ShowPinning(0, "");
   FillLockingSystemCombo(KeysystemCombo, true);
-  if (lastSystem_ != 0) SelectComboObject(KeysystemCombo, lastSystem_);
+  // The system of the last new cylinder, else the one the list is filtered by.
+  SelectComboObject(KeysystemCombo,
+                    lastSystem_ != 0 ? lastSystem_ : GetComboObjectId(ListingFrame->SysCombo, 0));
   const int32_t system = GetComboObjectId(KeysystemCombo, 0);
   for (TLinkingFrame* frame : {LinkDoorsFrame, LinkGroupsFrame, LinkKeysFrame}) {
     frame->SetOwner(0, frame == LinkDoorsFrame ? 0 : system);

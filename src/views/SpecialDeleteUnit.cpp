@@ -347,11 +347,14 @@ int ExtractCylindersFromDoors(TMiniDB& db, bool apply, bool quiet,
 // ---------------------------------------------------------------------------------------
 // Key-door closings to key-cylinder closings
 
-std::vector<TClosingChange> PlanKeyDoorsToCylinders(const TMiniDB& db, std::vector<int32_t>* keys) {
+std::vector<TClosingChange> PlanKeyDoorsToCylinders(
+    const TMiniDB& db, std::vector<int32_t>* keys,
+    const std::function<bool(size_t, size_t)>& visit) {
   std::vector<TClosingChange> plan;
   TItemList all;
   db.ListClassValid(icKey, all);
   for (int32_t i = 0; i < all.Count(); ++i) {
+    if (visit && !visit(static_cast<size_t>(i), static_cast<size_t>(all.Count()))) break;
     const int32_t key = all.Get(i);
     if (db.ReadLinkCount(key, icGroup) > 0) continue;
     TItemList doors;
@@ -383,9 +386,13 @@ std::vector<TClosingChange> PlanKeyDoorsToCylinders(const TMiniDB& db, std::vect
 }
 
 int ConvertKeyDoorsToCylinders(TMiniDB& db, bool quiet, const TBulkProgress& progress) {
-  return InBulkRun(db, rtKeys, quiet, progress, [&](TBulkWrite&) {
+  return InBulkRun(db, rtKeys, quiet, progress, [&](TBulkWrite& run) {
     std::vector<int32_t> keys;
-    ApplyLinkChanges(db, PlanKeyDoorsToCylinders(db, &keys));
+    // The bar moves every 8th key visited; a cancel there changes nothing.
+    const auto plan = PlanKeyDoorsToCylinders(
+        db, &keys, [&](size_t i, size_t total) { return StepEvery(run, i, total, 8); });
+    if (run.Cancelled()) return 0;
+    ApplyLinkChanges(db, plan);
     return static_cast<int>(keys.size());
   });
 }
@@ -518,11 +525,12 @@ int RemoveRedundantLinks(TMiniDB& db, bool quiet, int* cylinderLinks,
 // Key type automations
 
 int SingleKeyAutomation(TMiniDB& db, bool quiet, const TBulkProgress& progress) {
-  return InBulkRun(db, rtKeys, quiet, progress, [&](TBulkWrite&) {
+  return InBulkRun(db, rtKeys, quiet, progress, [&](TBulkWrite& run) {
     std::vector<std::pair<int32_t, int32_t>> plan;  // key, cylinder
     TItemList keys;
     db.ListClassValid(icKey, keys);
     for (int32_t i = 0; i < keys.Count(); ++i) {
+      if (!StepEvery(run, static_cast<size_t>(i), static_cast<size_t>(keys.Count()), 8)) return 0;
       const int32_t key = keys.Get(i);
       if (StrToPosInt(db.ReadLineField(key, fkKeyType)) >= ktGroup) continue;
       if (db.ReadLinkCount(key, icCylinder) > 0 || db.ReadLinkCount(key, icGroup) > 0) continue;
@@ -539,11 +547,12 @@ int SingleKeyAutomation(TMiniDB& db, bool quiet, const TBulkProgress& progress) 
 }
 
 int GroupKeyAutomation(TMiniDB& db, bool quiet, const TBulkProgress& progress) {
-  return InBulkRun(db, rtKeys, quiet, progress, [&](TBulkWrite&) {
+  return InBulkRun(db, rtKeys, quiet, progress, [&](TBulkWrite& run) {
     std::vector<int32_t> plan;
     TItemList keys;
     db.ListClassValid(icKey, keys);
     for (int32_t i = 0; i < keys.Count(); ++i) {
+      if (!StepEvery(run, static_cast<size_t>(i), static_cast<size_t>(keys.Count()), 8)) return 0;
       const int32_t key = keys.Get(i);
       if (StrToPosInt(db.ReadLineField(key, fkKeyType)) >= ktSingle) continue;
       if (db.ReadLinkCount(key, icGroup) > 0 || db.ReadLinkCount(key, icCylinder) >= 2)

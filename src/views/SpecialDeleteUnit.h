@@ -10,6 +10,7 @@
 // in memory, and writes no history line. Questions are asked before the run, never inside.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,8 +87,11 @@ struct TClosingChange {
 };
 // Key-door closings that become key-cylinder closings: a key outside groups, a door with
 // exactly one valid cylinder of the key's system, all of whose doors the key opens
-// directly already. `keys` gets the keys that change.
-std::vector<TClosingChange> PlanKeyDoorsToCylinders(const TMiniDB& db, std::vector<int32_t>* keys);
+// directly already. `keys` gets the keys that change. `visit` (when given) hears of every
+// key visited, with their number; when it answers false the plan stops (and is incomplete).
+std::vector<TClosingChange> PlanKeyDoorsToCylinders(
+    const TMiniDB& db, std::vector<int32_t>* keys,
+    const std::function<bool(size_t, size_t)>& visit = {});
 // The number of keys changed.
 int ConvertKeyDoorsToCylinders(TMiniDB& db, bool quiet, const TBulkProgress& progress = {});
 

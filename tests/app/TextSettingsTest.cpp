@@ -92,6 +92,7 @@ TEST_F(TextSettingsTest, UnsavedMemoKeepsTheDialogOpen) {
     EXPECT_TRUE(form->isVisible()) << c.message;
     ASSERT_EQ(env.ui.messages.size(), 1u);
     EXPECT_EQ(env.ui.messages[0].text, TextSettingsText(c.message) + "\r" + TextSettingsText(1));
+    EXPECT_EQ(env.ui.messages[0].kind, TMsgKind::Warning) << c.message;
     QWidget* page = c.text == TPrintText::Pad ? form->PadTabSheet : form->OldTabSheet;
     EXPECT_EQ(form->MainPageControl->currentWidget(), page);
     if (c.text == TPrintText::Receipt) {

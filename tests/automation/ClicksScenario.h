@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
 #include <QTabBar>
@@ -38,6 +39,8 @@
 #include "basic/widgets/QtGlue.h"
 #include "data/HolderUnit.h"
 #include "data/MiniDBUnit.h"
+#include "output/PrintSettingsUnit.h"
+#include "output/PrinterServicesUnit.h"
 #include "views/CabInFrameUnit.h"
 #include "views/FrameKeysUnit.h"
 #include "views/FramePersons2Unit.h"
@@ -209,6 +212,28 @@ inline void MainRoadByHand(TTessaroForm& form,
   auto viewOf = [](int page) { return ViewOf(page) ? ViewOf(page)->RecordFlow() : nullptr; };
   auto* persons = dynamic_cast<TFramePersons2*>(viewOf(pgPersons));
   if (!db || !persons || !ClickTab(form, pgPersons)) return say("road refused: no persons view");
+  // The receipts go to the program's own PDF printer (the one printer of a machine without
+  // any); its file question is answered with a name in the receipts folder.
+  const char* folder = std::getenv("TESSARO_AUTOMATION_RECEIPTS");
+  PrintSettings().printerName = kPdfPrinterName;
+  auto receiptFile = [&](const std::string& name) {
+    const std::string file = std::string(folder ? folder : "") + name;
+    return [file, say](QDialog& dialog) {
+      if (dialog.objectName() != QLatin1String("PdfSaveDialog"))
+        return say("receipt refused: " + FromQString(dialog.objectName()) + " asked");
+      auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+      if (!edit) return say("receipt refused: no file name field");
+      edit->setFocus();
+      edit->selectAll();
+      QTest::keyClicks(edit, ToQString(file));
+      QTest::keyClick(edit, Qt::Key_Return);
+      if (dialog.isVisible() && dialog.result() != QDialog::Accepted)
+        if (auto* files = qobject_cast<QFileDialog*>(&dialog)) {
+          files->selectFile(ToQString(file));
+          static_cast<QDialog*>(files)->accept();
+        }
+    };
+  };
   Click(persons->NewBtn);
   TypeInto(persons->MaNameEd, "Erika Muster");
   Click(persons->SaveBtn);
@@ -256,6 +281,7 @@ inline void MainRoadByHand(TTessaroForm& form,
   if (!transfer->PrintCheck->isChecked()) Click(transfer->PrintCheck);
   shot(form, "road-issue");
   QueueDialogDriver(signOnThePad);
+  QueueDialogDriver(receiptFile("issue.pdf"));
   Click(transfer->TransferApplyBtn);
   Settle();
   shot(form, "road-issued");
@@ -289,6 +315,7 @@ inline void MainRoadByHand(TTessaroForm& form,
   if (form.PageControl->currentIndex() != pgIssueReturn) return say("return refused: no page");
   if (!transfer->PrintCheck->isChecked()) Click(transfer->PrintCheck);
   shot(form, "road-return");
+  QueueDialogDriver(receiptFile("return.pdf"));
   Click(transfer->TransferApplyBtn);
   Settle();
   say(holding().HolderId == 0 ? "return booked" : "return refused");

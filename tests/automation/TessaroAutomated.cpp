@@ -724,7 +724,9 @@ void StartDriver() {
       gDriver.key2 = ids[2];
     }
   }
-  if (!transfer.empty() || !env("TESSARO_AUTOMATION_RECEIPTS").empty()) {
+  // The clicks scenario prints through the program's own printer list.
+  if (!transfer.empty() ||
+      (!env("TESSARO_AUTOMATION_RECEIPTS").empty() && env("TESSARO_AUTOMATION_CLICKS").empty())) {
     gPdfPrinters.folder = env("TESSARO_AUTOMATION_RECEIPTS");
     SetPrinterServices(&gPdfPrinters);
   }

@@ -56,6 +56,7 @@ TEST(MsgDlgUnit, ForwardsToTheInstalledInteraction) {
 TEST(MsgDlgUnit, NumberedTexts) {
   EXPECT_EQ(MsgDlgText(mdtInput), "Eingabe");
   EXPECT_EQ(MsgDlgText(mdtConfirmation), "Best\xE4tigung");
+  EXPECT_EQ(MsgDlgText(mdtWarning), "Warnung");
   EXPECT_EQ(MsgDlgText(99), "");
 }
 

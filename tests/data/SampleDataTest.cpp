@@ -84,6 +84,8 @@ TEST(SampleInput, CountAndFirstNumberAreClampedAsTheWindowShowsThem) {
     int32_t value;
   } cases[] = {
       {"25000", "1", TSampleInputCheck::Ok, "20000", "1", 20000},
+      {"99999999999", "1", TSampleInputCheck::Ok, "20000", "1", 20000},
+      {"00012", "1", TSampleInputCheck::Ok, "00012", "1", 12},
       {" 300 ", "7", TSampleInputCheck::Ok, " 300 ", "7", 300},
       {"0", "1", TSampleInputCheck::CountTooSmall, "1", "1", 0},
       {"zehn", "1", TSampleInputCheck::CountTooSmall, "1", "1", 0},

@@ -1,8 +1,11 @@
 // The cylinders view on two workstations sharing one data folder: what a save, a retirement
 // and its undo leave on disk.
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTableWidget>
+#include <QTest>
+#include <QToolButton>
 
 #include "DoorsTestSupport.h"
 #include "ViewsTestSupport.h"
@@ -40,6 +43,20 @@ struct TCylsWorld : TDoorsWorld {
     return SplitHolderLines(TDisk(dir)->GetField(id, fkHolders));
   }
 };
+
+// The list is titled as a list of cylinders; a new cylinder starts in the system the list
+// is filtered by, until a new one was saved in another.
+TEST(CylindersViewEdit, ANewCylinderStartsInTheSystemOfTheListsFilter) {
+  TCylsWorld w;
+  const int32_t south = w.Record(icKey, "S1");
+  w.Set(south, fkKeySystem, "4");
+  w.view->RefreshView();
+  EXPECT_EQ(FromQString(w.view->ListingFrame->CaptionLabel->text()), "Zylinder-Liste");
+  SelectComboObject(w.view->ListingFrame->SysCombo, 4);
+  ASSERT_EQ(GetComboObjectId(w.view->ListingFrame->SysCombo, 0), 4);
+  QTest::mouseClick(w.view->NewBtn, Qt::LeftButton);
+  EXPECT_EQ(GetComboObjectId(w.view->KeysystemCombo, 0), 4);
+}
 
 TEST(CylindersViewSave, ListedNamesAreUniquePerSystem) {
   TCylsWorld w;

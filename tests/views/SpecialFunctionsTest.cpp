@@ -259,6 +259,38 @@ TEST(SpecialFunctions, ClosingConversionsAndAutomations) {
   EXPECT_EQ(w.a->ReadLineField(gs, fkKeyType), "2");
 }
 
+// The conversion and both automations move their bar every 8th key visited, and a cancel
+// there leaves the file as it was.
+TEST(SpecialFunctions, KeyRunsShowProgressEveryEighthKeyAndCanBeCancelled) {
+  TToolsWorld w;
+  for (int i = 0; i < 20; ++i) {
+    const int32_t key = w.Rec(icKey, "K" + std::to_string(i), 3);
+    const int32_t z = w.Rec(icCylinder, "K" + std::to_string(i), 3);
+    if (i % 2) w.Link(key, z);  // every other key has its cylinder already
+  }
+  const std::string file = w.File();
+  using TRun = std::function<int(const TBulkProgress&)>;
+  const std::pair<const char*, TRun> runs[] = {
+      {"key doors",
+       [&](const TBulkProgress& p) { return ConvertKeyDoorsToCylinders(*w.a.db, true, p); }},
+      {"single keys",
+       [&](const TBulkProgress& p) { return SingleKeyAutomation(*w.a.db, true, p); }},
+      {"group keys", [&](const TBulkProgress& p) { return GroupKeyAutomation(*w.a.db, true, p); }},
+  };
+  for (const auto& [name, run] : runs) {
+    std::vector<int64_t> seen;
+    EXPECT_EQ(run([&](int64_t done, int64_t total) {
+                EXPECT_EQ(total, 20) << name;
+                seen.push_back(done);
+                return done < 8;
+              }),
+              kCancelled)
+        << name;
+    EXPECT_EQ(seen, (std::vector<int64_t>{0, 8})) << name;
+    EXPECT_EQ(w.File(), file) << name;
+  }
+}
+
 TEST(SpecialFunctions, MergesAndSingleLinks) {
   TToolsWorld w;
   const int32_t d1 = w.Rec(icDoor, "T1", 3);

@@ -128,6 +128,10 @@ TEST_F(UsersView, RightsDialogReadsAnyUsersTextAndWritesTwelveLevels) {
     EXPECT_EQ(form.Level(rtDoors), 0) << "byte 7";
     EXPECT_EQ(form.Level(rtBuildings), 3);
     EXPECT_EQ(form.Combos[rtBuildings]->count(), 3) << "level 3 offers the cabinet choices";
+    // The combos by their names: the first the persons', the last the list printing's.
+    EXPECT_EQ(form.PersonsCombo, form.Combos[rtPersons]);
+    EXPECT_EQ(form.findChild<QComboBox*>("PrintCombo"), form.Combos[11]);
+    EXPECT_EQ(form.findChild<QComboBox*>("TextSettingsCombo"), form.TextSettingsCombo);
     EXPECT_EQ(form.Level(rtUsers), 0);
     EXPECT_NE(FromQString(form.Labels[0]->text()).find("Personen  ..."), std::string::npos);
     form.SetLevel(rtUsers, 2);

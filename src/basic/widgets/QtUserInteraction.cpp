@@ -157,6 +157,7 @@ QStyle::StandardPixmap IconOf(TMsgKind kind) {
     case TMsgKind::Error:
     case TMsgKind::ErrorConfirmation: return QStyle::SP_MessageBoxCritical;
     case TMsgKind::Confirmation: return QStyle::SP_MessageBoxQuestion;
+    case TMsgKind::Warning: return QStyle::SP_MessageBoxWarning;
   }
   return QStyle::SP_MessageBoxInformation;
 }
@@ -167,6 +168,7 @@ std::string TitleOf(TMsgKind kind) {
     case TMsgKind::Error:
     case TMsgKind::ErrorConfirmation: return MsgDlgSourceText(mdtError);
     case TMsgKind::Confirmation: return MsgDlgSourceText(mdtConfirmation);
+    case TMsgKind::Warning: return MsgDlgSourceText(mdtWarning);
   }
   return "";
 }
