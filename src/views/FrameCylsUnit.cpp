@@ -807,9 +807,7 @@ void TFrameCyls::NewBtnClick() {
   PinningText.clear();
   PinsFrame->ShowPinning(0, "");
   FillLockingSystemCombo(KeysystemCombo, true);
-  // The system of the last new cylinder, else the one the list is filtered by.
-  SelectComboObject(KeysystemCombo,
-                    lastSystem_ != 0 ? lastSystem_ : GetComboObjectId(ListingFrame->SysCombo, 0));
+  if (lastSystem_ != 0) SelectComboObject(KeysystemCombo, lastSystem_);
   const int32_t system = GetComboObjectId(KeysystemCombo, 0);
   for (TLinkingFrame* frame : {LinkDoorsFrame, LinkGroupsFrame, LinkKeysFrame}) {
     frame->SetOwner(0, frame == LinkDoorsFrame ? 0 : system);

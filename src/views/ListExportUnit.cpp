@@ -2,7 +2,6 @@
 
 #include <QFileDialog>
 #include <QImage>
-#include <QPointer>
 #include <QTabWidget>
 
 #include "app/GridExportUnit.h"
@@ -175,18 +174,16 @@ int WriteListExport(TMiniDB& db, TListExport kind, const std::string& fileName) 
   return SaveTextFileSafe(ListExportLines(db, kind), fileName, false) ? 0 : 17;
 }
 
-QFileDialog& ExportSaveDialog() {
-  // One dialog of the window: it keeps its folder and the file name between exports.
-  static QPointer<QFileDialog> dialog;
-  if (!dialog) {
-    dialog = new QFileDialog(WinGlue().MainWindow.data(), ToQString("Tabelle exportieren"));
-    dialog->setObjectName("ExportSaveDialog");
-    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setNameFilter(QStringLiteral("CSV (Text-Tabelle) (*.csv)"));
-    dialog->setDefaultSuffix(QStringLiteral("csv"));
-  }
-  return *dialog;
+std::unique_ptr<QFileDialog> ExportSaveDialog(const std::string& folder) {
+  auto dialog =
+      std::make_unique<QFileDialog>(WinGlue().MainWindow.data(), ToQString("Tabelle exportieren"));
+  dialog->setObjectName("ExportSaveDialog");
+  dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog->setAcceptMode(QFileDialog::AcceptSave);
+  dialog->setNameFilter(QStringLiteral("CSV (Text-Tabelle) (*.csv)"));
+  dialog->setDefaultSuffix(QStringLiteral("csv"));
+  if (!folder.empty()) dialog->setDirectory(ToQString(folder));
+  return dialog;
 }
 
 void RunListExport(TListExport kind) {
@@ -197,13 +194,16 @@ void RunListExport(TListExport kind) {
   if (RightDenied(rtPrintLists)) return;
   TMiniDB* db = GlueDB();
   if (!db) return;
-  static std::string current;  // the dialog's file name, kept for the run
-  QFileDialog& dialog = ExportSaveDialog();
+  // The dialog's folder and file name, kept for the run: the next export starts there.
+  static std::string folder, current;
+  const std::unique_ptr<QFileDialog> chooser = ExportSaveDialog(folder);
+  QFileDialog& dialog = *chooser;
   current = ListExportProposal(current, kind);
   dialog.selectFile(ToQString(current));
   if (ExecModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const std::string file = FromQString(dialog.selectedFiles().first());
   current = file.substr(file.rfind('/') + 1);
+  folder = file.substr(0, file.rfind('/') + 1);
   ShowWaitText(ListExportText(15));
   const int error = WriteListExport(*db, kind, file);
   HideWaitText();

@@ -6,6 +6,7 @@
 // A file is written beside its target and takes its place only when complete, so a failed
 // export leaves an earlier file as it was and no partial file behind.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -35,9 +36,9 @@ int WriteListExport(TMiniDB& db, TListExport kind, const std::string& fileName);
 
 // The menu commands: login and right 11 (messages shown), the save dialog, the wait text,
 // the file; an error names the file.
-// The window's save dialog of the list exports (made on first use, kept).
+// The window's save dialog of the list exports, opening in `folder` (the one chosen last).
 class QFileDialog;
-QFileDialog& ExportSaveDialog();
+std::unique_ptr<QFileDialog> ExportSaveDialog(const std::string& folder);
 
 void ExportDoors1Click();
 void ExportKeys1Click();
