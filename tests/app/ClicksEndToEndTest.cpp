@@ -19,6 +19,7 @@
 #include "data/HolderUnit.h"
 #include "data/IniUnit.h"
 #include "output/PadDriverUnit.h"
+#include "output/PdfTextSupport.h"
 #include "platform/RegistryStore.h"
 
 #if !defined(TESSARO_AUTOMATED_PROGRAM) || !defined(TESSARO_PAD_DIR)
@@ -124,26 +125,8 @@ TEST(ClicksEndToEnd, EveryRecordViewShowsTheRowClickedSingleEntryAndDoubleClickT
   }
 }
 
-std::vector<std::string> PdfFilesIn(const std::string& folder) {
-  std::vector<TPfFolderEntry> entries;
-  PfListFolder(folder, entries);
-  std::vector<std::string> names;
-  for (const TPfFolderEntry& e : entries)
-    if (e.kind == TPfKind::File && e.name.size() > 4 && e.name.substr(e.name.size() - 4) == ".pdf")
-      names.push_back(e.name);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string PdfText(const std::string& file) {
-  QProcess reader;
-  reader.start("pdftotext", {QString::fromStdString(file), "-"});
-  if (!reader.waitForFinished(20000)) return {};
-  return reader.readAllStandardOutput().toStdString();
-}
-
 TEST(ClicksEndToEnd, TheMainRoadByHandIssuesAKeySignedWithAReceiptAndTakesItBack) {
-  if (QProcess::execute("pdftotext", {"-v"}) < 0)
+  if (!PdfToTextAvailable())
     GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
   TClicksRun run;
   int32_t other = 0, cabinet = 0;

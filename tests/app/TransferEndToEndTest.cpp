@@ -19,6 +19,7 @@
 #include "data/HolderUnit.h"
 #include "data/IniUnit.h"
 #include "output/PadDriverUnit.h"
+#include "output/PdfTextSupport.h"
 #include "platform/RegistryStore.h"
 
 #if !defined(TESSARO_AUTOMATED_PROGRAM) || !defined(TESSARO_PAD_DIR)
@@ -27,25 +28,6 @@
 
 namespace {
 
-std::vector<std::string> PdfFilesIn(const std::string& folder) {
-  std::vector<TPfFolderEntry> entries;
-  PfListFolder(folder, entries);
-  std::vector<std::string> names;
-  for (const TPfFolderEntry& e : entries)
-    if (e.kind == TPfKind::File && e.name.size() > 4 && e.name.substr(e.name.size() - 4) == ".pdf")
-      names.push_back(e.name);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-// The text of a PDF as pdftotext reads it (UTF-8); empty when it cannot be read.
-std::string PdfText(const std::string& file) {
-  QProcess reader;
-  reader.start("pdftotext", {QString::fromStdString(file), "-"});
-  if (!reader.waitForFinished(20000)) return {};
-  return reader.readAllStandardOutput().toStdString();
-}
-
 int Count(const std::string& text, const std::string& part) {
   int n = 0;
   for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
@@ -53,7 +35,7 @@ int Count(const std::string& text, const std::string& part) {
 }
 
 TEST(TransferEndToEnd, IssueTwoKeysSignedWithReceiptReturnOneReportTheOtherLost) {
-  if (QProcess::execute("pdftotext", {"-v"}) < 0)
+  if (!PdfToTextAvailable())
     GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
   TLoginEnv env;
   const std::string receipts = env.dir.Dir() + "receipts/";

@@ -2,7 +2,9 @@
 // Reading printouts back as a user would: the text of a PDF file through pdftotext, and a
 // file dialog answered by typing a name into it.
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include <QAbstractButton>
 #include <QDialog>
@@ -13,6 +15,7 @@
 #include <QTest>
 
 #include "basic/widgets/QtGlue.h"
+#include "platform/PlatformFiles.h"
 
 // Whether pdftotext (poppler-utils) can be run.
 inline bool PdfToTextAvailable() { return QProcess::execute("pdftotext", {"-v"}) >= 0; }
@@ -24,6 +27,18 @@ inline std::string PdfText(const std::string& file) {
   reader.start("pdftotext", {ToQString(file), "-"});
   if (!reader.waitForFinished(30000) || reader.exitCode() != 0) return {};
   return FromQString(QString::fromUtf8(reader.readAllStandardOutput()));
+}
+
+// The names of the PDF files in the folder, sorted.
+inline std::vector<std::string> PdfFilesIn(const std::string& folder) {
+  std::vector<TPfFolderEntry> entries;
+  PfListFolder(folder, entries);
+  std::vector<std::string> names;
+  for (const TPfFolderEntry& e : entries)
+    if (e.kind == TPfKind::File && e.name.size() > 4 && e.name.substr(e.name.size() - 4) == ".pdf")
+      names.push_back(e.name);
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 // Types the name into the file dialog's name field and presses Enter, as a user does.
