@@ -64,6 +64,22 @@ class ImportFormTest : public ::testing::Test {
     list->setCurrentRow(row);
     list->item(row)->setSelected(true);
   }
+  // Chooses keys, no header lines, ISO dates and the first two fields in the dialog, loads
+  // keys.csv and saves the profile keys.ipo from it; returns the dialog's settings.
+  TImportSettings SaveKeysProfile() {
+    TImportForm& form = ImportForm();
+    EXPECT_TRUE(form.Prepare());
+    TImportSettings chosen = form.Settings();
+    chosen.contentClass = 4;
+    chosen.headlines = false;
+    chosen.dateFormat = "YYYY-MM-DD";
+    chosen.columns = ImportColumnsOfFields("0;2147483647;");
+    form.ShowSettings(chosen);
+    EXPECT_TRUE(form.LoadTableFile(dir.File("keys.csv"), false));
+    EXPECT_EQ(form.Table().FixedRows(), 1);
+    EXPECT_TRUE(form.SaveImportProfile(dir.File("keys.ipo")));
+    return form.Settings();
+  }
 
   struct Run {
     bool dry;
@@ -263,21 +279,8 @@ TEST_F(ImportFormTest, AFailedCheckKeepsTheImportOffAndTheContentClassRefillsThe
 
 TEST_F(ImportFormTest, AProfileSavedFromTheDialogLoadsBackWithItsTable) {
   WriteAllBytes(dir.File("keys.csv"), "Schl\xFCssel;Anzahl\r\nS1;2\r\n");
-  TImportSettings s;
-  {
-    TImportForm& form = ImportForm();
-    ASSERT_TRUE(form.Prepare());
-    TImportSettings chosen = form.Settings();
-    chosen.contentClass = 4;
-    chosen.headlines = false;
-    chosen.dateFormat = "YYYY-MM-DD";
-    chosen.columns = ImportColumnsOfFields("0;2147483647;");
-    form.ShowSettings(chosen);
-    ASSERT_TRUE(form.LoadTableFile(dir.File("keys.csv"), false));
-    EXPECT_EQ(form.Table().FixedRows(), 1);
-    ASSERT_TRUE(form.SaveImportProfile(dir.File("keys.ipo")));
-    s = form.Settings();
-  }
+  const TImportSettings s = SaveKeysProfile();
+  ASSERT_FALSE(HasFailure());
   FreeImportForm();
   TImportForm& form = ImportForm();
   ASSERT_TRUE(form.Prepare());
@@ -335,18 +338,8 @@ TEST_F(ImportFormTest, AnUnattendedRunWithoutTheFieldCatalogueShowsNothingAndLog
 // profile's choices and its table, and is taken away afterwards.
 TEST_F(ImportFormTest, AnUnattendedRunShowsTheDialogFilledFromTheProfileWhileItWorks) {
   WriteAllBytes(dir.File("keys.csv"), "Schl\xFCssel;Anzahl\r\nS1;2\r\nS2;5\r\n");
-  {
-    TImportForm& form = ImportForm();
-    ASSERT_TRUE(form.Prepare());
-    TImportSettings chosen = form.Settings();
-    chosen.contentClass = 4;
-    chosen.headlines = false;
-    chosen.dateFormat = "YYYY-MM-DD";
-    chosen.columns = ImportColumnsOfFields("0;2147483647;");
-    form.ShowSettings(chosen);
-    ASSERT_TRUE(form.LoadTableFile(dir.File("keys.csv"), false));
-    ASSERT_TRUE(form.SaveImportProfile(dir.File("keys.ipo")));
-  }
+  SaveKeysProfile();
+  ASSERT_FALSE(HasFailure());
   FreeImportForm();
   LogFileNames().ErrorLogFile = dir.File("errors.log");
   LogFileNames().SuccessLogFile = dir.File("ok.log");
