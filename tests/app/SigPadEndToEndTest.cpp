@@ -80,6 +80,22 @@ struct SigPadEndToEnd : TFramesTest {
     store.reset();
     TFramesTest::TearDown();
   }
+  TTransferRecord IssueOfKellerToEva() {
+    TTransferRecord record;
+    record.Kind = tkIssue;
+    record.Keys.Add(Record(icKey, "Keller"));
+    record.NewOwner = {okPerson, Record(icPerson, "Eva")};
+    return record;
+  }
+  // The pad's window once the event loop has brought it up; null when it never came.
+  static QWidget* WaitForPad() {
+    QWidget* pad = nullptr;
+    for (int i = 0; i < 200 && !(pad && pad->isVisible()); ++i) {
+      QCoreApplication::processEvents();
+      pad = PadWindow();
+    }
+    return pad;
+  }
 };
 
 TEST_F(SigPadEndToEnd, SignOnTheVirtualPadAndShowItAgain) {
@@ -93,11 +109,7 @@ TEST_F(SigPadEndToEnd, SignOnTheVirtualPadAndShowItAgain) {
   QueueDialogDriver([&](QDialog& dialog) {
     auto& form = static_cast<TSigForm&>(dialog);
     // The pad comes up from the event loop, as a window of the modal dialog.
-    QWidget* pad = nullptr;
-    for (int i = 0; i < 200 && !(pad && pad->isVisible()); ++i) {
-      QCoreApplication::processEvents();
-      pad = PadWindow();
-    }
+    QWidget* pad = WaitForPad();
     ASSERT_TRUE(pad && pad->isVisible());
     EXPECT_EQ(QApplication::activeModalWidget(), &dialog);
     EXPECT_EQ(pad->parentWidget(), &dialog);
@@ -166,17 +178,10 @@ TEST_F(SigPadEndToEnd, SignOnTheVirtualPadAndShowItAgain) {
 // dialog where the screen has room, else with the dialog in opposite corners; never over
 // half of the dialog, never over its buttons.
 TEST_F(SigPadEndToEnd, ThePadStandsBesideTheSigningDialog) {
-  TTransferRecord record;
-  record.Kind = tkIssue;
-  record.Keys.Add(Record(icKey, "Keller"));
-  record.NewOwner = {okPerson, Record(icPerson, "Eva")};
+  const TTransferRecord record = IssueOfKellerToEva();
   QueueDialogDriver([&](QDialog& dialog) {
     auto& form = static_cast<TSigForm&>(dialog);
-    QWidget* pad = nullptr;
-    for (int i = 0; i < 200 && !(pad && pad->isVisible()); ++i) {
-      QCoreApplication::processEvents();
-      pad = PadWindow();
-    }
+    QWidget* pad = WaitForPad();
     ASSERT_TRUE(pad && pad->isVisible());
     ASSERT_NE(dialog.screen(), nullptr);
     const QRect area = dialog.screen()->availableGeometry();
@@ -208,17 +213,10 @@ TEST_F(SigPadEndToEnd, ThePadStandsBesideTheSigningDialog) {
 
 // Closing the pad's window cancels like its small button; the operator can ask again.
 TEST_F(SigPadEndToEnd, ClosingThePadWindowCancels) {
-  TTransferRecord record;
-  record.Kind = tkIssue;
-  record.Keys.Add(Record(icKey, "Keller"));
-  record.NewOwner = {okPerson, Record(icPerson, "Eva")};
+  const TTransferRecord record = IssueOfKellerToEva();
   QueueDialogDriver([&](QDialog& dialog) {
     auto& form = static_cast<TSigForm&>(dialog);
-    QWidget* pad = nullptr;
-    for (int i = 0; i < 200 && !(pad && pad->isVisible()); ++i) {
-      QCoreApplication::processEvents();
-      pad = PadWindow();
-    }
+    QWidget* pad = WaitForPad();
     ASSERT_TRUE(pad && pad->isVisible());
     EXPECT_EQ(PadCaptureState(), kCaptureRunning);
     pad->close();
