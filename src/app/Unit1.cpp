@@ -1356,5 +1356,8 @@ void TTessaroForm::StoreWindowSettings() {
     const std::string state = WindowStateText();
     if (state != startWindowState_) WriteDataSetting("WindowState", state);
   }
+  // The printer chosen in this run is the next run's first choice.
+  if (!PrintSettings().printerName.empty())
+    WriteDataSetting("Printer", PrintSettings().printerName);
   PageControl->setEnabled(false);
 }

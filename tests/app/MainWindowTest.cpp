@@ -33,6 +33,7 @@
 #include "data/ItemsLock.h"
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
+#include "output/PrintSettingsUnit.h"
 #include "output/AWebBrowserUnit.h"
 
 namespace {
@@ -523,6 +524,18 @@ TEST(MainWindow, PlacementIsReadAndKeptUnlessTheWindowSwitchIsGiven) {
     w.form->ApplyWindowState("5;5;795;560");
     EXPECT_TRUE(w.form->FormClose());
     EXPECT_EQ(ReadDataSettingStr("WindowState"), c.kept ? "5;5;795;560" : "10;10;790;540");
+  }
+}
+
+// The printer chosen in a run is kept for the next; no choice leaves the stored one.
+TEST(MainWindow, ClosingKeepsThePrinterChosen) {
+  for (const std::string chosen : {"", "Etage 2 Laser"}) {
+    TWindowEnv w;
+    WriteDataSetting("Printer", "Empfang");
+    PrintSettings().printerName = chosen;
+    EXPECT_TRUE(w.form->FormClose());
+    EXPECT_EQ(ReadDataSettingStr("Printer"), chosen.empty() ? "Empfang" : chosen);
+    PrintSettings().printerName.clear();
   }
 }
 
