@@ -1,6 +1,7 @@
 // The installer's reading of its own file on arbitrary bytes: a payload that is accepted
 // must keep its promises (sections inside the file, the beginning mark first, the check
-// last, and built again from its parts it gives the same bytes), and unpacking a section
+// last, and built again from its parts it gives the same bytes), one without the check is
+// read by searching its markers, and unpacking a section
 // or an uninstall list never reads or grows beyond its limits.
 // fuzz-seconds: 30
 
@@ -27,6 +28,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const std::string& candidate :
        {bytes, std::string("IMAGE") + BuildSectionArea({{kSectionCommands, bytes}, {kSectionUninstall, bytes}})}) {
     const TSectionFile file = ParseSectionFile(candidate);
+    if (file.status == TSectionsStatus::Unchecked) {
+      // A payload without the check: its sections are searched, within the file.
+      Check(file.error.empty() && file.imageSize < candidate.size());
+      std::string section, unpacked;
+      if (SectionData(candidate, file, kSectionCommands, section))
+        Check(!DecompressBytes(section, 4096, unpacked) || unpacked.size() <= 4096);
+      std::vector<std::string> list;
+      ReadUninstallListFrom(candidate, list);
+      continue;
+    }
     if (file.status != TSectionsStatus::Sound) {
       Check(file.status == TSectionsStatus::NoSections || !file.error.empty());
       continue;
