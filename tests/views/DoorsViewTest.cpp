@@ -550,6 +550,12 @@ TEST(DoorsViewKeysGrid, ColumnsFillTheGridAndTheClickedRowIsDarkBlue) {
       EXPECT_EQ(at(px, last.center().y()), white) << px;
   }
   EXPECT_EQ(at(grid->viewport()->width() - 3, cellOf(2, 3).bottom() + 20), white);
+  // The titles too: no empty grey title beside the last one.
+  QHeaderView* titles = grid->horizontalHeader();
+  const QImage head = titles->viewport()->grab().toImage();
+  for (int px = titles->length() + 2; px < titles->viewport()->width() - 1; px += 4)
+    EXPECT_EQ(head.pixelColor(QPoint(px, titles->height() / 2) * head.devicePixelRatio()), white)
+        << px;
   // The clicked row's text is white on the dark blue.
   EXPECT_FALSE(inkColumns(cellOf(0, clicked), true).empty());
   EXPECT_FALSE(inkColumns(cellOf(2, clicked), true).empty());
