@@ -466,7 +466,10 @@ void TLinkingFrame::FrameResize() {
   const int buttonsTop = height() - SelectAllBtn->sizeHint().height();
   SelectAllBtn->setGeometry(0, buttonsTop, w / 2, SelectAllBtn->sizeHint().height());
   SelectNoneBtn->setGeometry(w / 2, buttonsTop, w - w / 2, SelectNoneBtn->sizeHint().height());
-  CheckListBox->setGeometry(0, y, w, std::max(0, buttonsTop - 4 - y));
+  // Hidden select buttons (a frame that only lists) leave their room to the list.
+  const bool buttons = !SelectAllBtn->isHidden() || !SelectNoneBtn->isHidden();
+  const int listBottom = buttons ? buttonsTop - 4 : height();
+  CheckListBox->setGeometry(0, y, w, std::max(0, listBottom - y));
   Listbox->setGeometry(CheckListBox->geometry());
   EdPanel->move(Listbox->x() + (Listbox->width() - EdPanel->width()) / 2,
                 Listbox->y() + (Listbox->height() - EdPanel->height()) / 2);

@@ -213,7 +213,8 @@ TFrameBuildings2::TFrameBuildings2(QWidget* owner) : TFrameMother(owner, icBuild
   fields->setColumnStretch(1, 1);
   outer->addLayout(fields);
 
-  DoorsPageControl = new QTabWidget(panel);
+  // The doors lie below the list, outside the scrolled fields.
+  DoorsPageControl = new QTabWidget(this);
   DoorsPageControl->setObjectName("DoorsPageControl");
   DoorsLinkingFrame = new TLinkingFrame(nullptr);
   DoorsLinkingFrame->setObjectName("DoorsLinkingFrame");
@@ -231,15 +232,21 @@ TFrameBuildings2::TFrameBuildings2(QWidget* owner) : TFrameMother(owner, icBuild
   DoorsPageControl->addTab(FloorsTab, ToQString("Stockwerke"));
   // The floors are not offered yet: their tab stays hidden.
   DoorsPageControl->setTabVisible(1, false);
-  outer->addWidget(DoorsPageControl, 2);
 
+  // The persons below the fields take all the height the fields leave.
   PersLinkingFrame = new TLinkingFrame(panel);
   PersLinkingFrame->setObjectName("PersLinkingFrame");
   PersLinkingFrame->LinkedType = icPerson;
   PersLinkingFrame->TabMarking = false;
   PersLinkingFrame->TitleLabel->setText(ToQString("zugeordnete Personen ..."));
   PersLinkingFrame->Goto1->setText(ToQString("zur Person wechseln"));
-  outer->addWidget(PersLinkingFrame, 2);
+  outer->addWidget(PersLinkingFrame, 1);
+  // Both frames only list (the links are made from the door and the person): nothing to
+  // tick, so no select buttons and no room kept for them.
+  for (TLinkingFrame* frame : {DoorsLinkingFrame, PersLinkingFrame}) {
+    frame->SelectAllBtn->hide();
+    frame->SelectNoneBtn->hide();
+  }
 
   PrintList1->setVisible(true);
 
@@ -345,9 +352,6 @@ void TFrameBuildings2::ShowRecord(int32_t id) {
     frame->SetOwner(id, 0);
     frame->LoadLinks();
     frame->ShowList(false);
-    // The links are made from the door and the person: nothing to tick here.
-    frame->SelectAllBtn->hide();
-    frame->SelectNoneBtn->hide();
   }
 }
 
@@ -640,12 +644,16 @@ bool TFrameBuildings2::PrintPage() {
 
 void TFrameBuildings2::resizeEvent(QResizeEvent* event) {
   TFrameMother::resizeEvent(event);
-  // The list takes half of the width.
+  // The list 309 pixels wide on the smallest page (789) and half of what the page grows
+  // beyond, half of the height below the buttons; the doors below it down to the bottom;
+  // the fields with the persons at its right, the whole height.
   const int top = ListingFrame->y();
-  const int listWidth = std::max(309 / 2, width() / 2);
-  ListingFrame->setGeometry(0, top, std::min(listWidth, width()), ListingFrame->height());
-  EdPanel->setGeometry(ListingFrame->width(), top, std::max(0, width() - ListingFrame->width()),
-                       EdPanel->height());
+  const int below = std::max(0, height() - top);
+  const int listWidth = std::min(width(), std::max(309 / 2, 309 + (width() - 789) / 2));
+  const int listHeight = std::min(below, std::max(234 / 2, below / 2));
+  ListingFrame->setGeometry(0, top, listWidth, listHeight);
+  DoorsPageControl->setGeometry(0, top + listHeight, listWidth, below - listHeight);
+  EdPanel->setGeometry(listWidth, top, std::max(0, width() - listWidth), below);
 }
 
 // =======================================================================================

@@ -12,9 +12,12 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScrollArea>
+#include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -89,6 +92,95 @@ int32_t DoorSystemOf(const TMiniDB& db, int32_t door) {
 std::vector<int32_t> IdsOfList(const TItemList& list) {
   return std::vector<int32_t>(list.Items(), list.Items() + list.Count());
 }
+
+// The keys grid's own look: white rows, the selected one dark blue ($6B2408) with white
+// text; every cell one line, 2 pixels in from the left, except the count, which ends 8
+// pixels before the cell's right edge. A name's context after a TAB stands at the right of
+// the name column.
+constexpr int kKeysTextInset = 2;
+constexpr int kKeysCountInset = 8;
+constexpr int kKeysContextGap = 8;
+// What the third column leaves free at the grid's right.
+constexpr int kKeysGridSpare = 26;
+const QColor kKeysSelected(0x08, 0x24, 0x6B);
+
+// A key's name split at its TAB: the context is drawn only when longer than one character.
+struct TKeyNameParts {
+  QString name;
+  QString context;
+};
+TKeyNameParts SplitKeyName(const QString& text) {
+  const int tab = text.indexOf(QLatin1Char('\t'));
+  if (tab < 0) return {text, QString()};
+  QString context = text.mid(tab + 1, kRightPartMaxChars);
+  if (context.size() <= 1) context.clear();
+  return {text.left(tab), context};
+}
+
+// The width a cell's text takes when drawn.
+int KeysCellTextWidth(const QFontMetrics& fm, int col, const QString& text) {
+  if (col != 0) return fm.horizontalAdvance(text);
+  const TKeyNameParts parts = SplitKeyName(text);
+  int width = fm.horizontalAdvance(parts.name);
+  if (!parts.context.isEmpty()) width += kKeysContextGap + fm.horizontalAdvance(parts.context);
+  return width;
+}
+
+class TKeysGridDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override {
+    painter->save();
+    const QRect cell = option.rect;
+    const bool selected = option.state & QStyle::State_Selected;
+    painter->fillRect(cell, selected ? kKeysSelected : QColor(Qt::white));
+    painter->setPen(selected ? QColor(Qt::white) : QColor(Qt::black));
+    painter->setFont(option.font);
+    const int flags = Qt::AlignVCenter | Qt::TextSingleLine;
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int left = cell.left() + kKeysTextInset;
+    if (index.column() == 1) {
+      const QRect room(cell.left(), cell.top(), cell.width() - kKeysCountInset, cell.height());
+      painter->drawText(room, flags | Qt::AlignRight, text);
+    } else if (index.column() == 0) {
+      const TKeyNameParts parts = SplitKeyName(text);
+      painter->drawText(QRect(left, cell.top(), cell.right() - left + 1, cell.height()),
+                        flags | Qt::AlignLeft, parts.name);
+      if (!parts.context.isEmpty()) {
+        const int from =
+            left + option.fontMetrics.horizontalAdvance(parts.name) + kKeysContextGap;
+        const QRect room(from, cell.top(), cell.right() - kKeysTextInset - from + 1,
+                         cell.height());
+        if (room.width() > 0) painter->drawText(room, flags | Qt::AlignRight, parts.context);
+      }
+    } else {
+      painter->drawText(QRect(left, cell.top(), cell.right() - left + 1, cell.height()),
+                        flags | Qt::AlignLeft, text);
+    }
+    painter->restore();
+  }
+};
+
+// The titles of the keys grid: left-aligned like the rows, and white beside the last
+// column as the rows are, not an empty grey title.
+class TKeysGridHeader : public QHeaderView {
+ public:
+  explicit TKeysGridHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent) {
+    setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    setHighlightSections(false);
+    setSectionsClickable(false);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QHeaderView::paintEvent(event);
+    const int end = length() - offset();
+    if (end >= viewport()->width()) return;
+    QPainter painter(viewport());
+    painter.fillRect(QRect(end, 0, viewport()->width() - end, viewport()->height()), Qt::white);
+  }
+};
 
 }  // namespace
 
@@ -308,14 +400,19 @@ TFrameDoors::TFrameDoors(QWidget* owner) : TFrameMother(owner, icDoor, rtDoors) 
   KeysGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
   KeysGrid->setSelectionMode(QAbstractItemView::SingleSelection);
   KeysGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  KeysGrid->setHorizontalHeader(new TKeysGridHeader(KeysGrid));
   KeysGrid->verticalHeader()->hide();
   KeysGrid->verticalHeader()->setDefaultSectionSize(18);
   KeysGrid->setWordWrap(false);
+  QPalette white = KeysGrid->palette();
+  white.setColor(QPalette::Base, Qt::white);
+  KeysGrid->setPalette(white);
   KeysGrid->setToolTip(ToQString("Doppelklick zeigt den markierten Schl\xFCssel"));
   KeysGrid->setContextMenuPolicy(Qt::CustomContextMenu);
   KeysGrid->setMinimumHeight(90);
-  // The rows as every record list draws them: a TAB puts the key's context at the right.
-  KeysGrid->setItemDelegate(new TRecordRowDelegate(KeysGrid));
+  KeysGrid->setItemDelegate(new TKeysGridDelegate(KeysGrid));
+  // The third column follows the grid's width.
+  KeysGrid->viewport()->installEventFilter(this);
   outer->addWidget(KeysGrid, 1);
 
   FloorPlanFrame = new TFloorPlanFrame(this);
@@ -586,7 +683,22 @@ void TFrameDoors::ShowKeys() {
     SetGridRowId(KeysGrid, row, rows[i].key);
   }
   GridClearSelection(KeysGrid);
-  GridAutoColWidths(KeysGrid, true, 300);
+  FitKeysColumns();
+}
+
+void TFrameDoors::FitKeysColumns() {
+  if (KeysGrid->columnCount() != 3) return;
+  const QFontMetrics fm(KeysGrid->font());
+  const int spare = fm.horizontalAdvance(QLatin1Char('X'));
+  int used = 0;
+  for (int col = 0; col < 2; ++col) {
+    int widest = 0;
+    for (int row = 0; row < GridRowCount(KeysGrid); ++row)
+      widest = std::max(widest, KeysCellTextWidth(fm, col, ToQString(GridCell(KeysGrid, col, row))));
+    KeysGrid->setColumnWidth(col, widest + spare);
+    used += widest + spare;
+  }
+  KeysGrid->setColumnWidth(2, std::max(spare, KeysGrid->viewport()->width() - kKeysGridSpare - used));
 }
 
 void TFrameDoors::UpdateFloorPlanCaption() {
@@ -1157,6 +1269,7 @@ bool TFrameDoors::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   if (watched == CylCombo && event->type() == QEvent::FocusIn && Editing) FillCylCombo();
+  if (watched == KeysGrid->viewport() && event->type() == QEvent::Resize) FitKeysColumns();
   return TFrameMother::eventFilter(watched, event);
 }
 

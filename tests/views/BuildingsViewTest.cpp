@@ -1,13 +1,22 @@
 // The buildings view on two workstations sharing one data folder.
 #include <QComboBox>
 #include <QDialog>
+#include <QImage>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTabWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
 #include <QLineEdit>
 #include <QToolButton>
 
+#include <cstdlib>
+
 #include "DoorsTestSupport.h"
+#include "app/LinkingFrameUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
@@ -234,6 +243,82 @@ TEST(BuildingsView, DoorsAndKeysPrintListsTheKeysThatOpenEachDoor) {
   EXPECT_EQ(printed.size(), 3u);
   EXPECT_EQ(PendingDialogDrivers(), 0);
   ResetPrintSettings();
+}
+
+// The page as a hand finds it on a small and a large screen: the list at the top left, the
+// building's doors below it, the fields at its right with the persons below them down to
+// the bottom; the two link lists reach the bottom of their frames (no bar is left where
+// their hidden select buttons would be).
+TEST(BuildingsView, DoorsBelowTheListPersonsAtItsRightDownToTheBottom) {
+  const struct {
+    int width, height;
+  } sizes[] = {{800, 600}, {1280, 1024}};
+  for (const auto& size : sizes) {
+    const std::string name = std::to_string(size.width) + "x" + std::to_string(size.height);
+    SCOPED_TRACE(name);
+    TBuildingsWorld w;
+    const int32_t house = w.Record(icBuilding, "Haus 1");
+    const int32_t door = w.Record(icDoor, "Eingang");
+    const int32_t anna = w.Record(icPerson, "Anna");
+    w.Link(door, house);
+    w.Link(anna, house);
+    TFrameBuildings2& view = *w.view;
+    view.resize(size.width, size.height);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    view.ListingFrame->Refresh();
+    QCoreApplication::processEvents();
+    QListView* list = view.ListingFrame->ListBox;
+    ASSERT_EQ(view.ListingFrame->Count(), 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(0, 0)).center());
+    ASSERT_EQ(view.CurrentId, house);
+    QCoreApplication::processEvents();
+
+    auto inView = [&view](QWidget* widget) {
+      return QRect(widget->mapTo(&view, QPoint(0, 0)), widget->size());
+    };
+    const QRect listRect = inView(view.ListingFrame);
+    const QRect doors = inView(view.DoorsPageControl);
+    const QRect persons = inView(view.PersLinkingFrame);
+    const QRect fields = inView(view.BuildingRemMemo);
+    const int top = view.BtnPanel->geometry().bottom() + 1;
+    const int usable = size.height - top;
+    // The list: 309 pixels wide on the smallest page (789) and half of what the page grows
+    // beyond; half of the height below the buttons.
+    EXPECT_EQ(listRect.topLeft(), QPoint(0, top));
+    EXPECT_EQ(listRect.width(), 309 + (size.width - 789) / 2);
+    EXPECT_NEAR(listRect.height(), usable / 2, 1);
+    // The doors below it, as wide, down to the bottom.
+    EXPECT_GE(doors.top(), listRect.bottom());
+    EXPECT_EQ(doors.left(), 0);
+    EXPECT_EQ(doors.width(), listRect.width());
+    EXPECT_GE(doors.bottom(), size.height - 2);
+    // The fields and the persons at its right; the persons take all below the fields.
+    EXPECT_GE(fields.left(), listRect.right());
+    EXPECT_GE(persons.left(), listRect.right());
+    EXPECT_GT(persons.top(), fields.bottom());
+    EXPECT_LE(persons.top(), fields.bottom() + 12);
+    EXPECT_GE(persons.bottom(), size.height - 12);
+    EXPECT_GE(persons.width(), size.width - listRect.width() - 30);
+    EXPECT_FALSE(view.EdPanel->verticalScrollBar()->isVisible()) << "the fields fit";
+    // Both link lists fill their frames to the bottom: white there, not a grey bar.
+    const QImage picture = view.grab().toImage();
+    if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"); shots && *shots)
+      picture.save(QString::fromLocal8Bit(shots) + "/buildings_" + QString::fromStdString(name) +
+                   ".png");
+    for (TLinkingFrame* frame : {view.DoorsLinkingFrame, view.PersLinkingFrame}) {
+      SCOPED_TRACE(frame->objectName().toStdString());
+      EXPECT_GE(frame->Listbox->geometry().bottom(), frame->height() - 2);
+      const QRect shown = inView(frame->Listbox->viewport());
+      const QPoint low(shown.center().x(), shown.bottom() - 1);
+      EXPECT_EQ(picture.pixelColor(low * picture.devicePixelRatio()), QColor(Qt::white));
+      EXPECT_GE(shown.bottom(), inView(frame).bottom() - 4);
+    }
+    // The door and the person are listed.
+    EXPECT_EQ(view.DoorsLinkingFrame->ListModel->rowCount(), 1);
+    EXPECT_EQ(view.PersLinkingFrame->ListModel->rowCount(), 1);
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The doors view on two workstations sharing one data folder: what a save leaves on disk.
 #include <QComboBox>
+#include <QHeaderView>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -7,12 +9,14 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "DoorsTestSupport.h"
 #include "ViewsTestSupport.h"
 #include "basic/widgets/BasicsGridUnit.h"
 #include "basic/widgets/BasicsWinUnit.h"
 #include "basic/widgets/DialogRunner.h"
+#include "app/LinkingFrameUnit.h"
 #include "views/CategFormUnit.h"
 #include "views/FrameDoorsUnit.h"
 
@@ -437,6 +441,142 @@ TEST(DoorsViewEdit, KeysGridListsTheKeysThatOpenTheDoor) {
   EXPECT_EQ(GridCell(w.view->KeysGrid, 1, 1), " 1 /  2");
   EXPECT_EQ(GridCell(w.view->KeysGrid, 2, 1), " Anna");
   EXPECT_EQ(GridRowId(w.view->KeysGrid, 1), key);
+}
+
+// The keys grid as a hand sees it: the first two columns as wide as their widest text and
+// an "X", the third the rest of the grid less 26 pixels, still after the view grows; a
+// clicked row dark blue with white text, the other rows and the room beside the last column
+// white; the count right-aligned 8 pixels in, the rest 2 pixels in, a context after a TAB
+// at the right of the name.
+TEST(DoorsViewKeysGrid, ColumnsFillTheGridAndTheClickedRowIsDarkBlue) {
+  TDoorsViewWorld w;
+  const int32_t door = w.Record(icDoor, "T1");
+  const int32_t anna = w.Record(icPerson, "Anna");
+  const int32_t bert = w.Record(icPerson, "Bert Langenscheidt");
+  const int32_t k1 = w.Record(icKey, "K1");
+  const int32_t k2 = w.Record(icKey, "Hauptschl\xFCssel Nord");
+  const int32_t k3 = w.Record(icKey, "K3");
+  for (int32_t key : {k1, k2, k3}) {
+    w.Set(key, fkStock, "1");
+    w.Set(key, fkTotal, "12");
+    w.Link(key, door);
+  }
+  w.Link(anna, k1);
+  w.Link(bert, k2);
+  DropRelationCaches();
+  // K3's list name carries a context after a TAB.
+  TNameFuncSwitch tabbed(*w.a.db, icKey,
+                         [](const TMiniDB& db, int32_t id, const TQStringList&, uint8_t,
+                            std::string& text) {
+                           text = db.ReadName(id);
+                           if (text == "K3") text += "\tNord";
+                         });
+  w.view->resize(900, 600);
+  w.view->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w.view.get()));
+  w.view->ShowDoor(door);
+  QCoreApplication::processEvents();
+  QTableWidget* grid = w.view->KeysGrid;
+  ASSERT_EQ(GridRowCount(grid), 4);
+  ASSERT_EQ(GridCell(grid, 0, 3), " K3\tNord");
+
+  const QFontMetrics fm(grid->font());
+  auto drawnWidth = [&](const QString& text) {
+    const int tab = text.indexOf(QLatin1Char('\t'));
+    if (tab < 0) return fm.horizontalAdvance(text);
+    return fm.horizontalAdvance(text.left(tab)) + 8 + fm.horizontalAdvance(text.mid(tab + 1));
+  };
+  auto widest = [&](int col) {
+    int most = 0;
+    for (int row = 0; row < GridRowCount(grid); ++row)
+      most = std::max(most, drawnWidth(ToQString(GridCell(grid, col, row))));
+    return most;
+  };
+  const int x = fm.horizontalAdvance(QLatin1Char('X'));
+  auto expectWidths = [&](const char* when) {
+    SCOPED_TRACE(when);
+    EXPECT_EQ(grid->columnWidth(0), widest(0) + x);
+    EXPECT_EQ(grid->columnWidth(1), widest(1) + x);
+    EXPECT_EQ(grid->columnWidth(2),
+              grid->viewport()->width() - 26 - grid->columnWidth(0) - grid->columnWidth(1));
+  };
+  expectWidths("shown");
+  const int narrow = grid->columnWidth(2);
+  w.view->resize(1200, 700);
+  QCoreApplication::processEvents();
+  expectWidths("grown");
+  EXPECT_GT(grid->columnWidth(2), narrow + 100);
+
+  // A click on the second key's row.
+  const int clicked = 2;
+  const QRect rowRect = grid->visualRect(grid->model()->index(clicked - 1, 2));
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowRect.center());
+  ASSERT_EQ(GridSelectedId(grid), GridRowId(grid, clicked));
+  const QImage picture = grid->viewport()->grab().toImage();
+  if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"); shots && *shots)
+  {
+    picture.save(QString::fromLocal8Bit(shots) + "/doors_keys_grid.png");
+    w.view->grab().save(QString::fromLocal8Bit(shots) + "/doors_view.png");
+  }
+  const qreal scale = picture.devicePixelRatio();
+  auto at = [&](int px, int py) {
+    return picture.pixelColor(static_cast<int>(px * scale), static_cast<int>(py * scale));
+  };
+  auto cellOf = [&](int col, int row) {
+    return grid->visualRect(grid->model()->index(row - 1, col)).adjusted(0, 0, -2, -2);
+  };
+  // Ink: the text's dark (or, in the clicked row, white) pixels, away from the grid lines.
+  auto inkColumns = [&](const QRect& cell, bool onDark) {
+    std::vector<int> xs;
+    for (int px = cell.left(); px <= cell.right(); ++px)
+      for (int py = cell.top() + 1; py < cell.bottom(); ++py) {
+        const QColor c = at(px, py);
+        if (onDark ? c.lightness() > 200 : c.lightness() < 110) {
+          xs.push_back(px);
+          break;
+        }
+      }
+    return xs;
+  };
+  const QColor selected(0x08, 0x24, 0x6B);
+  const QColor white(Qt::white);
+  for (int row = 1; row < GridRowCount(grid); ++row) {
+    SCOPED_TRACE(row);
+    const QRect last = cellOf(2, row);
+    // The end of the persons column holds no text: the row's own colour.
+    EXPECT_EQ(at(last.right() - 2, last.center().y()), row == clicked ? selected : white);
+    // Beside the last column the grid is white, not grey.
+    for (int px = last.right() + 4; px < grid->viewport()->width() - 1; px += 4)
+      EXPECT_EQ(at(px, last.center().y()), white) << px;
+  }
+  EXPECT_EQ(at(grid->viewport()->width() - 3, cellOf(2, 3).bottom() + 20), white);
+  // The titles too: no empty grey title beside the last one.
+  QHeaderView* titles = grid->horizontalHeader();
+  const QImage head = titles->viewport()->grab().toImage();
+  for (int px = titles->length() + 2; px < titles->viewport()->width() - 1; px += 4)
+    EXPECT_EQ(head.pixelColor(QPoint(px, titles->height() / 2) * head.devicePixelRatio()), white)
+        << px;
+  // The clicked row's text is white on the dark blue.
+  EXPECT_FALSE(inkColumns(cellOf(0, clicked), true).empty());
+  EXPECT_FALSE(inkColumns(cellOf(2, clicked), true).empty());
+
+  // Placement in an unclicked row: the name 2 pixels in (after its leading blank), the count
+  // ending 8 pixels before the cell's right edge.
+  const QRect name = cellOf(0, 1);
+  const std::vector<int> nameInk = inkColumns(name, false);
+  ASSERT_FALSE(nameInk.empty());
+  EXPECT_GE(nameInk.front(), name.left() + 2 + fm.horizontalAdvance(QLatin1Char(' ')) - 1);
+  EXPECT_LE(nameInk.front(), name.left() + 2 + fm.horizontalAdvance(QLatin1Char(' ')) + 3);
+  const QRect count = grid->visualRect(grid->model()->index(0, 1));
+  const std::vector<int> countInk = inkColumns(count.adjusted(0, 0, -2, -2), false);
+  ASSERT_FALSE(countInk.empty());
+  EXPECT_LE(countInk.back(), count.right() - 8);
+  EXPECT_GE(countInk.back(), count.right() - 12);
+  // "Nord" after K3's TAB sits at the right of the name column, apart from "K3".
+  const QRect tabbedCell = grid->visualRect(grid->model()->index(2, 0));
+  const std::vector<int> tabbedInk = inkColumns(tabbedCell.adjusted(0, 0, -2, -2), false);
+  ASSERT_FALSE(tabbedInk.empty());
+  EXPECT_GE(tabbedInk.back(), tabbedCell.right() - 8);
 }
 
 }  // namespace
