@@ -130,9 +130,8 @@ void BuildLockingSystemList() {
   g.LockingSystemsBuilt = true;
 }
 
-void BuildBuildingList() {
-  TQStringList& list = WinGlue().Buildings;
-  list.Clear();
+TQStringList BuildingFilterChoices() {
+  TQStringList list;
   list.SetSorted(true);
   list.SetDuplicates(dupAccept);
   if (TMiniDB* db = GlueDB()) {
@@ -143,14 +142,22 @@ void BuildBuildingList() {
   list.SetSorted(false);
   list.InsertObject(0, CoreText(71), 0);
   list.InsertObject(1, CoreText(72), ksAll);
+  return list;
+}
+
+void RefillBuildingFilter(QComboBox* combo, const TQStringList& choices) {
+  if (!combo) return;
+  const bool chosen = combo->currentIndex() >= 0;
+  RefillComboKeepId(combo, choices);
+  // Here the all-code means "without building": a first fill lists every building.
+  if (!chosen) SelectComboById(combo, 0);
+}
+
+void BuildBuildingList() {
+  TQStringList& list = WinGlue().Buildings;
+  list = BuildingFilterChoices();
   for (int page : {pgDoors, pgPersons})
-    if (IView* view = ViewOf(page))
-      if (QComboBox* combo = view->BuildingFilterCombo()) {
-        const bool chosen = combo->currentIndex() >= 0;
-        RefillComboKeepId(combo, list);
-        // Here the all-code means "without building": a first fill lists every building.
-        if (!chosen) SelectComboById(combo, 0);
-      }
+    if (IView* view = ViewOf(page)) RefillBuildingFilter(view->BuildingFilterCombo(), list);
 }
 
 const TQStringList& LockingSystemList() { return WinGlue().LockingSystems; }

@@ -27,6 +27,12 @@ void BuildLockingSystemList();
 // Builds the buildings (sorted names, "none" and "all" in front) and hands them to the
 // views' building filters.
 void BuildBuildingList();
+// The choices of a building filter: "alle Gebäude" (0), "ohne Gebäude-Zuordnung"
+// ($7FFFFFFF), then the buildings by name, as the store holds them now.
+TQStringList BuildingFilterChoices();
+// Refills a building filter with the choices, keeping the building chosen; a filter that
+// had no choice yet (or whose building is gone) shows all buildings.
+void RefillBuildingFilter(QComboBox* combo, const TQStringList& choices);
 // The shared lists as built last.
 const TQStringList& LockingSystemList();
 const TQStringList& BuildingList();

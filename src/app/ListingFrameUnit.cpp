@@ -16,6 +16,7 @@
 #include <QStyle>
 #include <QTableWidget>
 
+#include "app/ListFillUnit.h"
 #include "basic/MultiLingua.h"
 #include "basic/UserInteraction.h"
 #include "basic/widgets/BasicsGridUnit.h"
@@ -629,8 +630,21 @@ TListingGridFrame::TListingGridFrame(QWidget* parent) : TListingHead(parent) {
   Grid->viewport()->installEventFilter(this);
   connect(Grid, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& at) { ListingPopup->popup(Grid->viewport()->mapToGlobal(at)); });
-  GridClear(Grid);
+  EmptyGrid();
   FrameResize();
+}
+
+void TListingGridFrame::EmptyGrid() {
+  GridClear(Grid);
+  // The one empty row is no record: nothing looks chosen.
+  GridClearSelection(Grid);
+}
+
+bool TListingGridFrame::FillHouseCombo() {
+  const int32_t before = BuildingFilter();
+  const QSignalBlocker block(HouseCombo);
+  RefillBuildingFilter(HouseCombo, BuildingFilterChoices());
+  return BuildingFilter() != before;
 }
 
 void TListingGridFrame::Fill() {
@@ -648,7 +662,7 @@ void TListingGridFrame::Fill() {
 
 void TListingGridFrame::ClearSelection() {
   ContextId = 0;
-  GridClear(Grid);
+  EmptyGrid();
 }
 
 QWidget* TListingGridFrame::Body() const { return Grid; }

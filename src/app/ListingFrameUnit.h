@@ -255,12 +255,19 @@ class TListingGridFrame : public TListingHead {
   void SetPlaceholder() { UpdatePlaceholder(); }
   void Fill();
   void Refresh() override { Fill(); }
-  // ContextId 0 and one empty row.
+  // ContextId 0 and one empty row, not selected.
   void ClearSelection();
+  // Refills the building filter from the store ("alle Gebäude", "ohne Gebäude-Zuordnung",
+  // the buildings by name), keeping the building chosen; no fill. True when the filter
+  // changed (the chosen building is gone: back to all buildings), so the grid wants a fill.
+  bool FillHouseCombo();
 
  protected:
   QWidget* Body() const override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void EmptyGrid();
 };
 
 // ---------------------------------------------------------------------------------------

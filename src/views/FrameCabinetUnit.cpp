@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <QComboBox>
+#include <QEvent>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -106,30 +107,36 @@ std::vector<TCabinetKeyRow> CabinetKeyRows(const TMiniDB& db, int32_t cabinet) {
   return CabinetKeyRows(db, cabinet, Ids(keys), "", ksAll);
 }
 
+void FitCabinetKeysColumns(QTableWidget* grid) {
+  const QFontMetrics cells(grid->font());
+  const QFontMetrics titles(grid->horizontalHeader()->font());
+  for (int c = 0; c < kCabinetKeysTextColumns && c < grid->columnCount(); ++c) {
+    const QTableWidgetItem* title = grid->horizontalHeaderItem(c);
+    int width = title ? titles.horizontalAdvance(title->text()) + kCabinetCellPadding : 0;
+    for (int r = 0; r < grid->rowCount() && width < kCabinetColumnMaxWidth; ++r)
+      if (const QTableWidgetItem* item = grid->item(r, c))
+        width = std::max(width, cells.horizontalAdvance(item->text()) + kCabinetCellPadding);
+    grid->setColumnWidth(c, std::min(kCabinetColumnMaxWidth, width));
+  }
+  // The fourth column holds nothing to see; it must not show as an empty strip.
+  for (int c = kCabinetKeysTextColumns; c < grid->columnCount(); ++c)
+    grid->setColumnHidden(c, true);
+}
+
 void FillCabinetKeysGrid(QTableWidget* grid, const std::vector<TCabinetKeyRow>& rows) {
   grid->setUpdatesEnabled(false);
   grid->setSortingEnabled(false);
   grid->clearContents();
   grid->setRowCount(static_cast<int>(rows.size()));
-  const QFontMetrics metrics(grid->font());
-  int widths[3] = {0, 0, 0};
   for (size_t r = 0; r < rows.size(); ++r) {
     const std::string* cells[] = {&rows[r].hook, &rows[r].name, &rows[r].count};
-    for (int c = 0; c < 3; ++c) {
-      const QString text = ToQString(*cells[c]);
-      auto* item = new QTableWidgetItem(text);
+    for (int c = 0; c < kCabinetKeysTextColumns; ++c) {
+      auto* item = new QTableWidgetItem(ToQString(*cells[c]));
       item->setData(Qt::UserRole, rows[r].key);
       grid->setItem(static_cast<int>(r), c, item);
-      if (widths[c] < 300) widths[c] = std::max(widths[c], metrics.horizontalAdvance(text) + 16);
     }
   }
-  for (int c = 0; c < 3; ++c) {
-    const int title = metrics.horizontalAdvance(grid->horizontalHeaderItem(c)
-                                                    ? grid->horizontalHeaderItem(c)->text()
-                                                    : QString()) +
-                      16;
-    grid->setColumnWidth(c, std::min(300, std::max(widths[c], title)));
-  }
+  FitCabinetKeysColumns(grid);
   grid->setUpdatesEnabled(true);
 }
 
@@ -202,9 +209,8 @@ TFrameCabinet::TFrameCabinet(QWidget* owner) : TFrameMother(owner, icCabinet, rt
   KeysListingGridFrame->setObjectName("KeysListingGridFrame");
   KeysListingGridFrame->ItemType = icKey;
   KeysListingGridFrame->Grid->setColumnCount(4);
-  KeysListingGridFrame->HouseCombo->hide();
-  KeysListingGridFrame->InHouseLabel->hide();
   KeysListingGridFrame->FrameResize();
+  KeysListingGridFrame->Grid->installEventFilter(this);
   keysPages->addTab(KeysListingGridFrame, ToQString("Schl\xFCssel in diesem Schrank"));
   TermsChanged();
   KeysListingGridFrame->OnGetIds = [this](TItemList& ids) {
@@ -385,8 +391,18 @@ void TFrameCabinet::KeysListingGridFrameGridDblClick(int row) {
 }
 
 void TFrameCabinet::RefreshView() {
+  // A building added, renamed or deleted elsewhere shows in the keys grid's filter.
+  const bool filterChanged = KeysListingGridFrame->FillHouseCombo();
   TFrameMother::RefreshView();
+  // Showing the record fills the grid; while editing it is not shown again.
+  if (Editing && filterChanged) KeysListingGridFrame->Fill();
   if (!Editing && CurrentId == 0) ShowViewMode();
+}
+
+bool TFrameCabinet::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == KeysListingGridFrame->Grid && event->type() == QEvent::Resize)
+    FitCabinetKeysColumns(KeysListingGridFrame->Grid);
+  return TFrameMother::eventFilter(watched, event);
 }
 
 bool TFrameCabinet::StartEdit() {
@@ -526,15 +542,13 @@ void RegisterCabinetsView() {
 }
 
 void TFrameCabinet::TermsChanged() {
-  KeysListingGridFrame->SetPlaceholder();
+  KeysListingGridFrame->TermsChanged();
+  // "alle Gebäude" and "ohne Gebäude-Zuordnung" in the language now in force.
+  if (KeysListingGridFrame->FillHouseCombo()) KeysListingGridFrame->Fill();
   QTableWidget* grid = KeysListingGridFrame->Grid;
   grid->setHorizontalHeaderLabels({ToQString(" " + MLTranslate("Haken")),
                                    ToQString(" " + KeyCaption()),
                                    ToQString(" " + FrameCabinetText(5)), QString()});
-  // Each title shows whole before any row widens its column.
-  const QFontMetrics metrics(grid->horizontalHeader()->font());
-  for (int c = 0; c < 3; ++c)
-    grid->setColumnWidth(
-        c, std::max(grid->columnWidth(c),
-                    metrics.horizontalAdvance(grid->horizontalHeaderItem(c)->text()) + 16));
+  // Each title shows whole, however narrow the rows.
+  FitCabinetKeysColumns(grid);
 }

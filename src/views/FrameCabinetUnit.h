@@ -44,9 +44,16 @@ std::vector<TCabinetKeyRow> CabinetKeyRows(const TMiniDB& db, int32_t cabinet);
 std::vector<TCabinetKeyRow> CabinetKeyRows(const TMiniDB& db, int32_t cabinet,
                                            const std::vector<int32_t>& ids,
                                            const std::string& search, int32_t system);
+// The keys grid shows hook, name and count; its fourth column stays empty and hidden.
+constexpr int kCabinetKeysTextColumns = 3;
+constexpr int kCabinetColumnMaxWidth = 300;
+constexpr int kCabinetCellPadding = 16;
 // Fills the keys grid with the rows: the key ID as each cell's data, column widths fitting
 // their text up to 300 pixels.
 void FillCabinetKeysGrid(QTableWidget* grid, const std::vector<TCabinetKeyRow>& rows);
+// Column widths fitting title and cells, each at most 300 pixels; the empty fourth column
+// takes no room.
+void FitCabinetKeysColumns(QTableWidget* grid);
 
 // The printout of the keys grid: one TAB line per row with a key (hook, the key's display
 // name, its locking system, the count), the column captions first; only ticked columns.
@@ -92,6 +99,7 @@ class TFrameCabinet : public TFrameMother {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void ShowViewMode();

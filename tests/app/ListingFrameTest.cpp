@@ -356,6 +356,7 @@ TEST_F(ListingFrame, GridFillRunsTheOwnersProcedureWithItsIdsAndSplitsCellsAtTab
   EXPECT_EQ(grid.ContextId, 0);
   EXPECT_EQ(GridRowCount(grid.Grid), 2);
   EXPECT_EQ(GridCell(grid.Grid, 0, 1), "");
+  EXPECT_EQ(GridSelectedRow(grid.Grid), 0) << "the empty row is no record to choose";
 }
 
 TEST(FieldList, RegistersItselfWhileItLives) {
