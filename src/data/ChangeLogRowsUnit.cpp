@@ -105,12 +105,38 @@ bool SameKeyText(const std::string& a, const char* b) { return AnsiSameText(a, b
 
 constexpr char kRemoved[] = "(entfernt)";
 
-// A value as one line of a cell: control characters (the TAB and 0x0B of identifier
-// lists) become blanks.
-std::string ShownValue(const std::string& key, const std::string& stored) {
+// A link list's IDs as the names of the records, in the list's order; an ID the store does
+// not know (any more) stays a number.
+std::string LinkedNames(const TMiniDB& store, std::string links) {
+  std::string names;
+  while (!links.empty()) {
+    const std::string item = Trim(FetchValue(links));
+    if (item.empty()) continue;
+    const int32_t id = StrToIntZero(item);
+    const std::string& name = id > 0 ? store.DisplayNameOf(id) : std::string();
+    names += (names.empty() ? "" : ", ") + (name.empty() ? item : name);
+  }
+  return names;
+}
+
+// A value as one line of a cell, in the words the lists use: linked records by name, the
+// fields the field catalogue puts in words (locking system, key type) that way; the remark
+// as written. Control characters (the TAB and 0x0B of identifier lists) become blanks.
+std::string ShownValue(const TMiniDB& store, int cls, const std::string& key,
+                       const std::string& stored) {
   if (stored == kRemoved) return MLTranslate(kRemoved);
   std::string value = IsPlainField(key) ? stored : UnscrambleStr(stored);
-  if (SameKeyText(key, "r") && value.empty()) return MLTranslate("(leer)");
+  int kind = 0;
+  if (SameKeyText(key, "r")) {
+    if (value.empty()) return MLTranslate("(leer)");
+  } else if (IsLinkField(key, kind)) {
+    value = LinkedNames(store, value);
+  } else if (const int index = FieldIndexByKey(cls, key); index > 0) {
+    // A code without a name (a locking system never named) keeps its number: a change
+    // must not read as nothing.
+    std::string words = FieldValueOfStored(store, index, value);
+    if (!words.empty()) value = std::move(words);
+  }
   for (char& c : value)
     if (static_cast<unsigned char>(c) < ' ') c = ' ';
   return value;
@@ -202,12 +228,13 @@ void BuildChangeLogRows(const TChangeList& changes, const TChangeLogFilter& filt
       const std::string caption = ChangeFieldCaption(key, entry.cls, hidden, withValue);
       if (hidden) continue;
       row.cells.push_back(caption);
-      row.cells.push_back(withValue ? " " + ShownValue(key, value) : std::string());
+      row.cells.push_back(withValue ? " " + ShownValue(store, entry.cls, key, value)
+                                     : std::string());
       std::string before;
       old.cells.resize(row.cells.size() - 2);
       if (withValue && oldValueOf(key, before)) {
         old.cells.push_back(MLTranslate(" bisher"));
-        old.cells.push_back(" " + ShownValue(key, before));
+        old.cells.push_back(" " + ShownValue(store, entry.cls, key, before));
         anyOld = true;
       } else {
         old.cells.push_back(std::string());

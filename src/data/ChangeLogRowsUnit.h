@@ -68,7 +68,9 @@ struct TChangeLogRow {
 
 // The rows of the entries that pass the filter. `localTime` gives column 0 of a UTC
 // moment ("yyyy-mm-dd  hh:nn"; null: by the installed clock's zone). Names come from
-// `store` without selecting a record. `columns`: 4 + 2 x the most fields of an entry.
+// `store` without selecting a record. Values read as the lists show them: linked records
+// by name, the locking system by name and the key type by its abbreviation (the field
+// catalogue's words). `columns`: 4 + 2 x the most fields of an entry.
 void BuildChangeLogRows(const TChangeList& changes, const TChangeLogFilter& filter,
                         TMiniDB& store, const std::function<std::string(double)>& localTime,
                         std::vector<TChangeLogRow>& rows, int& columns);

@@ -100,12 +100,27 @@ std::string FirstLinkedName(TMiniDB& db, int32_t id, int refClass) {
 // blanks, empty ones left out.
 std::string RemarkAsOneLine(const std::string& remark) { return RemarkToLine(remark); }
 
+// The pseudo-fields that stand for one stored field and show its value in words: the
+// remark as one line, the locking system by name, the key type by its abbreviation. False
+// for the others.
+bool StoredValueText(const TMiniDB& db, const std::string& inner, const std::string& value,
+                     std::string& text) {
+  if (inner == "r") text = RemarkAsOneLine(value);
+  else if (inner == "ks") text = KeySystemName(db, StrToPosInt(value));
+  else if (inner == "kt") text = KeyTypeAbbrevOf(StrToIntZero(value));
+  else return false;
+  return true;
+}
+
 std::string PseudoFieldValue(TMiniDB& db, const TFieldEntry& e, const std::string& inner,
                              int32_t id) {
   if (inner == "n12") return db.GetDisplayName(id);
-  if (inner == "r") return RemarkAsOneLine(db.ReadLineField(id, fkRemark));
-  if (inner == "ks") return KeySystemName(db, StrToPosInt(db.ReadLineField(id, fkKeySystem)));
-  if (inner == "kt") return KeyTypeAbbrevOf(StrToIntZero(db.ReadLineField(id, fkKeyType)));
+  // "(r)", "(ks)" and "(kt)" stand for the fields of the same keys.
+  if (inner == "r" || inner == "ks" || inner == "kt") {
+    std::string text;
+    StoredValueText(db, inner, db.ReadLineField(id, inner), text);
+    return text;
+  }
   if (inner == "total") {
     std::string total = db.ReadLineField(id, fkTotal);
     if (total.empty() && db.GetClass(id) == icCylinder)
@@ -182,7 +197,7 @@ int FieldIndexById(int fieldId) {
   return 0;
 }
 
-bool FindFieldByName(int cls, const std::string& key, std::string& caption) {
+int FieldIndexByKey(int cls, const std::string& key) {
   const std::string plain = AnsiLowerCase(key);
   const std::string bracketed = "(" + plain + ")";
   const auto& entries = FieldCatalogue();
@@ -190,12 +205,27 @@ bool FindFieldByName(int cls, const std::string& key, std::string& caption) {
     const TFieldEntry& e = entries[i];
     if (e.cls != cls) continue;
     const std::string entryKey = AnsiLowerCase(e.dbKey);
-    if (entryKey == plain || entryKey == bracketed) {
-      caption = e.caption;
-      return true;
-    }
+    if (entryKey == plain || entryKey == bracketed) return static_cast<int>(i);
   }
-  return false;
+  return 0;
+}
+
+bool FindFieldByName(int cls, const std::string& key, std::string& caption) {
+  const int index = FieldIndexByKey(cls, key);
+  if (index == 0) return false;
+  caption = FieldCatalogue()[static_cast<size_t>(index)].caption;
+  return true;
+}
+
+std::string FieldValueOfStored(const TMiniDB& db, int index, const std::string& value) {
+  const TFieldEntry* e = ValidEntry(index);
+  if (!e) return value;
+  const std::string& key = e->dbKey;
+  std::string text;
+  if (key.size() >= 2 && key.front() == '(' && key.back() == ')' &&
+      StoredValueText(db, key.substr(1, key.size() - 2), value, text))
+    return text;
+  return value;
 }
 
 std::string FieldValueOfRecord(TMiniDB& db, int index, int32_t id) {

@@ -62,8 +62,10 @@ int ListFieldsOfClass(int cls, bool includeObsolete, bool includeWriteonly, TQSt
 void FieldCaption(int index, bool plural, std::string& text);
 // Index of the first entry with that ID; 0 when none.
 int FieldIndexById(int fieldId);
-// The caption of the first entry of the class whose key is `key` or "(" + key + ")"
-// (ignoring case); false and `caption` unchanged when there is none.
+// The index of the first entry of the class whose key is `key` or "(" + key + ")"
+// (ignoring case); 0 when there is none.
+int FieldIndexByKey(int cls, const std::string& key);
+// The caption of that entry; false and `caption` unchanged when there is none.
 bool FindFieldByName(int cls, const std::string& key, std::string& caption);
 
 // The value text of the entry for a record: the pseudo-fields "(n12)" display name, "(r)"
@@ -73,6 +75,10 @@ bool FindFieldByName(int cls, const std::string& key, std::string& caption);
 // gives no text; a plain key is the record's field. Empty for an invalid index, record 0
 // or an empty key.
 std::string FieldValueOfRecord(TMiniDB& db, int index, int32_t id);
+// A value as stored under the entry's field (unrotated), in the words the entry shows it
+// in: "(ks)" the code's locking-system name, "(kt)" the type's abbreviation, "(r)" the
+// remark as one line. Any other entry, and an invalid index, give the value itself.
+std::string FieldValueOfStored(const TMiniDB& db, int index, const std::string& value);
 // The same with the record taken from the row's records by class: the slot of the
 // referenced class when the entry has one, else of its own class.
 std::string FieldValueText(TMiniDB& db, int index, const std::array<int32_t, 256>& idsByClass);

@@ -102,6 +102,34 @@ bool SavePlanView(TMiniDB& db, int32_t user, const TPlanView& view) {
 }
 
 // ---------------------------------------------------------------------------------------
+// Texts wider than their cell
+
+std::string FitPlanText(const std::string& text, int maxWidth, const TPlanTextWidth& width) {
+  if (!width || width(text) <= maxWidth) return text;
+  // The longest run of whole leading parts (up to a separator) that fits with the marker.
+  // Longer heads are never narrower, so the first one too wide ends the search.
+  auto wholeParts = [&](const char* separator, const char* marker) {
+    const size_t step = std::char_traits<char>::length(separator);
+    std::string best;
+    for (size_t end = text.find(separator); end != std::string::npos;
+         end = text.find(separator, end + step)) {
+      const std::string head = TrimEnd(text.substr(0, end));
+      if (head.empty()) continue;
+      std::string candidate = head + marker;
+      if (width(candidate) > maxWidth) break;
+      best = std::move(candidate);
+    }
+    return best;
+  };
+  if (std::string cut = wholeParts(", ", ", ..."); !cut.empty()) return cut;
+  if (std::string cut = wholeParts(" ", " ..."); !cut.empty()) return cut;
+  size_t length = 0;
+  while (length < text.size() && width(text.substr(0, length + 1) + " ...") <= maxWidth) ++length;
+  const std::string head = TrimEnd(text.substr(0, length));
+  return head.empty() ? std::string("...") : head + " ...";
+}
+
+// ---------------------------------------------------------------------------------------
 // The matrix
 
 char TPlanRow::MarkAt(int column) const {
@@ -230,6 +258,11 @@ TPlanGrid BuildPlanGrid(const TMiniDB& db, const TPlanOptions& options) {
     }
     row.texts[pcSingleKey] = singles;
     row.texts[pcKeyCount] = singles.empty() ? std::string() : std::to_string(singleCount);
+    if (options.textWidth)
+      for (int c = 0; c < kPlanColumnCount; ++c)
+        if (options.fitted[static_cast<size_t>(c)])
+          row.texts[static_cast<size_t>(c)] =
+              FitPlanText(row.texts[static_cast<size_t>(c)], kPlanTextWidthMax, options.textWidth);
     for (int column : generalMasters) row.marks.emplace_back(column, kMarkLocks);
     std::sort(row.marks.begin(), row.marks.end());
     // A general master key linked to the row keeps its first mark only.

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,12 +84,28 @@ struct TPlanKey {
   std::string name;   // header row 1
 };
 
+// A text column is as wide as its widest text plus 8 pixels, and at most 300 pixels: a text
+// wider than kPlanTextWidthMax does not fit its cell.
+inline constexpr int kPlanTextColumnMax = 300;
+inline constexpr int kPlanTextWidthMax = kPlanTextColumnMax - 8;
+// How wide a text is drawn, in pixels.
+using TPlanTextWidth = std::function<int(const std::string&)>;
+// `text` when it is at most `maxWidth` wide, else cut so that it fits with a marker at its
+// end: a list of items joined by ", " keeps its whole leading items and ends with ", ...";
+// otherwise whole leading words are kept and " ..." follows; a first item or word that
+// alone does not fit is cut inside (" ...").
+std::string FitPlanText(const std::string& text, int maxWidth, const TPlanTextWidth& width);
+
 struct TPlanOptions {
   TKeySystemCode system = ksNone;
   int32_t building = 0;  // 0: all
   bool byDoorName = false;
   bool singleKeys = false;  // keys of types other than 2..6 get columns too
   bool unusedKeys = false;  // keep key columns without any mark
+  // With a measure, the texts of the columns marked in `fitted` (the shown ones) are cut to
+  // their cell (FitPlanText with kPlanTextWidthMax); without one every text stays whole.
+  TPlanTextWidth textWidth;
+  std::array<bool, kPlanColumnCount> fitted{};
 };
 
 struct TPlanGrid {

@@ -80,7 +80,6 @@ constexpr uint32_t kWhite = 0xFFFFFF;
 constexpr uint32_t kHeader = 0xE0E0DF;
 constexpr uint32_t kLines = 0xC0C0C0;
 
-constexpr int kTextColumnMax = 300;
 constexpr int kKeyHeaderMax = 200;
 
 // The "Spalten" menu's captions, in grid order.
@@ -147,7 +146,7 @@ void TPlanGridWidget::Remeasure() {
         const std::string& text = row.texts[static_cast<size_t>(textColumns_[i])];
         if (!text.empty()) widest = std::max(widest, fm.horizontalAdvance(ToQString(text)));
       }
-    fixedWidths_[i] = std::min(widest + 8, kTextColumnMax);
+    fixedWidths_[i] = std::min(widest + 8, kPlanTextColumnMax);
   }
   fixedWidths_.back() = fm.horizontalAdvance(ToQString(separatorCaption_)) + 8;
   int ident = 0, name = 0;
@@ -653,6 +652,12 @@ void TPlanForm::BuildGrid() {
     options.byDoorName = View.byDoorName;
     options.singleKeys = ESKeysCheck->isChecked();
     options.unusedKeys = UnusedKeysCheck->isChecked();
+    // The texts as the grid draws them, so that a cut one fits its column.
+    const QFontMetrics fm(Grid->font());
+    options.textWidth = [fm](const std::string& text) {
+      return fm.horizontalAdvance(ToQString(text));
+    };
+    options.fitted = View.shown;
     plan_ = BuildPlanGrid(*db, options);
     QApplication::restoreOverrideCursor();
   }

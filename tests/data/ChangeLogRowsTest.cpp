@@ -72,6 +72,13 @@ TEST_F(TChangeLogTest, FieldCaptions) {
       {"l6", 4, "Verkn\xFCpf. " + ClassCaption(6, false), false, true},
       {"k603", 4, "Schlie\xDFungs-Nr.", false, true},
       {"r", 3, "Bemerkung", false, true},
+      // The name field by the catalogue's entry of its key: a key's "n" is the entry
+      // "Name1" ("Name (Schl\xFCssel)" is the composed display name "(n12)").
+      {"n", 4, "Name1", false, true},
+      {"n", 3, "Name (T\xFCr)", false, true},
+      {"ks", 4, "Schlie\xDF" "anlage", false, true},
+      {"kt", 4, "Typ", false, true},
+      {"total", 4, "Gesamtanzahl", false, true},
       {"zz9", 4, "zz9", false, true},
       {"pw", 1, "", true, true},
       {"ini", 12, "", true, true},

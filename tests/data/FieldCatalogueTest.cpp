@@ -315,6 +315,28 @@ TEST_F(Catalogue, ValuesOfRecordsComeFromTheStoreWithoutSelectingThem) {
   db.SetField(cylinder, fkTotal, "4");
   EXPECT_EQ(FieldValueOfRecord(db, Index(121), cylinder), "3");
 
+  // A value as stored, in the same words without reading a record (the change log's
+  // values); entries found by their store key.
+  const struct {
+    int cls;
+    std::string key, value, expected;
+  } stored[] = {
+      {icKey, "ks", "2", "Haupt"},
+      {icKey, "ks", "9", ""},  // a code without a name
+      {icKey, "kt", "4", "HS"},
+      {icKey, "r", "erste Zeile,\"  zweite Zeile  \"", "erste Zeile zweite Zeile"},
+      {icKey, "n", "K1", "K1"},  // "Name1": a plain field
+      {icPerson, "Nr", "0042", "0042"},
+      {icKey, "zz", "frei", "frei"},  // no entry
+  };
+  for (const auto& c : stored) {
+    SCOPED_TRACE(c.key);
+    EXPECT_EQ(FieldValueOfStored(db, FieldIndexByKey(c.cls, c.key), c.value), c.expected);
+  }
+  EXPECT_EQ(FieldIndexByKey(icKey, "KT"), Index(150));
+  EXPECT_EQ(FieldIndexByKey(icKey, "n"), Index(147));
+  EXPECT_EQ(FieldIndexByKey(icKey, "zz"), 0);
+
   // A handover row: the person's fields come from the person slot, not the handover's.
   std::array<int32_t, 256> row{};
   row[icPerson] = person;

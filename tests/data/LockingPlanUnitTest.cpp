@@ -164,6 +164,93 @@ TEST_F(PlanModel, ExportCellsCarryTheNamesOnlyThere) {
     for (const std::string& t : row.texts) EXPECT_NE(t, "Anlage 3");
 }
 
+// A text wider than its cell is cut so that it fits, with a marker at its end: a list of
+// single keys keeps its whole leading names and ends with ", ...", a room of words keeps
+// whole words and ends with " ...", one word alone is cut inside. A list that fits, even to
+// the pixel, stays whole; so does every text without a measure or of a column not shown.
+TEST_F(PlanModel, TextsWiderThanTheirCellAreCutWithAMarker) {
+  // Four pixels a character: a cell takes kPlanTextWidthMax / 4 = 73 of them.
+  ASSERT_EQ(kPlanTextWidthMax, 292);
+  const TPlanTextWidth width = [](const std::string& t) { return 4 * static_cast<int>(t.size()); };
+  auto keyName = [](int n) { return "Einzel-Key-" + std::string(n < 10 ? "0" : "") + std::to_string(n); };
+  const std::string longRoom =
+      "Besprechungsraum der Gesch\xE4" "ftsleitung im dritten Obergeschoss im Nordfl\xFC" "gel";
+  const std::string longWord = "Tor" + std::string(80, 'X');
+  auto names = [&](int first, int count, const char* marker) {
+    std::string list;
+    for (int n = first; n < first + count; ++n) list += (list.empty() ? "" : ", ") + keyName(n);
+    return list + marker;
+  };
+  // Case i has the single keys 10 * (i + 1) and on.
+  struct Case {
+    const char* what;
+    int keys;           // single keys of 13 characters on the door
+    bool longerLast;    // the last of them 14 characters long
+    std::string room;
+    std::string door;
+    TPlanColumn column;
+    std::string shown;
+  } cases[] = {
+      {"short list", 2, false, "", "T-kurz", pcSingleKey, names(10, 2, "")},
+      {"exact fit", 5, false, "", "T-genau", pcSingleKey, names(20, 5, "")},  // 5 x 13 + 4 x 2
+      {"a pixel over", 5, true, "", "T-drueber", pcSingleKey, names(30, 4, ", ...")},
+      {"long list", 9, false, "", "T-lang", pcSingleKey, names(40, 4, ", ...")},
+      {"room of words", 0, false, longRoom, "T-Raum", pcRoom,
+       "3.017 Besprechungsraum der Gesch\xE4" "ftsleitung im dritten Obergeschoss ..."},
+      {"one long word", 0, false, "", longWord, pcDoor, longWord.substr(0, 69) + " ..."},
+  };
+  TDomainStore& p = *s;
+  ASSERT_TRUE(p.BeginBulk());
+  std::vector<int32_t> doors;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    const int32_t door = p.Add(icDoor, c.door, 3);
+    doors.push_back(door);
+    if (!c.room.empty()) {
+      (*p).SetField(door, fkRoom, "3.017");
+      (*p).SetField(door, fkRoomName, c.room);
+    }
+    for (int k = 0; k < c.keys; ++k) {
+      std::string name = keyName(10 * (static_cast<int>(i) + 1) + k);
+      if (c.longerLast && k == c.keys - 1) name += "b";
+      p.Link(p.Add(icKey, name, 3, "1"), door);
+    }
+  }
+  ASSERT_TRUE(p.EndBulk());
+
+  TPlanOptions o;
+  o.system = 3;
+  const TPlanGrid whole = BuildPlanGrid(db(), o);
+  o.textWidth = width;
+  o.fitted.fill(true);
+  const TPlanGrid fitted = BuildPlanGrid(db(), o);
+  o.fitted.fill(false);
+  o.fitted[pcPosition] = true;
+  const TPlanGrid notShown = BuildPlanGrid(db(), o);
+  auto rowOf = [](const TPlanGrid& g, int32_t door) -> const TPlanRow& {
+    for (const TPlanRow& row : g.rows)
+      if (row.door == door) return row;
+    static const TPlanRow none;
+    ADD_FAILURE() << "no row of " << door;
+    return none;
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    const std::string full = rowOf(whole, doors[i]).texts[c.column];
+    EXPECT_EQ(rowOf(fitted, doors[i]).texts[c.column], c.shown) << c.what;
+    EXPECT_LE(width(c.shown), kPlanTextWidthMax) << c.what;
+    // Whole without a measure, and in a column not shown.
+    EXPECT_EQ(rowOf(notShown, doors[i]).texts[c.column], full) << c.what;
+    if (c.shown.ends_with("...")) {
+      EXPECT_GT(width(full), kPlanTextWidthMax) << c.what;
+    } else {
+      EXPECT_EQ(full, c.shown) << c.what;
+    }
+  }
+  // The exact fit is exactly as wide as the cell.
+  EXPECT_EQ(width(cases[1].shown), kPlanTextWidthMax);
+}
+
 TEST_F(PlanModel, StoredColumnChoice) {
   struct Case { std::string in, out; } cases[] = {
       {"", "C"}, {"J", "C"}, {"IJ", "IJ"}, {"lba", "ABL"}, {"KD", "DK"}, {"ABCDEFGHIJLK", "ABCDEFGHIJLK"},

@@ -147,3 +147,84 @@ TEST_F(TChangeLogFormTest, ARecordDeletedSinceCannotBeCalledUpAndTheUserIsToldWh
   EXPECT_EQ(keys.shown, std::vector<int32_t>{kept});
   UnregisterView(pgKeys, &keys);
 }
+
+// The changed fields in the words of the lists: captions from the field catalogue (a
+// door's and a key's name field by their entries), the locking system by name, the key
+// type by its abbreviation, linked records by name; the old value beside " bisher" in the
+// same words. A locking system without a name keeps its number.
+TEST_F(TChangeLogFormTest, FieldsAndValuesInTheCataloguesWords) {
+  SetKeySystemName(3, "Nord");
+  SetKeySystemName(4, "S\xFC" "d");
+  const int32_t key = Record(icKey, "K1");
+  const int32_t z1 = Record(icCylinder, "Z1");
+  const int32_t z2 = Record(icCylinder, "Z2");
+  const int32_t door = Record(icDoor, "T1");
+  db().SetKeySystem(key, 3);
+  db().SetField(key, "kt", "2");
+  db().AddLinkBoth(key, z1, icCylinder, icKey);
+  ASSERT_TRUE(db().Commit());
+  clock.Advance(1.0 / 1440);
+  db().SetField(key, "n", "K1 neu");
+  db().SetKeySystem(key, 4);
+  db().SetField(key, "kt", "4");
+  db().AddLinkBoth(key, z2, icCylinder, icKey);
+  db().SetField(door, "n", "T1 neu");
+  db().SetKeySystem(z1, 7);
+  ASSERT_TRUE(db().Commit());
+
+  const std::string linkedCylinders = "Verkn\xFCpf. " + ClassCaption(icCylinder, false);
+  const std::string linkedKeys = "Verkn\xFCpf. " + ClassCaption(icKey, false);
+  const std::string system = "Schlie\xDF" "anlage";
+  struct Case {
+    std::string record;  // the name column
+    int entry;           // the record's change: 0 its creation, then in order
+    std::string caption, value, old;
+  } cases[] = {
+      {"K1 neu", 0, "Name1", "K1", ""},  // created with its name
+      {"K1 neu", 1, system, "Nord", ""},
+      {"K1 neu", 1, "Typ", "GS", ""},
+      {"K1 neu", 1, linkedCylinders, "Z1", ""},
+      {"K1 neu", 2, "Name1", "K1 neu", "K1"},
+      {"K1 neu", 2, system, "S\xFC" "d", "Nord"},
+      {"K1 neu", 2, "Typ", "HS", "GS"},
+      {"K1 neu", 2, linkedCylinders, "Z1, Z2", "Z1"},
+      {"Z2", 1, linkedKeys, "K1 neu", ""},
+      {"T1 neu", 1, "Name (T\xFCr)", "T1 neu", "T1"},
+      {"Z1", 2, system, "7", ""},
+  };
+  QueueDialogDriver([&](QDialog& dialog) {
+    auto& form = static_cast<TChangeLogForm&>(dialog);
+    const TChangeLogModel* model = form.Model;
+    if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"); shots && *shots)
+      form.grab().save(QString::fromLocal8Bit(shots) + "/changelog_words.png");
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.record + " / " + c.caption);
+      // The entry's first row and, below it, its row of old values.
+      int row = -1;
+      for (int r = 0, seen = 0; r < model->rowCount() && row < 0; ++r)
+        if (!model->Rows()[static_cast<size_t>(r)].second && Cell(model, r, 3) == " " + c.record &&
+            seen++ == c.entry)
+          row = r;
+      ASSERT_GE(row, 0);
+      int column = -1;
+      for (int col = 4; col < model->columnCount() && column < 0; col += 2)
+        if (Cell(model, row, col) == c.caption) column = col;
+      ASSERT_GE(column, 0);
+      EXPECT_EQ(Cell(model, row, column + 1), " " + c.value);
+      const bool second =
+          row + 1 < model->rowCount() && model->Rows()[static_cast<size_t>(row + 1)].second;
+      if (c.old.empty()) {
+        if (second) {
+          EXPECT_EQ(Cell(model, row + 1, column), "");
+        }
+      } else {
+        ASSERT_TRUE(second);
+        EXPECT_EQ(Cell(model, row + 1, column), " bisher");
+        EXPECT_EQ(Cell(model, row + 1, column + 1), " " + c.old);
+      }
+    }
+    form.CloseBtn->click();
+  });
+  ShowChangeLog();
+  EXPECT_EQ(PendingDialogDrivers(), 0);
+}

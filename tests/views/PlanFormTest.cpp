@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +17,7 @@
 
 #include <zip.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "ViewsTestSupport.h"
@@ -235,6 +237,71 @@ TEST_F(TPlanFormTest, CrossHairAndGoTo) {
     form.EscBtn->click();
   });
   EXPECT_EQ(ui.AllText(), PlanText(13) + "\n" + PlanText(10));
+}
+
+// A list of single keys wider than its column is cut after its last whole name that fits
+// with ", ..." and is drawn inside its cell; a short list stays whole.
+TEST_F(TPlanFormTest, ALongListOfKeysIsCutToItsCell) {
+  const int32_t d3 = Item(icDoor, "T\xFCr 3");
+  std::vector<std::string> names;
+  for (int n = 1; n <= 12; ++n) {
+    names.push_back("Einzelschl\xFCssel " + std::string(n < 10 ? "0" : "") + std::to_string(n));
+    Link(Key(names.back(), "1"), d3);
+  }
+  Link(Key("E-kurz", "1"), D1);
+  ASSERT_TRUE(db().Commit());
+  DropRelationCaches();
+  Run([&](TPlanForm& form) {
+    form.ColumnItems[pcSingleKey]->trigger();
+    ASSERT_TRUE(form.View.shown[pcSingleKey]);
+    TPlanGridWidget& grid = *form.Grid;
+    const TPlanGrid& plan = form.Plan();
+    int column = 0;  // the shown text columns before the single keys'
+    for (int c = 0; c < pcSingleKey; ++c) column += form.View.shown[static_cast<size_t>(c)] ? 1 : 0;
+    int longRow = -1, shortRow = -1;
+    for (size_t r = 0; r < plan.rows.size(); ++r) {
+      if (plan.rows[r].door == d3) longRow = static_cast<int>(r) + 3;
+      if (plan.rows[r].door == D1) shortRow = static_cast<int>(r) + 3;
+    }
+    ASSERT_GE(longRow, 3);
+    ASSERT_GE(shortRow, 3);
+    EXPECT_EQ(grid.CellText(column, shortRow), "E-kurz");
+
+    const std::string cut = grid.CellText(column, longRow);
+    ASSERT_TRUE(cut.ends_with(", ...")) << cut;
+    // Whole names from the first on, as many as fit.
+    std::string head = cut.substr(0, cut.size() - 5);
+    size_t kept = 0;
+    for (std::string rest = head; !rest.empty(); ++kept) {
+      const size_t comma = rest.find(", ");
+      ASSERT_LT(kept, names.size());
+      EXPECT_EQ(rest.substr(0, comma), names[kept]);
+      rest = comma == std::string::npos ? "" : rest.substr(comma + 2);
+    }
+    EXPECT_GT(kept, 0u);
+    EXPECT_LT(kept, names.size());
+    const QFontMetrics fm(grid.font());
+    const int textWidth = fm.horizontalAdvance(ToQString(cut));
+    EXPECT_LE(textWidth, kPlanTextWidthMax);
+    EXPECT_GT(fm.horizontalAdvance(ToQString(head + ", " + names[kept] + ", ...")), kPlanTextWidthMax);
+    EXPECT_LE(grid.ColumnWidth(column), kPlanTextColumnMax);
+    EXPECT_GE(grid.ColumnWidth(column), textWidth + 8);
+
+    // Drawn: the ink of the text ends inside the cell, clear of its right edge.
+    const QImage image = grid.viewport()->grab().toImage();
+    const QRect cell = grid.CellRect(column, longRow);
+    ASSERT_TRUE(grid.viewport()->rect().contains(cell));
+    int inkRight = -1;
+    for (int x = cell.left(); x < cell.right(); ++x)
+      for (int y = cell.top(); y < cell.bottom(); ++y)
+        if (image.pixelColor(x, y).lightness() < 128) inkRight = std::max(inkRight, x);
+    EXPECT_GT(inkRight, cell.left() + textWidth / 2);
+    EXPECT_LE(inkRight, cell.left() + 2 + textWidth);
+    EXPECT_LT(inkRight, cell.right() - 4);
+    if (const char* shots = std::getenv("TESSARO_AUTOMATION_SHOTS"); shots && *shots)
+      image.save(QString::fromLocal8Bit(shots) + "/plan_cut_list.png");
+    form.EscBtn->click();
+  });
 }
 
 // The menu command shows the chosen record in its view.
