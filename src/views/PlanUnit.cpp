@@ -654,7 +654,11 @@ void TPlanForm::BuildGrid() {
     options.unusedKeys = UnusedKeysCheck->isChecked();
     // The texts as the grid draws them, so that a cut one fits its column.
     const QFontMetrics fm(Grid->font());
-    options.textWidth = [fm](const std::string& text) {
+    // Most texts are short: one that fits even in the font's widest glyphs needs no measure.
+    const int widestGlyph = std::max(1, fm.maxWidth());
+    options.textWidth = [fm, widestGlyph](const std::string& text) {
+      const int bound = static_cast<int>(std::min<size_t>(text.size(), 1 << 20)) * widestGlyph;
+      if (bound <= kPlanTextWidthMax) return bound;
       return fm.horizontalAdvance(ToQString(text));
     };
     options.fitted = View.shown;
