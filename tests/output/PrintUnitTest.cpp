@@ -31,6 +31,7 @@
 #include "output/PrintProcsUnit.h"
 #include "output/PrintSettingsUnit.h"
 #include "output/PrintUnit.h"
+#include "output/ReceiptWorkstation.h"
 #include "output/WordDocumentUnit.h"
 #include "platform/PlatformFileAccess.h"
 #include "support/TestSupport.h"
@@ -53,36 +54,16 @@ class TRecordingDoc : public TTextDoc {
 
 // A workstation: the program folder with its settings file, a client's data folder with
 // its store, fake printers, a recorder for what is said.
-class ReceiptTest : public ::testing::Test {
+class ReceiptTest : public TReceiptWorkstationTest {
  protected:
-  void SetUp() override {
-    PfMakeFolders(Prog());
-    commandLine.Init({}, Prog() + "Tessaro");
-    store = std::make_unique<TDomainStore>(data);
-    InstallNameFuncs(**store);
-    state.Reservations = &store->registry;
-    state.ProgramIniName = Prog() + "Tessaro.ini";
-    state.DataRoot = data.Dir();
-    state.DataPath = data.Dir();
-    scope = std::make_unique<TMandantStateScope>(state);
-    ResetReceiptSettings();
-    PrintSettings().preview = false;
-    ClientSession().LendStore(store->db.get());
-  }
-  void TearDown() override {
-    ClientSession().LendStore(nullptr);
-    ResetReceiptSettings();
-    scope.reset();
-    store.reset();
-  }
+  void SetUp() override { OpenWorkstation(); }
+  void TearDown() override { CloseWorkstation(); }
 
-  std::string Prog() const { return prog.Dir() + "prog/"; }
   std::string File(const std::string& name, const std::string& bytes = "{\\rtf1 x}") {
     const std::string file = prog.File(name);
     WriteAllBytes(file, bytes);
     return file;
   }
-  TMiniDB& db() { return **store; }
 
   // Print texts from a table instead of the settings files; `reads` counts the reads.
   void TextsFrom(std::map<std::pair<int, std::string>, std::string> values) {
@@ -116,12 +97,6 @@ class ReceiptTest : public ::testing::Test {
     return false;
   }
 
-  TTempDir prog, data;
-  TCommandLine commandLine;
-  TCommandLineScope commandLineScope{commandLine};
-  std::unique_ptr<TDomainStore> store;
-  TMandantState state;
-  std::unique_ptr<TMandantStateScope> scope;
   TFakePrinterScope printers;
   TScopedRecorder ui;
   std::map<std::pair<int, std::string>, std::string> stored;

@@ -30,6 +30,7 @@
 #include "output/PrintSelectUnit.h"
 #include "output/PrintSettingsUnit.h"
 #include "output/PrintUnit.h"
+#include "output/ReceiptWorkstation.h"
 #include "output/PrinterServicesUnit.h"
 #include "platform/PlatformFileAccess.h"
 #include "support/TestSupport.h"
@@ -38,36 +39,20 @@ namespace {
 
 // A workstation without printers of its own: the print system's printers (none on a build
 // machine) and the program's PDF file printer.
-class ReceiptPdfTest : public ::testing::Test {
+class ReceiptPdfTest : public TReceiptWorkstationTest {
  protected:
   void SetUp() override {
     if (!PdfToTextAvailable()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
     previous = SetPrinterServices(nullptr);
     ResetPrintSettings();
-    PfMakeFolders(Prog());
-    commandLine.Init({}, Prog() + "Tessaro");
-    store = std::make_unique<TDomainStore>(data);
-    InstallNameFuncs(**store);
-    state.Reservations = &store->registry;
-    state.ProgramIniName = Prog() + "Tessaro.ini";
-    state.DataRoot = data.Dir();
-    state.DataPath = data.Dir();
-    scope = std::make_unique<TMandantStateScope>(state);
-    ResetReceiptSettings();
-    PrintSettings().preview = false;
-    ClientSession().LendStore(store->db.get());
+    OpenWorkstation();
   }
   void TearDown() override {
     ClearDialogDrivers();
-    ClientSession().LendStore(nullptr);
-    ResetReceiptSettings();
+    CloseWorkstation();
     ResetPrintSettings();
-    scope.reset();
-    store.reset();
     SetPrinterServices(previous);
   }
-  std::string Prog() const { return prog.Dir() + "prog/"; }
-  TMiniDB& db() { return **store; }
 
   // A person, a key with its door, building, cabinet hook and remark, the client's name and
   // branch: something for every placeholder.
@@ -122,12 +107,7 @@ class ReceiptPdfTest : public ::testing::Test {
   }
 
   IPrinterServices* previous = nullptr;
-  TTempDir prog, data, out;
-  TCommandLine commandLine;
-  TCommandLineScope commandLineScope{commandLine};
-  std::unique_ptr<TDomainStore> store;
-  TMandantState state;
-  std::unique_ptr<TMandantStateScope> scope;
+  TTempDir out;
   TScopedRecorder ui;
   int32_t key = 0, person = 0, cabinet = 0, cylinder = 0;
 };
