@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,6 +20,22 @@ namespace {
 
 const std::vector<std::string> kNewStoreLines = {"\x01", "LastID=0", "FileTitle=",
                                                  "AppName=Tessaro", "AppOptions="};
+
+// Runs `body` in a child process, whose rights can be taken without touching this one's,
+// and gives its exit code (0: every expectation held; -1: it did not exit). The folder is
+// open to this process again afterwards.
+int ExitCodeInChild(const TTempDir& dir, const std::function<int()>& body) {
+  const pid_t child = fork();
+  if (child < 0) return -1;
+  if (child == 0) _exit(body());
+  int status = 0;
+  const bool waited = waitpid(child, &status, 0) == child;
+  chmod(dir.Dir().c_str(), 0755);
+  return waited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Root writes into every folder and file: a child that must lack rights goes on as nobody.
+bool LeaveRootRights() { return geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0); }
 
 }  // namespace
 
@@ -148,25 +165,24 @@ TEST(MiniDBFile, CreatingARecordWithoutWriteRightsSaysSo) {
     ASSERT_TRUE(setup.Open(dir));
     ASSERT_GT(setup->NewRecord(3), 0);
   }
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    TScopedRecorder ui;
-    TStation a("A");
-    if (!a.Open(dir)) _exit(2);
-    // The rights go while the store is open (as a user leaves a group).
-    chmod(dir.File("Data.wpf").c_str(), 0444);
-    chmod(dir.Dir().c_str(), 0555);
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
-    if (a->NewRecord(3) != 0) _exit(4);
-    const std::string said = ui.AllText();
-    _exit(said.find(MultiItemsDBTextFmt(11, dir.Dir())) != std::string::npos ? 0 : 5);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  chmod(dir.Dir().c_str(), 0755);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ExitCodeInChild(dir,
+                            [&] {
+                              TScopedRecorder ui;
+                              TStation a("A");
+                              if (!a.Open(dir)) return 2;
+                              // The rights go while the store is open (as a user leaves a
+                              // group).
+                              chmod(dir.File("Data.wpf").c_str(), 0444);
+                              chmod(dir.Dir().c_str(), 0555);
+                              if (!LeaveRootRights()) return 3;
+                              if (a->NewRecord(3) != 0) return 4;
+                              const std::string said = ui.AllText();
+                              return said.find(MultiItemsDBTextFmt(11, dir.Dir())) !=
+                                             std::string::npos
+                                         ? 0
+                                         : 5;
+                            }),
+            0);
 }
 
 // The lock files are there and usable, so the reservation is had; only the folder takes
@@ -178,31 +194,26 @@ TEST(MiniDBFile, CreatingARecordInAFolderWithoutRightsBesideUsableLockFilesSaysS
     ASSERT_TRUE(setup.Open(dir));
     ASSERT_GT(setup->NewRecord(3), 0);
   }
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    TScopedRecorder ui;
-    TStation a("A");
-    if (!a.Open(dir)) _exit(2);
-    for (const char* ext : {".wpf", ".wpi", ".wpl", ".wpq"})
-      chmod(dir.File(std::string("Data") + ext).c_str(), 0666);
-    chmod(dir.File("Data.ada").c_str(), 0644);
-    chmod(dir.Dir().c_str(), 0555);
-    // Root writes into every folder: the station goes on as another user.
-    if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
-    if (a->NewRecord(3) != 0) _exit(4);
-    const std::string said = ui.AllText();
-    if (said.find(MultiItemsDBTextFmt(11, dir.Dir())) == std::string::npos) {
-      fprintf(stderr, "said: %s\n", said.c_str());
-      _exit(5);
-    }
-    _exit(said.find(MultiItemsDBText(1)) == std::string::npos ? 0 : 6);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  chmod(dir.Dir().c_str(), 0755);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ExitCodeInChild(dir,
+                            [&] {
+                              TScopedRecorder ui;
+                              TStation a("A");
+                              if (!a.Open(dir)) return 2;
+                              for (const char* ext : {".wpf", ".wpi", ".wpl", ".wpq"})
+                                chmod(dir.File(std::string("Data") + ext).c_str(), 0666);
+                              chmod(dir.File("Data.ada").c_str(), 0644);
+                              chmod(dir.Dir().c_str(), 0555);
+                              if (!LeaveRootRights()) return 3;
+                              if (a->NewRecord(3) != 0) return 4;
+                              const std::string said = ui.AllText();
+                              if (said.find(MultiItemsDBTextFmt(11, dir.Dir())) ==
+                                  std::string::npos) {
+                                fprintf(stderr, "said: %s\n", said.c_str());
+                                return 5;
+                              }
+                              return said.find(MultiItemsDBText(1)) == std::string::npos ? 0 : 6;
+                            }),
+            0);
 }
 
 // A lock file that cannot be used at all (a folder in its place, one the station may not
@@ -245,24 +256,17 @@ TEST(MiniDBFile, ALockFileThatCannotBeUsedIsToldApartFromABusyOne) {
   chmod(dir.Dir().c_str(), 0755);
   for (const char* ext : {".wpi", ".wpl", ".wpq", ".ada"})
     chmod(dir.File(std::string("Data") + ext).c_str(), 0666);
-  const pid_t child = fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    if (geteuid() == 0) {
-      if (setgid(65534) != 0 || setuid(65534) != 0) _exit(3);
-    } else {
-      chmod(dir.File("Data.wpf").c_str(), 0);
-    }
-    TScopedRecorder ui;
-    TStation a("A");
-    if (a.Open(dir)) _exit(4);
-    if (a->OpenResult != ldNoAccess) _exit(5);
-    _exit(a->LockFileError == EACCES ? 0 : 6);
-  }
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(ExitCodeInChild(dir,
+                            [&] {
+                              if (geteuid() != 0) chmod(dir.File("Data.wpf").c_str(), 0);
+                              if (!LeaveRootRights()) return 3;
+                              TScopedRecorder ui;
+                              TStation a("A");
+                              if (a.Open(dir)) return 4;
+                              if (a->OpenResult != ldNoAccess) return 5;
+                              return a->LockFileError == EACCES ? 0 : 6;
+                            }),
+            0);
 }
 
 TEST(MiniDBFile, FolderWithAnUmlautIsTheOneOnDisk) {
