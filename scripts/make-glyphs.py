@@ -9,22 +9,12 @@ Pure Python (zlib only), like make-icons.py: python3 scripts/make-glyphs.py
 """
 import math
 import os
-import struct
-import zlib
+
+from pngwrite import png
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 OUT = os.path.join(HERE, "..", "resources", "Icons", "MainImages.png")
 SIZE = 16
-
-
-def png(width, height, rows):
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
-
-    raw = b"".join(b"\x00" + bytes(row) for row in rows)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
-            + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
 # Shapes on the unit square (x to the right, y downwards); each returns True inside.
