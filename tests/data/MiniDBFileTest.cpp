@@ -156,32 +156,43 @@ TEST(MiniDBFile, AFolderInTheStoresPlaceIsAnErrorNotANewStore) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.File("Data.ada")));
 }
 
+// A folder with one record; station A opens it, `takeRights` narrows what may be done in
+// it, and A creates a record as a user other than root. The child's exit code: 0 when the
+// creation failed and said that the folder takes no new file (text 11) and, with
+// `notTextOne`, not that the reservation could not be had.
+static int CreateRecordWithRightsTaken(const TTempDir& dir, const std::function<void()>& takeRights,
+                                       bool notTextOne) {
+  {
+    TStation setup("setup");
+    if (!setup.Open(dir) || setup->NewRecord(3) <= 0) return 1;
+  }
+  return ExitCodeInChild(dir, [&] {
+    TScopedRecorder ui;
+    TStation a("A");
+    if (!a.Open(dir)) return 2;
+    takeRights();
+    if (!LeaveRootRights()) return 3;
+    if (a->NewRecord(3) != 0) return 4;
+    const std::string said = ui.AllText();
+    if (said.find(MultiItemsDBTextFmt(11, dir.Dir())) == std::string::npos) {
+      fprintf(stderr, "said: %s\n", said.c_str());
+      return 5;
+    }
+    return notTextOne && said.find(MultiItemsDBText(1)) != std::string::npos ? 6 : 0;
+  });
+}
+
 // A station that may no longer write in the data folder is told so when it creates a
 // record, not that the reservation could not be had.
 TEST(MiniDBFile, CreatingARecordWithoutWriteRightsSaysSo) {
   TTempDir dir;
-  {
-    TStation setup("setup");
-    ASSERT_TRUE(setup.Open(dir));
-    ASSERT_GT(setup->NewRecord(3), 0);
-  }
-  EXPECT_EQ(ExitCodeInChild(dir,
-                            [&] {
-                              TScopedRecorder ui;
-                              TStation a("A");
-                              if (!a.Open(dir)) return 2;
-                              // The rights go while the store is open (as a user leaves a
-                              // group).
-                              chmod(dir.File("Data.wpf").c_str(), 0444);
-                              chmod(dir.Dir().c_str(), 0555);
-                              if (!LeaveRootRights()) return 3;
-                              if (a->NewRecord(3) != 0) return 4;
-                              const std::string said = ui.AllText();
-                              return said.find(MultiItemsDBTextFmt(11, dir.Dir())) !=
-                                             std::string::npos
-                                         ? 0
-                                         : 5;
-                            }),
+  // The rights go while the store is open (as a user leaves a group).
+  EXPECT_EQ(CreateRecordWithRightsTaken(dir,
+                                        [&] {
+                                          chmod(dir.File("Data.wpf").c_str(), 0444);
+                                          chmod(dir.Dir().c_str(), 0555);
+                                        },
+                                        false),
             0);
 }
 
@@ -189,30 +200,15 @@ TEST(MiniDBFile, CreatingARecordWithoutWriteRightsSaysSo) {
 // no new file. Making the record fails for want of rights, and that is what is said.
 TEST(MiniDBFile, CreatingARecordInAFolderWithoutRightsBesideUsableLockFilesSaysSo) {
   TTempDir dir;
-  {
-    TStation setup("setup");
-    ASSERT_TRUE(setup.Open(dir));
-    ASSERT_GT(setup->NewRecord(3), 0);
-  }
-  EXPECT_EQ(ExitCodeInChild(dir,
-                            [&] {
-                              TScopedRecorder ui;
-                              TStation a("A");
-                              if (!a.Open(dir)) return 2;
-                              for (const char* ext : {".wpf", ".wpi", ".wpl", ".wpq"})
-                                chmod(dir.File(std::string("Data") + ext).c_str(), 0666);
-                              chmod(dir.File("Data.ada").c_str(), 0644);
-                              chmod(dir.Dir().c_str(), 0555);
-                              if (!LeaveRootRights()) return 3;
-                              if (a->NewRecord(3) != 0) return 4;
-                              const std::string said = ui.AllText();
-                              if (said.find(MultiItemsDBTextFmt(11, dir.Dir())) ==
-                                  std::string::npos) {
-                                fprintf(stderr, "said: %s\n", said.c_str());
-                                return 5;
-                              }
-                              return said.find(MultiItemsDBText(1)) == std::string::npos ? 0 : 6;
-                            }),
+  EXPECT_EQ(CreateRecordWithRightsTaken(dir,
+                                        [&] {
+                                          for (const char* ext : {".wpf", ".wpi", ".wpl", ".wpq"})
+                                            chmod(dir.File(std::string("Data") + ext).c_str(),
+                                                  0666);
+                                          chmod(dir.File("Data.ada").c_str(), 0644);
+                                          chmod(dir.Dir().c_str(), 0555);
+                                        },
+                                        true),
             0);
 }
 
