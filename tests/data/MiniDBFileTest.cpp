@@ -160,7 +160,8 @@ TEST(MiniDBFile, AFolderInTheStoresPlaceIsAnErrorNotANewStore) {
 // it, and A creates a record as a user other than root. The child's exit code: 0 when the
 // creation failed and said that the folder takes no new file (text 11) and, with
 // `notTextOne`, not that the reservation could not be had.
-static int CreateRecordWithRightsTaken(const TTempDir& dir, const std::function<void()>& takeRights,
+static int CreateRecordWithRightsTaken(const TTempDir& dir,
+                                       const std::function<void()>& takeRights,
                                        bool notTextOne) {
   {
     TStation setup("setup");
