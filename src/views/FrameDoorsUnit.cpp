@@ -690,14 +690,19 @@ void TFrameDoors::FitKeysColumns() {
   if (KeysGrid->columnCount() != 3) return;
   const QFontMetrics fm(KeysGrid->font());
   const int spare = fm.horizontalAdvance(QLatin1Char('X'));
-  int used = 0;
   for (int col = 0; col < 2; ++col) {
     int widest = 0;
     for (int row = 0; row < GridRowCount(KeysGrid); ++row)
       widest = std::max(widest, KeysCellTextWidth(fm, col, ToQString(GridCell(KeysGrid, col, row))));
     KeysGrid->setColumnWidth(col, widest + spare);
-    used += widest + spare;
   }
+  StretchKeysPersonsColumn();
+}
+
+void TFrameDoors::StretchKeysPersonsColumn() {
+  if (KeysGrid->columnCount() != 3) return;
+  const int spare = QFontMetrics(KeysGrid->font()).horizontalAdvance(QLatin1Char('X'));
+  const int used = KeysGrid->columnWidth(0) + KeysGrid->columnWidth(1);
   KeysGrid->setColumnWidth(2, std::max(spare, KeysGrid->viewport()->width() - kKeysGridSpare - used));
 }
 
@@ -1269,7 +1274,9 @@ bool TFrameDoors::eventFilter(QObject* watched, QEvent* event) {
     }
   }
   if (watched == CylCombo && event->type() == QEvent::FocusIn && Editing) FillCylCombo();
-  if (watched == KeysGrid->viewport() && event->type() == QEvent::Resize) FitKeysColumns();
+  // Only the persons column depends on the grid's width; the others on the rows.
+  if (watched == KeysGrid->viewport() && event->type() == QEvent::Resize)
+    StretchKeysPersonsColumn();
   return TFrameMother::eventFilter(watched, event);
 }
 

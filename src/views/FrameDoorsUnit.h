@@ -160,6 +160,8 @@ class TFrameDoors : public TFrameMother {
   // The keys grid's columns: the name and count as wide as their widest text and an "X",
   // the persons the rest of the grid but 26 pixels.
   void FitKeysColumns();
+  // The persons column alone, after the grid's width changed.
+  void StretchKeysPersonsColumn();
   int32_t KeyToLink() const { return keyToLink_; }
   // Lines of the door list printout: the ticked columns (by their captions) of the doors.
   static std::vector<std::string> DoorListLines(const TMiniDB& db, const std::vector<int32_t>& ids,
