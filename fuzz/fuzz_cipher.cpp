@@ -1,6 +1,6 @@
 // Arbitrary key and buffer for the table cipher: building the tables must end for every
 // key, the tables must be a Latin square, and unscrambling must restore the buffer.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Arbitrary bytes as a record line: the comma-text reader must not crash or loop, whatever
 // it reads must be written back as a line that reads to the same items, and a value read
 // in place must be the parsed list's.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

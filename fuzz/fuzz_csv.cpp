@@ -1,6 +1,6 @@
 // Arbitrary bytes through the CSV field reader and the CSV-to-TAB rewrite: neither may
 // crash, loop or lose its place, and whatever a careful writer quotes must read back.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

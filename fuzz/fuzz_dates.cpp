@@ -1,6 +1,6 @@
 // Typed and imported date and time texts: never crash, and whatever is accepted is a
 // date the rest of the program can show and read back.
-// fuzz-seconds: 20
+// fuzz-seconds: 10
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>

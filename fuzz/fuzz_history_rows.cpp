@@ -2,7 +2,7 @@
 // small blocks, lines found, parsed into rows, paired and turned into cell texts. Nothing
 // may crash; every row is a whole line of the file that names a key; every pair points at
 // a row handed over before it names it.
-// fuzz-seconds: 20
+// fuzz-seconds: 10
 
 #include <unistd.h>
 

@@ -1,7 +1,7 @@
 // Arbitrary bytes as the holder lines of a key and a booking against them: the booking must
 // not crash, must leave every other line byte for byte as it was, and the line it writes
 // must read back as one holding of its holder with the new count.
-// fuzz-seconds: 20
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

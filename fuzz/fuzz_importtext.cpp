@@ -1,7 +1,7 @@
 // The import's text reader on arbitrary bytes: it must not crash or loop, no row may hold a
 // line end or a control character other than TAB, and a row never holds more than the
 // text it came from.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Arbitrary locking-system names (one per input line, at most 40): every set of names that
 // the name check accepts must give a "KeysystemNames" line that the store never reads as a
 // record line, and that reads back to the same names.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // KWD files on arbitrary lines: the separator rule, the record parsing, field access by
 // number and the locking-position lookups must not crash or loop; a record never holds
 // more field text than its line, and a field outside a record is always empty.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

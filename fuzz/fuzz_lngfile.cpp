@@ -1,7 +1,7 @@
 // Arbitrary UTF-16 text through the language-file parser and the lookups: nothing may
 // crash or loop, every entry carries a text, and translating a text that a file line gave
 // finds an entry.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The program's own readers of sheet bytes: the BIFF cell records of a bare binary
 // workbook and the office program's TAB text. Neither may crash or loop; what they read
 // must come back unchanged through the TAB text the imports read.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // The file reader feeds the same splitter, so the pieces stand in for its reads; only
 // about one input in 32 also goes through a real file (in memory-backed storage), which
 // keeps the other runs free of disk access.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>
