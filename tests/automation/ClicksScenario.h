@@ -25,6 +25,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -39,6 +41,7 @@
 #include "basic/widgets/QtGlue.h"
 #include "data/HolderUnit.h"
 #include "data/MiniDBUnit.h"
+#include "data/UnitTR100.h"
 #include "output/PrintSettingsUnit.h"
 #include "output/PrinterServicesUnit.h"
 #include "views/CabInFrameUnit.h"
@@ -56,6 +59,19 @@ inline void Settle() {
 inline bool Click(QWidget* widget) {
   if (!widget || !widget->isVisible() || !widget->isEnabled()) return false;
   QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center());
+  Settle();
+  return true;
+}
+
+// Chooses an entry of a menu in the menu bar as a hand does: a click on the menu's title,
+// then on the entry in the menu that opened.
+inline bool ChooseMenuEntry(QMenuBar* bar, QMenu* menu, QAction* entry) {
+  if (!bar || !menu || !entry || !bar->isVisible()) return false;
+  const QRect title = bar->actionGeometry(menu->menuAction());
+  if (!title.isValid()) return false;
+  QTest::mouseClick(bar, Qt::LeftButton, {}, title.center());
+  if (!QTest::qWaitFor([&] { return menu->isVisible(); }, 2000)) return false;
+  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(entry).center());
   Settle();
   return true;
 }

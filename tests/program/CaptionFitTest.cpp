@@ -33,6 +33,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ListingFrameUnit.h"
+#include "automation/ClicksScenario.h"
 #include "basic/widgets/DialogRunner.h"
 #include "basic/widgets/QtGlue.h"
 #include "program/ProgramWindowsSupport.h"
@@ -247,19 +248,11 @@ void Settle() {
 // Chooses a language in the "Sprache" menu as a hand does: a click on the menu's title in
 // the menu bar, then on the language's entry in the menu that opened.
 void ChooseLanguage(TTessaroForm& form, const QString& caption) {
-  QMenuBar* bar = form.MainMenu1;
-  ASSERT_TRUE(bar->isVisible());
-  const QRect title = bar->actionGeometry(form.Language1->menuAction());
-  ASSERT_TRUE(title.isValid());
-  QTest::mouseClick(bar, Qt::LeftButton, {}, title.center());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form.Language1->isVisible(); }, 2000));
   QAction* entry = nullptr;
   for (QAction* a : form.Language1->actions())
     if (a->text() == caption) entry = a;
   ASSERT_NE(entry, nullptr) << FromQString(caption);
-  QTest::mouseClick(form.Language1, Qt::LeftButton, {},
-                    form.Language1->actionGeometry(entry).center());
-  Settle();
+  ASSERT_TRUE(hand::ChooseMenuEntry(form.MainMenu1, form.Language1, entry));
 }
 
 // The main window shown as a maximised window on a screen of `size`.

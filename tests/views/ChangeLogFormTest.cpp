@@ -223,7 +223,7 @@ TEST_F(TChangeLogFormTest, FieldsAndValuesInTheCataloguesWords) {
         EXPECT_EQ(Cell(model, row + 1, column + 1), " " + c.old);
       }
     }
-    form.CloseBtn->click();
+    QTest::mouseClick(form.CloseBtn, Qt::LeftButton);
   });
   ShowChangeLog();
   EXPECT_EQ(PendingDialogDrivers(), 0);
