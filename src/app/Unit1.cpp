@@ -1357,7 +1357,8 @@ void TTessaroForm::StoreWindowSettings() {
     if (state != startWindowState_) WriteDataSetting("WindowState", state);
   }
   // The printer chosen in this run is the next run's first choice.
-  if (!PrintSettings().printerName.empty())
-    WriteDataSetting("Printer", PrintSettings().printerName);
+  const std::string& printer = PrintSettings().printerName;
+  if (!printer.empty() && printer != Trim(ReadDataSettingStr("Printer")))
+    WriteDataSetting("Printer", printer);
   PageControl->setEnabled(false);
 }
