@@ -129,12 +129,12 @@ std::string BuildSectionArea(const std::vector<TSectionSpec>& sections) {
   return area + MakeCheckSection(area);
 }
 
-std::string CompressBytes(const std::string& bytes) {
+std::string CompressBytes(const std::string& bytes, int level) {
   uLongf length = compressBound(static_cast<uLong>(bytes.size()));
   std::string out(length, '\0');
   if (compress2(reinterpret_cast<Bytef*>(out.data()), &length,
                 reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),
-                Z_DEFAULT_COMPRESSION) != Z_OK)
+                level) != Z_OK)
     return "";
   out.resize(length);
   return out;

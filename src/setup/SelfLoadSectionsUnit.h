@@ -62,9 +62,10 @@ struct TSectionSpec {
 };
 std::string BuildSectionArea(const std::vector<TSectionSpec>& sections);
 
-// zlib at its default level; the reverse refuses a stream that is damaged, does not end,
-// has bytes after its end, or grows beyond `maxSize`.
-std::string CompressBytes(const std::string& bytes);
+// zlib at `level` (1 fastest to 9 smallest; -1 zlib's default); the reverse takes every
+// level alike and refuses a stream that is damaged, does not end, has bytes after its end,
+// or grows beyond `maxSize`.
+std::string CompressBytes(const std::string& bytes, int level = -1);
 bool DecompressBytes(const std::string& compressed, std::size_t maxSize, std::string& bytes);
 
 // ---------------------------------------------------------------------------------------

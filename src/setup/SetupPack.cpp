@@ -2,7 +2,8 @@
 // payload sections to the program image:
 //
 //   SetupPack --image <built Setup> --bin <folder of the built programs>
-//             --commands <command list> --language <language file> --out <installer>
+//             --commands <command list> --language <language file> [--level 1-9]
+//             --out <installer>
 //
 // The command list is the installer's (one comma text of Name=Value pairs a line; empty
 // lines and lines starting with "//" are skipped), with two additions for this tool:
@@ -15,13 +16,13 @@
 // another, in the one zlib stream of "Section:Setup.bin"; the command list is compressed
 // into "Section:Setup.cmd"; the language file goes in as UTF-16 LE with its mark
 // ("Section:Setup.lng"; a 1252 file is converted). A check section closes the file.
+// --level sets the files' zlib level (default zlib's own): test builds pack fast.
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -41,10 +42,15 @@ struct TPackError {
 
 [[noreturn]] void Fail(const std::string& text) { throw TPackError{text}; }
 
+// In one read: the files are the built programs, hundreds of megabytes in a debug build.
 std::string ReadFile(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
+  std::ifstream in(file, std::ios::binary | std::ios::ate);
   if (!in) Fail("cannot read " + file.string());
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  std::string bytes(static_cast<size_t>(in.tellg()), '\0');
+  in.seekg(0);
+  if (!in.read(bytes.data(), static_cast<std::streamsize>(bytes.size())))
+    Fail("cannot read " + file.string());
+  return bytes;
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -97,6 +103,7 @@ std::string LanguageSection(const std::string& bytes) {
 
 int Pack(const std::vector<std::string>& args) {
   std::string image, bin, commands, language, out;
+  int level = -1;
   for (size_t i = 0; i + 1 < args.size(); i += 2) {
     const std::string& key = args[i];
     const std::string& value = args[i + 1];
@@ -105,10 +112,15 @@ int Pack(const std::vector<std::string>& args) {
     else if (key == "--commands") commands = value;
     else if (key == "--language") language = value;
     else if (key == "--out") out = value;
+    else if (key == "--level") {
+      if (value.size() != 1 || value[0] < '1' || value[0] > '9') Fail("--level takes 1 to 9");
+      level = value[0] - '0';
+    }
     else Fail("unknown option " + key);
   }
   if (args.size() % 2 != 0 || image.empty() || bin.empty() || commands.empty() || out.empty())
-    Fail("usage: SetupPack --image FILE --bin FOLDER --commands FILE [--language FILE] --out FILE");
+    Fail("usage: SetupPack --image FILE --bin FOLDER --commands FILE [--language FILE] "
+         "[--level 1-9] --out FILE");
 
   const std::string imageBytes = ReadFile(image);
   // The image must be a plain program: the installer finds its payload by the markers.
@@ -150,7 +162,7 @@ int Pack(const std::vector<std::string>& args) {
   std::vector<TSectionSpec> sections;
   if (!language.empty()) sections.push_back({kSectionLanguage, LanguageSection(ReadFile(language))});
   sections.push_back({kSectionCommands, CompressBytes(cmdText)});
-  if (!data.empty()) sections.push_back({kSectionFiles, CompressBytes(data)});
+  if (!data.empty()) sections.push_back({kSectionFiles, CompressBytes(data, level)});
   for (const TSectionSpec& s : sections)
     if (s.data.empty()) Fail("cannot compress " + s.name);
   const std::string packed = imageBytes + BuildSectionArea(sections);
