@@ -33,6 +33,9 @@
 #include "data/ItemsLock.h"
 #include "data/StockUnit.h"
 #include "data/UnitTR100.h"
+#include "automation/ClicksScenario.h"
+#include "output/FakePrinterServices.h"
+#include "output/PrintSelectUnit.h"
 #include "output/PrintSettingsUnit.h"
 #include "output/AWebBrowserUnit.h"
 
@@ -527,15 +530,27 @@ TEST(MainWindow, PlacementIsReadAndKeptUnlessTheWindowSwitchIsGiven) {
   }
 }
 
-// The printer chosen in a run is kept for the next; no choice leaves the stored one.
+// The printer a hand chooses in a print selection is the next run's first choice: closing
+// the window keeps it; a run without a choice leaves the stored one.
 TEST(MainWindow, ClosingKeepsThePrinterChosen) {
-  for (const std::string chosen : {"", "Etage 2 Laser"}) {
+  for (const bool choose : {false, true}) {
+    SCOPED_TRACE(choose);
+    TFakePrinterScope printers;
+    printers.printers.names = {"Empfang", "Etage 2 Laser"};
     TWindowEnv w;
+    w.form->show();
     WriteDataSetting("Printer", "Empfang");
-    PrintSettings().printerName = chosen;
-    EXPECT_TRUE(w.form->FormClose());
-    EXPECT_EQ(ReadDataSettingStr("Printer"), chosen.empty() ? "Empfang" : chosen);
-    PrintSettings().printerName.clear();
+    if (choose) {
+      QueueDialogDriver([](QDialog& dialog) {
+        auto& form = static_cast<TPrintSelectForm&>(dialog);
+        EXPECT_TRUE(hand::PickFromCombo(form.PrintersCombo, "Etage 2 Laser"));
+        QTest::mouseClick(form.OkBtn, Qt::LeftButton);
+      });
+      EXPECT_TRUE(PrintSelectSimple("Formular"));
+      EXPECT_EQ(PendingDialogDrivers(), 0);
+    }
+    EXPECT_TRUE(w.form->close());
+    EXPECT_EQ(ReadDataSettingStr("Printer"), choose ? "Etage 2 Laser" : "Empfang");
   }
 }
 
