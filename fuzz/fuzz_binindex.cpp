@@ -1,7 +1,7 @@
 // The binary store's index reader on arbitrary bytes, as an index file of the pair form and
 // as a whole single file: what is accepted must keep its promises (entries in order, inside
 // the data, written back the same), and a store opened on it must read and write safely.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <algorithm>
 #include <cstddef>

@@ -2,7 +2,7 @@
 // processors and from anywhere else. The reader may neither crash nor loop, no picture may
 // hold more bytes than the input, and the text it reports is well-formed UTF-16 without
 // control characters other than the tab.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

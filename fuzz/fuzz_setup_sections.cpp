@@ -3,7 +3,7 @@
 // last, and built again from its parts it gives the same bytes), one without the check is
 // read by searching its markers, and unpacking a section
 // or an uninstall list never reads or grows beyond its limits.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // through the pad text builder, whose lines must all fit the display.
 // Input: byte 0 the picture's width (0..510 in steps of 2), byte 1 its height, byte 2 the
 // pad text's key count, then 20-byte samples.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <algorithm>
 #include <cstddef>

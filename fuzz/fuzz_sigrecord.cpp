@@ -3,7 +3,7 @@
 // uncompressed record (compressed here, so the walk sees every layout the fuzzer invents).
 // Whatever reads must survive a rebuild: building the parts again and reading that gives
 // the same parts.
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>

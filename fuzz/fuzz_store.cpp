@@ -6,7 +6,7 @@
 // run costs no disk access. About one store input in 32 goes through a real file in
 // memory-backed storage as well: the opened store must hold what the bytes gave, and a
 // record added to it must survive saving and reopening.
-// fuzz-seconds: 30
+// fuzz-seconds: 15
 
 #include <cstddef>
 #include <cstdint>

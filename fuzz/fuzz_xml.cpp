@@ -1,7 +1,7 @@
 // The XML reader on arbitrary bytes: it must not crash or loop, must keep its limits, and
 // the tree it builds must hang together (every node knows its parent and document, names
 // come from the document's table, no empty element is kept).
-// fuzz-seconds: 15
+// fuzz-seconds: 10
 
 #include <cstddef>
 #include <cstdint>
