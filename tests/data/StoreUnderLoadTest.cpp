@@ -167,12 +167,15 @@ TEST_F(StoreUnderLoad, ALineWaitingInTheStationsLogIsNotWrittenTwice) {
 // writes dozens of times while it waits. Waits are counted in the other station's writes,
 // not in time, so a loaded machine's slow disk changes nothing.
 TEST_F(StoreUnderLoad, AStationWritingWithoutAPauseStarvesNobody) {
+  // In turns, a station waits for about one write of the other; a few allow for scheduling.
+  constexpr int kFewTurns = 4;
   // Counted by both processes once the booker has begun.
   struct TShared {
     std::atomic<bool> counting{false};
     std::atomic<int64_t> hogWrites{0};
     std::atomic<int64_t> bookings{0};
     std::atomic<int64_t> hogLongestWait{0};  // bookings between two writes of the hog
+    std::atomic<int64_t> hogLongWaits{0};    // gaps of more than kFewTurns bookings
   };
   void* mem =
       mmap(nullptr, sizeof(TShared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
@@ -204,6 +207,7 @@ TEST_F(StoreUnderLoad, AStationWritingWithoutAPauseStarvesNobody) {
       ++shared->hogWrites;
       shared->hogLongestWait =
           std::max<int64_t>(shared->hogLongestWait, bookings - bookingsAtLastWrite);
+      if (bookings - bookingsAtLastWrite > kFewTurns) ++shared->hogLongWaits;
       bookingsAtLastWrite = bookings;
     }
   }
@@ -220,6 +224,7 @@ TEST_F(StoreUnderLoad, AStationWritingWithoutAPauseStarvesNobody) {
   constexpr int kRounds = 300;
   int booked = 0, rounds = 0;
   int64_t longestWait = 0;  // writes of the hog during one booking
+  int longWaits = 0;        // bookings during which the hog wrote more than kFewTurns times
   // Without the queue a round may take the whole waiting time: a limit for that case.
   const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
   shared->counting = true;
@@ -230,10 +235,12 @@ TEST_F(StoreUnderLoad, AStationWritingWithoutAPauseStarvesNobody) {
       ++shared->bookings;
     }
     longestWait = std::max<int64_t>(longestWait, shared->hogWrites - before);
+    if (shared->hogWrites - before > kFewTurns) ++longWaits;
   }
   shared->counting = false;
   const int64_t hogWrites = shared->hogWrites;
   const int64_t hogLongestWait = shared->hogLongestWait;
+  const int64_t hogLongWaits = shared->hogLongWaits;
   kill(child, SIGKILL);
   waitpid(child, nullptr, 0);
   munmap(mem, sizeof(TShared));
@@ -244,9 +251,14 @@ TEST_F(StoreUnderLoad, AStationWritingWithoutAPauseStarvesNobody) {
   const double share = static_cast<double>(booked) / static_cast<double>(booked + hogWrites);
   EXPECT_GE(share, 0.2) << booked << " bookings against " << hogWrites << " writes";
   EXPECT_GE(1 - share, 0.2) << booked << " bookings against " << hogWrites << " writes";
-  // Neither waits longer than a few writes of the other.
-  EXPECT_LE(longestWait, 4) << "writes of the other station during one booking";
-  EXPECT_LE(hogLongestWait, 4) << "bookings between two writes of the other station";
+  // Neither waits longer than a few writes of the other. A booking also works outside the
+  // reservation, where a loaded machine may set it aside while the other writes on: now and
+  // then a round sees a few writes more, never the dozens a starved station waits.
+  EXPECT_LE(longWaits, rounds / 50)
+      << longestWait << " writes of the other station in the longest booking";
+  EXPECT_LE(hogLongWaits, hogWrites / 50) << hogLongestWait << " bookings in the longest gap";
+  EXPECT_LE(longestWait, 3 * kFewTurns) << "writes of the other station during one booking";
+  EXPECT_LE(hogLongestWait, 3 * kFewTurns) << "bookings between two writes of the other station";
   EXPECT_EQ(Stock(), std::to_string(1000 - booked));
   EXPECT_EQ(Bookings().size(), static_cast<size_t>(booked));
 }
